@@ -1,0 +1,52 @@
+# Helpers shared by every module.
+
+set(VEQ_WARNINGS -Wall -Wextra -Wpedantic -Werror)
+
+# veq_library(NAME SOURCES... [DEPS ...] [PUBLIC_DEPS ...])
+# A static library of our own code: warnings as errors, includes relative to src/.
+function(veq_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PUBLIC_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${VEQ_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_DEPS})
+  add_dependencies(${name} veq_bundles)
+endfunction()
+
+# veq_test(NAME SOURCES... DEPS ...): one GoogleTest executable registered with CTest.
+function(veq_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${VEQ_WARNINGS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE VEQ_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
+                       PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+endfunction()
+
+# veq_bench(NAME SOURCES... DEPS ...): one Google Benchmark program.
+function(veq_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${VEQ_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# veq_module(NAME [DEPS ...] [PUBLIC_DEPS ...]): the library of one module folder, from every
+# source file directly in src/NAME (sub-folders such as Platform/ build as their own targets).
+function(veq_module name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PUBLIC_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.hpp)
+  veq_library(${name} SOURCES ${sources} ${headers} DEPS ${ARG_DEPS} PUBLIC_DEPS ${ARG_PUBLIC_DEPS})
+endfunction()
+
+# veq_module_tests(NAME DEPS ...): tests/NAME/*.cpp as one test program NAMETests.
+function(veq_module_tests name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    veq_test(${name}Tests SOURCES ${sources} DEPS ${ARG_DEPS})
+  endif()
+endfunction()

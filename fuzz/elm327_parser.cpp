@@ -1,0 +1,19 @@
+#include "VEQProtocol/ELM327Parser.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    // The first byte picks the frame format so every format is explored.
+    const veq::FrameFormat formats[] = {veq::FrameFormat::headersOff, veq::FrameFormat::can11,
+                                        veq::FrameFormat::can29};
+    const auto format = formats[data[0] % 3];
+    const auto response = veq::ELM327Parser::parse(std::span<const std::uint8_t>(data + 1, size - 1), format);
+    for (const auto& ecu : response.ecus) {
+        if (ecu.payload.empty()) __builtin_trap(); // empty groups must be left out
+        (void)ecu.data(veq::OBDMode::currentData, 0x0C);
+    }
+    return 0;
+}

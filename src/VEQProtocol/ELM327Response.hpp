@@ -1,0 +1,45 @@
+#pragma once
+
+#include "VEQProtocol/ELM327Error.hpp"
+#include "VEQProtocol/OBDMode.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veq {
+
+// One ECU's reassembled reply.
+struct ECUResponse {
+    std::optional<std::string> header; // upper-case hexadecimal as it stood in the reply
+    std::vector<std::uint8_t> payload; // service/mode byte first
+
+    std::optional<std::uint8_t> responseMode() const {
+        if (payload.empty()) return std::nullopt;
+        return payload.front();
+    }
+
+    // The bytes after the echo of `mode` (and of `pid` when given), or nothing when the
+    // echo does not match.
+    std::optional<std::vector<std::uint8_t>> data(OBDMode mode, std::optional<std::uint8_t> pid) const;
+
+    bool operator==(const ECUResponse&) const = default;
+};
+
+// One parsed adapter reply.
+struct ELM327Response {
+    std::vector<std::string> lines;   // every non-empty cleaned line, errors and text included
+    std::vector<ECUResponse> ecus;    // one per header, in first-seen order
+    std::optional<ELM327Error> error; // the first adapter error word
+    std::vector<std::string> text;    // lines that are neither errors nor data
+    bool promptTerminated = false;    // a ">" ended the reply
+
+    bool isError() const { return error.has_value(); }
+    bool isEmpty() const { return ecus.empty() && text.empty() && !error; }
+    const std::vector<std::uint8_t>* firstPayload() const { return ecus.empty() ? nullptr : &ecus.front().payload; }
+
+    bool operator==(const ELM327Response&) const = default;
+};
+
+} // namespace veq

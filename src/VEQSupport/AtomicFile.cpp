@@ -1,0 +1,83 @@
+#include "VEQSupport/AtomicFile.hpp"
+
+#include "VEQSupport/Error.hpp"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace veq {
+
+namespace {
+
+std::string describe(const std::filesystem::path& p, int err) {
+    return "Écriture impossible de « " + p.string() + " » : " + std::strerror(err);
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::filesystem::path temporaryPathBeside(const std::filesystem::path& target) {
+    static std::atomic<unsigned> counter{0};
+    const auto name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                      std::to_string(counter.fetch_add(1));
+    return target.parent_path() / name;
+}
+
+void commitTemporaryFile(const std::filesystem::path& temporary, const std::filesystem::path& target) {
+    const int fd = ::open(temporary.c_str(), O_RDONLY);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const int err = errno;
+        if (fd >= 0) ::close(fd);
+        ::unlink(temporary.c_str());
+        throw Error(describe(target, err));
+    }
+    ::close(fd);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        throw Error(describe(target, err));
+    }
+    syncFolder(target.parent_path());
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view contents) {
+    const auto temporary = temporaryPathBeside(target);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) throw Error(describe(target, errno));
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            throw Error(describe(target, err));
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        throw Error(describe(target, err));
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        throw Error(describe(target, err));
+    }
+    syncFolder(target.parent_path());
+}
+
+} // namespace veq

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace veq {
+
+// Writes `contents` to `target` so that a crash at any moment leaves either the old file or
+// the new one whole: a temporary file beside it, flushed to disk, then renamed over it.
+// Throws veq::Error with a French description on failure; the target is then untouched.
+void writeFileAtomically(const std::filesystem::path& target, std::string_view contents);
+
+// Flushes a file that was written beside `target` and renames it over `target`, then flushes
+// the folder so the rename itself survives a power loss. Throws veq::Error on failure.
+void commitTemporaryFile(const std::filesystem::path& temporary, const std::filesystem::path& target);
+
+// A fresh, unused temporary path beside `target` (same folder, so the rename is atomic).
+std::filesystem::path temporaryPathBeside(const std::filesystem::path& target);
+
+} // namespace veq

@@ -1,0 +1,60 @@
+#include "VEQSupport/Text.hpp"
+
+#include "TestSupport/FrenchLocale.hpp"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace veq::text;
+
+TEST(TextTests, DecodeUTF8ReplacesEveryInvalidSequence) {
+    struct Case { std::string input; std::string expected; };
+    const Case cases[] = {
+        {"41 0C", "41 0C"},
+        {"caf\xC3\xA9", "caf\xC3\xA9"},
+        {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},
+        {"\xC3", "\xEF\xBF\xBD"},                                // truncated at the end
+        {"\xE2\x82", "\xEF\xBF\xBD"},                            // truncated three-byte sequence: one mark
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // surrogate: each byte replaced
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                // overlong form
+        {"\xF0\x9F\x9A\x97", "\xF0\x9F\x9A\x97"},                // a four-byte character stays
+    };
+    for (const auto& c : cases) EXPECT_EQ(decodeUTF8Lossy(std::string_view(c.input)), c.expected) << c.input;
+}
+
+TEST(TextTests, TrimHorizontalKeepsLineBreaksAndInnerSpaces) {
+    EXPECT_EQ(trimHorizontal(" \t41 0C\t "), "41 0C");
+    EXPECT_EQ(trimHorizontal("\xC2\xA0" "OK" "\xE2\x80\x83"), "OK"); // no-break space, em space
+    EXPECT_EQ(trimHorizontal("\xE3\x80\x80" "x"), "x");             // ideographic space
+    EXPECT_EQ(trimHorizontal("\nOK\r"), "\nOK\r");
+    EXPECT_EQ(trimHorizontal("   "), "");
+    EXPECT_EQ(trimHorizontal("\xC3\xA9"), "\xC3\xA9"); // a letter ending in a continuation byte
+}
+
+TEST(TextTests, HexFormattingAndParsing) {
+    const std::vector<std::uint8_t> bytes{0x00, 0x0A, 0xFF, 0x7E};
+    EXPECT_EQ(hexUpper(bytes), "000AFF7E");
+    EXPECT_EQ(hexUpper(bytes, " "), "00 0A FF 7E");
+    EXPECT_EQ(hexByte(0xAB), "AB");
+
+    std::vector<std::uint8_t> out;
+    EXPECT_TRUE(parseHexBytes("000aFF7E", out));
+    EXPECT_EQ(out, bytes);
+    EXPECT_TRUE(parseHexBytes("", out));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(parseHexBytes("ABC", out));
+    EXPECT_FALSE(parseHexBytes("0G", out));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(TextTests, NumbersKeepAPointUnderAFrenchLocale) {
+    veq::testing::FrenchLocale french;
+    if (!french.active()) GTEST_SKIP() << "no French locale on this machine";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f", 12.5);
+    EXPECT_STREQ(buffer, "12,5"); // the C library follows the locale...
+    EXPECT_EQ(fmt::format("{:.1f}", 12.5), "12.5"); // ...our formatting does not
+    EXPECT_EQ(toUpperASCII("no data \xC3\xA9"), "NO DATA \xC3\xA9");
+}
