@@ -39,6 +39,9 @@ function(veq_module name)
   cmake_parse_arguments(ARG "" "" "DEPS;PUBLIC_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.hpp)
+  if(NOT sources)
+    return() # a module whose first code has not arrived yet
+  endif()
   veq_library(${name} SOURCES ${sources} ${headers} DEPS ${ARG_DEPS} PUBLIC_DEPS ${ARG_PUBLIC_DEPS})
 endfunction()
 
