@@ -1,8 +1,5 @@
 #include "VEQProtocol/ELM327Error.hpp"
 
-#include "VEQSupport/Text.hpp"
-
-#include <string>
 
 namespace veq {
 
@@ -30,28 +27,44 @@ constexpr Rule kRulesAfterBusInit[] = {
     {"",           "STOPPED",   ELM327Error::stopped},
 };
 
-bool holds(const Rule& rule, std::string_view upper, std::string_view compact) {
-    return (!rule.contained.empty() && upper.find(rule.contained) != std::string_view::npos) ||
-           (!rule.compact.empty() && compact == rule.compact);
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// `word` appears in the upper-cased line. No copy: this runs on every reply line.
+bool contains(std::string_view line, std::string_view word) {
+    if (word.size() > line.size()) return false;
+    for (std::size_t i = 0; i + word.size() <= line.size(); ++i) {
+        std::size_t k = 0;
+        while (k < word.size() && upper(line[i + k]) == word[k]) ++k;
+        if (k == word.size()) return true;
+    }
+    return false;
+}
+
+// The upper-cased line with every space removed equals `word`.
+bool compactEquals(std::string_view line, std::string_view word) {
+    std::size_t k = 0;
+    for (char c : line) {
+        if (c == ' ') continue;
+        if (k >= word.size() || upper(c) != word[k]) return false;
+        ++k;
+    }
+    return k == word.size();
+}
+
+bool holds(const Rule& rule, std::string_view line) {
+    return (!rule.contained.empty() && contains(line, rule.contained)) ||
+           (!rule.compact.empty() && compactEquals(line, rule.compact));
 }
 
 } // namespace
 
 std::optional<ELM327Error> detectELM327Error(std::string_view line) {
-    const std::string upper = text::toUpperASCII(line);
-    std::string compact;
-    compact.reserve(upper.size());
-    for (char c : upper) {
-        if (c != ' ') compact.push_back(c);
-    }
     for (const Rule& rule : kRulesBeforeBusInit) {
-        if (holds(rule, upper, compact)) return rule.error;
+        if (holds(rule, line)) return rule.error;
     }
-    if (upper.find("BUS INIT") != std::string::npos && upper.find("ERROR") != std::string::npos) {
-        return ELM327Error::busInitError;
-    }
+    if (contains(line, "BUS INIT") && contains(line, "ERROR")) return ELM327Error::busInitError;
     for (const Rule& rule : kRulesAfterBusInit) {
-        if (holds(rule, upper, compact)) return rule.error;
+        if (holds(rule, line)) return rule.error;
     }
     return std::nullopt;
 }

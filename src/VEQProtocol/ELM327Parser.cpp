@@ -4,6 +4,7 @@
 #include "VEQSupport/Text.hpp"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,14 @@ namespace {
 
 constexpr std::string_view kSearching = "SEARCHING";
 
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+int hexValue(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; } // c is an upper-case hex digit
+
 bool startsWithSearching(std::string_view line) {
     if (line.size() < kSearching.size()) return false;
     for (std::size_t i = 0; i < kSearching.size(); ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != kSearching[i]) return false;
+        if (upper(line[i]) != kSearching[i]) return false;
     }
     return true;
 }
@@ -36,21 +39,72 @@ std::string_view stripSearching(std::string_view line) {
     return line;
 }
 
+// A run of characters that lives on the stack while short, the usual case for adapter lines,
+// so that parsing allocates nothing beyond the response itself.
+template <class T, std::size_t N>
+class Scratch {
+public:
+    void clear() { size_ = 0; }
+    void push_back(T v) {
+        if (size_ < N) {
+            inline_[size_] = v;
+        } else {
+            if (size_ == N) heap_.assign(inline_.begin(), inline_.end());
+            heap_.push_back(v);
+        }
+        ++size_;
+    }
+    const T* data() const { return size_ <= N ? inline_.data() : heap_.data(); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::array<T, N> inline_{};
+    std::vector<T> heap_;
+    std::size_t size_ = 0;
+};
+
+using Candidate = Scratch<char, 256>;
+
 // `s` without spaces, upper-cased, into `out`; false when empty or any character is not hex.
-bool compactHex(std::string_view s, std::string& out) {
+bool compactHex(std::string_view s, Candidate& out) {
     out.clear();
     for (char c : s) {
         if (c == ' ') continue;
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        c = upper(c);
+        if (!text::isHexDigit(c)) return false;
         out.push_back(c);
     }
-    if (out.empty()) return false;
-    return std::all_of(out.begin(), out.end(), text::isHexDigit);
+    return out.size() != 0;
 }
 
 struct Group {
-    std::string key;
-    std::vector<std::vector<std::uint8_t>> frames;
+    std::array<char, 8> key{};
+    std::size_t keyLength = 0;
+    ISOTP::Reassembler reassembler;
+
+    std::string_view keyText() const { return {key.data(), keyLength}; }
+};
+
+// The responding ECUs of one reply: a handful at most, kept on the stack.
+class Groups {
+public:
+    Group& find(std::string_view key) {
+        for (std::size_t i = 0; i < count_; ++i) {
+            if (at(i).keyText() == key) return at(i);
+        }
+        if (count_ >= inline_.size()) overflow_.emplace_back();
+        Group& g = at(count_++);
+        std::copy(key.begin(), key.end(), g.key.begin());
+        g.keyLength = key.size();
+        return g;
+    }
+    std::size_t size() const { return count_; }
+    Group& at(std::size_t i) { return i < inline_.size() ? inline_[i] : overflow_[i - inline_.size()]; }
+
+private:
+    std::array<Group, 4> inline_{};
+    std::vector<Group> overflow_;
+    std::size_t count_ = 0;
 };
 
 } // namespace
@@ -61,9 +115,9 @@ ELM327Response parse(std::string_view text, FrameFormat format) {
     response.promptTerminated = prompt != std::string_view::npos;
     if (response.promptTerminated) text = text.substr(0, prompt);
 
-    std::vector<Group> groups;
-    std::string candidate;
-    std::vector<std::uint8_t> bytes;
+    Groups groups;
+    Candidate candidate;
+    Scratch<std::uint8_t, 128> frame;
     const std::size_t width = format.headerWidth();
 
     std::size_t pos = 0;
@@ -95,30 +149,28 @@ ELM327Response parse(std::string_view text, FrameFormat format) {
         }
 
         std::string_view header;
-        std::string_view data = candidate;
-        if (width != 0 && candidate.size() > width) {
+        std::string_view data(candidate.data(), candidate.size());
+        if (width != 0 && data.size() > width) {
             header = data.substr(0, width);
             data.remove_prefix(width);
         }
-        if (!text::parseHexBytes(data, bytes) || bytes.empty()) {
+        if (data.size() % 2 != 0) { // never empty here: the candidate is longer than its header
             response.text.emplace_back(line);
             continue;
         }
-        auto group = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.key == header; });
-        if (group == groups.end()) {
-            groups.push_back(Group{std::string(header), {}});
-            group = std::prev(groups.end());
+        frame.clear();
+        for (std::size_t i = 0; i < data.size(); i += 2) {
+            frame.push_back(static_cast<std::uint8_t>(hexValue(data[i]) * 16 + hexValue(data[i + 1])));
         }
-        group->frames.push_back(std::move(bytes));
-        bytes = {};
+        groups.find(header).reassembler.add({frame.data(), frame.size()});
     }
 
-    response.ecus.reserve(groups.size());
-    for (Group& g : groups) {
-        std::vector<std::uint8_t> message = ISOTP::reassemble(g.frames);
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        Group& g = groups.at(i);
+        std::vector<std::uint8_t> message = g.reassembler.take();
         if (message.empty()) continue;
         ECUResponse ecu;
-        if (!g.key.empty()) ecu.header = std::move(g.key);
+        if (g.keyLength != 0) ecu.header = std::string(g.keyText());
         ecu.payload = std::move(message);
         response.ecus.push_back(std::move(ecu));
     }
