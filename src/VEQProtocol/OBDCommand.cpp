@@ -1,8 +1,12 @@
 #include "VEQProtocol/OBDCommand.hpp"
 
+#include "VEQProtocol/PIDDefinition.hpp"
+
 #include "VEQSupport/Text.hpp"
 
 namespace veq {
+
+OBDCommand::OBDCommand(const PIDDefinition& definition) : mode(definition.mode), pid(definition.pid) {}
 
 std::string OBDCommand::requestString() const {
     std::string s = text::hexByte(rawValue(mode));

@@ -9,6 +9,8 @@
 
 namespace veq {
 
+struct PIDDefinition;
+
 // One OBD-II request: a mode and, for the modes that take one, a parameter number.
 struct OBDCommand {
     OBDMode mode = OBDMode::currentData;
@@ -18,6 +20,8 @@ struct OBDCommand {
     OBDCommand(OBDMode m, std::optional<std::uint8_t> p) : mode(m), pid(p) {}
     // Mode 01 with the given parameter.
     explicit OBDCommand(std::uint8_t currentDataPID) : mode(OBDMode::currentData), pid(currentDataPID) {}
+    // The request that reads a catalogue parameter: its mode and number.
+    explicit OBDCommand(const PIDDefinition& definition);
 
     bool operator==(const OBDCommand&) const = default;
 
