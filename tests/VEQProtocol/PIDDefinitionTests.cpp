@@ -25,20 +25,6 @@ std::optional<double> scalarOf(const PIDDefinition& d, const Bytes& bytes) {
 
 } // namespace
 
-TEST(PIDDefinitionTests, ScalarBuilderFillsTheFields) {
-    const auto d = PIDDefinition::scalar(0x0C, "Régime moteur", 2, U::rpm, ClosedRange{0, 8000}, std::nullopt,
-                                         [](Operands x) { return (256 * x[0] + x[1]) * 0.25; });
-    EXPECT_EQ(d.mode, OBDMode::currentData);
-    EXPECT_EQ(d.pid, 0x0C);
-    EXPECT_EQ(d.id(), 0x010C);
-    EXPECT_EQ(d.name, "Régime moteur");
-    EXPECT_EQ(d.byteCount, 2);
-    EXPECT_EQ(d.unit, U::rpm);
-    EXPECT_EQ(d.range, (ClosedRange{0, 8000}));
-    EXPECT_EQ(d.plausible, std::nullopt);
-    EXPECT_EQ(d.decode(Bytes{0x1A, 0xF8}), PIDReading::measurement(1726, U::rpm));
-}
-
 TEST(PIDDefinitionTests, ScalarDecodeRules) {
     const auto identity = [](Operands x) { return x[0]; };
     const auto times100 = [](Operands x) { return x[0] * 100; };
