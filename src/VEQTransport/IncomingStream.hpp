@@ -1,0 +1,65 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <vector>
+
+namespace veq {
+
+// The chunks of bytes a transport receives from its adapter, in arrival order. Any thread may
+// push (link callbacks, the simulator's monitor); one consumer (the session's reader) pops.
+//
+// It is bounded: when the consumer falls behind by more than `capacityBytes`, the oldest chunks
+// are dropped, counted and traced, so a stalled reader never makes memory grow without end.
+// A chunk larger than the whole capacity is kept alone rather than cut.
+class IncomingStream {
+public:
+    using Chunk = std::vector<std::uint8_t>;
+
+    static constexpr std::size_t defaultCapacityBytes = 4 * 1024 * 1024;
+
+    explicit IncomingStream(std::size_t capacityBytes = defaultCapacityBytes);
+
+    IncomingStream(const IncomingStream&) = delete;
+    IncomingStream& operator=(const IncomingStream&) = delete;
+
+    // Appends a chunk; never blocks. Ignored once the stream is closed.
+    void push(Chunk chunk);
+
+    // Ends the stream: the consumer drains what is buffered, then pop() gives nothing at once.
+    // Transports never call it (a stream outlives disconnects); it exists for owners that retire
+    // a stream for good.
+    void close();
+
+    // The oldest chunk; waits up to `timeout` for one. Nothing on time-out, on a stop request,
+    // or when the stream is closed and drained (see isFinished()).
+    std::optional<Chunk> pop(std::chrono::nanoseconds timeout, std::stop_token stop);
+
+    // Closed and nothing left to pop.
+    bool isFinished() const;
+
+    // Chunks dropped because the consumer fell behind, since the stream was created.
+    std::uint64_t droppedChunks() const;
+
+    // Bytes waiting to be popped (never more than the capacity, bar one oversized chunk).
+    std::size_t bufferedBytes() const;
+    std::size_t bufferedChunks() const;
+    std::size_t capacityBytes() const { return capacity_; }
+
+private:
+    const std::size_t capacity_;
+    mutable std::mutex mutex_;
+    std::condition_variable_any available_;
+    std::deque<Chunk> chunks_;
+    std::size_t bytes_ = 0;
+    std::uint64_t dropped_ = 0;
+    bool closed_ = false;
+};
+
+} // namespace veq
