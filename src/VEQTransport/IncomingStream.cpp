@@ -29,7 +29,7 @@ void IncomingStream::push(Chunk chunk) {
     available_.notify_one();
     if (droppedNow != 0) {
         veqTrace([&] {
-            return fmt::format("flux entrant plein : {} fragment(s) les plus anciens abandonnés ({} au total)",
+            return fmt::format("flux entrant saturé : {} fragment(s) ancien(s) abandonné(s), {} au total",
                                droppedNow, droppedTotal);
         });
     }
