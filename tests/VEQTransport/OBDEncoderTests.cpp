@@ -15,57 +15,31 @@ struct Encoding {
     Bytes bytes;
 };
 
-// Every supported parameter at simulation time 0 (demand 0.02, cold engine).
+// Simulation time 0 (demand 0.02, cold engine). The round-trip tests check every parameter
+// against the catalogue; these pin the exact bytes, rounding included.
 // clang-format off
 const Encoding atStart[] = {
-    {0x00, {0xBE, 0x3F, 0xA0, 0x13}},
-    {0x01, {0x00, 0x07, 0x00, 0x00}},
-    {0x03, {0x02, 0x00}},
-    {0x04, {0x23}},        // 13.56 % × 2.55 = 34.6
-    {0x05, {0x3D}},        // 21.12 + 40 = 61.12
-    {0x06, {0x80}},        // trim 0 %
-    {0x07, {0x7D}},        // (−2.3 + 100) × 1.28 = 125.06
-    {0x0B, {0x68}},        // 103.9 kPa
     {0x0C, {0x0B, 0xE4}},  // 761 × 4 = 3044
     {0x0D, {0x00}},
+    {0x05, {0x3D}},        // 21.12 + 40 = 61.12
+    {0x42, {0x37, 0x10}},  // 14.096 V
+    {0x2F, {0xB8}},        // 72 % × 2.55 = 183.6
+    {0x07, {0x7D}},        // (−2.3 + 100) × 1.28 = 125.06
     {0x0E, {0x91}},        // (8.36 + 64) × 2 = 144.72
-    {0x0F, {0x43}},        // 27.36 + 40
     {0x10, {0x01, 0x93}},  // 4.0312 g/s × 100
-    {0x11, {0x27}},        // 15.4 % × 2.55 = 39.27
-    {0x13, {0x03}},
-    {0x1C, {0x06}},
-    {0x1F, {0x00, 0x00}},
-    {0x20, {0xA0, 0x12, 0xA0, 0x01}},
-    {0x21, {0x00, 0x00}},
     {0x23, {0x02, 0x1C}},  // 5400 kPa / 10
     {0x2C, {0x4B}},        // 29.4 % × 2.55 = 74.97
-    {0x2F, {0xB8}},        // 72 % × 2.55 = 183.6
-    {0x31, {0x00, 0x00}},
-    {0x33, {0x65}},        // 101.3 kPa
-    {0x40, {0x7E, 0xC0, 0x80, 0x15}},
-    {0x42, {0x37, 0x10}},  // 14.096 V
-    {0x43, {0x00, 0x23}},
     {0x44, {0x80, 0x00}},  // lambda 1
-    {0x45, {0x27}},
-    {0x46, {0x3D}},        // 21 + 40
-    {0x47, {0x27}},
     {0x49, {0x19}},        // 9.64 % × 2.55 = 24.58
-    {0x4A, {0x19}},
-    {0x51, {0x11}},
-    {0x5C, {0x3D}},        // 21.2 + 40
     {0x5E, {0x00, 0x29}},  // 2.06 l/h × 20
-    {0x60, {0x00, 0x00, 0x00, 0x01}},
-    {0x80, {0x00, 0x00, 0x00, 0x01}},
-    {0xA0, {0x10, 0x00, 0x00, 0x00}},
     {0xA4, {0x00, 0x00, 0x00, 0x00}}, // neutral, ratio 0
 };
 // clang-format on
 
 } // namespace
 
-TEST(OBDEncoderTests, EverySupportedParameterAtTheStartOfTheDrive) {
+TEST(OBDEncoderTests, BytesAtTheStartOfTheDrive) {
     const VehicleState start = VehicleSimulation().state(0);
-    ASSERT_EQ(std::size(atStart), OBDEncoder::supportedPIDs.size());
     for (const Encoding& e : atStart) {
         SCOPED_TRACE(testing::Message() << std::hex << int(e.pid));
         EXPECT_TRUE(OBDEncoder::isSupported(e.pid));
@@ -77,21 +51,6 @@ TEST(OBDEncoderTests, UnsupportedParametersGiveNothing) {
     const VehicleState start = VehicleSimulation().state(0);
     for (int pid : {0x02, 0x08, 0x12, 0x41, 0x4C, 0xA5, 0xA6, 0xC0, 0xFF}) {
         EXPECT_FALSE(OBDEncoder::encode(static_cast<std::uint8_t>(pid), start).has_value()) << pid;
-    }
-}
-
-TEST(OBDEncoderTests, SupportRowsFollowTheSupportedSet) {
-    // Every bit of every row agrees with isSupported, and each row announces the next.
-    const VehicleState start = VehicleSimulation().state(0);
-    for (int base = 0x00; base <= 0xA0; base += 0x20) {
-        const auto bytes = OBDEncoder::encode(static_cast<std::uint8_t>(base), start);
-        ASSERT_TRUE(bytes.has_value()) << base;
-        ASSERT_EQ(bytes->size(), 4u);
-        for (int i = 0; i < 32; ++i) {
-            const bool bit = ((*bytes)[static_cast<std::size_t>(i / 8)] >> (7 - i % 8)) & 1;
-            const int pid = base + 1 + i;
-            EXPECT_EQ(bit, pid <= 0xFF && OBDEncoder::isSupported(static_cast<std::uint8_t>(pid))) << pid;
-        }
     }
 }
 
