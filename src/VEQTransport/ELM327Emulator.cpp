@@ -110,7 +110,8 @@ std::vector<std::string> ELM327Emulator::handleOBD(const std::string& command, c
     Bytes request;
     if (!text::parseHexBytes(command, request) || request.empty()) return {"?"};
     const std::uint8_t service = request[0];
-    const std::optional<std::uint8_t> pid = request.size() > 1 ? std::optional(request[1]) : std::nullopt;
+    const bool hasPID = request.size() > 1;
+    const std::uint8_t pid = hasPID ? request[1] : 0;
 
     // The engine answers OBD-II only on the functional address and its own physical one.
     if (service >= 0x01 && service <= 0x0A && currentTxHeader != "7DF" && currentTxHeader != "7E0") return noData;
@@ -118,10 +119,10 @@ std::vector<std::string> ELM327Emulator::handleOBD(const std::string& command, c
 
     switch (service) {
     case 0x01: {
-        if (!pid) return noData;
-        const auto data = OBDEncoder::encode(*pid, state);
+        if (!hasPID) return noData;
+        const auto data = OBDEncoder::encode(pid, state);
         if (!data) return noData;
-        Bytes payload{0x41, *pid};
+        Bytes payload{0x41, pid};
         payload.insert(payload.end(), data->begin(), data->end());
         return framesLines(payload, engineResponseHeader);
     }
@@ -133,12 +134,12 @@ std::vector<std::string> ELM327Emulator::handleOBD(const std::string& command, c
         return framesLines(payload, engineResponseHeader);
     }
     case 0x09: {
-        if (!pid) return noData;
-        if (*pid == 0x00) {
+        if (!hasPID) return noData;
+        if (pid == 0x00) {
             const Bytes payload{0x49, 0x00, 0x40, 0x00, 0x00, 0x00}; // only the VIN (02) supported
             return framesLines(payload, engineResponseHeader);
         }
-        if (*pid == 0x02) {
+        if (pid == 0x02) {
             Bytes payload{0x49, 0x02, 0x01};
             payload.insert(payload.end(), vin.begin(), vin.end());
             return framesLines(payload, engineResponseHeader);

@@ -107,18 +107,20 @@ std::vector<std::string> ELM327Emulator::handleUDS(std::span<const std::uint8_t>
     const bool engine = currentTxHeader == engineHeader;
 
     const std::uint8_t service = request[0];
-    const std::optional<std::uint8_t> sub = request.size() > 1 ? std::optional(request[1]) : std::nullopt;
+    // The sub-function; 01 stands in where the request has none.
+    const bool hasSub = request.size() > 1;
+    const std::uint8_t sub = hasSub ? request[1] : 0x01;
 
     Bytes payload;
     switch (service) {
     case 0x10: // DiagnosticSessionControl: P2 = 50 ms, P2* = 5000 ms, for any session
-        payload = {0x50, sub.value_or(0x01), 0x00, 0x32, 0x01, 0xF4};
+        payload = {0x50, sub, 0x00, 0x32, 0x01, 0xF4};
         break;
     case 0x14: // ClearDiagnosticInformation: acknowledged, nothing cleared
         payload = {0x54};
         break;
     case 0x19: // ReadDTCInformation: only by status mask; the mask is not examined
-        if (!sub || *sub == 0x02) {
+        if (!hasSub || sub == 0x02) {
             payload = {0x59, 0x02, 0xFF};
             const Bytes& records = engine ? engineDTCRecords : transmissionDTCRecords;
             payload.insert(payload.end(), records.begin(), records.end());
@@ -143,8 +145,8 @@ std::vector<std::string> ELM327Emulator::handleUDS(std::span<const std::uint8_t>
         break;
     }
     case 0x27: // SecurityAccess: a fixed seed, and every key is refused
-        if (!sub || *sub % 2 == 1) {
-            payload = {0x67, sub.value_or(0x01)};
+        if (sub % 2 == 1) {
+            payload = {0x67, sub};
             payload.insert(payload.end(), securitySeed.begin(), securitySeed.end());
         } else {
             payload = negative(0x27, 0x35);
