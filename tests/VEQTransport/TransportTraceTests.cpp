@@ -111,7 +111,7 @@ TEST_F(TraceInChildProcess, DroppedChunksAreTraced) {
         "\\[transport\\] flux entrant saturé : 1 fragment\\(s\\) ancien\\(s\\) abandonné\\(s\\), 2 au total\n$");
 }
 
-// Lines of many threads, each written in one piece, must come out whole: the child sends its
+// Lines of many threads, each written at once, must come out whole: the child sends its
 // standard error to a file, traces from eight threads, then checks every line of the file.
 TEST_F(TraceInChildProcess, LinesOfDifferentThreadsNeverInterleave) {
     ::setenv("VEQ_TRACE", "1", 1);
