@@ -1,5 +1,7 @@
 #include "VEQSupport/Resources.hpp"
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -27,11 +29,34 @@ std::filesystem::path executableDirectory() {
     return std::filesystem::current_path(ec);
 }
 
+namespace {
+
+std::string bundleName(std::string_view module) { return "OskavelCar_" + std::string(module) + ".bundle"; }
+
+} // namespace
+
+std::filesystem::path bundleCandidate(std::string_view module) {
+    return executableDirectory() / bundleName(module);
+}
+
+std::filesystem::path buildTimeBundleCandidate(std::string_view module) {
+    return std::filesystem::path(VEQ_BUILD_RUNTIME_DIR) / bundleName(module);
+}
+
 std::optional<std::filesystem::path> bundleDirectory(std::string_view module) {
-    const auto dir = executableDirectory() / ("OskavelCar_" + std::string(module) + ".bundle");
-    std::error_code ec;
-    if (std::filesystem::is_directory(dir, ec)) return dir;
+    for (const auto& dir : {bundleCandidate(module), buildTimeBundleCandidate(module)}) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(dir, ec)) return dir;
+    }
     return std::nullopt;
+}
+
+std::filesystem::path requireBundleDirectory(std::string_view module) {
+    if (auto dir = bundleDirectory(module)) return *dir;
+    std::fprintf(stderr, "could not load resource bundle: from %s or %s\n", bundleCandidate(module).c_str(),
+                 buildTimeBundleCandidate(module).c_str());
+    std::fflush(stderr);
+    std::abort();
 }
 
 std::optional<std::filesystem::path> bundleResource(std::string_view module, std::string_view name,

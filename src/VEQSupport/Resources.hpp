@@ -9,8 +9,17 @@ namespace veq::resources {
 // Folder holding the running executable.
 std::filesystem::path executableDirectory();
 
-// Path of the bundle folder "OskavelCar_<module>.bundle" beside the executable, when present.
+// Where the bundle folder "OskavelCar_<module>.bundle" is looked for, in order: beside the
+// executable, then in the build's output folder fixed when the program was built.
+std::filesystem::path bundleCandidate(std::string_view module);
+std::filesystem::path buildTimeBundleCandidate(std::string_view module);
+
+// Path of the bundle folder at the first of those places that holds it, when present.
 std::optional<std::filesystem::path> bundleDirectory(std::string_view module);
+
+// The bundle folder; without one the installation is broken beyond repair, so the process stops
+// with "could not load resource bundle: from <first place> or <second place>".
+std::filesystem::path requireBundleDirectory(std::string_view module);
 
 // Path of "<name>.<type>" inside that bundle, when both exist.
 std::optional<std::filesystem::path> bundleResource(std::string_view module, std::string_view name,

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <filesystem>
+
+namespace veq {
+
+// The folder "OskavelCar" that holds every file the system keeps across launches (audit log,
+// backups, recorded drives): $XDG_DATA_HOME/OskavelCar, by default ~/.local/share/OskavelCar,
+// or the temporary folder's "OskavelCar" when the user has no home. Creates nothing.
+std::filesystem::path applicationDataFolder();
+
+} // namespace veq
