@@ -79,6 +79,8 @@ TEST(AuditLogTests, FreshFileMatchesTheGoldenFile) {
     for (const auto& e : entries) log.record(e);
 
     EXPECT_EQ(readFile(file), readFile(std::filesystem::path(VEQ_TEST_DATA_DIR) / "audit-golden.log"));
+    // The header was staged under another name: nothing of it is left beside the log.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
 }
 
 TEST(AuditLogTests, ExistingFileKeepsItsBytesAndGetsNoHeader) {
@@ -184,36 +186,12 @@ TEST(AuditLogTests, LineFields) {
     }
 }
 
-TEST(AuditLogTests, TimestampsAreUTCWholeSeconds) {
-    struct Case { system_clock::time_point time; const char* text; };
-    const Case cases[] = {
-        {utc(2025, 3, 1, 14, 5, 9), "2025-03-01T14:05:09Z"},
-        {utc(2025, 3, 1, 14, 5, 9, 999), "2025-03-01T14:05:09Z"},
-        {system_clock::time_point{} , "1970-01-01T00:00:00Z"},
-        {system_clock::time_point{} - milliseconds{1}, "1969-12-31T23:59:59Z"},
-        {utc(2000, 12, 31, 23, 59, 59) + microseconds{999999}, "2000-12-31T23:59:59Z"},
-    };
-    for (const auto& c : cases) {
-        AuditEntry e{UUID{}, c.time, Kind::expertAccepted, {}, {}, {}, {}, {}, ""};
-        EXPECT_EQ(splitFields(e.logLine()).front(), c.text);
-    }
-}
-
 TEST(AuditLogTests, KindFromTextIsExact) {
-    struct Case { const char* text; std::optional<Kind> kind; };
-    const Case cases[] = {
-        {"expertAccepted", Kind::expertAccepted},   {"backupCreated", Kind::backupCreated},
-        {"writeAttempted", Kind::writeAttempted},   {"writeRefused", Kind::writeRefused},
-        {"writeSucceeded", Kind::writeSucceeded},   {"writeFailed", Kind::writeFailed},
-        {"restoreAttempted", Kind::restoreAttempted}, {"restoreSucceeded", Kind::restoreSucceeded},
-        {"WriteSucceeded", std::nullopt},           {"writesucceeded", std::nullopt},
-        {" writeSucceeded", std::nullopt},          {"", std::nullopt},
-        {"restoreFailed", std::nullopt},
-    };
-    for (const auto& c : cases) EXPECT_EQ(fromRaw<Kind>(c.text), c.kind) << c.text;
-    ASSERT_EQ(allCases<Kind>().size(), 8u);
-    EXPECT_EQ(allCases<Kind>().front(), Kind::expertAccepted);
-    EXPECT_EQ(allCases<Kind>().back(), Kind::restoreSucceeded);
+    for (Kind k : allCases<Kind>()) EXPECT_EQ(fromRaw<Kind>(rawValue(k)), k);
+    EXPECT_EQ(allCases<Kind>().size(), 8u);
+    EXPECT_EQ(fromRaw<Kind>("writeSucceeded"), Kind::writeSucceeded);
+    for (const char* text : {"WriteSucceeded", "writesucceeded", " writeSucceeded", "", "restoreFailed"})
+        EXPECT_EQ(fromRaw<Kind>(text), std::nullopt) << text;
 }
 
 TEST(AuditLogTests, EntryCodingUsesTheFieldNames) {

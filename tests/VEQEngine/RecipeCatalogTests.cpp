@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <random>
 #include <set>
 
@@ -75,25 +76,12 @@ TEST(RecipeCatalogTests, DecodesEveryFieldInFileOrder) {
     second["somethingElse"] = json::array({1, 2});
     const auto recipes = RecipeCatalog::decode(json::array({recipeJSON("a", "Éclairage"), second}).dump());
     ASSERT_EQ(recipes.size(), 2u);
-    const auto& a = recipes[0];
-    EXPECT_EQ(a.id, "a");
-    EXPECT_EQ(a.title, "Titre a");
-    EXPECT_EQ(a.category, "Éclairage");
-    EXPECT_EQ(a.ecu, "SAM avant");
-    EXPECT_EQ(a.ecuAddress, "7E4");
-    EXPECT_EQ(a.risk, RiskLevel::low);
-    EXPECT_EQ(a.safetyImpact, SafetyImpact::comfort);
-    EXPECT_TRUE(a.reversible);
-    EXPECT_TRUE(a.requiresSecurityAccess);
-    EXPECT_EQ(a.bus, "CAN-B");
-    EXPECT_EQ(a.description, "Description.");
-    EXPECT_EQ(a.effect, "Effet.");
-    EXPECT_EQ(a.howToRevert, "Retour.");
-    EXPECT_EQ(a.steps, (std::vector<RecipeStep>{{"0x22", "0151", {}, {}, {}, {}}, {"0x2E", "0151", {}, {}, "01", {}}}));
+    const CodingRecipe expected{"a", "Titre a", "Éclairage", "SAM avant", "7E4", RiskLevel::low, SafetyImpact::comfort,
+                                true, true, "CAN-B", "Description.", "Effet.", "Retour.",
+                                {{"0x22", "0151", {}, {}, {}, {}}, {"0x2E", "0151", {}, {}, "01", {}}}};
+    EXPECT_EQ(recipes[0], expected);
     EXPECT_EQ(recipes[1].id, "b");
     EXPECT_EQ(recipes[1].steps[0], (RecipeStep{"0x31", "0301", "01", "01", "02", "start"}));
-    // No conversion on reading: identifiers and values stay text as written.
-    EXPECT_EQ(recipes[0].steps[1].did, "0151");
 }
 
 TEST(RecipeCatalogTests, OptionalKeysAbsentOrNullGiveNoValue) {
@@ -289,49 +277,4 @@ TEST(RecipeCatalogTests, EveryTruncationFails) {
     for (std::size_t i = 0; i < 64; ++i) cuts.push_back(end - i);
     for (int i = 0; i < 200; ++i) cuts.push_back(std::uniform_int_distribution<std::size_t>(0, end)(random));
     for (auto cut : cuts) EXPECT_FALSE(decodes(original.substr(0, cut))) << cut;
-}
-
-// Valid JSON with one structural change in one random recipe: the catalogue decodes exactly
-// when the change keeps every recipe well formed, and then only that recipe differs.
-TEST(RecipeCatalogTests, StructuralMutationsAreAllOrNothing) {
-    const auto original = json::parse(shippedBytes());
-    const auto baseline = RecipeCatalog::decode(original.dump());
-    ASSERT_FALSE(baseline.empty());
-    struct Mutation { const char* name; bool stillValid; std::function<void(json&, std::mt19937&)> apply; };
-    const auto anyKey = [](const char* const* keys, std::size_t n, std::mt19937& g) {
-        return keys[std::uniform_int_distribution<std::size_t>(0, n - 1)(g)];
-    };
-    const Mutation mutations[] = {
-        {"drop a required key", false, [&](json& r, std::mt19937& g) { r.erase(anyKey(kRequired, std::size(kRequired), g)); }},
-        {"drop an optional key", true, [&](json& r, std::mt19937& g) { r.erase(anyKey(kOptional, std::size(kOptional), g)); }},
-        {"null an optional key", true, [&](json& r, std::mt19937& g) { r[anyKey(kOptional, std::size(kOptional), g)] = nullptr; }},
-        {"null a required key", false, [&](json& r, std::mt19937& g) { r[anyKey(kRequired, std::size(kRequired), g)] = nullptr; }},
-        {"add an unknown key", true, [](json& r, std::mt19937&) { r["commentaire"] = json::object({{"x", 1}}); }},
-        {"risk in capitals", false, [](json& r, std::mt19937&) { r["risk"] = "LOW"; }},
-        {"impact renamed", false, [](json& r, std::mt19937&) { r["safetyImpact"] = "safety"; }},
-        {"boolean as number", false, [](json& r, std::mt19937&) { r["reversible"] = 1; }},
-        {"step loses its service", false, [](json& r, std::mt19937&) { r["steps"].back().erase("service"); }},
-        {"step gets an unknown key", true, [](json& r, std::mt19937&) { r["steps"].back()["note"] = 5; }},
-        {"step text nulled", true, [&](json& r, std::mt19937& g) { r["steps"].front()[anyKey(kStepOptional, std::size(kStepOptional), g)] = nullptr; }},
-        {"step text as number", false, [&](json& r, std::mt19937& g) { r["steps"].front()[anyKey(kStepOptional, std::size(kStepOptional), g)] = 3; }},
-        {"recipe replaced by text", false, [](json& r, std::mt19937&) { r = "recette"; }},
-    };
-    std::mt19937 random(42);
-    for (int round = 0; round < 200; ++round) {
-        const auto& m = mutations[std::uniform_int_distribution<std::size_t>(0, std::size(mutations) - 1)(random)];
-        const auto index = std::uniform_int_distribution<std::size_t>(0, original.size() - 1)(random);
-        auto document = original;
-        m.apply(document[index], random);
-        const auto recipes = decodeOrEmpty(document.dump());
-        if (!m.stillValid) {
-            EXPECT_TRUE(recipes.empty()) << m.name;
-            continue;
-        }
-        ASSERT_EQ(recipes.size(), baseline.size()) << m.name;
-        for (std::size_t i = 0; i < recipes.size(); ++i) {
-            if (i != index) {
-                EXPECT_EQ(recipes[i], baseline[i]) << m.name;
-            }
-        }
-    }
 }
