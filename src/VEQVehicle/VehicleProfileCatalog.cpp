@@ -1,0 +1,111 @@
+#include "VEQVehicle/VehicleProfileCatalog.hpp"
+
+#include "VEQSupport/Error.hpp"
+#include "VEQVehicle/JSONDecoding.hpp"
+#include "VEQVehicle/UnicodeText.hpp"
+#include "VEQVehicle/VehicleBundle.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace veq::VehicleProfileCatalog {
+
+namespace {
+
+constexpr std::size_t kVINLength = 17;
+
+std::optional<std::string> readBounded(const std::filesystem::path& file) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec || size > maxResourceBytes) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string data;
+    data.resize(static_cast<std::size_t>(size));
+    in.read(data.data(), static_cast<std::streamsize>(size));
+    if (in.gcount() != static_cast<std::streamsize>(size)) return std::nullopt;
+    // A file that grew meanwhile would be cut short: refuse it rather than decode a part.
+    if (in.peek() != std::ifstream::traits_type::eof()) return std::nullopt;
+    return data;
+}
+
+// The chassis code without its first character: the model code a VIN carries.
+std::string modelCode(const std::string& chassis) {
+    const auto chars = unicodetext::characters(chassis);
+    if (chars.empty()) return {};
+    return chassis.substr(chars.front().size());
+}
+
+} // namespace
+
+std::vector<VehicleProfile> decode(std::string_view data) {
+    const nlohmann::json document = jsonfield::parse(data);
+    return jsonfield::asList<VehicleProfile>(
+        document, {}, [](const nlohmann::json& v, const std::string& at) { return decodeVehicleProfile(v, at); });
+}
+
+std::vector<VehicleProfile> loadFile(const std::filesystem::path& file) {
+    const auto data = readBounded(file);
+    if (!data) return {};
+    try {
+        return decode(*data);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::vector<VehicleProfile> bundled() {
+    const auto file = vehiclebundle::resource(resourceName, resourceType);
+    if (!file) return {};
+    return loadFile(*file);
+}
+
+std::optional<VehicleProfile> generic() {
+    auto profiles = bundled();
+    const auto it = std::find_if(profiles.begin(), profiles.end(),
+                                 [](const VehicleProfile& p) { return p.id == genericID; });
+    if (it == profiles.end()) return std::nullopt;
+    return std::move(*it);
+}
+
+std::optional<VehicleProfile> match(const std::optional<std::string>& vin, const std::optional<std::string>& fuelType,
+                                    const std::vector<VehicleProfile>& profiles) {
+    if (!vin) return std::nullopt;
+
+    std::vector<const VehicleProfile*> candidates;
+    const auto vinChars = unicodetext::characters(*vin);
+    if (vinChars.size() == kVINLength) {
+        std::string code;
+        for (std::size_t i = 3; i <= 5; ++i) code += vinChars[i];
+        for (const auto& p : profiles) {
+            if (modelCode(p.chassis) == code) candidates.push_back(&p);
+        }
+    }
+    if (candidates.empty()) {
+        for (const auto& p : profiles) candidates.push_back(&p);
+    }
+    if (candidates.empty()) return std::nullopt;
+    if (!fuelType) return *candidates.front();
+
+    const std::string wanted = normalisedFuel(*fuelType);
+    for (const auto* p : candidates) {
+        if (p->fuelType && normalisedFuel(*p->fuelType) == wanted) return *p;
+    }
+    const bool someDeclareFuel =
+        std::any_of(candidates.begin(), candidates.end(), [](const VehicleProfile* p) { return p->fuelType.has_value(); });
+    if (someDeclareFuel) return std::nullopt;
+    return *candidates.front();
+}
+
+std::string exportProfile(const VehicleProfile& profile) {
+    try {
+        const nlohmann::json document = profile; // an object keeps its keys sorted
+        return document.dump(2);
+    } catch (const nlohmann::json::exception&) {
+        throw Error("Export du profil impossible : un texte n'est pas en UTF-8 valide");
+    }
+}
+
+} // namespace veq::VehicleProfileCatalog

@@ -1,0 +1,191 @@
+// Randomised mutations of the shipped catalogue fed to the decoder: it must never crash, it
+// must refuse every value of the wrong JSON type, and whatever it accepts must survive an
+// export and a second decoding unchanged. The seeds are fixed so that a failure reproduces.
+#include "VEQVehicle/JSONDecoding.hpp"
+#include "VEQVehicle/VehicleBundle.hpp"
+#include "VEQVehicle/VehicleProfileCatalog.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+using namespace veq;
+using Json = nlohmann::json;
+
+namespace {
+
+std::string bundledText() {
+    const auto file = vehiclebundle::resource(VehicleProfileCatalog::resourceName, VehicleProfileCatalog::resourceType);
+    if (!file) return {};
+    std::ifstream in(*file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::size_t pick(std::mt19937& rng, std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
+
+// One random textual damage: a flipped byte, a cut, a deleted or repeated run, or a JSON token
+// (or an invalid UTF-8 byte) dropped somewhere.
+std::string mutateText(std::string text, std::mt19937& rng) {
+    static const char* const tokens[] = {"true", "null", "1.5", "-0", "1e400", "\"x\"", "[", "]", "{", "}", ",", ":",
+                                         "\"", "\\", "\\u00e9", "\\ud800", "\xff", "\xc3", "0x7E0", "9223372036854775808"};
+    if (text.empty()) return tokens[pick(rng, std::size(tokens))];
+    const std::size_t at = pick(rng, text.size());
+    switch (pick(rng, 5)) {
+    case 0: text[at] = static_cast<char>(pick(rng, 256)); break;
+    case 1: text.resize(at); break;
+    case 2: text.erase(at, 1 + pick(rng, 40)); break;
+    case 3: text.insert(at, text.substr(at, 1 + pick(rng, 40))); break;
+    default: text.insert(at, tokens[pick(rng, std::size(tokens))]); break;
+    }
+    return text;
+}
+
+// Decodes `text`; only JSONDecodingError may come out, and what decodes must round-trip.
+void decodeSafely(const std::string& text) {
+    std::vector<VehicleProfile> profiles;
+    try {
+        profiles = VehicleProfileCatalog::decode(text);
+    } catch (const JSONDecodingError&) {
+        return;
+    }
+    for (const auto& p : profiles) {
+        std::string exported;
+        try {
+            exported = VehicleProfileCatalog::exportProfile(p);
+        } catch (const Error&) {
+            continue; // invalid UTF-8 cannot come out of the parser, but the refusal is allowed
+        }
+        const auto again = VehicleProfileCatalog::decode("[" + exported + "]");
+        ASSERT_EQ(again.size(), 1u);
+        EXPECT_EQ(again[0], p) << exported;
+    }
+}
+
+enum class Kind { text, integer, number, boolean, integerList, objectList, object };
+
+struct Field {
+    const char* pointer; // relative to a profile; "#" stands for the first element of a list
+    Kind kind;
+    bool required;
+};
+
+// Every field of the schema, with where it sits and what type it must have.
+const Field kFields[] = {
+    {"/id", Kind::text, true},          {"/manufacturer", Kind::text, true},   {"/model", Kind::text, true},
+    {"/chassis", Kind::text, true},     {"/years", Kind::integerList, true},   {"/years/#", Kind::integer, true},
+    {"/platform", Kind::text, true},    {"/headUnit", Kind::text, false},      {"/engine", Kind::text, false},
+    {"/busses", Kind::objectList, true}, {"/ecus", Kind::objectList, true},    {"/fuelType", Kind::text, false},
+    {"/tankCapacityL", Kind::number, false}, {"/redlineRPM", Kind::number, false}, {"/maxRPM", Kind::number, false},
+    {"/gaugeRanges", Kind::object, false},
+    {"/busses/#/name", Kind::text, true},      {"/busses/#/speed", Kind::integer, true},
+    {"/busses/#/obdPins", Kind::integerList, true}, {"/busses/#/obdPins/#", Kind::integer, true},
+    {"/busses/#/reachable", Kind::boolean, true},  {"/busses/#/note", Kind::text, false},
+    {"/ecus/#/name", Kind::text, true},  {"/ecus/#/txId", Kind::text, true},
+    {"/ecus/#/rxId", Kind::text, true},  {"/ecus/#/bus", Kind::text, true},
+};
+
+std::vector<Json> wrongValues(Kind kind) {
+    switch (kind) {
+    case Kind::text: return {1, 2.5, true, Json::array(), Json::object()};
+    case Kind::integer: return {"1", 1.5, 500000.0, true, false, Json::array(), Json::object(), 9223372036854775808ULL};
+    case Kind::number: return {"66", true, Json::array({66}), Json::object()};
+    case Kind::boolean: return {1, 0, "true", Json::array(), Json::object()};
+    case Kind::integerList:
+    case Kind::objectList: return {"[]", 1, true, Json::object()};
+    case Kind::object: return {"{}", 1, true, Json::array()};
+    }
+    return {};
+}
+
+// "/3/busses/0/speed" -> "[3].busses[0].speed", the path an error names.
+std::string errorPath(const std::string& pointer) {
+    std::string out;
+    std::size_t i = 1;
+    while (i <= pointer.size()) {
+        const std::size_t next = std::min(pointer.find('/', i), pointer.size());
+        const std::string token = pointer.substr(i, next - i);
+        const bool index = !token.empty() && token.find_first_not_of("0123456789") == std::string::npos;
+        out += index ? "[" + token + "]" : (out.empty() ? token : "." + token);
+        i = next + 1;
+    }
+    return out;
+}
+
+// The field's pointer in profile `profile`, with each "#" replaced by a random existing index;
+// nothing when a list on the way is empty.
+std::optional<std::string> place(const Json& document, std::size_t profile, const Field& field, std::mt19937& rng) {
+    std::string pointer = "/" + std::to_string(profile);
+    std::string rest = field.pointer;
+    for (std::size_t hash = rest.find('#'); hash != std::string::npos; hash = rest.find('#')) {
+        pointer += rest.substr(0, hash - 1);
+        const Json& list = document.at(Json::json_pointer(pointer));
+        if (!list.is_array() || list.empty()) return std::nullopt;
+        pointer += "/" + std::to_string(pick(rng, list.size()));
+        rest = rest.substr(hash + 1);
+    }
+    return pointer + rest;
+}
+
+} // namespace
+
+TEST(VehicleProfileMutationTests, DamagedTextNeverCrashesTheDecoder) {
+    const std::string original = bundledText();
+    ASSERT_FALSE(original.empty());
+    std::mt19937 rng(0x5EED1u);
+    for (int round = 0; round < 1500; ++round) {
+        std::string text = original;
+        const std::size_t damages = 1 + pick(rng, 4);
+        for (std::size_t d = 0; d < damages; ++d) text = mutateText(std::move(text), rng);
+        ASSERT_NO_FATAL_FAILURE(decodeSafely(text)) << "round " << round;
+    }
+}
+
+TEST(VehicleProfileMutationTests, EveryWronglyTypedFieldIsRefusedWhereItLies) {
+    const Json original = Json::parse(bundledText());
+    ASSERT_TRUE(original.is_array());
+    ASSERT_FALSE(original.empty());
+    std::mt19937 rng(0x5EED2u);
+    int refused = 0;
+    for (int round = 0; round < 600; ++round) {
+        const Field& field = kFields[pick(rng, std::size(kFields))];
+        const std::size_t profile = pick(rng, original.size());
+        const auto pointer = place(original, profile, field, rng);
+        if (!pointer) continue;
+        const auto candidates = wrongValues(field.kind);
+        const Json& wrong = candidates[pick(rng, candidates.size())];
+
+        Json document = original;
+        document[Json::json_pointer(*pointer)] = wrong;
+        try {
+            (void)VehicleProfileCatalog::decode(document.dump());
+            ADD_FAILURE() << *pointer << " = " << wrong.dump() << " was accepted";
+        } catch (const JSONDecodingError& e) {
+            EXPECT_EQ(e.path(), errorPath(*pointer)) << wrong.dump();
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 300); // the loop did reach fields, not only empty lists
+}
+
+TEST(VehicleProfileMutationTests, RemovedFieldsFailOnlyWhenRequired) {
+    const Json original = Json::parse(bundledText());
+    ASSERT_TRUE(original.is_array());
+    std::mt19937 rng(0x5EED3u);
+    for (int round = 0; round < 300; ++round) {
+        const Field& field = kFields[pick(rng, std::size(kFields))];
+        if (std::string(field.pointer).back() == '#') continue; // list elements are not keys
+        const auto pointer = place(original, pick(rng, original.size()), field, rng);
+        if (!pointer) continue;
+        Json document = original;
+        const Json::json_pointer ptr(*pointer);
+        document[ptr.parent_pointer()].erase(ptr.back());
+        const bool removeByNull = pick(rng, 2) == 0;
+        if (removeByNull) document[ptr] = nullptr;
+        if (field.required) {
+            EXPECT_THROW(VehicleProfileCatalog::decode(document.dump()), JSONDecodingError) << *pointer;
+        } else {
+            EXPECT_NO_THROW(VehicleProfileCatalog::decode(document.dump())) << *pointer;
+        }
+    }
+}
