@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+
+namespace veq {
+
+// The figures of one drive, accumulated from timestamped speed and fuel readings: distance, top
+// speed, fuel used and the best 0-100 km/h, 80-120 km/h and standing 400 m times.
+struct TripStats {
+    using Date = std::chrono::system_clock::time_point;
+
+    std::optional<Date> startTime;   // first speed reading
+    std::optional<Date> lastUpdate;  // latest speed reading
+    double distanceKm = 0;
+    double maxSpeedKmh = 0;
+    double fuelLiters = 0;
+    std::optional<double> zeroToHundredSec;     // best times of the whole drive, in seconds
+    std::optional<double> eightyToOneTwentySec;
+    std::optional<double> standing400mSec;
+    std::optional<Date> lastSpeedTime;
+    double lastSpeed = 0;
+    std::optional<Date> lastFuelTime;           // previous fuel reading of either kind
+    bool hasDirectFuelRate = false;             // from then on air-flow readings are ignored
+    std::optional<Date> launchStart;            // last reading below 3 km/h
+    bool reached100 = false;
+    bool reached400 = false;
+    double launchDistanceKm = 0;
+    std::optional<Date> eightyStart;            // when the speed last rose to 80 km/h or more
+    bool reached120 = false;
+
+    // Vehicle speed in km/h.
+    void recordSpeed(double speedKmh, Date at);
+    // Engine fuel rate in L/h.
+    void recordFuelRate(double litersPerHour, Date at);
+    // Mass air flow in g/s, turned into fuel at the stoichiometric ratio while no fuel rate is known.
+    void recordMAF(double gramsPerSecond, Date at);
+
+    double durationSec() const;
+    double avgSpeedKmh() const;
+    double consumptionL100() const;
+
+    bool operator==(const TripStats&) const = default;
+};
+
+} // namespace veq

@@ -1,0 +1,143 @@
+#include "VEQEngine/DemoDrive.hpp"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <cmath>
+#include <numbers>
+
+namespace veq {
+namespace {
+
+using Field = double DemoDrive::Frame::*;
+
+struct FrameCase {
+    const char* name;
+    double time;
+    Field field;
+    double expected;
+    double tolerance;
+};
+
+void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
+
+class DemoFrame : public ::testing::TestWithParam<FrameCase> {};
+
+TEST_P(DemoFrame, GivesTheLapValue) {
+    const FrameCase& c = GetParam();
+    EXPECT_NEAR(DemoDrive().frame(c.time).*c.field, c.expected, c.tolerance);
+}
+
+using F = DemoDrive::Frame;
+
+INSTANTIATE_TEST_SUITE_P(
+    Lap, DemoFrame,
+    ::testing::Values(
+        // Standing start.
+        FrameCase{"startSpeed", 0, &F::speedKmh, 0, 0},
+        FrameCase{"startIdle", 0, &F::rpm, 850, 0},
+        FrameCase{"startCoolant", 0, &F::coolant, 62, 0},
+        FrameCase{"startOil", 0, &F::oil, 55, 0},
+        FrameCase{"startBarometric", 0, &F::barometricKPa, 97.4, 0},
+        FrameCase{"startAcceleration", 0, &F::longitudinal, 0.066, 0.0005},
+        FrameCase{"startThrottle", 0, &F::throttle, 12.93, 0.005},
+        FrameCase{"startLoad", 0, &F::load, 20.99, 0.005},
+        FrameCase{"startManifold", 0, &F::manifoldKPa, 95.57, 0.005},
+        FrameCase{"startLatitude", 0, &F::latitude, 46.5197, 1e-12},
+        FrameCase{"startLongitude", 0, &F::longitude, 6.6384, 1e-12},
+        FrameCase{"startAltitude", 0, &F::altitude, 412, 1e-12},
+        FrameCase{"startBraking", 0, &F::braking, 0, 0},
+        // Top of the profile.
+        FrameCase{"topSpeed", 15, &F::speedKmh, 195, 1e-9},
+        FrameCase{"topRpm", 15, &F::rpm, 195000.0 / 56, 1e-6},
+        // Hard braking.
+        FrameCase{"brakingSpeed", 16.5, &F::speedKmh, 145.5, 1e-9},
+        FrameCase{"brakingDeceleration", 16.5, &F::longitudinal, -14.39, 0.005},
+        FrameCase{"brakingThrottle", 16.5, &F::throttle, 0, 0},
+        FrameCase{"brakingLoad", 16.5, &F::load, 10, 0},
+        FrameCase{"brakingManifold", 16.5, &F::manifoldKPa, 79.87, 0.005},
+        FrameCase{"brakingG", 16.5, &F::braking, 1.468, 0.0005},
+        FrameCase{"brakingTotalG", 16.5, &F::gForce, 2.53, 0.005},
+        // Second lap: the profile starts again, the engine keeps warming.
+        FrameCase{"secondLapSpeed", 48, &F::speedKmh, 0, 0},
+        FrameCase{"secondLapRpm", 48, &F::rpm, 850, 0},
+        FrameCase{"secondLapCoolant", 48, &F::coolant, 88.4, 1e-9},
+        FrameCase{"secondLapOil", 48, &F::oil, 91, 1e-9},
+        FrameCase{"sixtySecondsSpeed", 60, &F::speedKmh, 168, 1e-9},
+        FrameCase{"sixtySecondsRpm", 60, &F::rpm, 3000, 1e-6},
+        FrameCase{"sixtySecondsCoolant", 60, &F::coolant, 95, 1e-9},
+        FrameCase{"sixtySecondsOil", 60, &F::oil, 100, 1e-9},
+        FrameCase{"coolantCapped", 600, &F::coolant, 96, 0},
+        FrameCase{"oilCapped", 600, &F::oil, 112, 0},
+        // 62 km/h exactly is no longer below 62: the divisor is 36, not 26.
+        FrameCase{"rpmAtSixtyTwo", 4, &F::rpm, 62000.0 / 36, 1e-6},
+        FrameCase{"rpmAtHundredEighteen", 8, &F::rpm, 118000.0 / 46, 1e-6},
+        // Lateral bumps and the position round the loop.
+        FrameCase{"lateralLeftBend", 20, &F::lateral, 9.0915, 0.0005},
+        FrameCase{"lateralRightBend", 28, &F::lateral, -11.619, 0.0005},
+        FrameCase{"quarterLapLatitude", 12, &F::latitude, 46.5239, 1e-9},
+        FrameCase{"quarterLapLongitude", 12, &F::longitude, 6.6323, 1e-9},
+        FrameCase{"eighthLapAltitude", 6, &F::altitude, 430, 1e-9},
+        FrameCase{"acceleratingNoBraking", 36, &F::braking, 0, 0}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(DemoDrive, KeyPointTimesGiveTheirExactSpeed) {
+    struct KeyPoint {
+        double time;
+        double speed;
+    };
+    for (const KeyPoint k : {KeyPoint{4, 62}, KeyPoint{8, 118}, KeyPoint{15, 195}, KeyPoint{30, 72},
+                             KeyPoint{45, 104}, KeyPoint{0, 0}, KeyPoint{48, 0}, KeyPoint{52, 62}}) {
+        EXPECT_DOUBLE_EQ(DemoDrive::speed(k.time), k.speed) << "at " << k.time;
+    }
+}
+
+TEST(DemoDrive, EasesBetweenKeyPoints) {
+    // Half-way the cosine easing gives the mean of the two points.
+    EXPECT_DOUBLE_EQ(DemoDrive::speed(2), 31);
+    EXPECT_NEAR(DemoDrive::speed(1), 62 * (0.5 - 0.5 * std::cos(std::numbers::pi / 4)), 1e-12);
+    EXPECT_LT(DemoDrive::speed(1), 31.0 / 2); // slow start of the easing
+}
+
+TEST(DemoDrive, NegativeTimeIsStandingStill) {
+    EXPECT_EQ(DemoDrive::speed(-0.05), 0);
+    EXPECT_EQ(DemoDrive::speed(-30), 0);
+    const DemoDrive::Frame f = DemoDrive().frame(-1);
+    EXPECT_EQ(f.speedKmh, 0);
+    EXPECT_EQ(f.rpm, 850);
+    EXPECT_EQ(f.longitudinal, 0);
+}
+
+TEST(DemoDrive, LapsRepeatExceptTheWarmUp) {
+    const DemoDrive demo;
+    for (const double t : {3.0, 16.5, 29.25, 41.0}) {
+        DemoDrive::Frame first = demo.frame(t);
+        DemoDrive::Frame later = demo.frame(t + 2 * DemoDrive::lapDuration);
+        EXPECT_NEAR(later.speedKmh, first.speedKmh, 1e-9) << t;
+        EXPECT_NEAR(later.lateral, first.lateral, 1e-9) << t;
+        EXPECT_NEAR(later.latitude, first.latitude, 1e-9) << t;
+        EXPECT_GT(later.oil, first.oil) << t;
+    }
+    EXPECT_EQ(DemoDrive::lapDuration, 48.0);
+}
+
+TEST(DemoDrive, StaysWithinItsLimitsOverTheLap) {
+    const DemoDrive demo;
+    for (int tenth = 0; tenth < 480; ++tenth) {
+        const DemoDrive::Frame f = demo.frame(tenth / 10.0);
+        ASSERT_GE(f.rpm, 850);
+        ASSERT_LE(f.rpm, 6800);
+        ASSERT_GE(f.throttle, 0);
+        ASSERT_LE(f.throttle, 100);
+        ASSERT_GE(f.load, 8);
+        ASSERT_LE(f.load, 100);
+        ASSERT_GE(f.manifoldKPa, 46.3 - 1e-9);
+        ASSERT_LE(f.manifoldKPa, 216.3 + 1e-9);
+        ASSERT_GE(f.gForce, 1.0);
+        ASSERT_TRUE(f.braking == 0 || f.braking > 0.05);
+    }
+}
+
+} // namespace
+} // namespace veq
