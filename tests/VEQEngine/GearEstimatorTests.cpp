@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <vector>
+#include <ostream>
 
 namespace veq {
 namespace {
@@ -15,12 +13,16 @@ namespace {
 const double nan = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 
-GearEstimator modelInstance() {
-    return GearEstimator({GearEstimator::nineGTronic.begin(), GearEstimator::nineGTronic.end()}, 2.65, 2.0, 0.08);
+GearEstimator nineSpeed(double finalDrive = 2.65, double tireCircumference = 2.0, double tolerance = 0.08) {
+    return {{GearEstimator::nineGTronic.begin(), GearEstimator::nineGTronic.end()}, finalDrive, tireCircumference,
+            tolerance};
 }
+// Two gears expecting exactly 100 and 300 rpm per km/h (3 × 1000 / 30).
+GearEstimator exact(double tolerance) { return {{1.0, 3.0}, 3.0, 0.5, tolerance}; }
 
 struct EstimateCase {
     const char* name;
+    GearEstimator estimator;
     double rpm;
     double speedKmh;
     std::optional<int> gear;
@@ -28,94 +30,51 @@ struct EstimateCase {
 
 void PrintTo(const EstimateCase& c, std::ostream* os) { *os << c.name; }
 
-class ModelEstimate : public ::testing::TestWithParam<EstimateCase> {};
+class Estimate : public ::testing::TestWithParam<EstimateCase> {};
 
-TEST_P(ModelEstimate, GivesTheExpectedGear) {
+TEST_P(Estimate, GivesTheExpectedGear) {
     const EstimateCase& c = GetParam();
-    EXPECT_EQ(modelInstance().estimate(c.rpm, c.speedKmh), c.gear);
+    EXPECT_EQ(c.estimator.estimate(c.rpm, c.speedKmh), c.gear);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Thresholds, ModelEstimate,
-    ::testing::Values(EstimateCase{"sixthGear", 2000, 90.6, 6},
-                      // Nearest is fourth (about 36.2 rpm per km/h), 10.4 % away: outside 8 %.
-                      EstimateCase{"betweenGears", 2000, 50, std::nullopt},
-                      EstimateCase{"speedExactlyFive", 600, 5, std::nullopt},
-                      EstimateCase{"speedJustAboveFive", 600, 5.0001, 1},
-                      EstimateCase{"rpmExactlyFourHundred", 400, 18.1, std::nullopt},
-                      EstimateCase{"rpmJustAboveFourHundred", 400.5, 18.1, 6},
-                      EstimateCase{"rpmNotANumber", nan, 90.6, std::nullopt},
-                      EstimateCase{"speedNotANumber", 2000, nan, std::nullopt},
-                      EstimateCase{"rpmInfinite", inf, 90.6, std::nullopt},
-                      EstimateCase{"stopped", 800, 0, std::nullopt},
-                      EstimateCase{"reversing", 1500, -10, std::nullopt}),
+    Thresholds, Estimate,
+    ::testing::Values(
+        EstimateCase{"sixthGear", nineSpeed(), 2000, 90.6, 6},
+        // Nearest is fourth (about 36.2 rpm per km/h), 10.4 % away: outside 8 %.
+        EstimateCase{"betweenGears", nineSpeed(), 2000, 50, std::nullopt},
+        EstimateCase{"speedExactlyFive", nineSpeed(), 600, 5, std::nullopt},
+        EstimateCase{"speedJustAboveFive", nineSpeed(), 600, 5.0001, 1},
+        EstimateCase{"rpmExactlyFourHundred", nineSpeed(), 400, 18.1, std::nullopt},
+        EstimateCase{"rpmJustAboveFourHundred", nineSpeed(), 400.5, 18.1, 6},
+        EstimateCase{"rpmNotANumber", nineSpeed(), nan, 90.6, std::nullopt},
+        EstimateCase{"speedNotANumber", nineSpeed(), 2000, nan, std::nullopt},
+        EstimateCase{"reversing", nineSpeed(), 1500, -10, std::nullopt},
+        EstimateCase{"deviationAtTolerance", exact(0.25), 1250, 10, 1},
+        EstimateCase{"deviationJustBeyond", exact(0.2499), 1250, 10, std::nullopt},
+        EstimateCase{"tieKeepsLowerGear", exact(1.0), 1500, 10, 1},
+        EstimateCase{"gearsExpectingNothingSkipped", GearEstimator({0.0, -2.0, 1.0}, 3.0, 0.5, 0.08), 1000, 10, 3},
+        EstimateCase{"noRatios", GearEstimator({}, 2.65, 2.0, 0.08), 2000, 90.6, std::nullopt},
+        // With no gear ever considered, even an unbounded tolerance must not give first gear.
+        EstimateCase{"zeroCircumference", nineSpeed(2.65, 0.0, inf), 2000, 90.6, std::nullopt},
+        EstimateCase{"negativeCircumference", nineSpeed(2.65, -2.0, inf), 2000, 90.6, std::nullopt},
+        EstimateCase{"notANumberCircumference", nineSpeed(2.65, nan, inf), 2000, 90.6, std::nullopt},
+        EstimateCase{"zeroFinalDrive", nineSpeed(0.0, 2.0, inf), 2000, 90.6, std::nullopt},
+        EstimateCase{"infiniteRpm", exact(inf), inf, 10, std::nullopt}),
     [](const auto& info) { return info.param.name; });
 
-TEST(GearEstimator, RecognisesEveryGearAtItsOwnRatio) {
-    const GearEstimator estimator = modelInstance();
+TEST(GearEstimator, ExpectedRatios) {
+    const GearEstimator estimator = nineSpeed();
     ASSERT_EQ(estimator.gearCount(), 9);
-    for (int i = 0; i < estimator.gearCount(); ++i) {
-        const double speed = 60;
-        EXPECT_EQ(estimator.estimate(estimator.expectedRatio(i) * speed, speed), i + 1) << "gear index " << i;
-    }
-}
-
-TEST(GearEstimator, ExpectedRatioOfTheModelInstance) {
-    const GearEstimator estimator = modelInstance();
-    EXPECT_NEAR(estimator.expectedRatio(0), 2.65 * 5350 / 120, 1e-9);
     EXPECT_NEAR(estimator.expectedRatio(0), 118.15, 0.01);
     EXPECT_NEAR(estimator.expectedRatio(5), 22.083, 0.001);
     EXPECT_EQ(estimator.expectedRatio(9), 0);
     EXPECT_EQ(estimator.expectedRatio(-1), 0);
-}
-
-// One gear expecting exactly 100 rpm per km/h (3 × 1000 / 30), another exactly 300.
-GearEstimator exactEstimator(double tolerance) { return GearEstimator({1.0, 3.0}, 3.0, 0.5, tolerance); }
-
-TEST(GearEstimator, ToleranceBoundIsInclusive) {
-    // 125 rpm per km/h is exactly 25 % from the first gear.
-    EXPECT_EQ(exactEstimator(0.25).estimate(1250, 10), 1);
-    EXPECT_EQ(exactEstimator(0.2499).estimate(1250, 10), std::nullopt);
-    EXPECT_EQ(exactEstimator(0.25).estimate(750, 10), 1);
-}
-
-TEST(GearEstimator, EqualDeviationsKeepTheLowerGear) {
-    // 150 is 50 % from both 100 and 300.
-    EXPECT_EQ(exactEstimator(1.0).estimate(1500, 10), 1);
-}
-
-TEST(GearEstimator, GearsExpectingNothingAreSkipped) {
-    const GearEstimator estimator({0.0, -2.0, 1.0}, 3.0, 0.5, 0.08);
-    EXPECT_EQ(estimator.estimate(1000, 10), 3);
-}
-
-TEST(GearEstimator, NoRatiosGiveNothing) {
-    const GearEstimator estimator({}, 2.65, 2.0, 0.08);
-    EXPECT_EQ(estimator.gearCount(), 0);
-    EXPECT_EQ(estimator.expectedRatio(0), 0);
-    EXPECT_EQ(estimator.estimate(2000, 90.6), std::nullopt);
-}
-
-TEST(GearEstimator, ImpossibleGeometryNeverChoosesAGear) {
-    // Even an unbounded tolerance must not turn "no gear considered" into first gear.
-    struct Case {
-        const char* name;
-        double finalDrive;
-        double tireCircumference;
-    };
-    for (const Case c : {Case{"zeroCircumference", 2.65, 0.0}, Case{"negativeCircumference", 2.65, -2.0},
-                         Case{"zeroFinalDrive", 0.0, 2.0}, Case{"notANumberCircumference", 2.65, nan}}) {
-        const GearEstimator estimator({GearEstimator::nineGTronic.begin(), GearEstimator::nineGTronic.end()},
-                                      c.finalDrive, c.tireCircumference, inf);
-        EXPECT_EQ(estimator.estimate(2000, 90.6), std::nullopt) << c.name;
+    for (int i = 0; i < estimator.gearCount(); ++i) {
+        EXPECT_EQ(estimator.estimate(estimator.expectedRatio(i) * 60, 60), i + 1) << "gear index " << i;
     }
-    const GearEstimator zero({1.0}, 2.65, 0.0, 0.08);
-    EXPECT_TRUE(std::isinf(zero.expectedRatio(0)));
-}
-
-TEST(GearEstimator, InfiniteRpmWithUnboundedToleranceGivesNothing) {
-    const GearEstimator estimator = exactEstimator(inf);
-    EXPECT_EQ(estimator.estimate(inf, 10), std::nullopt);
+    EXPECT_EQ(GearEstimator({}, 2.65, 2.0, 0.08).gearCount(), 0);
+    EXPECT_TRUE(std::isinf(nineSpeed(2.65, 0.0).expectedRatio(0)));
 }
 
 } // namespace

@@ -5,9 +5,7 @@
 #include <ostream>
 
 #include <chrono>
-#include <cmath>
 #include <functional>
-#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -85,25 +83,17 @@ QGeoPositionInfo position(double latitude, double longitude, double altitude = 4
                             QDateTime::fromMSecsSinceEpoch(1'718'452'800'000, Qt::UTC));
 }
 
-struct QualityCase {
-    double accuracy;
-    Quality quality;
-};
-
-void PrintTo(const QualityCase& c, std::ostream* os) { *os << c.accuracy << " m"; }
-
-class QualityFromAccuracy : public ::testing::TestWithParam<QualityCase> {};
-
-TEST_P(QualityFromAccuracy, ClassifiesByHorizontalAccuracy) {
-    EXPECT_EQ(LocationProvider::qualityFrom(GetParam().accuracy), GetParam().quality) << GetParam().accuracy;
+TEST(LocationProvider, QualityFromAccuracy) {
+    struct Case {
+        double accuracy;
+        Quality quality;
+    };
+    for (const Case c : {Case{5, Quality::gnss}, Case{10, Quality::gnss}, Case{10.5, Quality::coarse},
+                         Case{65, Quality::coarse}, Case{100, Quality::coarse}, Case{100.01, Quality::network},
+                         Case{150, Quality::network}, Case{0, Quality::network}, Case{-1, Quality::network}}) {
+        EXPECT_EQ(LocationProvider::qualityFrom(c.accuracy), c.quality) << c.accuracy;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Thresholds, QualityFromAccuracy,
-                         ::testing::Values(QualityCase{5, Quality::gnss}, QualityCase{10, Quality::gnss},
-                                           QualityCase{10.5, Quality::coarse}, QualityCase{65, Quality::coarse},
-                                           QualityCase{100, Quality::coarse}, QualityCase{100.01, Quality::network},
-                                           QualityCase{150, Quality::network}, QualityCase{0, Quality::network},
-                                           QualityCase{-1, Quality::network}));
 
 TEST(LocationProvider, QualityAndAuthorizationTexts) {
     struct QualityText {
@@ -139,39 +129,34 @@ TEST(LocationProvider, QualityAndAuthorizationTexts) {
     EXPECT_EQ(fromRaw<Authorization>("authorised"), std::nullopt);
 }
 
-TEST(LocationProvider, WithoutAnySourceStartEndsUnavailable) {
-    LocationProvider provider(static_cast<QGeoPositionInfoSource*>(nullptr));
+TEST(LocationProvider, WithoutAUsableSourceStartEndsUnavailable) {
+    LocationProvider none(static_cast<QGeoPositionInfoSource*>(nullptr));
     int changes = 0;
-    QObject::connect(&provider, &LocationProvider::authorizationChanged, [&] { ++changes; });
-    EXPECT_EQ(provider.authorization(), Authorization::notDetermined);
-    EXPECT_EQ(provider.quality(), std::nullopt);
-    provider.start();
+    QObject::connect(&none, &LocationProvider::authorizationChanged, [&] { ++changes; });
+    EXPECT_EQ(none.authorization(), Authorization::notDetermined);
+    EXPECT_EQ(none.quality(), std::nullopt);
+    none.start();
     settle();
-    EXPECT_EQ(provider.authorization(), Authorization::unavailable);
-    EXPECT_FALSE(provider.isTracking());
+    EXPECT_EQ(none.authorization(), Authorization::unavailable);
+    EXPECT_FALSE(none.isTracking());
     EXPECT_EQ(changes, 1);
-    provider.stop();
-    EXPECT_EQ(provider.authorization(), Authorization::unavailable);
-}
 
-TEST(LocationProvider, SourceOfferingNoMethodIsUnavailable) {
+    // A source offering no positioning method: location switched off system-wide.
     auto* source = new FakeSource;
     source->methods = QGeoPositionInfoSource::NoPositioningMethods;
-    LocationProvider provider(source);
-    provider.start();
-    // A capability probe may report an access error on its own; that is no refusal of ours.
+    LocationProvider off(source);
+    off.start();
+    // Its capability probe may report an access error; that is no refusal of a request of ours.
     source->fail(QGeoPositionInfoSource::AccessError);
     settle();
-    EXPECT_EQ(provider.authorization(), Authorization::unavailable);
-    EXPECT_FALSE(provider.isTracking());
+    EXPECT_EQ(off.authorization(), Authorization::unavailable);
+    EXPECT_FALSE(off.isTracking());
     EXPECT_EQ(source->starts, 0);
 }
 
 TEST(LocationProvider, StartRunsUpdatesAndAFixAuthorizes) {
     auto* source = new FakeSource;
     LocationProvider provider(source);
-    int latestChanges = 0;
-    QObject::connect(&provider, &LocationProvider::latestChanged, [&] { ++latestChanges; });
     provider.start();
     EXPECT_TRUE(provider.isTracking());
     EXPECT_EQ(source->starts, 1);
@@ -182,15 +167,22 @@ TEST(LocationProvider, StartRunsUpdatesAndAFixAuthorizes) {
     settle();
     EXPECT_EQ(provider.authorization(), Authorization::authorized);
     EXPECT_EQ(provider.fixCount(), 1);
-    EXPECT_EQ(latestChanges, 1);
     ASSERT_TRUE(provider.latest());
     EXPECT_EQ(provider.latest()->latitude, 46.5197);
     EXPECT_EQ(provider.latest()->timestamp,
               std::chrono::system_clock::time_point(std::chrono::milliseconds(1'718'452'800'000)));
-    EXPECT_EQ(source->starts, 1); // a fix while tracking starts nothing more
 
     provider.start(); // already running: not asked twice
     EXPECT_EQ(source->starts, 1);
+    // Passing failures leave tracking as it is.
+    for (const auto error : {QGeoPositionInfoSource::ClosedError, QGeoPositionInfoSource::UnknownSourceError,
+                             QGeoPositionInfoSource::UpdateTimeoutError}) {
+        source->fail(error);
+    }
+    settle();
+    EXPECT_EQ(provider.authorization(), Authorization::authorized);
+    EXPECT_TRUE(provider.isTracking());
+    EXPECT_TRUE(source->running);
 }
 
 TEST(LocationProvider, BatchKeepsOnlyTheMostRecentLocation) {
@@ -207,153 +199,77 @@ TEST(LocationProvider, BatchKeepsOnlyTheMostRecentLocation) {
     EXPECT_EQ(provider.latest()->latitude, 3);
 }
 
-struct FixCase {
-    const char* name;
-    std::optional<double> speed;    // m/s attribute
-    std::optional<double> course;   // degrees attribute
-    std::optional<double> accuracy; // metres attribute
-    bool hasAltitude;
-    std::optional<double> speedKmh;
-    std::optional<double> expectedCourse;
-    double horizontalAccuracy;
-    double altitude;
-};
-
-void PrintTo(const FixCase& c, std::ostream* os) { *os << c.name; }
-
-class FixConversion : public ::testing::TestWithParam<FixCase> {};
-
-TEST_P(FixConversion, MapsTheSourceAttributes) {
-    const FixCase& c = GetParam();
-    QGeoCoordinate coordinate = c.hasAltitude ? QGeoCoordinate(46.5, 6.6, 420) : QGeoCoordinate(46.5, 6.6);
-    QGeoPositionInfo info(coordinate, QDateTime::currentDateTimeUtc());
-    if (c.speed) info.setAttribute(QGeoPositionInfo::GroundSpeed, *c.speed);
-    if (c.course) info.setAttribute(QGeoPositionInfo::Direction, *c.course);
-    if (c.accuracy) info.setAttribute(QGeoPositionInfo::HorizontalAccuracy, *c.accuracy);
-    LocationProvider provider(new FakeSource);
-    provider.didUpdateLocations({info});
-    ASSERT_TRUE(provider.latest());
-    const LocationProvider::Fix& fix = *provider.latest();
-    EXPECT_EQ(fix.speedKmh.has_value(), c.speedKmh.has_value());
-    if (fix.speedKmh && c.speedKmh) {
-        EXPECT_NEAR(*fix.speedKmh, *c.speedKmh, 1e-9);
+TEST(LocationProvider, FixFromTheSourceAttributes) {
+    struct Case {
+        std::optional<double> speed;  // m/s attribute
+        std::optional<double> course; // degrees attribute
+        std::optional<double> accuracy;
+        std::optional<double> speedKmh;
+        std::optional<double> expectedCourse;
+        double horizontalAccuracy;
+    };
+    const std::nullopt_t none = std::nullopt;
+    for (const Case& c : {Case{-1, -1, 5, none, none, 5}, Case{10, 270, 65, 36, 270, 65}, Case{0, 0, 5, 0, 0, 5},
+                         Case{none, none, none, none, none, -1}}) {
+        QGeoPositionInfo info(QGeoCoordinate(46.5, 6.6, 420), QDateTime::currentDateTimeUtc());
+        if (c.speed) info.setAttribute(QGeoPositionInfo::GroundSpeed, *c.speed);
+        if (c.course) info.setAttribute(QGeoPositionInfo::Direction, *c.course);
+        if (c.accuracy) info.setAttribute(QGeoPositionInfo::HorizontalAccuracy, *c.accuracy);
+        LocationProvider provider(new FakeSource);
+        provider.didUpdateLocations({info});
+        ASSERT_TRUE(provider.latest());
+        EXPECT_EQ(provider.latest()->speedKmh, c.speedKmh);
+        EXPECT_EQ(provider.latest()->course, c.expectedCourse);
+        EXPECT_EQ(provider.latest()->horizontalAccuracy, c.horizontalAccuracy);
+        EXPECT_EQ(provider.latest()->altitude, 420);
+        EXPECT_EQ(provider.quality(), LocationProvider::qualityFrom(c.horizontalAccuracy));
     }
-    EXPECT_EQ(fix.course, c.expectedCourse);
-    EXPECT_EQ(fix.horizontalAccuracy, c.horizontalAccuracy);
-    EXPECT_EQ(fix.altitude, c.altitude);
-    EXPECT_EQ(provider.quality(), LocationProvider::qualityFrom(c.horizontalAccuracy));
 }
 
-const double nan = std::numeric_limits<double>::quiet_NaN();
+TEST(LocationProvider, RefusalDeniesAndStopsUntilGranted) {
+    for (const bool whileStarting : {false, true}) {
+        auto* source = new FakeSource;
+        source->refuseOnStart = whileStarting;
+        LocationProvider provider(source);
+        provider.start();
+        if (!whileStarting) source->fail(QGeoPositionInfoSource::AccessError);
+        settle();
+        EXPECT_EQ(provider.authorization(), Authorization::denied);
+        EXPECT_FALSE(provider.isTracking());
+        EXPECT_FALSE(source->running);
 
-INSTANTIATE_TEST_SUITE_P(
-    Attributes, FixConversion,
-    ::testing::Values(FixCase{"invalidSpeedAndCourse", -1, -1, 5, true, std::nullopt, std::nullopt, 5, 420},
-                      FixCase{"speedInKmh", 10, 270, 5, true, 36, 270, 5, 420},
-                      FixCase{"standingStill", 0, 0, 50, true, 0, 0, 50, 420},
-                      FixCase{"missingAttributes", std::nullopt, std::nullopt, std::nullopt, true, std::nullopt,
-                              std::nullopt, -1, 420},
-                      FixCase{"notANumberAttributes", nan, nan, nan, true, std::nullopt, std::nullopt, -1, 420},
-                      FixCase{"withoutAltitude", 1, std::nullopt, 150, false, 3.6, std::nullopt, 150, 0}),
-    [](const auto& info) { return info.param.name; });
-
-TEST(LocationProvider, AccessErrorDeniesAndStopsUntilAskedAgain) {
-    auto* source = new FakeSource;
-    LocationProvider provider(source);
-    provider.start();
-    source->fail(QGeoPositionInfoSource::AccessError);
-    settle();
-    EXPECT_EQ(provider.authorization(), Authorization::denied);
-    EXPECT_FALSE(provider.isTracking());
-    EXPECT_FALSE(source->running);
-
-    provider.start(); // Qt can only learn the answer by asking again
-    EXPECT_TRUE(provider.isTracking());
-    EXPECT_EQ(source->starts, 2);
-}
-
-TEST(LocationProvider, RefusalReportedWhileStartingDenies) {
-    auto* source = new FakeSource;
-    source->refuseOnStart = true;
-    LocationProvider provider(source);
-    provider.start();
-    settle();
-    EXPECT_EQ(provider.authorization(), Authorization::denied);
-    EXPECT_FALSE(provider.isTracking());
-    EXPECT_FALSE(source->running);
-}
-
-TEST(LocationProvider, OtherFailuresChangeNothing) {
-    auto* source = new FakeSource;
-    LocationProvider provider(source);
-    provider.start();
-    for (const auto error : {QGeoPositionInfoSource::ClosedError, QGeoPositionInfoSource::UnknownSourceError,
-                             QGeoPositionInfoSource::UpdateTimeoutError, QGeoPositionInfoSource::NoError}) {
-        source->fail(error);
+        // start() is still in effect: a grant resumes tracking.
+        source->refuseOnStart = false;
+        provider.didChangeAuthorization(Authorization::authorized);
+        EXPECT_TRUE(provider.isTracking());
+        EXPECT_EQ(source->starts, 2);
     }
-    settle();
-    EXPECT_EQ(provider.authorization(), Authorization::notDetermined);
-    EXPECT_TRUE(provider.isTracking());
-    EXPECT_TRUE(source->running);
 }
 
-TEST(LocationProvider, GrantAfterRefusalResumesWhileStarted) {
+TEST(LocationProvider, GrantAfterStopOrWithoutStartDoesNotTrack) {
     auto* source = new FakeSource;
     LocationProvider provider(source);
-    provider.start();
-    source->fail(QGeoPositionInfoSource::AccessError);
-    settle();
-    ASSERT_EQ(provider.authorization(), Authorization::denied);
+    // Location recording off: never started.
     provider.didChangeAuthorization(Authorization::authorized);
-    EXPECT_TRUE(provider.isTracking());
-    EXPECT_EQ(source->starts, 2);
-}
+    EXPECT_FALSE(provider.isTracking());
+    EXPECT_EQ(source->starts, 0);
 
-TEST(LocationProvider, GrantAfterStopDoesNotRestartTracking) {
-    auto* source = new FakeSource;
-    LocationProvider provider(source);
     provider.start();
     provider.stop();
     EXPECT_FALSE(provider.isTracking());
     EXPECT_EQ(source->stops, 1);
-
-    // A late fix still counts, but it must not switch the updates back on.
+    // A late fix still counts and is kept, but it must not switch the updates back on.
     source->deliver(position(46.52, 6.63));
     settle();
     EXPECT_EQ(provider.fixCount(), 1);
-    EXPECT_EQ(provider.authorization(), Authorization::authorized);
-    EXPECT_FALSE(provider.isTracking());
-    EXPECT_EQ(source->starts, 1);
-
-    provider.didChangeAuthorization(Authorization::authorized);
-    EXPECT_FALSE(provider.isTracking());
-    EXPECT_EQ(source->starts, 1);
-}
-
-TEST(LocationProvider, GrantWithoutStartDoesNotTrack) {
-    // Location recording off: the provider exists but start() was never called.
-    auto* source = new FakeSource;
-    LocationProvider provider(source);
-    provider.didChangeAuthorization(Authorization::authorized);
-    EXPECT_EQ(provider.authorization(), Authorization::authorized);
-    EXPECT_FALSE(provider.isTracking());
-    EXPECT_EQ(source->starts, 0);
-}
-
-TEST(LocationProvider, StopKeepsTheLastFix) {
-    auto* source = new FakeSource;
-    LocationProvider provider(source);
-    provider.start();
-    source->deliver(position(46.52, 6.63));
-    settle();
-    provider.stop();
-    EXPECT_EQ(provider.fixCount(), 1);
-    ASSERT_TRUE(provider.latest());
     EXPECT_EQ(provider.latest()->latitude, 46.52);
-    // An access error after stop() is no refusal of a running request.
+    provider.didChangeAuthorization(Authorization::authorized);
+    // Nor is an access error after stop() a refusal.
     source->fail(QGeoPositionInfoSource::AccessError);
     settle();
     EXPECT_EQ(provider.authorization(), Authorization::authorized);
+    EXPECT_FALSE(provider.isTracking());
+    EXPECT_EQ(source->starts, 1);
 }
 
 // The NMEA source replays a recorded drive: three fixes, the last one without altitude.
