@@ -1,0 +1,28 @@
+#include "VEQProtocol/GPSChannel.hpp"
+
+#include "VEQProtocol/ChannelTable.hpp"
+
+namespace veq::GPSChannel {
+
+namespace {
+constexpr ChannelRow kRows[] = {
+    {latitude,           "Latitude GPS",              "°"},
+    {longitude,          "Longitude GPS",             "°"},
+    {altitude,           "Altitude GPS",              "m"},
+    {speed,              "Vitesse GPS",               "km/h"},
+    {course,             "Cap GPS",                   "°"},
+    {horizontalAccuracy, "Précision horizontale GPS", "m"},
+};
+} // namespace
+
+std::optional<std::string_view> name(std::uint8_t id) {
+    if (auto row = findChannelRow(kRows, id)) return row->name;
+    return std::nullopt;
+}
+
+std::optional<std::string_view> unit(std::uint8_t id) {
+    if (auto row = findChannelRow(kRows, id)) return row->unit;
+    return std::nullopt;
+}
+
+} // namespace veq::GPSChannel
