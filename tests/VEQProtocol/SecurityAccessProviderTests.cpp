@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <thread>
 
 using namespace veq;
@@ -24,17 +26,29 @@ public:
     Bytes computeKey(std::span<const std::uint8_t> seed, std::uint8_t level, const std::string& ecu) override {
         // A provider used after it was freed would show a cleared canary (ASan reports it first).
         if (alive_ != kAlive) throw std::logic_error("provider used after destruction");
-        lastLevel = level;
-        lastECU = ecu;
-        Bytes key{tag_};
-        key.insert(key.end(), seed.begin(), seed.end());
+        {
+            std::lock_guard lock(mutex_);
+            lastLevel_ = level;
+            lastECU_ = ecu;
+        }
+        Bytes key(seed.size() + 1, tag_);
+        std::copy(seed.begin(), seed.end(), key.begin() + 1);
         return key;
     }
 
-    std::uint8_t lastLevel = 0;
-    std::string lastECU;
+    std::uint8_t lastLevel() const {
+        std::lock_guard lock(mutex_);
+        return lastLevel_;
+    }
+    std::string lastECU() const {
+        std::lock_guard lock(mutex_);
+        return lastECU_;
+    }
 
 private:
+    mutable std::mutex mutex_;
+    std::uint8_t lastLevel_ = 0;
+    std::string lastECU_;
     static constexpr std::uint32_t kAlive = 0xA11CE;
     std::string id_;
     std::set<std::string> ecus_;
@@ -86,8 +100,8 @@ TEST(SecurityAccessRegistryTests, RoutesToFirstCoveringProvider) {
     EXPECT_EQ(registry.loadedIdentifiers(), (std::vector<std::string>{"moteur", "double", "moteur"}));
 
     EXPECT_EQ(registry.computeKey(Bytes{0x12, 0x34}, 0x03, "7E0"), (Bytes{0xA0, 0x12, 0x34}));
-    EXPECT_EQ(engine->lastLevel, 0x03);
-    EXPECT_EQ(engine->lastECU, "7E0");
+    EXPECT_EQ(engine->lastLevel(), 0x03);
+    EXPECT_EQ(engine->lastECU(), "7E0");
     EXPECT_EQ(registry.computeKey(Bytes{0x56}, 0x01, "7E1"), (Bytes{0xB0, 0x56}));
     EXPECT_EQ(registry.provider("7E0"), engine);
     EXPECT_EQ(registry.provider("7E1"), both);
