@@ -1,0 +1,145 @@
+#pragma once
+
+#include "VEQSupport/Error.hpp"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The system's own drive file (".veqt"), little-endian throughout:
+//   "VEQT" | version u16 | channel count N u16 | start date u64 (ms since 1970, UTC)
+//   | N x (pid u8, name length L u8, L bytes of UTF-8)
+//   | records to the end of the file: ms u32 since the start date, N x binary32 (NaN = missing).
+// No record count and no trailer, so a file cut short while written reads up to its last whole record.
+namespace veq::TelemetryFile {
+
+inline constexpr std::array<std::uint8_t, 4> magic{'V', 'E', 'Q', 'T'};
+inline constexpr std::uint16_t version = 1;
+
+// The quiet NaN written for a missing value; any NaN read back is a missing value.
+inline constexpr std::uint32_t missingValueBits = 0x7FC00000;
+inline constexpr std::size_t headerFixedSize = 16;
+inline constexpr std::size_t maxNameBytes = 255;
+inline constexpr std::size_t maxChannels = 65'535;
+
+using Date = std::chrono::system_clock::time_point;
+
+struct Channel {
+    std::uint8_t pid = 0;
+    std::string name;
+
+    bool operator==(const Channel&) const = default;
+};
+
+struct Record {
+    std::uint32_t milliseconds = 0;
+    std::vector<std::optional<float>> values; // one per channel, in the drive's channel order
+
+    double seconds() const { return static_cast<double>(milliseconds) / 1000.0; }
+    bool operator==(const Record&) const = default;
+};
+
+// A drive in memory. Every record holds exactly one value per channel; records keep the order
+// they were written in, which need not be time order.
+struct Contents {
+    std::vector<Channel> channels;
+    Date startDate{};
+    std::vector<Record> records;
+
+    // One channel as (seconds, value) pairs, missing values skipped; follows the first channel
+    // with that pid, empty when there is none.
+    std::vector<std::pair<double, float>> series(std::uint8_t pid) const;
+
+    // Drive operations (TelemetryFileContents.cpp); none changes this drive.
+
+    // Fills a hole with the channel's last real value when that value is at most `maxGap` seconds
+    // older; the sync-marker channel is never filled.
+    Contents held(double maxGap) const;
+    // The records between two times in seconds (either order, both ends kept), re-timed from the
+    // lower bound, which also moves the start date.
+    Contents trimmed(double from, double to) const;
+    // Seconds from the start date to the last record.
+    double duration() const;
+    // `buckets` slots holding the largest value of each slot of time; empty when there is nothing
+    // to draw.
+    std::vector<float> sparkline(std::uint8_t pid, int buckets) const;
+
+    bool operator==(const Contents&) const = default;
+};
+
+// Why a file could not be read as a drive. File-system failures are plain veq::Error.
+class ReadError : public Error {
+public:
+    enum class Kind { unsupportedVersion, badMagic, truncated };
+
+    static ReadError unsupportedVersion(std::uint16_t found);
+    static ReadError badMagic();
+    static ReadError truncated();
+
+    Kind kind() const { return kind_; }
+    std::uint16_t versionFound() const { return version_; }
+    bool operator==(const ReadError& other) const { return kind_ == other.kind_ && version_ == other.version_; }
+
+private:
+    ReadError(Kind kind, std::uint16_t version, const std::string& description)
+        : Error(description), kind_(kind), version_(version) {}
+
+    Kind kind_;
+    std::uint16_t version_ = 0;
+};
+
+// Reads a whole file; throws veq::Error when the file cannot be read, then ReadError.
+Contents read(const std::filesystem::path& url);
+// The same from bytes already in memory.
+Contents decode(std::span<const std::uint8_t> bytes);
+
+// The header bytes of a file with these channels and start date.
+std::vector<std::uint8_t> encodeHeader(std::span<const Channel> channels, Date startDate);
+
+// Streams records into a new file through a 65,536-byte buffer. One owner at a time, no lock.
+// Write failures after creation are not thrown: the file is cut back to its last whole record,
+// `failed()` becomes true, and the writer goes on (the records of that flush are lost).
+class Writer final {
+public:
+    static constexpr std::size_t flushThreshold = 65'536;
+
+    // Creates the folder, writes the header (replacing any file there) and opens the file for
+    // appending. Throws veq::Error when any of that fails, or for more than 65,535 channels.
+    Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate);
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // Buffers one record; a list of the wrong length is padded with missing values or cut to
+    // the channel count so that no later record is misaligned.
+    void append(std::uint32_t milliseconds, std::span<const std::optional<float>> values);
+    void flush();
+    // Flushes and closes; calling it again does nothing.
+    void close();
+
+    const std::filesystem::path& url() const { return url_; }
+    const std::vector<Channel>& channels() const { return channels_; }
+    Date startDate() const { return startDate_; }
+    std::size_t recordCount() const { return recordCount_; }
+    // True once any write or close has failed.
+    bool failed() const { return failed_; }
+
+private:
+    std::filesystem::path url_;
+    std::vector<Channel> channels_;
+    Date startDate_;
+    int handle_ = -1;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t recordCount_ = 0;
+    std::uint64_t committedSize_ = 0; // bytes of the file known to end on a whole record
+    bool failed_ = false;
+    bool writable_ = true; // false once the file could not be cut back after a failed write
+};
+
+} // namespace veq::TelemetryFile
