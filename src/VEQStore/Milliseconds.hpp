@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace veq {
 
@@ -19,11 +20,22 @@ inline std::uint32_t millisecondsRounded(double seconds) {
     return static_cast<std::uint32_t>(ms);
 }
 
-// A non-negative span of time to whole milliseconds, truncated; negatives give 0.
-inline std::uint32_t millisecondsTruncated(std::chrono::nanoseconds span) {
-    if (span.count() <= 0) return 0;
-    const auto ms = span.count() / 1'000'000;
-    return ms >= static_cast<std::int64_t>(maxMilliseconds) ? maxMilliseconds : static_cast<std::uint32_t>(ms);
+// A span between two dates in the clock's own ticks, unsigned.
+using ElapsedTicks = std::chrono::duration<std::uint64_t, std::chrono::system_clock::period>;
+
+// The time from `origin` to `at`, exact for any two dates (subtracting them directly could
+// overflow the clock's signed count); nothing when `at` is earlier.
+inline std::optional<ElapsedTicks> elapsedSince(std::chrono::system_clock::time_point origin,
+                                                std::chrono::system_clock::time_point at) {
+    if (at < origin) return std::nullopt;
+    return ElapsedTicks(static_cast<std::uint64_t>(at.time_since_epoch().count()) -
+                        static_cast<std::uint64_t>(origin.time_since_epoch().count()));
+}
+
+// Whole milliseconds of a span, truncated, clamped to the 32-bit range.
+inline std::uint32_t millisecondsTruncated(ElapsedTicks span) {
+    const auto ms = std::chrono::duration_cast<std::chrono::duration<std::uint64_t, std::milli>>(span).count();
+    return ms >= maxMilliseconds ? maxMilliseconds : static_cast<std::uint32_t>(ms);
 }
 
 } // namespace veq
