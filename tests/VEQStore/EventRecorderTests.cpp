@@ -87,35 +87,38 @@ TEST(EventRecorderTests, EventsKeepArrivalOrderNotTimeOrder) {
 }
 
 TEST(EventRecorderTests, ReachingCapacityDropsTheOldestQuarterAtOnce) {
-    struct Case {
-        std::size_t capacity;
+    struct Checkpoint {
         std::uint32_t recorded;
         std::size_t held;
         std::size_t dropped;
     };
+    struct Case {
+        std::size_t capacity;
+        std::vector<Checkpoint> checkpoints; // in ascending order of events recorded
+    };
     const Case cases[] = {
-        {8, 8, 8, 0},
-        {8, 9, 7, 2},   // the 9th removes (8 + 1) / 4 = 2
-        {8, 10, 8, 2},
-        {8, 11, 7, 4},
-        {8, 16, 8, 8},
-        {4, 5, 4, 1},
-        {1, 5, 1, 4},   // a quarter of 2 rounds to 0: one still goes, so the list stays bounded
-        {2'000'000, 2'000'000, 2'000'000, 0},
-        {2'000'000, 2'000'001, 1'500'001, 500'000},
+        {8, {{8, 8, 0}, {9, 7, 2}, {10, 8, 2}, {11, 7, 4}, {16, 8, 8}}}, // the 9th removes (8 + 1) / 4 = 2
+        {4, {{5, 4, 1}}},
+        {1, {{5, 1, 4}}}, // a quarter of 2 rounds to 0: one still goes, so the list stays bounded
+        {2'000'000, {{2'000'000, 2'000'000, 0}, {2'000'001, 1'500'001, 500'000}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.capacity << " / " << c.recorded);
         EventRecorder recorder(origin, c.capacity);
-        for (std::uint32_t i = 0; i < c.recorded; ++i) recorder.record(1, static_cast<float>(i), after(i * 1ms));
-        const auto status = recorder.status();
-        EXPECT_EQ(status.eventCount, c.held);
-        EXPECT_EQ(status.dropped, c.dropped);
-        const auto events = recorder.events();
-        ASSERT_EQ(events.size(), c.held);
-        // What remains is the newest, in order.
-        EXPECT_EQ(events.front().ms, c.recorded - c.held);
-        EXPECT_EQ(events.back().ms, c.recorded - 1);
+        std::uint32_t recorded = 0;
+        for (const auto& checkpoint : c.checkpoints) {
+            SCOPED_TRACE(testing::Message() << c.capacity << " / " << checkpoint.recorded);
+            for (; recorded < checkpoint.recorded; ++recorded) {
+                recorder.record(1, static_cast<float>(recorded), after(recorded * 1ms));
+            }
+            const auto status = recorder.status();
+            EXPECT_EQ(status.eventCount, checkpoint.held);
+            EXPECT_EQ(status.dropped, checkpoint.dropped);
+            const auto events = recorder.events();
+            ASSERT_EQ(events.size(), checkpoint.held);
+            // What remains is the newest, in order.
+            EXPECT_EQ(events.front().ms, recorded - checkpoint.held);
+            EXPECT_EQ(events.back().ms, recorded - 1);
+        }
     }
 }
 
