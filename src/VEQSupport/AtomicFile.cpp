@@ -29,8 +29,13 @@ void syncFolder(const std::filesystem::path& folder) {
 
 std::filesystem::path temporaryPathBeside(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
-    const auto name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                      std::to_string(counter.fetch_add(1));
+    // Built by appending: GCC 12 at -O3 reports a false -Wrestrict on a chain of operator+.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tmp-";
+    name += std::to_string(::getpid());
+    name += "-";
+    name += std::to_string(counter.fetch_add(1));
     return target.parent_path() / name;
 }
 
