@@ -2,13 +2,12 @@
 
 #include "VEQStore/TelemetryFile.hpp"
 
+#include "TestSupport/FileSizeLimit.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
-#include <sys/resource.h>
 
 using veq::EventRecorder;
 using veq::testing::TemporaryFolder;
@@ -266,31 +265,6 @@ TEST(EventRecorderTests, ChannelsInNeighbouringBucketsGetRecordsOfTheirOwn) {
     EXPECT_EQ(tf::read(folder / "b.veqt").records.size(), 4U);
 }
 
-namespace {
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit lowered = previous_;
-        lowered.rlim_cur = bytes;
-        ok_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-    bool ok_ = false;
-};
-
-} // namespace
-
 TEST(EventRecorderTests, AFailedSaveThrowsAndLeavesTheUsersFileAlone) {
     TemporaryFolder folder;
     const auto path = folder / "kept.veqt";
@@ -303,8 +277,8 @@ TEST(EventRecorderTests, AFailedSaveThrowsAndLeavesTheUsersFileAlone) {
     recorder.markEnd(after(60s));
     {
         // Room for the header, not for the records.
-        FileSizeLimit limit(256);
-        ASSERT_TRUE(limit.ok());
+        veq::testing::FileSizeLimit limit(256);
+        ASSERT_TRUE(limit.active());
         try {
             recorder.save(path, 50);
             FAIL() << "a save that could not write its records must not report success";

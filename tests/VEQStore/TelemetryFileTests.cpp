@@ -1,15 +1,14 @@
 #include "VEQStore/TelemetryFile.hpp"
 
+#include "TestSupport/FileSizeLimit.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <csignal>
 #include <cmath>
 #include <fstream>
 #include <limits>
-#include <sys/resource.h>
 
 namespace tf = veq::TelemetryFile;
 using veq::testing::TemporaryFolder;
@@ -341,33 +340,6 @@ TEST(TelemetryFileTests, CreationAndReadingFailuresAreFileErrors) {
     }
 }
 
-namespace {
-
-// Lowers the largest file size this process may write, as a full disk would stop the writer.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit lowered = previous_;
-        lowered.rlim_cur = bytes;
-        ok_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit() { lift(); }
-    void lift() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-    bool ok_ = false;
-};
-
-} // namespace
-
 TEST(TelemetryFileTests, ShortAndFailedWritesCutBackToTheLastWholeRecord) {
     TemporaryFolder folder;
     const auto path = folder / "full.veqt";
@@ -382,8 +354,8 @@ TEST(TelemetryFileTests, ShortAndFailedWritesCutBackToTheLastWholeRecord) {
     const std::size_t room = 83 * recordSize + 4;
     std::uint32_t next = 0;
     {
-        FileSizeLimit limit(header + room);
-        ASSERT_TRUE(limit.ok());
+        veq::testing::FileSizeLimit limit(header + room);
+        ASSERT_TRUE(limit.active());
         for (int i = 0; i < 200; ++i, ++next) writer.append(next, valuesOf(next));
         writer.flush();
         EXPECT_TRUE(writer.failed());
