@@ -2,6 +2,7 @@
 
 #include "VEQStore/Milliseconds.hpp"
 #include "VEQStore/TelemetryFile.hpp"
+#include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQSupport/AtomicFile.hpp"
 
 #include <fmt/format.h>
@@ -16,7 +17,10 @@ namespace {
 
 // TEMPORARY until the channel registry lands on main.
 bool isGPSChannel(std::uint8_t channel) { return channel >= 240 && channel <= 245; }
-std::string summaryName(std::uint8_t channel) { return fmt::format("PID 0x{:02X}", channel); }
+std::string summaryName(std::uint8_t channel) {
+    if (const auto* definition = PIDCatalog::definition(channel)) return definition->name;
+    return fmt::format("PID 0x{:02X}", channel);
+}
 std::string registryName(std::uint8_t channel) { return fmt::format("PID 0x{:02X}", channel); }
 
 // Values dated this long after the origin or later are not recorded (their milliseconds would

@@ -2,6 +2,7 @@
 
 #include "VEQStore/TelemetryFile.hpp"
 
+#include "TestSupport/StorePrinters.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "VEQStore/TelemetryFile.hpp"
 
 #include "TestSupport/FileSizeLimit.hpp"
+#include "TestSupport/StorePrinters.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -175,7 +176,7 @@ TEST(EventRecorderTests, SummariesListOrdinaryChannelsThenGPS) {
     EXPECT_EQ(summaries[1], (EventRecorder::ChannelSummary{246, "PID 0xF6", 1, 12.5F, 2.0, false}));
     EXPECT_EQ(summaries[2], (EventRecorder::ChannelSummary{240, "Latitude GPS", 1, 48.85F, 1.0, true}));
     EXPECT_EQ(summaries[3], (EventRecorder::ChannelSummary{243, "Vitesse GPS", 1, 41, 4.0, true}));
-    EXPECT_EQ(summaries[0].name, "Vitesse du véhicule");
+    EXPECT_EQ(summaries[0].name, "Vitesse véhicule");
 }
 
 TEST(EventRecorderTests, SaveRefusesMissingMarksAndEmptyRangesWithoutWriting) {

@@ -1,5 +1,7 @@
 #include "VEQStore/TelemetryFile.hpp"
 
+#include "TestSupport/StorePrinters.hpp"
+
 #include <gtest/gtest.h>
 
 #include <limits>

@@ -1,5 +1,6 @@
 #include "VEQStore/TelemetryFile.hpp"
 
+#include "TestSupport/StorePrinters.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "VEQStore/TelemetryFile.hpp"
 
 #include "TestSupport/FileSizeLimit.hpp"
+#include "TestSupport/StorePrinters.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
