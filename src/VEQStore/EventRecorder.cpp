@@ -1,8 +1,10 @@
 #include "VEQStore/EventRecorder.hpp"
 
+#include "VEQProtocol/ChannelRegistry.hpp"
+#include "VEQProtocol/GPSChannel.hpp"
+#include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQStore/Milliseconds.hpp"
 #include "VEQStore/TelemetryFile.hpp"
-#include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQSupport/AtomicFile.hpp"
 
 #include <fmt/format.h>
@@ -15,13 +17,13 @@ namespace veq {
 
 namespace {
 
-// TEMPORARY until the channel registry lands on main.
-bool isGPSChannel(std::uint8_t channel) { return channel >= 240 && channel <= 245; }
+// The capture screen names GPS channels by their GPS name and every other channel as a mode 01
+// parameter, so pseudo-channels other than GPS show their number there.
 std::string summaryName(std::uint8_t channel) {
+    if (const auto gps = GPSChannel::name(channel)) return std::string(*gps);
     if (const auto* definition = PIDCatalog::definition(channel)) return definition->name;
     return fmt::format("PID 0x{:02X}", channel);
 }
-std::string registryName(std::uint8_t channel) { return fmt::format("PID 0x{:02X}", channel); }
 
 // Values dated this long after the origin or later are not recorded (their milliseconds would
 // not fit the 32-bit times of the file).
@@ -39,7 +41,7 @@ std::vector<std::uint8_t> channelOrder(const ChannelSet& present) {
     for (int pass = 0; pass < 2; ++pass) {
         for (int c = 0; c < 256; ++c) {
             const auto channel = static_cast<std::uint8_t>(c);
-            if (present[channel] && isGPSChannel(channel) == (pass == 1)) order.push_back(channel);
+            if (present[channel] && GPSChannel::isGPS(channel) == (pass == 1)) order.push_back(channel);
         }
     }
     return order;
@@ -165,7 +167,7 @@ std::vector<EventRecorder::ChannelSummary> EventRecorder::channelSummaries() {
     std::vector<ChannelSummary> summaries;
     for (const auto channel : channelOrder(present)) {
         summaries.push_back({channel, summaryName(channel), counts[channel], last[channel].value,
-                             static_cast<double>(last[channel].ms) / 1000.0, isGPSChannel(channel)});
+                             static_cast<double>(last[channel].ms) / 1000.0, GPSChannel::isGPS(channel)});
     }
     return summaries;
 }
@@ -206,7 +208,7 @@ EventRecorder::SavedLog EventRecorder::save(const std::filesystem::path& url, st
     std::vector<TelemetryFile::Channel> fileChannels;
     for (std::size_t i = 0; i < order.size(); ++i) {
         position[order[i]] = i;
-        fileChannels.push_back({order[i], registryName(order[i])});
+        fileChannels.push_back({order[i], ChannelRegistry::name(order[i])});
     }
 
     // One row per bucket that holds an event; within a bucket the last arrival of a channel wins.

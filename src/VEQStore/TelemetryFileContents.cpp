@@ -1,5 +1,6 @@
 #include "VEQStore/TelemetryFile.hpp"
 
+#include "VEQProtocol/SyncChannel.hpp"
 #include "VEQStore/Milliseconds.hpp"
 
 #include <algorithm>
@@ -7,13 +8,6 @@
 #include <limits>
 
 namespace veq::TelemetryFile {
-
-namespace {
-
-// Holes of the sync marker are meaningful (no mark at that instant) and are never filled.
-constexpr std::uint8_t syncMarkerChannel = 238;
-
-} // namespace
 
 Contents Contents::held(double maxGap) const {
     Contents result = *this;
@@ -30,7 +24,8 @@ Contents Contents::held(double maxGap) const {
         const std::size_t count = std::min(record.values.size(), channels.size());
         const auto now = static_cast<double>(record.milliseconds);
         for (std::size_t i = 0; i < count; ++i) {
-            if (channels[i].pid == syncMarkerChannel) continue;
+            // Holes of the sync marker mean "no mark at that instant": never filled.
+            if (SyncChannel::isSync(channels[i].pid)) continue;
             auto& value = record.values[i];
             if (value) {
                 last[i] = {value, now};

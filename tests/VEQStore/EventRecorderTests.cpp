@@ -172,11 +172,11 @@ TEST(EventRecorderTests, SummariesListOrdinaryChannelsThenGPS) {
 
     const auto summaries = recorder.channelSummaries();
     ASSERT_EQ(summaries.size(), 4U);
-    EXPECT_EQ(summaries[0], (EventRecorder::ChannelSummary{0x0D, summaries[0].name, 2, 42, 2.5, false}));
+    // Outside GPS the capture screen names channels as parameters: the chronometer shows its number.
+    EXPECT_EQ(summaries[0], (EventRecorder::ChannelSummary{0x0D, "Vitesse véhicule", 2, 42, 2.5, false}));
     EXPECT_EQ(summaries[1], (EventRecorder::ChannelSummary{246, "PID 0xF6", 1, 12.5F, 2.0, false}));
     EXPECT_EQ(summaries[2], (EventRecorder::ChannelSummary{240, "Latitude GPS", 1, 48.85F, 1.0, true}));
     EXPECT_EQ(summaries[3], (EventRecorder::ChannelSummary{243, "Vitesse GPS", 1, 41, 4.0, true}));
-    EXPECT_EQ(summaries[0].name, "Vitesse véhicule");
 }
 
 TEST(EventRecorderTests, SaveRefusesMissingMarksAndEmptyRangesWithoutWriting) {
@@ -234,8 +234,8 @@ TEST(EventRecorderTests, SaveGroupsEventsIntoBucketsFromTheStartMark) {
     const auto contents = tf::read(path);
     EXPECT_EQ(contents.startDate, after(1000ms)) << "time zero of the records is the start mark";
     ASSERT_EQ(contents.channels.size(), 4U);
-    EXPECT_EQ(contents.channels[0].pid, 0x0C);
-    EXPECT_EQ(contents.channels[1].pid, 0x0D);
+    EXPECT_EQ(contents.channels[0], (tf::Channel{0x0C, "Régime moteur"}));
+    EXPECT_EQ(contents.channels[1], (tf::Channel{0x0D, "Vitesse véhicule"}));
     EXPECT_EQ(contents.channels[2], (tf::Channel{246, "Chrono · temps écoulé"}));
     EXPECT_EQ(contents.channels[3], (tf::Channel{240, "Latitude GPS"}));
     EXPECT_EQ(contents.records, (std::vector<tf::Record>{{0, {3.0F, none, 7.0F, none}},
