@@ -1,6 +1,6 @@
 #include "VEQProtocol/DTCDatabase.hpp"
 
-#include "VEQProtocol/UnicodeText.hpp"
+#include "VEQSupport/UnicodeText.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <fmt/format.h>
@@ -174,7 +174,7 @@ DTCInfo structural(std::string key) {
     DTCInfo info;
     info.severity = medium;
     info.source = DTCInfo::Source::structural;
-    const std::vector<std::string> chars = unicode::characters(key);
+    const std::vector<std::string_view> chars = unicode::characters(key);
     info.code = std::move(key);
     if (chars.size() != 5) {
         info.title = "Code non reconnu";
@@ -182,7 +182,7 @@ DTCInfo structural(std::string key) {
         info.subsystem = "—";
         return info;
     }
-    const std::string& letter = chars[0];
+    const std::string_view letter = chars[0];
     const bool standardised = chars[1] == "0" || chars[1] == "2";
     info.system = systemName(letter);
     if (letter == "P") info.subsystem = poweredSubsystem(chars[2]);

@@ -1,6 +1,6 @@
 #include "VEQProtocol/VIN.hpp"
 
-#include "VEQProtocol/UnicodeText.hpp"
+#include "VEQSupport/UnicodeText.hpp"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@ namespace {
 constexpr std::array<std::string_view, 6> kMercedesWMIs{"WDD", "WDC", "WDB", "W1K", "W1N", "W1V"};
 constexpr std::size_t kLength = 17;
 
-std::string join(const std::vector<std::string>& chars, std::size_t from, std::size_t count) {
+std::string join(const std::vector<std::string_view>& chars, std::size_t from, std::size_t count) {
     std::string out;
     for (std::size_t i = from; i < from + count; ++i) out += chars[i];
     return out;
@@ -34,9 +34,9 @@ std::optional<std::string> decode(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Decoded> analyze(std::string_view vin) {
-    const std::vector<std::string> chars = unicode::characters(vin);
+    const std::vector<std::string_view> chars = unicode::characters(vin);
     if (chars.size() != kLength) return std::nullopt;
-    Decoded d{join(chars, 0, 3), join(chars, 3, 6), join(chars, 9, 8), chars[9], false};
+    Decoded d{join(chars, 0, 3), join(chars, 3, 6), join(chars, 9, 8), std::string(chars[9]), false};
     d.isMercedes = std::find(kMercedesWMIs.begin(), kMercedesWMIs.end(), d.wmi) != kMercedesWMIs.end();
     return d;
 }

@@ -1,6 +1,6 @@
 #include "VEQProtocol/WMIRegistry.hpp"
 
-#include "VEQProtocol/UnicodeText.hpp"
+#include "VEQSupport/UnicodeText.hpp"
 
 #include <vector>
 
@@ -119,10 +119,11 @@ const std::unordered_map<std::string, WMIRegistry::Make>& WMIRegistry::prefixTab
 }
 
 std::optional<WMIRegistry::Make> WMIRegistry::make(std::string_view vin) {
-    const std::vector<std::string> chars = unicode::characters(unicode::upperCased(vin));
+    const std::string upper = unicode::upperCased(vin);
+    const std::vector<std::string_view> chars = unicode::characters(upper);
     if (chars.size() < 3) return std::nullopt;
-    const std::string prefix = chars[0] + chars[1];
-    if (auto it = table().find(prefix + chars[2]); it != table().end()) return it->second;
+    const std::string prefix = std::string(chars[0]).append(chars[1]);
+    if (auto it = table().find(std::string(prefix).append(chars[2])); it != table().end()) return it->second;
     if (auto it = prefixTable().find(prefix); it != prefixTable().end()) return it->second;
     return std::nullopt;
 }

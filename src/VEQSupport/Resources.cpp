@@ -51,12 +51,20 @@ std::optional<std::filesystem::path> bundleDirectory(std::string_view module) {
     return std::nullopt;
 }
 
-std::filesystem::path requireBundleDirectory(std::string_view module) {
-    if (auto dir = bundleDirectory(module)) return *dir;
-    std::fprintf(stderr, "could not load resource bundle: from %s or %s\n", bundleCandidate(module).c_str(),
-                 buildTimeBundleCandidate(module).c_str());
+std::filesystem::path locateBundle(const std::filesystem::path& besideExecutable,
+                                   const std::filesystem::path& buildTimePlace) {
+    for (const auto& dir : {besideExecutable, buildTimePlace}) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(dir, ec)) return dir;
+    }
+    std::fprintf(stderr, "could not load resource bundle: from %s or %s\n", besideExecutable.c_str(),
+                 buildTimePlace.c_str());
     std::fflush(stderr);
     std::abort();
+}
+
+std::filesystem::path requireBundleDirectory(std::string_view module) {
+    return locateBundle(bundleCandidate(module), buildTimeBundleCandidate(module));
 }
 
 std::optional<std::filesystem::path> bundleResource(std::string_view module, std::string_view name,

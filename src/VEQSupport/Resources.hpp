@@ -21,6 +21,10 @@ std::optional<std::filesystem::path> bundleDirectory(std::string_view module);
 // with "could not load resource bundle: from <first place> or <second place>".
 std::filesystem::path requireBundleDirectory(std::string_view module);
 
+// The first of the two places that is a folder; otherwise the same stop as above.
+std::filesystem::path locateBundle(const std::filesystem::path& besideExecutable,
+                                   const std::filesystem::path& buildTimePlace);
+
 // Path of "<name>.<type>" inside that bundle, when both exist.
 std::optional<std::filesystem::path> bundleResource(std::string_view module, std::string_view name,
                                                     std::string_view type);

@@ -1,6 +1,6 @@
 #include "VEQVehicle/EngineIdentifier.hpp"
 
-#include "VEQVehicle/UnicodeText.hpp"
+#include "VEQSupport/UnicodeText.hpp"
 
 #include <algorithm>
 
@@ -24,8 +24,8 @@ std::optional<EngineIdentifier> EngineIdentifier::fromPartNumber(const std::opti
     if (!partNumber) return std::nullopt;
     std::string key;
     std::size_t kept = 0;
-    for (std::string_view ch : unicodetext::characters(*partNumber)) {
-        if (!unicodetext::isNumeric(ch)) continue;
+    for (std::string_view ch : unicode::characters(*partNumber)) {
+        if (!unicode::isNumeric(ch)) continue;
         key += ch;
         if (++kept == kKeyLength) break;
     }

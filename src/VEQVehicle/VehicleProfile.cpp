@@ -1,7 +1,7 @@
 #include "VEQVehicle/VehicleProfile.hpp"
 
 #include "VEQVehicle/JSONDecoding.hpp"
-#include "VEQVehicle/UnicodeText.hpp"
+#include "VEQSupport/UnicodeText.hpp"
 
 #include <fmt/format.h>
 
@@ -50,7 +50,7 @@ std::string VehicleProfile::displayName() const {
 
 std::string normalisedFuel(const std::string& fuel) {
     if (!fuel.starts_with(kHybridPrefix)) return fuel;
-    return unicodetext::lowercased(std::string_view(fuel).substr(kHybridPrefix.size()));
+    return unicode::lowercased(std::string_view(fuel).substr(kHybridPrefix.size()));
 }
 
 std::optional<bool> VehicleProfile::matchesFuel(const std::optional<std::string>& fuel) const {

@@ -2,8 +2,8 @@
 
 #include "VEQSupport/Error.hpp"
 #include "VEQVehicle/JSONDecoding.hpp"
-#include "VEQVehicle/UnicodeText.hpp"
-#include "VEQVehicle/VehicleBundle.hpp"
+#include "VEQSupport/UnicodeText.hpp"
+#include "VEQSupport/Resources.hpp"
 
 #include <algorithm>
 #include <fstream>
@@ -33,7 +33,7 @@ std::optional<std::string> readBounded(const std::filesystem::path& file) {
 
 // The chassis code without its first character: the model code a VIN carries.
 std::string modelCode(const std::string& chassis) {
-    const auto chars = unicodetext::characters(chassis);
+    const auto chars = unicode::characters(chassis);
     if (chars.empty()) return {};
     return chassis.substr(chars.front().size());
 }
@@ -57,7 +57,8 @@ std::vector<VehicleProfile> loadFile(const std::filesystem::path& file) {
 }
 
 std::vector<VehicleProfile> bundled() {
-    const auto file = vehiclebundle::resource(resourceName, resourceType);
+    resources::requireBundleDirectory("VEQVehicle"); // a packaged program without its resources cannot go on
+    const auto file = resources::bundleResource("VEQVehicle", resourceName, resourceType);
     if (!file) return {};
     return loadFile(*file);
 }
@@ -75,7 +76,7 @@ std::optional<VehicleProfile> match(const std::optional<std::string>& vin, const
     if (!vin) return std::nullopt;
 
     std::vector<const VehicleProfile*> candidates;
-    const auto vinChars = unicodetext::characters(*vin);
+    const auto vinChars = unicode::characters(*vin);
     if (vinChars.size() == kVINLength) {
         std::string code;
         for (std::size_t i = 3; i <= 5; ++i) code += vinChars[i];

@@ -1,8 +1,8 @@
 // Matching, loading and export of the profile catalogue, and the shipped resource itself.
 #include "VEQSupport/Text.hpp"
 #include "VEQVehicle/JSONDecoding.hpp"
-#include "VEQVehicle/UnicodeText.hpp"
-#include "VEQVehicle/VehicleBundle.hpp"
+#include "VEQSupport/UnicodeText.hpp"
+#include "VEQSupport/Resources.hpp"
 #include "VEQVehicle/VehicleProfileCatalog.hpp"
 
 #include "ProfileFixtures.hpp"
@@ -188,7 +188,7 @@ TEST(VehicleProfileCatalogTests, ExportSortsKeysKeepsSlashesAndRoundTrips) {
 
 TEST(VehicleProfileCatalogTests, UnreadableFilesGiveAnEmptyCatalogue) {
     TemporaryFolder folder;
-    const auto bundledFile = vehiclebundle::resource(VehicleProfileCatalog::resourceName, VehicleProfileCatalog::resourceType);
+    const auto bundledFile = resources::bundleResource("VEQVehicle", VehicleProfileCatalog::resourceName, VehicleProfileCatalog::resourceType);
     ASSERT_TRUE(bundledFile);
     const std::string good = readText(*bundledFile);
 
@@ -230,17 +230,17 @@ TEST(VehicleProfileCatalogDeathTest, AMissingBundleStopsWithBothPlaces) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // Fixed names: the threadsafe style runs the statement again in a fresh process.
     const auto absent = fs::temp_directory_path() / "veq-vehicle-absent-bundle";
-    EXPECT_DEATH((void)vehiclebundle::locate(absent / "beside", absent / "build"),
+    EXPECT_DEATH((void)resources::locateBundle(absent / "beside", absent / "build"),
                  "could not load resource bundle: from " + (absent / "beside").string() + " or " +
                      (absent / "build").string());
 
     TemporaryFolder folder;
-    const auto first = folder.path() / "beside" / std::string(vehiclebundle::bundleName);
-    const auto second = folder.path() / "build" / std::string(vehiclebundle::bundleName);
+    const auto first = folder.path() / "beside" / "OskavelCar_VEQVehicle.bundle";
+    const auto second = folder.path() / "build" / "OskavelCar_VEQVehicle.bundle";
     fs::create_directories(second);
-    EXPECT_EQ(vehiclebundle::locate(first, second), second);
+    EXPECT_EQ(resources::locateBundle(first, second), second);
     fs::create_directories(first);
-    EXPECT_EQ(vehiclebundle::locate(first, second), first);
+    EXPECT_EQ(resources::locateBundle(first, second), first);
 }
 
 // ---- the shipped resource
@@ -297,7 +297,7 @@ TEST(VehicleProfileCatalogTests, BundledProfilesAreConsistent) {
         if (p.id == VehicleProfileCatalog::genericID) continue;
 
         // One leading letter, then a model code a VIN can carry (no I, O or Q).
-        const auto chars = unicodetext::characters(p.chassis);
+        const auto chars = unicode::characters(p.chassis);
         ASSERT_EQ(chars.size(), 4u) << p.chassis;
         for (std::size_t i = 1; i < 4; ++i) {
             const char c = chars[i].size() == 1 ? chars[i][0] : '?';

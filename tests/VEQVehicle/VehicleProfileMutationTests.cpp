@@ -2,7 +2,7 @@
 // must refuse every value of the wrong JSON type, and whatever it accepts must survive an
 // export and a second decoding unchanged. The seeds are fixed so that a failure reproduces.
 #include "VEQVehicle/JSONDecoding.hpp"
-#include "VEQVehicle/VehicleBundle.hpp"
+#include "VEQSupport/Resources.hpp"
 #include "VEQVehicle/VehicleProfileCatalog.hpp"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ using Json = nlohmann::json;
 namespace {
 
 std::string bundledText() {
-    const auto file = vehiclebundle::resource(VehicleProfileCatalog::resourceName, VehicleProfileCatalog::resourceType);
+    const auto file = resources::bundleResource("VEQVehicle", VehicleProfileCatalog::resourceName, VehicleProfileCatalog::resourceType);
     if (!file) return {};
     std::ifstream in(*file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

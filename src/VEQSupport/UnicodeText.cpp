@@ -1,4 +1,6 @@
-#include "VEQVehicle/UnicodeText.hpp"
+#include "VEQSupport/UnicodeText.hpp"
+
+#include "VEQSupport/Text.hpp"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -7,12 +9,17 @@
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
-namespace veq::unicodetext {
+namespace veq::unicode {
 
 namespace {
+
+bool isASCII(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 struct UTextCloser {
     void operator()(UText* t) const { utext_close(t); }
@@ -34,10 +41,24 @@ std::vector<std::string_view> codePoints(std::string_view utf8) {
     return out;
 }
 
+icu::UnicodeString toICU(std::string_view utf8) {
+    return icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<std::int32_t>(utf8.size())));
+}
+
 } // namespace
 
 std::vector<std::string_view> characters(std::string_view utf8) {
     if (utf8.empty()) return {};
+    if (isASCII(utf8)) {
+        std::vector<std::string_view> out;
+        out.reserve(utf8.size());
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            const bool crlf = utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n'; // one character
+            out.push_back(utf8.substr(i, crlf ? 2 : 1));
+            if (crlf) ++i;
+        }
+        return out;
+    }
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UText, UTextCloser> text(
         utext_openUTF8(nullptr, utf8.data(), static_cast<std::int64_t>(utf8.size()), &status));
@@ -66,12 +87,24 @@ bool isNumeric(std::string_view character) {
     return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
-std::string lowercased(std::string_view utf8) {
+std::string upperCased(std::string_view utf8) {
+    if (isASCII(utf8)) return text::toUpperASCII(utf8);
     std::string out;
-    icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<std::int32_t>(utf8.size())))
-        .toLower(icu::Locale::getRoot())
-        .toUTF8String(out);
+    toICU(utf8).toUpper(icu::Locale::getRoot()).toUTF8String(out);
     return out;
 }
 
-} // namespace veq::unicodetext
+std::string lowercased(std::string_view utf8) {
+    if (isASCII(utf8)) {
+        std::string out(utf8);
+        for (char& c : out) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        return out;
+    }
+    std::string out;
+    toICU(utf8).toLower(icu::Locale::getRoot()).toUTF8String(out);
+    return out;
+}
+
+} // namespace veq::unicode
