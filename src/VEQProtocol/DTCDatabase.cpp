@@ -150,9 +150,9 @@ std::unordered_map<std::string, DTCInfo> buildTable() {
     return table;
 }
 
-std::string poweredSubsystem(const std::string& digit) {
+std::string poweredSubsystem(std::string_view digit) {
     if (digit.size() != 1 || !text::isHexDigit(digit[0])) return "Système inconnu";
-    const int value = std::stoi(digit, nullptr, 16);
+    const int value = std::stoi(std::string(digit), nullptr, 16);
     switch (value) {
     case 0: return "Dosage air/carburant et contrôles auxiliaires";
     case 1:
@@ -174,8 +174,8 @@ DTCInfo structural(std::string key) {
     DTCInfo info;
     info.severity = medium;
     info.source = DTCInfo::Source::structural;
-    const std::vector<std::string_view> chars = unicode::characters(key);
     info.code = std::move(key);
+    const std::vector<std::string_view> chars = unicode::characters(info.code); // views into info.code
     if (chars.size() != 5) {
         info.title = "Code non reconnu";
         info.system = "—";
