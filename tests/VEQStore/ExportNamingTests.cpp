@@ -33,6 +33,11 @@ const NameCase nameCases[] = {
     {utc(2024, 12, 31, 23, 30, 0), "Asia/Kolkata", "DJI_20250101050000"},
     {utc(2024, 7, 14, 21, 59, 59) + milliseconds(999), "Europe/Paris", "DJI_20240714235959"}, // never rounded up
     {utc(2024, 1, 1, 3, 29, 59), "America/St_Johns", "DJI_20231231235959"},
+    {utc(2024, 7, 1, 12, 0, 0), "America/St_Johns", "DJI_20240701093000"},
+    // The spring change in Paris: 01:59:59 winter time, then 03:00:00 summer time.
+    {utc(2024, 3, 31, 0, 59, 59), "Europe/Paris", "DJI_20240331015959"},
+    {utc(2024, 3, 31, 1, 0, 0), "Europe/Paris", "DJI_20240331030000"},
+    {utc(2024, 1, 1, 0, 0, 0), "Australia/Lord_Howe", "DJI_20240101110000"},
     {utc(1970, 1, 1, 0, 0, 0), "UTC", "DJI_19700101000000"},
 };
 
