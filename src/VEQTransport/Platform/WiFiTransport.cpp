@@ -1,0 +1,320 @@
+#include "VEQTransport/Platform/WiFiTransport.hpp"
+
+#include "VEQTransport/LinkError.hpp"
+#include "VEQTransport/OBDAdapterRegistry.hpp"
+#include "VEQTransport/TransportTrace.hpp"
+
+#include <QTcpSocket>
+
+#include <fmt/format.h>
+
+#include <deque>
+
+namespace veq {
+
+namespace {
+
+std::string place(const WiFiTransport::Endpoint& endpoint) { return fmt::format("{}:{}", endpoint.host, endpoint.port); }
+
+std::string seconds(std::chrono::milliseconds duration) { return fmt::format("{:g}", duration.count() / 1000.0); }
+
+std::string printedForm(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+} // namespace
+
+// The socket and what only the thread knows of it. A socket's signals are taken only while it
+// is the current one, so nothing of a dropped socket is ever mistaken for the link.
+struct WiFiTransport::Link {
+    struct PendingSend {
+        std::uint64_t id;
+        std::uint64_t endOffset; // the send is taken once this many bytes have been written
+    };
+
+    WiFiTransport& owner;
+    QTcpSocket* socket = nullptr;
+    Endpoint endpoint;
+    std::uint64_t connection = 0;
+    std::uint64_t attempt = 0;
+    bool established = false;
+    bool lost = false;
+    std::uint64_t queuedBytes = 0;
+    std::deque<PendingSend> pending;
+
+    explicit Link(WiFiTransport& transport) : owner(transport) {}
+
+    void open(const Endpoint& target, std::uint64_t connectionNumber, std::uint64_t attemptNumber) {
+        drop();
+        socket = new QTcpSocket(owner.thread_.context());
+        endpoint = target;
+        connection = connectionNumber;
+        attempt = attemptNumber;
+        established = false;
+        lost = false;
+        queuedBytes = 0;
+        QTcpSocket* s = socket;
+        QObject::connect(s, &QTcpSocket::connected, s, [this, s] {
+            if (s == socket) connected();
+        });
+        QObject::connect(s, &QTcpSocket::errorOccurred, s, [this, s](QAbstractSocket::SocketError error) {
+            if (s == socket) failed(error);
+        });
+        QObject::connect(s, &QTcpSocket::disconnected, s, [this, s] {
+            if (s == socket && established) linkLost(true, {});
+        });
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+            if (s == socket) drain();
+        });
+        QObject::connect(s, &QTcpSocket::bytesWritten, s, [this, s] {
+            if (s == socket) completeSends();
+        });
+        s->connectToHost(QString::fromStdString(endpoint.host), endpoint.port);
+    }
+
+    // Closes the socket without any report: it stops being current before Qt is told.
+    void drop() {
+        if (!socket) return;
+        QTcpSocket* closing = socket;
+        socket = nullptr;
+        failSends(std::make_exception_ptr(TransportError::notConnected()));
+        closing->abort();
+        closing->deleteLater(); // may be inside one of its signals
+    }
+
+    void dropAttempt(std::uint64_t attemptNumber) {
+        if (attempt == attemptNumber && !established) drop();
+    }
+
+    void connected() {
+        bool givenUp = false;
+        {
+            std::lock_guard lock(owner.mutex_);
+            givenUp = attempt != owner.currentAttempt_ || owner.attemptOutcome_ || connection != owner.connection_;
+            if (!givenUp) {
+                owner.attemptOutcome_ = std::exception_ptr();
+                owner.state_ = TransportState::connected();
+                established = true;
+            }
+        }
+        if (givenUp) {
+            drop();
+            return;
+        }
+        // Written here, before any received bytes can be traced.
+        veqTrace([&] { return "WiFi: connecté à " + place(endpoint); });
+        owner.changed_.notify_all();
+    }
+
+    void failed(QAbstractSocket::SocketError error) {
+        if (established) {
+            linkLost(error == QAbstractSocket::RemoteHostClosedError, socket->errorString().toStdString());
+            return;
+        }
+        {
+            std::lock_guard lock(owner.mutex_);
+            if (attempt == owner.currentAttempt_ && !owner.attemptOutcome_) {
+                owner.attemptOutcome_ = std::make_exception_ptr(LinkError(socket->errorString().toStdString()));
+            }
+        }
+        owner.changed_.notify_all();
+        drop();
+    }
+
+    void drain() {
+        while (socket->bytesAvailable() > 0) {
+            const QByteArray data = socket->read(maximumChunkBytes);
+            if (data.isEmpty()) break;
+            IncomingStream::Chunk chunk(data.begin(), data.end());
+            veqTrace([&] { return "WiFi ← " + veqHexAscii(chunk); });
+            owner.incoming()->push(std::move(chunk));
+        }
+    }
+
+    void linkLost(bool endOfStream, const std::string& error) {
+        if (lost) return;
+        lost = true;
+        drain(); // what came with the close still belongs to the reply
+        if (endOfStream) veqTrace([] { return std::string("WiFi: flux terminé (connexion fermée par l'adaptateur)"); });
+        else veqTrace([&] { return "WiFi: erreur de réception — " + error; });
+        {
+            std::lock_guard lock(owner.mutex_);
+            if (connection == owner.connection_ && owner.state_.isConnected()) owner.state_ = TransportState::disconnected();
+        }
+        owner.changed_.notify_all();
+        drop();
+    }
+
+    void write(std::uint64_t id, const std::vector<std::uint8_t>& bytes) {
+        if (!socket || !established || lost) {
+            finishSend(id, std::make_exception_ptr(TransportError::notConnected()));
+            return;
+        }
+        const qint64 size = static_cast<qint64>(bytes.size());
+        if (socket->write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+            finishSend(id, std::make_exception_ptr(LinkError(socket->errorString().toStdString())));
+            return;
+        }
+        queuedBytes += static_cast<std::uint64_t>(size);
+        pending.push_back({id, queuedBytes});
+        socket->flush();
+        completeSends();
+    }
+
+    void completeSends() {
+        if (!socket) return;
+        const std::uint64_t written = queuedBytes - static_cast<std::uint64_t>(socket->bytesToWrite());
+        while (!pending.empty() && pending.front().endOffset <= written) {
+            finishSend(pending.front().id, std::exception_ptr());
+            pending.pop_front();
+        }
+    }
+
+    void failSends(const std::exception_ptr& error) {
+        for (const PendingSend& send : pending) finishSend(send.id, error);
+        pending.clear();
+    }
+
+    void finishSend(std::uint64_t id, std::exception_ptr error) {
+        {
+            std::lock_guard lock(owner.mutex_);
+            const auto found = owner.sends_.find(id);
+            if (found == owner.sends_.end()) return; // its caller gave up
+            found->second = error;
+        }
+        owner.changed_.notify_all();
+    }
+};
+
+const std::vector<WiFiTransport::Endpoint>& WiFiTransport::defaultEndpoints() {
+    static const std::vector<Endpoint> endpoints = [] {
+        std::vector<Endpoint> out;
+        for (const auto& row : OBDAdapterRegistry::wifiEndpoints) out.push_back({std::string(row.host), row.port});
+        return out;
+    }();
+    return endpoints;
+}
+
+WiFiTransport::WiFiTransport(std::vector<Endpoint> endpoints, Options options, std::size_t incomingCapacityBytes)
+    : OBDTransport(incomingCapacityBytes),
+      endpoints_(std::move(endpoints)),
+      options_(options),
+      link_(std::make_unique<Link>(*this)) {}
+
+WiFiTransport::~WiFiTransport() {
+    thread_.post([link = link_.get()] { link->drop(); });
+}
+
+void WiFiTransport::connect(std::stop_token stop) {
+    std::uint64_t connection = 0;
+    {
+        std::lock_guard lock(mutex_);
+        connection = ++connection_;
+        state_ = TransportState::connecting();
+    }
+    std::exception_ptr lastError = std::make_exception_ptr(TransportError::deviceNotFound());
+    for (const Endpoint& endpoint : endpoints_) {
+        veqTrace([&] { return "WiFi: connexion à " + place(endpoint) + "…"; });
+        const std::optional<std::exception_ptr> outcome = attempt(endpoint, connection, stop);
+        if (!outcome) throw connectCancelled();
+        if (!*outcome) return;
+        lastError = *outcome;
+        veqTrace([&] { return "WiFi: échec " + place(endpoint) + " — " + printedForm(lastError); });
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (connection != connection_) throw connectCancelled();
+        state_ = TransportState::failed(printedForm(lastError));
+    }
+    std::rethrow_exception(lastError);
+}
+
+std::optional<std::exception_ptr> WiFiTransport::attempt(const Endpoint& endpoint, std::uint64_t connection, std::stop_token stop) {
+    std::uint64_t number = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (connection != connection_) return std::nullopt;
+        number = ++attemptCount_;
+        currentAttempt_ = number;
+        attemptOutcome_.reset();
+    }
+    thread_.post([link = link_.get(), endpoint, connection, number] { link->open(endpoint, connection, number); });
+
+    std::unique_lock lock(mutex_);
+    const auto deadline = std::chrono::steady_clock::now() + options_.attemptLimit;
+    changed_.wait_until(lock, stop, deadline, [&] { return attemptOutcome_.has_value() || connection != connection_; });
+    if (attemptOutcome_ && connection == connection_) return attemptOutcome_;
+
+    // Given up: whatever the socket reports from now on is ignored, and it is closed.
+    currentAttempt_ = 0;
+    std::optional<std::exception_ptr> outcome;
+    if (connection == connection_ && stop.stop_requested()) {
+        ++connection_;
+        state_ = TransportState::disconnected();
+    } else if (connection == connection_) {
+        outcome = std::make_exception_ptr(LinkError("Délai de connexion dépassé (" + seconds(options_.attemptLimit) + " s)"));
+    }
+    lock.unlock();
+    thread_.post([link = link_.get(), number] { link->dropAttempt(number); });
+    return outcome;
+}
+
+void WiFiTransport::disconnect() {
+    {
+        std::lock_guard lock(mutex_);
+        ++connection_;
+        state_ = TransportState::disconnected();
+    }
+    changed_.notify_all();
+    thread_.post([link = link_.get()] { link->drop(); });
+}
+
+void WiFiTransport::send(std::span<const std::uint8_t> data) {
+    std::uint64_t id = 0;
+    std::uint64_t connection = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (!state_.isConnected()) throw TransportError::notConnected();
+        id = ++sendCount_;
+        connection = connection_;
+        sends_.emplace(id, std::nullopt);
+    }
+    std::vector<std::uint8_t> bytes(data.begin(), data.end());
+    thread_.post([link = link_.get(), id, bytes] { link->write(id, bytes); });
+
+    std::unique_lock lock(mutex_);
+    const auto deadline = std::chrono::steady_clock::now() + options_.sendLimit;
+    changed_.wait_until(lock, deadline, [&] { return sends_.at(id).has_value() || connection != connection_; });
+    std::optional<std::exception_ptr> outcome = sends_.at(id);
+    sends_.erase(id);
+    const bool disconnected = connection != connection_;
+    lock.unlock();
+
+    if (!outcome) {
+        if (disconnected) throw TransportError::notConnected();
+        outcome = std::make_exception_ptr(LinkError("Délai d'envoi dépassé (" + seconds(options_.sendLimit) + " s)"));
+    }
+    if (!*outcome) {
+        veqTrace([&] { return "WiFi → " + veqHexAscii(bytes); });
+        return;
+    }
+    try {
+        std::rethrow_exception(*outcome);
+    } catch (const TransportError&) {
+        throw; // the link went down under the send: nothing to add
+    } catch (const std::exception& e) {
+        veqTrace([&] { return std::string("WiFi: erreur d'envoi — ") + e.what(); });
+        throw;
+    }
+}
+
+TransportState WiFiTransport::state() const {
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+
+} // namespace veq
