@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <latch>
+#include <signal.h>
 
 namespace veq {
 
@@ -17,6 +18,12 @@ public:
 
 protected:
     void run() override {
+        // A write to a socket the adapter has closed raises SIGPIPE in the writing thread. Blocked
+        // here it can never end the program, whatever the process does with the signal.
+        sigset_t brokenPipe;
+        sigemptyset(&brokenPipe);
+        sigaddset(&brokenPipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
         // Created and destroyed here, so that its children (sockets, Bluetooth objects) are
         // deleted on the thread they belong to.
         QObject owner;
