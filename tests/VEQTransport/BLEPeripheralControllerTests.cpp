@@ -249,7 +249,7 @@ TEST(BLEPeripheralControllerTests, RadioStates) {
         {BLERadioState::unsupported,  "connectionFailed(\"Bluetooth indisponible (2)\")", {}},
         {BLERadioState::unauthorized, "connectionFailed(\"Bluetooth indisponible (3)\")", {}},
         {BLERadioState::poweredOff,   "connectionFailed(\"Bluetooth indisponible (4)\")", {}},
-        {BLERadioState::poweredOn,    "waiting",                                         {"startScan"}},
+        {BLERadioState::poweredOn,    "waiting",                                         {"startScan"}},  // a radio that comes on later
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -266,17 +266,6 @@ TEST(BLEPeripheralControllerTests, RadioStates) {
         early.connect();
         EXPECT_EQ(early.result(), c.result) << static_cast<int>(c.state);
     }
-}
-
-TEST(BLEPeripheralControllerTests, ARadioThatComesOnLaterStartsTheScan) {
-    Rig rig;
-    rig.connect();
-    rig.controller.radioStateChanged(BLERadioState::unknown);
-    EXPECT_EQ(rig.central.takeLog(), Lines{});
-    rig.controller.radioStateChanged(BLERadioState::poweredOn);
-    EXPECT_EQ(rig.central.takeLog(), Lines{"startScan"});
-    rig.controller.radioStateChanged(BLERadioState::poweredOn); // no second scan
-    EXPECT_EQ(rig.central.takeLog(), Lines{});
 }
 
 TEST(BLEPeripheralControllerTests, FailuresEndTheWaitingConnectAndCloseTheLink) {

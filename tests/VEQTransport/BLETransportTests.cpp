@@ -1,7 +1,6 @@
 #include "VEQTransport/BLETransport.hpp"
 
 #include "FakeBLECentral.hpp"
-#include "VEQTransport/LinkError.hpp"
 
 #include <gtest/gtest.h>
 
@@ -96,56 +95,41 @@ TEST(BLETransportTests, ConnectSendAndReceive) {
     EXPECT_EQ(stream.pop(0s, {}), (Bytes{0x3E}));
 }
 
-TEST(BLETransportTests, FailedConnectRecordsThePrintedForm) {
+TEST(BLETransportTests, AFailedConnectThrowsAndRecordsThePrintedFormOfItsError) {
     struct Case {
-        std::function<void(BLECentralDelegate&)> report;
+        std::function<void(FakeBLECentral&)> whileScanning;
         std::string printed;
     };
+    // clang-format off
     const Case cases[] = {
-        {[](auto& d) { d.radioStateChanged(BLERadioState::poweredOff); }, "connectionFailed(\"Bluetooth indisponible (4)\")"},
-        {[](auto& d) { d.radioStateChanged(BLERadioState::unsupported); }, "connectionFailed(\"Bluetooth indisponible (2)\")"},
+        {[](FakeBLECentral& c) { c.deliver([](auto& d) { d.radioStateChanged(BLERadioState::poweredOff); }); },
+         "connectionFailed(\"Bluetooth indisponible (4)\")"},
+        {[](FakeBLECentral& c) { c.deliver([](auto& d) { d.deviceDiscovered(advertisement("AA", "OBDII", {"FFF0"}));
+                                                         d.deviceConnectionFailed("Connection timed out"); }); },
+         "Connection timed out"},   // the platform's error, thrown as it is
+        {[](FakeBLECentral& c) { c.fire(limit); },
+         "deviceNotFound"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Rig rig;
-        rig.startConnect();
-        rig.central->deliver(c.report);
-        EXPECT_EQ(rig.connectResult(), c.printed);
+        rig.central->deliver([](auto& d) { d.radioStateChanged(BLERadioState::poweredOn); });
+        std::promise<std::string> thrown;
+        std::jthread connecting([&] {
+            try {
+                rig.transport->connect({});
+                thrown.set_value("ready");
+            } catch (const std::exception& e) {
+                thrown.set_value(e.what());
+            }
+        });
+        ASSERT_TRUE(rig.central->waitForLine("startScan"));
+        c.whileScanning(*rig.central);
+        auto result = thrown.get_future();
+        ASSERT_EQ(result.wait_for(safetyTimeout), std::future_status::ready);
+        EXPECT_EQ(result.get(), c.printed);
         EXPECT_EQ(rig.transport->state(), TransportState::failed(c.printed));
     }
-}
-
-TEST(BLETransportTests, APlatformErrorIsThrownAsItIs) {
-    Rig rig;
-    rig.central->deliver([](auto& d) { d.radioStateChanged(BLERadioState::poweredOn); });
-    std::promise<std::string> thrown;
-    std::jthread connecting([&] {
-        try {
-            rig.transport->connect({});
-        } catch (const LinkError& e) {
-            thrown.set_value(e.what());
-        } catch (...) {
-            thrown.set_value("other");
-        }
-    });
-    ASSERT_TRUE(rig.central->waitForLine("startScan"));
-    rig.central->deliver([](auto& d) {
-        d.deviceDiscovered(advertisement("AA", "OBDII", {"FFF0"}));
-        d.deviceConnectionFailed("Connection timed out");
-    });
-    auto result = thrown.get_future();
-    ASSERT_EQ(result.wait_for(safetyTimeout), std::future_status::ready);
-    EXPECT_EQ(result.get(), "Connection timed out");
-    EXPECT_EQ(rig.transport->state(), TransportState::failed("Connection timed out"));
-}
-
-TEST(BLETransportTests, TheConnectLimitEndsAConnectThatFindsNothing) {
-    Rig rig;
-    rig.central->deliver([](auto& d) { d.radioStateChanged(BLERadioState::poweredOn); });
-    rig.startConnect();
-    ASSERT_TRUE(rig.central->waitForLine("startScan"));
-    rig.central->fire(limit);
-    EXPECT_EQ(rig.connectResult(), "deviceNotFound");
-    EXPECT_EQ(rig.transport->state(), TransportState::failed("deviceNotFound"));
 }
 
 TEST(BLETransportTests, DisconnectOrStopEndsAWaitingConnect) {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <future>
 #include <signal.h>
 #include <unistd.h>
@@ -49,16 +48,13 @@ TEST(QtEventThreadTests, ABrokenPipeOnTheLinkThreadNeverEndsTheProgram) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ::close(fds[0]); // nobody reads: a write raises SIGPIPE in the writing thread
-    std::promise<int> error;
+    std::promise<ssize_t> written;
     {
         QtEventThread thread;
-        thread.post([&] {
-            const ssize_t written = ::write(fds[1], "x", 1);
-            error.set_value(written < 0 ? errno : 0);
-        });
-        auto result = error.get_future();
+        thread.post([&] { written.set_value(::write(fds[1], "x", 1)); });
+        auto result = written.get_future();
         ASSERT_EQ(result.wait_for(safetyTimeout), std::future_status::ready);
-        EXPECT_EQ(result.get(), EPIPE);
+        EXPECT_EQ(result.get(), -1); // the write failed, and the program goes on
     }
     ::close(fds[1]);
 }
