@@ -1,10 +1,8 @@
 #include "VEQTransport/BLETransport.hpp"
 
+#include "VEQSupport/UnicodeText.hpp"
 #include "VEQTransport/LinkError.hpp"
 #include "VEQTransport/TransportTrace.hpp"
-
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
 
 #include <algorithm>
 
@@ -17,8 +15,7 @@ const std::array<std::string_view, 15> BLETransport::adapterNameHints{
 
 bool BLETransport::looksLikeAdapter(const std::optional<std::string>& name) {
     if (!name) return false;
-    std::string lower;
-    icu::UnicodeString::fromUTF8(*name).toLower(icu::Locale::getRoot()).toUTF8String(lower);
+    const std::string lower = unicode::lowercased(*name);
     if (lower.empty()) return false;
     return std::any_of(adapterNameHints.begin(), adapterNameHints.end(),
                        [&](std::string_view hint) { return lower.find(hint) != std::string::npos; });
