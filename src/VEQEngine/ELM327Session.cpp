@@ -1,0 +1,401 @@
+#include "VEQEngine/ELM327Session.hpp"
+
+#include "VEQEngine/ExchangeCancelled.hpp"
+#include "VEQEngine/SessionTrace.hpp"
+#include "VEQProtocol/ELM327Parser.hpp"
+#include "VEQSupport/Text.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace veq {
+
+namespace {
+
+constexpr std::uint8_t kPrompt = '>';
+constexpr std::uint8_t kCarriageReturn = '\r';
+
+std::vector<std::uint8_t> commandBytes(std::string_view command) {
+    std::vector<std::uint8_t> bytes(command.begin(), command.end());
+    bytes.push_back(kCarriageReturn);
+    return bytes;
+}
+
+std::string withoutSpaces(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c != ' ') out += c;
+    }
+    return out;
+}
+
+// Commands after which the adapter prints no headers any more: a reset, a warm start, defaults.
+bool resetsHeaders(std::string_view compactUpper) {
+    return compactUpper == "ATZ" || compactUpper == "ATWS" || compactUpper == "ATD";
+}
+
+} // namespace
+
+// Counts a caller inside the session, so that the destructor can wait until every woken
+// caller has left.
+class ELM327Session::CallScope {
+public:
+    explicit CallScope(ELM327Session& session) : session_(session) {
+        std::lock_guard lock(session_.mutex_);
+        if (session_.closing_) throw ExchangeCancelled();
+        ++session_.activeCalls_;
+    }
+    ~CallScope() {
+        std::lock_guard lock(session_.mutex_);
+        --session_.activeCalls_;
+        if (session_.closing_) session_.changed_.notify_all();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    ELM327Session& session_;
+};
+
+class ELM327Session::LockScope {
+public:
+    LockScope(ELM327Session& session, std::stop_token stop) : session_(session) { session_.acquireLock(stop); }
+    ~LockScope() { session_.releaseLock(); }
+    LockScope(const LockScope&) = delete;
+    LockScope& operator=(const LockScope&) = delete;
+
+private:
+    ELM327Session& session_;
+};
+
+// --- Exclusive section ---
+
+ELM327Session::ExclusiveSection::ExclusiveSection(ExclusiveSection&& other) noexcept
+    : session_(std::exchange(other.session_, nullptr)) {}
+
+ELM327Session::ExclusiveSection& ELM327Session::ExclusiveSection::operator=(ExclusiveSection&& other) noexcept {
+    if (this != &other) {
+        release();
+        session_ = std::exchange(other.session_, nullptr);
+    }
+    return *this;
+}
+
+ELM327Session::ExclusiveSection::~ExclusiveSection() { release(); }
+
+void ELM327Session::ExclusiveSection::release() {
+    if (session_ != nullptr) std::exchange(session_, nullptr)->releaseLock();
+}
+
+// --- Life ---
+
+ELM327Session::ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing)
+    : transport_(std::move(transport)), timing_(timing), traceEnabled_(SessionTrace::enabledByEnvironment()) {}
+
+ELM327Session::~ELM327Session() {
+    std::shared_ptr<MonitorStream> stream;
+    {
+        std::unique_lock lock(mutex_);
+        closing_ = true;
+        monitoring_ = false;
+        stream = std::move(monitorStream_);
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return activeCalls_ == 0; });
+    }
+    if (stream) stream->finish();
+    std::lock_guard readerLock(readerMutex_);
+    reader_.request_stop();
+    if (reader_.joinable()) reader_.join();
+}
+
+void ELM327Session::connect(std::stop_token stop) {
+    transport_->connect(stop);
+    std::lock_guard readerLock(readerMutex_);
+    if (!reader_.joinable()) {
+        reader_ = std::jthread([this](std::stop_token readerStop) { readerLoop(readerStop); });
+    }
+}
+
+void ELM327Session::disconnect() {
+    {
+        std::lock_guard readerLock(readerMutex_);
+        if (reader_.joinable()) {
+            reader_.request_stop();
+            reader_.join();
+        }
+        reader_ = std::jthread();
+    }
+    {
+        std::lock_guard lock(mutex_);
+        ++disconnects_;
+    }
+    changed_.notify_all();
+    transport_->disconnect();
+}
+
+// --- Command lock ---
+
+void ELM327Session::acquireLock(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    if (closing_) throw ExchangeCancelled();
+    const auto self = std::this_thread::get_id();
+    if (lockHeld_ && lockOwner_ == self) {
+        ++lockDepth_;
+        return;
+    }
+    if (stop.stop_requested()) throw ExchangeCancelled();
+    if (!lockHeld_) {
+        lockHeld_ = true;
+        lockOwner_ = self;
+        lockDepth_ = 1;
+        return;
+    }
+    LockWaiter waiter{self};
+    lockWaiters_.push_back(&waiter);
+    changed_.wait(lock, stop, [&] { return waiter.granted || closing_; });
+    if (!waiter.granted) {
+        lockWaiters_.erase(std::find(lockWaiters_.begin(), lockWaiters_.end(), &waiter));
+        throw ExchangeCancelled();
+    }
+    if (closing_ || stop.stop_requested()) {
+        // Handed the lock just as the wait was given up: pass it on.
+        releaseLockLocked();
+        lock.unlock();
+        changed_.notify_all();
+        throw ExchangeCancelled();
+    }
+}
+
+void ELM327Session::releaseLock() {
+    {
+        std::lock_guard lock(mutex_);
+        releaseLockLocked();
+    }
+    changed_.notify_all();
+}
+
+void ELM327Session::releaseLockLocked() {
+    if (--lockDepth_ > 0) return;
+    if (lockWaiters_.empty()) {
+        lockHeld_ = false;
+        lockOwner_ = {};
+        lockDepth_ = 0;
+        return;
+    }
+    // Straight to the oldest waiter, so no newcomer can slip in between.
+    LockWaiter* next = lockWaiters_.front();
+    lockWaiters_.pop_front();
+    next->granted = true;
+    lockOwner_ = next->thread;
+    lockDepth_ = 1;
+}
+
+ELM327Session::ExclusiveSection ELM327Session::exclusive(std::stop_token stop) {
+    CallScope call(*this);
+    acquireLock(stop);
+    return ExclusiveSection(this);
+}
+
+std::size_t ELM327Session::lockQueueLength() const {
+    std::lock_guard lock(mutex_);
+    return lockWaiters_.size();
+}
+
+// --- State ---
+
+FrameFormat ELM327Session::format() const {
+    std::lock_guard lock(mutex_);
+    return format_;
+}
+
+void ELM327Session::setFormat(FrameFormat format) {
+    std::lock_guard lock(mutex_);
+    format_ = format;
+}
+
+std::optional<std::string> ELM327Session::transmitHeader() const {
+    std::lock_guard lock(mutex_);
+    return transmitHeader_;
+}
+
+bool ELM327Session::isMonitoring() const {
+    std::lock_guard lock(mutex_);
+    return monitoring_;
+}
+
+// --- Exchange ---
+
+ELM327Response ELM327Session::raw(std::string_view command, std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    return rawHeld(command, stop);
+}
+
+ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    const std::vector<std::uint8_t> reply = exchangeHeld(command.requestBytes(), stop);
+    ELM327Response parsed = ELM327Parser::parse(reply, format());
+    if (traceEnabled_) trace(SessionTrace::exchangeBlock(command.requestString(), reply, parsed));
+    return parsed;
+}
+
+ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
+    CallScope call(*this);
+    const std::vector<std::uint8_t> reply = nextResponse(stop);
+    return ELM327Parser::parse(reply, format());
+}
+
+ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop) {
+    const std::vector<std::uint8_t> reply = exchangeHeld(commandBytes(command), stop);
+
+    const std::string upper = text::toUpperASCII(command);
+    const std::string compact = withoutSpaces(upper);
+    const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
+    FrameFormat parseFormat = FrameFormat::headersOff;
+    {
+        std::lock_guard lock(mutex_);
+        if (upper.starts_with("ATH1")) {
+            format_ = FrameFormat::can11;
+        } else if (upper.starts_with("ATH0")) {
+            format_ = FrameFormat::headersOff;
+        }
+        if (!adapterCommand) parseFormat = format_;
+    }
+    ELM327Response parsed = ELM327Parser::parse(reply, parseFormat);
+    {
+        std::lock_guard lock(mutex_);
+        if (resetsHeaders(compact) && parsed.error != ELM327Error::unknownCommand) {
+            // The adapter is back to its defaults: no headers, its own transmit header.
+            format_ = FrameFormat::headersOff;
+            transmitHeader_.reset();
+        } else if (compact.starts_with("ATSH") && compact.size() > 4 && !parsed.error) {
+            transmitHeader_ = compact.substr(4);
+        }
+    }
+    if (traceEnabled_) trace(SessionTrace::exchangeBlock(command, reply, parsed));
+    return parsed;
+}
+
+std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop) {
+    std::string note;
+    {
+        std::lock_guard lock(mutex_);
+        if (closing_) throw ExchangeCancelled();
+        // A late reply, or the start of one, must never be taken for this command's answer.
+        readyResponses_.clear();
+        if (!readBuffer_.empty()) {
+            if (traceEnabled_) {
+                note = SessionTrace::noteLine("octets d'une réponse inachevée ignorés avant l'envoi : " +
+                                              text::hexUpper(readBuffer_, " "));
+            }
+            readBuffer_.clear();
+            scanned_ = 0;
+        }
+    }
+    if (!note.empty()) trace(note);
+    if (stop.stop_requested()) throw ExchangeCancelled();
+    transport_->send(request);
+    return nextResponse(stop);
+}
+
+std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
+    const std::uint64_t generation = disconnects_;
+    changed_.wait_until(lock, stop, deadline,
+                        [&] { return !readyResponses_.empty() || closing_ || disconnects_ != generation; });
+    if (closing_ || disconnects_ != generation) throw ExchangeCancelled();
+    if (!readyResponses_.empty()) {
+        std::vector<std::uint8_t> reply = std::move(readyResponses_.front());
+        readyResponses_.pop_front();
+        return reply;
+    }
+    if (stop.stop_requested()) throw ExchangeCancelled();
+    return {}; // silence: the caller receives the parse of an empty reply
+}
+
+void ELM327Session::pause(std::chrono::nanoseconds duration) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, duration, [&] { return closing_; });
+}
+
+// --- Reader ---
+
+void ELM327Session::readerLoop(std::stop_token stop) {
+    const std::shared_ptr<IncomingStream> stream = transport_->incoming();
+    while (!stop.stop_requested()) {
+        std::optional<IncomingStream::Chunk> chunk = stream->pop(std::chrono::seconds(1), stop);
+        if (chunk) {
+            handleChunk(std::move(*chunk));
+        } else if (stream->isFinished()) {
+            break;
+        }
+    }
+}
+
+void ELM327Session::handleChunk(std::vector<std::uint8_t> chunk) {
+    std::vector<std::string> notes;
+    {
+        std::lock_guard lock(mutex_);
+        if (readBuffer_.empty()) {
+            readBuffer_ = std::move(chunk);
+        } else {
+            readBuffer_.insert(readBuffer_.end(), chunk.begin(), chunk.end());
+        }
+        if (monitoring_) {
+            cutMonitorLines();
+        } else {
+            cutReplies(notes);
+        }
+        if (readBuffer_.size() > maxUnfinishedReply) {
+            notes.push_back(SessionTrace::noteLine(std::to_string(readBuffer_.size()) +
+                                                   " octets reçus sans invite ni fin de ligne : ignorés"));
+            readBuffer_.clear();
+            scanned_ = 0;
+        }
+    }
+    changed_.notify_all();
+    if (traceEnabled_) {
+        for (const std::string& note : notes) trace(note);
+    }
+}
+
+void ELM327Session::cutReplies(std::vector<std::string>& notes) {
+    std::size_t start = 0;
+    auto from = readBuffer_.begin() + static_cast<std::ptrdiff_t>(scanned_);
+    for (auto prompt = std::find(from, readBuffer_.end(), kPrompt); prompt != readBuffer_.end();
+         prompt = std::find(prompt + 1, readBuffer_.end(), kPrompt)) {
+        const auto end = prompt + 1;
+        readyResponses_.emplace_back(readBuffer_.begin() + static_cast<std::ptrdiff_t>(start), end);
+        start = static_cast<std::size_t>(end - readBuffer_.begin());
+        if (readyResponses_.size() > maxQueuedReplies) {
+            readyResponses_.pop_front();
+            notes.push_back(SessionTrace::noteLine("file des réponses pleine : la plus ancienne est abandonnée"));
+        }
+    }
+    readBuffer_.erase(readBuffer_.begin(), readBuffer_.begin() + static_cast<std::ptrdiff_t>(start));
+    scanned_ = readBuffer_.size();
+}
+
+void ELM327Session::cutMonitorLines() {
+    std::size_t start = 0;
+    auto from = readBuffer_.begin() + static_cast<std::ptrdiff_t>(scanned_);
+    for (auto cr = std::find(from, readBuffer_.end(), kCarriageReturn); cr != readBuffer_.end();
+         cr = std::find(cr + 1, readBuffer_.end(), kCarriageReturn)) {
+        const std::span<const std::uint8_t> bytes(readBuffer_.data() + start,
+                                                  static_cast<std::size_t>(cr - readBuffer_.begin()) - start);
+        start = static_cast<std::size_t>(cr - readBuffer_.begin()) + 1;
+        const std::string decoded = text::decodeUTF8Lossy(bytes);
+        const std::string_view line = text::trimHorizontal(decoded);
+        if (line.empty() || line.find('>') != std::string_view::npos) continue;
+        if (monitorStream_) monitorStream_->push(std::string(line));
+    }
+    readBuffer_.erase(readBuffer_.begin(), readBuffer_.begin() + static_cast<std::ptrdiff_t>(start));
+    scanned_ = readBuffer_.size();
+}
+
+void ELM327Session::trace(const std::string& text) const { SessionTrace::write(text); }
+
+} // namespace veq
