@@ -37,37 +37,17 @@ bool resetsHeaders(std::string_view compactUpper) {
 
 } // namespace
 
-// Counts a caller inside the session, so that the destructor can wait until every woken
-// caller has left.
-class ELM327Session::CallScope {
-public:
-    explicit CallScope(ELM327Session& session) : session_(session) {
-        std::lock_guard lock(session_.mutex_);
-        if (session_.closing_) throw ExchangeCancelled();
-        ++session_.activeCalls_;
-    }
-    ~CallScope() {
-        std::lock_guard lock(session_.mutex_);
-        --session_.activeCalls_;
-        if (session_.closing_) session_.changed_.notify_all();
-    }
-    CallScope(const CallScope&) = delete;
-    CallScope& operator=(const CallScope&) = delete;
+ELM327Session::CallScope::CallScope(ELM327Session& session) : session_(session) {
+    std::lock_guard lock(session_.mutex_);
+    if (session_.closing_) throw ExchangeCancelled();
+    ++session_.activeCalls_;
+}
 
-private:
-    ELM327Session& session_;
-};
-
-class ELM327Session::LockScope {
-public:
-    LockScope(ELM327Session& session, std::stop_token stop) : session_(session) { session_.acquireLock(stop); }
-    ~LockScope() { session_.releaseLock(); }
-    LockScope(const LockScope&) = delete;
-    LockScope& operator=(const LockScope&) = delete;
-
-private:
-    ELM327Session& session_;
-};
+ELM327Session::CallScope::~CallScope() {
+    std::lock_guard lock(session_.mutex_);
+    --session_.activeCalls_;
+    if (session_.closing_) session_.changed_.notify_all();
+}
 
 // --- Exclusive section ---
 
@@ -89,6 +69,8 @@ void ELM327Session::ExclusiveSection::release() {
 }
 
 // --- Life ---
+
+ELM327Session::ELM327Session(std::shared_ptr<OBDTransport> transport) : ELM327Session(std::move(transport), Timing{}) {}
 
 ELM327Session::ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing)
     : transport_(std::move(transport)), timing_(timing), traceEnabled_(SessionTrace::enabledByEnvironment()) {}
@@ -219,6 +201,11 @@ std::optional<std::string> ELM327Session::transmitHeader() const {
     return transmitHeader_;
 }
 
+std::size_t ELM327Session::queuedReplyCount() const {
+    std::lock_guard lock(mutex_);
+    return readyResponses_.size();
+}
+
 bool ELM327Session::isMonitoring() const {
     std::lock_guard lock(mutex_);
     return monitoring_;
@@ -243,7 +230,12 @@ ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token s
 
 ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
     CallScope call(*this);
-    const std::vector<std::uint8_t> reply = nextResponse(stop);
+    std::uint64_t connection = 0;
+    {
+        std::lock_guard lock(mutex_);
+        connection = disconnects_;
+    }
+    const std::vector<std::uint8_t> reply = nextResponse(stop, connection);
     return ELM327Parser::parse(reply, format());
 }
 
@@ -280,9 +272,11 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
 
 std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop) {
     std::string note;
+    std::uint64_t connection = 0;
     {
         std::lock_guard lock(mutex_);
         if (closing_) throw ExchangeCancelled();
+        connection = disconnects_;
         // A late reply, or the start of one, must never be taken for this command's answer.
         readyResponses_.clear();
         if (!readBuffer_.empty()) {
@@ -297,21 +291,26 @@ std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8
     if (!note.empty()) trace(note);
     if (stop.stop_requested()) throw ExchangeCancelled();
     transport_->send(request);
-    return nextResponse(stop);
+    return nextResponse(stop, connection);
 }
 
-std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop) {
+std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std::uint64_t connection) {
     std::unique_lock lock(mutex_);
-    const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
-    const std::uint64_t generation = disconnects_;
-    changed_.wait_until(lock, stop, deadline,
-                        [&] { return !readyResponses_.empty() || closing_ || disconnects_ != generation; });
-    if (closing_ || disconnects_ != generation) throw ExchangeCancelled();
+    if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
     if (!readyResponses_.empty()) {
         std::vector<std::uint8_t> reply = std::move(readyResponses_.front());
         readyResponses_.pop_front();
         return reply;
     }
+    const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
+    replyWaiter_ = true;
+    handedReply_.reset();
+    changed_.wait_until(lock, stop, deadline,
+                        [&] { return handedReply_.has_value() || closing_ || disconnects_ != connection; });
+    replyWaiter_ = false;
+    std::optional<std::vector<std::uint8_t>> reply = std::exchange(handedReply_, std::nullopt);
+    if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
+    if (reply) return std::move(*reply);
     if (stop.stop_requested()) throw ExchangeCancelled();
     return {}; // silence: the caller receives the parse of an empty reply
 }
@@ -368,15 +367,25 @@ void ELM327Session::cutReplies(std::vector<std::string>& notes) {
     for (auto prompt = std::find(from, readBuffer_.end(), kPrompt); prompt != readBuffer_.end();
          prompt = std::find(prompt + 1, readBuffer_.end(), kPrompt)) {
         const auto end = prompt + 1;
-        readyResponses_.emplace_back(readBuffer_.begin() + static_cast<std::ptrdiff_t>(start), end);
+        deliverLocked(std::vector<std::uint8_t>(readBuffer_.begin() + static_cast<std::ptrdiff_t>(start), end), notes);
         start = static_cast<std::size_t>(end - readBuffer_.begin());
-        if (readyResponses_.size() > maxQueuedReplies) {
-            readyResponses_.pop_front();
-            notes.push_back(SessionTrace::noteLine("file des réponses pleine : la plus ancienne est abandonnée"));
-        }
     }
     readBuffer_.erase(readBuffer_.begin(), readBuffer_.begin() + static_cast<std::ptrdiff_t>(start));
     scanned_ = readBuffer_.size();
+}
+
+// The first reply goes to the command waiting for it; the others are queued, the oldest
+// dropped beyond the bound.
+void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes) {
+    if (replyWaiter_ && !handedReply_) {
+        handedReply_ = std::move(reply);
+        return;
+    }
+    readyResponses_.push_back(std::move(reply));
+    if (readyResponses_.size() > maxQueuedReplies) {
+        readyResponses_.pop_front();
+        notes.push_back(SessionTrace::noteLine("file des réponses pleine : la plus ancienne est abandonnée"));
+    }
 }
 
 void ELM327Session::cutMonitorLines() {

@@ -72,7 +72,8 @@ public:
         ELM327Session* session_;
     };
 
-    explicit ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing = {});
+    explicit ELM327Session(std::shared_ptr<OBDTransport> transport);
+    ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing);
     // Wakes every waiting caller (they throw ExchangeCancelled), waits until they have left,
     // then stops the reader. The transport is left as it is.
     ~ELM327Session();
@@ -110,6 +111,8 @@ public:
     bool isMonitoring() const;
     // Callers waiting for the command lock.
     std::size_t lockQueueLength() const;
+    // Complete replies that arrived while no command waited.
+    std::size_t queuedReplyCount() const;
 
     // --- Adapter operations ---
 
@@ -144,8 +147,29 @@ private:
         std::thread::id thread;
         bool granted = false;
     };
-    class CallScope;
-    class LockScope;
+    // Counts a caller inside the session, so that the destructor can wait until every woken
+    // caller has left. Throws ExchangeCancelled once the session is closing.
+    class CallScope {
+    public:
+        explicit CallScope(ELM327Session& session);
+        ~CallScope();
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+    private:
+        ELM327Session& session_;
+    };
+    // The command lock for one exchange.
+    class LockScope {
+    public:
+        LockScope(ELM327Session& session, std::stop_token stop) : session_(session) { session_.acquireLock(stop); }
+        ~LockScope() { session_.releaseLock(); }
+        LockScope(const LockScope&) = delete;
+        LockScope& operator=(const LockScope&) = delete;
+
+    private:
+        ELM327Session& session_;
+    };
 
     void acquireLock(std::stop_token stop);
     void releaseLock();
@@ -153,12 +177,14 @@ private:
 
     ELM327Response rawHeld(std::string_view command, std::stop_token stop);
     std::vector<std::uint8_t> exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop);
-    std::vector<std::uint8_t> nextResponse(std::stop_token stop);
+    // `connection`: the disconnect count when the exchange began; a disconnect since ends the wait.
+    std::vector<std::uint8_t> nextResponse(std::stop_token stop, std::uint64_t connection);
     void pause(std::chrono::nanoseconds duration);
 
     void readerLoop(std::stop_token stop);
     void handleChunk(std::vector<std::uint8_t> chunk);
     void cutReplies(std::vector<std::string>& notes);
+    void deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes);
     void cutMonitorLines();
     void trace(const std::string& text) const;
 
@@ -176,6 +202,8 @@ private:
     std::deque<LockWaiter*> lockWaiters_;
 
     // Replies.
+    bool replyWaiter_ = false;                           // a command waits for its reply
+    std::optional<std::vector<std::uint8_t>> handedReply_; // the reply given to that waiter
     std::deque<std::vector<std::uint8_t>> readyResponses_;
     std::vector<std::uint8_t> readBuffer_;
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter

@@ -20,6 +20,9 @@ constexpr std::chrono::seconds kRateWindow{1};
 
 } // namespace
 
+TelemetryEngine::TelemetryEngine(ELM327Session& session, TelemetrySink& sink)
+    : TelemetryEngine(session, sink, Timing{}) {}
+
 TelemetryEngine::TelemetryEngine(ELM327Session& session, TelemetrySink& sink, Timing timing)
     : session_(session), sink_(sink), timing_(std::move(timing)) {}
 

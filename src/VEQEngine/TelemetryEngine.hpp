@@ -48,7 +48,8 @@ public:
     static constexpr int failureThreshold = 4;
 
     // Both must outlive the engine.
-    TelemetryEngine(ELM327Session& session, TelemetrySink& sink, Timing timing = {});
+    TelemetryEngine(ELM327Session& session, TelemetrySink& sink);
+    TelemetryEngine(ELM327Session& session, TelemetrySink& sink, Timing timing);
 
     TelemetryEngine(const TelemetryEngine&) = delete;
     TelemetryEngine& operator=(const TelemetryEngine&) = delete;
