@@ -13,6 +13,10 @@ namespace veq {
 namespace {
 
 constexpr std::uint8_t kPrompt = '>';
+// An adapter's reply follows its command within microseconds on a fast link (the simulated car
+// answers inside send): the reader and a waiting caller stay awake this long before sleeping,
+// which saves two thread wake-ups per exchange. Slow links only pay this once per chunk.
+constexpr auto kLinger = std::chrono::microseconds(200);
 constexpr std::uint8_t kCarriageReturn = '\r';
 
 std::vector<std::uint8_t> commandBytes(std::string_view command) {
@@ -305,6 +309,13 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
     const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
     replyWaiter_ = true;
     handedReply_.reset();
+    const auto lingerEnd = std::min(deadline, std::chrono::steady_clock::now() + kLinger);
+    while (!handedReply_ && !closing_ && disconnects_ == connection && !stop.stop_requested() &&
+           std::chrono::steady_clock::now() < lingerEnd) {
+        lock.unlock();
+        std::this_thread::yield();
+        lock.lock();
+    }
     changed_.wait_until(lock, stop, deadline,
                         [&] { return handedReply_.has_value() || closing_ || disconnects_ != connection; });
     replyWaiter_ = false;
@@ -326,10 +337,19 @@ void ELM327Session::readerLoop(std::stop_token stop) {
     const std::shared_ptr<IncomingStream> stream = transport_->incoming();
     while (!stop.stop_requested()) {
         std::optional<IncomingStream::Chunk> chunk = stream->pop(std::chrono::seconds(1), stop);
-        if (chunk) {
-            handleChunk(std::move(*chunk));
-        } else if (stream->isFinished()) {
-            break;
+        if (!chunk) {
+            if (stream->isFinished()) break;
+            continue;
+        }
+        handleChunk(std::move(*chunk));
+        for (auto lingerEnd = std::chrono::steady_clock::now() + kLinger;
+             !stop.stop_requested() && std::chrono::steady_clock::now() < lingerEnd;) {
+            if ((chunk = stream->pop(std::chrono::nanoseconds(0), stop))) {
+                handleChunk(std::move(*chunk));
+                lingerEnd = std::chrono::steady_clock::now() + kLinger;
+            } else {
+                std::this_thread::yield();
+            }
         }
     }
 }

@@ -51,7 +51,7 @@ public:
     static constexpr std::size_t maxQueuedReplies = 16;
 
     // The command lock held across a sequence of exchanges. While it lives, the commands of the
-    // thread that opened it (raw, query, read, ... and the sessions's adapter operations) run
+    // thread that opened it (raw, query, read, ... and the session's adapter operations) run
     // without taking the lock again, and every other thread's commands wait. A thread may open
     // a second section inside its first; the lock is released when the outermost one ends.
     // It must end before the session does.

@@ -12,6 +12,9 @@ struct InitStep {
     std::string label;   // French, shown beside the step
     bool succeeded = false;
 
+    // A step is known by its command.
+    const std::string& id() const { return command; }
+
     bool operator==(const InitStep&) const = default;
 
     struct Row {
