@@ -95,14 +95,6 @@ TEST(SessionOperationsTest, ProtocolNumberSelectsTheFrameFormat) {
     }
 }
 
-TEST(SessionOperationsTest, ProbeSendsTheFirstSupportRequest) {
-    Rig rig(table({{"0100", "41 00 BE 3F A8 13\r\r>"}}));
-    const ELM327Response response = rig.session->probeVehicle();
-    EXPECT_EQ(rig.transport->lines(), std::vector<std::string>{"0100"});
-    ASSERT_NE(response.firstPayload(), nullptr);
-    EXPECT_EQ(*response.firstPayload(), (std::vector<std::uint8_t>{0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13}));
-}
-
 TEST(SessionOperationsTest, SupportedParameterDiscovery) {
     struct Case {
         std::string name;
@@ -232,15 +224,6 @@ TEST(SessionMonitorTest, StartAndStopSendTheirSequencesAndLeaveHeadersOn) {
     EXPECT_EQ(rig.transport->sends().size(), 7u);
 }
 
-TEST(SessionMonitorTest, FailedSetUpCommandsAreIgnored) {
-    Rig rig(monitoringAdapter());
-    rig.transport->failSendsContaining("ATS1");
-    rig.session->startMonitoring();
-    EXPECT_TRUE(rig.session->isMonitoring());
-    EXPECT_EQ(rig.transport->lines(), (std::vector<std::string>{"ATH1", "ATCAF0", "ATMA"}));
-    rig.session->stopMonitoring();
-}
-
 TEST(SessionMonitorTest, FailedStartRestoresTheAdapterAndLeavesMonitorMode) {
     Rig rig(monitoringAdapter());
     rig.transport->failSendsContaining("ATMA");
@@ -294,16 +277,6 @@ TEST(MonitorStreamTest, BacklogIsBoundedAndDropsTheOldestLines) {
     while (auto line = stream.pop(0ms, {})) lines.push_back(*line);
     EXPECT_EQ(lines, (std::vector<std::string>{"L3", "L4", "L5", "L6"}));
     EXPECT_TRUE(stream.finished());
-}
-
-TEST(MonitorStreamTest, PopHonoursItsStopToken) {
-    MonitorStream stream;
-    std::stop_source stop;
-    std::future<std::optional<std::string>> waiter =
-        std::async(std::launch::async, [&] { return stream.pop(1h, stop.get_token()); });
-    stop.request_stop();
-    EXPECT_EQ(waiter.get(), std::nullopt);
-    EXPECT_FALSE(stream.finished());
 }
 
 } // namespace

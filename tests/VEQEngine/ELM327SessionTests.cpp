@@ -64,16 +64,6 @@ TEST(ELM327SessionTest, TwoRepliesInOneChunkGiveOneAnswerAndOneQueuedReply) {
     EXPECT_EQ(rig.transport->lines().size(), 1u);
 }
 
-TEST(ELM327SessionTest, QueuedReplyIsDiscardedByTheNextCommand) {
-    Rig rig([](const std::string& line) {
-        return line == "FIRST" ? answer("OK\r>STRAY\r>") : answer("41 0D 20\r\r>");
-    });
-    rig.session->raw("FIRST");
-    ASSERT_EQ(rig.session->queuedReplyCount(), 1u);
-    EXPECT_EQ(rig.session->raw("010D").lines, std::vector<std::string>{"41 0D 20"});
-    EXPECT_EQ(rig.session->queuedReplyCount(), 0u);
-}
-
 TEST(ELM327SessionTest, UnfinishedStaleReplyNeverBecomesTheStartOfTheNextReply) {
     // The adapter's first answer is followed by the beginning of a reply that never ends.
     Rig rig([](const std::string& line) {
@@ -130,16 +120,6 @@ TEST(ELM327SessionTest, ReplyCutAtAnyChunkBoundariesGivesTheSameResponse) {
             }
         }
     }
-}
-
-TEST(ELM327SessionTest, BytesAfterThePromptWaitForTheNextReply) {
-    Rig rig;
-    rig.transport->push("41 0D");
-    rig.transport->push(" 20\r>\r");
-    EXPECT_EQ(rig.session->awaitNext().lines, std::vector<std::string>{"41 0D 20"});
-    rig.transport->push("41 05 7B\r>");
-    const ELM327Response next = rig.session->awaitNext();
-    EXPECT_EQ(next.lines, std::vector<std::string>{"41 05 7B"});
 }
 
 TEST(ELM327SessionTest, ReadBufferWithoutPromptIsBounded) {

@@ -80,18 +80,5 @@ TEST(PIDStatisticsTest, NegativeHistoryLimitIsRejected) {
     EXPECT_THROW(PIDStatistics(1, -1), Error);
 }
 
-TEST(PIDStatisticsTest, EqualityComparesHistoriesInOrder) {
-    PIDStatistics a(1, 5), b(1, 5);
-    a.record(2);
-    a.record(3);
-    b.record(2);
-    b.record(3);
-    EXPECT_EQ(a, b);
-    PIDStatistics c(1, 5);
-    c.record(3);
-    c.record(2);
-    EXPECT_NE(a, c);
-}
-
 } // namespace
 } // namespace veq

@@ -258,22 +258,6 @@ TEST(TelemetryEngineTest, PauseLetsTheCycleFinishAndStopWhilePausedEndsTheLoop) 
     EXPECT_EQ(rig.sink.rates().size(), 1u);
 }
 
-TEST(TelemetryEngineTest, ResumeRestartsPolling) {
-    Rig rig({.pausedPoll = 1h});
-    rig.engine->configure({0x0C});
-    rig.sink.onReport = [&](std::size_t count) {
-        if (count == 1) rig.engine->pause();
-        if (count == 3) rig.engine->stop();
-    };
-    std::future<void> loop = std::async(std::launch::async, [&] { rig.engine->run(); });
-    ASSERT_TRUE(eventually([&] { return rig.sink.rates().size() == 1; }));
-    std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(rig.transport->lines().size(), 2u);
-    rig.engine->resume();
-    ASSERT_EQ(loop.wait_for(20s), std::future_status::ready);
-    EXPECT_EQ(rig.transport->lines().size(), 6u);
-}
-
 TEST(TelemetryEngineTest, StopEndsAReadUnderWayWithoutCountingItAsAFailure) {
     Rig rig;
     rig.vehicle.silent = true; // the read would wait an hour for its reply
@@ -318,15 +302,6 @@ TEST(TelemetryEngineTest, RequestRateCountsTheLastSecondAndFallsWhenReadsFail) {
     // counts); then the reads fail and the window empties as the clock goes on.
     EXPECT_EQ(rig.sink.rates(), (std::vector<double>{2, 4, 6, 8, 10, 10, 6, 2, 0}));
     EXPECT_TRUE(rig.engine->heroes().empty());
-}
-
-TEST(TelemetryEngineTest, RunAgainAfterStopStartsOver) {
-    Rig rig;
-    rig.engine->configure({0x0C});
-    rig.runCycles(1);
-    rig.runCycles(2);
-    EXPECT_EQ(rig.transport->lines().size(), 4u);
-    EXPECT_EQ(rig.sink.rates().size(), 2u);
 }
 
 } // namespace
