@@ -1,133 +1,145 @@
+// The encoder's bytes, and the simulated car read back through the real decoding path: what
+// the encoder writes, the catalogue's formulas must turn back into the simulated values.
 #include "VEQTransport/OBDEncoder.hpp"
+
+#include "VEQProtocol/PIDCatalog.hpp"
+#include "VEQProtocol/TransmissionGear.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
+#include <set>
 
 using namespace veq;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-struct Encoding {
+// What each measured parameter reads back, and one step of its encoding in the decoded unit.
+struct Measured {
     std::uint8_t pid;
-    Bytes bytes;
+    double VehicleState::*field;
+    double quantum;
+};
+using S = VehicleState;
+constexpr double percentStep = 100.0 / 255, trimStep = 100.0 / 128;
+const Measured measured[] = {
+    {0x04, &S::engineLoadPercent, percentStep},  {0x05, &S::coolantC, 1},        {0x06, &S::shortTrimPercent, trimStep},
+    {0x07, &S::longTrimPercent, trimStep},       {0x0B, &S::mapKpa, 1},          {0x0C, &S::rpm, 0.25},
+    {0x0D, &S::speedKmh, 1},                     {0x0E, &S::timingAdvanceDeg, 0.5}, {0x0F, &S::intakeAirC, 1},
+    {0x10, &S::mafGps, 0.01},                    {0x11, &S::throttlePercent, percentStep}, {0x1F, &S::runtimeSeconds, 1},
+    {0x21, &S::distanceMILkm, 1},                {0x23, &S::railPressureKpa, 10}, {0x2C, &S::egrCommandedPercent, percentStep},
+    {0x2F, &S::fuelLevelPercent, percentStep},   {0x33, &S::baroKpa, 1},         {0x42, &S::controlVoltage, 0.001},
+    {0x43, &S::engineLoadPercent, percentStep},  {0x44, &S::lambda, 1.0 / 32768}, {0x45, &S::throttlePercent, percentStep},
+    {0x46, &S::ambientC, 1},                     {0x47, &S::throttlePercent, percentStep}, {0x49, &S::acceleratorPercent, percentStep},
+    {0x4A, &S::acceleratorPercent, percentStep}, {0x5C, &S::oilC, 1},            {0x5E, &S::fuelRateLph, 0.05},
 };
 
-// Simulation time 0 (demand 0.02, cold engine). The round-trip tests check every parameter
-// against the catalogue; these pin the exact bytes, rounding included.
-// clang-format off
-const Encoding atStart[] = {
-    {0x0C, {0x0B, 0xE4}},  // 761 × 4 = 3044
-    {0x0D, {0x00}},
-    {0x05, {0x3D}},        // 21.12 + 40 = 61.12
-    {0x42, {0x37, 0x10}},  // 14.096 V
-    {0x2F, {0xB8}},        // 72 % × 2.55 = 183.6
-    {0x07, {0x7D}},        // (−2.3 + 100) × 1.28 = 125.06
-    {0x0E, {0x91}},        // (8.36 + 64) × 2 = 144.72
-    {0x10, {0x01, 0x93}},  // 4.0312 g/s × 100
-    {0x23, {0x02, 0x1C}},  // 5400 kPa / 10
-    {0x2C, {0x4B}},        // 29.4 % × 2.55 = 74.97
-    {0x44, {0x80, 0x00}},  // lambda 1
-    {0x49, {0x19}},        // 9.64 % × 2.55 = 24.58
-    {0x5E, {0x00, 0x29}},  // 2.06 l/h × 20
-    {0xA4, {0x00, 0x00, 0x00, 0x00}}, // neutral, ratio 0
+// Rows that do not follow the drive, and the support bitmaps.
+const std::pair<std::uint8_t, Bytes> fixedRows[] = {
+    {0x01, {0x00, 0x07, 0x00, 0x00}}, {0x03, {0x02, 0x00}},           {0x13, {0x03}},
+    {0x1C, {0x06}},                   {0x51, {0x11}},                 {0x00, {0xBE, 0x3F, 0xA0, 0x13}},
+    {0x20, {0xA0, 0x12, 0xA0, 0x01}}, {0x40, {0x7E, 0xC0, 0x80, 0x15}}, {0x60, {0x00, 0x00, 0x00, 0x01}},
+    {0x80, {0x00, 0x00, 0x00, 0x01}}, {0xA0, {0x10, 0x00, 0x00, 0x00}},
 };
-// clang-format on
+
+constexpr std::uint8_t distanceSinceCleared = 0x31;
+constexpr std::uint8_t gearPID = 0xA4;
+
+std::optional<PIDReading> decode(std::uint8_t pid, const std::optional<Bytes>& bytes) {
+    const PIDDefinition* definition = PIDCatalog::definition(pid);
+    if (definition == nullptr || !bytes) return std::nullopt;
+    return definition->decode(*bytes);
+}
 
 } // namespace
 
-TEST(OBDEncoderTests, BytesAtTheStartOfTheDrive) {
-    const VehicleState start = VehicleSimulation().state(0);
-    for (const Encoding& e : atStart) {
-        SCOPED_TRACE(testing::Message() << std::hex << int(e.pid));
-        EXPECT_TRUE(OBDEncoder::isSupported(e.pid));
-        EXPECT_EQ(OBDEncoder::encode(e.pid, start), e.bytes);
+// Simulated times 0 to 240 s in quarter seconds: two full cycles, every phase and its edges.
+TEST(OBDEncoderRoundTripTests, EverySupportedParameterReadsBackThroughTheCatalogue) {
+    std::set<std::uint8_t> covered{distanceSinceCleared, gearPID};
+    for (const Measured& m : measured) covered.insert(m.pid);
+    for (const auto& [pid, bytes] : fixedRows) covered.insert(pid);
+    EXPECT_EQ(covered, std::set<std::uint8_t>(OBDEncoder::supportedPIDs.begin(), OBDEncoder::supportedPIDs.end()));
+
+    const VehicleSimulation simulation;
+    std::set<int> gears;
+    for (int i = 0; i <= 960; ++i) {
+        const double t = i * 0.25;
+        const VehicleState state = simulation.state(t);
+        SCOPED_TRACE(testing::Message() << "t = " << t);
+        for (const Measured& m : measured) {
+            const auto reading = decode(m.pid, OBDEncoder::encode(m.pid, state));
+            ASSERT_TRUE(reading && reading->scalar()) << int(m.pid);
+            ASSERT_NEAR(*reading->scalar(), state.*m.field, m.quantum / 2 + 1e-9) << int(m.pid);
+        }
+        for (const auto& [pid, bytes] : fixedRows) {
+            ASSERT_EQ(OBDEncoder::encode(pid, state), bytes) << int(pid);
+            ASSERT_TRUE(decode(pid, bytes)) << int(pid); // the catalogue reads it
+        }
+        const auto gear = decode(gearPID, OBDEncoder::encode(gearPID, state));
+        ASSERT_TRUE(gear && gear->scalar());
+        const TransmissionGear expected = state.gear < 0    ? TransmissionGear::reverse()
+                                          : state.gear == 0 ? TransmissionGear::neutral()
+                                                            : TransmissionGear::forward(state.gear);
+        ASSERT_EQ(TransmissionGear::fromValue(*gear->scalar()), expected);
+        gears.insert(state.gear);
+        // As if the whole runtime had been driven at the current speed.
+        const auto distance = decode(distanceSinceCleared, OBDEncoder::encode(distanceSinceCleared, state));
+        ASSERT_TRUE(distance && distance->scalar());
+        ASSERT_NEAR(*distance->scalar(), state.speedKmh * state.runtimeSeconds / 3600, 0.5 + 1e-9);
+    }
+    EXPECT_EQ(gears, (std::set<int>{-1, 0, 1, 2, 3, 4, 5, 6, 7, 8})); // reverse, neutral and eight gears met
+
+    // Each bitmap, read by the catalogue, lists exactly the parameters the encoder answers.
+    for (std::uint8_t base : {0x00, 0x20, 0x40, 0x60, 0x80, 0xA0}) {
+        const auto reading = decode(base, OBDEncoder::encode(base, simulation.state(0)));
+        ASSERT_TRUE(reading && reading->as<PIDReading::SupportBitmap>());
+        std::set<std::uint8_t> expected;
+        for (std::uint8_t pid : OBDEncoder::supportedPIDs)
+            if (pid > base && pid <= base + 32) expected.insert(pid);
+        EXPECT_EQ(reading->as<PIDReading::SupportBitmap>()->supported, expected) << int(base);
     }
 }
 
-TEST(OBDEncoderTests, UnsupportedParametersGiveNothing) {
-    const VehicleState start = VehicleSimulation().state(0);
-    for (int pid : {0x02, 0x08, 0x12, 0x41, 0x4C, 0xA5, 0xA6, 0xC0, 0xFF}) {
-        EXPECT_FALSE(OBDEncoder::encode(static_cast<std::uint8_t>(pid), start).has_value()) << pid;
-    }
-}
-
-TEST(OBDEncoderTests, TransmissionGear) {
-    struct Case {
-        int gear;
-        Bytes bytes;
-    };
-    // clang-format off
-    const Case cases[] = {
+TEST(OBDEncoderTests, TransmissionGearWithItsRatioAndUnsupportedRows) {
+    const std::pair<int, Bytes> cases[] = {
         {-1, {0x00, 0x0F, 0x12, 0xC0}}, // reverse: gear code 15, ratio 4.800
-        {0,  {0x00, 0x00, 0x00, 0x00}},
-        {1,  {0x00, 0x01, 0x14, 0xE6}}, // 5.35 → 5350
-        {3,  {0x00, 0x03, 0x08, 0xCA}}, // 2.25 → 2250
-        {6,  {0x00, 0x06, 0x03, 0xE8}}, // 1.00 → 1000
-        {9,  {0x00, 0x09, 0x02, 0x58}}, // 0.60 → 600
-        {12, {0x00, 0x09, 0x02, 0x58}}, // capped at the ninth
+        {1, {0x00, 0x01, 0x14, 0xE6}},  // 5.35 -> 5350
+        {12, {0x00, 0x09, 0x02, 0x58}}, // capped at the ninth, 0.60 -> 600
     };
-    // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& [gear, bytes] : cases) {
         VehicleState s;
-        s.gear = c.gear;
-        EXPECT_EQ(OBDEncoder::encode(0xA4, s), c.bytes) << c.gear;
+        s.gear = gear;
+        EXPECT_EQ(OBDEncoder::encode(0xA4, s), bytes) << gear;
     }
-    EXPECT_EQ(OBDEncoder::encode(0xA4, VehicleSimulation().state(115)), (Bytes{0x00, 0x0F, 0x12, 0xC0}));
+    for (int pid : {0x02, 0x12, 0x41, 0xA5, 0xC0, 0xFF}) {
+        EXPECT_FALSE(OBDEncoder::isSupported(static_cast<std::uint8_t>(pid)));
+        EXPECT_EQ(OBDEncoder::encode(static_cast<std::uint8_t>(pid), VehicleState{}), std::nullopt) << pid;
+    }
 }
 
 TEST(OBDEncoderTests, ValuesBeyondTheRangeAreClampedNeverWrapped) {
     VehicleState s;
-    s.rpm = 20000;          // 80000 > 65535
-    s.speedKmh = 300;       // > 255
-    s.coolantC = -55;       // below −40
+    s.rpm = 20000;           // 80000 > 65535
+    s.speedKmh = 300;
     s.fuelLevelPercent = -6; // after 13 simulated hours
     s.controlVoltage = std::numeric_limits<double>::quiet_NaN();
     s.mapKpa = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(OBDEncoder::encode(0x0C, s), (Bytes{0xFF, 0xFF}));
-    EXPECT_EQ(OBDEncoder::encode(0x0D, s), (Bytes{0xFF}));
-    EXPECT_EQ(OBDEncoder::encode(0x05, s), (Bytes{0x00}));
-    EXPECT_EQ(OBDEncoder::encode(0x2F, s), (Bytes{0x00}));
-    EXPECT_EQ(OBDEncoder::encode(0x42, s), (Bytes{0x00, 0x00}));
-    EXPECT_EQ(OBDEncoder::encode(0x0B, s), (Bytes{0xFF}));
-    EXPECT_EQ(OBDEncoder::encode(0x2F, VehicleSimulation().state(13 * 3600)), (Bytes{0x00}));
-}
-
-TEST(OBDEncoderTests, ConversionsRoundHalfAwayFromZero) {
-    struct Case {
-        double x;
-        std::uint8_t byte;
-        std::array<std::uint8_t, 2> word;
-        std::uint8_t truncated;
+    const std::pair<std::uint8_t, Bytes> cases[] = {
+        {0x0C, {0xFF, 0xFF}}, {0x0D, {0xFF}}, {0x2F, {0x00}}, {0x42, {0x00, 0x00}}, {0x0B, {0xFF}},
     };
+    for (const auto& [pid, bytes] : cases) EXPECT_EQ(OBDEncoder::encode(pid, s), bytes) << int(pid);
+
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    // clang-format off
-    const Case cases[] = {
-        {0.49,    0,    {0x00, 0x00}, 0},
-        {0.5,     1,    {0x00, 0x01}, 0},
-        {101.9,   102,  {0x00, 0x66}, 101},
-        {254.5,   255,  {0x00, 0xFF}, 254},
-        {255.9,   255,  {0x01, 0x00}, 255},
-        {-0.5,    0,    {0x00, 0x00}, 0},
-        {-3,      0,    {0x00, 0x00}, 0},
-        {65534.5, 255,  {0xFF, 0xFF}, 255},
-        {1e12,    255,  {0xFF, 0xFF}, 255},
-        {nan,     0,    {0x00, 0x00}, 0},
+    const std::tuple<double, std::uint8_t, std::array<std::uint8_t, 2>, std::uint8_t> conversions[] = {
+        // x, byte (rounded half away from zero), word, truncated byte
+        {0.49, 0, {0x00, 0x00}, 0},       {0.5, 1, {0x00, 0x01}, 0},       {101.9, 102, {0x00, 0x66}, 101},
+        {255.9, 255, {0x01, 0x00}, 255},  {-0.5, 0, {0x00, 0x00}, 0},      {65534.5, 255, {0xFF, 0xFF}, 255},
+        {1e12, 255, {0xFF, 0xFF}, 255},   {nan, 0, {0x00, 0x00}, 0},
     };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.x);
-        EXPECT_EQ(OBDEncoder::byte(c.x), c.byte);
-        EXPECT_EQ(OBDEncoder::word(c.x), c.word);
-        EXPECT_EQ(OBDEncoder::truncatedByte(c.x), c.truncated);
+    for (const auto& [x, byte, word, truncated] : conversions) {
+        EXPECT_EQ(OBDEncoder::byte(x), byte) << x;
+        EXPECT_EQ(OBDEncoder::word(x), word) << x;
+        EXPECT_EQ(OBDEncoder::truncatedByte(x), truncated) << x;
     }
-}
-
-TEST(OBDEncoderTests, DistanceSinceCodesClearedAsIfDrivenAtTheCurrentSpeed) {
-    const VehicleSimulation simulation;
-    // 125.28 km/h × 52.5 s = 1.83 km; 85.51 km/h × 165 s = 3.92 km
-    EXPECT_EQ(OBDEncoder::encode(0x31, simulation.state(52.5)), (Bytes{0x00, 0x02}));
-    EXPECT_EQ(OBDEncoder::encode(0x31, simulation.state(165)), (Bytes{0x00, 0x04}));
 }
