@@ -38,4 +38,22 @@ inline std::uint32_t millisecondsTruncated(ElapsedTicks span) {
     return ms >= maxMilliseconds ? maxMilliseconds : static_cast<std::uint32_t>(ms);
 }
 
+// The date `seconds` after `start`, rounded to the clock's tick and held at the clock's ends: a
+// file may carry a start date as late as the clock can hold, and signed overflow has no defined
+// result. A time that is not a number gives `start`.
+inline std::chrono::system_clock::time_point dateAfter(std::chrono::system_clock::time_point start, double seconds) {
+    using Date = std::chrono::system_clock::time_point;
+    using Ticks = Date::duration;
+    const double ticks = std::round(seconds * Ticks::period::den / Ticks::period::num);
+    if (std::isnan(ticks)) return start;
+    constexpr double limit = 9223372036854775808.0; // 2^63
+    if (ticks >= limit) return Date::max();
+    if (ticks < -limit) return Date::min();
+    Ticks::rep sum = 0;
+    if (__builtin_add_overflow(start.time_since_epoch().count(), static_cast<Ticks::rep>(ticks), &sum)) {
+        return ticks > 0 ? Date::max() : Date::min();
+    }
+    return Date(Ticks(sum));
+}
+
 } // namespace veq

@@ -7,8 +7,26 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace veq::testing {
+
+// 2026-07-14 10:00:00 UTC: noon in Paris (summer time).
+inline const TelemetryFile::Date kDriveStart = TelemetryFile::Date(std::chrono::seconds(1'784'023'200));
+
+inline constexpr std::optional<float> kNone = std::nullopt;
+
+// A drive with these channel identifiers (named "ch<id>") and records.
+inline TelemetryFile::Contents makeDrive(const std::vector<std::uint8_t>& pids,
+                                         std::vector<TelemetryFile::Record> records,
+                                         TelemetryFile::Date start = kDriveStart) {
+    TelemetryFile::Contents contents;
+    for (std::uint8_t pid : pids) contents.channels.push_back({pid, "ch" + std::to_string(pid)});
+    contents.startDate = start;
+    contents.records = std::move(records);
+    return contents;
+}
 
 // The drive of the golden export files: French names, a name that needs CSV quoting and one
 // holding "/", a tie for three-decimal rounding (2.0625), a record with every value missing
