@@ -1,0 +1,92 @@
+#pragma once
+
+#include "VEQEngine/DIDRange.hpp"
+#include "VEQEngine/DiscoveredDID.hpp"
+#include "VEQEngine/ELM327Session.hpp"
+#include "VEQEngine/UDSClient.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veq {
+
+// Reads every data identifier of a range from one ECU (read only: it never writes), and watches
+// a list of identifiers by reading them again and again. Each run selects the ECU's header and
+// opens the extended diagnostic session first; at its end it puts back the transmit header that
+// was in force before, so that functional OBD-II requests work again.
+//
+// Thread-safe: stop() may be called from any thread, a callback included; a scan and a watch may
+// run at the same time on different threads (each with its own flag). Callbacks run on the
+// run's thread, one at a time. No error leaves the scanner: a failed read skips its identifier.
+class DIDScanner {
+public:
+    struct Timing {
+        // The pause between two passes of a watch.
+        std::chrono::nanoseconds watchPause = std::chrono::milliseconds(120);
+    };
+
+    using FoundHandler = std::function<void(const DiscoveredDID&)>;
+    // (identifiers done, total, identifier)
+    using ProgressHandler = std::function<void(std::int32_t done, std::int32_t total, std::uint16_t identifier)>;
+    using UpdateHandler = std::function<void(std::uint16_t identifier, const std::vector<std::uint8_t>& value)>;
+
+    static constexpr std::int32_t progressInterval = 8;
+    // A TesterPresent after this many identifiers keeps the extended session open.
+    static constexpr std::int32_t keepAliveInterval = 400;
+    // Put back when no earlier transmit header is known, except on a 29-bit bus.
+    static constexpr std::string_view functionalHeader = "7DF";
+
+    // The session must outlive the scanner.
+    explicit DIDScanner(ELM327Session& session);
+    DIDScanner(ELM327Session& session, Timing timing);
+
+    DIDScanner(const DIDScanner&) = delete;
+    DIDScanner& operator=(const DIDScanner&) = delete;
+
+    bool isScanning() const;
+    // Ends the running scan and watch at their next check (after the read under way).
+    void stop();
+
+    // Reads every identifier of the range in ascending order; `onFound` receives each one that
+    // holds a value, `onProgress` the count every 8 identifiers, after the last one, and once
+    // more at the end with the next identifier that was not read. Returns when the range is done,
+    // after stop(), or when `stop` is requested.
+    void scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
+              const ProgressHandler& onProgress, std::stop_token stop = {});
+
+    // Reads the identifiers in passes, handing every value read to `onUpdate`, with a pause
+    // between passes, until stop() or until `stop` is requested. An empty list returns at once.
+    void watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers, const UpdateHandler& onUpdate,
+               std::stop_token stop = {});
+
+private:
+    // What to send at the end of a run to put the adapter's header back.
+    struct Restore {
+        std::optional<std::string> header;
+    };
+
+    Restore prepare(UDSClient& client, std::string_view ecu, std::stop_token stop);
+    void restore(const Restore& restore);
+    static std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::uint16_t identifier,
+                                                              std::stop_token stop);
+    bool scanningGoesOn(std::stop_token stop) const;
+    bool watchingGoesOn(std::stop_token stop) const;
+    void pauseBetweenPasses(std::stop_token stop);
+
+    ELM327Session& session_;
+    const Timing timing_;
+    mutable std::mutex mutex_;
+    std::condition_variable_any changed_;
+    bool scanning_ = false;
+    bool watching_ = false;
+};
+
+} // namespace veq
