@@ -130,6 +130,7 @@ ProtocolSweep::Outcome ProtocolSweep::run(ELM327Session& session, bool deep, con
         }
 
         for (const HeaderChoice& choice : headers(protocol)) {
+            if (stop.stop_requested()) return outcome;
             sendSetUp(session, choice.header ? "ATSH" + *choice.header : std::string("ATCRA"), stop);
 
             Attempt attempt{UUID::random(), protocol.number, protocol.name, choice.header, choice.label, false, {}};
