@@ -138,29 +138,28 @@ TEST(DIDScanner, TesterPresentAfterEveryFourHundredIdentifiers) {
 }
 
 TEST(DIDScanner, StopEndsTheScanAfterTheReadUnderWay) {
-    ScriptedAdapter adapter(ecuWith({}));
-    DIDScanner scanner(adapter.session());
-    const ScanRecord r = scan(adapter, range(0x0000, 0x00FF), &scanner, [&](const Progress& p) {
-        if (std::get<0>(p) == 16) scanner.stop();
-    });
-    EXPECT_EQ(r.progress.back(), (Progress{16, 256, 0x0010}));
-    EXPECT_EQ(count(adapter.lines(), "22000F"), 1u);
-    EXPECT_EQ(count(adapter.lines(), "220010"), 0u);
-    EXPECT_FALSE(scanner.isScanning());
-}
-
-TEST(DIDScanner, StopTokenEndsTheScanToo) {
-    ScriptedAdapter adapter(ecuWith({}));
-    DIDScanner scanner(adapter.session());
-    std::stop_source source;
-    std::vector<Progress> progress;
-    scanner.scan("7E0", range(0x0000, 0x00FF), {}, [&](std::int32_t done, std::int32_t total, std::uint16_t did) {
-        progress.emplace_back(done, total, did);
-        if (done == 8) source.request_stop();
-    }, source.get_token());
-    EXPECT_EQ(progress.back(), (Progress{8, 256, 0x0008}));
-    EXPECT_FALSE(scanner.isScanning());
-    EXPECT_EQ(adapter.lines().back(), "ATSH7DF"); // put back even though the run was cancelled
+    for (const bool byToken : {false, true}) {
+        SCOPED_TRACE(byToken ? "stop token" : "stop()");
+        ScriptedAdapter adapter(ecuWith({}));
+        DIDScanner scanner(adapter.session());
+        std::stop_source source;
+        std::vector<Progress> progress;
+        scanner.scan("7E0", range(0x0000, 0x00FF), {}, [&](std::int32_t done, std::int32_t total, std::uint16_t did) {
+            progress.emplace_back(done, total, did);
+            if (done != 16) return;
+            if (byToken) {
+                source.request_stop();
+            } else {
+                scanner.stop();
+            }
+        }, source.get_token());
+        EXPECT_EQ(progress.back(), (Progress{16, 256, 0x0010})); // the next unread identifier
+        const auto lines = adapter.lines();
+        EXPECT_EQ(count(lines, "22000F"), 1u);
+        EXPECT_EQ(count(lines, "220010"), 0u);
+        EXPECT_FALSE(scanner.isScanning());
+        EXPECT_EQ(lines.back(), "ATSH7DF"); // put back even when the run was cancelled
+    }
 }
 
 TEST(DIDScanner, EveryRunPutsBackTheHeaderInForceBefore) {

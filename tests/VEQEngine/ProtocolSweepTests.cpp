@@ -47,28 +47,17 @@ std::vector<std::string> protocolsTried(const ProtocolSweep::Outcome& outcome) {
 }
 
 TEST(ProtocolSweep, ProtocolTableAndHeaderLists) {
-    const auto& protocols = ProtocolSweep::protocols();
     std::string order;
     std::vector<std::size_t> headerCounts;
-    for (const auto& p : protocols) {
+    for (const auto& p : ProtocolSweep::protocols()) {
         order += p.number;
         headerCounts.push_back(ProtocolSweep::headers(p).size());
     }
     EXPECT_EQ(order, "678954312ABC");
     EXPECT_EQ(headerCounts, (std::vector<std::size_t>{5, 12, 5, 12, 1, 1, 1, 1, 1, 12, 5, 5}));
-    EXPECT_EQ(protocols[9].name, "SAE J1939 · 250 kbit/s (poids lourds)");
-    EXPECT_TRUE(protocols[5].isSlowInit && protocols[6].isSlowInit);
-
-    const auto can11 = ProtocolSweep::headers(protocols[0]);
-    EXPECT_EQ(can11[0], (ProtocolSweep::HeaderChoice{std::nullopt, "fonctionnel 7DF (défaut)"}));
-    EXPECT_EQ(can11[2], (ProtocolSweep::HeaderChoice{"7E0", "physique moteur 7E0"}));
-    const auto can29 = ProtocolSweep::headers(protocols[1]);
-    EXPECT_EQ(can29[1], (ProtocolSweep::HeaderChoice{"18DA10F1", "physique moteur (18DA10F1)"}));
+    const auto can29 = ProtocolSweep::headers(ProtocolSweep::protocols()[1]);
     EXPECT_EQ(can29[6], (ProtocolSweep::HeaderChoice{"18DA17F1", "physique 0x17"}));
     EXPECT_EQ(can29[11], (ProtocolSweep::HeaderChoice{"18DA7EF1", "physique 0x7E"}));
-    EXPECT_TRUE(std::all_of(can29.begin(), can29.end(), [](const auto& c) { return c.header.has_value(); }));
-    EXPECT_EQ(ProtocolSweep::headers(protocols[4]),
-              (std::vector<ProtocolSweep::HeaderChoice>{{std::nullopt, "adressage par défaut"}}));
 }
 
 TEST(ProtocolSweep, PhysicalTwentyNineBitCarIsFoundAtTheSeventhAttemptWithLiveProgress) {
@@ -105,29 +94,23 @@ TEST(ProtocolSweep, DefaultFunctionalAnswerListsEveryRespondingHeader) {
     struct Case {
         const char* name;
         std::string answer;
+        std::size_t attempts;
         std::vector<std::string> ecus;
     };
     const Case cases[] = {
-        {"two ECUs", "7E9 06 41 00 98 18 00 13\r7E8 06 41 00 BE 3F A8 13", {"7E8", "7E9"}},
-        {"one refuses", "7E8 06 41 00 BE 3F A8 13\r7EA 03 7F 01 12", {"7E8", "7EA"}},
+        {"two ECUs", "7E9 06 41 00 98 18 00 13\r7E8 06 41 00 BE 3F A8 13", 1, {"7E8", "7E9"}},
+        {"one refuses", "7E8 06 41 00 BE 3F A8 13\r7EA 03 7F 01 12", 1, {"7E8", "7EA"}},
+        {"a refusal alone", "7E8 03 7F 01 12", 56, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedAdapter adapter(answeringOnlyOn("6", "", c.answer));
         const auto outcome = ProtocolSweep::run(adapter.session(), false);
-        EXPECT_EQ(outcome.attempts.size(), 1u);
-        EXPECT_TRUE(outcome.attempts[0].succeeded);
+        EXPECT_EQ(outcome.attempts.size(), c.attempts);
+        EXPECT_EQ(outcome.succeeded(), !c.ecus.empty());
         EXPECT_EQ(outcome.workingHeader, std::nullopt);
         EXPECT_EQ(outcome.respondingECUs, c.ecus);
     }
-}
-
-TEST(ProtocolSweep, ARefusalAloneIsNoSuccess) {
-    ScriptedAdapter adapter(answeringOnlyOn("6", "", "7E8 03 7F 01 12"));
-    const auto outcome = ProtocolSweep::run(adapter.session(), false);
-    EXPECT_FALSE(outcome.succeeded());
-    EXPECT_TRUE(outcome.respondingECUs.empty());
-    EXPECT_EQ(outcome.attempts.size(), 56u);
 }
 
 TEST(ProtocolSweep, SilentCarTriesEveryProtocolInOrder) {
