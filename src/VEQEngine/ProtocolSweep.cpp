@@ -115,17 +115,14 @@ ProtocolSweep::Outcome ProtocolSweep::run(ELM327Session& session, bool deep, con
 
         sendSetUp(session, "ATSP" + protocol.number, stop);
         if (protocol.isCAN) sendSetUp(session, "ATCAF1", stop);
-        // Non-CAN replies carry no CAN identifier: split as 11-bit frames they would be garbled.
         if (!protocol.isCAN) {
+            // Replies without a CAN identifier: split as 11-bit frames they would be garbled.
             sendSetUp(session, "ATH0", stop);
             headersOn = false;
-        } else if (!headersOn) {
-            sendSetUp(session, "ATH1", stop);
-            headersOn = true;
-        }
-        if (!protocol.isCAN) {
             session.setFormat(FrameFormat::headersOff);
         } else {
+            if (!headersOn) sendSetUp(session, "ATH1", stop);
+            headersOn = true;
             session.setFormat(protocol.is29Bit ? FrameFormat::can29 : FrameFormat::can11);
         }
 
