@@ -1,0 +1,122 @@
+#include "VEQEngine/ECUBackupStore.hpp"
+
+#include "VEQSupport/AtomicFile.hpp"
+#include "VEQSupport/DataFolder.hpp"
+#include "VEQSupport/Error.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+namespace veq {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Suffixes tried for backups of one ECU within one second before the write is given up.
+constexpr int kMaxNameSuffix = 1000;
+
+bool isNameCharacter(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '-';
+}
+
+std::optional<std::string> readSmallFile(const fs::path& file) {
+    std::error_code ec;
+    const auto size = fs::file_size(file, ec);
+    if (ec || size > ECUBackupStore::maxFileBytes) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+ECUBackupStore::ECUBackupStore(std::optional<fs::path> directory)
+    : directory_(directory ? std::move(*directory) : defaultDirectory()) {
+    std::error_code ec;
+    fs::create_directories(directory_, ec);
+    backups_ = loadFromDisk(directory_);
+}
+
+fs::path ECUBackupStore::defaultDirectory() { return applicationDataFolder() / "Backups"; }
+
+std::vector<ECUBackup> ECUBackupStore::all() const {
+    std::lock_guard lock(mutex_);
+    std::vector<ECUBackup> sorted = backups_;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const ECUBackup& a, const ECUBackup& b) { return a.createdAt > b.createdAt; });
+    return sorted;
+}
+
+std::optional<ECUBackup> ECUBackupStore::latest(const std::string& address) const {
+    std::lock_guard lock(mutex_);
+    const ECUBackup* best = nullptr;
+    for (const ECUBackup& backup : backups_) {
+        if (backup.ecuAddress == address && (!best || backup.createdAt > best->createdAt)) best = &backup;
+    }
+    if (!best) return std::nullopt;
+    return *best;
+}
+
+bool ECUBackupStore::hasValidBackup(const std::string& address, Clock::time_point now) const {
+    const auto backup = latest(address);
+    return backup && backup->age(now) < 86400.0 && backup->verified && backup->isIntact();
+}
+
+std::optional<fs::path> ECUBackupStore::add(ECUBackup backup) {
+    std::lock_guard lock(mutex_);
+    backups_.push_back(std::move(backup));
+    return persist(backups_.back());
+}
+
+std::string ECUBackupStore::fileName(const ECUBackup& backup) {
+    std::string name;
+    std::copy_if(backup.ecuAddress.begin(), backup.ecuAddress.end(), std::back_inserter(name), isNameCharacter);
+    name += '-';
+    name += std::to_string(std::chrono::duration_cast<std::chrono::seconds>(backup.createdAt.time_since_epoch()).count());
+    return name + ".json";
+}
+
+std::optional<fs::path> ECUBackupStore::unusedURL(const ECUBackup& backup) const {
+    const std::string name = fileName(backup);
+    const std::string stem = name.substr(0, name.size() - std::string_view(".json").size());
+    for (int suffix = 1; suffix <= kMaxNameSuffix; ++suffix) {
+        const fs::path candidate = directory_ / (suffix == 1 ? name : stem + '-' + std::to_string(suffix) + ".json");
+        std::error_code ec;
+        if (!fs::exists(candidate, ec) && !ec) return candidate;
+    }
+    return std::nullopt;
+}
+
+// Called with the lock held, so that two backups never pick the same free name.
+std::optional<fs::path> ECUBackupStore::persist(const ECUBackup& backup) {
+    try {
+        const auto url = unusedURL(backup);
+        if (!url) return std::nullopt;
+        writeFileAtomically(*url, backup.encoded());
+        return url;
+    } catch (const std::exception&) {
+        // Text that is not UTF-8 cannot be encoded, a full disk cannot be written: the backup
+        // stays in memory, and an unpersisted backup is no worse than none after a restart.
+        return std::nullopt;
+    }
+}
+
+std::vector<ECUBackup> ECUBackupStore::loadFromDisk(const fs::path& directory) {
+    std::vector<ECUBackup> loaded;
+    std::error_code ec;
+    fs::directory_iterator it(directory, ec);
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const fs::path& file = it->path();
+        if (file.extension() != ".json") continue;
+        const auto bytes = readSmallFile(file);
+        if (!bytes) continue;
+        if (auto backup = ECUBackup::decode(*bytes)) loaded.push_back(std::move(*backup));
+    }
+    return loaded;
+}
+
+} // namespace veq
