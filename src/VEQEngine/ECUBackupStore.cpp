@@ -1,5 +1,6 @@
 #include "VEQEngine/ECUBackupStore.hpp"
 
+#include "VEQEngine/UDSClient.hpp"
 #include "VEQSupport/AtomicFile.hpp"
 #include "VEQSupport/DataFolder.hpp"
 #include "VEQSupport/Error.hpp"
@@ -64,6 +65,49 @@ std::optional<ECUBackup> ECUBackupStore::latest(const std::string& address) cons
 bool ECUBackupStore::hasValidBackup(const std::string& address, Clock::time_point now) const {
     const auto backup = latest(address);
     return backup && backup->age(now) < 86400.0 && backup->verified && backup->isIntact();
+}
+
+ECUBackup ECUBackupStore::createBackup(std::string ecuName, std::string address, std::optional<std::string> vin,
+                                       UDSClient& uds, bool aimedAtECU, std::span<const std::uint16_t> dids,
+                                       const Progress& onProgress, std::stop_token stop) {
+    ECUBackup::Values values;
+    bool confirmed = aimedAtECU;
+    const int total = static_cast<int>(dids.size());
+    for (int i = 0; i < total; ++i) {
+        if (stop.stop_requested()) {
+            confirmed = false; // an interrupted copy is incomplete
+            break;
+        }
+        const std::uint16_t did = dids[static_cast<std::size_t>(i)];
+        if (onProgress) onProgress(i + 1, total);
+        const std::array<std::uint8_t, 2> echo{static_cast<std::uint8_t>(did >> 8), static_cast<std::uint8_t>(did)};
+        std::vector<std::uint8_t> kept;
+        try {
+            const auto response = uds.request(UDSService::readDataByIdentifier, echo, 2, stop);
+            if (response.size() <= 2) continue;
+            if (response[0] != echo[0] || response[1] != echo[1]) {
+                confirmed = false; // an answer to another request: its bytes are not this identifier's
+                continue;
+            }
+            kept.assign(response.begin() + 2, response.end());
+        } catch (const UDSError&) {
+            continue; // refused or unanswered by the ECU: left out
+        } catch (const std::exception&) {
+            confirmed = false; // the link failed or the read was cancelled: the copy is incomplete
+            continue;
+        }
+        try {
+            if (uds.readDataByIdentifier(did, stop) != kept) confirmed = false;
+        } catch (const std::exception&) {
+            confirmed = false;
+        }
+        values[ECUBackup::key(did)] = std::move(kept);
+    }
+    const bool verified = confirmed && !values.empty();
+    ECUBackup backup(UUID::random(), std::move(ecuName), std::move(address), Clock::now(), std::move(vin),
+                     std::move(values), verified);
+    add(backup);
+    return backup;
 }
 
 std::optional<fs::path> ECUBackupStore::add(ECUBackup backup) {

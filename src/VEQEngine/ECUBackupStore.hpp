@@ -5,12 +5,17 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 namespace veq {
+
+class UDSClient;
 
 // Every ECU backup: read back from its folder when the store is created, kept in memory, each
 // new one written to its own JSON file. Judges whether an ECU has a backup recent and sound
@@ -18,6 +23,9 @@ namespace veq {
 class ECUBackupStore {
 public:
     using Clock = ECUBackup::Clock;
+    // (identifier being read, counting from 1; number of identifiers). Runs on the caller's
+    // thread while the session is held: it must not block.
+    using Progress = std::function<void(int current, int total)>;
 
     // The ISO 14229-1 identification data identifiers, in the order they are read: active
     // diagnostic session, spare part number, software number, serial number, VIN, hardware
@@ -44,6 +52,15 @@ public:
     std::optional<ECUBackup> latest(const std::string& address) const;
     // The latest backup of the address is younger than 24 hours, verified and intact.
     bool hasValidBackup(const std::string& address, Clock::time_point now = Clock::now()) const;
+
+    // Reads each identifier twice through `uds`, keeps the first read's bytes, then keeps and
+    // writes the backup. It is verified when at least one value was stored and every stored value
+    // was read identically twice; never when `aimedAtECU` is false (the client's requests may
+    // have reached another ECU) or when the link failed or the reads were cancelled part-way. An
+    // identifier the ECU refuses or does not answer is left out. Never fails.
+    ECUBackup createBackup(std::string ecuName, std::string address, std::optional<std::string> vin, UDSClient& uds,
+                           bool aimedAtECU, std::span<const std::uint16_t> dids, const Progress& onProgress = {},
+                           std::stop_token stop = {});
 
     // Keeps the backup and writes it to a file of its own. Returns the file, or nothing when it
     // could not be written (the backup then lives in memory only).

@@ -1,188 +1,162 @@
-// The backup store's folder: what it loads, how it names files, and which backup allows a write.
+// The backup store: what it loads, how it names files, which backup allows a write, and how a
+// backup is read from an ECU.
 #include "VEQEngine/ECUBackupStore.hpp"
 
+#include "RecordingSimulator.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
+#include "VEQEngine/ELM327Session.hpp"
+#include "VEQEngine/UDSClient.hpp"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <set>
 
 using namespace veq;
 using namespace std::chrono;
-using veq::testing::readFile;
+using veq::testing::RecordingSimulator;
 using veq::testing::TemporaryFolder;
-using veq::testing::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
 
 const system_clock::time_point t0{seconds{1700000000}};
 
-ECUBackup backup(std::string address, system_clock::time_point createdAt, bool verified = true,
-                 std::string name = "Moteur") {
-    return ECUBackup(UUID::random(), std::move(name), std::move(address), createdAt, "WDD2571231A123456",
-                     {{"0xF187", {0x41, 0x32}}, {"0xF190", {0x57}}}, verified);
+ECUBackup backup(std::string address, system_clock::time_point createdAt, bool verified = true, std::string name = "") {
+    return ECUBackup(UUID::random(), std::move(name), std::move(address), createdAt, {}, {{"0xF187", {0x41}}}, verified);
 }
 
-std::set<std::string> folderNames(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-    return names;
+std::set<std::string> names(const fs::path& folder) {
+    std::set<std::string> out;
+    for (const auto& entry : fs::directory_iterator(folder)) out.insert(entry.path().filename().string());
+    return out;
 }
 
 } // namespace
 
-TEST(ECUBackupStoreTests, CreatesItsFolderAndLoadsOnlyBackupFilesNamedJson) {
+TEST(ECUBackupStoreTests, LoadsOnlyReadableJsonFilesAndAnEditedOneAllowsNoWrite) {
     TemporaryFolder folder;
     const auto dir = folder / "OskavelCar" / "Backups";
-    ECUBackupStore(std::optional{dir}); // creates the folder with its parents
-    ASSERT_TRUE(fs::is_directory(dir));
-
-    const std::string good = backup("7E0", t0).encoded();
-    writeFile(dir / "7E0-1.json", good);
-    writeFile(dir / ".hidden.json", backup("7E1", t0).encoded());
-    writeFile(dir / "7E2-1.JSON", backup("7E2", t0).encoded());
-    writeFile(dir / "7E3-1.json.txt", backup("7E3", t0).encoded());
-    writeFile(dir / "7E4-1.json", good.substr(0, good.size() / 2));
-    writeFile(dir / "7E5-1.json", "");
-    fs::create_directory(dir / "7E6-1.json");
-
-    ECUBackupStore store(dir);
-    std::set<std::string> addresses;
-    for (const auto& b : store.all()) addresses.insert(b.ecuAddress);
-    EXPECT_EQ(addresses, (std::set<std::string>{"7E0", "7E1"}));
-    EXPECT_EQ(store.storageDirectory(), dir);
-}
-
-TEST(ECUBackupStoreTests, EditedFileLoadsButAllowsNoWrite) {
-    TemporaryFolder folder;
     const auto now = system_clock::now();
-    fs::path file;
-    {
-        ECUBackupStore store(folder.path());
-        file = store.add(backup("7E0", now)).value();
-        EXPECT_TRUE(store.hasValidBackup("7E0", now));
-    }
-    std::string text = readFile(file);
-    text.replace(text.find("65,"), 3, "66,");
-    writeFile(file, text);
+    const fs::path file = ECUBackupStore(dir).add(backup("7E0", now)).value(); // the folder is created
+    const std::string text = veq::testing::readFile(file);
+    for (const char* name : {"7E1.JSON", "7E1.json.txt"}) veq::testing::writeFile(dir / name, backup("7E1", now).encoded());
+    veq::testing::writeFile(dir / "7E2.json", text.substr(0, text.size() / 2));
+    EXPECT_TRUE(ECUBackupStore(dir).hasValidBackup("7E0", now));
+    EXPECT_EQ(ECUBackupStore(dir).all().size(), 1u);
 
-    ECUBackupStore reloaded(folder.path());
+    std::string edited = text;
+    edited.replace(edited.find("65"), 2, "66");
+    veq::testing::writeFile(file, edited);
+    const ECUBackupStore reloaded(dir);
     ASSERT_EQ(reloaded.all().size(), 1u);
-    EXPECT_TRUE(reloaded.all()[0].verified);
     EXPECT_FALSE(reloaded.all()[0].isIntact());
     EXPECT_FALSE(reloaded.hasValidBackup("7E0", now));
 }
 
 TEST(ECUBackupStoreTests, OnlyAFreshVerifiedIntactLatestBackupIsValid) {
-    struct Case {
-        const char* name;
-        double ageSeconds;
+    const auto now = system_clock::now();
+    const struct {
+        double age;
         bool verified;
         const char* asked;
         bool valid;
-    };
-    const Case cases[] = {
-        {"fresh", 10, true, "7E0", true},
-        {"just under a day", 86399.5, true, "7E0", true},
-        {"a day old", 86400, true, "7E0", false},
-        {"dated in the future", -3600, true, "7E0", true},
-        {"not verified", 10, false, "7E0", false},
-        {"other address", 10, true, "7E1", false},
-        {"same address in lower case", 10, true, "7e0", false},
-    };
-    const auto now = system_clock::now();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    } cases[] = {{10, true, "7E0", true},   {86399.5, true, "7E0", true}, {86400, true, "7E0", false},
+                 {-3600, true, "7E0", true}, {10, false, "7E0", false},   {10, true, "7e0", false}};
+    for (const auto& c : cases) {
         TemporaryFolder folder;
         ECUBackupStore store(folder.path());
-        store.add(backup("7E0", now - duration_cast<system_clock::duration>(duration<double>(c.ageSeconds)), c.verified));
-        EXPECT_EQ(store.hasValidBackup(c.asked, now), c.valid);
+        store.add(backup("7E0", now - duration_cast<system_clock::duration>(duration<double>(c.age)), c.verified));
+        EXPECT_EQ(store.hasValidBackup(c.asked, now), c.valid) << c.age << " " << c.verified << " " << c.asked;
+        store.add(backup("7E0", now + hours(2), false)); // the latest decides, and it is not verified
+        EXPECT_FALSE(store.hasValidBackup("7E0", now));
     }
-
-    // Only the latest backup counts: a newer unverified one hides an older valid one.
-    TemporaryFolder folder;
-    ECUBackupStore store(folder.path());
-    store.add(backup("7E0", now - hours(2)));
-    store.add(backup("7E0", now - hours(1), false));
-    EXPECT_FALSE(store.hasValidBackup("7E0", now));
 }
 
 TEST(ECUBackupStoreTests, LatestAndAllKeepStoredOrderAmongEqualTimes) {
     TemporaryFolder folder;
     ECUBackupStore store(folder.path());
-    const ECUBackup first = backup("7E0", t0, true, "premier");
-    const ECUBackup second = backup("7E0", t0, true, "second");
-    const ECUBackup other = backup("7E1", t0 + seconds(5));
-    const ECUBackup older = backup("7E0", t0 - seconds(5));
-    for (const auto& b : {first, second, other, older}) store.add(b);
-
-    EXPECT_EQ(store.latest("7E0"), first);
-    EXPECT_EQ(store.latest("7E7"), std::nullopt);
-    std::vector<std::string> names;
-    for (const auto& b : store.all()) names.push_back(b.ecuName);
-    EXPECT_EQ(names, (std::vector<std::string>{"Moteur", "premier", "second", "Moteur"}));
-    EXPECT_EQ(store.all().front(), other);
-    EXPECT_EQ(store.all().back(), older);
+    for (const auto& b : {backup("7E0", t0, true, "a"), backup("7E0", t0, true, "b"), backup("7E1", t0 + seconds(5), true, "c"),
+                          backup("7E0", t0 - seconds(5), true, "d")}) {
+        store.add(b);
+    }
+    EXPECT_EQ(store.latest("7E0")->ecuName, "a");
+    EXPECT_FALSE(store.latest("7E7"));
+    std::string order;
+    for (const auto& b : store.all()) order += b.ecuName;
+    EXPECT_EQ(order, "cabd");
 }
 
-TEST(ECUBackupStoreTests, FileNamesKeepOnlySafeCharactersOfTheAddress) {
+TEST(ECUBackupStoreTests, EachBackupGetsItsOwnFileInsideTheFolder) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"7E0", "7E0-1700000000.json"}, {"../../etc/x", "etcx-1700000000.json"}, {"a b.c_d-E", "abc_d-E-1700000000.json"},
+        {"", "-1700000000.json"},       {"\xC3\xA9\t7E0\n", "7E0-1700000000.json"}};
+    for (const auto& [address, name] : cases) EXPECT_EQ(ECUBackupStore::fileName(backup(address, t0)), name) << address;
+
+    TemporaryFolder folder;
+    ECUBackupStore store(folder / "Backups");
+    // Three backups of one ECU within one second, one of them named after a path outside the folder.
+    for (const char* address : {"7E0", "7E0", "../7E0"}) EXPECT_TRUE(store.add(backup(address, t0 + milliseconds(100))));
+    EXPECT_EQ(names(folder / "Backups"),
+              (std::set<std::string>{"7E0-1700000000.json", "7E0-1700000000-2.json", "7E0-1700000000-3.json"}));
+    EXPECT_EQ(ECUBackupStore(folder / "Backups").all().size(), 3u);
+
+    fs::remove_all(folder / "Backups"); // an unwritable folder: kept in memory only
+    EXPECT_FALSE(store.add(backup("7E1", t0)));
+    EXPECT_TRUE(store.latest("7E1"));
+}
+
+TEST(ECUBackupStoreTests, CreateBackupKeepsFirstReadsAndVerifiesOnlyIdenticalSecondReads) {
+    using Bytes = std::vector<std::uint8_t>;
+    const Bytes refused{0x7F, 0x22, 0x31};
     const struct {
-        std::string address;
-        std::string name;
+        const char* name;
+        std::string line; // the line answered with `reply` on its n-th request (-1: every request)
+        int n;
+        Bytes reply;
+        bool aimed;
+        std::set<std::string> keys;
+        bool verified;
     } cases[] = {
-        {"7E0", "7E0-1700000000.json"},          {"18DA10F1", "18DA10F1-1700000000.json"},
-        {"../../etc/x", "etcx-1700000000.json"}, {"7E0/..", "7E0-1700000000.json"},
-        {"a b.c_d-E", "abc_d-E-1700000000.json"}, {"", "-1700000000.json"},
-        {"\xC3\xA9\t7E0\n", "7E0-1700000000.json"},
+        {"both read twice alike", "", 0, {}, true, {"0xF187", "0xF188"}, true},
+        {"only the echo", "22F187", -1, {0x62, 0xF1, 0x87}, true, {"0xF188"}, true},
+        {"first read refused", "22F187", 0, refused, true, {"0xF188"}, true},
+        {"second read differs", "22F187", 1, {0x62, 0xF1, 0x87, 0x42}, true, {"0xF187", "0xF188"}, false},
+        {"second read refused", "22F188", 1, refused, true, {"0xF187", "0xF188"}, false},
+        {"answer for another identifier", "22F187", 0, {0x62, 0xF1, 0x88, 0x41}, true, {"0xF188"}, false},
+        {"not aimed at the ECU", "", 0, {}, false, {"0xF187", "0xF188"}, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(ECUBackupStore::fileName(backup(c.address, t0)), c.name) << c.address;
-    EXPECT_EQ(ECUBackupStore::fileName(backup("7E0", t0 - seconds(1700000005))), "7E0--5.json");
-
-    TemporaryFolder folder;
-    ECUBackupStore store(folder / "Backups");
-    const auto file = store.add(backup("../../escape", t0));
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->parent_path(), folder / "Backups");
-    EXPECT_EQ(folderNames(folder.path()), (std::set<std::string>{"Backups"}));
-}
-
-TEST(ECUBackupStoreTests, BackupsOfOneSecondEachKeepTheirFile) {
-    TemporaryFolder folder;
-    std::vector<ECUBackup> added;
-    {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto transport = std::make_shared<RecordingSimulator>();
+        ELM327Session session(transport);
+        session.connect();
+        session.runInitialization();
+        session.raw("ATSH7E0");
+        std::map<std::string, int> count;
+        transport->setOverride([&](const std::string& line) -> std::optional<std::string> {
+            const int n = count[line]++;
+            if (line != c.line || (c.n >= 0 && n != c.n)) return std::nullopt;
+            return RecordingSimulator::ecuReply(c.reply);
+        });
+        TemporaryFolder folder;
         ECUBackupStore store(folder.path());
-        for (const char* name : {"un", "deux", "trois"}) {
-            added.push_back(backup("7E0", t0 + milliseconds(100), true, name));
-            store.add(added.back());
+        UDSClient client(session);
+        int progress = 0;
+        const std::uint16_t dids[] = {0xF187, 0xF188};
+        const ECUBackup b = store.createBackup("Moteur", "7E0", {}, client, c.aimed, dids, [&](int i, int n) {
+            EXPECT_EQ(i, ++progress);
+            EXPECT_EQ(n, 2);
+        });
+        std::set<std::string> keys;
+        for (const auto& [key, bytes] : b.values) keys.insert(key);
+        EXPECT_EQ(keys, c.keys);
+        EXPECT_EQ(b.verified, c.verified);
+        EXPECT_EQ(progress, 2);
+        if (keys.contains("0xF187")) {
+            EXPECT_EQ(b.values.at("0xF187"), text::bytesOf("A2569006200")); // the first read's bytes
         }
-        // Atomic writes leave no temporary file behind.
-        EXPECT_EQ(folderNames(folder.path()),
-                  (std::set<std::string>{"7E0-1700000000.json", "7E0-1700000000-2.json", "7E0-1700000000-3.json"}));
-        const auto secondFile = ECUBackup::decode(readFile(folder / "7E0-1700000000-2.json"));
-        ASSERT_TRUE(secondFile);
-        EXPECT_EQ(secondFile->ecuName, "deux");
+        EXPECT_EQ(ECUBackupStore(folder.path()).latest("7E0")->id, b.id); // kept and written
     }
-    ECUBackupStore reloaded(folder.path());
-    std::set<std::string> names;
-    for (const auto& b : reloaded.all()) {
-        names.insert(b.ecuName);
-        EXPECT_TRUE(b.isIntact());
-    }
-    EXPECT_EQ(names, (std::set<std::string>{"un", "deux", "trois"}));
-}
-
-TEST(ECUBackupStoreTests, AFailedWriteKeepsTheBackupInMemory) {
-    TemporaryFolder folder;
-    ECUBackupStore store(folder / "Backups");
-    fs::remove_all(folder / "Backups");
-    const auto b = backup("7E0", t0);
-    EXPECT_FALSE(store.add(b));
-    EXPECT_EQ(store.latest("7E0"), b);
-
-    // Text that is not UTF-8 cannot be encoded as JSON: kept, not written.
-    ECUBackupStore other(folder / "Other");
-    EXPECT_FALSE(other.add(backup("7E0", t0, true, "\xFF")));
-    EXPECT_EQ(other.all().size(), 1u);
-    EXPECT_TRUE(folderNames(folder / "Other").empty());
 }
