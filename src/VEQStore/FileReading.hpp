@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace veq {
+
+// The whole content of a regular file, at most `maxBytes` long. Throws veq::Error with a French
+// description when the file cannot be opened or read, is not a regular file (a pipe would block)
+// or is larger than the bound.
+std::string readWholeFile(const std::filesystem::path& path, std::size_t maxBytes);
+
+} // namespace veq
