@@ -1,12 +1,13 @@
 #include "VEQStore/SubtitleMerger.hpp"
 #include "VEQSupport/Error.hpp"
 
+#include "TestSupport/ExternalTool.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
+#include <map>
 #include <fmt/format.h>
 #include <sys/stat.h>
 
@@ -15,6 +16,8 @@ namespace fs = std::filesystem;
 using veq::SRTDocument;
 using veq::testing::TemporaryFolder;
 using veq::testing::readFile;
+using veq::testing::runTool;
+using veq::testing::shellQuoted;
 using veq::testing::writeFile;
 using Block = SRTDocument::Block;
 
@@ -35,23 +38,25 @@ std::vector<long> ms(const std::vector<double>& seconds) {
     return out;
 }
 
-// Short clips made by ffmpeg's test source, once for every test of this file.
+// A short clip of ffmpeg's test source ("two.mp4" lasts 2 s), made when first asked for.
+fs::path generated(const std::string& name) {
+    static const TemporaryFolder clips;
+    static const std::map<std::string, const char*> seconds = {
+        {"two.mp4", "2"}, {"oneandhalf.mp4", "1.5"}, {"one.mp4", "1"}, {"threeandhalf.mp4", "3.5"}};
+    const auto path = clips / name;
+    if (!fs::exists(path)) {
+        const auto command = fmt::format("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration={}:size=32x24:rate=10 "
+                                         "-c:v mpeg4 {}", seconds.at(name), shellQuoted(path.string()));
+        EXPECT_EQ(runTool(command).exitStatus, 0) << "ffmpeg is needed to make test clips: " << command;
+    }
+    return path;
+}
+
 class SubtitleMergerTests : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        clips_ = std::make_unique<TemporaryFolder>();
-        for (const auto& [name, seconds] :
-             {std::pair{"two.mp4", "2"}, {"oneandhalf.mp4", "1.5"}, {"one.mp4", "1"}, {"threeandhalf.mp4", "3.5"}}) {
-            const auto command = fmt::format("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=duration={}:size=32x24:"
-                                             "rate=10 -c:v mpeg4 '{}'", seconds, (clips_->path() / name).string());
-            ASSERT_EQ(std::system(command.c_str()), 0) << "ffmpeg is needed to make test clips: " << command;
-        }
-    }
-    static void TearDownTestSuite() { clips_.reset(); }
-
     // A copy of a generated clip under another name.
-    fs::path clip(const std::string& generated, const std::string& name) const {
-        fs::copy_file(clips_->path() / generated, folder_ / name, fs::copy_options::overwrite_existing);
+    fs::path clip(const std::string& source, const std::string& name) const {
+        fs::copy_file(generated(source), folder_ / name, fs::copy_options::overwrite_existing);
         return folder_ / name;
     }
     fs::path file(const std::string& name, const std::string& text = "") const {
@@ -59,7 +64,6 @@ protected:
         return folder_ / name;
     }
 
-    static inline std::unique_ptr<TemporaryFolder> clips_;
     TemporaryFolder folder_;
 };
 
@@ -223,7 +227,7 @@ TEST_F(SubtitleMergerTests, AutomaticAssemblyOfSegments) {
     for (const auto& c : cases) {
         const TemporaryFolder folder;
         for (const auto& [name, content] : c.files) {
-            if (content.starts_with("clip:")) fs::copy_file(clips_->path() / content.substr(5), folder / name);
+            if (content.starts_with("clip:")) fs::copy_file(generated(content.substr(5)), folder / name);
             else if (content == "dir") fs::create_directory(folder / name);
             else writeFile(folder / name, content);
         }
