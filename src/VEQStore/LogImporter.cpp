@@ -1,5 +1,6 @@
 #include "VEQStore/LogImporter.hpp"
 
+#include "VEQStore/ExportText.hpp"
 #include "VEQStore/FileReading.hpp"
 #include "VEQSupport/Text.hpp"
 
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -23,7 +23,7 @@ using Json = nlohmann::ordered_json; // keeps the keys of a row in file order
 using Values = std::vector<std::optional<float>>;
 
 // Normalised names of a time column, in the order they are looked for.
-const std::array<std::string_view, 9> kTimeNames = {"temps_s", "temps",   "time",        "timestamp", "horodatage",
+constexpr std::array<std::string_view, 9> kTimeNames = {"temps_s", "temps",   "time",        "timestamp", "horodatage",
                                                     "seconds", "elapsed", "device time", "gps time"};
 
 struct ChannelAlias {
@@ -140,15 +140,6 @@ char separatorOf(std::string_view header) {
     return best;
 }
 
-// A text that is a decimal number as a whole ("12.5", "-3e2"), nothing else around it.
-std::optional<double> wholeDecimal(std::string_view text) {
-    if (text.starts_with('+') && !text.starts_with("+-")) text.remove_prefix(1);
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
-    return readableTime(value);
-}
-
 std::optional<float> floatOf(double value) {
     if (!std::isfinite(value) || std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) {
         return std::nullopt;
@@ -180,8 +171,11 @@ TelemetryFile::Contents readChannelsAndSamples(const Json& channels, const Json&
     for (const auto& sample : samples) {
         if (sample.empty()) continue;
         std::optional<double> time;
-        if (sample[0].is_number()) time = readableTime(sample[0].get<double>());
-        else if (sample[0].is_string()) time = wholeDecimal(sample[0].get_ref<const std::string&>());
+        if (sample[0].is_number()) {
+            time = readableTime(sample[0].get<double>());
+        } else if (sample[0].is_string()) { // a decimal number as a whole, never a date
+            if (const auto v = exporttext::readDouble(sample[0].get_ref<const std::string&>())) time = readableTime(*v);
+        }
         if (!time) continue;
         Values values;
         for (const auto& channel : mapped) {
