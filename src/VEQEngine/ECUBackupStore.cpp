@@ -4,9 +4,9 @@
 #include "VEQSupport/AtomicFile.hpp"
 #include "VEQSupport/DataFolder.hpp"
 #include "VEQSupport/Error.hpp"
+#include "VEQSupport/FileReading.hpp"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 
 namespace veq {
@@ -20,17 +20,6 @@ constexpr int kMaxNameSuffix = 1000;
 
 bool isNameCharacter(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '-';
-}
-
-std::optional<std::string> readSmallFile(const fs::path& file) {
-    std::error_code ec;
-    const auto size = fs::file_size(file, ec);
-    if (ec || size > ECUBackupStore::maxFileBytes) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return std::nullopt;
-    return bytes;
 }
 
 } // namespace
@@ -156,7 +145,7 @@ std::vector<ECUBackup> ECUBackupStore::loadFromDisk(const fs::path& directory) {
     for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const fs::path& file = it->path();
         if (file.extension() != ".json") continue;
-        const auto bytes = readSmallFile(file);
+        const auto bytes = readWholeFileIfReadable(file, maxFileBytes);
         if (!bytes) continue;
         if (auto backup = ECUBackup::decode(*bytes)) loaded.push_back(std::move(*backup));
     }

@@ -1,14 +1,13 @@
 #include "VEQEngine/RecipeCatalog.hpp"
 
 #include "VEQSupport/Error.hpp"
+#include "VEQSupport/FileReading.hpp"
 #include "VEQSupport/Resources.hpp"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 
 namespace veq::RecipeCatalog {
 
@@ -19,7 +18,7 @@ constexpr std::string_view kResource = "CodingRecipes";
 constexpr std::string_view kType = "json";
 
 // Far beyond any real catalogue; a larger file is not ours and is not read into memory.
-constexpr std::uintmax_t kMaximumFileSize = 8u << 20;
+constexpr std::size_t kMaximumFileSize = 8u << 20;
 
 } // namespace
 
@@ -34,15 +33,10 @@ std::vector<CodingRecipe> decode(std::string_view bytes) {
 }
 
 std::vector<CodingRecipe> load(const std::filesystem::path& file) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec || size > kMaximumFileSize) return {};
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return {};
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return {};
+    const auto bytes = readWholeFileIfReadable(file, kMaximumFileSize);
+    if (!bytes) return {};
     try {
-        return decode(bytes);
+        return decode(*bytes);
     } catch (const Error&) {
         return {};
     }

@@ -1,7 +1,7 @@
 #include "VEQStore/LogImporter.hpp"
 
 #include "VEQStore/ExportText.hpp"
-#include "VEQStore/FileReading.hpp"
+#include "VEQSupport/FileReading.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <nlohmann/json.hpp>

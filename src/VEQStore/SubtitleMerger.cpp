@@ -1,7 +1,7 @@
 #include "VEQStore/SubtitleMerger.hpp"
 
-#include "VEQStore/FileReading.hpp"
 #include "VEQSupport/Error.hpp"
+#include "VEQSupport/FileReading.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <fmt/format.h>

@@ -1,6 +1,7 @@
 #include "VEQStore/TelemetryFile.hpp"
 
 #include "VEQSupport/AtomicFile.hpp"
+#include "VEQSupport/FileReading.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <fmt/format.h>
@@ -9,7 +10,7 @@
 #include <bit>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <limits>
 #include <system_error>
 #include <unistd.h>
 
@@ -18,10 +19,6 @@ namespace veq::TelemetryFile {
 namespace {
 
 std::string systemMessage(int err) { return std::error_code(err, std::generic_category()).message(); }
-
-std::string readFailure(const std::filesystem::path& p, int err) {
-    return "Lecture impossible de « " + p.string() + " » : " + systemMessage(err);
-}
 
 std::string writeFailure(const std::filesystem::path& p, const std::string& why) {
     return "Écriture impossible de « " + p.string() + " » : " + why;
@@ -87,28 +84,6 @@ Date dateFromMilliseconds(std::uint64_t ms) {
     constexpr auto latest = std::chrono::duration_cast<std::chrono::milliseconds>(Date::duration::max()).count();
     const auto clamped = std::min<std::uint64_t>(ms, static_cast<std::uint64_t>(latest));
     return Date{std::chrono::milliseconds(static_cast<std::int64_t>(clamped))};
-}
-
-std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& url) {
-    const int fd = ::open(url.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error(readFailure(url, errno));
-    std::vector<std::uint8_t> bytes;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
-    std::array<std::uint8_t, 65'536> chunk{};
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            throw Error(readFailure(url, err));
-        }
-        bytes.insert(bytes.end(), chunk.data(), chunk.data() + n);
-    }
-    ::close(fd);
-    return bytes;
 }
 
 } // namespace
@@ -180,8 +155,9 @@ Contents decode(std::span<const std::uint8_t> bytes) {
 }
 
 Contents read(const std::filesystem::path& url) {
-    const auto bytes = readWholeFile(url);
-    return decode(bytes);
+    // A recording has no size bound of its own: a long drive is read whole.
+    const std::string bytes = readWholeFile(url, std::numeric_limits<std::size_t>::max());
+    return decode({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
 }
 
 std::vector<std::pair<double, float>> Contents::series(std::uint8_t pid) const {

@@ -1,35 +1,18 @@
 #include "VEQVehicle/VehicleProfileCatalog.hpp"
 
 #include "VEQSupport/Error.hpp"
-#include "VEQVehicle/JSONDecoding.hpp"
-#include "VEQSupport/UnicodeText.hpp"
+#include "VEQSupport/FileReading.hpp"
 #include "VEQSupport/Resources.hpp"
+#include "VEQSupport/UnicodeText.hpp"
+#include "VEQVehicle/JSONDecoding.hpp"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
 namespace veq::VehicleProfileCatalog {
 
 namespace {
 
 constexpr std::size_t kVINLength = 17;
-
-std::optional<std::string> readBounded(const std::filesystem::path& file) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec || size > maxResourceBytes) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string data;
-    data.resize(static_cast<std::size_t>(size));
-    in.read(data.data(), static_cast<std::streamsize>(size));
-    if (in.gcount() != static_cast<std::streamsize>(size)) return std::nullopt;
-    // A file that grew meanwhile would be cut short: refuse it rather than decode a part.
-    if (in.peek() != std::ifstream::traits_type::eof()) return std::nullopt;
-    return data;
-}
 
 // The chassis code without its first character: the model code a VIN carries.
 std::string modelCode(const std::string& chassis) {
@@ -47,7 +30,7 @@ std::vector<VehicleProfile> decode(std::string_view data) {
 }
 
 std::vector<VehicleProfile> loadFile(const std::filesystem::path& file) {
-    const auto data = readBounded(file);
+    const auto data = readWholeFileIfReadable(file, maxResourceBytes);
     if (!data) return {};
     try {
         return decode(*data);

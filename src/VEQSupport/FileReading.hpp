@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace veq {
@@ -10,5 +11,9 @@ namespace veq {
 // description when the file cannot be opened or read, is not a regular file (a pipe would block)
 // or is larger than the bound.
 std::string readWholeFile(const std::filesystem::path& path, std::size_t maxBytes);
+
+// The same, or nothing where readWholeFile throws: for files whose absence or damage the caller
+// meets with a default (an empty catalogue, a skipped backup).
+std::optional<std::string> readWholeFileIfReadable(const std::filesystem::path& path, std::size_t maxBytes);
 
 } // namespace veq

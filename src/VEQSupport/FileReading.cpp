@@ -1,4 +1,4 @@
-#include "VEQStore/FileReading.hpp"
+#include "VEQSupport/FileReading.hpp"
 
 #include "VEQSupport/Error.hpp"
 
@@ -62,6 +62,14 @@ std::string readWholeFile(const std::filesystem::path& path, std::size_t maxByte
         bytes.append(chunk.data(), static_cast<std::size_t>(n));
     }
     return bytes;
+}
+
+std::optional<std::string> readWholeFileIfReadable(const std::filesystem::path& path, std::size_t maxBytes) {
+    try {
+        return readWholeFile(path, maxBytes);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace veq
