@@ -21,4 +21,15 @@ inline std::optional<ChannelRow> findChannelRow(std::span<const ChannelRow> rows
     return std::nullopt;
 }
 
+// The name and unit of a channel of the table, nothing for an identifier outside it.
+inline std::optional<std::string_view> channelName(std::span<const ChannelRow> rows, std::uint8_t id) {
+    if (auto row = findChannelRow(rows, id)) return row->name;
+    return std::nullopt;
+}
+
+inline std::optional<std::string_view> channelUnit(std::span<const ChannelRow> rows, std::uint8_t id) {
+    if (auto row = findChannelRow(rows, id)) return row->unit;
+    return std::nullopt;
+}
+
 } // namespace veq

@@ -23,15 +23,8 @@ constexpr long long kHundredthsPerMinute = 6000;
 constexpr double kLargestHundredths = 9.0e18;
 } // namespace
 
-std::optional<std::string_view> ChronoChannel::name(std::uint8_t id) {
-    if (auto row = findChannelRow(kRows, id)) return row->name;
-    return std::nullopt;
-}
-
-std::optional<std::string_view> ChronoChannel::unit(std::uint8_t id) {
-    if (auto row = findChannelRow(kRows, id)) return row->unit;
-    return std::nullopt;
-}
+std::optional<std::string_view> ChronoChannel::name(std::uint8_t id) { return channelName(kRows, id); }
+std::optional<std::string_view> ChronoChannel::unit(std::uint8_t id) { return channelUnit(kRows, id); }
 
 double Stopwatch::elapsed(double at) const { return total ? *total : at - start; }
 

@@ -12,15 +12,8 @@ constexpr ChannelRow kRows[] = {
 constexpr double kStandardGravity = 9.80665; // m/s²
 } // namespace
 
-std::optional<std::string_view> name(std::uint8_t id) {
-    if (auto row = findChannelRow(kRows, id)) return row->name;
-    return std::nullopt;
-}
-
-std::optional<std::string_view> unit(std::uint8_t id) {
-    if (auto row = findChannelRow(kRows, id)) return row->unit;
-    return std::nullopt;
-}
+std::optional<std::string_view> name(std::uint8_t id) { return channelName(kRows, id); }
+std::optional<std::string_view> unit(std::uint8_t id) { return channelUnit(kRows, id); }
 
 double boostBar(double manifoldKPa, std::optional<double> barometricKPa) {
     return (manifoldKPa - barometricKPa.value_or(seaLevelKPa)) / 100;

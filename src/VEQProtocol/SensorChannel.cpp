@@ -23,14 +23,7 @@ constexpr ChannelRow kRows[] = {
 };
 } // namespace
 
-std::optional<std::string_view> name(std::uint8_t id) {
-    if (auto row = findChannelRow(kRows, id)) return row->name;
-    return std::nullopt;
-}
-
-std::optional<std::string_view> unit(std::uint8_t id) {
-    if (auto row = findChannelRow(kRows, id)) return row->unit;
-    return std::nullopt;
-}
+std::optional<std::string_view> name(std::uint8_t id) { return channelName(kRows, id); }
+std::optional<std::string_view> unit(std::uint8_t id) { return channelUnit(kRows, id); }
 
 } // namespace veq::SensorChannel
