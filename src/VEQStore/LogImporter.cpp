@@ -65,12 +65,6 @@ bool contains(const List& list, std::string_view name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
 
-std::string_view trimSpacesAndTabs(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 std::size_t codePointCount(std::string_view utf8) {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -259,7 +253,7 @@ TelemetryFile::Contents readCSV(std::string_view text) {
     if (lines.empty()) throw ImportError::noHeaders();
     const char separator = separatorOf(lines.front());
     std::vector<std::string> names;
-    for (const auto field : splitFields(lines.front(), separator)) names.emplace_back(trimSpacesAndTabs(field));
+    for (const auto field : splitFields(lines.front(), separator)) names.emplace_back(text::trimSpacesAndTabs(field));
     if (names.size() < 2) throw ImportError::noHeaders();
     const auto mapping = mapColumns(names);
     if (!mapping.time) throw ImportError::noTimeColumn(names);

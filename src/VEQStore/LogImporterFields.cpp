@@ -1,6 +1,8 @@
 // Field-level readers of the log importer: column names, numbers and times.
 #include "VEQStore/LogImporter.hpp"
 
+#include "VEQSupport/Text.hpp"
+
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -39,12 +41,6 @@ constexpr double kEpochMillisecondsAbove = 100'000'000'000.0;
 constexpr double kLatestTime = 100'000'000'000.0;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view trimSpacesAndTabs(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
 
 bool isMissingWord(std::string_view trimmed) {
     if (trimmed.size() > 4) return false;
@@ -332,7 +328,7 @@ std::string normalise(std::string_view columnName) {
 }
 
 std::optional<double> decimal(std::string_view text) {
-    const auto trimmed = trimSpacesAndTabs(text);
+    const auto trimmed = text::trimSpacesAndTabs(text);
     if (trimmed.empty() || isMissingWord(trimmed)) return std::nullopt;
     std::string commaAsPoint(trimmed);
     std::replace(commaAsPoint.begin(), commaAsPoint.end(), ',', '.');
@@ -356,7 +352,7 @@ std::optional<float> number(std::string_view text) {
 }
 
 std::optional<double> timestamp(std::string_view text) {
-    const auto trimmed = trimSpacesAndTabs(text);
+    const auto trimmed = text::trimSpacesAndTabs(text);
     if (trimmed.empty()) return std::nullopt;
     if (trimmed.find_first_of(":/T-") == std::string_view::npos) {
         // Read as a 64-bit number: a 32-bit float would round epoch times to minutes.

@@ -141,6 +141,12 @@ std::string_view trimHorizontal(std::string_view s) {
     return s.substr(begin, end - begin);
 }
 
+std::string_view trimSpacesAndTabs(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
 std::string toUpperASCII(std::string_view s) {
     std::string out(s);
     for (char& c : out) {

@@ -18,6 +18,8 @@ bool isHorizontalSpace(char32_t codePoint);
 // Trims horizontal white space (tab and every Unicode space separator, never line breaks)
 // from both ends of valid UTF-8 text.
 std::string_view trimHorizontal(std::string_view utf8);
+// Trims only ASCII spaces and tabs from both ends.
+std::string_view trimSpacesAndTabs(std::string_view s);
 
 // ASCII-only case mapping: protocol words are ASCII, so the locale must never interfere.
 std::string toUpperASCII(std::string_view s);

@@ -31,6 +31,9 @@ TEST(TextTests, TrimHorizontalKeepsLineBreaksAndInnerSpaces) {
     EXPECT_EQ(trimHorizontal("\nOK\r"), "\nOK\r");
     EXPECT_EQ(trimHorizontal("   "), "");
     EXPECT_EQ(trimHorizontal("\xC3\xA9"), "\xC3\xA9"); // a letter ending in a continuation byte
+    // The ASCII trim leaves a no-break space where it is.
+    EXPECT_EQ(trimSpacesAndTabs(" \t\xC2\xA0" "a b\t "), "\xC2\xA0" "a b");
+    EXPECT_EQ(trimSpacesAndTabs(" \t "), "");
 }
 
 TEST(TextTests, HexFormattingAndParsing) {
