@@ -25,6 +25,19 @@ void syncFolder(const std::filesystem::path& folder) {
     }
 }
 
+// Drops the temporary file and reports why the target could not be written.
+[[noreturn]] void abandon(const std::filesystem::path& temporary, const std::filesystem::path& target, int err) {
+    ::unlink(temporary.c_str());
+    throw Error(describe(target, err));
+}
+
+// Renames the flushed temporary over the target, then flushes the folder so the rename itself
+// survives a power loss.
+void renameOver(const std::filesystem::path& temporary, const std::filesystem::path& target) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) abandon(temporary, target, errno);
+    syncFolder(target.parent_path());
+}
+
 } // namespace
 
 std::filesystem::path temporaryPathBeside(const std::filesystem::path& target) {
@@ -44,16 +57,10 @@ void commitTemporaryFile(const std::filesystem::path& temporary, const std::file
     if (fd < 0 || ::fsync(fd) != 0) {
         const int err = errno;
         if (fd >= 0) ::close(fd);
-        ::unlink(temporary.c_str());
-        throw Error(describe(target, err));
+        abandon(temporary, target, err);
     }
     ::close(fd);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temporary.c_str());
-        throw Error(describe(target, err));
-    }
-    syncFolder(target.parent_path());
+    renameOver(temporary, target);
 }
 
 void writeFileAtomically(const std::filesystem::path& target, std::string_view contents) {
@@ -67,22 +74,12 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view c
             if (errno == EINTR) continue;
             const int err = errno;
             ::close(fd);
-            ::unlink(temporary.c_str());
-            throw Error(describe(target, err));
+            abandon(temporary, target, err);
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temporary.c_str());
-        throw Error(describe(target, err));
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temporary.c_str());
-        throw Error(describe(target, err));
-    }
-    syncFolder(target.parent_path());
+    if (::fsync(fd) != 0 || ::close(fd) != 0) abandon(temporary, target, errno);
+    renameOver(temporary, target);
 }
 
 } // namespace veq
