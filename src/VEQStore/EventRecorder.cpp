@@ -88,7 +88,13 @@ void EventRecorder::consume(std::stop_token stop) {
             wake_.wait_for(lock, stop, consumerInterval, [] { return false; });
         }
         std::lock_guard lock(stateMutex_);
-        takeIntake();
+        try {
+            takeIntake();
+        } catch (const std::exception&) {
+            // Out of memory: an exception leaving this thread would end the program and lose
+            // every held event; only the batch being moved is given up.
+            spare_.clear();
+        }
     }
 }
 
@@ -224,7 +230,7 @@ EventRecorder::SavedLog EventRecorder::save(const std::filesystem::path& url, st
     }
 
     // The records count from the start mark, so the header dates them from that moment.
-    const Date startDate = origin_ + std::chrono::milliseconds(start);
+    const Date startDate = dateAfterMilliseconds(origin_, start);
     const auto temporary = temporaryPathBeside(url);
     try {
         TelemetryFile::Writer writer(temporary, fileChannels, startDate);

@@ -56,4 +56,15 @@ inline std::chrono::system_clock::time_point dateAfter(std::chrono::system_clock
     return Date(Ticks(sum));
 }
 
+// `start` plus whole milliseconds, held at the clock's latest date (a file may carry a start
+// date as late as the clock can hold).
+inline std::chrono::system_clock::time_point dateAfterMilliseconds(std::chrono::system_clock::time_point start,
+                                                                   std::uint32_t milliseconds) {
+    using Date = std::chrono::system_clock::time_point;
+    const auto delta = std::chrono::duration_cast<Date::duration>(std::chrono::milliseconds(milliseconds)).count();
+    Date::rep sum = 0;
+    if (__builtin_add_overflow(start.time_since_epoch().count(), delta, &sum)) return Date::max();
+    return Date(Date::duration(sum));
+}
+
 } // namespace veq

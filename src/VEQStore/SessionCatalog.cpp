@@ -109,6 +109,8 @@ bool createSchema(sqlite::Connection& db) {
 // an empty database or our own, nothing is written to it.
 std::optional<std::string> prepareFileStore(sqlite::Connection& db) {
     if (!db.valid()) return db.lastError();
+    // SQLite quietly opens a file it cannot write read-only; every later change would then fail.
+    if (sqlite3_db_readonly(db.handle(), "main") == 1) return std::string("fichier en lecture seule");
     // Closing a write-ahead-logged database folds its log into the file; a file we turn down
     // must keep its bytes, so that waits until the file is known to be ours.
     db.setCheckpointOnClose(false);

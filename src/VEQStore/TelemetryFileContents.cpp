@@ -46,7 +46,7 @@ Contents Contents::trimmed(double from, double to) const {
     const std::uint32_t lowMs = millisecondsRounded(low);
     const std::uint32_t highMs = millisecondsRounded(high);
 
-    Contents result{channels, startDate + std::chrono::milliseconds(lowMs), {}};
+    Contents result{channels, dateAfterMilliseconds(startDate, lowMs), {}};
     for (const auto& record : records) {
         if (record.milliseconds < lowMs || record.milliseconds > highMs) continue;
         result.records.push_back({record.milliseconds - lowMs, record.values});
