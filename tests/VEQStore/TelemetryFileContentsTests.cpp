@@ -112,6 +112,15 @@ TEST(TelemetryFileContentsTests, TrimmedKeepsBothBoundsAndMovesTheStart) {
     }
 }
 
+TEST(TelemetryFileContentsTests, TrimmingADriveDatedAtTheClocksEndHoldsItsStart) {
+    // Readers clamp an out-of-range start to the clock's latest date; moving it must not overflow.
+    auto drive = singleChannel(0x0D, {{0, 0.0F}, {5000, 5.0F}});
+    drive.startDate = tf::Date::max() - std::chrono::milliseconds(1);
+    const auto cut = drive.trimmed(4, 6);
+    EXPECT_EQ(cut.startDate, tf::Date::max());
+    EXPECT_EQ(times(cut), (std::vector<std::uint32_t>{1000}));
+}
+
 TEST(TelemetryFileContentsTests, DurationRunsFromTheStartDateToTheLastRecord) {
     EXPECT_DOUBLE_EQ(singleChannel(1, {{3000, 1.0F}, {10'000, 2.0F}}).duration(), 10.0);
     EXPECT_DOUBLE_EQ(singleChannel(1, {{3000, 1.0F}, {250, 2.0F}}).duration(), 0.25) << "the last record, not the latest";
