@@ -238,7 +238,11 @@ TelemetryFile::Contents load(const std::filesystem::path& url) {
     std::error_code ec;
     if (!std::filesystem::exists(url, ec)) throw ImportError::fileNotFound(url.string());
     const auto extension = lowercaseASCII(url.extension().string());
-    if (extension == ".veqt") return TelemetryFile::read(url);
+    if (extension == ".veqt") { // a file from elsewhere: bounded like every other import
+        const std::string bytes = readWholeFile(url, kMaxFileBytes);
+        return TelemetryFile::decode(
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    }
     std::string text = text::decodeUTF8Lossy(readWholeFile(url, kMaxFileBytes));
     // Spreadsheets often begin UTF-8 text with a byte-order mark; it is no part of the first name.
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);

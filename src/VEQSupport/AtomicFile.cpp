@@ -78,7 +78,12 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view c
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) abandon(temporary, target, errno);
+    if (::fsync(fd) != 0) {
+        const int err = errno;
+        ::close(fd);
+        abandon(temporary, target, err);
+    }
+    if (::close(fd) != 0) abandon(temporary, target, errno);
     renameOver(temporary, target);
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -204,4 +206,15 @@ TEST(LogImporterTests, LoadChoosesTheReaderByExtensionAndFirstCharacter) {
     EXPECT_EQ(li::load(folder / "drive.VEQT").records, records({{250, values}})); // the own reader, case aside
     writeFile(folder / "broken.veqt", "VEQX");
     EXPECT_THROW(li::load(folder / "broken.veqt"), tf::ReadError);
+    // A file from elsewhere is bounded and never blocks, whatever its extension.
+    ASSERT_EQ(::mkfifo((folder / "pipe.veqt").c_str(), 0600), 0);
+    EXPECT_THROW(li::load(folder / "pipe.veqt"), veq::Error);
+    writeFile(folder / "huge.veqt", "VEQT");
+    std::filesystem::resize_file(folder / "huge.veqt", 512ull * 1024 * 1024 + 1); // sparse: nothing is written
+    try {
+        li::load(folder / "huge.veqt");
+        ADD_FAILURE() << "a file over the bound was imported";
+    } catch (const veq::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("fichier trop volumineux"), std::string::npos) << e.what();
+    }
 }
