@@ -1,20 +1,10 @@
 #pragma once
 
-#include "VEQEngine/ELM327Session.hpp"
 #include "VEQEngine/ScriptedTransport.hpp"
 
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <map>
 
 namespace veq::testing {
-
-// One adapter reply: the lines, then the blank line and prompt an ELM327 ends with.
-inline std::string reply(std::string_view lines) { return std::string(lines) + "\r\r>"; }
 
 // What the fake adapter remembers of the AT commands it was sent.
 struct AdapterState {
@@ -22,13 +12,11 @@ struct AdapterState {
     std::string protocol;       // last ATSP
 };
 
-// A session connected to a scripted adapter. The script sees each command line and the adapter
-// state after it; it returns the reply chunks, or nothing to get the default: "OK" for AT
-// commands, "NO DATA" for the others.
+// A session on a scripted adapter. The script sees each command line and the adapter state after
+// it and returns the reply chunks, or nothing for the default: "OK" to AT commands, else "NO DATA".
 class ScriptedAdapter {
 public:
-    using Script = std::function<std::optional<std::vector<std::string>>(const std::string& line,
-                                                                         const AdapterState& state)>;
+    using Script = std::function<std::optional<std::vector<std::string>>(const std::string&, const AdapterState&)>;
 
     explicit ScriptedAdapter(Script script, ELM327Session::Timing timing = {})
         : transport_(std::make_shared<ScriptedTransport>()), script_(std::move(script)) {
@@ -40,15 +28,10 @@ public:
     ScriptedTransport& transport() { return *transport_; }
     ELM327Session& session() { return *session_; }
     std::vector<std::string> lines() const { return transport_->lines(); }
-    AdapterState state() const {
-        std::lock_guard lock(mutex_);
-        return state_;
-    }
-
-    // The lines received from index `from` on.
+    AdapterState state() const { std::lock_guard lock(mutex_); return state_; }
     std::vector<std::string> linesFrom(std::size_t from) const {
-        const std::vector<std::string> all = lines();
-        return from >= all.size() ? std::vector<std::string>{} : std::vector<std::string>(all.begin() + from, all.end());
+        const auto all = lines();
+        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end()};
     }
 
 private:
@@ -60,11 +43,9 @@ private:
             if (line.starts_with("ATSP")) state_.protocol = line.substr(4);
             state = state_;
         }
-        if (script_) {
-            if (std::optional<std::vector<std::string>> chunks = script_(line, state)) return *chunks;
-        }
-        if (line.starts_with("AT")) return {reply("OK")};
-        return {reply("NO DATA")};
+        if (script_)
+            if (auto chunks = script_(line, state)) return *chunks;
+        return {reply(line.starts_with("AT") ? "OK" : "NO DATA")};
     }
 
     std::shared_ptr<ScriptedTransport> transport_;
@@ -73,5 +54,14 @@ private:
     AdapterState state_;
     std::unique_ptr<ELM327Session> session_; // last: closed before the script it calls goes
 };
+
+// A script answering each listed request line with one reply; others as by default.
+inline ScriptedAdapter::Script answering(std::map<std::string, std::string> answers) {
+    return [answers = std::move(answers)](const std::string& line, const AdapterState&) -> std::optional<std::vector<std::string>> {
+        const auto it = answers.find(line);
+        if (it == answers.end()) return std::nullopt;
+        return std::vector<std::string>{reply(it->second)};
+    };
+}
 
 } // namespace veq::testing

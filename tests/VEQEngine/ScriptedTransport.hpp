@@ -1,10 +1,12 @@
 #pragma once
 
+#include "VEQEngine/ELM327Session.hpp"
 #include "VEQTransport/OBDTransport.hpp"
 
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,23 +16,21 @@
 
 namespace veq::testing {
 
-// A transport whose adapter is a script: every command line sent (up to its carriage return) is
-// recorded and handed to the responder, whose chunks are pushed on the incoming stream before
-// send() returns, as the simulated car does. Tests may also push chunks of their own at any time.
+using namespace std::chrono_literals;
+
+// One adapter reply: the lines, then the blank line and prompt an ELM327 ends with.
+inline std::string reply(std::string_view lines) { return std::string(lines) + "\r\r>"; }
+
+// A transport whose adapter is a script: every command line sent is recorded and handed to the
+// responder, whose chunks are pushed before send() returns, as the simulated car does.
 class ScriptedTransport final : public OBDTransport {
 public:
     using Responder = std::function<std::vector<std::string>(const std::string& line)>;
 
     explicit ScriptedTransport(Responder responder = {}) : responder_(std::move(responder)) {}
 
-    void connect(std::stop_token) override {
-        std::lock_guard lock(mutex_);
-        connected_ = true;
-    }
-    void disconnect() override {
-        std::lock_guard lock(mutex_);
-        connected_ = false;
-    }
+    void connect(std::stop_token) override { std::lock_guard lock(mutex_); connected_ = true; }
+    void disconnect() override { std::lock_guard lock(mutex_); connected_ = false; }
     TransportState state() const override {
         std::lock_guard lock(mutex_);
         return connected_ ? TransportState::connected() : TransportState::disconnected();
@@ -54,36 +54,18 @@ public:
         }
         changed_.notify_all();
         if (!responder) return;
-        for (const std::string& line : lines) {
+        for (const std::string& line : lines)
             for (const std::string& chunk : responder(line)) push(chunk);
-        }
     }
 
     void push(std::string_view chunk) { incoming()->push(IncomingStream::Chunk(chunk.begin(), chunk.end())); }
-
-    void setResponder(Responder responder) {
-        std::lock_guard lock(mutex_);
-        responder_ = std::move(responder);
-    }
+    void setResponder(Responder responder) { std::lock_guard lock(mutex_); responder_ = std::move(responder); }
     // Sends whose bytes contain `marker` throw TransportError::notConnected.
-    void failSendsContaining(std::optional<std::string> marker) {
-        std::lock_guard lock(mutex_);
-        failOn_ = std::move(marker);
-    }
+    void failSendsContaining(std::optional<std::string> marker) { std::lock_guard lock(mutex_); failOn_ = std::move(marker); }
+    std::vector<std::string> lines() const { std::lock_guard lock(mutex_); return lines_; }
+    std::vector<std::string> sends() const { std::lock_guard lock(mutex_); return sends_; }
 
-    // Every command line received, in order (a bare carriage return gives an empty line).
-    std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-    // Every send, as the bytes passed.
-    std::vector<std::string> sends() const {
-        std::lock_guard lock(mutex_);
-        return sends_;
-    }
-
-    // Waits until at least `count` lines were received; false after a generous deadline, which
-    // only a hung session reaches.
+    // False only after a generous deadline, which only a hung session reaches.
     bool waitForLines(std::size_t count) const {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return lines_.size() >= count; });
@@ -96,8 +78,20 @@ private:
     std::optional<std::string> failOn_;
     bool connected_ = false;
     std::string pending_;
-    std::vector<std::string> lines_;
-    std::vector<std::string> sends_;
+    std::vector<std::string> lines_, sends_;
+};
+
+// A connected session over a scripted transport, with a short reply time-out by default.
+struct SessionRig {
+    std::shared_ptr<ScriptedTransport> transport;
+    std::unique_ptr<ELM327Session> session;
+
+    explicit SessionRig(ScriptedTransport::Responder responder = {},
+                        ELM327Session::Timing timing = {.responseTimeout = 30ms, .monitorStopPause = 1ms})
+        : transport(std::make_shared<ScriptedTransport>(std::move(responder))),
+          session(std::make_unique<ELM327Session>(transport, timing)) {
+        session->connect();
+    }
 };
 
 // Waits until `condition` holds; false after a generous deadline, which only a fault reaches.
