@@ -156,16 +156,4 @@ TEST(DIDScanner, WatchHandsEveryReadToOnUpdateUntilStopped) {
     EXPECT_EQ(reads, 4);
 }
 
-TEST(DiscoveredDID, AsciiValueNeedsThreeQuartersPrintableBytes) {
-    const std::pair<Bytes, std::optional<std::string>> cases[] = {
-        {{0x41, 0x42, 0x43}, "ABC"}, {{0x41, 0x42}, std::nullopt}, {{0x41, 0x00, 0x42, 0x43}, "ABC"},
-        {{0x41, 0x42, 0x00}, std::nullopt}, {{0x41, 0x42, 0x43, 0x44, 0x45, 0x00, 0x00}, "ABCDE"},
-        {{0x41, 0x42, 0x43, 0x44, 0x45, 0x7F, 0x7F, 0x80}, std::nullopt},
-    };
-    for (const auto& [bytes, text] : cases)
-        EXPECT_EQ(DiscoveredDID::make(0x0100, "7E0", bytes).asciiValue(), text) << ::testing::PrintToString(bytes);
-    EXPECT_EQ(DiscoveredDID::make(0xF187, "7E0", {}).standardName(), "Numéro de pièce constructeur");
-    EXPECT_EQ(DiscoveredDID::make(0xF180, "7E0", {}).standardName(), std::nullopt);
-}
-
 } // namespace

@@ -1,6 +1,5 @@
 #include "VEQEngine/ExchangeCancelled.hpp"
 #include "VEQEngine/ScriptedTransport.hpp"
-#include "VEQEngine/SessionTrace.hpp"
 #include "VEQProtocol/ELM327Parser.hpp"
 
 #include <gtest/gtest.h>
@@ -220,24 +219,6 @@ TEST(ELM327SessionTest, OneReaderThreadPerConnectionAndNoneForCommandsOrTimeOuts
     EXPECT_EQ(threads(), before + 1);
     session.disconnect();
     EXPECT_EQ(threads(), before);
-}
-
-TEST(SessionTraceTest, ExchangeBlocks) {
-    const struct {
-        std::string command, reply;
-        FrameFormat format;
-        std::string block;
-    } cases[] = {
-        {"010D", "NO DATA\r\n>", FrameFormat::can11,
-         "» 010D\n  « NO DATA\u23CE\u240A>\n  hex: 4E 4F 20 44 41 54 41 0D 0A 3E\n  erreur: NO DATA\n"},
-        {"010C", "7E8410C\r7E9410D\r>", FrameFormat::can11,
-         "» 010C\n  « 7E8410C\u23CE7E9410D\u23CE>\n  hex: 37 45 38 34 31 30 43 0D 37 45 39 34 31 30 44 0D 3E\n"
-         "  ECUs: 7E8:410C  7E9:410D\n"},
-    };
-    for (const auto& c : cases) {
-        const std::vector<std::uint8_t> bytes(c.reply.begin(), c.reply.end());
-        EXPECT_EQ(SessionTrace::exchangeBlock(c.command, bytes, ELM327Parser::parse(bytes, c.format)), c.block);
-    }
 }
 
 } // namespace
