@@ -27,15 +27,13 @@ std::string popText(IncomingStream& stream) {
     return chunk ? std::string(chunk->begin(), chunk->end()) : std::string();
 }
 
-bool isMonitorFrame(const std::string& chunk) { return chunk.size() == 28 && chunk.back() == '\r' && chunk[3] == ' '; }
-
 // Whether `frames` are whole batches (0C8, 3D9, 308, 200), each counter byte (byte 7 of 0C8
 // and 3D9, byte 3 of 200) numbering its batch from 0.
 bool areBatchesCountedFromZero(const Strings& frames) {
     static const std::string ids[] = {"0C8", "3D9", "308", "200"};
     if (frames.size() % 4 != 0) return false;
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        if (!isMonitorFrame(frames[i]) || frames[i].substr(0, 3) != ids[i % 4]) return false;
+        if (frames[i].size() != 28 || frames[i].back() != '\r' || frames[i].substr(0, 4) != ids[i % 4] + " ") return false;
         const std::size_t counterByte = i % 4 == 3 ? 3 : 7;
         if (i % 4 != 2 && std::stoi(frames[i].substr(4 + (counterByte - 1) * 3, 2), nullptr, 16) != static_cast<int>(i / 4))
             return false;
@@ -43,35 +41,7 @@ bool areBatchesCountedFromZero(const Strings& frames) {
     return true;
 }
 
-const std::string stopSequence = "\r\r>";
-
 } // namespace
-
-TEST(SimulatorTransportTests, LifecycleAndOneStreamForLife) {
-    SimulatorTransport transport;
-    const std::shared_ptr<IncomingStream> stream = transport.incoming();
-    EXPECT_EQ(transport.state(), TransportState::disconnected());
-    try {
-        send(transport, "ATZ\r");
-        ADD_FAILURE() << "send before connect must throw";
-    } catch (const TransportError& e) {
-        EXPECT_EQ(e, TransportError::notConnected());
-    }
-    transport.connect({});
-    EXPECT_EQ(transport.state(), TransportState::connected());
-    EXPECT_EQ(stream->bufferedChunks(), 0u); // neither the refused send nor connecting says anything
-    send(transport, "ATE0\rATH1\rATSH7E1\r");
-    drain(*stream);
-    transport.disconnect();
-    EXPECT_EQ(transport.state(), TransportState::disconnected());
-    EXPECT_THROW(send(transport, "ATI\r"), TransportError);
-    EXPECT_FALSE(stream->isFinished()); // open and silent
-    EXPECT_EQ(transport.incoming(), stream);
-
-    transport.connect({}); // echo on, headers off, request header 7DF again
-    send(transport, "0100\r");
-    EXPECT_EQ(drain(*stream), Strings{"0100\r064100BE3FA01300\r\r>"});
-}
 
 TEST(SimulatorTransportTests, LinesAreCutAtCarriageReturns) {
     SimulatorTransport transport;
@@ -132,7 +102,6 @@ TEST(SimulatorTransportTests, SessionLikeExchangeParsesToTheExpectedPayloads) {
 
 TEST(SimulatorTransportTests, FrozenTimeDrivesRepliesAndGroundTruth) {
     SimulatorTransport transport;
-    EXPECT_EQ(transport.groundTruth(), VehicleSimulation().state(0)); // never connected: time 0
     transport.setSimulatedTime(115);
     transport.connect({});
     send(transport, "ATE0\r01A4\r010C\r");
@@ -145,9 +114,6 @@ TEST(SimulatorTransportTests, FrozenTimeDrivesRepliesAndGroundTruth) {
 }
 
 TEST(SimulatorTransportTests, MonitorFramesOfOneBatch) {
-    EXPECT_EQ(SimulatorTransport::canFrames(VehicleSimulation().state(0), 0),
-              (std::array<std::string, 4>{"0C8 11 0B E4 18 00 00 00 00", "3D9 00 00 00 00 FE 00 00 1A",
-                                          "308 3D 27 40 00 00 00 00 00", "200 00 00 00 00 80 00 00 55"}));
     // 4812.5 rpm x 4 = 19250; 125.28 km/h -> 125; pedal 69.5 % x 2.55 = 177.2; coolant 95.55 -> 95,
     // throttle 66.5 % x 2.55 = 169.6 -> 169
     EXPECT_EQ(SimulatorTransport::canFrames(VehicleSimulation().state(52.5), 0xAB),
@@ -155,22 +121,26 @@ TEST(SimulatorTransportTests, MonitorFramesOfOneBatch) {
                                           "308 5F A9 40 00 00 00 00 00", "200 00 00 AB 00 80 00 00 55"}));
 }
 
-TEST(SimulatorTransportTests, DisconnectStopsTheMonitorAndLinesAfterATMAAreAnswered) {
+// Disconnect stops the monitor; the stream stays open, and a reconnected transport starts afresh.
+TEST(SimulatorTransportTests, LifecycleMonitorAndReconnect) {
     SimulatorTransport transport;
-    transport.connect({});
     auto& stream = *transport.incoming();
-    send(transport, "ATMA\rATI\r");
+    EXPECT_THROW(send(transport, "ATZ\r"), TransportError);
+    transport.connect({});
+    EXPECT_EQ(transport.state(), TransportState::connected());
+    send(transport, "ATH1\rATMA\rATI\r");
     EXPECT_TRUE(transport.isMonitoring());
     Strings chunks{popText(stream)};
     transport.disconnect();
     EXPECT_FALSE(transport.isMonitoring());
-    const Strings rest = drain(stream);
-    chunks.insert(chunks.end(), rest.begin(), rest.end());
-    EXPECT_EQ(std::erase(chunks, "ATI\rELM327 v1.5\r\r>"), 1u); // the line after ATMA in the same write
+    EXPECT_THROW(send(transport, "ATI\r"), TransportError);
+    for (std::string& chunk : drain(stream)) chunks.push_back(std::move(chunk));
+    EXPECT_EQ(std::erase(chunks, "ATH1\rOK\r\r>") + std::erase(chunks, "ATI\rELM327 v1.5\r\r>"), 2u); // the line after ATMA too
     EXPECT_TRUE(areBatchesCountedFromZero(chunks)); // the batch under way was completed, no stop sequence
-    transport.connect({});
-    send(transport, "ATI\r"); // first command after reconnecting: its normal reply only
-    EXPECT_EQ(drain(stream), Strings{"ATI\rELM327 v1.5\r\r>"});
+    EXPECT_FALSE(stream.isFinished());
+    transport.connect({}); // echo on, headers off again
+    send(transport, "0100\r");
+    EXPECT_EQ(drain(stream), Strings{"0100\r064100BE3FA01300\r\r>"});
 }
 
 // Starting and stopping the monitor many times: any write stops it, every stop joins its
@@ -188,15 +158,13 @@ TEST(SimulatorTransportTests, MonitorStartAndStopThousandTimes) {
         ASSERT_TRUE(transport.isMonitoring());
         Strings chunks;
         if (cycle % 2 == 0) chunks.push_back(popText(stream)); // half of them wait for a frame
-        if (cycle == 0) {
-            EXPECT_EQ(chunks[0].substr(0, 16), "0C8 11 0B E4 18 "); // idle since connect, not 52.5 s
-        }
+        if (cycle == 0) { EXPECT_EQ(chunks[0].substr(0, 16), "0C8 11 0B E4 18 "); } // idle since connect, not 52.5 s
         send(transport, cycle % 2 == 0 ? "0100\r" : "x");
         ASSERT_FALSE(transport.isMonitoring());
         const Strings rest = drain(stream);
         chunks.insert(chunks.end(), rest.begin(), rest.end());
         ASSERT_FALSE(chunks.empty());
-        ASSERT_EQ(chunks.back(), stopSequence) << "cycle " << cycle;
+        ASSERT_EQ(chunks.back(), "\r\r>") << "cycle " << cycle;
         chunks.pop_back();
         ASSERT_TRUE(areBatchesCountedFromZero(chunks)) << "cycle " << cycle;
         send(transport, "ATI\r");

@@ -9,17 +9,14 @@ TEST(VehicleSimulationTests, CycleFollowsTheDemandCurve) {
     struct Point { double t, rpm, speedKmh; int gear; };
     const Point points[] = {
         {14.99,  761,      0,                  0},  // idle, demand 0.02
-        {15,     650,      0,                  0},  // the ramp starts at demand 0
         {30,     2870,     55.681818181818194, 4},  // demand 0.4
         {44.999, 5089.852, 135.22196969696972, 8},  // top of the ramp, demand just under 0.8
         {45,     3702.5,   85.51136363636365,  6},  // oscillation starts at 0.55 (sin 0)
         {52.5,   4812.5,   125.28409090909092, 8},  // crest, 0.75
         {67.5,   2592.5,   45.738636363636374, 3},  // trough, 0.35
         {90,     3980,     95.45454545454545,  6},  // deceleration starts at 0.6
-        {109.9,  761,      0,                  0},  // floored at 0.02
-        {112.99, 761,      0,                  0},
+        {112.99, 761,      0,                  0},  // floored at 0.02
         {113,    761,      0,                  -1}, // reverse manoeuvre
-        {117.99, 761,      0,                  -1},
         {118,    761,      0,                  0},
         {165,    3702.5,   85.51136363636365,  6},  // second cycle, c = 45
     };
@@ -46,9 +43,6 @@ TEST(VehicleSimulationTests, LaterCyclesRepeatTheDriveButKeepWarmingAndBurningFu
 }
 
 TEST(VehicleSimulationTests, GearBoundsAreStrict) {
-    const std::pair<double, int> cases[] = {
-        {2.999, 0}, {3, 1}, {17.99, 1}, {18, 2}, {32, 3}, {48, 4}, {64, 5},
-        {82, 6},    {99.9, 6}, {100, 7}, {122, 8}, {144.9, 8}, {145, 9}, {300, 9},
-    };
+    const std::pair<double, int> cases[] = {{2.999, 0}, {3, 1}, {17.99, 1}, {18, 2}, {99.9, 6}, {100, 7}, {144.9, 8}, {145, 9}, {300, 9}};
     for (const auto& [speed, gear] : cases) EXPECT_EQ(VehicleSimulation::gear(speed), gear) << speed;
 }

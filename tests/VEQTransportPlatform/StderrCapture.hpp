@@ -1,48 +1,33 @@
 #pragma once
 
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace veq::testing {
 
-// Sends standard error (where trace lines go) to a file while it lives; lines() reads what was
-// written so far.
+// Sends standard error (where trace lines go) to a file while it lives.
 class StderrCapture {
 public:
-    StderrCapture() {
-        char path[] = "/tmp/veq-trace-XXXXXX";
-        const int fd = ::mkstemp(path);
-        path_ = path;
-        saved_ = ::dup(STDERR_FILENO);
-        ::dup2(fd, STDERR_FILENO);
-        ::close(fd);
-    }
-    ~StderrCapture() {
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-        ::unlink(path_.c_str());
-    }
+    StderrCapture() { const int fd = ::mkstemp(path_.data()); ::dup2(fd, STDERR_FILENO); ::close(fd); }
+    ~StderrCapture() { ::dup2(saved_, STDERR_FILENO); ::close(saved_); ::unlink(path_.c_str()); }
     StderrCapture(const StderrCapture&) = delete;
     StderrCapture& operator=(const StderrCapture&) = delete;
 
-    // The trace lines written so far, without their "[transport] " prefix; other output is left out.
+    // The trace lines written so far, without their "[transport] " prefix.
     std::vector<std::string> lines() const {
         std::ifstream in(path_);
         std::vector<std::string> out;
-        for (std::string line; std::getline(in, line);) {
-            constexpr std::string_view prefix = "[transport] ";
-            if (line.starts_with(prefix)) out.push_back(line.substr(prefix.size()));
-        }
+        for (std::string line; std::getline(in, line);)
+            if (line.starts_with("[transport] ")) out.push_back(line.substr(12));
         return out;
     }
 
 private:
-    std::string path_;
-    int saved_ = -1;
+    std::string path_ = "/tmp/veq-trace-XXXXXX";
+    int saved_ = ::dup(STDERR_FILENO);
 };
 
 } // namespace veq::testing
