@@ -7,7 +7,9 @@
 #include "VEQSupport/FileReading.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
+#include <unistd.h>
 
 namespace veq {
 
@@ -113,24 +115,40 @@ std::string ECUBackupStore::fileName(const ECUBackup& backup) {
     return name + ".json";
 }
 
-std::optional<fs::path> ECUBackupStore::unusedURL(const ECUBackup& backup) const {
-    const std::string name = fileName(backup);
-    const std::string stem = name.substr(0, name.size() - std::string_view(".json").size());
-    for (int suffix = 1; suffix <= kMaxNameSuffix; ++suffix) {
-        const fs::path candidate = directory_ / (suffix == 1 ? name : stem + '-' + std::to_string(suffix) + ".json");
-        std::error_code ec;
-        if (!fs::exists(candidate, ec) && !ec) return candidate;
-    }
-    return std::nullopt;
-}
-
-// Called with the lock held, so that two backups never pick the same free name.
+// Called with the lock held. Another process may write a backup into the folder at the same
+// moment, so a name is taken only by creating it: link() fails on a name that exists, where a
+// check followed by rename() would replace a file created in between.
 std::optional<fs::path> ECUBackupStore::persist(const ECUBackup& backup) {
     try {
-        const auto url = unusedURL(backup);
-        if (!url) return std::nullopt;
-        writeFileAtomically(*url, backup.encoded());
-        return url;
+        const std::string name = fileName(backup);
+        const std::string stem = name.substr(0, name.size() - std::string_view(".json").size());
+        const fs::path staged = temporaryPathBeside(directory_ / name);
+        writeFileAtomically(staged, backup.encoded());
+        std::optional<fs::path> published;
+        bool hardLinks = true;
+        for (int suffix = 1; suffix <= kMaxNameSuffix; ++suffix) {
+            const fs::path candidate = directory_ / (suffix == 1 ? name : stem + '-' + std::to_string(suffix) + ".json");
+            if (hardLinks) {
+                if (::link(staged.c_str(), candidate.c_str()) == 0) {
+                    published = candidate;
+                    break;
+                }
+                if (errno == EEXIST) continue;
+                if (errno != EPERM && errno != EOPNOTSUPP) break; // a full disk, a folder gone
+                hardLinks = false;
+            }
+            // A file system without hard links: only a rename is left, which cannot see a file
+            // another process creates under this name meanwhile.
+            std::error_code ec;
+            if (fs::exists(candidate, ec) || ec) continue;
+            fs::rename(staged, candidate, ec);
+            if (!ec) published = candidate;
+            break;
+        }
+        std::error_code ec;
+        fs::remove(staged, ec);
+        if (published) syncFolder(directory_);
+        return published;
     } catch (const std::exception&) {
         // Text that is not UTF-8 cannot be encoded, a full disk cannot be written: the backup
         // stays in memory, and an unpersisted backup is no worse than none after a restart.

@@ -71,9 +71,9 @@ public:
     static std::string fileName(const ECUBackup& backup);
 
 private:
-    // The backup's file name, or with "-2", "-3", ... before ".json" when that file exists: a
-    // second backup of one ECU within one second must not replace the first.
-    std::optional<std::filesystem::path> unusedURL(const ECUBackup& backup) const;
+    // Writes the backup under its file name, or with "-2", "-3", ... before ".json" when that
+    // name is taken: a second backup of one ECU within one second, by this process or another,
+    // must not replace the first.
     std::optional<std::filesystem::path> persist(const ECUBackup& backup);
     static std::vector<ECUBackup> loadFromDisk(const std::filesystem::path& directory);
 

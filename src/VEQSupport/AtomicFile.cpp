@@ -17,14 +17,6 @@ std::string describe(const std::filesystem::path& p, int err) {
     return "Écriture impossible de « " + p.string() + " » : " + std::strerror(err);
 }
 
-void syncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Drops the temporary file and reports why the target could not be written.
 [[noreturn]] void abandon(const std::filesystem::path& temporary, const std::filesystem::path& target, int err) {
     ::unlink(temporary.c_str());
@@ -39,6 +31,14 @@ void renameOver(const std::filesystem::path& temporary, const std::filesystem::p
 }
 
 } // namespace
+
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
 
 std::filesystem::path temporaryPathBeside(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};

@@ -14,6 +14,10 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view c
 // the folder so the rename itself survives a power loss. Throws veq::Error on failure.
 void commitTemporaryFile(const std::filesystem::path& temporary, const std::filesystem::path& target);
 
+// Flushes a folder's entries, so that a file created, linked or renamed in it survives a power
+// loss. Best effort: a folder that cannot be opened is left as it is.
+void syncFolder(const std::filesystem::path& folder);
+
 // A fresh, unused temporary path beside `target` (same folder, so the rename is atomic).
 std::filesystem::path temporaryPathBeside(const std::filesystem::path& target);
 

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <set>
+#include <thread>
 
 using namespace veq;
 using namespace std::chrono;
@@ -123,4 +124,24 @@ TEST(ECUBackupStoreTests, CreateBackupKeepsFirstReadsAndVerifiesOnlyIdenticalSec
         }
         EXPECT_EQ(ECUBackupStore(folder.path()).latest("7E0")->id, b.id); // kept and written
     }
+}
+
+TEST(ECUBackupStoreTests, TwoStoresOnOneFolderNeverReplaceEachOthersFiles) {
+    // Two processes backing up the same ECU within one second pick their names at the same time.
+    TemporaryFolder folder;
+    ECUBackupStore first(folder.path()), second(folder.path());
+    constexpr int perStore = 40;
+    {
+        std::jthread other([&] {
+            for (int i = 0; i < perStore; ++i) EXPECT_TRUE(second.add(backup("7E0", t0)));
+        });
+        for (int i = 0; i < perStore; ++i) EXPECT_TRUE(first.add(backup("7E0", t0)));
+    }
+    std::set<std::string> written, loaded;
+    for (const auto* store : {&first, &second}) {
+        for (const ECUBackup& b : store->all()) written.insert(b.id.uuidString());
+    }
+    for (const ECUBackup& b : ECUBackupStore(folder.path()).all()) loaded.insert(b.id.uuidString());
+    EXPECT_EQ(loaded, written);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2 * perStore); // no temporary file left
 }
