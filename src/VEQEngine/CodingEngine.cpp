@@ -1,6 +1,7 @@
 #include "VEQEngine/CodingEngine.hpp"
 
 #include "VEQEngine/ELM327Session.hpp"
+#include "VEQEngine/ExchangeCancelled.hpp"
 #include "VEQEngine/UDSClient.hpp"
 #include "VEQProtocol/SecurityAccessProvider.hpp"
 #include "VEQProtocol/UDSService.hpp"
@@ -11,6 +12,9 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace veq {
 
@@ -32,11 +36,19 @@ constexpr std::string_view kAlteredBackup = "Sauvegarde altérée : l'empreinte 
 constexpr std::string_view kReadBackFailed = "Écriture non confirmée : relecture impossible";
 constexpr std::string_view kReadBackDiffers = "Écriture non confirmée : valeur relue différente";
 constexpr std::string_view kNoWritableStep = "Aucune étape d'écriture exécutable dans cette recette.";
+constexpr std::string_view kSessionBusy = "Session occupée : écriture abandonnée";
 
 // Adapter headers: 11-bit (3 digits) or 29-bit (8 digits) CAN identifiers. Anything else would
 // leave the adapter on its current (functional) header, or put a second command on the line.
 bool isHeader(std::string_view address) {
     return (address.size() == 3 || address.size() == 8) && std::all_of(address.begin(), address.end(), text::isHexDigit);
+}
+
+// Functional request headers, which every ECU of the bus takes as its own: 7DF on 11 bits,
+// 18DB.... on 29 bits. A write sent there would change every ECU at once.
+bool isFunctionalHeader(std::string_view header) {
+    const std::string upper = text::toUpperASCII(header);
+    return upper == "7DF" || (upper.size() == 8 && upper.starts_with("18DB"));
 }
 
 // Hexadecimal digits of either case, nothing else, read into at most `maxValue`.
@@ -83,6 +95,10 @@ WritePlan planWrites(const CodingRecipe& recipe) {
         plan.refusals.push_back(fmt::format("Adresse du calculateur « {} » invalide : 3 ou 8 chiffres hexadécimaux "
                                             "attendus.",
                                             recipe.ecuAddress.value_or("")));
+    } else if (isFunctionalHeader(*recipe.ecuAddress)) {
+        plan.refusals.push_back(fmt::format("Adresse du calculateur « {} » fonctionnelle : l'écriture atteindrait "
+                                            "tous les calculateurs du bus.",
+                                            *recipe.ecuAddress));
     }
     for (const RecipeStep& step : recipe.steps) {
         const auto service = looseService(step.service);
@@ -176,6 +192,33 @@ std::string plainDate(std::chrono::system_clock::time_point date) {
     return text + " +0000";
 }
 
+class SessionBusy : public Error {
+public:
+    SessionBusy() : Error(std::string(kSessionBusy)) {}
+};
+
+// The session's exclusive section, waited for at most `limit` and only as long as `stop` allows.
+// Throws SessionBusy when the time ran out, ExchangeCancelled when the caller stopped or the
+// session closed.
+ELM327Session::ExclusiveSection holdSession(ELM327Session& session, std::chrono::nanoseconds limit,
+                                            std::stop_token stop) {
+    std::stop_source expiry;
+    std::stop_callback forward(stop, [&expiry] { expiry.request_stop(); });
+    std::jthread timer([&expiry, limit](std::stop_token held) {
+        std::mutex mutex;
+        std::condition_variable_any woken;
+        std::unique_lock lock(mutex);
+        woken.wait_for(lock, held, limit, [] { return false; });
+        if (!held.stop_requested()) expiry.request_stop();
+    });
+    try {
+        return session.exclusive(expiry.get_token());
+    } catch (const ExchangeCancelled&) {
+        if (expiry.stop_requested() && !stop.stop_requested()) throw SessionBusy();
+        throw;
+    }
+}
+
 // Aims the adapter at `address` for the length of `body`, within one exclusive section of the
 // session, then puts back the header that was in force before. `body` learns why the selection
 // failed, or nothing when the adapter accepted the header.
@@ -251,9 +294,10 @@ std::string Feasibility::explanation() const {
 }
 
 CodingEngine::CodingEngine(std::shared_ptr<ELM327Session> session, std::shared_ptr<SecurityAccessRegistry> registry,
-                           std::shared_ptr<ECUBackupStore> backups, std::shared_ptr<AuditLog> audit)
+                           std::shared_ptr<ECUBackupStore> backups, std::shared_ptr<AuditLog> audit,
+                           std::chrono::nanoseconds sessionWait)
     : session_(std::move(session)), registry_(std::move(registry)), backups_(std::move(backups)),
-      audit_(std::move(audit)) {}
+      audit_(std::move(audit)), sessionWait_(sessionWait) {}
 
 Feasibility CodingEngine::feasibility(const CodingRecipe& recipe, const std::set<std::string>& reachableECUs) const {
     if (recipe.safetyImpact == SafetyImpact::safetyCritical) {
@@ -311,8 +355,7 @@ void CodingEngine::recordExpertAcceptance() {
 }
 
 CodingEngine::ExecutionResult CodingEngine::execute(const CodingRecipe& recipe, bool expertAccepted,
-                                                    bool userConfirmed, std::optional<double> batteryVoltage,
-                                                    std::optional<double> rpm, std::optional<double> speedKmh,
+                                                    bool userConfirmed, const LiveValuesSource& live,
                                                     std::stop_token stop) {
     const auto& ecu = recipe.ecuAddress;
     const auto refuse = [&](std::vector<std::string> reasons, std::string_view prefix) {
@@ -323,7 +366,22 @@ CodingEngine::ExecutionResult CodingEngine::execute(const CodingRecipe& recipe, 
     record(Kind::writeAttempted, ecu, "Tentative d'exécution demandée", recipe.id);
     if (!userConfirmed) return refuse({std::string(kNotConfirmed)}, "");
 
-    const GuardVerdict verdict = evaluateGuards(recipe, expertAccepted, batteryVoltage, rpm, speedKmh);
+    // The session first, the live values after: values measured before a wait for the session
+    // may no longer hold when the writes go out.
+    std::optional<ELM327Session::ExclusiveSection> section;
+    try {
+        section.emplace(holdSession(*session_, sessionWait_, stop));
+    } catch (const std::exception& error) {
+        return refuse({describe(error)}, ""); // nothing was sent
+    }
+    LiveValues values;
+    try {
+        if (live) values = live();
+    } catch (const std::exception&) {
+        // Unmeasured values: the guard refuses without a battery voltage.
+    }
+    const GuardVerdict verdict =
+        evaluateGuards(recipe, expertAccepted, values.batteryVoltage, values.rpm, values.speedKmh);
     if (!verdict.isAllowed()) {
         std::vector<std::string> reasons;
         for (const GuardCheck& check : verdict.blockingFailures()) reasons.push_back(check.title + " \u2014 " + check.detail);

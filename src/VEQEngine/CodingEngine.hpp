@@ -5,6 +5,8 @@
 #include "VEQEngine/ECUBackupStore.hpp"
 #include "VEQEngine/WriteGuard.hpp"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -43,9 +45,24 @@ struct Feasibility {
 // Each backup and each execution holds the session's exclusive section from the selection of
 // the ECU's header to the header put back at its end, so no other user of the session (a data
 // identifier scan, the polling) can move the header in between or be left on the ECU's header.
+// An execution takes that section before it judges the guard, and waits for it at most
+// `sessionWait`.
 // Thread-safe: the engine keeps no state of its own.
 class CodingEngine {
 public:
+    // The live values the guard judges: battery voltage in volts, engine speed in rpm, vehicle
+    // speed in km/h, each absent when not measured.
+    struct LiveValues {
+        std::optional<double> batteryVoltage;
+        std::optional<double> rpm;
+        std::optional<double> speedKmh;
+    };
+    // Gives the latest live values when asked. It is called with the session held, so it must
+    // not wait for another thread that uses the session.
+    using LiveValuesSource = std::function<LiveValues()>;
+
+    static constexpr std::chrono::seconds defaultSessionWait{5};
+
     struct ExecutionResult {
         enum class Kind { refused, failed, succeeded };
 
@@ -63,7 +80,8 @@ public:
     };
 
     CodingEngine(std::shared_ptr<ELM327Session> session, std::shared_ptr<SecurityAccessRegistry> registry,
-                 std::shared_ptr<ECUBackupStore> backups, std::shared_ptr<AuditLog> audit);
+                 std::shared_ptr<ECUBackupStore> backups, std::shared_ptr<AuditLog> audit,
+                 std::chrono::nanoseconds sessionWait = defaultSessionWait);
 
     // `reachableECUs`: the addresses known to answer; empty when nothing is known.
     Feasibility feasibility(const CodingRecipe& recipe, const std::set<std::string>& reachableECUs) const;
@@ -81,10 +99,11 @@ public:
 
     // Runs the recipe's WriteDataByIdentifier steps when the user confirmed, the guard allows and
     // every write step of the recipe can be carried out; each write is confirmed by reading the
-    // identifier back.
+    // identifier back. The live values are asked of `live` once the session is held, so a wait
+    // for the session never leaves the guard judging values older than the writes; a session
+    // still busy after `sessionWait` refuses the execution.
     ExecutionResult execute(const CodingRecipe& recipe, bool expertAccepted, bool userConfirmed,
-                            std::optional<double> batteryVoltage, std::optional<double> rpm,
-                            std::optional<double> speedKmh, std::stop_token stop = {});
+                            const LiveValuesSource& live, std::stop_token stop = {});
 
     // Checks the backup and refuses: no restore exchange exists, and nothing is ever sent.
     ExecutionResult restore(const ECUBackup& backup);
@@ -99,6 +118,7 @@ private:
     const std::shared_ptr<SecurityAccessRegistry> registry_;
     const std::shared_ptr<ECUBackupStore> backups_;
     const std::shared_ptr<AuditLog> audit_;
+    const std::chrono::nanoseconds sessionWait_;
     const WriteGuard guardian_{};
 };
 

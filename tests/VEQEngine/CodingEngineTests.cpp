@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+#include <latch>
 #include <thread>
 
 using namespace veq;
@@ -76,7 +79,8 @@ protected:
     void addValidBackup(const std::string& address = "7E0") {
         store->add(ECUBackup(UUID::random(), "", address, std::chrono::system_clock::now(), {}, {{"0xF187", {1}}}, true));
     }
-    Result run(const CodingRecipe& r, bool confirmed = true) { return engine.execute(r, true, confirmed, 12.6, 0.0, 0.0); }
+    Result run(const CodingRecipe& r, bool confirmed = true) { return engine.execute(r, true, confirmed, parked); }
+    static CodingEngine::LiveValues parked() { return {12.6, 0.0, 0.0}; }
 
     veq::testing::TemporaryFolder folder;
     std::shared_ptr<RecordingSimulator> transport = std::make_shared<RecordingSimulator>();
@@ -293,4 +297,52 @@ TEST_F(CodingEngineTest, NoOtherCommandComesBetweenTheSelectionAndTheHeaderPutBa
     run(recipe("7E0", {writeF1A0}));
     scanner.join();
     EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "22F1A0", "2EF1A001", "ATSH7DF", "ATSH7E1"}));
+}
+
+TEST_F(CodingEngineTest, AFunctionalAddressIsNeverWrittenTo) {
+    for (const char* address : {"7DF", "7df", "18DB33F1", "18db10f1"}) {
+        addValidBackup(address); // so that only the address can refuse it
+        EXPECT_EQ(run(recipe(address, {writeF1A0})).kind, Result::Kind::refused) << address;
+        EXPECT_NE(log().back().find(std::string("\tRecette refusée : Adresse du calculateur « ") + address +
+                                    " » fonctionnelle"),
+                  std::string::npos)
+            << log().back();
+    }
+    EXPECT_TRUE(transport->lines().empty());
+}
+
+TEST_F(CodingEngineTest, TheGuardJudgesValuesMeasuredOnceTheSessionIsHeld) {
+    addValidBackup();
+    const struct {
+        bool released; // the other user of the session lets go within the engine's wait
+        std::string refusal;
+    } cases[] = {
+        {true, "Refusée par le WriteGuard : Moteur à l'arrêt (régime nul) \u2014 "}, // started during the wait
+        {false, "Session occupée : écriture abandonnée"},
+    };
+    for (const auto& c : cases) {
+        std::atomic<double> rpm = 0.0;
+        int measured = 0;
+        std::latch held(1);
+        std::promise<void> done;
+        std::jthread holder([&] {
+            const auto section = session->exclusive();
+            held.count_down();
+            // Held until the engine has given up; the bound only keeps an engine that never gives up from hanging.
+            if (!c.released) return void(done.get_future().wait_for(std::chrono::seconds(30)));
+            EXPECT_TRUE(veq::testing::eventually([this] { return session->lockQueueLength() == 1; }));
+            rpm = 2400.0;
+        });
+        held.wait();
+        CodingEngine impatient{session, registry, store, audit, std::chrono::milliseconds(c.released ? 60000 : 50)};
+        const Result result = impatient.execute(recipe("7E0", {writeF1A0}), true, true, [&] {
+            ++measured;
+            return CodingEngine::LiveValues{12.6, rpm.load(), 0.0};
+        });
+        done.set_value();
+        EXPECT_EQ(result.kind, Result::Kind::refused);
+        EXPECT_EQ(measured, c.released ? 1 : 0);
+        EXPECT_TRUE(log().back().starts_with("writeRefused\t7E0\t-\t-\t-\ttest-recipe\t" + c.refusal)) << log().back();
+    }
+    EXPECT_TRUE(transport->lines().empty());
 }
