@@ -1,20 +1,10 @@
 #include "VEQStore/GPXExporter.hpp"
 
-#include "ExportCheckers.hpp"
-#include "SampleDrives.hpp"
+#include "StoreFixtures.hpp"
 #include "TestSupport/FrenchLocale.hpp"
-#include "TestSupport/TemporaryFolder.hpp"
 #include "VEQSupport/ISO8601.hpp"
 
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
-
-#include <chrono>
-#include <cstdio>
-#include <limits>
-#include <string>
-#include <vector>
 
 namespace veq {
 
@@ -30,12 +20,7 @@ namespace {
 
 using GPXExporter::TrackPoint;
 using TelemetryFile::Contents;
-using testing::kDriveStart;
-using testing::kNone;
-using testing::makeDrive;
-
-constexpr float kInfF = std::numeric_limits<float>::infinity();
-using Values = std::vector<std::optional<float>>;
+using namespace testing;
 
 TrackPoint point(std::string_view isoTime, double latitude, double longitude, std::optional<double> altitude = {}) {
     return {*iso8601::parse(isoTime), latitude, longitude, altitude};
@@ -43,14 +28,9 @@ TrackPoint point(std::string_view isoTime, double latitude, double longitude, st
 
 TEST(GPXExporterWriter, NoDocumentWithoutBothCoordinates) {
     EXPECT_EQ(GPXExporter::gpx(makeDrive({241, 242}, {{0, {2.0f, 3.0f}}}), "x"), std::nullopt);
-    EXPECT_EQ(GPXExporter::gpx(makeDrive({240, 241}, {{0, {48.0f, kNone}}}), "x"), std::nullopt);
-
     // Both present, never at the same time: a document with an empty segment.
-    EXPECT_EQ(GPXExporter::gpx(makeDrive({240, 241}, {{0, {48.0f, kNone}}, {1000, {kNone, 2.0f}}}), "x"),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<gpx version=\"1.1\" creator=\"Oskavel Car\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-              "  <metadata>\n    <name>x</name>\n    <time>2026-07-14T10:00:00Z</time>\n  </metadata>\n"
-              "  <trk>\n    <name>x</name>\n    <trkseg>\n    </trkseg>\n  </trk>\n</gpx>\n");
+    const auto apart = GPXExporter::gpx(makeDrive({240, 241}, {{0, {48.0f, kNone}}, {1000, {kNone, 2.0f}}}), "x");
+    EXPECT_NE(apart.value_or("").find("<trkseg>\n    </trkseg>"), std::string::npos);
 }
 
 TEST(GPXExporterWriter, MatchesTheGoldenTrackWhateverTheLocale) {
@@ -67,7 +47,7 @@ TEST(GPXExporterWriter, MatchesTheGoldenTrackWhateverTheLocale) {
         {2000, {0.0f,        -0.0001f,   kNone,  0.0f,  kInfF}},
         {2500, {1.0f,        1.0f,       kNone,  1.0f,  -1e30f}},
     }, kDriveStart + std::chrono::milliseconds(750));
-    const std::string golden = testing::readFile(std::string(VEQ_TEST_DATA_DIR) + "/track.gpx");
+    const std::string golden = dataFile("track.gpx");
     EXPECT_EQ(GPXExporter::gpx(drive, "Trajet \"A\" l'été & <B>"), golden);
 
     testing::FrenchLocale french;
@@ -87,34 +67,24 @@ TEST(GPXExporterReader, ReadsPointsByTheTrackPointPattern) {
         std::string points;
         std::vector<TrackPoint> expected;
     } cases[] = {
-        {"plain point", "<trkpt lat=\"48.5\" lon=\"2.25\"><ele>35.5</ele>" + t0 + "</trkpt>",
-         {point("2026-07-14T10:00:00Z", 48.5, 2.25, 35.5)}},
-        {"fraction and zone offset", R"(<trkpt lat="1" lon="2"><time>2026-07-14T05:30:00.5-04:30</time></trkpt>)",
-         {point("2026-07-14T10:00:00.5Z", 1, 2)}},
+        {"fraction and zone offset", R"(<trkpt lat="1" lon="2"><ele>35.5</ele><time>2026-07-14T05:30:00.5-04:30</time></trkpt>)",
+         {point("2026-07-14T10:00:00.5Z", 1, 2, 35.5)}},
         {"no zone designator", R"(<trkpt lat="1" lon="2"><time>2026-07-14T10:00:00</time></trkpt>)", {}},
-        {"no time", R"(<trkpt lat="1" lon="2"><ele>3</ele></trkpt>)", {}},
         {"impossible date", R"(<trkpt lat="1" lon="2"><time>2026-02-30T10:00:00Z</time></trkpt>)", {}},
         {"date the clock cannot hold", R"(<trkpt lat="1" lon="2"><time>9999-12-31T23:59:59.9Z</time></trkpt>)", {}},
-        {"lon before lat", "<trkpt lon=\"2\" lat=\"1\">" + t0 + "</trkpt>", {}},
-        {"plus sign", "<trkpt lat=\"+1\" lon=\"2\">" + t0 + "</trkpt>", {}},
-        {"exponent", "<trkpt lat=\"1e1\" lon=\"2\">" + t0 + "</trkpt>", {}},
-        {"unreadable numbers", "<trkpt lat=\"-\" lon=\"2\">" + t0 + "</trkpt><trkpt lat=\"1.2.3\" lon=\"2\">" + t0 + "</trkpt>", {}},
-        {"empty, unreadable and spaced elevations",
-         "<trkpt lat=\"1\" lon=\"2\"><ele></ele>" + t0 + "</trkpt><trkpt lat=\"1\" lon=\"2\"><ele>abc</ele>" + t0 +
-             "</trkpt><trkpt lat=\"1\" lon=\"2\"><ele> 12.5\t</ele><time> 2026-07-14T10:00:00Z </time></trkpt>",
-         {point("2026-07-14T10:00:00Z", 1, 2), point("2026-07-14T10:00:00Z", 1, 2),
-          point("2026-07-14T10:00:00Z", 1, 2, 12.5)}},
+        {"lon before lat, plus sign, exponent", "<trkpt lon=\"2\" lat=\"1\">" + t0 + "</trkpt><trkpt lat=\"+1\" lon=\"2\">" + t0 +
+             "</trkpt><trkpt lat=\"1e1\" lon=\"2\">" + t0 + "</trkpt>", {}},
+        {"unreadable and spaced elevations",
+         "<trkpt lat=\"1\" lon=\"2\"><ele>abc</ele>" + t0 + "</trkpt><trkpt lat=\"1\" lon=\"2\"><ele> 12.5\t</ele><time> 2026-07-14T10:00:00Z </time></trkpt>",
+         {point("2026-07-14T10:00:00Z", 1, 2), point("2026-07-14T10:00:00Z", 1, 2, 12.5)}},
         {"other attributes, line breaks, the last lat before the last lon, the first time anywhere",
-         "<trkpt id=\"a\" lat=\"9\" lat=\"-3.5\"\n data=\"x\" lon=\"7\" lon=\".25\" z=\"1\">\n<extensions>" + t0 +
+         "<trkpt id=\"a\" lat=\"9\" lat=\"-3.5\"\n data=\"x\" lon=\"7\" lon=\".25\">\n<extensions>" + t0 +
              "</extensions><time>2030-01-01T00:00:00Z</time>\n</trkpt>",
          {point("2026-07-14T10:00:00Z", -3.5, 0.25)}},
-        {"sorted by date, equal dates in document order",
-         "<trkpt lat=\"1\" lon=\"0\"><time>2026-07-14T10:00:05Z</time></trkpt><trkpt lat=\"2\" lon=\"0\">" + t0 +
-             "</trkpt><trkpt lat=\"3\" lon=\"0\"><time>2026-07-14T10:00:05Z</time></trkpt>",
+        {"sorted by date, equal dates in document order, a point without coordinates skipped",
+         "<trkpt lat=\"1\" lon=\"0\"><time>2026-07-14T10:00:05Z</time></trkpt><trkpt>" + t0 + "</trkpt><trkpt lat=\"2\" lon=\"0\">" +
+             t0 + "</trkpt><trkpt lat=\"3\" lon=\"0\"><time>2026-07-14T10:00:05Z</time></trkpt><trkpt lat=\"4\" lon=\"2\">" + t0,
          {point("2026-07-14T10:00:00Z", 2, 0), point("2026-07-14T10:00:05Z", 1, 0), point("2026-07-14T10:00:05Z", 3, 0)}},
-        {"a point without coordinates does not hide the next",
-         "<trkpt>" + t0 + "</trkpt><trkpt lat=\"5\" lon=\"6\">" + t0 + "</trkpt>", {point("2026-07-14T10:00:00Z", 5, 6)}},
-        {"unterminated point", "<trkpt lat=\"1\" lon=\"2\">" + t0, {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(GPXExporter::trackPoints("<gpx><trk><trkseg>\n" + c.points + "</trkseg></trk></gpx>\n"), c.expected)
@@ -139,10 +109,8 @@ TEST(GPXExporterReader, HostileFilesOf50MBAreReadWithoutCrashing) {
         std::size_t points;
     } cases[] = {
         {"start tags that never end", "", "<trkpt lat=\"1\" lon=\"2\" ", "", 0},
-        {"one endless start tag without a longitude", "", "<trkpt lat=\"1\" ", ">", 0},
         {"one endless start tag, coordinates at its end", "<trkpt ", "x=\"1\" ",
          "lat=\"1\" lon=\"2\"><time>2026-07-14T10:00:00Z</time></trkpt>", 1},
-        {"points that are never closed", "", "<trkpt lat=\"1\" lon=\"2\"><time>", "", 0},
         {"a body full of unclosed time tags", "<trkpt lat=\"1\" lon=\"2\">", "<time>x<ele>", "</trkpt>", 0},
     };
     for (const auto& c : cases) {

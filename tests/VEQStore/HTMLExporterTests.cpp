@@ -1,30 +1,18 @@
 #include "VEQStore/HTMLExporter.hpp"
 
-#include "SampleDrives.hpp"
-#include "ExportCheckers.hpp"
+#include "StoreFixtures.hpp"
 #include "TestSupport/DefaultTimeZone.hpp"
 #include "TestSupport/FrenchLocale.hpp"
-#include "TestSupport/TemporaryFolder.hpp"
 
 #include <fmt/format.h>
-#include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
-#include <limits>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace veq {
 namespace {
 
-using testing::kNone;
-using testing::makeDrive;
+using namespace testing;
 using Series = std::vector<std::pair<double, float>>;
-
-constexpr float kInfF = std::numeric_limits<float>::infinity();
 
 std::size_t occurrences(const std::string& text, const std::string& what) {
     std::size_t n = 0;
@@ -39,49 +27,19 @@ std::string between(const std::string& text, const std::string& from, const std:
     return text.substr(start + from.size(), end - start - from.size());
 }
 
-TEST(HTMLExporterNumbers, OneDecimalBelowAHundredElseRoundedInteger) {
-    const struct {
-        float value;
-        const char* text;
-    } cases[] = {
-        {0.0f, "0.0"},
-        {99.96f, "100.0"},
-        {-99.94f, "-99.9"},
-        {100.4f, "100"},
-        {-150.5f, "-151"},
-        {2500.5f, "2501"},
-        {-0.04f, "-0.0"},
-        {9223371487098961920.0f, "9223371487098961920"},
-        // Not finite, or too large for a 64-bit integer: the one-decimal form, never a conversion.
-        {std::nanf(""), "nan"},
-        {kInfF, "inf"},
-        {-kInfF, "-inf"},
-        {9223372036854775808.0f, "9223372036854775808.0"},
-        {-1e20f, "-100000002004087734272.0"},
+TEST(HTMLExporterNumbers, OneDecimalBelowAHundredElseRoundedIntegerAndDurations) {
+    // Not finite, or too large for a 64-bit integer: the one-decimal form, never a conversion.
+    const std::pair<float, const char*> numbers[] = {
+        {99.96f, "100.0"}, {-99.94f, "-99.9"}, {100.4f, "100"}, {-150.5f, "-151"}, {-0.04f, "-0.0"},
+        {9223371487098961920.0f, "9223371487098961920"}, {std::nanf(""), "nan"}, {-kInfF, "-inf"},
+        {9223372036854775808.0f, "9223372036854775808.0"}, {-1e20f, "-100000002004087734272.0"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(HTMLExporter::number(c.value), c.text) << c.value;
-    }
-}
-
-TEST(HTMLExporterNumbers, DurationTexts) {
-    const struct {
-        double seconds;
-        const char* text;
-    } cases[] = {
-        {0, "0min 00s"},
-        {65, "1min 05s"},
-        {59.99, "0min 59s"},
-        {3599, "59min 59s"},
-        {3600, "1h 00min 00s"},
-        {3725, "1h 02min 05s"},
-        {4294967.295, "1193h 02min 47s"},
-        {std::nan(""), "0min 00s"},
+    for (const auto& [value, text] : numbers) EXPECT_EQ(HTMLExporter::number(value), text) << value;
+    const std::pair<double, const char*> durations[] = {
+        {59.99, "0min 59s"}, {3725, "1h 02min 05s"}, {std::nan(""), "0min 00s"},
         {std::numeric_limits<double>::infinity(), "2562047788015215h 30min 07s"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(HTMLExporter::duration(c.seconds), c.text) << c.seconds;
-    }
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(HTMLExporter::duration(seconds), text) << seconds;
 }
 
 TEST(HTMLExporterChart, PathOfTheBucketMaximaScaledIntoTheBox) {
@@ -99,7 +57,6 @@ TEST(HTMLExporterChart, PathOfTheBucketMaximaScaledIntoTheBox) {
     } cases[] = {
         {"one sample", {{0, 1}}, 10, false, empty},
         {"zero duration", {{0, 1}, {0, 2}}, 0, false, empty},
-        {"rising line", {{0, 0}, {10, 10}}, 10, false, path("M6.0 114.0 L794.0 6.0 ", "#00E5FF")},
         {"GPS colour", {{0, 0}, {10, 10}}, 10, true, path("M6.0 114.0 L794.0 6.0 ", "#58B7FF")},
         {"constant channel is flat at the bottom", {{0, 5}, {5, 5}, {10, 5}}, 10, false,
          path("M6.0 114.0 L400.0 114.0 L794.0 114.0 ", "#00E5FF")},
@@ -107,8 +64,6 @@ TEST(HTMLExporterChart, PathOfTheBucketMaximaScaledIntoTheBox) {
         // bucket 2 is empty and repeats bucket 1.
         {"bucket maximum and carried value", {{0, 2}, {1, 4}, {3, 0}, {8, 1}}, 8, false,
          path("M6.0 6.0 L268.7 114.0 L531.3 114.0 L794.0 87.0 ", "#00E5FF")},
-        {"leading empty bucket takes the minimum", {{5, 3}, {6, 9}}, 6, false,
-         path("M6.0 114.0 L794.0 6.0 ", "#00E5FF")},
         {"samples past the duration fall in the last bucket", {{0, 1}, {1e12, 3}}, 1, false,
          path("M6.0 114.0 L794.0 6.0 ", "#00E5FF")},
     };
@@ -118,7 +73,7 @@ TEST(HTMLExporterChart, PathOfTheBucketMaximaScaledIntoTheBox) {
 }
 
 TEST(HTMLExporterChart, AtMost400PointsWhateverTheDriveLength) {
-    for (std::size_t samples : {2u, 399u, 400u, 1000u, 200'000u}) {
+    for (std::size_t samples : {399u, 400u, 200'000u}) {
         Series series;
         for (std::size_t i = 0; i < samples; ++i) series.push_back({double(i) * 0.25, float(i % 37)});
         const std::string svg = HTMLExporter::chart(series, series.back().first, false);
@@ -127,46 +82,24 @@ TEST(HTMLExporterChart, AtMost400PointsWhateverTheDriveLength) {
     }
 }
 
-// The drive of the golden report: several OBD channels, three GPS channels, a channel with a
-// single sample and values missing here and there.
-TelemetryFile::Contents reportDrive() {
-    const std::vector<std::uint8_t> pids{0x0D, 0x0C, 0x11, 0x05, 0x0B, 240, 241, 242, 227, 238, 247};
-    return makeDrive(pids, {
-        {0,    {0.0f,  820.0f,  0.0f,  21.0f, 98.0f,  48.856613f, 2.352222f, 35.0f, 0.02f,  kNone, 1.0f}},
-        {480,  {12.5f, 1650.0f, 18.4f, 21.5f, 112.0f, kNone,      kNone,     kNone, 0.31f,  kNone, kNone}},
-        {1010, {24.0f, 2210.5f, 22.0f, 22.0f, 121.7f, 48.856701f, 2.352390f, 35.4f, 0.28f,  1.0f,  1.0f}},
-        {1530, {31.5f, 2480.0f, 9.0f,  22.5f, 95.0f,  kNone,      kNone,     kNone, -0.42f, kNone, kNone}},
-        {2040, {33.0f, 1900.0f, kNone, 23.0f, 101.3f, 48.856850f, 2.352611f, 36.1f, kNone,  kNone, 2.0f}},
-    });
-}
-
 TEST(HTMLExporterPage, MatchesTheGoldenReportWhateverTheProcessLocale) {
     testing::DefaultTimeZone zone("Europe/Paris");
-    const std::string golden = testing::readFile(std::string(VEQ_TEST_DATA_DIR) + "/report.html");
-    EXPECT_EQ(HTMLExporter::page(reportDrive(), "Essai & <route>"), golden);
+    const std::string golden = dataFile("report.html");
+    EXPECT_EQ(HTMLExporter::page(gaugeDrive(), "Essai & <route>"), golden);
 
     testing::FrenchLocale french;
     ASSERT_TRUE(french.active()) << "fr_FR.UTF-8 is missing: scripts/install-deps generates it";
-    EXPECT_EQ(HTMLExporter::page(reportDrive(), "Essai & <route>"), golden);
+    EXPECT_EQ(HTMLExporter::page(gaugeDrive(), "Essai & <route>"), golden);
 }
 
-TEST(HTMLExporterPage, EmptyDriveTitleAndLeftOutChannels) {
+TEST(HTMLExporterPage, TitleAndLeftOutChannels) {
     testing::DefaultTimeZone zone("UTC");
-    const std::string empty = HTMLExporter::page(makeDrive({0x0D, 240}, {}), "Vide");
-    EXPECT_TRUE(empty.starts_with("<!DOCTYPE html>\n<html lang=\"fr\">\n<head>\n<meta charset=\"utf-8\">\n"));
-    EXPECT_NE(empty.find("<body>\n<h1>VIDE</h1>\n<p class=\"meta\">Début : 14 juillet 2026 à 10:00:00\n"
-                         " · Durée : 0min 00s\n · 2 canaux · 0 lignes</p>\n<div class=\"card\">\n<h2>Récapitulatif</h2>\n"
-                         "<table>\n<tr><th>Canal</th><th>Échantillons</th><th>Min</th><th>Moyenne</th><th>Max</th>"
-                         "<th>Dernière</th></tr>\n</table>\n</div>\n<footer>"),
-              std::string::npos);
-    EXPECT_TRUE(empty.ends_with("</footer>\n</body>\n</html>\n"));
-
+    EXPECT_NE(HTMLExporter::page(makeDrive({0x0D, 240}, {}), "Vide").find(" · 2 canaux · 0 lignes</p>"), std::string::npos);
     // Upper case covers the whole escaped title, accents and ligatures included.
     const std::string titled = HTMLExporter::page(makeDrive({}, {}), "Route d'été & <ß>");
     EXPECT_EQ(between(titled, "<title>", "</title>"), "Route d'été &amp; &lt;ß&gt;");
     EXPECT_EQ(between(titled, "<h1>", "</h1>"), "ROUTE D'ÉTÉ &AMP; &LT;SS&GT;");
-
-    // A channel without a value gets neither card nor row; names and units are escaped.
+    // A channel without a value gets neither card nor row; names are escaped.
     auto drive = makeDrive({0x0D, 0x0C}, {{0, {kNone, 800.0f}}, {1000, {kNone, 900.0f}}});
     drive.channels[1].name = "Régime <moteur> & co";
     const std::string page = HTMLExporter::page(drive, "t");
@@ -180,21 +113,15 @@ TEST(HTMLExporterPage, FrenchStartDateInTheLocalZoneWhateverTheLocale) {
     const char* months[] = {"janvier", "février", "mars",      "avril",   "mai",      "juin",
                             "juillet", "août",    "septembre", "octobre", "novembre", "décembre"};
     // The local hour of 12:05:07 UTC on the 9th of each month of 2026.
-    const struct {
-        const char* zone;
-        int hours[12];
-    } zones[] = {
-        {"Europe/Paris", {13, 13, 13, 14, 14, 14, 14, 14, 14, 14, 13, 13}},
-        {"America/Los_Angeles", {4, 4, 5, 5, 5, 5, 5, 5, 5, 5, 4, 4}},
-    };
+    const std::pair<const char*, std::array<int, 12>> zones[] = {
+        {"Europe/Paris", {13, 13, 13, 14, 14, 14, 14, 14, 14, 14, 13, 13}}, {"America/Los_Angeles", {4, 4, 5, 5, 5, 5, 5, 5, 5, 5, 4, 4}}};
     testing::FrenchLocale french;
-    for (const auto& z : zones) {
-        testing::DefaultTimeZone zone(z.zone);
+    for (const auto& [name, localHours] : zones) {
+        testing::DefaultTimeZone zone(name);
         for (unsigned m = 1; m <= 12; ++m) {
             const auto start = sys_days(year(2026) / month(m) / day(9)) + hours(12) + minutes(5) + seconds(7);
             const std::string page = HTMLExporter::page(makeDrive({}, {}, time_point_cast<system_clock::duration>(start)), "t");
-            EXPECT_EQ(between(page, "Début : ", "\n"), fmt::format("9 {} 2026 à {:02}:05:07", months[m - 1], z.hours[m - 1]))
-                << z.zone;
+            EXPECT_EQ(between(page, "Début : ", "\n"), fmt::format("9 {} 2026 à {:02}:05:07", months[m - 1], localHours[m - 1])) << name;
         }
     }
 }
@@ -211,7 +138,7 @@ TEST(HTMLExporterReaders, TidyFindsNothingToReport) {
     VEQ_REQUIRE_TOOL("tidy");
     testing::DefaultTimeZone zone("Europe/Paris");
     testing::TemporaryFolder folder;
-    for (const auto& drive : {reportDrive(), makeDrive({0x0D}, {})}) {
+    for (const auto& drive : {gaugeDrive(), makeDrive({0x0D}, {})}) {
         testing::writeFile(folder / "report.html", HTMLExporter::page(drive, "Trajet & <essai> \"A\""));
         const auto tidy = testing::runTool("tidy -q -e -utf8 " + testing::shellQuoted((folder / "report.html").string()) + " 2>&1");
         EXPECT_EQ(tidy.exitStatus, 0) << tidy.output;

@@ -1,19 +1,12 @@
 #include "VEQStore/SubtitleExporter.hpp"
 
-#include "ExportCheckers.hpp"
-#include "SampleDrives.hpp"
+#include "StoreFixtures.hpp"
 #include "TestSupport/DefaultTimeZone.hpp"
 #include "TestSupport/FrenchLocale.hpp"
-#include "TestSupport/TemporaryFolder.hpp"
 #include "VEQStore/SRTDocument.hpp"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <limits>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace veq {
 namespace {
@@ -22,11 +15,9 @@ using SubtitleExporter::Layout;
 using SubtitleExporter::Options;
 using SubtitleExporter::SpeedUnit;
 using SubtitleExporter::detail::Frame;
-using testing::kNone;
-using testing::makeDrive;
+using namespace testing;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr float kInfF = std::numeric_limits<float>::infinity();
 
 Options options(Layout layout, double rate = 1, double offset = 0) {
     Options o;
@@ -51,23 +42,14 @@ TelemetryFile::Contents regularDrive(std::uint32_t lastMs, std::uint32_t everyMs
     return makeDrive({0x11}, std::move(records));
 }
 
-TEST(SubtitleExporterOptions, DefaultsVocabularyAndImperialSwitch) {
-    EXPECT_EQ(Options::defaultOptions(), (Options{0, 1.0, SpeedUnit::metersPerSecond, false, true, 101.3, false, Layout::dji}));
-    EXPECT_EQ(fromRaw<SpeedUnit>("milesPerHour"), SpeedUnit::milesPerHour);
-    EXPECT_EQ(fromRaw<SpeedUnit>("kmh"), std::nullopt);
-    EXPECT_EQ(SubtitleExporter::symbol(SpeedUnit::kilometersPerHour), "km/h");
-    EXPECT_EQ(SubtitleExporter::label(Layout::dji), "DJI (télémétrie)");
-    EXPECT_EQ(SubtitleExporter::label(Layout::readable), "Lisible (2 lignes)");
-
+TEST(SubtitleExporterOptions, ImperialSwitchSetsSpeedAndTemperatureUnits) {
     Options o;
     o.setImperial(true);
-    EXPECT_EQ(o.speedUnit, SpeedUnit::milesPerHour);
-    EXPECT_TRUE(o.fahrenheit && o.imperial());
+    EXPECT_TRUE(o.speedUnit == SpeedUnit::milesPerHour && o.fahrenheit && o.imperial());
     o.speedUnit = SpeedUnit::kilometersPerHour;
     EXPECT_FALSE(o.imperial());
     o.setImperial(false);
-    EXPECT_EQ(o.speedUnit, SpeedUnit::metersPerSecond); // not back to km/h
-    EXPECT_FALSE(o.fahrenheit);
+    EXPECT_TRUE(o.speedUnit == SpeedUnit::metersPerSecond && !o.fahrenheit) << "back to m/s, not km/h";
 }
 
 TEST(SubtitleExporterResample, PicksTheNearestRecordWithoutCarryingValues) {
@@ -78,13 +60,11 @@ TEST(SubtitleExporterResample, PicksTheNearestRecordWithoutCarryingValues) {
         std::vector<Frame> expected;
     } cases[] = {
         {"no records", {}, 1, {}},
-        {"one record", {0}, 1, {{0, 0}}},
         {"tie takes the earlier record, limit 1.5 s", {0, 500, 1500}, 1, {{0, 0}, {1, 1}}},
         {"frames start at 0 s", {3000, 4000}, 1, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 1}}},
         {"nearer later record", {0, 900, 2000}, 1, {{0, 0}, {1, 1}, {2, 2}}},
         {"rate 0: one frame per record", {0, 0, 700}, 0, {{0, 0}, {0, 1}, {0.7, 2}}},
-        {"negative rate", {100, 50}, -3, {{0.1, 0}, {0.05, 1}}},
-        {"rate not a number", {100}, std::nan(""), {{0.1, 0}}},
+        {"rate not a number", {100, 50}, std::nan(""), {{0.1, 0}, {0.05, 1}}},
     };
     for (const auto& c : cases) {
         std::vector<TelemetryFile::Record> records;
@@ -126,14 +106,12 @@ TEST(SubtitleExporterText, TimingNumberingAndOffsets) {
         Options options;
         std::vector<std::pair<double, double>> times;
     } cases[] = {
-        {"one record lasts 1 s", makeDrive({}, {{0, {}}}), {}, {{0, 1}}},
         {"last block as long as the one before", makeDrive({}, {{0, {}}, {500, {}}, {1500, {}}}), {}, {{0, 1}, {1, 2}}},
         {"rate 0, same ms: zero length, then 0.2 s", makeDrive({}, {{300, {}}, {300, {}}}), options(Layout::dji, 0),
          {{0.3, 0.3}, {0.3, 0.5}}},
         {"offset -5 skips frames ending at or before 0", regularDrive(10'000, 1000), options(Layout::dji, 1, -5),
          {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}}},
-        {"a start before 0 is written as 0", regularDrive(2000, 1000), options(Layout::dji, 1, -0.5),
-         {{0, 0.5}, {0.5, 1.5}, {1.5, 2.5}}},
+        {"a start before 0 is written as 0", regularDrive(1000, 1000), options(Layout::dji, 1, -0.5), {{0, 0.5}, {0.5, 1.5}}},
         {"all frames end before 0", regularDrive(2000, 1000), options(Layout::dji, 1, -3), {}},
     };
     for (const auto& c : cases) {
@@ -227,18 +205,6 @@ TEST(SubtitleExporterText, ExtremeDatesAndOffsetsStillGiveADocument) {
     EXPECT_NE(far.find("DiffTime : N/Ams"), std::string::npos);
 }
 
-// Every kind of value the layouts show, some missing, at irregular times.
-TelemetryFile::Contents sampleDrive() {
-    const std::vector<std::uint8_t> pids{0x0D, 0x0C, 0x11, 0x05, 0x0B, 240, 241, 242, 227, 238, 247};
-    return makeDrive(pids, {
-        {0,    {0.0f,  820.0f,  0.0f,  21.0f, 98.0f,  48.856613f, 2.352222f, 35.0f, 0.02f,  kNone, 1.0f}},
-        {480,  {12.5f, 1650.0f, 18.4f, 21.5f, 112.0f, kNone,      kNone,     kNone, 0.31f,  kNone, kNone}},
-        {1010, {24.0f, 2210.5f, 22.0f, 22.0f, 121.7f, 48.856701f, 2.352390f, 35.4f, 0.28f,  1.0f,  1.0f}},
-        {1530, {31.5f, 2480.0f, 9.0f,  22.5f, 95.0f,  kNone,      kNone,     kNone, -0.42f, kNone, kNone}},
-        {2040, {33.0f, 1900.0f, kNone, 23.0f, 101.3f, 48.856850f, 2.352611f, 36.1f, kNone,  kNone, 2.0f}},
-    });
-}
-
 const Options kCameraAt2Hz = options(Layout::dji, 2);
 const Options kReadablePerRecord = [] {
     Options o = options(Layout::readable, 0);
@@ -249,15 +215,14 @@ const Options kReadablePerRecord = [] {
 
 TEST(SubtitleExporterText, BothLayoutsMatchTheirGoldenFilesWhateverTheLocale) {
     testing::DefaultTimeZone zone("Europe/Paris");
-    const std::string camera = testing::readFile(std::string(VEQ_TEST_DATA_DIR) + "/subtitles-camera.srt");
-    const std::string readable = testing::readFile(std::string(VEQ_TEST_DATA_DIR) + "/subtitles-readable.srt");
-    EXPECT_EQ(SubtitleExporter::srt(sampleDrive(), kCameraAt2Hz), camera);
-    EXPECT_EQ(SubtitleExporter::srt(sampleDrive(), kReadablePerRecord), readable);
+    const std::string camera = dataFile("subtitles-camera.srt"), readable = dataFile("subtitles-readable.srt");
+    EXPECT_EQ(SubtitleExporter::srt(gaugeDrive(), kCameraAt2Hz), camera);
+    EXPECT_EQ(SubtitleExporter::srt(gaugeDrive(), kReadablePerRecord), readable);
 
     testing::FrenchLocale french;
     ASSERT_TRUE(french.active()) << "fr_FR.UTF-8 is missing: scripts/install-deps generates it";
-    EXPECT_EQ(SubtitleExporter::srt(sampleDrive(), kCameraAt2Hz), camera);
-    EXPECT_EQ(SubtitleExporter::srt(sampleDrive(), kReadablePerRecord), readable);
+    EXPECT_EQ(SubtitleExporter::srt(gaugeDrive(), kCameraAt2Hz), camera);
+    EXPECT_EQ(SubtitleExporter::srt(gaugeDrive(), kReadablePerRecord), readable);
 }
 
 TEST(SubtitleExporterReaders, FFprobeAndAPythonReaderReadTheExport) {
@@ -265,7 +230,7 @@ TEST(SubtitleExporterReaders, FFprobeAndAPythonReaderReadTheExport) {
     testing::TemporaryFolder folder;
     const auto file = folder / "drive.srt";
     for (const Options& o : {kCameraAt2Hz, kReadablePerRecord}) {
-        const std::string srt = SubtitleExporter::srt(sampleDrive(), o);
+        const std::string srt = SubtitleExporter::srt(gaugeDrive(), o);
         testing::writeFile(file, srt);
         std::ostringstream expected; // "number start_ms end_ms" per block
         const auto blocks = SRTDocument::parse(srt).blocks;
