@@ -69,8 +69,7 @@ TEST(EventRecorderTests, ReachingCapacityDropsTheOldestQuarterAtOnce) {
 }
 
 TEST(EventRecorderTests, MarksAreTruncatedAndClampedAndCountedInTheStatus) {
-    const std::pair<EventRecorder::Date, double> marks[] = {
-        {after(1900us), 0.001}, {after(-5s), 0.0}, {after(24h * 365), 4'294'967.295}, {EventRecorder::Date::max(), 4'294'967.295}};
+    const std::pair<EventRecorder::Date, double> marks[] = {{after(1900us), 0.001}, {after(-5s), 0.0}, {EventRecorder::Date::max(), 4'294'967.295}};
     for (const auto& [at, seconds] : marks) {
         EventRecorder recorder(origin, 10);
         recorder.markEnd(at);

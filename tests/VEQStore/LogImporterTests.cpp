@@ -1,9 +1,6 @@
 #include "VEQStore/LogImporter.hpp"
 
-#include "TestSupport/StorePrinters.hpp"
-#include "TestSupport/TemporaryFolder.hpp"
-
-#include <gtest/gtest.h>
+#include "StoreFixtures.hpp"
 
 #include <sys/stat.h>
 
@@ -15,15 +12,11 @@ namespace li = veq::LogImporter;
 namespace tf = veq::TelemetryFile;
 using veq::testing::TemporaryFolder;
 using veq::testing::writeFile;
-using Values = std::vector<std::optional<float>>;
+using veq::testing::Values;
 
 namespace {
 
 constexpr auto none = std::nullopt;
-
-double startSeconds(const tf::Contents& drive) {
-    return std::chrono::duration<double>(drive.startDate.time_since_epoch()).count();
-}
 
 std::vector<std::uint8_t> pids(const tf::Contents& drive) {
     std::vector<std::uint8_t> out;
@@ -57,11 +50,8 @@ struct ZoneGuard {
 
 TEST(LogImporterTests, NumbersAcceptUnitsCommasAndMissingWords) {
     const std::pair<const char*, std::optional<float>> cases[] = {
-        {"800", 800.0f},   {"12,5 km/h", 12.5f}, {"12.5 °C", 12.5f}, {"1e3", 1000.0f}, {"-.5", -0.5f},
-        {"+7", 7.0f},      {"12.", 12.0f},        {"1.2.3", 1.2f},    {"a-5b", -5.0f},  {"5e+x", 5.0f},
-        {"1e-400", 0.0f},  {"n/a", none},         {"-", none},        {"--", none},     {"?", none},
-        {" NULL\t", none}, {"NaN", none},         {"none", none},     {"", none},       {" \t", none},
-        {"abc", none},     {"1e39", none},        {"1e400", none},
+        {"12,5 km/h", 12.5f}, {"-.5", -0.5f}, {"1.2.3", 1.2f}, {"a-5b", -5.0f}, {"5e+x", 5.0f}, {"1e-400", 0.0f},
+        {"n/a", none},        {"--", none},   {" NULL\t", none}, {"NaN", none}, {" \t", none}, {"1e39", none},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(li::number(text), expected) << text;
 }
@@ -69,18 +59,17 @@ TEST(LogImporterTests, NumbersAcceptUnitsCommasAndMissingWords) {
 TEST(LogImporterTests, TimesAreNumbersDatesInUTCOrTimesOfDay) {
     const ZoneGuard zone("Asia/Kolkata"); // a zone 5:30 off UTC would shift or wrap local-time reading
     const std::pair<const char*, std::optional<double>> cases[] = {
-        {"0,5", 0.5}, {"2024-05-01T10:00:00Z", 1714557600.0}, {"2024-05-01T10:00:00.123Z", 1714557600.123},
-        {"2024-05-01T12:00:00+0200", 1714557600.0}, {"2024-05-01T10:00:00.5", 1714557600.5},
-        {"2024-05-01T10:00:00", 1714557600.0}, {"2024-05-01 10:00:00,250", 1714557600.25},
-        {"2024-05-01 10:00:00", 1714557600.0}, {"01/05/2024 10:00:00.750", 1714557600.75},
-        {"01/05/2024 10:00:00", 1714557600.0}, {"31/12/1969 23:59:59", -1.0},
-        {"10:00:05", 36005.0}, {"23:59:59.500", 86399.5}, {"00:00:00,250", 0.25},
+        {"0,5", 0.5}, {"2024-05-01T10:00:00.123Z", 1714557600.123}, {"2024-05-01T12:00:00+0200", 1714557600.0},
+        {"2024-05-01T10:00:00.5", 1714557600.5}, {"2024-05-01T10:00:00", 1714557600.0},
+        {"2024-05-01 10:00:00,250", 1714557600.25}, {"2024-05-01 10:00:00", 1714557600.0},
+        {"01/05/2024 10:00:00.750", 1714557600.75}, {"01/05/2024 10:00:00", 1714557600.0}, {"31/12/1969 23:59:59", -1.0},
+        {"23:59:59.500", 86399.5}, {"00:00:00,250", 0.25},
         // 64-bit reading: a 32-bit float would round these to 128-second steps
         {"1714557601", 1714557601.0}, {"1714557601123", 1714557601.123}, {"100000000001", 100000000.001},
         {"99999999999", 99999999999.0},
         // beyond 1e11 seconds, even after the millisecond division
         {"200000000000000", none}, {"9999-12-31 00:00:00", none},
-        {"-5", none}, {"2024-02-30 10:00:00", none}, {"24:00:00", none}, {"10:00:05Z", none}, {"", none}, {"abc", none},
+        {"-5", none}, {"2024-02-30 10:00:00", none}, {"24:00:00", none}, {"10:00:05Z", none}, {"abc", none},
     };
     for (const auto& [text, expected] : cases) {
         const auto got = li::timestamp(text);
@@ -93,10 +82,8 @@ TEST(LogImporterTests, TimesAreNumbersDatesInUTCOrTimesOfDay) {
 
 TEST(LogImporterTests, ColumnNamesAreFoldedAndStrippedOfUnits) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Régime moteur (tr/min)", "regime moteur"}, {"Vitesse (km/h)", "vitesse"},
-        {"  Engine_RPM  ", "engine rpm"},            {"coolant-temp [°C]", "coolant temp"},
-        {"a (b) (c)", "a (b)"},                      {"TEMPÉRATURE \t HUILE", "temperature huile"},
-        {"x (unclosed", "x (unclosed"},              {"(s)", ""},
+        {"Régime moteur (tr/min)", "regime moteur"}, {"  Engine_RPM  ", "engine rpm"}, {"coolant-temp [°C]", "coolant temp"},
+        {"a (b) (c)", "a (b)"},                      {"TEMPÉRATURE \t HUILE", "temperature huile"}, {"x (unclosed", "x (unclosed"},
     };
     for (const auto& [name, expected] : cases) EXPECT_EQ(li::normalise(name), expected) << name;
 }
@@ -150,7 +137,7 @@ TEST(LogImporterTests, CSVAndJSONLogsBecomeSortedRecords) {
         EXPECT_EQ(pids(drive), c.pids) << c.text;
         EXPECT_EQ(drive.records, c.records) << c.text;
         if (c.start >= 0) {
-            EXPECT_DOUBLE_EQ(startSeconds(drive), c.start) << c.text;
+            EXPECT_DOUBLE_EQ(std::chrono::duration<double>(drive.startDate.time_since_epoch()).count(), c.start) << c.text;
         }
     }
 }
@@ -172,10 +159,8 @@ TEST(LogImporterTests, BadInputGivesTheFrenchError) {
         {"one.csv", "time\n1\n", K::noHeaders, "aucun en-tête détecté"},
         {"none.csv", " a ;b;c\n1;2;3\n", K::noTimeColumn, "aucune colonne d'horodatage reconnue (colonnes vues : a, b, c)"},
         {"data.json", "time;rpm\n0;800\n", K::invalidJSON, "JSON invalide : lecture impossible"},
-        {"bare.json", "42", K::invalidJSON, "JSON invalide : lecture impossible"},
         {"log.txt", "[]", K::noSamples, "aucun échantillon exploitable"},
         {"log.txt", R"({"records": [], "data": [{"time": 1}]})", K::noSamples, "aucun échantillon exploitable"},
-        {"log.txt", R"({"rows": [1, 2]})", K::noSamples, "aucun échantillon exploitable"},
         {"log.txt", R"(  [{"rpm": 1, "b": 2}])", K::noTimeColumn, "aucune colonne d'horodatage reconnue (colonnes vues : rpm, b)"},
     };
     const TemporaryFolder folder;

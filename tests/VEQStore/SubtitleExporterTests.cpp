@@ -53,12 +53,7 @@ TEST(SubtitleExporterOptions, ImperialSwitchSetsSpeedAndTemperatureUnits) {
 }
 
 TEST(SubtitleExporterResample, PicksTheNearestRecordWithoutCarryingValues) {
-    const struct {
-        const char* name;
-        std::vector<std::uint32_t> ms;
-        double rate;
-        std::vector<Frame> expected;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<std::uint32_t>, double, std::vector<Frame>> cases[] = {
         {"no records", {}, 1, {}},
         {"tie takes the earlier record, limit 1.5 s", {0, 500, 1500}, 1, {{0, 0}, {1, 1}}},
         {"frames start at 0 s", {3000, 4000}, 1, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 1}}},
@@ -66,14 +61,14 @@ TEST(SubtitleExporterResample, PicksTheNearestRecordWithoutCarryingValues) {
         {"rate 0: one frame per record", {0, 0, 700}, 0, {{0, 0}, {0, 1}, {0.7, 2}}},
         {"rate not a number", {100, 50}, std::nan(""), {{0.1, 0}, {0.05, 1}}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, times, rate, expected] : cases) {
         std::vector<TelemetryFile::Record> records;
-        for (auto ms : c.ms) records.push_back({ms, {}});
-        EXPECT_EQ(SubtitleExporter::detail::resample(makeDrive({}, records), c.rate), c.expected) << c.name;
+        for (auto ms : times) records.push_back({ms, {}});
+        EXPECT_EQ(SubtitleExporter::detail::resample(makeDrive({}, records), rate), expected) << name;
     }
 }
 
-TEST(SubtitleExporterResample, LongDrivesHaveTheAccumulatedFrameCount) {
+TEST(SubtitleExporterResample, FrameCountsAccumulateAndExtremeRatesAreBounded) {
     const auto threeHours = regularDrive(3 * 3600 * 1000, 250);
     for (double rate : {25.0, 29.97}) {
         const auto expected = accumulatedFrameTimes(threeHours.records.back().seconds(), rate);
@@ -81,9 +76,6 @@ TEST(SubtitleExporterResample, LongDrivesHaveTheAccumulatedFrameCount) {
         ASSERT_EQ(frames.size(), expected.size()) << rate;
         EXPECT_EQ(frames.back().seconds, expected.back()) << rate;
     }
-}
-
-TEST(SubtitleExporterResample, ExtremeRatesAreBoundedAndStillCoverTheDrive) {
     // An infinite rate used to give a step of 0 and never end: it is one frame per millisecond.
     const auto tenSeconds = regularDrive(10'000, 100);
     EXPECT_EQ(SubtitleExporter::detail::resample(tenSeconds, kInf).size(), accumulatedFrameTimes(10.0, 1000).size());
@@ -100,12 +92,7 @@ TEST(SubtitleExporterResample, ExtremeRatesAreBoundedAndStillCoverTheDrive) {
 
 TEST(SubtitleExporterText, TimingNumberingAndOffsets) {
     EXPECT_EQ(SubtitleExporter::srt(makeDrive({0x11}, {}), {}), "");
-    const struct {
-        const char* name;
-        TelemetryFile::Contents contents;
-        Options options;
-        std::vector<std::pair<double, double>> times;
-    } cases[] = {
+    const std::tuple<const char*, TelemetryFile::Contents, Options, std::vector<std::pair<double, double>>> cases[] = {
         {"last block as long as the one before", makeDrive({}, {{0, {}}, {500, {}}, {1500, {}}}), {}, {{0, 1}, {1, 2}}},
         {"rate 0, same ms: zero length, then 0.2 s", makeDrive({}, {{300, {}}, {300, {}}}), options(Layout::dji, 0),
          {{0.3, 0.3}, {0.3, 0.5}}},
@@ -114,19 +101,16 @@ TEST(SubtitleExporterText, TimingNumberingAndOffsets) {
         {"a start before 0 is written as 0", regularDrive(1000, 1000), options(Layout::dji, 1, -0.5), {{0, 0.5}, {0.5, 1.5}}},
         {"all frames end before 0", regularDrive(2000, 1000), options(Layout::dji, 1, -3), {}},
     };
-    for (const auto& c : cases) {
-        const std::string srt = SubtitleExporter::srt(c.contents, c.options);
+    for (const auto& [name, contents, o, times] : cases) {
+        const std::string srt = SubtitleExporter::srt(contents, o);
         const auto blocks = SRTDocument::parse(srt).blocks;
-        ASSERT_EQ(blocks.size(), c.times.size()) << c.name;
+        ASSERT_EQ(blocks.size(), times.size()) << name;
         for (std::size_t i = 0; i < blocks.size(); ++i) {
-            EXPECT_NEAR(blocks[i].start, c.times[i].first, 1e-9) << c.name << " block " << i;
-            EXPECT_NEAR(blocks[i].end, c.times[i].second, 1e-9) << c.name << " block " << i;
+            EXPECT_NEAR(blocks[i].start, times[i].first, 1e-9) << name << " block " << i;
+            EXPECT_NEAR(blocks[i].end, times[i].second, 1e-9) << name << " block " << i;
         }
         // Numbering and the camera counter count written blocks from 1.
-        if (!blocks.empty()) {
-            EXPECT_TRUE(srt.starts_with("1\n")) << c.name;
-            EXPECT_NE(srt.find("SrtCnt : 1, "), std::string::npos) << c.name;
-        }
+        EXPECT_TRUE(blocks.empty() || (srt.starts_with("1\n") && srt.find("SrtCnt : 1, ") != std::string::npos)) << name;
     }
 }
 
@@ -138,11 +122,7 @@ TEST(SubtitleExporterText, ReadableLayoutValues) {
     imperial.boostRelative = false;
     Options gps = options(Layout::readable);
     gps.includeGPS = true;
-    const struct {
-        std::vector<std::optional<float>> values;
-        Options options;
-        std::string body;
-    } cases[] = {
+    const std::tuple<Values, Options, std::string> cases[] = {
         {{kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone}, options(Layout::readable),
          "SPEED: N/A m/s | RPM: N/A RPM | THROTTLE: N/A%\nCOOLANT: N/A°C | BOOST: N/A bar"},
         {{100.0f, kNone, -0.4f, 90.0f, 250.0f, kNone, kNone, kNone}, imperial,
@@ -154,9 +134,8 @@ TEST(SubtitleExporterText, ReadableLayoutValues) {
         {{kInfF, kInfF, 1e30f, -kInfF, std::nanf(""), kNone, kNone, kNone}, options(Layout::readable),
          "SPEED: N/A m/s | RPM: N/A RPM | THROTTLE: 9223372036854775807%\nCOOLANT: N/A°C | BOOST: N/A bar"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(SubtitleExporter::srt(makeDrive(pids, {{0, c.values}}), c.options),
-                  "1\n00:00:00,000 --> 00:00:01,000\n" + c.body + "\n\n");
+    for (const auto& [values, o, body] : cases) {
+        EXPECT_EQ(SubtitleExporter::srt(makeDrive(pids, {{0, values}}), o), "1\n00:00:00,000 --> 00:00:01,000\n" + body + "\n\n");
     }
 }
 

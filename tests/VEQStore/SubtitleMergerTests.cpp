@@ -74,27 +74,16 @@ TEST_F(SubtitleMergerTests, ConcatenationFollowsTheAlignment) {
     const SRTDocument a{{{0, 1, "a"}, {2, 59.5, "b"}}};
     const SRTDocument b{{{0.5, 1, "c"}}};
     using A = sm::Alignment;
-    struct Case {
-        A alignment;
-        std::vector<double> offsets;
-        bool exact;
-        std::optional<double> video;
+    const std::tuple<A, double, bool, std::optional<double>> cases[] = { // alignment, second offset, exact, video
+        {A::videoDurations({10}), 10, false, 10.0}, // the last document's length is missing
+        {A::videoDurations({10, 8}), 10, true, 18.0},
+        {A::explicitOffsets({5, 12.5}), 12.5, true, none}, // the first always starts at 0
+        {A::explicitOffsets({5}), 59.5, true, none},
+        {A::lastSubtitleEnd(), 59.5, false, none},
     };
-    const Case cases[] = {
-        {A::videoDurations({10}), {0, 10}, false, 10.0},        // the last document's length is missing
-        {A::videoDurations({10, 8}), {0, 10}, true, 18.0},
-        {A::videoDurations({}), {0, 59.5}, false, 0.0},
-        {A::explicitOffsets({5, 12.5}), {0, 12.5}, true, none}, // the first always starts at 0
-        {A::explicitOffsets({5}), {0, 59.5}, true, none},
-        {A::lastSubtitleEnd(), {0, 59.5}, false, none},
-    };
-    for (const auto& c : cases) {
-        const auto result = sm::concatenate(std::vector{a, b}, c.alignment);
-        EXPECT_EQ(result.offsets, c.offsets);
-        EXPECT_EQ(result.isExact, c.exact);
-        EXPECT_EQ(result.videoDuration, c.video);
-        EXPECT_EQ(result.document, (SRTDocument{{a.blocks[0], a.blocks[1], b.blocks[0].shifted(c.offsets[1])}}));
-        EXPECT_DOUBLE_EQ(result.coverage, c.offsets[1] + 1);
+    for (const auto& [alignment, offset, exact, video] : cases) {
+        const auto result = sm::concatenate(std::vector{a, b}, alignment);
+        EXPECT_EQ(result, (sm::Result{SRTDocument{{a.blocks[0], a.blocks[1], b.blocks[0].shifted(offset)}}, {0, offset}, offset + 1, video, exact}));
     }
     EXPECT_EQ(sm::concatenate(std::vector<SRTDocument>{}, A::lastSubtitleEnd()), (sm::Result{{}, {}, 0, none, true}));
     EXPECT_TRUE(sm::concatenate(std::vector{a}, A::lastSubtitleEnd()).isExact);
