@@ -54,6 +54,7 @@ TEST(EventRecorderTests, ReachingCapacityDropsTheOldestQuarterAtOnce) {
     // capacity, then (recorded so far, held, dropped) at each checkpoint
     const std::pair<std::size_t, std::vector<std::array<std::uint32_t, 3>>> cases[] = {
         {8, {{8, 8, 0}, {9, 7, 2}, {10, 8, 2}, {11, 7, 4}}}, // the 9th removes (8 + 1) / 4 = 2
+        {7, {{8, 6, 2}}},                                    // (7 + 1) / 4
         {1, {{5, 1, 4}}},                                    // a quarter of 2 rounds to 0: one still goes
     };
     for (const auto& [capacity, checkpoints] : cases) {
