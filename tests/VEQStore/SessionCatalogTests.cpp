@@ -5,6 +5,9 @@
 #include <cmath>
 #include <functional>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace veq {
 namespace {
 
@@ -185,6 +188,28 @@ TEST(SessionCatalog, UnusableStoreFallsBackToMemoryAndIsLeftAlone) {
     SessionCatalog inMemory(root / "OskavelCar" / "Sessions", true);
     EXPECT_TRUE(fs::is_directory(root / "OskavelCar" / "Sessions")) << "the folder is made all the same";
     EXPECT_FALSE(inMemory.isPersistent());
+}
+
+TEST(SessionCatalog, StoreThatCannotBeWrittenFallsBackToMemory) {
+    testing::TemporaryFolder folder;
+    const auto store = folder / "sessions.store";
+    SessionCatalog(folder.path()).createSession("old.veqt", {}, {}, {}, day1);
+    const std::string before = testing::readFile(store);
+    using fs::perms;
+    fs::permissions(folder.path(), perms::owner_all | perms::group_read | perms::group_exec | perms::others_read | perms::others_exec);
+    fs::permissions(store, perms::owner_read | perms::group_read | perms::others_read);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Root may write any file: an ordinary user makes the store really read-only.
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        ::_exit(SessionCatalog(folder.path()).isPersistent() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a store opened read-only must not count as persistent";
+    fs::permissions(store, perms::owner_read | perms::owner_write);
+    EXPECT_EQ(testing::readFile(store), before);
 }
 
 TEST(SessionRecord, DerivedFiguresAndIdentity) {

@@ -237,6 +237,11 @@ TEST(TelemetryFileContentsTests, TrimmedKeepsBothBoundsAndMovesTheStart) {
         EXPECT_EQ(cut.startDate, drive.startDate + std::chrono::milliseconds(shift)) << from;
     }
     for (const auto& [from, to] : {std::pair{-3.0, -1.0}, {7.0, 7.0}, {std::nan(""), 4.0}}) EXPECT_EQ(drive.trimmed(from, to), drive);
+    // Readers clamp an out-of-range start to the clock's latest date; moving it must not overflow.
+    auto late = drive;
+    late.startDate = tf::Date::max() - std::chrono::milliseconds(1);
+    EXPECT_EQ(late.trimmed(4, 6).startDate, tf::Date::max());
+    EXPECT_EQ(times(late.trimmed(4, 6)), (std::vector<std::uint32_t>{0, 1000}));
 }
 
 TEST(TelemetryFileContentsTests, DurationSeriesAndSparkline) {
