@@ -3,6 +3,7 @@
 #include "VEQEngine/DIDRange.hpp"
 #include "VEQEngine/DiscoveredDID.hpp"
 #include "VEQEngine/ELM327Session.hpp"
+#include "VEQEngine/HeaderRestore.hpp"
 #include "VEQEngine/UDSClient.hpp"
 
 #include <chrono>
@@ -20,12 +21,14 @@ namespace veq {
 
 // Reads every data identifier of a range from one ECU (read only: it never writes), and watches
 // a list of identifiers by reading them again and again. Each run selects the ECU's header and
-// opens the extended diagnostic session first; at its end it puts back the transmit header that
-// was in force before, so that functional OBD-II requests work again.
+// opens the extended diagnostic session first, and selects it again before a read when another
+// run changed it meanwhile. When the last run ends, the transmit header that was in force before
+// the first began is put back, so that functional OBD-II requests work again.
 //
 // Thread-safe: stop() may be called from any thread, a callback included; a scan and a watch may
 // run at the same time on different threads (each with its own flag). Callbacks run on the
-// run's thread, one at a time. No error leaves the scanner: a failed read skips its identifier.
+// run's thread, one at a time, outside the command lock. No error leaves the scanner: a failed
+// read skips its identifier, a callback that throws is passed over.
 class DIDScanner {
 public:
     struct Timing {
@@ -42,7 +45,7 @@ public:
     // A TesterPresent after this many identifiers keeps the extended session open.
     static constexpr std::int32_t keepAliveInterval = 400;
     // Put back when no earlier transmit header is known, except on a 29-bit bus.
-    static constexpr std::string_view functionalHeader = "7DF";
+    static constexpr std::string_view functionalHeader = functionalTransmitHeader;
 
     // The session must outlive the scanner.
     explicit DIDScanner(ELM327Session& session);
@@ -68,15 +71,31 @@ public:
                std::stop_token stop = {});
 
 private:
-    // What to send at the end of a run to put the adapter's header back.
-    struct Restore {
-        std::optional<std::string> header;
+    // One run's life: raises its flag and counts it among the runs under way; finish() (or the
+    // destructor, whatever ended the run) puts the header back if it is the last, then lowers
+    // the flag.
+    class RunScope {
+    public:
+        RunScope(DIDScanner& scanner, bool& flag);
+        ~RunScope() { finish(); }
+        RunScope(const RunScope&) = delete;
+        RunScope& operator=(const RunScope&) = delete;
+
+        void finish();
+
+    private:
+        DIDScanner& scanner_;
+        bool& flag_;
+        bool finished_ = false;
     };
 
-    Restore prepare(UDSClient& client, std::string_view ecu, std::stop_token stop);
-    void restore(const Restore& restore);
-    static std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::uint16_t identifier,
-                                                              std::stop_token stop);
+    // The command lock for one exchange with `ecu`, its header selected again if another run
+    // changed it.
+    ELM327Session::ExclusiveSection reach(UDSClient& client, std::string_view ecu, std::stop_token stop);
+    void prepare(UDSClient& client, std::string_view ecu, std::stop_token stop);
+    void keepAlive(UDSClient& client, std::string_view ecu, std::stop_token stop);
+    std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::string_view ecu,
+                                                       std::uint16_t identifier, std::stop_token stop);
     bool scanningGoesOn(std::stop_token stop) const;
     bool watchingGoesOn(std::stop_token stop) const;
     void pauseBetweenPasses(std::stop_token stop);
@@ -87,6 +106,12 @@ private:
     std::condition_variable_any changed_;
     bool scanning_ = false;
     bool watching_ = false;
+
+    // Held while a run begins or ends, so that an ending run's restore and a beginning run's
+    // record of the header in force cannot interleave.
+    std::mutex runMutex_;
+    int runs_ = 0;
+    std::optional<std::string> headerToPutBack_; // recorded by the first run to begin
 };
 
 } // namespace veq

@@ -19,6 +19,13 @@ bool announcesPending(const ELM327Response& reply) {
            (*p)[2] == rawValue(UDSNegativeResponse::responsePending);
 }
 
+// A negative answer naming another service is a late answer to an earlier request, not this
+// one's: taking it would report another request's refusal (or "busy") as this one's.
+bool answersAnotherService(const ELM327Response& reply, std::uint8_t service) {
+    const std::vector<std::uint8_t>* p = reply.firstPayload();
+    return p != nullptr && p->size() >= 2 && (*p)[0] == kNegativeResponse && (*p)[1] != service;
+}
+
 } // namespace
 
 UDSClient::UDSClient(ELM327Session& session) : session_(session) {}
@@ -40,30 +47,32 @@ std::string UDSClient::requestText(UDSService service, std::span<const std::uint
     return text;
 }
 
-ELM327Response UDSClient::exchange(const std::string& text, std::stop_token stop) {
-    // Held until the last pending wait: a command of another user sent meanwhile would discard
-    // or take the ECU's real answer.
+ELM327Response UDSClient::exchange(const std::string& text, UDSService service, std::stop_token stop) {
+    // Held until the last wait: a command of another user sent meanwhile would discard or take
+    // the ECU's real answer.
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
     ELM327Response reply = session_.raw(text, stop);
-    if (!announcesPending(reply)) return reply;
     int waits = 0;
-    for (;;) {
+    while (waits < maxPendingWaits &&
+           (announcesPending(reply) || answersAnotherService(reply, rawValue(service)))) {
         reply = session_.awaitNext(stop);
         if (!reply.ecus.empty()) ++waits;
-        if (!announcesPending(reply) || waits == maxPendingWaits) return reply;
     }
+    return reply;
 }
 
 std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const std::uint8_t> data, int retriesLeft,
                                              std::stop_token stop) {
     const std::string text = requestText(service, data);
     for (;;) {
-        const ELM327Response reply = exchange(text, stop);
+        const ELM327Response reply = exchange(text, service, stop);
         if (reply.error == ELM327Error::noData) throw UDSError::none();
         if (reply.error) throw UDSError::adapter(*reply.error);
         const std::vector<std::uint8_t>* payload = reply.firstPayload();
         if (payload == nullptr || payload->empty()) throw UDSError::none();
         const std::vector<std::uint8_t>& p = *payload;
+        // The wait budget spent on other requests' answers: this one's never came.
+        if (answersAnotherService(reply, rawValue(service))) throw UDSError::unexpected(p);
         if (p[0] == kNegativeResponse) {
             const std::uint8_t nrc = p.size() >= 3 ? p[2] : kGeneralReject;
             if (nrc == rawValue(UDSNegativeResponse::busyRepeatRequest) && retriesLeft >= 1) {

@@ -17,9 +17,9 @@
 namespace veq {
 
 // ISO 14229 (UDS) requests through the adapter session. One request is sent as hexadecimal text
-// ("22F190"); the ECU's "response pending" answers are waited out (at most eight more replies), a
-// "busy, repeat request" answer is repeated a bounded number of times, and every other outcome
-// becomes the payload or a UDSError.
+// ("22F190"); the ECU's "response pending" answers and late negative answers naming another
+// service are waited out (at most eight more replies in all), a "busy, repeat request" answer is
+// repeated a bounded number of times, and every other outcome becomes the payload or a UDSError.
 //
 // Each user keeps its own client over the one session. Thread-safe. A request holds the session's
 // command lock from its send to its last pending wait, so no other user's command can take the
@@ -30,7 +30,7 @@ namespace veq {
 // ExchangeCancelled) unchanged. A silent adapter ends in UDSError::none().
 class UDSClient {
 public:
-    // Replies waited for after the first "response pending" answer.
+    // Replies waited for after the first that is not this request's answer yet.
     static constexpr int maxPendingWaits = 8;
     // The busy-repeat budget every typed operation passes to request().
     static constexpr int standardRetries = 2;
@@ -68,8 +68,8 @@ public:
     static std::vector<UDSDTC> parseDTCRecords(std::span<const std::uint8_t> payload);
 
 private:
-    // One send with its pending waits, under the command lock.
-    ELM327Response exchange(const std::string& text, std::stop_token stop);
+    // One send with its waits for the answer to `service`, under the command lock.
+    ELM327Response exchange(const std::string& text, UDSService service, std::stop_token stop);
 
     ELM327Session& session_;
     mutable std::mutex mutex_;

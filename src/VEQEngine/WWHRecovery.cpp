@@ -1,5 +1,6 @@
 #include "VEQEngine/WWHRecovery.hpp"
 
+#include "VEQEngine/HeaderRestore.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 
 #include <optional>
@@ -26,9 +27,12 @@ std::vector<std::uint8_t> WWHRecovery::valueBytes(std::uint8_t pid, int byteCoun
 }
 
 std::vector<WWHRecovery::Recovered> WWHRecovery::read(const std::vector<std::uint8_t>& pids, std::stop_token stop) {
+    const std::optional<std::string> putBack = headerToPutBack(session_);
     try {
         client_.target(engineECU, stop);
     } catch (const std::exception&) {
+        // Cancelled or failed after the header may have gone out.
+        putHeaderBack(session_, putBack);
         return {};
     }
     std::vector<Recovered> recovered;
@@ -48,12 +52,7 @@ std::vector<WWHRecovery::Recovered> WWHRecovery::read(const std::vector<std::uin
             recovered.push_back(Recovered{pid, std::move(*reading), definition->name});
         }
     }
-    try {
-        // Not the run's stop token: a cancelled run must still give the poller functional addressing.
-        session_.raw("ATSH" + std::string(functionalAddress), {});
-    } catch (const std::exception&) {
-        // The link is gone or the session closing: nothing left to restore.
-    }
+    putHeaderBack(session_, putBack);
     return recovered;
 }
 

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <fmt/format.h>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <tuple>
 
 using namespace veq;
@@ -154,6 +157,66 @@ TEST(DIDScanner, WatchHandsEveryReadToOnUpdateUntilStopped) {
     std::stop_source source;
     slow.watch("7E0", {0x2001}, [&](std::uint16_t, const Bytes&) { source.request_stop(); }, source.get_token());
     EXPECT_EQ(reads, 4);
+}
+
+TEST(DIDScanner, AScanAndAWatchTogetherEachReadTheirOwnECU) {
+    // Every ECU answers with the last byte of its header, so a read sent under the other run's
+    // header shows in the value.
+    ScriptedAdapter adapter([](const std::string& line, const AdapterState& state) -> std::optional<Lines> {
+        if (line.size() != 6 || !line.starts_with("22")) return std::nullopt;
+        return Lines{reply("62 " + line.substr(2, 2) + " " + line.substr(4) + " " + state.header.substr(1))};
+    });
+    DIDScanner scanner(adapter.session(), DIDScanner::Timing{std::chrono::nanoseconds::zero()});
+    std::mutex mutex;
+    std::vector<Bytes> scanned, watched;
+    std::stop_source watchStop;
+    std::jthread watcher;
+    const auto watchOn7E1 = [&] {
+        scanner.watch("7E1", {0x2001}, [&](std::uint16_t, const Bytes& v) {
+            std::lock_guard lock(mutex);
+            watched.push_back(v);
+        }, watchStop.get_token());
+    };
+    // The watch starts once the scan is under way, and ends after it.
+    scanner.scan("7E0", range(0x0100, 0x011F), [&](const DiscoveredDID& d) { scanned.push_back(d.bytes); },
+                 [&](std::int32_t done, std::int32_t, std::uint16_t) {
+                     if (done != 8) return;
+                     watcher = std::jthread(watchOn7E1);
+                     ASSERT_TRUE(eventually([&] { std::lock_guard lock(mutex); return !watched.empty(); }));
+                 });
+    const Lines duringScan = adapter.lines();
+    watchStop.request_stop();
+    watcher.join();
+
+    EXPECT_EQ(scanned, std::vector<Bytes>(32, Bytes{0xE0}));
+    EXPECT_TRUE(std::all_of(watched.begin(), watched.end(), [](const Bytes& v) { return v == Bytes{0xE1}; }));
+    // Only the last run to end puts back the header in force before the first began.
+    EXPECT_EQ(std::count(duringScan.begin(), duringScan.end(), "ATSH7DF"), 0);
+    EXPECT_EQ(adapter.lines().back(), "ATSH7DF");
+}
+
+TEST(DIDScanner, ACallbackThatThrowsLeavesNothingBehind) {
+    ScriptedAdapter adapter(ecuWith({{0x2001, "62 20 01 0B B8"}, {0x2002, "62 20 02 0C"}}));
+    DIDScanner scanner(adapter.session(), DIDScanner::Timing{std::chrono::nanoseconds::zero()});
+    const auto fail = [] { throw std::runtime_error("rappel en échec"); };
+    const std::function<void()> runs[] = {
+        [&] { scanner.scan("7E0", range(0x2001, 0x2002), [&](const DiscoveredDID&) { fail(); }, {}); },
+        [&] { scanner.scan("7E0", range(0x2001, 0x2002), {}, [&](auto...) { fail(); }); },
+        [&] {
+            scanner.watch("7E0", {0x2001, 0x2002}, [&](std::uint16_t did, const Bytes&) {
+                if (did == 0x2002) scanner.stop();
+                fail();
+            });
+        },
+    };
+    for (std::size_t k = 0; k < std::size(runs); ++k) {
+        const std::size_t start = adapter.lines().size();
+        EXPECT_NO_THROW(runs[k]()) << k;
+        EXPECT_FALSE(scanner.isScanning());
+        const Lines lines = adapter.linesFrom(start);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "222002"), 1) << k; // the run went on
+        EXPECT_EQ(lines.back(), "ATSH7DF") << k;
+    }
 }
 
 } // namespace

@@ -148,4 +148,30 @@ TEST(UDSClient, APendingExchangeKeepsOtherCommandsOutUntilItsAnswer) {
     EXPECT_EQ(insideClient.readDataByIdentifier(0xF190), Bytes{0x42});
 }
 
+TEST(UDSClient, NegativeAnswersNamingAnotherServiceAreNotThisRequestsAnswer) {
+    // A late answer to an earlier read arrives after a write was sent: the write waits on for its
+    // own answer, within the pending-wait budget, and never repeats on another request's "busy".
+    Lines nineLate(9, reply("7F 22 31"));
+    nineLate.push_back(reply("6E F1 90"));
+    const struct {
+        Lines answers;
+        Result expected;
+    } cases[] = {
+        {{reply("7F 22 31"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
+        {{reply("7F 22 31"), reply("7F 2E 33")}, UDSError::negative(0x2E, 0x33)},
+        {{reply("7F 22 21"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
+        {nineLate, UDSError::unexpected({0x7F, 0x22, 0x31})},
+    };
+    for (const auto& c : cases) {
+        ScriptedAdapter adapter([&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+            return line == "2EF19001" ? std::optional(c.answers) : std::nullopt;
+        });
+        UDSClient client(adapter.session());
+        const Bytes write{0xF1, 0x90, 0x01};
+        EXPECT_EQ(attempt([&] { return client.request(UDSService::writeDataByIdentifier, write, 2); }), c.expected)
+            << c.answers.front();
+        EXPECT_EQ(adapter.lines(), Lines{"2EF19001"});
+    }
+}
+
 } // namespace

@@ -65,4 +65,38 @@ TEST(WWHRecovery, AnswersToOneParameter) {
     }
 }
 
+TEST(WWHRecovery, PutsBackTheHeaderInForceBeforeOnEveryPath) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> before; // sent with ATSH before the run
+        FrameFormat format;
+        bool cancelAtTheEngineHeader;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"cancelled after the engine header", std::nullopt, FrameFormat::can11, true, {"ATSH7E0", "ATSH7DF"}},
+        {"another ECU's header", "7E1", FrameFormat::can11, false, {"ATSH7E0", "22F45C", "ATSH7E1"}},
+        {"29-bit physical", "18DB33F1", FrameFormat::can29, false, {"ATSH7E0", "22F45C", "ATSH18DB33F1"}},
+        {"29-bit, nothing known", std::nullopt, FrameFormat::can29, false, {"ATSH7E0", "22F45C"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::stop_source source;
+        ScriptedAdapter adapter([&](const std::string& line, const AdapterState&) {
+            std::optional<std::vector<std::string>> answer;
+            if (line == "ATSH7E0" && c.cancelAtTheEngineHeader) {
+                source.request_stop(); // while the adapter has not answered yet
+                answer.emplace();      // and never does
+            }
+            return answer;
+        });
+        if (c.before) adapter.session().raw("ATSH" + *c.before);
+        adapter.session().setFormat(c.format);
+        const std::size_t start = adapter.lines().size();
+        WWHRecovery recovery(adapter.session());
+        EXPECT_TRUE(recovery.read({0x5C}, source.get_token()).empty());
+        EXPECT_EQ(adapter.linesFrom(start), c.lines);
+    }
+}
+
 } // namespace
