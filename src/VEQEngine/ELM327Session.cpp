@@ -69,7 +69,7 @@ ELM327Session::ExclusiveSection& ELM327Session::ExclusiveSection::operator=(Excl
 ELM327Session::ExclusiveSection::~ExclusiveSection() { release(); }
 
 void ELM327Session::ExclusiveSection::release() {
-    if (session_ != nullptr) std::exchange(session_, nullptr)->releaseLock();
+    if (session_ != nullptr) std::exchange(session_, nullptr)->endSection();
 }
 
 // --- Life ---
@@ -112,11 +112,25 @@ void ELM327Session::disconnect() {
         }
         reader_ = std::jthread();
     }
+    std::shared_ptr<MonitorStream> stream;
     {
         std::lock_guard lock(mutex_);
         ++disconnects_;
+        if (monitorStarting_) {
+            monitorStopPending_ = true; // the start gives up and releases its hold itself
+        } else if (monitoring_) {
+            // No adapter to restore any more; the hold goes back to the waiting callers.
+            monitoring_ = false;
+            stream = std::move(monitorStream_);
+            readBuffer_.clear();
+            scanned_ = 0;
+            readyResponses_.clear();
+            restoreFormatAfterMonitorLocked();
+            releaseLockLocked();
+        }
     }
     changed_.notify_all();
+    if (stream) stream->finish();
     transport_->disconnect();
 }
 
@@ -161,6 +175,15 @@ void ELM327Session::releaseLock() {
     changed_.notify_all();
 }
 
+// Ends an exclusive section: its hold and its count as an active call go together, and the
+// destructor is woken under the mutex, as it may go as soon as the count is zero.
+void ELM327Session::endSection() {
+    std::lock_guard lock(mutex_);
+    releaseLockLocked();
+    --activeCalls_;
+    changed_.notify_all();
+}
+
 void ELM327Session::releaseLockLocked() {
     if (--lockDepth_ > 0) return;
     if (lockWaiters_.empty()) {
@@ -180,6 +203,8 @@ void ELM327Session::releaseLockLocked() {
 ELM327Session::ExclusiveSection ELM327Session::exclusive(std::stop_token stop) {
     CallScope call(*this);
     acquireLock(stop);
+    std::lock_guard lock(mutex_);
+    ++activeCalls_; // until the section ends, so that the session outlives it
     return ExclusiveSection(this);
 }
 
@@ -250,23 +275,22 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     const std::string compact = withoutSpaces(upper);
     const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
     FrameFormat parseFormat = FrameFormat::headersOff;
-    {
-        std::lock_guard lock(mutex_);
-        if (upper.starts_with("ATH1")) {
-            format_ = FrameFormat::can11;
-        } else if (upper.starts_with("ATH0")) {
-            format_ = FrameFormat::headersOff;
-        }
-        if (!adapterCommand) parseFormat = format_;
-    }
+    if (!adapterCommand) parseFormat = format();
     ELM327Response parsed = ELM327Parser::parse(reply, parseFormat);
     {
         std::lock_guard lock(mutex_);
-        if (resetsHeaders(compact) && parsed.error != ELM327Error::unknownCommand) {
+        // A refused command ("?") changed nothing in the adapter.
+        const bool refused = parsed.error == ELM327Error::unknownCommand;
+        if (upper.starts_with("ATH1") && !refused) {
+            format_ = FrameFormat::can11;
+        } else if (upper.starts_with("ATH0") && !refused) {
+            format_ = FrameFormat::headersOff;
+        } else if (resetsHeaders(compact) && !refused) {
             // The adapter is back to its defaults: no headers, its own transmit header.
             format_ = FrameFormat::headersOff;
             transmitHeader_.reset();
-        } else if (compact.starts_with("ATSH") && compact.size() > 4 && !parsed.error) {
+        } else if (compact.starts_with("ATSH") && compact.size() > 4 && !parsed.error && parsed.promptTerminated) {
+            // Only an answered command counts: silence may be a header the adapter never took.
             transmitHeader_ = compact.substr(4);
         }
     }

@@ -54,7 +54,7 @@ public:
     // thread that opened it (raw, query, read, ... and the session's adapter operations) run
     // without taking the lock again, and every other thread's commands wait. A thread may open
     // a second section inside its first; the lock is released when the outermost one ends.
-    // It must end before the session does.
+    // It must end before the session does: the session's destructor waits for it.
     class ExclusiveSection {
     public:
         ExclusiveSection(ExclusiveSection&& other) noexcept;
@@ -84,8 +84,9 @@ public:
     // Connects the transport, then starts the reader unless it runs already. Throws what the
     // transport's connect throws; no reader is started then.
     void connect(std::stop_token stop = {});
-    // Stops the reader, ends a reply wait under way (ExchangeCancelled), and disconnects the
-    // transport. A later connect() starts a new reader.
+    // Stops the reader, ends a reply wait under way (ExchangeCancelled), leaves bus monitor mode
+    // (the stream finished, the command lock given back) and disconnects the transport. A later
+    // connect() starts a new reader.
     void disconnect();
 
     // One command text without the carriage return ("ATZ", "ATSH7E0", "22F190"). Replies to
@@ -135,11 +136,13 @@ public:
     // Bus monitor mode: prepares the adapter (headers and spaces on, CAN formatting off), then
     // "ATMA". The session keeps the command lock until stopMonitoring(), so no other command can
     // reach the adapter (and stop the monitor) meanwhile; they wait for their turn. If the start
-    // fails, the adapter is restored, monitor mode left and the error rethrown.
+    // fails, the adapter is restored, monitor mode left and the error rethrown; a stopMonitoring()
+    // or disconnect() while it starts ends it the same way with ExchangeCancelled.
     std::shared_ptr<MonitorStream> startMonitoring(std::stop_token stop = {});
     // Ends monitor mode from any thread: finishes the stream, interrupts the adapter, discards
     // what it printed, restores CAN formatting and spaces off, and gives the lock back. Headers
-    // stay on. Never fails; does nothing when not monitoring.
+    // stay on; a car read with 29-bit headers before is read with them again. Never fails; does
+    // nothing when not monitoring.
     void stopMonitoring();
 
 private:
@@ -173,6 +176,7 @@ private:
 
     void acquireLock(std::stop_token stop);
     void releaseLock();
+    void endSection();
     void releaseLockLocked();
 
     ELM327Response rawHeld(std::string_view command, std::stop_token stop);
@@ -186,6 +190,10 @@ private:
     void cutReplies(std::vector<std::string>& notes);
     void deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes);
     void cutMonitorLines();
+    // Brings the adapter back from monitor mode (`interrupt`: it was sent "ATMA") while the
+    // caller holds the command lock.
+    void restoreAfterMonitor(bool interrupt);
+    void restoreFormatAfterMonitorLocked();
     void trace(const std::string& text) const;
 
     const std::shared_ptr<OBDTransport> transport_;
@@ -212,12 +220,15 @@ private:
 
     // Bus monitor mode.
     bool monitoring_ = false;
+    bool monitorStarting_ = false;    // startMonitoring() sets up; it alone may then end the monitor
+    bool monitorStopPending_ = false; // a stop came while it set up
+    FrameFormat formatBeforeMonitor_ = FrameFormat::headersOff;
     std::shared_ptr<MonitorStream> monitorStream_;
 
     // Life.
     std::uint64_t disconnects_ = 0; // a reply wait ends when this moves
     bool closing_ = false;
-    int activeCalls_ = 0;
+    int activeCalls_ = 0; // callers inside the session, open exclusive sections included
     std::mutex readerMutex_; // connect and disconnect, never held with mutex_
     std::jthread reader_;    // last: stopped and joined before the state it uses goes
 };

@@ -99,6 +99,12 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             // The same holder asks again: a fresh stream on the running monitor, one hold kept.
             replaced = std::exchange(monitorStream_, stream);
             releaseLockLocked();
+        } else {
+            // Until the start is over, a stop is only noted: this thread ends the monitor then,
+            // so that the hold is released exactly once.
+            monitorStarting_ = true;
+            monitorStopPending_ = false;
+            formatBeforeMonitor_ = format_;
         }
     }
     if (alreadyMonitoring) {
@@ -106,6 +112,7 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
         return stream;
     }
 
+    bool monitorCommandSent = false;
     try {
         for (std::string_view command : kMonitorSetUp) {
             try {
@@ -118,6 +125,7 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
         }
         {
             std::lock_guard lock(mutex_);
+            if (monitorStopPending_ || closing_ || stop.stop_requested()) throw ExchangeCancelled();
             monitorStream_ = stream;
             readBuffer_.clear();
             scanned_ = 0;
@@ -125,9 +133,14 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             // From here the hold belongs to monitor mode, not to the thread that started it.
             if (lockDepth_ == 1) lockOwner_ = {};
         }
-        if (stop.stop_requested()) throw ExchangeCancelled();
         const std::array<std::uint8_t, 5> monitorAll{'A', 'T', 'M', 'A', '\r'};
         transport_->send(monitorAll);
+        monitorCommandSent = true;
+        {
+            std::lock_guard lock(mutex_);
+            if (monitorStopPending_ || closing_ || stop.stop_requested()) throw ExchangeCancelled();
+            monitorStarting_ = false;
+        }
         return stream;
     } catch (...) {
         // Leave the adapter and the session as stopMonitoring() would, then report the failure.
@@ -135,18 +148,16 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             std::lock_guard lock(mutex_);
             monitoring_ = false;
             monitorStream_.reset();
-            readBuffer_.clear();
-            scanned_ = 0;
-            readyResponses_.clear();
         }
         stream->finish();
-        for (std::string_view command : kMonitorRestore) {
-            try {
-                rawHeld(command, {});
-            } catch (const std::exception&) {
-            }
+        restoreAfterMonitor(monitorCommandSent);
+        {
+            std::lock_guard lock(mutex_);
+            monitorStarting_ = false;
+            monitorStopPending_ = false;
+            releaseLockLocked();
         }
-        releaseLock();
+        changed_.notify_all();
         throw;
     }
 }
@@ -155,7 +166,12 @@ void ELM327Session::stopMonitoring() {
     std::shared_ptr<MonitorStream> stream;
     {
         std::lock_guard lock(mutex_);
-        if (!monitoring_ || closing_) return;
+        if (closing_) return;
+        if (monitorStarting_) {
+            monitorStopPending_ = true;
+            return;
+        }
+        if (!monitoring_) return;
         monitoring_ = false;
         stream = std::move(monitorStream_);
         ++activeCalls_;
@@ -172,13 +188,19 @@ void ELM327Session::stopMonitoring() {
     } finish{*this};
 
     if (stream) stream->finish();
-    try {
-        // Any character ends the adapter's monitor mode.
-        const std::array<std::uint8_t, 1> interrupt{'\r'};
-        transport_->send(interrupt);
-    } catch (const std::exception&) {
+    restoreAfterMonitor(true);
+}
+
+void ELM327Session::restoreAfterMonitor(bool interrupt) {
+    if (interrupt) {
+        try {
+            // Any character ends the adapter's monitor mode.
+            const std::array<std::uint8_t, 1> character{'\r'};
+            transport_->send(character);
+        } catch (const std::exception&) {
+        }
+        pause(timing_.monitorStopPause);
     }
-    pause(timing_.monitorStopPause);
     {
         std::lock_guard lock(mutex_);
         readBuffer_.clear();
@@ -191,6 +213,14 @@ void ELM327Session::stopMonitoring() {
         } catch (const std::exception&) {
         }
     }
+    std::lock_guard lock(mutex_);
+    restoreFormatAfterMonitorLocked();
+}
+
+// "ATH1" made a 29-bit car's format 11-bit; headers stay on, so only a headerless format stays
+// as the monitor left it.
+void ELM327Session::restoreFormatAfterMonitorLocked() {
+    if (formatBeforeMonitor_ != FrameFormat::headersOff) format_ = formatBeforeMonitor_;
 }
 
 } // namespace veq

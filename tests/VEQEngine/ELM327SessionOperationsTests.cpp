@@ -161,6 +161,81 @@ TEST(SessionMonitorTest, NoCommandReachesTheAdapterWhileMonitoring) {
     EXPECT_EQ(rig.transport->lines().back(), "ATI");
 }
 
+TEST(SessionMonitorTest, MonitorGivesBackTheFrameFormatOfTheCar) {
+    const struct {
+        FrameFormat before;
+        bool startFails;
+        FrameFormat after; // headers stay on after the monitor
+    } cases[] = {{FrameFormat::can29, false, FrameFormat::can29},     {FrameFormat::can29, true, FrameFormat::can29},
+                 {FrameFormat::can11, false, FrameFormat::can11},     {FrameFormat::headersOff, false, FrameFormat::can11},
+                 {FrameFormat::headersOff, true, FrameFormat::can11}};
+    for (const auto& c : cases) {
+        SessionRig rig([](const std::string& line) {
+            return line == "010C" ? Lines{"18DAF110 04 41 0C 1A F8 \r\r>"} : monitoringAdapter()(line);
+        });
+        rig.session->setFormat(c.before);
+        if (c.startFails) {
+            rig.transport->failSendsContaining("ATMA");
+            EXPECT_THROW(rig.session->startMonitoring(), TransportError);
+        } else {
+            rig.session->startMonitoring();
+            rig.session->stopMonitoring();
+        }
+        EXPECT_EQ(rig.session->format(), c.after) << c.before.headerWidth() << c.startFails;
+        if (c.before == FrameFormat::can29) {
+            const auto speed = rig.session->read(0x0C);
+            EXPECT_EQ(speed ? speed->scalar() : std::nullopt, std::optional<double>(1726.0)) << c.startFails;
+        }
+    }
+}
+
+// A stop asked for while the monitor is being set up is kept, and the start gives up itself:
+// the adapter is restored once and the command lock released once, to the caller waiting.
+TEST(SessionMonitorTest, StopDuringStartUpIsHonouredOnce) {
+    const struct {
+        const char* stopOn; // the command being answered when the stop comes
+        bool sendFails;     // that command's send fails after the stop
+        Lines lines;
+    } cases[] = {{"ATS1", false, {"ATH1", "ATS1", "ATCAF0", "ATCAF1", "ATS0", "ATI"}},
+                 {"ATMA", false, {"ATH1", "ATS1", "ATCAF0", "ATMA", "", "ATCAF1", "ATS0", "ATI"}},
+                 {"ATMA", true, {"ATH1", "ATS1", "ATCAF0", "ATMA", "ATCAF1", "ATS0", "ATI"}}};
+    for (const auto& c : cases) {
+        std::future<ELM327Response> waiting; // outlives the session, which wakes it on a fault
+        ELM327Session* session = nullptr;
+        SessionRig rig([&](const std::string& line) {
+            if (line == "ATH1") {
+                waiting = std::async(std::launch::async, [&] { return session->raw("ATI"); });
+                EXPECT_TRUE(eventually([&] { return session->lockQueueLength() == 1; }));
+            }
+            if (line == c.stopOn) {
+                session->stopMonitoring();
+                if (c.sendFails) throw TransportError::notConnected();
+            }
+            return monitoringAdapter()(line);
+        });
+        session = rig.session.get();
+        if (c.sendFails) {
+            EXPECT_THROW(rig.session->startMonitoring(), TransportError);
+        } else {
+            EXPECT_THROW(rig.session->startMonitoring(), ExchangeCancelled) << c.stopOn;
+        }
+        ASSERT_FALSE(rig.session->isMonitoring()) << c.stopOn;
+        ASSERT_EQ(waiting.wait_for(20s), std::future_status::ready);
+        EXPECT_EQ(waiting.get().text, Lines{"ELM327 v1.5"});
+        EXPECT_EQ(rig.transport->lines(), c.lines) << c.stopOn;
+    }
+}
+
+TEST(SessionMonitorTest, DisconnectLeavesMonitorMode) {
+    SessionRig rig(monitoringAdapter());
+    const auto stream = rig.session->startMonitoring();
+    rig.session->disconnect();
+    ASSERT_FALSE(rig.session->isMonitoring());
+    EXPECT_TRUE(stream->finished());
+    rig.session->connect();
+    EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ELM327 v1.5"});
+}
+
 TEST(MonitorStreamTest, BacklogIsBoundedAndDropsTheOldestLines) {
     MonitorStream stream(4);
     for (int i = 1; i <= 6; ++i) stream.push("L" + std::to_string(i));

@@ -104,6 +104,8 @@ TEST(ELM327SessionTest, FrameFormatFollowsHeaderAndResetCommands) {
     } cases[] = {
         {FrameFormat::headersOff, "ath1 ", "OK", FrameFormat::can11},
         {FrameFormat::can29, "ATH0", "OK", FrameFormat::headersOff},
+        {FrameFormat::can29, "ATH1", "?", FrameFormat::can29},
+        {FrameFormat::can11, "ATH0", "?", FrameFormat::can11},
         {FrameFormat::can29, "at z", "ELM327 v1.5", FrameFormat::headersOff},
         {FrameFormat::can11, "ATWS", "ELM327 v1.5", FrameFormat::headersOff},
         {FrameFormat::can11, "ATD", "OK", FrameFormat::headersOff},
@@ -121,12 +123,14 @@ TEST(ELM327SessionTest, FrameFormatFollowsHeaderAndResetCommands) {
 
 TEST(ELM327SessionTest, TransmitHeaderIsRememberedUntilTheAdapterIsReset) {
     const struct {
-        std::string command, reply;
+        std::string command;
+        std::optional<std::string> reply; // nothing: the adapter stays silent
         std::optional<std::string> header;
     } steps[] = {{"ATI", "ELM327 v1.5", std::nullopt}, {"at sh 7e1", "OK", "7E1"}, {"ATSH7E2", "?", "7E1"},
-                 {"ATSH18DA10F1", "OK", "18DA10F1"},   {"ATZ", "ELM327 v1.5", std::nullopt}};
-    std::string reply;
-    SessionRig rig([&](const std::string&) { return Lines{reply + "\r\r>"}; });
+                 {"ATSH18DA10F1", "OK", "18DA10F1"},   {"ATSH7E4", std::nullopt, "18DA10F1"},
+                 {"ATZ", "ELM327 v1.5", std::nullopt}};
+    std::optional<std::string> reply;
+    SessionRig rig([&](const std::string&) { return reply ? Lines{*reply + "\r\r>"} : Lines{}; });
     for (const auto& step : steps) {
         reply = step.reply;
         rig.session->raw(step.command);
@@ -201,6 +205,19 @@ TEST(ELM327SessionTest, StopDisconnectOrDestructionEndWaitsPromptly) {
         rig.session.reset(); // also wakes a caller waiting for the lock
         EXPECT_THROW(queued.get(), ExchangeCancelled) << how;
     }
+}
+
+TEST(ELM327SessionTest, DestructionWaitsForAnOpenExclusiveSection) {
+    SessionRig rig({}, {.responseTimeout = 1h, .monitorStopPause = 1ms});
+    auto section = rig.session->exclusive();
+    auto queued = std::async(std::launch::async, [&] { rig.session->raw("NEXT"); });
+    ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == 1; }));
+    auto destroyer = std::async(std::launch::async, [&] { rig.session.reset(); });
+    EXPECT_THROW(queued.get(), ExchangeCancelled); // the destruction has begun
+    // Time for a destructor that does not wait to finish; the section still uses the session.
+    EXPECT_EQ(destroyer.wait_for(50ms), std::future_status::timeout);
+    section.release();
+    destroyer.get();
 }
 
 TEST(ELM327SessionTest, OneReaderThreadPerConnectionAndNoneForCommandsOrTimeOuts) {
