@@ -1,11 +1,14 @@
 #include "VEQEngine/TelemetryEngine.hpp"
 
 #include "VEQEngine/ExchangeCancelled.hpp"
+#include "VEQEngine/SessionTrace.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <string>
+#include <utility>
 
 namespace veq {
 
@@ -17,6 +20,18 @@ bool holds(const Container& c, std::uint8_t pid) {
 }
 
 constexpr std::chrono::seconds kRateWindow{1};
+
+// A sink that fails loses its own value, never the loop: the drive goes on being recorded.
+template <class Call>
+void deliver(const ELM327Session& session, Call&& call) {
+    try {
+        call();
+    } catch (const std::exception& e) {
+        if (session.traceEnabled()) {
+            SessionTrace::write(SessionTrace::noteLine(std::string("le destinataire des mesures a échoué : ") + e.what()));
+        }
+    }
+}
 
 } // namespace
 
@@ -53,10 +68,20 @@ void TelemetryEngine::run(std::stop_token stop) {
     std::stop_token token;
     {
         std::lock_guard lock(mutex_);
+        if (std::exchange(stopPending_, false)) return;
         running_ = true;
+        looping_ = true;
         runStop_ = std::stop_source();
         token = runStop_.get_token();
     }
+    struct LoopEnd {
+        TelemetryEngine& engine;
+        ~LoopEnd() {
+            std::lock_guard lock(engine.mutex_);
+            engine.running_ = false;
+            engine.looping_ = false;
+        }
+    } loopEnd{*this};
     const std::stop_callback cancelled(stop, [this] { this->stop(); });
 
     for (;;) {
@@ -83,6 +108,8 @@ void TelemetryEngine::run(std::stop_token stop) {
 void TelemetryEngine::stop() {
     {
         std::lock_guard lock(mutex_);
+        // A stop before the loop runs (its thread not yet under way) must not be lost.
+        if (!looping_) stopPending_ = true;
         running_ = false;
         runStop_.request_stop();
     }
@@ -176,7 +203,7 @@ void TelemetryEngine::poll(std::uint8_t pid, std::stop_token token) {
         requestTimestamps_.push_back(now);
         pruneRequestsLocked(now);
     }
-    sink_.ingest(TelemetrySample{pid, std::move(*reading), completed});
+    deliver(session_, [&] { sink_.ingest(TelemetrySample{pid, std::move(*reading), completed}); });
 }
 
 void TelemetryEngine::dropLocked(std::uint8_t pid) {
@@ -200,7 +227,7 @@ void TelemetryEngine::reportThroughput() {
         pruneRequestsLocked(timing_.now());
         rate = static_cast<double>(requestTimestamps_.size());
     }
-    sink_.updateThroughput(rate);
+    deliver(session_, [&] { sink_.updateThroughput(rate); });
 }
 
 } // namespace veq

@@ -59,8 +59,10 @@ public:
     void configure(const std::set<std::uint8_t>& supported);
 
     // The loop; returns after stop() or when `stop` is requested, a read under way being given
-    // up. Throws nothing. May be called again later and starts over with the lists as they stand.
+    // up. Throws nothing: a sink that throws loses that one call. May be called again later and
+    // starts over with the lists as they stand.
     void run(std::stop_token stop = {});
+    // Ends the loop; called while no loop runs, it ends the next run() at once.
     void stop();
     // Takes effect at the start of the next cycle; a cycle under way is completed.
     void pause();
@@ -92,6 +94,8 @@ private:
     std::size_t secondaryCursor_ = 0;
     std::size_t restCursor_ = 0;
     bool running_ = false;
+    bool looping_ = false;     // inside run()
+    bool stopPending_ = false; // stop() came while no loop ran
     bool paused_ = false;
     std::map<std::uint8_t, int> consecutiveFailures_;
     std::deque<Clock::time_point> requestTimestamps_;

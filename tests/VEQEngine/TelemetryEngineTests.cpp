@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 #include <future>
 #include <map>
+#include <stdexcept>
 
 namespace veq {
 namespace {
@@ -179,6 +180,29 @@ TEST(TelemetryEngineTest, RequestRateCountsTheLastSecondAndFallsWhenReadsFail) {
     };
     rig.engine->run();
     EXPECT_EQ(rig.sink.rates(), (std::vector<double>{2, 4, 6, 8, 10, 10, 6, 2, 0}));
+}
+
+TEST(TelemetryEngineTest, FailingSinkNeitherEndsTheLoopNorEscapesIt) {
+    Rig rig({0x0C});
+    rig.sink.onSample = [](std::size_t) { throw std::runtime_error("plein"); };
+    rig.sink.onReport = [&](std::size_t count) {
+        if (count == 3) rig.engine->stop();
+        throw std::runtime_error("plein");
+    };
+    EXPECT_NO_THROW(rig.engine->run());
+    EXPECT_EQ(rig.sink.rates().size(), 3u);
+    EXPECT_EQ(rig.sink.samples().size(), 6u);
+    EXPECT_EQ(rig.engine->heroes(), std::vector<std::uint8_t>{0x0C}); // not the parameter's failure
+}
+
+TEST(TelemetryEngineTest, StopBeforeRunEndsTheNextRunOnly) {
+    Rig rig({0x0C});
+    rig.engine->stop();
+    rig.runCycles(1);
+    ASSERT_TRUE(rig.lines().empty());
+    ASSERT_TRUE(rig.sink.rates().empty());
+    rig.runCycles(1);
+    EXPECT_EQ(rig.lines(), requests({0x0C, 0x0C}));
 }
 
 } // namespace
