@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -43,10 +44,18 @@ void Stopwatch::finish(double at) {
 
 std::string Stopwatch::format(std::optional<double> seconds) {
     if (!seconds || !std::isfinite(*seconds)) return std::string(kNoTime);
-    const double scaled = std::abs(*seconds) * 100;
-    if (scaled >= kLargestHundredths) return std::string(kNoTime);
-    // Splitting whole hundredths keeps the seconds below 60: 59.996 s is 1:00.00, not 0:60.00.
-    const long long hundredths = std::llround(scaled);
+    const double magnitude = std::abs(*seconds);
+    if (magnitude * 100 >= kLargestHundredths) return std::string(kNoTime);
+    // Whole hundredths rounded from the stored value exactly as "%.2f" rounds it (3.275 is stored
+    // just below the half, so 3.27; multiplying by 100 first would round it up). Splitting them
+    // afterwards keeps the seconds below 60: 59.996 s is 1:00.00, not 0:60.00.
+    const std::string fixed = fmt::format("{:.2f}", magnitude);
+    const std::size_t point = fixed.find('.');
+    long long whole = 0;
+    long long fraction = 0;
+    std::from_chars(fixed.data(), fixed.data() + point, whole);
+    std::from_chars(fixed.data() + point + 1, fixed.data() + fixed.size(), fraction);
+    const long long hundredths = whole * 100 + fraction;
     const long long minutes = hundredths / kHundredthsPerMinute;
     const long long rest = hundredths % kHundredthsPerMinute;
     // The sign goes in front once, rather than on both minutes and seconds.

@@ -53,7 +53,7 @@ VehicleState VehicleSimulation::state(double t) const {
     s.oilC = 21 + 77 * w + 10 * d;
     s.intakeAirC = 27 + 18 * d;
     s.ambientC = 21;
-    s.mafGps = 4 + 78 * d * d;
+    s.mafGps = 4 + 78 * (d * d);
     s.mapKpa = 101.3 + 130 * d;
     s.baroKpa = 101.3;
     s.boostKpa = 150 * d;

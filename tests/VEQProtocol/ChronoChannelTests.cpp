@@ -15,6 +15,8 @@ TEST(StopwatchTests, Format) {
     const std::pair<std::optional<double>, const char*> cases[] = {
         {83.456, "1:23.46"},   {5.2, "0:05.20"},       {0.004, "0:00.00"},   {0.005, "0:00.01"},
         {59.994, "0:59.99"},   {6000, "100:00.00"},
+        // Stored just below the half: rounded as the stored value, not as its product by 100.
+        {3.275, "0:03.27"},    {164.535, "2:44.53"},   {58.065, "0:58.06"},
         // Rounded before the split: never 60 seconds on the clock.
         {59.996, "1:00.00"},   {3599.996, "60:00.00"},
         // A clock read before the start: one sign, in front.
