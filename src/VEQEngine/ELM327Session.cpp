@@ -39,6 +39,15 @@ bool resetsHeaders(std::string_view compactUpper) {
     return compactUpper == "ATZ" || compactUpper == "ATWS" || compactUpper == "ATD";
 }
 
+// One protocol number from 1 to C, with or without the "A" of an automatic search ("A6").
+std::optional<std::string> fixedProtocol(std::string_view text, bool automaticPrefix) {
+    if (automaticPrefix && text.size() == 2 && text[0] == 'A') text.remove_prefix(1);
+    if (text.size() != 1) return std::nullopt;
+    const char c = text[0];
+    if ((c >= '1' && c <= '9') || (c >= 'A' && c <= 'C')) return std::string(1, c);
+    return std::nullopt;
+}
+
 } // namespace
 
 ELM327Session::CallScope::CallScope(ELM327Session& session) : session_(session) {
@@ -230,6 +239,11 @@ std::optional<std::string> ELM327Session::transmitHeader() const {
     return transmitHeader_;
 }
 
+std::optional<std::string> ELM327Session::protocolNumber() const {
+    std::lock_guard lock(mutex_);
+    return protocolNumber_;
+}
+
 std::size_t ELM327Session::queuedReplyCount() const {
     std::lock_guard lock(mutex_);
     return readyResponses_.size();
@@ -289,6 +303,12 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             // The adapter is back to its defaults: no headers, its own transmit header.
             format_ = FrameFormat::headersOff;
             transmitHeader_.reset();
+            protocolNumber_.reset();
+        } else if (compact == "ATDPN" && !parsed.error && !parsed.lines.empty()) {
+            protocolNumber_ = fixedProtocol(text::toUpperASCII(withoutSpaces(parsed.lines.back())), true);
+        } else if ((compact.starts_with("ATSP") || compact.starts_with("ATTP")) && !refused) {
+            // "ATSP0" and "ATSPA6" leave the choice to the adapter's search: unknown until asked.
+            protocolNumber_ = fixedProtocol(std::string_view(compact).substr(4), false);
         } else if (compact.starts_with("ATSH") && compact.size() > 4 && !parsed.error && parsed.promptTerminated) {
             // Only an answered command counts: silence may be a header the adapter never took.
             transmitHeader_ = compact.substr(4);

@@ -107,6 +107,10 @@ public:
     // The header of the last "ATSH" the adapter accepted ("7E0"), so that a user who changes it
     // can put back the one in force before; nothing when none was set since the last reset.
     std::optional<std::string> transmitHeader() const;
+    // The bus protocol in force, one character from 1 to C as "ATSP" takes it: the last number
+    // the adapter gave for "ATDPN" (its "A" automatic prefix removed) or that an accepted
+    // "ATSP"/"ATTP" fixed; nothing when unknown (never asked, automatic search, after a reset).
+    std::optional<std::string> protocolNumber() const;
 
     bool traceEnabled() const { return traceEnabled_; }
     bool isMonitoring() const;
@@ -217,6 +221,7 @@ private:
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter
     FrameFormat format_ = FrameFormat::headersOff;
     std::optional<std::string> transmitHeader_;
+    std::optional<std::string> protocolNumber_;
 
     // Bus monitor mode.
     bool monitoring_ = false;

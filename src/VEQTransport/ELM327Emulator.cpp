@@ -120,8 +120,9 @@ std::vector<std::string> ELM327Emulator::handleOBD(const std::string& command, c
     switch (service) {
     case 0x01: {
         if (!hasPID) return noData;
-        const auto data = OBDEncoder::encode(pid, state);
+        auto data = OBDEncoder::encode(pid, state);
         if (!data) return noData;
+        if (pid == 0x01) (*data)[0] = lampAndCodeCount();
         Bytes payload{0x41, pid};
         payload.insert(payload.end(), data->begin(), data->end());
         return framesLines(payload, engineResponseHeader);
@@ -154,10 +155,17 @@ std::vector<std::string> ELM327Emulator::handleOBD(const std::string& command, c
     return noData;
 }
 
+// The simulated bus is CAN, where the service byte is followed by the number of codes.
 std::vector<std::string> ELM327Emulator::dtcLines(std::uint8_t mode, const std::vector<CodeBytes>& codes) const {
-    Bytes payload{mode};
+    Bytes payload{mode, static_cast<std::uint8_t>(std::min<std::size_t>(codes.size(), 0xFF))};
     for (const CodeBytes& code : codes) payload.insert(payload.end(), code.begin(), code.end());
     return framesLines(payload, engineResponseHeader);
+}
+
+// Byte A of parameter 01: the lamp (bit 7), lit while codes are stored, and their number.
+std::uint8_t ELM327Emulator::lampAndCodeCount() const {
+    if (storedDTCs.empty()) return 0x00;
+    return static_cast<std::uint8_t>(0x80 | std::min<std::size_t>(storedDTCs.size(), 0x7F));
 }
 
 std::vector<std::string> ELM327Emulator::framesLines(std::span<const std::uint8_t> payload,

@@ -16,9 +16,10 @@ namespace veq {
 // application sends it and returns the exact bytes a real adapter prints, prompt included.
 // CAN frames are printed as an adapter does with spaces off: the 3-character header when
 // headers are on, then the 8 frame bytes (ISO-TP control byte first, padded with 00) as
-// upper-case hexadecimal. The car has two diagnosable units: the engine (requests to 7E0,
-// replies from 7E8) and the transmission (7E1, 7E9). A plain value: copy it, or assign a fresh
-// one to reset every setting.
+// upper-case hexadecimal. Trouble-code replies carry the count byte of CAN after the service
+// byte, and parameter 01 reports the lamp and the number of stored codes. The car has two
+// diagnosable units: the engine (requests to 7E0, replies from 7E8) and the transmission (7E1,
+// 7E9). A plain value: copy it, or assign a fresh one to reset every setting.
 struct ELM327Emulator {
     using Bytes = std::vector<std::uint8_t>;
     using CodeBytes = std::array<std::uint8_t, 2>;
@@ -62,6 +63,7 @@ private:
     std::vector<std::string> handleUDS(std::span<const std::uint8_t> request, const VehicleState& state) const;
     std::vector<std::string> framesLines(std::span<const std::uint8_t> payload, std::string_view header) const;
     std::vector<std::string> dtcLines(std::uint8_t mode, const std::vector<CodeBytes>& codes) const;
+    std::uint8_t lampAndCodeCount() const;
 };
 
 } // namespace veq

@@ -45,7 +45,7 @@ struct Row {
 // Every supported parameter but the support rows, in the order of the encoding table.
 // clang-format off
 const Row rows[] = {
-    {0x01, [](const VehicleState&)   { return Bytes{0x00, 0x07, 0x00, 0x00}; }}, // lamp off, no codes; 3 monitors complete
+    {0x01, [](const VehicleState&)   { return Bytes{0x00, 0x07, 0x00, 0x00}; }}, // 3 monitors complete; the emulator sets lamp and codes
     {0x03, [](const VehicleState&)   { return Bytes{0x02, 0x00}; }},             // closed loop; system 2 absent
     {0x04, [](const VehicleState& s) { return one(s.engineLoadPercent * 255 / 100); }},
     {0x05, [](const VehicleState& s) { return one(s.coolantC + 40); }},

@@ -138,6 +138,26 @@ TEST(ELM327SessionTest, TransmitHeaderIsRememberedUntilTheAdapterIsReset) {
     }
 }
 
+TEST(ELM327SessionTest, ProtocolNumberFollowsWhatTheAdapterSaysAndWhatIsForced) {
+    const struct {
+        std::string command;
+        std::optional<std::string> reply; // nothing: the adapter stays silent
+        std::optional<std::string> protocol;
+    } steps[] = {{"ATDPN", "A6", "6"},      {"ATDPN", std::nullopt, "6"}, {"ATSP0", "OK", std::nullopt},
+                 {"ATDPN", "ATDPN\r7", "7"}, {"ATSPA8", "OK", std::nullopt}, {"ATDPN", "A", "A"},
+                 {"AT SP 3", "OK", "3"},    {"ATSP9", "?", "3"},          {"ATTP5", "OK", "5"},
+                 {"ATDPN", "NO DATA", "5"}, {"ATDPN", "0", std::nullopt}, {"ATSPC", "OK", "C"},
+                 {"ATZ", "ELM327 v1.5", std::nullopt}};
+    std::optional<std::string> reply;
+    SessionRig rig([&](const std::string&) { return reply ? Lines{*reply + "\r\r>"} : Lines{}; });
+    EXPECT_EQ(rig.session->protocolNumber(), std::nullopt);
+    for (const auto& step : steps) {
+        reply = step.reply;
+        rig.session->raw(step.command);
+        EXPECT_EQ(rig.session->protocolNumber(), step.protocol) << step.command;
+    }
+}
+
 TEST(ELM327SessionTest, ConcurrentCallersAreServedInArrivalOrderAndAFailedSendFreesTheLock) {
     SessionRig rig(echoing());
     auto section = rig.session->exclusive();

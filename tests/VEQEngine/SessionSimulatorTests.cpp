@@ -1,4 +1,6 @@
 #include "VEQEngine/ELM327Session.hpp"
+#include "VEQProtocol/DTCResponse.hpp"
+#include "VEQProtocol/ReadinessMonitors.hpp"
 #include "VEQTransport/OBDEncoder.hpp"
 #include "VEQTransport/SimulatorTransport.hpp"
 
@@ -50,6 +52,30 @@ TEST_F(SessionSimulatorTest, AfterAResetRepliesAreReadWithoutHeaders) {
     session.raw("ATE0");
     EXPECT_EQ(session.format(), FrameFormat::headersOff);
     EXPECT_TRUE(session.read(0x0C).has_value());
+}
+
+// The simulated car's codes read as a real car's: its CAN replies carry the count byte.
+TEST_F(SessionSimulatorTest, TroubleCodesAndTheLampReadThroughTheSessionWithAndWithoutHeaders) {
+    const auto read = [&](OBDMode mode) {
+        std::vector<std::string> out;
+        const ELM327Response reply = session.query(OBDCommand(mode, std::nullopt));
+        for (const DTC& dtc : DTCResponse::codes(reply, mode, session.protocolNumber().value_or(""))) out.push_back(dtc.code);
+        return out;
+    };
+    for (const bool headers : {true, false}) {
+        if (!headers) session.raw("ATH0");
+        session.raw("ATDPN");
+        EXPECT_EQ(session.protocolNumber(), "6");
+        EXPECT_EQ(read(OBDMode::storedDTCs), (std::vector<std::string>{"P0300", "P0171"})) << headers;
+        EXPECT_EQ(read(OBDMode::pendingDTCs), std::vector<std::string>{}) << headers;
+        EXPECT_EQ(read(OBDMode::permanentDTCs), std::vector<std::string>{"P0300"}) << headers;
+        const ELM327Response status = session.query(OBDCommand(0x01));
+        ASSERT_FALSE(status.ecus.empty());
+        const auto monitors = MonitorStatus::decode(status.ecus.front().data(OBDMode::currentData, 0x01).value_or(std::vector<std::uint8_t>{}));
+        ASSERT_TRUE(monitors);
+        EXPECT_TRUE(monitors->milOn);
+        EXPECT_EQ(monitors->dtcCount, 2);
+    }
 }
 
 } // namespace

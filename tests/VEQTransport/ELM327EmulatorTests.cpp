@@ -68,11 +68,19 @@ TEST(ELM327EmulatorTests, OBDRequests) {
         {"010C1", "?\r\r>"},                 // odd length (a response-count suffix)
         {"01\t0C", "?\r\r>"},                // tabs are not removed
         {"01", "NO DATA\r\r>"},              {"0102", "NO DATA\r\r>"},        // not supported by the car
-        {"03", "0543030001710000\r\r>"},     {"07", "0147000000000000\r\r>"}, // P0300 and P0171; none pending
-        {"0A", "034A030000000000\r\r>"},     {"04", "0144000000000000\r\r>"}, // P0300 permanent; cleared
-        {"03", "0543030001710000\r\r>"},     {"0904", "NO DATA\r\r>"},        // clearing changes nothing
+        // the count byte of CAN: P0300 and P0171 stored, none pending, P0300 permanent
+        {"03", "0643020300017100\r\r>"},     {"07", "0247000000000000\r\r>"},
+        {"0A", "044A010300000000\r\r>"},     {"04", "0144000000000000\r\r>"}, // cleared
+        {"03", "0643020300017100\r\r>"},     {"0904", "NO DATA\r\r>"},        // clearing changes nothing
+        {"0101", "0641018207000000\r\r>"},   // lamp on, two codes stored
         {"ATSH7E1", "OK\r\r>"}, {"010C", "NO DATA\r\r>"}, {"1003", "065003003201F400\r\r>"}, // the transmission answers UDS only
     });
+    emulator.storedDTCs = {{0x04, 0x20}, {0x01, 0x33}, {0x03, 0x00}, {0x01, 0x71}};
+    emulator.headers = true;
+    runScript(emulator, {{"ATSH7DF", "OK\r\r>"}, {"0101", "7E80641018407000000\r\r>"},
+                         {"03", "7E8100A430404200133\r7E82103000171000000\r\r>"}});
+    emulator.storedDTCs.clear();
+    runScript(emulator, {{"0101", "7E80641010007000000\r\r>"}, {"03", "7E80243000000000000\r\r>"}}); // lamp off
 }
 
 TEST(ELM327EmulatorTests, SegmentationOfLongPayloads) {

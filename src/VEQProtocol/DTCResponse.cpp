@@ -1,0 +1,61 @@
+#include "VEQProtocol/DTCResponse.hpp"
+
+#include "VEQSupport/Text.hpp"
+
+#include <algorithm>
+
+namespace veq::DTCResponse {
+
+namespace {
+
+// One message of the older protocols: the service byte and three code slots.
+constexpr std::size_t kLegacyMessageBytes = 7;
+
+// The codes of one CAN answer (after the service byte): a count, then the code pairs.
+std::vector<DTC> canCodes(std::span<const std::uint8_t> data) {
+    if (data.empty()) return {};
+    const std::size_t announced = data[0];
+    const std::span<const std::uint8_t> pairs = data.subspan(1, std::min(announced * 2, (data.size() - 1) / 2 * 2));
+    return DTC::list(pairs);
+}
+
+// The codes of one older-protocol answer (the whole payload, service byte first). The adapter
+// prints one line per 7-byte message and joins an ECU's lines into one payload, so a payload
+// made of whole messages that each begin with the service byte is read message by message.
+std::vector<DTC> legacyCodes(std::span<const std::uint8_t> payload, std::uint8_t service) {
+    bool messages = payload.size() > kLegacyMessageBytes && payload.size() % kLegacyMessageBytes == 0;
+    for (std::size_t i = 0; messages && i < payload.size(); i += kLegacyMessageBytes) messages = payload[i] == service;
+    if (!messages) return DTC::list(payload.subspan(1));
+    std::vector<DTC> out;
+    for (std::size_t i = 0; i < payload.size(); i += kLegacyMessageBytes) {
+        const std::vector<DTC> some = DTC::list(payload.subspan(i + 1, kLegacyMessageBytes - 1));
+        out.insert(out.end(), some.begin(), some.end());
+    }
+    return out;
+}
+
+} // namespace
+
+bool isCANProtocol(std::string_view protocolNumber) {
+    const std::string number = text::toUpperASCII(text::trimSpacesAndTabs(protocolNumber));
+    // "A6": automatic, protocol 6; a lone "A" is protocol A itself.
+    if (number.size() != 1 && !(number.size() == 2 && number[0] == 'A')) return false;
+    const char last = number.back();
+    return (last >= '6' && last <= '9') || (last >= 'A' && last <= 'C');
+}
+
+std::vector<DTC> codes(const ELM327Response& response, OBDMode mode, std::string_view protocolNumber) {
+    const bool can = isCANProtocol(protocolNumber);
+    std::vector<DTC> out;
+    for (const ECUResponse& ecu : response.ecus) {
+        if (ecu.responseMode() != responseByte(mode)) continue;
+        const std::vector<DTC> found = can ? canCodes(std::span(ecu.payload).subspan(1))
+                                           : legacyCodes(ecu.payload, responseByte(mode));
+        for (const DTC& dtc : found) {
+            if (std::find(out.begin(), out.end(), dtc) == out.end()) out.push_back(dtc);
+        }
+    }
+    return out;
+}
+
+} // namespace veq::DTCResponse

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "VEQProtocol/DTC.hpp"
+#include "VEQProtocol/ELM327Response.hpp"
+#include "VEQProtocol/OBDMode.hpp"
+
+#include <string_view>
+#include <vector>
+
+namespace veq::DTCResponse {
+
+// Whether an adapter protocol number names a CAN protocol (ISO 15765-4 and the other CAN
+// protocols, 6 to C). Takes the number as "ATDPN" prints it ("A6": protocol 6, found
+// automatically) or as sent after "ATSP" ("6"); anything else, empty text included, is not CAN.
+bool isCANProtocol(std::string_view protocolNumber);
+
+// The trouble codes of a reply to mode 03, 07 or 0A (`mode`), from every ECU that answered that
+// mode, in reply order, each code once. On CAN the byte after the service byte counts the codes
+// that follow, and at most that many are taken; on the older protocols the codes are paired from
+// the first byte, each 7-byte message of an ECU (service byte and three codes) apart. Empty slots
+// (00 00) are no codes. The protocol decides, not the frame format: without headers a CAN reply
+// looks like any other.
+std::vector<DTC> codes(const ELM327Response& response, OBDMode mode, std::string_view protocolNumber);
+
+} // namespace veq::DTCResponse
