@@ -266,8 +266,9 @@ ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token s
     CallScope call(*this);
     LockScope hold(*this, stop);
     const std::vector<std::uint8_t> reply = exchangeHeld(command.requestBytes(), stop);
-    ELM327Response parsed = ELM327Parser::parse(reply, format());
-    if (traceEnabled_) trace(SessionTrace::exchangeBlock(command.requestString(), reply, parsed));
+    const std::string request = command.requestString();
+    ELM327Response parsed = ELM327Parser::parse(reply, format(), request);
+    if (traceEnabled_) trace(SessionTrace::exchangeBlock(request, reply, parsed));
     return parsed;
 }
 
@@ -290,14 +291,14 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
     FrameFormat parseFormat = FrameFormat::headersOff;
     if (!adapterCommand) parseFormat = format();
-    ELM327Response parsed = ELM327Parser::parse(reply, parseFormat);
+    ELM327Response parsed = ELM327Parser::parse(reply, parseFormat, command);
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
         const bool refused = parsed.error == ELM327Error::unknownCommand;
-        if (upper.starts_with("ATH1") && !refused) {
+        if (compact.starts_with("ATH1") && !refused) {
             format_ = FrameFormat::can11;
-        } else if (upper.starts_with("ATH0") && !refused) {
+        } else if (compact.starts_with("ATH0") && !refused) {
             format_ = FrameFormat::headersOff;
         } else if (resetsHeaders(compact) && !refused) {
             // The adapter is back to its defaults: no headers, its own transmit header.

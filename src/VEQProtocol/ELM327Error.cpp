@@ -22,6 +22,7 @@ constexpr Rule kRulesAfterBusInit[] = {
     {"CAN ERROR",  "CANERROR",  ELM327Error::canError},
     {"BUS ERROR",  "BUSERROR",  ELM327Error::busError},
     {"DATA ERROR", "DATAERROR", ELM327Error::dataError},
+    {"<RX ERROR",  "<RXERROR",  ELM327Error::dataError}, // a clone's word for the same fault
     {"FB ERROR",   "FBERROR",   ELM327Error::feedbackError},
     {"LV RESET",   "LVRESET",   ELM327Error::lowVoltageReset},
     {"",           "STOPPED",   ELM327Error::stopped},

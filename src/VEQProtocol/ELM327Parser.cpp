@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace veq::ELM327Parser {
@@ -107,9 +108,28 @@ private:
     std::size_t count_ = 0;
 };
 
+// `line` and `command` hold the same characters once blanks are removed and case is ignored.
+bool isEcho(std::string_view line, std::string_view command) {
+    const auto next = [](std::string_view s, std::size_t& i) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        return i < s.size() ? upper(s[i++]) : '\0';
+    };
+    std::size_t i = 0, k = 0;
+    for (;;) {
+        const char a = next(line, i), b = next(command, k);
+        if (a != b) return false;
+        if (a == '\0') return true;
+    }
+}
+
 } // namespace
 
-ELM327Response parse(std::string_view text, FrameFormat format) {
+ELM327Response parse(std::string_view text, FrameFormat format, std::string_view sentCommand) {
+    if (text.find('\0') != std::string_view::npos) {
+        std::string withoutNUL(text);
+        std::erase(withoutNUL, '\0');
+        return parse(std::string_view(withoutNUL), format, sentCommand);
+    }
     ELM327Response response;
     const std::size_t prompt = text.find('>');
     response.promptTerminated = prompt != std::string_view::npos;
@@ -120,6 +140,7 @@ ELM327Response parse(std::string_view text, FrameFormat format) {
     Scratch<std::uint8_t, 128> frame;
     const std::size_t width = format.headerWidth();
 
+    bool firstLine = true;
     std::size_t pos = 0;
     while (pos <= text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);
@@ -127,6 +148,7 @@ ELM327Response parse(std::string_view text, FrameFormat format) {
         std::string_view line = text::trimHorizontal(text.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty()) continue;
+        if (std::exchange(firstLine, false) && !sentCommand.empty() && isEcho(line, sentCommand)) continue;
         line = stripSearching(line);
         if (line.empty()) continue;
 
@@ -177,12 +199,12 @@ ELM327Response parse(std::string_view text, FrameFormat format) {
     return response;
 }
 
-ELM327Response parse(std::span<const std::uint8_t> data, FrameFormat format) {
+ELM327Response parse(std::span<const std::uint8_t> data, FrameFormat format, std::string_view sentCommand) {
     const std::string_view raw(reinterpret_cast<const char*>(data.data()), data.size());
     const bool ascii = std::all_of(data.begin(), data.end(), [](std::uint8_t b) { return b < 0x80; });
-    if (ascii) return parse(raw, format);
+    if (ascii) return parse(raw, format, sentCommand);
     const std::string decoded = text::decodeUTF8Lossy(data);
-    return parse(std::string_view(decoded), format);
+    return parse(std::string_view(decoded), format, sentCommand);
 }
 
 } // namespace veq::ELM327Parser

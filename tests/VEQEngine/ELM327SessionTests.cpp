@@ -103,6 +103,8 @@ TEST(ELM327SessionTest, FrameFormatFollowsHeaderAndResetCommands) {
         FrameFormat after;
     } cases[] = {
         {FrameFormat::headersOff, "ath1 ", "OK", FrameFormat::can11},
+        {FrameFormat::headersOff, "AT H1", "OK", FrameFormat::can11},
+        {FrameFormat::can29, "at h 0", "OK", FrameFormat::headersOff},
         {FrameFormat::can29, "ATH0", "OK", FrameFormat::headersOff},
         {FrameFormat::can29, "ATH1", "?", FrameFormat::can29},
         {FrameFormat::can11, "ATH0", "?", FrameFormat::can11},
@@ -119,6 +121,18 @@ TEST(ELM327SessionTest, FrameFormatFollowsHeaderAndResetCommands) {
         rig.session->raw(c.command);
         EXPECT_EQ(rig.session->format(), c.after) << c.command << " answered " << c.reply;
     }
+}
+
+// With echo on and headers off the echoed request would read as a frame of the answer.
+TEST(ELM327SessionTest, TheEchoOfTheCommandIsNoPartOfTheReply) {
+    SessionRig rig([](const std::string& line) {
+        return Lines{line + "\r" + (line.ends_with("00") ? "41 00 BE 3F A8 13" : "41 0C 1A F8") + "\r\r>"};
+    });
+    const ELM327Response probe = rig.session->probeVehicle();
+    ASSERT_EQ(probe.ecus.size(), 1u);
+    EXPECT_EQ(probe.ecus[0].payload, (std::vector<std::uint8_t>{0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13}));
+    EXPECT_EQ(rig.session->raw("01 0c").lines, Lines{"41 0C 1A F8"});
+    EXPECT_TRUE(rig.session->read(0x0C).has_value());
 }
 
 TEST(ELM327SessionTest, TransmitHeaderIsRememberedUntilTheAdapterIsReset) {

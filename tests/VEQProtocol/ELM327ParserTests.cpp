@@ -63,6 +63,34 @@ TEST(ELM327ParserTests, InvalidUTF8BytesAreReplaced) {
     EXPECT_EQ(r.ecus, (std::vector<ECUResponse>{{std::nullopt, {0x41, 0x0D, 0x20}}}));
 }
 
+// What adapters in the field print: NUL bytes before data, a clone's receive error word, the
+// echo of the command with echo on.
+TEST(ELM327ParserTests, RealAdapterQuirks) {
+    using F = FrameFormat;
+    const ECUResponse supported{std::nullopt, {0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13}};
+    struct Case { std::string_view input; FrameFormat format; std::string_view command; std::vector<ECUResponse> ecus; Strings lines; std::optional<ELM327Error> error = {}; };
+    const Case cases[] = {
+        {std::string_view("\0" "41 00 BE 3F\0 A8 13\r\r>\0", 23), F::headersOff, "", {supported}, {"41 00 BE 3F A8 13"}},
+        {"7E8 10 14 49 02 01 31 47 31\r<RX ERROR\r\r>", F::can11, "0902", {{"7E8", {0x49, 0x02, 0x01, 0x31, 0x47, 0x31}}},
+         {"7E8 10 14 49 02 01 31 47 31", "<RX ERROR"}, ELM327Error::dataError},
+        {"0100\r41 00 BE 3F A8 13\r\r>", F::headersOff, "0100", {supported}, {"41 00 BE 3F A8 13"}},
+        {"01 00\r41 00 BE 3F A8 13\r\r>", F::headersOff, "0100", {supported}, {"41 00 BE 3F A8 13"}},
+        {"\r0100\rSEARCHING...\r41 00 BE 3F A8 13\r\r>", F::headersOff, "01 00", {supported}, {"41 00 BE 3F A8 13"}},
+        {"atdpn\rA6\r\r>", F::headersOff, "ATDPN", {{std::nullopt, {0xA6}}}, {"A6"}},
+        // only the first line is the echo, and only when it matches
+        {"41 00 BE 3F A8 13\r0100\r\r>", F::headersOff, "0100", {{std::nullopt, {0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13, 0x01, 0x00}}},
+         {"41 00 BE 3F A8 13", "0100"}},
+        {"ATI\rELM327 v1.5\r\r>", F::headersOff, "ATZ", {}, {"ATI", "ELM327 v1.5"}},
+    };
+    for (const Case& c : cases) {
+        const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(c.input.data()), c.input.size());
+        const ELM327Response r = ELM327Parser::parse(bytes, c.format, c.command);
+        EXPECT_EQ(r.ecus, c.ecus) << c.input;
+        EXPECT_EQ(r.lines, c.lines) << c.input;
+        EXPECT_EQ(r.error, c.error) << c.input;
+    }
+}
+
 TEST(ELM327ParserTests, EchoCheckOfResponseData) {
     using O = std::optional<Bytes>;
     struct Case { Bytes payload; OBDMode mode; std::optional<std::uint8_t> pid; O data; };

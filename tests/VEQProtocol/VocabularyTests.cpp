@@ -22,6 +22,8 @@ TEST(ELM327ErrorTests, DetectInTableOrder) {
         {"CAN ERROR", E::canError},       {"BUSERROR", E::busError},    {"<DATA ERROR", E::dataError},
         {"FB ERROR", E::feedbackError},   {"LV RESET", E::lowVoltageReset}, {"S T O P P E D", E::stopped},
         {"STOPPED 41 0C", std::nullopt},  {"SEARCHING", std::nullopt},  {"41 0C 1A F8", std::nullopt},
+        {"<RX ERROR", E::dataError},      {"<rx error", E::dataError},  {"7E8 10 14 49 <RX ERROR", E::dataError},
+        {"<RXERROR", E::dataError},       {"RX ERROR", std::nullopt},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(detectELM327Error(line), expected) << line;
     for (ELM327Error e : allCases<ELM327Error>()) {
