@@ -1,4 +1,4 @@
-#include "VEQStore/EventRecorder.hpp"
+#include "VEQStore/Telemetry/EventRecorder.hpp"
 
 #include <benchmark/benchmark.h>
 

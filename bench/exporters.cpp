@@ -1,6 +1,6 @@
 // Export of a one-hour drive at 4 Hz with 70 channels (14,400 records): MDF 4.10 and CSV
 // (target under 50 ms each), JSON for comparison.
-#include "VEQStore/Exporters.hpp"
+#include "VEQStore/Export/Exporters.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Reading GPX tracks: time must grow linearly with the file, for well-formed tracks and for
 // files made to defeat a backtracking pattern matcher (start tags that never close, endless
 // attributes, bodies without their closing tag).
-#include "VEQStore/GPXExporter.hpp"
+#include "VEQStore/Export/GPXExporter.hpp"
 
 #include <benchmark/benchmark.h>
 

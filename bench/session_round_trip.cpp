@@ -1,7 +1,7 @@
 // Round trips through the whole exchange against the simulated car: the request is sent, the
 // emulator answers inside send, the session's reader thread cuts the reply at the prompt and
 // hands it to the waiting caller, which parses it and decodes the parameter.
-#include "VEQEngine/ELM327Session.hpp"
+#include "VEQEngine/Session/ELM327Session.hpp"
 #include "VEQTransport/SimulatorTransport.hpp"
 
 #include <benchmark/benchmark.h>

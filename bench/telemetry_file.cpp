@@ -1,4 +1,4 @@
-#include "VEQStore/TelemetryFile.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // The polling engine against the simulated car for a minute (VEQ_BENCH_POLL_SECONDS to change
 // it), with a sink that only counts: the sample rate it reaches and whether memory stays flat
 // once the first seconds are past.
-#include "VEQEngine/ELM327Session.hpp"
-#include "VEQEngine/TelemetryEngine.hpp"
+#include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQEngine/Session/TelemetryEngine.hpp"
 #include "VEQTransport/SimulatorTransport.hpp"
 
 #include <benchmark/benchmark.h>

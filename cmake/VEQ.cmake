@@ -38,21 +38,26 @@ function(veq_bench name)
 endfunction()
 
 # veq_module(NAME [DEPS ...] [PUBLIC_DEPS ...]): the library of one module folder, from every
-# source file directly in src/NAME (sub-folders such as Platform/ build as their own targets).
+# source file in src/NAME and in its concern sub-folders (src/NAME/Session, ...); Platform/ holds
+# the Qt side of a module and builds as its own target.
 function(veq_module name)
   cmake_parse_arguments(ARG "" "" "DEPS;PUBLIC_DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.hpp)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*/*.cpp)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.hpp ${CMAKE_CURRENT_SOURCE_DIR}/*/*.hpp)
+  list(FILTER sources EXCLUDE REGEX "/Platform/[^/]+$")
+  list(FILTER headers EXCLUDE REGEX "/Platform/[^/]+$")
   if(NOT sources)
     return() # a module whose first code has not arrived yet
   endif()
   veq_library(${name} SOURCES ${sources} ${headers} DEPS ${ARG_DEPS} PUBLIC_DEPS ${ARG_PUBLIC_DEPS})
 endfunction()
 
-# veq_module_tests(NAME DEPS ...): tests/NAME/*.cpp as one test program NAMETests.
+# veq_module_tests(NAME DEPS ...): tests/NAME/*.cpp and tests/NAME/<Concern>/*.cpp as one test
+# program NAMETests (data/ holds test inputs, not code).
 function(veq_module_tests name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/data/[^/]+$")
   if(sources)
     veq_test(${name}Tests SOURCES ${sources} DEPS ${ARG_DEPS})
   endif()

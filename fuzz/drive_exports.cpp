@@ -1,9 +1,9 @@
 // Any drive the file reader accepts (infinities and extreme values included) goes through the
 // subtitle, HTML and GPX exports and the GPX merge without undefined behaviour.
-#include "VEQStore/GPXExporter.hpp"
-#include "VEQStore/HTMLExporter.hpp"
-#include "VEQStore/SubtitleExporter.hpp"
-#include "VEQStore/TelemetryFile.hpp"
+#include "VEQStore/Export/GPXExporter.hpp"
+#include "VEQStore/Export/HTMLExporter.hpp"
+#include "VEQStore/Export/SubtitleExporter.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "VEQStore/GPXExporter.hpp"
+#include "VEQStore/Export/GPXExporter.hpp"
 
 #include <cstddef>
 #include <cstdint>

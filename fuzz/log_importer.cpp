@@ -1,4 +1,4 @@
-#include "VEQStore/LogImporter.hpp"
+#include "VEQStore/Import/LogImporter.hpp"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "VEQEngine/RecipeCatalog.hpp"
+#include "VEQEngine/Coding/RecipeCatalog.hpp"
 
 #include "VEQSupport/Error.hpp"
 

@@ -1,4 +1,4 @@
-#include "VEQStore/SRTDocument.hpp"
+#include "VEQStore/Export/SRTDocument.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "VEQStore/EventRecorder.hpp"
-#include "VEQStore/TelemetryFile.hpp"
+#include "VEQStore/Telemetry/EventRecorder.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
 
 #include <ostream>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "VEQStore/LocalTime.hpp"
-#include "VEQStore/TelemetryFile.hpp"
+#include "VEQStore/Export/LocalTime.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
 
 #include "TestSupport/ExternalTool.hpp"
 #include "TestSupport/StorePrinters.hpp"

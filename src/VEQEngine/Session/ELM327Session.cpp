@@ -1,0 +1,475 @@
+#include "VEQEngine/Session/ELM327Session.hpp"
+
+#include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/Session/SessionTrace.hpp"
+#include "VEQProtocol/ELM327Parser.hpp"
+#include "VEQSupport/Text.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace veq {
+
+namespace {
+
+constexpr std::uint8_t kPrompt = '>';
+// An adapter's reply follows its command within microseconds on a fast link (the simulated car
+// answers inside send): the reader and a waiting caller stay awake this long before sleeping,
+// which saves two thread wake-ups per exchange. Slow links only pay this once per chunk.
+constexpr auto kLinger = std::chrono::microseconds(200);
+constexpr std::uint8_t kCarriageReturn = '\r';
+
+std::vector<std::uint8_t> commandBytes(std::string_view command) {
+    std::vector<std::uint8_t> bytes(command.begin(), command.end());
+    bytes.push_back(kCarriageReturn);
+    return bytes;
+}
+
+std::string withoutSpaces(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c != ' ') out += c;
+    }
+    return out;
+}
+
+// Commands after which the adapter prints no headers any more: a reset, a warm start, defaults.
+bool resetsHeaders(std::string_view compactUpper) {
+    return compactUpper == "ATZ" || compactUpper == "ATWS" || compactUpper == "ATD";
+}
+
+// One protocol number from 1 to C, with or without the "A" of an automatic search ("A6").
+std::optional<std::string> fixedProtocol(std::string_view text, bool automaticPrefix) {
+    if (automaticPrefix && text.size() == 2 && text[0] == 'A') text.remove_prefix(1);
+    if (text.size() != 1) return std::nullopt;
+    const char c = text[0];
+    if ((c >= '1' && c <= '9') || (c >= 'A' && c <= 'C')) return std::string(1, c);
+    return std::nullopt;
+}
+
+} // namespace
+
+ELM327Session::CallScope::CallScope(ELM327Session& session) : session_(session) {
+    std::lock_guard lock(session_.mutex_);
+    if (session_.closing_) throw ExchangeCancelled();
+    ++session_.activeCalls_;
+}
+
+ELM327Session::CallScope::~CallScope() {
+    std::lock_guard lock(session_.mutex_);
+    --session_.activeCalls_;
+    if (session_.closing_) session_.changed_.notify_all();
+}
+
+// --- Exclusive section ---
+
+ELM327Session::ExclusiveSection::ExclusiveSection(ExclusiveSection&& other) noexcept
+    : session_(std::exchange(other.session_, nullptr)) {}
+
+ELM327Session::ExclusiveSection& ELM327Session::ExclusiveSection::operator=(ExclusiveSection&& other) noexcept {
+    if (this != &other) {
+        release();
+        session_ = std::exchange(other.session_, nullptr);
+    }
+    return *this;
+}
+
+ELM327Session::ExclusiveSection::~ExclusiveSection() { release(); }
+
+void ELM327Session::ExclusiveSection::release() {
+    if (session_ != nullptr) std::exchange(session_, nullptr)->endSection();
+}
+
+// --- Life ---
+
+ELM327Session::ELM327Session(std::shared_ptr<OBDTransport> transport) : ELM327Session(std::move(transport), Timing{}) {}
+
+ELM327Session::ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing)
+    : transport_(std::move(transport)), timing_(timing), traceEnabled_(SessionTrace::enabledByEnvironment()) {}
+
+ELM327Session::~ELM327Session() {
+    std::shared_ptr<MonitorStream> stream;
+    {
+        std::unique_lock lock(mutex_);
+        closing_ = true;
+        monitoring_ = false;
+        stream = std::move(monitorStream_);
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return activeCalls_ == 0; });
+    }
+    if (stream) stream->finish();
+    std::lock_guard readerLock(readerMutex_);
+    reader_.request_stop();
+    if (reader_.joinable()) reader_.join();
+}
+
+void ELM327Session::connect(std::stop_token stop) {
+    transport_->connect(stop);
+    std::lock_guard readerLock(readerMutex_);
+    if (!reader_.joinable()) {
+        reader_ = std::jthread([this](std::stop_token readerStop) { readerLoop(readerStop); });
+    }
+}
+
+void ELM327Session::disconnect() {
+    {
+        std::lock_guard readerLock(readerMutex_);
+        if (reader_.joinable()) {
+            reader_.request_stop();
+            reader_.join();
+        }
+        reader_ = std::jthread();
+    }
+    std::shared_ptr<MonitorStream> stream;
+    {
+        std::lock_guard lock(mutex_);
+        ++disconnects_;
+        if (monitorStarting_) {
+            monitorStopPending_ = true; // the start gives up and releases its hold itself
+        } else if (monitoring_) {
+            // No adapter to restore any more; the hold goes back to the waiting callers.
+            monitoring_ = false;
+            stream = std::move(monitorStream_);
+            readBuffer_.clear();
+            scanned_ = 0;
+            readyResponses_.clear();
+            restoreFormatAfterMonitorLocked();
+            releaseLockLocked();
+        }
+    }
+    changed_.notify_all();
+    if (stream) stream->finish();
+    transport_->disconnect();
+}
+
+// --- Command lock ---
+
+void ELM327Session::acquireLock(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    if (closing_) throw ExchangeCancelled();
+    const auto self = std::this_thread::get_id();
+    if (lockHeld_ && lockOwner_ == self) {
+        ++lockDepth_;
+        return;
+    }
+    if (stop.stop_requested()) throw ExchangeCancelled();
+    if (!lockHeld_) {
+        lockHeld_ = true;
+        lockOwner_ = self;
+        lockDepth_ = 1;
+        return;
+    }
+    LockWaiter waiter{self};
+    lockWaiters_.push_back(&waiter);
+    changed_.wait(lock, stop, [&] { return waiter.granted || closing_; });
+    if (!waiter.granted) {
+        lockWaiters_.erase(std::find(lockWaiters_.begin(), lockWaiters_.end(), &waiter));
+        throw ExchangeCancelled();
+    }
+    if (closing_ || stop.stop_requested()) {
+        // Handed the lock just as the wait was given up: pass it on.
+        releaseLockLocked();
+        lock.unlock();
+        changed_.notify_all();
+        throw ExchangeCancelled();
+    }
+}
+
+void ELM327Session::releaseLock() {
+    {
+        std::lock_guard lock(mutex_);
+        releaseLockLocked();
+    }
+    changed_.notify_all();
+}
+
+// Ends an exclusive section: its hold and its count as an active call go together, and the
+// destructor is woken under the mutex, as it may go as soon as the count is zero.
+void ELM327Session::endSection() {
+    std::lock_guard lock(mutex_);
+    releaseLockLocked();
+    --activeCalls_;
+    changed_.notify_all();
+}
+
+void ELM327Session::releaseLockLocked() {
+    if (--lockDepth_ > 0) return;
+    if (lockWaiters_.empty()) {
+        lockHeld_ = false;
+        lockOwner_ = {};
+        lockDepth_ = 0;
+        return;
+    }
+    // Straight to the oldest waiter, so no newcomer can slip in between.
+    LockWaiter* next = lockWaiters_.front();
+    lockWaiters_.pop_front();
+    next->granted = true;
+    lockOwner_ = next->thread;
+    lockDepth_ = 1;
+}
+
+ELM327Session::ExclusiveSection ELM327Session::exclusive(std::stop_token stop) {
+    CallScope call(*this);
+    acquireLock(stop);
+    std::lock_guard lock(mutex_);
+    ++activeCalls_; // until the section ends, so that the session outlives it
+    return ExclusiveSection(this);
+}
+
+std::size_t ELM327Session::lockQueueLength() const {
+    std::lock_guard lock(mutex_);
+    return lockWaiters_.size();
+}
+
+// --- State ---
+
+FrameFormat ELM327Session::format() const {
+    std::lock_guard lock(mutex_);
+    return format_;
+}
+
+void ELM327Session::setFormat(FrameFormat format) {
+    std::lock_guard lock(mutex_);
+    format_ = format;
+}
+
+std::optional<std::string> ELM327Session::transmitHeader() const {
+    std::lock_guard lock(mutex_);
+    return transmitHeader_;
+}
+
+std::optional<std::string> ELM327Session::protocolNumber() const {
+    std::lock_guard lock(mutex_);
+    return protocolNumber_;
+}
+
+std::size_t ELM327Session::queuedReplyCount() const {
+    std::lock_guard lock(mutex_);
+    return readyResponses_.size();
+}
+
+bool ELM327Session::isMonitoring() const {
+    std::lock_guard lock(mutex_);
+    return monitoring_;
+}
+
+// --- Exchange ---
+
+ELM327Response ELM327Session::raw(std::string_view command, std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    return rawHeld(command, stop);
+}
+
+ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    const std::vector<std::uint8_t> reply = exchangeHeld(command.requestBytes(), stop);
+    const std::string request = command.requestString();
+    ELM327Response parsed = ELM327Parser::parse(reply, format(), request);
+    if (traceEnabled_) trace(SessionTrace::exchangeBlock(request, reply, parsed));
+    return parsed;
+}
+
+ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
+    CallScope call(*this);
+    std::uint64_t connection = 0;
+    {
+        std::lock_guard lock(mutex_);
+        connection = disconnects_;
+    }
+    const std::vector<std::uint8_t> reply = nextResponse(stop, connection);
+    return ELM327Parser::parse(reply, format());
+}
+
+ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop) {
+    const std::vector<std::uint8_t> reply = exchangeHeld(commandBytes(command), stop);
+
+    const std::string upper = text::toUpperASCII(command);
+    const std::string compact = withoutSpaces(upper);
+    const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
+    FrameFormat parseFormat = FrameFormat::headersOff;
+    if (!adapterCommand) parseFormat = format();
+    ELM327Response parsed = ELM327Parser::parse(reply, parseFormat, command);
+    {
+        std::lock_guard lock(mutex_);
+        // A refused command ("?") changed nothing in the adapter.
+        const bool refused = parsed.error == ELM327Error::unknownCommand;
+        if (compact.starts_with("ATH1") && !refused) {
+            format_ = FrameFormat::can11;
+        } else if (compact.starts_with("ATH0") && !refused) {
+            format_ = FrameFormat::headersOff;
+        } else if (resetsHeaders(compact) && !refused) {
+            // The adapter is back to its defaults: no headers, its own transmit header.
+            format_ = FrameFormat::headersOff;
+            transmitHeader_.reset();
+            protocolNumber_.reset();
+        } else if (compact == "ATDPN" && !parsed.error && !parsed.lines.empty()) {
+            protocolNumber_ = fixedProtocol(text::toUpperASCII(withoutSpaces(parsed.lines.back())), true);
+        } else if ((compact.starts_with("ATSP") || compact.starts_with("ATTP")) && !refused) {
+            // "ATSP0" and "ATSPA6" leave the choice to the adapter's search: unknown until asked.
+            protocolNumber_ = fixedProtocol(std::string_view(compact).substr(4), false);
+        } else if (compact.starts_with("ATSH") && compact.size() > 4 && !parsed.error && parsed.promptTerminated) {
+            // Only an answered command counts: silence may be a header the adapter never took.
+            transmitHeader_ = compact.substr(4);
+        }
+    }
+    if (traceEnabled_) trace(SessionTrace::exchangeBlock(command, reply, parsed));
+    return parsed;
+}
+
+std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop) {
+    std::string note;
+    std::uint64_t connection = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (closing_) throw ExchangeCancelled();
+        connection = disconnects_;
+        // A late reply, or the start of one, must never be taken for this command's answer.
+        readyResponses_.clear();
+        if (!readBuffer_.empty()) {
+            if (traceEnabled_) {
+                note = SessionTrace::noteLine("octets d'une réponse inachevée ignorés avant l'envoi : " +
+                                              text::hexUpper(readBuffer_, " "));
+            }
+            readBuffer_.clear();
+            scanned_ = 0;
+        }
+    }
+    if (!note.empty()) trace(note);
+    if (stop.stop_requested()) throw ExchangeCancelled();
+    transport_->send(request);
+    return nextResponse(stop, connection);
+}
+
+std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std::uint64_t connection) {
+    std::unique_lock lock(mutex_);
+    if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
+    if (!readyResponses_.empty()) {
+        std::vector<std::uint8_t> reply = std::move(readyResponses_.front());
+        readyResponses_.pop_front();
+        return reply;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
+    replyWaiter_ = true;
+    handedReply_.reset();
+    const auto lingerEnd = std::min(deadline, std::chrono::steady_clock::now() + kLinger);
+    while (!handedReply_ && !closing_ && disconnects_ == connection && !stop.stop_requested() &&
+           std::chrono::steady_clock::now() < lingerEnd) {
+        lock.unlock();
+        std::this_thread::yield();
+        lock.lock();
+    }
+    changed_.wait_until(lock, stop, deadline,
+                        [&] { return handedReply_.has_value() || closing_ || disconnects_ != connection; });
+    replyWaiter_ = false;
+    std::optional<std::vector<std::uint8_t>> reply = std::exchange(handedReply_, std::nullopt);
+    if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
+    if (reply) return std::move(*reply);
+    if (stop.stop_requested()) throw ExchangeCancelled();
+    return {}; // silence: the caller receives the parse of an empty reply
+}
+
+void ELM327Session::pause(std::chrono::nanoseconds duration) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, duration, [&] { return closing_; });
+}
+
+// --- Reader ---
+
+void ELM327Session::readerLoop(std::stop_token stop) {
+    const std::shared_ptr<IncomingStream> stream = transport_->incoming();
+    while (!stop.stop_requested()) {
+        std::optional<IncomingStream::Chunk> chunk = stream->pop(std::chrono::seconds(1), stop);
+        if (!chunk) {
+            if (stream->isFinished()) break;
+            continue;
+        }
+        handleChunk(std::move(*chunk));
+        for (auto lingerEnd = std::chrono::steady_clock::now() + kLinger;
+             !stop.stop_requested() && std::chrono::steady_clock::now() < lingerEnd;) {
+            if ((chunk = stream->pop(std::chrono::nanoseconds(0), stop))) {
+                handleChunk(std::move(*chunk));
+                lingerEnd = std::chrono::steady_clock::now() + kLinger;
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    }
+}
+
+void ELM327Session::handleChunk(std::vector<std::uint8_t> chunk) {
+    std::vector<std::string> notes;
+    {
+        std::lock_guard lock(mutex_);
+        if (readBuffer_.empty()) {
+            readBuffer_ = std::move(chunk);
+        } else {
+            readBuffer_.insert(readBuffer_.end(), chunk.begin(), chunk.end());
+        }
+        if (monitoring_) {
+            cutMonitorLines();
+        } else {
+            cutReplies(notes);
+        }
+        if (readBuffer_.size() > maxUnfinishedReply) {
+            notes.push_back(SessionTrace::noteLine(std::to_string(readBuffer_.size()) +
+                                                   " octets reçus sans invite ni fin de ligne : ignorés"));
+            readBuffer_.clear();
+            scanned_ = 0;
+        }
+    }
+    changed_.notify_all();
+    if (traceEnabled_) {
+        for (const std::string& note : notes) trace(note);
+    }
+}
+
+void ELM327Session::cutReplies(std::vector<std::string>& notes) {
+    std::size_t start = 0;
+    auto from = readBuffer_.begin() + static_cast<std::ptrdiff_t>(scanned_);
+    for (auto prompt = std::find(from, readBuffer_.end(), kPrompt); prompt != readBuffer_.end();
+         prompt = std::find(prompt + 1, readBuffer_.end(), kPrompt)) {
+        const auto end = prompt + 1;
+        deliverLocked(std::vector<std::uint8_t>(readBuffer_.begin() + static_cast<std::ptrdiff_t>(start), end), notes);
+        start = static_cast<std::size_t>(end - readBuffer_.begin());
+    }
+    readBuffer_.erase(readBuffer_.begin(), readBuffer_.begin() + static_cast<std::ptrdiff_t>(start));
+    scanned_ = readBuffer_.size();
+}
+
+// The first reply goes to the command waiting for it; the others are queued, the oldest
+// dropped beyond the bound.
+void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes) {
+    if (replyWaiter_ && !handedReply_) {
+        handedReply_ = std::move(reply);
+        return;
+    }
+    readyResponses_.push_back(std::move(reply));
+    if (readyResponses_.size() > maxQueuedReplies) {
+        readyResponses_.pop_front();
+        notes.push_back(SessionTrace::noteLine("file des réponses pleine : la plus ancienne est abandonnée"));
+    }
+}
+
+void ELM327Session::cutMonitorLines() {
+    std::size_t start = 0;
+    auto from = readBuffer_.begin() + static_cast<std::ptrdiff_t>(scanned_);
+    for (auto cr = std::find(from, readBuffer_.end(), kCarriageReturn); cr != readBuffer_.end();
+         cr = std::find(cr + 1, readBuffer_.end(), kCarriageReturn)) {
+        const std::span<const std::uint8_t> bytes(readBuffer_.data() + start,
+                                                  static_cast<std::size_t>(cr - readBuffer_.begin()) - start);
+        start = static_cast<std::size_t>(cr - readBuffer_.begin()) + 1;
+        const std::string decoded = text::decodeUTF8Lossy(bytes);
+        const std::string_view line = text::trimHorizontal(decoded);
+        if (line.empty() || line.find('>') != std::string_view::npos) continue;
+        if (monitorStream_) monitorStream_->push(std::string(line));
+    }
+    readBuffer_.erase(readBuffer_.begin(), readBuffer_.begin() + static_cast<std::ptrdiff_t>(start));
+    scanned_ = readBuffer_.size();
+}
+
+void ELM327Session::trace(const std::string& text) const { SessionTrace::write(text); }
+
+} // namespace veq

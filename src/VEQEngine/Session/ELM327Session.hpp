@@ -1,0 +1,241 @@
+#pragma once
+
+#include "VEQEngine/Session/InitStep.hpp"
+#include "VEQEngine/Session/MonitorStream.hpp"
+#include "VEQProtocol/ELM327Response.hpp"
+#include "VEQProtocol/FrameFormat.hpp"
+#include "VEQProtocol/OBDCommand.hpp"
+#include "VEQProtocol/PIDReading.hpp"
+#include "VEQTransport/OBDTransport.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace veq {
+
+// The one owner of an adapter connection. Every exchange with the adapter goes through it: it
+// cuts the transport's byte stream into replies at the ">" prompt, keeps one command in flight
+// with a first-in, first-out command lock, pairs each reply with the command waiting for it,
+// gives up after the reply time-out, and parses replies in the frame format in force.
+//
+// Thread-safe. One reader thread per connection consumes the transport's stream; commands run
+// on their callers' threads and time-outs are timed waits, so no thread is made per command.
+//
+// Failures: transport errors are rethrown unchanged; an adapter that stays silent gives an empty
+// response (not an error); a wait given up because its stop token was requested, or because the
+// session was disconnected or destroyed meanwhile, throws ExchangeCancelled.
+class ELM327Session {
+public:
+    struct Timing {
+        // How long a command waits for its reply before it receives an empty response.
+        std::chrono::nanoseconds responseTimeout = std::chrono::seconds(8);
+        // The pause after the character that ends bus monitor mode, for the adapter's answer.
+        std::chrono::nanoseconds monitorStopPause = std::chrono::milliseconds(60);
+    };
+
+    // Bytes kept without a prompt before they are taken for garbage and discarded.
+    static constexpr std::size_t maxUnfinishedReply = 64 * 1024;
+    // Complete replies kept while nobody waits; the oldest goes first.
+    static constexpr std::size_t maxQueuedReplies = 16;
+
+    // The command lock held across a sequence of exchanges. While it lives, the commands of the
+    // thread that opened it (raw, query, read, ... and the session's adapter operations) run
+    // without taking the lock again, and every other thread's commands wait. A thread may open
+    // a second section inside its first; the lock is released when the outermost one ends.
+    // It must end before the session does: the session's destructor waits for it.
+    class ExclusiveSection {
+    public:
+        ExclusiveSection(ExclusiveSection&& other) noexcept;
+        ExclusiveSection& operator=(ExclusiveSection&& other) noexcept;
+        ExclusiveSection(const ExclusiveSection&) = delete;
+        ExclusiveSection& operator=(const ExclusiveSection&) = delete;
+        ~ExclusiveSection();
+
+        // Ends the section now; the destructor then does nothing.
+        void release();
+
+    private:
+        friend class ELM327Session;
+        explicit ExclusiveSection(ELM327Session* session) : session_(session) {}
+        ELM327Session* session_;
+    };
+
+    explicit ELM327Session(std::shared_ptr<OBDTransport> transport);
+    ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing);
+    // Wakes every waiting caller (they throw ExchangeCancelled), waits until they have left,
+    // then stops the reader. The transport is left as it is.
+    ~ELM327Session();
+
+    ELM327Session(const ELM327Session&) = delete;
+    ELM327Session& operator=(const ELM327Session&) = delete;
+
+    // Connects the transport, then starts the reader unless it runs already. Throws what the
+    // transport's connect throws; no reader is started then.
+    void connect(std::stop_token stop = {});
+    // Stops the reader, ends a reply wait under way (ExchangeCancelled), leaves bus monitor mode
+    // (the stream finished, the command lock given back) and disconnects the transport. A later
+    // connect() starts a new reader.
+    void disconnect();
+
+    // One command text without the carriage return ("ATZ", "ATSH7E0", "22F190"). Replies to
+    // commands beginning with "AT" or "ST" are parsed without headers, the others in format().
+    ELM327Response raw(std::string_view command, std::stop_token stop = {});
+    // One OBD-II request, its reply parsed in format().
+    ELM327Response query(const OBDCommand& command, std::stop_token stop = {});
+    // The next complete reply, sending nothing and taking no lock: the oldest queued reply if
+    // there is one. Meant for a caller that already holds the lock (an exclusive section).
+    ELM327Response awaitNext(std::stop_token stop = {});
+
+    // Waits for the command lock (first come, first served) and holds it until the section ends.
+    ExclusiveSection exclusive(std::stop_token stop = {});
+
+    FrameFormat format() const;
+    void setFormat(FrameFormat format);
+
+    // The header of the last "ATSH" the adapter accepted ("7E0"), so that a user who changes it
+    // can put back the one in force before; nothing when none was set since the last reset.
+    std::optional<std::string> transmitHeader() const;
+    // The bus protocol in force, one character from 1 to C as "ATSP" takes it: the last number
+    // the adapter gave for "ATDPN" (its "A" automatic prefix removed) or that an accepted
+    // "ATSP"/"ATTP" fixed; nothing when unknown (never asked, automatic search, after a reset).
+    std::optional<std::string> protocolNumber() const;
+
+    bool traceEnabled() const { return traceEnabled_; }
+    bool isMonitoring() const;
+    // Callers waiting for the command lock.
+    std::size_t lockQueueLength() const;
+    // Complete replies that arrived while no command waited.
+    std::size_t queuedReplyCount() const;
+
+    // --- Adapter operations ---
+
+    // Sends every row of InitStep::standardSequence; a step succeeds when its reply carries no
+    // adapter error (a silent adapter counts as success).
+    std::vector<InitStep> runInitialization(std::stop_token stop = {});
+    // Mode 01, parameter 00, the response unchanged.
+    ELM327Response probeVehicle(std::stop_token stop = {});
+    // Reads the protocol number with "ATDPN" and sets 29-bit (7, 9) or 11-bit (6, 8) headers;
+    // any other answer leaves the format as it was. Returns the format in force.
+    FrameFormat detectAndApplyProtocolFormat(std::stop_token stop = {});
+    // The union of every ECU's support bitmaps, following the chain from 00 while it announces
+    // the next base (at most seven requests).
+    std::set<std::uint8_t> discoverSupportedPIDs(std::stop_token stop = {});
+    // One mode 01 parameter decoded from the first ECU that answered; nothing when no ECU
+    // answered, its echo does not match, the catalogue lacks the parameter or the value is
+    // implausible.
+    std::optional<PIDReading> read(std::uint8_t pid, std::stop_token stop = {});
+
+    // Bus monitor mode: prepares the adapter (headers and spaces on, CAN formatting off), then
+    // "ATMA". The session keeps the command lock until stopMonitoring(), so no other command can
+    // reach the adapter (and stop the monitor) meanwhile; they wait for their turn. If the start
+    // fails, the adapter is restored, monitor mode left and the error rethrown; a stopMonitoring()
+    // or disconnect() while it starts ends it the same way with ExchangeCancelled.
+    std::shared_ptr<MonitorStream> startMonitoring(std::stop_token stop = {});
+    // Ends monitor mode from any thread: finishes the stream, interrupts the adapter, discards
+    // what it printed, restores CAN formatting and spaces off, and gives the lock back. Headers
+    // stay on; a car read with 29-bit headers before is read with them again. Never fails; does
+    // nothing when not monitoring.
+    void stopMonitoring();
+
+private:
+    struct LockWaiter {
+        std::thread::id thread;
+        bool granted = false;
+    };
+    // Counts a caller inside the session, so that the destructor can wait until every woken
+    // caller has left. Throws ExchangeCancelled once the session is closing.
+    class CallScope {
+    public:
+        explicit CallScope(ELM327Session& session);
+        ~CallScope();
+        CallScope(const CallScope&) = delete;
+        CallScope& operator=(const CallScope&) = delete;
+
+    private:
+        ELM327Session& session_;
+    };
+    // The command lock for one exchange.
+    class LockScope {
+    public:
+        LockScope(ELM327Session& session, std::stop_token stop) : session_(session) { session_.acquireLock(stop); }
+        ~LockScope() { session_.releaseLock(); }
+        LockScope(const LockScope&) = delete;
+        LockScope& operator=(const LockScope&) = delete;
+
+    private:
+        ELM327Session& session_;
+    };
+
+    void acquireLock(std::stop_token stop);
+    void releaseLock();
+    void endSection();
+    void releaseLockLocked();
+
+    ELM327Response rawHeld(std::string_view command, std::stop_token stop);
+    std::vector<std::uint8_t> exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop);
+    // `connection`: the disconnect count when the exchange began; a disconnect since ends the wait.
+    std::vector<std::uint8_t> nextResponse(std::stop_token stop, std::uint64_t connection);
+    void pause(std::chrono::nanoseconds duration);
+
+    void readerLoop(std::stop_token stop);
+    void handleChunk(std::vector<std::uint8_t> chunk);
+    void cutReplies(std::vector<std::string>& notes);
+    void deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes);
+    void cutMonitorLines();
+    // Brings the adapter back from monitor mode (`interrupt`: it was sent "ATMA") while the
+    // caller holds the command lock.
+    void restoreAfterMonitor(bool interrupt);
+    void restoreFormatAfterMonitorLocked();
+    void trace(const std::string& text) const;
+
+    const std::shared_ptr<OBDTransport> transport_;
+    const Timing timing_;
+    const bool traceEnabled_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable_any changed_;
+
+    // Command lock.
+    bool lockHeld_ = false;
+    std::thread::id lockOwner_; // none while bus monitor mode holds the lock
+    int lockDepth_ = 0;
+    std::deque<LockWaiter*> lockWaiters_;
+
+    // Replies.
+    bool replyWaiter_ = false;                           // a command waits for its reply
+    std::optional<std::vector<std::uint8_t>> handedReply_; // the reply given to that waiter
+    std::deque<std::vector<std::uint8_t>> readyResponses_;
+    std::vector<std::uint8_t> readBuffer_;
+    std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter
+    FrameFormat format_ = FrameFormat::headersOff;
+    std::optional<std::string> transmitHeader_;
+    std::optional<std::string> protocolNumber_;
+
+    // Bus monitor mode.
+    bool monitoring_ = false;
+    bool monitorStarting_ = false;    // startMonitoring() sets up; it alone may then end the monitor
+    bool monitorStopPending_ = false; // a stop came while it set up
+    FrameFormat formatBeforeMonitor_ = FrameFormat::headersOff;
+    std::shared_ptr<MonitorStream> monitorStream_;
+
+    // Life.
+    std::uint64_t disconnects_ = 0; // a reply wait ends when this moves
+    bool closing_ = false;
+    int activeCalls_ = 0; // callers inside the session, open exclusive sections included
+    std::mutex readerMutex_; // connect and disconnect, never held with mutex_
+    std::jthread reader_;    // last: stopped and joined before the state it uses goes
+};
+
+} // namespace veq

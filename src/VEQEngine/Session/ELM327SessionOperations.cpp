@@ -1,0 +1,226 @@
+// The adapter operations of ELM327Session, built on its command exchange.
+#include "VEQEngine/Session/ELM327Session.hpp"
+
+#include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQProtocol/PIDCatalog.hpp"
+#include "VEQSupport/Text.hpp"
+
+#include <array>
+#include <exception>
+
+namespace veq {
+
+namespace {
+
+// Each base's bitmap announces whether the next base is worth asking.
+constexpr std::array<std::uint8_t, 7> kSupportBases{0x00, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0};
+
+constexpr std::array<std::string_view, 3> kMonitorSetUp{"ATH1", "ATS1", "ATCAF0"};
+constexpr std::array<std::string_view, 2> kMonitorRestore{"ATCAF1", "ATS0"};
+
+std::optional<PIDReading> decode(const ECUResponse& ecu, std::uint8_t pid) {
+    const std::optional<std::vector<std::uint8_t>> data = ecu.data(OBDMode::currentData, pid);
+    if (!data) return std::nullopt;
+    const PIDDefinition* definition = PIDCatalog::definition(pid);
+    if (definition == nullptr) return std::nullopt;
+    return definition->decode(*data);
+}
+
+} // namespace
+
+std::vector<InitStep> ELM327Session::runInitialization(std::stop_token stop) {
+    std::vector<InitStep> steps;
+    steps.reserve(InitStep::standardSequence.size());
+    for (const InitStep::Row& row : InitStep::standardSequence) {
+        const ELM327Response response = raw(row.command, stop);
+        steps.push_back(InitStep{std::string(row.command), std::string(row.label), !response.isError()});
+    }
+    return steps;
+}
+
+ELM327Response ELM327Session::probeVehicle(std::stop_token stop) {
+    return query(OBDCommand(OBDMode::currentData, std::uint8_t{0x00}), stop);
+}
+
+FrameFormat ELM327Session::detectAndApplyProtocolFormat(std::stop_token stop) {
+    const ELM327Response response = raw("ATDPN", stop);
+    std::string joined;
+    for (const std::string& line : response.lines) joined += line;
+    if (!joined.empty()) {
+        // "A6": found automatically, protocol 6. 6 and 8 are CAN with 11-bit identifiers, 7 and
+        // 9 with 29-bit ones.
+        switch (text::toUpperASCII(joined).back()) {
+        case '7':
+        case '9': setFormat(FrameFormat::can29); break;
+        case '6':
+        case '8': setFormat(FrameFormat::can11); break;
+        default: break;
+        }
+    }
+    return format();
+}
+
+std::set<std::uint8_t> ELM327Session::discoverSupportedPIDs(std::stop_token stop) {
+    std::set<std::uint8_t> supported;
+    for (const std::uint8_t base : kSupportBases) {
+        const ELM327Response response = query(OBDCommand(OBDMode::currentData, base), stop);
+        bool gaveBitmap = false;
+        for (const ECUResponse& ecu : response.ecus) {
+            const std::optional<PIDReading> reading = decode(ecu, base);
+            if (!reading) continue;
+            if (const auto* bitmap = reading->as<PIDReading::SupportBitmap>()) {
+                supported.insert(bitmap->supported.begin(), bitmap->supported.end());
+                gaveBitmap = true;
+            }
+        }
+        if (!gaveBitmap) break;
+        if (!supported.contains(static_cast<std::uint8_t>(base + 0x20))) break;
+    }
+    return supported;
+}
+
+std::optional<PIDReading> ELM327Session::read(std::uint8_t pid, std::stop_token stop) {
+    const ELM327Response response = query(OBDCommand(OBDMode::currentData, pid), stop);
+    // Only the first ECU counts: a later one answering correctly does not make up for it.
+    if (response.ecus.empty()) return std::nullopt;
+    return decode(response.ecus.front(), pid);
+}
+
+std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token stop) {
+    CallScope call(*this);
+    acquireLock(stop);
+    std::shared_ptr<MonitorStream> stream = std::make_shared<MonitorStream>();
+    std::shared_ptr<MonitorStream> replaced;
+    bool alreadyMonitoring = false;
+    {
+        std::lock_guard lock(mutex_);
+        alreadyMonitoring = monitoring_;
+        if (alreadyMonitoring) {
+            // The same holder asks again: a fresh stream on the running monitor, one hold kept.
+            replaced = std::exchange(monitorStream_, stream);
+            releaseLockLocked();
+        } else {
+            // Until the start is over, a stop is only noted: this thread ends the monitor then,
+            // so that the hold is released exactly once.
+            monitorStarting_ = true;
+            monitorStopPending_ = false;
+            formatBeforeMonitor_ = format_;
+        }
+    }
+    if (alreadyMonitoring) {
+        replaced->finish();
+        return stream;
+    }
+
+    bool monitorCommandSent = false;
+    try {
+        for (std::string_view command : kMonitorSetUp) {
+            try {
+                rawHeld(command, stop);
+            } catch (const ExchangeCancelled&) {
+                throw;
+            } catch (const std::exception&) {
+                // The adapter may monitor without this setting; carry on.
+            }
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (monitorStopPending_ || closing_ || stop.stop_requested()) throw ExchangeCancelled();
+            monitorStream_ = stream;
+            readBuffer_.clear();
+            scanned_ = 0;
+            monitoring_ = true;
+            // From here the hold belongs to monitor mode, not to the thread that started it.
+            if (lockDepth_ == 1) lockOwner_ = {};
+        }
+        const std::array<std::uint8_t, 5> monitorAll{'A', 'T', 'M', 'A', '\r'};
+        transport_->send(monitorAll);
+        monitorCommandSent = true;
+        {
+            std::lock_guard lock(mutex_);
+            if (monitorStopPending_ || closing_ || stop.stop_requested()) throw ExchangeCancelled();
+            monitorStarting_ = false;
+        }
+        return stream;
+    } catch (...) {
+        // Leave the adapter and the session as stopMonitoring() would, then report the failure.
+        {
+            std::lock_guard lock(mutex_);
+            monitoring_ = false;
+            monitorStream_.reset();
+        }
+        stream->finish();
+        restoreAfterMonitor(monitorCommandSent);
+        {
+            std::lock_guard lock(mutex_);
+            monitorStarting_ = false;
+            monitorStopPending_ = false;
+            releaseLockLocked();
+        }
+        changed_.notify_all();
+        throw;
+    }
+}
+
+void ELM327Session::stopMonitoring() {
+    std::shared_ptr<MonitorStream> stream;
+    {
+        std::lock_guard lock(mutex_);
+        if (closing_) return;
+        if (monitorStarting_) {
+            monitorStopPending_ = true;
+            return;
+        }
+        if (!monitoring_) return;
+        monitoring_ = false;
+        stream = std::move(monitorStream_);
+        ++activeCalls_;
+    }
+    // Released last, after the restore: monitor mode still holds the command lock meanwhile.
+    struct Finish {
+        ELM327Session& session;
+        ~Finish() {
+            session.releaseLock();
+            std::lock_guard lock(session.mutex_);
+            --session.activeCalls_;
+            if (session.closing_) session.changed_.notify_all();
+        }
+    } finish{*this};
+
+    if (stream) stream->finish();
+    restoreAfterMonitor(true);
+}
+
+void ELM327Session::restoreAfterMonitor(bool interrupt) {
+    if (interrupt) {
+        try {
+            // Any character ends the adapter's monitor mode.
+            const std::array<std::uint8_t, 1> character{'\r'};
+            transport_->send(character);
+        } catch (const std::exception&) {
+        }
+        pause(timing_.monitorStopPause);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        readBuffer_.clear();
+        scanned_ = 0;
+        readyResponses_.clear();
+    }
+    for (std::string_view command : kMonitorRestore) {
+        try {
+            rawHeld(command, {});
+        } catch (const std::exception&) {
+        }
+    }
+    std::lock_guard lock(mutex_);
+    restoreFormatAfterMonitorLocked();
+}
+
+// "ATH1" made a 29-bit car's format 11-bit; headers stay on, so only a headerless format stays
+// as the monitor left it.
+void ELM327Session::restoreFormatAfterMonitorLocked() {
+    if (formatBeforeMonitor_ != FrameFormat::headersOff) format_ = formatBeforeMonitor_;
+}
+
+} // namespace veq

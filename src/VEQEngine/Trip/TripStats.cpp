@@ -1,0 +1,119 @@
+#include "VEQEngine/Trip/TripStats.hpp"
+
+#include <cmath>
+
+namespace veq {
+
+namespace {
+
+constexpr double stoppedBelowKmh = 3.0;
+constexpr double integrationGapSec = 5.0; // a longer silence is a gap, not a constant speed
+constexpr double stoichiometricAirFuel = 14.7;
+constexpr double fuelGramsPerLiter = 745.0;
+
+double seconds(TripStats::Date from, TripStats::Date to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// Keeps the smaller of a best time and a new one.
+void keepBest(std::optional<double>& best, double candidate) {
+    if (!best || candidate < *best) best = candidate;
+}
+
+} // namespace
+
+void TripStats::recordSpeed(double v, Date now) {
+    // A non-finite reading would poison the distance and every figure derived from it for the rest
+    // of the drive; it is dropped like any undecodable value.
+    if (!std::isfinite(v)) return;
+
+    if (!startTime) startTime = now;
+    lastUpdate = now;
+
+    if (v >= maxSpeedKmh) maxSpeedKmh = v;
+
+    if (lastSpeedTime) {
+        const double dt = seconds(*lastSpeedTime, now);
+        if (dt > 0 && dt < integrationGapSec) {
+            const double step = dt / 3600 * (v + lastSpeed) * 0.5;
+            distanceKm += step;
+            launchDistanceKm += step;
+        }
+    }
+
+    if (v < stoppedBelowKmh) {
+        launchStart = now;
+        reached100 = false;
+        reached400 = false;
+        launchDistanceKm = 0;
+    } else {
+        if (v >= 100 && launchStart && !reached100) {
+            const double t = seconds(*launchStart, now);
+            if (t > 1.0) {
+                keepBest(zeroToHundredSec, t);
+                reached100 = true;
+            }
+        }
+        if (launchDistanceKm >= 0.4 && launchStart && !reached400) {
+            const double t = seconds(*launchStart, now);
+            if (t > 1.0) {
+                keepBest(standing400mSec, t);
+                reached400 = true;
+            }
+        }
+    }
+
+    if (v < 80) {
+        eightyStart.reset();
+        reached120 = false;
+    } else {
+        if (!eightyStart) eightyStart = now;
+        if (v >= 120 && !reached120) {
+            const double t = seconds(*eightyStart, now);
+            if (t > 0.5) {
+                keepBest(eightyToOneTwentySec, t);
+                reached120 = true;
+            }
+        }
+    }
+
+    lastSpeedTime = now;
+    lastSpeed = v;
+}
+
+void TripStats::recordFuelRate(double litersPerHour, Date now) {
+    if (!std::isfinite(litersPerHour)) return;
+    hasDirectFuelRate = true;
+    if (lastFuelTime) {
+        const double dt = seconds(*lastFuelTime, now);
+        if (dt > 0 && dt < integrationGapSec) fuelLiters += litersPerHour * (dt / 3600);
+    }
+    lastFuelTime = now;
+}
+
+void TripStats::recordMAF(double gramsPerSecond, Date now) {
+    if (hasDirectFuelRate || !std::isfinite(gramsPerSecond)) return;
+    if (lastFuelTime) {
+        const double dt = seconds(*lastFuelTime, now);
+        if (dt > 0 && dt < integrationGapSec) {
+            fuelLiters += gramsPerSecond / stoichiometricAirFuel * dt / fuelGramsPerLiter;
+        }
+    }
+    lastFuelTime = now;
+}
+
+double TripStats::durationSec() const {
+    if (!startTime || !lastUpdate) return 0;
+    return seconds(*startTime, *lastUpdate);
+}
+
+double TripStats::avgSpeedKmh() const {
+    const double duration = durationSec();
+    return duration > 0 ? distanceKm / (duration / 3600) : 0;
+}
+
+double TripStats::consumptionL100() const {
+    return distanceKm > 0.1 ? fuelLiters / distanceKm * 100 : 0;
+}
+
+} // namespace veq

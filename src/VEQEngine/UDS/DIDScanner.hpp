@@ -1,0 +1,117 @@
+#pragma once
+
+#include "VEQEngine/UDS/DIDRange.hpp"
+#include "VEQEngine/UDS/DiscoveredDID.hpp"
+#include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQEngine/Session/HeaderRestore.hpp"
+#include "VEQEngine/UDS/UDSClient.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veq {
+
+// Reads every data identifier of a range from one ECU (read only: it never writes), and watches
+// a list of identifiers by reading them again and again. Each run selects the ECU's header and
+// opens the extended diagnostic session first, and selects it again before a read when another
+// run changed it meanwhile. When the last run ends, the transmit header that was in force before
+// the first began is put back, so that functional OBD-II requests work again.
+//
+// Thread-safe: stop() may be called from any thread, a callback included; a scan and a watch may
+// run at the same time on different threads (each with its own flag). Callbacks run on the
+// run's thread, one at a time, outside the command lock. No error leaves the scanner: a failed
+// read skips its identifier, a callback that throws is passed over.
+class DIDScanner {
+public:
+    struct Timing {
+        // The pause between two passes of a watch.
+        std::chrono::nanoseconds watchPause = std::chrono::milliseconds(120);
+    };
+
+    using FoundHandler = std::function<void(const DiscoveredDID&)>;
+    // (identifiers done, total, identifier)
+    using ProgressHandler = std::function<void(std::int32_t done, std::int32_t total, std::uint16_t identifier)>;
+    using UpdateHandler = std::function<void(std::uint16_t identifier, const std::vector<std::uint8_t>& value)>;
+
+    static constexpr std::int32_t progressInterval = 8;
+    // A TesterPresent after this many identifiers keeps the extended session open.
+    static constexpr std::int32_t keepAliveInterval = 400;
+    // Put back when no earlier transmit header is known, except on a 29-bit bus.
+    static constexpr std::string_view functionalHeader = functionalTransmitHeader;
+
+    // The session must outlive the scanner.
+    explicit DIDScanner(ELM327Session& session);
+    DIDScanner(ELM327Session& session, Timing timing);
+
+    DIDScanner(const DIDScanner&) = delete;
+    DIDScanner& operator=(const DIDScanner&) = delete;
+
+    bool isScanning() const;
+    // Ends the running scan and watch at their next check (after the read under way).
+    void stop();
+
+    // Reads every identifier of the range in ascending order; `onFound` receives each one that
+    // holds a value, `onProgress` the count every 8 identifiers, after the last one, and once
+    // more at the end with the next identifier that was not read. Returns when the range is done,
+    // after stop(), or when `stop` is requested.
+    void scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
+              const ProgressHandler& onProgress, std::stop_token stop = {});
+
+    // Reads the identifiers in passes, handing every value read to `onUpdate`, with a pause
+    // between passes, until stop() or until `stop` is requested. An empty list returns at once.
+    void watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers, const UpdateHandler& onUpdate,
+               std::stop_token stop = {});
+
+private:
+    // One run's life: raises its flag and counts it among the runs under way; finish() (or the
+    // destructor, whatever ended the run) puts the header back if it is the last, then lowers
+    // the flag.
+    class RunScope {
+    public:
+        RunScope(DIDScanner& scanner, bool& flag);
+        ~RunScope() { finish(); }
+        RunScope(const RunScope&) = delete;
+        RunScope& operator=(const RunScope&) = delete;
+
+        void finish();
+
+    private:
+        DIDScanner& scanner_;
+        bool& flag_;
+        bool finished_ = false;
+    };
+
+    // The command lock for one exchange with `ecu`, its header selected again if another run
+    // changed it.
+    ELM327Session::ExclusiveSection reach(UDSClient& client, std::string_view ecu, std::stop_token stop);
+    void prepare(UDSClient& client, std::string_view ecu, std::stop_token stop);
+    void keepAlive(UDSClient& client, std::string_view ecu, std::stop_token stop);
+    std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::string_view ecu,
+                                                       std::uint16_t identifier, std::stop_token stop);
+    bool scanningGoesOn(std::stop_token stop) const;
+    bool watchingGoesOn(std::stop_token stop) const;
+    void pauseBetweenPasses(std::stop_token stop);
+
+    ELM327Session& session_;
+    const Timing timing_;
+    mutable std::mutex mutex_;
+    std::condition_variable_any changed_;
+    bool scanning_ = false;
+    bool watching_ = false;
+
+    // Held while a run begins or ends, so that an ending run's restore and a beginning run's
+    // record of the header in force cannot interleave.
+    std::mutex runMutex_;
+    int runs_ = 0;
+    std::optional<std::string> headerToPutBack_; // recorded by the first run to begin
+};
+
+} // namespace veq

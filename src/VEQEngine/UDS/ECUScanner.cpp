@@ -1,0 +1,80 @@
+#include "VEQEngine/UDS/ECUScanner.hpp"
+
+#include "VEQProtocol/UDSService.hpp"
+
+namespace veq {
+
+namespace {
+
+constexpr std::uint16_t kPartNumber = 0xF187;
+constexpr std::uint16_t kSoftwareVersion = 0xF195;
+
+} // namespace
+
+ECUScanner::ECUScanner(ELM327Session& session) : uds_(session) {}
+
+const std::vector<ECUCandidate>& ECUScanner::standardCandidates() {
+    // clang-format off
+    static const std::vector<ECUCandidate> table{
+        {"ME/CDI moteur",  "7E0", "7E8"},
+        {"VGS boîte 9G",   "7E1", "7E9"},
+        {"ESP / SBC",      "7E2", "7EA"},
+        {"ZGW passerelle", "7E3", "7EB"},
+        {"SAM avant",      "7E4", "7EC"},
+        {"SAM arrière",    "7E5", "7ED"},
+        {"Combiné (IC)",   "7E6", "7EE"},
+        {"Airbag (SRS)",   "7E7", "7EF"},
+    };
+    // clang-format on
+    return table;
+}
+
+std::vector<DiscoveredECU> ECUScanner::scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress,
+                                            std::stop_token stop) {
+    std::vector<DiscoveredECU> found;
+    found.reserve(candidates.size());
+    for (const ECUCandidate& candidate : candidates) {
+        found.push_back(probe(candidate, stop));
+        if (onProgress) onProgress(found.back());
+    }
+    return found;
+}
+
+DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token stop) {
+    DiscoveredECU ecu{candidate.name, candidate.txHeader, candidate.rxHeader, false, std::nullopt, std::nullopt};
+    try {
+        uds_.target(candidate.txHeader, stop);
+    } catch (const std::exception&) {
+        // The probe itself tells whether anything answers on the header now in force.
+    }
+    try {
+        uds_.testerPresent(stop);
+        ecu.responded = true;
+    } catch (const UDSError& e) {
+        // An ECU that refuses the request still exists.
+        ecu.responded = e.kind() == UDSError::Kind::negativeResponse;
+    } catch (const std::exception&) {
+        ecu.responded = false;
+    }
+    if (!ecu.responded) return ecu;
+    ecu.partNumber = readASCII(kPartNumber, stop);
+    ecu.softwareVersion = readASCII(kSoftwareVersion, stop);
+    return ecu;
+}
+
+std::optional<std::string> ECUScanner::readASCII(std::uint16_t identifier, std::stop_token stop) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = uds_.readDataByIdentifier(identifier, stop);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        if (b >= 0x20 && b <= 0x7E) text += static_cast<char>(b);
+    }
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
+} // namespace veq

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQEngine/UDS/UDSClient.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace veq {
+
+// A diagnostic address pair to probe over UDS on CAN.
+struct ECUCandidate {
+    std::string name;     // French display name
+    std::string txHeader; // where the tester sends, three hexadecimal digits
+    std::string rxHeader; // where the ECU answers from
+
+    bool operator==(const ECUCandidate&) const = default;
+};
+
+// What a probe found at one candidate's address.
+struct DiscoveredECU {
+    std::string name;
+    std::string txHeader; // also the record's identity
+    std::string rxHeader; // informative; never used to filter answers
+    bool responded = false;
+    std::optional<std::string> partNumber;      // printable text of 0xF187
+    std::optional<std::string> softwareVersion; // printable text of 0xF195
+
+    const std::string& id() const { return txHeader; }
+    bool operator==(const DiscoveredECU&) const = default;
+};
+
+// Finds which candidate addresses answer UDS TesterPresent and reads each answering ECU's part
+// number and software version. Leaves the last candidate's transmit header in force: putting
+// back functional addressing is the caller's task. Thread-safe; never fails.
+class ECUScanner {
+public:
+    using Progress = std::function<void(const DiscoveredECU&)>;
+
+    // The session must outlive the scanner.
+    explicit ECUScanner(ELM327Session& session);
+
+    // The engine and the other units of the car, probed in this order.
+    static const std::vector<ECUCandidate>& standardCandidates();
+
+    // One record per candidate, in order, answering or not; `onProgress` receives each record as
+    // soon as it is known. Every candidate is probed (a stop request makes the remaining probes
+    // fail at once, so they are listed as not answering).
+    std::vector<DiscoveredECU> scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress = {},
+                                    std::stop_token stop = {});
+
+    const UDSClient& uds() const { return uds_; }
+
+private:
+    DiscoveredECU probe(const ECUCandidate& candidate, std::stop_token stop);
+    std::optional<std::string> readASCII(std::uint16_t identifier, std::stop_token stop);
+
+    UDSClient uds_;
+};
+
+} // namespace veq

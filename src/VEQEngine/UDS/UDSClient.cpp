@@ -1,0 +1,134 @@
+#include "VEQEngine/UDS/UDSClient.hpp"
+
+#include "VEQProtocol/DTC.hpp"
+#include "VEQSupport/Text.hpp"
+
+#include <array>
+
+namespace veq {
+
+namespace {
+
+constexpr std::uint8_t kNegativeResponse = 0x7F;
+constexpr std::uint8_t kGeneralReject = rawValue(UDSNegativeResponse::generalReject);
+
+// The first ECU's answer is 7F xx 78: the ECU will answer later.
+bool announcesPending(const ELM327Response& reply) {
+    const std::vector<std::uint8_t>* p = reply.firstPayload();
+    return p != nullptr && p->size() >= 3 && (*p)[0] == kNegativeResponse &&
+           (*p)[2] == rawValue(UDSNegativeResponse::responsePending);
+}
+
+// A negative answer naming another service is a late answer to an earlier request, not this
+// one's: taking it would report another request's refusal (or "busy") as this one's.
+bool answersAnotherService(const ELM327Response& reply, std::uint8_t service) {
+    const std::vector<std::uint8_t>* p = reply.firstPayload();
+    return p != nullptr && p->size() >= 2 && (*p)[0] == kNegativeResponse && (*p)[1] != service;
+}
+
+} // namespace
+
+UDSClient::UDSClient(ELM327Session& session) : session_(session) {}
+
+std::optional<std::string> UDSClient::targetHeader() const {
+    std::lock_guard lock(mutex_);
+    return targetHeader_;
+}
+
+void UDSClient::target(std::string_view txHeader, std::stop_token stop) {
+    session_.raw("ATSH" + std::string(txHeader), stop);
+    std::lock_guard lock(mutex_);
+    targetHeader_ = std::string(txHeader);
+}
+
+std::string UDSClient::requestText(UDSService service, std::span<const std::uint8_t> data) {
+    std::string text = text::hexByte(rawValue(service));
+    text += text::hexUpper(data);
+    return text;
+}
+
+ELM327Response UDSClient::exchange(const std::string& text, UDSService service, std::stop_token stop) {
+    // Held until the last wait: a command of another user sent meanwhile would discard or take
+    // the ECU's real answer.
+    ELM327Session::ExclusiveSection section = session_.exclusive(stop);
+    ELM327Response reply = session_.raw(text, stop);
+    int waits = 0;
+    while (waits < maxPendingWaits &&
+           (announcesPending(reply) || answersAnotherService(reply, rawValue(service)))) {
+        reply = session_.awaitNext(stop);
+        if (!reply.ecus.empty()) ++waits;
+    }
+    return reply;
+}
+
+std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const std::uint8_t> data, int retriesLeft,
+                                             std::stop_token stop) {
+    const std::string text = requestText(service, data);
+    for (;;) {
+        const ELM327Response reply = exchange(text, service, stop);
+        if (reply.error == ELM327Error::noData) throw UDSError::none();
+        if (reply.error) throw UDSError::adapter(*reply.error);
+        const std::vector<std::uint8_t>* payload = reply.firstPayload();
+        if (payload == nullptr || payload->empty()) throw UDSError::none();
+        const std::vector<std::uint8_t>& p = *payload;
+        // The wait budget spent on other requests' answers: this one's never came.
+        if (answersAnotherService(reply, rawValue(service))) throw UDSError::unexpected(p);
+        if (p[0] == kNegativeResponse) {
+            const std::uint8_t nrc = p.size() >= 3 ? p[2] : kGeneralReject;
+            if (nrc == rawValue(UDSNegativeResponse::busyRepeatRequest) && retriesLeft >= 1) {
+                --retriesLeft;
+                continue;
+            }
+            throw UDSError::negative(rawValue(service), nrc);
+        }
+        if (p[0] == positiveResponse(service)) return std::vector<std::uint8_t>(p.begin() + 1, p.end());
+        throw UDSError::unexpected(p);
+    }
+}
+
+void UDSClient::openDiagnosticSession(UDSSessionType type, std::stop_token stop) {
+    const std::array<std::uint8_t, 1> data{rawValue(type)};
+    request(UDSService::diagnosticSessionControl, data, standardRetries, stop);
+}
+
+void UDSClient::testerPresent(std::stop_token stop) {
+    const std::array<std::uint8_t, 1> data{0x00};
+    request(UDSService::testerPresent, data, standardRetries, stop);
+}
+
+std::vector<std::uint8_t> UDSClient::readDataByIdentifier(std::uint16_t identifier, std::stop_token stop) {
+    const std::array<std::uint8_t, 2> echo{static_cast<std::uint8_t>(identifier >> 8),
+                                           static_cast<std::uint8_t>(identifier & 0xFF)};
+    std::vector<std::uint8_t> p = request(UDSService::readDataByIdentifier, echo, standardRetries, stop);
+    if (p.size() < 2) return {};
+    if (p[0] != echo[0] || p[1] != echo[1]) {
+        std::vector<std::uint8_t> whole{positiveResponse(UDSService::readDataByIdentifier)};
+        whole.insert(whole.end(), p.begin(), p.end());
+        throw UDSError::unexpected(std::move(whole));
+    }
+    p.erase(p.begin(), p.begin() + 2);
+    return p;
+}
+
+std::vector<UDSDTC> UDSClient::parseDTCRecords(std::span<const std::uint8_t> p) {
+    std::vector<UDSDTC> records;
+    if (p.size() < 6) return records;
+    for (std::size_t i = 2; i + 4 <= p.size(); i += 4) {
+        std::optional<DTC> code = DTC::decode(p[i], p[i + 1]);
+        if (!code) continue;
+        records.push_back(UDSDTC{std::move(*code), p[i + 2], p[i + 3]});
+    }
+    return records;
+}
+
+std::vector<UDSDTC> UDSClient::readDTCsByStatusMask(std::uint8_t mask, std::stop_token stop) {
+    const std::array<std::uint8_t, 2> data{0x02, mask}; // report by status mask
+    return parseDTCRecords(request(UDSService::readDTCInformation, data, standardRetries, stop));
+}
+
+std::vector<std::uint8_t> UDSClient::requestSecuritySeed(std::uint8_t level, std::stop_token stop) {
+    const std::array<std::uint8_t, 1> data{level};
+    return request(UDSService::securityAccess, data, standardRetries, stop);
+}
+
+} // namespace veq

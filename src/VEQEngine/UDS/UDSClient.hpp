@@ -1,0 +1,79 @@
+#pragma once
+
+#include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQProtocol/ELM327Response.hpp"
+#include "VEQProtocol/UDSDTC.hpp"
+#include "VEQProtocol/UDSService.hpp"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veq {
+
+// ISO 14229 (UDS) requests through the adapter session. One request is sent as hexadecimal text
+// ("22F190"); the ECU's "response pending" answers and late negative answers naming another
+// service are waited out (at most eight more replies in all), a "busy, repeat request" answer is
+// repeated a bounded number of times, and every other outcome becomes the payload or a UDSError.
+//
+// Each user keeps its own client over the one session. Thread-safe. A request holds the session's
+// command lock from its send to its last pending wait, so no other user's command can take the
+// ECU's late answer; it nests inside an exclusive section its thread already holds, so a caller
+// may run a whole sequence of requests inside one section.
+//
+// Failures: UDSError for what the ECU or the adapter answered; the session's errors (transport,
+// ExchangeCancelled) unchanged. A silent adapter ends in UDSError::none().
+class UDSClient {
+public:
+    // Replies waited for after the first that is not this request's answer yet.
+    static constexpr int maxPendingWaits = 8;
+    // The busy-repeat budget every typed operation passes to request().
+    static constexpr int standardRetries = 2;
+
+    // The session must outlive the client.
+    explicit UDSClient(ELM327Session& session);
+
+    UDSClient(const UDSClient&) = delete;
+    UDSClient& operator=(const UDSClient&) = delete;
+
+    ELM327Session& session() const { return session_; }
+    // The header last chosen with target(); no request consults it.
+    std::optional<std::string> targetHeader() const;
+
+    // Sends "ATSH" + header; the reply is not examined (an adapter "?" does not fail it).
+    void target(std::string_view txHeader, std::stop_token stop = {});
+
+    // The positive response payload without its response identifier.
+    std::vector<std::uint8_t> request(UDSService service, std::span<const std::uint8_t> data, int retriesLeft,
+                                      std::stop_token stop = {});
+
+    void openDiagnosticSession(UDSSessionType type, std::stop_token stop = {});
+    void testerPresent(std::stop_token stop = {});
+    // The value after the echoed identifier. An echo of another identifier (a late answer to an
+    // earlier read) is an unexpected response; an answer too short to hold the echo gives no bytes.
+    std::vector<std::uint8_t> readDataByIdentifier(std::uint16_t identifier, std::stop_token stop = {});
+    std::vector<UDSDTC> readDTCsByStatusMask(std::uint8_t mask, std::stop_token stop = {});
+    // The whole positive payload, the echoed level first; this client never sends a key.
+    std::vector<std::uint8_t> requestSecuritySeed(std::uint8_t level, std::stop_token stop = {});
+
+    // "22F190": the service byte then the data, upper-case hexadecimal without separator.
+    static std::string requestText(UDSService service, std::span<const std::uint8_t> data);
+    // The records of a positive ReadDTCInformation payload (after 0x59): sub-function and
+    // availability mask, then 4-byte records read as a 2-byte code, failure type and status.
+    static std::vector<UDSDTC> parseDTCRecords(std::span<const std::uint8_t> payload);
+
+private:
+    // One send with its waits for the answer to `service`, under the command lock.
+    ELM327Response exchange(const std::string& text, UDSService service, std::stop_token stop);
+
+    ELM327Session& session_;
+    mutable std::mutex mutex_;
+    std::optional<std::string> targetHeader_;
+};
+
+} // namespace veq

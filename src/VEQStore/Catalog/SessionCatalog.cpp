@@ -1,0 +1,316 @@
+#include "VEQStore/Catalog/SessionCatalog.hpp"
+
+#include "VEQStore/Catalog/SQLite.hpp"
+#include "VEQSupport/DataFolder.hpp"
+
+#include <fmt/format.h>
+
+#include <limits>
+#include <system_error>
+
+namespace veq {
+
+namespace {
+
+// The store's layout. PRAGMA user_version holds the schema version; a file of any other version
+// is left alone. AUTOINCREMENT keeps a deleted record's identity from being given to a new one.
+constexpr std::int64_t schemaVersion = 1;
+constexpr const char* memoryStore = ":memory:";
+
+constexpr std::string_view createTable = R"(CREATE TABLE SessionRecord (
+  storeID INTEGER PRIMARY KEY AUTOINCREMENT,
+  identifier TEXT NOT NULL,    -- UUID
+  startDate INTEGER NOT NULL,  -- nanoseconds since 1970-01-01 UTC
+  endDate INTEGER,             -- nanoseconds since 1970-01-01 UTC
+  vin TEXT,
+  profileID TEXT,
+  profileName TEXT,
+  fileName TEXT NOT NULL DEFAULT '',
+  sampleCount INTEGER NOT NULL DEFAULT 0,
+  channelCount INTEGER NOT NULL DEFAULT 0,
+  distanceKm REAL DEFAULT 0,   -- REAL columns take no NOT NULL: SQLite stores NaN as NULL
+  maxSpeedKmh REAL DEFAULT 0,
+  fuelLiters REAL DEFAULT 0,
+  dtcCount INTEGER NOT NULL DEFAULT 0,
+  zeroToHundredSec REAL,
+  note TEXT
+))";
+
+// Every column in the order of the record, as read back.
+constexpr std::string_view selectColumns =
+    "SELECT storeID, identifier, startDate, endDate, vin, profileID, profileName, fileName, sampleCount, "
+    "channelCount, distanceKm, maxSpeedKmh, fuelLiters, dtcCount, zeroToHundredSec, note FROM SessionRecord";
+
+constexpr std::string_view insertRecord =
+    "INSERT INTO SessionRecord (identifier, startDate, endDate, vin, profileID, profileName, fileName, "
+    "sampleCount, channelCount, distanceKm, maxSpeedKmh, fuelLiters, dtcCount, zeroToHundredSec, note) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+using Date = SessionRecord::Date;
+
+std::int64_t storedDate(Date date) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch()).count();
+}
+
+Date dateFromStore(std::int64_t nanoseconds) {
+    return Date(std::chrono::duration_cast<Date::duration>(std::chrono::nanoseconds(nanoseconds)));
+}
+
+std::optional<std::int64_t> storedDate(const std::optional<Date>& date) {
+    if (!date) return std::nullopt;
+    return storedDate(*date);
+}
+
+SessionRecord recordFromRow(const sqlite::Statement& row) {
+    const auto optionalText = [&](int column) -> std::optional<std::string> {
+        if (row.isNull(column)) return std::nullopt;
+        return row.text(column);
+    };
+    const auto realOrNaN = [&](int column) {
+        return row.isNull(column) ? std::numeric_limits<double>::quiet_NaN() : row.real(column);
+    };
+    SessionRecord record;
+    record.storeID = row.integer(0);
+    if (const auto identifier = UUID::parse(row.text(1))) record.identifier = *identifier;
+    record.startDate = dateFromStore(row.integer(2));
+    if (!row.isNull(3)) record.endDate = dateFromStore(row.integer(3));
+    record.vin = optionalText(4);
+    record.profileID = optionalText(5);
+    record.profileName = optionalText(6);
+    record.fileName = row.text(7);
+    record.sampleCount = row.integer(8);
+    record.channelCount = row.integer(9);
+    record.distanceKm = realOrNaN(10);
+    record.maxSpeedKmh = realOrNaN(11);
+    record.fuelLiters = realOrNaN(12);
+    record.dtcCount = row.integer(13);
+    if (!row.isNull(14)) record.zeroToHundredSec = row.real(14);
+    record.note = optionalText(15);
+    return record;
+}
+
+bool isPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
+
+std::optional<std::int64_t> singleInteger(sqlite::Connection& db, std::string_view sql) {
+    auto statement = db.prepare(sql);
+    if (!statement.step()) return std::nullopt;
+    return statement.integer(0);
+}
+
+bool createSchema(sqlite::Connection& db) {
+    return db.execute("BEGIN IMMEDIATE") && db.execute(createTable) &&
+           db.execute(fmt::format("PRAGMA user_version = {}", schemaVersion)) && db.execute("COMMIT");
+}
+
+// Why the store file cannot be used, or nothing when it is ready. Until the file is known to be
+// an empty database or our own, nothing is written to it.
+std::optional<std::string> prepareFileStore(sqlite::Connection& db) {
+    if (!db.valid()) return db.lastError();
+    // SQLite quietly opens a file it cannot write read-only; every later change would then fail.
+    if (sqlite3_db_readonly(db.handle(), "main") == 1) return std::string("fichier en lecture seule");
+    // Closing a write-ahead-logged database folds its log into the file; a file we turn down
+    // must keep its bytes, so that waits until the file is known to be ours.
+    db.setCheckpointOnClose(false);
+    const auto version = singleInteger(db, "PRAGMA user_version");
+    if (!version) return db.lastError(); // "file is not a database" shows here, not at opening
+    const auto objects = singleInteger(db, "SELECT count(*) FROM sqlite_master");
+    if (!objects) return db.lastError();
+    if (*version == 0 && *objects == 0) {
+        if (!createSchema(db)) {
+            const std::string error = db.lastError();
+            db.execute("ROLLBACK");
+            return error;
+        }
+    } else if (*version == schemaVersion) {
+        auto check = db.prepare("PRAGMA quick_check");
+        if (!check.step()) return db.lastError();
+        if (const std::string verdict = check.text(0); verdict != "ok") return verdict;
+        if (!db.prepare(selectColumns).valid()) return db.lastError();
+    } else {
+        return fmt::format("version de catalogue inconnue ({})", *version);
+    }
+    db.setCheckpointOnClose(true);
+    // Readers then never block the writer, and a crash mid-write leaves the last commit whole.
+    db.execute("PRAGMA journal_mode = WAL");
+    db.execute("PRAGMA synchronous = FULL");
+    return std::nullopt;
+}
+
+// Opens the store file into `store`, or says why it cannot be used. A file turned down keeps its
+// bytes, and the side files SQLite made beside it for this attempt are taken away again.
+std::optional<std::string> openFileStore(const std::filesystem::path& path, sqlite::Connection& store) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path wal = path.string() + "-wal";
+    const fs::path shm = path.string() + "-shm";
+    const bool hadWal = fs::exists(wal, ec);
+    const bool hadShm = fs::exists(shm, ec);
+    std::optional<std::string> problem;
+    {
+        auto db = sqlite::Connection::open(path.string());
+        problem = prepareFileStore(db);
+        if (!problem) {
+            store = std::move(db);
+            return std::nullopt;
+        }
+    }
+    if (!hadWal && fs::file_size(wal, ec) == 0 && !ec) fs::remove(wal, ec);
+    if (!hadShm) fs::remove(shm, ec);
+    return problem;
+}
+
+// SQLite's reports may run over several lines; the warning is one.
+std::string oneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    }
+    return text;
+}
+
+sqlite::Connection openMemoryStore() {
+    auto db = sqlite::Connection::open(memoryStore);
+    if (db.valid() && createSchema(db)) return db;
+    return {};
+}
+
+} // namespace
+
+struct SessionCatalog::Store {
+    sqlite::Connection db;
+    bool persistent = false;
+};
+
+SessionCatalog::SessionCatalog(std::optional<std::filesystem::path> directory, bool inMemory)
+    : sessionsDirectory_(directory ? std::move(*directory) : defaultDirectory()), store_(std::make_unique<Store>()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(sessionsDirectory_, ignored);
+
+    if (!inMemory) {
+        const auto path = sessionsDirectory_ / storeFileName;
+        if (auto problem = openFileStore(path, store_->db)) {
+            fmt::print(stderr,
+                       "Catalogue des trajets : « {} » est inutilisable ({}) ; le fichier est laissé tel quel et "
+                       "les trajets de cette session ne seront gardés qu'en mémoire.\n",
+                       path.string(), oneLine(*problem));
+        } else {
+            store_->persistent = true;
+            return;
+        }
+    }
+    // When even this fails every operation still answers, as for an empty catalogue.
+    store_->db = openMemoryStore();
+}
+
+SessionCatalog::~SessionCatalog() = default;
+
+std::filesystem::path SessionCatalog::defaultDirectory() { return applicationDataFolder() / "Sessions"; }
+
+bool SessionCatalog::isPersistent() const { return store_->persistent; }
+
+std::vector<SessionRecord> SessionCatalog::allSessions() const {
+    std::vector<SessionRecord> records;
+    auto statement = store_->db.prepare(fmt::format("{} ORDER BY startDate DESC, storeID ASC", selectColumns));
+    while (statement.step()) records.push_back(recordFromRow(statement));
+    if (!statement.done()) return {};
+    return records;
+}
+
+SessionRecord SessionCatalog::createSession(std::string fileName, std::optional<std::string> vin,
+                                            std::optional<std::string> profileID,
+                                            std::optional<std::string> profileName, std::optional<Date> startDate) {
+    SessionRecord record(startDate.value_or(std::chrono::system_clock::now()), std::move(vin), std::move(profileID),
+                         std::move(profileName), std::move(fileName));
+    auto insert = store_->db.prepare(insertRecord);
+    insert.bind(1, record.identifier.uuidString());
+    insert.bind(2, storedDate(record.startDate));
+    insert.bind(3, storedDate(record.endDate));
+    insert.bind(4, record.vin);
+    insert.bind(5, record.profileID);
+    insert.bind(6, record.profileName);
+    insert.bind(7, record.fileName);
+    insert.bind(8, record.sampleCount);
+    insert.bind(9, record.channelCount);
+    insert.bind(10, record.distanceKm);
+    insert.bind(11, record.maxSpeedKmh);
+    insert.bind(12, record.fuelLiters);
+    insert.bind(13, record.dtcCount);
+    insert.bind(14, record.zeroToHundredSec);
+    insert.bind(15, record.note);
+    insert.step();
+    if (insert.done()) record.storeID = sqlite3_last_insert_rowid(store_->db.handle());
+    return record;
+}
+
+void SessionCatalog::update(SessionRecord& record, const Update& changes) {
+    std::string assignments;
+    const auto assign = [&](bool present, std::string_view column) {
+        if (!present) return;
+        if (!assignments.empty()) assignments += ", ";
+        assignments += fmt::format("{} = ?", column);
+    };
+    assign(changes.endDate.has_value(), "endDate");
+    assign(changes.sampleCount.has_value(), "sampleCount");
+    assign(changes.channelCount.has_value(), "channelCount");
+    assign(changes.distanceKm.has_value(), "distanceKm");
+    assign(changes.maxSpeedKmh.has_value(), "maxSpeedKmh");
+    assign(changes.fuelLiters.has_value(), "fuelLiters");
+    assign(changes.dtcCount.has_value(), "dtcCount");
+    assign(changes.zeroToHundredSec.has_value(), "zeroToHundredSec");
+
+    if (changes.endDate) record.endDate = changes.endDate;
+    if (changes.sampleCount) record.sampleCount = *changes.sampleCount;
+    if (changes.channelCount) record.channelCount = *changes.channelCount;
+    if (changes.distanceKm) record.distanceKm = *changes.distanceKm;
+    if (changes.maxSpeedKmh) record.maxSpeedKmh = *changes.maxSpeedKmh;
+    if (changes.fuelLiters) record.fuelLiters = *changes.fuelLiters;
+    if (changes.dtcCount) record.dtcCount = *changes.dtcCount;
+    if (changes.zeroToHundredSec) record.zeroToHundredSec = changes.zeroToHundredSec;
+
+    if (assignments.empty() || record.storeID == 0) return;
+    auto statement = store_->db.prepare(fmt::format("UPDATE SessionRecord SET {} WHERE storeID = ?", assignments));
+    int index = 1;
+    if (changes.endDate) statement.bind(index++, storedDate(*changes.endDate));
+    if (changes.sampleCount) statement.bind(index++, *changes.sampleCount);
+    if (changes.channelCount) statement.bind(index++, *changes.channelCount);
+    if (changes.distanceKm) statement.bind(index++, *changes.distanceKm);
+    if (changes.maxSpeedKmh) statement.bind(index++, *changes.maxSpeedKmh);
+    if (changes.fuelLiters) statement.bind(index++, *changes.fuelLiters);
+    if (changes.dtcCount) statement.bind(index++, *changes.dtcCount);
+    if (changes.zeroToHundredSec) statement.bind(index++, *changes.zeroToHundredSec);
+    statement.bind(index, record.storeID);
+    statement.step(); // a failed save is not reported
+}
+
+void SessionCatalog::remove(const SessionRecord& record) {
+    if (const auto file = driveFile(record)) {
+        std::error_code ignored;
+        // Only a file: a sub-folder that happens to bear the name is not the drive.
+        if (!std::filesystem::is_directory(std::filesystem::symlink_status(*file, ignored))) {
+            std::filesystem::remove(*file, ignored);
+        }
+    }
+    if (record.storeID == 0) return;
+    auto statement = store_->db.prepare("DELETE FROM SessionRecord WHERE storeID = ?");
+    statement.bind(1, record.storeID);
+    statement.step();
+}
+
+std::optional<TelemetryFile::Contents> SessionCatalog::contents(const SessionRecord& record) const {
+    const auto file = driveFile(record);
+    if (!file) return std::nullopt;
+    try {
+        return TelemetryFile::read(*file);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::filesystem::path> SessionCatalog::driveFile(const SessionRecord& record) const {
+    if (!isPlainFileName(record.fileName)) return std::nullopt;
+    return sessionsDirectory_ / record.fileName;
+}
+
+} // namespace veq

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "VEQStore/Catalog/SessionRecord.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veq {
+
+// The persistent list of recorded drives: one SQLite database "sessions.store" in the sessions
+// folder, beside the drives' own telemetry files. When that file cannot be used (damaged, from
+// an unknown version, not ours) the catalogue keeps this run's drives in memory, leaves the file
+// exactly as it was, and says so once on standard error.
+// Used by one thread at a time (the interface's); no operation throws or reports a failure.
+class SessionCatalog {
+public:
+    using Date = SessionRecord::Date;
+
+    static constexpr std::string_view storeFileName = "sessions.store";
+
+    // The figures `update` sets; an absent one is left as it is.
+    struct Update {
+        std::optional<Date> endDate{};
+        std::optional<std::int64_t> sampleCount{};
+        std::optional<std::int64_t> channelCount{};
+        std::optional<double> distanceKm{};
+        std::optional<double> maxSpeedKmh{};
+        std::optional<double> fuelLiters{};
+        std::optional<std::int64_t> dtcCount{};
+        std::optional<double> zeroToHundredSec{};
+    };
+
+    // Opens the catalogue in `directory` (defaultDirectory() when none), creating the folder;
+    // `inMemory` keeps everything in memory from the start.
+    explicit SessionCatalog(std::optional<std::filesystem::path> directory = std::nullopt, bool inMemory = false);
+    ~SessionCatalog();
+    SessionCatalog(const SessionCatalog&) = delete;
+    SessionCatalog& operator=(const SessionCatalog&) = delete;
+
+    // "OskavelCar/Sessions" in the application's data folder.
+    static std::filesystem::path defaultDirectory();
+
+    const std::filesystem::path& sessionsDirectory() const { return sessionsDirectory_; }
+    // False when this catalogue keeps its records in memory only.
+    bool isPersistent() const;
+
+    // Every record, newest start first; records that started together in the order created.
+    std::vector<SessionRecord> allSessions() const;
+
+    // A new record, stored and returned. It starts at `startDate` (a saved range passes its own
+    // start), or now.
+    SessionRecord createSession(std::string fileName, std::optional<std::string> vin,
+                                std::optional<std::string> profileID, std::optional<std::string> profileName,
+                                std::optional<Date> startDate = std::nullopt);
+
+    // Sets the present figures on `record` and in the store.
+    void update(SessionRecord& record, const Update& changes);
+
+    // Removes the drive's file and its record.
+    void remove(const SessionRecord& record);
+
+    // The drive's file read whole; nothing when it is missing or unreadable.
+    std::optional<TelemetryFile::Contents> contents(const SessionRecord& record) const;
+
+private:
+    struct Store;
+
+    // The drive's file in the sessions folder, or nothing when `fileName` is not one plain file
+    // name (empty, ".", "..", or holding a path separator): a stored name never reaches outside
+    // the folder.
+    std::optional<std::filesystem::path> driveFile(const SessionRecord& record) const;
+
+    std::filesystem::path sessionsDirectory_;
+    std::unique_ptr<Store> store_;
+};
+
+} // namespace veq

@@ -1,0 +1,250 @@
+#include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/Session/ScriptedTransport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <future>
+#include <map>
+
+namespace veq {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScriptedTransport;
+using testing::SessionRig;
+using testing::eventually;
+using Lines = std::vector<std::string>;
+
+// An adapter that answers from a table of command lines; unknown lines stay unanswered.
+ScriptedTransport::Responder table(std::map<std::string, std::string> replies) {
+    return [replies = std::move(replies)](const std::string& line) {
+        const auto it = replies.find(line);
+        return it == replies.end() ? Lines{} : Lines{it->second};
+    };
+}
+
+TEST(SessionOperationsTest, InitialisationRunsTheStandardSequence) {
+    SessionRig rig(table({{"ATZ", "ATZ\rELM327 v1.5\r\r>"}, {"ATE0", "?\r\r>"}, {"ATL0", "OK\r\r>"},
+                          {"ATS0", "OK\r\r>"}, {"ATH1", "OK\r\r>"}, {"ATSP0", "OK\r\r>"}})); // ATAT2 silent
+    const std::vector<InitStep> expected{
+        {"ATZ", "Réinitialisation adaptateur", true},       {"ATE0", "Écho désactivé", false},
+        {"ATL0", "Sauts de ligne désactivés", true},        {"ATS0", "Espaces désactivés", true},
+        {"ATH1", "En-têtes CAN activés", true},             {"ATAT2", "Timing adaptatif agressif", true},
+        {"ATSP0", "Détection automatique du protocole", true},
+    };
+    EXPECT_EQ(rig.session->runInitialization(), expected);
+    EXPECT_EQ(rig.session->format(), FrameFormat::can11);
+}
+
+TEST(SessionOperationsTest, ProtocolNumberSelectsTheFrameFormat) {
+    const struct {
+        FrameFormat before;
+        const char* reply;
+        FrameFormat after;
+    } cases[] = {{FrameFormat::can11, "A7", FrameFormat::can29}, {FrameFormat::can29, "a6", FrameFormat::can11},
+                 {FrameFormat::headersOff, "8", FrameFormat::can11}, {FrameFormat::can11, "9", FrameFormat::can29},
+                 {FrameFormat::can11, "A3", FrameFormat::can11},    {FrameFormat::can29, "?", FrameFormat::can29}};
+    for (const auto& c : cases) {
+        SessionRig rig(table({{"ATDPN", std::string(c.reply) + "\r\r>"}}));
+        rig.session->setFormat(c.before);
+        EXPECT_EQ(rig.session->detectAndApplyProtocolFormat(), c.after) << c.reply;
+    }
+}
+
+TEST(SessionOperationsTest, SupportedParameterDiscovery) {
+    const struct {
+        const char* name;
+        FrameFormat format;
+        std::map<std::string, std::string> replies;
+        std::set<std::uint8_t> supported;
+        std::size_t requests;
+    } cases[] = {
+        {"two ECUs give the union, either one announcing the next base", FrameFormat::can11,
+         {{"0100", "7E8 06 41 00 80 00 00 00 \r7E9 06 41 00 00 00 00 01 \r\r>"},
+          {"0120", "7E8 06 41 20 00 00 00 00 \r7E9 06 41 20 40 00 00 00 \r\r>"}},
+         {0x01, 0x20, 0x22}, 2},
+        {"the chain ends at C0", FrameFormat::headersOff,
+         {{"0100", "41 00 00 00 00 01\r>"}, {"0120", "41 20 00 00 00 01\r>"}, {"0140", "41 40 00 00 00 01\r>"},
+          {"0160", "41 60 00 00 00 01\r>"}, {"0180", "41 80 00 00 00 01\r>"}, {"01A0", "41 A0 00 00 00 01\r>"},
+          {"01C0", "41 C0 FF FF FF FF\r>"}},
+         {0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0}, 7},
+        {"wrong echo", FrameFormat::headersOff, {{"0100", "41 20 FF FF FF FF\r>"}}, {}, 1},
+        {"short bitmap", FrameFormat::headersOff, {{"0100", "41 00 FF FF\r>"}}, {}, 1},
+    };
+    for (const auto& c : cases) {
+        SessionRig rig(table(c.replies));
+        rig.session->setFormat(c.format);
+        EXPECT_EQ(rig.session->discoverSupportedPIDs(), c.supported) << c.name;
+        EXPECT_EQ(rig.transport->lines().size(), c.requests) << c.name;
+    }
+}
+
+TEST(SessionOperationsTest, ReadingOneParameter) {
+    const struct {
+        std::uint8_t pid;
+        FrameFormat format;
+        std::string reply;
+        std::optional<double> value;
+    } cases[] = {
+        {0x0C, FrameFormat::can11, "7E8 04 41 0C 1A F8 \r\r>", 1726.0},
+        {0x0C, FrameFormat::can11, "7E8 03 7F 01 12 \r7E9 04 41 0C 1A F8 \r\r>", std::nullopt}, // first ECU only
+        {0x02, FrameFormat::headersOff, "41 02 01 00\r\r>", std::nullopt},                       // no catalogue row
+        {0x0D, FrameFormat::headersOff, "41 0C 1A F8\r\r>", std::nullopt},                       // another echo
+        {0x0C, FrameFormat::headersOff, "41 0C 1A\r\r>", std::nullopt},                          // too short
+    };
+    for (const auto& c : cases) {
+        SessionRig rig(table({{fmt::format("01{:02X}", c.pid), c.reply}}));
+        rig.session->setFormat(c.format);
+        const auto reading = rig.session->read(c.pid);
+        EXPECT_EQ(reading ? reading->scalar() : std::nullopt, c.value) << c.reply;
+    }
+}
+
+// Answers AT commands "OK" (ATI with its name), stays silent on "ATMA" and answers the
+// character that ends monitor mode as a real adapter does.
+ScriptedTransport::Responder monitoringAdapter() {
+    return [](const std::string& line) -> Lines {
+        if (line == "ATMA") return {};
+        if (line.empty()) return {"\r\r>"};
+        return {line == "ATI" ? "ELM327 v1.5\r\r>" : "OK\r\r>"};
+    };
+}
+
+TEST(SessionMonitorTest, LinesAreCutAtCarriageReturnsAndStopRestoresTheAdapter) {
+    SessionRig rig(monitoringAdapter());
+    const auto stream = rig.session->startMonitoring();
+    ASSERT_TRUE(rig.session->isMonitoring());
+    for (const char* chunk : {"7E8 03 41 0D 00\r", "\r\r", "7E8 0>1\r", "  7DF 02 01 0D\t\r7E8 04", " 41 0C 1A F8\r7E9"})
+        rig.transport->push(chunk);
+    const Lines expected{"7E8 03 41 0D 00", "7DF 02 01 0D", "7E8 04 41 0C 1A F8"};
+    Lines lines;
+    ASSERT_TRUE(eventually([&] {
+        while (auto line = stream->pop(0ms, {})) lines.push_back(*line);
+        return lines.size() >= expected.size();
+    }));
+    EXPECT_EQ(lines, expected);
+    rig.session->stopMonitoring();
+    rig.session->stopMonitoring(); // a second stop sends nothing
+    EXPECT_TRUE(stream->finished());
+    EXPECT_EQ(rig.transport->lines(), (Lines{"ATH1", "ATS1", "ATCAF0", "ATMA", "", "ATCAF1", "ATS0"}));
+    EXPECT_EQ(rig.session->format(), FrameFormat::can11);
+}
+
+TEST(SessionMonitorTest, FailedStartRestoresTheAdapterAndFreesTheLock) {
+    SessionRig rig(monitoringAdapter());
+    rig.transport->failSendsContaining("ATMA");
+    EXPECT_THROW(rig.session->startMonitoring(), TransportError);
+    EXPECT_FALSE(rig.session->isMonitoring());
+    EXPECT_EQ(rig.transport->lines(), (Lines{"ATH1", "ATS1", "ATCAF0", "ATCAF1", "ATS0"}));
+    auto other = std::async(std::launch::async, [&] { return rig.session->raw("ATI"); });
+    ASSERT_EQ(other.wait_for(20s), std::future_status::ready);
+    EXPECT_EQ(other.get().text, Lines{"ELM327 v1.5"});
+}
+
+TEST(SessionMonitorTest, NoCommandReachesTheAdapterWhileMonitoring) {
+    SessionRig rig(monitoringAdapter());
+    const auto stream = rig.session->startMonitoring();
+    auto queued = std::async(std::launch::async, [&] { return rig.session->raw("ATI"); });
+    ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == 1; }));
+    // Not even the thread that started the monitor gets through.
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_THROW(rig.session->query(OBDCommand(0x0C), stopped.get_token()), ExchangeCancelled);
+    EXPECT_EQ(rig.transport->lines().size(), 4u);
+    // Stopped from another thread while a consumer waits for the next line.
+    auto stopper = std::async(std::launch::async, [&] { rig.session->stopMonitoring(); });
+    while (!stream->finished()) stream->pop(1h, {});
+    stopper.get();
+    EXPECT_EQ(queued.get().text, Lines{"ELM327 v1.5"});
+    EXPECT_EQ(rig.transport->lines().back(), "ATI");
+}
+
+TEST(SessionMonitorTest, MonitorGivesBackTheFrameFormatOfTheCar) {
+    const struct {
+        FrameFormat before;
+        bool startFails;
+        FrameFormat after; // headers stay on after the monitor
+    } cases[] = {{FrameFormat::can29, false, FrameFormat::can29},     {FrameFormat::can29, true, FrameFormat::can29},
+                 {FrameFormat::can11, false, FrameFormat::can11},     {FrameFormat::headersOff, false, FrameFormat::can11},
+                 {FrameFormat::headersOff, true, FrameFormat::can11}};
+    for (const auto& c : cases) {
+        SessionRig rig([](const std::string& line) {
+            return line == "010C" ? Lines{"18DAF110 04 41 0C 1A F8 \r\r>"} : monitoringAdapter()(line);
+        });
+        rig.session->setFormat(c.before);
+        if (c.startFails) {
+            rig.transport->failSendsContaining("ATMA");
+            EXPECT_THROW(rig.session->startMonitoring(), TransportError);
+        } else {
+            rig.session->startMonitoring();
+            rig.session->stopMonitoring();
+        }
+        EXPECT_EQ(rig.session->format(), c.after) << c.before.headerWidth() << c.startFails;
+        if (c.before == FrameFormat::can29) {
+            const auto speed = rig.session->read(0x0C);
+            EXPECT_EQ(speed ? speed->scalar() : std::nullopt, std::optional<double>(1726.0)) << c.startFails;
+        }
+    }
+}
+
+// A stop asked for while the monitor is being set up is kept, and the start gives up itself:
+// the adapter is restored once and the command lock released once, to the caller waiting.
+TEST(SessionMonitorTest, StopDuringStartUpIsHonouredOnce) {
+    const struct {
+        const char* stopOn; // the command being answered when the stop comes
+        bool sendFails;     // that command's send fails after the stop
+        Lines lines;
+    } cases[] = {{"ATS1", false, {"ATH1", "ATS1", "ATCAF0", "ATCAF1", "ATS0", "ATI"}},
+                 {"ATMA", false, {"ATH1", "ATS1", "ATCAF0", "ATMA", "", "ATCAF1", "ATS0", "ATI"}},
+                 {"ATMA", true, {"ATH1", "ATS1", "ATCAF0", "ATMA", "ATCAF1", "ATS0", "ATI"}}};
+    for (const auto& c : cases) {
+        std::future<ELM327Response> waiting; // outlives the session, which wakes it on a fault
+        ELM327Session* session = nullptr;
+        SessionRig rig([&](const std::string& line) {
+            if (line == "ATH1") {
+                waiting = std::async(std::launch::async, [&] { return session->raw("ATI"); });
+                EXPECT_TRUE(eventually([&] { return session->lockQueueLength() == 1; }));
+            }
+            if (line == c.stopOn) {
+                session->stopMonitoring();
+                if (c.sendFails) throw TransportError::notConnected();
+            }
+            return monitoringAdapter()(line);
+        });
+        session = rig.session.get();
+        if (c.sendFails) {
+            EXPECT_THROW(rig.session->startMonitoring(), TransportError);
+        } else {
+            EXPECT_THROW(rig.session->startMonitoring(), ExchangeCancelled) << c.stopOn;
+        }
+        ASSERT_FALSE(rig.session->isMonitoring()) << c.stopOn;
+        ASSERT_EQ(waiting.wait_for(20s), std::future_status::ready);
+        EXPECT_EQ(waiting.get().text, Lines{"ELM327 v1.5"});
+        EXPECT_EQ(rig.transport->lines(), c.lines) << c.stopOn;
+    }
+}
+
+TEST(SessionMonitorTest, DisconnectLeavesMonitorMode) {
+    SessionRig rig(monitoringAdapter());
+    const auto stream = rig.session->startMonitoring();
+    rig.session->disconnect();
+    ASSERT_FALSE(rig.session->isMonitoring());
+    EXPECT_TRUE(stream->finished());
+    rig.session->connect();
+    EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ELM327 v1.5"});
+}
+
+TEST(MonitorStreamTest, BacklogIsBoundedAndDropsTheOldestLines) {
+    MonitorStream stream(4);
+    for (int i = 1; i <= 6; ++i) stream.push("L" + std::to_string(i));
+    EXPECT_EQ(stream.droppedLines(), 2u);
+    stream.finish();
+    Lines lines;
+    while (auto line = stream.pop(0ms, {})) lines.push_back(*line);
+    EXPECT_EQ(lines, (Lines{"L3", "L4", "L5", "L6"}));
+}
+
+} // namespace
+} // namespace veq

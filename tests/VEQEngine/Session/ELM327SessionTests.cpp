@@ -1,0 +1,276 @@
+#include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/Session/ScriptedTransport.hpp"
+#include "VEQProtocol/ELM327Parser.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <future>
+
+namespace veq {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScriptedTransport;
+using testing::SessionRig;
+using testing::eventually;
+using Lines = std::vector<std::string>;
+
+ScriptedTransport::Responder always(std::string chunk) {
+    return [chunk](const std::string&) { return Lines{chunk}; };
+}
+// Answers "<line> OK"; SILENT stays unanswered.
+ScriptedTransport::Responder echoing() {
+    return [](const std::string& line) { return line == "SILENT" ? Lines{} : Lines{line + " OK\r>"}; };
+}
+
+TEST(ELM327SessionTest, CommandGoesOutUnchangedWithOneCarriageReturnAndAnEightSecondTimeOut) {
+    EXPECT_EQ(ELM327Session::Timing{}.responseTimeout, std::chrono::nanoseconds(8s));
+    SessionRig rig(always("OK\r\r>"));
+    rig.session->raw("at sh 7e0");
+    rig.session->query(OBDCommand(0x0C));
+    EXPECT_EQ(rig.transport->sends(), (Lines{"at sh 7e0\r", "010C\r"}));
+}
+
+TEST(ELM327SessionTest, TwoRepliesInOneChunkGiveOneAnswerAndOneQueuedReply) {
+    SessionRig rig([](const std::string& line) {
+        return Lines{line == "FIRST" ? "41 0C 1A F8\r\r>41 0D 20\r\r>" : "41 05 7B\r\r>"};
+    });
+    EXPECT_EQ(rig.session->raw("FIRST").lines, Lines{"41 0C 1A F8"});
+    EXPECT_EQ(rig.session->queuedReplyCount(), 1u);
+    EXPECT_EQ(rig.session->awaitNext().lines, Lines{"41 0D 20"});
+    EXPECT_EQ(rig.transport->lines().size(), 1u);
+}
+
+TEST(ELM327SessionTest, StaleBytesAndLateRepliesNeverReachTheNextCommand) {
+    // The first answer is followed by the start of a reply that never ends.
+    SessionRig rig([](const std::string& line) {
+        if (line == "SILENT") return Lines{};
+        return Lines{line == "FIRST" ? "OK\r\r>7E8 03 41 0D" : "7E8 04 41 0C 1A F8\r\r>"};
+    });
+    rig.session->setFormat(FrameFormat::can11);
+    rig.session->raw("FIRST");
+    EXPECT_EQ(rig.session->query(OBDCommand(0x0C)).lines, Lines{"7E8 04 41 0C 1A F8"});
+
+    const ELM327Response silent = rig.session->raw("SILENT");
+    EXPECT_TRUE(silent.lines.empty());
+    EXPECT_FALSE(silent.error || silent.promptTerminated);
+    rig.transport->push("LATE\r>");
+    ASSERT_TRUE(eventually([&] { return rig.session->queuedReplyCount() == 1; }));
+    EXPECT_EQ(rig.session->query(OBDCommand(0x0C)).lines, Lines{"7E8 04 41 0C 1A F8"});
+}
+
+// A two-ECU answer and a three-frame VIN cut into chunks at every pair of positions.
+TEST(ELM327SessionTest, ReplyCutAtAnyChunkBoundariesGivesTheSameResponse) {
+    for (const std::string reply : {"7E8 06 41 00 BE 3F A8 13 \r7E9 06 41 00 98 18 80 11 \r\r>",
+                                    "7E8 10 14 49 02 01 31 47 31 \r7E8 21 4A 43 35 34 34 34 52 \r7E8 22 37 32 35 32 33 36 37 \r\r>"}) {
+        const ELM327Response whole = ELM327Parser::parse(reply, FrameFormat::can11);
+        ASSERT_FALSE(whole.ecus.empty());
+        Lines chunks;
+        SessionRig rig([&](const std::string&) { return chunks; });
+        rig.session->setFormat(FrameFormat::can11);
+        for (std::size_t i = 0; i <= reply.size(); ++i) {
+            for (std::size_t j = i; j <= reply.size(); ++j) {
+                chunks.clear();
+                for (const std::string& piece : {reply.substr(0, i), reply.substr(i, j - i), reply.substr(j)})
+                    if (!piece.empty()) chunks.push_back(piece);
+                ASSERT_EQ(rig.session->raw("0100"), whole) << "cut at " << i << " and " << j;
+            }
+        }
+    }
+}
+
+TEST(ELM327SessionTest, ReadBufferAndReplyQueueAreBounded) {
+    for (const std::size_t garbage : {ELM327Session::maxUnfinishedReply, ELM327Session::maxUnfinishedReply + 1}) {
+        SessionRig rig;
+        rig.transport->push(std::string(garbage, 'A'));
+        rig.transport->push("\r>");
+        const ELM327Response response = rig.session->awaitNext();
+        EXPECT_EQ(response.lines.size(), garbage == ELM327Session::maxUnfinishedReply ? 1u : 0u) << garbage;
+    }
+    SessionRig rig;
+    std::string burst;
+    for (int i = 1; i <= 20; ++i) burst += "R" + std::to_string(i) + "\r>";
+    rig.transport->push(burst);
+    ASSERT_TRUE(eventually([&] { return rig.session->queuedReplyCount() == ELM327Session::maxQueuedReplies; }));
+    EXPECT_EQ(rig.session->awaitNext().text, Lines{"R5"});
+}
+
+TEST(ELM327SessionTest, FrameFormatFollowsHeaderAndResetCommands) {
+    const struct {
+        FrameFormat before;
+        std::string command, reply;
+        FrameFormat after;
+    } cases[] = {
+        {FrameFormat::headersOff, "ath1 ", "OK", FrameFormat::can11},
+        {FrameFormat::headersOff, "AT H1", "OK", FrameFormat::can11},
+        {FrameFormat::can29, "at h 0", "OK", FrameFormat::headersOff},
+        {FrameFormat::can29, "ATH0", "OK", FrameFormat::headersOff},
+        {FrameFormat::can29, "ATH1", "?", FrameFormat::can29},
+        {FrameFormat::can11, "ATH0", "?", FrameFormat::can11},
+        {FrameFormat::can29, "at z", "ELM327 v1.5", FrameFormat::headersOff},
+        {FrameFormat::can11, "ATWS", "ELM327 v1.5", FrameFormat::headersOff},
+        {FrameFormat::can11, "ATD", "OK", FrameFormat::headersOff},
+        {FrameFormat::can11, "ATZ", "?", FrameFormat::can11},
+        {FrameFormat::can29, "ATDPN", "A7", FrameFormat::can29},
+        {FrameFormat::can11, "0100", "NO DATA", FrameFormat::can11},
+    };
+    for (const auto& c : cases) {
+        SessionRig rig(always(c.reply + "\r\r>"));
+        rig.session->setFormat(c.before);
+        rig.session->raw(c.command);
+        EXPECT_EQ(rig.session->format(), c.after) << c.command << " answered " << c.reply;
+    }
+}
+
+// With echo on and headers off the echoed request would read as a frame of the answer.
+TEST(ELM327SessionTest, TheEchoOfTheCommandIsNoPartOfTheReply) {
+    SessionRig rig([](const std::string& line) {
+        return Lines{line + "\r" + (line.ends_with("00") ? "41 00 BE 3F A8 13" : "41 0C 1A F8") + "\r\r>"};
+    });
+    const ELM327Response probe = rig.session->probeVehicle();
+    ASSERT_EQ(probe.ecus.size(), 1u);
+    EXPECT_EQ(probe.ecus[0].payload, (std::vector<std::uint8_t>{0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13}));
+    EXPECT_EQ(rig.session->raw("01 0c").lines, Lines{"41 0C 1A F8"});
+    EXPECT_TRUE(rig.session->read(0x0C).has_value());
+}
+
+TEST(ELM327SessionTest, TransmitHeaderIsRememberedUntilTheAdapterIsReset) {
+    const struct {
+        std::string command;
+        std::optional<std::string> reply; // nothing: the adapter stays silent
+        std::optional<std::string> header;
+    } steps[] = {{"ATI", "ELM327 v1.5", std::nullopt}, {"at sh 7e1", "OK", "7E1"}, {"ATSH7E2", "?", "7E1"},
+                 {"ATSH18DA10F1", "OK", "18DA10F1"},   {"ATSH7E4", std::nullopt, "18DA10F1"},
+                 {"ATZ", "ELM327 v1.5", std::nullopt}};
+    std::optional<std::string> reply;
+    SessionRig rig([&](const std::string&) { return reply ? Lines{*reply + "\r\r>"} : Lines{}; });
+    for (const auto& step : steps) {
+        reply = step.reply;
+        rig.session->raw(step.command);
+        EXPECT_EQ(rig.session->transmitHeader(), step.header) << step.command;
+    }
+}
+
+TEST(ELM327SessionTest, ProtocolNumberFollowsWhatTheAdapterSaysAndWhatIsForced) {
+    const struct {
+        std::string command;
+        std::optional<std::string> reply; // nothing: the adapter stays silent
+        std::optional<std::string> protocol;
+    } steps[] = {{"ATDPN", "A6", "6"},      {"ATDPN", std::nullopt, "6"}, {"ATSP0", "OK", std::nullopt},
+                 {"ATDPN", "ATDPN\r7", "7"}, {"ATSPA8", "OK", std::nullopt}, {"ATDPN", "A", "A"},
+                 {"AT SP 3", "OK", "3"},    {"ATSP9", "?", "3"},          {"ATTP5", "OK", "5"},
+                 {"ATDPN", "NO DATA", "5"}, {"ATDPN", "0", std::nullopt}, {"ATSPC", "OK", "C"},
+                 {"ATZ", "ELM327 v1.5", std::nullopt}};
+    std::optional<std::string> reply;
+    SessionRig rig([&](const std::string&) { return reply ? Lines{*reply + "\r\r>"} : Lines{}; });
+    EXPECT_EQ(rig.session->protocolNumber(), std::nullopt);
+    for (const auto& step : steps) {
+        reply = step.reply;
+        rig.session->raw(step.command);
+        EXPECT_EQ(rig.session->protocolNumber(), step.protocol) << step.command;
+    }
+}
+
+TEST(ELM327SessionTest, ConcurrentCallersAreServedInArrivalOrderAndAFailedSendFreesTheLock) {
+    SessionRig rig(echoing());
+    auto section = rig.session->exclusive();
+    std::vector<std::future<ELM327Response>> results;
+    const Lines expected{"C0", "C1", "C2", "C3", "C4", "C5"};
+    for (int i = 0; i < 6; ++i) {
+        results.push_back(std::async(std::launch::async, [&, i] { return rig.session->raw(expected[i]); }));
+        ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == static_cast<std::size_t>(i + 1); }));
+    }
+    EXPECT_TRUE(rig.transport->lines().empty());
+    section.release();
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(results[i].get().text, Lines{expected[i] + " OK"});
+    EXPECT_EQ(rig.transport->lines(), expected);
+
+    rig.transport->failSendsContaining("BAD");
+    EXPECT_THROW(rig.session->raw("BAD"), TransportError);
+    EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ATI OK"});
+}
+
+TEST(ELM327SessionTest, ExclusiveSectionKeepsOtherCallersOutAndLetsItsOwnThreadIn) {
+    SessionRig rig(echoing());
+    auto outer = rig.session->exclusive();
+    auto other = std::async(std::launch::async, [&] { return rig.session->raw("OTHER"); });
+    ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == 1; }));
+    rig.session->raw("ATSH7E0");
+    {
+        auto inner = rig.session->exclusive();
+        rig.session->query(OBDCommand(0x0C));
+    }
+    rig.session->raw("ATSH7DF");
+    EXPECT_EQ(rig.transport->lines(), (Lines{"ATSH7E0", "010C", "ATSH7DF"}));
+    outer.release();
+    EXPECT_EQ(other.get().text, Lines{"OTHER OK"});
+}
+
+TEST(ELM327SessionTest, StopWhileWaitingForTheLockSendsNothing) {
+    SessionRig rig(echoing());
+    auto section = rig.session->exclusive();
+    std::stop_source stop;
+    auto waiter = std::async(std::launch::async, [&] { rig.session->raw("ATI", stop.get_token()); });
+    ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == 1; }));
+    stop.request_stop();
+    EXPECT_THROW(waiter.get(), ExchangeCancelled);
+    section.release();
+    EXPECT_TRUE(rig.transport->lines().empty());
+    EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ATI OK"});
+}
+
+TEST(ELM327SessionTest, StopDisconnectOrDestructionEndWaitsPromptly) {
+    enum How { stopToken, disconnect, destruction };
+    for (const How how : {stopToken, disconnect, destruction}) {
+        SessionRig rig({}, {.responseTimeout = 1h, .monitorStopPause = 1ms});
+        std::stop_source stop;
+        auto waiter = std::async(std::launch::async, [&] { rig.session->raw("SILENT", stop.get_token()); });
+        ASSERT_TRUE(rig.transport->waitForLines(1));
+        auto queued = std::async(std::launch::async, [&] { rig.session->raw("NEXT"); });
+        ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == 1; }));
+        if (how == stopToken) stop.request_stop();
+        if (how == disconnect) rig.session->disconnect();
+        if (how == destruction) rig.session.reset();
+        EXPECT_THROW(waiter.get(), ExchangeCancelled) << how;
+        if (how == destruction) {
+            EXPECT_EQ(rig.transport->lines(), Lines{"SILENT"});
+        }
+        rig.session.reset(); // also wakes a caller waiting for the lock
+        EXPECT_THROW(queued.get(), ExchangeCancelled) << how;
+    }
+}
+
+TEST(ELM327SessionTest, DestructionWaitsForAnOpenExclusiveSection) {
+    SessionRig rig({}, {.responseTimeout = 1h, .monitorStopPause = 1ms});
+    auto section = rig.session->exclusive();
+    auto queued = std::async(std::launch::async, [&] { rig.session->raw("NEXT"); });
+    ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == 1; }));
+    auto destroyer = std::async(std::launch::async, [&] { rig.session.reset(); });
+    EXPECT_THROW(queued.get(), ExchangeCancelled); // the destruction has begun
+    // Time for a destructor that does not wait to finish; the section still uses the session.
+    EXPECT_EQ(destroyer.wait_for(50ms), std::future_status::timeout);
+    section.release();
+    destroyer.get();
+}
+
+TEST(ELM327SessionTest, OneReaderThreadPerConnectionAndNoneForCommandsOrTimeOuts) {
+    const auto threads = [] {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
+    };
+    auto transport = std::make_shared<ScriptedTransport>(echoing());
+    ELM327Session session(transport, {.responseTimeout = 1ms, .monitorStopPause = 1ms});
+    const std::size_t before = threads();
+    session.connect();
+    session.connect();
+    for (int i = 0; i < 50; ++i) {
+        session.raw("ATI");
+        session.raw("SILENT");
+    }
+    EXPECT_EQ(threads(), before + 1);
+    session.disconnect();
+    EXPECT_EQ(threads(), before);
+}
+
+} // namespace
+} // namespace veq

@@ -1,0 +1,209 @@
+#include "VEQEngine/Session/TelemetryEngine.hpp"
+#include "VEQEngine/Session/ScriptedTransport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fmt/format.h>
+#include <future>
+#include <map>
+#include <stdexcept>
+
+namespace veq {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScriptedTransport;
+using testing::SessionRig;
+using Lines = std::vector<std::string>;
+
+Lines requests(std::initializer_list<std::uint8_t> pids) {
+    Lines out;
+    for (std::uint8_t pid : pids) out.push_back(fmt::format("01{:02X}", pid));
+    return out;
+}
+
+// Records what the engine hands over; the hooks run on the polling thread.
+class RecordingSink final : public TelemetrySink {
+public:
+    std::function<void(std::size_t)> onReport, onSample;
+
+    void ingest(const TelemetrySample& sample) override {
+        std::size_t count;
+        {
+            std::lock_guard lock(mutex_);
+            samples_.push_back(sample);
+            count = samples_.size();
+        }
+        if (onSample) onSample(count);
+    }
+    void updateThroughput(double requestsPerSecond) override {
+        std::size_t count;
+        {
+            std::lock_guard lock(mutex_);
+            rates_.push_back(requestsPerSecond);
+            count = rates_.size();
+        }
+        if (onReport) onReport(count);
+    }
+    std::vector<TelemetrySample> samples() const { std::lock_guard lock(mutex_); return samples_; }
+    std::vector<double> rates() const { std::lock_guard lock(mutex_); return rates_; }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<TelemetrySample> samples_;
+    std::vector<double> rates_;
+};
+
+// A car answering mode 01 without headers. A scripted parameter takes its answers in turn
+// (true: a value, false: NO DATA) and then keeps the last; the others always answer.
+struct Rig {
+    std::map<std::uint8_t, std::vector<bool>> scripts;
+    std::map<std::uint8_t, std::size_t> turns;
+    std::atomic<bool> everyReadFails{false}, silent{false};
+    SessionRig adapter{[this](const std::string& line) -> Lines {
+        if (silent) return {};
+        const auto pid = static_cast<std::uint8_t>(std::stoi(line.substr(2), nullptr, 16));
+        bool answers = !everyReadFails;
+        if (const auto it = scripts.find(pid); it != scripts.end() && answers)
+            answers = it->second[std::min(turns[pid]++, it->second.size() - 1)];
+        return {answers ? "41 " + line.substr(2) + " 40 40 40 40\r\r>" : "NO DATA\r\r>"};
+    }, {.responseTimeout = 1h}};
+    RecordingSink sink;
+    std::unique_ptr<TelemetryEngine> engine;
+
+    explicit Rig(std::set<std::uint8_t> supported, TelemetryEngine::Timing timing = {})
+        : engine(std::make_unique<TelemetryEngine>(*adapter.session, sink, std::move(timing))) {
+        engine->configure(supported);
+    }
+    Lines lines() const { return adapter.transport->lines(); }
+    void runCycles(std::size_t reports) {
+        sink.onReport = [&, reports](std::size_t count) { if (count == reports) engine->stop(); };
+        engine->run();
+    }
+};
+
+TEST(TelemetryEngineTest, ConfigureSplitsTheSupportedSetIntoThreeLists) {
+    const struct {
+        std::set<std::uint8_t> supported;
+        std::vector<std::uint8_t> heroes, secondary, rest;
+    } cases[] = {
+        {{0x0C, 0x0D, 0x05, 0x01, 0x51, 0xA4}, {0x0C, 0x0D, 0xA4}, {0x05}, {}},
+        {{0x0C, 0x2F, 0x04, 0x11, 0x46, 0x06, 0x33, 0x5E, 0x1F, 0x00, 0x20, 0x13, 0x1C, 0x02, 0xC0},
+         {0x0C}, {0x04, 0x11, 0x46, 0x2F}, {0x06, 0x1F, 0x33, 0x5E}},
+    };
+    for (const auto& c : cases) {
+        Rig rig(c.supported);
+        EXPECT_EQ(rig.engine->heroes(), c.heroes);
+        EXPECT_EQ(rig.engine->secondary(), c.secondary);
+        EXPECT_EQ(rig.engine->rest(), c.rest);
+    }
+}
+
+TEST(TelemetryEngineTest, HighPriorityTwicePerCycleAndTheOtherListsInTurn) {
+    Rig rig({0x0C, 0x0D, 0x04, 0x05, 0x06, 0x07});
+    rig.runCycles(3);
+    Lines expected;
+    for (const auto& cycle : {requests({0x0C, 0x0D, 0x04, 0x0C, 0x0D, 0x06}), requests({0x0C, 0x0D, 0x05, 0x0C, 0x0D, 0x07}),
+                              requests({0x0C, 0x0D, 0x04, 0x0C, 0x0D, 0x06})})
+        expected.insert(expected.end(), cycle.begin(), cycle.end());
+    EXPECT_EQ(rig.lines(), expected);
+    const auto samples = rig.sink.samples();
+    ASSERT_EQ(samples.size(), expected.size());
+    EXPECT_EQ(samples[0].pid, 0x0C);
+    EXPECT_EQ(samples[0].reading.scalar(), 0x4040 / 4.0);
+}
+
+TEST(TelemetryEngineTest, OnlyFourFailuresInARowDropAParameter) {
+    const struct {
+        std::vector<bool> answers;
+        bool dropped;
+        std::size_t reads; // of ten offered
+    } cases[] = {{{false, false, false, true, false, false, false, true}, false, 10},
+                 {{false, false, false, false, true}, true, 4}};
+    for (const auto& c : cases) {
+        Rig rig({0x0C});
+        rig.scripts[0x0C] = c.answers;
+        rig.runCycles(5);
+        EXPECT_EQ(rig.engine->heroes().empty(), c.dropped);
+        EXPECT_EQ(rig.lines().size(), c.reads);
+    }
+    // From a rotating list: the cursor goes on with the rest (04 fails on cycles 0, 3, 6 and 9).
+    Rig rig({0x04, 0x05, 0x0B});
+    rig.scripts[0x04] = {false};
+    rig.runCycles(12);
+    EXPECT_EQ(rig.lines(), requests({0x04, 0x05, 0x0B, 0x04, 0x05, 0x0B, 0x04, 0x05, 0x0B, 0x04, 0x05, 0x0B}));
+    EXPECT_EQ(rig.engine->secondary(), (std::vector<std::uint8_t>{0x05, 0x0B}));
+}
+
+TEST(TelemetryEngineTest, PauseLetsTheCycleFinishAndStopWhilePausedEndsTheLoop) {
+    Rig rig({0x0C, 0x0D, 0x04, 0x06}, {.pausedPoll = 1h});
+    std::promise<void> firstReport;
+    rig.sink.onSample = [&](std::size_t count) { if (count == 2) rig.engine->pause(); };
+    rig.sink.onReport = [&](std::size_t count) { if (count == 1) firstReport.set_value(); };
+    auto loop = std::async(std::launch::async, [&] { rig.engine->run(); });
+    firstReport.get_future().get();
+    std::this_thread::sleep_for(30ms); // time for a paused loop to misbehave
+    const Lines oneCycle = requests({0x0C, 0x0D, 0x04, 0x0C, 0x0D, 0x06});
+    EXPECT_EQ(rig.lines(), oneCycle);
+    rig.engine->stop();
+    ASSERT_EQ(loop.wait_for(20s), std::future_status::ready);
+    EXPECT_EQ(rig.lines(), oneCycle);
+}
+
+TEST(TelemetryEngineTest, StopOrCancellationEndsAReadUnderWayWithoutCountingAFailure) {
+    for (const bool byToken : {false, true}) {
+        Rig rig({0x0C});
+        rig.silent = true; // the read would wait an hour
+        std::jthread poller([&](std::stop_token stop) { rig.engine->run(byToken ? stop : std::stop_token{}); });
+        ASSERT_TRUE(rig.adapter.transport->waitForLines(1));
+        if (byToken) poller.request_stop();
+        else rig.engine->stop();
+        poller.join();
+        EXPECT_FALSE(rig.engine->isRunning());
+        EXPECT_EQ(rig.lines().size(), 1u);
+        EXPECT_EQ(rig.engine->heroes(), std::vector<std::uint8_t>{0x0C});
+    }
+}
+
+TEST(TelemetryEngineTest, RequestRateCountsTheLastSecondAndFallsWhenReadsFail) {
+    // The sink moves the clock: 100 ms per sample while the car answers, then 400 ms per report.
+    std::atomic<std::int64_t> elapsedMs{0};
+    TelemetryEngine::Timing timing;
+    timing.now = [&] { return TelemetryEngine::Clock::time_point{} + std::chrono::milliseconds(elapsedMs.load()); };
+    Rig rig({0x0C}, timing);
+    rig.sink.onSample = [&](std::size_t) { elapsedMs += 100; };
+    rig.sink.onReport = [&](std::size_t count) {
+        if (count == 6) rig.everyReadFails = true;
+        if (count >= 6) elapsedMs += 400;
+        if (count == 9) rig.engine->stop();
+    };
+    rig.engine->run();
+    EXPECT_EQ(rig.sink.rates(), (std::vector<double>{2, 4, 6, 8, 10, 10, 6, 2, 0}));
+}
+
+TEST(TelemetryEngineTest, FailingSinkNeitherEndsTheLoopNorEscapesIt) {
+    Rig rig({0x0C});
+    rig.sink.onSample = [](std::size_t) { throw std::runtime_error("plein"); };
+    rig.sink.onReport = [&](std::size_t count) {
+        if (count == 3) rig.engine->stop();
+        throw std::runtime_error("plein");
+    };
+    EXPECT_NO_THROW(rig.engine->run());
+    EXPECT_EQ(rig.sink.rates().size(), 3u);
+    EXPECT_EQ(rig.sink.samples().size(), 6u);
+    EXPECT_EQ(rig.engine->heroes(), std::vector<std::uint8_t>{0x0C}); // not the parameter's failure
+}
+
+TEST(TelemetryEngineTest, StopBeforeRunEndsTheNextRunOnly) {
+    Rig rig({0x0C});
+    rig.engine->stop();
+    rig.runCycles(1);
+    ASSERT_TRUE(rig.lines().empty());
+    ASSERT_TRUE(rig.sink.rates().empty());
+    rig.runCycles(1);
+    EXPECT_EQ(rig.lines(), requests({0x0C, 0x0C}));
+}
+
+} // namespace
+} // namespace veq

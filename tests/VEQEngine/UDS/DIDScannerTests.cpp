@@ -1,0 +1,222 @@
+#include "VEQEngine/UDS/DIDScanner.hpp"
+
+#include "VEQEngine/UDS/ScriptedAdapter.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fmt/format.h>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <tuple>
+
+using namespace veq;
+using namespace veq::testing;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Lines = std::vector<std::string>;
+using Progress = std::tuple<std::int32_t, std::int32_t, std::uint16_t>;
+
+// An ECU whose identifiers in `values` answer with their text; every other one is out of range.
+ScriptedAdapter::Script ecuWith(std::map<std::uint16_t, std::string> values) {
+    return [values = std::move(values)](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+        if (line == "1003") return Lines{reply("50 03 00 32 01 F4")};
+        if (line == "3E00") return Lines{reply("7E 00")};
+        if (line.size() != 6 || !line.starts_with("22")) return std::nullopt;
+        const auto it = values.find(static_cast<std::uint16_t>(std::stoul(line.substr(2), nullptr, 16)));
+        return Lines{reply(it == values.end() ? "7F 22 31" : it->second)};
+    };
+}
+
+DIDRange range(std::uint16_t start, std::uint16_t end) { return DIDRange{start, end, "essai", "essai"}; }
+
+struct ScanRecord {
+    std::vector<DiscoveredDID> found;
+    std::vector<Progress> progress;
+};
+
+ScanRecord scan(DIDScanner& scanner, const DIDRange& r) {
+    ScanRecord record;
+    scanner.scan("7E0", r, [&](const DiscoveredDID& d) { record.found.push_back(d); },
+                 [&](std::int32_t done, std::int32_t total, std::uint16_t did) { record.progress.emplace_back(done, total, did); });
+    return record;
+}
+ScanRecord scan(ScriptedAdapter& adapter, const DIDRange& r) {
+    DIDScanner scanner(adapter.session());
+    return scan(scanner, r);
+}
+
+TEST(DIDScanner, FoundValuesSkipAnswersWithoutValueOrForAnotherIdentifier) {
+    ScriptedAdapter adapter(ecuWith({{0xF190, "62 F1 90 57 44 44"}, {0xF191, "62 F1 91"}, {0xF192, "62 F1 8F 41 42 43"},
+                                     {0xF193, "NO DATA"}}));
+    const ScanRecord r = scan(adapter, range(0xF190, 0xF194));
+    ASSERT_EQ(r.found.size(), 1u);
+    EXPECT_EQ(r.found[0].did, 0xF190);
+    EXPECT_EQ(r.found[0].ecu, "7E0");
+    EXPECT_EQ(r.found[0].bytes, (Bytes{0x57, 0x44, 0x44}));
+    EXPECT_EQ(adapter.lines(), (Lines{"ATSH7E0", "1003", "22F190", "22F191", "22F192", "22F193", "22F194", "ATSH7DF"}));
+}
+
+TEST(DIDScanner, RangesCountInThirtyTwoBitsWithProgressEveryEightIdentifiers) {
+    EXPECT_EQ(range(0x0000, 0xFFFF).count(), 65536);
+    const struct {
+        std::uint16_t start, end;
+        std::vector<Progress> progress;
+    } cases[] = {
+        {0x0100, 0x0109, {{8, 10, 0x0107}, {10, 10, 0x0109}, {10, 10, 0x0109}}},
+        {0xFFF6, 0xFFFF, {{8, 10, 0xFFFD}, {10, 10, 0xFFFF}, {10, 10, 0xFFFF}}}, // ends without wrapping to 0
+        {0x0200, 0x0100, {{0, 0, 0x0100}}},                                         // start above end: empty
+    };
+    for (const auto& c : cases) {
+        ScriptedAdapter adapter(ecuWith({}));
+        EXPECT_EQ(scan(adapter, range(c.start, c.end)).progress, c.progress) << c.start;
+        const auto lines = adapter.lines();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("22"); }),
+                  std::max(0, c.end - c.start + 1));
+    }
+}
+
+TEST(DIDScanner, TesterPresentAfterEveryFourHundredIdentifiers) {
+    for (const auto& [last, keepAlives] : {std::pair<std::uint16_t, long>{398, 0}, {399, 1}, {799, 2}}) {
+        ScriptedAdapter adapter(ecuWith({}));
+        scan(adapter, range(0, last));
+        const auto lines = adapter.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "3E00"), keepAlives) << last;
+        if (keepAlives > 0) {
+            EXPECT_EQ(*(std::find(lines.begin(), lines.end(), "3E00") - 1), "22018F");
+        }
+    }
+}
+
+TEST(DIDScanner, StopEndsTheScanAfterTheReadUnderWay) {
+    for (const bool byToken : {false, true}) {
+        ScriptedAdapter adapter(ecuWith({}));
+        DIDScanner scanner(adapter.session());
+        std::stop_source source;
+        std::vector<Progress> progress;
+        scanner.scan("7E0", range(0x0000, 0x00FF), {}, [&](std::int32_t done, std::int32_t total, std::uint16_t did) {
+            progress.emplace_back(done, total, did);
+            if (done == 16) byToken ? (void)source.request_stop() : scanner.stop();
+        }, source.get_token());
+        EXPECT_EQ(progress.back(), (Progress{16, 256, 0x0010}));
+        EXPECT_EQ(adapter.linesFrom(adapter.lines().size() - 2), (Lines{"22000F", "ATSH7DF"}));
+    }
+}
+
+TEST(DIDScanner, EveryRunPutsBackTheHeaderInForceBefore) {
+    const struct {
+        std::optional<std::string> before; // sent with ATSH before the run
+        FrameFormat format;
+        std::optional<std::string> restored;
+    } cases[] = {
+        {"7E1", FrameFormat::can11, "ATSH7E1"},
+        {std::nullopt, FrameFormat::can11, "ATSH7DF"},
+        {"18DA10F1", FrameFormat::can29, "ATSH18DA10F1"},
+        {std::nullopt, FrameFormat::can29, std::nullopt}, // never 7DF on 29 bits
+    };
+    for (const auto& c : cases) {
+        const std::string ecuHeader = c.format == FrameFormat::can29 ? "18DAF110" : "7E8";
+        for (const bool watch : {false, true}) {
+            ScriptedAdapter adapter(ecuWith({{0x2001, ecuHeader + " 05 62 20 01 0B B8"}}));
+            if (c.before) adapter.session().raw("ATSH" + *c.before);
+            adapter.session().setFormat(c.format);
+            const std::size_t start = adapter.lines().size();
+            DIDScanner scanner(adapter.session(), DIDScanner::Timing{std::chrono::nanoseconds::zero()});
+            std::size_t found = 0;
+            if (watch) scanner.watch("7E0", {0x2001}, [&](std::uint16_t, const Bytes&) { ++found; scanner.stop(); });
+            else found = scan(scanner, range(0x2001, 0x2001)).found.size();
+            EXPECT_EQ(found, 1u);
+            const auto lines = adapter.linesFrom(start);
+            EXPECT_EQ(lines.front(), "ATSH7E0");
+            EXPECT_EQ(lines.back(), c.restored.value_or("222001")) << c.before.value_or("-") << watch;
+        }
+    }
+}
+
+TEST(DIDScanner, WatchHandsEveryReadToOnUpdateUntilStopped) {
+    int reads = 0;
+    ScriptedAdapter adapter([&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+        if (line == "222001") return Lines{reply(fmt::format("62 20 01 {:02X}", ++reads))};
+        if (line == "222002") return Lines{reply("7F 22 31")};
+        return std::nullopt;
+    });
+    DIDScanner scanner(adapter.session(), DIDScanner::Timing{std::chrono::nanoseconds::zero()});
+    std::vector<std::pair<std::uint16_t, Bytes>> updates;
+    scanner.watch("7E0", {0x2001, 0x2002}, [&](std::uint16_t did, const Bytes& value) {
+        updates.emplace_back(did, value);
+        if (updates.size() == 3) scanner.stop();
+    });
+    EXPECT_EQ(updates, (std::vector<std::pair<std::uint16_t, Bytes>>{{0x2001, {0x01}}, {0x2001, {0x02}}, {0x2001, {0x03}}}));
+    EXPECT_EQ(adapter.lines().back(), "ATSH7DF");
+
+    // A stop request wakes the pause between passes.
+    DIDScanner slow(adapter.session(), DIDScanner::Timing{std::chrono::hours(1)});
+    std::stop_source source;
+    slow.watch("7E0", {0x2001}, [&](std::uint16_t, const Bytes&) { source.request_stop(); }, source.get_token());
+    EXPECT_EQ(reads, 4);
+}
+
+TEST(DIDScanner, AScanAndAWatchTogetherEachReadTheirOwnECU) {
+    // Every ECU answers with the last byte of its header, so a read sent under the other run's
+    // header shows in the value.
+    ScriptedAdapter adapter([](const std::string& line, const AdapterState& state) -> std::optional<Lines> {
+        if (line.size() != 6 || !line.starts_with("22")) return std::nullopt;
+        return Lines{reply("62 " + line.substr(2, 2) + " " + line.substr(4) + " " + state.header.substr(1))};
+    });
+    DIDScanner scanner(adapter.session(), DIDScanner::Timing{std::chrono::nanoseconds::zero()});
+    std::mutex mutex;
+    std::vector<Bytes> scanned, watched;
+    std::stop_source watchStop;
+    std::jthread watcher;
+    const auto watchOn7E1 = [&] {
+        scanner.watch("7E1", {0x2001}, [&](std::uint16_t, const Bytes& v) {
+            std::lock_guard lock(mutex);
+            watched.push_back(v);
+        }, watchStop.get_token());
+    };
+    // The watch starts once the scan is under way, and ends after it.
+    scanner.scan("7E0", range(0x0100, 0x011F), [&](const DiscoveredDID& d) { scanned.push_back(d.bytes); },
+                 [&](std::int32_t done, std::int32_t, std::uint16_t) {
+                     if (done != 8) return;
+                     watcher = std::jthread(watchOn7E1);
+                     ASSERT_TRUE(eventually([&] { std::lock_guard lock(mutex); return !watched.empty(); }));
+                 });
+    const Lines duringScan = adapter.lines();
+    watchStop.request_stop();
+    watcher.join();
+
+    EXPECT_EQ(scanned, std::vector<Bytes>(32, Bytes{0xE0}));
+    EXPECT_TRUE(std::all_of(watched.begin(), watched.end(), [](const Bytes& v) { return v == Bytes{0xE1}; }));
+    // Only the last run to end puts back the header in force before the first began.
+    EXPECT_EQ(std::count(duringScan.begin(), duringScan.end(), "ATSH7DF"), 0);
+    EXPECT_EQ(adapter.lines().back(), "ATSH7DF");
+}
+
+TEST(DIDScanner, ACallbackThatThrowsLeavesNothingBehind) {
+    ScriptedAdapter adapter(ecuWith({{0x2001, "62 20 01 0B B8"}, {0x2002, "62 20 02 0C"}}));
+    DIDScanner scanner(adapter.session(), DIDScanner::Timing{std::chrono::nanoseconds::zero()});
+    const auto fail = [] { throw std::runtime_error("rappel en échec"); };
+    const std::function<void()> runs[] = {
+        [&] { scanner.scan("7E0", range(0x2001, 0x2002), [&](const DiscoveredDID&) { fail(); }, {}); },
+        [&] { scanner.scan("7E0", range(0x2001, 0x2002), {}, [&](auto...) { fail(); }); },
+        [&] {
+            scanner.watch("7E0", {0x2001, 0x2002}, [&](std::uint16_t did, const Bytes&) {
+                if (did == 0x2002) scanner.stop();
+                fail();
+            });
+        },
+    };
+    for (std::size_t k = 0; k < std::size(runs); ++k) {
+        const std::size_t start = adapter.lines().size();
+        EXPECT_NO_THROW(runs[k]()) << k;
+        EXPECT_FALSE(scanner.isScanning());
+        const Lines lines = adapter.linesFrom(start);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "222002"), 1) << k; // the run went on
+        EXPECT_EQ(lines.back(), "ATSH7DF") << k;
+    }
+}
+
+} // namespace

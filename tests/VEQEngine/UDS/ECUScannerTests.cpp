@@ -1,0 +1,68 @@
+#include "VEQEngine/UDS/ECUScanner.hpp"
+
+#include "VEQEngine/UDS/ScriptedAdapter.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace veq;
+using namespace veq::testing;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Answers per transmit header and request; anything not listed gives NO DATA.
+using Answers = std::map<std::pair<std::string, std::string>, std::string>;
+ScriptedAdapter::Script ecus(Answers answers) {
+    return [answers = std::move(answers)](const std::string& line, const AdapterState& state) -> std::optional<Lines> {
+        const auto it = answers.find({state.header, line});
+        return it == answers.end() ? std::nullopt : std::optional(Lines{reply(it->second)});
+    };
+}
+
+TEST(ECUScanner, PresenceAndIdentification) {
+    const struct {
+        const char* name;
+        std::string testerPresent;
+        std::map<std::string, std::string> reads; // request to answer
+        bool responded;
+        std::optional<std::string> partNumber, softwareVersion;
+    } cases[] = {
+        {"answers", "7E 00", {{"22F187", "62 F1 87 41 32 35 36"}, {"22F195", "62 F1 95 30 30"}}, true, "A256", "00"},
+        {"refuses tester present", "7F 3E 11", {{"22F187", "62 F1 87 41 42 43"}}, true, "ABC", std::nullopt},
+        {"another service's answer", "50 03", {}, false, std::nullopt, std::nullopt},
+        {"adapter error", "CAN ERROR", {}, false, std::nullopt, std::nullopt},
+        {"filler dropped, blanks kept", "7E 00", {{"22F187", "62 F1 87 00 41 FF 20 20"}}, true, "A  ", std::nullopt},
+        {"late answer of another identifier", "7E 00", {{"22F187", "62 F1 95 56 31"}, {"22F195", "62 F1 95 56 32"}},
+         true, std::nullopt, "V2"},
+    };
+    const ECUCandidate engine{"ME/CDI moteur", "7E0", "7E8"};
+    for (const auto& c : cases) {
+        Answers answers{{{"7E0", "3E00"}, c.testerPresent}};
+        for (const auto& [request, answer] : c.reads) answers[{"7E0", request}] = answer;
+        ScriptedAdapter adapter(ecus(answers));
+        ECUScanner scanner(adapter.session());
+        EXPECT_EQ(scanner.scan({engine}), (std::vector<DiscoveredECU>{{"ME/CDI moteur", "7E0", "7E8", c.responded,
+                                                                       c.partNumber, c.softwareVersion}})) << c.name;
+        EXPECT_EQ(adapter.lines().size(), c.responded ? 4u : 2u) << c.name;
+    }
+}
+
+TEST(ECUScanner, StandardScanProbesEveryAddressInOrderAndReportsEach) {
+    ScriptedAdapter adapter(ecus({{{"7E0", "3E00"}, "7E 00"}, {{"7E3", "3E00"}, "7F 3E 22"}}));
+    ECUScanner scanner(adapter.session());
+    Lines reported;
+    const auto found = scanner.scan(ECUScanner::standardCandidates(), [&](const DiscoveredECU& ecu) { reported.push_back(ecu.id()); });
+    EXPECT_EQ(reported, (Lines{"7E0", "7E1", "7E2", "7E3", "7E4", "7E5", "7E6", "7E7"}));
+    std::vector<bool> responded;
+    for (const auto& ecu : found) responded.push_back(ecu.responded);
+    EXPECT_EQ(responded, (std::vector<bool>{true, false, false, true, false, false, false, false}));
+    EXPECT_EQ(adapter.lines().size(), 8u * 2 + 2 * 2);
+
+    // A header the adapter cannot take is no answer.
+    ScriptedAdapter dead(nullptr);
+    dead.transport().failSendsContaining("ATSH");
+    EXPECT_FALSE(ECUScanner(dead.session()).scan({ECUScanner::standardCandidates()[0]})[0].responded);
+}
+
+} // namespace

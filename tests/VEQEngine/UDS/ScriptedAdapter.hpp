@@ -1,0 +1,67 @@
+#pragma once
+
+#include "VEQEngine/Session/ScriptedTransport.hpp"
+
+#include <map>
+
+namespace veq::testing {
+
+// What the fake adapter remembers of the AT commands it was sent.
+struct AdapterState {
+    std::string header = "7DF"; // last ATSH
+    std::string protocol;       // last ATSP
+};
+
+// A session on a scripted adapter. The script sees each command line and the adapter state after
+// it and returns the reply chunks, or nothing for the default: "OK" to AT commands, else "NO DATA".
+class ScriptedAdapter {
+public:
+    using Script = std::function<std::optional<std::vector<std::string>>(const std::string&, const AdapterState&)>;
+
+    explicit ScriptedAdapter(Script script, ELM327Session::Timing timing = {})
+        : transport_(std::make_shared<ScriptedTransport>()), script_(std::move(script)) {
+        transport_->setResponder([this](const std::string& line) { return answer(line); });
+        session_ = std::make_unique<ELM327Session>(transport_, timing);
+        session_->connect();
+    }
+
+    ScriptedTransport& transport() { return *transport_; }
+    ELM327Session& session() { return *session_; }
+    std::vector<std::string> lines() const { return transport_->lines(); }
+    AdapterState state() const { std::lock_guard lock(mutex_); return state_; }
+    std::vector<std::string> linesFrom(std::size_t from) const {
+        const auto all = lines();
+        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end()};
+    }
+
+private:
+    std::vector<std::string> answer(const std::string& line) {
+        AdapterState state;
+        {
+            std::lock_guard lock(mutex_);
+            if (line.starts_with("ATSH")) state_.header = line.substr(4);
+            if (line.starts_with("ATSP")) state_.protocol = line.substr(4);
+            state = state_;
+        }
+        if (script_)
+            if (auto chunks = script_(line, state)) return *chunks;
+        return {reply(line.starts_with("AT") ? "OK" : "NO DATA")};
+    }
+
+    std::shared_ptr<ScriptedTransport> transport_;
+    Script script_;
+    mutable std::mutex mutex_;
+    AdapterState state_;
+    std::unique_ptr<ELM327Session> session_; // last: closed before the script it calls goes
+};
+
+// A script answering each listed request line with one reply; others as by default.
+inline ScriptedAdapter::Script answering(std::map<std::string, std::string> answers) {
+    return [answers = std::move(answers)](const std::string& line, const AdapterState&) -> std::optional<std::vector<std::string>> {
+        const auto it = answers.find(line);
+        if (it == answers.end()) return std::nullopt;
+        return std::vector<std::string>{reply(it->second)};
+    };
+}
+
+} // namespace veq::testing

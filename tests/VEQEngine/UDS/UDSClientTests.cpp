@@ -1,0 +1,177 @@
+#include "VEQEngine/UDS/UDSClient.hpp"
+
+#include "VEQEngine/UDS/ScriptedAdapter.hpp"
+#include "VEQSupport/Text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <variant>
+
+using namespace veq;
+using namespace veq::testing;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Lines = std::vector<std::string>;
+using Result = std::variant<Bytes, UDSError>; // a payload, or the error the request ended with
+
+// The adapter answers "22F190" with the given chunks.
+ScriptedAdapter::Script chunksFor22F190(Lines chunks) {
+    return [chunks](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+        return line == "22F190" ? std::optional(chunks) : std::nullopt;
+    };
+}
+
+template <typename Call> Result attempt(Call call) {
+    try {
+        return call();
+    } catch (const UDSError& e) {
+        return e;
+    }
+}
+
+TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
+    const struct {
+        FrameFormat format;
+        std::string answer;
+        Result expected;
+    } cases[] = {
+        {FrameFormat::headersOff, "62 F1 90 57 44", Bytes{0x57, 0x44}},
+        {FrameFormat::headersOff, "62", Bytes{}},
+        {FrameFormat::headersOff, "62 F1", Bytes{}},
+        {FrameFormat::headersOff, "62 F1 91 41", UDSError::unexpected({0x62, 0xF1, 0x91, 0x41})},
+        {FrameFormat::headersOff, "7F 22 31", UDSError::negative(0x22, 0x31)},
+        {FrameFormat::headersOff, "7F 22", UDSError::negative(0x22, 0x10)},
+        {FrameFormat::headersOff, "NO DATA", UDSError::none()},
+        {FrameFormat::headersOff, "CAN ERROR", UDSError::adapter(ELM327Error::canError)},
+        {FrameFormat::headersOff, "50 03", UDSError::unexpected({0x50, 0x03})},
+        {FrameFormat::can11, "7E9 04 62 F1 90 42\r7E8 04 62 F1 90 41", Bytes{0x42}},
+    };
+    for (const auto& c : cases) {
+        ScriptedAdapter adapter(chunksFor22F190({reply(c.answer)}));
+        adapter.session().setFormat(c.format);
+        UDSClient client(adapter.session());
+        EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), c.expected) << c.answer;
+    }
+}
+
+TEST(UDSClient, TypedOperationsSendTheirRequestText) {
+    const std::tuple<std::string, std::string, std::function<void(UDSClient&)>> cases[] = {
+        {"3E00", "7E 00", [](UDSClient& c) { c.testerPresent(); }},
+        {"1003", "50 03 00 32 01 F4", [](UDSClient& c) { c.openDiagnosticSession(UDSSessionType::extended); }},
+        {"190208", "59 02 FF", [](UDSClient& c) { c.readDTCsByStatusMask(0x08); }},
+        {"2701", "67 01 5A C3 19 7E", [](UDSClient& c) { c.requestSecuritySeed(0x01); }},
+    };
+    for (const auto& [sent, answer, call] : cases) {
+        ScriptedAdapter adapter(answering({{sent, answer}}));
+        UDSClient client(adapter.session());
+        EXPECT_NO_THROW(call(client)) << sent;
+        EXPECT_EQ(adapter.lines(), Lines{sent});
+    }
+}
+
+TEST(UDSClient, TroubleCodeRecordsAreFourBytesAfterTheTwoLeadingOnes) {
+    const std::pair<Bytes, Lines> cases[] = {
+        {{0x02, 0xFF, 0x01, 0x23, 0x45}, {}},
+        {{0x02, 0xFF, 0x00, 0x00, 0x11, 0x22, 0x01, 0x23, 0x45, 0x2F}, {"P0123-45/2F"}}, // empty slot skipped
+        {{0x02, 0xFF, 0x01, 0x23, 0x45, 0x2F, 0x41, 0x00, 0x07, 0x08, 0x01, 0x02, 0x03}, {"P0123-45/2F", "C0100-07/08"}},
+    };
+    for (const auto& [payload, expected] : cases) {
+        Lines records;
+        for (const UDSDTC& r : UDSClient::parseDTCRecords(payload)) records.push_back(r.id() + "/" + text::hexByte(r.status));
+        EXPECT_EQ(records, expected);
+    }
+}
+
+TEST(UDSClient, PendingAnswersAreWaitedOutEightTimesAtMost) {
+    for (const auto& [pending, expected] : {std::pair<int, Result>{8, Bytes{0x41}}, {9, UDSError::negative(0x22, 0x78)}}) {
+        Lines chunks(static_cast<std::size_t>(pending), reply("7F 22 78"));
+        chunks.push_back(reply("62 F1 90 41"));
+        ScriptedAdapter adapter(chunksFor22F190(chunks));
+        UDSClient client(adapter.session());
+        EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), expected) << pending;
+        EXPECT_EQ(adapter.lines(), Lines{"22F190"}); // nothing sent while waiting
+    }
+    ScriptedAdapter silent(chunksFor22F190({reply("7F 22 78")}), {.responseTimeout = 20ms});
+    UDSClient client(silent.session());
+    EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), Result(UDSError::none()));
+}
+
+TEST(UDSClient, BusyAnswersAreRepeatedWithinTheBudget) {
+    const struct {
+        int retries;
+        std::size_t busyAnswers, sends;
+        Result expected;
+    } cases[] = {{2, 100, 3, UDSError::negative(0x22, 0x21)}, {0, 100, 1, UDSError::negative(0x22, 0x21)},
+                 {2, 2, 3, Bytes{0xF1, 0x90, 0x41}}};
+    for (const auto& c : cases) {
+        std::size_t sent = 0;
+        ScriptedAdapter adapter([&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+            if (line != "22F190") return std::nullopt;
+            return Lines{reply(++sent <= c.busyAnswers ? "7F 22 21" : "62 F1 90 41")};
+        });
+        UDSClient client(adapter.session());
+        EXPECT_EQ(attempt([&] { return client.request(UDSService::readDataByIdentifier, Bytes{0xF1, 0x90}, c.retries); }),
+                  c.expected);
+        EXPECT_EQ(sent, c.sends) << c.retries << " retries";
+    }
+}
+
+TEST(UDSClient, APendingExchangeKeepsOtherCommandsOutUntilItsAnswer) {
+    // The ECU answers late while a poller waits: each reply must reach its own caller.
+    ScriptedAdapter adapter([](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+        if (line == "22F190") return Lines{reply("7F 22 78")};
+        if (line == "010C") return Lines{reply("41 0C 1A F8")};
+        return std::nullopt;
+    });
+    UDSClient client(adapter.session());
+    Result udsResult;
+    ELM327Response pollerReply;
+    std::jthread uds([&] { udsResult = attempt([&] { return client.readDataByIdentifier(0xF190); }); });
+    ASSERT_TRUE(eventually([&] { return adapter.lines().size() == 1; }));
+    std::jthread poller([&] { pollerReply = adapter.session().query(OBDCommand(0x0C)); });
+    ASSERT_TRUE(eventually([&] { return adapter.session().lockQueueLength() == 1; }));
+    adapter.transport().push(reply("62 F1 90 41"));
+    uds.join();
+    poller.join();
+    EXPECT_EQ(udsResult, Result(Bytes{0x41}));
+    ASSERT_NE(pollerReply.firstPayload(), nullptr);
+    EXPECT_EQ(*pollerReply.firstPayload(), (Bytes{0x41, 0x0C, 0x1A, 0xF8}));
+    EXPECT_EQ(adapter.lines(), (Lines{"22F190", "010C"}));
+
+    // Inside the caller's own exclusive section the waits do not deadlock.
+    ScriptedAdapter inside(chunksFor22F190({reply("7F 22 78"), reply("62 F1 90 42")}));
+    UDSClient insideClient(inside.session());
+    auto section = inside.session().exclusive();
+    EXPECT_EQ(insideClient.readDataByIdentifier(0xF190), Bytes{0x42});
+    EXPECT_EQ(insideClient.readDataByIdentifier(0xF190), Bytes{0x42});
+}
+
+TEST(UDSClient, NegativeAnswersNamingAnotherServiceAreNotThisRequestsAnswer) {
+    // A late answer to an earlier read arrives after a write was sent: the write waits on for its
+    // own answer, within the pending-wait budget, and never repeats on another request's "busy".
+    Lines nineLate(9, reply("7F 22 31"));
+    nineLate.push_back(reply("6E F1 90"));
+    const struct {
+        Lines answers;
+        Result expected;
+    } cases[] = {
+        {{reply("7F 22 31"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
+        {{reply("7F 22 31"), reply("7F 2E 33")}, UDSError::negative(0x2E, 0x33)},
+        {{reply("7F 22 21"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
+        {nineLate, UDSError::unexpected({0x7F, 0x22, 0x31})},
+    };
+    for (const auto& c : cases) {
+        ScriptedAdapter adapter([&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+            return line == "2EF19001" ? std::optional(c.answers) : std::nullopt;
+        });
+        UDSClient client(adapter.session());
+        const Bytes write{0xF1, 0x90, 0x01};
+        EXPECT_EQ(attempt([&] { return client.request(UDSService::writeDataByIdentifier, write, 2); }), c.expected)
+            << c.answers.front();
+        EXPECT_EQ(adapter.lines(), Lines{"2EF19001"});
+    }
+}
+
+} // namespace
