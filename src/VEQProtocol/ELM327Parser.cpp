@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -189,12 +190,12 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
 
     for (std::size_t i = 0; i < groups.size(); ++i) {
         Group& g = groups.at(i);
-        std::vector<std::uint8_t> message = g.reassembler.take();
-        if (message.empty()) continue;
-        ECUResponse ecu;
-        if (g.keyLength != 0) ecu.header = std::string(g.keyText());
-        ecu.payload = std::move(message);
-        response.ecus.push_back(std::move(ecu));
+        ISOTP::Reassembler::Messages messages = g.reassembler.takeAll();
+        if (messages.first.empty()) continue;
+        std::optional<std::string> header;
+        if (g.keyLength != 0) header = std::string(g.keyText());
+        for (std::vector<std::uint8_t>& later : messages.later) response.followUps.push_back({header, std::move(later)});
+        response.ecus.push_back({std::move(header), std::move(messages.first)});
     }
     return response;
 }

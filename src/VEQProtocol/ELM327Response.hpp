@@ -34,6 +34,9 @@ struct ELM327Response {
     std::optional<ELM327Error> error; // the first adapter error word
     std::vector<std::string> text;    // lines that are neither errors nor data
     bool promptTerminated = false;    // a ">" ended the reply
+    // The complete messages an ECU sent after its first one in this reply (a "response pending"
+    // answer, then the answer itself), per header in the order of `ecus`, each in arrival order.
+    std::vector<ECUResponse> followUps;
 
     bool isError() const { return error.has_value(); }
     bool isEmpty() const { return ecus.empty() && text.empty() && !error; }

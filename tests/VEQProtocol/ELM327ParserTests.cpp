@@ -91,6 +91,14 @@ TEST(ELM327ParserTests, RealAdapterQuirks) {
     }
 }
 
+// A "response pending" and the answer before one prompt: the first stays the ECU's response.
+TEST(ELM327ParserTests, AnECUsLaterMessagesAreFollowUps) {
+    const auto r = ELM327Parser::parse(std::string_view("7E8037F227800000000\r7E9037E0000000000\r7E80462F19041000000\r\r>"),
+                                       FrameFormat::can11);
+    EXPECT_EQ(r.ecus, (std::vector<ECUResponse>{{"7E8", {0x7F, 0x22, 0x78}}, {"7E9", {0x7E, 0x00, 0x00}}}));
+    EXPECT_EQ(r.followUps, (std::vector<ECUResponse>{{"7E8", {0x62, 0xF1, 0x90, 0x41}}}));
+}
+
 TEST(ELM327ParserTests, EchoCheckOfResponseData) {
     using O = std::optional<Bytes>;
     struct Case { Bytes payload; OBDMode mode; std::optional<std::uint8_t> pid; O data; };

@@ -125,3 +125,32 @@ TEST(ISOTPTests, ReassemblyByControlNibble) {
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(ISOTP::reassemble(cases[i].frames), cases[i].expected) << i;
 }
+
+// Frames after a complete first message begin further messages of the same ECU; only whole ones
+// are kept, and the first message is never changed by them.
+TEST(ISOTPTests, LaterMessagesOfOneECU) {
+    using Messages = std::vector<Bytes>;
+    const Bytes pending{0x7F, 0x22, 0x78};
+    const Bytes pendingFrame{0x03, 0x7F, 0x22, 0x78, 0, 0, 0, 0};
+    struct Case { std::vector<Bytes> frames; Bytes first; Messages later; };
+    const Case cases[] = {
+        {{pendingFrame, {0x04, 0x62, 0xF1, 0x90, 0x41, 0, 0, 0}}, pending, {{0x62, 0xF1, 0x90, 0x41}}},
+        {{pendingFrame, pendingFrame, {0x02, 0x50, 0x03, 0, 0}}, pending, {pending, {0x50, 0x03}}},
+        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1, 0x90, 1, 2, 3}, {0x21, 4, 5, 6, 0, 0, 0, 0}}, pending,
+         {{0x62, 0xF1, 0x90, 1, 2, 3, 4, 5, 6}}},
+        {{{0x10, 0x07, 1, 2, 3, 4, 5, 6}, {0x21, 7, 0, 0}, {0x21, 9}, {0x01, 0x44}}, {1, 2, 3, 4, 5, 6, 7}, {{0x44}}},
+        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1, 0x90, 1, 2, 3}}, pending, {}},               // never completed
+        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1}, {0x03, 0x7E, 0x00, 0x00}}, pending, {{0x7E, 0x00, 0x00}}}, // given up
+        {{pendingFrame, {0x21, 1, 2}, {0x41, 0x0C}, {}, {0x00, 0x41}}, pending, {}},         // no message's frames
+        {{{0x10, 0x0A, 1, 2, 3, 4, 5, 6}, {0x02, 0x50, 0x03}, {0x21, 7, 8, 9, 10}}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {}},
+        {{{0x41, 0x0C}, {0x02, 0x41, 0x0D}}, {0x41, 0x0C, 0x02, 0x41, 0x0D}, {}},           // no control bytes: joined
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        ISOTP::Reassembler reassembler;
+        for (const Bytes& frame : cases[i].frames) reassembler.add(frame);
+        const ISOTP::Reassembler::Messages messages = reassembler.takeAll();
+        EXPECT_EQ(messages.first, cases[i].first) << i;
+        EXPECT_EQ(messages.later, cases[i].later) << i;
+        EXPECT_EQ(ISOTP::reassemble(cases[i].frames), cases[i].first) << i;
+    }
+}

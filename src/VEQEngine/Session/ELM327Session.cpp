@@ -125,6 +125,7 @@ void ELM327Session::disconnect() {
     {
         std::lock_guard lock(mutex_);
         ++disconnects_;
+        followUps_.clear();
         if (monitorStarting_) {
             monitorStopPending_ = true; // the start gives up and releases its hold itself
         } else if (monitoring_) {
@@ -268,6 +269,7 @@ ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token s
     const std::vector<std::uint8_t> reply = exchangeHeld(command.requestBytes(), stop);
     const std::string request = command.requestString();
     ELM327Response parsed = ELM327Parser::parse(reply, format(), request);
+    keepFollowUps(parsed);
     if (traceEnabled_) trace(SessionTrace::exchangeBlock(request, reply, parsed));
     return parsed;
 }
@@ -277,10 +279,29 @@ ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
     std::uint64_t connection = 0;
     {
         std::lock_guard lock(mutex_);
+        if (!followUps_.empty()) {
+            ELM327Response next = std::move(followUps_.front());
+            followUps_.pop_front();
+            return next;
+        }
         connection = disconnects_;
     }
     const std::vector<std::uint8_t> reply = nextResponse(stop, connection);
-    return ELM327Parser::parse(reply, format());
+    ELM327Response parsed = ELM327Parser::parse(reply, format());
+    keepFollowUps(parsed);
+    return parsed;
+}
+
+void ELM327Session::keepFollowUps(const ELM327Response& response) {
+    if (response.followUps.empty()) return;
+    std::lock_guard lock(mutex_);
+    for (const ECUResponse& message : response.followUps) {
+        ELM327Response alone;
+        alone.ecus.push_back(message);
+        alone.promptTerminated = response.promptTerminated;
+        followUps_.push_back(std::move(alone));
+        if (followUps_.size() > maxQueuedReplies) followUps_.pop_front();
+    }
 }
 
 ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop) {
@@ -292,6 +313,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     FrameFormat parseFormat = FrameFormat::headersOff;
     if (!adapterCommand) parseFormat = format();
     ELM327Response parsed = ELM327Parser::parse(reply, parseFormat, command);
+    keepFollowUps(parsed);
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
@@ -328,6 +350,7 @@ std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8
         connection = disconnects_;
         // A late reply, or the start of one, must never be taken for this command's answer.
         readyResponses_.clear();
+        followUps_.clear();
         if (!readBuffer_.empty()) {
             if (traceEnabled_) {
                 note = SessionTrace::noteLine("octets d'une réponse inachevée ignorés avant l'envoi : " +

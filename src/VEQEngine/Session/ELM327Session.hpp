@@ -94,8 +94,10 @@ public:
     ELM327Response raw(std::string_view command, std::stop_token stop = {});
     // One OBD-II request, its reply parsed in format().
     ELM327Response query(const OBDCommand& command, std::stop_token stop = {});
-    // The next complete reply, sending nothing and taking no lock: the oldest queued reply if
-    // there is one. Meant for a caller that already holds the lock (an exclusive section).
+    // The next complete reply, sending nothing and taking no lock. First come the further
+    // messages an ECU put in a reply already returned (its answer after a "response pending"
+    // in the same reply), each as a response of its own; then the oldest queued reply if there
+    // is one. Meant for a caller that already holds the lock (an exclusive section).
     ELM327Response awaitNext(std::stop_token stop = {});
 
     // Waits for the command lock (first come, first served) and holds it until the section ends.
@@ -184,6 +186,8 @@ private:
     void releaseLockLocked();
 
     ELM327Response rawHeld(std::string_view command, std::stop_token stop);
+    // Queues the response's follow-up messages for awaitNext().
+    void keepFollowUps(const ELM327Response& response);
     std::vector<std::uint8_t> exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop);
     // `connection`: the disconnect count when the exchange began; a disconnect since ends the wait.
     std::vector<std::uint8_t> nextResponse(std::stop_token stop, std::uint64_t connection);
@@ -217,6 +221,7 @@ private:
     bool replyWaiter_ = false;                           // a command waits for its reply
     std::optional<std::vector<std::uint8_t>> handedReply_; // the reply given to that waiter
     std::deque<std::vector<std::uint8_t>> readyResponses_;
+    std::deque<ELM327Response> followUps_; // messages of returned replies not handed out yet
     std::vector<std::uint8_t> readBuffer_;
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter
     FrameFormat format_ = FrameFormat::headersOff;

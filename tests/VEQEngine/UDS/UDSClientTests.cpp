@@ -98,6 +98,31 @@ TEST(UDSClient, PendingAnswersAreWaitedOutEightTimesAtMost) {
     EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), Result(UDSError::none()));
 }
 
+// An ECU's "response pending" and its answer printed before one prompt, as a fast ECU does:
+// the answer is taken from that same reply, with no wait for a further one.
+TEST(UDSClient, AnAnswerInTheSameReplyAsItsPendingNoticeIsTaken) {
+    const std::pair<std::string, Result> cases[] = {
+        {"7E8037F227800000000\r7E80462F19041000000", Bytes{0x41}},
+        {"7E8037F227800000000\r7E8037F227800000000\r7E80462F19042000000", Bytes{0x42}},
+        {"7E8037F227800000000\r7E8100862F190574444\r7E8214444000000000000", Bytes{0x57, 0x44, 0x44, 0x44, 0x44}},
+        {"7E9037F227800000000\r7E8037F227800000000\r7E90462F19043000000\r7E80462F19041000000", Bytes{0x43}},
+    };
+    for (const auto& [answer, expected] : cases) {
+        ScriptedAdapter adapter(chunksFor22F190({reply(answer)}), {.responseTimeout = 20ms});
+        adapter.session().setFormat(FrameFormat::can11);
+        UDSClient client(adapter.session());
+        EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), expected) << answer;
+        EXPECT_EQ(adapter.lines(), Lines{"22F190"});
+    }
+    // A new command forgets what the last reply held beyond its first answer.
+    ScriptedAdapter adapter(answering({{"22F190", "7E8037F227800000000\r7E80462F19041000000"}, {"0100", "NO DATA"}}),
+                            {.responseTimeout = 20ms});
+    adapter.session().setFormat(FrameFormat::can11);
+    adapter.session().raw("22F190");
+    adapter.session().raw("0100");
+    EXPECT_TRUE(adapter.session().awaitNext().ecus.empty());
+}
+
 TEST(UDSClient, BusyAnswersAreRepeatedWithinTheBudget) {
     const struct {
         int retries;
