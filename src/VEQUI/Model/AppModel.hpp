@@ -1,0 +1,483 @@
+#pragma once
+
+#include "VEQEngine/AuditLog.hpp"
+#include "VEQEngine/CodingEngine.hpp"
+#include "VEQEngine/CodingRecipe.hpp"
+#include "VEQEngine/DIDScanner.hpp"
+#include "VEQEngine/DiscoveredDID.hpp"
+#include "VEQEngine/ECUBackup.hpp"
+#include "VEQEngine/ECUBackupStore.hpp"
+#include "VEQEngine/ECUScanner.hpp"
+#include "VEQEngine/ELM327Session.hpp"
+#include "VEQEngine/GearEstimator.hpp"
+#include "VEQEngine/InitStep.hpp"
+#include "VEQEngine/Platform/LocationProvider.hpp"
+#include "VEQEngine/ProtocolSweep.hpp"
+#include "VEQEngine/TelemetryEngine.hpp"
+#include "VEQProtocol/DTC.hpp"
+#include "VEQProtocol/MeasurementUnit.hpp"
+#include "VEQProtocol/ReadinessMonitors.hpp"
+#include "VEQProtocol/SecurityAccessProvider.hpp"
+#include "VEQProtocol/StatusEnums.hpp"
+#include "VEQProtocol/UDSDTC.hpp"
+#include "VEQProtocol/WMIRegistry.hpp"
+#include "VEQStore/EventRecorder.hpp"
+#include "VEQStore/SessionCatalog.hpp"
+#include "VEQStore/SessionRecord.hpp"
+#include "VEQStore/SubtitleExporter.hpp"
+#include "VEQSupport/UUID.hpp"
+#include "VEQTransport/OBDTransport.hpp"
+#include "VEQUI/Model/CockpitLayout.hpp"
+#include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Model/TelemetryStore.hpp"
+#include "VEQUI/Model/TransportFactory.hpp"
+#include "VEQUI/Model/TransportKind.hpp"
+#include "VEQVehicle/EngineIdentifier.hpp"
+#include "VEQVehicle/VehicleCalibration.hpp"
+#include "VEQVehicle/VehicleProfile.hpp"
+
+#include <QColor>
+#include <QObject>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QGeoPositionInfoSource;
+
+namespace veq {
+
+// The one state object of the application: created once with the window, handed to every
+// screen, living on the GUI thread and used there only. Screens read its properties (a getter
+// and a change signal each, the signal emitted only on a real change), bind controls through
+// the public setters, and call its methods; they never talk to the vehicle.
+//
+// It owns, for the window's life, the live-value store, the session catalogue, the vehicle
+// profiles, the location provider, the security-access registry, the backup store, the audit log
+// and the coding recipes; while connected, the transport, session, polling engine, event
+// recorder and catalogue record of the drive. The connection sequence, recording controls and
+// tools add their members in AppModel*.cpp files of their own.
+class AppModel : public QObject {
+    Q_OBJECT
+
+public:
+    using Date = std::chrono::system_clock::time_point;
+
+    // The connection phase. Two failed phases are equal when their messages are.
+    struct Phase {
+        enum class Kind { failed, disconnected, connecting, live };
+
+        Kind kind = Kind::disconnected;
+        std::string message; // French; failed only
+
+        static Phase failed(std::string message) { return {Kind::failed, std::move(message)}; }
+        static Phase disconnected() { return {Kind::disconnected, {}}; }
+        static Phase connecting() { return {Kind::connecting, {}}; }
+        static Phase live() { return {Kind::live, {}}; }
+
+        bool operator==(const Phase&) const = default;
+    };
+
+    // The event recorder's marks: equal when the case and every date are.
+    struct LogPhase {
+        enum class Kind { running, ended, idle, saving };
+
+        Kind kind = Kind::idle;
+        Date start{}; // running: since; ended: start
+        Date end{};   // ended only
+
+        static LogPhase running(Date since) { return {Kind::running, since, {}}; }
+        static LogPhase ended(Date start, Date end) { return {Kind::ended, start, end}; }
+        static LogPhase idle() { return {Kind::idle, {}, {}}; }
+        static LogPhase saving() { return {Kind::saving, {}, {}}; }
+
+        bool operator==(const LogPhase&) const = default;
+    };
+
+    // One line of the command terminal's transcript.
+    struct TerminalEntry {
+        enum class Kind { command, response, error, info };
+
+        UUID id = UUID::random();
+        Kind kind = Kind::info;
+        std::string text;
+
+        bool operator==(const TerminalEntry&) const = default;
+    };
+
+    // One frame identifier seen by the bus monitor.
+    struct CANFrameRow {
+        std::string id;
+        std::vector<std::uint8_t> data;
+        std::vector<bool> changed; // per byte, against the previous frame
+        int count = 0;
+        Date firstSeen{};
+        Date lastSeen{};
+
+        bool operator==(const CANFrameRow&) const = default;
+    };
+
+    // One frame kept for the trace export.
+    struct RecordedFrame {
+        double t = 0; // seconds since the recording started
+        std::string id;
+        std::vector<std::uint8_t> data;
+
+        bool operator==(const RecordedFrame&) const = default;
+    };
+
+    struct BackupProgress {
+        int done = 0;
+        int total = 0;
+        bool operator==(const BackupProgress&) const = default;
+    };
+
+    struct DIDScanProgress {
+        int done = 0;
+        int total = 0;
+        std::uint16_t current = 0;
+        bool operator==(const DIDScanProgress&) const = default;
+    };
+
+    // What the model stands on outside itself; tests replace each so that they never touch the
+    // user's folders, need no GPS and can script the adapter.
+    struct Environment {
+        // Holds "Sessions" (drives and their catalogue), "Backups" and "audit.log".
+        std::filesystem::path dataFolder;
+        // The position source of the location provider, which takes it over; may return null
+        // (no source at all). Empty: the platform's default source.
+        std::function<QGeoPositionInfoSource*()> locationSource;
+        // Builds each connection's transport. Empty: the built-in transports.
+        TransportFactory transportFactory;
+
+        // The user's data folder, the platform's position source, the built-in transports.
+        static Environment standard();
+    };
+
+    // The 16 parameters always polled and recorded, whatever the car declares.
+    static const std::set<std::uint8_t> baselinePIDs;
+
+    explicit AppModel(Environment environment = Environment::standard(), QObject* parent = nullptr);
+    ~AppModel() override;
+
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    // --- State, in the order of the property table -------------------------------------------
+
+    const Phase& phase() const { return phase_; }
+    const std::vector<InitStep>& initSteps() const { return initSteps_; }
+    const std::set<std::uint8_t>& supportedPIDs() const { return supportedPIDs_; }
+    const std::optional<std::string>& vin() const { return vin_; }
+    const std::vector<DTC>& dtcs() const { return dtcs_; }
+    const std::optional<MonitorStatus>& monitorStatus() const { return monitorStatus_; }
+    const std::vector<DiscoveredECU>& ecus() const { return ecus_; }
+    // UDS trouble codes per ECU, keyed by the ECU's request header.
+    const std::map<std::string, std::vector<UDSDTC>>& udsDTCs() const { return udsDTCs_; }
+
+    bool nightMode() const { return nightMode_; }
+    void setNightMode(bool on);
+    bool sidebarHidden() const { return sidebarHidden_; }
+    void setSidebarHidden(bool hidden);
+    bool focusMode() const { return focusMode_; }
+    void setFocusMode(bool on);
+    CockpitLayout activeLayout() const { return activeLayout_; }
+    void setActiveLayout(CockpitLayout layout);
+    UnitSystem unitSystem() const { return unitSystem_; }
+    void setUnitSystem(UnitSystem system);
+    const GearEstimator& gearEstimator() const { return gearEstimator_; }
+    void setGearEstimator(GearEstimator estimator);
+
+    SessionCatalog& sessionCatalog() { return *sessionCatalog_; }
+    const std::vector<SessionRecord>& pastSessions() const { return pastSessions_; }
+
+    const std::vector<VehicleProfile>& profiles() const { return profiles_; }
+    const std::optional<VehicleProfile>& selectedProfile() const { return selectedProfile_; }
+    void setSelectedProfile(std::optional<VehicleProfile> profile);
+    bool profileMatchedFromVIN() const { return profileMatchedFromVIN_; }
+    const std::optional<FuelType>& readFuelType() const { return readFuelType_; }
+    bool profileFuelMismatch() const { return profileFuelMismatch_; }
+    const std::optional<EngineIdentifier>& identifiedEngine() const { return identifiedEngine_; }
+    const SubtitleExporter::Options& subtitleOptions() const { return subtitleOptions_; }
+    void setSubtitleOptions(SubtitleExporter::Options options);
+    const VehicleCalibration& calibration() const { return calibration_; }
+    void setCalibration(VehicleCalibration calibration);
+    const std::optional<WMIRegistry::Make>& recognisedMake() const { return recognisedMake_; }
+
+    TransportKind transportKind() const { return transportKind_; }
+    void setTransportKind(TransportKind kind);
+    const std::string& wifiHost() const { return wifiHost_; }
+    void setWifiHost(std::string host);
+    const std::string& wifiPort() const { return wifiPort_; }
+    void setWifiPort(std::string port);
+    const std::vector<std::string>& diagnostics() const { return diagnostics_; }
+    const std::vector<ProtocolSweep::Attempt>& sweepAttempts() const { return sweepAttempts_; }
+    const std::optional<ProtocolSweep::Outcome>& lastSweep() const { return lastSweep_; }
+    const std::vector<std::string>& busTraffic() const { return busTraffic_; }
+
+    TelemetryStore& store() const { return *store_; }
+
+    const LogPhase& logPhase() const { return logPhase_; }
+    const std::optional<EventRecorder::SavedLog>& lastSavedLog() const { return lastSavedLog_; }
+    const std::vector<EventRecorder::ChannelSummary>& captureSummaries() const { return captureSummaries_; }
+    const std::optional<EventRecorder::Status>& captureStatus() const { return captureStatus_; }
+    const std::set<std::uint8_t>& excludedChannels() const { return excludedChannels_; }
+    void setExcludedChannels(std::set<std::uint8_t> channels);
+
+    LocationProvider& location() const { return *location_; }
+    bool recordLocation() const { return recordLocation_; }
+    void setRecordLocation(bool on);
+
+    bool writeEnabled() const { return writeEnabled_; }
+    void setWriteEnabled(bool on);
+    const std::vector<TerminalEntry>& terminalLog() const { return terminalLog_; }
+    bool expertAccepted() const { return expertAccepted_; }
+    const std::vector<CodingRecipe>& recipes() const { return recipes_; }
+    // Feasibility of each recipe, keyed by recipe identifier.
+    const std::map<std::string, Feasibility>& feasibilities() const { return feasibilities_; }
+    const std::vector<ECUBackup>& backupList() const { return backupList_; }
+    const std::vector<AuditEntry>& auditEntries() const { return auditEntries_; }
+    const std::optional<BackupProgress>& backupProgress() const { return backupProgress_; }
+    const std::optional<std::string>& lastExecutionMessage() const { return lastExecutionMessage_; }
+    SecurityAccessRegistry& securityRegistry() const { return *securityRegistry_; }
+    ECUBackupStore& backupStore() const { return *backupStore_; }
+    AuditLog& auditLog() const { return *auditLog_; }
+    const std::vector<std::string>& loadedProviders() const { return loadedProviders_; }
+
+    const std::vector<DiscoveredDID>& discoveredDIDs() const { return discoveredDIDs_; }
+    bool didScanning() const { return didScanning_; }
+    bool didWatching() const { return didWatching_; }
+    const std::optional<DIDScanProgress>& didScanProgress() const { return didScanProgress_; }
+    const std::string& didScanECU() const { return didScanECU_; }
+    void setDidScanECU(std::string ecu);
+
+    // Bus-monitor rows keyed by frame identifier.
+    const std::map<std::string, CANFrameRow>& snifferRows() const { return snifferRows_; }
+    bool sniffing() const { return sniffing_; }
+    bool snifferRecording() const { return snifferRecording_; }
+    // The frames recorded for the trace export; read-only for the screens.
+    const std::vector<RecordedFrame>& recordedFrames() const { return recordedFrames_; }
+
+    // --- Vehicle identification ----------------------------------------------------------------
+
+    // Maker, profile, VIN match and fuel mismatch from the VIN, the fuel type read and the profiles.
+    void identifyVehicle();
+    // Engine family from the engine ECU's part number, else from the fuel type read; may correct
+    // the fuel mismatch.
+    void refineEngineIdentification();
+
+    // --- Session catalogue ---------------------------------------------------------------------
+
+    void refreshSessions();
+    // Writes the current drive's figures into its catalogue record, when there is one.
+    void syncCurrentSession();
+    void deleteSession(const SessionRecord& record);
+
+    // --- What the instruments show -------------------------------------------------------------
+
+    // The gauge scale of a parameter for the selected profile.
+    GaugeScale scale(std::uint8_t pid) const;
+    // The latest value with the user's calibration applied, in the parameter's metric unit.
+    std::optional<double> displayValue(std::uint8_t pid) const;
+    // Litres: the calibration's capacity, else the selected profile's.
+    std::optional<double> effectiveTankCapacity() const;
+    // Litres left in the tank.
+    std::optional<double> fuelLiters() const;
+    // The car's name for the cockpit's top bar.
+    std::string vehicleLabel() const;
+    // The night accent in night mode, the day accent otherwise.
+    QColor accent() const;
+
+Q_SIGNALS:
+    void phaseChanged();
+    void initStepsChanged();
+    void supportedPIDsChanged();
+    void vinChanged();
+    void dtcsChanged();
+    void monitorStatusChanged();
+    void ecusChanged();
+    void udsDTCsChanged();
+    void nightModeChanged();
+    void sidebarHiddenChanged();
+    void focusModeChanged();
+    void activeLayoutChanged();
+    void unitSystemChanged();
+    void gearEstimatorChanged();
+    void pastSessionsChanged();
+    void selectedProfileChanged();
+    void profileMatchedFromVINChanged();
+    void readFuelTypeChanged();
+    void profileFuelMismatchChanged();
+    void identifiedEngineChanged();
+    void subtitleOptionsChanged();
+    void calibrationChanged();
+    void recognisedMakeChanged();
+    void transportKindChanged();
+    void wifiHostChanged();
+    void wifiPortChanged();
+    void diagnosticsChanged();
+    void sweepAttemptsChanged();
+    void lastSweepChanged();
+    void busTrafficChanged();
+    void logPhaseChanged();
+    void lastSavedLogChanged();
+    void captureSummariesChanged();
+    void captureStatusChanged();
+    void excludedChannelsChanged();
+    void recordLocationChanged();
+    void writeEnabledChanged();
+    void terminalLogChanged();
+    void expertAcceptedChanged();
+    void recipesChanged();
+    void feasibilitiesChanged();
+    void backupListChanged();
+    void auditEntriesChanged();
+    void backupProgressChanged();
+    void lastExecutionMessageChanged();
+    void loadedProvidersChanged();
+    void discoveredDIDsChanged();
+    void didScanningChanged();
+    void didWatchingChanged();
+    void didScanProgressChanged();
+    void didScanECUChanged();
+    void snifferRowsChanged();
+    void sniffingChanged();
+    void snifferRecordingChanged();
+    void recordedFramesChanged();
+
+private:
+    // Tests put the model into connection-time states without a car.
+    friend struct AppModelTestAccess;
+
+    // Setters of the state that only the model's own operations change.
+    void setPhase(Phase phase);
+    void setInitSteps(std::vector<InitStep> steps);
+    void setSupportedPIDs(std::set<std::uint8_t> pids);
+    void setVin(std::optional<std::string> vin);
+    void setDtcs(std::vector<DTC> dtcs);
+    void setMonitorStatus(std::optional<MonitorStatus> status);
+    void setEcus(std::vector<DiscoveredECU> ecus);
+    void setUdsDTCs(std::map<std::string, std::vector<UDSDTC>> codes);
+    void setPastSessions(std::vector<SessionRecord> sessions);
+    void setProfileMatchedFromVIN(bool matched);
+    void setReadFuelType(std::optional<FuelType> fuel);
+    void setProfileFuelMismatch(bool mismatch);
+    void setIdentifiedEngine(std::optional<EngineIdentifier> engine);
+    void setRecognisedMake(std::optional<WMIRegistry::Make> make);
+    void setDiagnostics(std::vector<std::string> lines);
+    void setSweepAttempts(std::vector<ProtocolSweep::Attempt> attempts);
+    void setLastSweep(std::optional<ProtocolSweep::Outcome> outcome);
+    void setBusTraffic(std::vector<std::string> lines);
+    void setLogPhase(LogPhase phase);
+    void setLastSavedLog(std::optional<EventRecorder::SavedLog> log);
+    void setCaptureSummaries(std::vector<EventRecorder::ChannelSummary> summaries);
+    void setCaptureStatus(std::optional<EventRecorder::Status> status);
+    void setTerminalLog(std::vector<TerminalEntry> entries);
+    void setExpertAccepted(bool accepted);
+    void setRecipes(std::vector<CodingRecipe> recipes);
+    void setFeasibilities(std::map<std::string, Feasibility> feasibilities);
+    void setBackupList(std::vector<ECUBackup> backups);
+    void setAuditEntries(std::vector<AuditEntry> entries);
+    void setBackupProgress(std::optional<BackupProgress> progress);
+    void setLastExecutionMessage(std::optional<std::string> message);
+    void setLoadedProviders(std::vector<std::string> identifiers);
+    void setDiscoveredDIDs(std::vector<DiscoveredDID> dids);
+    void setDidScanning(bool scanning);
+    void setDidWatching(bool watching);
+    void setDidScanProgress(std::optional<DIDScanProgress> progress);
+    void setSnifferRows(std::map<std::string, CANFrameRow> rows);
+    void setSniffing(bool sniffing);
+    void setSnifferRecording(bool recording);
+    void setRecordedFrames(std::vector<RecordedFrame> frames);
+
+    // The fuel type that counts as read: a car answering "not available" declared none.
+    std::optional<FuelType> declaredFuel() const;
+
+    const Environment environment_;
+
+    Phase phase_;
+    std::vector<InitStep> initSteps_;
+    std::set<std::uint8_t> supportedPIDs_;
+    std::optional<std::string> vin_;
+    std::vector<DTC> dtcs_;
+    std::optional<MonitorStatus> monitorStatus_;
+    std::vector<DiscoveredECU> ecus_;
+    std::map<std::string, std::vector<UDSDTC>> udsDTCs_;
+    bool nightMode_ = false;
+    bool sidebarHidden_ = false;
+    bool focusMode_ = false;
+    CockpitLayout activeLayout_ = CockpitLayout::road;
+    UnitSystem unitSystem_ = UnitSystem::metric;
+    GearEstimator gearEstimator_;
+    const std::unique_ptr<SessionCatalog> sessionCatalog_;
+    std::vector<SessionRecord> pastSessions_;
+    std::optional<SessionRecord> currentSession_;
+    const std::vector<VehicleProfile> profiles_;
+    std::optional<VehicleProfile> selectedProfile_;
+    bool profileMatchedFromVIN_ = false;
+    std::optional<FuelType> readFuelType_;
+    bool profileFuelMismatch_ = false;
+    std::optional<EngineIdentifier> identifiedEngine_;
+    SubtitleExporter::Options subtitleOptions_ = SubtitleExporter::Options::defaultOptions();
+    VehicleCalibration calibration_ = VehicleCalibration::none;
+    std::optional<WMIRegistry::Make> recognisedMake_;
+    TransportKind transportKind_ = TransportKind::simulator;
+    std::string wifiHost_;
+    std::string wifiPort_ = "35000";
+    std::vector<std::string> diagnostics_;
+    std::vector<ProtocolSweep::Attempt> sweepAttempts_;
+    std::optional<ProtocolSweep::Outcome> lastSweep_;
+    std::vector<std::string> busTraffic_;
+    TelemetryStore* const store_; // child of the model
+    std::shared_ptr<OBDTransport> transport_;
+    std::shared_ptr<ELM327Session> session_;
+    std::shared_ptr<TelemetryEngine> engine_;
+    std::jthread engineTask_;
+    LogPhase logPhase_;
+    std::optional<EventRecorder::SavedLog> lastSavedLog_;
+    std::shared_ptr<EventRecorder> recorder_;
+    std::vector<EventRecorder::ChannelSummary> captureSummaries_;
+    std::optional<EventRecorder::Status> captureStatus_;
+    std::set<std::uint8_t> excludedChannels_;
+    std::jthread captureRefreshTask_;
+    LocationProvider* const location_; // child of the model
+    bool recordLocation_ = true;
+    std::jthread locationTask_;
+    bool writeEnabled_ = false;
+    std::vector<TerminalEntry> terminalLog_;
+    bool expertAccepted_ = false;
+    std::vector<CodingRecipe> recipes_;
+    std::map<std::string, Feasibility> feasibilities_;
+    std::vector<ECUBackup> backupList_;
+    std::vector<AuditEntry> auditEntries_;
+    std::optional<BackupProgress> backupProgress_;
+    std::optional<std::string> lastExecutionMessage_;
+    const std::shared_ptr<SecurityAccessRegistry> securityRegistry_;
+    const std::shared_ptr<ECUBackupStore> backupStore_;
+    const std::shared_ptr<AuditLog> auditLog_;
+    std::shared_ptr<CodingEngine> codingEngine_;
+    std::vector<std::string> loadedProviders_;
+    std::vector<DiscoveredDID> discoveredDIDs_;
+    bool didScanning_ = false;
+    bool didWatching_ = false;
+    std::optional<DIDScanProgress> didScanProgress_;
+    std::string didScanECU_ = "7E0";
+    std::shared_ptr<DIDScanner> didScanner_;
+    std::jthread didTask_;
+    std::map<std::string, CANFrameRow> snifferRows_;
+    bool sniffing_ = false;
+    std::jthread snifferTask_;
+    bool snifferRecording_ = false;
+    std::optional<Date> recordStart_;
+    std::vector<RecordedFrame> recordedFrames_;
+};
+
+} // namespace veq

@@ -1,0 +1,439 @@
+// The application model without a car: defaults, identification, the instruments' figures and
+// the session catalogue.
+#include "VEQUI/Model/AppModel.hpp"
+
+#include "ModelFixtures.hpp"
+
+#include "VEQEngine/RecipeCatalog.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQVehicle/VehicleProfileCatalog.hpp"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace veq;
+using namespace veq::testing;
+using Access = AppModelTestAccess;
+
+namespace {
+
+constexpr auto none = std::nullopt;
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+
+const std::string w205VIN = "WDD2050081F123456";
+const std::string w206VIN = "WDD2060081F123456";
+
+VehicleProfile bundledProfile(const AppModel& model, std::string_view id) {
+    for (const auto& p : model.profiles()) {
+        if (p.id == id) return p;
+    }
+    ADD_FAILURE() << "no profile " << id;
+    return {};
+}
+
+VehicleProfile profileWith(std::optional<double> maxRPM, std::optional<double> redline,
+                           std::optional<std::map<std::string, GaugeRange>> ranges = std::nullopt) {
+    VehicleProfile p;
+    p.id = "test";
+    p.maxRPM = maxRPM;
+    p.redlineRPM = redline;
+    p.gaugeRanges = std::move(ranges);
+    return p;
+}
+
+DiscoveredECU ecu(std::string tx, std::optional<std::string> partNumber, bool responded = true) {
+    return {"ECU", std::move(tx), "7E8", responded, std::move(partNumber), std::nullopt};
+}
+
+} // namespace
+
+TEST(AppModelTests, ANewModelHasTheDefaultsOfEveryProperty) {
+    ModelRig rig;
+    const AppModel& m = *rig.model;
+    EXPECT_EQ(m.phase(), AppModel::Phase::disconnected());
+    EXPECT_TRUE(m.initSteps().empty());
+    EXPECT_TRUE(m.supportedPIDs().empty());
+    EXPECT_EQ(m.vin(), none);
+    EXPECT_TRUE(m.dtcs().empty());
+    EXPECT_EQ(m.monitorStatus(), none);
+    EXPECT_TRUE(m.ecus().empty());
+    EXPECT_TRUE(m.udsDTCs().empty());
+    EXPECT_FALSE(m.nightMode());
+    EXPECT_FALSE(m.sidebarHidden());
+    EXPECT_FALSE(m.focusMode());
+    EXPECT_EQ(m.activeLayout(), CockpitLayout::road);
+    EXPECT_EQ(m.unitSystem(), UnitSystem::metric);
+    EXPECT_EQ(m.gearEstimator().ratios(),
+              (std::vector<double>{5.35, 3.24, 2.25, 1.64, 1.21, 1.00, 0.87, 0.72, 0.60}));
+    EXPECT_EQ(m.gearEstimator().finalDrive(), 2.65);
+    EXPECT_EQ(m.gearEstimator().tireCircumference(), 2.0);
+    EXPECT_EQ(m.gearEstimator().tolerance(), 0.08);
+    EXPECT_EQ(rig.model->sessionCatalog().sessionsDirectory(), rig.folder / "Sessions");
+    EXPECT_TRUE(m.pastSessions().empty());
+    EXPECT_EQ(m.profiles(), VehicleProfileCatalog::bundled());
+    EXPECT_GE(m.profiles().size(), 8u);
+    ASSERT_TRUE(m.selectedProfile());
+    EXPECT_EQ(m.selectedProfile()->id, "generic-obd2");
+    EXPECT_FALSE(m.profileMatchedFromVIN());
+    EXPECT_EQ(m.readFuelType(), none);
+    EXPECT_FALSE(m.profileFuelMismatch());
+    EXPECT_EQ(m.identifiedEngine(), none);
+    EXPECT_EQ(m.subtitleOptions(), SubtitleExporter::Options::defaultOptions());
+    EXPECT_EQ(m.calibration(), (VehicleCalibration{1.0, none, 1.0, 0.0}));
+    EXPECT_EQ(m.recognisedMake(), none);
+    EXPECT_EQ(m.transportKind(), TransportKind::simulator);
+    EXPECT_EQ(m.wifiHost(), "192.168.0.10");
+    EXPECT_EQ(m.wifiPort(), "35000");
+    EXPECT_TRUE(m.diagnostics().empty());
+    EXPECT_TRUE(m.sweepAttempts().empty());
+    EXPECT_FALSE(m.lastSweep());
+    EXPECT_TRUE(m.busTraffic().empty());
+    EXPECT_TRUE(m.store().stats().empty());
+    EXPECT_EQ(m.store().recordingURL(), none);
+    EXPECT_EQ(m.logPhase(), AppModel::LogPhase::idle());
+    EXPECT_EQ(m.lastSavedLog(), none);
+    EXPECT_TRUE(m.captureSummaries().empty());
+    EXPECT_EQ(m.captureStatus(), none);
+    EXPECT_TRUE(m.excludedChannels().empty());
+    EXPECT_FALSE(m.location().isTracking());
+    EXPECT_TRUE(m.recordLocation());
+    EXPECT_FALSE(m.writeEnabled());
+    EXPECT_TRUE(m.terminalLog().empty());
+    EXPECT_FALSE(m.expertAccepted());
+    EXPECT_EQ(m.recipes(), RecipeCatalog::bundled());
+    EXPECT_GE(m.recipes().size(), 30u);
+    EXPECT_TRUE(m.feasibilities().empty());
+    EXPECT_TRUE(m.backupList().empty());
+    EXPECT_TRUE(m.auditEntries().empty());
+    EXPECT_EQ(m.backupProgress(), none);
+    EXPECT_EQ(m.lastExecutionMessage(), none);
+    EXPECT_FALSE(m.securityRegistry().hasAnyProvider());
+    EXPECT_TRUE(m.loadedProviders().empty());
+    EXPECT_TRUE(m.discoveredDIDs().empty());
+    EXPECT_FALSE(m.didScanning());
+    EXPECT_FALSE(m.didWatching());
+    EXPECT_EQ(m.didScanProgress(), none);
+    EXPECT_EQ(m.didScanECU(), "7E0");
+    EXPECT_TRUE(m.snifferRows().empty());
+    EXPECT_FALSE(m.sniffing());
+    EXPECT_FALSE(m.snifferRecording());
+    EXPECT_TRUE(m.recordedFrames().empty());
+    EXPECT_EQ(m.accent(), VEQ::accent());
+
+    EXPECT_EQ(AppModel::baselinePIDs, (std::set<std::uint8_t>{0x04, 0x05, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11,
+                                                              0x1F, 0x2F, 0x42, 0x46, 0x5C, 0x5E, 0xA4}));
+    // Everything the model keeps across launches is in the data folder it was given.
+    EXPECT_TRUE(std::filesystem::is_directory(rig.folder / "Sessions"));
+    EXPECT_TRUE(std::filesystem::is_directory(rig.folder / "Backups"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(rig.folder / "audit.log"));
+    EXPECT_EQ(m.backupStore().storageDirectory(), rig.folder / "Backups");
+}
+
+TEST(AppModelTests, SettersNotifyOnlyOnRealChange) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    struct Case {
+        const char* name;
+        void (AppModel::*signal)();
+        std::function<void()> setSame;
+        std::function<void()> setOther;
+    };
+    const Case cases[] = {
+        {"nightMode", &AppModel::nightModeChanged, [&] { m.setNightMode(false); }, [&] { m.setNightMode(true); }},
+        {"sidebarHidden", &AppModel::sidebarHiddenChanged, [&] { m.setSidebarHidden(false); },
+         [&] { m.setSidebarHidden(true); }},
+        {"focusMode", &AppModel::focusModeChanged, [&] { m.setFocusMode(false); }, [&] { m.setFocusMode(true); }},
+        {"activeLayout", &AppModel::activeLayoutChanged, [&] { m.setActiveLayout(CockpitLayout::road); },
+         [&] { m.setActiveLayout(CockpitLayout::track); }},
+        {"unitSystem", &AppModel::unitSystemChanged, [&] { m.setUnitSystem(UnitSystem::metric); },
+         [&] { m.setUnitSystem(UnitSystem::imperial); }},
+        {"gearEstimator", &AppModel::gearEstimatorChanged,
+         [&] { m.setGearEstimator(GearEstimator({5.35, 3.24, 2.25, 1.64, 1.21, 1.00, 0.87, 0.72, 0.60}, 2.65, 2.0, 0.08)); },
+         [&] { m.setGearEstimator(GearEstimator({5.35, 3.24, 2.25, 1.64, 1.21, 1.00, 0.87, 0.72, 0.60}, 3.07, 2.0, 0.08)); }},
+        {"selectedProfile", &AppModel::selectedProfileChanged,
+         [&] { m.setSelectedProfile(VehicleProfileCatalog::generic()); },
+         [&] { m.setSelectedProfile(bundledProfile(m, "mercedes-w205-diesel")); }},
+        {"subtitleOptions", &AppModel::subtitleOptionsChanged, [&] { m.setSubtitleOptions({}); },
+         [&] { SubtitleExporter::Options o; o.offset = 2; m.setSubtitleOptions(o); }},
+        {"calibration", &AppModel::calibrationChanged, [&] { m.setCalibration(VehicleCalibration::none); },
+         [&] { m.setCalibration(VehicleCalibration::matchDashboard); }},
+        {"transportKind", &AppModel::transportKindChanged, [&] { m.setTransportKind(TransportKind::simulator); },
+         [&] { m.setTransportKind(TransportKind::wifi); }},
+        {"wifiHost", &AppModel::wifiHostChanged, [&] { m.setWifiHost("192.168.0.10"); },
+         [&] { m.setWifiHost("192.168.4.1"); }},
+        {"wifiPort", &AppModel::wifiPortChanged, [&] { m.setWifiPort("35000"); }, [&] { m.setWifiPort("23"); }},
+        {"excludedChannels", &AppModel::excludedChannelsChanged, [&] { m.setExcludedChannels({}); },
+         [&] { m.setExcludedChannels({0x0C}); }},
+        {"recordLocation", &AppModel::recordLocationChanged, [&] { m.setRecordLocation(true); },
+         [&] { m.setRecordLocation(false); }},
+        {"writeEnabled", &AppModel::writeEnabledChanged, [&] { m.setWriteEnabled(false); },
+         [&] { m.setWriteEnabled(true); }},
+        {"didScanECU", &AppModel::didScanECUChanged, [&] { m.setDidScanECU("7E0"); }, [&] { m.setDidScanECU("7E1"); }},
+    };
+    for (const auto& c : cases) {
+        QSignalSpy spy(&m, c.signal);
+        c.setSame();
+        EXPECT_EQ(spy.count(), 0) << c.name;
+        c.setOther();
+        c.setOther();
+        EXPECT_EQ(spy.count(), 1) << c.name;
+    }
+    EXPECT_EQ(m.accent(), VEQ::nightAccent()); // night mode was switched on above
+}
+
+TEST(AppModelTests, IdentificationFromVINAndFuelType) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> vin;
+        std::optional<FuelType> fuel;
+        const char* profile;
+        bool matchedFromVIN;
+        bool mismatch;
+        std::optional<std::string> make;
+    };
+    const Case cases[] = {
+        {"nothing known", none, none, "generic-obd2", false, false, none},
+        {"fuel without VIN", none, FuelType::diesel, "generic-obd2", false, true, none},
+        {"VIN without fuel", w205VIN, none, "mercedes-w205-essence", true, false, "Mercedes-Benz"},
+        {"VIN and its fuel", w205VIN, FuelType::diesel, "mercedes-w205-diesel", true, false, "Mercedes-Benz"},
+        {"VIN and a fuel no candidate has", w205VIN, FuelType::lpg, "generic-obd2", false, true, "Mercedes-Benz"},
+        {"profile declaring no fuel", w206VIN, FuelType::diesel, "mercedes-w206", true, false, "Mercedes-Benz"},
+        // A car answering "not available" declared no fuel.
+        {"VIN, fuel not available", w205VIN, FuelType::notAvailable, "mercedes-w205-essence", true, false,
+         "Mercedes-Benz"},
+        {"fuel not available alone", none, FuelType::notAvailable, "generic-obd2", false, false, none},
+    };
+    for (const auto& c : cases) {
+        ModelRig rig;
+        AppModel& m = *rig.model;
+        Access::setVin(m, c.vin);
+        Access::setReadFuelType(m, c.fuel);
+        m.identifyVehicle();
+        ASSERT_TRUE(m.selectedProfile()) << c.name;
+        EXPECT_EQ(m.selectedProfile()->id, c.profile) << c.name;
+        EXPECT_EQ(m.profileMatchedFromVIN(), c.matchedFromVIN) << c.name;
+        EXPECT_EQ(m.profileFuelMismatch(), c.mismatch) << c.name;
+        EXPECT_EQ(m.recognisedMake() ? std::optional(m.recognisedMake()->manufacturer) : none, c.make) << c.name;
+        EXPECT_EQ(m.readFuelType(), c.fuel) << c.name; // the value read is kept as read
+    }
+}
+
+TEST(AppModelTests, EngineFamilyFromThePartNumberElseFromTheFuel) {
+    struct Case {
+        const char* name;
+        std::vector<DiscoveredECU> ecus;
+        std::optional<FuelType> fuel;
+        bool mismatchBefore;
+        std::optional<std::string> family;
+        bool mismatchAfter;
+    };
+    const Case cases[] = {
+        {"petrol engine, diesel declared", {ecu("7E0", "A2640901200")}, FuelType::diesel, false, "M264", true},
+        {"petrol engine, petrol declared", {ecu("7E0", "A2640901200")}, FuelType::gasoline, true, "M264", false},
+        {"engine ECU that did not respond", {ecu("7E0", "A2640901200", false)}, FuelType::gasoline, true, "M264", false},
+        {"no fuel read keeps the flag", {ecu("7E0", "A6540901200")}, none, true, "OM654", true},
+        {"fuel not available keeps the flag", {ecu("7E0", "A6540901200")}, FuelType::notAvailable, true, "OM654", true},
+        {"only the first engine ECU counts", {ecu("7E1", "A6540901200"), ecu("7E0", none), ecu("7E0", "A2640901200")},
+         FuelType::gasoline, true, "Essence", true},
+        {"hybrid diesel by fuel", {ecu("7E1", "A2640901200")}, FuelType::hybridDiesel, false, "Diesel", false},
+        {"nothing known", {}, none, false, none, false},
+        {"fuel not available names no engine", {}, FuelType::notAvailable, false, none, false},
+    };
+    for (const auto& c : cases) {
+        ModelRig rig;
+        AppModel& m = *rig.model;
+        Access::setEcus(m, c.ecus);
+        Access::setReadFuelType(m, c.fuel);
+        Access::setProfileFuelMismatch(m, c.mismatchBefore);
+        m.refineEngineIdentification();
+        EXPECT_EQ(m.identifiedEngine() ? std::optional(m.identifiedEngine()->family) : none, c.family) << c.name;
+        EXPECT_EQ(m.profileFuelMismatch(), c.mismatchAfter) << c.name;
+    }
+
+    // The fuel-based family carries the fuel's French label, and replaces any earlier family.
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    Access::setReadFuelType(m, FuelType::hybridDiesel);
+    m.refineEngineIdentification();
+    EXPECT_EQ(m.identifiedEngine(), EngineIdentifier::fromFuelType("Hybride diesel", true, true));
+    Access::setReadFuelType(m, none);
+    m.refineEngineIdentification();
+    EXPECT_EQ(m.identifiedEngine(), none);
+}
+
+TEST(AppModelTests, ScaleFollowsTheSelectedProfileWhenItsValuesMakeAUsableScale) {
+    using Ranges = std::map<std::string, GaugeRange>;
+    struct Case {
+        const char* name;
+        std::optional<VehicleProfile> profile;
+        std::uint8_t pid;
+        GaugeScale expected;
+    };
+    const GaugeScale rpmDefault = GaugeScale::defaultFor(0x0C);
+    const GaugeScale coolantDefault = GaugeScale::defaultFor(0x05);
+    const GaugeScale oilDefault = GaugeScale::defaultFor(0x5C);
+    const Case cases[] = {
+        {"red line", profileWith(7000, 6200), 0x0C, {0, 7000, 5800, 6200, 7}},
+        {"no red line", profileWith(7000, none), 0x0C, {0, 7000, 6020, 6510, 7}},
+        {"6.5 rounds up", profileWith(6500, none), 0x0C, {0, 6500, 0.86 * 6500, 0.93 * 6500, 7}},
+        {"7.499 rounds down", profileWith(7499, 7000), 0x0C, {0, 7499, 6600, 7000, 7}},
+        {"red line alone", profileWith(none, 6200), 0x0C, rpmDefault},
+        {"no profile", none, 0x0C, rpmDefault},
+        {"coolant range", profileWith(none, none, Ranges{{"coolantTemp", {40, none, 105.0, none, none}}}), 0x05,
+         {40, coolantDefault.max, 105, none, coolantDefault.majorTicks}},
+        {"oil range", profileWith(none, none, Ranges{{"oilTemp", {50, {{90, 110}}, 130.0, 140.0, 160.0}}}), 0x5C,
+         {50, 160, 130, 140, oilDefault.majorTicks}},
+        {"oil range is not the coolant's", profileWith(none, none, Ranges{{"oilTemp", {50, none, none, none, 60.0}}}),
+         0x05, coolantDefault},
+        {"other parameters keep theirs", profileWith(7000, 6200, Ranges{{"coolantTemp", {0, none, none, none, 10.0}}}),
+         0x0D, GaugeScale::defaultFor(0x0D)},
+        // Values no dial can draw leave the built-in scale.
+        {"fewer than 500 rpm", profileWith(400, none), 0x0C, rpmDefault},
+        {"max not finite", profileWith(inf, none), 0x0C, rpmDefault},
+        {"max not a number", profileWith(notANumber, none), 0x0C, rpmDefault},
+        {"red line not finite", profileWith(7000, inf), 0x0C, rpmDefault},
+        {"too large for ticks", profileWith(1e300, none), 0x0C, rpmDefault},
+        {"range min above the default max", profileWith(none, none, Ranges{{"coolantTemp", {150, none, none, none, none}}}),
+         0x05, coolantDefault},
+        {"range max below its min", profileWith(none, none, Ranges{{"oilTemp", {40, none, none, none, 20.0}}}), 0x5C,
+         oilDefault},
+        {"range warning not finite", profileWith(none, none, Ranges{{"oilTemp", {40, none, notANumber, none, none}}}),
+         0x5C, oilDefault},
+    };
+    for (const auto& c : cases) {
+        ModelRig rig;
+        rig.model->setSelectedProfile(c.profile);
+        const auto got = rig.model->scale(c.pid);
+        EXPECT_EQ(got.min, c.expected.min) << c.name;
+        EXPECT_EQ(got.max, c.expected.max) << c.name;
+        EXPECT_EQ(got.majorTicks, c.expected.majorTicks) << c.name;
+        ASSERT_EQ(got.warn.has_value(), c.expected.warn.has_value()) << c.name;
+        ASSERT_EQ(got.critical.has_value(), c.expected.critical.has_value()) << c.name;
+        EXPECT_DOUBLE_EQ(got.warn.value_or(0), c.expected.warn.value_or(0)) << c.name;
+        EXPECT_DOUBLE_EQ(got.critical.value_or(0), c.expected.critical.value_or(0)) << c.name;
+    }
+}
+
+TEST(AppModelTests, DisplayValuesApplyTheCalibrationInMetricUnits) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    m.setCalibration({1.06, none, 0.9, -2.0});
+    m.setUnitSystem(UnitSystem::imperial); // plays no part here
+    EXPECT_EQ(m.displayValue(0x0D), none);
+    const std::tuple<std::uint8_t, double, double> cases[] = {
+        {0x0D, 100, 106}, {0x05, 90, 88},  {0x0F, 20, 18}, {0x46, 15, 13}, {0x5C, 100, 98},
+        {0x2F, 50, 45},   {0x0C, 3000, 3000}, {0x11, 40, 40},
+    };
+    for (const auto& [pid, raw, shown] : cases) {
+        m.store().ingest(measured(pid, raw, at(0)));
+        ASSERT_TRUE(m.displayValue(pid)) << int(pid);
+        EXPECT_NEAR(*m.displayValue(pid), shown, 1e-9) << int(pid);
+    }
+}
+
+TEST(AppModelTests, FuelLeftFromLevelAndTheTankOfCalibrationOrProfile) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    EXPECT_EQ(m.effectiveTankCapacity(), none); // the generic profile has no tank
+    m.store().ingest(measured(0x2F, 50, at(0)));
+    EXPECT_EQ(m.fuelLiters(), none);
+
+    m.setSelectedProfile(bundledProfile(m, "mercedes-w205-essence")); // 66 L
+    EXPECT_EQ(m.effectiveTankCapacity(), 66.0);
+    EXPECT_DOUBLE_EQ(*m.fuelLiters(), 33.0);
+    m.setCalibration({1.0, 60.0, 1.0, 0.0});
+    EXPECT_EQ(m.effectiveTankCapacity(), 60.0);
+    EXPECT_DOUBLE_EQ(*m.fuelLiters(), 30.0);
+    m.setCalibration({1.0, 60.0, 0.9, 0.0});
+    EXPECT_DOUBLE_EQ(*m.fuelLiters(), 27.0);
+    m.setSelectedProfile(none);
+    EXPECT_EQ(m.effectiveTankCapacity(), 60.0);
+
+    ModelRig empty;
+    empty.model->setSelectedProfile(bundledProfile(*empty.model, "mercedes-w205-essence"));
+    EXPECT_EQ(empty.model->fuelLiters(), none); // no level yet
+}
+
+TEST(AppModelTests, VehicleLabelNamesTheProfileElseTheMakerAndFuel) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    const WMIRegistry::Make mercedes{"Mercedes-Benz", "Allemagne"};
+    struct Case {
+        bool genericProfile;
+        std::optional<WMIRegistry::Make> make;
+        std::optional<FuelType> fuel;
+        const char* label;
+    };
+    const Case cases[] = {
+        {true, none, FuelType::diesel, "Véhicule non identifié — Diesel"},
+        {true, none, none, "Véhicule non identifié"},
+        {true, mercedes, FuelType::gasoline, "Mercedes-Benz — Essence"},
+        {false, mercedes, none, "Mercedes-Benz"},
+        {false, none, FuelType::hybridGasoline, "Véhicule non identifié — Hybride essence"},
+    };
+    for (const auto& c : cases) {
+        m.setSelectedProfile(c.genericProfile ? VehicleProfileCatalog::generic() : std::nullopt);
+        Access::setRecognisedMake(m, c.make);
+        Access::setReadFuelType(m, c.fuel);
+        EXPECT_EQ(m.vehicleLabel(), c.label);
+    }
+    const auto w205 = bundledProfile(m, "mercedes-w205-diesel");
+    m.setSelectedProfile(w205);
+    EXPECT_EQ(m.vehicleLabel(), w205.displayName());
+    EXPECT_EQ(m.vehicleLabel(), "Mercedes-Benz Classe C (W205) 2014–2021");
+}
+
+TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    auto& catalog = m.sessionCatalog();
+    QSignalSpy past(&m, &AppModel::pastSessionsChanged);
+
+    m.syncCurrentSession(); // no current drive: nothing
+    EXPECT_EQ(past.count(), 0);
+
+    m.store().startRecording({0x0D}, catalog.sessionsDirectory(), false);
+    ASSERT_TRUE(m.store().recordingURL());
+    auto record = catalog.createSession(m.store().recordingURL()->filename().string(), w205VIN, none, none);
+    m.refreshSessions();
+    EXPECT_EQ(past.count(), 1);
+    ASSERT_EQ(m.pastSessions().size(), 1u);
+    EXPECT_EQ(m.pastSessions()[0].sampleCount, 0);
+
+    Access::setCurrentSession(m, record);
+    Access::setDtcs(m, {*DTC::decode(0x03, 0x01), *DTC::decode(0x01, 0x71)});
+    for (int i = 0; i <= 8; ++i) m.store().ingest(measured(0x0D, 10.0 * i, at(i)));
+    m.syncCurrentSession();
+    EXPECT_EQ(past.count(), 2); // the same record with new figures
+    ASSERT_EQ(m.pastSessions().size(), 1u);
+    const auto& synced = m.pastSessions()[0];
+    EXPECT_EQ(synced.sampleCount, 9);
+    EXPECT_EQ(synced.sampleCount, static_cast<std::int64_t>(m.store().recordedSampleCount()));
+    EXPECT_EQ(synced.dtcCount, 2);
+    EXPECT_DOUBLE_EQ(synced.maxSpeedKmh, 80.0);
+    EXPECT_DOUBLE_EQ(synced.distanceKm, m.store().trip().distanceKm);
+    EXPECT_GT(synced.distanceKm, 0.0);
+    EXPECT_TRUE(synced.endDate);
+    EXPECT_EQ(synced.zeroToHundredSec, none);
+
+    // With no file open the count is 0, not left as it was.
+    m.store().reset();
+    m.syncCurrentSession();
+    EXPECT_EQ(m.pastSessions()[0].sampleCount, 0);
+
+    m.refreshSessions(); // nothing changed: no signal
+    const int before = past.count();
+    m.refreshSessions();
+    EXPECT_EQ(past.count(), before);
+
+    const auto file = catalog.sessionsDirectory() / m.pastSessions()[0].fileName;
+    EXPECT_TRUE(std::filesystem::exists(file));
+    m.deleteSession(m.pastSessions()[0]);
+    EXPECT_TRUE(m.pastSessions().empty());
+    EXPECT_FALSE(std::filesystem::exists(file));
+}

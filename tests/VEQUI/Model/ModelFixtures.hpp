@@ -1,0 +1,77 @@
+#pragma once
+
+#include "VEQEngine/TelemetrySink.hpp"
+#include "VEQProtocol/MeasurementUnit.hpp"
+#include "VEQUI/Model/AppModel.hpp"
+
+#include "TestSupport/TemporaryFolder.hpp"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// Shared pieces of the model's tests: sample making, event-loop waits and a model on a
+// temporary data folder with no position source.
+namespace veq::testing {
+
+using Date = std::chrono::system_clock::time_point;
+
+// 2026-03-01 09:00:00 UTC.
+inline const Date kStart = Date(std::chrono::seconds(1'772'355'600));
+
+inline Date at(double seconds) {
+    return kStart + std::chrono::round<Date::duration>(std::chrono::duration<double>(seconds));
+}
+
+inline Date atMs(std::int64_t ms) { return kStart + std::chrono::milliseconds(ms); }
+
+inline TelemetrySample measured(std::uint8_t pid, double value, Date timestamp,
+                                const MeasurementUnit& unit = MeasurementUnit::none) {
+    return {pid, PIDReading::measurement(value, unit), timestamp};
+}
+
+// Runs the event loop until `done` holds or the time-out passes; true when it held.
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    QDeadlineTimer deadline(timeout.count());
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// A model whose files all live in a temporary folder, without any position source.
+struct ModelRig {
+    TemporaryFolder folder;
+    std::unique_ptr<AppModel> model;
+
+    ModelRig() {
+        AppModel::Environment environment;
+        environment.dataFolder = folder.path();
+        environment.locationSource = [] { return nullptr; };
+        model = std::make_unique<AppModel>(std::move(environment));
+    }
+};
+
+} // namespace veq::testing
+
+// The model's own setters of connection-time state, for tests that need a state without a car.
+namespace veq {
+struct AppModelTestAccess {
+    static void setVin(AppModel& m, std::optional<std::string> vin) { m.setVin(std::move(vin)); }
+    static void setReadFuelType(AppModel& m, std::optional<FuelType> fuel) { m.setReadFuelType(fuel); }
+    static void setEcus(AppModel& m, std::vector<DiscoveredECU> ecus) { m.setEcus(std::move(ecus)); }
+    static void setDtcs(AppModel& m, std::vector<DTC> dtcs) { m.setDtcs(std::move(dtcs)); }
+    static void setRecognisedMake(AppModel& m, std::optional<WMIRegistry::Make> make) {
+        m.setRecognisedMake(std::move(make));
+    }
+    static void setProfileFuelMismatch(AppModel& m, bool on) { m.setProfileFuelMismatch(on); }
+    static void setCurrentSession(AppModel& m, std::optional<SessionRecord> record) {
+        m.currentSession_ = std::move(record);
+    }
+};
+} // namespace veq
