@@ -2,7 +2,7 @@
 // bounded queue and applied on the GUI thread (statistics, trip, snapshots, the drive's file and
 // the event recorder). Reports samples applied per second, and resident memory along a simulated
 // three-hour drive (snapshots capped at 40,000, about 2 h 47 min).
-#include "VEQStore/EventRecorder.hpp"
+#include "VEQStore/Telemetry/EventRecorder.hpp"
 #include "VEQUI/Model/TelemetryStore.hpp"
 
 #include <benchmark/benchmark.h>

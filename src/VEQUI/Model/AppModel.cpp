@@ -1,6 +1,6 @@
 #include "VEQUI/Model/AppModel.hpp"
 
-#include "VEQEngine/RecipeCatalog.hpp"
+#include "VEQEngine/Coding/RecipeCatalog.hpp"
 #include "VEQSupport/DataFolder.hpp"
 #include "VEQTransport/OBDAdapterRegistry.hpp"
 #include "VEQUI/Model/Observable.hpp"

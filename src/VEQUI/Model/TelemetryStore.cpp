@@ -3,7 +3,7 @@
 #include "VEQProtocol/GPSChannel.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQProtocol/PIDDefinition.hpp"
-#include "VEQStore/SessionCatalog.hpp"
+#include "VEQStore/Catalog/SessionCatalog.hpp"
 #include "VEQUI/Model/Observable.hpp"
 
 #include <fmt/format.h>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "VEQEngine/PIDStatistics.hpp"
 #include "VEQEngine/Platform/LocationProvider.hpp"
-#include "VEQEngine/TelemetrySink.hpp"
-#include "VEQEngine/TripStats.hpp"
+#include "VEQEngine/Session/PIDStatistics.hpp"
+#include "VEQEngine/Session/TelemetrySink.hpp"
+#include "VEQEngine/Trip/TripStats.hpp"
 #include "VEQProtocol/MeasurementUnit.hpp"
-#include "VEQStore/TelemetryFile.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
 #include "VEQUI/Model/SampleIntake.hpp"
 
 #include <QObject>

@@ -4,7 +4,7 @@
 
 #include "ModelFixtures.hpp"
 
-#include "VEQEngine/RecipeCatalog.hpp"
+#include "VEQEngine/Coding/RecipeCatalog.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQVehicle/VehicleProfileCatalog.hpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VEQEngine/TelemetrySink.hpp"
+#include "VEQEngine/Session/TelemetrySink.hpp"
 #include "VEQProtocol/MeasurementUnit.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 

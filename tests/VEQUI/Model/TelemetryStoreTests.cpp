@@ -5,7 +5,7 @@
 #include "ModelFixtures.hpp"
 
 #include "VEQProtocol/GPSChannel.hpp"
-#include "VEQStore/TelemetryFile.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
 
 #include <QSignalSpy>
 
