@@ -57,9 +57,10 @@ void createWithHeader(const fs::path& file) {
 
 // O_APPEND makes the kernel place each write at the end of the file at the moment of writing,
 // so records of several processes never overwrite each other; the file is never created here.
-void appendToExistingFile(const fs::path& file, std::string_view bytes) {
+// Returns the bytes written, or nothing when the file could not be opened.
+std::optional<std::size_t> appendToExistingFile(const fs::path& file, std::string_view bytes) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) return std::nullopt;
     std::size_t written = 0;
     while (written < bytes.size()) {
         // One write carries the whole record; only a short write (a nearly full disk) loops, to
@@ -71,6 +72,7 @@ void appendToExistingFile(const fs::path& file, std::string_view bytes) {
     }
     ::fsync(fd); // evidence of a coding action should survive a power cut
     ::close(fd);
+    return written;
 }
 
 } // namespace
@@ -142,9 +144,14 @@ void AuditLog::record(AuditEntry entry) {
     // The file is written under the lock, so its line order is the order of `entries_`.
     std::lock_guard lock(mutex_);
     entries_.push_back(std::move(entry));
-    const std::string line = entries_.back().logLine() + '\n';
+    std::string line = entries_.back().logLine() + '\n';
     if (!isValidUTF8(line)) return; // kept in memory only, as text that is not UTF-8 has no line
-    appendToExistingFile(fileURL_, line);
+    // The file is shared and append-only, so a fragment left by a short write is never cut
+    // back: the next record starts on a line of its own, and only the fragment is lost.
+    const std::size_t prefix = unterminated_ ? 1 : 0;
+    if (prefix) line.insert(line.begin(), '\n');
+    const auto written = appendToExistingFile(fileURL_, line);
+    if (written && *written > 0) unterminated_ = *written > prefix && *written < line.size();
 }
 
 std::vector<AuditEntry> AuditLog::recent() const {

@@ -89,6 +89,7 @@ public:
     static std::string_view header();
 
     // Keeps the entry and appends its line to the file when the file exists; never creates it.
+    // After a short write (a full disk) the next line starts with a line feed of its own.
     void record(AuditEntry entry);
 
     // Every entry recorded through this instance, newest first.
@@ -100,6 +101,7 @@ private:
     const std::filesystem::path fileURL_;
     mutable std::mutex mutex_;
     std::vector<AuditEntry> entries_;
+    bool unterminated_ = false; // the last write left a line without its line feed
 };
 
 } // namespace veq

@@ -35,7 +35,8 @@ constexpr std::string_view kRestoreUnsupported = "restauration non prise en char
 constexpr std::string_view kAlteredBackup = "Sauvegarde altérée : l'empreinte de contrôle ne correspond pas.";
 constexpr std::string_view kReadBackFailed = "Écriture non confirmée : relecture impossible";
 constexpr std::string_view kReadBackDiffers = "Écriture non confirmée : valeur relue différente";
-constexpr std::string_view kNoWritableStep = "Aucune étape d'écriture exécutable dans cette recette.";
+constexpr std::string_view kNothingToWrite =
+    "Cette recette ne fait que lire : elle n'a aucune étape d'écriture, il n'y a rien à écrire dans le calculateur.";
 constexpr std::string_view kSessionBusy = "Session occupée : écriture abandonnée";
 
 // Adapter headers: 11-bit (3 digits) or 29-bit (8 digits) CAN identifiers. Anything else would
@@ -84,6 +85,7 @@ struct WriteStep {
 struct WritePlan {
     std::vector<WriteStep> steps;
     std::vector<std::string> refusals;
+    bool changesECU = false; // some step would write or start a routine, carried out or not
 };
 
 // Every step that would change the ECU is checked before anything is sent: a recipe is run
@@ -103,6 +105,7 @@ WritePlan planWrites(const CodingRecipe& recipe) {
     for (const RecipeStep& step : recipe.steps) {
         const auto service = looseService(step.service);
         if (service != 0x2E && service != 0x31) continue;
+        plan.changesECU = true;
         const std::string didText = step.did.value_or("");
         if (service == 0x31) {
             // A routine is started with RoutineControl, never by writing its number as an identifier.
@@ -123,7 +126,7 @@ WritePlan planWrites(const CodingRecipe& recipe) {
         }
         plan.steps.push_back({didText, static_cast<std::uint16_t>(*did), static_cast<std::uint8_t>(*value)});
     }
-    if (plan.steps.empty() && plan.refusals.empty()) plan.refusals.emplace_back(kNoWritableStep);
+    if (plan.steps.empty() && plan.refusals.empty()) plan.refusals.emplace_back(kNothingToWrite);
     return plan;
 }
 
@@ -295,9 +298,9 @@ std::string Feasibility::explanation() const {
 
 CodingEngine::CodingEngine(std::shared_ptr<ELM327Session> session, std::shared_ptr<SecurityAccessRegistry> registry,
                            std::shared_ptr<ECUBackupStore> backups, std::shared_ptr<AuditLog> audit,
-                           std::chrono::nanoseconds sessionWait)
+                           std::optional<std::string> vin, std::chrono::nanoseconds sessionWait)
     : session_(std::move(session)), registry_(std::move(registry)), backups_(std::move(backups)),
-      audit_(std::move(audit)), sessionWait_(sessionWait) {}
+      audit_(std::move(audit)), vin_(std::move(vin)), sessionWait_(sessionWait) {}
 
 Feasibility CodingEngine::feasibility(const CodingRecipe& recipe, const std::set<std::string>& reachableECUs) const {
     if (recipe.safetyImpact == SafetyImpact::safetyCritical) {
@@ -306,9 +309,13 @@ Feasibility CodingEngine::feasibility(const CodingRecipe& recipe, const std::set
     if (recipe.ecuAddress && !reachableECUs.empty() && !reachableECUs.contains(*recipe.ecuAddress)) {
         return Feasibility::ecuUnreachable();
     }
+    const WritePlan plan = planWrites(recipe);
+    if (!plan.changesECU) return Feasibility::readOnly(std::string(kNothingToWrite));
     if (recipe.requiresSecurityAccess && !registry_->provider(recipe.ecuAddress.value_or(""))) {
         return Feasibility::readOnly(std::string(kReadOnlyReason));
     }
+    // What execute would refuse after every guard passed: say so before the user makes a backup.
+    if (!plan.refusals.empty()) return Feasibility::readOnly(join(plan.refusals, " "));
     return Feasibility::executable();
 }
 
@@ -316,11 +323,11 @@ GuardVerdict CodingEngine::evaluateGuards(const CodingRecipe& recipe, bool exper
                                           std::optional<double> batteryVoltage, std::optional<double> rpm,
                                           std::optional<double> speedKmh) const {
     const std::string key = recipe.ecuAddress.value_or("");
-    const auto latest = backups_->latest(key);
+    const auto latest = backups_->latest(key, vin_);
     const auto now = std::chrono::system_clock::now();
     WriteGuard::Context context;
     context.expertModeAccepted = expertAccepted;
-    context.hasValidBackup = backups_->hasValidBackup(key, now);
+    context.hasValidBackup = backups_->hasValidBackup(key, vin_, now);
     if (latest) context.backupAge = latest->age(now);
     context.batteryVoltage = batteryVoltage;
     context.rpm = rpm;
@@ -344,9 +351,11 @@ ECUBackup CodingEngine::backupECU(const std::string& name, const std::string& ad
         // nothing is read, and the empty backup that records the attempt is never verified.
         if (!backup) backup = backups_->createBackup(name, address, vin, client, false, {}, onProgress, stop);
     }
+    // A backup that never reached the disk is gone at the next start and allows no write.
     record(Kind::backupCreated, address,
-           fmt::format("{} \u2014 {} DID", backup->verified ? "Sauvegarde vérifiée" : "Sauvegarde NON vérifiée",
-                       backup->didCount()));
+           fmt::format("{} \u2014 {} DID{}", backup->verified ? "Sauvegarde vérifiée" : "Sauvegarde NON vérifiée",
+                       backup->didCount(),
+                       backups_->isPersisted(backup->id) ? "" : " \u2014 NON enregistrée sur le disque"));
     return *backup;
 }
 

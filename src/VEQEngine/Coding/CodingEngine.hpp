@@ -79,11 +79,15 @@ public:
         bool operator==(const ExecutionResult&) const = default;
     };
 
+    // `vin`: the VIN read over this connection, absent when the car gave none. A backup of
+    // another car (both VINs known and different) never counts for the write guard.
     CodingEngine(std::shared_ptr<ELM327Session> session, std::shared_ptr<SecurityAccessRegistry> registry,
                  std::shared_ptr<ECUBackupStore> backups, std::shared_ptr<AuditLog> audit,
-                 std::chrono::nanoseconds sessionWait = defaultSessionWait);
+                 std::optional<std::string> vin, std::chrono::nanoseconds sessionWait = defaultSessionWait);
 
-    // `reachableECUs`: the addresses known to answer; empty when nothing is known.
+    // `reachableECUs`: the addresses known to answer; empty when nothing is known. Judges the
+    // recipe's steps as `execute` does, so that a recipe it would refuse whatever the live
+    // conditions (nothing to write, a step it cannot carry out) is never executable.
     Feasibility feasibility(const CodingRecipe& recipe, const std::set<std::string>& reachableECUs) const;
 
     GuardVerdict evaluateGuards(const CodingRecipe& recipe, bool expertAccepted, std::optional<double> batteryVoltage,
@@ -118,6 +122,7 @@ private:
     const std::shared_ptr<SecurityAccessRegistry> registry_;
     const std::shared_ptr<ECUBackupStore> backups_;
     const std::shared_ptr<AuditLog> audit_;
+    const std::optional<std::string> vin_;
     const std::chrono::nanoseconds sessionWait_;
     const WriteGuard guardian_{};
 };

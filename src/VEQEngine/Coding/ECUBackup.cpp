@@ -74,7 +74,11 @@ double ECUBackup::age(Clock::time_point now) const {
     return std::chrono::duration<double>(now - createdAt).count();
 }
 
-bool ECUBackup::isFresh(Clock::time_point now) const { return age(now) < 86400.0; }
+// A backup dated in the future (a clock set wrong) is not recent: it would stay so for ever.
+bool ECUBackup::isFresh(Clock::time_point now) const {
+    const double seconds = age(now);
+    return seconds >= 0.0 && seconds < 86400.0;
+}
 
 bool ECUBackup::isIntact() const { return computeChecksum(values, ecuAddress, createdAt) == checksum; }
 

@@ -46,6 +46,7 @@ struct ECUBackup {
     // Seconds from `createdAt` to `now`; negative for a backup dated in the future.
     double age(Clock::time_point now = Clock::now()) const;
     std::size_t didCount() const { return values.size(); }
+    // From 0 to under 24 hours old.
     bool isFresh(Clock::time_point now = Clock::now()) const;
     // The checksum recomputed from the current values, address and time equals the stored one.
     bool isIntact() const;

@@ -31,6 +31,7 @@ ECUBackupStore::ECUBackupStore(std::optional<fs::path> directory)
     std::error_code ec;
     fs::create_directories(directory_, ec);
     backups_ = loadFromDisk(directory_);
+    persisted_.assign(backups_.size(), true);
 }
 
 fs::path ECUBackupStore::defaultDirectory() { return applicationDataFolder() / "Backups"; }
@@ -43,19 +44,47 @@ std::vector<ECUBackup> ECUBackupStore::all() const {
     return sorted;
 }
 
-std::optional<ECUBackup> ECUBackupStore::latest(const std::string& address) const {
-    std::lock_guard lock(mutex_);
+const ECUBackup* ECUBackupStore::latestLocked(const std::string& address, const std::optional<std::string>* vin) const {
     const ECUBackup* best = nullptr;
     for (const ECUBackup& backup : backups_) {
-        if (backup.ecuAddress == address && (!best || backup.createdAt > best->createdAt)) best = &backup;
+        if (backup.ecuAddress != address) continue;
+        if (vin && *vin && backup.vin && *backup.vin != **vin) continue; // another car's
+        if (!best || backup.createdAt > best->createdAt) best = &backup;
     }
-    if (!best) return std::nullopt;
-    return *best;
+    return best;
+}
+
+std::optional<ECUBackup> ECUBackupStore::latest(const std::string& address) const {
+    std::lock_guard lock(mutex_);
+    if (const ECUBackup* best = latestLocked(address, nullptr)) return *best;
+    return std::nullopt;
+}
+
+std::optional<ECUBackup> ECUBackupStore::latest(const std::string& address, const std::optional<std::string>& vin) const {
+    std::lock_guard lock(mutex_);
+    if (const ECUBackup* best = latestLocked(address, &vin)) return *best;
+    return std::nullopt;
 }
 
 bool ECUBackupStore::hasValidBackup(const std::string& address, Clock::time_point now) const {
-    const auto backup = latest(address);
-    return backup && backup->age(now) < 86400.0 && backup->verified && backup->isIntact();
+    return hasValidBackup(address, std::nullopt, now);
+}
+
+bool ECUBackupStore::hasValidBackup(const std::string& address, const std::optional<std::string>& vin,
+                                    Clock::time_point now) const {
+    std::lock_guard lock(mutex_);
+    const ECUBackup* backup = latestLocked(address, &vin);
+    if (!backup) return false;
+    const bool persisted = persisted_[static_cast<std::size_t>(backup - backups_.data())];
+    return persisted && backup->isFresh(now) && backup->verified && backup->isIntact();
+}
+
+bool ECUBackupStore::isPersisted(const UUID& id) const {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < backups_.size(); ++i) {
+        if (backups_[i].id == id) return persisted_[i];
+    }
+    return false;
 }
 
 ECUBackup ECUBackupStore::createBackup(std::string ecuName, std::string address, std::optional<std::string> vin,
@@ -104,7 +133,9 @@ ECUBackup ECUBackupStore::createBackup(std::string ecuName, std::string address,
 std::optional<fs::path> ECUBackupStore::add(ECUBackup backup) {
     std::lock_guard lock(mutex_);
     backups_.push_back(std::move(backup));
-    return persist(backups_.back());
+    auto file = persist(backups_.back());
+    persisted_.push_back(file.has_value());
+    return file;
 }
 
 std::string ECUBackupStore::fileName(const ECUBackup& backup) {

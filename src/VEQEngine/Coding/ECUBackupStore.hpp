@@ -50,8 +50,17 @@ public:
     std::vector<ECUBackup> all() const;
     // The backup of exactly this address with the latest time; the first stored wins a tie.
     std::optional<ECUBackup> latest(const std::string& address) const;
-    // The latest backup of the address is younger than 24 hours, verified and intact.
+    // The same among the backups of the car with this VIN: a backup of another car (both VINs
+    // known and different) is passed over.
+    std::optional<ECUBackup> latest(const std::string& address, const std::optional<std::string>& vin) const;
+    // The latest backup of the address is from 0 to under 24 hours old, verified, intact and
+    // written to its file: one that lives in memory only is lost at the next start.
     bool hasValidBackup(const std::string& address, Clock::time_point now = Clock::now()) const;
+    // The same for the latest backup of the car with this VIN.
+    bool hasValidBackup(const std::string& address, const std::optional<std::string>& vin,
+                        Clock::time_point now = Clock::now()) const;
+    // The backup was read from its file or written to it; false for one kept in memory only.
+    bool isPersisted(const UUID& id) const;
 
     // Reads each identifier twice through `uds`, keeps the first read's bytes, then keeps and
     // writes the backup. It is verified when at least one value was stored and every stored value
@@ -76,10 +85,14 @@ private:
     // must not replace the first.
     std::optional<std::filesystem::path> persist(const ECUBackup& backup);
     static std::vector<ECUBackup> loadFromDisk(const std::filesystem::path& directory);
+    // Called with the lock held.
+    const ECUBackup* latestLocked(const std::string& address, const std::optional<std::string>* vin) const;
 
     const std::filesystem::path directory_;
     mutable std::mutex mutex_;
     std::vector<ECUBackup> backups_; // load order, then creation order
+    // Parallel to backups_. Kept here, never in the file: a file read back was written.
+    std::vector<bool> persisted_;
 };
 
 } // namespace veq

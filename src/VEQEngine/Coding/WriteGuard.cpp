@@ -24,13 +24,17 @@ GuardCheck expertCheck(const WriteGuard::Context& c) {
 }
 
 GuardCheck backupCheck(const WriteGuard::Context& c) {
-    const bool passed = c.hasValidBackup && c.backupAge && *c.backupAge < WriteGuard::maximumBackupAge;
+    // A backup dated in the future would otherwise stay recent for ever.
+    const bool passed =
+        c.hasValidBackup && c.backupAge && *c.backupAge >= 0.0 && *c.backupAge < WriteGuard::maximumBackupAge;
     std::string detail;
     if (!c.hasValidBackup) {
         detail = "Aucune sauvegarde valide de ce calculateur. Sauvegardez-le avant toute écriture \u2014 sans "
                  "sauvegarde, aucun retour en arrière n'est possible.";
     } else if (c.backupAge && *c.backupAge >= WriteGuard::maximumBackupAge) {
         detail = "La sauvegarde date de plus de 24 heures. Refaites-en une.";
+    } else if (c.backupAge && *c.backupAge < 0.0) {
+        detail = "La sauvegarde est datée dans le futur (horloge de l'ordinateur déréglée ?). Refaites-en une.";
     } else {
         detail = "Sauvegarde vérifiée et récente.";
     }

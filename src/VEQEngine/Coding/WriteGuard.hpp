@@ -34,7 +34,7 @@ struct GuardVerdict {
 // Decides whether a recipe may be written now. Pure: the caller gathers the situation.
 struct WriteGuard {
     static constexpr double minimumVoltage = 12.0;     // volts, to be exceeded
-    static constexpr double maximumBackupAge = 86400.0; // seconds (24 h), to stay below
+    static constexpr double maximumBackupAge = 86400.0; // seconds (24 h), to stay below; never negative
 
     // The situation the guard judges; an absent measurement is treated as each check says.
     struct Context {

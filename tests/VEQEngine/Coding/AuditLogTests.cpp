@@ -1,6 +1,7 @@
 // The append-only audit file, its lines, and the in-memory list of entries.
 #include "VEQEngine/Coding/AuditLog.hpp"
 
+#include "TestSupport/FileSizeLimit.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -133,4 +134,27 @@ TEST(AuditLogTests, ConcurrentWritersNeverOverwriteEachOther) {
         recipes.insert(fields[6]);
     }
     EXPECT_EQ(recipes.size(), static_cast<std::size_t>(threads * records));
+}
+
+// A disk that fills up in the middle of a line: the file is never cut back, the fragment stays,
+// and the next record starts a line of its own.
+TEST(AuditLogTests, AShortWriteLosesOnlyItsFragment) {
+    TemporaryFolder folder;
+    const auto file = folder / "audit.log";
+    AuditLog log(file);
+    const AuditEntry first = entry(Kind::writeAttempted, "a"), cut = entry(Kind::writeRefused, std::string(300, 'b')),
+                     lost = entry(Kind::writeFailed, "c"), next = entry(Kind::writeSucceeded, "d"),
+                     last = entry(Kind::restoreAttempted, "e");
+    log.record(first);
+    const std::string before = readFile(file);
+    {
+        veq::testing::FileSizeLimit full(before.size() + 40);
+        ASSERT_TRUE(full.active());
+        log.record(cut);
+        log.record(lost); // nothing more fits
+    }
+    log.record(next);
+    log.record(last);
+    EXPECT_EQ(readFile(file), before + cut.logLine().substr(0, 40) + "\n" + next.logLine() + "\n" + last.logLine() + "\n");
+    EXPECT_EQ(log.recent().size(), 5u);
 }

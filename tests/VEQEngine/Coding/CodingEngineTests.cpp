@@ -3,16 +3,20 @@
 
 #include "VEQEngine/Coding/RecordingSimulator.hpp"
 #include "VEQEngine/Session/ScriptedTransport.hpp"
+#include "TestSupport/FileSizeLimit.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
+#include "VEQEngine/Coding/RecipeCatalog.hpp"
 #include "VEQEngine/Session/ELM327Session.hpp"
 #include "VEQProtocol/SecurityAccessProvider.hpp"
 #include "VEQProtocol/UDSService.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <latch>
+#include <map>
 #include <thread>
 
 using namespace veq;
@@ -56,6 +60,19 @@ struct TestProvider : SecurityAccessProvider {
     std::pair<std::uint8_t, std::string> asked;
 };
 
+// Covers every ECU it is given, with a key the simulated car refuses.
+struct ProviderFor : SecurityAccessProvider {
+    explicit ProviderFor(std::set<std::string> ecus) : ecus(std::move(ecus)) {}
+    std::string identifier() const override { return "every-ecu"; }
+    std::set<std::string> supportedECUs() const override { return ecus; }
+    Bytes computeKey(std::span<const std::uint8_t>, std::uint8_t, const std::string&) override { return {0x00}; }
+    std::set<std::string> ecus;
+};
+
+const GuardCheck& backupCheck(const GuardVerdict& verdict) {
+    return *std::find_if(verdict.checks.begin(), verdict.checks.end(), [](const GuardCheck& c) { return c.id == "backup"; });
+}
+
 class CodingEngineTest : public ::testing::Test {
 protected:
     void SetUp() override { prepare("7DF"); }
@@ -88,7 +105,7 @@ protected:
     std::shared_ptr<SecurityAccessRegistry> registry = std::make_shared<SecurityAccessRegistry>();
     std::shared_ptr<ECUBackupStore> store = std::make_shared<ECUBackupStore>(folder / "Backups");
     std::shared_ptr<AuditLog> audit = std::make_shared<AuditLog>(folder / "audit.log");
-    CodingEngine engine{session, registry, store, audit};
+    CodingEngine engine{session, registry, store, audit, std::nullopt};
 };
 
 } // namespace
@@ -101,17 +118,27 @@ TEST_F(CodingEngineTest, FeasibilityTakesTheFirstRuleThatApplies) {
         std::set<std::string> reachable;
         F kind;
         std::string explanation; // how it begins
+        std::vector<RecipeStep> writes = {writeF1A0};
     } cases[] = {
         {"7E0", true, true, false, {"7E1"}, F::forbidden, "\u26D4\uFE0F INTERDIT \u2014 Cette fonction touche"},
+        {"7E0", true, false, false, {}, F::forbidden, "\u26D4\uFE0F INTERDIT", {}}, // even with nothing to write
         {"7E0", false, true, false, {}, F::readOnly, "Cette opération exige le service UDS 0x27"},
         {"7E0", false, true, false, {"7E1"}, F::ecuUnreachable, "Le calculateur ciblé n'a pas répondu"},
         {"7E0", false, true, true, {"7E0", "7E1"}, F::executable, "Le matériel"},
         {"7E1", false, true, true, {}, F::readOnly, "Cette opération"}, // the provider covers 7E0 only
+        {"7E0", false, false, false, {}, F::executable, "Le matériel"},
+        // What execute would refuse whatever the live values, it never calls executable.
+        {"7E0", false, false, false, {}, F::readOnly, "Cette recette ne fait que lire : elle n'a aucune étape d'écriture", {}},
+        {"7E0", false, true, false, {}, F::readOnly, "Cette recette ne fait que lire", {}},
+        {"7E0", false, false, false, {}, F::readOnly, "Étape 0x31 (RoutineControl)", {step("0x31", "0301", "01")}},
+        {"7E0", false, false, false, {}, F::readOnly, "Étape d'écriture illisible", {step("0x2E", "F1A0", "0x01")}},
+        {"7DF", false, false, false, {}, F::readOnly, "Adresse du calculateur « 7DF » fonctionnelle"},
+        {std::nullopt, false, false, false, {"7E0"}, F::readOnly, "Adresse du calculateur «  » invalide"},
     };
     for (const auto& c : cases) {
         registry->removeAll();
         if (c.provider) registry->registerProvider(std::make_shared<TestProvider>());
-        auto r = recipe(c.address, {}, c.security);
+        auto r = recipe(c.address, c.writes, c.security);
         if (c.critical) r.safetyImpact = SafetyImpact::safetyCritical;
         const Feasibility f = engine.feasibility(r, c.reachable);
         EXPECT_EQ(f.kind, c.kind) << c.explanation;
@@ -177,7 +204,7 @@ TEST_F(CodingEngineTest, RefusalsSendNothingAndAreAudited) {
         {recipe("7E0", {writeF1A0}), false, "Confirmation explicite de l'utilisateur absente.", 1},
         {recipe("7E0", {writeF1A0}, true), true, "Refusée par le WriteGuard : Provider d'accès sécurisé \u2014 ", 1},
         {critical, true, "Refusée par le WriteGuard : Impact sur la sécurité \u2014 ", 2}, // and no backup of 7E4
-        {recipe("7E0", {}), true, "Recette refusée : Aucune étape d'écriture exécutable", 1},
+        {recipe("7E0", {}), true, "Recette refusée : Cette recette ne fait que lire", 1},
         {recipe("7E0", {writeF1A0, step("0x31", "0301", "01")}), true, "Recette refusée : Étape 0x31", 1},
         {recipe("7E0", {step("0x2E", "F1A0", "0x01")}), true, "Recette refusée : Étape d'écriture", 1},
         {recipe("7E0", {step("0x2E", "1F1A0", "01"), step(" 2E", "F1A0", "01")}), true, "Recette refusée : Étape", 2},
@@ -334,7 +361,8 @@ TEST_F(CodingEngineTest, TheGuardJudgesValuesMeasuredOnceTheSessionIsHeld) {
             rpm = 2400.0;
         });
         held.wait();
-        CodingEngine impatient{session, registry, store, audit, std::chrono::milliseconds(c.released ? 60000 : 50)};
+        CodingEngine impatient{session, registry, store, audit, std::nullopt,
+                               std::chrono::milliseconds(c.released ? 60000 : 50)};
         const Result result = impatient.execute(recipe("7E0", {writeF1A0}), true, true, [&] {
             ++measured;
             return CodingEngine::LiveValues{12.6, rpm.load(), 0.0};
@@ -345,4 +373,101 @@ TEST_F(CodingEngineTest, TheGuardJudgesValuesMeasuredOnceTheSessionIsHeld) {
         EXPECT_TRUE(log().back().starts_with("writeRefused\t7E0\t-\t-\t-\ttest-recipe\t" + c.refusal)) << log().back();
     }
     EXPECT_TRUE(transport->lines().empty());
+}
+
+// Executable must mean that, with every guard passed, the engine goes on to the ECU; anything
+// else must be refused before a byte is sent.
+TEST_F(CodingEngineTest, EveryShippedRecipeIsExecutableExactlyWhenItsExecutionGoesToTheECU) {
+    const std::vector<CodingRecipe> recipes = RecipeCatalog::bundled();
+    ASSERT_GE(recipes.size(), 30u);
+    std::set<std::string> addresses;
+    for (const CodingRecipe& r : recipes) {
+        if (r.ecuAddress) addresses.insert(*r.ecuAddress);
+    }
+    for (const bool provider : {false, true}) {
+        registry->removeAll();
+        if (provider) registry->registerProvider(std::make_shared<ProviderFor>(addresses));
+        std::map<Feasibility::Kind, int> kinds;
+        for (const CodingRecipe& r : recipes) {
+            SCOPED_TRACE(r.id + (provider ? " with a provider" : " without a provider"));
+            addValidBackup(r.ecuAddress.value_or(""));
+            const Feasibility feasibility = engine.feasibility(r, {});
+            ++kinds[feasibility.kind];
+            transport->clearRecording();
+            const Result result = run(r);
+            if (feasibility.kind == Feasibility::Kind::executable) {
+                EXPECT_NE(result.kind, Result::Kind::refused) << (result.reasons.empty() ? "" : result.reasons[0]);
+            } else {
+                EXPECT_EQ(result.kind, Result::Kind::refused) << feasibility.explanation();
+                EXPECT_TRUE(transport->lines().empty());
+            }
+        }
+        // Out of the box nothing is written; a provider makes some recipes executable.
+        EXPECT_EQ(kinds[Feasibility::Kind::executable] > 0, provider);
+        EXPECT_GT(kinds[Feasibility::Kind::readOnly], 0);
+        EXPECT_GT(kinds[Feasibility::Kind::forbidden], 0);
+    }
+    for (const char* id : {"ic-read-service", "zgw-read-variant", "eng-read-injectors"}) {
+        const auto r = std::find_if(recipes.begin(), recipes.end(), [&](const CodingRecipe& c) { return c.id == id; });
+        ASSERT_NE(r, recipes.end()) << id;
+        EXPECT_EQ(engine.feasibility(*r, {}),
+                  Feasibility::readOnly("Cette recette ne fait que lire : elle n'a aucune étape d'écriture, il n'y a "
+                                        "rien à écrire dans le calculateur."));
+    }
+}
+
+// A full disk: the backup file comes up short, so the backup lives in memory only.
+TEST_F(CodingEngineTest, ABackupThatNeverReachedTheDiskAllowsNoWriteAndIsAuditedAsUnsaved) {
+    const CodingRecipe writing = recipe("7E0", {writeF1A0});
+    {
+        veq::testing::FileSizeLimit full(64);
+        ASSERT_TRUE(full.active());
+        EXPECT_TRUE(engine.backupECU("Moteur", "7E0", std::nullopt).verified) << "its reads were confirmed";
+    }
+    EXPECT_FALSE(store->hasValidBackup("7E0"));
+    const GuardCheck check = backupCheck(engine.evaluateGuards(writing, true, 12.6, 0.0, 0.0));
+    EXPECT_FALSE(check.passed);
+    EXPECT_TRUE(check.detail.starts_with("Aucune sauvegarde valide de ce calculateur.")) << check.detail;
+    EXPECT_EQ(log().back(), "backupCreated\t7E0\t-\t-\t-\t-\tSauvegarde vérifiée \u2014 6 DID \u2014 NON enregistrée sur le "
+                            "disque");
+    EXPECT_TRUE(ECUBackupStore(folder / "Backups").all().empty()) << "nothing to find after a restart";
+
+    engine.backupECU("Moteur", "7E0", std::nullopt); // room again
+    EXPECT_EQ(log().back(), "backupCreated\t7E0\t-\t-\t-\t-\tSauvegarde vérifiée \u2014 6 DID");
+    EXPECT_TRUE(backupCheck(engine.evaluateGuards(writing, true, 12.6, 0.0, 0.0)).passed);
+}
+
+TEST_F(CodingEngineTest, TheGuardCountsOnlyABackupOfThisCarFromZeroToUnderADayOld) {
+    using namespace std::chrono;
+    const std::string mine = "WDD2571231A123456", other = "WDD2050041R123456";
+    struct Taken {
+        std::optional<std::string> vin;
+        system_clock::duration age;
+    };
+    const struct {
+        const char* name;
+        std::optional<std::string> engineVIN;
+        std::vector<Taken> backups; // in the order taken
+        bool passed;
+    } cases[] = {
+        {"this car's", mine, {{mine, 1h}}, true},
+        {"same address, another car", mine, {{other, 1h}}, false},
+        {"another car's later backup hides nothing", mine, {{mine, 2h}, {other, 1h}}, true},
+        {"backup without a VIN", mine, {{std::nullopt, 1h}}, true},
+        {"connection without a VIN", std::nullopt, {{other, 1h}}, true},
+        {"dated in the future", mine, {{mine, -1h}}, false},
+        {"taken just now", mine, {{mine, 0s}}, true},
+        {"a day old", mine, {{mine, 24h}}, false},
+    };
+    for (const auto& c : cases) {
+        veq::testing::TemporaryFolder backups;
+        auto local = std::make_shared<ECUBackupStore>(backups.path());
+        const auto now = system_clock::now();
+        for (const Taken& t : c.backups) {
+            local->add(ECUBackup(UUID::random(), "", "7E0", now - t.age, t.vin, {{"0xF187", {1}}}, true));
+        }
+        CodingEngine onThisCar{session, registry, local, audit, c.engineVIN};
+        EXPECT_EQ(backupCheck(onThisCar.evaluateGuards(recipe("7E0", {writeF1A0}), true, 12.6, 0.0, 0.0)).passed, c.passed)
+            << c.name;
+    }
 }

@@ -54,7 +54,7 @@ TEST(ECUBackupStoreTests, OnlyAFreshVerifiedLatestBackupIsValid) {
         const char* asked;
         bool valid;
     } cases[] = {{86399.5, true, "7E0", true}, {86400, true, "7E0", false}, {10, false, "7E0", false},
-                 {10, true, "7e0", false}};
+                 {10, true, "7e0", false},      {0, true, "7E0", true},      {-60, true, "7E0", false}}; // from the future
     for (const auto& c : cases) {
         TemporaryFolder folder;
         ECUBackupStore store(folder.path());
