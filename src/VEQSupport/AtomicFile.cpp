@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -30,7 +33,52 @@ void renameOver(const std::filesystem::path& temporary, const std::filesystem::p
     syncFolder(target.parent_path());
 }
 
+constexpr std::string_view kTemporaryMark = ".tmp-";
+
+bool isDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+struct TemporaryName {
+    std::string_view target; // the file it was finally to become
+    pid_t writer = 0;        // the process that created this very file
+};
+
+// "." target ".tmp-" pid "-" counter, the target itself possibly such a name.
+std::optional<TemporaryName> parseTemporaryName(std::string_view name) {
+    const auto mark = name.rfind(kTemporaryMark);
+    if (name.size() < 2 || name.front() != '.' || mark == std::string_view::npos || mark < 2) return std::nullopt;
+    const std::string_view numbers = name.substr(mark + kTemporaryMark.size());
+    const auto dash = numbers.find('-');
+    if (dash == std::string_view::npos || !isDigits(numbers.substr(0, dash)) || !isDigits(numbers.substr(dash + 1))) {
+        return std::nullopt;
+    }
+    long long pid = 0;
+    const auto [end, error] = std::from_chars(numbers.data(), numbers.data() + dash, pid);
+    if (error != std::errc() || pid <= 0 || pid != static_cast<pid_t>(pid)) return std::nullopt;
+    TemporaryName parsed{name.substr(1, mark - 1), static_cast<pid_t>(pid)};
+    if (const auto inner = parseTemporaryName(parsed.target)) parsed.target = inner->target;
+    return parsed;
+}
+
+// Another user's process cannot be signalled but is alive all the same.
+bool processIsRunning(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
 } // namespace
+
+void removeStaleTemporaryFiles(const std::filesystem::path& folder,
+                               const std::function<bool(std::string_view target)>& owned) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const auto parsed = parseTemporaryName(name);
+        if (!parsed || !owned(parsed->target) || processIsRunning(parsed->writer)) continue;
+        std::error_code ignored;
+        if (fs::is_regular_file(it->symlink_status(ignored))) fs::remove(it->path(), ignored);
+    }
+}
 
 void syncFolder(const std::filesystem::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);

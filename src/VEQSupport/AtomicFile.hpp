@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 namespace veq {
@@ -18,7 +19,16 @@ void commitTemporaryFile(const std::filesystem::path& temporary, const std::file
 // loss. Best effort: a folder that cannot be opened is left as it is.
 void syncFolder(const std::filesystem::path& folder);
 
-// A fresh, unused temporary path beside `target` (same folder, so the rename is atomic).
+// A fresh, unused temporary path beside `target` (same folder, so the rename is atomic):
+// "." + the target's name + ".tmp-" + this process's id + "-" + a counter.
 std::filesystem::path temporaryPathBeside(const std::filesystem::path& target);
+
+// Removes from `folder` the temporary files named by temporaryPathBeside() that a crash left
+// there: only those whose writing process (the id in the name) has ended, and only those that
+// were to become a file `owned` accepts (a temporary of a temporary counts for the file it was
+// finally to become). Files of running processes, this one included, are left alone. Best
+// effort: a folder that cannot be read or a file that cannot be removed is left as it is.
+void removeStaleTemporaryFiles(const std::filesystem::path& folder,
+                               const std::function<bool(std::string_view target)>& owned);
 
 } // namespace veq

@@ -133,6 +133,9 @@ AuditLog::AuditLog(std::optional<std::filesystem::path> fileURL)
     : fileURL_(fileURL ? std::move(*fileURL) : defaultURL()) {
     std::error_code ec;
     fs::create_directories(fileURL_.parent_path(), ec);
+    // A header staged by a process that died before publishing it.
+    removeStaleTemporaryFiles(fileURL_.parent_path(),
+                              [name = fileURL_.filename().string()](std::string_view target) { return target == name; });
     createWithHeader(fileURL_);
 }
 

@@ -30,6 +30,8 @@ ECUBackupStore::ECUBackupStore(std::optional<fs::path> directory)
     : directory_(directory ? std::move(*directory) : defaultDirectory()) {
     std::error_code ec;
     fs::create_directories(directory_, ec);
+    // What a crash left half-written: staged backups of processes that are gone.
+    removeStaleTemporaryFiles(directory_, [](std::string_view target) { return target.ends_with(".json"); });
     backups_ = loadFromDisk(directory_);
     persisted_.assign(backups_.size(), true);
 }

@@ -1,6 +1,7 @@
 #include "VEQStore/Catalog/SessionCatalog.hpp"
 
 #include "VEQStore/Catalog/SQLite.hpp"
+#include "VEQSupport/AtomicFile.hpp"
 #include "VEQSupport/DataFolder.hpp"
 
 #include <fmt/format.h>
@@ -17,7 +18,7 @@ namespace {
 constexpr std::int64_t schemaVersion = 1;
 constexpr const char* memoryStore = ":memory:";
 
-constexpr std::string_view createTable = R"(CREATE TABLE SessionRecord (
+constexpr std::string_view createTable = R"(CREATE TABLE IF NOT EXISTS SessionRecord (
   storeID INTEGER PRIMARY KEY AUTOINCREMENT,
   identifier TEXT NOT NULL,    -- UUID
   startDate INTEGER NOT NULL,  -- nanoseconds since 1970-01-01 UTC
@@ -100,9 +101,36 @@ std::optional<std::int64_t> singleInteger(sqlite::Connection& db, std::string_vi
     return statement.integer(0);
 }
 
+// Another process may create the schema between our look at an empty file and our write lock:
+// under the lock the file is looked at again, and only a file still empty gets the schema.
 bool createSchema(sqlite::Connection& db) {
-    return db.execute("BEGIN IMMEDIATE") && db.execute(createTable) &&
-           db.execute(fmt::format("PRAGMA user_version = {}", schemaVersion)) && db.execute("COMMIT");
+    if (!db.execute("BEGIN IMMEDIATE")) return false;
+    const auto version = singleInteger(db, "PRAGMA user_version");
+    const auto objects = singleInteger(db, "SELECT count(*) FROM sqlite_master");
+    if (!version || !objects) return false;
+    if (*version == 0 && *objects == 0) {
+        if (!db.execute(createTable) || !db.execute(fmt::format("PRAGMA user_version = {}", schemaVersion))) return false;
+    }
+    return db.execute("COMMIT");
+}
+
+// The file holds our schema, whole; or why it cannot be used.
+std::optional<std::string> checkSchema(sqlite::Connection& db) {
+    const auto version = singleInteger(db, "PRAGMA user_version");
+    if (!version) return db.lastError();
+    if (*version == schemaVersion) {
+        auto check = db.prepare("PRAGMA quick_check");
+        if (!check.step()) return db.lastError();
+        if (const std::string verdict = check.text(0); verdict != "ok") return verdict;
+        if (!db.prepare(selectColumns).valid()) return db.lastError();
+    } else {
+        return fmt::format("version de catalogue inconnue ({})", *version);
+    }
+    db.setCheckpointOnClose(true);
+    // Readers then never block the writer, and a crash mid-write leaves the last commit whole.
+    db.execute("PRAGMA journal_mode = WAL");
+    db.execute("PRAGMA synchronous = FULL");
+    return std::nullopt;
 }
 
 // Why the store file cannot be used, or nothing when it is ready. Until the file is known to be
@@ -124,19 +152,8 @@ std::optional<std::string> prepareFileStore(sqlite::Connection& db) {
             db.execute("ROLLBACK");
             return error;
         }
-    } else if (*version == schemaVersion) {
-        auto check = db.prepare("PRAGMA quick_check");
-        if (!check.step()) return db.lastError();
-        if (const std::string verdict = check.text(0); verdict != "ok") return verdict;
-        if (!db.prepare(selectColumns).valid()) return db.lastError();
-    } else {
-        return fmt::format("version de catalogue inconnue ({})", *version);
     }
-    db.setCheckpointOnClose(true);
-    // Readers then never block the writer, and a crash mid-write leaves the last commit whole.
-    db.execute("PRAGMA journal_mode = WAL");
-    db.execute("PRAGMA synchronous = FULL");
-    return std::nullopt;
+    return checkSchema(db);
 }
 
 // Opens the store file into `store`, or says why it cannot be used. A file turned down keeps its
@@ -187,6 +204,8 @@ SessionCatalog::SessionCatalog(std::optional<std::filesystem::path> directory, b
     : sessionsDirectory_(directory ? std::move(*directory) : defaultDirectory()), store_(std::make_unique<Store>()) {
     std::error_code ignored;
     std::filesystem::create_directories(sessionsDirectory_, ignored);
+    // Drives and saved ranges that a crash left half-written, by processes that are gone.
+    removeStaleTemporaryFiles(sessionsDirectory_, [](std::string_view) { return true; });
 
     if (!inMemory) {
         const auto path = sessionsDirectory_ / storeFileName;

@@ -232,6 +232,10 @@ EventRecorder::SavedLog EventRecorder::save(const std::filesystem::path& url, st
     // The records count from the start mark, so the header dates them from that moment.
     const Date startDate = dateAfterMilliseconds(origin_, start);
     const auto temporary = temporaryPathBeside(url);
+    const auto abandon = [&temporary] {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+    };
     try {
         TelemetryFile::Writer writer(temporary, fileChannels, startDate);
         for (const auto& [key, values] : rows) writer.append(key, values);
@@ -240,9 +244,17 @@ EventRecorder::SavedLog EventRecorder::save(const std::filesystem::path& url, st
             throw Error("Écriture impossible de « " + url.string() +
                         " » : la plage n'a pas pu être enregistrée en entier (disque plein ?)");
         }
+    } catch (const Error& error) {
+        abandon();
+        // The hidden temporary file means nothing to the user: the message names the file asked for.
+        std::string message = error.what();
+        const std::string hidden = temporary.string();
+        for (auto at = message.find(hidden); at != std::string::npos; at = message.find(hidden, at + 1)) {
+            message.replace(at, hidden.size(), url.string());
+        }
+        throw Error(message);
     } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        abandon();
         throw;
     }
     commitTemporaryFile(temporary, url);

@@ -173,8 +173,9 @@ std::vector<std::pair<double, float>> Contents::series(std::uint8_t pid) const {
     return points;
 }
 
-Writer::Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate)
-    : url_(std::move(url)), channels_(std::move(channels)), startDate_(startDate) {
+Writer::Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate, Now now)
+    : url_(std::move(url)), channels_(std::move(channels)), startDate_(startDate),
+      now_(now ? std::move(now) : Now([] { return Clock::now(); })) {
     if (channels_.size() > maxChannels) {
         throw Error(writeFailure(url_, fmt::format("{} canaux, le fichier en accepte {} au plus", channels_.size(),
                                                    maxChannels)));
@@ -206,6 +207,8 @@ Writer::~Writer() { close(); }
 void Writer::append(std::uint32_t milliseconds, std::span<const std::optional<float>> values) {
     const std::size_t count = channels_.size();
     const std::size_t start = buffer_.size();
+    const Clock::time_point at = now_();
+    if (start == 0) oldestBuffered_ = at;
     buffer_.resize(start + 4 + 4 * count);
     auto* out = buffer_.data() + start;
     putU32(out, milliseconds);
@@ -214,15 +217,17 @@ void Writer::append(std::uint32_t milliseconds, std::span<const std::optional<fl
         putU32(out + 4 + 4 * c, present ? std::bit_cast<std::uint32_t>(*values[c]) : missingValueBits);
     }
     ++recordCount_;
-    if (buffer_.size() >= flushThreshold) flush();
+    if (buffer_.size() >= flushThreshold || at - oldestBuffered_ >= maxBufferAge) flush();
 }
 
 void Writer::flush() {
     if (buffer_.empty()) return;
+    const std::size_t recordSize = 4 + 4 * channels_.size();
     if (handle_ < 0 || !writable_) {
         // Closed, or the file could not be cut back after an earlier failure: writing more
         // would misalign every later record, so these records are lost.
         failed_ = true;
+        recordCount_ -= buffer_.size() / recordSize;
         buffer_.clear();
         return;
     }
@@ -239,8 +244,9 @@ void Writer::flush() {
     } else {
         // Keep the whole records that made it and cut off the partial one, so the file stays
         // aligned for the records still to come.
-        const std::size_t recordSize = 4 + 4 * channels_.size();
-        committedSize_ += written - written % recordSize;
+        const std::size_t kept = written - written % recordSize;
+        committedSize_ += kept;
+        recordCount_ -= (buffer_.size() - kept) / recordSize;
         failed_ = true;
         if (::ftruncate(handle_, static_cast<off_t>(committedSize_)) != 0) writable_ = false;
     }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -102,16 +103,23 @@ Contents decode(std::span<const std::uint8_t> bytes);
 // The header bytes of a file with these channels and start date.
 std::vector<std::uint8_t> encodeHeader(std::span<const Channel> channels, Date startDate);
 
-// Streams records into a new file through a 65,536-byte buffer. One owner at a time, no lock.
+// Streams records into a new file through a 65,536-byte buffer, written out when it is full or
+// when its oldest record is `maxBufferAge` old, so that a crash loses seconds of a slow drive,
+// not minutes. One owner at a time, no lock.
 // Write failures after creation are not thrown: the file is cut back to its last whole record,
 // `failed()` becomes true, and the writer goes on (the records of that flush are lost).
 class Writer final {
 public:
+    using Clock = std::chrono::steady_clock;
+    using Now = std::function<Clock::time_point()>;
+
     static constexpr std::size_t flushThreshold = 65'536;
+    static constexpr std::chrono::seconds maxBufferAge{5};
 
     // Creates the folder, writes the header (replacing any file there) and opens the file for
     // appending. Throws veq::Error when any of that fails, or for more than 65,535 channels.
-    Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate);
+    // `now` tells the age of buffered records (the steady clock when none is given).
+    Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate, Now now = {});
     ~Writer();
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
@@ -126,6 +134,7 @@ public:
     const std::filesystem::path& url() const { return url_; }
     const std::vector<Channel>& channels() const { return channels_; }
     Date startDate() const { return startDate_; }
+    // Records appended less those lost in failed writes; records still buffered count.
     std::size_t recordCount() const { return recordCount_; }
     // True once any write or close has failed.
     bool failed() const { return failed_; }
@@ -135,7 +144,9 @@ private:
     std::vector<Channel> channels_;
     Date startDate_;
     int handle_ = -1;
+    Now now_;
     std::vector<std::uint8_t> buffer_;
+    Clock::time_point oldestBuffered_{}; // when the first record now in the buffer was appended
     std::size_t recordCount_ = 0;
     std::uint64_t committedSize_ = 0; // bytes of the file known to end on a whole record
     bool failed_ = false;

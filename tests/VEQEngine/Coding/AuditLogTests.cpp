@@ -1,6 +1,7 @@
 // The append-only audit file, its lines, and the in-memory list of entries.
 #include "VEQEngine/Coding/AuditLog.hpp"
 
+#include "TestSupport/EndedProcess.hpp"
 #include "TestSupport/FileSizeLimit.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 
@@ -157,4 +158,20 @@ TEST(AuditLogTests, AShortWriteLosesOnlyItsFragment) {
     log.record(last);
     EXPECT_EQ(readFile(file), before + cut.logLine().substr(0, 40) + "\n" + next.logLine() + "\n" + last.logLine() + "\n");
     EXPECT_EQ(log.recent().size(), 5u);
+}
+
+TEST(AuditLogTests, OpeningRemovesOnlyTheHeadersThatCrashedWritersLeft) {
+    TemporaryFolder folder;
+    const std::string dead = std::to_string(veq::testing::endedProcessID());
+    const std::string alive = std::to_string(::getpid());
+    const std::pair<std::string, bool> files[] = {
+        {".audit.log.tmp-" + dead + "-0", false},
+        {"..audit.log.tmp-" + dead + "-1.tmp-" + dead + "-2", false},
+        {".audit.log.tmp-" + alive + "-3", true},
+        {".other.log.tmp-" + dead + "-4", true}, // another file's
+    };
+    for (const auto& [name, kept] : files) writeFile(folder / name, "# Journal");
+    AuditLog log(folder / "audit.log");
+    for (const auto& [name, kept] : files) EXPECT_EQ(std::filesystem::exists(folder / name), kept) << name;
+    EXPECT_EQ(readFile(folder / "audit.log"), AuditLog::header());
 }

@@ -1,6 +1,7 @@
 #include "VEQEngine/Coding/ECUBackupStore.hpp"
 
 #include "VEQEngine/Coding/RecordingSimulator.hpp"
+#include "TestSupport/EndedProcess.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQEngine/Session/ELM327Session.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
@@ -144,4 +145,21 @@ TEST(ECUBackupStoreTests, TwoStoresOnOneFolderNeverReplaceEachOthersFiles) {
     for (const ECUBackup& b : ECUBackupStore(folder.path()).all()) loaded.insert(b.id.uuidString());
     EXPECT_EQ(loaded, written);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2 * perStore); // no temporary file left
+}
+
+TEST(ECUBackupStoreTests, OpeningTheFolderRemovesBackupsThatCrashedWritersLeftHalfWritten) {
+    TemporaryFolder folder;
+    const std::string dead = std::to_string(veq::testing::endedProcessID());
+    const std::string alive = std::to_string(::getpid());
+    ECUBackupStore(folder.path()).add(backup("7E0", t0));
+    const std::pair<std::string, bool> files[] = {
+        {".7E0-1700000001.json.tmp-" + dead + "-0", false},
+        {"..7E0-1700000002.json.tmp-" + dead + "-1.tmp-" + dead + "-2", false},
+        {".7E0-1700000003.json.tmp-" + alive + "-3", true}, // being written by this process
+        {".notes.txt.tmp-" + dead + "-4", true},             // not a backup
+    };
+    for (const auto& [name, kept] : files) veq::testing::writeFile(folder / name, "{");
+    EXPECT_EQ(ECUBackupStore(folder.path()).all().size(), 1u);
+    for (const auto& [name, kept] : files) EXPECT_EQ(fs::exists(folder / name), kept) << name;
+    EXPECT_TRUE(fs::exists(folder / "7E0-1700000000.json"));
 }

@@ -1,7 +1,9 @@
 #include "VEQStore/Catalog/SessionCatalog.hpp"
 
 #include "VEQStore/StoreFixtures.hpp"
+#include "TestSupport/EndedProcess.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -210,6 +212,59 @@ TEST(SessionCatalog, StoreThatCannotBeWrittenFallsBackToMemory) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a store opened read-only must not count as persistent";
     fs::permissions(store, perms::owner_read | perms::owner_write);
     EXPECT_EQ(testing::readFile(store), before);
+}
+
+// Two processes start on a fresh catalogue at the same moment: both must keep their drives in
+// the one store file, neither may fall back to memory.
+TEST(SessionCatalog, TwoProcessesOpeningAFreshCatalogueAtOnceBothKeepTheirDrives) {
+    constexpr int runs = 20;
+    for (int run = 0; run < runs; ++run) {
+        testing::TemporaryFolder folder;
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        pid_t children[2];
+        for (int i = 0; i < 2; ++i) {
+            children[i] = ::fork();
+            ASSERT_GE(children[i], 0);
+            if (children[i] == 0) {
+                ::close(gate[1]);
+                char go = 0;
+                if (::read(gate[0], &go, 1) != 0) ::_exit(4); // both start when the gate closes
+                bool persistent = false;
+                {
+                    SessionCatalog catalog(folder.path());
+                    persistent = catalog.isPersistent();
+                    catalog.createSession("child" + std::to_string(i) + ".veqt", {}, {}, {});
+                }
+                ::_exit(persistent ? 0 : 1);
+            }
+        }
+        ::close(gate[0]);
+        ::close(gate[1]); // opens the gate for both at once
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "run " << run << ": a catalogue fell back to memory";
+        }
+        auto listed = names(SessionCatalog(folder.path()).allSessions());
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(listed, (std::vector<std::string>{"child0.veqt", "child1.veqt"})) << "run " << run;
+    }
+}
+
+TEST(SessionCatalog, OpeningTheFolderRemovesWhatCrashedWritersLeft) {
+    testing::TemporaryFolder folder;
+    const std::string dead = std::to_string(testing::endedProcessID());
+    const std::string alive = std::to_string(::getpid());
+    const std::pair<std::string, bool> files[] = {
+        {".saved.veqt.tmp-" + dead + "-0", false},
+        {"..range.veqt.tmp-" + dead + "-1.tmp-" + dead + "-2", false},
+        {".drive.veqt.tmp-" + alive + "-3", true}, // a write going on in this process
+        {"drive.veqt", true},
+    };
+    for (const auto& [name, kept] : files) testing::writeFile(folder / name, "x");
+    SessionCatalog catalog(folder.path());
+    for (const auto& [name, kept] : files) EXPECT_EQ(fs::exists(folder / name), kept) << name;
 }
 
 TEST(SessionRecord, DerivedFiguresAndIdentity) {

@@ -170,6 +170,19 @@ TEST(EventRecorderTests, AFailedSaveThrowsAFileErrorAndLeavesTheUsersFileAlone) 
             EXPECT_NE(std::string(e.what()).find("Écriture impossible"), std::string::npos) << e.what();
         }
     }
+    {
+        veq::testing::FileSizeLimit limit(8); // not even the header fits
+        ASSERT_TRUE(limit.active());
+        try {
+            recorder.save(path, 50);
+            ADD_FAILURE() << "a save that could not write its file must not report success";
+        } catch (const veq::Error& e) {
+            // The user is told of the file asked for, never of the hidden temporary beside it.
+            EXPECT_TRUE(std::string(e.what()).starts_with("Écriture impossible de « " + path.string() + " » : "))
+                << e.what();
+            EXPECT_EQ(std::string(e.what()).find(".tmp-"), std::string::npos) << e.what();
+        }
+    }
     EXPECT_EQ(readFile(path), "the user's earlier range");
     EXPECT_EQ(entriesIn(folder.path()), 1U) << "no temporary file is left behind";
     EXPECT_THROW(recorder.save(folder / "kept.veqt" / "range.veqt", 50), veq::Error) << "a folder that cannot be made";

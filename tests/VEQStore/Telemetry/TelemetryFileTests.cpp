@@ -130,7 +130,7 @@ TEST(TelemetryFileTests, StartDatesAreWholeMillisecondsWithinTheClock) {
 TEST(TelemetryFileTests, BufferReachesTheFileAtItsThresholdOrOnFlush) {
     TemporaryFolder folder;
     const auto path = folder / "buffer.veqt";
-    tf::Writer writer(path, {{1, "a"}, {2, "b"}}, dateAt(0));
+    tf::Writer writer(path, {{1, "a"}, {2, "b"}}, dateAt(0), [] { return tf::Writer::Clock::time_point{}; }); // no time passes
     const auto header = std::filesystem::file_size(path);
     const std::size_t toThreshold = (tf::Writer::flushThreshold + 11) / 12; // records of 12 bytes
     for (std::uint32_t i = 0; i + 1 < toThreshold; ++i) writer.append(i, Values{1.0F, 2.0F});
@@ -142,6 +142,29 @@ TEST(TelemetryFileTests, BufferReachesTheFileAtItsThresholdOrOnFlush) {
     EXPECT_EQ(std::filesystem::file_size(path), header + (toThreshold + 1) * 12);
     EXPECT_EQ(tf::read(path).records.back().milliseconds, 99'999U);
     writer.close();
+    EXPECT_FALSE(writer.failed());
+}
+
+// A slow drive fills the buffer in minutes: records also reach the file once the oldest
+// buffered one is five seconds old, so that a crash loses seconds.
+TEST(TelemetryFileTests, BufferedRecordsReachTheFileOnceTheOldestIsFiveSecondsOld) {
+    using namespace std::chrono_literals;
+    TemporaryFolder folder;
+    const auto path = folder / "slow.veqt";
+    tf::Writer::Clock::time_point now{};
+    tf::Writer writer(path, {{0x0D, "Vitesse"}}, dateAt(0), [&] { return now; });
+    const auto header = std::filesystem::file_size(path);
+    const std::tuple<std::chrono::milliseconds, std::size_t> steps[] = {
+        // time of the append, records on disk after it
+        {0ms, 0}, {250ms, 0}, {4999ms, 0}, {5000ms, 4}, {5250ms, 4}, {10'249ms, 4}, {10'250ms, 7},
+    };
+    std::uint32_t ms = 0;
+    for (const auto& [at, onDisk] : steps) {
+        now = tf::Writer::Clock::time_point{} + at;
+        writer.append(ms++, Values{1.0F});
+        EXPECT_EQ(std::filesystem::file_size(path), header + onDisk * 8) << at.count() << " ms";
+    }
+    EXPECT_EQ(tf::read(path).records.size(), 7U);
     EXPECT_FALSE(writer.failed());
 }
 
@@ -192,11 +215,14 @@ TEST(TelemetryFileTests, ShortAndFailedWritesCutBackToTheLastWholeRecord) {
         writer.flush();
         EXPECT_TRUE(writer.failed());
         EXPECT_EQ(std::filesystem::file_size(path), header + 83 * 12);
+        EXPECT_EQ(writer.recordCount(), 83U) << "records lost in the failed write are not counted";
     }
     // Space again: what the writer goes on writing lines up with what came before.
     for (; next < 203; ++next) writer.append(next, valuesOf(next));
+    EXPECT_EQ(writer.recordCount(), 86U) << "buffered records count";
     writer.close();
     EXPECT_TRUE(writer.failed());
+    EXPECT_EQ(writer.recordCount(), 86U);
     const auto records = tf::read(path).records;
     ASSERT_EQ(records.size(), 86U);
     EXPECT_EQ(records[82], (tf::Record{82, valuesOf(82)}));
