@@ -70,11 +70,7 @@ void BLETransport::connectFinished(std::uint64_t attempt, std::exception_ptr err
         if (!error) {
             state_ = TransportState::connected();
         } else {
-            try {
-                std::rethrow_exception(error);
-            } catch (const std::exception& e) {
-                state_ = TransportState::failed(e.what());
-            }
+            state_ = TransportState::failed(printedForm(error));
         }
     }
     changed_.notify_all();
@@ -99,7 +95,7 @@ void BLETransport::disconnect() {
     central_->post([this] { controller_->disconnect(); });
 }
 
-void BLETransport::send(std::span<const std::uint8_t> data) {
+void BLETransport::send(std::span<const std::uint8_t> data, std::stop_token) {
     {
         std::lock_guard lock(mutex_);
         if (!state_.isConnected()) throw TransportError::notConnected();

@@ -53,7 +53,7 @@ public:
     void connect(std::stop_token stop) override;
     void disconnect() override;
     // Refused with notConnected unless connected; a lost link leaves the state `disconnected`.
-    void send(std::span<const std::uint8_t> data) override;
+    void send(std::span<const std::uint8_t> data, std::stop_token stop) override;
     TransportState state() const override;
 
     // The chosen device's discovered services, and the devices recorded during the scan.

@@ -17,4 +17,7 @@ public:
 // state is then `disconnected`, not `failed`.
 inline TransportError connectCancelled() { return TransportError::connectionFailed("Connexion annulée"); }
 
+// What a send throws when a stop request ends its wait for the link.
+inline LinkError sendCancelled() { return LinkError("Envoi annulé"); }
+
 } // namespace veq

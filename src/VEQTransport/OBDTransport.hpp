@@ -22,7 +22,8 @@ namespace veq {
 // must let state() and disconnect() run while another thread waits in connect() or send().
 //
 // Implementations throw TransportError (or an Error of their platform, whose what() is then its
-// printed form); they never throw for a lost link, which shows only as silence on incoming().
+// printed form). A lost link throws nothing by itself: it turns the state to `disconnected`,
+// which is how the session learns of it, and later sends throw notConnected.
 class OBDTransport {
 public:
     virtual ~OBDTransport() = default;
@@ -47,8 +48,10 @@ public:
     virtual void disconnect() = 0;
 
     // Writes the bytes to the adapter. Throws TransportError::notConnected, writing nothing,
-    // unless the state is `connected`.
-    virtual void send(std::span<const std::uint8_t> data) = 0;
+    // unless the state is `connected`. A send that has to wait (a full link) returns promptly,
+    // failing, when `stop` is requested; a send reported as failed is never delivered later (a
+    // transport that cannot take its bytes back closes the link).
+    virtual void send(std::span<const std::uint8_t> data, std::stop_token stop) = 0;
 
     // The current link state.
     virtual TransportState state() const = 0;

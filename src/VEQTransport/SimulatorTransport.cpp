@@ -65,7 +65,7 @@ void SimulatorTransport::disconnect() {
     state_ = TransportState::disconnected();
 }
 
-void SimulatorTransport::send(std::span<const std::uint8_t> data) {
+void SimulatorTransport::send(std::span<const std::uint8_t> data, std::stop_token) {
     std::lock_guard lock(mutex_);
     if (!state_.isConnected()) throw TransportError::notConnected();
     if (monitor_.joinable()) {

@@ -32,7 +32,7 @@ public:
     void connect(std::stop_token stop) override;
     // Stops the monitor (its thread joined), then `disconnected`.
     void disconnect() override;
-    void send(std::span<const std::uint8_t> data) override;
+    void send(std::span<const std::uint8_t> data, std::stop_token stop) override;
     TransportState state() const override;
 
     // Freezes the simulated time at `seconds` (replies only; monitor frames follow real time).

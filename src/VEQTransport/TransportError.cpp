@@ -12,4 +12,19 @@ std::string TransportError::printedForm(Kind kind, const std::string& message) {
     return "unknown";
 }
 
+std::string printedForm(const std::exception& error) {
+    if (const auto* transport = dynamic_cast<const TransportError*>(&error)) return transport->printedForm();
+    return error.what();
+}
+
+std::string printedForm(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return printedForm(e);
+    } catch (...) {
+        return "unknown";
+    }
+}
+
 } // namespace veq

@@ -115,10 +115,10 @@ struct BLETransportRig {
     }
     std::string send(const std::vector<std::uint8_t>& bytes) {
         try {
-            transport->send(bytes);
+            transport->send(bytes, {});
             return "sent";
         } catch (const TransportError& e) {
-            return e.what();
+            return e.printedForm();
         }
     }
     void connectAdapter() {

@@ -11,7 +11,7 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-void send(SimulatorTransport& transport, std::string_view text) { transport.send(Bytes(text.begin(), text.end())); }
+void send(SimulatorTransport& transport, std::string_view text) { transport.send(Bytes(text.begin(), text.end()), {}); }
 
 // Everything the transport has put on the stream so far (replies arrive inside send()).
 Strings drain(IncomingStream& stream) {

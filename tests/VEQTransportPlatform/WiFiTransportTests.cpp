@@ -1,5 +1,8 @@
 #include "VEQTransport/Platform/WiFiTransport.hpp"
 
+#include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQEngine/Session/TelemetryEngine.hpp"
+
 #include "LoopbackServer.hpp"
 #include "StderrCapture.hpp"
 
@@ -31,12 +34,13 @@ std::string connectResult(WiFiTransport& t, std::stop_token stop = {}) {
         return e.what();
     }
 }
-std::string sendResult(WiFiTransport& t, std::string_view text) {
+// "sent", or the printed form of what was thrown.
+std::string sendResult(WiFiTransport& t, std::string_view text, std::stop_token stop = {}) {
     try {
-        t.send(std::vector<std::uint8_t>(text.begin(), text.end()));
+        t.send(std::vector<std::uint8_t>(text.begin(), text.end()), stop);
         return "sent";
     } catch (const std::exception& e) {
-        return e.what();
+        return printedForm(e);
     }
 }
 
@@ -81,16 +85,16 @@ TEST(WiFiTransportTests, EndpointsAreTriedInOrderUntilOneConnects) {
     WiFiTransport transport({local(first), local(second), local(adapter.port()), local(refusingPort())});
     EXPECT_EQ(connectResult(transport), "ready");
     EXPECT_EQ(transport.state(), TransportState::connected());
-    EXPECT_EQ(trace.lines(), (Lines{"WiFi: connexion à " + where(first) + "…", "WiFi: échec " + where(first) + " — Connection refused",
-                                    "WiFi: connexion à " + where(second) + "…", "WiFi: échec " + where(second) + " — Connection refused",
+    EXPECT_EQ(trace.lines(), (Lines{"WiFi: connexion à " + where(first) + "…", "WiFi: échec " + where(first) + " — Connexion refusée",
+                                    "WiFi: connexion à " + where(second) + "…", "WiFi: échec " + where(second) + " — Connexion refusée",
                                     "WiFi: connexion à " + where(adapter.port()) + "…", "WiFi: connecté à " + where(adapter.port())}));
 }
 
 TEST(WiFiTransportTests, WhenEveryEndpointFailsTheLastErrorIsThrown) {
     const std::uint16_t port = refusingPort();
     WiFiTransport twice({local(port), local(port)}); // a user's endpoint equal to a default one is tried twice
-    EXPECT_EQ(connectResult(twice), "Connection refused");
-    EXPECT_EQ(twice.state(), TransportState::failed("Connection refused"));
+    EXPECT_EQ(connectResult(twice), "Connexion refusée");
+    EXPECT_EQ(twice.state(), TransportState::failed("Connexion refusée"));
     WiFiTransport none({});
     EXPECT_EQ(connectResult(none), "deviceNotFound");
     EXPECT_EQ(none.state(), TransportState::failed("deviceNotFound"));
@@ -187,9 +191,80 @@ TEST(WiFiTransportTests, SendingOnAClosedConnectionNeverEndsTheProgram) {
     }
 }
 
-TEST(WiFiTransportTests, ASendTheNetworkStackCannotTakeEndsAtItsLimit) {
-    Connected c({.sendLimit = 200ms}); // the adapter never reads
-    StderrCapture trace;
-    EXPECT_EQ(sendResult(c.transport, std::string(64 * 1024 * 1024, 'A')), "Délai d'envoi dépassé (0.2 s)");
-    EXPECT_EQ(trace.lines(), Lines{"WiFi: erreur d'envoi — Délai d'envoi dépassé (0.2 s)"});
+// A send the adapter does not read fails at its limit, or on a stop request while it waits; the
+// link is closed then, so that the adapter never receives what was reported as failed.
+TEST(WiFiTransportTests, AStalledSendEndsAtItsLimitOrOnStopAndClosesTheLink) {
+    const std::string request(64 * 1024 * 1024, 'A');
+    for (const bool byStop : {false, true}) {
+        Connected c({.sendLimit = byStop ? 1h : 200ms}); // the adapter does not read yet
+        StderrCapture trace;
+        std::stop_source stop;
+        auto result = std::async(std::launch::async, [&] { return sendResult(c.transport, request, stop.get_token()); });
+        if (byStop) {
+            EXPECT_EQ(c.adapter.receive(1).size(), 1u); // the bytes are on their way
+            stop.request_stop();
+        }
+        ASSERT_EQ(result.wait_for(safetyTimeout), std::future_status::ready) << byStop;
+        const std::string error = byStop ? "Envoi annulé" : "Délai d'envoi dépassé (0.2 s)";
+        EXPECT_EQ(result.get(), error);
+        EXPECT_EQ(trace.lines(), Lines{"WiFi: erreur d'envoi — " + error});
+        EXPECT_TRUE(reaches(c.transport, TransportState::disconnected())) << byStop;
+        EXPECT_EQ(sendResult(c.transport, "ATZ\r"), "notConnected");
+        EXPECT_LT(c.adapter.receive(request.size()).size(), request.size() - 1) << byStop; // the connection ends first
+    }
+}
+
+// The adapter closes the connection while the engine polls and waits for a reply: the engine
+// ends with the lost link, long before the session's reply time-out of an hour.
+TEST(WiFiTransportTests, AConnectionClosedDuringPollingEndsTheEngineWithTheLostLink) {
+    LoopbackServer server;
+    auto transport = std::make_shared<WiFiTransport>(std::vector<WiFiTransport::Endpoint>{local(server.port())});
+    ELM327Session session(transport, {.responseTimeout = 1h});
+    session.connect();
+    std::jthread adapter([&] {
+        Socket link = server.accept();
+        std::string line;
+        for (int answered = 0; answered < 20;) {
+            const std::string byte = link.receive(1);
+            if (byte.empty()) return;
+            if (byte != "\r") {
+                line += byte;
+                continue;
+            }
+            link.sendAll(line.substr(0, 2) == "01" ? "41 " + line.substr(2) + " 1A F8\r\r>" : "OK\r\r>");
+            line.clear();
+            ++answered;
+        }
+        link.receive(5); // the next request, left unanswered
+        link.reset();
+    });
+    struct Sink final : TelemetrySink {
+        std::atomic<int> samples{0};
+        void ingest(const TelemetrySample&) override { ++samples; }
+        void updateThroughput(double) override {}
+    } sink;
+    TelemetryEngine engine(session, sink);
+    engine.configure({0x0C, 0x0D, 0x05});
+    auto run = std::async(std::launch::async, [&]() -> std::string {
+        try {
+            engine.run();
+            return "returned";
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+    });
+    ASSERT_EQ(run.wait_for(safetyTimeout), std::future_status::ready);
+    EXPECT_EQ(run.get(), "Connexion perdue avec l'adaptateur");
+    EXPECT_EQ(sink.samples, 20);
+    EXPECT_EQ(engine.heroes(), (std::vector<std::uint8_t>{0x0C, 0x0D})); // nothing dropped as failing
+    EXPECT_EQ(transport->state(), TransportState::disconnected());
+    try {
+        session.raw("ATI");
+        ADD_FAILURE() << "a command went through a lost link";
+    } catch (const TransportError& e) {
+        EXPECT_EQ(e.kind(), TransportError::Kind::notConnected);
+        EXPECT_STREQ(e.what(), "Connexion perdue avec l'adaptateur");
+        EXPECT_EQ(e.printedForm(), "notConnected");
+    }
+    session.disconnect();
 }

@@ -106,6 +106,11 @@ ELM327Session::~ELM327Session() {
 
 void ELM327Session::connect(std::stop_token stop) {
     transport_->connect(stop);
+    {
+        std::lock_guard lock(mutex_);
+        ++links_;
+        linkLost_ = false;
+    }
     std::lock_guard readerLock(readerMutex_);
     if (!reader_.joinable()) {
         reader_ = std::jthread([this](std::stop_token readerStop) { readerLoop(readerStop); });
@@ -250,6 +255,11 @@ std::size_t ELM327Session::queuedReplyCount() const {
     return readyResponses_.size();
 }
 
+bool ELM327Session::isLinkLost() const {
+    std::lock_guard lock(mutex_);
+    return linkLost_;
+}
+
 bool ELM327Session::isMonitoring() const {
     std::lock_guard lock(mutex_);
     return monitoring_;
@@ -347,6 +357,7 @@ std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8
     {
         std::lock_guard lock(mutex_);
         if (closing_) throw ExchangeCancelled();
+        if (linkLost_) throw TransportError::notConnected();
         connection = disconnects_;
         // A late reply, or the start of one, must never be taken for this command's answer.
         readyResponses_.clear();
@@ -362,7 +373,14 @@ std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8
     }
     if (!note.empty()) trace(note);
     if (stop.stop_requested()) throw ExchangeCancelled();
-    transport_->send(request);
+    try {
+        transport_->send(request, stop);
+    } catch (const ExchangeCancelled&) {
+        throw;
+    } catch (const std::exception&) {
+        if (stop.stop_requested()) throw ExchangeCancelled(); // the caller gave up the send
+        throw;
+    }
     return nextResponse(stop, connection);
 }
 
@@ -374,22 +392,25 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
         readyResponses_.pop_front();
         return reply;
     }
+    if (linkLost_) throw TransportError::notConnected();
     const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
     replyWaiter_ = true;
     handedReply_.reset();
     const auto lingerEnd = std::min(deadline, std::chrono::steady_clock::now() + kLinger);
-    while (!handedReply_ && !closing_ && disconnects_ == connection && !stop.stop_requested() &&
+    while (!handedReply_ && !closing_ && disconnects_ == connection && !linkLost_ && !stop.stop_requested() &&
            std::chrono::steady_clock::now() < lingerEnd) {
         lock.unlock();
         std::this_thread::yield();
         lock.lock();
     }
-    changed_.wait_until(lock, stop, deadline,
-                        [&] { return handedReply_.has_value() || closing_ || disconnects_ != connection; });
+    changed_.wait_until(lock, stop, deadline, [&] {
+        return handedReply_.has_value() || closing_ || disconnects_ != connection || linkLost_;
+    });
     replyWaiter_ = false;
     std::optional<std::vector<std::uint8_t>> reply = std::exchange(handedReply_, std::nullopt);
     if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
     if (reply) return std::move(*reply);
+    if (linkLost_) throw TransportError::notConnected();
     if (stop.stop_requested()) throw ExchangeCancelled();
     return {}; // silence: the caller receives the parse of an empty reply
 }
@@ -404,9 +425,11 @@ void ELM327Session::pause(std::chrono::nanoseconds duration) {
 void ELM327Session::readerLoop(std::stop_token stop) {
     const std::shared_ptr<IncomingStream> stream = transport_->incoming();
     while (!stop.stop_requested()) {
-        std::optional<IncomingStream::Chunk> chunk = stream->pop(std::chrono::seconds(1), stop);
+        std::optional<IncomingStream::Chunk> chunk = stream->pop(linkCheckPeriod, stop);
         if (!chunk) {
             if (stream->isFinished()) break;
+            // A lost link is silent: its state alone tells.
+            if (!stop.stop_requested()) checkLink();
             continue;
         }
         handleChunk(std::move(*chunk));
@@ -420,6 +443,26 @@ void ELM327Session::readerLoop(std::stop_token stop) {
             }
         }
     }
+}
+
+void ELM327Session::checkLink() {
+    std::uint64_t link = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (linkLost_) return;
+        link = links_;
+    }
+    if (transport_->state().kind() != TransportState::Kind::disconnected) return;
+    std::shared_ptr<MonitorStream> monitor;
+    {
+        std::lock_guard lock(mutex_);
+        if (links_ != link || linkLost_) return; // connected again meanwhile
+        linkLost_ = true;
+        monitor = monitorStream_;
+    }
+    changed_.notify_all();
+    if (monitor) monitor->finish(); // no more lines will come
+    if (traceEnabled_) trace(SessionTrace::noteLine("liaison avec l'adaptateur perdue"));
 }
 
 void ELM327Session::handleChunk(std::vector<std::uint8_t> chunk) {

@@ -35,7 +35,10 @@ namespace veq {
 //
 // Failures: transport errors are rethrown unchanged; an adapter that stays silent gives an empty
 // response (not an error); a wait given up because its stop token was requested, or because the
-// session was disconnected or destroyed meanwhile, throws ExchangeCancelled.
+// session was disconnected or destroyed meanwhile, throws ExchangeCancelled. When the transport
+// reports its link down (its state turns `disconnected` without a disconnect of the session),
+// every reply wait ends at once and every later command fails, with TransportError::notConnected
+// (its what() "Connexion perdue avec l'adaptateur"), within linkCheckPeriod of the report.
 class ELM327Session {
 public:
     struct Timing {
@@ -49,6 +52,8 @@ public:
     static constexpr std::size_t maxUnfinishedReply = 64 * 1024;
     // Complete replies kept while nobody waits; the oldest goes first.
     static constexpr std::size_t maxQueuedReplies = 16;
+    // How often the reader looks at the transport's state while nothing arrives.
+    static constexpr std::chrono::milliseconds linkCheckPeriod{250};
 
     // The command lock held across a sequence of exchanges. While it lives, the commands of the
     // thread that opened it (raw, query, read, ... and the session's adapter operations) run
@@ -82,7 +87,7 @@ public:
     ELM327Session& operator=(const ELM327Session&) = delete;
 
     // Connects the transport, then starts the reader unless it runs already. Throws what the
-    // transport's connect throws; no reader is started then.
+    // transport's connect throws; no reader is started then. A link lost before is forgotten.
     void connect(std::stop_token stop = {});
     // Stops the reader, ends a reply wait under way (ExchangeCancelled), leaves bus monitor mode
     // (the stream finished, the command lock given back) and disconnects the transport. A later
@@ -115,6 +120,8 @@ public:
     std::optional<std::string> protocolNumber() const;
 
     bool traceEnabled() const { return traceEnabled_; }
+    // The transport reported its link down since the last connect().
+    bool isLinkLost() const;
     bool isMonitoring() const;
     // Callers waiting for the command lock.
     std::size_t lockQueueLength() const;
@@ -194,6 +201,8 @@ private:
     void pause(std::chrono::nanoseconds duration);
 
     void readerLoop(std::stop_token stop);
+    // Notes a link the transport reports down, and wakes every waiter.
+    void checkLink();
     void handleChunk(std::vector<std::uint8_t> chunk);
     void cutReplies(std::vector<std::string>& notes);
     void deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes);
@@ -237,6 +246,8 @@ private:
 
     // Life.
     std::uint64_t disconnects_ = 0; // a reply wait ends when this moves
+    std::uint64_t links_ = 0;       // connects that succeeded: a state read before one is stale
+    bool linkLost_ = false;
     bool closing_ = false;
     int activeCalls_ = 0; // callers inside the session, open exclusive sections included
     std::mutex readerMutex_; // connect and disconnect, never held with mutex_

@@ -134,7 +134,7 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             if (lockDepth_ == 1) lockOwner_ = {};
         }
         const std::array<std::uint8_t, 5> monitorAll{'A', 'T', 'M', 'A', '\r'};
-        transport_->send(monitorAll);
+        transport_->send(monitorAll, stop);
         monitorCommandSent = true;
         {
             std::lock_guard lock(mutex_);
@@ -196,7 +196,7 @@ void ELM327Session::restoreAfterMonitor(bool interrupt) {
         try {
             // Any character ends the adapter's monitor mode.
             const std::array<std::uint8_t, 1> character{'\r'};
-            transport_->send(character);
+            transport_->send(character, {});
         } catch (const std::exception&) {
         }
         pause(timing_.monitorStopPause);

@@ -184,6 +184,9 @@ void TelemetryEngine::poll(std::uint8_t pid, std::stop_token token) {
         reading = session_.read(pid, token);
     } catch (const ExchangeCancelled&) {
         if (token.stop_requested()) return; // the loop is ending; not the parameter's fault
+    } catch (const TransportError& e) {
+        // The link is gone: no parameter's fault, and no later read can succeed.
+        if (e.kind() == TransportError::Kind::notConnected) throw;
     } catch (const std::exception&) {
         // A transport error counts as a failure of this parameter, nothing more.
     }

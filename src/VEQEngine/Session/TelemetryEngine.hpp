@@ -59,8 +59,9 @@ public:
     void configure(const std::set<std::uint8_t>& supported);
 
     // The loop; returns after stop() or when `stop` is requested, a read under way being given
-    // up. Throws nothing: a sink that throws loses that one call. May be called again later and
-    // starts over with the lists as they stand.
+    // up. A lost link to the adapter ends it with the session's TransportError::notConnected,
+    // no parameter counted as failed; it throws nothing else (a sink that throws loses that one
+    // call). May be called again later and starts over with the lists as they stand.
     void run(std::stop_token stop = {});
     // Ends the loop; called while no loop runs, it ends the next run() at once.
     void stop();

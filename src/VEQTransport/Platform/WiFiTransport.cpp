@@ -2,12 +2,16 @@
 
 #include "VEQTransport/LinkError.hpp"
 #include "VEQTransport/OBDAdapterRegistry.hpp"
+#include "VEQTransport/Platform/SocketErrorText.hpp"
 #include "VEQTransport/TransportTrace.hpp"
 
 #include <QTcpSocket>
 
 #include <fmt/format.h>
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <deque>
 
 namespace veq {
@@ -17,14 +21,6 @@ namespace {
 std::string place(const WiFiTransport::Endpoint& endpoint) { return fmt::format("{}:{}", endpoint.host, endpoint.port); }
 
 std::string seconds(std::chrono::milliseconds duration) { return fmt::format("{:g}", duration.count() / 1000.0); }
-
-std::string printedForm(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-}
 
 } // namespace
 
@@ -110,15 +106,17 @@ struct WiFiTransport::Link {
         owner.changed_.notify_all();
     }
 
+    std::string errorText() const { return socketErrorText(socket->error(), socket->errorString().toStdString()); }
+
     void failed(QAbstractSocket::SocketError error) {
         if (established) {
-            linkLost(error == QAbstractSocket::RemoteHostClosedError, socket->errorString().toStdString());
+            linkLost(error == QAbstractSocket::RemoteHostClosedError, errorText());
             return;
         }
         {
             std::lock_guard lock(owner.mutex_);
             if (attempt == owner.currentAttempt_ && !owner.attemptOutcome_) {
-                owner.attemptOutcome_ = std::make_exception_ptr(LinkError(socket->errorString().toStdString()));
+                owner.attemptOutcome_ = std::make_exception_ptr(LinkError(errorText()));
             }
         }
         owner.changed_.notify_all();
@@ -150,19 +148,43 @@ struct WiFiTransport::Link {
     }
 
     void write(std::uint64_t id, const std::vector<std::uint8_t>& bytes) {
+        {
+            std::lock_guard lock(owner.mutex_);
+            if (!owner.sends_.contains(id)) return; // its caller gave up before it went out
+        }
         if (!socket || !established || lost) {
             finishSend(id, std::make_exception_ptr(TransportError::notConnected()));
             return;
         }
         const qint64 size = static_cast<qint64>(bytes.size());
         if (socket->write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-            finishSend(id, std::make_exception_ptr(LinkError(socket->errorString().toStdString())));
+            finishSend(id, std::make_exception_ptr(LinkError(errorText())));
             return;
         }
         queuedBytes += static_cast<std::uint64_t>(size);
         pending.push_back({id, queuedBytes});
         socket->flush();
         completeSends();
+    }
+
+    // A send its caller gave up, told that it failed: none of it may reach the adapter later.
+    // Bytes the socket still holds cannot be taken back, so the link is closed, and closed at
+    // once, dropping what the system has not sent yet. A time-out closes it in any case: the
+    // adapter has stopped reading.
+    void abandon(std::uint64_t id, std::uint64_t connectionNumber, bool timedOut) {
+        const bool held = std::any_of(pending.begin(), pending.end(), [&](const PendingSend& p) { return p.id == id; });
+        if (!socket || connection != connectionNumber || lost || (!held && !timedOut)) return;
+        lost = true;
+        {
+            std::lock_guard lock(owner.mutex_);
+            if (connection == owner.connection_ && owner.state_.isConnected()) owner.state_ = TransportState::disconnected();
+        }
+        owner.changed_.notify_all();
+        if (const qintptr descriptor = socket->socketDescriptor(); descriptor >= 0) {
+            const linger resetOnClose{1, 0};
+            ::setsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_LINGER, &resetOnClose, sizeof resetOnClose);
+        }
+        drop();
     }
 
     void completeSends() {
@@ -273,7 +295,7 @@ void WiFiTransport::disconnect() {
     thread_.post([link = link_.get()] { link->drop(); });
 }
 
-void WiFiTransport::send(std::span<const std::uint8_t> data) {
+void WiFiTransport::send(std::span<const std::uint8_t> data, std::stop_token stop) {
     std::uint64_t id = 0;
     std::uint64_t connection = 0;
     {
@@ -288,7 +310,7 @@ void WiFiTransport::send(std::span<const std::uint8_t> data) {
 
     std::unique_lock lock(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + options_.sendLimit;
-    changed_.wait_until(lock, deadline, [&] { return sends_.at(id).has_value() || connection != connection_; });
+    changed_.wait_until(lock, stop, deadline, [&] { return sends_.at(id).has_value() || connection != connection_; });
     std::optional<std::exception_ptr> outcome = sends_.at(id);
     sends_.erase(id);
     const bool disconnected = connection != connection_;
@@ -296,7 +318,10 @@ void WiFiTransport::send(std::span<const std::uint8_t> data) {
 
     if (!outcome) {
         if (disconnected) throw TransportError::notConnected();
-        outcome = std::make_exception_ptr(LinkError("Délai d'envoi dépassé (" + seconds(options_.sendLimit) + " s)"));
+        const bool timedOut = !stop.stop_requested();
+        thread_.post([link = link_.get(), id, connection, timedOut] { link->abandon(id, connection, timedOut); });
+        outcome = std::make_exception_ptr(timedOut ? LinkError("Délai d'envoi dépassé (" + seconds(options_.sendLimit) + " s)")
+                                                   : sendCancelled());
     }
     if (!*outcome) {
         veqTrace([&] { return "WiFi → " + veqHexAscii(bytes); });

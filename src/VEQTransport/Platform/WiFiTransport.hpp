@@ -20,7 +20,7 @@ struct WiFiTransportOptions {
     // An attempt that has neither connected nor failed by then is that endpoint's failure (an
     // unanswered connection request would otherwise last about two minutes).
     std::chrono::milliseconds attemptLimit = std::chrono::seconds(5);
-    // A send whose bytes the network stack has not taken by then fails.
+    // A send whose bytes the network stack has not taken by then fails, and the link is closed.
     std::chrono::milliseconds sendLimit = std::chrono::seconds(5);
 };
 
@@ -54,8 +54,11 @@ public:
     void connect(std::stop_token stop) override;
     void disconnect() override;
     // When the adapter closes the connection or the link fails, the state becomes
-    // `disconnected` and later sends throw notConnected.
-    void send(std::span<const std::uint8_t> data) override;
+    // `disconnected` and later sends throw notConnected. A send the network stack cannot take
+    // fails at the send limit, or with sendCancelled() on a stop request; the link is then closed
+    // (always at the limit, on a stop when some of the bytes are still held), so that nothing
+    // reported as failed reaches the adapter afterwards.
+    void send(std::span<const std::uint8_t> data, std::stop_token stop) override;
     TransportState state() const override;
 
     const std::vector<Endpoint>& endpoints() const { return endpoints_; }

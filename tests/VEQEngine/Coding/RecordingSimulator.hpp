@@ -20,7 +20,7 @@ public:
     TransportState state() const override { return simulator_.state(); }
 
     // The session sends one whole line, carriage return included, per call.
-    void send(std::span<const std::uint8_t> data) override {
+    void send(std::span<const std::uint8_t> data, std::stop_token stop) override {
         const std::string line(data.begin(), data.end() - 1);
         Override answer;
         {
@@ -29,7 +29,7 @@ public:
             answer = override_;
         }
         if (const auto reply = answer ? answer(line) : std::nullopt) return incoming()->push(text::bytesOf(*reply + "\r\r>"));
-        simulator_.send(data); // it answers before returning
+        simulator_.send(data, stop); // it answers before returning
         while (auto chunk = simulator_.incoming()->pop(std::chrono::nanoseconds(0), {})) incoming()->push(*chunk);
     }
 

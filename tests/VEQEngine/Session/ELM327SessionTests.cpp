@@ -241,6 +241,42 @@ TEST(ELM327SessionTest, StopDisconnectOrDestructionEndWaitsPromptly) {
     }
 }
 
+// A lost link ends the reply wait at once instead of at the time-out, with the French error,
+// and every later command fails the same way until the session connects again.
+TEST(ELM327SessionTest, ALostLinkEndsWaitsAndCommandsWithTheLostLinkError) {
+    SessionRig rig(echoing(), {.responseTimeout = 1h, .monitorStopPause = 1ms});
+    const auto outcome = [&](const std::function<void()>& call) -> std::string {
+        try {
+            call();
+            return "answered";
+        } catch (const TransportError& e) {
+            return e.printedForm() + ": " + e.what();
+        }
+    };
+    // A session that missed the loss is destroyed, which ends the waits, so that the test ends.
+    const auto settled = [&](std::future<std::string>& call) {
+        if (call.wait_for(20s) == std::future_status::ready) return call.get();
+        rig.session.reset();
+        return std::string("still waiting");
+    };
+    const std::string lost = "notConnected: Connexion perdue avec l'adaptateur";
+    auto waiter = std::async(std::launch::async, [&] { return outcome([&] { rig.session->raw("SILENT"); }); });
+    ASSERT_TRUE(rig.transport->waitForLines(1));
+    auto queued = std::async(std::launch::async, [&] { return outcome([&] { rig.session->raw("NEXT"); }); });
+    ASSERT_TRUE(eventually([&] { return rig.session->lockQueueLength() == 1; }));
+    rig.transport->loseLink();
+    ASSERT_EQ(settled(waiter), lost);
+    ASSERT_EQ(settled(queued), lost);
+    EXPECT_TRUE(rig.session->isLinkLost());
+    EXPECT_EQ(outcome([&] { rig.session->query(OBDCommand(0x0C)); }), lost);
+    EXPECT_EQ(outcome([&] { rig.session->awaitNext(); }), lost);
+    EXPECT_EQ(rig.transport->lines(), Lines{"SILENT"}); // nothing sent into the lost link
+
+    rig.session->connect();
+    EXPECT_FALSE(rig.session->isLinkLost());
+    EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ATI OK"});
+}
+
 TEST(ELM327SessionTest, DestructionWaitsForAnOpenExclusiveSection) {
     SessionRig rig({}, {.responseTimeout = 1h, .monitorStopPause = 1ms});
     auto section = rig.session->exclusive();

@@ -36,7 +36,7 @@ public:
         return connected_ ? TransportState::connected() : TransportState::disconnected();
     }
 
-    void send(std::span<const std::uint8_t> data) override {
+    void send(std::span<const std::uint8_t> data, std::stop_token) override {
         std::vector<std::string> lines;
         Responder responder;
         {
@@ -59,6 +59,8 @@ public:
     }
 
     void push(std::string_view chunk) { incoming()->push(IncomingStream::Chunk(chunk.begin(), chunk.end())); }
+    // The adapter goes away: the state turns `disconnected`, as a real link reports it.
+    void loseLink() { std::lock_guard lock(mutex_); connected_ = false; }
     void setResponder(Responder responder) { std::lock_guard lock(mutex_); responder_ = std::move(responder); }
     // Sends whose bytes contain `marker` throw TransportError::notConnected.
     void failSendsContaining(std::optional<std::string> marker) { std::lock_guard lock(mutex_); failOn_ = std::move(marker); }

@@ -136,6 +136,27 @@ TEST(TelemetryEngineTest, OnlyFourFailuresInARowDropAParameter) {
     EXPECT_EQ(rig.engine->secondary(), (std::vector<std::uint8_t>{0x05, 0x0B}));
 }
 
+TEST(TelemetryEngineTest, ALostLinkEndsTheLoopWithItsErrorAndFailsNoParameter) {
+    Rig rig({0x0C, 0x0D});
+    rig.silent = true; // the reply wait lasts an hour
+    auto run = std::async(std::launch::async, [&] { rig.engine->run(); });
+    ASSERT_TRUE(rig.adapter.transport->waitForLines(1));
+    rig.adapter.transport->loseLink();
+    if (run.wait_for(20s) != std::future_status::ready) {
+        rig.engine->stop(); // ends the wait, so that the test ends
+        FAIL() << "the loop missed the lost link";
+    }
+    try {
+        run.get();
+        ADD_FAILURE() << "the loop went on without its link";
+    } catch (const TransportError& e) {
+        EXPECT_STREQ(e.what(), "Connexion perdue avec l'adaptateur");
+    }
+    EXPECT_FALSE(rig.engine->isRunning());
+    EXPECT_EQ(rig.engine->heroes(), (std::vector<std::uint8_t>{0x0C, 0x0D}));
+    EXPECT_EQ(rig.lines(), requests({0x0C}));
+}
+
 TEST(TelemetryEngineTest, PauseLetsTheCycleFinishAndStopWhilePausedEndsTheLoop) {
     Rig rig({0x0C, 0x0D, 0x04, 0x06}, {.pausedPoll = 1h});
     std::promise<void> firstReport;

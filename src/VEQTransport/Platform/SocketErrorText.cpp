@@ -1,0 +1,33 @@
+#include "VEQTransport/Platform/SocketErrorText.hpp"
+
+namespace veq {
+
+namespace {
+
+struct Row {
+    QAbstractSocket::SocketError error;
+    std::string_view text;
+};
+
+// Qt reports an unreachable network, an unreachable host and the system's own connection
+// time-out alike as NetworkError.
+// clang-format off
+constexpr Row kTexts[] = {
+    {QAbstractSocket::ConnectionRefusedError, "Connexion refusée"},
+    {QAbstractSocket::HostNotFoundError,      "Hôte introuvable"},
+    {QAbstractSocket::NetworkError,           "Réseau ou hôte injoignable"},
+    {QAbstractSocket::SocketTimeoutError,     "Délai réseau dépassé"},
+    {QAbstractSocket::RemoteHostClosedError,  "Connexion fermée par l'adaptateur"},
+};
+// clang-format on
+
+} // namespace
+
+std::string socketErrorText(QAbstractSocket::SocketError error, std::string_view qtText) {
+    for (const Row& row : kTexts) {
+        if (row.error == error) return std::string(row.text);
+    }
+    return std::string(qtText);
+}
+
+} // namespace veq
