@@ -65,7 +65,10 @@ AppModel::AppModel(Environment environment, QObject* parent)
                                                     ECUBackupStore::defaultDirectory().filename())),
       auditLog_(std::make_shared<AuditLog>(environment_.dataFolder / AuditLog::defaultURL().filename())) {}
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel() {
+    // A polling thread waiting on a full hand-over queue is released before the tasks are joined.
+    store_->closeIntake();
+}
 
 // Every observable property: its getter is in the header, its setter here. Assigning an equal
 // value notifies nobody.
