@@ -1,0 +1,77 @@
+#include "VEQUI/Views/CanvasDial.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/NeedleShape.hpp"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace veq {
+
+namespace {
+
+// Qt counts arc angles in sixteenths of a degree, counter-clockwise; the dial's angles run
+// clockwise on screen.
+int qtAngle(double clockwiseDegrees) { return static_cast<int>(std::lround(-clockwiseDegrees * 16.0)); }
+
+QPen arcPen(const QColor& color, double width) {
+    QPen pen(color, width);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    return pen;
+}
+
+// The platform's shadow (50 % of the colour, radius 5) approximated by two wider translucent
+// strokes under the arc: a blur is too dear for every frame of every gauge.
+struct GlowLayer {
+    double extraWidth;
+    double opacity;
+};
+constexpr std::array<GlowLayer, 2> glowLayers{{{10.0, 0.12}, {5.0, 0.2}}};
+
+} // namespace
+
+void CanvasDial::paint(QPainter& painter, const QPointF& centre) const {
+    if (!(side > 0)) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double w = side * 0.07;
+    const QRectF square(centre.x() - side / 2, centre.y() - side / 2, side, side);
+    const QRectF ring = square.adjusted(w / 2, w / 2, -w / 2, -w / 2);
+    const int start = qtAngle(rotation);
+    painter.setBrush(Qt::NoBrush);
+
+    painter.setPen(arcPen(VEQ::surface2(), w));
+    painter.drawArc(ring, start, qtAngle(sweep * 360.0));
+
+    const double filled = std::clamp(fraction, 0.0, 1.0);
+    if (filled > 0) {
+        const int span = qtAngle(filled * sweep * 360.0);
+        for (const auto& layer : glowLayers) {
+            QColor glow = color;
+            glow.setAlphaF(static_cast<float>(layer.opacity));
+            painter.setPen(arcPen(glow, w + layer.extraWidth));
+            painter.drawArc(ring, start, span);
+        }
+        painter.setPen(arcPen(color, w));
+        painter.drawArc(ring, start, span);
+    }
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(VEQ::textPrimary());
+    painter.drawPath(NeedleShape{filled, sweep, rotation}.path(square));
+
+    const double hub = side * 0.15 / 2;
+    painter.setBrush(VEQ::surface1());
+    QPen ringPen(color, 2);
+    ringPen.setCapStyle(Qt::FlatCap);
+    painter.setPen(ringPen);
+    painter.drawEllipse(centre, hub, hub);
+    painter.restore();
+}
+
+} // namespace veq

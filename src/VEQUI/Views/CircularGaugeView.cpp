@@ -1,0 +1,162 @@
+#include "VEQUI/Views/CircularGaugeView.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/CanvasDial.hpp"
+#include "VEQUI/Views/GPUGaugeProbe.hpp"
+#include "VEQUI/Views/GaugeNumbers.hpp"
+#include "VEQUI/Views/GaugeReadout.hpp"
+#include "VEQUI/Views/VEQStyle.hpp"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace veq {
+
+namespace {
+
+constexpr GaugeScale::RGBA dayNominal{0.0f, 0.8980392f, 1.0f, 1.0f};        // #00E5FF
+constexpr GaugeScale::RGBA nightNominal{1.0f, 0.6901961f, 0.1254902f, 1.0f}; // #FFB020
+constexpr GaugeScale::RGBA absentColor{0.22745098f, 0.25882354f, 0.29803923f, 1.0f}; // #3A424C
+constexpr double sweep = 0.75;
+constexpr double rotation = 135;
+// The vector needle's spring: settles in about 0.22 s without overshoot.
+constexpr double needleResponse = 0.22;
+constexpr double needleDamping = 1.0;
+constexpr int frameMilliseconds = 16;
+constexpr double frameInterval = 1.0 / 60.0;
+
+void drawCentred(QPainter& painter, const QFont& font, const QString& text, double centreX, double top) {
+    const QFontMetricsF metrics(font);
+    painter.setFont(font);
+    painter.drawText(QPointF(centreX - metrics.horizontalAdvance(text) / 2, top + metrics.ascent()), text);
+}
+
+} // namespace
+
+double CircularGauge::fraction() const { return value ? scale.fraction(*value) : 0.0; }
+
+QColor CircularGauge::zoneColor() const { return GaugeReadout::zoneColor(value, scale, night); }
+
+GPUGaugeView::Values CircularGauge::gpuValues() const {
+    GPUGaugeView::Values values;
+    values.fraction = fraction();
+    values.glow = value ? scale.glow(*value) : 0.0;
+    values.valueColor = value ? scale.rgbaColor(*value, night ? nightNominal : dayNominal) : absentColor;
+    values.redlineStart = scale.redlineFraction();
+    values.majorTicks = static_cast<double>(scale.majorTicks);
+    values.peakFraction = peak ? scale.fraction(*peak) : 0.0;
+    return values;
+}
+
+CircularGaugeView::CircularGaugeView(CircularGauge gauge, QWidget* parent)
+    : QWidget(parent), gauge_(std::move(gauge)), needle_(DampedSpring::withResponse(needleResponse, needleDamping)) {
+    needle_.reset(gauge_.fraction());
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    frameTimer_.setInterval(frameMilliseconds);
+    connect(&frameTimer_, &QTimer::timeout, this, &CircularGaugeView::advanceFrame);
+    if (gpuGaugeSupported()) {
+        gpuDial_ = new GPUGaugeView(this);
+        gpuDial_->setObjectName(QStringLiteral("gpuDial"));
+        gpuDial_->setValues(gauge_.gpuValues());
+        gpuDial_->setOverlay([this](QPainter& painter, const QRectF& square) {
+            paintTexts(painter, square.center(), std::min(square.width(), square.height()));
+        });
+        placeGPUDial();
+    }
+}
+
+void CircularGaugeView::setGauge(CircularGauge gauge) {
+    if (gauge == gauge_) return;
+    gauge_ = std::move(gauge);
+    if (gpuDial_) {
+        gpuDial_->setValues(gauge_.gpuValues());
+        return;
+    }
+    if (!animated_) {
+        needle_.reset(gauge_.fraction());
+    } else if (!needle_.isSettled(gauge_.fraction()) && !frameTimer_.isActive()) {
+        frameTimer_.start();
+    }
+    update();
+}
+
+void CircularGaugeView::setNumerals(std::optional<double> unitDivisor) {
+    numeralDivisor_ = unitDivisor;
+    update();
+}
+
+void CircularGaugeView::setAnimated(bool animated) {
+    animated_ = animated;
+    if (!animated_) {
+        frameTimer_.stop();
+        needle_.reset(gauge_.fraction());
+        update();
+    }
+}
+
+void CircularGaugeView::advanceFrame() {
+    const double target = gauge_.fraction();
+    needle_.step(target, frameInterval);
+    if (needle_.isSettled(target)) {
+        needle_.reset(target);
+        frameTimer_.stop();
+    }
+    update();
+}
+
+QRectF CircularGaugeView::dialSquare() const {
+    const double side = std::min(width(), height());
+    return {(width() - side) / 2.0, (height() - side) / 2.0, side, side};
+}
+
+void CircularGaugeView::placeGPUDial() {
+    if (gpuDial_) gpuDial_->setGeometry(dialSquare().toRect());
+}
+
+void CircularGaugeView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeGPUDial();
+}
+
+void CircularGaugeView::paintEvent(QPaintEvent*) {
+    if (gpuDial_) return; // the GPU dial paints the dial and its texts
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF square = dialSquare();
+    CanvasDial{needle_.position(), gauge_.zoneColor(), square.width(), sweep, rotation}.paint(painter, square.center());
+    paintTexts(painter, square.center(), square.width());
+}
+
+void CircularGaugeView::paintTexts(QPainter& painter, const QPointF& centre, double side) const {
+    if (!(side > 0)) return;
+    painter.save();
+    QFont titleFont = VEQ::label(side * 0.058, QFont::DemiBold);
+    titleFont.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+    const QFontMetricsF titleMetrics(titleFont);
+    painter.setPen(VEQ::textSecondary());
+    drawCentred(painter, titleFont, gauge_.title.toUpper(), centre.x(),
+                centre.y() - side * 0.24 - titleMetrics.height() / 2);
+
+    if (gauge_.showValue) {
+        const bool present = gauge_.value.has_value();
+        const QFont valueFont = VEQ::numeric(side * (gauge_.big ? 0.2 : 0.17), QFont::Bold);
+        const QFont unitFont = VEQ::label(side * (present ? 0.05 : 0.042), QFont::Medium);
+        const QString valueText = present ? GaugeReadout::formatted(*gauge_.value) : QStringLiteral("—");
+        const QString unitText = present ? gauge_.unit : QStringLiteral("non publié");
+        const double valueHeight = QFontMetricsF(valueFont).height();
+        const double spacing = side * 0.01;
+        const double stackHeight = valueHeight + spacing + QFontMetricsF(unitFont).height();
+        const double top = centre.y() + side * 0.12 - stackHeight / 2;
+        painter.setPen(present ? VEQ::textPrimary() : VEQ::textSecondary());
+        drawCentred(painter, valueFont, valueText, centre.x(), top);
+        painter.setPen(gauge_.zoneColor());
+        drawCentred(painter, unitFont, unitText, centre.x(), top + valueHeight + spacing);
+    }
+    if (numeralDivisor_) GaugeNumbers{gauge_.scale, *numeralDivisor_, side}.paint(painter, centre);
+    painter.restore();
+}
+
+} // namespace veq

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPainter>
+#include <QWidget>
+
+#include <utility>
+
+namespace veq {
+
+// Hosts a drawn component value (a tile, a lamp, a sparkline) in a widget layout. The value is
+// immutable: the owner hands over a new one, and the widget repaints only when it differs.
+template <typename Component>
+class ComponentView : public QWidget {
+public:
+    explicit ComponentView(Component component, QWidget* parent = nullptr)
+        : QWidget(parent), component_(std::move(component)) {}
+
+    const Component& component() const { return component_; }
+
+    void set(Component component) {
+        if (component == component_) return;
+        component_ = std::move(component);
+        updateGeometry();
+        update();
+    }
+
+    QSize sizeHint() const override { return component_.sizeHint().toSize(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        component_.paint(painter, QRectF(rect()));
+    }
+
+private:
+    Component component_;
+};
+
+} // namespace veq

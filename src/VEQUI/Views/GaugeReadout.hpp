@@ -1,0 +1,24 @@
+#pragma once
+
+#include "VEQUI/Model/GaugeScale.hpp"
+
+#include <QColor>
+#include <QString>
+
+#include <optional>
+
+namespace veq::GaugeReadout {
+
+// A measured value as a dial shows it: one decimal below 100 in magnitude ("12.3", "-5.0"),
+// otherwise the nearest whole number, halves away from zero ("1235", "-250"). A value that is not
+// finite, or whose whole number lies outside the 64-bit range, reads "—".
+QString formatted(double value);
+
+// The same whole-number text for a numeral: nearest integer, halves away from zero; "—" as above.
+QString wholeNumber(double value);
+
+// The colour of the vector dial's arc and of the unit: grey without a value, then the critical
+// and warning zones, amber at night, else the accent.
+QColor zoneColor(std::optional<double> value, const GaugeScale& scale, bool night);
+
+} // namespace veq::GaugeReadout

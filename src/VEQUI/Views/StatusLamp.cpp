@@ -1,0 +1,57 @@
+#include "VEQUI/Views/StatusLamp.hpp"
+
+#include "VEQUI/Views/VEQStyle.hpp"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QRadialGradient>
+
+#include <algorithm>
+#include <cmath>
+
+namespace veq {
+
+namespace {
+QFont labelFont() { return VEQ::label(11, QFont::Medium); }
+} // namespace
+
+void StatusLamp::paint(QPainter& painter, const QRectF& area) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(area.left() + diameter / 2, area.center().y());
+    const double radius = diameter / 2;
+    if (isOn) {
+        // The platform's shadow glow, approximated by a radial fade from 80 % opacity at the
+        // dot's edge to nothing `glowRadius` further out.
+        QColor inner = onColor;
+        inner.setAlphaF(0.8f);
+        QColor outer = onColor;
+        outer.setAlphaF(0.0f);
+        const double reach = radius + glowRadius;
+        QRadialGradient glow(centre, reach);
+        glow.setColorAt(radius / reach, inner);
+        glow.setColorAt(1.0, outer);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(glow);
+        painter.drawEllipse(centre, reach, reach);
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(isOn ? onColor : VEQ::stroke());
+    painter.drawEllipse(centre, radius, radius);
+
+    const QFont font = labelFont();
+    const QFontMetricsF metrics(font);
+    painter.setFont(font);
+    painter.setPen(isOn ? VEQ::textPrimary() : VEQ::textSecondary());
+    const double baseline = area.center().y() - metrics.height() / 2 + metrics.ascent();
+    painter.drawText(QPointF(area.left() + diameter + spacing, baseline), label);
+    painter.restore();
+}
+
+QSizeF StatusLamp::sizeHint() const {
+    const QFontMetricsF metrics(labelFont());
+    return {std::ceil(diameter + spacing + metrics.horizontalAdvance(label)),
+            std::ceil(std::max(diameter, metrics.height()))};
+}
+
+} // namespace veq

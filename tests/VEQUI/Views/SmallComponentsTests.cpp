@@ -1,0 +1,149 @@
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Support/GaugePixels.hpp"
+#include "VEQUI/Views/Sparkline.hpp"
+#include "VEQUI/Views/StatusLamp.hpp"
+#include "VEQUI/Views/ValueTile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+namespace veq {
+namespace {
+
+template <typename Component>
+QImage draw(const Component& component, QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(VEQ::background());
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    component.paint(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return image;
+}
+
+// --- Sparkline ---------------------------------------------------------------------------
+
+TEST(Sparkline, DrawsNothingWithFewerThanTwoValues) {
+    const QSize size(100, 40);
+    QImage blank(size, QImage::Format_ARGB32_Premultiplied);
+    blank.fill(VEQ::background());
+    for (const auto& values : {std::vector<double>{}, std::vector<double>{42.0}}) {
+        const Sparkline line{values};
+        EXPECT_TRUE(line.path(QRectF(0, 0, 100, 40)).isEmpty());
+        EXPECT_EQ(draw(line, size), blank) << values.size();
+    }
+}
+
+TEST(Sparkline, PointsSpreadAcrossTheWidthWithTheMinimumAtTheBottomAndTheMaximumAtTheTop) {
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        std::vector<QPointF> points;
+    };
+    const Case cases[] = {
+        {"rising pair", {1, 3}, {{0, 40}, {100, 0}}},
+        {"flat series at half height", {5, 5, 5}, {{0, 20}, {50, 20}, {100, 20}}},
+        {"in array order", {2, 0, 4, 1, 3}, {{0, 20}, {25, 40}, {50, 0}, {75, 30}, {100, 10}}},
+        {"negative values", {-10, -30}, {{0, 0}, {100, 40}}},
+    };
+    for (const auto& c : cases) {
+        const QPainterPath path = Sparkline{c.values}.path(QRectF(0, 0, 100, 40));
+        ASSERT_EQ(path.elementCount(), static_cast<int>(c.points.size())) << c.name;
+        for (int i = 0; i < path.elementCount(); ++i) {
+            EXPECT_EQ(path.elementAt(i).type, i == 0 ? QPainterPath::MoveToElement : QPainterPath::LineToElement);
+            EXPECT_NEAR(path.elementAt(i).x, c.points[i].x(), 1e-9) << c.name << " " << i;
+            EXPECT_NEAR(path.elementAt(i).y, c.points[i].y(), 1e-9) << c.name << " " << i;
+        }
+    }
+}
+
+TEST(Sparkline, ARisingPairIsOneStrokeFromBottomLeftToTopRight) {
+    const QImage image = draw(Sparkline{{1, 3}}, {100, 40});
+    testing::saveScreen(image, "sparkline-rising-pair");
+    const QColor accent = VEQ::accent();
+    // On the diagonal the stroke (1.5 wide) lies on the pixel centres; off it, nothing.
+    for (int x = 10; x <= 90; x += 10) {
+        const int y = static_cast<int>(40.0 - 0.4 * x);
+        EXPECT_GT(image.pixelColor(x, y).blue(), 120) << x;
+        EXPECT_EQ(image.pixelColor(x, (y + 20) % 40), VEQ::background()) << x;
+    }
+    EXPECT_GT(testing::countNear(image, QRect(0, 0, 100, 40), accent, 30), 40);
+}
+
+TEST(Sparkline, AFlatSeriesIsAHorizontalLineAtHalfHeight) {
+    const QImage image = draw(Sparkline{{7, 7, 7, 7}, VEQ::critical()}, {100, 40});
+    testing::saveScreen(image, "sparkline-flat");
+    for (int x = 2; x < 98; x += 8) {
+        const QColor onLine = image.pixelColor(x, 19);
+        const QColor below = image.pixelColor(x, 20);
+        EXPECT_GT(std::max(onLine.red(), below.red()), 150) << x;
+        EXPECT_EQ(image.pixelColor(x, 10), VEQ::background()) << x;
+        EXPECT_EQ(image.pixelColor(x, 30), VEQ::background()) << x;
+    }
+}
+
+// --- ValueTile ---------------------------------------------------------------------------
+
+TEST(ValueTile, ShowsItsTitleInCapitalsWhateverTheCaseGivenAccentsIncluded) {
+    const ValueTile given{QStringLiteral("Régime moteur"), QStringLiteral("2450"), QStringLiteral("tr/min")};
+    const ValueTile capitals{QStringLiteral("RÉGIME MOTEUR"), QStringLiteral("2450"), QStringLiteral("tr/min")};
+    const ValueTile unaccented{QStringLiteral("REGIME MOTEUR"), QStringLiteral("2450"), QStringLiteral("tr/min")};
+    const QSize size = given.sizeHint().toSize();
+    const QImage image = draw(given, size);
+    testing::saveScreen(image, "value-tile");
+    EXPECT_EQ(image, draw(capitals, size));
+    EXPECT_NE(image, draw(unaccented, size));
+}
+
+TEST(ValueTile, CardInSurfaceWithStrokeOutlineValueInPrimaryUnitInAccent) {
+    const ValueTile tile{QStringLiteral("Vitesse"), QStringLiteral("88"), QStringLiteral("km/h"), VEQ::warning()};
+    const QSize size(180, 70);
+    const QImage image = draw(tile, size);
+    testing::saveScreen(image, "value-tile-warning-accent");
+    EXPECT_LT(testing::colorDistance(image.pixelColor(175, 35), VEQ::surface1()), 3);
+    EXPECT_LT(testing::colorDistance(image.pixelColor(90, 0), VEQ::stroke()), 12);
+    EXPECT_LT(testing::colorDistance(image.pixelColor(0, 35), VEQ::stroke()), 12);
+    // The rounded corner leaves the very corner pixel to what lies behind.
+    EXPECT_EQ(image.pixelColor(0, 0), VEQ::background());
+    EXPECT_GT(testing::countNear(image, QRect(0, 0, 180, 70), VEQ::textPrimary(), 8), 20);
+    EXPECT_GT(testing::countNear(image, QRect(0, 0, 180, 70), VEQ::warning(), 8), 5);
+    EXPECT_GT(testing::countNear(image, QRect(0, 0, 180, 30), VEQ::textSecondary(), 8), 3);
+}
+
+TEST(ValueTile, SizeHintHoldsMarginsTitleAndRow) {
+    const ValueTile tile{QStringLiteral("Charge"), QStringLiteral("42.0"), QStringLiteral("%")};
+    const QSizeF hint = tile.sizeHint();
+    // 10 + title (10 px font) + 4 + row (24 px font) + 10, and 14 on each side of the content.
+    EXPECT_GT(hint.height(), 10 + 10 + 4 + 24 + 10);
+    EXPECT_LT(hint.height(), 80);
+    EXPECT_GT(hint.width(), 28 + 40);
+}
+
+// --- StatusLamp --------------------------------------------------------------------------
+
+TEST(StatusLamp, UnlitShowsAStrokeDotWithoutGlowAndASecondaryLabel) {
+    const StatusLamp lamp{QStringLiteral("Moteur"), false};
+    const QImage image = draw(lamp, {120, 20});
+    testing::saveScreen(image, "status-lamp-off");
+    EXPECT_EQ(image.pixelColor(4, 10), VEQ::stroke()); // centre of the 9-point dot at (4.5, 10)
+    // Just outside the dot, where a lit lamp glows, the background shows untouched.
+    EXPECT_EQ(image.pixelColor(4, 16), VEQ::background());
+    EXPECT_EQ(image.pixelColor(10, 10), VEQ::background());
+    EXPECT_GT(testing::countNear(image, QRect(17, 0, 103, 20), VEQ::textSecondary(), 8), 5);
+    EXPECT_EQ(testing::countNear(image, QRect(17, 0, 103, 20), VEQ::textPrimary(), 40), 0);
+}
+
+TEST(StatusLamp, LitShowsTheColourItsGlowAndAPrimaryLabel) {
+    const StatusLamp lamp{QStringLiteral("Moteur"), true};
+    const QImage image = draw(lamp, {120, 20});
+    testing::saveScreen(image, "status-lamp-on");
+    EXPECT_EQ(image.pixelColor(4, 10), VEQ::confirm());
+    const QColor glow = image.pixelColor(4, 16);
+    EXPECT_GT(glow.green(), VEQ::background().green() + 20); // tinted by the glow
+    EXPECT_GT(testing::countNear(image, QRect(17, 0, 103, 20), VEQ::textPrimary(), 8), 5);
+    const StatusLamp red{QStringLiteral("Moteur"), true, VEQ::critical()};
+    EXPECT_EQ(draw(red, {120, 20}).pixelColor(4, 10), VEQ::critical());
+}
+
+} // namespace
+} // namespace veq
