@@ -15,6 +15,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QScreen>
 
@@ -103,13 +104,20 @@ TEST(GPUGauge, EachFrameStepsTheSpringThenDrawsATransparentDial) {
     ASSERT_NE(renderer, nullptr);
     QOpenGLFramebufferObject target(200, 200);
     ASSERT_TRUE(target.bind());
+    // As the view does: a transparent clear, then the dial.
+    const auto frame = [&] {
+        auto* f = QOpenGLContext::currentContext()->functions();
+        f->glClearColor(0, 0, 0, 0);
+        f->glClear(GL_COLOR_BUFFER_BIT);
+        renderer->draw(target.size());
+    };
     renderer->uniforms.fraction = 1.0f;
-    renderer->draw(target.size());
+    frame();
     EXPECT_NEAR(renderer->velocity(), 29.4, 1e-9);
     EXPECT_NEAR(renderer->currentFraction(), 0.49, 1e-9);
-    renderer->draw(target.size());
+    frame();
     EXPECT_NEAR(renderer->currentFraction(), 0.5439, 1e-9);
-    for (int frame = 3; frame <= 30; ++frame) renderer->draw(target.size());
+    for (int n = 3; n <= 30; ++n) frame();
     EXPECT_LE(renderer->currentFraction(), 1.0);
     EXPECT_GT(renderer->currentFraction(), 0.999);
 
