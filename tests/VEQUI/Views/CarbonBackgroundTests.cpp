@@ -27,6 +27,9 @@ const TilePixel referencePixels[] = {
     {42, 14, 32, 26, 24},
     {14, 42, 32, 26, 24},
     {42, 42, 32, 26, 24},
+    // A quarter across the band, on a ripple crest: p = 0.5^0.65 = 0.6373, v = 0.10917.
+    { 0,  7, 31, 25, 22},
+    {35,  0, 31, 25, 22},
 };
 
 TEST(CarbonTexture, TileIsA56PixelPremultipliedBGRABitmapAtTwoPixelsPerPoint) {

@@ -48,6 +48,8 @@ QColor arcStart(const QImage& image) {
 const QRect titleBox(110, 88, 180, 32);
 // The right half of the readout under the hub, away from a needle at the start of the sweep.
 const QRect readoutBox(200, 235, 70, 65);
+// The unit's line, the last of the readout.
+const QRect unitBox(205, 278, 45, 24);
 
 bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
     QElapsedTimer clock;
@@ -166,9 +168,12 @@ TEST(CircularGaugeView, AbsentValueReadsADashAndNonPublieInGrey) {
     EXPECT_LT(testing::angleDifference(*angle, 135), 1.0);
     EXPECT_EQ(testing::countNear(absent, readoutBox, VEQ::textPrimary(), 40), 0);
     EXPECT_GT(testing::countNear(absent, readoutBox, VEQ::textSecondary(), 8), 10);
+    EXPECT_GT(testing::countNear(absent, unitBox, VEQ::textSecondary(), 8), 10); // "non publié"
 
     const QImage present = shot(gauge(0));
     EXPECT_GT(testing::countNear(present, readoutBox, VEQ::textPrimary(), 8), 10);
+    EXPECT_GT(testing::countNear(present, unitBox, VEQ::accent(), 8), 10); // "tr/min"
+    EXPECT_EQ(testing::countNear(present, unitBox, VEQ::textSecondary(), 8), 0);
     EXPECT_NE(absent, present);
 }
 
