@@ -6,7 +6,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace veq {
@@ -25,14 +24,11 @@ QPen arcPen(const QColor& color, double width) {
     return pen;
 }
 
-// The platform's shadow (50 % of the colour, radius 5) approximated by two wider strokes under
-// the arc in the colour mixed into the backdrop's: a blur, or even a translucent stroke, costs
-// Qt's raster engine several times an opaque one, on every frame of every gauge.
-struct GlowLayer {
-    double extraWidth;
-    double mix;
-};
-constexpr std::array<GlowLayer, 2> glowLayers{{{10.0, 0.12}, {5.0, 0.22}}};
+// The platform's shadow (50 % of the colour, radius 5) approximated by a wider stroke under the
+// arc in the colour mixed into the backdrop's: a blur, or even a translucent stroke, costs Qt's
+// raster engine several times an opaque one, on every frame of every gauge.
+constexpr double glowExtraWidth = 8.0;
+constexpr double glowMix = 0.16;
 
 QColor mixedIntoBackground(const QColor& color, double amount) {
     const QColor& base = VEQ::background();
@@ -45,7 +41,30 @@ QColor mixedIntoBackground(const QColor& color, double amount) {
 
 } // namespace
 
-void CanvasDial::paint(QPainter& painter, const QPointF& centre) const {
+namespace {
+
+void strokeTrack(QPainter& painter, const QRectF& ring, double width, double rotation, double sweep) {
+    painter.setPen(arcPen(VEQ::surface2(), width));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(ring, qtAngle(rotation), qtAngle(sweep * 360.0));
+}
+
+} // namespace
+
+QImage CanvasDial::trackImage(qreal ratio) const {
+    const int pixels = static_cast<int>(std::ceil(side * ratio));
+    if (!(side > 0) || pixels <= 0) return {};
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double w = side * 0.07;
+    strokeTrack(painter, QRectF(w / 2, w / 2, side - w, side - w), w, rotation, sweep);
+    return image;
+}
+
+void CanvasDial::paint(QPainter& painter, const QPointF& centre, const QImage* track) const {
     if (!(side > 0)) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -53,18 +72,19 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre) const {
     const QRectF square(centre.x() - side / 2, centre.y() - side / 2, side, side);
     const QRectF ring = square.adjusted(w / 2, w / 2, -w / 2, -w / 2);
     const int start = qtAngle(rotation);
+
+    if (track && !track->isNull()) {
+        painter.drawImage(square.topLeft(), *track);
+    } else {
+        strokeTrack(painter, ring, w, rotation, sweep);
+    }
+
     painter.setBrush(Qt::NoBrush);
-
-    painter.setPen(arcPen(VEQ::surface2(), w));
-    painter.drawArc(ring, start, qtAngle(sweep * 360.0));
-
     const double filled = std::clamp(fraction, 0.0, 1.0);
     if (filled > 0) {
         const int span = qtAngle(filled * sweep * 360.0);
-        for (const auto& layer : glowLayers) {
-            painter.setPen(arcPen(mixedIntoBackground(color, layer.mix), w + layer.extraWidth));
-            painter.drawArc(ring, start, span);
-        }
+        painter.setPen(arcPen(mixedIntoBackground(color, glowMix), w + glowExtraWidth));
+        painter.drawArc(ring, start, span);
         painter.setPen(arcPen(color, w));
         painter.drawArc(ring, start, span);
     }

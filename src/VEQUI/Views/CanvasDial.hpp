@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QRectF>
 
 class QPainter;
@@ -15,8 +16,14 @@ struct CanvasDial {
     double sweep = 0.75;
     double rotation = 135;
 
-    // Draws into the square of `side` centred on `centre`.
-    void paint(QPainter& painter, const QPointF& centre) const;
+    // Draws into the square of `side` centred on `centre`. `track`, when given, is trackImage()
+    // of this dial, drawn in place of stroking the track again.
+    void paint(QPainter& painter, const QPointF& centre, const QImage* track = nullptr) const;
+
+    // The track alone, in an image of the square at `ratio` device pixels per point. It never
+    // changes for a given size, and blitting it costs a fraction of rasterising the wide
+    // round-capped stroke on every frame.
+    QImage trackImage(qreal ratio) const;
 };
 
 } // namespace veq

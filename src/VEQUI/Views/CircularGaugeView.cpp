@@ -107,8 +107,9 @@ void CircularGaugeView::advanceFrame() {
 }
 
 QRectF CircularGaugeView::dialSquare() const {
-    const double side = std::min(width(), height());
-    return {(width() - side) / 2.0, (height() - side) / 2.0, side, side};
+    // On whole pixels (centred to within half a pixel), so the cached track lands on pixels too.
+    const int side = std::min(width(), height());
+    return QRect((width() - side) / 2, (height() - side) / 2, side, side);
 }
 
 void CircularGaugeView::placeGPUDial() {
@@ -126,7 +127,12 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QRectF square = dialSquare();
-    CanvasDial{needle_.position(), gauge_.zoneColor(), square.width(), sweep, rotation}.paint(painter, square.center());
+    const CanvasDial dial{needle_.position(), gauge_.zoneColor(), square.width(), sweep, rotation};
+    const qreal ratio = devicePixelRatioF();
+    if (track_.deviceIndependentSize() != square.size() || track_.devicePixelRatio() != ratio) {
+        track_ = dial.trackImage(ratio);
+    }
+    dial.paint(painter, square.center(), &track_);
     paintTexts(painter, square.center(), square.width());
 }
 

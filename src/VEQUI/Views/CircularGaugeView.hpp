@@ -5,6 +5,7 @@
 #include "VEQUI/Views/GPUGaugeView.hpp"
 
 #include <QColor>
+#include <QImage>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -72,6 +73,7 @@ private:
 
     CircularGauge gauge_;
     std::optional<double> numeralDivisor_;
+    QImage track_; // the vector dial's track at the current size
     GPUGaugeView* gpuDial_ = nullptr;
     DampedSpring needle_;
     QTimer frameTimer_;
