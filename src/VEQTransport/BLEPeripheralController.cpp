@@ -57,6 +57,7 @@ void BLEPeripheralController::connect(Completion completion, std::chrono::millis
         std::lock_guard lock(snapshotMutex_);
         services_.clear();
     }
+    reported_.clear();
     waiting_ = std::move(completion);
     const std::uint64_t attempt = ++connectCount_;
     central_.schedule(limit, [this, attempt] { connectLimitReached(attempt); });
@@ -219,6 +220,7 @@ void BLEPeripheralController::servicesDiscovered(std::optional<std::string> erro
         std::lock_guard lock(snapshotMutex_);
         services_ = std::move(serviceUUIDs);
     }
+    reported_.assign(services_.size(), false);
     for (std::size_t i = 0; i < services_.size(); ++i) central_.discoverCharacteristics(i);
 }
 
@@ -229,6 +231,7 @@ void BLEPeripheralController::characteristicsDiscovered(std::size_t service, std
         finishConnect(linkError(*error));
         return;
     }
+    reported_[service] = true;
     const bool fromAdapterService = isAdapterService(services_[service]);
     std::optional<Choice> notify;
     std::optional<Choice> write;
@@ -244,7 +247,15 @@ void BLEPeripheralController::characteristicsDiscovered(std::size_t service, std
         central_.setNotifications(notify->ref, true);
     }
     if (write && mayReplace(write_, service)) write_ = write;
-    if (notify_ && write_) finishConnect(nullptr);
+    if (notify_ && write_ && choiceIsFinal()) finishConnect(nullptr);
+}
+
+// A vendor service may answer before the adapter's own: on a device that has an adapter service,
+// the link is ready with that service's characteristics, or once every service has reported.
+bool BLEPeripheralController::choiceIsFinal() const {
+    if (notify_->fromAdapterService && write_->fromAdapterService) return true;
+    if (std::none_of(services_.begin(), services_.end(), [](const std::string& uuid) { return isAdapterService(uuid); })) return true;
+    return std::all_of(reported_.begin(), reported_.end(), [](bool reported) { return reported; });
 }
 
 void BLEPeripheralController::valueUpdated(BLECharacteristicRef characteristic, std::vector<std::uint8_t> value) {

@@ -88,6 +88,7 @@ private:
     void stopScanAndLink();
     void record(std::string name, std::vector<std::string> services);
     bool mayReplace(const std::optional<Choice>& current, std::size_t service) const;
+    bool choiceIsFinal() const;
 
     BLECentral& central_;
     Yield yield_;
@@ -97,6 +98,7 @@ private:
     std::optional<std::string> peripheral_;
     std::optional<Choice> write_;
     std::optional<Choice> notify_;
+    std::vector<bool> reported_; // per discovered service: its characteristics came
     Completion waiting_;
     bool ready_ = false;
     bool isScanning_ = false;

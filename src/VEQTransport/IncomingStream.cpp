@@ -16,12 +16,15 @@ void IncomingStream::push(Chunk chunk) {
     {
         std::lock_guard lock(mutex_);
         if (closed_) return;
-        while (!chunks_.empty() && bytes_ + chunk.size() > capacity_) {
+        const std::size_t cost = chunk.size() + chunkOverheadBytes;
+        while (!chunks_.empty() && memory_ + cost > capacity_) {
             bytes_ -= chunks_.front().size();
+            memory_ -= chunks_.front().size() + chunkOverheadBytes;
             chunks_.pop_front();
             ++droppedNow;
         }
         bytes_ += chunk.size();
+        memory_ += cost;
         chunks_.push_back(std::move(chunk));
         dropped_ += droppedNow;
         droppedTotal = dropped_;
@@ -53,6 +56,7 @@ std::optional<IncomingStream::Chunk> IncomingStream::pop(std::chrono::nanosecond
     Chunk chunk = std::move(chunks_.front());
     chunks_.pop_front();
     bytes_ -= chunk.size();
+    memory_ -= chunk.size() + chunkOverheadBytes;
     return chunk;
 }
 
@@ -69,6 +73,11 @@ std::uint64_t IncomingStream::droppedChunks() const {
 std::size_t IncomingStream::bufferedBytes() const {
     std::lock_guard lock(mutex_);
     return bytes_;
+}
+
+std::size_t IncomingStream::bufferedMemory() const {
+    std::lock_guard lock(mutex_);
+    return memory_;
 }
 
 std::size_t IncomingStream::bufferedChunks() const {

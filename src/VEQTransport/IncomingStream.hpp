@@ -15,14 +15,18 @@ namespace veq {
 // The chunks of bytes a transport receives from its adapter, in arrival order. Any thread may
 // push (link callbacks, the simulator's monitor); one consumer (the session's reader) pops.
 //
-// It is bounded: when the consumer falls behind by more than `capacityBytes`, the oldest chunks
-// are dropped, counted and traced, so a stalled reader never makes memory grow without end.
-// A chunk larger than the whole capacity is kept alone rather than cut.
+// It is bounded by the memory it holds: each chunk counts its bytes plus chunkOverheadBytes (its
+// bookkeeping and allocation), so that many tiny chunks weigh what they cost. When the consumer
+// falls behind by more than `capacityBytes`, the oldest chunks are dropped, counted and traced,
+// so a stalled reader never makes memory grow without end. A chunk larger than the whole
+// capacity is kept alone rather than cut.
 class IncomingStream {
 public:
     using Chunk = std::vector<std::uint8_t>;
 
     static constexpr std::size_t defaultCapacityBytes = 4 * 1024 * 1024;
+    // What one chunk costs beside its bytes: the vector and its heap block.
+    static constexpr std::size_t chunkOverheadBytes = 64;
 
     explicit IncomingStream(std::size_t capacityBytes = defaultCapacityBytes);
 
@@ -47,8 +51,10 @@ public:
     // Chunks dropped because the consumer fell behind, since the stream was created.
     std::uint64_t droppedChunks() const;
 
-    // Bytes waiting to be popped (never more than the capacity, bar one oversized chunk).
+    // Bytes waiting to be popped, and the memory counted for them (never more than the capacity,
+    // bar one oversized chunk).
     std::size_t bufferedBytes() const;
+    std::size_t bufferedMemory() const;
     std::size_t bufferedChunks() const;
     std::size_t capacityBytes() const { return capacity_; }
 
@@ -58,6 +64,7 @@ private:
     std::condition_variable_any available_;
     std::deque<Chunk> chunks_;
     std::size_t bytes_ = 0;
+    std::size_t memory_ = 0;
     std::uint64_t dropped_ = 0;
     bool closed_ = false;
 };

@@ -105,6 +105,34 @@ TEST(BLEPeripheralControllerTests, CharacteristicChoice) {
     }
 }
 
+// A vendor service that answers before the adapter's must not carry the first commands.
+TEST(BLEPeripheralControllerTests, OnADeviceWithAnAdapterServiceItsCharacteristicsAreWaitedFor) {
+    struct Case { std::string what; Services services; Lines resultAfterEach; BLECharacteristicRef notify, write; };
+    const Case cases[] = {
+        {"a vendor service first", {{"ABCD", {N | W}}, {"FFF0", {N, W}}}, {"waiting", "ready"}, {1, 0}, {1, 1}},
+        {"the adapter's first", {{"FFE0", {N | WNR}}, {"ABCD", {N | W}}}, {"ready", "ready"}, {0, 0}, {0, 0}},
+        {"the adapter's lacks a write", {{"18F0", {N}}, {"ABCD", {W}}, {"180F", {R}}}, {"waiting", "waiting", "ready"}, {0, 0}, {1, 0}},
+        {"no adapter service", {{"ABCD", {N | W}}, {"1234", {R}}}, {"ready", "ready"}, {0, 0}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.connectToAdapter();
+        std::vector<std::string> uuids;
+        for (const auto& service : c.services) uuids.push_back(service.first);
+        rig.controller.servicesDiscovered(std::nullopt, uuids);
+        Lines results;
+        for (std::size_t i = 0; i < c.services.size(); ++i) {
+            std::vector<BLECharacteristicInfo> characteristics;
+            for (std::uint8_t p : c.services[i].second) characteristics.push_back({"FFF1", p});
+            rig.controller.characteristicsDiscovered(i, std::nullopt, characteristics);
+            results.push_back(rig.result());
+        }
+        EXPECT_EQ(results, c.resultAfterEach) << c.what;
+        EXPECT_EQ(rig.controller.notifyCharacteristic(), c.notify) << c.what;
+        EXPECT_EQ(rig.controller.writeCharacteristic(), c.write) << c.what;
+    }
+}
+
 TEST(BLEPeripheralControllerTests, OnlyTheChosenCharacteristicFeedsTheStream) {
     Rig rig;
     rig.connectToAdapter();

@@ -47,14 +47,18 @@ TEST(IncomingStreamTests, ChunksComeOutWholeAndAWaitEndsOnAPushAStopOrTheClose) 
     EXPECT_EQ(waiting.pop(1h, {}), std::nullopt);
 }
 
+// The bound counts memory: a chunk's bytes and its own cost, so that tiny chunks weigh too.
 TEST(IncomingStreamTests, OldestChunksAreDroppedWhenTheConsumerFallsBehind) {
+    constexpr std::size_t cost = IncomingStream::chunkOverheadBytes;
+    constexpr std::size_t capacity = 3 * (10 + cost);
     struct Case { std::vector<std::size_t> pushed /* sizes */, kept /* indexes left */; };
     const Case cases[] = {
-        {{10, 10, 10}, {0, 1, 2}}, {{10, 10, 10, 4}, {1, 2, 3}}, {{10, 10, 10, 25}, {3}},
-        {{10, 10, 10, 40}, {3}} /* oversized: kept alone, whole */, {{40, 10}, {1}}, {{5, 20, 5, 10}, {2, 3}},
+        {{10, 10, 10}, {0, 1, 2}}, {{10, 10, 10, 4}, {1, 2, 3}}, {{10, 10, 10, 2 * (10 + cost) + 11}, {3}},
+        {{10, 10, 10, capacity + 10}, {3}} /* oversized: kept alone, whole */, {{capacity + 10, 10}, {1}},
+        {{5, 20, 5, 10}, {2, 3}},
     };
     for (const Case& c : cases) {
-        IncomingStream stream(30);
+        IncomingStream stream(capacity);
         for (std::size_t i = 0; i < c.pushed.size(); ++i) stream.push(numbered(static_cast<std::uint32_t>(i), c.pushed[i]));
         EXPECT_EQ(stream.droppedChunks(), c.pushed.size() - c.kept.size());
         std::vector<std::size_t> left;
@@ -63,9 +67,15 @@ TEST(IncomingStreamTests, OldestChunksAreDroppedWhenTheConsumerFallsBehind) {
             EXPECT_EQ(chunk->size(), c.pushed[left.back()]);
         }
         EXPECT_EQ(left, c.kept);
+        EXPECT_EQ(stream.bufferedMemory(), 0u);
     }
-    IncomingStream flooded; // 8 MiB of 4096-byte receives, nobody reading
-    for (std::uint32_t i = 0; i < 2048; ++i) flooded.push(numbered(i, 4096));
-    EXPECT_EQ(flooded.bufferedBytes(), 4u * 1024 * 1024);
-    EXPECT_EQ(sequenceOf(*flooded.pop(0s, {})), 1024u); // the newest half is left
+    const std::pair<std::size_t, std::size_t> floods[] = {{2048, 4096}, {100'000, 1}}; // chunks of a size, nobody reading
+    for (const auto& [count, size] : floods) {
+        IncomingStream flooded;
+        for (std::uint32_t i = 0; i < count; ++i) flooded.push(Chunk(size, static_cast<std::uint8_t>(i)));
+        const std::size_t fit = IncomingStream::defaultCapacityBytes / (size + cost);
+        EXPECT_EQ(flooded.bufferedChunks(), fit) << size;
+        EXPECT_EQ(flooded.bufferedMemory(), fit * (size + cost)) << size;
+        EXPECT_EQ(flooded.pop(0s, {})->front(), static_cast<std::uint8_t>(count - fit)) << size; // the newest are left
+    }
 }

@@ -1,10 +1,8 @@
 #include "VEQEngine/Session/MonitorStream.hpp"
 
-#include <algorithm>
-
 namespace veq {
 
-MonitorStream::MonitorStream(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 1)) {}
+MonitorStream::MonitorStream(std::size_t capacityBytes) : capacity_(capacityBytes) {}
 
 std::optional<std::string> MonitorStream::pop(std::chrono::nanoseconds timeout, std::stop_token stop) {
     std::unique_lock lock(mutex_);
@@ -12,6 +10,7 @@ std::optional<std::string> MonitorStream::pop(std::chrono::nanoseconds timeout, 
     if (lines_.empty()) return std::nullopt;
     std::string line = std::move(lines_.front());
     lines_.pop_front();
+    memory_ -= line.size() + lineOverheadBytes;
     return line;
 }
 
@@ -25,14 +24,27 @@ std::uint64_t MonitorStream::droppedLines() const {
     return dropped_;
 }
 
+std::size_t MonitorStream::bufferedLines() const {
+    std::lock_guard lock(mutex_);
+    return lines_.size();
+}
+
+std::size_t MonitorStream::bufferedMemory() const {
+    std::lock_guard lock(mutex_);
+    return memory_;
+}
+
 void MonitorStream::push(std::string line) {
     {
         std::lock_guard lock(mutex_);
         if (finished_) return;
-        if (lines_.size() == capacity_) {
+        const std::size_t cost = line.size() + lineOverheadBytes;
+        while (!lines_.empty() && memory_ + cost > capacity_) {
+            memory_ -= lines_.front().size() + lineOverheadBytes;
             lines_.pop_front();
             ++dropped_;
         }
+        memory_ += cost;
         lines_.push_back(std::move(line));
     }
     changed_.notify_all();

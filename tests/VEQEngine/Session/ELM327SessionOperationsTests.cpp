@@ -236,14 +236,24 @@ TEST(SessionMonitorTest, DisconnectLeavesMonitorMode) {
     EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ELM327 v1.5"});
 }
 
+// The bound counts memory, a line's characters and its own cost: long lines weigh what they take.
 TEST(MonitorStreamTest, BacklogIsBoundedAndDropsTheOldestLines) {
-    MonitorStream stream(4);
+    constexpr std::size_t cost = MonitorStream::lineOverheadBytes;
+    MonitorStream stream(4 * (2 + cost));
     for (int i = 1; i <= 6; ++i) stream.push("L" + std::to_string(i));
     EXPECT_EQ(stream.droppedLines(), 2u);
+    stream.push(std::string(3 * (2 + cost) - cost, 'X')); // leaves room for one short line
+    EXPECT_EQ(stream.droppedLines(), 5u);
     stream.finish();
     Lines lines;
-    while (auto line = stream.pop(0ms, {})) lines.push_back(*line);
-    EXPECT_EQ(lines, (Lines{"L3", "L4", "L5", "L6"}));
+    while (auto line = stream.pop(0ms, {})) lines.push_back(line->substr(0, 2));
+    EXPECT_EQ(lines, (Lines{"L6", "XX"}));
+    EXPECT_EQ(stream.bufferedMemory(), 0u);
+
+    MonitorStream busy; // a flood of 60 kB lines, nobody reading
+    for (int i = 0; i < 4096; ++i) busy.push(std::string(60'000, 'A'));
+    EXPECT_EQ(busy.bufferedLines(), MonitorStream::defaultCapacityBytes / (60'000 + cost));
+    EXPECT_LE(busy.bufferedMemory(), MonitorStream::defaultCapacityBytes);
 }
 
 } // namespace
