@@ -21,47 +21,58 @@ std::string failure(const std::filesystem::path& path, const std::string& why) {
 
 std::string systemMessage(int err) { return std::error_code(err, std::generic_category()).message(); }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+Error tooLarge(const std::filesystem::path& path, std::size_t maxBytes) {
+    return Error(failure(path, fmt::format("fichier trop volumineux (plus de {} Mo)", maxBytes / (1024 * 1024))));
+}
 
 } // namespace
 
-std::string readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+FileReader::FileReader(const std::filesystem::path& path, std::size_t maxBytes) : path_(path), maxBytes_(maxBytes) {
     // Non-blocking so that opening a pipe returns at once; it is refused just below.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0) throw Error(failure(path, systemMessage(errno)));
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) throw Error(failure(path, systemMessage(errno)));
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0) throw Error(failure(path, systemMessage(errno)));
-    if (!S_ISREG(info.st_mode)) throw Error(failure(path, "ce n'est pas un fichier ordinaire"));
-    const auto tooLarge = [&] {
-        return Error(failure(path, fmt::format("fichier trop volumineux (plus de {} Mo)", maxBytes / (1024 * 1024))));
+    const auto refuse = [&](const Error& error) {
+        ::close(fd_);
+        fd_ = -1;
+        throw error;
     };
-    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) throw tooLarge();
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    std::array<char, 65'536> chunk{};
-    for (;;) {
-        const ssize_t n = ::read(file.get(), chunk.data(), chunk.size());
+    if (::fstat(fd_, &info) != 0) refuse(Error(failure(path, systemMessage(errno))));
+    if (!S_ISREG(info.st_mode)) refuse(Error(failure(path, "ce n'est pas un fichier ordinaire")));
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    if (size_ > maxBytes) refuse(tooLarge(path, maxBytes));
+}
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t FileReader::read(std::span<char> into) {
+    std::size_t filled = 0;
+    while (filled < into.size()) {
+        const ssize_t n = ::read(fd_, into.data() + filled, into.size() - filled);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw Error(failure(path, systemMessage(errno)));
+            throw Error(failure(path_, systemMessage(errno)));
         }
-        if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) throw tooLarge(); // grew while read
-        bytes.append(chunk.data(), static_cast<std::size_t>(n));
+        filled += static_cast<std::size_t>(n);
+        readSoFar_ += static_cast<std::uint64_t>(n);
+        if (readSoFar_ > maxBytes_) throw tooLarge(path_, maxBytes_); // grew while read
     }
-    return bytes;
+    return filled;
+}
+
+std::string readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    FileReader file(path, maxBytes);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(file.size()));
+    std::array<char, 65'536> chunk{};
+    for (;;) {
+        const std::size_t n = file.read(chunk);
+        bytes.append(chunk.data(), n);
+        if (n < chunk.size()) return bytes;
+    }
 }
 
 std::optional<std::string> readWholeFileIfReadable(const std::filesystem::path& path, std::size_t maxBytes) {

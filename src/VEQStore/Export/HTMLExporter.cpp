@@ -111,13 +111,15 @@ struct Figures {
 
 Figures figuresOf(std::span<const std::pair<double, float>> series) {
     Figures f{series.front().second, series.front().second, 0, series.back().second, series.size()};
-    float sum = 0; // single precision, in record order, so that the mean matches earlier reports
+    // Summed in double: in single precision a long drive's sum loses the values' last digits
+    // and the mean drifts below a constant value.
+    double sum = 0;
     for (const auto& [t, v] : series) {
         f.minimum = std::min(f.minimum, v);
         f.maximum = std::max(f.maximum, v);
-        sum += v;
+        sum += static_cast<double>(v);
     }
-    f.mean = sum / static_cast<float>(series.size());
+    f.mean = static_cast<float>(sum / static_cast<double>(series.size()));
     return f;
 }
 

@@ -227,7 +227,7 @@ void decimalCommaAfterTime(std::string& s) {
     }
 }
 
-std::optional<double> dateSeconds(std::string_view given) {
+std::optional<LogTime> dateSeconds(std::string_view given) {
     std::string text;
     for (const char c : given) {
         if (c == 'Z') text += "+0000";
@@ -243,9 +243,9 @@ std::optional<double> dateSeconds(std::string_view given) {
         const std::int64_t dayStart = (ms >= 0 ? ms / msPerDay : (ms - msPerDay + 1) / msPerDay) * msPerDay;
         const auto utcDay = std::chrono::year_month_day{std::chrono::sys_days{std::chrono::days{dayStart / msPerDay}}};
         if (utcDay.year() == std::chrono::year{2000} && given.find_first_of("-/") == std::string_view::npos) {
-            return static_cast<double>(ms - dayStart) / 1000.0;
+            return LogTime{static_cast<double>(ms - dayStart) / 1000.0, true};
         }
-        return static_cast<double>(ms) / 1000.0;
+        return LogTime{static_cast<double>(ms) / 1000.0, false};
     }
     return std::nullopt;
 }
@@ -278,20 +278,27 @@ std::u32string folded(std::string_view utf8) {
     return out;
 }
 
-// Removes what /\s*[\(\[][^\)\]]*[\)\]]\s*$/ matches first: a unit group ending the name.
-void removeTrailingUnit(std::u32string& s) {
+// Where the group that /\s*[\(\[][^\)\]]*[\)\]]\s*$/ matches first begins (white space before it
+// included), and where its opening bracket is; nothing when the name ends in no such group.
+struct TrailingGroup {
+    std::size_t start;
+    std::size_t open;
+    std::size_t close;
+};
+
+std::optional<TrailingGroup> trailingGroup(const std::u32string& s) {
     std::size_t end = s.size();
     while (end > 0 && isWhiteSpace(static_cast<UChar32>(s[end - 1]))) --end;
-    if (end == 0 || (s[end - 1] != U')' && s[end - 1] != U']')) return;
+    if (end == 0 || (s[end - 1] != U')' && s[end - 1] != U']')) return std::nullopt;
     std::optional<std::size_t> open;
     for (std::size_t i = end - 1; i-- > 0;) {
         if (s[i] == U')' || s[i] == U']') break;
         if (s[i] == U'(' || s[i] == U'[') open = i; // the leftmost opener wins
     }
-    if (!open) return;
+    if (!open) return std::nullopt;
     std::size_t start = *open;
     while (start > 0 && isWhiteSpace(static_cast<UChar32>(s[start - 1]))) --start;
-    s.resize(start);
+    return TrailingGroup{start, *open, end - 1};
 }
 
 std::string toUTF8(const std::u32string& s) {
@@ -311,7 +318,7 @@ std::optional<double> readableTime(double seconds) {
 
 std::string normalise(std::string_view columnName) {
     std::u32string name = folded(columnName);
-    removeTrailingUnit(name);
+    if (const auto group = trailingGroup(name)) name.resize(group->start);
     std::u32string joined;
     bool pendingSpace = false;
     for (char32_t c : name) {
@@ -325,6 +332,18 @@ std::string normalise(std::string_view columnName) {
         joined.push_back(c);
     }
     return toUTF8(joined);
+}
+
+std::optional<std::string> statedUnit(std::string_view columnName) {
+    const std::u32string name = folded(columnName);
+    const auto group = trailingGroup(name);
+    if (!group) return std::nullopt;
+    std::u32string unit;
+    for (std::size_t i = group->open + 1; i < group->close; ++i) {
+        if (!isWhiteSpace(static_cast<UChar32>(name[i]))) unit.push_back(name[i]);
+    }
+    if (unit.empty()) return std::nullopt;
+    return toUTF8(unit);
 }
 
 std::optional<double> decimal(std::string_view text) {
@@ -351,15 +370,29 @@ std::optional<float> number(std::string_view text) {
     return static_cast<float>(*value);
 }
 
-std::optional<double> timestamp(std::string_view text) {
+std::optional<double> numericTime(double value) {
+    return readableTime(value > kEpochMillisecondsAbove ? value / 1000.0 : value);
+}
+
+std::optional<LogTime> readTime(std::string_view text) {
     const auto trimmed = text::trimSpacesAndTabs(text);
     if (trimmed.empty()) return std::nullopt;
     if (trimmed.find_first_of(":/T-") == std::string_view::npos) {
         // Read as a 64-bit number: a 32-bit float would round epoch times to minutes.
-        if (const auto v = decimal(trimmed)) return readableTime(*v > kEpochMillisecondsAbove ? *v / 1000.0 : *v);
+        if (const auto v = decimal(trimmed)) {
+            if (const auto seconds = numericTime(*v)) return LogTime{*seconds, false};
+            return std::nullopt;
+        }
     }
-    if (const auto seconds = dateSeconds(trimmed)) return readableTime(*seconds);
+    if (const auto date = dateSeconds(trimmed)) {
+        if (readableTime(date->seconds)) return date;
+    }
     return std::nullopt;
+}
+
+std::optional<double> timestamp(std::string_view text) {
+    const auto time = readTime(text);
+    return time ? std::optional<double>(time->seconds) : std::nullopt;
 }
 
 } // namespace veq::LogImporter

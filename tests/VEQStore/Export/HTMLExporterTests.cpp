@@ -97,6 +97,16 @@ TEST(HTMLExporterPage, TitleAndLeftOutChannels) {
     EXPECT_EQ(occurrences(page, "Régime &lt;moteur&gt; &amp; co"), 2u);
 }
 
+// A constant value over a long drive has that value as its mean: the sum keeps every digit.
+TEST(HTMLExporterPage, MeanOfALongDriveIsExact) {
+    testing::DefaultTimeZone zone("UTC");
+    std::vector<TelemetryFile::Record> records;
+    for (std::uint32_t n = 0; n < 8 * 3600 * 4; ++n) records.push_back({n * 250, {12345.0f}}); // 8 h at 4 Hz
+    const std::string page = HTMLExporter::page(makeDrive({0x0C}, std::move(records)), "t");
+    EXPECT_NE(page.find("min 12345 · moy 12345 · max 12345 tr/min"), std::string::npos);
+    EXPECT_NE(page.find("<td>12345</td><td>12345</td><td>12345</td>"), std::string::npos);
+}
+
 TEST(HTMLExporterPage, FrenchStartDateInTheLocalZoneWhateverTheLocale) {
     using namespace std::chrono;
     const char* months[] = {"janvier", "février", "mars",      "avril",   "mai",      "juin",
