@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -28,8 +30,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // refused input is an expected outcome
         }
     }
-    (void)veq::LogImporter::timestamp(text);
+    (void)veq::LogImporter::readTime(text);
     (void)veq::LogImporter::number(text);
     (void)veq::LogImporter::normalise(text);
+    (void)veq::LogImporter::statedUnit(text);
+    // Every column named by a line of the input: mapped channels and left-out columns point at them.
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start <= text.size();) {
+        const auto end = std::min(text.find('\n', start), text.size());
+        names.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    const auto mapping = veq::LogImporter::mapColumns(names);
+    for (const auto& channel : mapping.channels) {
+        if (channel.column >= names.size() || channel.column == mapping.time) __builtin_trap();
+    }
+    for (const auto& column : mapping.leftOut) {
+        if (column.column >= names.size()) __builtin_trap();
+    }
     return 0;
 }

@@ -7,6 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <array>
+#include <string>
+
 using namespace veq;
 
 TEST(FileReadingTests, ReadsUpToTheBoundAndRefusesMore) {
@@ -31,4 +34,19 @@ TEST(FileReadingTests, RefusesWhatIsNotARegularFile) {
         }
         EXPECT_EQ(readWholeFileIfReadable(folder / name, 1024), std::nullopt) << name;
     }
+}
+
+// Read in pieces: each piece filled until the end, and the file refused as a whole read refuses it.
+TEST(FileReadingTests, PiecesFillUntilTheEnd) {
+    const veq::testing::TemporaryFolder folder;
+    veq::testing::writeFile(folder / "f.bin", "abcdefg");
+    FileReader file(folder / "f.bin", 7);
+    EXPECT_EQ(file.size(), 7u);
+    std::array<char, 3> piece{};
+    std::string got;
+    for (std::size_t n = 0; (n = file.read(piece)) > 0;) got.append(piece.data(), n);
+    EXPECT_EQ(got, "abcdefg");
+    EXPECT_THROW(FileReader(folder / "f.bin", 6), Error);
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    EXPECT_THROW(FileReader(folder / "pipe", 1024), Error);
 }

@@ -15,7 +15,7 @@ constexpr std::size_t kFixedHeaderBytes = TelemetryFile::headerFixedSize;
 constexpr std::size_t kChannelCountOffset = 6;
 constexpr std::size_t kLongestChannelEntry = 2 + TelemetryFile::maxNameBytes;
 // Records are decoded this many bytes at a time (at least one record, and at least the header).
-constexpr std::size_t kPieceBytes = 1024 * 1024;
+constexpr std::size_t kPieceBytes = 64 * 1024;
 
 std::span<const std::uint8_t> bytesOf(const std::vector<char>& bytes, std::size_t count) {
     return {reinterpret_cast<const std::uint8_t*>(bytes.data()), count};
