@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <optional>
 
 namespace veq::LogImporter {
 
@@ -48,10 +49,10 @@ public:
     char separatorOfFirstLine() const {
         char best = kSeparators[0];
         std::size_t bestCount = 0;
-        std::vector<std::string_view> fields;
+        std::vector<std::string_view> none;
         for (const char candidate : kSeparators) {
             Records first(text_);
-            const std::size_t count = first.next(candidate, fields) ? fields.size() - 1 : 0;
+            const std::size_t count = first.next(candidate, none, 0).value_or(1) - 1;
             if (count > bestCount) {
                 best = candidate;
                 bestCount = count;
@@ -60,35 +61,35 @@ public:
         return best;
     }
 
-    // The next line that holds anything, split into fields; false at the end of the text.
-    bool next(char separator, std::vector<std::string_view>& fields) {
+    // The next line that holds anything, split into fields of which the first `keep` are kept
+    // (each charged to `budget` when there is one); its number of fields, nothing at the end.
+    std::optional<std::size_t> next(char separator, std::vector<std::string_view>& fields,
+                                    std::size_t keep = std::string_view::npos, detail::MemoryBudget* budget = nullptr) {
         while (position_ < text_.size()) { // empty lines are dropped
             const std::size_t length = lineBreakAt(text_, position_);
             if (length == 0) break;
             position_ += length;
         }
-        if (position_ >= text_.size()) return false;
+        if (position_ >= text_.size()) return std::nullopt;
         fields.clear();
         unescaped_.clear();
-        readLine(separator, fields);
-        return true;
-    }
-
-private:
-    void readLine(char separator, std::vector<std::string_view>& fields) {
-        for (;;) {
+        for (std::size_t count = 1;; ++count) {
+            const bool kept = count <= keep;
+            if (kept && budget) budget->take(sizeof(std::string_view));
             const auto quote = openingQuote(text_, position_);
-            fields.push_back(quote ? quotedField(*quote, separator) : plainField(separator));
-            if (position_ >= text_.size()) return;
+            const auto field = quote ? quotedField(*quote, separator, kept) : plainField(separator);
+            if (kept) fields.push_back(field);
+            if (position_ >= text_.size()) return count;
             if (text_[position_] == separator) {
                 ++position_;
                 continue;
             }
             position_ += lineBreakAt(text_, position_); // the line ends here
-            return;
+            return count;
         }
     }
 
+private:
     std::string_view plainField(char separator) {
         const std::size_t start = position_;
         while (position_ < text_.size() && text_[position_] != separator && lineBreakAt(text_, position_) == 0) ++position_;
@@ -97,7 +98,7 @@ private:
 
     // From the opening quote to the closing one; what follows the closing quote up to the next
     // separator or line end is kept after it (spreadsheets never write any).
-    std::string_view quotedField(std::size_t quote, char separator) {
+    std::string_view quotedField(std::size_t quote, char separator, bool kept) {
         const std::size_t start = quote + 1;
         std::size_t i = start;
         bool doubled = false;
@@ -113,7 +114,7 @@ private:
         const std::string_view inside = text_.substr(start, i - start);
         position_ = std::min(i + 1, text_.size());
         const std::string_view after = plainField(separator);
-        if (!doubled && after.empty()) return inside;
+        if (!kept || (!doubled && after.empty())) return inside;
         std::string& field = unescaped_.emplace_back();
         for (std::size_t k = 0; k < inside.size(); ++k) {
             field += inside[k];
@@ -133,19 +134,26 @@ private:
 TelemetryFile::Contents readCSV(std::string_view text) {
     Records lines(text);
     const char separator = lines.separatorOfFirstLine();
+    detail::MemoryBudget budget;
     std::vector<std::string_view> fields;
-    if (!lines.next(separator, fields)) throw ImportError::noHeaders();
+    if (!lines.next(separator, fields, std::string_view::npos, &budget)) throw ImportError::noHeaders();
     std::vector<std::string> names;
-    for (const auto field : fields) names.emplace_back(text::trimSpacesAndTabs(field));
+    for (const auto field : fields) {
+        const auto name = text::trimSpacesAndTabs(field);
+        budget.take(sizeof(std::string) + detail::allocated(name.size() + 1));
+        names.emplace_back(name);
+    }
     if (names.size() < 2) throw ImportError::noHeaders();
     const auto mapping = mapColumns(names);
     if (!mapping.time) throw ImportError::noTimeColumn(names);
     detail::traceLeftOut(names, mapping);
 
-    detail::MemoryBudget budget;
+    // A line's fields past the last column read are not kept.
+    std::size_t keep = *mapping.time + 1;
+    for (const auto& channel : mapping.channels) keep = std::max(keep, channel.column + 1);
     detail::Collected collected(budget);
     detail::DayCount days;
-    while (lines.next(separator, fields)) {
+    while (lines.next(separator, fields, keep)) {
         if (*mapping.time >= fields.size()) continue;
         const auto time = readTime(fields[*mapping.time]);
         if (!time) continue;
