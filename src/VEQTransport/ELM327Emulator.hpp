@@ -17,9 +17,12 @@ namespace veq {
 // CAN frames are printed as an adapter does with spaces off: the 3-character header when
 // headers are on, then the 8 frame bytes (ISO-TP control byte first, padded with 00) as
 // upper-case hexadecimal. Trouble-code replies carry the count byte of CAN after the service
-// byte, and parameter 01 reports the lamp and the number of stored codes. The car has two
-// diagnosable units: the engine (requests to 7E0, replies from 7E8) and the transmission (7E1,
-// 7E9). A plain value: copy it, or assign a fresh one to reset every setting.
+// byte, and parameter 01 reports the lamp and the number of stored codes. The car's diagnosable
+// units answer UDS on their request headers, each replying on its header plus 8: the engine
+// (7E0, which alone also answers OBD-II on its physical address) and the transmission (7E1)
+// with live data and trouble codes, and the units the coding recipes address (7E2 to 7E7, 740,
+// 7B2) with their identification only. A plain value: copy it, or assign a fresh one to reset
+// every setting.
 struct ELM327Emulator {
     using Bytes = std::vector<std::uint8_t>;
     using CodeBytes = std::array<std::uint8_t, 2>;
@@ -43,13 +46,15 @@ struct ELM327Emulator {
     // "7E8" when it is empty, not hexadecimal or longer than four digits.
     static std::string udsRxHeader(std::string_view requestHeader);
 
-    // The identification bytes of a data identifier for a request header ("7E0" is the engine,
-    // any other header the transmission), or nothing.
+    // The identification bytes of a data identifier for a unit's request header, or nothing.
     std::optional<Bytes> didData(std::uint16_t identifier, std::string_view ecu) const;
 
     // The live bytes of a data identifier for a request header ("7E0" engine, "7E1"
     // transmission) in a state, or nothing.
     static std::optional<Bytes> liveDID(std::uint16_t identifier, std::string_view ecu, const VehicleState& state);
+
+    // The request headers of the car's diagnosable units, in the order of its table.
+    static std::vector<std::string> unitHeaders();
 
     // ISO-TP segmentation without flow control: one single frame for up to 7 bytes, otherwise
     // a first frame and consecutive frames (sequence 1 to F, then 0 again), each 8 bytes.

@@ -117,7 +117,16 @@ TEST(ELM327EmulatorTests, UDSServices) {
         {"7E0", "2EF19001", "037F2E3300000000"},                 // writing is always denied
         {"7E1", "3E80",     "027E000000000000"},                 // even with the suppress bit
         {"7E0", "3101FF00", "037F311100000000"},
-        {"7DF", "1003",     "NO DATA"},                          // only the two units answer
+        // The units the coding recipes address: identification, no live data, no codes.
+        {"7E4", "22F197",   "100862F19753414D\r212D460000000000"}, // "SAM-F"
+        {"740", "3E00",     "027E000000000000"},
+        {"7B2", "1003",     "065003003201F400"},
+        {"7E6", "1902FF",   "035902FF00000000"},
+        {"7E2", "222001",   "037F223100000000"},
+        {"7E2", "2EF19001", "037F2E3300000000"},
+        {"7DF", "1003",     "NO DATA"},                          // only the units answer
+        {"7E8", "3E00",     "NO DATA"},
+        {"741", "3E00",     "NO DATA"},
         {"",    "3E00",     "NO DATA"},
     };
     for (const Exchange& e : exchanges) {

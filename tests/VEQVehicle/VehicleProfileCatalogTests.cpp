@@ -129,7 +129,7 @@ TEST(VehicleProfileCatalogTests, BundledCatalogue) {
     EXPECT_EQ(profiles.front(), *generic);
     EXPECT_EQ(generic->id, "generic-obd2");
     EXPECT_FALSE(generic->fuelType);
-    EXPECT_EQ(generic->ecus.size(), 8u);
+    EXPECT_EQ(generic->ecus.size(), 10u); // the OBD-II addresses 7E0-7E7, and 740 and 7B2 that coding recipes address
 
     std::set<std::string> ids;
     for (const auto& p : profiles) {

@@ -26,13 +26,14 @@ protected:
     ELM327Session session_{transport_};
 };
 
-TEST_F(SimulatedCar, ECUScanFindsTheEngineAndTheTransmissionWithTheirCodes) {
+TEST_F(SimulatedCar, ECUScanFindsEveryUnitAndTheEngineAndTransmissionCodes) {
     ECUScanner scanner(session_);
     const auto found = scanner.scan(ECUScanner::standardCandidates());
     ASSERT_EQ(found.size(), 8u);
     EXPECT_EQ(found[0], (DiscoveredECU{"ME/CDI moteur", "7E0", "7E8", true, "A2569006200", "0044/3.11.0"}));
     EXPECT_EQ(found[1], (DiscoveredECU{"VGS boîte 9G", "7E1", "7E9", true, "A7252702300", "0014/1.09.0"}));
-    EXPECT_TRUE(std::none_of(found.begin() + 2, found.end(), [](const auto& e) { return e.responded; }));
+    EXPECT_EQ(found[4], (DiscoveredECU{"SAM avant", "7E4", "7EC", true, "A2059000121", "0031/4.10.0"}));
+    EXPECT_TRUE(std::all_of(found.begin(), found.end(), [](const auto& e) { return e.responded; }));
 
     UDSClient client(session_);
     client.target("7E0");
