@@ -61,47 +61,44 @@ bool Reassembler::firstIsComplete() const {
 // starts one that its consecutive frames complete; anything else belongs to no message.
 void Reassembler::follow(std::span<const std::uint8_t> frame) {
     if (frame.empty()) return;
-    switch (nibble(frame)) {
-    case kSingle: {
-        pending_.reset();
-        const std::size_t length = std::min<std::size_t>(frame[0] & 0x0F, frame.size() - 1);
-        finishLater({frame.begin() + 1, frame.begin() + 1 + static_cast<std::ptrdiff_t>(length)}, length);
-        break;
+    const std::uint8_t kind = nibble(frame);
+    if (kind == kConsecutive) {
+        if (!laterOpen_) return;
+        later_.back().insert(later_.back().end(), frame.begin() + 1, frame.end());
+        if (later_.back().size() >= laterAnnounced_) closeLater();
+        return;
     }
-    case kFirst:
-        pending_.reset();
-        if (frame.size() < 2) break;
-        pending_ = Pending{announcedLength(frame), {frame.begin() + 2, frame.end()}};
-        if (pending_->message.size() >= pending_->announced) {
-            finishLater(std::move(pending_->message), pending_->announced);
-            pending_.reset();
-        }
-        break;
-    case kConsecutive:
-        if (!pending_) break;
-        pending_->message.insert(pending_->message.end(), frame.begin() + 1, frame.end());
-        if (pending_->message.size() >= pending_->announced) {
-            finishLater(std::move(pending_->message), pending_->announced);
-            pending_.reset();
-        }
-        break;
-    default: break;
+    if (kind != kSingle && kind != kFirst) return;
+    if (laterOpen_) later_.pop_back(); // given up for a new message: never completed
+    laterOpen_ = false;
+    if (kind == kSingle) {
+        laterAnnounced_ = std::min<std::size_t>(frame[0] & 0x0F, frame.size() - 1);
+        later_.emplace_back(frame.begin() + 1, frame.end());
+        closeLater();
+    } else if (frame.size() >= 2) {
+        laterAnnounced_ = announcedLength(frame);
+        later_.emplace_back(frame.begin() + 2, frame.end());
+        laterOpen_ = true;
+        if (later_.back().size() >= laterAnnounced_) closeLater();
     }
 }
 
-void Reassembler::finishLater(std::vector<std::uint8_t> message, std::size_t announced) {
-    if (message.size() > announced) message.resize(announced);
-    if (!message.empty()) later_.push_back(std::move(message));
+void Reassembler::closeLater() {
+    laterOpen_ = false;
+    std::vector<std::uint8_t>& message = later_.back();
+    if (message.size() > laterAnnounced_) message.resize(laterAnnounced_);
+    if (message.empty()) later_.pop_back();
 }
 
 std::vector<std::uint8_t> Reassembler::take() { return takeAll().first; }
 
 Reassembler::Messages Reassembler::takeAll() {
     if (kind_ == Kind::multi && message_.size() > announced_) message_.resize(announced_);
+    if (laterOpen_) later_.pop_back(); // only complete messages count
     Messages messages{std::move(message_), std::move(later_)};
     message_.clear();
     later_.clear();
-    pending_.reset();
+    laterOpen_ = false;
     kind_ = Kind::none;
     announced_ = 0;
     return messages;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <vector>
 
@@ -31,21 +30,18 @@ public:
 
 private:
     enum class Kind { none, empty, multi, single, raw };
-    // A message after the first, under way.
-    struct Pending {
-        std::size_t announced = 0;
-        std::vector<std::uint8_t> message;
-    };
 
     bool firstIsComplete() const;
     void follow(std::span<const std::uint8_t> frame);
-    void finishLater(std::vector<std::uint8_t> message, std::size_t announced);
+    // Ends the message under way at the back of later_: cut to its length, or dropped if empty.
+    void closeLater();
 
     Kind kind_ = Kind::none;
     std::size_t announced_ = 0;
     std::vector<std::uint8_t> message_;
-    std::optional<Pending> pending_;
     std::vector<std::vector<std::uint8_t>> later_;
+    std::size_t laterAnnounced_ = 0;
+    bool laterOpen_ = false; // the back of later_ awaits consecutive frames
 };
 
 // One ECU's frames, in arrival order, to one message (the first).
