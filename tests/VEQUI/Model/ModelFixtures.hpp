@@ -66,6 +66,9 @@ struct AppModelTestAccess {
     static void setReadFuelType(AppModel& m, std::optional<FuelType> fuel) { m.setReadFuelType(fuel); }
     static void setEcus(AppModel& m, std::vector<DiscoveredECU> ecus) { m.setEcus(std::move(ecus)); }
     static void setDtcs(AppModel& m, std::vector<DTC> dtcs) { m.setDtcs(std::move(dtcs)); }
+    static void setUdsDTCs(AppModel& m, std::map<std::string, std::vector<UDSDTC>> codes) {
+        m.setUdsDTCs(std::move(codes));
+    }
     static void setRecognisedMake(AppModel& m, std::optional<WMIRegistry::Make> make) {
         m.setRecognisedMake(std::move(make));
     }

@@ -1,0 +1,83 @@
+#include "VEQUI/Views/ECUCard.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Dot.hpp"
+#include "VEQUI/Views/ECUMapRules.hpp"
+#include "VEQUI/Views/RoundedPanel.hpp"
+#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/VEQStyle.hpp"
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <fmt/format.h>
+
+namespace veq {
+
+namespace {
+constexpr int padding = 12;
+constexpr double cornerRadius = 10;
+} // namespace
+
+ECUCard::ECUCard(const DiscoveredECU& ecu, const Look& look, QWidget* parent)
+    : QAbstractButton(parent), txHeader_(ecu.txHeader), selected_(look.selected), accent_(look.accent),
+      opacity_(ecu.responded ? 1.0 : silentOpacity) {
+    setObjectName(QStringLiteral("ecuCard"));
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(padding, padding, padding, padding);
+    stack->setSpacing(8);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(8);
+    auto* dot = new DotView(Dot{9, look.color});
+    dot->setObjectName(QStringLiteral("ecuDot"));
+    dot->setFixedSize(9, 9);
+    top->addWidget(dot, 0, Qt::AlignVCenter);
+    top->addWidget(new ElidedLabel(QString::fromStdString(ecu.name), VEQ::label(13, QFont::DemiBold),
+                                   VEQ::textPrimary(), QStringLiteral("ecuName")),
+                   1);
+    top->addWidget(makeLabel(QString::fromStdString(ecu.txHeader), VEQ::numeric(11, QFont::DemiBold),
+                             VEQ::textSecondary(), QStringLiteral("ecuHeader")));
+    stack->addLayout(top);
+
+    stack->addWidget(new ElidedLabel(ECUMap::statusLine(ecu), VEQ::numeric(11, QFont::DemiBold), VEQ::textSecondary(),
+                                     QStringLiteral("ecuStatus")));
+    if (look.codeCount >= 1) {
+        stack->addWidget(makeLabel(QString::fromStdString(fmt::format("{} d\u00E9faut(s)", look.codeCount)),
+                                   VEQ::label(10, QFont::DemiBold), VEQ::critical(), QStringLiteral("ecuCodeCount")));
+    }
+
+    if (!ecu.responded) {
+        auto* dim = new QGraphicsOpacityEffect(this);
+        dim->setOpacity(silentOpacity);
+        setGraphicsEffect(dim);
+    }
+}
+
+void ECUCard::setSelectedCard(bool selected, const QColor& accent) {
+    if (selected == selected_ && accent == accent_) return;
+    selected_ = selected;
+    accent_ = accent;
+    update();
+}
+
+QSize ECUCard::sizeHint() const { return layout()->sizeHint(); }
+QSize ECUCard::minimumSizeHint() const { return layout()->minimumSize(); }
+bool ECUCard::hasHeightForWidth() const { return layout()->hasHeightForWidth(); }
+int ECUCard::heightForWidth(int width) const {
+    return hasHeightForWidth() ? layout()->heightForWidth(width) : sizeHint().height();
+}
+
+void ECUCard::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const RoundedPanel::Look panel = selected_ ? RoundedPanel::Look{VEQ::surface1(), cornerRadius, accent_, 1.5}
+                                               : RoundedPanel::Look{VEQ::surface1(), cornerRadius, VEQ::stroke(), 1};
+    paintRoundedPanel(painter, QRectF(rect()), panel);
+}
+
+} // namespace veq

@@ -1,0 +1,161 @@
+#include "VEQUI/Views/ECUMapView.hpp"
+
+#include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/AdaptiveGridLayout.hpp"
+#include "VEQUI/Views/Divider.hpp"
+#include "VEQUI/Views/ECUBusDiagram.hpp"
+#include "VEQUI/Views/ECUCard.hpp"
+#include "VEQUI/Views/ECUDetailPanel.hpp"
+#include "VEQUI/Views/ECUMapRules.hpp"
+#include "VEQUI/Views/ScreenHeader.hpp"
+#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/SymbolGlyph.hpp"
+#include "VEQUI/Views/VEQStyle.hpp"
+
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <fmt/format.h>
+
+namespace veq {
+
+namespace {
+
+QWidget* makeEmptyState() {
+    auto* state = new QWidget;
+    state->setObjectName(QStringLiteral("emptyState"));
+    auto* stack = new QVBoxLayout(state);
+    stack->setSpacing(8);
+    stack->addStretch(1);
+    auto* symbol = new SymbolGlyphView(
+        SymbolGlyph{SymbolGlyph::Shape::pointsConnectedTrianglePathDotted, 30, VEQ::textSecondary()});
+    symbol->setObjectName(QStringLiteral("emptySymbol"));
+    symbol->setFixedSize(30, 30);
+    stack->addWidget(symbol, 0, Qt::AlignHCenter);
+    stack->addWidget(makeLabel(QStringLiteral("Aucun calculateur scann\u00E9"), VEQ::label(14, QFont::Medium),
+                               VEQ::textSecondary(), QStringLiteral("emptyText")),
+                     0, Qt::AlignHCenter);
+    stack->addStretch(1);
+    return state;
+}
+
+} // namespace
+
+ECUMapView::ECUMapView(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model),
+      header_(new ScreenHeader(QStringLiteral("Calculateurs"), QStringLiteral("respondingCount"))),
+      layout_(new QVBoxLayout(this)) {
+    setObjectName(QStringLiteral("ECUMapView"));
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(0);
+    layout_->addWidget(header_);
+    layout_->addWidget(new Divider);
+    connect(&model_, &AppModel::ecusChanged, this, [this] { refresh(); });
+    connect(&model_, &AppModel::udsDTCsChanged, this, [this] { refresh(); });
+    connect(&model_, &AppModel::nightModeChanged, this, [this] { refresh(); });
+    refresh();
+}
+
+void ECUMapView::refresh() {
+    const auto& ecus = model_.ecus();
+    header_->setSummary(QString::fromStdString(fmt::format("{} / {} r\u00E9pondent", ECUMap::respondingCount(ecus),
+                                                           ecus.size())),
+                        VEQ::textSecondary());
+    if (ecus.empty()) {
+        showEmptyState();
+        return;
+    }
+    if (stack_ == nullptr) buildScrollingContent();
+    std::vector<ECUBusDiagram::Node> nodes;
+    nodes.reserve(ecus.size());
+    for (const DiscoveredECU& ecu : ecus) nodes.push_back({ECUMap::color(ecu, model_.udsDTCs()), ecu.responded});
+    diagram_->setNodes(std::move(nodes));
+    rebuildCards();
+    rebuildDetail();
+}
+
+void ECUMapView::showEmptyState() {
+    if (content_ && stack_ == nullptr) return;
+    delete content_;
+    stack_ = nullptr;
+    diagram_ = nullptr;
+    grid_ = nullptr;
+    cards_.clear();
+    detail_ = nullptr;
+    content_ = makeEmptyState();
+    layout_->addWidget(content_, 1);
+}
+
+void ECUMapView::buildScrollingContent() {
+    delete content_;
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("ecuScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll->setWidgetResizable(true);
+
+    auto* inner = new QWidget;
+    stack_ = new QVBoxLayout(inner);
+    stack_->setContentsMargins(20, 20, 20, 20);
+    stack_->setSpacing(20);
+    diagram_ = new ECUBusDiagram;
+    stack_->addWidget(diagram_);
+    auto* grid = new QWidget;
+    grid->setObjectName(QStringLiteral("ecuGrid"));
+    grid_ = new AdaptiveGridLayout(minimumColumnWidth, gridSpacing, grid);
+    stack_->addWidget(grid);
+    stack_->addStretch(1);
+
+    scroll->setWidget(inner);
+    // The screen's own background shows through the scroll view.
+    scroll->viewport()->setAutoFillBackground(false);
+    inner->setAutoFillBackground(false);
+    content_ = scroll;
+    layout_->addWidget(content_, 1);
+}
+
+void ECUMapView::rebuildCards() {
+    while (QLayoutItem* item = grid_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    cards_.clear();
+    const QColor accent = model_.accent();
+    for (const DiscoveredECU& ecu : model_.ecus()) {
+        const ECUCard::Look look{ECUMap::color(ecu, model_.udsDTCs()),
+                                 static_cast<int>(ECUMap::codesOf(ecu, model_.udsDTCs()).size()),
+                                 selected_ == ecu.txHeader, accent};
+        auto* card = new ECUCard(ecu, look);
+        connect(card, &QAbstractButton::clicked, this, [this, header = ecu.txHeader] { toggle(header); });
+        grid_->addWidget(card);
+        cards_.push_back(card);
+    }
+}
+
+void ECUMapView::rebuildDetail() {
+    delete detail_;
+    detail_ = nullptr;
+    const DiscoveredECU* ecu = ECUMap::selectedECU(model_.ecus(), selected_);
+    if (ecu == nullptr) return;
+    detail_ = new ECUDetailPanel(*ecu, ECUMap::codesOf(*ecu, model_.udsDTCs()));
+    // After the diagram and the grid, before the closing stretch.
+    stack_->insertWidget(2, detail_);
+}
+
+void ECUMapView::toggle(const std::string& txHeader) {
+    if (selected_ == txHeader) selected_.reset();
+    else selected_ = txHeader;
+    const QColor accent = model_.accent();
+    for (ECUCard* card : cards_) card->setSelectedCard(selected_ == card->txHeader(), accent);
+    rebuildDetail();
+}
+
+void ECUMapView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), VEQ::background());
+}
+
+} // namespace veq

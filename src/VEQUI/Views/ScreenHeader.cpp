@@ -1,0 +1,36 @@
+#include "VEQUI/Views/ScreenHeader.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/VEQStyle.hpp"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+namespace veq {
+
+ScreenHeader::ScreenHeader(const QString& title, const QString& summaryName, QWidget* parent)
+    : QWidget(parent),
+      summary_(makeLabel({}, VEQ::numeric(12, QFont::DemiBold), VEQ::textSecondary(), summaryName)) {
+    setObjectName(QStringLiteral("screenHeader"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(20, 14, 20, 14);
+    row->setSpacing(0);
+    row->addWidget(makeLabel(title, VEQ::label(18, QFont::Bold), VEQ::textPrimary(), QStringLiteral("headerTitle")), 0,
+                   Qt::AlignVCenter);
+    row->addStretch(1);
+    row->addWidget(summary_, 0, Qt::AlignVCenter);
+}
+
+void ScreenHeader::setSummary(const QString& text, const QColor& color) {
+    summary_->setText(text);
+    setTextColor(*summary_, color);
+}
+
+void ScreenHeader::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), VEQ::surface1());
+}
+
+} // namespace veq

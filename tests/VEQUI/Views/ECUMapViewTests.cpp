@@ -1,0 +1,435 @@
+#include "ScreenFixtures.hpp"
+
+#include "VEQProtocol/DTCDatabase.hpp"
+#include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Model/ModelFixtures.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/AdaptiveGridLayout.hpp"
+#include "VEQUI/Views/ECUBusDiagram.hpp"
+#include "VEQUI/Views/ECUCard.hpp"
+#include "VEQUI/Views/ECUMapRules.hpp"
+#include "VEQUI/Views/ECUMapView.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QGraphicsOpacityEffect>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include <set>
+
+namespace veq {
+namespace {
+
+using namespace veq::testing;
+using Access = AppModelTestAccess;
+using Codes = ECUMap::CodesByHeader;
+
+const QSize screenSize(900, 700);
+
+std::string hex(unsigned value, int digits) {
+    return QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0')).toStdString();
+}
+
+DiscoveredECU ecu(std::string name, std::string tx, bool responded, std::optional<std::string> part = std::nullopt,
+                  std::optional<std::string> version = std::nullopt) {
+    std::string rx = hex(static_cast<unsigned>(std::stoul(tx, nullptr, 16) + 8), 3);
+    return {std::move(name), std::move(tx), std::move(rx), responded, std::move(part), std::move(version)};
+}
+
+UDSDTC uds(const char* code, std::uint8_t failureType, std::uint8_t status) {
+    return {DTC{DTC::System::powertrain, code, {}}, failureType, status};
+}
+
+// Engine with two codes, transmission answering without codes, a silent ABS unit, and an
+// answering gateway with no part number and no entry at all.
+std::vector<DiscoveredECU> fourECUs() {
+    return {ecu("Moteur", "7E0", true, "A2569006200", "0044/3.11.0"), ecu("Bo\u00EEte de vitesses", "7E1", true, "A7252702300"),
+            ecu("ABS / ESP", "7E2", false), ecu("Passerelle", "7E3", true)};
+}
+Codes fourCodes() { return {{"7E0", {uds("P0300", 0x64, 0x08), uds("P0171", 0x00, 0x04)}}, {"7E1", {}}}; }
+
+struct Screen {
+    ModelRig rig;
+    ECUMapView view{*rig.model};
+
+    Screen(std::vector<DiscoveredECU> ecus, Codes codes, QSize size = screenSize) {
+        Access::setEcus(*rig.model, std::move(ecus));
+        Access::setUdsDTCs(*rig.model, std::move(codes));
+        present(view, size);
+    }
+    AppModel& model() { return *rig.model; }
+    // The grid's cards in its order (rows may not line up at their tops).
+    QList<ECUCard*> cards() const {
+        QList<ECUCard*> out;
+        const QWidget* grid = only(view, QStringLiteral("ecuGrid"));
+        for (int i = 0; grid && i < grid->layout()->count(); ++i) {
+            out.append(dynamic_cast<ECUCard*>(grid->layout()->itemAt(i)->widget()));
+        }
+        return out;
+    }
+    ECUBusDiagram* diagram() const { return only<ECUBusDiagram>(view, QStringLiteral("busDiagram")); }
+    QWidget* detail() const { return only(view, QStringLiteral("ecuDetail")); }
+    std::string detailName() const { return detail() ? text(only<QLabel>(*detail(), QStringLiteral("detailName"))) : "<none>"; }
+    void click(int card) {
+        QTest::mouseClick(cards().at(card), Qt::LeftButton);
+        settle();
+    }
+};
+
+TEST(ECUMapRules, ColourFollowsReplyThenCodes) {
+    struct Case {
+        const char* name;
+        bool responded;
+        std::optional<std::vector<UDSDTC>> codes; // nothing: no entry
+        QColor color;
+        int count;
+    };
+    const Case cases[] = {
+        {"answered, no entry", true, std::nullopt, VEQ::confirm(), 0},
+        {"answered, empty entry", true, std::vector<UDSDTC>{}, VEQ::confirm(), 0},
+        {"answered, codes", true, std::vector<UDSDTC>{uds("P0300", 0, 8)}, VEQ::critical(), 1},
+        {"silent, no entry", false, std::nullopt, VEQ::stroke(), 0},
+        {"silent, codes", false, std::vector<UDSDTC>{uds("P0300", 0, 8), uds("P0301", 1, 0)}, VEQ::stroke(), 2},
+    };
+    for (const auto& c : cases) {
+        const DiscoveredECU unit = ecu("Moteur", "7E0", c.responded);
+        Codes codes{{"7E5", {uds("U0100", 0, 8)}}}; // another ECU's codes never count
+        if (c.codes) codes["7E0"] = *c.codes;
+        EXPECT_EQ(ECUMap::color(unit, codes), c.color) << c.name;
+        EXPECT_EQ(static_cast<int>(ECUMap::codesOf(unit, codes).size()), c.count) << c.name;
+    }
+}
+
+TEST(ECUMapRules, SelectionIsTheFirstECUWithThatHeader) {
+    const std::vector<DiscoveredECU> ecus{ecu("A", "7E0", true), ecu("B", "7E1", false), ecu("C", "7E1", true)};
+    EXPECT_EQ(ECUMap::selectedECU(ecus, std::nullopt), nullptr);
+    EXPECT_EQ(ECUMap::selectedECU(ecus, "7E9"), nullptr);
+    EXPECT_EQ(ECUMap::selectedECU(ecus, "7e0"), nullptr); // string equality, no case folding
+    ASSERT_NE(ECUMap::selectedECU(ecus, "7E1"), nullptr);
+    EXPECT_EQ(ECUMap::selectedECU(ecus, "7E1")->name, "B");
+    EXPECT_EQ(ECUMap::respondingCount(ecus), 2);
+    EXPECT_EQ(ECUMap::respondingCount({}), 0);
+}
+
+TEST(ECUMapView, WithoutECUsShowsZeroOfZeroAndTheEmptyStateOnly) {
+    Screen screen({}, {});
+    const QImage image = shoot(screen.view, QStringLiteral("ecu-map-empty"));
+    EXPECT_EQ(text(only<QLabel>(screen.view, QStringLiteral("headerTitle"))), "Calculateurs");
+    const auto* count = only<QLabel>(screen.view, QStringLiteral("respondingCount"));
+    EXPECT_EQ(text(count), "0 / 0 r\u00E9pondent");
+    EXPECT_EQ(textColor(count), VEQ::textSecondary());
+    EXPECT_EQ(text(only<QLabel>(screen.view, QStringLiteral("emptyText"))), "Aucun calculateur scann\u00E9");
+    EXPECT_TRUE(screen.view.findChildren<QScrollArea*>().isEmpty());
+    EXPECT_EQ(screen.diagram(), nullptr);
+    EXPECT_TRUE(screen.cards().isEmpty());
+    EXPECT_EQ(screen.detail(), nullptr);
+    const QRect symbol = placeIn(screen.view, *only(screen.view, QStringLiteral("emptySymbol")));
+    EXPECT_NEAR(symbol.center().x(), screenSize.width() / 2, 2);
+    EXPECT_GT(countNear(image, symbol, VEQ::textSecondary(), 10), 60);
+}
+
+TEST(ECUMapView, BusNodesCardsAndCountFollowReplyAndCodes) {
+    Screen screen(fourECUs(), fourCodes());
+    const QImage image = shoot(screen.view, QStringLiteral("ecu-map-four"));
+    EXPECT_EQ(text(only<QLabel>(screen.view, QStringLiteral("respondingCount"))), "3 / 4 r\u00E9pondent");
+    EXPECT_EQ(text(only<QLabel>(screen.view, QStringLiteral("busCaption"))),
+              "Bus CAN-C \u00B7 500 kbit/s \u00B7 broches 6/14");
+
+    struct Expected {
+        const char* name;
+        const char* header;
+        QColor color;
+        bool glows;
+        const char* status;
+        const char* count; // nothing: no count line
+        double opacity;
+    };
+    const Expected expected[] = {
+        {"Moteur", "7E0", VEQ::critical(), true, "A2569006200", "2 d\u00E9faut(s)", 1.0},
+        {"Bo\u00EEte de vitesses", "7E1", VEQ::confirm(), true, "A7252702300", nullptr, 1.0},
+        {"ABS / ESP", "7E2", VEQ::stroke(), false, "aucune r\u00E9ponse", nullptr, 0.55},
+        {"Passerelle", "7E3", VEQ::confirm(), true, "pr\u00E9sent", nullptr, 1.0},
+    };
+    const ECUBusDiagram& diagram = *screen.diagram();
+    const auto cards = screen.cards();
+    ASSERT_EQ(cards.size(), 4);
+    ASSERT_EQ(diagram.nodes().size(), 4U);
+    const QPoint diagramAt = diagram.mapTo(&screen.view, QPoint(0, 0));
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Expected& e = expected[i];
+        const ECUCard& card = *cards[static_cast<int>(i)];
+        // The node: its colour inside the ring, the background ring at its rim, and the glow
+        // (or none) just outside it.
+        const QPointF centre = diagram.nodeCentre(i) + QPointF(diagramAt);
+        EXPECT_LT(colorDistance(image.pixelColor(centre.toPoint()), e.color), 4) << e.name;
+        const QColor rim = image.pixelColor(QPointF(centre.x() + 6.5, centre.y()).toPoint());
+        EXPECT_LT(colorDistance(rim, VEQ::background()), 30) << e.name;
+        const QColor glow = image.pixelColor(QPointF(centre.x(), centre.y() - 9).toPoint());
+        if (e.glows) EXPECT_GT(colorDistance(glow, VEQ::surface1()), 25) << e.name;
+        else EXPECT_EQ(glow, VEQ::surface1()) << e.name;
+
+        EXPECT_EQ(text(only<QLabel>(card, QStringLiteral("ecuName"))), e.name);
+        const auto* header = only<QLabel>(card, QStringLiteral("ecuHeader"));
+        EXPECT_EQ(text(header), e.header);
+        // Drawn in its own colour (dimmed with a silent card), never the button's text colour.
+        EXPECT_GT(countNear(image, placeIn(screen.view, *header),
+                            blend(VEQ::textSecondary(), e.opacity, VEQ::background()), 30), 5)
+            << e.name;
+        EXPECT_EQ(text(only<QLabel>(card, QStringLiteral("ecuStatus"))), e.status);
+        const auto* count = only<QLabel>(card, QStringLiteral("ecuCodeCount"));
+        if (e.count) {
+            EXPECT_EQ(text(count), e.count);
+            ASSERT_NE(count, nullptr);
+            EXPECT_EQ(textColor(count), VEQ::critical());
+            EXPECT_GT(countNear(image, placeIn(screen.view, *count), VEQ::critical(), 40), 5) << e.name;
+        } else {
+            EXPECT_EQ(count, nullptr) << e.name;
+        }
+        EXPECT_DOUBLE_EQ(card.opacity(), e.opacity) << e.name;
+        const auto* dim = qobject_cast<const QGraphicsOpacityEffect*>(card.graphicsEffect());
+        EXPECT_EQ(dim != nullptr, e.opacity < 1) << e.name;
+        // The card's dot, seen through the card's opacity.
+        const QRect dot = placeIn(screen.view, *only(card, QStringLiteral("ecuDot")));
+        EXPECT_LT(colorDistance(image.pixelColor(dot.center()), blend(e.color, e.opacity, VEQ::background())), 6)
+            << e.name;
+    }
+    // The bus line spans the diagram inside its padding, in the stroke colour.
+    const QRectF line = diagram.lineRect().translated(diagramAt);
+    EXPECT_EQ(image.pixelColor(QPointF(line.center().x(), line.center().y()).toPoint()), VEQ::stroke());
+    EXPECT_EQ(image.pixelColor(QPointF(line.left() + 3, line.center().y()).toPoint()), VEQ::stroke());
+    EXPECT_EQ(image.pixelColor(QPointF(line.right() - 3, line.center().y()).toPoint()), VEQ::stroke());
+    EXPECT_EQ(static_cast<int>(line.width()), diagram.width() - 32);
+    // Nothing is selected when the screen opens.
+    EXPECT_EQ(screen.detail(), nullptr);
+    EXPECT_FALSE(screen.view.selected().has_value());
+}
+
+TEST(ECUMapView, ASilentECUHoldingCodesShowsTheCountButStaysGrey) {
+    Screen screen({ecu("ABS / ESP", "7E2", false)}, {{"7E2", {uds("C1000", 0x11, 0x09)}}});
+    const auto cards = screen.cards();
+    ASSERT_EQ(cards.size(), 1);
+    EXPECT_EQ(text(only<QLabel>(*cards[0], QStringLiteral("ecuCodeCount"))), "1 d\u00E9faut(s)");
+    EXPECT_EQ(text(only<QLabel>(*cards[0], QStringLiteral("ecuStatus"))), "aucune r\u00E9ponse");
+    EXPECT_EQ(screen.diagram()->nodes().at(0), (ECUBusDiagram::Node{VEQ::stroke(), false}));
+    EXPECT_EQ(text(only<QLabel>(screen.view, QStringLiteral("respondingCount"))), "0 / 1 r\u00E9pondent");
+}
+
+TEST(ECUMapView, ClickingSelectsTogglesAndMovesTheSelectionWithItsDetail) {
+    Screen screen(fourECUs(), fourCodes());
+    const auto outlined = [&] {
+        std::vector<int> out;
+        const auto cards = screen.cards();
+        for (int i = 0; i < cards.size(); ++i) {
+            if (cards[i]->isSelectedCard()) out.push_back(i);
+        }
+        return out;
+    };
+    screen.click(0);
+    EXPECT_EQ(screen.view.selected(), "7E0");
+    EXPECT_EQ(outlined(), std::vector<int>{0});
+    EXPECT_EQ(screen.detailName(), "Moteur");
+    QImage image = shoot(screen.view, QStringLiteral("ecu-map-selected-engine"));
+    QRect first = placeIn(screen.view, *screen.cards()[0]);
+    QRect second = placeIn(screen.view, *screen.cards()[1]);
+    // 1.5-point outline in the accent on the selected card; 1-point stroke on the others.
+    EXPECT_LT(colorDistance(image.pixelColor(first.left(), first.center().y()), VEQ::accent()), 40);
+    EXPECT_LT(colorDistance(image.pixelColor(second.left(), second.center().y()), VEQ::stroke()), 4);
+
+    screen.click(0);
+    EXPECT_FALSE(screen.view.selected().has_value());
+    EXPECT_TRUE(outlined().empty());
+    EXPECT_EQ(screen.detail(), nullptr);
+
+    screen.click(2); // a silent ECU can be selected too
+    screen.click(1);
+    EXPECT_EQ(screen.view.selected(), "7E1");
+    EXPECT_EQ(outlined(), std::vector<int>{1});
+    EXPECT_EQ(screen.detailName(), "Bo\u00EEte de vitesses");
+    image = shoot(screen.view, QStringLiteral("ecu-map-selected-transmission"));
+    first = placeIn(screen.view, *screen.cards()[0]);
+    second = placeIn(screen.view, *screen.cards()[1]);
+    EXPECT_LT(colorDistance(image.pixelColor(second.left(), second.center().y()), VEQ::accent()), 40);
+    EXPECT_LT(colorDistance(image.pixelColor(first.left(), first.center().y()), VEQ::stroke()), 4);
+
+    // Night mode: the selected outline takes the night accent.
+    screen.model().setNightMode(true);
+    image = shoot(screen.view, QStringLiteral("ecu-map-selected-night"));
+    second = placeIn(screen.view, *screen.cards()[1]);
+    EXPECT_EQ(screen.view.selected(), "7E1");
+    EXPECT_LT(colorDistance(image.pixelColor(second.left(), second.center().y()), VEQ::nightAccent()), 40);
+    EXPECT_GT(colorDistance(image.pixelColor(second.left(), second.center().y()), VEQ::accent()), 100);
+}
+
+TEST(ECUMapView, DetailShowsAddressesIdentificationAndUDSCodes) {
+    struct Case {
+        int card;
+        const char* addresses;
+        const char* part;
+        const char* version;
+        std::vector<std::string> codes;
+        std::vector<std::string> titles;
+        std::vector<std::string> confirmed; // the "confirmé" marks, in order
+        bool empty;                         // "Aucun code"
+    };
+    const Case cases[] = {
+        {0, "7E0 / 7E8", "A2569006200", "0044/3.11.0", {"P0300-64", "P0171-00"},
+         {DTCDatabase::describe("P0300").title, DTCDatabase::describe("P0171").title}, {"confirm\u00E9"}, false},
+        {1, "7E1 / 7E9", "A7252702300", "\u2014", {}, {}, {}, true},
+        {2, "7E2 / 7EA", "\u2014", "\u2014", {}, {}, {}, true},
+        {3, "7E3 / 7EB", "\u2014", "\u2014", {}, {}, {}, true},
+    };
+    for (const auto& c : cases) {
+        Screen screen(fourECUs(), fourCodes());
+        screen.click(c.card);
+        const QWidget* detail = screen.detail();
+        ASSERT_NE(detail, nullptr) << c.card;
+        if (c.card == 0) shoot(screen.view, QStringLiteral("ecu-map-detail-codes"));
+        EXPECT_EQ(texts(*detail, QStringLiteral("fieldLabel")),
+                  (std::vector<std::string>{"ADRESSE TX / RX", "NUM\u00C9RO DE PI\u00C8CE", "VERSION LOGICIELLE"}));
+        EXPECT_EQ(text(only<QLabel>(*detail, QStringLiteral("addresses"))), c.addresses);
+        EXPECT_EQ(text(only<QLabel>(*detail, QStringLiteral("partNumber"))), c.part);
+        EXPECT_EQ(text(only<QLabel>(*detail, QStringLiteral("softwareVersion"))), c.version);
+        EXPECT_EQ(text(only<QLabel>(*detail, QStringLiteral("udsHeading"))), "Codes d\u00E9faut UDS (service 0x19)");
+        EXPECT_EQ(texts(*detail, QStringLiteral("udsCode")), c.codes);
+        EXPECT_EQ(texts(*detail, QStringLiteral("udsTitle")), c.titles);
+        EXPECT_EQ(texts(*detail, QStringLiteral("udsConfirmed")), c.confirmed);
+        const auto* empty = only<QLabel>(*detail, QStringLiteral("udsEmpty"));
+        EXPECT_EQ(empty != nullptr, c.empty) << c.card;
+        if (empty) {
+            EXPECT_EQ(text(empty), "Aucun code");
+            EXPECT_EQ(textColor(empty), VEQ::confirm());
+        }
+    }
+}
+
+TEST(ECUMapView, ConfirmedMarkFollowsStatusBit08Only) {
+    const std::pair<std::uint8_t, bool> statuses[] = {{0x08, true}, {0x09, true}, {0xFF, true}, {0x88, true},
+                                                      {0x04, false}, {0x00, false}, {0x01, false}, {0xF7, false}};
+    std::vector<UDSDTC> codes;
+    for (std::size_t i = 0; i < std::size(statuses); ++i) codes.push_back(uds("P0300", static_cast<std::uint8_t>(i), statuses[i].first));
+    Screen screen({ecu("Moteur", "7E0", true)}, {{"7E0", codes}});
+    screen.click(0);
+    ASSERT_NE(screen.detail(), nullptr);
+    // Each row: its code, and "confirmé" on the same line or nothing.
+    const auto rows = named<QLabel>(*screen.detail(), QStringLiteral("udsCode"));
+    const auto marks = named<QLabel>(*screen.detail(), QStringLiteral("udsConfirmed"));
+    ASSERT_EQ(rows.size(), static_cast<qsizetype>(std::size(statuses)));
+    for (std::size_t i = 0; i < std::size(statuses); ++i) {
+        const int rowMiddle = rows[static_cast<int>(i)]->mapTo(&screen.view, rows[static_cast<int>(i)]->rect().center()).y();
+        const bool marked = std::any_of(marks.begin(), marks.end(), [&](const QLabel* mark) {
+            return std::abs(mark->mapTo(&screen.view, mark->rect().center()).y() - rowMiddle) <= 2;
+        });
+        EXPECT_EQ(marked, statuses[i].second) << "status " << int(statuses[i].first);
+        EXPECT_EQ(text(rows[static_cast<int>(i)]), "P0300-" + hex(static_cast<unsigned>(i), 2));
+    }
+}
+
+TEST(ECUMapView, ASelectionSurvivesItsECUGoingAwayAndShowsAgainWhenItReturns) {
+    Screen screen(fourECUs(), fourCodes());
+    screen.click(1);
+    ASSERT_EQ(screen.detailName(), "Bo\u00EEte de vitesses");
+    auto others = fourECUs();
+    others.erase(others.begin() + 1);
+    Access::setEcus(screen.model(), others);
+    settle();
+    EXPECT_EQ(screen.view.selected(), "7E1");
+    EXPECT_EQ(screen.detail(), nullptr);
+    EXPECT_TRUE(std::none_of(screen.cards().begin(), screen.cards().end(), [](const ECUCard* c) { return c->isSelectedCard(); }));
+    Access::setEcus(screen.model(), fourECUs());
+    settle();
+    EXPECT_EQ(screen.detailName(), "Bo\u00EEte de vitesses");
+    EXPECT_TRUE(screen.cards()[1]->isSelectedCard());
+    // New codes for the selected ECU reach its card, node and detail.
+    Access::setUdsDTCs(screen.model(), {{"7E1", {uds("P0715", 0x62, 0x08)}}});
+    settle();
+    EXPECT_EQ(texts(*screen.detail(), QStringLiteral("udsCode")), std::vector<std::string>{"P0715-62"});
+    EXPECT_EQ(text(only<QLabel>(*screen.cards()[1], QStringLiteral("ecuCodeCount"))), "1 d\u00E9faut(s)");
+    EXPECT_EQ(screen.diagram()->nodes().at(1).color, VEQ::critical());
+    EXPECT_EQ(screen.diagram()->nodes().at(0).color, VEQ::confirm()); // the engine's codes are gone
+    Access::setEcus(screen.model(), {});
+    settle();
+    EXPECT_NE(only(screen.view, QStringLiteral("emptyState")), nullptr);
+    EXPECT_EQ(screen.detail(), nullptr);
+}
+
+TEST(ECUMapView, GridFitsAsManyColumnsOfAtLeast220AsTheWidthHolds) {
+    struct Case {
+        int width;   // of the screen; the grid has 40 points less
+        int columns;
+    };
+    const Case cases[] = {{240, 1}, {300, 1}, {491, 1}, {492, 2}, {724, 3}, {900, 3}, {956, 4}, {1400, 5}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(AdaptiveGridLayout::columnCount(c.width - 40, 220, 12), c.columns) << c.width;
+        Screen screen(fourECUs(), fourCodes(), {c.width, 500});
+        std::set<int> lefts;
+        for (const ECUCard* card : screen.cards()) lefts.insert(placeIn(screen.view, *card).left());
+        EXPECT_EQ(static_cast<int>(lefts.size()), std::min(c.columns, 4)) << c.width;
+        const QRect first = placeIn(screen.view, *screen.cards()[0]);
+        EXPECT_EQ(first.left(), 20) << c.width;
+        if (c.columns >= 2) {
+            const QRect second = placeIn(screen.view, *screen.cards()[1]);
+            EXPECT_EQ(second.left() - first.right() - 1, 12) << c.width;
+            // One row: the shorter card is centred on the taller one.
+            EXPECT_NEAR(second.center().y(), first.center().y(), 1) << c.width;
+            EXPECT_LT(second.height(), first.height()) << c.width;
+        }
+        EXPECT_GE(first.width(), std::min(220, c.width - 40)) << c.width;
+    }
+}
+
+TEST(ECUMapView, TwelveECUsWrapIntoRowsAndScroll) {
+    // Twelve units, one request header twice: each is its own card and node.
+    std::vector<DiscoveredECU> twelve{
+        ecu("Moteur", "7E0", true, "A2569006200", "0044/3.11.0"),
+        ecu("Bo\u00EEte de vitesses", "7E1", true, "A7252702300", "0014/1.09.0"),
+        ecu("ABS / ESP", "7E2", false), ecu("Airbag", "7E3", true, "A1679007800"),
+        ecu("Combin\u00E9 d'instruments", "7E4", true), ecu("Passerelle centrale", "7E5", true, "A1679015402"),
+        ecu("Climatisation", "7E6", false), ecu("Direction assist\u00E9e", "7E7", true),
+        ecu("Module de porte avant gauche", "7C0", true, "A2139003907"), ecu("Module de toit", "7C1", false),
+        ecu("Aide au stationnement", "7C2", true), ecu("Moteur (second bus)", "7E0", true, "A2569006201")};
+    Codes codes{{"7E0", {uds("P0300", 0x64, 0x08)}},
+                {"7E3", {uds("B1000", 0x00, 0x08), uds("B1000", 0x01, 0x04), uds("U0100", 0x00, 0x08)}},
+                {"7C2", {}}};
+    Screen screen(twelve, codes, {900, 420});
+    shoot(screen.view, QStringLiteral("ecu-map-twelve-top"));
+    EXPECT_EQ(text(only<QLabel>(screen.view, QStringLiteral("respondingCount"))), "9 / 12 r\u00E9pondent");
+    const auto cards = screen.cards();
+    ASSERT_EQ(cards.size(), 12);
+    ASSERT_EQ(screen.diagram()->nodes().size(), 12U);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(text(only<QLabel>(*cards[i], QStringLiteral("ecuName"))), twelve[static_cast<std::size_t>(i)].name);
+    }
+    // Three columns at this width: four rows, in model order, left to right.
+    std::set<int> rows;
+    for (int i = 0; i < 12; ++i) rows.insert(placeIn(screen.view, *cards[i]).center().y() / 10);
+    EXPECT_EQ(rows.size(), 4U);
+    EXPECT_EQ(placeIn(screen.view, *cards[3]).left(), 20);
+    EXPECT_GT(placeIn(screen.view, *cards[3]).top(), placeIn(screen.view, *cards[2]).bottom());
+    // Both cards of header 7E0 carry the count of the codes under it.
+    EXPECT_EQ(text(only<QLabel>(*cards[0], QStringLiteral("ecuCodeCount"))), "1 d\u00E9faut(s)");
+    EXPECT_EQ(text(only<QLabel>(*cards[11], QStringLiteral("ecuCodeCount"))), "1 d\u00E9faut(s)");
+    EXPECT_EQ(text(only<QLabel>(*cards[3], QStringLiteral("ecuCodeCount"))), "3 d\u00E9faut(s)");
+
+    auto* scroll = only<QScrollArea>(screen.view, QStringLiteral("ecuScroll"));
+    ASSERT_NE(scroll, nullptr);
+    QScrollBar* bar = scroll->verticalScrollBar();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_FALSE(inView(*scroll->viewport(), *cards[11]));
+    // Selecting the last card shows its detail at the end of the list, reached by scrolling.
+    screen.click(11);
+    EXPECT_EQ(screen.view.selected(), "7E0");
+    // The selection is by header: both 7E0 cards are outlined, and the detail is the first one's.
+    EXPECT_TRUE(cards[0]->isSelectedCard());
+    EXPECT_TRUE(cards[11]->isSelectedCard());
+    EXPECT_EQ(screen.detailName(), "Moteur");
+    bar->setValue(bar->maximum());
+    shoot(screen.view, QStringLiteral("ecu-map-twelve-bottom"));
+    EXPECT_TRUE(inView(*scroll->viewport(), *screen.detail()));
+    EXPECT_TRUE(inView(*scroll->viewport(), *cards[11]));
+    EXPECT_GT(placeIn(screen.view, *screen.detail()).top(), placeIn(screen.view, *cards[11]).bottom());
+}
+
+} // namespace
+} // namespace veq
