@@ -1,6 +1,6 @@
 #include "VEQUI/Views/CapsuleTag.hpp"
 
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QFontMetricsF>

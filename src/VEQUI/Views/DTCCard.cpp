@@ -2,13 +2,12 @@
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Dot.hpp"
-#include "VEQUI/Views/RoundedPanel.hpp"
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
+#include "VEQUI/Views/FlowingText.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QVBoxLayout>
 
 namespace veq {
@@ -74,10 +73,11 @@ CapsuleTag sourceTag(DTCInfo::Source source) {
     return {QStringLiteral("STRUCTUREL"), VEQ::textSecondary(), 8, 0.15};
 }
 
-DTCCard::DTCCard(const DTC& dtc, QWidget* parent) : QWidget(parent) {
+DTCCard::DTCCard(const DTC& dtc, QWidget* parent) : RoundedPanel(cornerRadius, VEQ::surface1(), parent) {
     setObjectName(QStringLiteral("dtcCard"));
     const DTCInfo info = DTCDatabase::describe(dtc.code);
     severityColor_ = veq::severityColor(info.severity);
+    setOutline(withOpacity(severityColor_, outlineOpacity), 1);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(padding, padding, padding, padding);
@@ -106,7 +106,7 @@ QWidget* DTCCard::makeTextColumn(const DTCInfo& info) {
     auto* stack = new QVBoxLayout(column);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(6);
-    stack->addWidget(makeWrappingLabel(qs(info.title), VEQ::label(13, QFont::Medium), VEQ::textPrimary(),
+    stack->addWidget(makeFlowingLabel(qs(info.title), VEQ::label(13, QFont::Medium), VEQ::textPrimary(),
                                        QStringLiteral("dtcTitle")));
     stack->addWidget(makeSeverityLine(info));
     if (!info.causes.empty()) stack->addWidget(makeCauses(info));
@@ -130,7 +130,7 @@ QWidget* DTCCard::makeSeverityLine(const DTCInfo& info) {
     row->addLayout(severity);
     row->addWidget(makeLabel(QStringLiteral("\u00B7"), font, VEQ::textSecondary(), QStringLiteral("severitySeparator")));
     // A long subsystem name wraps rather than widen the card past the screen.
-    row->addWidget(makeWrappingLabel(qs(info.subsystem), font, VEQ::textSecondary(), QStringLiteral("subsystem")), 1);
+    row->addWidget(makeFlowingLabel(qs(info.subsystem), font, VEQ::textSecondary(), QStringLiteral("subsystem")), 1);
     return line;
 }
 
@@ -148,16 +148,10 @@ QWidget* DTCCard::makeCauses(const DTCInfo& info) {
         row->setSpacing(5);
         row->addWidget(makeLabel(QStringLiteral("\u2022"), font, severityColor_, QStringLiteral("causeBullet")), 0,
                        Qt::AlignTop);
-        row->addWidget(makeWrappingLabel(qs(cause), font, VEQ::textSecondary(), QStringLiteral("cause")), 1);
+        row->addWidget(makeFlowingLabel(qs(cause), font, VEQ::textSecondary(), QStringLiteral("cause")), 1);
         stack->addLayout(row);
     }
     return block;
-}
-
-void DTCCard::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    paintRoundedPanel(painter, QRectF(rect()),
-                      {VEQ::surface1(), cornerRadius, withOpacity(severityColor_, outlineOpacity), 1});
 }
 
 } // namespace veq

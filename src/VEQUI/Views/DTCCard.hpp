@@ -3,10 +3,10 @@
 #include "VEQProtocol/DTC.hpp"
 #include "VEQProtocol/DTCDatabase.hpp"
 #include "VEQUI/Views/CapsuleTag.hpp"
+#include "VEQUI/Views/RoundedPanel.hpp"
 
 #include <QColor>
 #include <QString>
-#include <QWidget>
 
 namespace veq {
 
@@ -20,15 +20,12 @@ CapsuleTag sourceTag(DTCInfo::Source source);
 // One stored trouble code explained: the code and its source tag on the left; the French title
 // (wrapped, never cut), the severity and subsystem, and the probable causes on the right; on a
 // card outlined in the severity colour.
-class DTCCard : public QWidget {
+class DTCCard : public RoundedPanel {
 public:
     // Describes the code through the trouble-code text base.
     explicit DTCCard(const DTC& dtc, QWidget* parent = nullptr);
 
     QColor severityColor() const { return severityColor_; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     QWidget* makeCodeColumn(const DTC& dtc, const DTCInfo& info);

@@ -5,7 +5,7 @@
 #include "VEQUI/Views/DTCCard.hpp"
 #include "VEQUI/Views/Divider.hpp"
 #include "VEQUI/Views/ScreenHeader.hpp"
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/SymbolGlyph.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
@@ -46,7 +46,7 @@ DiagnosticView::DiagnosticView(AppModel& model, QWidget* parent)
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     layout_->addWidget(header_);
-    layout_->addWidget(new Divider);
+    layout_->addWidget(new Divider(Qt::Horizontal));
     connect(&model_, &AppModel::dtcsChanged, this, [this] { refresh(); });
     refresh();
 }

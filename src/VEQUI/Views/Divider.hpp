@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 
 namespace veq {
 
-// A full-width rule one pixel high in the palette's stroke colour.
+// A one-pixel line in the stroke colour, across (horizontal) or down (vertical) its space.
 class Divider : public QWidget {
 public:
-    explicit Divider(QWidget* parent = nullptr);
+    explicit Divider(Qt::Orientation orientation, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

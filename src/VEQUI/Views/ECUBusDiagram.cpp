@@ -1,8 +1,7 @@
 #include "VEQUI/Views/ECUBusDiagram.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/RoundedPanel.hpp"
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QPainter>
@@ -52,7 +51,7 @@ void paintNode(QPainter& painter, QPointF centre, const ECUBusDiagram::Node& nod
 
 } // namespace
 
-ECUBusDiagram::ECUBusDiagram(QWidget* parent) : QWidget(parent) {
+ECUBusDiagram::ECUBusDiagram(QWidget* parent) : RoundedPanel(cornerRadius, VEQ::surface1(), parent) {
     setObjectName(QStringLiteral("busDiagram"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* stack = new QVBoxLayout(this);
@@ -81,10 +80,10 @@ QRectF ECUBusDiagram::lineRect() const {
             static_cast<double>(width() - 2 * padding), static_cast<double>(lineHeight)};
 }
 
-void ECUBusDiagram::paintEvent(QPaintEvent*) {
+void ECUBusDiagram::paintEvent(QPaintEvent* event) {
+    RoundedPanel::paintEvent(event);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintRoundedPanel(painter, QRectF(rect()), {VEQ::surface1(), cornerRadius});
     QPainterPath line;
     line.addRoundedRect(lineRect(), 1.5, 1.5);
     painter.fillPath(line, VEQ::stroke());

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "VEQUI/Views/RoundedPanel.hpp"
+
 #include <QColor>
-#include <QWidget>
 
 #include <vector>
 
@@ -9,7 +10,7 @@ namespace veq {
 
 // The schematic of the CAN bus on the ECU map: one node per probed ECU, in order, over the bus
 // line and its fixed caption, on a raised panel.
-class ECUBusDiagram : public QWidget {
+class ECUBusDiagram : public RoundedPanel {
 public:
     struct Node {
         QColor color;

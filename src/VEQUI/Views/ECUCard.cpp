@@ -4,12 +4,12 @@
 #include "VEQUI/Views/Dot.hpp"
 #include "VEQUI/Views/ECUMapRules.hpp"
 #include "VEQUI/Views/RoundedPanel.hpp"
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
+#include "VEQUI/Views/FlowingText.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
-#include <QPainter>
 #include <QVBoxLayout>
 
 #include <fmt/format.h>
@@ -22,13 +22,16 @@ constexpr double cornerRadius = 10;
 } // namespace
 
 ECUCard::ECUCard(const DiscoveredECU& ecu, const Look& look, QWidget* parent)
-    : QAbstractButton(parent), txHeader_(ecu.txHeader), selected_(look.selected), accent_(look.accent),
-      opacity_(ecu.responded ? 1.0 : silentOpacity) {
+    : QAbstractButton(parent), panel_(new RoundedPanel(cornerRadius, VEQ::surface1())), txHeader_(ecu.txHeader),
+      selected_(look.selected), accent_(look.accent), opacity_(ecu.responded ? 1.0 : silentOpacity) {
     setObjectName(QStringLiteral("ecuCard"));
     setCursor(Qt::PointingHandCursor);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(panel_);
+    outline();
 
-    auto* stack = new QVBoxLayout(this);
+    auto* stack = new QVBoxLayout(panel_);
     stack->setContentsMargins(padding, padding, padding, padding);
     stack->setSpacing(8);
 
@@ -60,24 +63,14 @@ ECUCard::ECUCard(const DiscoveredECU& ecu, const Look& look, QWidget* parent)
 }
 
 void ECUCard::setSelectedCard(bool selected, const QColor& accent) {
-    if (selected == selected_ && accent == accent_) return;
     selected_ = selected;
     accent_ = accent;
-    update();
+    outline();
 }
 
-QSize ECUCard::sizeHint() const { return layout()->sizeHint(); }
-QSize ECUCard::minimumSizeHint() const { return layout()->minimumSize(); }
-bool ECUCard::hasHeightForWidth() const { return layout()->hasHeightForWidth(); }
-int ECUCard::heightForWidth(int width) const {
-    return hasHeightForWidth() ? layout()->heightForWidth(width) : sizeHint().height();
-}
-
-void ECUCard::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    const RoundedPanel::Look panel = selected_ ? RoundedPanel::Look{VEQ::surface1(), cornerRadius, accent_, 1.5}
-                                               : RoundedPanel::Look{VEQ::surface1(), cornerRadius, VEQ::stroke(), 1};
-    paintRoundedPanel(painter, QRectF(rect()), panel);
+void ECUCard::outline() {
+    if (selected_) panel_->setOutline(accent_, 1.5);
+    else panel_->setOutline(VEQ::stroke(), 1);
 }
 
 } // namespace veq

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQEngine/UDS/ECUScanner.hpp"
+#include "VEQUI/Views/RoundedPanel.hpp"
 
 #include <QAbstractButton>
 #include <QColor>
@@ -29,15 +30,14 @@ public:
     // 1 for an ECU that answered, less for a silent one.
     double opacity() const { return opacity_; }
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-    bool hasHeightForWidth() const override;
-    int heightForWidth(int width) const override;
-
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    // The card draws nothing itself: its panel and texts do.
+    void paintEvent(QPaintEvent*) override {}
 
 private:
+    void outline();
+
+    RoundedPanel* panel_;
     std::string txHeader_;
     bool selected_;
     QColor accent_;

@@ -3,7 +3,8 @@
 #include "VEQProtocol/DTCDatabase.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Divider.hpp"
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
+#include "VEQUI/Views/FlowingText.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QHBoxLayout>
@@ -41,7 +42,7 @@ QLayout* codeRow(const UDSDTC& code) {
     auto* id = makeLabel(qs(code.id()), VEQ::numeric(13, QFont::DemiBold), VEQ::textPrimary(), QStringLiteral("udsCode"));
     id->setFixedWidth(codeColumnWidth);
     row->addWidget(id, 0, Qt::AlignVCenter);
-    row->addWidget(makeWrappingLabel(qs(DTCDatabase::describe(code.dtc.code).title), VEQ::label(12, QFont::Medium),
+    row->addWidget(makeFlowingLabel(qs(DTCDatabase::describe(code.dtc.code).title), VEQ::label(12, QFont::Medium),
                                      VEQ::textSecondary(), QStringLiteral("udsTitle")),
                    1, Qt::AlignVCenter);
     if (code.isConfirmed()) {
@@ -55,7 +56,7 @@ QLayout* codeRow(const UDSDTC& code) {
 } // namespace
 
 ECUDetailPanel::ECUDetailPanel(const DiscoveredECU& ecu, const std::vector<UDSDTC>& codes, QWidget* parent)
-    : RoundedPanel({VEQ::surface2(), 12}, parent) {
+    : RoundedPanel(12, VEQ::surface2(), parent) {
     setObjectName(QStringLiteral("ecuDetail"));
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(padding, padding, padding, padding);
@@ -72,7 +73,7 @@ ECUDetailPanel::ECUDetailPanel(const DiscoveredECU& ecu, const std::vector<UDSDT
     fields->addStretch(1);
     stack->addLayout(fields);
 
-    stack->addWidget(new Divider);
+    stack->addWidget(new Divider(Qt::Horizontal));
     stack->addWidget(makeLabel(QStringLiteral("Codes d\u00E9faut UDS (service 0x19)"), VEQ::label(12, QFont::DemiBold),
                                VEQ::textPrimary(), QStringLiteral("udsHeading")));
     if (codes.empty()) {

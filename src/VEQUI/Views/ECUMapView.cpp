@@ -9,7 +9,7 @@
 #include "VEQUI/Views/ECUDetailPanel.hpp"
 #include "VEQUI/Views/ECUMapRules.hpp"
 #include "VEQUI/Views/ScreenHeader.hpp"
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/SymbolGlyph.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
@@ -51,7 +51,7 @@ ECUMapView::ECUMapView(AppModel& model, QWidget* parent)
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     layout_->addWidget(header_);
-    layout_->addWidget(new Divider);
+    layout_->addWidget(new Divider(Qt::Horizontal));
     connect(&model_, &AppModel::ecusChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::udsDTCsChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::nightModeChanged, this, [this] { refresh(); });

@@ -3,38 +3,37 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include <utility>
-
 namespace veq {
 
-void paintRoundedPanel(QPainter& painter, const QRectF& area, const RoundedPanel::Look& look) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath fill;
-    fill.addRoundedRect(area, look.radius, look.radius);
-    painter.fillPath(fill, look.fill);
-    if (look.outlineWidth > 0) {
-        const double inset = look.outlineWidth / 2;
-        QPainterPath outline;
-        outline.addRoundedRect(area.adjusted(inset, inset, -inset, -inset), look.radius - inset, look.radius - inset);
-        painter.setPen(QPen(look.outline, look.outlineWidth));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(outline);
-    }
-    painter.restore();
+RoundedPanel::RoundedPanel(double cornerRadius, QColor fill, QWidget* parent)
+    : QWidget(parent), radius_(cornerRadius), fill_(std::move(fill)) {}
+
+void RoundedPanel::setFill(const QColor& fill) {
+    if (fill == fill_) return;
+    fill_ = fill;
+    update();
 }
 
-RoundedPanel::RoundedPanel(Look look, QWidget* parent) : QWidget(parent), look_(std::move(look)) {}
-
-void RoundedPanel::setLook(Look look) {
-    if (look == look_) return;
-    look_ = std::move(look);
+void RoundedPanel::setOutline(const QColor& colour, double width) {
+    if (colour == outline_ && width == outlineWidth_) return;
+    outline_ = colour;
+    outlineWidth_ = width;
     update();
 }
 
 void RoundedPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintRoundedPanel(painter, QRectF(rect()), look_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = QRectF(rect());
+    QPainterPath shape;
+    shape.addRoundedRect(bounds, radius_, radius_);
+    painter.fillPath(shape, fill_);
+    if (outlineWidth_ > 0) {
+        const double inset = outlineWidth_ / 2;
+        QPainterPath edge;
+        edge.addRoundedRect(bounds.adjusted(inset, inset, -inset, -inset), radius_ - inset, radius_ - inset);
+        painter.strokePath(edge, QPen(outline_, outlineWidth_));
+    }
 }
 
 } // namespace veq

@@ -5,32 +5,28 @@
 
 namespace veq {
 
-// A rounded rectangle filled with a palette surface and, when given a width, outlined; its
-// children are laid out by whatever layout the owner sets on it.
+// A rounded rectangle behind whatever layout it holds: the cards, panels and fields of the
+// screens. The outline is drawn inside the bounds, on top of the fill.
 class RoundedPanel : public QWidget {
 public:
-    struct Look {
-        QColor fill;
-        double radius = 12;
-        QColor outline{};          // unused when outlineWidth is 0
-        double outlineWidth = 0;
+    explicit RoundedPanel(double cornerRadius, QColor fill, QWidget* parent = nullptr);
 
-        bool operator==(const Look&) const = default;
-    };
+    void setFill(const QColor& fill);
+    // No outline while `width` is 0.
+    void setOutline(const QColor& colour, double width);
 
-    explicit RoundedPanel(Look look, QWidget* parent = nullptr);
-
-    const Look& look() const { return look_; }
-    void setLook(Look look);
+    const QColor& fill() const { return fill_; }
+    const QColor& outlineColour() const { return outline_; }
+    double outlineWidth() const { return outlineWidth_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    Look look_;
+    double radius_;
+    QColor fill_;
+    QColor outline_;
+    double outlineWidth_ = 0;
 };
-
-// Paints `look` into `area`: the outline's stroke lies wholly inside the area.
-void paintRoundedPanel(QPainter& painter, const QRectF& area, const RoundedPanel::Look& look);
 
 } // namespace veq

@@ -1,7 +1,7 @@
 #include "VEQUI/Views/ScreenHeader.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/ScreenText.hpp"
+#include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QHBoxLayout>
@@ -25,7 +25,7 @@ ScreenHeader::ScreenHeader(const QString& title, const QString& summaryName, QWi
 
 void ScreenHeader::setSummary(const QString& text, const QColor& color) {
     summary_->setText(text);
-    setTextColor(*summary_, color);
+    setTextColour(summary_, color);
 }
 
 void ScreenHeader::paintEvent(QPaintEvent*) {
