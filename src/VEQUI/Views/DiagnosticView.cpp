@@ -4,7 +4,7 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/DTCCard.hpp"
 #include "VEQUI/Views/Divider.hpp"
-#include "VEQUI/Views/ScreenHeader.hpp"
+#include "VEQUI/Views/HeaderBar.hpp"
 #include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/SymbolGlyph.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
@@ -40,7 +40,7 @@ QWidget* makeEmptyState() {
 
 DiagnosticView::DiagnosticView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model),
-      header_(new ScreenHeader(QStringLiteral("Diagnostic"), QStringLiteral("codeCount"))),
+      header_(new HeaderBar(QStringLiteral("Diagnostic"), QStringLiteral("codeCount"))),
       layout_(new QVBoxLayout(this)) {
     setObjectName(QStringLiteral("DiagnosticView"));
     layout_->setContentsMargins(0, 0, 0, 0);

@@ -7,7 +7,7 @@ class QVBoxLayout;
 namespace veq {
 
 class AppModel;
-class ScreenHeader;
+class HeaderBar;
 
 // The "Diagnostic" section: the trouble codes the model holds, one explained card each, in the
 // model's order (the same code twice gives two cards). Shows only what the model holds: it asks
@@ -25,7 +25,7 @@ private:
     void showCards();
 
     AppModel& model_;
-    ScreenHeader* header_;
+    HeaderBar* header_;
     QVBoxLayout* layout_;
     QWidget* content_ = nullptr; // the empty state or the scrolling list
     QVBoxLayout* cards_ = nullptr; // while the list is shown

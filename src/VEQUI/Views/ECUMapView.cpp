@@ -8,7 +8,7 @@
 #include "VEQUI/Views/ECUCard.hpp"
 #include "VEQUI/Views/ECUDetailPanel.hpp"
 #include "VEQUI/Views/ECUMapRules.hpp"
-#include "VEQUI/Views/ScreenHeader.hpp"
+#include "VEQUI/Views/HeaderBar.hpp"
 #include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/SymbolGlyph.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
@@ -45,7 +45,7 @@ QWidget* makeEmptyState() {
 
 ECUMapView::ECUMapView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model),
-      header_(new ScreenHeader(QStringLiteral("Calculateurs"), QStringLiteral("respondingCount"))),
+      header_(new HeaderBar(QStringLiteral("Calculateurs"), QStringLiteral("respondingCount"))),
       layout_(new QVBoxLayout(this)) {
     setObjectName(QStringLiteral("ECUMapView"));
     layout_->setContentsMargins(0, 0, 0, 0);

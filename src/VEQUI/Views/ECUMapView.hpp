@@ -14,7 +14,7 @@ class AdaptiveGridLayout;
 class AppModel;
 class ECUBusDiagram;
 class ECUCard;
-class ScreenHeader;
+class HeaderBar;
 
 // The "Calculateurs" section: the ECUs the connection probed, as a bus schematic and a grid of
 // cards coloured by reply and UDS trouble codes, and the selected card's detail. Shows only what
@@ -42,7 +42,7 @@ private:
 
     AppModel& model_;
     std::optional<std::string> selected_;
-    ScreenHeader* header_;
+    HeaderBar* header_;
     QVBoxLayout* layout_;
     QWidget* content_ = nullptr;        // the empty state or the scroll view
     QVBoxLayout* stack_ = nullptr;      // inside the scroll view while it is shown

@@ -58,7 +58,7 @@ TEST(DiagnosticView, WithoutCodesShowsTheCentredEmptyStateAndNoList) {
 
     // The seal and the message sit in the middle of the space under the header.
     const QRect seal = placeIn(screen.view, *only(screen.view, QStringLiteral("emptySymbol")));
-    const QRect below(0, placeIn(screen.view, *only(screen.view, QStringLiteral("screenHeader"))).bottom() + 2,
+    const QRect below(0, placeIn(screen.view, *only(screen.view, QStringLiteral("headerBar"))).bottom() + 2,
                       screenSize.width(), 0);
     EXPECT_NEAR(seal.center().x(), screenSize.width() / 2, 2);
     EXPECT_GT(seal.top(), below.top() + 200);

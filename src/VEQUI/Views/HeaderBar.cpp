@@ -1,4 +1,4 @@
-#include "VEQUI/Views/ScreenHeader.hpp"
+#include "VEQUI/Views/HeaderBar.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Labels.hpp"
@@ -9,10 +9,10 @@
 
 namespace veq {
 
-ScreenHeader::ScreenHeader(const QString& title, const QString& summaryName, QWidget* parent)
+HeaderBar::HeaderBar(const QString& title, const QString& summaryName, QWidget* parent)
     : QWidget(parent),
       summary_(makeLabel({}, VEQ::numeric(12, QFont::DemiBold), VEQ::textSecondary(), summaryName)) {
-    setObjectName(QStringLiteral("screenHeader"));
+    setObjectName(QStringLiteral("headerBar"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(20, 14, 20, 14);
@@ -23,12 +23,12 @@ ScreenHeader::ScreenHeader(const QString& title, const QString& summaryName, QWi
     row->addWidget(summary_, 0, Qt::AlignVCenter);
 }
 
-void ScreenHeader::setSummary(const QString& text, const QColor& color) {
+void HeaderBar::setSummary(const QString& text, const QColor& color) {
     summary_->setText(text);
     setTextColour(summary_, color);
 }
 
-void ScreenHeader::paintEvent(QPaintEvent*) {
+void HeaderBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), VEQ::surface1());
 }

@@ -10,10 +10,10 @@ namespace veq {
 
 // The bar that opens a diagnostics screen: its title on the left and a short summary on the
 // right, on the raised surface.
-class ScreenHeader : public QWidget {
+class HeaderBar : public QWidget {
 public:
     // The title is named "headerTitle", the summary `summaryName`.
-    ScreenHeader(const QString& title, const QString& summaryName, QWidget* parent = nullptr);
+    HeaderBar(const QString& title, const QString& summaryName, QWidget* parent = nullptr);
 
     void setSummary(const QString& text, const QColor& color);
     QLabel* summary() const { return summary_; }
