@@ -46,7 +46,7 @@ LocationProvider* makeLocationProvider(const AppModel::Environment& environment,
 const std::set<std::uint8_t> AppModel::baselinePIDs{0x04, 0x05, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10,
                                                     0x11, 0x1F, 0x2F, 0x42, 0x46, 0x5C, 0x5E, 0xA4};
 
-AppModel::Environment AppModel::Environment::standard() { return {applicationDataFolder(), {}, {}}; }
+AppModel::Environment AppModel::Environment::standard() { return {applicationDataFolder(), {}, {}, {}, {}}; }
 
 AppModel::AppModel(Environment environment, QObject* parent)
     : QObject(parent),

@@ -28,16 +28,20 @@
 #include "VEQSupport/UUID.hpp"
 #include "VEQTransport/OBDTransport.hpp"
 #include "VEQUI/Model/CockpitLayout.hpp"
+#include "VEQUI/Model/CommandQueue.hpp"
+#include "VEQUI/Model/Dialogs.hpp"
 #include "VEQUI/Model/GaugeScale.hpp"
 #include "VEQUI/Model/TelemetryStore.hpp"
 #include "VEQUI/Model/TransportFactory.hpp"
 #include "VEQUI/Model/TransportKind.hpp"
+#include "VEQUI/Model/Workers.hpp"
 #include "VEQVehicle/EngineIdentifier.hpp"
 #include "VEQVehicle/VehicleCalibration.hpp"
 #include "VEQVehicle/VehicleProfile.hpp"
 
 #include <QColor>
 #include <QObject>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdint>
@@ -47,8 +51,8 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
 class QGeoPositionInfoSource;
@@ -147,6 +151,17 @@ public:
         bool operator==(const DIDScanProgress&) const = default;
     };
 
+    // The pauses of the connection sequence and the session's reply time-outs.
+    struct ConnectionTiming {
+        // After each adapter initialisation step.
+        std::chrono::nanoseconds initStepPause = std::chrono::milliseconds(160);
+        // Before each probe that follows the first attempt.
+        std::chrono::nanoseconds probePause = std::chrono::milliseconds(350);
+        // How long the bus is listened to after a sweep that found nothing.
+        std::chrono::nanoseconds busListening = std::chrono::seconds(4);
+        ELM327Session::Timing session{};
+    };
+
     // What the model stands on outside itself; tests replace each so that they never touch the
     // user's folders, need no GPS and can script the adapter.
     struct Environment {
@@ -157,6 +172,9 @@ public:
         std::function<QGeoPositionInfoSource*()> locationSource;
         // Builds each connection's transport. Empty: the built-in transports.
         TransportFactory transportFactory;
+        // Save panels and messages. Empty: every dialog is dismissed (no file is chosen).
+        std::shared_ptr<Dialogs> dialogs;
+        ConnectionTiming connectionTiming;
 
         // The user's data folder, the platform's position source, the built-in transports.
         static Environment standard();
@@ -266,6 +284,44 @@ public:
     // The frames recorded for the trace export; read-only for the screens.
     const std::vector<RecordedFrame>& recordedFrames() const { return recordedFrames_; }
 
+    // The dialogs the model and the screens ask their questions through.
+    Dialogs& dialogs();
+
+    // --- Connection ----------------------------------------------------------------------------
+
+    // From disconnected or failed: runs the connection sequence on a worker thread, the phase
+    // becoming connecting at once, then live or failed. Does nothing while connecting or live.
+    void connect();
+    // Ends the connection from any phase, a sequence under way included: its late results are
+    // dropped. Returns at once; the adapter is let go on a worker thread.
+    void disconnect();
+
+    // --- Event recorder: marks, saves, capture summaries, location --------------------------
+
+    void startLog();
+    void endLog();
+    // Asks for a file (an .mf4 or a .veqt) and saves the marked stretch to it.
+    void saveLog();
+    void discardLog();
+    // Marks the stretch [from, to] and saves it as saveLog() does.
+    void saveRange(Date from, Date to);
+    // The capture screen's summaries, refreshed every second between these two calls.
+    void beginCaptureRefresh();
+    void endCaptureRefresh();
+    // Switches location recording, and with it the provider and the location relay.
+    void setLocationRecording(bool on);
+    // The event recorder's origin; nothing without a recorder.
+    std::optional<Date> recorderOrigin() const;
+    // The French status line of position recording.
+    std::string locationSummary() const;
+
+    // --- Expert front: what the connection refreshes -------------------------------------------
+
+    void refreshBackups();
+    void refreshAudit();
+    // The feasibility of every recipe against the ECUs that answered; needs a coding engine.
+    void refreshFeasibilities();
+
     // --- Vehicle identification ----------------------------------------------------------------
 
     // Maker, profile, VIN match and fuel mismatch from the VIN, the fuel type read and the profiles.
@@ -352,10 +408,39 @@ Q_SIGNALS:
     void sniffingChanged();
     void snifferRecordingChanged();
     void recordedFramesChanged();
+    // A recorder was created or dropped (recorderOrigin()).
+    void recorderOriginChanged();
 
 private:
     // Tests put the model into connection-time states without a car.
     friend struct AppModelTestAccess;
+    friend struct AppModelConnectionAccess;
+
+    // One run of the connection sequence, on its worker thread (AppModelConnection.cpp).
+    class Connection;
+    // The polling engine with the session and sink it stands on.
+    struct PollingEngine;
+
+    // Whether a result of connection `generation` still belongs to the current connection.
+    bool isCurrent(std::uint64_t generation) const { return generation == connectionGeneration_; }
+    std::shared_ptr<OBDTransport> makeTransport() const;
+    void failConnection(const std::exception_ptr& error);
+    std::vector<ECUCandidate> scanCandidates() const;
+    // Once every read has passed: polling, recording, the recorder and the catalogue record.
+    void goLive(const std::shared_ptr<ELM327Session>& session);
+    void setupExpert(const std::shared_ptr<ELM327Session>& session);
+    void setRecorder(std::shared_ptr<EventRecorder> recorder);
+
+    // Recorder commands, one queue per recorder so that they run in call order.
+    void enqueueRecorderCommand(std::function<void(EventRecorder&, std::stop_token)> command);
+    std::optional<std::string> refusedSaveDestination(const std::filesystem::path& url) const;
+    void runSave(const std::filesystem::path& url, Date start, Date end);
+    void finishSave(const std::shared_ptr<EventRecorder>& recorder, const EventRecorder::SavedLog& saved, Date start,
+                    Date end);
+    void refreshCapture();
+    bool startLocationRelay();
+    void stopLocationRelay();
+    void relayLocation();
 
     // Setters of the state that only the model's own operations change.
     void setPhase(Phase phase);
@@ -440,17 +525,17 @@ private:
     std::shared_ptr<OBDTransport> transport_;
     std::shared_ptr<ELM327Session> session_;
     std::shared_ptr<TelemetryEngine> engine_;
-    std::jthread engineTask_;
+    Workers::Handle engineTask_;
     LogPhase logPhase_;
     std::optional<EventRecorder::SavedLog> lastSavedLog_;
     std::shared_ptr<EventRecorder> recorder_;
     std::vector<EventRecorder::ChannelSummary> captureSummaries_;
     std::optional<EventRecorder::Status> captureStatus_;
     std::set<std::uint8_t> excludedChannels_;
-    std::jthread captureRefreshTask_;
+    QTimer* captureRefreshTask_ = nullptr; // kept from beginCaptureRefresh to endCaptureRefresh
     LocationProvider* const location_; // child of the model
     bool recordLocation_ = true;
-    std::jthread locationTask_;
+    QTimer* locationTask_ = nullptr; // running while the relay runs
     bool writeEnabled_ = false;
     std::vector<TerminalEntry> terminalLog_;
     bool expertAccepted_ = false;
@@ -471,13 +556,25 @@ private:
     std::optional<DIDScanProgress> didScanProgress_;
     std::string didScanECU_ = "7E0";
     std::shared_ptr<DIDScanner> didScanner_;
-    std::jthread didTask_;
+    Workers::Handle didTask_;
     std::map<std::string, CANFrameRow> snifferRows_;
     bool sniffing_ = false;
-    std::jthread snifferTask_;
+    Workers::Handle snifferTask_;
     bool snifferRecording_ = false;
     std::optional<Date> recordStart_;
     std::vector<RecordedFrame> recordedFrames_;
+
+    // Connection bookkeeping. Every connect() and disconnect() moves the generation, so that a
+    // worker's result of an older connection is dropped when it reaches the GUI thread; the stop
+    // source ends that connection's sequence, polling and sink waits together.
+    std::uint64_t connectionGeneration_ = 0;
+    std::stop_source connectionStop_{std::nostopstate};
+    std::shared_ptr<CommandQueue> recorderCommands_; // the current recorder's
+    std::optional<Date> lastRelayedFix_;
+    bool captureRefreshPending_ = false;
+    DismissingDialogs dismissingDialogs_;
+    // Last: its threads are stopped and joined before any other member goes.
+    Workers workers_;
 };
 
 } // namespace veq

@@ -1,0 +1,421 @@
+// The connection: from a new transport to a car that is polled, recorded and catalogued, with the
+// French diagnosis of each way it can fail; and the disconnection that takes it all down.
+//
+// The sequence blocks on the adapter, so it runs on a worker thread against its own session.
+// Every property it fills reaches the GUI thread as a queued call, in the order made, so that
+// observers see the steps fill one by one. Each call carries the connection's generation: once
+// disconnect() or a new connect() has moved it on, the calls of the older sequence are dropped.
+#include "VEQUI/Model/AppModel.hpp"
+
+#include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/UDS/UDSClient.hpp"
+#include "VEQUI/Model/BuiltInTransports.hpp"
+#include "VEQUI/Model/ConnectionDiagnosis.hpp"
+#include "VEQUI/Model/ConnectionReads.hpp"
+
+#include <QMetaObject>
+
+#include <condition_variable>
+#include <mutex>
+#include <type_traits>
+
+namespace veq {
+
+namespace {
+
+// Functional addressing, put back after the initialisation and after the ECU scan.
+constexpr std::string_view functionalHeader = "ATSH7DF";
+// Probes after the first attempt before the protocols are swept.
+constexpr int probeOnlyAttempts = 3;
+constexpr std::uint8_t udsStatusMask = 0xFF;
+constexpr std::size_t recorderCapacity = 2'000'000;
+
+// A probe the car passed: no adapter error and at least one ECU answer.
+bool vehicleAnswered(const ELM327Response& reply) { return !reply.isError() && !reply.ecus.empty(); }
+
+// The profiles write identifiers as "0x7E0" at times; the adapter takes "7E0".
+std::string withoutHexPrefix(std::string identifier) {
+    for (auto at = identifier.find("0x"); at != std::string::npos; at = identifier.find("0x")) identifier.erase(at, 2);
+    return identifier;
+}
+
+// A pause a stop request cuts short. The sequence goes on after it either way: its next exchange
+// with the session then gives up.
+void pause(std::chrono::nanoseconds duration, std::stop_token stop) {
+    std::mutex mutex;
+    std::condition_variable_any never;
+    std::unique_lock lock(mutex);
+    never.wait_for(lock, stop, duration, [] { return false; });
+}
+
+void throwIfStopped(const std::stop_token& stop) {
+    if (stop.stop_requested()) throw ExchangeCancelled();
+}
+
+// A command whose reply does not matter and whose failure changes nothing.
+void sendIgnoringFailure(ELM327Session& session, std::string_view command, std::stop_token stop) {
+    try {
+        session.raw(command, stop);
+    } catch (const std::exception&) {
+    }
+}
+
+// The answer a worker waits for from the GUI thread. It is settled when the queued call has run
+// or has been dropped unrun (the model went away, the connection moved on).
+template <class R>
+struct Answer {
+    std::mutex mutex;
+    std::condition_variable_any settledChanged;
+    std::optional<R> value;
+    bool settled = false;
+};
+
+template <class R>
+class AnswerSlot {
+public:
+    explicit AnswerSlot(std::shared_ptr<Answer<R>> answer) : answer_(std::move(answer)) {}
+    AnswerSlot(const AnswerSlot&) = delete;
+    AnswerSlot& operator=(const AnswerSlot&) = delete;
+    ~AnswerSlot() {
+        {
+            std::lock_guard lock(answer_->mutex);
+            answer_->settled = true;
+        }
+        answer_->settledChanged.notify_all();
+    }
+    void set(R value) {
+        std::lock_guard lock(answer_->mutex);
+        answer_->value = std::move(value);
+    }
+
+private:
+    std::shared_ptr<Answer<R>> answer_;
+};
+
+} // namespace
+
+// The polling engine shares the life of the session it reads and of the sink it feeds: whoever
+// holds the engine (the polling thread, a tool pausing it) keeps both alive.
+struct AppModel::PollingEngine {
+    std::shared_ptr<ELM327Session> session;
+    std::shared_ptr<TelemetrySink> sink;
+    TelemetryEngine engine;
+
+    PollingEngine(std::shared_ptr<ELM327Session> s, std::shared_ptr<TelemetrySink> k)
+        : session(std::move(s)), sink(std::move(k)), engine(*session, *sink) {}
+};
+
+class AppModel::Connection {
+public:
+    Connection(AppModel& model, std::uint64_t generation, std::shared_ptr<ELM327Session> session,
+               ConnectionTiming timing)
+        : model_(&model), generation_(generation), session_(std::move(session)), timing_(timing) {}
+
+    // The whole sequence; every outcome reaches the model through queued calls.
+    void run(std::stop_token stop);
+
+private:
+    // Runs `work` on the model later, unless the connection has moved on by then.
+    template <class F>
+    void post(F work) const {
+        AppModel* model = model_;
+        const std::uint64_t generation = generation_;
+        QMetaObject::invokeMethod(
+            model,
+            [model, generation, work = std::move(work)]() mutable {
+                if (model->isCurrent(generation)) work(*model);
+            },
+            Qt::QueuedConnection);
+    }
+
+    // Runs `work` on the model and waits for its result; nothing when the call was dropped or
+    // `stop` was requested.
+    template <class F>
+    auto ask(F work, std::stop_token stop) const -> std::optional<std::invoke_result_t<F&, AppModel&>> {
+        using R = std::invoke_result_t<F&, AppModel&>;
+        auto answer = std::make_shared<Answer<R>>();
+        auto slot = std::make_shared<AnswerSlot<R>>(answer);
+        post([slot, work = std::move(work)](AppModel& model) mutable { slot->set(work(model)); });
+        slot.reset(); // the queued call alone holds it now
+        std::unique_lock lock(answer->mutex);
+        answer->settledChanged.wait(lock, stop, [&] { return answer->settled; });
+        return answer->value;
+    }
+
+    void initialise(std::stop_token stop);
+    // True once the car answers a probe; false after the failure has been reported.
+    bool reachVehicle(std::stop_token stop);
+    bool sweepProtocols(std::stop_token stop);
+    void readVehicle(std::stop_token stop);
+    void scanECUs(std::stop_token stop);
+
+    AppModel* const model_;
+    const std::uint64_t generation_;
+    const std::shared_ptr<ELM327Session> session_;
+    const ConnectionTiming timing_;
+};
+
+void AppModel::Connection::run(std::stop_token stop) {
+    try {
+        session_->connect(stop);
+        initialise(stop);
+        if (!reachVehicle(stop)) return;
+        readVehicle(stop);
+        // 29-bit identifiers: the scan's physical 11-bit headers cannot reach the ECUs.
+        if (session_->format() != FrameFormat::can29) scanECUs(stop);
+        post([session = session_](AppModel& model) { model.goLive(session); });
+    } catch (...) {
+        session_->disconnect();
+        if (stop.stop_requested()) return; // ended by disconnect(): nothing is left to report
+        post([error = std::current_exception()](AppModel& model) { model.failConnection(error); });
+    }
+}
+
+void AppModel::Connection::initialise(std::stop_token stop) {
+    std::vector<InitStep> steps;
+    for (const InitStep::Row& row : InitStep::standardSequence) {
+        steps.push_back({std::string(row.command), std::string(row.label), false});
+    }
+    post([steps](AppModel& model) { model.setInitSteps(steps); });
+    for (InitStep& step : steps) {
+        // An adapter error (a command the adapter lacks) clears the step's flag and goes on.
+        step.succeeded = !session_->raw(step.command, stop).isError();
+        post([steps](AppModel& model) { model.setInitSteps(steps); });
+        pause(timing_.initStepPause, stop);
+    }
+    sendIgnoringFailure(*session_, functionalHeader, stop);
+}
+
+bool AppModel::Connection::reachVehicle(std::stop_token stop) {
+    try {
+        session_->probeVehicle(stop);
+    } catch (const std::exception&) {
+    }
+    try {
+        session_->detectAndApplyProtocolFormat(stop);
+    } catch (const std::exception&) {
+    }
+    if (vehicleAnswered(session_->probeVehicle(stop))) return true;
+    for (int attempt = 0; attempt < probeOnlyAttempts; ++attempt) {
+        pause(timing_.probePause, stop);
+        if (vehicleAnswered(session_->probeVehicle(stop))) return true;
+    }
+    return sweepProtocols(stop);
+}
+
+bool AppModel::Connection::sweepProtocols(std::stop_token stop) {
+    post([](AppModel& model) { model.setSweepAttempts({}); });
+    const auto progress = [this](const ProtocolSweep::Attempt& attempt) {
+        post([attempt](AppModel& model) {
+            auto attempts = model.sweepAttempts_;
+            attempts.push_back(attempt);
+            model.setSweepAttempts(std::move(attempts));
+        });
+    };
+    const ProtocolSweep::Outcome outcome = ProtocolSweep::run(*session_, true, progress, stop);
+    throwIfStopped(stop);
+    post([outcome](AppModel& model) { model.setLastSweep(outcome); });
+
+    if (outcome.succeeded()) {
+        const ELM327Response reply = session_->probeVehicle(stop);
+        if (vehicleAnswered(reply)) return true;
+        session_->disconnect();
+        post([error = reply.error](AppModel& model) {
+            model.setDiagnostics(ConnectionDiagnosis::vehicleUnreachableDiagnostics(error));
+            model.setPhase(Phase::failed(ConnectionDiagnosis::unreachableMessage(error)));
+        });
+        return false;
+    }
+
+    std::vector<std::string> heard = ProtocolSweep::listen(*session_, timing_.busListening, stop);
+    throwIfStopped(stop);
+    post([heard](AppModel& model) { model.setBusTraffic(heard); });
+    session_->disconnect();
+    post([outcome](AppModel& model) {
+        model.setDiagnostics(ConnectionDiagnosis::sweepFailureDiagnostics(outcome, model.busTraffic_));
+        model.setPhase(Phase::failed(std::string(ConnectionDiagnosis::noProtocolMessage)));
+    });
+    return false;
+}
+
+void AppModel::Connection::readVehicle(std::stop_token stop) {
+    const std::set<std::uint8_t> supported = session_->discoverSupportedPIDs(stop);
+    post([supported](AppModel& model) { model.setSupportedPIDs(supported); });
+
+    const std::optional<std::string> vin = ConnectionReads::readVIN(*session_, stop);
+    post([vin](AppModel& model) { model.setVin(vin); });
+
+    const std::optional<FuelType> fuel = ConnectionReads::fetchFuelType(*session_, stop);
+    throwIfStopped(stop); // the fuel read swallows every failure, a stop included
+    post([fuel](AppModel& model) {
+        model.setReadFuelType(fuel);
+        model.identifyVehicle();
+    });
+
+    const std::vector<DTC> dtcs = ConnectionReads::readDTCs(*session_, stop);
+    post([dtcs](AppModel& model) { model.setDtcs(dtcs); });
+
+    const std::optional<MonitorStatus> monitors = ConnectionReads::readMonitors(*session_, fuel, stop);
+    post([monitors](AppModel& model) { model.setMonitorStatus(monitors); });
+}
+
+void AppModel::Connection::scanECUs(std::stop_token stop) {
+    // The profile that identification selected, once the GUI thread has applied it.
+    const auto candidates = ask([](AppModel& model) { return model.scanCandidates(); }, stop);
+    if (!candidates) throw ExchangeCancelled();
+
+    ECUScanner scanner(*session_);
+    const std::vector<DiscoveredECU> ecus = scanner.scan(*candidates, {}, stop);
+    throwIfStopped(stop);
+    post([ecus](AppModel& model) { model.setEcus(ecus); });
+
+    UDSClient uds(*session_);
+    for (const DiscoveredECU& ecu : ecus) {
+        if (!ecu.responded) continue;
+        try {
+            uds.target(ecu.txHeader, stop);
+        } catch (const std::exception&) {
+        }
+        std::vector<UDSDTC> codes;
+        try {
+            codes = uds.readDTCsByStatusMask(udsStatusMask, stop);
+        } catch (const std::exception&) {
+            // The ECU answered the scan: an empty list says its codes could not be read.
+        }
+        throwIfStopped(stop);
+        post([header = ecu.txHeader, codes](AppModel& model) {
+            auto all = model.udsDTCs_;
+            all[header] = codes;
+            model.setUdsDTCs(std::move(all));
+        });
+    }
+    post([](AppModel& model) { model.refineEngineIdentification(); });
+    sendIgnoringFailure(*session_, functionalHeader, stop);
+}
+
+// --- GUI thread ------------------------------------------------------------------------------
+
+void AppModel::connect() {
+    if (phase_.kind == Phase::Kind::connecting || phase_.kind == Phase::Kind::live) return;
+    if (recordLocation_) location_->start();
+
+    ++connectionGeneration_;
+    connectionStop_ = std::stop_source();
+    setPhase(Phase::connecting());
+    setDiagnostics({});
+
+    std::shared_ptr<OBDTransport> transport;
+    try {
+        transport = makeTransport();
+    } catch (...) {
+        failConnection(std::current_exception());
+        return;
+    }
+    transport_ = transport;
+    session_ = std::make_shared<ELM327Session>(transport, environment_.connectionTiming.session);
+    auto sequence = std::make_shared<Connection>(*this, connectionGeneration_, session_, environment_.connectionTiming);
+    workers_.start([sequence](std::stop_token stop) { sequence->run(std::move(stop)); }, connectionStop_);
+}
+
+std::shared_ptr<OBDTransport> AppModel::makeTransport() const {
+    const TransportRequest request{transportKind_, wifiHost_, wifiPort_};
+    std::shared_ptr<OBDTransport> transport =
+        environment_.transportFactory ? environment_.transportFactory(request) : makeBuiltInTransport(request);
+    if (!transport) throw Error("Aucun transport n'a pu être créé pour cette connexion.");
+    return transport;
+}
+
+void AppModel::failConnection(const std::exception_ptr& error) {
+    const std::string text = ConnectionDiagnosis::errorText(error);
+    setDiagnostics(ConnectionDiagnosis::failureDiagnostics(transportKind_, wifiHost_, wifiPort_, text));
+    setPhase(Phase::failed(text));
+}
+
+std::vector<ECUCandidate> AppModel::scanCandidates() const {
+    std::vector<ECUCandidate> candidates;
+    if (selectedProfile_) {
+        for (const VehicleECU& ecu : selectedProfile_->ecus) {
+            candidates.push_back({ecu.name, withoutHexPrefix(ecu.txId), withoutHexPrefix(ecu.rxId)});
+        }
+    }
+    if (candidates.empty()) return ECUScanner::standardCandidates();
+    return candidates;
+}
+
+void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
+    std::set<std::uint8_t> polled = supportedPIDs_;
+    polled.insert(baselinePIDs.begin(), baselinePIDs.end());
+
+    store_->openIntake(connectionGeneration_);
+    auto holder = std::make_shared<PollingEngine>(session, store_->makeSink(connectionGeneration_, connectionStop_.get_token()));
+    holder->engine.configure(polled);
+    engine_ = std::shared_ptr<TelemetryEngine>(holder, &holder->engine);
+
+    setupExpert(session);
+    if (recordLocation_) location_->start();
+    store_->startRecording({polled.begin(), polled.end()}, sessionCatalog_->sessionsDirectory(), recordLocation_);
+    startLocationRelay();
+
+    auto recorder = std::make_shared<EventRecorder>(std::chrono::system_clock::now(), recorderCapacity);
+    setRecorder(recorder);
+    setLogPhase(LogPhase::idle());
+    store_->setEventSink([recorder](std::uint8_t channel, float value, Date at) { recorder->record(channel, value, at); });
+
+    if (const auto& url = store_->recordingURL()) {
+        std::optional<std::string> profileID;
+        std::optional<std::string> profileName;
+        if (selectedProfile_) {
+            profileID = selectedProfile_->id;
+            profileName = selectedProfile_->displayName();
+        }
+        currentSession_ = sessionCatalog_->createSession(url->filename().string(), vin_, profileID, profileName);
+        refreshSessions();
+    }
+
+    setPhase(Phase::live());
+    engineTask_ = workers_.start([engine = engine_](std::stop_token stop) { engine->run(std::move(stop)); },
+                                 connectionStop_);
+}
+
+void AppModel::disconnect() {
+    // From here on, whatever the connection being ended still delivers is dropped.
+    ++connectionGeneration_;
+    store_->drainIntake(); // what was measured before the call still reaches the file and recorder
+
+    syncCurrentSession();
+    currentSession_.reset();
+
+    stopLocationRelay();
+    location_->stop();
+
+    store_->setEventSink({});
+    setRecorder(nullptr);
+    setLogPhase(LogPhase::idle());
+
+    // Ends the sequence under way, the polling loop and the sink's waits alike.
+    connectionStop_.request_stop();
+    workers_.start([engine = engine_, session = session_](std::stop_token) {
+        if (engine) engine->stop();
+        if (session) session->disconnect();
+    });
+    engine_.reset();
+    session_.reset();
+    store_->closeIntake();
+    store_->reset();
+
+    snifferTask_.cancel();
+    setSniffing(false);
+    setSnifferRecording(false);
+    setSnifferRows({});
+    setRecordedFrames({});
+
+    setPhase(Phase::disconnected());
+    setInitSteps({});
+    setSupportedPIDs({});
+    setVin(std::nullopt);
+    setDtcs({});
+    setEcus({});
+    setUdsDTCs({});
+}
+
+} // namespace veq

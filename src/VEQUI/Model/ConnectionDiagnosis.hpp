@@ -1,0 +1,38 @@
+#pragma once
+
+#include "VEQEngine/UDS/ProtocolSweep.hpp"
+#include "VEQProtocol/ELM327Error.hpp"
+#include "VEQUI/Model/TransportKind.hpp"
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The French advice lines shown beside a failed connection, and the texts of its failed phase.
+namespace veq::ConnectionDiagnosis {
+
+// The failed phase after a sweep that found no protocol.
+inline constexpr std::string_view noProtocolMessage = "Aucun protocole n'a répondu après balayage complet";
+
+// How a thrown error reads in a failed phase and on the last advice line: its own description.
+std::string errorText(const std::exception_ptr& error);
+
+// Advice for a connection that failed with an error, by the transport the user chose; the last
+// line is the error text. `wifiPort` is the port field as typed.
+std::vector<std::string> failureDiagnostics(TransportKind kind, const std::string& wifiHost,
+                                            const std::string& wifiPort, const std::string& errorText);
+
+// Advice after a deep sweep in which no protocol answered: the count line, what the bus let hear
+// (at most its first six identifiers), the adapter line.
+std::vector<std::string> sweepFailureDiagnostics(const ProtocolSweep::Outcome& outcome,
+                                                 const std::vector<std::string>& busTraffic);
+
+// Advice for an adapter that works while the vehicle stays silent; the last line quotes the
+// probe's adapter error, if any.
+std::vector<std::string> vehicleUnreachableDiagnostics(std::optional<ELM327Error> probeError);
+
+// The failed phase when the vehicle stays silent after a successful sweep.
+std::string unreachableMessage(std::optional<ELM327Error> probeError);
+
+} // namespace veq::ConnectionDiagnosis

@@ -1,0 +1,54 @@
+#include "VEQUI/Model/ConnectionReads.hpp"
+
+#include "VEQProtocol/DTCResponse.hpp"
+#include "VEQProtocol/OBDCommand.hpp"
+#include "VEQProtocol/VIN.hpp"
+
+namespace veq::ConnectionReads {
+
+namespace {
+
+constexpr std::uint8_t vinPID = 0x02;
+constexpr std::uint8_t fuelTypePID = 0x51;
+constexpr std::uint8_t monitorStatusPID = 0x01;
+
+} // namespace
+
+std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop) {
+    const ELM327Response response = session.query(OBDCommand(OBDMode::vehicleInfo, vinPID), stop);
+    if (response.ecus.empty()) return std::nullopt;
+    const auto data = response.ecus.front().data(OBDMode::vehicleInfo, vinPID);
+    if (!data) return std::nullopt;
+    return VIN::decode(*data);
+}
+
+std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token stop) {
+    std::optional<PIDReading> reading;
+    try {
+        reading = session.read(fuelTypePID, stop);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const auto* text = reading ? reading->as<PIDReading::Text>() : nullptr;
+    if (text == nullptr) return std::nullopt;
+    for (const FuelType fuel : allKnownFuelTypes) {
+        if (label(fuel) == text->text) return fuel;
+    }
+    return std::nullopt;
+}
+
+std::vector<DTC> readDTCs(ELM327Session& session, std::stop_token stop) {
+    const ELM327Response response = session.query(OBDCommand(OBDMode::storedDTCs, std::nullopt), stop);
+    return DTCResponse::codes(response, OBDMode::storedDTCs, session.protocolNumber().value_or(""));
+}
+
+std::optional<MonitorStatus> readMonitors(ELM327Session& session, std::optional<FuelType> fuelType,
+                                          std::stop_token stop) {
+    const ELM327Response response = session.query(OBDCommand(OBDMode::currentData, monitorStatusPID), stop);
+    if (response.ecus.empty()) return std::nullopt;
+    const auto data = response.ecus.front().data(OBDMode::currentData, monitorStatusPID);
+    if (!data) return std::nullopt;
+    return MonitorStatus::decode(*data, fuelType);
+}
+
+} // namespace veq::ConnectionReads

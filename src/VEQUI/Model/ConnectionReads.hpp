@@ -1,0 +1,32 @@
+#pragma once
+
+#include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQProtocol/DTC.hpp"
+#include "VEQProtocol/ReadinessMonitors.hpp"
+#include "VEQProtocol/StatusEnums.hpp"
+
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+// The vehicle facts the connection reads once the car answers. Each blocks on the session; the
+// session's errors pass through unless said otherwise.
+namespace veq::ConnectionReads {
+
+// Mode 09 PID 02 of the first ECU that answered; nothing when the reply holds no VIN.
+std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop = {});
+
+// Mode 01 PID 0x51 through the session's parameter read: the fuel type whose French label is the
+// text read. Never throws: an error, silence or an unknown text give nothing.
+std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token stop = {});
+
+// Mode 03: the stored codes of every ECU that answered, each once, read as the protocol in force
+// prints them (the count byte of CAN).
+std::vector<DTC> readDTCs(ELM327Session& session, std::stop_token stop = {});
+
+// Mode 01 PID 01 of the first ECU that answered; the fuel type read decides the ignition type.
+std::optional<MonitorStatus> readMonitors(ELM327Session& session, std::optional<FuelType> fuelType,
+                                          std::stop_token stop = {});
+
+} // namespace veq::ConnectionReads

@@ -1,0 +1,175 @@
+#pragma once
+
+#include "ModelFixtures.hpp"
+
+#include "VEQEngine/Session/ScriptedTransport.hpp"
+#include "VEQTransport/ELM327Emulator.hpp"
+#include "VEQTransport/VehicleSimulation.hpp"
+#include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/RecordingDialogs.hpp"
+
+#include "TestSupport/TemporaryFolder.hpp"
+
+#include <QGeoPositionInfoSource>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A model that connects: to the built-in simulated car, or to a scripted adapter through the
+// transport factory; with recorded dialogs and, when asked, a position source the test drives.
+namespace veq::testing {
+
+// A scripted adapter in front of the simulated car: the script answers the lines it knows, the
+// car's emulator every other. Each connection gets a new transport; the car and what it was
+// sent are shared by all of them.
+class ScriptedCar {
+public:
+    // The chunks the adapter prints for `line` (see says() and silence()), or nothing to let the
+    // car answer. Runs on the connection's thread and may block.
+    using Script = std::function<std::optional<std::vector<std::string>>(const std::string& line)>;
+
+    explicit ScriptedCar(Script script = {}) : script_(std::move(script)) {}
+
+    TransportFactory factory() {
+        return [this](const TransportRequest&) {
+            auto transport = std::make_shared<ScriptedTransport>([this](const std::string& line) { return answer(line); });
+            std::lock_guard lock(mutex_);
+            transport->failSendsContaining(failOn_);
+            emulator_ = ELM327Emulator{};
+            transport_ = transport;
+            return std::shared_ptr<OBDTransport>(transport);
+        };
+    }
+
+    // Sends holding `marker` throw a transport error, from the next connection on.
+    void failSendsContaining(std::optional<std::string> marker) {
+        std::lock_guard lock(mutex_);
+        failOn_ = std::move(marker);
+    }
+
+    std::vector<std::string> lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    std::size_t count(const std::string& line) const {
+        const auto all = lines();
+        return static_cast<std::size_t>(std::count(all.begin(), all.end(), line));
+    }
+    bool sent(const std::string& line) const { return count(line) > 0; }
+    std::shared_ptr<ScriptedTransport> transport() const {
+        std::lock_guard lock(mutex_);
+        return transport_;
+    }
+
+private:
+    std::vector<std::string> answer(const std::string& line) {
+        Script script;
+        {
+            std::lock_guard lock(mutex_);
+            lines_.push_back(line);
+            script = script_;
+        }
+        if (script) {
+            if (auto chunks = script(line)) return *chunks;
+        }
+        std::lock_guard lock(mutex_);
+        const auto bytes = emulator_.respond(line, simulation_.state(30.0));
+        return {std::string(bytes.begin(), bytes.end())};
+    }
+
+    mutable std::mutex mutex_;
+    Script script_;
+    ELM327Emulator emulator_;
+    VehicleSimulation simulation_;
+    std::vector<std::string> lines_;
+    std::optional<std::string> failOn_;
+    std::shared_ptr<ScriptedTransport> transport_;
+};
+
+// A position source the test feeds.
+class FakePositionSource final : public QGeoPositionInfoSource {
+public:
+    FakePositionSource() : QGeoPositionInfoSource(nullptr) {}
+
+    void deliver(const QGeoPositionInfo& info) { Q_EMIT positionUpdated(info); }
+
+    QGeoPositionInfo lastKnownPosition(bool = false) const override { return {}; }
+    PositioningMethods supportedPositioningMethods() const override { return AllPositioningMethods; }
+    int minimumUpdateInterval() const override { return 0; }
+    Error error() const override { return NoError; }
+    void startUpdates() override {}
+    void stopUpdates() override {}
+    void requestUpdate(int) override {}
+};
+
+struct ConnectionRigOptions {
+    ScriptedCar* car = nullptr; // none: the built-in simulated car
+    bool positionSource = false; // none: no source at all
+    TransportFactory factory{};  // overrides `car`
+};
+
+struct ConnectionRig {
+    TemporaryFolder folder;
+    std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
+    FakePositionSource* source = nullptr; // owned by the model's provider
+    std::unique_ptr<AppModel> model;
+
+    explicit ConnectionRig(ConnectionRigOptions options = {}) {
+        AppModel::Environment environment;
+        environment.dataFolder = folder.path();
+        const bool withSource = options.positionSource;
+        environment.locationSource = [this, withSource]() -> QGeoPositionInfoSource* {
+            if (!withSource) return nullptr;
+            source = new FakePositionSource();
+            return source;
+        };
+        if (options.factory) {
+            environment.transportFactory = options.factory;
+        } else if (options.car) {
+            environment.transportFactory = options.car->factory();
+        }
+        environment.dialogs = dialogs;
+        // Short pauses: what is tested is their order, never their length.
+        environment.connectionTiming.initStepPause = std::chrono::milliseconds(1);
+        environment.connectionTiming.probePause = std::chrono::milliseconds(1);
+        environment.connectionTiming.busListening = std::chrono::milliseconds(300);
+        environment.connectionTiming.session.responseTimeout = std::chrono::seconds(2);
+        model = std::make_unique<AppModel>(std::move(environment));
+    }
+
+    AppModel& operator*() const { return *model; }
+    AppModel* operator->() const { return model.get(); }
+
+    std::filesystem::path sessionsFolder() const { return model->sessionCatalog().sessionsDirectory(); }
+
+    // Connects and waits for the end of the sequence: true when the phase is live.
+    bool connect(std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+        model->connect();
+        return waitUntil([&] { return settled(); }, timeout) && model->phase() == AppModel::Phase::live();
+    }
+    bool settled() const {
+        const auto kind = model->phase().kind;
+        return kind == AppModel::Phase::Kind::live || kind == AppModel::Phase::Kind::failed;
+    }
+};
+
+// A whole reply: the lines, the blank line and the prompt.
+inline std::optional<std::vector<std::string>> says(std::string_view lines) { return std::vector<std::string>{reply(lines)}; }
+// Nothing printed at all (an adapter in monitor mode on a silent bus).
+inline std::optional<std::vector<std::string>> silence() { return std::vector<std::string>{}; }
+
+} // namespace veq::testing
+
+// Access to what the model keeps private, for checks that have no other window on it.
+namespace veq {
+struct AppModelConnectionAccess {
+    static bool hasCodingEngine(const AppModel& m) { return m.codingEngine_ != nullptr; }
+    static std::shared_ptr<EventRecorder> recorder(const AppModel& m) { return m.recorder_; }
+    static std::optional<SessionRecord> currentSession(const AppModel& m) { return m.currentSession_; }
+};
+} // namespace veq
