@@ -373,8 +373,15 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
     }
 
     setPhase(Phase::live());
-    engineTask_ = workers_.start([engine = engine_](std::stop_token stop) { engine->run(std::move(stop)); },
-                                 connectionStop_);
+    engineTask_ = workers_.start(
+        [engine = engine_](std::stop_token stop) {
+            try {
+                engine->run(std::move(stop));
+            } catch (const std::exception&) {
+                // The link to the adapter was lost: polling ends, and the drive with it.
+            }
+        },
+        connectionStop_);
 }
 
 void AppModel::disconnect() {

@@ -22,7 +22,7 @@ std::map<std::string, Feasibility> feasibilitiesOf(const CodingEngine& engine, c
 Dialogs& AppModel::dialogs() { return environment_.dialogs ? *environment_.dialogs : dismissingDialogs_; }
 
 void AppModel::setupExpert(const std::shared_ptr<ELM327Session>& session) {
-    codingEngine_ = std::make_shared<CodingEngine>(session, securityRegistry_, backupStore_, auditLog_);
+    codingEngine_ = std::make_shared<CodingEngine>(session, securityRegistry_, backupStore_, auditLog_, vin_);
     // One task, in this order: providers, backups, audit entries, then the feasibilities.
     workers_.start([this, registry = securityRegistry_, backups = backupStore_, audit = auditLog_](std::stop_token) {
         auto providers = registry->loadedIdentifiers();

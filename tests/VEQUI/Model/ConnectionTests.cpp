@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 using namespace veq;
 using namespace veq::testing;
@@ -211,13 +212,32 @@ TEST(ConnectionTests, ADisconnectWhileConnectingEndsTheSequenceAndDropsItsLateRe
     EXPECT_EQ(rig->store().recordingURL(), std::nullopt);
     EXPECT_TRUE(rig->pastSessions().empty());
     // The sequence stopped where it was: nothing after the VIN request was sent.
-    const auto lines = car.lines();
-    EXPECT_EQ(lines.back(), "0902");
-    EXPECT_FALSE(car.sent("03"));
+    EXPECT_EQ(car.lines().back(), "0902");
 
     // And the next connection is a fresh one.
     EXPECT_TRUE(rig.connect()) << rig->phase().message;
     rig->disconnect();
+}
+
+TEST(ConnectionTests, ResultsStillQueuedForTheGUIThreadAtADisconnectAreDropped) {
+    ScriptedCar car;
+    ConnectionRig rig({.car = &car});
+    rig->connect();
+    // No event is processed meanwhile: every step, the VIN and the codes wait in the queue.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!car.sent("0101") && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(car.sent("0101"));
+    std::this_thread::sleep_for(50ms);
+    rig->disconnect();
+    settleFor(300ms);
+
+    EXPECT_EQ(rig->phase(), Phase::disconnected());
+    EXPECT_EQ(rig->vin(), std::nullopt);
+    EXPECT_TRUE(rig->dtcs().empty());
+    EXPECT_TRUE(rig->initSteps().empty());
+    EXPECT_TRUE(rig->supportedPIDs().empty());
+    EXPECT_EQ(rig->monitorStatus(), std::nullopt);
+    EXPECT_TRUE(rig->pastSessions().empty());
 }
 
 TEST(ConnectionTests, AnAdapterErrorOnOneStepClearsItsFlagAndTheSequenceGoesOn) {
