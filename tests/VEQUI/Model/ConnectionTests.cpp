@@ -359,10 +359,13 @@ TEST(ConnectionTests, BusTrafficAfterTheDeepSweepIsQuotedUpToSixIdentifiers) {
 }
 
 struct UnreachableCase {
+    std::string name;
     std::string finalProbeReply;
     std::string phaseMessage;
     std::string lastLine;
 };
+
+void PrintTo(const UnreachableCase& c, std::ostream* out) { *out << c.name; }
 
 class UnreachableAfterSweep : public ::testing::TestWithParam<UnreachableCase> {};
 
@@ -396,14 +399,18 @@ TEST_P(UnreachableAfterSweep, NamesTheProbesAdapterError) {
 
 INSTANTIATE_TEST_SUITE_P(
     ConnectionTests, UnreachableAfterSweep,
-    ::testing::Values(UnreachableCase{"CAN ERROR", "Véhicule injoignable — CAN ERROR", "Réponse de l'adaptateur : CAN ERROR"},
-                      UnreachableCase{"", "Véhicule injoignable — aucune réponse", "Aucune réponse du bus."}));
+    ::testing::Values(UnreachableCase{"adapterError", "CAN ERROR", "Véhicule injoignable — CAN ERROR",
+                                      "Réponse de l'adaptateur : CAN ERROR"},
+                      UnreachableCase{"noAnswer", "", "Véhicule injoignable — aucune réponse", "Aucune réponse du bus."}),
+    [](const auto& info) { return info.param.name; });
 
 struct ThrowingReadCase {
     std::string request;
     bool vinRead;
     bool codesRead;
 };
+
+void PrintTo(const ThrowingReadCase& c, std::ostream* out) { *out << c.request; }
 
 class ThrowingRead : public ::testing::TestWithParam<ThrowingReadCase> {};
 
@@ -431,7 +438,8 @@ INSTANTIATE_TEST_SUITE_P(ConnectionTests, ThrowingRead,
                          ::testing::Values(ThrowingReadCase{"0120", false, false}, // supported parameters
                                            ThrowingReadCase{"0902", false, false}, // VIN
                                            ThrowingReadCase{"03", true, false},    // stored codes
-                                           ThrowingReadCase{"0101", true, true})); // monitors
+                                           ThrowingReadCase{"0101", true, true}), // monitors
+                         [](const auto& info) { return "request" + info.param.request; });
 
 TEST(ConnectionTests, UDSCodesPerAnsweringECUAndAnEmptyListWhereTheirReadFails) {
     // No VIN: the generic profile and its ECU list; 7E5 stays silent, the transmission refuses
