@@ -57,8 +57,13 @@ std::optional<TimePoint> parse(std::string_view text) {
         if (at == start) return std::nullopt;
     }
     if (at + 1 != text.size() || text[at] != 'Z') return std::nullopt;
-    const auto point = sys_days{date} + hours{h} + minutes{mi} + seconds{s} + fraction;
-    return time_point_cast<system_clock::duration>(point);
+    // The clock counts nanoseconds in 64 bits (about 1677 to 2262): a date beyond would wrap
+    // round to another one.
+    const auto whole = (sys_days{date} + hours{h} + minutes{mi} + seconds{s}).time_since_epoch();
+    constexpr auto earliest = duration_cast<seconds>(system_clock::duration::min()) + seconds{1};
+    constexpr auto latest = duration_cast<seconds>(system_clock::duration::max()) - seconds{1};
+    if (whole < earliest || whole > latest) return std::nullopt;
+    return time_point_cast<system_clock::duration>(sys_seconds{whole} + fraction);
 }
 
 } // namespace veq::iso8601

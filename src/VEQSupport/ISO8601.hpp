@@ -14,7 +14,8 @@ using TimePoint = std::chrono::system_clock::time_point;
 // shown later than it happened.
 std::string format(TimePoint time, bool withMilliseconds = false);
 
-// Reads "YYYY-MM-DDTHH:MM:SS", an optional fraction of any length and "Z"; nothing otherwise.
+// Reads "YYYY-MM-DDTHH:MM:SS", an optional fraction of any length and "Z"; nothing otherwise,
+// and nothing for a date the clock cannot hold.
 std::optional<TimePoint> parse(std::string_view text);
 
 } // namespace veq::iso8601
