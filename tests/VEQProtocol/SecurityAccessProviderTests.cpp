@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -23,8 +24,12 @@ public:
         // A provider used after it was freed would show a cleared canary (ASan reports it first).
         if (alive_ != kAlive) throw std::logic_error("provider used after destruction");
         if (!ecus_.contains(ecu)) throw std::logic_error("asked for an ECU it does not cover");
-        Bytes key{tag_, level};
-        key.insert(key.end(), seed.begin(), seed.end());
+        // Sized once and filled: GCC 12 at -O3 warns wrongly (array-bounds) about inserting the
+        // seed after a two-byte initializer list.
+        Bytes key(2 + seed.size());
+        key[0] = tag_;
+        key[1] = level;
+        std::copy(seed.begin(), seed.end(), key.begin() + 2);
         return key;
     }
 
