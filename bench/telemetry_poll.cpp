@@ -1,5 +1,5 @@
-// The polling engine against the simulated car for a minute (VEQ_BENCH_POLL_SECONDS to change
-// it), with a sink that only counts: the sample rate it reaches and whether memory stays flat
+// The polling engine against the simulated car for ten seconds (VEQ_BENCH_POLL_SECONDS for a
+// longer run), with a sink that only counts: the sample rate it reaches and whether memory stays flat
 // once the first seconds are past.
 #include "VEQEngine/Session/ELM327Session.hpp"
 #include "VEQEngine/Session/TelemetryEngine.hpp"
@@ -47,7 +47,7 @@ double residentKiB() {
 
 int pollSeconds() {
     const char* text = std::getenv("VEQ_BENCH_POLL_SECONDS");
-    const int seconds = text ? std::atoi(text) : 60;
+    const int seconds = text ? std::atoi(text) : 10;
     return std::max(seconds, 6);
 }
 

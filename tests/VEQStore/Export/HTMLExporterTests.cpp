@@ -162,8 +162,13 @@ TEST(HTMLExporterReaders, HeadlessChromiumDrawsThePageWithItsCharts) {
 
     const auto shot = folder / "shot.png";
     const unsigned width = 900, height = 1100;
+    // Chromium keeps its crash reports under HOME's configuration folder whatever the profile
+    // folder says: give it a home inside the test's folder so the user's stays untouched.
+    const auto home = folder / "home";
     const auto chromium = testing::runTool(
-        "chromium --headless --no-sandbox --disable-gpu --disable-background-networking --disable-component-update "
+        "HOME=" + testing::shellQuoted(home.string()) + " XDG_CONFIG_HOME=" + testing::shellQuoted((home / ".config").string()) +
+        " XDG_CACHE_HOME=" + testing::shellQuoted((home / ".cache").string()) +
+        " chromium --headless --no-sandbox --disable-gpu --disable-background-networking --disable-component-update "
         "--disable-sync --no-first-run --hide-scrollbars --user-data-dir=" + testing::shellQuoted((folder / "profile").string()) +
         " --window-size=" + std::to_string(width) + "," + std::to_string(height) +
         " --screenshot=" + testing::shellQuoted(shot.string()) + " " + testing::shellQuoted("file://" + page.string()) +
