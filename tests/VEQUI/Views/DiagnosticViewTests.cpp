@@ -256,5 +256,55 @@ TEST(DiagnosticView, TwentyCodesWithRepeatsGiveTwentyCardsInAScrollingList) {
     EXPECT_EQ(bottom.pixelColor(100, last.top() - 5), VEQ::background());
 }
 
+TEST(DiagnosticView, FollowsTheSimulatedCarsStoredCodesThroughConnectAndDisconnect) {
+    ConnectionRig rig;
+    DiagnosticView view(*rig);
+    present(view, screenSize);
+    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("codeCount"))), "Aucun code");
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    settle();
+    shoot(view, QStringLiteral("diagnostic-simulated-car"));
+    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("codeCount"))), "2 code(s)");
+    const auto cards = named<DTCCard>(view, QStringLiteral("dtcCard"));
+    ASSERT_EQ(cards.size(), 2);
+    // The car's stored codes, explained from the text base.
+    const char* expected[] = {"P0300", "P0171"};
+    for (int i = 0; i < 2; ++i) {
+        const DTCInfo info = DTCDatabase::describe(expected[i]);
+        EXPECT_EQ(text(only<QLabel>(*cards[i], QStringLiteral("dtcCode"))), expected[i]);
+        EXPECT_EQ(text(only<QLabel>(*cards[i], QStringLiteral("dtcTitle"))), info.title);
+        EXPECT_EQ(texts(*cards[i], QStringLiteral("cause")), info.causes);
+        EXPECT_EQ(cards[i]->severityColor(), severityColor(info.severity));
+        EXPECT_EQ(only<CapsuleTagView>(*cards[i], QStringLiteral("sourceTag"))->component().shownText(),
+                  QStringLiteral("NORMALISÉ"));
+    }
+    rig->disconnect();
+    settle();
+    EXPECT_TRUE(named<DTCCard>(view, QStringLiteral("dtcCard")).isEmpty());
+    EXPECT_NE(only(view, QStringLiteral("emptyState")), nullptr);
+}
+
+TEST(DiagnosticView, ShowingAndRedrawingSendsNothingToTheCar) {
+    ScriptedCar car;
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(settledLive(rig)) << rig->phase().message;
+    const std::size_t before = car.lines().size();
+    {
+        DiagnosticView view(*rig);
+        present(view, screenSize);
+        shoot(view, QStringLiteral("diagnostic-scripted-car"));
+        view.resize(500, 400);
+        settle();
+        view.repaint();
+        Access::setDtcs(*rig, codes({"P0420", "P0300"}));
+        settle();
+        view.grab();
+    }
+    // Polling goes on meanwhile: wait for some of it so that the check below sees traffic.
+    EXPECT_TRUE(waitUntil([&] { return car.lines().size() >= before + 10; }));
+    for (const std::string& line : linesFrom(car, before)) EXPECT_TRUE(isPollingRequest(line)) << line;
+    rig->disconnect();
+}
+
 } // namespace
 } // namespace veq

@@ -431,5 +431,105 @@ TEST(ECUMapView, TwelveECUsWrapIntoRowsAndScroll) {
     EXPECT_GT(placeIn(screen.view, *screen.detail()).top(), placeIn(screen.view, *cards[11]).bottom());
 }
 
+TEST(ECUMapView, FillsAsTheModelProbesTheSimulatedCar) {
+    ConnectionRig rig;
+    ECUMapView view(*rig);
+    present(view, {900, 760});
+    EXPECT_NE(only(view, QStringLiteral("emptyState")), nullptr);
+    // The engine's card as each probe result reaches the model: its colour after every change.
+    std::vector<QColor> engineColours;
+    const auto noteEngine = [&] {
+        const auto cards = view.findChildren<ECUCard*>(QStringLiteral("ecuCard"));
+        const auto engine = std::find_if(cards.begin(), cards.end(), [](const ECUCard* c) { return c->txHeader() == "7E0"; });
+        if (engine != cards.end()) engineColours.push_back(ECUMap::color(rig->ecus().front(), rig->udsDTCs()));
+    };
+    QObject::connect(rig.model.get(), &AppModel::ecusChanged, &view, noteEngine);
+    QObject::connect(rig.model.get(), &AppModel::udsDTCsChanged, &view, noteEngine);
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    settle();
+    // First answering without codes read, then holding its codes.
+    ASSERT_GE(engineColours.size(), 2U);
+    EXPECT_EQ(engineColours.front(), VEQ::confirm());
+    EXPECT_EQ(engineColours.back(), VEQ::critical());
+
+    // Every ECU the matched profile lists, in its order, each answering.
+    ASSERT_TRUE(rig->selectedProfile().has_value());
+    const auto& listed = rig->selectedProfile()->ecus;
+    const auto count = listed.size();
+    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("respondingCount"))),
+              std::to_string(count) + " / " + std::to_string(count) + " répondent");
+    QList<ECUCard*> cards;
+    const QWidget* grid = only(view, QStringLiteral("ecuGrid"));
+    ASSERT_NE(grid, nullptr);
+    for (int i = 0; i < grid->layout()->count(); ++i) cards.append(dynamic_cast<ECUCard*>(grid->layout()->itemAt(i)->widget()));
+    ASSERT_EQ(cards.size(), static_cast<qsizetype>(count));
+    const auto* diagram = only<ECUBusDiagram>(view, QStringLiteral("busDiagram"));
+    ASSERT_NE(diagram, nullptr);
+    ASSERT_EQ(diagram->nodes().size(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const ECUCard& card = *cards[static_cast<int>(i)];
+        EXPECT_EQ(text(only<QLabel>(card, QStringLiteral("ecuName"))), listed[i].name);
+        EXPECT_EQ(card.txHeader(), rig->ecus()[i].txHeader);
+        // The engine and the transmission hold codes; the other units answer clean.
+        const bool withCodes = card.txHeader() == "7E0" || card.txHeader() == "7E1";
+        EXPECT_EQ(diagram->nodes()[i], (ECUBusDiagram::Node{withCodes ? VEQ::critical() : VEQ::confirm(), true}))
+            << card.txHeader();
+        EXPECT_EQ(only<QLabel>(card, QStringLiteral("ecuCodeCount")) != nullptr, withCodes) << card.txHeader();
+    }
+    EXPECT_EQ(text(only<QLabel>(*cards[0], QStringLiteral("ecuCodeCount"))), "2 défaut(s)");
+    EXPECT_EQ(text(only<QLabel>(*cards[0], QStringLiteral("ecuStatus"))), "A2569006200");
+    shoot(view, QStringLiteral("ecu-map-simulated-car"));
+
+    QTest::mouseClick(cards[0], Qt::LeftButton);
+    settle();
+    const QWidget* detail = only(view, QStringLiteral("ecuDetail"));
+    ASSERT_NE(detail, nullptr);
+    shoot(view, QStringLiteral("ecu-map-simulated-car-engine"));
+    EXPECT_EQ(text(only<QLabel>(*detail, QStringLiteral("addresses"))), "7E0 / 7E8");
+    EXPECT_EQ(text(only<QLabel>(*detail, QStringLiteral("partNumber"))), "A2569006200");
+    EXPECT_EQ(text(only<QLabel>(*detail, QStringLiteral("softwareVersion"))), "0044/3.11.0");
+    EXPECT_EQ(texts(*detail, QStringLiteral("udsCode")), (std::vector<std::string>{"P0300-64", "P0171-00"}));
+    EXPECT_EQ(texts(*detail, QStringLiteral("udsConfirmed")), (std::vector<std::string>{"confirmé", "confirmé"}));
+    QTest::mouseClick(cards[1], Qt::LeftButton);
+    settle();
+    detail = only(view, QStringLiteral("ecuDetail"));
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(texts(*detail, QStringLiteral("udsCode")), std::vector<std::string>{"P0715-62"});
+    EXPECT_EQ(texts(*detail, QStringLiteral("udsTitle")), std::vector<std::string>{DTCDatabase::describe("P0715").title});
+    QTest::mouseClick(cards[1], Qt::LeftButton);
+    settle();
+    EXPECT_EQ(only(view, QStringLiteral("ecuDetail")), nullptr);
+
+    rig->disconnect();
+    settle();
+    EXPECT_NE(only(view, QStringLiteral("emptyState")), nullptr);
+    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("respondingCount"))), "0 / 0 répondent");
+}
+
+TEST(ECUMapView, ShowingSelectingAndRedrawingSendsNothingToTheCar) {
+    ScriptedCar car;
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(settledLive(rig)) << rig->phase().message;
+    const std::size_t before = car.lines().size();
+    {
+        ECUMapView view(*rig);
+        present(view, screenSize);
+        const auto cards = view.findChildren<ECUCard*>(QStringLiteral("ecuCard"));
+        ASSERT_FALSE(cards.isEmpty());
+        for (ECUCard* card : cards) {
+            QTest::mouseClick(card, Qt::LeftButton);
+            settle();
+        }
+        rig->setNightMode(true);
+        shoot(view, QStringLiteral("ecu-map-scripted-car"));
+        view.resize(400, 500);
+        settle();
+        view.grab();
+    }
+    EXPECT_TRUE(waitUntil([&] { return car.lines().size() >= before + 10; }));
+    for (const std::string& line : linesFrom(car, before)) EXPECT_TRUE(isPollingRequest(line)) << line;
+    rig->disconnect();
+}
+
 } // namespace
 } // namespace veq

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "VEQUI/Model/ConnectionFixtures.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
 
 #include <QApplication>
@@ -83,6 +84,23 @@ inline QRect placeIn(const QWidget& screen, const QWidget& widget) {
 // Whether the widget is shown within the scroll view's visible part.
 inline bool inView(const QWidget& viewport, const QWidget& widget) {
     return widget.isVisibleTo(&viewport) && viewport.rect().intersects(QRect(widget.mapTo(&viewport, QPoint(0, 0)), widget.size()));
+}
+
+// The lines an adapter was sent from the `from`-th on.
+inline std::vector<std::string> linesFrom(const ScriptedCar& car, std::size_t from) {
+    const auto all = car.lines();
+    return from < all.size() ? std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from), all.end())
+                             : std::vector<std::string>{};
+}
+
+// Whether a line is one of the polling engine's: a mode 01 request.
+inline bool isPollingRequest(const std::string& line) { return line.starts_with("01"); }
+
+// A model live on the scripted car once its connection's own work is done: polling runs and the
+// expert set-up has judged its recipes, so that whatever is sent next is polling only.
+inline bool settledLive(ConnectionRig& rig) {
+    return rig.connect() && waitUntil([&] { return rig->store().value(0x0C).has_value(); }) &&
+           waitUntil([&] { return !rig->feasibilities().empty(); });
 }
 
 } // namespace veq::testing
