@@ -14,6 +14,16 @@ void IncomingStream::push(Chunk chunk) {
     std::uint64_t droppedNow = 0;
     std::uint64_t droppedTotal = 0;
     {
+        // Held to the end, so that an attach() cannot slip between the test and the queueing.
+        std::lock_guard receiving(receiving_);
+        if (receiver_) {
+            {
+                std::lock_guard lock(mutex_);
+                if (closed_) return;
+            }
+            receiver_(std::move(chunk));
+            return;
+        }
         std::lock_guard lock(mutex_);
         if (closed_) return;
         const std::size_t cost = chunk.size() + chunkOverheadBytes;
@@ -36,6 +46,24 @@ void IncomingStream::push(Chunk chunk) {
                                droppedNow, droppedTotal);
         });
     }
+}
+
+void IncomingStream::attach(Receiver receiver) {
+    std::lock_guard receiving(receiving_);
+    std::deque<Chunk> buffered;
+    {
+        std::lock_guard lock(mutex_);
+        buffered.swap(chunks_);
+        bytes_ = 0;
+        memory_ = 0;
+    }
+    receiver_ = std::move(receiver);
+    for (Chunk& chunk : buffered) receiver_(std::move(chunk));
+}
+
+void IncomingStream::detach() {
+    std::lock_guard receiving(receiving_);
+    receiver_ = nullptr;
 }
 
 void IncomingStream::close() {

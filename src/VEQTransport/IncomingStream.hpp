@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -13,7 +14,9 @@
 namespace veq {
 
 // The chunks of bytes a transport receives from its adapter, in arrival order. Any thread may
-// push (link callbacks, the simulator's monitor); one consumer (the session's reader) pops.
+// push (link callbacks, the simulator's monitor); one consumer either pops, or attaches a
+// receiver that takes each chunk on the pushing thread as it comes, which spares a thread
+// wake-up between the link and the consumer on every reply.
 //
 // It is bounded by the memory it holds: each chunk counts its bytes plus chunkOverheadBytes (its
 // bookkeeping and allocation), so that many tiny chunks weigh what they cost. When the consumer
@@ -23,6 +26,9 @@ namespace veq {
 class IncomingStream {
 public:
     using Chunk = std::vector<std::uint8_t>;
+    // Runs on the pushing thread, one chunk at a time, in push order; it must not block nor use
+    // this stream.
+    using Receiver = std::function<void(Chunk)>;
 
     static constexpr std::size_t defaultCapacityBytes = 4 * 1024 * 1024;
     // What one chunk costs beside its bytes: the vector and its heap block.
@@ -33,8 +39,16 @@ public:
     IncomingStream(const IncomingStream&) = delete;
     IncomingStream& operator=(const IncomingStream&) = delete;
 
-    // Appends a chunk; never blocks. Ignored once the stream is closed.
+    // Appends a chunk, or hands it to the receiver when one is attached; never blocks beyond
+    // the receiver's own work. Ignored once the stream is closed.
     void push(Chunk chunk);
+
+    // Hands the chunks buffered so far to `receiver` at once, then every chunk pushed, until
+    // detach(); pop() meanwhile finds nothing. Replaces a receiver attached before.
+    void attach(Receiver receiver);
+    // Later chunks are buffered again. Returns once no call of the receiver runs any more, so
+    // that what the receiver uses may then go.
+    void detach();
 
     // Ends the stream: the consumer drains what is buffered, then pop() gives nothing at once.
     // Transports never call it (a stream outlives disconnects); it exists for owners that retire
@@ -63,6 +77,10 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable_any available_;
     std::deque<Chunk> chunks_;
+    // Held across each push, so that the receiver's calls keep the push order and detach() can
+    // wait for the one under way; always taken before mutex_. It alone guards receiver_.
+    std::mutex receiving_;
+    Receiver receiver_;
     std::size_t bytes_ = 0;
     std::size_t memory_ = 0;
     std::uint64_t dropped_ = 0;

@@ -13,10 +13,6 @@ namespace veq {
 namespace {
 
 constexpr std::uint8_t kPrompt = '>';
-// An adapter's reply follows its command within microseconds on a fast link (the simulated car
-// answers inside send): the reader and a waiting caller stay awake this long before sleeping,
-// which saves two thread wake-ups per exchange. Slow links only pay this once per chunk.
-constexpr auto kLinger = std::chrono::microseconds(200);
 constexpr std::uint8_t kCarriageReturn = '\r';
 
 std::vector<std::uint8_t> commandBytes(std::string_view command) {
@@ -100,6 +96,7 @@ ELM327Session::~ELM327Session() {
     }
     if (stream) stream->finish();
     std::lock_guard readerLock(readerMutex_);
+    if (reader_.joinable()) transport_->incoming()->detach();
     reader_.request_stop();
     if (reader_.joinable()) reader_.join();
 }
@@ -113,6 +110,9 @@ void ELM327Session::connect(std::stop_token stop) {
     }
     std::lock_guard readerLock(readerMutex_);
     if (!reader_.joinable()) {
+        // The replies are cut on the thread that receives them, which wakes the waiting caller
+        // directly; the reader thread only watches the link.
+        transport_->incoming()->attach([this](IncomingStream::Chunk chunk) { handleChunk(std::move(chunk)); });
         reader_ = std::jthread([this](std::stop_token readerStop) { readerLoop(readerStop); });
     }
 }
@@ -121,6 +121,7 @@ void ELM327Session::disconnect() {
     {
         std::lock_guard readerLock(readerMutex_);
         if (reader_.joinable()) {
+            transport_->incoming()->detach();
             reader_.request_stop();
             reader_.join();
         }
@@ -396,13 +397,6 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
     const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
     replyWaiter_ = true;
     handedReply_.reset();
-    const auto lingerEnd = std::min(deadline, std::chrono::steady_clock::now() + kLinger);
-    while (!handedReply_ && !closing_ && disconnects_ == connection && !linkLost_ && !stop.stop_requested() &&
-           std::chrono::steady_clock::now() < lingerEnd) {
-        lock.unlock();
-        std::this_thread::yield();
-        lock.lock();
-    }
     changed_.wait_until(lock, stop, deadline, [&] {
         return handedReply_.has_value() || closing_ || disconnects_ != connection || linkLost_;
     });
@@ -433,15 +427,6 @@ void ELM327Session::readerLoop(std::stop_token stop) {
             continue;
         }
         handleChunk(std::move(*chunk));
-        for (auto lingerEnd = std::chrono::steady_clock::now() + kLinger;
-             !stop.stop_requested() && std::chrono::steady_clock::now() < lingerEnd;) {
-            if ((chunk = stream->pop(std::chrono::nanoseconds(0), stop))) {
-                handleChunk(std::move(*chunk));
-                lingerEnd = std::chrono::steady_clock::now() + kLinger;
-            } else {
-                std::this_thread::yield();
-            }
-        }
     }
 }
 

@@ -30,8 +30,10 @@ namespace veq {
 // with a first-in, first-out command lock, pairs each reply with the command waiting for it,
 // gives up after the reply time-out, and parses replies in the frame format in force.
 //
-// Thread-safe. One reader thread per connection consumes the transport's stream; commands run
-// on their callers' threads and time-outs are timed waits, so no thread is made per command.
+// Thread-safe. The transport's stream is cut into replies on the thread that receives the bytes
+// (attached to it while connected), which hands each reply straight to the caller waiting for
+// it; one reader thread per connection watches the link. Commands run on their callers' threads
+// and every wait blocks (no spinning), with a time-out, so no thread is made per command.
 //
 // Failures: transport errors are rethrown unchanged; an adapter that stays silent gives an empty
 // response (not an error); a wait given up because its stop token was requested, or because the
@@ -52,7 +54,7 @@ public:
     static constexpr std::size_t maxUnfinishedReply = 64 * 1024;
     // Complete replies kept while nobody waits; the oldest goes first.
     static constexpr std::size_t maxQueuedReplies = 16;
-    // How often the reader looks at the transport's state while nothing arrives.
+    // How often the reader looks at the transport's state.
     static constexpr std::chrono::milliseconds linkCheckPeriod{250};
 
     // The command lock held across a sequence of exchanges. While it lives, the commands of the
