@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <thread>
 
 using namespace veq;
@@ -78,4 +80,59 @@ TEST(IncomingStreamTests, OldestChunksAreDroppedWhenTheConsumerFallsBehind) {
         EXPECT_EQ(flooded.bufferedMemory(), fit * (size + cost)) << size;
         EXPECT_EQ(flooded.pop(0s, {})->front(), static_cast<std::uint8_t>(count - fit)) << size; // the newest are left
     }
+}
+
+TEST(IncomingStreamTests, AnAttachedReceiverTakesTheBufferedChunksThenEveryPushInOrder) {
+    IncomingStream stream;
+    std::vector<std::uint32_t> received;
+    stream.push(numbered(0, 4));
+    stream.push(numbered(1, 4));
+    stream.attach([&](Chunk c) { received.push_back(sequenceOf(c)); });
+    EXPECT_EQ(received, (std::vector<std::uint32_t>{0, 1}));
+    EXPECT_EQ(stream.bufferedMemory(), 0u);
+
+    // Pushes from several threads reach the receiver one at a time, each thread's in its order.
+    constexpr std::uint32_t perThread = 2000;
+    std::vector<std::jthread> pushers;
+    for (std::uint32_t t = 0; t < 2; ++t) {
+        pushers.emplace_back([&stream, t] {
+            for (std::uint32_t i = 0; i < perThread; ++i) stream.push(numbered(2 + t * perThread + i, 2));
+        });
+    }
+    pushers.clear();
+    ASSERT_EQ(received.size(), 2 + 2 * perThread);
+    for (std::uint32_t t = 0; t < 2; ++t) {
+        std::vector<std::uint32_t> mine;
+        for (std::uint32_t s : received) {
+            if (s >= 2 + t * perThread && s < 2 + (t + 1) * perThread) mine.push_back(s);
+        }
+        EXPECT_TRUE(std::ranges::is_sorted(mine)) << t;
+        EXPECT_EQ(mine.size(), perThread) << t;
+    }
+    EXPECT_EQ(stream.pop(0s, {}), std::nullopt); // nothing was left for pop
+
+    stream.detach();
+    stream.push(numbered(9, 3));
+    EXPECT_EQ(received.size(), 2 + 2 * perThread);
+    EXPECT_EQ(stream.pop(0s, {}), numbered(9, 3)); // buffered again
+
+    stream.attach([&](Chunk c) { received.push_back(sequenceOf(c)); });
+    stream.close();
+    stream.push(numbered(10, 3));
+    EXPECT_EQ(received.size(), 2 + 2 * perThread); // a closed stream takes nothing
+}
+
+TEST(IncomingStreamTests, DetachReturnsOnlyOnceTheReceiverCallUnderWayHasEnded) {
+    IncomingStream stream;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> finished{false};
+    stream.attach([&](Chunk) {
+        entered = true;
+        std::this_thread::sleep_for(50ms);
+        finished = true;
+    });
+    std::jthread pusher([&] { stream.push({0x3E}); });
+    while (!entered) std::this_thread::yield();
+    stream.detach();
+    EXPECT_TRUE(finished.load()); // whatever the receiver used may go now
 }

@@ -72,9 +72,26 @@ struct WiFiTransport::Link {
         s->connectToHost(QString::fromStdString(endpoint.host), endpoint.port);
     }
 
+    // The descriptor a caller's thread may write to, or -1.
+    int directDescriptor() const {
+        const qintptr descriptor = socket->socketDescriptor();
+        if (descriptor < 0) return -1;
+#if !defined(MSG_NOSIGNAL)
+        // Where a write cannot be told not to raise SIGPIPE, the socket is.
+        const int on = 1;
+        ::setsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+        return static_cast<int>(descriptor);
+    }
+
     // Closes the socket without any report: it stops being current before Qt is told.
     void drop() {
         if (!socket) return;
+        {
+            // No caller's thread may write to the descriptor once it is closed (and perhaps reused).
+            std::lock_guard lock(owner.mutex_);
+            owner.directDescriptor_ = -1;
+        }
         QTcpSocket* closing = socket;
         socket = nullptr;
         failSends(std::make_exception_ptr(TransportError::notConnected()));
@@ -94,6 +111,7 @@ struct WiFiTransport::Link {
             if (!givenUp) {
                 owner.attemptOutcome_ = std::exception_ptr();
                 owner.state_ = TransportState::connected();
+                owner.directDescriptor_ = directDescriptor();
                 established = true;
             }
         }
@@ -298,15 +316,34 @@ void WiFiTransport::disconnect() {
 void WiFiTransport::send(std::span<const std::uint8_t> data, std::stop_token stop) {
     std::uint64_t id = 0;
     std::uint64_t connection = 0;
+    std::size_t written = 0;
     {
         std::lock_guard lock(mutex_);
         if (!state_.isConnected()) throw TransportError::notConnected();
-        id = ++sendCount_;
-        connection = connection_;
-        sends_.emplace(id, std::nullopt);
+        if (directDescriptor_ >= 0 && sends_.empty() && !stop.stop_requested() && !data.empty()) {
+            // Never blocks; what the network stack does not take at once, and any error, is left to
+            // the event thread, which reports it as for every other send.
+            constexpr int flags = MSG_DONTWAIT
+#if defined(MSG_NOSIGNAL)
+                                  | MSG_NOSIGNAL
+#endif
+                ;
+            const ssize_t count = ::send(directDescriptor_, data.data(), data.size(), flags);
+            if (count > 0) written = static_cast<std::size_t>(count);
+        }
+        if (written < data.size()) {
+            id = ++sendCount_;
+            connection = connection_;
+            sends_.emplace(id, std::nullopt);
+        }
     }
-    std::vector<std::uint8_t> bytes(data.begin(), data.end());
-    thread_.post([link = link_.get(), id, bytes] { link->write(id, bytes); });
+    if (written == data.size()) {
+        veqTrace([&] { return "WiFi → " + veqHexAscii(data); });
+        return;
+    }
+    std::vector<std::uint8_t> rest(data.begin() + static_cast<std::ptrdiff_t>(written), data.end());
+    thread_.post([link = link_.get(), id, rest] { link->write(id, rest); });
+    const std::vector<std::uint8_t> bytes(data.begin(), data.end());
 
     std::unique_lock lock(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + options_.sendLimit;
@@ -314,6 +351,8 @@ void WiFiTransport::send(std::span<const std::uint8_t> data, std::stop_token sto
     std::optional<std::exception_ptr> outcome = sends_.at(id);
     sends_.erase(id);
     const bool disconnected = connection != connection_;
+    // Bytes of a send given up may still wait on the event thread: no later send may pass them.
+    if (!outcome) directDescriptor_ = -1;
     lock.unlock();
 
     if (!outcome) {

@@ -27,7 +27,9 @@ struct WiFiTransportOptions {
 // An ELM327 adapter over one TCP connection (Qt Network, on a Qt event thread of its own). The
 // endpoints are tried one after the other; the first that connects is used. Received bytes go
 // to incoming() in the chunks the network stack delivers, none longer than maximumChunkBytes;
-// every send returns once the network stack has taken the bytes. Connection attempts, bytes
+// every send returns once the network stack has taken the bytes. A send the network stack takes
+// at once is written from the caller's thread, without a round through the event thread; the
+// rest of it, and any send while another waits, go through the event thread in order. Connection attempts, bytes
 // sent and received, and the end of the link are traced (VEQ_TRACE).
 class WiFiTransport final : public OBDTransport {
 public:
@@ -83,6 +85,10 @@ private:
     std::optional<std::exception_ptr> attemptOutcome_;
     std::uint64_t sendCount_ = 0;
     std::map<std::uint64_t, std::optional<std::exception_ptr>> sends_; // the sends waiting, and their outcome
+    // The connected socket's descriptor while a send may write to it from the caller's thread
+    // (no send waiting on the event thread, none given up on this link), else -1. The event
+    // thread closes the socket only after clearing it, under mutex_.
+    int directDescriptor_ = -1;
 
     std::unique_ptr<Link> link_;
     QtEventThread thread_; // last: stopped before anything else goes
