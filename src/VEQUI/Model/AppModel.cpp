@@ -63,7 +63,13 @@ AppModel::AppModel(Environment environment, QObject* parent)
       securityRegistry_(std::make_shared<SecurityAccessRegistry>()),
       backupStore_(std::make_shared<ECUBackupStore>(environment_.dataFolder /
                                                     ECUBackupStore::defaultDirectory().filename())),
-      auditLog_(std::make_shared<AuditLog>(environment_.dataFolder / AuditLog::defaultURL().filename())) {}
+      auditLog_(std::make_shared<AuditLog>(environment_.dataFolder / AuditLog::defaultURL().filename())) {
+    // The coding engine reads the guard's live values (battery voltage, engine speed, road speed)
+    // on its own thread: a copy follows the store.
+    QObject::connect(store_, &TelemetryStore::statsChanged, this, [this] {
+        liveGuardValues_->set({store_->value(0x42), store_->value(0x0C), store_->value(0x0D)});
+    });
+}
 
 AppModel::~AppModel() {
     // A polling thread waiting on a full hand-over queue is released before the tasks are joined.
@@ -217,7 +223,7 @@ void AppModel::setDidScanProgress(std::optional<DIDScanProgress> progress) {
 void AppModel::setDidScanECU(std::string ecu) {
     assignObservable(this, didScanECU_, std::move(ecu), &AppModel::didScanECUChanged);
 }
-void AppModel::setSnifferRows(std::map<std::string, CANFrameRow> rows) {
+void AppModel::setSnifferRows(CANFrameTable rows) {
     assignObservable(this, snifferRows_, std::move(rows), &AppModel::snifferRowsChanged);
 }
 void AppModel::setSniffing(bool sniffing) { assignObservable(this, sniffing_, sniffing, &AppModel::sniffingChanged); }

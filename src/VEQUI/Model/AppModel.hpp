@@ -27,10 +27,15 @@
 #include "VEQStore/Telemetry/EventRecorder.hpp"
 #include "VEQSupport/UUID.hpp"
 #include "VEQTransport/OBDTransport.hpp"
+#include "VEQUI/Model/ASCTrace.hpp"
+#include "VEQUI/Model/CANFrameTable.hpp"
 #include "VEQUI/Model/CockpitLayout.hpp"
 #include "VEQUI/Model/CommandQueue.hpp"
 #include "VEQUI/Model/Dialogs.hpp"
 #include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Model/LiveGuardValues.hpp"
+#include "VEQUI/Model/MonitorLine.hpp"
+#include "VEQUI/Model/PollingPause.hpp"
 #include "VEQUI/Model/TelemetryStore.hpp"
 #include "VEQUI/Model/TransportFactory.hpp"
 #include "VEQUI/Model/TransportKind.hpp"
@@ -117,26 +122,10 @@ public:
         bool operator==(const TerminalEntry&) const = default;
     };
 
-    // One frame identifier seen by the bus monitor.
-    struct CANFrameRow {
-        std::string id;
-        std::vector<std::uint8_t> data;
-        std::vector<bool> changed; // per byte, against the previous frame
-        int count = 0;
-        Date firstSeen{};
-        Date lastSeen{};
-
-        bool operator==(const CANFrameRow&) const = default;
-    };
-
-    // One frame kept for the trace export.
-    struct RecordedFrame {
-        double t = 0; // seconds since the recording started
-        std::string id;
-        std::vector<std::uint8_t> data;
-
-        bool operator==(const RecordedFrame&) const = default;
-    };
+    // One frame identifier seen by the bus monitor (CANFrameTable.hpp), with its rateHz().
+    using CANFrameRow = veq::CANFrameRow;
+    // One frame kept for the trace export (ASCTrace.hpp).
+    using RecordedFrame = veq::RecordedFrame;
 
     struct BackupProgress {
         int done = 0;
@@ -179,6 +168,11 @@ public:
         // The user's data folder, the platform's position source, the built-in transports.
         static Environment standard();
     };
+
+    // Frames the bus monitor's recording keeps; later ones are not recorded.
+    static constexpr std::size_t maxRecordedFrames = 200'000;
+    // Entries the terminal's transcript keeps after each reply.
+    static constexpr std::size_t terminalLogLimit = 500;
 
     // The 16 parameters always polled and recorded, whatever the car declares.
     static const std::set<std::uint8_t> baselinePIDs;
@@ -277,12 +271,13 @@ public:
     const std::string& didScanECU() const { return didScanECU_; }
     void setDidScanECU(std::string ecu);
 
-    // Bus-monitor rows keyed by frame identifier.
-    const std::map<std::string, CANFrameRow>& snifferRows() const { return snifferRows_; }
+    // Bus-monitor rows keyed by frame identifier, ascending; at most CANFrameTable::maxRows.
+    const CANFrameTable::Rows& snifferRows() const { return snifferRows_.rows(); }
     bool sniffing() const { return sniffing_; }
     bool snifferRecording() const { return snifferRecording_; }
     // The frames recorded for the trace export; read-only for the screens.
     const std::vector<RecordedFrame>& recordedFrames() const { return recordedFrames_; }
+    int recordedFrameCount() const { return static_cast<int>(recordedFrames_.size()); }
 
     // The dialogs the model and the screens ask their questions through.
     Dialogs& dialogs();
@@ -315,12 +310,68 @@ public:
     // The French status line of position recording.
     std::string locationSummary() const;
 
-    // --- Expert front: what the connection refreshes -------------------------------------------
+    // --- Expert front ----------------------------------------------------------------------------
+    //
+    // Each operation returns at once; its work runs on a worker thread against the coding engine
+    // of the last connection, and its results reach the screens only through the properties
+    // (feasibilities, backupList, auditEntries, backupProgress, lastExecutionMessage). None
+    // reports a failure to its caller. Without a coding engine (never connected) the operations
+    // that need one do nothing.
 
     void refreshBackups();
     void refreshAudit();
     // The feasibility of every recipe against the ECUs that answered; needs a coding engine.
     void refreshFeasibilities();
+    // Sets expertAccepted, writes the acceptance to the audit log when a coding engine exists,
+    // refreshes the audit entries and the feasibilities.
+    void acceptExpertMode();
+    using GuardVerdictReply = std::function<void(std::optional<GuardVerdict>)>;
+    // The write guard's verdict for the recipe with the live values of this moment (absent while
+    // polling is paused by a tool). `reply` runs later on the GUI thread, with nothing when there
+    // is no coding engine; never once `receiver` is gone.
+    void guardVerdict(const CodingRecipe& recipe, QObject* receiver, GuardVerdictReply reply);
+    // Backs up the recipe's ECU with progress in backupProgress, then refreshes backups, audit
+    // entries and feasibilities. Nothing for a recipe without an ECU address.
+    void backupECU(const CodingRecipe& recipe);
+    // Runs the recipe (the user has confirmed) and puts the outcome into lastExecutionMessage:
+    // "Refusé — ...", "Échec : ..." or "Opération exécutée et vérifiée par relecture.".
+    void executeRecipe(const CodingRecipe& recipe);
+    // Asks for the backup's restore; outcome in lastExecutionMessage.
+    void restoreBackup(const ECUBackup& backup);
+
+    // --- Data-identifier scan and watch --------------------------------------------------------
+    //
+    // Both pause polling while they run and resume it once they have returned. Found identifiers
+    // and watch readings land in discoveredDIDs; nothing is ever written to the ECU.
+
+    // Reads every identifier of the range from didScanECU(); needs a live connection and no
+    // scan running. Progress in didScanProgress, didScanning until it ends.
+    void startDIDScan(const DIDRange& range);
+    void stopDIDScan();
+    // Stops a watch, or starts reading the discovered identifiers of didScanECU() again and
+    // again, marking the bytes that change.
+    void toggleDIDWatch();
+    // Names one identifier; an empty label removes the name.
+    void labelDID(std::uint16_t did, const std::string& ecu, const std::string& label);
+
+    // --- Bus monitor -----------------------------------------------------------------------------
+
+    // Pauses polling and puts the adapter into monitor mode; snifferRows fill as frames arrive.
+    // Needs a live connection and no monitor running.
+    void startSniffer();
+    // Leaves monitor mode, then resumes polling; the table and the recording stay.
+    void stopSniffer();
+    // Starts a fresh recording, or ends the one under way (its frames stay for the export).
+    void toggleSnifferRecording();
+    // The recorded frames as a Vector ASC trace ("oskavelcar-trace.asc").
+    std::string snifferASCText() const;
+
+    // --- Terminal --------------------------------------------------------------------------------
+
+    // Sends the text, trimmed, to the adapter: one exchange per line, each line's command entry
+    // appended at once and its reply entries when it is answered. Not live: one error entry.
+    void sendTerminalCommand(std::string_view text);
+    void clearTerminal();
 
     // --- Vehicle identification ----------------------------------------------------------------
 
@@ -416,6 +467,11 @@ private:
     friend struct AppModelTestAccess;
     friend struct AppModelConnectionAccess;
 
+    // A data-identifier scanner with the session it reads through (AppModelDIDScan.cpp).
+    struct DIDScannerOverSession;
+    // One monitor run at a time on the adapter (AppModelMonitor.cpp).
+    class MonitorTurn;
+
     // One run of the connection sequence, on its worker thread (AppModelConnection.cpp).
     class Connection;
     // The polling engine with the session and sink it stands on.
@@ -441,6 +497,18 @@ private:
     bool startLocationRelay();
     void stopLocationRelay();
     void relayLocation();
+
+    // Tools (AppModelExpert.cpp, AppModelDIDScan.cpp, AppModelMonitor.cpp, AppModelTerminal.cpp).
+    // The scanner over the current session, made anew after a connection change.
+    std::shared_ptr<DIDScannerOverSession> scannerForSession();
+    // Ends the scan and the watch, and lets the next connection make its own scanner.
+    void stopScannerAtDisconnect();
+    void mergeDID(DiscoveredDID found);
+    void updateWatched(std::uint16_t did, const std::string& ecu, std::vector<std::uint8_t> bytes);
+    // One monitor line, as the monitor's frames are applied.
+    void ingestFrame(std::string_view line);
+    void applyMonitorFrames(const std::vector<MonitorFrame>& frames);
+    void appendTerminalEntries(std::vector<TerminalEntry> entries, bool cut);
 
     // Setters of the state that only the model's own operations change.
     void setPhase(Phase phase);
@@ -478,7 +546,7 @@ private:
     void setDidScanning(bool scanning);
     void setDidWatching(bool watching);
     void setDidScanProgress(std::optional<DIDScanProgress> progress);
-    void setSnifferRows(std::map<std::string, CANFrameRow> rows);
+    void setSnifferRows(CANFrameTable rows);
     void setSniffing(bool sniffing);
     void setSnifferRecording(bool recording);
     void setRecordedFrames(std::vector<RecordedFrame> frames);
@@ -555,9 +623,9 @@ private:
     bool didWatching_ = false;
     std::optional<DIDScanProgress> didScanProgress_;
     std::string didScanECU_ = "7E0";
-    std::shared_ptr<DIDScanner> didScanner_;
+    std::shared_ptr<DIDScannerOverSession> didScanner_;
     Workers::Handle didTask_;
-    std::map<std::string, CANFrameRow> snifferRows_;
+    CANFrameTable snifferRows_;
     bool sniffing_ = false;
     Workers::Handle snifferTask_;
     bool snifferRecording_ = false;
@@ -573,6 +641,16 @@ private:
     std::optional<Date> lastRelayedFix_;
     bool captureRefreshPending_ = false;
     DismissingDialogs dismissingDialogs_;
+
+    // Tools' bookkeeping. A run number moves at each start and stop of its tool (and at
+    // disconnect() for the monitor): a worker's result of a run no longer current is dropped.
+    std::shared_ptr<PollingPause> pollingPause_; // of the current polling engine
+    const std::shared_ptr<LiveGuardValues> liveGuardValues_ = std::make_shared<LiveGuardValues>();
+    std::uint64_t didScanRun_ = 0;
+    std::stop_source didStop_; // stops every scan and watch started since the last stop
+    std::uint64_t monitorRun_ = 0;
+    std::shared_ptr<MonitorTurn> monitorTurn_;
+    std::shared_ptr<CommandQueue> terminalQueue_; // its consumer starts with the first command
     // Last: its threads are stopped and joined before any other member goes.
     Workers workers_;
 };

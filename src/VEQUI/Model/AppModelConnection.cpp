@@ -350,6 +350,7 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
     auto holder = std::make_shared<PollingEngine>(session, store_->makeSink(connectionGeneration_, connectionStop_.get_token()));
     holder->engine.configure(polled);
     engine_ = std::shared_ptr<TelemetryEngine>(holder, &holder->engine);
+    pollingPause_ = std::make_shared<PollingPause>(engine_);
 
     setupExpert(session);
     if (recordLocation_) location_->start();
@@ -410,6 +411,10 @@ void AppModel::disconnect() {
     store_->closeIntake();
     store_->reset();
 
+    // The tools' tasks share the session and stop with the connection; a watch is stopped too.
+    stopScannerAtDisconnect();
+    pollingPause_.reset();
+    ++monitorRun_;
     snifferTask_.cancel();
     setSniffing(false);
     setSnifferRecording(false);
