@@ -140,7 +140,7 @@ public:
         bool operator==(const DIDScanProgress&) const = default;
     };
 
-    // The pauses of the connection sequence and the session's reply time-outs.
+    // The pauses of the connection sequence and of the tools, and the session's reply time-outs.
     struct ConnectionTiming {
         // After each adapter initialisation step.
         std::chrono::nanoseconds initStepPause = std::chrono::milliseconds(160);
@@ -148,6 +148,8 @@ public:
         std::chrono::nanoseconds probePause = std::chrono::milliseconds(350);
         // How long the bus is listened to after a sweep that found nothing.
         std::chrono::nanoseconds busListening = std::chrono::seconds(4);
+        // Between the pause of polling and the bus monitor's start, so that a poll under way ends.
+        std::chrono::nanoseconds monitorStartPause = std::chrono::milliseconds(160);
         ELM327Session::Timing session{};
     };
 
@@ -466,6 +468,7 @@ private:
     // Tests put the model into connection-time states without a car.
     friend struct AppModelTestAccess;
     friend struct AppModelConnectionAccess;
+    friend struct AppModelToolsAccess;
 
     // A data-identifier scanner with the session it reads through (AppModelDIDScan.cpp).
     struct DIDScannerOverSession;

@@ -25,8 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Lets a cycle of polling under way finish before the adapter is switched to monitor mode.
-constexpr std::chrono::milliseconds monitorStartPause{160};
 // A batch goes to the GUI thread when it holds this many frames, when it is this old, or when
 // the bus falls silent.
 constexpr std::size_t batchFrames = 256;
@@ -80,7 +78,7 @@ public:
     // False when `stop` came first.
     bool take(std::stop_token stop) {
         std::unique_lock lock(mutex_);
-        if (!changed_.wait(lock, stop, [&] { return !taken_; })) return false;
+        if (!changed_.wait(lock, stop, [&] { return !taken_; }) || stop.stop_requested()) return false;
         taken_ = true;
         return true;
     }
@@ -107,6 +105,7 @@ void AppModel::startSniffer() {
     const std::uint64_t run = ++monitorRun_;
     auto handOver = std::make_shared<MonitorHandOver>();
     snifferTask_ = workers_.start([this, run, handOver, session = session_, pause = pollingPause_, turn = monitorTurn_,
+                                   startPause = environment_.connectionTiming.monitorStartPause,
                                    connection = connectionStop_.get_token()](std::stop_token cancel) {
         const StopEither either(cancel, connection);
         const std::stop_token stop = either.token();
@@ -128,7 +127,7 @@ void AppModel::startSniffer() {
 
         // Declared first, so that it ends last: polling resumes after monitor mode has ended.
         PollingPause::Lease lease = PollingPause::hold(pause);
-        pauseFor(monitorStartPause, stop);
+        pauseFor(startPause, stop);
         if (stop.stop_requested()) return;
 
         std::shared_ptr<MonitorStream> stream;
@@ -164,7 +163,6 @@ void AppModel::stopSniffer() {
     // The task leaves monitor mode, then resumes polling; frames still on their way are dropped.
     ++monitorRun_;
     snifferTask_.cancel();
-    snifferTask_ = {};
 }
 
 void AppModel::toggleSnifferRecording() {

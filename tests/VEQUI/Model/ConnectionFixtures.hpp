@@ -111,6 +111,8 @@ struct ConnectionRigOptions {
     ScriptedCar* car = nullptr; // none: the built-in simulated car
     bool positionSource = false; // none: no source at all
     TransportFactory factory{};  // overrides `car`
+    std::chrono::milliseconds responseTimeout = std::chrono::seconds(2);
+    std::chrono::milliseconds monitorStartPause = std::chrono::milliseconds(160);
 };
 
 struct ConnectionRig {
@@ -138,7 +140,8 @@ struct ConnectionRig {
         environment.connectionTiming.initStepPause = std::chrono::milliseconds(1);
         environment.connectionTiming.probePause = std::chrono::milliseconds(1);
         environment.connectionTiming.busListening = std::chrono::milliseconds(300);
-        environment.connectionTiming.session.responseTimeout = std::chrono::seconds(2);
+        environment.connectionTiming.session.responseTimeout = options.responseTimeout;
+        environment.connectionTiming.monitorStartPause = options.monitorStartPause;
         model = std::make_unique<AppModel>(std::move(environment));
     }
 

@@ -1,0 +1,268 @@
+// The bus monitor of the model: rows from the simulated car's frames, the recording and its ASC
+// trace read back by python-can, stops at every stage, a failing adapter, and the bounds.
+#include "ToolFixtures.hpp"
+
+#include "TestSupport/ExternalTool.hpp"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace veq;
+using namespace veq::testing;
+using Access = AppModelToolsAccess;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+bool anyChanged(const CANFrameRow& row) { return std::find(row.changed.begin(), row.changed.end(), true) != row.changed.end(); }
+
+// Lines of the trace that are frames (the header has three).
+std::size_t traceFrameLines(const std::string& trace) {
+    std::size_t lines = 0;
+    for (char c : trace) lines += c == '\n' ? 1 : 0;
+    return lines - 3;
+}
+
+// The monitor has let go of the adapter: its task ended and polling answers again.
+void expectPollingBack(const AppModel& model) {
+    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(model); }));
+    EXPECT_FALSE(Access::pollingPaused(model));
+    EXPECT_TRUE(pollingAnswers(model));
+}
+
+// A scripted adapter that prints `frames` when monitoring starts.
+ScriptedCar::Script monitorPrinting(std::vector<std::string> frames) {
+    return [frames](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line != "ATMA") return std::nullopt;
+        std::vector<std::string> chunks;
+        for (const std::string& frame : frames) chunks.push_back(frame + "\r");
+        return chunks;
+    };
+}
+
+} // namespace
+
+TEST(BusMonitorTests, SimulatedCarFillsRowsRecordsAndPollingResumesAfterTheStop) {
+    ConnectionRig rig;
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    ASSERT_TRUE(pollingAnswers(*rig));
+
+    rig->toggleSnifferRecording();
+    EXPECT_TRUE(rig->snifferRecording());
+    rig->startSniffer();
+    EXPECT_TRUE(rig->sniffing());
+    const auto rowOf = [&](const char* id) -> const CANFrameRow* {
+        const auto found = rig->snifferRows().find(id);
+        return found == rig->snifferRows().end() ? nullptr : &found->second;
+    };
+    ASSERT_TRUE(waitUntil([&] { return rowOf("0C8") && rowOf("0C8")->count >= 3; }, 20s));
+    EXPECT_EQ(rig->snifferRows().size(), 4u); // the four frames of the simulated bus
+    // The adapter is monitoring: no poll gets through meanwhile.
+    const std::int64_t samples = engineSpeedSamples(*rig);
+    ASSERT_TRUE(waitUntil([&] { return rowOf("0C8")->count >= 8; }, 20s));
+    EXPECT_EQ(engineSpeedSamples(*rig), samples);
+    EXPECT_TRUE(Access::pollingPaused(*rig));
+
+    const CANFrameRow& row = *rowOf("0C8");
+    EXPECT_EQ(row.data.size(), 8u);
+    EXPECT_EQ(row.changed.size(), 8u);
+    EXPECT_TRUE(anyChanged(row)); // the frame counter moves
+    EXPECT_GT(row.rateHz(), 0.0);
+    EXPECT_GE(rig->recordedFrameCount(), 8);
+
+    rig->stopSniffer();
+    EXPECT_FALSE(rig->sniffing());
+    expectPollingBack(*rig);
+    // The last table and the recording stay for the screen and the export.
+    EXPECT_EQ(rig->snifferRows().size(), 4u);
+    EXPECT_TRUE(rig->snifferRecording());
+    const std::string trace = rig->snifferASCText();
+    EXPECT_EQ(traceFrameLines(trace), rig->recordedFrames().size());
+    EXPECT_NE(trace.find(" 1  0C8      Rx   d 8 11 "), std::string::npos);
+
+    // A fresh start empties the table; the recording goes on.
+    const int recorded = rig->recordedFrameCount();
+    rig->startSniffer();
+    EXPECT_TRUE(rig->snifferRows().empty());
+    EXPECT_TRUE(waitUntil([&] { return rig->recordedFrameCount() > recorded && rowOf("3D9"); }, 20s));
+    rig->stopSniffer();
+    expectPollingBack(*rig);
+}
+
+TEST(BusMonitorTests, AStopDuringTheStartPauseNeverEntersMonitorModeAndStartsTakeTurns) {
+    ScriptedCar car(monitorPrinting({"7E8 03 41 0D 00"}));
+    // A start pause long enough that every stop below comes during it.
+    ConnectionRig rig({.car = &car, .monitorStartPause = std::chrono::hours(1)});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+
+    rig->startSniffer();
+    ASSERT_TRUE(waitUntil([&] { return Access::pollingPaused(*rig); }));
+    rig->stopSniffer();
+    EXPECT_FALSE(rig->sniffing());
+    expectPollingBack(*rig);
+    EXPECT_FALSE(car.sent("ATMA"));
+
+    // Start, stop, start at once: the second run waits for the first to have let go, and stays
+    // in its start pause with polling paused, as the last start asked.
+    rig->startSniffer();
+    rig->stopSniffer();
+    rig->startSniffer();
+    EXPECT_TRUE(waitUntil([&] { return Access::pollingPaused(*rig); }));
+    settleFor(200ms);
+    EXPECT_TRUE(rig->sniffing());
+    EXPECT_TRUE(Access::pollingPaused(*rig)) << "the first run's end resumed polling under the second";
+    rig->stopSniffer();
+    expectPollingBack(*rig);
+    EXPECT_FALSE(car.sent("ATMA"));
+}
+
+TEST(BusMonitorTests, StartsAndStopsInQuickSuccessionLeaveTheAdapterAsTheLastCallAsked) {
+    ScriptedCar car(monitorPrinting({"7E8 03 41 0D 00"}));
+    ConnectionRig rig({.car = &car, .monitorStartPause = 1ms});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+
+    for (int i = 0; i < 5; ++i) {
+        rig->startSniffer();
+        settleFor(std::chrono::milliseconds(i * 3));
+        rig->stopSniffer();
+    }
+    rig->startSniffer();
+    EXPECT_TRUE(waitUntil([&] { return rig->snifferRows().contains("7E8"); }, 20s));
+    EXPECT_TRUE(rig->sniffing());
+    EXPECT_TRUE(Access::pollingPaused(*rig));
+    rig->stopSniffer();
+    expectPollingBack(*rig);
+    // Every monitor mode entered was left before the next one began.
+    bool monitoring = false;
+    for (const std::string& line : car.lines()) {
+        if (line == "ATMA") {
+            EXPECT_FALSE(monitoring) << "monitor mode entered twice without leaving";
+            monitoring = true;
+        } else if (line == "ATCAF1") {
+            monitoring = false;
+        }
+    }
+    EXPECT_FALSE(monitoring);
+    EXPECT_GE(car.count("ATMA"), 1u);
+}
+
+TEST(BusMonitorTests, MonitorModeThatCannotStartEndsTheMonitorAndPollingResumes) {
+    ScriptedCar car;
+    car.failSendsContaining("ATMA");
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+
+    rig->startSniffer();
+    EXPECT_TRUE(rig->sniffing());
+    EXPECT_TRUE(waitUntil([&] { return !rig->sniffing(); }, 20s));
+    EXPECT_TRUE(rig->snifferRows().empty());
+    expectPollingBack(*rig);
+}
+
+TEST(BusMonitorTests, TheTraceReadsBackInPythonCanWithExtendedIdentifiers) {
+    ScriptedCar car(monitorPrinting({
+        "18 DA F1 10 03 41 0D 00",  // spaced 29-bit header
+        "7E8 03 41 0C 1A F8 00 00 00",
+        "18DB33F1 02 01 0D",        // 8-digit 29-bit identifier
+        "BUFFER FULL",              // an adapter word: no frame
+        "7e8 04 41 0C 1B 00",
+    }));
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->toggleSnifferRecording();
+    rig->startSniffer();
+    ASSERT_TRUE(waitUntil([&] { return rig->recordedFrameCount() == 4; }, 20s));
+    rig->stopSniffer();
+    expectPollingBack(*rig);
+
+    std::vector<std::string> ids;
+    for (const auto& [id, row] : rig->snifferRows()) ids.push_back(id);
+    EXPECT_EQ(ids, (std::vector<std::string>{"18DAF110", "18DB33F1", "7E8"}));
+    EXPECT_EQ(rig->snifferRows().at("7E8").count, 2);
+    EXPECT_EQ(rig->snifferRows().at("7E8").changed,
+              (std::vector<bool>{true, false, false, true, true}));
+
+    const std::filesystem::path file = rig.folder.path() / "oskavelcar-trace.asc";
+    std::ofstream(file) << rig->snifferASCText();
+    const std::string reader =
+        "import can, sys\n"
+        "for m in can.ASCReader(sys.argv[1]):\n"
+        "    print(f'{m.timestamp:.6f} {m.arbitration_id:X} {int(m.is_extended_id)} {m.channel} {int(m.is_rx)} "
+        "{m.dlc} {m.data.hex().upper()}')\n";
+    const ToolResult read = runTool("/usr/bin/python3 -c " + shellQuoted(reader) + " " + shellQuoted(file.string()));
+    ASSERT_EQ(read.exitStatus, 0) << read.output;
+
+    std::string expected;
+    for (const RecordedFrame& frame : rig->recordedFrames()) {
+        std::string hex;
+        for (std::uint8_t b : frame.data) hex += fmt::format("{:02X}", b);
+        const bool extended = frame.id.size() == 8;
+        expected += fmt::format("{:.6f} {:X} {} 0 1 {} {}\n", frame.t, std::stoul(frame.id, nullptr, 16), extended ? 1 : 0,
+                                frame.data.size(), hex);
+    }
+    EXPECT_EQ(read.output, expected);
+    EXPECT_NE(read.output.find(" 18DAF110 1 0 1 4 03410D00\n"), std::string::npos);
+    EXPECT_NE(read.output.find(" 18DB33F1 1 0 1 3 02010D\n"), std::string::npos);
+    EXPECT_NE(read.output.find(" 7E8 0 0 1 8 03410C1AF8000000\n"), std::string::npos);
+}
+
+TEST(BusMonitorTests, DisconnectingEndsTheMonitorAndTheNextConnectionMonitorsAgain) {
+    ScriptedCar car(monitorPrinting({"7E8 03 41 0D 00"}));
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->toggleSnifferRecording();
+    rig->startSniffer();
+    ASSERT_TRUE(waitUntil([&] { return !rig->snifferRows().empty(); }, 20s));
+
+    rig->disconnect();
+    EXPECT_FALSE(rig->sniffing());
+    EXPECT_FALSE(rig->snifferRecording());
+    EXPECT_TRUE(rig->snifferRows().empty());
+    EXPECT_EQ(rig->recordedFrameCount(), 0);
+    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(*rig); }));
+
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->startSniffer();
+    EXPECT_TRUE(waitUntil([&] { return !rig->snifferRows().empty(); }, 20s));
+    rig->stopSniffer();
+    expectPollingBack(*rig);
+}
+
+TEST(BusMonitorTests, RowsAndRecordingAreBoundedAndRecordingRestartsFresh) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    m.startSniffer(); // not live: nothing
+    EXPECT_FALSE(m.sniffing());
+
+    for (std::size_t i = 0; i < CANFrameTable::maxRows + 10; ++i) {
+        Access::ingestFrame(m, fmt::format("{:08X} 01", i));
+    }
+    EXPECT_EQ(m.snifferRows().size(), CANFrameTable::maxRows);
+    Access::ingestFrame(m, "7E8 01 02 03 04 05 06 07 08 09 0A 0B");
+    Access::ingestFrame(m, "HELLO"); // no identifier
+    EXPECT_FALSE(m.snifferRows().contains("HELLO"));
+
+    m.toggleSnifferRecording();
+    const MonitorFrame frame = *MonitorFrame::parse("00000000 01 02", std::chrono::system_clock::now());
+    std::vector<MonitorFrame> many(AppModel::maxRecordedFrames + 1, frame);
+    Access::applyMonitorFrames(m, many);
+    EXPECT_EQ(m.recordedFrames().size(), AppModel::maxRecordedFrames);
+    EXPECT_TRUE(m.snifferRecording());
+    const int count = m.snifferRows().at("00000000").count;
+    Access::ingestFrame(m, "00000000 01 03");
+    EXPECT_EQ(m.snifferRows().at("00000000").count, count + 1); // the table goes on
+    EXPECT_EQ(m.recordedFrames().size(), AppModel::maxRecordedFrames);
+
+    m.toggleSnifferRecording(); // off: the frames stay for the export
+    EXPECT_EQ(m.recordedFrames().size(), AppModel::maxRecordedFrames);
+    m.toggleSnifferRecording(); // on again: a fresh recording
+    EXPECT_EQ(m.recordedFrameCount(), 0);
+    Access::ingestFrame(m, "7E8 05");
+    ASSERT_EQ(m.recordedFrameCount(), 1);
+    EXPECT_EQ(m.recordedFrames()[0].id, "7E8");
+    EXPECT_EQ(m.recordedFrames()[0].data, Bytes{0x05});
+    EXPECT_GE(m.recordedFrames()[0].t, 0.0);
+}

@@ -1,0 +1,249 @@
+// The data-identifier scan and watch of the model: against the simulated car, and against
+// scripted adapters for a stop midway and a failing adapter.
+#include "ToolFixtures.hpp"
+
+#include "VEQSupport/Text.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace veq;
+using namespace veq::testing;
+using Access = AppModelToolsAccess;
+using Progress = AppModel::DIDScanProgress;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+const std::vector<std::uint16_t> identification{0xF187, 0xF188, 0xF18C, 0xF190, 0xF195, 0xF197};
+
+std::vector<std::uint16_t> didsOn(const AppModel& model, const std::string& ecu) {
+    std::vector<std::uint16_t> out;
+    for (const DiscoveredDID& d : model.discoveredDIDs()) {
+        if (d.ecu == ecu) out.push_back(d.did);
+    }
+    return out;
+}
+
+const DiscoveredDID* entry(const AppModel& model, std::uint16_t did, const std::string& ecu = "7E0") {
+    for (const DiscoveredDID& d : model.discoveredDIDs()) {
+        if (d.did == did && d.ecu == ecu) return &d;
+    }
+    return nullptr;
+}
+
+bool scanEnds(const AppModel& model) { return waitUntil([&] { return !model.didScanning(); }, 30s); }
+
+} // namespace
+
+TEST(DIDScanTests, IdentificationRangeFindsTheIdentifiersWithProgressThenPollingAnswers) {
+    ConnectionRig rig;
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    std::vector<std::optional<Progress>> progress;
+    QObject::connect(rig.model.get(), &AppModel::didScanProgressChanged,
+                     [&] { progress.push_back(rig->didScanProgress()); });
+
+    rig->startDIDScan(DIDRange{0xF180, 0xF1FF, {}, {}});
+    EXPECT_TRUE(rig->didScanning());
+    EXPECT_EQ(rig->didScanProgress(), (Progress{0, 128, 0xF180}));
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}}); // a second scan while one runs: nothing
+    EXPECT_EQ(rig->didScanProgress(), (Progress{0, 128, 0xF180}));
+
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_EQ(didsOn(*rig, "7E0"), identification);
+    const DiscoveredDID* vin = entry(*rig, 0xF190);
+    ASSERT_NE(vin, nullptr);
+    EXPECT_EQ(vin->bytes, text::bytesOf("WDD2571231A123456"));
+    EXPECT_EQ(vin->reads, 1);
+    EXPECT_EQ(vin->changed, std::vector<bool>(vin->bytes.size(), false));
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ(progress[progress.size() - 2]->done, 128);
+    EXPECT_EQ(progress.back(), std::nullopt);
+
+    EXPECT_FALSE(Access::pollingPaused(*rig));
+    EXPECT_TRUE(pollingAnswers(*rig));
+
+    // The same range again: one entry per identity, bytes and last sighting replaced only.
+    const auto firstSeen = vin->firstSeen;
+    const auto lastSeen = vin->lastSeen;
+    rig->startDIDScan(DIDRange{0xF190, 0xF190, {}, {}});
+    EXPECT_EQ(rig->didScanProgress(), (Progress{0, 1, 0xF190}));
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_EQ(didsOn(*rig, "7E0"), identification);
+    vin = entry(*rig, 0xF190);
+    EXPECT_EQ(vin->reads, 1);
+    EXPECT_EQ(vin->firstSeen, firstSeen);
+    EXPECT_GE(vin->lastSeen, lastSeen);
+    EXPECT_TRUE(pollingAnswers(*rig));
+}
+
+TEST(DIDScanTests, MeasurementRangeFindsTheLiveIdentifiersAndAWatchMarksChangingBytes) {
+    ConnectionRig rig;
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0x2001, 0x2002, 0x2003, 0x2004}));
+
+    rig->toggleDIDWatch();
+    EXPECT_TRUE(rig->didWatching());
+    // Coolant and oil warm up on the simulated car: their bytes change between readings.
+    const auto changing = [&] {
+        for (const DiscoveredDID& d : rig->discoveredDIDs()) {
+            if (d.reads >= 3 && std::find(d.changed.begin(), d.changed.end(), true) != d.changed.end()) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(waitUntil(changing, 30s));
+    EXPECT_TRUE(Access::pollingPaused(*rig));
+    for (const DiscoveredDID& d : rig->discoveredDIDs()) EXPECT_EQ(d.changed.size(), d.bytes.size());
+
+    rig->toggleDIDWatch();
+    EXPECT_FALSE(rig->didWatching());
+    EXPECT_TRUE(waitUntil([&] { return !Access::didTaskRunning(*rig); }));
+    EXPECT_FALSE(Access::pollingPaused(*rig));
+    EXPECT_TRUE(pollingAnswers(*rig));
+}
+
+TEST(DIDScanTests, AStoppedScanResumesPollingOnlyOnceTheScanHasReturned) {
+    ScriptGate gate;
+    ScriptedCar car([&](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "222005") gate.wait();
+        return std::nullopt;
+    });
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
+    ASSERT_TRUE(waitUntil([&] { return gate.reached(); }, 20s));
+    rig->stopDIDScan();
+    EXPECT_FALSE(rig->didScanning());
+    EXPECT_EQ(rig->didScanProgress(), std::nullopt);
+    EXPECT_TRUE(Access::pollingPaused(*rig)) << "polling resumed while the scan still held the adapter";
+
+    gate.open();
+    EXPECT_TRUE(waitUntil([&] { return !Access::pollingPaused(*rig); }));
+    EXPECT_TRUE(pollingAnswers(*rig));
+    EXPECT_FALSE(rig->didScanning());
+    EXPECT_EQ(rig->didScanProgress(), std::nullopt); // no late report of the stopped scan
+    EXPECT_FALSE(car.sent("22207F")) << "the scan went on after its stop";
+}
+
+TEST(DIDScanTests, AFailingAdapterSkipsItsIdentifiersAndPollingAnswersAfter) {
+    ScriptedCar car([](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "22F18C") return says("CAN ERROR");
+        return std::nullopt;
+    });
+    car.failSendsContaining("22F195");
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+
+    rig->startDIDScan(DIDRange{0xF180, 0xF1FF, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0xF187, 0xF188, 0xF190, 0xF197}));
+    EXPECT_TRUE(pollingAnswers(*rig));
+}
+
+TEST(DIDScanTests, AWatchWithNothingOnItsECUReadsNothingAndPollingGoesOn) {
+    ScriptedCar car;
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->startDIDScan(DIDRange{0xF190, 0xF190, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+
+    rig->setDidScanECU("7E1");
+    const std::size_t sentBefore = car.lines().size();
+    rig->toggleDIDWatch();
+    EXPECT_TRUE(rig->didWatching());
+    EXPECT_TRUE(waitUntil([&] { return !Access::didTaskRunning(*rig); }));
+    const auto lines = car.lines();
+    for (std::size_t i = sentBefore; i < lines.size(); ++i) EXPECT_FALSE(lines[i].starts_with("22")) << lines[i];
+    EXPECT_TRUE(rig->didWatching()); // what the user asked for, until toggled off
+    EXPECT_TRUE(pollingAnswers(*rig));
+}
+
+TEST(DIDScanTests, DisconnectingStopsAWatchAndTheNextConnectionScansOverItsOwnSession) {
+    ConnectionRig rig;
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->startDIDScan(DIDRange{0x2001, 0x2004, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    rig->toggleDIDWatch();
+    ASSERT_TRUE(waitUntil([&] { return entry(*rig, 0x2001)->reads >= 2; }, 20s));
+
+    rig->disconnect();
+    EXPECT_TRUE(waitUntil([&] { return !Access::didTaskRunning(*rig); })) << "the watch outlived its connection";
+    settleFor(50ms);
+    const int reads = entry(*rig, 0x2001)->reads;
+    settleFor(300ms);
+    EXPECT_EQ(entry(*rig, 0x2001)->reads, reads);
+    EXPECT_EQ(didsOn(*rig, "7E0").size(), 4u); // the list survives the disconnection
+
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    const auto before = entry(*rig, 0x2001)->lastSeen;
+    rig->startDIDScan(DIDRange{0x2001, 0x2001, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_GT(entry(*rig, 0x2001)->lastSeen, before);
+    EXPECT_TRUE(pollingAnswers(*rig));
+}
+
+TEST(DIDScanTests, FoundIdentifiersMergeByIdentityAndWatchReadingsMarkTheirBytes) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    const auto t = [](int s) { return kStart + std::chrono::seconds(s); };
+    Access::mergeDID(m, DiscoveredDID::make(0xF190, "7E0", {1, 2}, t(0)));
+    Access::mergeDID(m, DiscoveredDID::make(0x2001, "7E0", {9}, t(1)));
+    Access::mergeDID(m, DiscoveredDID::make(0xF190, "7E1", {3}, t(2)));
+    Access::mergeDID(m, DiscoveredDID::make(0x1000, "7E1", {4}, t(3)));
+    std::vector<std::string> ids;
+    for (const auto& d : m.discoveredDIDs()) ids.push_back(d.id());
+    EXPECT_EQ(ids, (std::vector<std::string>{"7E1-0x1000", "7E0-0x2001", "7E0-0xF190", "7E1-0xF190"}));
+
+    struct Reading {
+        Bytes bytes;
+        std::vector<bool> marks;
+        int reads;
+    };
+    const std::vector<Reading> readings{
+        {{1, 2, 3}, {false, false, true}, 2}, // grows: the new byte counts as changed
+        {{1, 2, 3}, {false, false, false}, 3},
+        {{1, 7, 3}, {false, true, false}, 4},
+        {{5}, {true}, 5}, // shrinks: one mark
+    };
+    for (const Reading& r : readings) {
+        Access::updateWatched(m, 0xF190, "7E0", r.bytes);
+        const DiscoveredDID* d = entry(m, 0xF190);
+        EXPECT_EQ(d->bytes, r.bytes);
+        EXPECT_EQ(d->changed, r.marks);
+        EXPECT_EQ(d->reads, r.reads);
+    }
+    Access::updateWatched(m, 0xF190, "7E5", {1}); // not in the list: nothing
+    EXPECT_EQ(m.discoveredDIDs().size(), 4u);
+
+    // A second sighting by a scan keeps the marks, count, first sighting and place.
+    m.labelDID(0xF190, "7E0", "VIN");
+    Access::mergeDID(m, DiscoveredDID::make(0xF190, "7E0", {8, 8}, t(10)));
+    const DiscoveredDID* d = entry(m, 0xF190);
+    EXPECT_EQ(d->bytes, (Bytes{8, 8}));
+    EXPECT_EQ(d->lastSeen, t(10));
+    EXPECT_EQ(d->firstSeen, t(0));
+    EXPECT_EQ(d->reads, 5);
+    EXPECT_EQ(d->changed, std::vector<bool>{true});
+    EXPECT_EQ(d->label, "VIN");
+    EXPECT_EQ(m.discoveredDIDs()[2].id(), "7E0-0xF190");
+
+    m.labelDID(0xF190, "7E0", " ");
+    EXPECT_EQ(entry(m, 0xF190)->label, " ");
+    m.labelDID(0xF190, "7E0", "");
+    EXPECT_EQ(entry(m, 0xF190)->label, std::nullopt);
+    m.labelDID(0xF191, "7E0", "absent"); // no such entry
+    for (const auto& e : m.discoveredDIDs()) EXPECT_EQ(e.label, std::nullopt);
+}
+
+TEST(DIDScanTests, NothingStartsWithoutALiveConnection) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    m.startDIDScan(DIDRange{0xF180, 0xF1FF, {}, {}});
+    EXPECT_FALSE(m.didScanning());
+    EXPECT_EQ(m.didScanProgress(), std::nullopt);
+    Access::mergeDID(m, DiscoveredDID::make(0xF190, "7E0", {1}));
+    m.toggleDIDWatch();
+    EXPECT_FALSE(m.didWatching());
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "ConnectionFixtures.hpp"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+// What the tools' tests share: a look at the polling engine's pause and the tools' tasks, and
+// a check that polling answers again.
+namespace veq {
+struct AppModelToolsAccess {
+    static bool pollingPaused(const AppModel& m) { return m.pollingPause_ && m.pollingPause_->isPaused(); }
+    static bool didTaskRunning(const AppModel& m) { return m.didTask_.running(); }
+    static bool snifferTaskRunning(const AppModel& m) { return m.snifferTask_.running(); }
+    static void ingestFrame(AppModel& m, std::string_view line) { m.ingestFrame(line); }
+    static void applyMonitorFrames(AppModel& m, const std::vector<MonitorFrame>& frames) {
+        m.applyMonitorFrames(frames);
+    }
+    static void mergeDID(AppModel& m, DiscoveredDID found) { m.mergeDID(std::move(found)); }
+    static void updateWatched(AppModel& m, std::uint16_t did, const std::string& ecu, std::vector<std::uint8_t> bytes) {
+        m.updateWatched(did, ecu, std::move(bytes));
+    }
+};
+} // namespace veq
+
+namespace veq::testing {
+
+using namespace std::chrono_literals;
+
+// Engine-speed samples the store has received.
+inline std::int64_t engineSpeedSamples(const AppModel& model) {
+    const auto found = model.store().stats().find(0x0C);
+    return found == model.store().stats().end() ? 0 : found->second.sampleCount;
+}
+
+// Polling runs: new engine-speed samples keep arriving.
+inline bool pollingAnswers(const AppModel& model) {
+    const std::int64_t before = engineSpeedSamples(model);
+    return waitUntil([&] { return engineSpeedSamples(model) >= before + 3; }, 15s);
+}
+
+// Keeps processing events for a while, for checks that nothing more arrives.
+inline void settleFor(std::chrono::milliseconds duration) { waitUntil([] { return false; }, duration); }
+
+// A gate a script waits at (at most 20 s) until the test opens it; `reached` tells the test it
+// is there.
+class ScriptGate {
+public:
+    void wait() {
+        std::unique_lock lock(mutex_);
+        reached_ = true;
+        changed_.notify_all();
+        changed_.wait_for(lock, 20s, [&] { return open_; });
+    }
+    bool reached() {
+        std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    void open() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool reached_ = false;
+    bool open_ = false;
+};
+
+} // namespace veq::testing
