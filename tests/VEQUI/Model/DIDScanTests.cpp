@@ -96,10 +96,17 @@ TEST(DIDScanTests, MeasurementRangeFindsTheLiveIdentifiersAndAWatchMarksChanging
     EXPECT_TRUE(Access::pollingPaused(*rig));
     for (const DiscoveredDID& d : rig->discoveredDIDs()) EXPECT_EQ(d.changed.size(), d.bytes.size());
 
+    // A scan that ends while the watch goes on leaves polling paused for the watch.
+    rig->startDIDScan(DIDRange{0xF190, 0xF190, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_NE(entry(*rig, 0xF190), nullptr);
+    EXPECT_TRUE(Access::pollingPaused(*rig)) << "the scan's end resumed polling under the watch";
+    const int reads = entry(*rig, 0x2001)->reads;
+    EXPECT_TRUE(waitUntil([&] { return entry(*rig, 0x2001)->reads > reads; }, 20s)); // the watch goes on
+
     rig->toggleDIDWatch();
     EXPECT_FALSE(rig->didWatching());
-    EXPECT_TRUE(waitUntil([&] { return !Access::didTaskRunning(*rig); }));
-    EXPECT_FALSE(Access::pollingPaused(*rig));
+    EXPECT_TRUE(waitUntil([&] { return !Access::pollingPaused(*rig); }));
     EXPECT_TRUE(pollingAnswers(*rig));
 }
 

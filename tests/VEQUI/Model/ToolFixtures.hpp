@@ -10,7 +10,8 @@
 // a check that polling answers again.
 namespace veq {
 struct AppModelToolsAccess {
-    static bool pollingPaused(const AppModel& m) { return m.pollingPause_ && m.pollingPause_->isPaused(); }
+    // The polling engine's own flag, whoever set it.
+    static bool pollingPaused(const AppModel& m) { return m.engine_ && m.engine_->isPaused(); }
     static bool didTaskRunning(const AppModel& m) { return m.didTask_.running(); }
     static bool snifferTaskRunning(const AppModel& m) { return m.snifferTask_.running(); }
     static void ingestFrame(AppModel& m, std::string_view line) { m.ingestFrame(line); }
