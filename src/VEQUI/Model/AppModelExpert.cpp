@@ -117,17 +117,25 @@ void AppModel::acceptExpertMode() {
 
 void AppModel::guardVerdict(const CodingRecipe& recipe, QObject* receiver, GuardVerdictReply reply) {
     const QPointer<QObject> target(receiver);
-    auto answer = [target, reply = std::move(reply)](std::optional<GuardVerdict> verdict) {
-        if (target) reply(std::move(verdict));
-    };
     if (!codingEngine_) {
-        QMetaObject::invokeMethod(this, [answer] { answer(std::nullopt); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [target, reply] {
+                if (target) reply(std::optional<GuardVerdict>());
+            },
+            Qt::QueuedConnection);
         return;
     }
     const CodingEngine::LiveValues live = guardValues(*liveGuardValues_, pollingPause_);
-    workers_.start([this, engine = codingEngine_, recipe, accepted = expertAccepted_, live, answer](std::stop_token) {
-        auto verdict = engine->evaluateGuards(recipe, accepted, live.batteryVoltage, live.rpm, live.speedKmh);
-        QMetaObject::invokeMethod(this, [answer, verdict] { answer(verdict); }, Qt::QueuedConnection);
+    workers_.start([this, engine = codingEngine_, recipe, accepted = expertAccepted_, live, target,
+                    reply](std::stop_token) {
+        GuardVerdict verdict = engine->evaluateGuards(recipe, accepted, live.batteryVoltage, live.rpm, live.speedKmh);
+        QMetaObject::invokeMethod(
+            this,
+            [target, reply, verdict = std::move(verdict)] {
+                if (target) reply(verdict);
+            },
+            Qt::QueuedConnection);
     });
 }
 
