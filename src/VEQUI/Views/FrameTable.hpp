@@ -1,0 +1,72 @@
+#pragma once
+
+#include "VEQUI/Model/CANFrameTable.hpp"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace veq {
+
+// What one row of the bus monitor's table shows, cell by cell.
+struct FrameRowCells {
+    struct Byte {
+        QString text;
+        QColor colour;
+        bool operator==(const Byte&) const = default;
+    };
+
+    QString id;
+    QColor idColour;
+    std::vector<Byte> bytes; // "%02X" each; the warning colour where the byte changed
+    QString rate;            // frames per second, no decimals
+    QString count;
+
+    bool operator==(const FrameRowCells&) const = default;
+};
+
+FrameRowCells frameRowCells(const CANFrameRow& row, const QColor& accent);
+
+// The bus monitor's rows, ascending by identifier text. Nothing is built per row: each paint
+// draws only the rows in view, straight from the model's table, so thousands of identifiers cost
+// no more than a screenful.
+class FrameTable : public QAbstractScrollArea {
+public:
+    // Cell widths and gaps of a row; the column header lines up with them.
+    static constexpr int sidePadding = 16;
+    static constexpr int cellSpacing = 12;
+    static constexpr int idWidth = 80;
+    static constexpr int rateWidth = 48;
+    static constexpr int countWidth = 60;
+    static constexpr int byteSpacing = 6;
+    static constexpr int verticalPadding = 7;
+
+    // Reads the rows and the accent at each paint, so it never holds a row of its own.
+    FrameTable(std::function<const CANFrameTable::Rows&()> rows, std::function<QColor()> accent,
+               QWidget* parent = nullptr);
+
+    // The height of one row with its divider.
+    int rowHeight() const;
+    // Takes the rows as they are now: the scroll range and the picture.
+    void refresh();
+    // The identifiers of the rows in view, top to bottom.
+    std::vector<std::string> idsInView() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void updateRange();
+    // The first row in view and its top edge in the viewport.
+    std::pair<CANFrameTable::Rows::const_iterator, int> firstInView() const;
+
+    std::function<const CANFrameTable::Rows&()> rows_;
+    std::function<QColor()> accent_;
+};
+
+} // namespace veq
