@@ -28,6 +28,7 @@ namespace {
 using namespace veq::testing;
 using Mode = TerminalCommands::Mode;
 using Cells = FrameRowCells;
+using Access = AppModelToolsAccess;
 
 const QSize screenSize(900, 620);
 const char* const activeText = "Sniffer actif \u2014 t\u00E9l\u00E9m\u00E9trie en pause";
@@ -140,6 +141,7 @@ TEST(SnifferView, OnTheSimulatedCarRowsArriveRecordingExportsTheTraceAndLeavingR
     const std::int64_t samples = engineSpeedSamples(screen.model());
     ASSERT_TRUE(waitUntil([&] { return screen.model().snifferRows().at("0C8").count >= 6; }, 20s));
     EXPECT_EQ(engineSpeedSamples(screen.model()), samples);
+    EXPECT_TRUE(Access::pollingPaused(screen.model()));
     settleFor(50ms);
     EXPECT_EQ(screen.label("idCount"), "4 ID");
     EXPECT_EQ(screen.table()->idsInView(), (std::vector<std::string>{"0C8", "200", "308", "3D9"}));
@@ -200,6 +202,8 @@ TEST(SnifferView, OnTheSimulatedCarRowsArriveRecordingExportsTheTraceAndLeavingR
     // Leaving the section removes the screen: the monitor stops, polling answers again.
     screen.view.reset();
     EXPECT_FALSE(screen.model().sniffing());
+    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(screen.model()); }));
+    EXPECT_FALSE(Access::pollingPaused(screen.model()));
     EXPECT_TRUE(pollingAnswers(screen.model()));
 }
 
@@ -245,11 +249,15 @@ TEST(SnifferView, FastModeSwitchesWhileTheAdapterHoldsTheStartLeaveOneMonitorWit
     EXPECT_EQ(open, 1) << "the second start is not the one running";
     EXPECT_EQ(car.count("ATMA"), 2u);
     // Polling stays paused under the running monitor.
+    EXPECT_TRUE(Access::snifferTaskRunning(screen.model()));
+    EXPECT_TRUE(Access::pollingPaused(screen.model()));
     const std::int64_t samples = engineSpeedSamples(screen.model());
     settleFor(500ms);
     EXPECT_EQ(engineSpeedSamples(screen.model()), samples);
 
     screen.chooseMode(Mode::console);
+    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(screen.model()); }));
+    EXPECT_FALSE(Access::pollingPaused(screen.model()));
     EXPECT_TRUE(pollingAnswers(screen.model()));
 }
 
