@@ -119,7 +119,11 @@ void AppModel::setPastSessions(std::vector<SessionRecord> sessions) {
     Q_EMIT pastSessionsChanged();
 }
 void AppModel::setSelectedProfile(std::optional<VehicleProfile> profile) {
+    if (profile == selectedProfile_) return;
     assignObservable(this, selectedProfile_, std::move(profile), &AppModel::selectedProfileChanged);
+    // Another profile than the one the VIN matched is no longer "reconnu par le VIN"; the
+    // identification sets the flag again after choosing its match.
+    setProfileMatchedFromVIN(false);
 }
 void AppModel::setProfileMatchedFromVIN(bool matched) {
     assignObservable(this, profileMatchedFromVIN_, matched, &AppModel::profileMatchedFromVINChanged);

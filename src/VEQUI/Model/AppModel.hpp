@@ -215,6 +215,7 @@ public:
 
     const std::vector<VehicleProfile>& profiles() const { return profiles_; }
     const std::optional<VehicleProfile>& selectedProfile() const { return selectedProfile_; }
+    // Another profile than the selected one also clears profileMatchedFromVIN.
     void setSelectedProfile(std::optional<VehicleProfile> profile);
     bool profileMatchedFromVIN() const { return profileMatchedFromVIN_; }
     const std::optional<FuelType>& readFuelType() const { return readFuelType_; }

@@ -1,0 +1,47 @@
+#include "OskavelCarApp/Startup.hpp"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <QtGlobal>
+
+namespace veq::Startup {
+
+namespace {
+
+std::optional<std::string> variable(const char* name) {
+    const QByteArray value = qgetenv(name);
+    if (value.isEmpty()) return std::nullopt;
+    return value.toStdString();
+}
+
+} // namespace
+
+DisplayEnvironment DisplayEnvironment::current() {
+    return {variable("DISPLAY"), variable("WAYLAND_DISPLAY"), variable("QT_QPA_PLATFORM")};
+}
+
+bool displayAvailable(const DisplayEnvironment& environment) {
+#if defined(Q_OS_MACOS) || defined(Q_OS_WIN)
+    (void)environment;
+    return true;
+#else
+    const auto set = [](const std::optional<std::string>& value) { return value && !value->empty(); };
+    return set(environment.display) || set(environment.waylandDisplay) || set(environment.qpaPlatform);
+#endif
+}
+
+bool installQtTranslations(QCoreApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+void silenceQtMessages() {
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+}
+
+} // namespace veq::Startup

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "VEQUI/Model/Dialogs.hpp"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where the screens hand a finished export to the user: a save panel and the file written there,
+// or an existing file or folder shown in the desktop's file manager. Panels and messages go
+// through the dialog interface, so that tests answer them.
+namespace veq::FileExporter {
+
+// A file type of a panel: "Trace CAN (ASC)" and "asc". None: any name and extension.
+using ContentType = Dialogs::FileType;
+
+// Asks where to save `data` and writes it there whole: an existing file is replaced only once the
+// new one is complete. A failure is told to the user ("Enregistrement impossible : " and the
+// reason) and leaves the old file as it was.
+void save(Dialogs& dialogs, std::string_view data, const std::string& suggestedName,
+          const std::optional<ContentType>& contentType);
+
+// Asks where to save a copy of `source` and copies it there the same way: the copy goes to a
+// temporary file beside the destination, then takes its place. Choosing the source itself does
+// nothing. The source stays in place.
+void saveCopy(Dialogs& dialogs, const std::filesystem::path& source, const std::string& suggestedName,
+              const std::optional<ContentType>& contentType);
+
+// A save panel that allows creating folders, opening in `directory` when given and offering
+// exactly `contentTypes` when there are any. The chosen file, or nothing when cancelled.
+std::optional<std::filesystem::path> chooseDestination(Dialogs& dialogs, const std::string& suggestedName,
+                                                      const std::optional<std::filesystem::path>& directory,
+                                                      const std::vector<ContentType>& contentTypes);
+
+// What showing an item asks of the file manager: a folder is opened; anything else (a file, or a
+// path whose kind cannot be read) is selected in a window of its parent folder.
+struct RevealRequest {
+    enum class Kind { openFolder, selectItem };
+
+    Kind kind = Kind::selectItem;
+    std::filesystem::path path;
+
+    bool operator==(const RevealRequest&) const = default;
+};
+
+RevealRequest revealRequest(const std::filesystem::path& item);
+
+// Shows a file or folder in the desktop's file manager.
+void reveal(const std::filesystem::path& item);
+
+inline constexpr bool canReveal() { return true; }
+
+} // namespace veq::FileExporter

@@ -1,0 +1,61 @@
+#include "VEQUI/Views/SectionScreens.hpp"
+
+#include "VEQUI/Views/CentredColumn.hpp"
+#include "VEQUI/Views/DiagnosticView.hpp"
+#include "VEQUI/Views/ECUMapView.hpp"
+#include "VEQUI/Views/SettingsView.hpp"
+
+namespace veq::SectionScreens {
+
+namespace {
+
+QWidget* diagnostic(AppModel& model) { return new DiagnosticView(model); }
+QWidget* ecuMap(AppModel& model) { return new ECUMapView(model); }
+QWidget* settings(AppModel& model) { return new SettingsView(model); }
+
+QWidget* emptyScreen(const QString& name) {
+    auto* screen = new ScreenWidget;
+    screen->setObjectName(name);
+    return screen;
+}
+
+QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+} // namespace
+
+const std::array<Entry, 11>& table() {
+    static const std::array<Entry, 11> entries{{
+        // section                inSidebar  screen
+        {AppSection::cockpit,     true,      nullptr},
+        {AppSection::liveData,    true,      nullptr},
+        {AppSection::capture,     false,     nullptr},
+        {AppSection::messages,    true,      nullptr},
+        {AppSection::diagnostic,  true,      diagnostic},
+        {AppSection::ecus,        true,      ecuMap},
+        {AppSection::trips,       false,     nullptr},
+        {AppSection::terminal,    true,      nullptr},
+        {AppSection::expert,      true,      nullptr},
+        {AppSection::report,      false,     nullptr},
+        {AppSection::settings,    true,      settings},
+    }};
+    return entries;
+}
+
+std::vector<AppSection> sidebarSections() {
+    std::vector<AppSection> sections;
+    for (const auto& entry : table()) {
+        if (entry.inSidebar) sections.push_back(entry.section);
+    }
+    return sections;
+}
+
+QWidget* make(AppSection section, AppModel& model) {
+    for (const auto& entry : table()) {
+        if (entry.section == section && entry.make) return entry.make(model);
+    }
+    return emptyScreen(QStringLiteral("emptySection.") + qs(rawValue(section)));
+}
+
+QWidget* makeFocusGauge(AppModel&) { return emptyScreen(QStringLiteral("focusGauge")); }
+
+} // namespace veq::SectionScreens
