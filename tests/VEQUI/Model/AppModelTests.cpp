@@ -223,6 +223,32 @@ TEST(AppModelTests, IdentificationFromVINAndFuelType) {
     }
 }
 
+TEST(AppModelTests, AProfilePickedByHandIsNoLongerTheVINMatch) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    Access::setVin(m, w205VIN);
+    m.identifyVehicle();
+    ASSERT_TRUE(m.profileMatchedFromVIN());
+    const VehicleProfile matched = *m.selectedProfile();
+
+    QSignalSpy matchChanges(&m, &AppModel::profileMatchedFromVINChanged);
+    m.setSelectedProfile(matched); // the same profile: nothing changes
+    EXPECT_TRUE(m.profileMatchedFromVIN());
+    EXPECT_EQ(matchChanges.count(), 0);
+
+    const auto other = std::find_if(m.profiles().begin(), m.profiles().end(),
+                                    [&](const VehicleProfile& p) { return p.id != matched.id; });
+    ASSERT_NE(other, m.profiles().end());
+    m.setSelectedProfile(*other);
+    EXPECT_FALSE(m.profileMatchedFromVIN());
+    EXPECT_EQ(matchChanges.count(), 1);
+    m.setSelectedProfile(matched); // back by hand: still not the VIN's doing
+    EXPECT_FALSE(m.profileMatchedFromVIN());
+
+    m.identifyVehicle(); // the next identification matches again
+    EXPECT_TRUE(m.profileMatchedFromVIN());
+}
+
 TEST(AppModelTests, EngineFamilyFromThePartNumberElseFromTheFuel) {
     struct Case {
         const char* name;

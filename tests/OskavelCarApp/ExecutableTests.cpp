@@ -1,0 +1,115 @@
+// The built program as the user starts it: without a display, and with --self-check offscreen
+// and under xvfb-run.
+#include "OskavelCarApp/Startup.hpp"
+
+#include "TestSupport/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <string>
+#include <vector>
+
+namespace veq::testing {
+namespace {
+
+struct ProcessRun {
+    bool finished = false;
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// The environment of a terminal with no display at all, and its own data folder.
+QProcessEnvironment withoutDisplay(const TemporaryFolder& data) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromUtf8(name));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(data.path().string()));
+    return environment;
+}
+
+ProcessRun run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ProcessRun result;
+    result.finished = process.waitForFinished(120'000);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5'000);
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    return result;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        out.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (start < text.size()) out.push_back(text.substr(start));
+    return out;
+}
+
+const QString kApplication = QStringLiteral(VEQ_APP_EXECUTABLE);
+
+TEST(Executable, WithoutADisplayItSaysSoInOneLineInsteadOfStarting) {
+    TemporaryFolder data;
+    const ProcessRun result = run(kApplication, {}, withoutDisplay(data));
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, std::string(Startup::kNoDisplayMessage) + "\n");
+}
+
+// Rows 2 to 5 depend on the packaged catalogues, which are complete.
+void expectCatalogueRowsPass(const std::vector<std::string>& report) {
+    ASSERT_EQ(report.size(), 9u);
+    EXPECT_EQ(report[0], "Oskavel Car — auto-diagnostic");
+    EXPECT_EQ(report[1], "");
+    for (std::size_t row = 3; row <= 6; ++row) EXPECT_TRUE(report[row].starts_with("  ✓ ")) << report[row];
+    EXPECT_EQ(report[7], "");
+}
+
+TEST(Executable, TheSelfCheckWithoutADisplayRunsOffscreenWhereTheOpenGLRowFails) {
+    TemporaryFolder data;
+    const ProcessRun result = run(kApplication, {QStringLiteral("--self-check")}, withoutDisplay(data));
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "");
+    const auto report = lines(result.out);
+    expectCatalogueRowsPass(report);
+    ASSERT_EQ(report.size(), 9u);
+    EXPECT_EQ(report[2], "  ✗ Shader OpenGL des jauges — le cadran retomberait sur le rendu vectoriel");
+    EXPECT_EQ(report[8], "✗ Paquet incomplet.");
+}
+
+TEST(Executable, TheSelfCheckUnderXvfbPassesEveryRow) {
+    const QString xvfb = QStringLiteral(VEQ_XVFB_RUN);
+    if (xvfb.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
+    TemporaryFolder data;
+    QProcessEnvironment environment = withoutDisplay(data);
+    // Mesa's drivers keep allocations for the life of the process; the leak checker would
+    // report them on standard error.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    const ProcessRun result = run(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1024x768x24"),
+                                  kApplication, QStringLiteral("--self-check")},
+                           environment);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_EQ(result.err, "");
+    const auto report = lines(result.out);
+    expectCatalogueRowsPass(report);
+    ASSERT_EQ(report.size(), 9u);
+    EXPECT_EQ(report[2], "  ✓ Shader OpenGL des jauges (le cadran retomberait sur le rendu vectoriel)");
+    EXPECT_EQ(report[8], "✓ Toutes les ressources sont présentes.");
+}
+
+} // namespace
+} // namespace veq::testing

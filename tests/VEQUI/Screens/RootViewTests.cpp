@@ -1,0 +1,270 @@
+// The window and its navigation: which screen each phase shows, the sidebar and its footer, the
+// keyboard shortcuts, and closing the window at any moment.
+#include "ScreenRig.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/SectionScreens.hpp"
+#include "VEQUI/Views/Sidebar.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace veq::testing {
+namespace {
+
+using Phase = AppModel::Phase;
+using Screen = RootView::Screen;
+
+TEST(RootView, EachPhaseShowsItsScreen) {
+    struct Case {
+        Phase phase;
+        bool focusMode;
+        Screen screen;
+    };
+    const Case cases[] = {
+        {Phase::disconnected(), false, Screen::wizard},      {Phase::disconnected(), true, Screen::wizard},
+        {Phase::connecting(), false, Screen::progress},      {Phase::connecting(), true, Screen::progress},
+        {Phase::failed("x"), false, Screen::progress},       {Phase::failed("x"), true, Screen::progress},
+        {Phase::live(), false, Screen::liveInterface},       {Phase::live(), true, Screen::focusGauge},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RootView::screenFor(c.phase, c.focusMode), c.screen)
+            << static_cast<int>(c.phase.kind) << " " << c.focusMode;
+    }
+}
+
+TEST(RootView, TheWindowOpensAt1280By800AndNeverGetsSmallerThan1080By680) {
+    ScreenRig rig;
+    EXPECT_EQ(rig.window->size(), QSize(1280, 800));
+    EXPECT_EQ(rig.window->minimumSize(), QSize(1080, 680));
+    rig.window->resize(600, 400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rig.window->size(), QSize(1080, 680));
+    EXPECT_TRUE(rig.snapshot("wizard-smallest"));
+}
+
+// The sidebar lists the eight sections that have a screen, in this order.
+const std::vector<std::string> kSidebarTitles{"Cockpit",      "Live Data", "Messages", "Diagnostic",
+                                              "Calculateurs", "Terminal",  "Mode Expert", "Réglages"};
+
+TEST(RootView, TheSidebarListsTheBuiltSectionsAndEachRowShowsItsScreen) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    rig.settle();
+    auto* live = rig.root().liveInterface();
+    ASSERT_NE(live, nullptr);
+    std::vector<std::string> titles;
+    for (auto* row : live->sidebar()->rows()) titles.push_back(row->text().toStdString());
+    EXPECT_EQ(titles, kSidebarTitles);
+    EXPECT_EQ(rig.find<QLabel>(QStringLiteral("sidebarBrand"))->text(), QStringLiteral("OSKAVEL CAR"));
+    EXPECT_EQ(live->sidebar()->width(), Sidebar::kWidth);
+
+    struct Case {
+        const char* row;
+        AppSection section;
+        const char* screen; // object name of the content
+    };
+    const Case cases[] = {
+        {"Réglages",     AppSection::settings,   "settingsView"},
+        {"Live Data",    AppSection::liveData,   "emptySection.Live Data"},
+        {"Diagnostic",   AppSection::diagnostic, "DiagnosticView"},
+        {"Calculateurs", AppSection::ecus,       "ECUMapView"},
+        {"Cockpit",      AppSection::cockpit,    "emptySection.Cockpit"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(c.row))) << c.row;
+        rig.settle();
+        EXPECT_EQ(rig.root().section(), c.section) << c.row;
+        ASSERT_NE(live->contentScreen(), nullptr);
+        EXPECT_EQ(live->contentScreen()->objectName().toStdString(), c.screen) << c.row;
+        for (auto* row : live->sidebar()->rows()) EXPECT_EQ(row->isSelected(), row->section() == c.section) << c.row;
+    }
+
+    // Choosing the section shown keeps its screen.
+    QWidget* shown = live->contentScreen();
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Cockpit")));
+    EXPECT_EQ(live->contentScreen(), shown);
+}
+
+TEST(RootView, TheFooterOpensFullScreenGaugesHidesTheMenuAndDisconnects) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    rig.settle();
+    EXPECT_EQ(rig.find<QAbstractButton>(QStringLiteral("fullScreenButton"))->toolTip(), QStringLiteral("Ctrl+Maj+F"));
+    EXPECT_EQ(rig.find<QAbstractButton>(QStringLiteral("hideSidebarButton"))->toolTip(), QStringLiteral("Ctrl+Alt+S"));
+    EXPECT_EQ(rig.find<QAbstractButton>(QStringLiteral("disconnectButton"))->text(), QStringLiteral("Déconnecter"));
+
+    // "Compteurs plein écran": the cockpit, in focus mode.
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Réglages")));
+    ASSERT_TRUE(rig.click(QStringLiteral("fullScreenButton")));
+    rig.settle();
+    EXPECT_TRUE(rig.model().focusMode());
+    EXPECT_EQ(rig.root().section(), AppSection::cockpit);
+    EXPECT_EQ(rig.root().screenKind(), Screen::focusGauge);
+    EXPECT_TRUE(rig.snapshot("focus-mode"));
+    rig.press(Qt::Key_Escape);
+    rig.settle();
+    EXPECT_FALSE(rig.model().focusMode());
+    EXPECT_EQ(rig.root().screenKind(), Screen::liveInterface);
+
+    // "Masquer le menu": the content takes the whole width; the round button brings it back.
+    ASSERT_TRUE(rig.click(QStringLiteral("hideSidebarButton")));
+    rig.settle();
+    auto* live = rig.root().liveInterface();
+    EXPECT_TRUE(rig.model().sidebarHidden());
+    EXPECT_EQ(live->sidebarDock()->width(), 0);
+    EXPECT_EQ(live->contentScreen()->width(), rig.window->width());
+    auto* show = rig.find<QAbstractButton>(QStringLiteral("showSidebarButton"));
+    ASSERT_NE(show, nullptr);
+    EXPECT_EQ(show->toolTip(), QStringLiteral("Afficher le menu (Ctrl+Alt+S)"));
+    EXPECT_EQ(show->mapTo(rig.window.get(), QPoint(0, 0)), QPoint(10, 10));
+    EXPECT_TRUE(rig.snapshot("sidebar-hidden"));
+    ASSERT_TRUE(rig.click(QStringLiteral("showSidebarButton")));
+    rig.settle();
+    EXPECT_FALSE(rig.model().sidebarHidden());
+    EXPECT_EQ(live->sidebarDock()->width(), Sidebar::kWidth + 1);
+    EXPECT_EQ(rig.find(QStringLiteral("showSidebarButton")), nullptr);
+
+    // "Déconnecter": back to the wizard; the section chosen stays for the next connection.
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Terminal")));
+    ASSERT_TRUE(rig.click(QStringLiteral("disconnectButton")));
+    EXPECT_EQ(rig.model().phase(), Phase::disconnected());
+    EXPECT_EQ(rig.root().screenKind(), Screen::wizard);
+    EXPECT_EQ(rig.root().section(), AppSection::terminal);
+    ASSERT_TRUE(rig.connect());
+    rig.settle();
+    EXPECT_EQ(rig.root().liveInterface()->section(), AppSection::terminal);
+}
+
+TEST(RootView, TheSidebarFollowsNightMode) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    rig.model().setNightMode(true);
+    rig.settle();
+    EXPECT_EQ(rig.find<QLabel>(QStringLiteral("sidebarBrand"))->palette().color(QPalette::WindowText),
+              VEQ::nightAccent());
+    for (auto* row : rig.root().liveInterface()->sidebar()->rows()) EXPECT_EQ(row->accent(), VEQ::nightAccent());
+    EXPECT_TRUE(rig.snapshot("live-night"));
+}
+
+TEST(RootView, ShortcutsToggleTheMenuAndFocusModeAndPickTheLayouts) {
+    ScreenRig rig({.animations = true});
+    ASSERT_TRUE(rig.isActive());
+    ASSERT_TRUE(rig.connect());
+    rig.settle();
+    AppModel& model = rig.model();
+
+    // Ctrl+Alt+S, twice.
+    rig.press(Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(model.sidebarHidden());
+    rig.settle();
+    EXPECT_EQ(rig.root().liveInterface()->sidebarDock()->width(), 0);
+    rig.press(Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(model.sidebarHidden());
+    rig.settle();
+    EXPECT_EQ(rig.root().liveInterface()->sidebarDock()->width(), Sidebar::kWidth + 1);
+
+    // Escape outside focus mode changes nothing.
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Messages")));
+    rig.press(Qt::Key_Escape);
+    EXPECT_FALSE(model.focusMode());
+    EXPECT_EQ(rig.root().section(), AppSection::messages);
+
+    // Ctrl+1 ... Ctrl+5 from another section: the cockpit with that layout.
+    const CockpitLayout layouts[] = {CockpitLayout::road, CockpitLayout::track, CockpitLayout::economy,
+                                     CockpitLayout::engine, CockpitLayout::transmission};
+    const Qt::Key keys[] = {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5};
+    for (int i = 4; i >= 0; --i) {
+        ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Terminal")));
+        rig.press(keys[i], Qt::ControlModifier);
+        EXPECT_EQ(model.activeLayout(), layouts[i]) << i;
+        EXPECT_EQ(rig.root().section(), AppSection::cockpit) << i;
+    }
+
+    // Ctrl+Shift+F enters focus mode on the cockpit; there Ctrl+1..5 switch the layout and stay.
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Réglages")));
+    rig.press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(model.focusMode());
+    EXPECT_EQ(rig.root().section(), AppSection::cockpit);
+    EXPECT_EQ(rig.root().screenKind(), Screen::focusGauge);
+    for (int i = 0; i < 5; ++i) {
+        rig.press(keys[i], Qt::ControlModifier);
+        EXPECT_EQ(model.activeLayout(), layouts[i]) << i;
+        EXPECT_TRUE(model.focusMode()) << i;
+        EXPECT_EQ(rig.root().screenKind(), Screen::focusGauge) << i;
+    }
+
+    // Ctrl+Shift+F in focus mode leaves it and keeps the section; so does Escape.
+    model.setFocusMode(false);
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Diagnostic")));
+    model.setFocusMode(true);
+    rig.press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(model.focusMode());
+    EXPECT_EQ(rig.root().section(), AppSection::diagnostic);
+    rig.press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    rig.press(Qt::Key_Escape);
+    EXPECT_FALSE(model.focusMode());
+    EXPECT_EQ(rig.root().screenKind(), Screen::liveInterface);
+}
+
+TEST(RootView, ShortcutsAlsoActBeforeTheCarIsLive) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.isActive());
+    rig.press(Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(rig.model().sidebarHidden());
+    rig.press(Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(rig.model().activeLayout(), CockpitLayout::economy);
+    rig.press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(rig.model().focusMode());
+    EXPECT_EQ(rig.root().screenKind(), Screen::wizard);
+    // Once live, the focus gauge opens at once.
+    ASSERT_TRUE(rig.connect());
+    EXPECT_EQ(rig.root().screenKind(), Screen::focusGauge);
+}
+
+TEST(SectionScreens, CaptureTripsAndReportAreNotInTheSidebar) {
+    std::vector<AppSection> expected{AppSection::cockpit,  AppSection::liveData, AppSection::messages,
+                                     AppSection::diagnostic, AppSection::ecus,   AppSection::terminal,
+                                     AppSection::expert,   AppSection::settings};
+    EXPECT_EQ(SectionScreens::sidebarSections(), expected);
+}
+
+// Closing the window ends the model, its connection and its threads with it, at any phase.
+TEST(RootView, ClosingTheWindowWhileConnectingEndsCleanly) {
+    ScriptedCar car([](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line.starts_with("AT")) std::this_thread::sleep_for(20ms); // a slow adapter
+        return std::nullopt;
+    });
+    auto rig = std::make_unique<ScreenRig>(ScreenRigOptions{.car = &car});
+    ASSERT_TRUE(rig->click(QStringLiteral("connectButton")));
+    ASSERT_TRUE(waitUntil([&] { return !rig->model().initSteps().empty() && rig->model().initSteps()[0].succeeded; }));
+    EXPECT_EQ(rig->model().phase(), Phase::connecting());
+    EXPECT_TRUE(rig->window->close());
+    rig.reset();
+    QCoreApplication::processEvents();
+}
+
+TEST(RootView, ClosingTheWindowWhileLiveEndsCleanly) {
+    auto rig = std::make_unique<ScreenRig>();
+    ASSERT_TRUE(rig->connect());
+    ASSERT_TRUE(rig->click(QStringLiteral("sidebarRow.Réglages")));
+    // The one window closing is the application's last: its event loop ends.
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    QTimer::singleShot(0, rig->window.get(), [&] { rig->window->close(); });
+    QTimer fallback; // ends the loop should the window's closing not
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    fallback.start(10'000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(lastClosed.count(), 1);
+    EXPECT_FALSE(rig->window->isVisible());
+    rig.reset();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+} // namespace veq::testing

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "VEQUI/Model/ConnectionFixtures.hpp"
+#include "VEQUI/Views/LiveInterface.hpp"
+#include "VEQUI/Views/MainWindow.hpp"
+#include "VEQUI/Views/RootView.hpp"
+#include "VEQUI/Views/StepRow.hpp"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QTest>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+// The window of the application over a model on a temporary folder, its dialogs recorded, and
+// what the screen tests do with it: find, click, press keys, wait, take pictures.
+namespace veq::testing {
+
+using namespace std::chrono_literals;
+
+// A gate a scripted adapter waits at until the test opens it (never longer than 10 s).
+class Gate {
+public:
+    void wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, 10s, [&] { return open_; });
+    }
+    void open() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
+
+struct ScreenRigOptions {
+    ScriptedCar* car = nullptr; // none: the built-in simulated car
+    bool animations = false;
+};
+
+class ScreenRig {
+public:
+    TemporaryFolder folder;
+    std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
+    std::unique_ptr<MainWindow> window;
+
+    explicit ScreenRig(ScreenRigOptions options = {}) {
+        AppModel::Environment environment;
+        environment.dataFolder = folder.path();
+        environment.locationSource = [] { return nullptr; };
+        if (options.car) environment.transportFactory = options.car->factory();
+        environment.dialogs = dialogs;
+        // Short pauses: the screens show the steps, not their timing.
+        environment.connectionTiming.initStepPause = 1ms;
+        environment.connectionTiming.probePause = 1ms;
+        environment.connectionTiming.busListening = 300ms;
+        environment.connectionTiming.session.responseTimeout = 2s;
+        window = std::make_unique<MainWindow>(std::move(environment));
+        root().setAnimationsEnabled(options.animations);
+        window->show();
+        window->activateWindow();
+        activated_ = QTest::qWaitForWindowActive(window.get());
+    }
+
+    ~ScreenRig() {
+        if (window) window->close();
+        window.reset();
+    }
+
+    bool isActive() const { return activated_; }
+    RootView& root() const { return window->rootView(); }
+    AppModel& model() const { return root().model(); }
+
+    // The visible widget of that name (a replaced screen may linger until its deletion).
+    template <typename T = QWidget>
+    T* find(const QString& name) const {
+        for (T* widget : window->findChildren<T*>(name)) {
+            if (widget->isVisibleTo(window.get())) return widget;
+        }
+        return nullptr;
+    }
+
+    // Every visible widget of that name, in creation order.
+    template <typename T = QWidget>
+    QList<T*> findAll(const QString& name) const {
+        QList<T*> found;
+        for (T* widget : window->findChildren<T*>(name)) {
+            if (widget->isVisibleTo(window.get())) found << widget;
+        }
+        return found;
+    }
+
+    bool click(const QString& name) const {
+        auto* button = find<QAbstractButton>(name);
+        if (!button) return false;
+        QTest::mouseClick(button, Qt::LeftButton);
+        return true;
+    }
+
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const {
+        QTest::keyClick(window.get(), key, modifiers);
+    }
+
+    // Presses "Se connecter" and waits for the end of the sequence: true when live.
+    bool connect(std::chrono::milliseconds timeout = 30s) const {
+        if (!click(QStringLiteral("connectButton"))) return false;
+        return waitUntil([this] { return settled(); }, timeout) && model().phase() == AppModel::Phase::live();
+    }
+    bool settled() const {
+        const auto kind = model().phase().kind;
+        return kind == AppModel::Phase::Kind::live || kind == AppModel::Phase::Kind::failed;
+    }
+
+    // Waits for replaced screens to go and for every animation to end.
+    bool settle() const {
+        QCoreApplication::processEvents();
+        return waitUntil([this] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            if (auto* live = root().liveInterface(); live && live->isAnimating()) return false;
+            for (auto* widget : window->findChildren<QWidget*>(QStringLiteral("stepMarker"))) {
+                const auto* marker = dynamic_cast<const StepMarker*>(widget);
+                if (marker && marker->isAnimating()) return false;
+            }
+            return true;
+        });
+    }
+
+    // Writes the window as it stands to build/<flavour>/screens/shell-<name>.png.
+    bool snapshot(const QString& name) const {
+        settle();
+        return window->grab().save(QStringLiteral(VEQ_SCREENS_DIR "/shell-") + name + QStringLiteral(".png"));
+    }
+
+private:
+    bool activated_ = false;
+};
+
+} // namespace veq::testing
