@@ -4,6 +4,7 @@
 #include "VEQUI/Views/DiagnosticView.hpp"
 #include "VEQUI/Views/ECUMapView.hpp"
 #include "VEQUI/Views/SettingsView.hpp"
+#include "VEQUI/Views/TerminalView.hpp"
 
 namespace veq::SectionScreens {
 
@@ -11,6 +12,7 @@ namespace {
 
 QWidget* diagnostic(AppModel& model) { return new DiagnosticView(model); }
 QWidget* ecuMap(AppModel& model) { return new ECUMapView(model); }
+QWidget* terminal(AppModel& model) { return new TerminalView(model); }
 QWidget* settings(AppModel& model) { return new SettingsView(model); }
 
 QWidget* emptyScreen(const QString& name) {
@@ -33,7 +35,7 @@ const std::array<Entry, 11>& table() {
         {AppSection::diagnostic,  true,      diagnostic},
         {AppSection::ecus,        true,      ecuMap},
         {AppSection::trips,       false,     nullptr},
-        {AppSection::terminal,    true,      nullptr},
+        {AppSection::terminal,    true,      terminal},
         {AppSection::expert,      true,      nullptr},
         {AppSection::report,      false,     nullptr},
         {AppSection::settings,    true,      settings},

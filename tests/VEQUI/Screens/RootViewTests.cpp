@@ -73,6 +73,7 @@ TEST(RootView, TheSidebarListsTheBuiltSectionsAndEachRowShowsItsScreen) {
         {"Live Data",    AppSection::liveData,   "emptySection.Live Data"},
         {"Diagnostic",   AppSection::diagnostic, "DiagnosticView"},
         {"Calculateurs", AppSection::ecus,       "ECUMapView"},
+        {"Terminal",     AppSection::terminal,   "TerminalView"},
         {"Cockpit",      AppSection::cockpit,    "emptySection.Cockpit"},
     };
     for (const auto& c : cases) {
