@@ -6,7 +6,7 @@
 #include "VEQUI/Views/Divider.hpp"
 #include "VEQUI/Views/HeaderBar.hpp"
 #include "VEQUI/Views/Labels.hpp"
-#include "VEQUI/Views/SymbolGlyph.hpp"
+#include "VEQUI/Views/SymbolView.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QPainter>
@@ -25,9 +25,8 @@ QWidget* makeEmptyState() {
     auto* stack = new QVBoxLayout(state);
     stack->setSpacing(8);
     stack->addStretch(1);
-    auto* symbol = new SymbolGlyphView(SymbolGlyph{SymbolGlyph::Shape::checkmarkSealFill, 34, VEQ::confirm()});
+    auto* symbol = new SymbolView("checkmark.seal.fill", 34, VEQ::confirm());
     symbol->setObjectName(QStringLiteral("emptySymbol"));
-    symbol->setFixedSize(34, 34);
     stack->addWidget(symbol, 0, Qt::AlignHCenter);
     stack->addWidget(makeLabel(QStringLiteral("Aucun code d\u00E9faut confirm\u00E9"), VEQ::label(14, QFont::Medium),
                                VEQ::textSecondary(), QStringLiteral("emptyText")),

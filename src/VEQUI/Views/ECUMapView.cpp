@@ -10,7 +10,7 @@
 #include "VEQUI/Views/ECUMapRules.hpp"
 #include "VEQUI/Views/HeaderBar.hpp"
 #include "VEQUI/Views/Labels.hpp"
-#include "VEQUI/Views/SymbolGlyph.hpp"
+#include "VEQUI/Views/SymbolView.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QPainter>
@@ -29,10 +29,8 @@ QWidget* makeEmptyState() {
     auto* stack = new QVBoxLayout(state);
     stack->setSpacing(8);
     stack->addStretch(1);
-    auto* symbol = new SymbolGlyphView(
-        SymbolGlyph{SymbolGlyph::Shape::pointsConnectedTrianglePathDotted, 30, VEQ::textSecondary()});
+    auto* symbol = new SymbolView("point.3.connected.trianglepath.dotted", 30, VEQ::textSecondary());
     symbol->setObjectName(QStringLiteral("emptySymbol"));
-    symbol->setFixedSize(30, 30);
     stack->addWidget(symbol, 0, Qt::AlignHCenter);
     stack->addWidget(makeLabel(QStringLiteral("Aucun calculateur scann\u00E9"), VEQ::label(14, QFont::Medium),
                                VEQ::textSecondary(), QStringLiteral("emptyText")),

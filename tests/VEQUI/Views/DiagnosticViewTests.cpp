@@ -7,6 +7,7 @@
 #include "VEQUI/Views/CapsuleTag.hpp"
 #include "VEQUI/Views/DTCCard.hpp"
 #include "VEQUI/Views/DiagnosticView.hpp"
+#include "VEQUI/Views/SymbolView.hpp"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,11 @@ TEST(DiagnosticView, WithoutCodesShowsTheCentredEmptyStateAndNoList) {
                       screenSize.width(), 0);
     EXPECT_NEAR(seal.center().x(), screenSize.width() / 2, 2);
     EXPECT_GT(seal.top(), below.top() + 200);
-    EXPECT_GT(countNear(image, seal, VEQ::confirm(), 10), 300);
+    const auto* symbol = only<SymbolView>(screen.view, QStringLiteral("emptySymbol"));
+    ASSERT_NE(symbol, nullptr);
+    EXPECT_EQ(symbol->symbol(), "checkmark.seal.fill");
+    EXPECT_EQ(seal.size(), QSize(34, 34));
+    EXPECT_GT(countNear(image, seal, VEQ::confirm(), 10), 200);
     // The header bar is the raised surface; the rest is the screen's background.
     EXPECT_EQ(pixelAt(image, {screenSize.width() / 2, 5}), VEQ::surface1());
     EXPECT_EQ(pixelAt(image, {10, screenSize.height() - 10}), VEQ::background());

@@ -9,6 +9,7 @@
 #include "VEQUI/Views/ECUCard.hpp"
 #include "VEQUI/Views/ECUMapRules.hpp"
 #include "VEQUI/Views/ECUMapView.hpp"
+#include "VEQUI/Views/SymbolView.hpp"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +128,10 @@ TEST(ECUMapView, WithoutECUsShowsZeroOfZeroAndTheEmptyStateOnly) {
     EXPECT_EQ(screen.detail(), nullptr);
     const QRect symbol = placeIn(screen.view, *only(screen.view, QStringLiteral("emptySymbol")));
     EXPECT_NEAR(symbol.center().x(), screenSize.width() / 2, 2);
+    const auto* view = only<SymbolView>(screen.view, QStringLiteral("emptySymbol"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->symbol(), "point.3.connected.trianglepath.dotted");
+    EXPECT_EQ(symbol.size(), QSize(30, 30));
     EXPECT_GT(countNear(image, symbol, VEQ::textSecondary(), 10), 60);
 }
 
