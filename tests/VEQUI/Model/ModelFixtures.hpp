@@ -73,6 +73,16 @@ struct AppModelTestAccess {
         m.setRecognisedMake(std::move(make));
     }
     static void setProfileFuelMismatch(AppModel& m, bool on) { m.setProfileFuelMismatch(on); }
+    static void setRecipes(AppModel& m, std::vector<CodingRecipe> recipes) { m.setRecipes(std::move(recipes)); }
+    static void setFeasibilities(AppModel& m, std::map<std::string, Feasibility> table) {
+        m.setFeasibilities(std::move(table));
+    }
+    static void setLoadedProviders(AppModel& m, std::vector<std::string> names) {
+        m.setLoadedProviders(std::move(names));
+    }
+    static void setLastExecutionMessage(AppModel& m, std::optional<std::string> message) {
+        m.setLastExecutionMessage(std::move(message));
+    }
     static void setCurrentSession(AppModel& m, std::optional<SessionRecord> record) {
         m.currentSession_ = std::move(record);
     }
