@@ -43,18 +43,6 @@ const KindRow kindRows[] = {
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
-// A line between rows: the stroke at 40 %.
-class FaintDivider : public QWidget {
-public:
-    FaintDivider() { setFixedHeight(1); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), ExpertLists::withOpacity(VEQ::stroke(), 0.4));
-    }
-};
-
 QWidget* makeRow(const AuditEntry& entry) {
     const AuditKindStyle style = auditKindStyle(entry.kind);
     auto* row = new QWidget;
@@ -132,18 +120,16 @@ void AuditListView::render() {
         fresh = ExpertLists::makeScroll(QStringLiteral("auditScroll"), column, 0, 0);
         for (const AuditEntry& entry : model_.auditEntries()) {
             column->addWidget(makeRow(entry));
-            column->addWidget(new FaintDivider);
+            column->addWidget(ExpertLists::makeRowDivider());
         }
         column->addStretch(1);
     }
     if (body_) {
-        delete layout_->replaceWidget(body_, fresh);
-        body_->hide();
-        body_->deleteLater();
+        ExpertLists::replacePart(layout_, body_, fresh);
     } else {
         layout_->addWidget(fresh, 1);
+        body_ = fresh;
     }
-    body_ = fresh;
 }
 
 } // namespace veq

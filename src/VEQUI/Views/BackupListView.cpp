@@ -87,13 +87,11 @@ void BackupListView::render() {
         column->addStretch(1);
     }
     if (body_) {
-        delete layout_->replaceWidget(body_, fresh);
-        body_->hide();
-        body_->deleteLater();
+        ExpertLists::replacePart(layout_, body_, fresh);
     } else {
         layout_->addWidget(fresh, 1);
+        body_ = fresh;
     }
-    body_ = fresh;
 }
 
 QWidget* BackupListView::makeCard(const ECUBackup& backup) {

@@ -33,20 +33,6 @@ using ExpertLists::withOpacity;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
-class Filled : public QWidget {
-public:
-    Filled(const QString& name, QColor fill) : fill_(std::move(fill)) { setObjectName(name); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), fill_);
-    }
-
-private:
-    QColor fill_;
-};
-
 QWidget* labelled(const QString& title, QComboBox* picker, int width) {
     auto* box = new QWidget;
     box->setFixedWidth(width);
@@ -57,18 +43,6 @@ QWidget* labelled(const QString& title, QComboBox* picker, int width) {
     row->addWidget(picker, 1);
     return box;
 }
-
-// A faint line under each row.
-class FaintDivider : public QWidget {
-public:
-    FaintDivider() { setFixedHeight(1); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), withOpacity(VEQ::stroke(), 0.4));
-    }
-};
 
 } // namespace
 
@@ -217,7 +191,7 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
     progress->addLayout(counts);
     layout_->addWidget(progress_);
 
-    auto* explanation = new Filled(QStringLiteral("scanExplanation"), withOpacity(VEQ::surface2(), 0.4));
+    auto* explanation = ExpertLists::makeFilled(QStringLiteral("scanExplanation"), withOpacity(VEQ::surface2(), 0.4));
     auto* row = new QHBoxLayout(explanation);
     row->setContentsMargins(20, 9, 20, 9);
     row->setSpacing(10);
@@ -258,7 +232,7 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
 }
 
 QWidget* DIDScannerView::makeControls() {
-    auto* bar = new Filled(QStringLiteral("scanControls"), VEQ::surface1());
+    auto* bar = ExpertLists::makeFilled(QStringLiteral("scanControls"), VEQ::surface1());
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(20, 12, 20, 12);
     row->setSpacing(10);
@@ -384,18 +358,16 @@ void DIDScannerView::renderResults() {
             auto* row = new Row(model_, did);
             rows_.emplace(did.id(), row);
             column->addWidget(row);
-            column->addWidget(new FaintDivider);
+            column->addWidget(ExpertLists::makeRowDivider());
         }
         column->addStretch(1);
     }
     if (results_) {
-        delete layout_->replaceWidget(results_, fresh);
-        results_->hide();
-        results_->deleteLater();
+        ExpertLists::replacePart(layout_, results_, fresh);
     } else {
         layout_->addWidget(fresh, 1);
+        results_ = fresh;
     }
-    results_ = fresh;
 }
 
 void DIDScannerView::exportCSV() {

@@ -14,12 +14,18 @@ namespace veq::ExpertLists {
 
 namespace {
 
-class InfoBar : public QWidget {
+class Filled : public QWidget {
+public:
+    explicit Filled(QColor fill) : fill_(std::move(fill)) {}
+
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.fillRect(rect(), withOpacity(VEQ::surface2(), 0.5));
+        painter.fillRect(rect(), fill_);
     }
+
+private:
+    QColor fill_;
 };
 
 } // namespace
@@ -29,10 +35,34 @@ QColor withOpacity(QColor color, double opacity) {
     return color;
 }
 
+QWidget* makeFilled(const QString& name, const QColor& fill) {
+    auto* widget = new Filled(fill);
+    widget->setObjectName(name);
+    return widget;
+}
+
+QWidget* makeRowDivider() {
+    auto* line = makeFilled(QStringLiteral("rowDivider"), withOpacity(VEQ::stroke(), 0.4));
+    line->setFixedHeight(1);
+    return line;
+}
+
+void retire(QWidget* part) {
+    if (part == nullptr) return;
+    part->hide();
+    part->setParent(nullptr);
+    part->deleteLater();
+}
+
+void replacePart(QLayout* layout, QWidget*& part, QWidget* fresh) {
+    delete layout->replaceWidget(part, fresh);
+    retire(part);
+    part = fresh;
+}
+
 QWidget* makeInfoBar(const QString& name, std::string symbol, const QColor& accent, const QString& text,
                      QWidget* button) {
-    auto* bar = new InfoBar;
-    bar->setObjectName(name);
+    auto* bar = makeFilled(name, withOpacity(VEQ::surface2(), 0.5));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(20, 10, 20, 10);
     row->setSpacing(10);

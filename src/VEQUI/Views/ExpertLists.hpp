@@ -6,6 +6,7 @@
 
 #include <string>
 
+class QLayout;
 class QScrollArea;
 class QVBoxLayout;
 
@@ -13,6 +14,18 @@ class QVBoxLayout;
 namespace veq::ExpertLists {
 
 QColor withOpacity(QColor color, double opacity);
+
+// Takes a part off the screen now and deletes it once the event loop runs again: one of its
+// buttons may be the one whose click led to its replacement.
+void retire(QWidget* part);
+// Puts `fresh` where `part` stands in `layout`, retires the old one and keeps the new one.
+void replacePart(QLayout* layout, QWidget*& part, QWidget* fresh);
+
+// A plain widget drawn on one fill, for the bars of the screens.
+QWidget* makeFilled(const QString& name, const QColor& fill);
+
+// The line under each row of a list: the stroke at 40 %.
+QWidget* makeRowDivider();
 
 // The bar that opens the "Sauvegardes" and "Journal" tabs: a symbol in the accent, a sentence,
 // and a file-manager button on the right.

@@ -9,6 +9,7 @@
 #include "VEQUI/Views/DIDScannerView.hpp"
 #include "VEQUI/Views/Divider.hpp"
 #include "VEQUI/Views/ExpertGateView.hpp"
+#include "VEQUI/Views/ExpertLists.hpp"
 #include "VEQUI/Views/FileExporter.hpp"
 #include "VEQUI/Views/FlowingText.hpp"
 #include "VEQUI/Views/Labels.hpp"
@@ -34,51 +35,12 @@ namespace veq {
 
 namespace {
 
+using ExpertLists::withOpacity;
+
 constexpr std::uint8_t batteryVoltagePID = 0x42;
 constexpr std::uint8_t engineSpeedPID = 0x0C;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-QColor withOpacity(QColor color, double opacity) {
-    color.setAlphaF(static_cast<float>(opacity * color.alphaF()));
-    return color;
-}
-
-// A part of the screen drawn on one fill.
-class FilledBar : public QWidget {
-public:
-    FilledBar(const QString& name, QColor fill) : fill_(std::move(fill)) { setObjectName(name); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), fill_);
-    }
-
-private:
-    QColor fill_;
-};
-
-// Swaps `part` for `fresh` in its layout; the old one goes once the event loop runs again, since
-// one of its buttons may be the one whose click led here.
-void replaceIn(QLayout* layout, QWidget*& part, QWidget* fresh) {
-    delete layout->replaceWidget(part, fresh);
-    part->hide();
-    part->deleteLater();
-    part = fresh;
-}
-
-QScrollArea* makeScroll(const QString& name) {
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName(name);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea{background:transparent;}"));
-    return scroll;
-}
 
 } // namespace
 
@@ -125,7 +87,7 @@ void ExpertView::showGateOrTabs() {
     showingTabs_ = tabs;
     QWidget* fresh = tabs ? makeTabs() : new ExpertGateView(model_);
     if (shown_) {
-        replaceIn(layout_, shown_, fresh);
+        ExpertLists::replacePart(layout_, shown_, fresh);
     } else {
         shown_ = fresh;
         layout_->addWidget(shown_);
@@ -149,7 +111,7 @@ QWidget* ExpertView::makeTabs() {
 }
 
 QWidget* ExpertView::makeHeader() {
-    auto* header = new FilledBar(QStringLiteral("expertHeader"), VEQ::surface1());
+    auto* header = ExpertLists::makeFilled(QStringLiteral("expertHeader"), VEQ::surface1());
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(20, 12, 20, 12);
     row->setSpacing(14);
@@ -175,7 +137,7 @@ QWidget* ExpertView::makeHeader() {
 }
 
 QWidget* ExpertView::makeProviderBanner() {
-    auto* banner = new FilledBar(QStringLiteral("providerBanner"), withOpacity(VEQ::surface2(), 0.5));
+    auto* banner = ExpertLists::makeFilled(QStringLiteral("providerBanner"), withOpacity(VEQ::surface2(), 0.5));
     auto* row = new QHBoxLayout(banner);
     row->setContentsMargins(20, 10, 20, 10);
     row->setSpacing(10);
@@ -228,7 +190,7 @@ void ExpertView::selectTab(Tab tab) {
     chips_.clear();
     count_ = nullptr;
     recipeScroll_ = nullptr;
-    replaceIn(tabColumn_, content_, makeTabContent());
+    ExpertLists::replacePart(tabColumn_, content_, makeTabContent());
 }
 
 QWidget* ExpertView::makeRecipeList() {
@@ -239,7 +201,8 @@ QWidget* ExpertView::makeRecipeList() {
     column->setSpacing(0);
     column->addWidget(makeFilterBar());
     column->addWidget(new Divider(Qt::Horizontal));
-    recipeScroll_ = makeScroll(QStringLiteral("recipeScroll"));
+    QVBoxLayout* unused = nullptr;
+    recipeScroll_ = ExpertLists::makeScroll(QStringLiteral("recipeScroll"), unused, 0, 0);
     column->addWidget(recipeScroll_, 1);
     renderFilterBar();
     renderRecipes();
@@ -364,10 +327,7 @@ void ExpertView::renderRecipes() {
     }
     column->addStretch(1);
     const int position = recipeScroll_->verticalScrollBar()->value();
-    if (QWidget* old = recipeScroll_->takeWidget()) {
-        old->hide();
-        old->deleteLater();
-    }
+    ExpertLists::retire(recipeScroll_->takeWidget());
     recipeScroll_->setWidget(content);
     recipeScroll_->verticalScrollBar()->setValue(position);
 }
@@ -380,7 +340,7 @@ void ExpertView::renderBadges() {
 
 void ExpertView::renderBanner() {
     if (!banner_ || !tabColumn_) return;
-    replaceIn(tabColumn_, banner_, makeProviderBanner());
+    ExpertLists::replacePart(tabColumn_, banner_, makeProviderBanner());
 }
 
 void ExpertView::open(const CodingRecipe& recipe) {

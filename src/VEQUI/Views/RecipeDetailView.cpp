@@ -3,6 +3,7 @@
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Divider.hpp"
+#include "VEQUI/Views/ExpertLists.hpp"
 #include "VEQUI/Views/FlowingText.hpp"
 #include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/PlainButton.hpp"
@@ -27,14 +28,11 @@ namespace veq {
 
 namespace {
 
+using ExpertLists::withOpacity;
+
 using namespace RecipeDetailRules;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-QColor withOpacity(QColor color, double opacity) {
-    color.setAlphaF(static_cast<float>(opacity * color.alphaF()));
-    return color;
-}
 
 std::optional<Feasibility> feasibilityOf(const AppModel& model, const CodingRecipe& recipe) {
     const auto& table = model.feasibilities();
@@ -244,18 +242,6 @@ QWidget* makeResultBanner(const std::string& message) {
     return panel;
 }
 
-// A bar's part on the raised surface.
-class SurfaceBar : public QWidget {
-public:
-    explicit SurfaceBar(const QString& name) { setObjectName(name); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), VEQ::surface1());
-    }
-};
-
 } // namespace
 
 RecipeDetailView::RecipeDetailView(AppModel& model, CodingRecipe recipe, QWidget* parent)
@@ -308,25 +294,15 @@ void RecipeDetailView::refresh() {
 
 void RecipeDetailView::render() {
     const int position = scroll_->verticalScrollBar()->value();
-    // The old parts go later: a button of theirs may be the one whose click led here.
-    const auto replace = [this](QWidget*& part, QWidget* fresh) {
-        delete layout()->replaceWidget(part, fresh);
-        part->hide();
-        part->deleteLater();
-        part = fresh;
-    };
-    replace(header_, makeHeader());
-    if (QWidget* old = scroll_->takeWidget()) {
-        old->hide();
-        old->deleteLater();
-    }
+    ExpertLists::replacePart(layout(), header_, makeHeader());
+    ExpertLists::retire(scroll_->takeWidget());
     scroll_->setWidget(makeBody());
-    replace(actionBar_, makeActionBar());
+    ExpertLists::replacePart(layout(), actionBar_, makeActionBar());
     scroll_->verticalScrollBar()->setValue(position);
 }
 
 QWidget* RecipeDetailView::makeHeader() {
-    auto* header = new SurfaceBar(QStringLiteral("detailHeader"));
+    auto* header = ExpertLists::makeFilled(QStringLiteral("detailHeader"), VEQ::surface1());
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(18, 18, 18, 18);
     row->setSpacing(12);
@@ -380,7 +356,7 @@ QWidget* RecipeDetailView::makeBody() {
 }
 
 QWidget* RecipeDetailView::makeActionBar() {
-    auto* bar = new SurfaceBar(QStringLiteral("actionBar"));
+    auto* bar = ExpertLists::makeFilled(QStringLiteral("actionBar"), VEQ::surface1());
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(14, 14, 14, 14);
     row->setSpacing(12);

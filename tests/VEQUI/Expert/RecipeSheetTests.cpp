@@ -1,0 +1,267 @@
+#include "ExpertFixtures.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/ExpertView.hpp"
+#include "VEQUI/Views/ProminentButton.hpp"
+#include "VEQUI/Views/RecipeCard.hpp"
+#include "VEQUI/Views/RecipeDetailView.hpp"
+#include "VEQUI/Views/SymbolView.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QTest>
+
+namespace veq {
+namespace {
+
+using namespace veq::testing;
+using Access = AppModelTestAccess;
+
+const QSize screenSize(1180, 760);
+
+const CodingRecipe& recipeNamed(const AppModel& model, const std::string& id) {
+    for (const CodingRecipe& recipe : model.recipes()) {
+        if (recipe.id == id) return recipe;
+    }
+    throw std::runtime_error("no recipe " + id);
+}
+
+RecipeCard* cardOf(const QWidget& root, const std::string& id) {
+    for (RecipeCard* card : named<RecipeCard>(root, QStringLiteral("recipeCard"))) {
+        if (card->recipeID() == id) return card;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> guardIDs(const QWidget& sheet) {
+    std::vector<std::string> ids;
+    for (const QWidget* row : named(sheet, QStringLiteral("guardRow"))) ids.push_back(row->property("guardID").toString().toStdString());
+    return ids;
+}
+
+// The connected screen past the gate.
+struct Expert {
+    ExpertRig rig;
+    std::unique_ptr<ExpertView> view;
+
+    explicit Expert(ConnectionRigOptions options = {}) : rig(options) {}
+
+    bool start() {
+        if (!rig.connect()) return false;
+        rig.model().acceptExpertMode();
+        view = std::make_unique<ExpertView>(rig.model(), rig.reveals.action());
+        present(*view, screenSize);
+        return settleUntil([&] { return !rig.model().auditEntries().empty(); });
+    }
+
+    // Presses the recipe's card and waits for the sheet's first verdict.
+    RecipeDetailView* openSheet(const std::string& id) {
+        RecipeCard* card = cardOf(*view, id);
+        if (card == nullptr) return nullptr;
+        QTest::mouseClick(card, Qt::LeftButton, {}, QPoint(20, 20));
+        settleAll();
+        auto* sheet = view->findChild<RecipeDetailView*>(QStringLiteral("RecipeDetailView"));
+        if (sheet == nullptr || !settleUntil([&] { return sheet->refreshed(); })) return nullptr;
+        settleAll();
+        return sheet;
+    }
+};
+
+TEST(RecipeSheet, ARecipeOpensWithItsVerdictItsReadOnlyBlockerStepsAndNoWriteOutOfTheBox) {
+    Expert expert;
+    ASSERT_TRUE(expert.start());
+    AppModel& model = expert.rig.model();
+    RecipeDetailView* sheet = expert.openSheet("sam-f-coming-home");
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(expert.view->selected()->id, "sam-f-coming-home");
+    shoot(*sheet, QStringLiteral("expert-sheet-comfort"));
+
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("detailTitle"))), "\u00C9clairage d'accompagnement (coming home)");
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("headerLine"))), "SAM avant \u00B7 7E4 \u00B7 CAN-B (habitacle)");
+    EXPECT_EQ(only<SymbolCapsuleView>(*sheet, QStringLiteral("feasibilityBadge"))->component().text,
+              QStringLiteral("Lecture seule"));
+    // Comfort: no warning banner. No provider: the security-access blocker, not fixable here.
+    EXPECT_EQ(only(*sheet, QStringLiteral("warningBanner")), nullptr);
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerTitle"))),
+              "Lecture seule \u2014 acc\u00E8s s\u00E9curis\u00E9 indisponible");
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerDetail"))),
+              model.feasibilities().at("sam-f-coming-home").reason);
+    const auto* tag = only<SymbolCapsuleView>(*sheet, QStringLiteral("blockerTag"));
+    EXPECT_EQ(tag->component().text, QStringLiteral("NON CORRIGEABLE ICI"));
+    EXPECT_EQ(tag->component().color, VEQ::critical());
+
+    // The verdict as the engine gives it: seven checks, the last one security access.
+    ASSERT_TRUE(sheet->verdict().has_value());
+    EXPECT_EQ(guardIDs(*sheet),
+              (std::vector<std::string>{"safety", "expert", "backup", "voltage", "stopped", "engine", "security"}));
+    const auto blocking = sheet->verdict()->blockingFailures().size();
+    ASSERT_GT(blocking, 0u);
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("guardsSummary"))), std::to_string(blocking) + " bloquant(s)");
+    for (const QWidget* row : named(*sheet, QStringLiteral("guardRow"))) {
+        const auto id = row->property("guardID").toString().toStdString();
+        const auto& checks = sheet->verdict()->checks;
+        const auto check = std::find_if(checks.begin(), checks.end(), [&](const GuardCheck& c) { return c.id == id; });
+        EXPECT_EQ(only<SymbolView>(*row, QStringLiteral("guardSymbol"))->symbol(),
+                  check->passed ? "checkmark.circle.fill" : "xmark.octagon.fill")
+            << id;
+    }
+    // Five steps numbered in order; only the write is marked.
+    const auto steps = named(*sheet, QStringLiteral("stepRow"));
+    ASSERT_EQ(steps.size(), 5);
+    EXPECT_EQ(named(*sheet, QStringLiteral("writeTag")).size(), 1);
+    EXPECT_NE(only(*steps[3], QStringLiteral("writeTag")), nullptr);
+    EXPECT_EQ(texts(*sheet, QStringLiteral("stepDetail")),
+              (std::vector<std::string>{"Service 0x10", "Service 0x27", "Service 0x22 \u00B7 DID 0151",
+                                        "Service 0x2E \u00B7 DID 0151", "Service 0x11"}));
+    // Four blocks: the recipe has an effect and a way back, and its badge is not executable.
+    EXPECT_EQ(texts(*sheet, QStringLiteral("blockTitle")),
+              (std::vector<std::string>{"CE QUE FAIT CETTE FONCTION", "CE QUE VOUS OBSERVEREZ",
+                                        "COMMENT REVENIR EN ARRI\u00C8RE", "POURQUOI CE BADGE"}));
+
+    // Out of the box the bar only says "Lecture seule".
+    EXPECT_FALSE(model.writeEnabled());
+    EXPECT_NE(only(*sheet, QStringLiteral("readOnlyCapsule")), nullptr);
+    EXPECT_EQ(only(*sheet, QStringLiteral("applyButton")), nullptr);
+    // Write enabled through the model's accessor: "Appliquer" shows, disabled, as nothing allows it.
+    model.setWriteEnabled(true);
+    settleAll();
+    auto* apply = only<ProminentButton>(*sheet, QStringLiteral("applyButton"));
+    ASSERT_NE(apply, nullptr);
+    EXPECT_FALSE(apply->isEnabled());
+    EXPECT_EQ(apply->tint(), VEQ::stroke());
+    EXPECT_EQ(only(*sheet, QStringLiteral("readOnlyCapsule")), nullptr);
+    QTest::mouseClick(apply, Qt::LeftButton);
+    EXPECT_TRUE(expert.rig.dialogs().confirmations.empty());
+    shoot(*sheet, QStringLiteral("expert-sheet-write-enabled"));
+
+    // Closing leaves the screen's state as it was.
+    expert.view->setSearch(QStringLiteral("clignot"));
+    QTest::mouseClick(only<QWidget>(*sheet, QStringLiteral("closeButton")), Qt::LeftButton);
+    settleAll();
+    EXPECT_FALSE(expert.view->selected().has_value());
+    EXPECT_EQ(expert.view->findChild<RecipeDetailView*>(QStringLiteral("RecipeDetailView")), nullptr);
+    EXPECT_EQ(expert.view->search(), QStringLiteral("clignot"));
+}
+
+TEST(RecipeSheet, ARecipeWithNothingToWriteShowsTheEnginesReasonWithoutTheProviderRemedy) {
+    Expert expert;
+    ASSERT_TRUE(expert.start());
+    const auto feasibility = expert.rig.model().feasibilities().at("eng-read-variant");
+    ASSERT_EQ(feasibility.kind, Feasibility::Kind::readOnly);
+    RecipeDetailView* sheet = expert.openSheet("eng-read-variant");
+    ASSERT_NE(sheet, nullptr);
+    shoot(*sheet, QStringLiteral("expert-sheet-read-only-recipe"));
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerTitle"))), "Lecture seule");
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerDetail"))), feasibility.reason);
+    const std::string remedy = text(only<QLabel>(*sheet, QStringLiteral("blockerRemedy")));
+    EXPECT_EQ(remedy, "La sauvegarde et la lecture du calculateur fonctionnent normalement.");
+    EXPECT_EQ(remedy.find("provider"), std::string::npos);
+    // A vehicle-dynamics recipe carries its warning, on the triangle.
+    EXPECT_NE(only(*sheet, QStringLiteral("warningBanner")), nullptr);
+    EXPECT_EQ(only<SymbolView>(*sheet, QStringLiteral("warningSymbol"))->symbol(), "exclamationmark.triangle.fill");
+}
+
+TEST(RecipeSheet, ASafetyCriticalRecipeIsRefusedWhateverItsGuardsOnTheRaisedHand) {
+    Expert expert;
+    ASSERT_TRUE(expert.start());
+    RecipeDetailView* sheet = expert.openSheet("sam-f-drl-fog");
+    ASSERT_NE(sheet, nullptr);
+    shoot(*sheet, QStringLiteral("expert-sheet-forbidden"));
+    EXPECT_EQ(only<SymbolView>(*sheet, QStringLiteral("warningSymbol"))->symbol(), "hand.raised.fill");
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerTitle"))), "\u00C9criture refus\u00E9e par Oskavel Car");
+    EXPECT_EQ(only<SymbolView>(*sheet, QStringLiteral("blockerSymbol"))->symbol(), "lock.fill");
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerRemedy"))),
+              "Cette fonction restera en lecture seule. Adressez-vous \u00E0 un atelier agr\u00E9\u00E9.");
+}
+
+TEST(RecipeSheet, ABackupFromTheSheetShowsItsProgressThenTheButtonAgainAndTheVerdictWaitsForTheNextRefresh) {
+    Expert expert;
+    ASSERT_TRUE(expert.start());
+    AppModel& model = expert.rig.model();
+    RecipeDetailView* sheet = expert.openSheet("eng-start-stop-off");
+    ASSERT_NE(sheet, nullptr);
+    const auto verdictBefore = sheet->verdict();
+    auto* backup = only<ProminentButton>(*sheet, QStringLiteral("backupButton"));
+    ASSERT_NE(backup, nullptr);
+    EXPECT_EQ(backup->tint(), model.accent());
+    std::vector<std::string> shown;
+    QObject::connect(&model, &AppModel::backupProgressChanged, sheet, [&] {
+        if (const auto* label = only<QLabel>(*sheet, QStringLiteral("backupProgressText"))) shown.push_back(text(label));
+    });
+    QTest::mouseClick(backup, Qt::LeftButton);
+    // At once 0 of 1, before the first report.
+    ASSERT_TRUE(model.backupProgress().has_value());
+    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("backupProgressText"))), "Sauvegarde 0/1");
+    shoot(*sheet, QStringLiteral("expert-sheet-backup-running"));
+    ASSERT_TRUE(settleUntil([&] { return !model.backupProgress() && !model.backupList().empty(); }, std::chrono::seconds(30)));
+    settleAll();
+    EXPECT_NE(only(*sheet, QStringLiteral("backupButton")), nullptr);
+    EXPECT_EQ(model.backupList().front().ecuAddress, "7E0");
+    // Then each report as the model received it, the last one complete.
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown.front(), "Sauvegarde 0/1");
+    int done = 0;
+    int total = 0;
+    ASSERT_EQ(std::sscanf(shown.back().c_str(), "Sauvegarde %d/%d", &done, &total), 2) << shown.back();
+    EXPECT_GT(total, 1);
+    EXPECT_EQ(done, total);
+    EXPECT_EQ(sheet->verdict(), verdictBefore);
+}
+
+TEST(RecipeSheet, TheLastOperationsOutcomeShowsInTheNextSheetOpened) {
+    Expert expert;
+    ASSERT_TRUE(expert.start());
+    RecipeDetailView* first = expert.openSheet("sam-f-coming-home");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(only(*first, QStringLiteral("resultBanner")), nullptr);
+    QTest::mouseClick(only<QWidget>(*first, QStringLiteral("closeButton")), Qt::LeftButton);
+    settleAll();
+    Access::setLastExecutionMessage(expert.rig.model(), "Restauration refus\u00E9e \u2014 test");
+    RecipeDetailView* second = expert.openSheet("ic-read-service");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(text(only<QLabel>(*second, QStringLiteral("resultText"))), "Restauration refus\u00E9e \u2014 test");
+}
+
+// Requests that would change an ECU: WriteDataByIdentifier, RoutineControl, SecurityAccess.
+std::size_t writeRequests(const ScriptedCar& car) {
+    std::size_t count = 0;
+    for (std::string line : car.lines()) {
+        std::erase(line, ' ');
+        if (line.rfind("2E", 0) == 0 || line.rfind("31", 0) == 0 || line.rfind("27", 0) == 0) ++count;
+    }
+    return count;
+}
+
+TEST(RecipeSheet, NoScreenActionSendsAWriteWhileAGuardFails) {
+    ScriptedCar car;
+    Expert expert(ConnectionRigOptions{&car});
+    ASSERT_TRUE(expert.start());
+    AppModel& model = expert.rig.model();
+    model.setWriteEnabled(true);
+    RecipeDetailView* sheet = expert.openSheet("eng-start-stop-off");
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_FALSE(sheet->verdict()->isAllowed());
+
+    // A backup is reads only; "Appliquer" stays disabled; the write the model would run when
+    // confirmed is refused; a confirmed restore is refused.
+    QTest::mouseClick(only<QWidget>(*sheet, QStringLiteral("backupButton")), Qt::LeftButton);
+    ASSERT_TRUE(settleUntil([&] { return !model.backupProgress() && !model.backupList().empty(); }, std::chrono::seconds(30)));
+    auto* apply = only<ProminentButton>(*sheet, QStringLiteral("applyButton"));
+    ASSERT_NE(apply, nullptr);
+    EXPECT_FALSE(apply->isEnabled());
+    QTest::mouseClick(apply, Qt::LeftButton);
+    model.executeRecipe(recipeNamed(model, "eng-start-stop-off"));
+    ASSERT_TRUE(settleUntil([&] { return model.lastExecutionMessage().has_value(); }));
+    EXPECT_EQ(model.lastExecutionMessage()->rfind("Refus\u00E9 \u2014 ", 0), 0u) << *model.lastExecutionMessage();
+    expert.rig.dialogs().confirmAnswers.push_back(true);
+    expert.view->selectTab(ExpertView::Tab::backups);
+    settleAll();
+    QTest::mouseClick(named<QWidget>(*expert.view, QStringLiteral("restoreButton")).front(), Qt::LeftButton);
+    ASSERT_TRUE(settleUntil([&] { return model.lastExecutionMessage()->rfind("Restauration", 0) == 0; }));
+    EXPECT_GT(car.lines().size(), 0u);
+    EXPECT_EQ(writeRequests(car), 0u);
+}
+
+} // namespace
+} // namespace veq
