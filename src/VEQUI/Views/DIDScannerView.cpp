@@ -69,6 +69,7 @@ public:
         value->setSpacing(3);
         bytes_ = new QHBoxLayout;
         bytes_->setSpacing(5);
+        bytes_->addStretch(1);
         value->addLayout(bytes_);
         meaning_ = makeLabel(QString(), VEQ::label(10, QFont::Medium), VEQ::confirm(), QStringLiteral("didMeaning"));
         value->addWidget(meaning_);
@@ -99,16 +100,23 @@ public:
         hex_->setText(qs(did.hexDID()));
         setTextColour(hex_, model_.accent());
         size_->setText(qs(fmt::format("{} o.", did.bytes.size())));
-        while (QLayoutItem* item = bytes_->takeAt(0)) {
-            delete item->widget();
-            delete item;
+        // The byte labels are kept and rewritten: a watch updates them several times a second.
+        while (byteLabels_.size() > did.bytes.size()) {
+            delete byteLabels_.back();
+            byteLabels_.pop_back();
+        }
+        while (byteLabels_.size() < did.bytes.size()) {
+            auto* byte = makeLabel(QString(), VEQ::numeric(12, QFont::DemiBold), VEQ::textPrimary(),
+                                   QStringLiteral("didByte"));
+            bytes_->insertWidget(static_cast<int>(byteLabels_.size()), byte);
+            byte->show();
+            byteLabels_.push_back(byte);
         }
         for (std::size_t i = 0; i < did.bytes.size(); ++i) {
             const bool changed = i < did.changed.size() && did.changed[i];
-            bytes_->addWidget(makeLabel(qs(fmt::format("{:02X}", did.bytes[i])), VEQ::numeric(12, QFont::DemiBold),
-                                        changed ? VEQ::warning() : VEQ::textPrimary(), QStringLiteral("didByte")));
+            byteLabels_[i]->setText(qs(fmt::format("{:02X}", did.bytes[i])));
+            setTextColour(byteLabels_[i], changed ? VEQ::warning() : VEQ::textPrimary());
         }
-        bytes_->addStretch(1);
         if (const auto name = did.standardName()) {
             meaning_->setFont(VEQ::label(10, QFont::Medium));
             setTextColour(meaning_, VEQ::confirm());
@@ -135,6 +143,7 @@ private:
     QLabel* hex_;
     QLabel* size_;
     QHBoxLayout* bytes_;
+    std::vector<QLabel*> byteLabels_;
     QLabel* meaning_;
     QLineEdit* name_;
     QLabel* reads_;

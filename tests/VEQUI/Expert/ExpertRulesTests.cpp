@@ -1,0 +1,446 @@
+#include "ExpertFixtures.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/AuditListView.hpp"
+#include "VEQUI/Views/BackupListView.hpp"
+#include "VEQUI/Views/ExpertRules.hpp"
+#include "VEQUI/Views/ExpertView.hpp"
+#include "VEQUI/Views/RecipeCard.hpp"
+#include "VEQUI/Views/RecipeDetailRules.hpp"
+#include "VEQUI/Views/SymbolView.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
+
+// The expert screens' tables and rules, each checked against a copy written out from the
+// screens' description, never against the code's own tables.
+namespace veq {
+namespace {
+
+using namespace veq::testing;
+using Access = AppModelTestAccess;
+using Kind = Feasibility::Kind;
+
+CodingRecipe recipe(std::string id, std::string title, std::string category, std::string ecu, SafetyImpact impact,
+                    std::string description = "Description") {
+    CodingRecipe r;
+    r.id = std::move(id);
+    r.title = std::move(title);
+    r.category = std::move(category);
+    r.ecu = std::move(ecu);
+    r.ecuAddress = "7E0";
+    r.safetyImpact = impact;
+    r.bus = "CAN-C";
+    r.description = std::move(description);
+    return r;
+}
+
+TEST(RecipeBadges, FeasibilityBadgeSafetyChipAndChipsFollowTheirTables) {
+    struct Badge {
+        std::optional<Feasibility> feasibility;
+        const char* symbol;
+        const char* text;
+        QColor color;
+    };
+    const Badge badges[] = {
+        {std::nullopt, "clock", "\u2026", VEQ::textSecondary()},
+        {Feasibility::readOnly("raison A"), "eye.fill", "Lecture seule", VEQ::warning()},
+        {Feasibility::forbidden("raison B"), "hand.raised.fill", "Interdit", VEQ::critical()},
+        {Feasibility::executable(), "checkmark.circle.fill", "Ex\u00E9cutable", VEQ::confirm()},
+        {Feasibility::ecuUnreachable(), "antenna.radiowaves.left.and.right.slash", "ECU injoignable", VEQ::textSecondary()},
+    };
+    for (const Badge& b : badges) {
+        const SymbolCapsule badge = feasibilityBadge(b.feasibility);
+        EXPECT_EQ(badge.symbol, b.symbol) << b.text;
+        EXPECT_EQ(badge.text.toStdString(), b.text);
+        EXPECT_EQ(badge.color, b.color) << b.text;
+        EXPECT_DOUBLE_EQ(badge.fontSize, 9);
+        EXPECT_DOUBLE_EQ(badge.fillOpacity, 0.15);
+    }
+    struct Chip {
+        SafetyImpact impact;
+        const char* symbol;
+        const char* text;
+        QColor color;
+    };
+    const Chip chips[] = {
+        {SafetyImpact::comfort, "sofa.fill", "CONFORT", VEQ::confirm()},
+        {SafetyImpact::driverAttention, "eye.trianglebadge.exclamationmark.fill", "ATTENTION", VEQ::warning()},
+        {SafetyImpact::vehicleDynamics, "engine.combustion.fill", "MOTEUR / CONDUITE", VEQ::critical()},
+        {SafetyImpact::safetyCritical, "shield.lefthalf.filled.slash", "S\u00C9CURIT\u00C9", VEQ::critical()},
+    };
+    for (const Chip& c : chips) {
+        const SymbolCapsule chip = safetyChip(c.impact);
+        EXPECT_EQ(chip.symbol, c.symbol) << c.text;
+        EXPECT_EQ(chip.text.toStdString(), c.text);
+        EXPECT_EQ(chip.color, c.color) << c.text;
+        EXPECT_DOUBLE_EQ(chip.fillOpacity, 0.14);
+    }
+    EXPECT_EQ(riskChip(RiskLevel::low).text.toStdString(), "FAIBLE");
+    EXPECT_EQ(riskChip(RiskLevel::low).color, VEQ::confirm());
+    EXPECT_EQ(riskChip(RiskLevel::medium).text.toStdString(), "MOYEN");
+    EXPECT_EQ(riskChip(RiskLevel::medium).color, VEQ::warning());
+    EXPECT_EQ(riskChip(RiskLevel::high).text.toStdString(), "\u00C9LEV\u00C9");
+    EXPECT_EQ(riskChip(RiskLevel::high).color, VEQ::critical());
+    EXPECT_EQ(reversibilityChip(true).text.toStdString(), "R\u00C9VERSIBLE");
+    EXPECT_EQ(reversibilityChip(true).color, VEQ::confirm());
+    EXPECT_EQ(reversibilityChip(false).text.toStdString(), "IRR\u00C9VERSIBLE");
+    EXPECT_EQ(reversibilityChip(false).color, VEQ::critical());
+}
+
+TEST(RecipeCard, OutlineFollowsTheImpactAndAPressRunsTheActionOnce) {
+    int pressed = 0;
+    RecipeCard critical(recipe("a", "Titre", "Cat", "ECU", SafetyImpact::safetyCritical), std::nullopt, [&] { ++pressed; });
+    RecipeCard dynamics(recipe("b", "Titre", "Cat", "ECU", SafetyImpact::vehicleDynamics), std::nullopt, {});
+    QColor half = VEQ::critical();
+    half.setAlphaF(0.5f);
+    EXPECT_EQ(critical.outlineColour(), half);
+    EXPECT_EQ(dynamics.outlineColour(), VEQ::stroke());
+    present(critical, QSize(360, 140));
+    QTest::mouseClick(&critical, Qt::LeftButton, {}, QPoint(300, 120));
+    EXPECT_EQ(pressed, 1);
+    EXPECT_EQ(only<SymbolCapsuleView>(critical, QStringLiteral("feasibilityBadge"))->component().text,
+              QStringLiteral("\u2026"));
+}
+
+TEST(ExpertRules, SearchIgnoresCaseNotAccentsAndCombinesWithTheImpactFilter) {
+    const std::vector<CodingRecipe> recipes{
+        recipe("1", "Feux de jour", "\u00C9clairage", "SAM avant", SafetyImpact::comfort),
+        recipe("2", "Vitesse", "Affichage", "Combin\u00E9", SafetyImpact::driverAttention, "Affiche la vitesse"),
+        recipe("3", "Ralenti", "Moteur", "ME", SafetyImpact::vehicleDynamics, "R\u00E9gime_de_ralenti"),
+    };
+    struct Case {
+        QString search;
+        std::optional<SafetyImpact> impact;
+        std::vector<std::string> ids;
+    };
+    const Case cases[] = {
+        {QString(), std::nullopt, {"1", "2", "3"}},
+        {QStringLiteral("FEUX"), std::nullopt, {"1"}},
+        {QStringLiteral("feux"), std::nullopt, {"1"}},
+        {QStringLiteral("fEuX"), std::nullopt, {"1"}},
+        {QStringLiteral("combin\u00C9"), std::nullopt, {"2"}}, // the ECU only
+        {QStringLiteral("affiche la"), std::nullopt, {"2"}},   // the description only
+        {QStringLiteral("eclairage"), std::nullopt, {}},       // accents count
+        {QStringLiteral(" "), std::nullopt, {"1", "2"}},       // a blank is searched as it is
+        {QString(), SafetyImpact::vehicleDynamics, {"3"}},
+        {QStringLiteral("vitesse"), SafetyImpact::comfort, {}},
+        {QStringLiteral("zzz"), std::nullopt, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> ids;
+        for (const auto& r : ExpertRules::filtered(recipes, c.search, c.impact)) ids.push_back(r.id);
+        EXPECT_EQ(ids, c.ids) << c.search.toStdString();
+    }
+}
+
+TEST(ExpertRules, CategoryIconsAndLiveBadgesAndChips) {
+    const std::pair<const char*, const char*> icons[] = {
+        {"Affichage AMG", "gauge.with.needle.fill"},
+        {"Massage et si\u00E8ges", "chair.lounge.fill"},
+        {"\u00C9clairage d'ambiance", "lightbulb.led.fill"},
+        {"Suspension AIRMATIC", "car.side.arrowtriangle.up.arrowtriangle.down"},
+        {"Conduite et dynamique", "engine.combustion.fill"},
+        {"\u00C9clairage ext\u00E9rieur r\u00E9glement\u00E9", "headlight.low.beam.fill"},
+        {"Confort de fermeture", "lock.rotation"},
+        {"Multim\u00E9dia et connectivit\u00E9", "play.rectangle.fill"},
+        {"affichage AMG", "slider.horizontal.3"},
+        {"\u00C9clairage", "slider.horizontal.3"},
+        {"", "slider.horizontal.3"},
+    };
+    for (const auto& [category, symbol] : icons) EXPECT_EQ(ExpertRules::categoryIcon(category), symbol) << category;
+
+    struct Badge {
+        ExpertRules::LiveBadge badge;
+        ExpertRules::LiveBadge expected;
+    };
+    const Badge badges[] = {
+        {ExpertRules::voltageBadge(std::nullopt), {QStringLiteral("Tension"), QStringLiteral("\u2014"), false}},
+        {ExpertRules::voltageBadge(12.0), {QStringLiteral("Tension"), QStringLiteral("12.00 V"), false}},
+        {ExpertRules::voltageBadge(12.01), {QStringLiteral("Tension"), QStringLiteral("12.01 V"), true}},
+        {ExpertRules::engineSpeedBadge(std::nullopt), {QStringLiteral("R\u00E9gime"), QStringLiteral("\u2014"), true}},
+        {ExpertRules::engineSpeedBadge(49.9), {QStringLiteral("R\u00E9gime"), QStringLiteral("49"), true}},
+        {ExpertRules::engineSpeedBadge(50), {QStringLiteral("R\u00E9gime"), QStringLiteral("50"), false}},
+    };
+    for (const Badge& b : badges) EXPECT_EQ(b.badge, b.expected) << b.expected.value.toStdString();
+
+    std::vector<std::pair<std::optional<SafetyImpact>, std::string>> chips;
+    for (const auto& chip : ExpertRules::filterChips()) chips.emplace_back(chip.impact, chip.label.toStdString());
+    EXPECT_EQ(chips, (std::vector<std::pair<std::optional<SafetyImpact>, std::string>>{
+                         {std::nullopt, "Tout"},
+                         {SafetyImpact::comfort, "Confort"},
+                         {SafetyImpact::driverAttention, "Attention"},
+                         {SafetyImpact::vehicleDynamics, "Moteur"},
+                         {SafetyImpact::safetyCritical, "S\u00E9curit\u00E9"},
+                     }));
+    EXPECT_EQ(ExpertView::tab(QStringLiteral("Scanner DID")), ExpertView::Tab::scanner);
+    EXPECT_EQ(ExpertView::tab(QStringLiteral("Fonctions")), ExpertView::Tab::recipes);
+    EXPECT_EQ(ExpertView::tab(QStringLiteral("Sauvegardes")), ExpertView::Tab::backups);
+    EXPECT_EQ(ExpertView::tab(QStringLiteral("Journal")), ExpertView::Tab::audit);
+    EXPECT_EQ(ExpertView::tab(QStringLiteral("journal")), std::nullopt);
+}
+
+TEST(ExpertView, SyntheticCategoriesShowTheirIconsAndTheFilterBarFollowsSearchAndChips) {
+    ExpertRig rig;
+    Access::setRecipes(rig.model(), {
+                                        recipe("a", "Aiguilles", "Affichage AMG", "Combin\u00E9", SafetyImpact::driverAttention),
+                                        recipe("b", "Ralenti", "Conduite et dynamique", "ME", SafetyImpact::vehicleDynamics),
+                                        recipe("c", "Pare-soleil", "Divers", "SAM", SafetyImpact::comfort),
+                                        recipe("d", "Mode sport", "Conduite et dynamique", "EGS", SafetyImpact::vehicleDynamics),
+                                    });
+    rig.model().acceptExpertMode();
+    Access::setLoadedProviders(rig.model(), {"Alpha", "Beta"});
+    ExpertView view(rig.model(), rig.reveals.action());
+    present(view, QSize(1180, 760));
+    settleAll();
+    shoot(view, QStringLiteral("expert-synthetic-categories"));
+    std::vector<std::pair<std::string, std::string>> groups;
+    for (const QWidget* group : named(view, QStringLiteral("recipeGroup"))) {
+        groups.emplace_back(group->property("category").toString().toStdString(),
+                            only<SymbolView>(*group, QStringLiteral("categoryIcon"))->symbol());
+    }
+    EXPECT_EQ(groups, (std::vector<std::pair<std::string, std::string>>{
+                          {"Affichage AMG", "gauge.with.needle.fill"},
+                          {"Conduite et dynamique", "engine.combustion.fill"},
+                          {"Divers", "slider.horizontal.3"},
+                      }));
+    EXPECT_EQ(only<SymbolView>(view, QStringLiteral("providerLock"))->symbol(), "lock.open.fill");
+    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("providerTitle"))), "Provider charg\u00E9 : Alpha, Beta");
+    // Without a live value: "—" on a warning dot for the voltage, a confirm dot for the speed.
+    EXPECT_EQ(only<LiveBadgeView>(view, QStringLiteral("voltageBadge"))->dotColour(), VEQ::warning());
+    EXPECT_EQ(only<LiveBadgeView>(view, QStringLiteral("engineSpeedBadge"))->dotColour(), VEQ::confirm());
+
+    const auto chips = named<CapsuleButton>(view, QStringLiteral("filterChip"));
+    ASSERT_EQ(chips.size(), 5);
+    const auto selectedChip = [&]() -> std::string {
+        std::string out;
+        for (const CapsuleButton* chip : named<CapsuleButton>(view, QStringLiteral("filterChip"))) {
+            if (chip->fill() == rig.model().accent()) out += chip->text().toStdString();
+        }
+        return out;
+    };
+    const auto count = [&] { return text(only<QLabel>(view, QStringLiteral("recipeCount"))); };
+    EXPECT_EQ(selectedChip(), "TOUT");
+    QTest::mouseClick(chips[3], Qt::LeftButton); // "Moteur"
+    settleAll();
+    EXPECT_EQ(selectedChip(), "MOTEUR");
+    EXPECT_EQ(count(), "2 / 4");
+    QTest::mouseClick(named<CapsuleButton>(view, QStringLiteral("filterChip"))[3], Qt::LeftButton);
+    settleAll();
+    EXPECT_EQ(selectedChip(), "TOUT");
+    EXPECT_EQ(count(), "4 / 4");
+
+    auto* clear = only<QWidget>(view, QStringLiteral("clearSearch"));
+    EXPECT_FALSE(clear->isVisibleTo(&view));
+    QTest::keyClicks(only<QLineEdit>(view, QStringLiteral("searchText")), QStringLiteral("zz"));
+    settleAll();
+    EXPECT_TRUE(clear->isVisibleTo(&view));
+    EXPECT_EQ(count(), "0 / 4");
+    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("emptyRecipes"))), "Aucune fonction ne correspond \u00E0 ce filtre.");
+    EXPECT_TRUE(named(view, QStringLiteral("recipeGroup")).isEmpty());
+    shoot(view, QStringLiteral("expert-no-match"));
+    // The search and filter outlive a visit to another tab.
+    QTest::mouseClick(named<CapsuleButton>(view, QStringLiteral("filterChip"))[2], Qt::LeftButton);
+    view.selectTab(ExpertView::Tab::audit);
+    view.selectTab(ExpertView::Tab::recipes);
+    settleAll();
+    EXPECT_EQ(only<QLineEdit>(view, QStringLiteral("searchText"))->text(), QStringLiteral("zz"));
+    EXPECT_EQ(selectedChip(), "ATTENTION");
+    QTest::mouseClick(only<QWidget>(view, QStringLiteral("clearSearch")), Qt::LeftButton);
+    settleAll();
+    EXPECT_EQ(view.search(), QString());
+    EXPECT_FALSE(only<QWidget>(view, QStringLiteral("clearSearch"))->isVisibleTo(&view));
+    EXPECT_EQ(count(), "1 / 4");
+}
+
+TEST(RecipeDetailRules, BlockerRemedyAndEnablementFollowTheirRules) {
+    using namespace RecipeDetailRules;
+    CodingRecipe secured = recipe("s", "Titre", "Cat", "SAM avant", SafetyImpact::comfort);
+    secured.bus = "CAN-B";
+    secured.requiresSecurityAccess = true;
+    secured.steps = {{"0x22", "0151", {}, {}, {}, {}}, {"0x2E", "0151", {}, {}, "01", {}}};
+    CodingRecipe reading = secured;
+    reading.requiresSecurityAccess = false;
+    reading.steps = {{"0x22", "0151", {}, {}, {}, {}}};
+    const auto check = [](const char* id, bool passed) { return GuardCheck{id, std::string("T ") + id, std::string("D ") + id, passed, true}; };
+    const GuardVerdict failing{{check("safety", true), check("voltage", false), check("engine", false)}};
+    const GuardVerdict passing{{check("safety", true), check("voltage", true)}};
+    const GuardVerdict security{{check("security", false)}};
+
+    struct Case {
+        const char* name;
+        const CodingRecipe& recipe;
+        std::optional<Feasibility> feasibility;
+        std::optional<GuardVerdict> verdict;
+        std::optional<Blocker> expected;
+    };
+    const char* unreachableDetail = "Le calculateur \u00AB SAM avant \u00BB n'a pas r\u00E9pondu. Il est probablement sur "
+                                    "le bus CAN-B, qui n'est pas rout\u00E9 vers les broches 6/14 de la prise OBD \u2014 "
+                                    "c'est le cas de la plupart des calculateurs de confort.";
+    const Case cases[] = {
+        {"forbidden", secured, Feasibility::forbidden("Non."), failing,
+         Blocker{"\u00C9criture refus\u00E9e par Oskavel Car", "Non.",
+                 "Cette fonction restera en lecture seule. Adressez-vous \u00E0 un atelier agr\u00E9\u00E9.", false}},
+        {"unreachable", secured, Feasibility::ecuUnreachable(), failing,
+         Blocker{"Calculateur injoignable", unreachableDetail,
+                 "Il faudrait une interface reli\u00E9e au bus concern\u00E9 (SD Connect, passthru J2534) ou un c\u00E2ble "
+                 "ENET pour le DoIP.",
+                 false}},
+        {"read-only for security", secured, Feasibility::readOnly("Sans provider."), failing,
+         Blocker{"Lecture seule \u2014 acc\u00E8s s\u00E9curis\u00E9 indisponible", "Sans provider.",
+                 "La sauvegarde et la lecture du calculateur fonctionnent normalement. Pour \u00E9crire, il faudrait "
+                 "charger un provider seed/key dans ~/Library/Application Support/OskavelCar/Providers/, ou passer par "
+                 "XENTRY / Vediamo / DTS Monaco.",
+                 false}},
+        {"read-only, nothing to write", reading, Feasibility::readOnly("Rien \u00E0 \u00E9crire."), std::nullopt,
+         Blocker{"Lecture seule", "Rien \u00E0 \u00E9crire.",
+                 "La sauvegarde et la lecture du calculateur fonctionnent normalement.", false}},
+        {"first blocking failure", secured, Feasibility::executable(), failing,
+         Blocker{"Condition non remplie : T voltage", "D voltage",
+                 "Branchez un chargeur de batterie et remettez le contact. Une \u00E9criture sous 12 V peut d\u00E9truire "
+                 "le calculateur.",
+                 true}},
+        {"no feasibility yet", secured, std::nullopt, security,
+         Blocker{"Condition non remplie : T security", "D security", "Levez cette condition puis rouvrez cette fiche.", true}},
+        {"all green", secured, Feasibility::executable(), passing, std::nullopt},
+        {"no verdict", secured, Feasibility::executable(), std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(blocker(c.recipe, c.feasibility, c.verdict), c.expected) << c.name;
+
+    const std::pair<const char*, const char*> remedies[] = {
+        {"backup", "Cliquez sur \u00AB Sauvegarder ce calculateur \u00BB en bas de cette fiche. C'est obligatoire avant "
+                   "toute \u00E9criture."},
+        {"voltage", "Branchez un chargeur de batterie et remettez le contact. Une \u00E9criture sous 12 V peut "
+                    "d\u00E9truire le calculateur."},
+        {"stopped", "Immobilisez compl\u00E8tement le v\u00E9hicule."},
+        {"engine", "Coupez le moteur en laissant le contact mis (position 2)."},
+        {"expert", "Acceptez l'avertissement du mode Expert."},
+        {"safety", "Levez cette condition puis rouvrez cette fiche."},
+        {"security", "Levez cette condition puis rouvrez cette fiche."},
+        {"Backup", "Levez cette condition puis rouvrez cette fiche."},
+    };
+    for (const auto& [id, text] : remedies) EXPECT_EQ(remedyFor(id), text) << id;
+
+    EXPECT_TRUE(canExecute(Feasibility::executable(), passing));
+    EXPECT_FALSE(canExecute(Feasibility::executable(), failing));
+    EXPECT_FALSE(canExecute(Feasibility::executable(), std::nullopt));
+    EXPECT_FALSE(canExecute(std::nullopt, passing));
+    EXPECT_FALSE(canExecute(Feasibility::readOnly("x"), passing));
+    EXPECT_FALSE(canExecute(Feasibility::ecuUnreachable(), passing));
+}
+
+TEST(RecipeDetailRules, ConfirmationStepsAndExplanationBlocks) {
+    using namespace RecipeDetailRules;
+    CodingRecipe comfort = recipe("c", "Coming home", "Cat", "SAM avant", SafetyImpact::comfort);
+    comfort.ecuAddress.reset();
+    comfort.reversible = true;
+    EXPECT_EQ(confirmationTitle(comfort), "Confirmer l'\u00E9criture dans \u00AB SAM avant \u00BB ?");
+    EXPECT_EQ(confirmationMessage(comfort), "Coming home\n\nCalculateur : SAM avant (?)\nR\u00E9versible : oui\nImpact : "
+                                            "Confort \u2014 sans effet sur la conduite\n");
+    CodingRecipe dynamics = recipe("d", "Ralenti", "Cat", "ME", SafetyImpact::vehicleDynamics);
+    EXPECT_EQ(confirmationMessage(dynamics),
+              "Ralenti\n\nCalculateur : ME (7E0)\nR\u00E9versible : NON\nImpact : Comportement du v\u00E9hicule\n\n"
+              "\u26A0\uFE0E ATTENTION \u2014 Cette modification touche au groupe motopropulseur, au ch\u00E2ssis ou aux aides "
+              "\u00E0 la conduite. Elle peut alt\u00E9rer le comportement du v\u00E9hicule, sa fiabilit\u00E9 et sa "
+              "consommation, et annuler votre garantie. N'intervenez que si vous comprenez pr\u00E9cis\u00E9ment l'effet "
+              "de chaque octet \u00E9crit.");
+    EXPECT_EQ(headerLine(comfort), "SAM avant \u00B7 ? \u00B7 CAN-C");
+
+    EXPECT_EQ(stepDetail({"0x22", {}, {}, {}, {}, {}}), "Service 0x22");
+    EXPECT_EQ(stepDetail({"0x2E", "0151", {}, {}, "01", {}}), "Service 0x2E \u00B7 DID 0151");
+    EXPECT_EQ(warningSymbol(SafetyImpact::safetyCritical), "hand.raised.fill");
+    EXPECT_EQ(warningSymbol(SafetyImpact::driverAttention), "exclamationmark.triangle.fill");
+
+    const auto titles = [](const std::vector<ExplanationBlock>& blocks) {
+        std::vector<std::pair<std::string, BlockTone>> out;
+        for (const auto& b : blocks) out.emplace_back(b.title, b.tone);
+        return out;
+    };
+    using T = std::vector<std::pair<std::string, BlockTone>>;
+    EXPECT_EQ(titles(explanation(comfort, Feasibility::executable())), (T{{"Ce que fait cette fonction", BlockTone::accent}}));
+    CodingRecipe full = dynamics;
+    full.effect = "";
+    full.howToRevert = "Revenir";
+    EXPECT_EQ(titles(explanation(full, std::nullopt)),
+              (T{{"Ce que fait cette fonction", BlockTone::accent},
+                 {"Ce que vous observerez", BlockTone::confirm},
+                 {"Comment revenir en arri\u00E8re", BlockTone::warning}}));
+    const auto unreachable = explanation(comfort, Feasibility::ecuUnreachable());
+    ASSERT_EQ(unreachable.size(), 2u);
+    EXPECT_EQ(unreachable[1].title, "Pourquoi ce badge");
+    EXPECT_EQ(unreachable[1].text,
+              "Le calculateur cibl\u00E9 n'a pas r\u00E9pondu lors du balayage. Il est peut-\u00EAtre sur un bus non "
+              "rout\u00E9 vers la prise OBD (CAN-B, CAN-HMI), ce qui est le cas de la plupart des calculateurs de confort "
+              "sur les plateformes 2019.");
+    EXPECT_EQ(explanation(comfort, Feasibility::forbidden("Parce que."))[1].text, "Parce que.");
+}
+
+TEST(BackupTags, FreshMeansFromZeroToUnderADayAndIntegrityFollowsTheChecksum) {
+    const auto now = ECUBackup::Clock::now();
+    const auto backupAt = [](ECUBackup::Clock::time_point when, bool verified) {
+        return ECUBackup(UUID::random(), "Moteur", "7E0", std::chrono::time_point_cast<std::chrono::seconds>(when),
+                         std::nullopt, {{"0xF190", {0x57, 0x44}}}, verified);
+    };
+    const auto nowSeconds = std::chrono::time_point_cast<std::chrono::seconds>(now);
+    struct Case {
+        const char* name;
+        ECUBackup::Clock::time_point created;
+        const char* text;
+        QColor color;
+    };
+    const Case cases[] = {
+        {"one second younger than a day", nowSeconds - std::chrono::seconds(86'399), "Valide (< 24 h)", VEQ::confirm()},
+        {"exactly a day", nowSeconds - std::chrono::seconds(86'400), "P\u00E9rim\u00E9e (> 24 h)", VEQ::warning()},
+        {"just made", nowSeconds, "Valide (< 24 h)", VEQ::confirm()},
+        {"dated in the future", nowSeconds + std::chrono::hours(2), "P\u00E9rim\u00E9e (> 24 h)", VEQ::warning()},
+    };
+    for (const Case& c : cases) {
+        const SymbolCapsule tag = freshnessTag(backupAt(c.created, true), nowSeconds);
+        EXPECT_EQ(tag.text.toStdString(), c.text) << c.name;
+        EXPECT_EQ(tag.color, c.color) << c.name;
+    }
+    ECUBackup backup = backupAt(nowSeconds, false);
+    EXPECT_EQ(readBackTag(backup).text.toStdString(), "Non v\u00E9rifi\u00E9e");
+    EXPECT_EQ(readBackTag(backup).color, VEQ::warning());
+    EXPECT_EQ(integrityTag(backup).text.toStdString(), "Empreinte intacte");
+    backup.values["0xF190"] = {0x58};
+    EXPECT_EQ(integrityTag(backup).text.toStdString(), "ALT\u00C9R\u00C9E");
+    EXPECT_EQ(integrityTag(backup).color, VEQ::critical());
+    backup.verified = true;
+    EXPECT_EQ(readBackTag(backup).text.toStdString(), "Relecture v\u00E9rifi\u00E9e");
+}
+
+TEST(AuditRows, KindsHaveTheirSymbolsAndColoursAndTheDetailLineOnlyWhatIsPresent) {
+    using Kind = AuditEntry::Kind;
+    const std::tuple<Kind, const char*, QColor> kinds[] = {
+        {Kind::expertAccepted, "hand.raised.fill", VEQ::warning()},
+        {Kind::backupCreated, "arrow.down.doc.fill", VEQ::confirm()},
+        {Kind::writeAttempted, "bolt.badge.clock.fill", VEQ::warning()},
+        {Kind::writeRefused, "xmark.octagon.fill", VEQ::critical()},
+        {Kind::writeSucceeded, "checkmark.circle.fill", VEQ::confirm()},
+        {Kind::writeFailed, "exclamationmark.triangle.fill", VEQ::critical()},
+        {Kind::restoreAttempted, "arrow.uturn.backward", VEQ::warning()},
+        {Kind::restoreSucceeded, "checkmark.seal.fill", VEQ::confirm()},
+    };
+    for (const auto& [kind, symbol, color] : kinds) {
+        EXPECT_EQ(auditKindStyle(kind).symbol, symbol);
+        EXPECT_EQ(auditKindStyle(kind).color, color) << symbol;
+    }
+    AuditEntry entry;
+    entry.timestamp = std::chrono::system_clock::now();
+    EXPECT_EQ(auditDetailParts(entry).size(), 1);
+    entry.ecu = "7E0";
+    entry.did = "0xF190";
+    entry.valueBefore = "01";
+    EXPECT_EQ(auditDetailParts(entry).mid(1), (QStringList{QStringLiteral("ECU 7E0"), QStringLiteral("DID 0xF190")}));
+    entry.valueAfter = "02";
+    EXPECT_EQ(auditDetailParts(entry).back(), QStringLiteral("01 \u2192 02"));
+    // The date part carries the seconds.
+    EXPECT_TRUE(auditDetailParts(entry).front().contains(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d$"))));
+}
+
+} // namespace
+} // namespace veq
