@@ -2,12 +2,14 @@
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/AuditListView.hpp"
+#include "VEQUI/Views/ClampedText.hpp"
 #include "VEQUI/Views/BackupListView.hpp"
 #include "VEQUI/Views/ExpertRules.hpp"
 #include "VEQUI/Views/ExpertView.hpp"
 #include "VEQUI/Views/RecipeCard.hpp"
 #include "VEQUI/Views/RecipeDetailRules.hpp"
 #include "VEQUI/Views/SymbolView.hpp"
+#include "VEQUI/Views/VEQStyle.hpp"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +106,17 @@ TEST(RecipeCard, OutlineFollowsTheImpactAndAPressRunsTheActionOnce) {
     EXPECT_EQ(pressed, 1);
     EXPECT_EQ(only<SymbolCapsuleView>(critical, QStringLiteral("feasibilityBadge"))->component().text,
               QStringLiteral("\u2026"));
+}
+
+TEST(RecipeCard, ALongDescriptionIsCutAfterTwoLinesAndAShortOneIsWhole) {
+    const QString words = QStringLiteral("mot ").repeated(60).trimmed();
+    ClampedText longText(words, VEQ::label(11, QFont::Medium), VEQ::textSecondary(), 2);
+    const QStringList lines = longText.shownLines(300);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines.back().endsWith(QStringLiteral("\u2026")));
+    EXPECT_EQ(longText.heightForWidth(300), 2 * QFontMetrics(longText.font()).lineSpacing());
+    ClampedText shortText(QStringLiteral("Court."), VEQ::label(11, QFont::Medium), VEQ::textSecondary(), 2);
+    EXPECT_EQ(shortText.shownLines(300), QStringList{QStringLiteral("Court.")});
 }
 
 TEST(ExpertRules, SearchIgnoresCaseNotAccentsAndCombinesWithTheImpactFilter) {

@@ -301,12 +301,13 @@ TEST(DIDScanner, PickerTextsAndTheCSVLineOfTheExample) {
     serial.reads = 2;
     DiscoveredDID odd = DiscoveredDID::make(0x0101, "7E1", {0x3B, 0x22, 0x41, 0x42});
     odd.label = "a;\"b\"";
-    const DiscoveredDID bare = DiscoveredDID::make(0x0102, "7E1", {});
+    DiscoveredDID bare = DiscoveredDID::make(0x0102, "7E1", {});
+    bare.label = "x;y";
     EXPECT_EQ(DIDCSV::encode({serial, odd, bare}),
               "did;ecu;octets;ascii;libelle;lectures\n"
               "0xF190;7E0;31 32 33 34;1234;S\u00E9rie;2\n"
               "0x0101;7E1;3B 22 41 42;\";\"\"AB\";\"a;\"\"b\"\"\";1\n"
-              "0x0102;7E1;;;;1\n");
+              "0x0102;7E1;;;\"x;y\";1\n");
     EXPECT_EQ(DIDCSV::encode({}), "did;ecu;octets;ascii;libelle;lectures\n");
     EXPECT_EQ(DIDCSV::field("deux\nlignes"), "\"deux\nlignes\"");
 }
