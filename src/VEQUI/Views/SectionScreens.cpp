@@ -3,6 +3,7 @@
 #include "VEQUI/Views/CentredColumn.hpp"
 #include "VEQUI/Views/DiagnosticView.hpp"
 #include "VEQUI/Views/ECUMapView.hpp"
+#include "VEQUI/Views/ExpertView.hpp"
 #include "VEQUI/Views/SettingsView.hpp"
 #include "VEQUI/Views/TerminalView.hpp"
 
@@ -13,6 +14,7 @@ namespace {
 QWidget* diagnostic(AppModel& model) { return new DiagnosticView(model); }
 QWidget* ecuMap(AppModel& model) { return new ECUMapView(model); }
 QWidget* terminal(AppModel& model) { return new TerminalView(model); }
+QWidget* expert(AppModel& model) { return new ExpertView(model); }
 QWidget* settings(AppModel& model) { return new SettingsView(model); }
 
 QWidget* emptyScreen(const QString& name) {
@@ -36,7 +38,7 @@ const std::array<Entry, 11>& table() {
         {AppSection::ecus,        true,      ecuMap},
         {AppSection::trips,       false,     nullptr},
         {AppSection::terminal,    true,      terminal},
-        {AppSection::expert,      true,      nullptr},
+        {AppSection::expert,      true,      expert},
         {AppSection::report,      false,     nullptr},
         {AppSection::settings,    true,      settings},
     }};

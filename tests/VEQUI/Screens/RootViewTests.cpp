@@ -74,6 +74,7 @@ TEST(RootView, TheSidebarListsTheBuiltSectionsAndEachRowShowsItsScreen) {
         {"Diagnostic",   AppSection::diagnostic, "DiagnosticView"},
         {"Calculateurs", AppSection::ecus,       "ECUMapView"},
         {"Terminal",     AppSection::terminal,   "TerminalView"},
+        {"Mode Expert",  AppSection::expert,     "ExpertView"},
         {"Cockpit",      AppSection::cockpit,    "emptySection.Cockpit"},
     };
     for (const auto& c : cases) {
