@@ -30,7 +30,7 @@ const char* const unreachableRemedy = "Il faudrait une interface reli\u00E9e au 
 const char* const securityTitle = "Lecture seule \u2014 acc\u00E8s s\u00E9curis\u00E9 indisponible";
 const char* const securityRemedy =
     "La sauvegarde et la lecture du calculateur fonctionnent normalement. Pour \u00E9crire, il faudrait charger un "
-    "provider seed/key dans ~/Library/Application Support/OskavelCar/Providers/, ou passer par XENTRY / Vediamo / DTS "
+    "provider seed/key dans ~/.local/share/OskavelCar/Providers/, ou passer par XENTRY / Vediamo / DTS "
     "Monaco.";
 // A recipe kept read-only for another reason than security access (nothing to write, a step the
 // engine cannot carry out): the engine's reason stands alone, no provider would change it.

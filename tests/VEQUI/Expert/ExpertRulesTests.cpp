@@ -305,7 +305,7 @@ TEST(RecipeDetailRules, BlockerRemedyAndEnablementFollowTheirRules) {
         {"read-only for security", secured, Feasibility::readOnly("Sans provider."), failing,
          Blocker{"Lecture seule \u2014 acc\u00E8s s\u00E9curis\u00E9 indisponible", "Sans provider.",
                  "La sauvegarde et la lecture du calculateur fonctionnent normalement. Pour \u00E9crire, il faudrait "
-                 "charger un provider seed/key dans ~/Library/Application Support/OskavelCar/Providers/, ou passer par "
+                 "charger un provider seed/key dans ~/.local/share/OskavelCar/Providers/, ou passer par "
                  "XENTRY / Vediamo / DTS Monaco.",
                  false}},
         {"read-only, nothing to write", reading, Feasibility::readOnly("Rien \u00E0 \u00E9crire."), std::nullopt,
