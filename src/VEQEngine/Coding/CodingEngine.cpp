@@ -222,53 +222,29 @@ ELM327Session::ExclusiveSection holdSession(ELM327Session& session, std::chrono:
     }
 }
 
-// Aims the adapter at `address` for the length of `body`, within one exclusive section of the
-// session, then puts back the header that was in force before. `body` learns why the selection
-// failed, or nothing when the adapter accepted the header.
+// Runs `body` within one exclusive section of the session addressed to the ECU at `address`: its
+// header goes out when the section opens, and `client`, aimed at it, sends every request with it.
+// `body` learns why the selection failed, or nothing when the adapter took the header. An invalid
+// address is never sent (it could carry a second command): the client is left unaimed.
 template <class Body>
-void withECUSelected(ELM327Session& session, const std::string& address, std::stop_token stop, Body&& body) {
-    ELM327Session::ExclusiveSection section = session.exclusive(stop);
+void withECUSelected(ELM327Session& session, UDSClient& client, const std::string& address, std::stop_token stop,
+                     Body&& body) {
     if (!isHeader(address)) {
+        const ELM327Session::ExclusiveSection section = session.exclusive(stop);
         body(std::optional<std::string>(fmt::format("Adresse du calculateur « {} » invalide : sélection impossible.",
                                                     address)));
         return;
     }
-    const std::optional<std::string> previous = session.transmitHeader();
-    const FrameFormat format = session.format();
-    // Put back even when the caller has asked to stop: leaving the ECU's header would send the
-    // polling's requests to it.
-    const auto putBack = [&] {
-        std::string header;
-        if (previous) header = *previous;
-        else if (format != FrameFormat::can29) header = "7DF"; // the adapter's functional default
-        else return; // no known functional header on a 29-bit bus: forcing 7DF there would be wrong
-        try {
-            session.raw("ATSH" + header);
-        } catch (const std::exception&) {
-            // The link is gone; the next connection initialises the adapter again.
-        }
-    };
+    client.target(address);
+    const ELM327Session::ExclusiveSection section = session.exclusive(TransmitHeader::of(address), stop);
     std::optional<std::string> failure;
-    try {
-        const ELM327Response reply = session.raw("ATSH" + address, stop);
-        if (reply.error) {
-            failure = fmt::format("Sélection du calculateur {} impossible \u2014 réponse de l'adaptateur : {}",
-                                  address, description(*reply.error));
-        } else if (!reply.promptTerminated) {
-            failure = fmt::format("Sélection du calculateur {} impossible \u2014 aucune réponse de l'adaptateur",
-                                  address);
-        }
-    } catch (...) {
-        putBack();
-        throw;
+    if (const std::optional<ELM327Response>& reply = section.selection(); reply && reply->error) {
+        failure = fmt::format("Sélection du calculateur {} impossible \u2014 réponse de l'adaptateur : {}", address,
+                              description(*reply->error));
+    } else if (!reply || !reply->promptTerminated) {
+        failure = fmt::format("Sélection du calculateur {} impossible \u2014 aucune réponse de l'adaptateur", address);
     }
-    try {
-        body(failure);
-    } catch (...) {
-        putBack();
-        throw;
-    }
-    putBack();
+    body(failure);
 }
 
 } // namespace
@@ -342,7 +318,7 @@ ECUBackup CodingEngine::backupECU(const std::string& name, const std::string& ad
     std::optional<ECUBackup> backup;
     UDSClient client(*session_);
     try {
-        withECUSelected(*session_, address, stop, [&](const std::optional<std::string>& failure) {
+        withECUSelected(*session_, client, address, stop, [&](const std::optional<std::string>& failure) {
             backup = backups_->createBackup(name, address, vin, client, !failure, ECUBackupStore::standardDIDs,
                                             onProgress, stop);
         });
@@ -402,9 +378,9 @@ CodingEngine::ExecutionResult CodingEngine::execute(const CodingRecipe& recipe, 
 
     const std::string address = *ecu; // planWrites refused a recipe without a valid address
     try {
-        withECUSelected(*session_, address, stop, [&](const std::optional<std::string>& failure) {
+        UDSClient client(*session_);
+        withECUSelected(*session_, client, address, stop, [&](const std::optional<std::string>& failure) {
             if (failure) throw SelectionFailure(*failure);
-            UDSClient client(*session_);
             const std::array<std::uint8_t, 1> extended{rawValue(UDSSessionType::extended)};
             client.request(UDSService::diagnosticSessionControl, extended, 2, stop);
             if (recipe.requiresSecurityAccess) {

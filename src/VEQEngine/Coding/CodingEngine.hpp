@@ -42,11 +42,12 @@ struct Feasibility {
 // live values, backs ECUs up, runs a recipe's writes and answers restore requests, and traces
 // every action in the audit log. Refusals and failures are results, never exceptions.
 //
-// Each backup and each execution holds the session's exclusive section from the selection of
-// the ECU's header to the header put back at its end, so no other user of the session (a data
-// identifier scan, the polling) can move the header in between or be left on the ECU's header.
-// An execution takes that section before it judges the guard, and waits for it at most
-// `sessionWait`.
+// Each backup and each execution runs in one exclusive section of the session addressed to its
+// ECU: the ECU's header goes out when it opens (even when the session believes it in force, as
+// after an adapter reset it did not see) and every request inside goes out with it, so no other
+// user's exchange (a data identifier scan, the polling) comes in between, and none is left on the
+// ECU's header afterwards, each stating its own. An execution takes the session before it judges
+// the guard, and waits for it at most `sessionWait`.
 // Thread-safe: the engine keeps no state of its own.
 class CodingEngine {
 public:

@@ -1,11 +1,13 @@
 #include "VEQEngine/Session/ELM327Session.hpp"
 
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQEngine/Session/SessionTrace.hpp"
 #include "VEQProtocol/ELM327Parser.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace veq {
@@ -30,11 +32,6 @@ std::string withoutSpaces(std::string_view s) {
     return out;
 }
 
-// Commands after which the adapter prints no headers any more: a reset, a warm start, defaults.
-bool resetsHeaders(std::string_view compactUpper) {
-    return compactUpper == "ATZ" || compactUpper == "ATWS" || compactUpper == "ATD";
-}
-
 // One protocol number from 1 to C, with or without the "A" of an automatic search ("A6").
 std::optional<std::string> fixedProtocol(std::string_view text, bool automaticPrefix) {
     if (automaticPrefix && text.size() == 2 && text[0] == 'A') text.remove_prefix(1);
@@ -43,6 +40,23 @@ std::optional<std::string> fixedProtocol(std::string_view text, bool automaticPr
     if ((c >= '1' && c <= '9') || (c >= 'A' && c <= 'C')) return std::string(1, c);
     return std::nullopt;
 }
+
+struct FunctionalRow {
+    std::string_view protocol;
+    std::string_view header;
+};
+
+// The adapter's own functional header on each CAN protocol. The protocols without CAN
+// identifiers have other defaults, which the session never sends.
+constexpr std::array<FunctionalRow, 7> kFunctionalHeaders{{
+    {"6", functionalHeader11Bit},
+    {"7", functionalHeader29Bit},
+    {"8", functionalHeader11Bit},
+    {"9", functionalHeader29Bit},
+    {"A", functionalHeader29Bit},
+    {"B", functionalHeader11Bit},
+    {"C", functionalHeader11Bit},
+}};
 
 } // namespace
 
@@ -61,12 +75,13 @@ ELM327Session::CallScope::~CallScope() {
 // --- Exclusive section ---
 
 ELM327Session::ExclusiveSection::ExclusiveSection(ExclusiveSection&& other) noexcept
-    : session_(std::exchange(other.session_, nullptr)) {}
+    : session_(std::exchange(other.session_, nullptr)), selection_(std::move(other.selection_)) {}
 
 ELM327Session::ExclusiveSection& ELM327Session::ExclusiveSection::operator=(ExclusiveSection&& other) noexcept {
     if (this != &other) {
         release();
         session_ = std::exchange(other.session_, nullptr);
+        selection_ = std::move(other.selection_);
     }
     return *this;
 }
@@ -107,6 +122,8 @@ void ELM327Session::connect(std::stop_token stop) {
         std::lock_guard lock(mutex_);
         ++links_;
         linkLost_ = false;
+        restoreInterruptPending_ = false;
+        restoreSettingsPending_ = false;
     }
     std::lock_guard readerLock(readerMutex_);
     if (!reader_.joinable()) {
@@ -132,6 +149,9 @@ void ELM327Session::disconnect() {
         std::lock_guard lock(mutex_);
         ++disconnects_;
         followUps_.clear();
+        // No adapter to restore: the next connection initialises it again.
+        restoreInterruptPending_ = false;
+        restoreSettingsPending_ = false;
         if (monitorStarting_) {
             monitorStopPending_ = true; // the start gives up and releases its hold itself
         } else if (monitoring_) {
@@ -152,9 +172,11 @@ void ELM327Session::disconnect() {
 
 // --- Command lock ---
 
-void ELM327Session::acquireLock(std::stop_token stop) {
+void ELM327Session::acquireLock(std::stop_token stop, bool monitorStart) {
     std::unique_lock lock(mutex_);
     if (closing_) throw ExchangeCancelled();
+    const auto monitorTaken = [&] { return monitorStart && (monitoring_ || monitorStarting_); };
+    if (monitorTaken()) throw MonitorAlreadyRunning();
     const auto self = std::this_thread::get_id();
     if (lockHeld_ && lockOwner_ == self) {
         ++lockDepth_;
@@ -169,16 +191,19 @@ void ELM327Session::acquireLock(std::stop_token stop) {
     }
     LockWaiter waiter{self};
     lockWaiters_.push_back(&waiter);
-    changed_.wait(lock, stop, [&] { return waiter.granted || closing_; });
+    changed_.wait(lock, stop, [&] { return waiter.granted || closing_ || monitorTaken(); });
     if (!waiter.granted) {
         lockWaiters_.erase(std::find(lockWaiters_.begin(), lockWaiters_.end(), &waiter));
+        if (monitorTaken() && !closing_) throw MonitorAlreadyRunning();
         throw ExchangeCancelled();
     }
-    if (closing_ || stop.stop_requested()) {
+    if (closing_ || stop.stop_requested() || monitorTaken()) {
         // Handed the lock just as the wait was given up: pass it on.
+        const bool busy = monitorTaken() && !closing_;
         releaseLockLocked();
         lock.unlock();
         changed_.notify_all();
+        if (busy) throw MonitorAlreadyRunning();
         throw ExchangeCancelled();
     }
 }
@@ -224,6 +249,18 @@ ELM327Session::ExclusiveSection ELM327Session::exclusive(std::stop_token stop) {
     return ExclusiveSection(this);
 }
 
+ELM327Session::ExclusiveSection ELM327Session::exclusive(const TransmitHeader& header, std::stop_token stop) {
+    ExclusiveSection section = exclusive(stop);
+    prepareHeld(TransmitHeader::any(), stop);
+    std::optional<std::string> selected;
+    {
+        std::lock_guard lock(mutex_);
+        selected = headerToSendLocked(header, true);
+    }
+    if (selected) section.selection_ = rawHeld("ATSH" + *selected, stop);
+    return section;
+}
+
 std::size_t ELM327Session::lockQueueLength() const {
     std::lock_guard lock(mutex_);
     return lockWaiters_.size();
@@ -241,9 +278,20 @@ void ELM327Session::setFormat(FrameFormat format) {
     format_ = format;
 }
 
+std::optional<std::string> ELM327Session::obdHeader() const {
+    std::lock_guard lock(mutex_);
+    return obdHeader_;
+}
+
+void ELM327Session::setOBDHeader(std::optional<std::string> header) {
+    if (header) header = TransmitHeader::of(*header).header();
+    std::lock_guard lock(mutex_);
+    obdHeader_ = std::move(header);
+}
+
 std::optional<std::string> ELM327Session::transmitHeader() const {
     std::lock_guard lock(mutex_);
-    return transmitHeader_;
+    return headerInForce_;
 }
 
 std::optional<std::string> ELM327Session::protocolNumber() const {
@@ -269,14 +317,24 @@ bool ELM327Session::isMonitoring() const {
 // --- Exchange ---
 
 ELM327Response ELM327Session::raw(std::string_view command, std::stop_token stop) {
+    return raw(TransmitHeader::any(), command, stop);
+}
+
+ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, std::stop_token stop) {
     CallScope call(*this);
     LockScope hold(*this, stop);
+    if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
     return rawHeld(command, stop);
 }
 
 ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token stop) {
+    return query(TransmitHeader::obd(), command, stop);
+}
+
+ELM327Response ELM327Session::query(const TransmitHeader& header, const OBDCommand& command, std::stop_token stop) {
     CallScope call(*this);
     LockScope hold(*this, stop);
+    if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
     const std::vector<std::uint8_t> reply = exchangeHeld(command.requestBytes(), stop);
     const std::string request = command.requestString();
     ELM327Response parsed = ELM327Parser::parse(reply, format(), request);
@@ -333,23 +391,75 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             format_ = FrameFormat::can11;
         } else if (compact.starts_with("ATH0") && !refused) {
             format_ = FrameFormat::headersOff;
-        } else if (resetsHeaders(compact) && !refused) {
-            // The adapter is back to its defaults: no headers, its own transmit header.
+        } else if (TransmitHeader::clearedBy(compact) && !refused) {
+            // The adapter is back to its defaults: no headers, its own addressing, no monitor
+            // settings left to restore.
             format_ = FrameFormat::headersOff;
-            transmitHeader_.reset();
+            headerInForce_.reset();
+            defaultAddressing_ = true;
             protocolNumber_.reset();
+            restoreInterruptPending_ = false;
+            restoreSettingsPending_ = false;
         } else if (compact == "ATDPN" && !parsed.error && !parsed.lines.empty()) {
             protocolNumber_ = fixedProtocol(text::toUpperASCII(withoutSpaces(parsed.lines.back())), true);
         } else if ((compact.starts_with("ATSP") || compact.starts_with("ATTP")) && !refused) {
             // "ATSP0" and "ATSPA6" leave the choice to the adapter's search: unknown until asked.
             protocolNumber_ = fixedProtocol(std::string_view(compact).substr(4), false);
-        } else if (compact.starts_with("ATSH") && compact.size() > 4 && !parsed.error && parsed.promptTerminated) {
-            // Only an answered command counts: silence may be a header the adapter never took.
-            transmitHeader_ = compact.substr(4);
+        } else if (compact.starts_with("ATSH") && compact.size() > 4 && !refused) {
+            defaultAddressing_ = false;
+            if (TransmitHeader::taken(parsed)) {
+                headerInForce_ = compact.substr(4);
+            } else {
+                headerInForce_.reset(); // unknown until a header command is answered
+            }
         }
     }
     if (traceEnabled_) trace(SessionTrace::exchangeBlock(command, reply, parsed));
     return parsed;
+}
+
+std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& header, std::stop_token stop) {
+    bool restore = false;
+    std::optional<std::string> selected;
+    {
+        std::lock_guard lock(mutex_);
+        restore = restoreInterruptPending_ || restoreSettingsPending_;
+        selected = headerToSendLocked(header, false);
+    }
+    if (restore) finishRestoreHeld(stop);
+    if (!selected) return std::nullopt;
+    ELM327Response reply = rawHeld("ATSH" + *selected, stop);
+    if (TransmitHeader::taken(reply)) return std::nullopt;
+    return reply;
+}
+
+std::optional<std::string> ELM327Session::headerToSendLocked(const TransmitHeader& header, bool always) const {
+    std::optional<std::string> wanted;
+    switch (header.kind()) {
+    case TransmitHeader::Kind::any: return std::nullopt;
+    case TransmitHeader::Kind::exact: wanted = header.header(); break;
+    case TransmitHeader::Kind::obd:
+        if (obdHeader_) {
+            wanted = obdHeader_;
+        } else if (defaultAddressing_ && !always) {
+            return std::nullopt; // the adapter's own functional addressing is in force
+        } else {
+            wanted = functionalHeaderLocked();
+        }
+        break;
+    }
+    if (!always && wanted == headerInForce_) return std::nullopt;
+    return wanted;
+}
+
+std::optional<std::string> ELM327Session::functionalHeaderLocked() const {
+    if (!protocolNumber_) {
+        return std::string(format_ == FrameFormat::can29 ? functionalHeader29Bit : functionalHeader11Bit);
+    }
+    for (const FunctionalRow& row : kFunctionalHeaders) {
+        if (*protocolNumber_ == row.protocol) return std::string(row.header);
+    }
+    return std::nullopt;
 }
 
 std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop) {
@@ -409,9 +519,9 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
     return {}; // silence: the caller receives the parse of an empty reply
 }
 
-void ELM327Session::pause(std::chrono::nanoseconds duration) {
+void ELM327Session::pause(std::chrono::nanoseconds duration, std::stop_token stop) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, duration, [&] { return closing_; });
+    changed_.wait_for(lock, stop, duration, [&] { return closing_; });
 }
 
 // --- Reader ---

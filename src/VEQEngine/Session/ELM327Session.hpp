@@ -2,6 +2,7 @@
 
 #include "VEQEngine/Session/InitStep.hpp"
 #include "VEQEngine/Session/MonitorStream.hpp"
+#include "VEQEngine/Session/TransmitHeader.hpp"
 #include "VEQProtocol/ELM327Response.hpp"
 #include "VEQProtocol/FrameFormat.hpp"
 #include "VEQProtocol/OBDCommand.hpp"
@@ -41,6 +42,12 @@ namespace veq {
 // reports its link down (its state turns `disconnected` without a disconnect of the session),
 // every reply wait ends at once and every later command fails, with TransportError::notConnected
 // (its what() "Connexion perdue avec l'adaptateur"), within linkCheckPeriod of the report.
+//
+// Transmit header: the session knows the header in force on the adapter, and every exchange
+// states the one it needs (TransmitHeader): OBD requests the connection's OBD header, a UDS
+// request its ECU's, adapter commands none. Under the command lock, just before the command, the
+// session sends "ATSH" when the header in force differs. When the adapter does not take it, the
+// command is not sent and the reply to "ATSH" is the exchange's: nothing goes to the wrong ECU.
 class ELM327Session {
 public:
     struct Timing {
@@ -73,10 +80,15 @@ public:
         // Ends the section now; the destructor then does nothing.
         void release();
 
+        // The reply to the "ATSH" a section addressed to an ECU sent when it opened; nothing for
+        // a section that sent none.
+        const std::optional<ELM327Response>& selection() const { return selection_; }
+
     private:
         friend class ELM327Session;
         explicit ExclusiveSection(ELM327Session* session) : session_(session) {}
         ELM327Session* session_;
+        std::optional<ELM327Response> selection_;
     };
 
     explicit ELM327Session(std::shared_ptr<OBDTransport> transport);
@@ -96,11 +108,16 @@ public:
     // connect() starts a new reader.
     void disconnect();
 
-    // One command text without the carriage return ("ATZ", "ATSH7E0", "22F190"). Replies to
-    // commands beginning with "AT" or "ST" are parsed without headers, the others in format().
+    // One command text without the carriage return ("ATZ", "ATSH7E0", "22F190"), sent on the
+    // header in force. Replies to commands beginning with "AT" or "ST" are parsed without
+    // headers, the others in format(). An "ATSH" sent here changes the header in force.
     ELM327Response raw(std::string_view command, std::stop_token stop = {});
-    // One OBD-II request, its reply parsed in format().
+    // The same, sent once `header` is in force.
+    ELM327Response raw(const TransmitHeader& header, std::string_view command, std::stop_token stop = {});
+    // One OBD-II request with the connection's OBD header, its reply parsed in format().
     ELM327Response query(const OBDCommand& command, std::stop_token stop = {});
+    // The same with another header (TransmitHeader::any(): on the header in force).
+    ELM327Response query(const TransmitHeader& header, const OBDCommand& command, std::stop_token stop = {});
     // The next complete reply, sending nothing and taking no lock. First come the further
     // messages an ECU put in a reply already returned (its answer after a "response pending"
     // in the same reply), each as a response of its own; then the oldest queued reply if there
@@ -109,12 +126,25 @@ public:
 
     // Waits for the command lock (first come, first served) and holds it until the section ends.
     ExclusiveSection exclusive(std::stop_token stop = {});
+    // The same for a sequence of exchanges with one ECU: once the lock is held, its header goes
+    // out with "ATSH" even when the session believes it in force (the adapter may have been reset
+    // unseen), and the reply is the section's selection(). The exchanges inside state the header
+    // too: an adapter that did not take it is asked again before each. A failure to send the
+    // header ends the section and is thrown. TransmitHeader::any() sends nothing.
+    ExclusiveSection exclusive(const TransmitHeader& header, std::stop_token stop = {});
 
     FrameFormat format() const;
     void setFormat(FrameFormat format);
 
-    // The header of the last "ATSH" the adapter accepted ("7E0"), so that a user who changes it
-    // can put back the one in force before; nothing when none was set since the last reset.
+    // The header OBD requests go out with when one was set (by the protocol sweep that found the
+    // car answering there); nothing for the adapter's own functional addressing, which is 7DF on
+    // 11-bit CAN and 18DB33F1 on 29-bit CAN (from protocolNumber(), else format()), and is left
+    // as it is on a bus without CAN identifiers, whose default the session cannot name.
+    std::optional<std::string> obdHeader() const;
+    void setOBDHeader(std::optional<std::string> header);
+    // The header in force on the adapter ("7E0"): the last one it took; nothing while it uses its
+    // own default addressing (after a reset, or from the start) or while unknown (a header command
+    // went unanswered).
     std::optional<std::string> transmitHeader() const;
     // The bus protocol in force, one character from 1 to C as "ATSP" takes it: the last number
     // the adapter gave for "ATDPN" (its "A" automatic prefix removed) or that an accepted
@@ -150,15 +180,18 @@ public:
 
     // Bus monitor mode: prepares the adapter (headers and spaces on, CAN formatting off), then
     // "ATMA". The session keeps the command lock until stopMonitoring(), so no other command can
-    // reach the adapter (and stop the monitor) meanwhile; they wait for their turn. If the start
+    // reach the adapter (and stop the monitor) meanwhile; they wait for their turn, as long as
+    // their stop tokens allow. A start while a monitor runs or starts, from any thread, throws
+    // MonitorAlreadyRunning at once (also to a start that was waiting for the lock). If the start
     // fails, the adapter is restored, monitor mode left and the error rethrown; a stopMonitoring()
     // or disconnect() while it starts ends it the same way with ExchangeCancelled.
     std::shared_ptr<MonitorStream> startMonitoring(std::stop_token stop = {});
     // Ends monitor mode from any thread: finishes the stream, interrupts the adapter, discards
     // what it printed, restores CAN formatting and spaces off, and gives the lock back. Headers
     // stay on; a car read with 29-bit headers before is read with them again. Never fails; does
-    // nothing when not monitoring.
-    void stopMonitoring();
+    // nothing when not monitoring. A stop request ends the restore at once: the lock goes back
+    // and the next exchange restores the adapter before its own command.
+    void stopMonitoring(std::stop_token stop = {});
 
 private:
     struct LockWaiter {
@@ -189,18 +222,27 @@ private:
         ELM327Session& session_;
     };
 
-    void acquireLock(std::stop_token stop);
+    // `monitorStart`: gives up with MonitorAlreadyRunning as soon as a monitor runs or starts.
+    void acquireLock(std::stop_token stop, bool monitorStart = false);
     void releaseLock();
     void endSection();
     void releaseLockLocked();
 
     ELM327Response rawHeld(std::string_view command, std::stop_token stop);
+    // Under the command lock, before an exchange that needs `header`: a monitor restore left
+    // pending, then "ATSH" when the header in force differs. The reply to a header command the
+    // adapter did not take, which then stands for the exchange's.
+    std::optional<ELM327Response> prepareHeld(const TransmitHeader& header, std::stop_token stop);
+    // The header to send for `header`: none when it is in force (unless `always`), for
+    // TransmitHeader::any(), or for a default addressing the session cannot name.
+    std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;
+    std::optional<std::string> functionalHeaderLocked() const;
     // Queues the response's follow-up messages for awaitNext().
     void keepFollowUps(const ELM327Response& response);
     std::vector<std::uint8_t> exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop);
     // `connection`: the disconnect count when the exchange began; a disconnect since ends the wait.
     std::vector<std::uint8_t> nextResponse(std::stop_token stop, std::uint64_t connection);
-    void pause(std::chrono::nanoseconds duration);
+    void pause(std::chrono::nanoseconds duration, std::stop_token stop);
 
     void readerLoop(std::stop_token stop);
     // Notes a link the transport reports down, and wakes every waiter.
@@ -210,8 +252,10 @@ private:
     void deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes);
     void cutMonitorLines();
     // Brings the adapter back from monitor mode (`interrupt`: it was sent "ATMA") while the
-    // caller holds the command lock.
-    void restoreAfterMonitor(bool interrupt);
+    // caller holds the command lock. Stopped, it leaves what is left of it to the next exchange.
+    void restoreAfterMonitor(bool interrupt, std::stop_token stop);
+    // Carries out what is pending of a restore; a stop leaves the rest pending again.
+    void finishRestoreHeld(std::stop_token stop);
     void restoreFormatAfterMonitorLocked();
     void trace(const std::string& text) const;
 
@@ -236,8 +280,13 @@ private:
     std::vector<std::uint8_t> readBuffer_;
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter
     FrameFormat format_ = FrameFormat::headersOff;
-    std::optional<std::string> transmitHeader_;
     std::optional<std::string> protocolNumber_;
+
+    // Transmit header: the one in force when known; else the adapter's default addressing
+    // (`defaultAddressing_`, as after a reset), else unknown.
+    std::optional<std::string> headerInForce_;
+    bool defaultAddressing_ = true;
+    std::optional<std::string> obdHeader_;
 
     // Bus monitor mode.
     bool monitoring_ = false;
@@ -245,6 +294,10 @@ private:
     bool monitorStopPending_ = false; // a stop came while it set up
     FrameFormat formatBeforeMonitor_ = FrameFormat::headersOff;
     std::shared_ptr<MonitorStream> monitorStream_;
+    // A restore a stop cut short, finished by the next exchange: the interruption of "ATMA" if it
+    // never went out, then the settings.
+    bool restoreInterruptPending_ = false;
+    bool restoreSettingsPending_ = false;
 
     // Life.
     std::uint64_t disconnects_ = 0; // a reply wait ends when this moves

@@ -2,6 +2,7 @@
 #include "VEQEngine/Session/ELM327Session.hpp"
 
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQSupport/Text.hpp"
 
@@ -88,32 +89,21 @@ std::optional<PIDReading> ELM327Session::read(std::uint8_t pid, std::stop_token 
 
 std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token stop) {
     CallScope call(*this);
-    acquireLock(stop);
+    acquireLock(stop, true);
     std::shared_ptr<MonitorStream> stream = std::make_shared<MonitorStream>();
-    std::shared_ptr<MonitorStream> replaced;
-    bool alreadyMonitoring = false;
     {
         std::lock_guard lock(mutex_);
-        alreadyMonitoring = monitoring_;
-        if (alreadyMonitoring) {
-            // The same holder asks again: a fresh stream on the running monitor, one hold kept.
-            replaced = std::exchange(monitorStream_, stream);
-            releaseLockLocked();
-        } else {
-            // Until the start is over, a stop is only noted: this thread ends the monitor then,
-            // so that the hold is released exactly once.
-            monitorStarting_ = true;
-            monitorStopPending_ = false;
-            formatBeforeMonitor_ = format_;
-        }
+        // Until the start is over, a stop is only noted: this thread ends the monitor then, so
+        // that the hold is released exactly once.
+        monitorStarting_ = true;
+        monitorStopPending_ = false;
+        formatBeforeMonitor_ = format_;
     }
-    if (alreadyMonitoring) {
-        replaced->finish();
-        return stream;
-    }
+    changed_.notify_all(); // starts waiting for the lock give up
 
     bool monitorCommandSent = false;
     try {
+        prepareHeld(TransmitHeader::any(), stop);
         for (std::string_view command : kMonitorSetUp) {
             try {
                 rawHeld(command, stop);
@@ -150,7 +140,7 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             monitorStream_.reset();
         }
         stream->finish();
-        restoreAfterMonitor(monitorCommandSent);
+        restoreAfterMonitor(monitorCommandSent, stop);
         {
             std::lock_guard lock(mutex_);
             monitorStarting_ = false;
@@ -162,7 +152,7 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
     }
 }
 
-void ELM327Session::stopMonitoring() {
+void ELM327Session::stopMonitoring(std::stop_token stop) {
     std::shared_ptr<MonitorStream> stream;
     {
         std::lock_guard lock(mutex_);
@@ -188,20 +178,44 @@ void ELM327Session::stopMonitoring() {
     } finish{*this};
 
     if (stream) stream->finish();
-    restoreAfterMonitor(true);
+    restoreAfterMonitor(true, stop);
 }
 
-void ELM327Session::restoreAfterMonitor(bool interrupt) {
+void ELM327Session::restoreAfterMonitor(bool interrupt, std::stop_token stop) {
+    {
+        std::lock_guard lock(mutex_);
+        restoreFormatAfterMonitorLocked();
+        restoreInterruptPending_ = interrupt;
+        restoreSettingsPending_ = true;
+    }
+    finishRestoreHeld(stop);
+}
+
+void ELM327Session::finishRestoreHeld(std::stop_token stop) {
+    bool interrupt = false;
+    {
+        std::lock_guard lock(mutex_);
+        interrupt = restoreInterruptPending_;
+    }
     if (interrupt) {
+        if (stop.stop_requested()) return;
         try {
-            // Any character ends the adapter's monitor mode.
+            // Any character ends the adapter's monitor mode. Sent once only: to an adapter out
+            // of monitor mode a lone carriage return repeats the last command.
             const std::array<std::uint8_t, 1> character{'\r'};
-            transport_->send(character, {});
+            transport_->send(character, stop);
         } catch (const std::exception&) {
+            if (stop.stop_requested()) return;
+            // Otherwise the link is failing: the next exchange reports it.
         }
-        pause(timing_.monitorStopPause);
+        {
+            std::lock_guard lock(mutex_);
+            restoreInterruptPending_ = false;
+        }
+        pause(timing_.monitorStopPause, stop);
     }
     {
+        // The adapter's answer to the interruption and any half line go.
         std::lock_guard lock(mutex_);
         readBuffer_.clear();
         scanned_ = 0;
@@ -209,12 +223,14 @@ void ELM327Session::restoreAfterMonitor(bool interrupt) {
     }
     for (std::string_view command : kMonitorRestore) {
         try {
-            rawHeld(command, {});
+            rawHeld(command, stop);
+        } catch (const ExchangeCancelled&) {
+            return; // both go again with the next exchange
         } catch (const std::exception&) {
         }
     }
     std::lock_guard lock(mutex_);
-    restoreFormatAfterMonitorLocked();
+    restoreSettingsPending_ = false;
 }
 
 // "ATH1" made a 29-bit car's format 11-bit; headers stay on, so only a headerless format stays

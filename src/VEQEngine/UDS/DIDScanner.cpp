@@ -1,7 +1,6 @@
 #include "VEQEngine/UDS/DIDScanner.hpp"
 
 #include "VEQProtocol/UDSService.hpp"
-#include "VEQSupport/Text.hpp"
 
 #include <algorithm>
 #include <utility>
@@ -10,7 +9,7 @@ namespace veq {
 
 namespace {
 
-// A callback's failure is its own: the run goes on, and still puts the header back at its end.
+// A callback's failure is its own: the run goes on.
 template <typename Call>
 void shielded(const Call& call) noexcept {
     try {
@@ -50,64 +49,35 @@ bool DIDScanner::watchingGoesOn(std::stop_token stop) const {
 }
 
 DIDScanner::RunScope::RunScope(DIDScanner& scanner, bool& flag) : scanner_(scanner), flag_(flag) {
-    {
-        std::lock_guard lock(scanner_.mutex_);
-        flag_ = true;
-    }
-    std::lock_guard lock(scanner_.runMutex_);
-    // Only the first: a later one would find the header of the run under way.
-    if (scanner_.runs_++ == 0) scanner_.headerToPutBack_ = headerToPutBack(scanner_.session_);
+    std::lock_guard lock(scanner_.mutex_);
+    flag_ = true;
 }
 
 void DIDScanner::RunScope::finish() {
     if (std::exchange(finished_, true)) return;
-    {
-        std::lock_guard lock(scanner_.runMutex_);
-        if (--scanner_.runs_ == 0) putHeaderBack(scanner_.session_, scanner_.headerToPutBack_);
-    }
     std::lock_guard lock(scanner_.mutex_);
     flag_ = false;
 }
 
-ELM327Session::ExclusiveSection DIDScanner::reach(UDSClient& client, std::string_view ecu, std::stop_token stop) {
-    ELM327Session::ExclusiveSection section = session_.exclusive(stop);
-    if (session_.transmitHeader() != text::toUpperASCII(ecu)) {
-        try {
-            client.target(ecu, stop);
-        } catch (const std::exception&) {
-            // The read will tell whether the ECU answers on the header in force.
-        }
-    }
-    return section;
-}
-
-void DIDScanner::prepare(UDSClient& client, std::string_view ecu, std::stop_token stop) {
+void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
     try {
-        const ELM327Session::ExclusiveSection section = session_.exclusive(stop);
-        try {
-            client.target(ecu, stop);
-        } catch (const std::exception&) {
-            // The reads will tell whether the ECU answers on the header in force.
-        }
         client.openDiagnosticSession(UDSSessionType::extended, stop);
     } catch (const std::exception&) {
         // Many identifiers can be read in the default session too.
     }
 }
 
-void DIDScanner::keepAlive(UDSClient& client, std::string_view ecu, std::stop_token stop) {
+void DIDScanner::keepAlive(UDSClient& client, std::stop_token stop) {
     try {
-        const ELM327Session::ExclusiveSection section = reach(client, ecu, stop);
         client.testerPresent(stop);
     } catch (const std::exception&) {
         // The next reads show whether the session is still open.
     }
 }
 
-std::optional<std::vector<std::uint8_t>> DIDScanner::readValue(UDSClient& client, std::string_view ecu,
-                                                              std::uint16_t identifier, std::stop_token stop) {
+std::optional<std::vector<std::uint8_t>> DIDScanner::readValue(UDSClient& client, std::uint16_t identifier,
+                                                              std::stop_token stop) {
     try {
-        const ELM327Session::ExclusiveSection section = reach(client, ecu, stop);
         std::vector<std::uint8_t> value = client.readDataByIdentifier(identifier, stop);
         if (value.empty()) return std::nullopt;
         return value;
@@ -123,7 +93,8 @@ void DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHa
     };
     RunScope run(*this, scanning_);
     UDSClient client(session_);
-    prepare(client, ecu, stop);
+    client.target(ecu);
+    prepare(client, stop);
     const std::int32_t total = range.count();
 
     if (range.start > range.end || !scanningGoesOn(stop)) {
@@ -136,13 +107,13 @@ void DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHa
     std::int32_t done = 0;
     for (std::uint32_t identifier = range.start;; ++identifier) {
         const auto did = static_cast<std::uint16_t>(identifier);
-        if (std::optional<std::vector<std::uint8_t>> value = readValue(client, ecu, did, stop)) {
+        if (std::optional<std::vector<std::uint8_t>> value = readValue(client, did, stop)) {
             if (onFound) shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(*value))); });
         }
         ++done;
         if (done % progressInterval == 0 || identifier == range.end) {
             report(done, total, identifier);
-            if (done % keepAliveInterval == 0) keepAlive(client, ecu, stop);
+            if (done % keepAliveInterval == 0) keepAlive(client, stop);
         }
         if (done == total || !scanningGoesOn(stop)) break;
     }
@@ -161,11 +132,12 @@ void DIDScanner::watch(std::string_view ecu, const std::vector<std::uint16_t>& i
     if (identifiers.empty()) return;
     RunScope run(*this, watching_);
     UDSClient client(session_);
-    prepare(client, ecu, stop);
+    client.target(ecu);
+    prepare(client, stop);
     while (watchingGoesOn(stop)) {
         for (std::size_t k = 0; k < identifiers.size(); ++k) {
             if (k > 0 && !watchingGoesOn(stop)) break;
-            if (std::optional<std::vector<std::uint8_t>> value = readValue(client, ecu, identifiers[k], stop)) {
+            if (std::optional<std::vector<std::uint8_t>> value = readValue(client, identifiers[k], stop)) {
                 if (onUpdate) shielded([&] { onUpdate(identifiers[k], *value); });
             }
         }

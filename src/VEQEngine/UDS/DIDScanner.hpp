@@ -3,7 +3,6 @@
 #include "VEQEngine/UDS/DIDRange.hpp"
 #include "VEQEngine/UDS/DiscoveredDID.hpp"
 #include "VEQEngine/Session/ELM327Session.hpp"
-#include "VEQEngine/Session/HeaderRestore.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
 
 #include <chrono>
@@ -20,10 +19,9 @@
 namespace veq {
 
 // Reads every data identifier of a range from one ECU (read only: it never writes), and watches
-// a list of identifiers by reading them again and again. Each run selects the ECU's header and
-// opens the extended diagnostic session first, and selects it again before a read when another
-// run changed it meanwhile. When the last run ends, the transmit header that was in force before
-// the first began is put back, so that functional OBD-II requests work again.
+// a list of identifiers by reading them again and again. Each run opens the extended diagnostic
+// session first; every request of a run goes out with its ECU's header, whatever other users of
+// the session (the polling, another run) send between two reads, and leaves nothing to put back.
 //
 // Thread-safe: stop() may be called from any thread, a callback included; a scan and a watch may
 // run at the same time on different threads (each with its own flag). Callbacks run on the
@@ -44,8 +42,6 @@ public:
     static constexpr std::int32_t progressInterval = 8;
     // A TesterPresent after this many identifiers keeps the extended session open.
     static constexpr std::int32_t keepAliveInterval = 400;
-    // Put back when no earlier transmit header is known, except on a 29-bit bus.
-    static constexpr std::string_view functionalHeader = functionalTransmitHeader;
 
     // The session must outlive the scanner.
     explicit DIDScanner(ELM327Session& session);
@@ -71,9 +67,8 @@ public:
                std::stop_token stop = {});
 
 private:
-    // One run's life: raises its flag and counts it among the runs under way; finish() (or the
-    // destructor, whatever ended the run) puts the header back if it is the last, then lowers
-    // the flag.
+    // One run's life: raises its flag; finish() (or the destructor, whatever ended the run)
+    // lowers it.
     class RunScope {
     public:
         RunScope(DIDScanner& scanner, bool& flag);
@@ -89,13 +84,10 @@ private:
         bool finished_ = false;
     };
 
-    // The command lock for one exchange with `ecu`, its header selected again if another run
-    // changed it.
-    ELM327Session::ExclusiveSection reach(UDSClient& client, std::string_view ecu, std::stop_token stop);
-    void prepare(UDSClient& client, std::string_view ecu, std::stop_token stop);
-    void keepAlive(UDSClient& client, std::string_view ecu, std::stop_token stop);
-    std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::string_view ecu,
-                                                       std::uint16_t identifier, std::stop_token stop);
+    static void prepare(UDSClient& client, std::stop_token stop);
+    static void keepAlive(UDSClient& client, std::stop_token stop);
+    static std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::uint16_t identifier,
+                                                              std::stop_token stop);
     bool scanningGoesOn(std::stop_token stop) const;
     bool watchingGoesOn(std::stop_token stop) const;
     void pauseBetweenPasses(std::stop_token stop);
@@ -106,12 +98,6 @@ private:
     std::condition_variable_any changed_;
     bool scanning_ = false;
     bool watching_ = false;
-
-    // Held while a run begins or ends, so that an ending run's restore and a beginning run's
-    // record of the header in force cannot interleave.
-    std::mutex runMutex_;
-    int runs_ = 0;
-    std::optional<std::string> headerToPutBack_; // recorded by the first run to begin
 };
 
 } // namespace veq

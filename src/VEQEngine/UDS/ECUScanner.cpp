@@ -11,7 +11,7 @@ constexpr std::uint16_t kSoftwareVersion = 0xF195;
 
 } // namespace
 
-ECUScanner::ECUScanner(ELM327Session& session) : uds_(session) {}
+ECUScanner::ECUScanner(ELM327Session& session) : session_(session) {}
 
 const std::vector<ECUCandidate>& ECUScanner::standardCandidates() {
     // clang-format off
@@ -42,13 +42,12 @@ std::vector<DiscoveredECU> ECUScanner::scan(const std::vector<ECUCandidate>& can
 
 DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token stop) {
     DiscoveredECU ecu{candidate.name, candidate.txHeader, candidate.rxHeader, false, std::nullopt, std::nullopt};
+    UDSClient client(session_);
+    client.target(candidate.txHeader);
+    std::optional<ELM327Session::ExclusiveSection> section;
     try {
-        uds_.target(candidate.txHeader, stop);
-    } catch (const std::exception&) {
-        // The probe itself tells whether anything answers on the header now in force.
-    }
-    try {
-        uds_.testerPresent(stop);
+        section.emplace(session_.exclusive(stop));
+        client.testerPresent(stop);
         ecu.responded = true;
     } catch (const UDSError& e) {
         // An ECU that refuses the request still exists.
@@ -57,15 +56,15 @@ DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token s
         ecu.responded = false;
     }
     if (!ecu.responded) return ecu;
-    ecu.partNumber = readASCII(kPartNumber, stop);
-    ecu.softwareVersion = readASCII(kSoftwareVersion, stop);
+    ecu.partNumber = readASCII(client, kPartNumber, stop);
+    ecu.softwareVersion = readASCII(client, kSoftwareVersion, stop);
     return ecu;
 }
 
-std::optional<std::string> ECUScanner::readASCII(std::uint16_t identifier, std::stop_token stop) {
+std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_t identifier, std::stop_token stop) {
     std::vector<std::uint8_t> bytes;
     try {
-        bytes = uds_.readDataByIdentifier(identifier, stop);
+        bytes = client.readDataByIdentifier(identifier, stop);
     } catch (const std::exception&) {
         return std::nullopt;
     }

@@ -35,8 +35,10 @@ struct DiscoveredECU {
 };
 
 // Finds which candidate addresses answer UDS TesterPresent and reads each answering ECU's part
-// number and software version. Leaves the last candidate's transmit header in force: putting
-// back functional addressing is the caller's task. Thread-safe; never fails.
+// number and software version. Each probe runs in one exclusive section of the session, every
+// request with the candidate's header, so other users' exchanges wait for the probe's end and
+// no answer is taken for another ECU's; nobody has to put a header back after a scan.
+// Thread-safe; never fails.
 class ECUScanner {
 public:
     using Progress = std::function<void(const DiscoveredECU&)>;
@@ -53,13 +55,11 @@ public:
     std::vector<DiscoveredECU> scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress = {},
                                     std::stop_token stop = {});
 
-    const UDSClient& uds() const { return uds_; }
-
 private:
     DiscoveredECU probe(const ECUCandidate& candidate, std::stop_token stop);
-    std::optional<std::string> readASCII(std::uint16_t identifier, std::stop_token stop);
+    static std::optional<std::string> readASCII(UDSClient& client, std::uint16_t identifier, std::stop_token stop);
 
-    UDSClient uds_;
+    ELM327Session& session_;
 };
 
 } // namespace veq

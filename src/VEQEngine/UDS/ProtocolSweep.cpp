@@ -1,5 +1,6 @@
 #include "VEQEngine/UDS/ProtocolSweep.hpp"
 
+#include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQEngine/Session/MonitorStream.hpp"
 #include "VEQProtocol/FrameFormat.hpp"
 #include "VEQProtocol/OBDCommand.hpp"
@@ -128,12 +129,15 @@ ProtocolSweep::Outcome ProtocolSweep::run(ELM327Session& session, bool deep, con
 
         for (const HeaderChoice& choice : headers(protocol)) {
             if (stop.stop_requested()) return outcome;
-            sendSetUp(session, choice.header ? "ATSH" + *choice.header : std::string("ATCRA"), stop);
+            // A header under test goes out with the probe; the default addressing leaves the
+            // header in force and resets the receive filter.
+            if (!choice.header) sendSetUp(session, "ATCRA", stop);
+            const TransmitHeader addressing = choice.header ? TransmitHeader::of(*choice.header) : TransmitHeader::any();
 
             Attempt attempt{UUID::random(), protocol.number, protocol.name, choice.header, choice.label, false, {}};
             std::set<std::string> responding;
             try {
-                const ELM327Response reply = session.query(OBDCommand(supportedPIDsRequest), stop);
+                const ELM327Response reply = session.query(addressing, OBDCommand(supportedPIDsRequest), stop);
                 attempt.detail = joined(reply.lines);
                 for (const ECUResponse& ecu : reply.ecus) {
                     if (ecu.data(OBDMode::currentData, supportedPIDsRequest)) attempt.succeeded = true;
@@ -151,6 +155,7 @@ ProtocolSweep::Outcome ProtocolSweep::run(ELM327Session& session, bool deep, con
                 outcome.workingProtocol = protocol;
                 outcome.workingHeader = choice.header;
                 outcome.respondingECUs.assign(responding.begin(), responding.end());
+                session.setOBDHeader(choice.header);
                 return outcome;
             }
         }
@@ -174,10 +179,13 @@ std::optional<std::string> ProtocolSweep::frameIdentifier(std::string_view line)
 
 std::vector<std::string> ProtocolSweep::listen(ELM327Session& session, std::chrono::nanoseconds window,
                                                std::stop_token stop) {
+    if (session.isMonitoring()) throw MonitorAlreadyRunning();
     sendSetUp(session, "ATH1", stop);
     std::shared_ptr<MonitorStream> stream;
     try {
         stream = session.startMonitoring(stop);
+    } catch (const MonitorAlreadyRunning&) {
+        throw;
     } catch (const std::exception&) {
         return {};
     }
@@ -196,7 +204,7 @@ std::vector<std::string> ProtocolSweep::listen(ELM327Session& session, std::chro
             break;
         }
     }
-    session.stopMonitoring();
+    session.stopMonitoring(stop);
     // Lines the adapter printed before monitor mode ended are still waiting in the stream.
     while (std::optional<std::string> line = stream->pop(std::chrono::nanoseconds::zero(), {})) take(*line);
     return {heard.begin(), heard.end()};

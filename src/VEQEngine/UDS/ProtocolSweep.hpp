@@ -19,7 +19,7 @@ namespace veq {
 // for the diagnosis when even that finds nothing.
 //
 // Never instantiated: both operations run on the caller's thread, every exchange through the
-// session (so one command is in flight at a time), and neither throws.
+// session (so one command is in flight at a time).
 struct ProtocolSweep {
     struct BusProtocol {
         std::string number; // as sent after "ATSP"
@@ -69,14 +69,17 @@ struct ProtocolSweep {
     static std::vector<HeaderChoice> headers(const BusProtocol& protocol);
 
     // Tries every protocol (`deep`) or only the CAN protocols without slow initialisation, and
-    // returns at the first attempt an ECU answers. `progress` receives each attempt before the
+    // returns at the first attempt an ECU answers. Each probe goes out with the header under test
+    // (the session sends "ATSH" when another is in force); the header that worked, or the default
+    // addressing, becomes the session's OBD header. `progress` receives each attempt before the
     // next command is sent. Non-CAN protocols are tried with headers off (their replies carry no
     // CAN identifier); headers are switched on again before a CAN protocol that follows one. A
-    // stop request ends the sweep early with the attempts made so far.
+    // stop request ends the sweep early with the attempts made so far. Never throws.
     static Outcome run(ELM327Session& session, bool deep, const Progress& progress = {}, std::stop_token stop = {});
 
     // Puts the adapter in monitor mode for `window` (or until `stop` is requested) and returns the
-    // frame identifiers heard, sorted; empty when monitor mode cannot be started.
+    // frame identifiers heard, sorted; empty when monitor mode cannot be started. Throws
+    // MonitorAlreadyRunning at once, sending nothing, while the session's monitor runs.
     static std::vector<std::string> listen(ELM327Session& session, std::chrono::nanoseconds window,
                                            std::stop_token stop = {});
 

@@ -35,10 +35,14 @@ std::optional<std::string> UDSClient::targetHeader() const {
     return targetHeader_;
 }
 
-void UDSClient::target(std::string_view txHeader, std::stop_token stop) {
-    session_.raw("ATSH" + std::string(txHeader), stop);
+void UDSClient::target(std::string_view txHeader) {
     std::lock_guard lock(mutex_);
-    targetHeader_ = std::string(txHeader);
+    targetHeader_ = TransmitHeader::of(txHeader).header();
+}
+
+TransmitHeader UDSClient::header() const {
+    std::lock_guard lock(mutex_);
+    return targetHeader_ ? TransmitHeader::of(*targetHeader_) : TransmitHeader::any();
 }
 
 std::string UDSClient::requestText(UDSService service, std::span<const std::uint8_t> data) {
@@ -50,8 +54,9 @@ std::string UDSClient::requestText(UDSService service, std::span<const std::uint
 ELM327Response UDSClient::exchange(const std::string& text, UDSService service, std::stop_token stop) {
     // Held until the last wait: a command of another user sent meanwhile would discard or take
     // the ECU's real answer.
+    const TransmitHeader ecu = header();
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
-    ELM327Response reply = session_.raw(text, stop);
+    ELM327Response reply = session_.raw(ecu, text, stop);
     int waits = 0;
     while (waits < maxPendingWaits &&
            (announcesPending(reply) || answersAnotherService(reply, rawValue(service)))) {

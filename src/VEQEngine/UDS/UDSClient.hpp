@@ -21,10 +21,13 @@ namespace veq {
 // service are waited out (at most eight more replies in all), a "busy, repeat request" answer is
 // repeated a bounded number of times, and every other outcome becomes the payload or a UDSError.
 //
-// Each user keeps its own client over the one session. Thread-safe. A request holds the session's
-// command lock from its send to its last pending wait, so no other user's command can take the
-// ECU's late answer; it nests inside an exclusive section its thread already holds, so a caller
-// may run a whole sequence of requests inside one section.
+// Each user keeps its own client over the one session. Every request goes out with the header
+// the client targets (the session sends "ATSH" first when another is in force; a header the
+// adapter refuses fails the request with its adapter error), so no other user of the session can
+// send it to another ECU and nobody has to put a header back. Thread-safe. A request holds the
+// session's command lock from its send to its last pending wait, so no other user's command can
+// take the ECU's late answer; it nests inside an exclusive section its thread already holds, so a
+// caller may run a whole sequence of requests inside one section.
 //
 // Failures: UDSError for what the ECU or the adapter answered; the session's errors (transport,
 // ExchangeCancelled) unchanged. A silent adapter ends in UDSError::none().
@@ -42,11 +45,12 @@ public:
     UDSClient& operator=(const UDSClient&) = delete;
 
     ELM327Session& session() const { return session_; }
-    // The header last chosen with target(); no request consults it.
+    // The header the requests go out with; nothing before target(): then they go out on the
+    // header in force, whatever it is.
     std::optional<std::string> targetHeader() const;
 
-    // Sends "ATSH" + header; the reply is not examined (an adapter "?" does not fail it).
-    void target(std::string_view txHeader, std::stop_token stop = {});
+    // Aims the later requests at one ECU ("7E0"); sends nothing.
+    void target(std::string_view txHeader);
 
     // The positive response payload without its response identifier.
     std::vector<std::uint8_t> request(UDSService service, std::span<const std::uint8_t> data, int retriesLeft,
@@ -70,6 +74,7 @@ public:
 private:
     // One send with its waits for the answer to `service`, under the command lock.
     ELM327Response exchange(const std::string& text, UDSService service, std::stop_token stop);
+    TransmitHeader header() const;
 
     ELM327Session& session_;
     mutable std::mutex mutex_;

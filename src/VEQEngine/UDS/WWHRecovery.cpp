@@ -1,13 +1,12 @@
 #include "VEQEngine/UDS/WWHRecovery.hpp"
 
-#include "VEQEngine/Session/HeaderRestore.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 
 #include <optional>
 
 namespace veq {
 
-WWHRecovery::WWHRecovery(ELM327Session& session) : session_(session), client_(session) {}
+WWHRecovery::WWHRecovery(ELM327Session& session) : client_(session) { client_.target(engineECU); }
 
 std::vector<WWHRecovery::Recovered> WWHRecovery::recover(const std::set<std::uint8_t>& supported,
                                                          std::stop_token stop) {
@@ -27,14 +26,6 @@ std::vector<std::uint8_t> WWHRecovery::valueBytes(std::uint8_t pid, int byteCoun
 }
 
 std::vector<WWHRecovery::Recovered> WWHRecovery::read(const std::vector<std::uint8_t>& pids, std::stop_token stop) {
-    const std::optional<std::string> putBack = headerToPutBack(session_);
-    try {
-        client_.target(engineECU, stop);
-    } catch (const std::exception&) {
-        // Cancelled or failed after the header may have gone out.
-        putHeaderBack(session_, putBack);
-        return {};
-    }
     std::vector<Recovered> recovered;
     for (std::uint8_t pid : pids) {
         if (stop.stop_requested()) break;
@@ -43,8 +34,10 @@ std::vector<WWHRecovery::Recovered> WWHRecovery::read(const std::vector<std::uin
         std::vector<std::uint8_t> answer;
         try {
             answer = client_.readDataByIdentifier(static_cast<std::uint16_t>(identifierBase | pid), stop);
+        } catch (const UDSError&) {
+            continue; // the engine's word on this one parameter
         } catch (const std::exception&) {
-            continue;
+            break; // the link, or a stop: no later read can do better
         }
         if (answer.empty()) continue;
         const std::vector<std::uint8_t> value = valueBytes(pid, definition->byteCount, std::move(answer));
@@ -52,7 +45,6 @@ std::vector<WWHRecovery::Recovered> WWHRecovery::read(const std::vector<std::uin
             recovered.push_back(Recovered{pid, std::move(*reading), definition->name});
         }
     }
-    putHeaderBack(session_, putBack);
     return recovered;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "VEQEngine/Session/ELM327Session.hpp"
-#include "VEQEngine/Session/HeaderRestore.hpp"
+#include "VEQEngine/Session/TransmitHeader.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
 #include "VEQProtocol/PIDReading.hpp"
 
@@ -17,9 +17,9 @@ namespace veq {
 
 // Obtains mode 01 parameters the vehicle's mode 01 support does not list by reading them from the
 // engine ECU as WWH-OBD data identifiers (0xF400 + parameter number) over UDS, and decodes them
-// with the parameter catalogue. Each run addresses 7E0 physically and ends, however it ends, by
-// putting back the transmit header in force before (7DF when none is known, except on a 29-bit
-// bus). Thread-safe; never fails: what cannot be read is left out.
+// with the parameter catalogue. Every read goes out addressed physically to 7E0, while the
+// polling's requests keep their own header. Thread-safe; never fails: what cannot be read is left
+// out, and a failure of the link or a stop request ends the run with what it has.
 class WWHRecovery {
 public:
     struct Recovered {
@@ -31,7 +31,7 @@ public:
     };
 
     static constexpr std::string_view engineECU = "7E0";
-    static constexpr std::string_view functionalAddress = functionalTransmitHeader;
+    static constexpr std::string_view functionalAddress = functionalHeader11Bit;
     // Oil temperature, intake pressure, boost control, charge-air temperature, exhaust
     // temperature, barometric pressure, fuel rate, odometer, fuel level, ambient temperature.
     static constexpr std::array<std::uint8_t, 10> wanted{0x5C, 0x0B, 0x70, 0x77, 0x78, 0x33, 0x5E, 0xA6, 0x2F, 0x46};
@@ -58,7 +58,6 @@ public:
     const UDSClient& client() const { return client_; }
 
 private:
-    ELM327Session& session_;
     UDSClient client_;
 };
 

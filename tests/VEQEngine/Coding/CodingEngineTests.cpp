@@ -147,19 +147,21 @@ TEST_F(CodingEngineTest, FeasibilityTakesTheFirstRuleThatApplies) {
     EXPECT_TRUE(transport->lines().empty());
 }
 
-TEST_F(CodingEngineTest, BackupReadsEachIdentifierTwiceOnTheECUsHeaderThenPutsTheHeaderBack) {
+TEST_F(CodingEngineTest, BackupReadsEachIdentifierTwiceOnTheECUsHeader) {
     int progress = 0;
     const ECUBackup backup = engine.backupECU("Moteur", "7E0", "WDD2571231A123456", [&](int i, int) { progress = i; });
     // The simulated engine knows neither F186 nor F191: each is asked once and left out.
     EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "22F186", "22F187", "22F187", "22F188", "22F188", "22F18C", "22F18C",
-                                         "22F190", "22F190", "22F191", "22F195", "22F195", "22F197", "22F197", "ATSH7DF"}));
+                                         "22F190", "22F190", "22F191", "22F195", "22F195", "22F197", "22F197"}));
     EXPECT_EQ(progress, 8);
     EXPECT_EQ(backup.values.at("0xF190"), text::bytesOf("WDD2571231A123456"));
     EXPECT_TRUE(store->hasValidBackup("7E0"));
     EXPECT_EQ(log(), Lines{"backupCreated\t7E0\t-\t-\t-\t-\tSauvegarde vérifiée \u2014 6 DID"});
 }
 
-TEST_F(CodingEngineTest, FailedSelectionLeavesTheBackupUnverifiedAndTheHeaderIsPutBackAsItWas) {
+// The ECU's header goes out when the backup begins, even when the session believes it in force
+// (the adapter may have been reset unseen); only a selection the adapter took verifies it.
+TEST_F(CodingEngineTest, OnlyABackupOfTheSelectedECUIsVerified) {
     const struct {
         std::optional<std::string> previous;
         FrameFormat format;
@@ -168,11 +170,13 @@ TEST_F(CodingEngineTest, FailedSelectionLeavesTheBackupUnverifiedAndTheHeaderIsP
         std::string first, last; // the first and last lines sent
         bool verified;
     } cases[] = {
-        {"7E1", FrameFormat::can11, "7E0", false, "ATSH7E0", "ATSH7E1", true}, // left by an identifier scan
-        // The adapter stays on the engine, whose answers must not pass for the gearbox's.
-        {"7E0", FrameFormat::can11, "7E1", true, "ATSH7E1", "ATSH7E0", false},
+        {"7E1", FrameFormat::can11, "7E0", false, "ATSH7E0", "22F197", true}, // left by an identifier scan
+        {"7E0", FrameFormat::can11, "7E0", false, "ATSH7E0", "22F197", true},
+        // The adapter stays on the engine, whose answers must not pass for the gearbox's: each read
+        // asks for the gearbox again, and none goes out.
+        {"7E0", FrameFormat::can11, "7E1", true, "ATSH7E1", "ATSH7E1", false},
         {"7E0", FrameFormat::can11, "7E0\rATZ", false, "22F186", "22F197", false}, // never put on the line
-        {std::nullopt, FrameFormat::can29, "18DA10F1", false, "ATSH18DA10F1", "22F197", false}, // no 7DF on 29 bits
+        {std::nullopt, FrameFormat::can29, "18DA10F1", false, "ATSH18DA10F1", "22F197", false}, // nobody answers there
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address + " after " + c.previous.value_or("reset"));
@@ -185,6 +189,9 @@ TEST_F(CodingEngineTest, FailedSelectionLeavesTheBackupUnverifiedAndTheHeaderIsP
         ASSERT_FALSE(transport->lines().empty());
         EXPECT_EQ(transport->lines().front(), c.first);
         EXPECT_EQ(transport->lines().back(), c.last);
+        const Lines lines = transport->lines();
+        EXPECT_EQ(std::none_of(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("22"); }),
+                  c.adapterRefuses);
         EXPECT_EQ(backup.verified, c.verified);
         EXPECT_EQ(log().back().ends_with("\tSauvegarde NON vérifiée \u2014 " + std::to_string(backup.didCount()) + " DID"),
                   !c.verified);
@@ -230,7 +237,7 @@ TEST_F(CodingEngineTest, AWriteTheSimulatorRefusesFailsAndIsAudited) {
     transport->clearRecording();
     EXPECT_EQ(run(recipe("7E0", {step("0x2E", "0201", "00")})),
               Result::failed(negative(UDSNegativeResponse::securityAccessDenied)));
-    EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "220201", "2E020100", "ATSH7DF"}));
+    EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "220201", "2E020100"}));
     EXPECT_EQ(log(), (Lines{"expertAccepted\t-\t-\t-\t-\t-\tAvertissement du mode Expert lu et accepté par l'utilisateur",
                             "backupCreated\t7E0\t-\t-\t-\t-\tSauvegarde vérifiée \u2014 6 DID",
                             "writeAttempted\t7E0\t-\t-\t-\ttest-recipe\tTentative d'exécution demandée",
@@ -264,7 +271,7 @@ TEST_F(CodingEngineTest, EachWriteIsConfirmedByItsReadBack) {
             return RecordingSimulator::ecuReply(payload);
         });
         EXPECT_EQ(run(recipe("7E0", {writeF1A0})), c.result) << c.logged;
-        EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "22F1A0", "2EF1A001", "22F1A0", "ATSH7DF"}));
+        EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "22F1A0", "2EF1A001", "22F1A0"}));
         EXPECT_TRUE(log().back().starts_with(c.logged)) << log().back();
     }
 }
@@ -274,7 +281,7 @@ TEST_F(CodingEngineTest, WithAProviderTheSeedGoesToItAndItsKeyToTheECU) {
     registry->registerProvider(provider);
     addValidBackup();
     EXPECT_EQ(run(recipe("7E0", {writeF1A0}, true)), Result::failed(negative(UDSNegativeResponse::invalidKey)));
-    EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "2701", "2702ABCD", "ATSH7DF"}));
+    EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "2701", "2702ABCD"}));
     EXPECT_EQ(provider->seed, (Bytes{0x01, 0x5A, 0xC3, 0x19, 0x7E})); // the echoed level first
     EXPECT_EQ(provider->asked, std::make_pair(std::uint8_t{1}, std::string("7E0")));
 }
@@ -310,7 +317,8 @@ TEST_F(CodingEngineTest, RestoreNeverSendsAnything) {
     EXPECT_TRUE(transport->lines().empty());
 }
 
-TEST_F(CodingEngineTest, NoOtherCommandComesBetweenTheSelectionAndTheHeaderPutBack) {
+// Nor is any left on the ECU's header afterwards: each states its own.
+TEST_F(CodingEngineTest, NoOtherCommandComesBetweenTheSelectionAndTheLastWrite) {
     addValidBackup();
     std::jthread scanner;
     transport->setOverride([&](const std::string& line) -> std::optional<std::string> {
@@ -323,7 +331,8 @@ TEST_F(CodingEngineTest, NoOtherCommandComesBetweenTheSelectionAndTheHeaderPutBa
     });
     run(recipe("7E0", {writeF1A0}));
     scanner.join();
-    EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "22F1A0", "2EF1A001", "ATSH7DF", "ATSH7E1"}));
+    EXPECT_TRUE(session->read(0x0C).has_value());
+    EXPECT_EQ(transport->lines(), (Lines{"ATSH7E0", "1003", "22F1A0", "2EF1A001", "ATSH7E1", "ATSH7DF", "010C"}));
 }
 
 TEST_F(CodingEngineTest, AFunctionalAddressIsNeverWrittenTo) {

@@ -57,7 +57,7 @@ TEST(DIDScanner, FoundValuesSkipAnswersWithoutValueOrForAnotherIdentifier) {
     EXPECT_EQ(r.found[0].did, 0xF190);
     EXPECT_EQ(r.found[0].ecu, "7E0");
     EXPECT_EQ(r.found[0].bytes, (Bytes{0x57, 0x44, 0x44}));
-    EXPECT_EQ(adapter.lines(), (Lines{"ATSH7E0", "1003", "22F190", "22F191", "22F192", "22F193", "22F194", "ATSH7DF"}));
+    EXPECT_EQ(adapter.lines(), (Lines{"ATSH7E0", "1003", "22F190", "22F191", "22F192", "22F193", "22F194"}));
 }
 
 TEST(DIDScanner, RangesCountInThirtyTwoBitsWithProgressEveryEightIdentifiers) {
@@ -102,20 +102,23 @@ TEST(DIDScanner, StopEndsTheScanAfterTheReadUnderWay) {
             if (done == 16) byToken ? (void)source.request_stop() : scanner.stop();
         }, source.get_token());
         EXPECT_EQ(progress.back(), (Progress{16, 256, 0x0010}));
-        EXPECT_EQ(adapter.linesFrom(adapter.lines().size() - 2), (Lines{"22000F", "ATSH7DF"}));
+        EXPECT_EQ(adapter.lines().back(), "22000F");
     }
 }
 
-TEST(DIDScanner, EveryRunPutsBackTheHeaderInForceBefore) {
+// A run selects its ECU only when another header is in force, and leaves it: the next OBD request
+// selects the functional header of the bus itself.
+TEST(DIDScanner, ARunSendsItsECUsHeaderAndLeavesNothingToPutBack) {
     const struct {
         std::optional<std::string> before; // sent with ATSH before the run
         FrameFormat format;
-        std::optional<std::string> restored;
+        std::string ecu;
+        Lines lines; // of the run, then of one OBD request
     } cases[] = {
-        {"7E1", FrameFormat::can11, "ATSH7E1"},
-        {std::nullopt, FrameFormat::can11, "ATSH7DF"},
-        {"18DA10F1", FrameFormat::can29, "ATSH18DA10F1"},
-        {std::nullopt, FrameFormat::can29, std::nullopt}, // never 7DF on 29 bits
+        {"7E1", FrameFormat::can11, "7E0", {"ATSH7E0", "1003", "222001", "ATSH7DF", "0100"}},
+        {"7E0", FrameFormat::can11, "7E0", {"1003", "222001", "ATSH7DF", "0100"}},
+        {std::nullopt, FrameFormat::can11, "7E0", {"ATSH7E0", "1003", "222001", "ATSH7DF", "0100"}},
+        {std::nullopt, FrameFormat::can29, "18DA10F1", {"ATSH18DA10F1", "1003", "222001", "ATSH18DB33F1", "0100"}},
     };
     for (const auto& c : cases) {
         const std::string ecuHeader = c.format == FrameFormat::can29 ? "18DAF110" : "7E8";
@@ -126,12 +129,11 @@ TEST(DIDScanner, EveryRunPutsBackTheHeaderInForceBefore) {
             const std::size_t start = adapter.lines().size();
             DIDScanner scanner(adapter.session(), DIDScanner::Timing{std::chrono::nanoseconds::zero()});
             std::size_t found = 0;
-            if (watch) scanner.watch("7E0", {0x2001}, [&](std::uint16_t, const Bytes&) { ++found; scanner.stop(); });
-            else found = scan(scanner, range(0x2001, 0x2001)).found.size();
+            if (watch) scanner.watch(c.ecu, {0x2001}, [&](std::uint16_t, const Bytes&) { ++found; scanner.stop(); });
+            else scanner.scan(c.ecu, range(0x2001, 0x2001), [&](const DiscoveredDID&) { ++found; }, {});
             EXPECT_EQ(found, 1u);
-            const auto lines = adapter.linesFrom(start);
-            EXPECT_EQ(lines.front(), "ATSH7E0");
-            EXPECT_EQ(lines.back(), c.restored.value_or("222001")) << c.before.value_or("-") << watch;
+            adapter.session().probeVehicle();
+            EXPECT_EQ(adapter.linesFrom(start), c.lines) << c.before.value_or("-") << watch;
         }
     }
 }
@@ -150,7 +152,7 @@ TEST(DIDScanner, WatchHandsEveryReadToOnUpdateUntilStopped) {
         if (updates.size() == 3) scanner.stop();
     });
     EXPECT_EQ(updates, (std::vector<std::pair<std::uint16_t, Bytes>>{{0x2001, {0x01}}, {0x2001, {0x02}}, {0x2001, {0x03}}}));
-    EXPECT_EQ(adapter.lines().back(), "ATSH7DF");
+    EXPECT_EQ(adapter.lines().back(), "222001");
 
     // A stop request wakes the pause between passes.
     DIDScanner slow(adapter.session(), DIDScanner::Timing{std::chrono::hours(1)});
@@ -184,15 +186,13 @@ TEST(DIDScanner, AScanAndAWatchTogetherEachReadTheirOwnECU) {
                      watcher = std::jthread(watchOn7E1);
                      ASSERT_TRUE(eventually([&] { std::lock_guard lock(mutex); return !watched.empty(); }));
                  });
-    const Lines duringScan = adapter.lines();
     watchStop.request_stop();
     watcher.join();
 
     EXPECT_EQ(scanned, std::vector<Bytes>(32, Bytes{0xE0}));
     EXPECT_TRUE(std::all_of(watched.begin(), watched.end(), [](const Bytes& v) { return v == Bytes{0xE1}; }));
-    // Only the last run to end puts back the header in force before the first began.
-    EXPECT_EQ(std::count(duringScan.begin(), duringScan.end(), "ATSH7DF"), 0);
-    EXPECT_EQ(adapter.lines().back(), "ATSH7DF");
+    const Lines lines = adapter.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "ATSH7DF"), 0); // nothing is put back
 }
 
 TEST(DIDScanner, ACallbackThatThrowsLeavesNothingBehind) {
@@ -215,7 +215,7 @@ TEST(DIDScanner, ACallbackThatThrowsLeavesNothingBehind) {
         EXPECT_FALSE(scanner.isScanning());
         const Lines lines = adapter.linesFrom(start);
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "222002"), 1) << k; // the run went on
-        EXPECT_EQ(lines.back(), "ATSH7DF") << k;
+        EXPECT_EQ(lines.back(), "222002") << k;
     }
 }
 

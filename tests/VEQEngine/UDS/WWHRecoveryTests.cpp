@@ -28,12 +28,12 @@ std::optional<double> measurement(const WWHRecovery::Recovered& r) {
     return std::nullopt;
 }
 
-TEST(WWHRecovery, ReadsOnlyTheMissingWantedParametersBetweenTheHeaders) {
+TEST(WWHRecovery, ReadsOnlyTheMissingWantedParametersFromTheEngine) {
     ScriptedAdapter adapter(engineWith({{"22F45C", "62 F4 5C 82"}, {"22F446", "62 F4 46 3C"}}));
     WWHRecovery recovery(adapter.session());
     const auto got = recovery.recover({0x0B, 0x33});
     EXPECT_EQ(adapter.lines(), (Lines{"ATSH7E0", "22F45C", "22F470", "22F477", "22F478", "22F45E", "22F4A6", "22F42F",
-                                      "22F446", "ATSH7DF"}));
+                                      "22F446"}));
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].pid, 0x5C);
     EXPECT_EQ(measurement(got[0]), 90.0);
@@ -65,36 +65,42 @@ TEST(WWHRecovery, AnswersToOneParameter) {
     }
 }
 
-TEST(WWHRecovery, PutsBackTheHeaderInForceBeforeOnEveryPath) {
+// Every read goes to the engine, its header sent only when another is in force; nothing is put
+// back. The link failing or a stop ends the run; a refused header fails each read alone.
+TEST(WWHRecovery, EveryReadGoesToTheEngineAndOnlyTheLinkOrAStopEndsTheRun) {
+    enum class Adapter { answers, cancelledAtTheEngineHeader, refusesTheHeader, linkFailsAtTheFirstRead };
     struct Case {
         const char* name;
         std::optional<std::string> before; // sent with ATSH before the run
-        FrameFormat format;
-        bool cancelAtTheEngineHeader;
+        Adapter adapter;
         std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"cancelled after the engine header", std::nullopt, FrameFormat::can11, true, {"ATSH7E0", "ATSH7DF"}},
-        {"another ECU's header", "7E1", FrameFormat::can11, false, {"ATSH7E0", "22F45C", "ATSH7E1"}},
-        {"29-bit physical", "18DB33F1", FrameFormat::can29, false, {"ATSH7E0", "22F45C", "ATSH18DB33F1"}},
-        {"29-bit, nothing known", std::nullopt, FrameFormat::can29, false, {"ATSH7E0", "22F45C"}},
+        {"another ECU's header", "7E1", Adapter::answers, {"ATSH7E0", "22F45C", "22F446"}},
+        {"the engine's header", "7E0", Adapter::answers, {"22F45C", "22F446"}},
+        {"cancelled at the engine header", std::nullopt, Adapter::cancelledAtTheEngineHeader, {"ATSH7E0"}},
+        {"header refused", std::nullopt, Adapter::refusesTheHeader, {"ATSH7E0", "ATSH7E0"}},
+        {"link lost", std::nullopt, Adapter::linkFailsAtTheFirstRead, {"ATSH7E0"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::stop_source source;
         ScriptedAdapter adapter([&](const std::string& line, const AdapterState&) {
             std::optional<std::vector<std::string>> answer;
-            if (line == "ATSH7E0" && c.cancelAtTheEngineHeader) {
+            if (line == "ATSH7E0" && c.adapter == Adapter::cancelledAtTheEngineHeader) {
                 source.request_stop(); // while the adapter has not answered yet
                 answer.emplace();      // and never does
             }
+            if (line == "ATSH7E0" && c.adapter == Adapter::refusesTheHeader) answer = Lines{reply("?")};
+            if (line.starts_with("22F4")) answer = Lines{reply("62 " + line.substr(2, 2) + " " + line.substr(4) + " 82")};
             return answer;
         });
         if (c.before) adapter.session().raw("ATSH" + *c.before);
-        adapter.session().setFormat(c.format);
+        if (c.adapter == Adapter::linkFailsAtTheFirstRead) adapter.transport().failSendsContaining("22F4");
         const std::size_t start = adapter.lines().size();
         WWHRecovery recovery(adapter.session());
-        EXPECT_TRUE(recovery.read({0x5C}, source.get_token()).empty());
+        const auto got = recovery.read({0x5C, 0x46}, source.get_token());
+        EXPECT_EQ(got.size(), c.adapter == Adapter::answers ? 2u : 0u);
         EXPECT_EQ(adapter.linesFrom(start), c.lines);
     }
 }

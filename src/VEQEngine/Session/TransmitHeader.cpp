@@ -1,0 +1,33 @@
+#include "VEQEngine/Session/TransmitHeader.hpp"
+
+#include "VEQSupport/Text.hpp"
+
+namespace veq {
+
+namespace {
+
+std::string compactUpper(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != ' ' && c != '\t') out += c;
+    }
+    return text::toUpperASCII(out);
+}
+
+} // namespace
+
+TransmitHeader TransmitHeader::of(std::string_view header) { return TransmitHeader(Kind::exact, compactUpper(header)); }
+
+std::optional<std::string> TransmitHeader::setBy(std::string_view command) {
+    std::string compact = compactUpper(command);
+    if (compact.size() <= 4 || !compact.starts_with("ATSH")) return std::nullopt;
+    return compact.substr(4);
+}
+
+bool TransmitHeader::clearedBy(std::string_view command) {
+    const std::string compact = compactUpper(command);
+    return compact == "ATZ" || compact == "ATWS" || compact == "ATD";
+}
+
+} // namespace veq
