@@ -1,10 +1,12 @@
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQEngine/Session/ScriptedTransport.hpp"
 
 #include <gtest/gtest.h>
 
 #include <fmt/format.h>
 
+#include <atomic>
 #include <future>
 #include <map>
 
@@ -223,6 +225,92 @@ TEST(SessionMonitorTest, StopDuringStartUpIsHonouredOnce) {
         ASSERT_EQ(waiting.wait_for(20s), std::future_status::ready);
         EXPECT_EQ(waiting.get().text, Lines{"ELM327 v1.5"});
         EXPECT_EQ(rig.transport->lines(), c.lines) << c.stopOn;
+    }
+}
+
+// The adapter has one monitor: a start while it runs, or while another starts, is refused at once,
+// from whichever thread, and sends nothing.
+TEST(SessionMonitorTest, ASecondStartFailsAtOnce) {
+    using Start = std::future<std::shared_ptr<MonitorStream>>;
+    const auto refusedAtOnce = [](ELM327Session& session, Start& start) {
+        if (start.wait_for(20s) == std::future_status::ready) {
+            EXPECT_THROW(start.get(), MonitorAlreadyRunning);
+            return;
+        }
+        ADD_FAILURE() << "the start waited for the monitor";
+        // Ends the monitors it may start, so that the test ends.
+        while (start.wait_for(10ms) != std::future_status::ready) session.stopMonitoring();
+        start.wait();
+    };
+    {
+        SessionRig rig(monitoringAdapter(), {.responseTimeout = 1h, .monitorStopPause = 1ms});
+        ELM327Session& session = *rig.session;
+        Start sameThread = std::async(std::launch::async, [&] {
+            session.startMonitoring();
+            return session.startMonitoring();
+        });
+        refusedAtOnce(session, sameThread);
+        Start otherThread = std::async(std::launch::async, [&] { return session.startMonitoring(); });
+        refusedAtOnce(session, otherThread);
+        EXPECT_EQ(rig.transport->lines(), (Lines{"ATH1", "ATS1", "ATCAF0", "ATMA"}));
+        EXPECT_TRUE(session.isMonitoring());
+    }
+    {
+        // Two starts wait behind another user: the first served starts, the other gives up then.
+        SessionRig rig(monitoringAdapter(), {.responseTimeout = 1h, .monitorStopPause = 1ms});
+        ELM327Session& session = *rig.session;
+        auto section = session.exclusive();
+        Start first = std::async(std::launch::async, [&] { return session.startMonitoring(); });
+        ASSERT_TRUE(eventually([&] { return session.lockQueueLength() == 1; }));
+        Start second = std::async(std::launch::async, [&] { return session.startMonitoring(); });
+        ASSERT_TRUE(eventually([&] { return session.lockQueueLength() == 2; }));
+        section.release();
+        ASSERT_EQ(first.wait_for(20s), std::future_status::ready);
+        EXPECT_FALSE(first.get()->finished());
+        refusedAtOnce(session, second);
+        EXPECT_EQ(rig.transport->lines().size(), 4u);
+    }
+}
+
+// An adapter stuck in monitor mode: a stop request ends the restore at once, and the next exchange
+// carries out what is left of it before its own command.
+TEST(SessionMonitorTest, AStoppedRestoreIsFinishedByTheNextExchange) {
+    const struct {
+        const char* name;
+        bool stopFirst; // requested before stopMonitoring() is called
+        Lines restore, next;
+    } cases[] = {
+        {"stopped before the interruption", true, {}, {"", "ATCAF1", "ATS0", "ATI"}},
+        {"stopped while the adapter stays silent", false, {"", "ATCAF1"}, {"ATCAF1", "ATS0", "ATI"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> stuck{true};
+        SessionRig rig([&](const std::string& line) -> Lines {
+            if (stuck && (line.empty() || line == "ATCAF1")) return {};
+            return monitoringAdapter()(line);
+        }, {.responseTimeout = 1h, .monitorStopPause = 1ms});
+        rig.session->startMonitoring();
+        const std::size_t started = rig.transport->lines().size();
+        std::stop_source stop;
+        if (c.stopFirst) stop.request_stop();
+        auto stopping = std::async(std::launch::async, [&] { rig.session->stopMonitoring(stop.get_token()); });
+        if (!c.stopFirst) {
+            ASSERT_TRUE(rig.transport->waitForLines(started + 2));
+            stop.request_stop();
+        }
+        ASSERT_EQ(stopping.wait_for(20s), std::future_status::ready);
+        EXPECT_FALSE(rig.session->isMonitoring());
+        const Lines all = rig.transport->lines();
+        EXPECT_EQ(Lines(all.begin() + static_cast<std::ptrdiff_t>(started), all.end()), c.restore);
+
+        stuck = false;
+        EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ELM327 v1.5"});
+        EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ELM327 v1.5"}); // the restore is over
+        const Lines after = rig.transport->lines();
+        Lines expected = c.next;
+        expected.push_back("ATI");
+        EXPECT_EQ(Lines(after.begin() + static_cast<std::ptrdiff_t>(all.size()), after.end()), expected);
     }
 }
 

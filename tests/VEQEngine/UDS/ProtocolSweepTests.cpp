@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
+
 #include <algorithm>
+#include <future>
 
 using namespace veq;
 using namespace veq::testing;
@@ -56,6 +59,12 @@ TEST(ProtocolSweep, PhysicalTwentyNineBitCarIsFoundAtTheSeventhAttemptWithLivePr
     EXPECT_EQ(adapter.session().format(), FrameFormat::can29);
     EXPECT_EQ(after(adapter.lines(), "ATZ", 11),
               (Lines{"ATZ", "ATE0", "ATL0", "ATS0", "ATH1", "ATST96", "ATAT1", "ATSP6", "ATCAF1", "ATCRA", "0100"}));
+
+    // The header found becomes the OBD header: mode 01 finds the car again after a UDS exchange.
+    EXPECT_EQ(adapter.session().obdHeader(), "18DA10F1");
+    adapter.session().raw(TransmitHeader::of("18DA18F1"), "22F190");
+    EXPECT_EQ(adapter.session().probeVehicle().ecus.size(), 1u);
+    EXPECT_EQ(adapter.linesFrom(adapter.lines().size() - 4), (Lines{"ATSH18DA18F1", "22F190", "ATSH18DA10F1", "0100"}));
 }
 
 TEST(ProtocolSweep, SilentCarOrDeadLinkTriesEveryProtocolInOrder) {
@@ -133,6 +142,21 @@ TEST(ProtocolSweep, ListenCollectsTheIdentifiersHeard) {
     listener.join();
     EXPECT_EQ(heard, (Lines{"0C8", "18DAF110", "7DF", "7E8"}));
     EXPECT_FALSE(adapter.session().isMonitoring());
+}
+
+TEST(ProtocolSweep, ListenWhileTheMonitorRunsFailsAtOnce) {
+    ScriptedAdapter adapter(nullptr);
+    const auto stream = adapter.session().startMonitoring();
+    const std::size_t sent = adapter.lines().size();
+    auto listening = std::async(std::launch::async, [&] { return ProtocolSweep::listen(adapter.session(), std::chrono::seconds(1)); });
+    const bool returned = listening.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(adapter.lines().size(), sent);
+    EXPECT_TRUE(adapter.session().isMonitoring());
+    adapter.session().stopMonitoring(); // lets a listen that waited go on
+    if (returned) {
+        EXPECT_THROW(listening.get(), MonitorAlreadyRunning);
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@ namespace veq::testing {
 // What the fake adapter remembers of the AT commands it was sent.
 struct AdapterState {
     std::string header = "7DF"; // last ATSH
+    bool headerSet = false;     // an ATSH came: the adapter no longer uses its own default
     std::string protocol;       // last ATSP
 };
 
@@ -39,7 +40,10 @@ private:
         AdapterState state;
         {
             std::lock_guard lock(mutex_);
-            if (line.starts_with("ATSH")) state_.header = line.substr(4);
+            if (line.starts_with("ATSH")) {
+                state_.header = line.substr(4);
+                state_.headerSet = true;
+            }
             if (line.starts_with("ATSP")) state_.protocol = line.substr(4);
             state = state_;
         }
