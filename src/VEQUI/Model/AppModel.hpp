@@ -473,6 +473,8 @@ private:
 
     // A data-identifier scanner with the session it reads through (AppModelDIDScan.cpp).
     struct DIDScannerOverSession;
+    // The terminal's line with the session it goes through (AppModelTerminal.cpp).
+    struct TerminalOverSession;
     // One monitor run at a time on the adapter (AppModelMonitor.cpp).
     class MonitorTurn;
 
@@ -655,6 +657,7 @@ private:
     std::uint64_t monitorRun_ = 0;
     std::shared_ptr<MonitorTurn> monitorTurn_;
     std::shared_ptr<CommandQueue> terminalQueue_; // its consumer starts with the first command
+    std::shared_ptr<TerminalOverSession> terminal_; // made anew for each session
     // Last: its threads are stopped and joined before any other member goes.
     Workers workers_;
 };

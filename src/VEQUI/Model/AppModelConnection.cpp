@@ -272,10 +272,7 @@ void AppModel::Connection::scanECUs(std::stop_token stop) {
     UDSClient uds(*session_);
     for (const DiscoveredECU& ecu : ecus) {
         if (!ecu.responded) continue;
-        try {
-            uds.target(ecu.txHeader, stop);
-        } catch (const std::exception&) {
-        }
+        uds.target(ecu.txHeader);
         std::vector<UDSDTC> codes;
         try {
             codes = uds.readDTCsByStatusMask(udsStatusMask, stop);

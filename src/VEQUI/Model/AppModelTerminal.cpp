@@ -4,6 +4,7 @@
 // each holding the session of its moment; the transcript outlives connections.
 #include "VEQUI/Model/AppModel.hpp"
 
+#include "VEQEngine/Session/TerminalLine.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <QMetaObject>
@@ -78,6 +79,14 @@ std::vector<Entry> replyEntries(const ELM327Response& response) {
 
 } // namespace
 
+// The terminal's requests keep the header it typed, whatever the polling sends between them.
+struct AppModel::TerminalOverSession {
+    const std::shared_ptr<ELM327Session> session;
+    TerminalLine line;
+
+    explicit TerminalOverSession(std::shared_ptr<ELM327Session> s) : session(std::move(s)), line(*session) {}
+};
+
 void AppModel::sendTerminalCommand(std::string_view text) {
     const std::vector<std::string> commands = commandsOf(text);
     if (commands.empty()) return;
@@ -89,12 +98,13 @@ void AppModel::sendTerminalCommand(std::string_view text) {
         terminalQueue_ = std::make_shared<CommandQueue>();
         workers_.start([queue = terminalQueue_](std::stop_token stop) { queue->run(std::move(stop)); });
     }
+    if (!terminal_ || terminal_->session != session_) terminal_ = std::make_shared<TerminalOverSession>(session_);
     for (const std::string& command : commands) {
         appendTerminalEntries({{UUID::random(), Entry::Kind::command, command}}, false);
-        terminalQueue_->enqueue([this, session = session_, command](std::stop_token stop) {
+        terminalQueue_->enqueue([this, terminal = terminal_, command](std::stop_token stop) {
             std::vector<Entry> entries;
             try {
-                entries = replyEntries(session->raw(command, stop));
+                entries = replyEntries(terminal->line.send(command, stop));
             } catch (const std::exception& error) {
                 entries.push_back({UUID::random(), Entry::Kind::error, std::string("Erreur : ") + error.what()});
             }

@@ -116,6 +116,24 @@ TEST(TerminalTests, EachLineOfTheInputIsAnExchangeOfItsOwn) {
     EXPECT_EQ(terminalLines, (std::vector<std::string>{"ATI", "ATRV"}));
 }
 
+// The header typed stays the terminal's: the polling between two commands sends its own, and the
+// terminal's next request goes to the terminal's ECU again.
+TEST(TerminalTests, RequestsGoToTheHeaderTypedWhilePollingRuns) {
+    ScriptedCar car;
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    ASSERT_TRUE(sendAndWait(*rig, "ATSH7E1", 2));
+    ASSERT_TRUE(pollingAnswers(*rig));
+    const std::size_t from = rig->terminalLog().size();
+    ASSERT_TRUE(sendAndWait(*rig, "222010", 2)); // the gearbox's gear
+    settleFor(20ms);
+    const auto log = transcript(*rig, from);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1].kind, Kind::response);
+    EXPECT_NE(log[1].text.find("622010"), std::string::npos) << log[1].text;
+    EXPECT_TRUE(pollingAnswers(*rig));
+}
+
 TEST(TerminalTests, NotLiveLogsOneErrorUncutAndTheCutKeepsTheLast500) {
     ConnectionRig rig;
     for (int i = 0; i < 499; ++i) rig->sendTerminalCommand("ATI");
