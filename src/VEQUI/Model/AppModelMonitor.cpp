@@ -137,10 +137,13 @@ void AppModel::startSniffer() {
             ended();
             return;
         }
+        // The user's stop lets the adapter be restored in full; the end of the connection cuts the
+        // restore short (the next exchange would finish it).
         struct MonitorScope {
             ELM327Session& session;
-            ~MonitorScope() { session.stopMonitoring(); }
-        } monitorScope{*session};
+            std::stop_token stop;
+            ~MonitorScope() { session.stopMonitoring(stop); }
+        } monitorScope{*session, connection};
         if (stop.stop_requested()) return;
 
         const auto postDrain = [this, run, handOver] {
