@@ -32,7 +32,7 @@ constexpr std::chrono::milliseconds batchAge{16};
 constexpr std::chrono::milliseconds lineWait{10};
 
 // A pause a stop request cuts short.
-void pauseFor(std::chrono::nanoseconds duration, std::stop_token stop) {
+void pauseFor(std::chrono::nanoseconds duration, const std::stop_token& stop) {
     std::mutex mutex;
     std::condition_variable_any never;
     std::unique_lock lock(mutex);
@@ -76,7 +76,7 @@ bool pumpFrames(MonitorStream& stream, MonitorHandOver& handOver, const std::fun
 class AppModel::MonitorTurn {
 public:
     // False when `stop` came first.
-    bool take(std::stop_token stop) {
+    bool take(const std::stop_token& stop) {
         std::unique_lock lock(mutex_);
         if (!changed_.wait(lock, stop, [&] { return !taken_; }) || stop.stop_requested()) return false;
         taken_ = true;
@@ -141,7 +141,7 @@ void AppModel::startSniffer() {
         // restore short (the next exchange would finish it).
         struct MonitorScope {
             ELM327Session& session;
-            std::stop_token stop;
+            const std::stop_token& stop;
             ~MonitorScope() { session.stopMonitoring(stop); }
         } monitorScope{*session, connection};
         if (stop.stop_requested()) return;
