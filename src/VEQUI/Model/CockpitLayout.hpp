@@ -42,4 +42,7 @@ QString tabText(CockpitLayout layout);
 // the same table.
 std::array<std::uint8_t, 2> layoutFlankPIDs(CockpitLayout layout);
 
+// The parameters of the six value tiles under the gauges of a layout, left to right.
+std::array<std::uint8_t, 6> layoutBandPIDs(CockpitLayout layout);
+
 } // namespace veq

@@ -76,15 +76,42 @@ void CircularGaugeView::setGauge(CircularGauge gauge) {
     }
     if (!animated_) {
         needle_.reset(gauge_.fraction());
-    } else if (!needle_.isSettled(gauge_.fraction()) && !frameTimer_.isActive()) {
-        frameTimer_.start();
+    } else if (!needle_.isSettled(gauge_.fraction())) {
+        if (wakeClock_) {
+            wakeClock_();
+        } else if (!frameTimer_.isActive()) {
+            frameTimer_.start();
+        }
     }
     update();
 }
 
+void CircularGaugeView::setFrameClock(std::function<void()> wake) {
+    wakeClock_ = std::move(wake);
+    if (wakeClock_ && frameTimer_.isActive()) {
+        frameTimer_.stop();
+        wakeClock_();
+    }
+}
+
+bool CircularGaugeView::isMoving() const { return !gpuDial_ && animated_ && !needle_.isSettled(gauge_.fraction()); }
+
 void CircularGaugeView::setNumerals(std::optional<double> unitDivisor) {
     numeralDivisor_ = unitDivisor;
     update();
+}
+
+void CircularGaugeView::setOverlay(Overlay overlay) {
+    overlay_ = std::move(overlay);
+    updateOverlay();
+}
+
+void CircularGaugeView::updateOverlay() {
+    if (gpuDial_) {
+        gpuDial_->update();
+    } else {
+        update();
+    }
 }
 
 void CircularGaugeView::setAnimated(bool animated) {
@@ -97,6 +124,7 @@ void CircularGaugeView::setAnimated(bool animated) {
 }
 
 void CircularGaugeView::advanceFrame() {
+    if (gpuDial_) return; // the GPU dial springs in its own frames
     const double target = gauge_.fraction();
     needle_.step(target, frameInterval);
     if (needle_.isSettled(target)) {
@@ -129,14 +157,34 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
     const QRectF square = dialSquare();
     const CanvasDial dial{needle_.position(), gauge_.zoneColor(), square.width(), sweep, rotation};
     const qreal ratio = devicePixelRatioF();
-    if (track_.deviceIndependentSize() != square.size() || track_.devicePixelRatio() != ratio) {
+    TrackKey key{square.size(), ratio, gauge_.title, gauge_.scale, numeralDivisor_};
+    if (track_.isNull() || !(key == trackKey_)) {
         track_ = dial.trackImage(ratio);
+        if (!track_.isNull()) {
+            QPainter layer(&track_);
+            layer.setRenderHint(QPainter::Antialiasing);
+            layer.setRenderHint(QPainter::TextAntialiasing);
+            paintFixedTexts(layer, QPointF(square.width() / 2, square.height() / 2), square.width());
+        }
+        trackKey_ = std::move(key);
     }
-    dial.paint(painter, square.center(), &track_);
-    paintTexts(painter, square.center(), square.width());
+    if (arc_.isNull() || layersColor_ != dial.color || layersSize_ != square.size() || layersRatio_ != ratio) {
+        arc_ = dial.arcImage(ratio);
+        hub_ = dial.hubImage(ratio);
+        layersColor_ = dial.color;
+        layersSize_ = square.size();
+        layersRatio_ = ratio;
+    }
+    dial.paint(painter, square.center(), {&track_, &arc_, &hub_});
+    paintReadout(painter, square.center(), square.width());
 }
 
 void CircularGaugeView::paintTexts(QPainter& painter, const QPointF& centre, double side) const {
+    paintFixedTexts(painter, centre, side);
+    paintReadout(painter, centre, side);
+}
+
+void CircularGaugeView::paintFixedTexts(QPainter& painter, const QPointF& centre, double side) const {
     if (!(side > 0)) return;
     painter.save();
     QFont titleFont = VEQ::label(side * 0.058, QFont::DemiBold);
@@ -145,8 +193,14 @@ void CircularGaugeView::paintTexts(QPainter& painter, const QPointF& centre, dou
     painter.setPen(VEQ::textSecondary());
     drawCentred(painter, titleFont, gauge_.title.toUpper(), centre.x(),
                 centre.y() - side * 0.24 - titleMetrics.height() / 2);
+    if (numeralDivisor_) GaugeNumbers{gauge_.scale, *numeralDivisor_, side}.paint(painter, centre);
+    painter.restore();
+}
 
+void CircularGaugeView::paintReadout(QPainter& painter, const QPointF& centre, double side) const {
+    if (!(side > 0)) return;
     if (gauge_.showValue) {
+        painter.save();
         const bool present = gauge_.value.has_value();
         const QFont valueFont = VEQ::numeric(side * (gauge_.big ? 0.2 : 0.17), QFont::Bold);
         const QFont unitFont = VEQ::label(side * (present ? 0.05 : 0.042), QFont::Medium);
@@ -160,9 +214,13 @@ void CircularGaugeView::paintTexts(QPainter& painter, const QPointF& centre, dou
         drawCentred(painter, valueFont, valueText, centre.x(), top);
         painter.setPen(gauge_.zoneColor());
         drawCentred(painter, unitFont, unitText, centre.x(), top + valueHeight + spacing);
+        painter.restore();
     }
-    if (numeralDivisor_) GaugeNumbers{gauge_.scale, *numeralDivisor_, side}.paint(painter, centre);
-    painter.restore();
+    if (overlay_) {
+        painter.save();
+        overlay_(painter, centre, side);
+        painter.restore();
+    }
 }
 
 } // namespace veq

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace veq {
@@ -49,6 +50,13 @@ public:
     // own layer, since nothing can be stacked over a GPU dial.
     void setNumerals(std::optional<double> unitDivisor);
 
+    // More drawing over the dial after its own texts, given the dial's centre and side (the
+    // tachometer's readout). On the GPU dial it runs inside the dial's frames, as the texts do.
+    using Overlay = std::function<void(QPainter&, const QPointF& centre, double side)>;
+    void setOverlay(Overlay overlay);
+    // What the overlay draws has changed.
+    void updateOverlay();
+
     bool drawsOnGPU() const { return gpuDial_ != nullptr; }
     GPUGaugeView* gpuDial() const { return gpuDial_; }
     // The square the dial occupies, in this widget's coordinates.
@@ -56,6 +64,11 @@ public:
 
     // The vector needle's spring: on by default; off, the needle jumps to each new value.
     void setAnimated(bool animated);
+    // The spring's frames come from the owner's display tick instead of the gauge's own timer:
+    // `wake` is called when the needle sets off, and the owner then calls advanceFrame() on each
+    // tick while isMoving(), so that the needle and the screen's other changes paint together.
+    void setFrameClock(std::function<void()> wake);
+    bool isMoving() const;
     // Where the vector needle stands now, and one 1/60 s step of its spring.
     double displayedFraction() const { return needle_.position(); }
     void advanceFrame();
@@ -69,15 +82,38 @@ protected:
 private:
     // Title, readout and numerals over the dial of `side` centred on `centre`.
     void paintTexts(QPainter& painter, const QPointF& centre, double side) const;
+    // What never changes with the value: the title and the numerals.
+    void paintFixedTexts(QPainter& painter, const QPointF& centre, double side) const;
+    // The value, its unit, and the owner's overlay.
+    void paintReadout(QPainter& painter, const QPointF& centre, double side) const;
     void placeGPUDial();
 
     CircularGauge gauge_;
     std::optional<double> numeralDivisor_;
-    QImage track_; // the vector dial's track at the current size
+    Overlay overlay_;
+    // The vector dial's track with the title and numerals on it, for the size, title, scale and
+    // numerals it was made for: texts are shaped once, not on every frame.
+    QImage track_;
+    struct TrackKey {
+        QSizeF size;
+        qreal ratio = 0;
+        QString title;
+        GaugeScale scale;
+        std::optional<double> numerals;
+        bool operator==(const TrackKey&) const = default;
+    };
+    TrackKey trackKey_;
+    // The value arc and the hub, for the size and zone colour they were made in.
+    QImage arc_;
+    QImage hub_;
+    QColor layersColor_;
+    QSizeF layersSize_;
+    qreal layersRatio_ = 0;
     GPUGaugeView* gpuDial_ = nullptr;
     DampedSpring needle_;
     QTimer frameTimer_;
     bool animated_ = true;
+    std::function<void()> wakeClock_;
 };
 
 } // namespace veq

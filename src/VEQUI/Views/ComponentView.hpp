@@ -13,18 +13,22 @@ template <typename Component>
 class ComponentView : public QWidget {
 public:
     explicit ComponentView(Component component, QWidget* parent = nullptr)
-        : QWidget(parent), component_(std::move(component)) {}
+        : QWidget(parent), component_(std::move(component)), hint_(component_.sizeHint().toSize()) {}
 
     const Component& component() const { return component_; }
 
     void set(Component component) {
         if (component == component_) return;
         component_ = std::move(component);
-        updateGeometry();
+        // Layouts are asked again only when the size wanted changes: live values change every tick.
+        if (const QSize hint = component_.sizeHint().toSize(); hint != hint_) {
+            hint_ = hint;
+            updateGeometry();
+        }
         update();
     }
 
-    QSize sizeHint() const override { return component_.sizeHint().toSize(); }
+    QSize sizeHint() const override { return hint_; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -35,6 +39,7 @@ protected:
 
 private:
     Component component_;
+    QSize hint_;
 };
 
 } // namespace veq

@@ -2,12 +2,40 @@
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Labels.hpp"
+#include "VEQUI/Views/SymbolIcons.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QHBoxLayout>
 #include <QPainter>
 
 namespace veq {
+
+namespace {
+
+constexpr int symbolSize = 16;
+constexpr int symbolSpacing = 12;
+
+class SymbolBox : public QWidget {
+public:
+    explicit SymbolBox(QWidget* parent) : QWidget(parent) { setFixedSize(symbolSize, symbolSize); }
+    void setSymbol(const std::string& symbol, const QColor& tint) {
+        symbol_ = symbol;
+        tint_ = tint;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        SymbolIcons::paint(painter, QRectF(rect()), symbol_, tint_);
+    }
+
+private:
+    std::string symbol_;
+    QColor tint_;
+};
+
+} // namespace
 
 HeaderBar::HeaderBar(const QString& title, const QString& summaryName, QWidget* parent)
     : QWidget(parent),
@@ -26,6 +54,20 @@ HeaderBar::HeaderBar(const QString& title, const QString& summaryName, QWidget* 
 void HeaderBar::setSummary(const QString& text, const QColor& color) {
     summary_->setText(text);
     setTextColour(summary_, color);
+}
+
+void HeaderBar::setSymbol(std::string_view symbol, const QColor& tint) {
+    if (symbol_ && symbol == symbolName_ && tint == symbolTint_) return;
+    symbolName_ = std::string(symbol);
+    symbolTint_ = tint;
+    if (!symbol_) {
+        symbol_ = new SymbolBox(this);
+        symbol_->setObjectName(QStringLiteral("headerSymbol"));
+        auto* row = static_cast<QHBoxLayout*>(layout());
+        row->insertWidget(0, symbol_, 0, Qt::AlignVCenter);
+        row->insertSpacing(1, symbolSpacing);
+    }
+    static_cast<SymbolBox*>(symbol_)->setSymbol(symbolName_, symbolTint_);
 }
 
 void HeaderBar::paintEvent(QPaintEvent*) {

@@ -9,8 +9,10 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPixmapCache>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -98,6 +100,139 @@ void drawChip(QPainter& painter, const QRectF& box) {
     }
 }
 
+// Filled shapes in a unit square (y down), stretched over the box when drawn.
+
+QPainterPath stroked(const QPainterPath& path, double width) {
+    QPainterPathStroker stroker;
+    stroker.setWidth(width);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    return stroker.createStroke(path);
+}
+
+QPainterPath line(QPointF from, QPointF to, double width) {
+    QPainterPath path(from);
+    path.lineTo(to);
+    return stroked(path, width);
+}
+
+QPainterPath triangleUp() {
+    QPainterPath path(QPointF(0.5, 0.12));
+    path.lineTo(0.94, 0.88);
+    path.lineTo(0.06, 0.88);
+    path.closeSubpath();
+    return path.united(stroked(path, 0.08)); // rounded corners
+}
+
+QPainterPath thermometer() {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0.36, 0.04, 0.2, 0.66), 0.1, 0.1);
+    path.addEllipse(QPointF(0.46, 0.76), 0.2, 0.2);
+    path = path.simplified();
+    for (const double y : {0.16, 0.3, 0.44}) path = path.united(line({0.68, y}, {0.88, y}, 0.08));
+    return path;
+}
+
+QPainterPath drop() {
+    QPainterPath path(QPointF(0.5, 0.04));
+    path.cubicTo(0.5, 0.04, 0.2, 0.4, 0.2, 0.64);
+    path.arcTo(QRectF(0.2, 0.34, 0.6, 0.6), 180, 180);
+    path.cubicTo(0.8, 0.4, 0.5, 0.04, 0.5, 0.04);
+    path.closeSubpath();
+    return path;
+}
+
+QPainterPath batteryBlock() {
+    QPainterPath body;
+    body.addRoundedRect(QRectF(0.04, 0.3, 0.92, 0.58), 0.08, 0.08);
+    body.addRect(QRectF(0.16, 0.18, 0.18, 0.14));
+    body.addRect(QRectF(0.66, 0.18, 0.18, 0.14));
+    body = body.simplified();
+    QPainterPath signs;
+    signs.addRect(QRectF(0.16, 0.56, 0.2, 0.07));        // minus
+    signs.addRect(QRectF(0.64, 0.56, 0.2, 0.07));        // plus, across
+    signs.addRect(QRectF(0.705, 0.495, 0.07, 0.2));      // plus, down
+    return body.subtracted(signs.simplified());
+}
+
+QPainterPath roadLanes() {
+    QPainterPath path = line({0.32, 0.06}, {0.1, 0.94}, 0.09);
+    path = path.united(line({0.68, 0.06}, {0.9, 0.94}, 0.09));
+    for (const auto& [top, bottom] : std::array<std::pair<double, double>, 3>{{{0.08, 0.24}, {0.4, 0.58}, {0.74, 0.94}}}) {
+        path = path.united(line({0.5, top}, {0.5, bottom}, 0.08));
+    }
+    return path;
+}
+
+QPainterPath fuelPump() {
+    QPainterPath body;
+    body.addRoundedRect(QRectF(0.1, 0.08, 0.5, 0.86), 0.06, 0.06);
+    QPainterPath window;
+    window.addRect(QRectF(0.19, 0.18, 0.32, 0.22));
+    QPainterPath hose(QPointF(0.6, 0.3));
+    hose.lineTo(0.82, 0.42);
+    hose.lineTo(0.82, 0.76);
+    hose.quadTo(0.82, 0.84, 0.74, 0.84);
+    hose.lineTo(0.68, 0.84);
+    return body.subtracted(window).united(stroked(hose, 0.07));
+}
+
+QPainterPath brakeSignal() {
+    QPainterPath ring;
+    ring.addEllipse(QPointF(0.5, 0.5), 0.27, 0.27);
+    QPainterPath path = stroked(ring, 0.08);
+    QPainterPath left;
+    left.arcMoveTo(QRectF(0.06, 0.06, 0.88, 0.88), 130);
+    left.arcTo(QRectF(0.06, 0.06, 0.88, 0.88), 130, 100);
+    QPainterPath right;
+    right.arcMoveTo(QRectF(0.06, 0.06, 0.88, 0.88), -50);
+    right.arcTo(QRectF(0.06, 0.06, 0.88, 0.88), -50, 100);
+    path = path.united(stroked(left, 0.07)).united(stroked(right, 0.07));
+    path.addRect(QRectF(0.465, 0.33, 0.07, 0.22));
+    path.addEllipse(QPointF(0.5, 0.64), 0.045, 0.045);
+    return path.simplified();
+}
+
+QPainterPath oilCan() {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0.08, 0.46, 0.6, 0.38), 0.05, 0.05);
+    path.addRect(QRectF(0.26, 0.36, 0.16, 0.12));
+    path = path.simplified().united(line({0.66, 0.56}, {0.94, 0.4}, 0.08));
+    path.addEllipse(QPointF(0.9, 0.66), 0.06, 0.06);
+    return path.simplified();
+}
+
+struct FilledShape {
+    std::string_view symbol;
+    QPainterPath (*shape)();
+};
+
+// clang-format off
+const std::array<FilledShape, 9> filledShapes{{
+    // symbol                           shape
+    {"arrowtriangle.up.fill",           triangleUp},
+    {"brake.signal",                    brakeSignal},
+    {"drop.fill",                       drop},
+    {"drop.triangle.fill",              drop},
+    {"fuelpump.fill",                   fuelPump},
+    {"minus.plus.batteryblock.fill",    batteryBlock},
+    {"oilcan.fill",                     oilCan},
+    {"road.lanes",                      roadLanes},
+    {"thermometer.high",                thermometer},
+}};
+// clang-format on
+
+bool drawFilledShape(QPainter& painter, const QRectF& box, std::string_view symbol) {
+    const auto it = std::find_if(filledShapes.begin(), filledShapes.end(),
+                                 [symbol](const FilledShape& s) { return s.symbol == symbol; });
+    if (it == filledShapes.end()) return false;
+    QTransform toBox;
+    toBox.translate(box.left(), box.top());
+    toBox.scale(box.width(), box.height());
+    painter.fillPath(toBox.map(it->shape()), painter.brush());
+    return true;
+}
+
 void drawSymbol(QPainter& painter, const QRectF& box, std::string_view symbol, const QColor& tint) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -105,6 +240,7 @@ void drawSymbol(QPainter& painter, const QRectF& box, std::string_view symbol, c
     if (symbol == "circle.dotted") drawDottedCircle(painter, box);
     else if (symbol == "waveform.path.ecg") drawHeartbeat(painter, box);
     else if (symbol == "cpu") drawChip(painter, box);
+    else drawFilledShape(painter, box, symbol);
     painter.restore();
 }
 

@@ -24,6 +24,13 @@ struct TileFonts {
     QFont value = VEQ::numeric(24, QFont::DemiBold);
     QFont unit = VEQ::label(11, QFont::Medium);
     TileFonts() { title.setLetterSpacing(QFont::AbsoluteSpacing, 1.0); }
+
+    // Made once, on the GUI thread, and kept past the application's fonts (tiles repaint on
+    // every display tick).
+    static const TileFonts& shared() {
+        static const TileFonts* fonts = new TileFonts;
+        return *fonts;
+    }
 };
 
 
@@ -47,6 +54,11 @@ RowMetrics rowMetrics(const ValueTile& tile, const TileFonts& fonts) {
 } // namespace
 
 void ValueTile::paint(QPainter& painter, const QRectF& area) const {
+    paintCard(painter, area);
+    paintFigure(painter, area);
+}
+
+void ValueTile::paintCard(QPainter& painter, const QRectF& area) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath card;
@@ -55,16 +67,21 @@ void ValueTile::paint(QPainter& painter, const QRectF& area) const {
     painter.setPen(QPen(VEQ::stroke(), 1));
     painter.drawPath(card);
 
-    const double left = area.left() + marginHorizontal;
-    double top = area.top() + marginVertical;
-
-    const TileFonts fonts;
+    const TileFonts& fonts = TileFonts::shared();
     const QFontMetricsF titleMetrics(fonts.title);
     painter.setFont(fonts.title);
     painter.setPen(VEQ::textSecondary());
-    painter.drawText(QPointF(left, top + titleMetrics.ascent()), title.toUpper());
-    top += titleMetrics.height() + stackSpacing;
+    painter.drawText(QPointF(area.left() + marginHorizontal, area.top() + marginVertical + titleMetrics.ascent()),
+                     title.toUpper());
+    painter.restore();
+}
 
+void ValueTile::paintFigure(QPainter& painter, const QRectF& area) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const TileFonts& fonts = TileFonts::shared();
+    const double left = area.left() + marginHorizontal;
+    const double top = area.top() + marginVertical + QFontMetricsF(fonts.title).height() + stackSpacing;
     const auto row = rowMetrics(*this, fonts);
     const double baseline = top + row.ascent;
     painter.setFont(fonts.value);
@@ -77,13 +94,48 @@ void ValueTile::paint(QPainter& painter, const QRectF& area) const {
 }
 
 QSizeF ValueTile::sizeHint() const {
-    const TileFonts fonts;
+    const TileFonts& fonts = TileFonts::shared();
     const QFontMetricsF titleMetrics(fonts.title);
     const auto row = rowMetrics(*this, fonts);
     const double width = std::max(titleMetrics.horizontalAdvance(title.toUpper()),
                                   row.valueWidth + rowSpacing + row.unitWidth);
     return {std::ceil(width + 2 * marginHorizontal),
             std::ceil(titleMetrics.height() + stackSpacing + row.height + 2 * marginVertical)};
+}
+
+} // namespace veq
+
+namespace veq {
+
+ValueTileView::ValueTileView(ValueTile tile, QWidget* parent)
+    : QWidget(parent), tile_(std::move(tile)), hint_(tile_.sizeHint().toSize()) {}
+
+void ValueTileView::set(ValueTile tile) {
+    if (tile == tile_) return;
+    tile_ = std::move(tile);
+    if (const QSize hint = tile_.sizeHint().toSize(); hint != hint_) {
+        hint_ = hint;
+        updateGeometry();
+    }
+    update();
+}
+
+void ValueTileView::paintEvent(QPaintEvent*) {
+    const qreal ratio = devicePixelRatioF();
+    if (card_.isNull() || card_.deviceIndependentSize() != QSizeF(size()) || card_.devicePixelRatio() != ratio ||
+        cardTitle_ != tile_.title) {
+        card_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        card_.setDevicePixelRatio(ratio);
+        card_.fill(Qt::transparent);
+        QPainter layer(&card_);
+        layer.setRenderHint(QPainter::TextAntialiasing);
+        tile_.paintCard(layer, QRectF(rect()));
+        cardTitle_ = tile_.title;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.drawImage(QPointF(0, 0), card_);
+    tile_.paintFigure(painter, QRectF(rect()));
 }
 
 } // namespace veq

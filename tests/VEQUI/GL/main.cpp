@@ -1,3 +1,5 @@
+#include "VEQUI/Views/SymbolIcons.hpp"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +10,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+    veq::configureIconTheme();
     QDir().mkpath(QStringLiteral(VEQ_SCREENS_DIR));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,216 @@
+#include "InstrumentFixtures.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/CircularGaugeView.hpp"
+#include "VEQUI/Views/GaugeFocusView.hpp"
+#include "VEQUI/Views/GearStripView.hpp"
+#include "VEQUI/Views/HeroTachometer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include <memory>
+
+namespace veq {
+namespace {
+
+using namespace veq::testing;
+
+struct Focus {
+    ConnectionRig rig;
+    std::unique_ptr<GaugeFocusView> view;
+
+    explicit Focus(bool live, QSize size = {1300, 800}) {
+        if (live) {
+            EXPECT_TRUE(rig.connect());
+            EXPECT_TRUE(waitUntil([&] {
+                return rig->store().value(0x05) && rig->store().value(0x5C) && rig->store().value(0x0C);
+            }));
+        }
+        view = std::make_unique<GaugeFocusView>(*rig);
+        view->setAnimated(false);
+        view->resize(size);
+        view->show();
+        settle();
+    }
+    void tick() const { view->coalescer().tick(); }
+};
+
+TEST(GaugeFocusView, LayoutFollowsTheUnitLength) {
+    Focus focus(false);
+    // min(1300 / 3.25, 800 × 0.78) = 400: flanks 328, hero 448.
+    EXPECT_DOUBLE_EQ(focus.view->side(), 400);
+    EXPECT_EQ(focus.view->leftFlank()->size(), QSize(328, 328));
+    EXPECT_EQ(focus.view->rightFlank()->size(), QSize(328, 328));
+    EXPECT_EQ(focus.view->hero()->size(), QSize(448, 448));
+    // Centred, 24 points apart (side × 0.06), flanks level with the hero's centre.
+    const QRect left = focus.view->leftFlank()->geometry();
+    const QRect hero = focus.view->hero()->geometry();
+    const QRect right = focus.view->rightFlank()->geometry();
+    EXPECT_EQ(hero.left() - left.right() - 1, 24);
+    EXPECT_EQ(right.left() - hero.right() - 1, 24);
+    EXPECT_NEAR(left.left(), 1300 - right.right() - 1, 1);
+    EXPECT_EQ(left.center().y(), hero.center().y());
+    const GearStripView& strip = *focus.view->gearStrip();
+    EXPECT_EQ(strip.geometry().top() + strip.glowMargin(), hero.bottom() + 1 + 18);
+    // The hint sits 18 points from the top right corner.
+    const QRectF hint = focus.view->hintRect();
+    EXPECT_DOUBLE_EQ(hint.right(), 1300 - 18);
+    EXPECT_DOUBLE_EQ(hint.top(), 18);
+    EXPECT_EQ(GaugeFocusView::hintText.toStdString(), "Ctrl+Maj+F ou Échap pour quitter le plein écran");
+
+    focus.view->resize(2000, 700); // height-bound: 700 × 0.78 = 546 < 2000 / 3.25
+    EXPECT_DOUBLE_EQ(focus.view->side(), 546);
+}
+
+TEST(GaugeFocusView, LiveFlanksFollowTheActiveLayout) {
+    Focus focus(true);
+    AppModel& model = *focus.rig;
+    EXPECT_EQ(focus.view->leftFlank()->gauge().title.toStdString(), "Eau");
+    EXPECT_EQ(focus.view->rightFlank()->gauge().title.toStdString(), "Huile");
+    EXPECT_EQ(focus.view->leftFlank()->gauge().value, model.displayValue(0x05));
+    shoot(*focus.view, QStringLiteral("focus-road"));
+
+    struct Case {
+        CockpitLayout layout;
+        const char* left;
+        const char* right;
+    };
+    static const Case cases[] = {
+        {CockpitLayout::track, "Suralim.", "Huile"},
+        {CockpitLayout::economy, "Débit air", "Conso"},
+        {CockpitLayout::engine, "Eau", "Huile"},
+        {CockpitLayout::transmission, "Huile", "Tension"},
+    };
+    for (const auto& c : cases) {
+        model.setActiveLayout(c.layout);
+        EXPECT_TRUE(waitUntil([&] { return focus.view->leftFlank()->gauge().title.toStdString() == c.left; }));
+        EXPECT_EQ(focus.view->rightFlank()->gauge().title.toStdString(), c.right);
+    }
+    shoot(*focus.view, QStringLiteral("focus-transmission"));
+    model.setUnitSystem(UnitSystem::imperial);
+    EXPECT_TRUE(waitUntil([&] { return focus.view->hero()->readout().speedUnit.toStdString() == "mph"; }));
+    EXPECT_EQ(focus.view->leftFlank()->gauge().unit.toStdString(), "°F");
+    shoot(*focus.view, QStringLiteral("focus-imperial"));
+}
+
+TEST(GaugeFocusView, HeroReadoutAndShiftCue) {
+    Focus focus(false);
+    AppModel& model = *focus.rig;
+    model.setSelectedProfile(std::nullopt); // the default scale: warning from 6000
+    struct Case {
+        double rpm;
+        double speed;
+        bool cue;
+        const char* speedText;
+        const char* rpmText;
+    };
+    static const Case cases[] = {
+        {5999, 87.5, false, "88", "5999 tr/min"}, // the focus gauge rounds, halves away from zero
+        {6000, 87.4, true, "87", "6000 tr/min"},
+        {2499.5, 0, false, "0", "2500 tr/min"},
+    };
+    for (const auto& c : cases) {
+        feed(model, 0x0C, c.rpm);
+        feed(model, 0x0D, c.speed);
+        focus.tick();
+        const HeroReadout& readout = focus.view->hero()->readout();
+        EXPECT_EQ(readout.shiftCue, c.cue) << c.rpm;
+        EXPECT_EQ(readout.speedText().toStdString(), c.speedText);
+        EXPECT_EQ(readout.rpmText().toStdString(), c.rpmText);
+    }
+    shoot(*focus.view, QStringLiteral("focus-shift-cue"));
+}
+
+TEST(GaugeFocusView, GearStripLightsOnlyTheEngagedGear) {
+    Focus focus(false);
+    AppModel& model = *focus.rig;
+    const GearStripView& strip = *focus.view->gearStrip();
+    // Reverse: only "R", amber, 10 % larger.
+    feed(model, 0xA4, 15);
+    focus.tick();
+    for (int box = 0; box <= 9; ++box) {
+        EXPECT_EQ(strip.isActive(box), box == 0) << box;
+        EXPECT_DOUBLE_EQ(strip.boxScale(box), box == 0 ? 1.1 : 1.0) << box;
+    }
+    shoot(*focus.view, QStringLiteral("focus-reverse"));
+    // A reported gear the box lacks lights nothing, even when an estimate would.
+    feed(model, 0xA4, 10);
+    feed(model, 0x0D, 80);
+    feed(model, 0x0C, model.gearEstimator().expectedRatio(3) * 80);
+    focus.tick();
+    for (int box = 0; box <= 9; ++box) EXPECT_FALSE(strip.isActive(box)) << box;
+}
+
+TEST(GaugeFocusView, HintFadesAfterThreeSecondsWithoutMovementAndReturnsOnMovement) {
+    Focus focus(false);
+    GaugeFocusView& view = *focus.view;
+    QTimer& timer = view.hideTimer();
+    EXPECT_TRUE(view.showChrome());
+    EXPECT_EQ(timer.interval(), 3000);
+    EXPECT_TRUE(timer.isActive()) << "scheduled when first shown";
+    shoot(view, QStringLiteral("focus-hint"));
+
+    // Three seconds pass without movement (shortened here): the hint goes.
+    timer.setInterval(20);
+    timer.start();
+    ASSERT_TRUE(waitUntil([&] { return !view.showChrome(); }));
+    EXPECT_EQ(view.chromeOpacity(), 0);
+
+    // A movement over a gauge, not over the view itself, brings it back and re-arms the hide.
+    timer.setInterval(3000);
+    QTest::mouseMove(view.hero(), QPoint(100, 100));
+    settle();
+    EXPECT_TRUE(view.showChrome());
+    EXPECT_EQ(view.chromeOpacity(), 1);
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_GT(timer.remainingTime(), 2000);
+
+    // Continuous movement keeps it: every movement restarts the wait.
+    for (int i = 0; i < 5; ++i) {
+        QTest::mouseMove(view.leftFlank(), QPoint(50 + i * 10, 60));
+        settle();
+        EXPECT_GT(timer.remainingTime(), 2000);
+        EXPECT_TRUE(view.showChrome());
+    }
+}
+
+TEST(GaugeFocusView, HintFadesOutOverHalfASecond) {
+    Focus focus(false);
+    GaugeFocusView& view = *focus.view;
+    view.setAnimated(true);
+    view.hideTimer().setInterval(10);
+    view.hideTimer().start();
+    ASSERT_TRUE(waitUntil([&] { return !view.showChrome(); }));
+    // The fade has begun but not ended: the hint is still partly visible.
+    EXPECT_GT(view.chromeOpacity(), 0.0);
+    ASSERT_TRUE(waitUntil([&] { return view.chromeOpacity() == 0.0; }, std::chrono::seconds(3)));
+}
+
+TEST(GaugeFocusView, OnePaintPerTickUnderABurstOfSamples) {
+    Focus focus(false);
+    AppModel& model = *focus.rig;
+    focus.view->coalescer().setManualTicks(true);
+    focus.view->hideTimer().stop();
+    settle();
+    PaintsPerWidget paints(*focus.view);
+    for (int tick = 1; tick <= 3; ++tick) {
+        for (int i = 0; i < 300; ++i) {
+            const double t = tick * 10 + i * 0.001;
+            feed(model, 0x0C, 900 + 10 * i + tick, t);
+            feed(model, 0x0D, 20 + tick + i * 0.1, t);
+            feed(model, 0x05, 70 + tick + i * 0.01, t);
+            feed(model, 0x5C, 80 + tick + i * 0.01, t);
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(paints.of(focus.view->hero()), tick - 1);
+        focus.tick();
+        settle();
+        EXPECT_EQ(paints.of(focus.view->hero()), tick);
+        EXPECT_LE(paints.most(), tick) << paints.over(tick);
+    }
+}
+
+} // namespace
+} // namespace veq

@@ -1,0 +1,195 @@
+#include "InstrumentFixtures.hpp"
+
+#include "VEQProtocol/PIDCatalog.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/LiveDataView.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace veq {
+namespace {
+
+using namespace veq::testing;
+
+struct LiveData {
+    ConnectionRig rig;
+    std::unique_ptr<LiveDataView> view;
+
+    explicit LiveData(bool live) {
+        if (live) {
+            EXPECT_TRUE(rig.connect());
+            EXPECT_TRUE(waitUntil([&] { return rig->store().stats().size() >= 20; }));
+        }
+        view = std::make_unique<LiveDataView>(*rig);
+        view->resize(1069, 800);
+        view->show();
+        settle();
+    }
+    void tick() const { view->coalescer().tick(); }
+    const LiveDataRow& row(std::uint8_t pid) const { return view->row(pid)->component(); }
+};
+
+std::vector<std::string> cells(const LiveDataRow& row) {
+    return {row.values[0].toStdString(), row.values[1].toStdString(), row.values[2].toStdString(),
+            row.values[3].toStdString()};
+}
+
+TEST(LiveDataView, WithoutStatisticsShowsTheEmptyState) {
+    LiveData list(false);
+    EXPECT_TRUE(list.view->showsEmptyState());
+    EXPECT_TRUE(list.view->listedPIDs().empty());
+    EXPECT_EQ(LiveDataView::headerText(0, 0).toStdString(), "0 paramètres · 0 req/s");
+    EXPECT_EQ(LiveDataView::headerText(23, 41.6).toStdString(), "23 paramètres · 42 req/s");
+    shoot(*list.view, QStringLiteral("live-data-empty"));
+}
+
+TEST(LiveDataView, RowsStandInAscendingParameterOrderWhateverTheArrivalOrder) {
+    LiveData list(false);
+    AppModel& model = *list.rig;
+    feed(model, 0x5C, 90);
+    list.tick();
+    const LiveDataRowView* oil = list.view->row(0x5C);
+    feed(model, 0x0C, 800);
+    feed(model, 0x04, 20);
+    list.tick();
+    EXPECT_FALSE(list.view->showsEmptyState());
+    EXPECT_EQ(list.view->listedPIDs(), (std::vector<std::uint8_t>{0x04, 0x0C, 0x5C}));
+    // A row stays the same widget while its parameter updates.
+    feed(model, 0x5C, 95, 1);
+    list.tick();
+    EXPECT_EQ(list.view->row(0x5C), oil);
+    EXPECT_EQ(cells(list.row(0x5C)), (std::vector<std::string>{"95.0", "90.0", "95.0", "92.5"}));
+    // A reset store (a disconnection) empties the list.
+    model.store().reset();
+    list.tick();
+    EXPECT_TRUE(list.view->showsEmptyState());
+    EXPECT_EQ(list.view->row(0x5C), nullptr);
+}
+
+TEST(LiveDataView, StatisticTextsFollowOneRule) {
+    const PIDDefinition* coolant = PIDCatalog::definition(0x05);
+    struct Case {
+        std::optional<double> value;
+        const char* text;
+    };
+    static const Case cases[] = {
+        {99.96, "100.0"}, {100.0, "100"}, {-100.4, "-100"}, {0.04, "0.0"}, {123.5, "124"}, {-250.5, "-251"},
+        {std::nullopt, "—"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LiveDataRow::statisticText(c.value, coolant, UnitSystem::metric).toStdString(), c.text);
+    }
+    EXPECT_EQ(LiveDataRow::statisticText(12.0, nullptr, UnitSystem::metric).toStdString(), "—");
+    EXPECT_EQ(LiveDataRow::statisticText(100.0, coolant, UnitSystem::imperial).toStdString(), "212");
+}
+
+TEST(LiveDataView, ImperialConvertsEveryCellAndTheSparklineAndMetricRestoresThem) {
+    LiveData list(false);
+    AppModel& model = *list.rig;
+    feed(model, 0x05, 20, 0);
+    feed(model, 0x05, 40, 1);
+    feed(model, 0x05, 30, 2);
+    list.tick();
+    const LiveDataRow metric = list.row(0x05);
+    EXPECT_EQ(metric.name.toStdString(), PIDCatalog::definition(0x05)->name);
+    EXPECT_EQ(cells(metric), (std::vector<std::string>{"30.0", "20.0", "40.0", "30.0"}));
+    EXPECT_EQ(metric.unit.toStdString(), "°C");
+    EXPECT_EQ(metric.history, (std::vector<double>{20, 40, 30}));
+
+    model.setUnitSystem(UnitSystem::imperial);
+    list.tick();
+    const LiveDataRow imperial = list.row(0x05);
+    EXPECT_EQ(cells(imperial), (std::vector<std::string>{"86.0", "68.0", "104", "86.0"}));
+    EXPECT_EQ(imperial.unit.toStdString(), "°F");
+    EXPECT_EQ(imperial.history, (std::vector<double>{68, 104, 86}));
+    shoot(*list.view, QStringLiteral("live-data-imperial-hand-fed"));
+
+    model.setUnitSystem(UnitSystem::metric);
+    list.tick();
+    EXPECT_EQ(list.row(0x05), metric);
+}
+
+TEST(LiveDataView, NightModeChangesOnlyTheSparklineColour) {
+    LiveData list(false);
+    AppModel& model = *list.rig;
+    feed(model, 0x0C, 800, 0);
+    feed(model, 0x0C, 900, 1);
+    list.tick();
+    const LiveDataRow day = list.row(0x0C);
+    EXPECT_EQ(day.sparkColor, VEQ::accent());
+    model.setNightMode(true);
+    list.tick();
+    LiveDataRow night = list.row(0x0C);
+    EXPECT_EQ(night.sparkColor, VEQ::nightAccent());
+    night.sparkColor = day.sparkColor;
+    EXPECT_EQ(night, day);
+}
+
+TEST(LiveDataView, AParameterOutsideTheCatalogueStillGetsARow) {
+    LiveData list(false);
+    AppModel& model = *list.rig;
+    ASSERT_EQ(PIDCatalog::definition(0x02), nullptr);
+    feed(model, 0x02, 7, 0);
+    feed(model, 0x02, 9, 1);
+    list.tick();
+    ASSERT_NE(list.view->row(0x02), nullptr);
+    const LiveDataRow& row = list.row(0x02);
+    EXPECT_EQ(row.name.toStdString(), "PID 0x02");
+    EXPECT_EQ(cells(row), (std::vector<std::string>{"—", "—", "—", "—"}));
+    EXPECT_EQ(row.unit.toStdString(), "");
+    EXPECT_TRUE(row.history.empty());
+}
+
+TEST(LiveDataView, LiveCarListsEveryParameterThatAnswered) {
+    LiveData list(true);
+    AppModel& model = *list.rig;
+    EXPECT_TRUE(waitUntil([&] { return list.view->listedPIDs().size() == model.store().stats().size(); }));
+    std::vector<std::uint8_t> expected;
+    for (const auto& [pid, stats] : model.store().stats()) expected.push_back(pid);
+    const auto listed = list.view->listedPIDs();
+    // The store may have grown since; the list shows its parameters in order.
+    EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end()));
+    EXPECT_GE(listed.size(), 20u);
+    const LiveDataRow& rpm = list.row(0x0C);
+    EXPECT_EQ(rpm.unit.toStdString(), "tr/min");
+    EXPECT_FALSE(rpm.history.empty());
+    shoot(*list.view, QStringLiteral("live-data"));
+    model.setUnitSystem(UnitSystem::imperial);
+    EXPECT_TRUE(waitUntil([&] { return list.row(0x0D).unit.toStdString() == "mph"; }));
+    EXPECT_EQ(list.row(0x0C).unit.toStdString(), "rpm");
+    shoot(*list.view, QStringLiteral("live-data-imperial"));
+}
+
+TEST(LiveDataView, OnePaintPerTickUnderABurstAndRowsUpdatedInPlace) {
+    LiveData list(false);
+    AppModel& model = *list.rig;
+    // Thirty parameters of the catalogue, listed before the burst.
+    std::vector<std::uint8_t> pids;
+    for (const auto& definition : PIDCatalog::all()) {
+        if (definition.pid % 0x20 != 0 && pids.size() < 30) pids.push_back(definition.pid);
+    }
+    for (const auto pid : pids) feed(model, pid, 1);
+    list.tick();
+    settle();
+    std::map<std::uint8_t, const LiveDataRowView*> rows;
+    for (const auto pid : pids) rows[pid] = list.view->row(pid);
+    list.view->coalescer().setManualTicks(true);
+    PaintsPerWidget paints(*list.view);
+    for (int tick = 1; tick <= 3; ++tick) {
+        for (int i = 0; i < 40; ++i) {
+            for (const auto pid : pids) feed(model, pid, tick * 10 + i, tick * 10 + i * 0.01);
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(paints.of(list.view->row(pids.front())), tick - 1);
+        list.tick();
+        settle();
+        EXPECT_EQ(paints.of(list.view->row(pids.front())), tick);
+        EXPECT_LE(paints.most(), tick) << paints.over(tick);
+    }
+    for (const auto pid : pids) EXPECT_EQ(list.view->row(pid), rows[pid]) << int(pid);
+}
+
+} // namespace
+} // namespace veq
