@@ -1,9 +1,13 @@
 #include "VEQUI/Views/SectionScreens.hpp"
 
 #include "VEQUI/Views/CentredColumn.hpp"
+#include "VEQUI/Views/CockpitView.hpp"
 #include "VEQUI/Views/DiagnosticView.hpp"
 #include "VEQUI/Views/ECUMapView.hpp"
 #include "VEQUI/Views/ExpertView.hpp"
+#include "VEQUI/Views/GaugeFocusView.hpp"
+#include "VEQUI/Views/LiveDataView.hpp"
+#include "VEQUI/Views/MessagesView.hpp"
 #include "VEQUI/Views/SettingsView.hpp"
 #include "VEQUI/Views/TerminalView.hpp"
 
@@ -11,6 +15,9 @@ namespace veq::SectionScreens {
 
 namespace {
 
+QWidget* cockpit(AppModel& model) { return new CockpitView(model); }
+QWidget* liveData(AppModel& model) { return new LiveDataView(model); }
+QWidget* messages(AppModel& model) { return new MessagesView(model); }
 QWidget* diagnostic(AppModel& model) { return new DiagnosticView(model); }
 QWidget* ecuMap(AppModel& model) { return new ECUMapView(model); }
 QWidget* terminal(AppModel& model) { return new TerminalView(model); }
@@ -30,10 +37,10 @@ QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static
 const std::array<Entry, 11>& table() {
     static const std::array<Entry, 11> entries{{
         // section                inSidebar  screen
-        {AppSection::cockpit,     true,      nullptr},
-        {AppSection::liveData,    true,      nullptr},
+        {AppSection::cockpit,     true,      cockpit},
+        {AppSection::liveData,    true,      liveData},
         {AppSection::capture,     false,     nullptr},
-        {AppSection::messages,    true,      nullptr},
+        {AppSection::messages,    true,      messages},
         {AppSection::diagnostic,  true,      diagnostic},
         {AppSection::ecus,        true,      ecuMap},
         {AppSection::trips,       false,     nullptr},
@@ -60,6 +67,6 @@ QWidget* make(AppSection section, AppModel& model) {
     return emptyScreen(QStringLiteral("emptySection.") + qs(rawValue(section)));
 }
 
-QWidget* makeFocusGauge(AppModel&) { return emptyScreen(QStringLiteral("focusGauge")); }
+QWidget* makeFocusGauge(AppModel& model) { return new GaugeFocusView(model); }
 
 } // namespace veq::SectionScreens

@@ -31,7 +31,7 @@ std::vector<AppSection> sidebarSections();
 // The screen of a section, given the model only.
 QWidget* make(AppSection section, AppModel& model);
 
-// The full-window focus gauge of focus mode (an empty screen until the instruments exist).
+// The full-window focus gauge of focus mode.
 QWidget* makeFocusGauge(AppModel& model);
 
 } // namespace SectionScreens

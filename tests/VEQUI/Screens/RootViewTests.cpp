@@ -3,6 +3,8 @@
 #include "ScreenRig.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/CircularGaugeView.hpp"
+#include "VEQUI/Views/GaugeFocusView.hpp"
 #include "VEQUI/Views/SectionScreens.hpp"
 #include "VEQUI/Views/Sidebar.hpp"
 
@@ -70,12 +72,13 @@ TEST(RootView, TheSidebarListsTheBuiltSectionsAndEachRowShowsItsScreen) {
     };
     const Case cases[] = {
         {"Réglages",     AppSection::settings,   "settingsView"},
-        {"Live Data",    AppSection::liveData,   "emptySection.Live Data"},
+        {"Live Data",    AppSection::liveData,   "liveDataView"},
+        {"Messages",     AppSection::messages,   "messagesView"},
         {"Diagnostic",   AppSection::diagnostic, "DiagnosticView"},
         {"Calculateurs", AppSection::ecus,       "ECUMapView"},
         {"Terminal",     AppSection::terminal,   "TerminalView"},
         {"Mode Expert",  AppSection::expert,     "ExpertView"},
-        {"Cockpit",      AppSection::cockpit,    "emptySection.Cockpit"},
+        {"Cockpit",      AppSection::cockpit,    "cockpitView"},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(c.row))) << c.row;
@@ -193,12 +196,19 @@ TEST(RootView, ShortcutsToggleTheMenuAndFocusModeAndPickTheLayouts) {
     EXPECT_TRUE(model.focusMode());
     EXPECT_EQ(rig.root().section(), AppSection::cockpit);
     EXPECT_EQ(rig.root().screenKind(), Screen::focusGauge);
+    auto* focus = rig.find<GaugeFocusView>(QStringLiteral("gaugeFocusView"));
+    ASSERT_NE(focus, nullptr);
+    // The left flank of each layout, as the focus gauge names it.
+    const char* leftFlanks[] = {"Eau", "Suralim.", "Débit air", "Eau", "Huile"};
     for (int i = 0; i < 5; ++i) {
         rig.press(keys[i], Qt::ControlModifier);
         EXPECT_EQ(model.activeLayout(), layouts[i]) << i;
         EXPECT_TRUE(model.focusMode()) << i;
         EXPECT_EQ(rig.root().screenKind(), Screen::focusGauge) << i;
+        EXPECT_EQ(rig.find<GaugeFocusView>(QStringLiteral("gaugeFocusView")), focus) << i;
+        EXPECT_TRUE(waitUntil([&] { return focus->leftFlank()->gauge().title.toStdString() == leftFlanks[i]; })) << i;
     }
+    EXPECT_TRUE(rig.snapshot("focus-gauge-transmission"));
 
     // Ctrl+Shift+F in focus mode leaves it and keeps the section; so does Escape.
     model.setFocusMode(false);
