@@ -14,10 +14,6 @@ constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 constexpr auto none = std::nullopt;
 
-TEST(ExportText, EscapesAmpersandThenAngleBracketsOnly) {
-    EXPECT_EQ(exporttext::escapedMarkup("a&b <c> \"d\" 'e' &amp;"), "a&amp;b &lt;c&gt; \"d\" 'e' &amp;amp;");
-}
-
 TEST(ExportText, ReadsNumbersAsStrtodInThePOSIXLocaleAndIntegersWithin64Bits) {
     const std::pair<const char*, std::optional<double>> doubles[] = {
         {".5", 0.5}, {"-0X1p-1", -0.5}, {"-Infinity", -kInf}, {"1e999", kInf}, {"", none}, {"+-1", none}, {"1 ", none},

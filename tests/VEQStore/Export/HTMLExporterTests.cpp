@@ -125,14 +125,6 @@ TEST(HTMLExporterPage, FrenchStartDateInTheLocalZoneWhateverTheLocale) {
     }
 }
 
-// Pixels of raw RGB bytes within 10 of a colour on each component.
-std::size_t pixelsNear(const std::string& rgb, unsigned r, unsigned g, unsigned b) {
-    auto near = [](char a, unsigned e) { return std::abs(int(static_cast<unsigned char>(a)) - int(e)) <= 10; };
-    std::size_t n = 0;
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) n += near(rgb[i], r) && near(rgb[i + 1], g) && near(rgb[i + 2], b);
-    return n;
-}
-
 TEST(HTMLExporterReaders, TidyFindsNothingToReport) {
     VEQ_REQUIRE_TOOL("tidy");
     testing::DefaultTimeZone zone("Europe/Paris");
@@ -142,49 +134,6 @@ TEST(HTMLExporterReaders, TidyFindsNothingToReport) {
         const auto tidy = testing::runTool("tidy -q -e -utf8 " + testing::shellQuoted((folder / "report.html").string()) + " 2>&1");
         EXPECT_EQ(tidy.exitStatus, 0) << tidy.output;
     }
-}
-
-TEST(HTMLExporterReaders, HeadlessChromiumDrawsThePageWithItsCharts) {
-    VEQ_REQUIRE_TOOL("chromium");
-    VEQ_REQUIRE_TOOL("ffmpeg");
-    testing::DefaultTimeZone zone("Europe/Paris");
-    testing::TemporaryFolder folder;
-
-    // An hour at 4 Hz: speed and engine speed in the accent colour, latitude in the GPS colour.
-    std::vector<TelemetryFile::Record> records;
-    for (std::uint32_t i = 0; i < 4 * 3600; ++i) {
-        const float t = float(i) / 4;
-        records.push_back({i * 250, {50 + 40 * std::sin(t / 60), 2000 + 900 * std::cos(t / 45), 48.85f + t / 1e5f}});
-    }
-    const auto drive = makeDrive({0x0D, 0x0C, 240}, std::move(records));
-    const auto page = folder / "report.html";
-    testing::writeFile(page, HTMLExporter::page(drive, "Essai"));
-
-    const auto shot = folder / "shot.png";
-    const unsigned width = 900, height = 1100;
-    // Chromium keeps its crash reports under HOME's configuration folder whatever the profile
-    // folder says: give it a home inside the test's folder so the user's stays untouched.
-    const auto home = folder / "home";
-    const auto chromium = testing::runTool(
-        "HOME=" + testing::shellQuoted(home.string()) + " XDG_CONFIG_HOME=" + testing::shellQuoted((home / ".config").string()) +
-        " XDG_CACHE_HOME=" + testing::shellQuoted((home / ".cache").string()) +
-        " chromium --headless --no-sandbox --disable-gpu --disable-background-networking --disable-component-update "
-        "--disable-sync --no-first-run --hide-scrollbars --user-data-dir=" + testing::shellQuoted((folder / "profile").string()) +
-        " --window-size=" + std::to_string(width) + "," + std::to_string(height) +
-        " --screenshot=" + testing::shellQuoted(shot.string()) + " " + testing::shellQuoted("file://" + page.string()) +
-        " 2>/dev/null");
-    ASSERT_EQ(chromium.exitStatus, 0);
-    const auto raw = testing::runTool("ffmpeg -v error -i " + testing::shellQuoted(shot.string()) +
-                                  " -f rawvideo -pix_fmt rgb24 -");
-    ASSERT_EQ(raw.exitStatus, 0);
-    ASSERT_EQ(raw.output.size(), std::size_t(width) * height * 3);
-
-    // The dark page and its cards were styled, and each chart drew a line across its card.
-    const std::size_t all = width * height;
-    EXPECT_GT(pixelsNear(raw.output, 0x0B, 0x0E, 0x13), all / 5);
-    EXPECT_GT(pixelsNear(raw.output, 0x14, 0x19, 0x22), all / 5);
-    EXPECT_GT(pixelsNear(raw.output, 0x00, 0xE5, 0xFF), 2u * 700);
-    EXPECT_GT(pixelsNear(raw.output, 0x58, 0xB7, 0xFF), 700u);
 }
 
 } // namespace

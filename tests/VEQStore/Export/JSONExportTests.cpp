@@ -62,16 +62,5 @@ TEST(JSONExport, RandomDrivesReadBackExactly) {
     }
 }
 
-// jq, an independent parser, reads the document and sees the keys in ascending order.
-TEST(JSONExport, JqReadsItWithSortedKeys) {
-    testing::TemporaryFolder folder;
-    testing::writeFile(folder / "drive.json", text(TelemetryExporter::json(testing::goldenDrive())));
-    const auto result = testing::runTool(
-        "jq -r '(keys_unsorted | join(\",\")), (.channels[0] | keys_unsorted | join(\",\")), (.samples | length), "
-        "(.samples[1][2] | tostring), .channels[1].name, .startDate' " + testing::shellQuoted((folder / "drive.json").string()));
-    ASSERT_EQ(result.exitStatus, 0) << result.output;
-    EXPECT_EQ(result.output, "channels,samples,startDate\nname,pid\n4\nnull\nD\u00E9bit d'air (g/s)\n2024-05-01T06:30:05Z\n");
-}
-
 } // namespace
 } // namespace veq

@@ -1,35 +1,13 @@
 // Logs as phone OBD apps and spreadsheets write them, read by the CSV reader.
 #include "VEQStore/Export/Exporters.hpp"
-#include "VEQStore/Import/LogImporter.hpp"
-
-#include "VEQStore/StoreFixtures.hpp"
-
-#include <functional>
+#include "VEQStore/Import/ImportFixtures.hpp"
 
 namespace li = veq::LogImporter;
 namespace tf = veq::TelemetryFile;
-using veq::testing::Values;
+using namespace veq::testing;
 
 namespace {
-
 constexpr auto none = std::nullopt;
-
-std::vector<std::uint8_t> pids(const tf::Contents& drive) {
-    std::vector<std::uint8_t> out;
-    for (const auto& c : drive.channels) out.push_back(c.pid);
-    return out;
-}
-
-std::vector<std::uint32_t> times(const tf::Contents& drive) {
-    std::vector<std::uint32_t> out;
-    for (const auto& r : drive.records) out.push_back(r.milliseconds);
-    return out;
-}
-
-double startSeconds(const tf::Contents& drive) {
-    return std::chrono::duration<double>(drive.startDate.time_since_epoch()).count();
-}
-
 } // namespace
 
 // Columns whose unit differs from their channel's are left out, never read as if they were in it.
@@ -42,10 +20,6 @@ TEST(LogImporterCSVTests, PhoneAppColumnsInOtherUnitsAreLeftOut) {
     EXPECT_EQ(pids(drive), (std::vector<std::uint8_t>{13, 12, 17, 4}));
     EXPECT_EQ(drive.records, (std::vector<tf::Record>{{0, {60.0f, 2450.0f, 18.4f, 35.3f}}, {500, {61.0f, 2480.0f, 18.6f, 36.0f}}}));
     EXPECT_DOUBLE_EQ(startSeconds(drive), 1720951200.0);
-
-    const auto mapping = li::mapColumns({"Device Time", "GPS Speed (Meters/second)", "Engine Coolant Temperature(\u00B0F)",
-                                         "Intake Manifold Pressure(psi)", "Speed (OBD)(km/h)"});
-    EXPECT_EQ(mapping.leftOut, (std::vector<li::LeftOutColumn>{{1, 13}, {2, 5}, {3, 11}}));
 }
 
 // RFC 4180 quoting, as spreadsheets write it: quoted names and fields, decimal commas inside
@@ -100,22 +74,25 @@ TEST(LogImporterCSVTests, TimesOfDayCarryOverMidnight) {
     }
 }
 
-// A log without a single readable time is no drive: the error names the time column.
+// A log without a single readable time, or without a sample, is no drive: the error names the
+// time column when there is one.
 TEST(LogImporterCSVTests, NoReadableTimeFailsNamingTheTimeColumn) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"Time;rpm\nnothing;1\n", "Time"},
-        {"Time;rpm\n", "Time"},
-        {"GPS Time,Engine RPM(rpm)\nSun Jul 14 10:00:00 GMT+02:00 2024,800\n", "GPS Time"},
+    const auto csv = &li::readCSV;
+    const auto json = &li::readJSON;
+    const std::tuple<decltype(csv), const char*, li::ImportError> cases[] = {
+        {csv, "Time;rpm\nnothing;1\n", li::ImportError::noSamples("Time")},
+        {csv, "Time;rpm\n", li::ImportError::noSamples("Time")},
+        {csv, "GPS Time,Engine RPM(rpm)\nSun Jul 14 10:00:00 GMT+02:00 2024,800\n", li::ImportError::noSamples("GPS Time")},
+        {json, R"([{"Horodatage": "bient\u00f4t", "rpm": 1}, {"rpm": 2}])", li::ImportError::noSamples("Horodatage")},
+        {json, R"({"data": [{"time": null, "rpm": 1}]})", li::ImportError::noSamples("time")},
+        {json, R"({"channels": [{"name": "rpm"}], "samples": [["soon", 1], [null, 2], []]})", li::ImportError::noSamples()},
+        {json, R"({"channels": [], "samples": []})", li::ImportError::noSamples()},
     };
-    for (const auto& [text, column] : cases) {
-        try {
-            li::readCSV(text);
-            ADD_FAILURE() << "imported: " << text;
-        } catch (const li::ImportError& e) {
-            EXPECT_EQ(e.kind(), li::ImportError::Kind::noSamples) << text;
-            EXPECT_EQ(std::string(e.what()),
-                      std::string("aucun \u00E9chantillon exploitable : aucune heure lisible dans la colonne \u00AB ") + column +
-                          " \u00BB");
-        }
+    for (const auto& [reader, text, expected] : cases) {
+        const auto error = importErrorOf([&] { reader(text); });
+        EXPECT_EQ(error, expected) << text;
+        EXPECT_STREQ(error.what(), expected.what()) << text;
     }
+    EXPECT_STREQ(li::ImportError::noSamples("Time").what(),
+                 "aucun \u00E9chantillon exploitable : aucune heure lisible dans la colonne \u00AB Time \u00BB");
 }

@@ -1,25 +1,14 @@
 // JSON logs: the shapes the reader chooses between, our own export, and hostile documents.
 #include "VEQStore/Export/Exporters.hpp"
-#include "VEQStore/Import/LogImporter.hpp"
-
-#include "VEQStore/StoreFixtures.hpp"
+#include "VEQStore/Import/ImportFixtures.hpp"
 
 namespace li = veq::LogImporter;
 namespace tf = veq::TelemetryFile;
+using namespace veq::testing;
 
 namespace {
 
 constexpr auto none = std::nullopt;
-
-std::vector<std::uint8_t> pids(const tf::Contents& drive) {
-    std::vector<std::uint8_t> out;
-    for (const auto& c : drive.channels) out.push_back(c.pid);
-    return out;
-}
-
-double startSeconds(const tf::Contents& drive) {
-    return std::chrono::duration<double>(drive.startDate.time_since_epoch()).count();
-}
 
 std::string repeated(std::string_view piece, std::size_t count) {
     std::string out;
@@ -45,6 +34,13 @@ TEST(LogImporterJSONTests, ShapesAndTheirPreference) {
          {{0, {none, 2.0f}}}, 1.0},
         {R"({"channels": [{"name": ["rpm"]}, {"name": "RPM", "name": "speed", "unit": {}}], "samples": [[0, 1, 2, [3]]]})",
          {13}, {{0, {2.0f}}}, 0.0},
+        // numbers above 1e11 are milliseconds since 1970, as in a CSV log
+        {R"([{"time": 1714557600000, "rpm": 800}, {"time": 1714557600500, "rpm": 900}])", {12}, {{0, {800.0f}}, {500, {900.0f}}},
+         1714557600.0},
+        {R"({"channels": [{"name": "rpm"}], "samples": [[1714557600250, 1], ["1714557600750", 2]]})", {12},
+         {{0, {1.0f}}, {500, {2.0f}}}, 1714557600.25},
+        // times of day alone carry over midnight
+        {R"([{"time": "23:59:59", "rpm": 1}, {"time": "00:00:01,5", "rpm": 2}])", {12}, {{0, {1.0f}}, {2500, {2.0f}}}, 86399.0},
     };
     for (const auto& [text, expectedPids, expectedRecords, start] : cases) {
         const auto drive = li::readJSON(text);
@@ -52,16 +48,6 @@ TEST(LogImporterJSONTests, ShapesAndTheirPreference) {
         EXPECT_EQ(drive.records, expectedRecords) << text;
         EXPECT_DOUBLE_EQ(startSeconds(drive), start) << text;
     }
-}
-
-// Numbers above 1e11 are milliseconds since 1970, as in a CSV log.
-TEST(LogImporterJSONTests, EpochMillisecondTimes) {
-    auto drive = li::readJSON(R"([{"time": 1714557600000, "rpm": 800}, {"time": 1714557600500, "rpm": 900}])");
-    EXPECT_EQ(drive.records, (std::vector<tf::Record>{{0, {800.0f}}, {500, {900.0f}}}));
-    EXPECT_DOUBLE_EQ(startSeconds(drive), 1714557600.0);
-    drive = li::readJSON(R"({"channels": [{"name": "rpm"}], "samples": [[1714557600250, 1], ["1714557600750", 2]]})");
-    EXPECT_EQ(drive.records, (std::vector<tf::Record>{{0, {1.0f}}, {500, {2.0f}}}));
-    EXPECT_DOUBLE_EQ(startSeconds(drive), 1714557600.25);
 }
 
 // Our own JSON export states the drive's start date; the samples count from it.
@@ -99,28 +85,4 @@ TEST(LogImporterJSONTests, NestingDepthIsLimited) {
             EXPECT_EQ(e, li::ImportError::invalidJSON("lecture impossible")) << text.substr(0, 80);
         }
     }
-}
-
-// No readable time, or no sample at all, is no drive.
-TEST(LogImporterJSONTests, NoReadableTimeIsAnError) {
-    const std::pair<const char*, li::ImportError> cases[] = {
-        {R"([{"Horodatage": "bient\u00f4t", "rpm": 1}, {"rpm": 2}])", li::ImportError::noSamples("Horodatage")},
-        {R"({"data": [{"time": null, "rpm": 1}]})", li::ImportError::noSamples("time")},
-        {R"({"channels": [{"name": "rpm"}], "samples": [["soon", 1], [null, 2], []]})", li::ImportError::noSamples()},
-        {R"({"channels": [], "samples": []})", li::ImportError::noSamples()},
-    };
-    for (const auto& [text, expected] : cases) {
-        try {
-            li::readJSON(text);
-            ADD_FAILURE() << text;
-        } catch (const li::ImportError& e) {
-            EXPECT_EQ(e, expected) << text;
-            EXPECT_STREQ(e.what(), expected.what());
-        }
-    }
-}
-
-TEST(LogImporterJSONTests, TimesOfDayCarryOverMidnight) {
-    const auto drive = li::readJSON(R"([{"time": "23:59:59", "rpm": 1}, {"time": "00:00:01,5", "rpm": 2}])");
-    EXPECT_EQ(drive.records, (std::vector<tf::Record>{{0, {1.0f}}, {2500, {2.0f}}}));
 }

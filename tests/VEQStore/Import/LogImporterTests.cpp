@@ -1,43 +1,22 @@
-#include "VEQStore/Import/LogImporter.hpp"
-
-#include "VEQStore/StoreFixtures.hpp"
+#include "VEQStore/Import/ImportFixtures.hpp"
 
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <functional>
 
 namespace li = veq::LogImporter;
 namespace tf = veq::TelemetryFile;
-using veq::testing::TemporaryFolder;
-using veq::testing::writeFile;
-using veq::testing::Values;
+using namespace veq::testing;
 
 namespace {
 
 constexpr auto none = std::nullopt;
 
-std::vector<std::uint8_t> pids(const tf::Contents& drive) {
-    std::vector<std::uint8_t> out;
-    for (const auto& c : drive.channels) out.push_back(c.pid);
-    return out;
-}
-
 std::vector<tf::Record> records(std::initializer_list<std::pair<std::uint32_t, Values>> list) {
     std::vector<tf::Record> out;
     for (const auto& [ms, values] : list) out.push_back({ms, values});
     return out;
-}
-
-li::ImportError importErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const li::ImportError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "expected an import error";
-    return li::ImportError::empty();
 }
 
 // Sets TZ for the life of the object, so that any use of the local zone would show.
@@ -148,7 +127,7 @@ TEST(LogImporterTests, CSVAndJSONLogsBecomeSortedRecords) {
         const auto drive = c.reader(c.text);
         EXPECT_EQ(pids(drive), c.pids) << c.text;
         EXPECT_EQ(drive.records, c.records) << c.text;
-        EXPECT_DOUBLE_EQ(std::chrono::duration<double>(drive.startDate.time_since_epoch()).count(), c.start) << c.text;
+        EXPECT_DOUBLE_EQ(startSeconds(drive), c.start) << c.text;
     }
 }
 

@@ -158,16 +158,6 @@ TEST_F(SubtitleMergerTests, VideoDurationsOrNothing) {
     EXPECT_EQ(sm::duration(folder_ / "a.mp4", stopped.get_token()), none);
 }
 
-TEST_F(SubtitleMergerTests, OffsetsAreTheSummedMeasuredDurations) {
-    std::vector<double> lengths;
-    for (const char* source : {"two.mp4", "oneandhalf.mp4", "one.mp4"}) lengths.push_back(sm::duration(clip(source, source)).value_or(-1));
-    const SRTDocument c{{{0.25, 0.75, "c"}}};
-    const auto result = sm::concatenate(std::vector{c, c, c}, sm::Alignment::videoDurations(lengths));
-    EXPECT_EQ(ms(result.offsets), (std::vector<long>{0, 2000, 3500}));
-    EXPECT_EQ(ms(result.videoDuration), 4500);
-    EXPECT_EQ(result.document.blocks[2], (Block{result.offsets[2] + 0.25, result.offsets[2] + 0.75, "c"}));
-}
-
 TEST_F(SubtitleMergerTests, AutomaticAssemblyOfSegments) {
     struct Case {
         const char* what;
