@@ -1,6 +1,8 @@
 #include "VEQEngine/UDS/ECUScanner.hpp"
 
 #include "VEQEngine/UDS/ScriptedAdapter.hpp"
+#include "VEQEngine/UDS/UDSClient.hpp"
+#include "VEQTransport/SimulatorTransport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +65,27 @@ TEST(ECUScanner, StandardScanProbesEveryAddressInOrderAndReportsEach) {
     ScriptedAdapter dead(nullptr);
     dead.transport().failSendsContaining("ATSH");
     EXPECT_FALSE(ECUScanner(dead.session()).scan({ECUScanner::standardCandidates()[0]})[0].responded);
+}
+
+TEST(ECUScanner, TheSimulatedCarGivesEveryUnitAndTheEngineAndTransmissionCodes) {
+    ELM327Session session(std::make_shared<SimulatorTransport>());
+    session.connect();
+    session.runInitialization();
+    ECUScanner scanner(session);
+    const auto found = scanner.scan(ECUScanner::standardCandidates());
+    ASSERT_EQ(found.size(), 8u);
+    EXPECT_EQ(found[0], (DiscoveredECU{"ME/CDI moteur", "7E0", "7E8", true, "A2569006200", "0044/3.11.0"}));
+    EXPECT_EQ(found[1], (DiscoveredECU{"VGS boîte 9G", "7E1", "7E9", true, "A7252702300", "0014/1.09.0"}));
+    EXPECT_EQ(found[4], (DiscoveredECU{"SAM avant", "7E4", "7EC", true, "A2059000121", "0031/4.10.0"}));
+    EXPECT_TRUE(std::all_of(found.begin(), found.end(), [](const auto& e) { return e.responded; }));
+
+    UDSClient client(session);
+    client.target("7E0");
+    std::vector<std::string> codes;
+    for (const UDSDTC& code : client.readDTCsByStatusMask(0xFF)) codes.push_back(code.id());
+    client.target("7E1");
+    for (const UDSDTC& code : client.readDTCsByStatusMask(0xFF)) codes.push_back(code.id());
+    EXPECT_EQ(codes, (std::vector<std::string>{"P0300-64", "P0171-00", "P0715-62"}));
 }
 
 } // namespace
