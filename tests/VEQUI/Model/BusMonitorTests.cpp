@@ -1,14 +1,9 @@
 // The bus monitor of the model: rows from the simulated car's frames, the recording and its ASC
-// trace read back by python-can, stops at every stage, a failing adapter, and the bounds.
+// trace, stops at every stage, a failing adapter, and the bound of the recording.
 #include "ToolFixtures.hpp"
 
-#include "TestSupport/ExternalTool.hpp"
-
-#include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 using namespace veq;
 using namespace veq::testing;
@@ -162,53 +157,6 @@ TEST(BusMonitorTests, MonitorModeThatCannotStartEndsTheMonitorAndPollingResumes)
     expectPollingBack(*rig);
 }
 
-TEST(BusMonitorTests, TheTraceReadsBackInPythonCanWithExtendedIdentifiers) {
-    ScriptedCar car(monitorPrinting({
-        "18 DA F1 10 03 41 0D 00",  // spaced 29-bit header
-        "7E8 03 41 0C 1A F8 00 00 00",
-        "18DB33F1 02 01 0D",        // 8-digit 29-bit identifier
-        "BUFFER FULL",              // an adapter word: no frame
-        "7e8 04 41 0C 1B 00",
-    }));
-    ConnectionRig rig({.car = &car});
-    ASSERT_TRUE(rig.connect()) << rig->phase().message;
-    rig->toggleSnifferRecording();
-    rig->startSniffer();
-    ASSERT_TRUE(waitUntil([&] { return rig->recordedFrameCount() == 4; }, 20s));
-    rig->stopSniffer();
-    expectPollingBack(*rig);
-
-    std::vector<std::string> ids;
-    for (const auto& [id, row] : rig->snifferRows()) ids.push_back(id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"18DAF110", "18DB33F1", "7E8"}));
-    EXPECT_EQ(rig->snifferRows().at("7E8").count, 2);
-    EXPECT_EQ(rig->snifferRows().at("7E8").changed,
-              (std::vector<bool>{true, false, false, true, true}));
-
-    const std::filesystem::path file = rig.folder.path() / "oskavelcar-trace.asc";
-    std::ofstream(file) << rig->snifferASCText();
-    const std::string reader =
-        "import can, sys\n"
-        "for m in can.ASCReader(sys.argv[1]):\n"
-        "    print(f'{m.timestamp:.6f} {m.arbitration_id:X} {int(m.is_extended_id)} {m.channel} {int(m.is_rx)} "
-        "{m.dlc} {m.data.hex().upper()}')\n";
-    const ToolResult read = runTool("/usr/bin/python3 -c " + shellQuoted(reader) + " " + shellQuoted(file.string()));
-    ASSERT_EQ(read.exitStatus, 0) << read.output;
-
-    std::string expected;
-    for (const RecordedFrame& frame : rig->recordedFrames()) {
-        std::string hex;
-        for (std::uint8_t b : frame.data) hex += fmt::format("{:02X}", b);
-        const bool extended = frame.id.size() == 8;
-        expected += fmt::format("{:.6f} {:X} {} 0 1 {} {}\n", frame.t, std::stoul(frame.id, nullptr, 16), extended ? 1 : 0,
-                                frame.data.size(), hex);
-    }
-    EXPECT_EQ(read.output, expected);
-    EXPECT_NE(read.output.find(" 18DAF110 1 0 1 4 03410D00\n"), std::string::npos);
-    EXPECT_NE(read.output.find(" 18DB33F1 1 0 1 3 02010D\n"), std::string::npos);
-    EXPECT_NE(read.output.find(" 7E8 0 0 1 8 03410C1AF8000000\n"), std::string::npos);
-}
-
 TEST(BusMonitorTests, DisconnectingEndsTheMonitorAndTheNextConnectionMonitorsAgain) {
     ScriptedCar car(monitorPrinting({"7E8 03 41 0D 00"}));
     ConnectionRig rig({.car = &car});
@@ -231,24 +179,15 @@ TEST(BusMonitorTests, DisconnectingEndsTheMonitorAndTheNextConnectionMonitorsAga
     expectPollingBack(*rig);
 }
 
-TEST(BusMonitorTests, RowsAndRecordingAreBoundedAndRecordingRestartsFresh) {
+TEST(BusMonitorTests, TheRecordingIsBoundedAndRestartsFresh) {
     ModelRig rig;
     AppModel& m = *rig.model;
     m.startSniffer(); // not live: nothing
     EXPECT_FALSE(m.sniffing());
 
-    for (std::size_t i = 0; i < CANFrameTable::maxRows + 10; ++i) {
-        Access::ingestFrame(m, fmt::format("{:08X} 01", i));
-    }
-    EXPECT_EQ(m.snifferRows().size(), CANFrameTable::maxRows);
-    Access::ingestFrame(m, "7E8 01 02 03 04 05 06 07 08 09 0A 0B");
-    Access::ingestFrame(m, "HELLO"); // no identifier
-    EXPECT_FALSE(m.snifferRows().contains("HELLO"));
-
     m.toggleSnifferRecording();
     const MonitorFrame frame = *MonitorFrame::parse("00000000 01 02", std::chrono::system_clock::now());
-    std::vector<MonitorFrame> many(AppModel::maxRecordedFrames + 1, frame);
-    Access::applyMonitorFrames(m, many);
+    Access::applyMonitorFrames(m, std::vector<MonitorFrame>(AppModel::maxRecordedFrames + 1, frame));
     EXPECT_EQ(m.recordedFrames().size(), AppModel::maxRecordedFrames);
     EXPECT_TRUE(m.snifferRecording());
     const int count = m.snifferRows().at("00000000").count;
@@ -259,10 +198,8 @@ TEST(BusMonitorTests, RowsAndRecordingAreBoundedAndRecordingRestartsFresh) {
     m.toggleSnifferRecording(); // off: the frames stay for the export
     EXPECT_EQ(m.recordedFrames().size(), AppModel::maxRecordedFrames);
     m.toggleSnifferRecording(); // on again: a fresh recording
-    EXPECT_EQ(m.recordedFrameCount(), 0);
     Access::ingestFrame(m, "7E8 05");
     ASSERT_EQ(m.recordedFrameCount(), 1);
     EXPECT_EQ(m.recordedFrames()[0].id, "7E8");
     EXPECT_EQ(m.recordedFrames()[0].data, Bytes{0x05});
-    EXPECT_GE(m.recordedFrames()[0].t, 0.0);
 }

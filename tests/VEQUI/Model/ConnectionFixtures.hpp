@@ -13,6 +13,7 @@
 #include <QGeoPositionInfoSource>
 
 #include <algorithm>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -115,6 +116,23 @@ struct ConnectionRigOptions {
     std::chrono::milliseconds monitorStartPause = std::chrono::milliseconds(160);
 };
 
+// The model's surroundings in a test: files in `folder`, no position source, dialogs recorded,
+// the simulated car or `car`'s scripted adapter, and short pauses (what is tested is their
+// order, never their length).
+inline AppModel::Environment testEnvironment(const std::filesystem::path& folder, std::shared_ptr<Dialogs> dialogs,
+                                             ScriptedCar* car = nullptr) {
+    AppModel::Environment environment;
+    environment.dataFolder = folder;
+    environment.locationSource = [] { return nullptr; };
+    if (car) environment.transportFactory = car->factory();
+    environment.dialogs = std::move(dialogs);
+    environment.connectionTiming.initStepPause = std::chrono::milliseconds(1);
+    environment.connectionTiming.probePause = std::chrono::milliseconds(1);
+    environment.connectionTiming.busListening = std::chrono::milliseconds(300);
+    environment.connectionTiming.session.responseTimeout = std::chrono::seconds(2);
+    return environment;
+}
+
 struct ConnectionRig {
     TemporaryFolder folder;
     std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
@@ -122,24 +140,11 @@ struct ConnectionRig {
     std::unique_ptr<AppModel> model;
 
     explicit ConnectionRig(ConnectionRigOptions options = {}) {
-        AppModel::Environment environment;
-        environment.dataFolder = folder.path();
-        const bool withSource = options.positionSource;
-        environment.locationSource = [this, withSource]() -> QGeoPositionInfoSource* {
-            if (!withSource) return nullptr;
-            source = new FakePositionSource();
-            return source;
-        };
-        if (options.factory) {
-            environment.transportFactory = options.factory;
-        } else if (options.car) {
-            environment.transportFactory = options.car->factory();
+        AppModel::Environment environment = testEnvironment(folder.path(), dialogs, options.car);
+        if (options.positionSource) {
+            environment.locationSource = [this]() -> QGeoPositionInfoSource* { return source = new FakePositionSource(); };
         }
-        environment.dialogs = dialogs;
-        // Short pauses: what is tested is their order, never their length.
-        environment.connectionTiming.initStepPause = std::chrono::milliseconds(1);
-        environment.connectionTiming.probePause = std::chrono::milliseconds(1);
-        environment.connectionTiming.busListening = std::chrono::milliseconds(300);
+        if (options.factory) environment.transportFactory = options.factory;
         environment.connectionTiming.session.responseTimeout = options.responseTimeout;
         environment.connectionTiming.monitorStartPause = options.monitorStartPause;
         model = std::make_unique<AppModel>(std::move(environment));
@@ -159,6 +164,35 @@ struct ConnectionRig {
         const auto kind = model->phase().kind;
         return kind == AppModel::Phase::Kind::live || kind == AppModel::Phase::Kind::failed;
     }
+};
+
+// A gate a scripted adapter waits at (at most 20 s) until the test opens it; `reached` tells
+// the test it is there.
+class ScriptGate {
+public:
+    void wait() {
+        std::unique_lock lock(mutex_);
+        reached_ = true;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(20), [&] { return open_; });
+    }
+    bool reached() {
+        std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    void open() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool reached_ = false;
+    bool open_ = false;
 };
 
 // A whole reply: the lines, the blank line and the prompt.

@@ -194,6 +194,9 @@ TEST(DIDScanTests, DisconnectingStopsAWatchAndTheNextConnectionScansOverItsOwnSe
 TEST(DIDScanTests, FoundIdentifiersMergeByIdentityAndWatchReadingsMarkTheirBytes) {
     ModelRig rig;
     AppModel& m = *rig.model;
+    m.startDIDScan(DIDRange{0xF180, 0xF1FF, {}, {}}); // not live: nothing starts
+    EXPECT_FALSE(m.didScanning());
+    EXPECT_EQ(m.didScanProgress(), std::nullopt);
     const auto t = [](int s) { return kStart + std::chrono::seconds(s); };
     Access::mergeDID(m, DiscoveredDID::make(0xF190, "7E0", {1, 2}, t(0)));
     Access::mergeDID(m, DiscoveredDID::make(0x2001, "7E0", {9}, t(1)));
@@ -223,6 +226,8 @@ TEST(DIDScanTests, FoundIdentifiersMergeByIdentityAndWatchReadingsMarkTheirBytes
     }
     Access::updateWatched(m, 0xF190, "7E5", {1}); // not in the list: nothing
     EXPECT_EQ(m.discoveredDIDs().size(), 4u);
+    m.toggleDIDWatch(); // not live
+    EXPECT_FALSE(m.didWatching());
 
     // A second sighting by a scan keeps the marks, count, first sighting and place.
     m.labelDID(0xF190, "7E0", "VIN");
@@ -242,15 +247,4 @@ TEST(DIDScanTests, FoundIdentifiersMergeByIdentityAndWatchReadingsMarkTheirBytes
     EXPECT_EQ(entry(m, 0xF190)->label, std::nullopt);
     m.labelDID(0xF191, "7E0", "absent"); // no such entry
     for (const auto& e : m.discoveredDIDs()) EXPECT_EQ(e.label, std::nullopt);
-}
-
-TEST(DIDScanTests, NothingStartsWithoutALiveConnection) {
-    ModelRig rig;
-    AppModel& m = *rig.model;
-    m.startDIDScan(DIDRange{0xF180, 0xF1FF, {}, {}});
-    EXPECT_FALSE(m.didScanning());
-    EXPECT_EQ(m.didScanProgress(), std::nullopt);
-    Access::mergeDID(m, DiscoveredDID::make(0xF190, "7E0", {1}));
-    m.toggleDIDWatch();
-    EXPECT_FALSE(m.didWatching());
 }

@@ -52,6 +52,7 @@ TEST(ExpertFrontTests, WithoutACodingEngineAcceptingWritesNoAuditAndTheOperation
     m.backupECU(recipe);
     EXPECT_EQ(m.backupProgress(), std::nullopt);
     m.executeRecipe(recipe);
+    m.refreshFeasibilities();
     const auto verdict = verdictOf(m, recipe);
     ASSERT_TRUE(verdict.has_value()) << "no answer";
     EXPECT_EQ(*verdict, std::nullopt);

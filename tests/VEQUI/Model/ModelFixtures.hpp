@@ -44,6 +44,9 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
     return true;
 }
 
+// Keeps processing events for a while, for checks that nothing more arrives.
+inline void settleFor(std::chrono::milliseconds duration) { waitUntil([] { return false; }, duration); }
+
 // A model whose files all live in a temporary folder, without any position source.
 struct ModelRig {
     TemporaryFolder folder;

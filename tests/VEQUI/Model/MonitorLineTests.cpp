@@ -117,16 +117,6 @@ TEST(CANFrameTableTests, RowsCountFramesMarkChangedBytesAndMeasureTheRate) {
     }
 }
 
-TEST(CANFrameTableTests, TheSameFrameAgainAfterATenthOfASecondRatesTenHertz) {
-    CANFrameTable table;
-    table.apply(frameAt("7E8", {1, 2}, 0.0));
-    table.apply(frameAt("7E8", {1, 2}, 0.1));
-    const CANFrameRow& row = table.rows().at("7E8");
-    EXPECT_EQ(row.changed, (std::vector<bool>{false, false}));
-    EXPECT_EQ(row.count, 2);
-    EXPECT_NEAR(row.rateHz(), 10.0, 1e-9);
-}
-
 TEST(CANFrameTableTests, NewIdentifiersPastTheBoundAreDroppedWhileKnownOnesUpdate) {
     CANFrameTable table;
     for (std::size_t i = 0; i < CANFrameTable::maxRows; ++i) {

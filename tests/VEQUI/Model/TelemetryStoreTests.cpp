@@ -65,33 +65,24 @@ TEST(TelemetryStoreTests, OneValueReachesSinkStatisticsTripSnapshotAndFileInThat
     EXPECT_EQ(store.snapshots()[0], (TelemetryStore::Snapshot{0.0, {{speed, 50.0}}}));
 }
 
-TEST(TelemetryStoreTests, ReadingsThatAreNotOneMeasurementChangeNothing) {
+TEST(TelemetryStoreTests, OnlyOneMeasurementCountsAndOnlyFuelRateAirFlowAndSpeedTouchTheTrip) {
     TelemetryStore store;
     int sinkCalls = 0;
     store.setEventSink([&](std::uint8_t, float, Date) { ++sinkCalls; });
     QSignalSpy stats(&store, &TelemetryStore::statsChanged);
-    const PIDReading others[] = {
-        PIDReading::text("Diesel"),
-        PIDReading::measurements({1.0, 2.0}, MeasurementUnit::volts),
-        PIDReading::flags({{"MIL", true}}),
-        PIDReading::supportBitmap(0x00, {0x0C}),
-        PIDReading::raw({0x01, 0x02}),
-    };
-    for (const auto& reading : others) store.ingest({0x51, reading, at(0)});
+    QSignalSpy trip(&store, &TelemetryStore::tripChanged);
+    for (const auto& reading : {PIDReading::text("Diesel"), PIDReading::measurements({1.0, 2.0}, MeasurementUnit::volts),
+                                PIDReading::flags({{"MIL", true}}), PIDReading::supportBitmap(0x00, {0x0C}),
+                                PIDReading::raw({0x01, 0x02})}) {
+        store.ingest({0x51, reading, at(0)});
+    }
     EXPECT_EQ(sinkCalls, 0);
     EXPECT_EQ(stats.count(), 0);
-    EXPECT_TRUE(store.stats().empty());
-    EXPECT_TRUE(store.snapshots().empty());
-}
+    EXPECT_TRUE(store.stats().empty() && store.snapshots().empty());
 
-TEST(TelemetryStoreTests, OnlyFuelRateAirFlowAndSpeedTouchTheTrip) {
-    TelemetryStore store;
-    QSignalSpy trip(&store, &TelemetryStore::tripChanged);
     store.ingest(measured(rpm, 3000, at(0)));
     store.ingest(measured(coolant, 90, at(0.1)));
     EXPECT_EQ(trip.count(), 0);
-    EXPECT_EQ(store.trip(), TripStats{});
-
     TripStats expected;
     store.ingest(measured(0x10, 20, at(1)));
     expected.recordMAF(20, at(1));
@@ -107,14 +98,9 @@ TEST(TelemetryStoreTests, StatisticsKeepEveryValueAndTheLastHundredTwenty) {
     TelemetryStore store;
     for (int i = 1; i <= 121; ++i) store.ingest(measured(rpm, i, at(i)));
     const auto& s = store.stats().at(rpm);
-    EXPECT_EQ(s.historyLimit, 120);
     EXPECT_EQ(s.history.size(), 120u);
     EXPECT_EQ(s.history.front(), 2.0);
-    EXPECT_EQ(s.min, 1.0);
-    EXPECT_EQ(s.max, 121.0);
-    EXPECT_EQ(s.sampleCount, 121);
-    EXPECT_EQ(s.sum, 121.0 * 122 / 2);
-    EXPECT_EQ(store.value(0x11), std::nullopt);
+    EXPECT_EQ(std::tuple(s.min, s.max, s.sampleCount), std::tuple(1.0, 121.0, std::int64_t{121}));
 }
 
 TEST(TelemetryStoreTests, SnapshotsComeAtMostEveryQuarterSecondOfSampleTime) {
@@ -207,17 +193,13 @@ TEST(TelemetryStoreTests, ResetClearsValuesAndClosesTheFileButKeepsItsChannels) 
     EXPECT_EQ(writer.count(), 1);
     EXPECT_EQ(store.recordingURL(), std::nullopt);
     EXPECT_EQ(store.recordedSampleCount(), 0u);
-    EXPECT_TRUE(store.stats().empty());
-    EXPECT_TRUE(store.snapshots().empty());
+    EXPECT_TRUE(store.stats().empty() && store.snapshots().empty());
     EXPECT_EQ(store.trip(), TripStats{});
     EXPECT_EQ(store.requestsPerSecond(), 0.0);
-    EXPECT_TRUE(store.recordsGPS());
-    EXPECT_TRUE(store.locationFix());
+    EXPECT_TRUE(store.recordsGPS() && store.locationFix());
     EXPECT_EQ(TelemetryFile::read(url).records.size(), 1u); // flushed and closed
-
-    // The next value starts a new time base.
     store.ingest(measured(speed, 31, at(50)));
-    EXPECT_EQ(store.snapshots().front().t, 0.0);
+    EXPECT_EQ(store.snapshots().front().t, 0.0); // a new time base
 }
 
 TEST(TelemetryStoreTests, RecordedFileReadsBackWithEveryChannelInOrder) {
@@ -317,20 +299,16 @@ TEST(TelemetryStoreTests, ARecordingThatCannotStartChangesNothing) {
     EXPECT_EQ(filesIn(folder.path()).size(), 2u);
 }
 
-TEST(TelemetryStoreTests, SignalsOnlyOnRealChange) {
+TEST(TelemetryStoreTests, ThroughputAndFixNotifyOnlyOnRealChange) {
     TelemetryStore store;
     QSignalSpy rate(&store, &TelemetryStore::requestsPerSecondChanged);
     QSignalSpy fix(&store, &TelemetryStore::locationFixChanged);
-    QSignalSpy sink(&store, &TelemetryStore::eventSinkChanged);
     store.updateThroughput(10);
     store.updateThroughput(10);
     store.updateThroughput(11);
     const LocationProvider::Fix f{at(0), 1, 2, 3, std::nullopt, std::nullopt, -1};
     store.setLocationFix(f);
     store.setLocationFix(f);
-    store.setEventSink({});
-    store.setEventSink({});
     EXPECT_EQ(rate.count(), 2);
     EXPECT_EQ(fix.count(), 1);
-    EXPECT_EQ(sink.count(), 2); // a callback cannot be compared: every assignment notifies
 }

@@ -2,9 +2,7 @@
 
 #include "ConnectionFixtures.hpp"
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 // What the tools' tests share: a look at the polling engine's pause and the tools' tasks, and
 // a check that polling answers again.
@@ -40,37 +38,5 @@ inline bool pollingAnswers(const AppModel& model) {
     const std::int64_t before = engineSpeedSamples(model);
     return waitUntil([&] { return engineSpeedSamples(model) >= before + 3; }, 15s);
 }
-
-// Keeps processing events for a while, for checks that nothing more arrives.
-inline void settleFor(std::chrono::milliseconds duration) { waitUntil([] { return false; }, duration); }
-
-// A gate a script waits at (at most 20 s) until the test opens it; `reached` tells the test it
-// is there.
-class ScriptGate {
-public:
-    void wait() {
-        std::unique_lock lock(mutex_);
-        reached_ = true;
-        changed_.notify_all();
-        changed_.wait_for(lock, 20s, [&] { return open_; });
-    }
-    bool reached() {
-        std::lock_guard lock(mutex_);
-        return reached_;
-    }
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool reached_ = false;
-    bool open_ = false;
-};
 
 } // namespace veq::testing

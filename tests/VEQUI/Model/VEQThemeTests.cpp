@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-#include <vector>
-
 using namespace veq;
 
 namespace {
@@ -36,27 +33,12 @@ const PaletteRow goldenPalette[] = {
 
 } // namespace
 
-TEST(VEQThemeTests, ElevenOpaqueSRGBColoursOfTheTable) {
+TEST(VEQThemeTests, ElevenOpaqueSRGBColoursOfTheTableAndTheNightAccentIsTheWarningColour) {
     for (const auto& row : goldenPalette) {
         const QColor& c = row.colour();
-        EXPECT_EQ(c, c.toRgb()) << row.name; // held as RGB: equality compares the colour model too
-        EXPECT_EQ(c.red(), row.red) << row.name;
-        EXPECT_EQ(c.green(), row.green) << row.name;
-        EXPECT_EQ(c.blue(), row.blue) << row.name;
-        EXPECT_EQ(c.alpha(), 255) << row.name;
-        EXPECT_EQ(c.name().toStdString(), row.hex) << row.name;
-        // Equal to the same colour given in 8-bit components, as a hex constructor builds it.
+        // Held as opaque RGB (equality compares the colour model and alpha too).
         EXPECT_EQ(c, QColor(row.red, row.green, row.blue)) << row.name;
+        EXPECT_EQ(c.name().toStdString(), row.hex) << row.name;
     }
-}
-
-TEST(VEQThemeTests, ColoursAreMadeOnceAndTheNightAccentIsTheWarningColour) {
     EXPECT_EQ(&VEQ::nightAccent(), &VEQ::warning());
-    EXPECT_EQ(&VEQ::accent(), &VEQ::accent());
-    // First use from several threads at once yields the one shared colour.
-    std::vector<const QColor*> seen(8);
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&seen, i] { seen[i] = &VEQ::confirm(); });
-    for (auto& t : threads) t.join();
-    for (const auto* p : seen) EXPECT_EQ(p, &VEQ::confirm());
 }

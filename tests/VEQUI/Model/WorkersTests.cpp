@@ -26,31 +26,9 @@ TEST(WorkersTests, CommandsRunInTheOrderQueuedAndCloseLetsTheQueuedOnesFinish) {
     EXPECT_EQ(ran, expected);
 }
 
-TEST(WorkersTests, GoingAwayStopsEveryThreadThenJoinsIt) {
-    std::atomic<int> stopped{0};
-    CommandQueue idle; // never closed: only a stop ends its consumer
-    {
-        Workers workers;
-        for (int i = 0; i < 4; ++i) {
-            workers.start([&stopped](std::stop_token stop) {
-                std::mutex mutex;
-                std::condition_variable_any never;
-                std::unique_lock lock(mutex);
-                never.wait(lock, stop, [] { return false; });
-                ++stopped;
-            });
-        }
-        workers.start([&](std::stop_token stop) {
-            idle.run(stop);
-            ++stopped;
-        });
-    }
-    EXPECT_EQ(stopped.load(), 5);
-}
-
-TEST(WorkersTests, ThreadsOfOneSourceStopTogetherAndAHandleCancelsOnlyItsOwn) {
-    Workers workers;
-    std::stop_source connection;
+// Threads that end only by their stop token: going away stops and joins every one; a source
+// stops its own threads together; a handle cancels only its own.
+TEST(WorkersTests, StopsReachEachThreadBySourceByHandleAndAtTheEnd) {
     std::atomic<int> ended{0};
     const auto waitForStop = [&ended](std::stop_token stop) {
         std::mutex mutex;
@@ -59,14 +37,24 @@ TEST(WorkersTests, ThreadsOfOneSourceStopTogetherAndAHandleCancelsOnlyItsOwn) {
         never.wait(lock, stop, [] { return false; });
         ++ended;
     };
-    auto first = workers.start(waitForStop, connection);
-    auto second = workers.start(waitForStop, connection);
-    auto other = workers.start(waitForStop);
-    connection.request_stop();
-    while (first.running() || second.running()) std::this_thread::yield();
-    EXPECT_EQ(ended.load(), 2);
-    EXPECT_TRUE(other.running());
-    other.cancel();
-    while (other.running()) std::this_thread::yield();
-    EXPECT_EQ(ended.load(), 3);
+    CommandQueue idle; // never closed: only a stop ends its consumer
+    {
+        Workers workers;
+        std::stop_source connection;
+        auto first = workers.start(waitForStop, connection);
+        auto second = workers.start(waitForStop, connection);
+        auto other = workers.start(waitForStop);
+        workers.start([&](std::stop_token stop) {
+            idle.run(stop);
+            ++ended;
+        });
+        connection.request_stop();
+        while (first.running() || second.running()) std::this_thread::yield();
+        EXPECT_EQ(ended.load(), 2);
+        EXPECT_TRUE(other.running());
+        other.cancel();
+        while (other.running()) std::this_thread::yield();
+        EXPECT_EQ(ended.load(), 3);
+    }
+    EXPECT_EQ(ended.load(), 4);
 }

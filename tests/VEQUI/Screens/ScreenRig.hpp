@@ -11,9 +11,7 @@
 #include <QTest>
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 // The window of the application over a model on a temporary folder, its dialogs recorded, and
 // what the screen tests do with it: find, click, press keys, wait, take pictures.
@@ -21,26 +19,8 @@ namespace veq::testing {
 
 using namespace std::chrono_literals;
 
-// A gate a scripted adapter waits at until the test opens it (never longer than 10 s).
-class Gate {
-public:
-    void wait() {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, 10s, [&] { return open_; });
-    }
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-};
+// The scripted adapter's gate, shared with the model's tests.
+using Gate = ScriptGate;
 
 struct ScreenRigOptions {
     ScriptedCar* car = nullptr; // none: the built-in simulated car
@@ -54,17 +34,7 @@ public:
     std::unique_ptr<MainWindow> window;
 
     explicit ScreenRig(ScreenRigOptions options = {}) {
-        AppModel::Environment environment;
-        environment.dataFolder = folder.path();
-        environment.locationSource = [] { return nullptr; };
-        if (options.car) environment.transportFactory = options.car->factory();
-        environment.dialogs = dialogs;
-        // Short pauses: the screens show the steps, not their timing.
-        environment.connectionTiming.initStepPause = 1ms;
-        environment.connectionTiming.probePause = 1ms;
-        environment.connectionTiming.busListening = 300ms;
-        environment.connectionTiming.session.responseTimeout = 2s;
-        window = std::make_unique<MainWindow>(std::move(environment));
+        window = std::make_unique<MainWindow>(testEnvironment(folder.path(), dialogs, options.car));
         root().setAnimationsEnabled(options.animations);
         window->show();
         window->activateWindow();
