@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <random>
@@ -82,6 +83,23 @@ inline TelemetryFile::Contents randomDrive(std::mt19937& random, std::size_t max
         drive.records.push_back(std::move(record));
     }
     return drive;
+}
+
+// The exception of type E that `action` throws; nothing, and a failure, when it throws none.
+template <typename E> std::optional<E> thrown(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e;
+    }
+    ADD_FAILURE() << "expected an exception";
+    return std::nullopt;
+}
+
+// The message of the veq::Error `action` throws ("" when it throws none).
+inline std::string errorText(const std::function<void()>& action) {
+    const auto error = thrown<Error>(action);
+    return error ? error->what() : "";
 }
 
 inline TimeZone zone(const char* identifier) {

@@ -4,8 +4,6 @@
 
 #include "VEQStore/StoreFixtures.hpp"
 
-#include <functional>
-
 // Views of an imported drive shared by the importer's tests.
 namespace veq::testing {
 
@@ -23,17 +21,6 @@ inline std::vector<std::uint32_t> times(const TelemetryFile::Contents& drive) {
 
 inline double startSeconds(const TelemetryFile::Contents& drive) {
     return std::chrono::duration<double>(drive.startDate.time_since_epoch()).count();
-}
-
-// The import error `action` ends with (a failure when it ends without one).
-inline LogImporter::ImportError importErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const LogImporter::ImportError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "expected an import error";
-    return LogImporter::ImportError::empty();
 }
 
 } // namespace veq::testing

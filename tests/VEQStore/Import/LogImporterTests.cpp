@@ -155,12 +155,12 @@ TEST(LogImporterTests, BadInputGivesTheFrenchError) {
     const TemporaryFolder folder;
     for (const auto& [file, text, kind, message] : cases) {
         writeFile(folder / file, text);
-        const auto error = importErrorOf([&] { li::load(folder / file); });
+        const auto error = thrown<li::ImportError>([&] { li::load(folder / file); }).value_or(li::ImportError::empty());
         EXPECT_EQ(error.kind(), kind) << text;
         EXPECT_STREQ(error.what(), message) << text;
     }
     const auto missing = (folder / "absent.csv").string();
-    EXPECT_EQ(importErrorOf([&] { li::load(missing); }), li::ImportError::fileNotFound(missing));
+    EXPECT_EQ(thrown<li::ImportError>([&] { li::load(missing); }), li::ImportError::fileNotFound(missing));
     EXPECT_STREQ(li::ImportError::fileNotFound(missing).what(), ("fichier introuvable : " + missing).c_str());
     EXPECT_THROW(li::load(folder.path()), veq::Error); // a folder exists but cannot be read
 }
@@ -178,19 +178,12 @@ TEST(LogImporterTests, LoadChoosesTheReaderByExtensionAndFirstCharacter) {
     const Values values = {850.0f, none};
     tf::Writer(folder / "drive.VEQT", {{12, "Régime moteur"}, {240, "Latitude GPS"}}, tf::Date{}).append(250, values);
     EXPECT_EQ(li::load(folder / "drive.VEQT").records, records({{250, values}})); // the own reader, case aside
-    writeFile(folder / "broken.veqt", "VEQX");
-    EXPECT_THROW(li::load(folder / "broken.veqt"), tf::ReadError);
     // A file from elsewhere is bounded and never blocks, whatever its extension.
     ASSERT_EQ(::mkfifo((folder / "pipe.veqt").c_str(), 0600), 0);
     EXPECT_THROW(li::load(folder / "pipe.veqt"), veq::Error);
     writeFile(folder / "huge.veqt", "VEQT");
     std::filesystem::resize_file(folder / "huge.veqt", 512ull * 1024 * 1024 + 1); // sparse: nothing is written
-    try {
-        li::load(folder / "huge.veqt");
-        ADD_FAILURE() << "a file over the bound was imported";
-    } catch (const veq::Error& e) {
-        EXPECT_NE(std::string(e.what()).find("fichier trop volumineux"), std::string::npos) << e.what();
-    }
+    EXPECT_NE(errorText([&] { li::load(folder / "huge.veqt"); }).find("fichier trop volumineux"), std::string::npos);
 }
 
 // An own file is read in pieces into the same drive as its reader gives, and refused when the
@@ -215,21 +208,11 @@ TEST(LogImporterTests, OwnFilesAreReadInPiecesWithinAMemoryBound) {
     };
     for (const auto& [bytes, error] : broken) {
         writeFile(folder / "broken.veqt", bytes);
-        try {
-            li::load(folder / "broken.veqt");
-            ADD_FAILURE() << "read: " << bytes;
-        } catch (const tf::ReadError& e) {
-            EXPECT_EQ(e, error) << bytes;
-        }
+        EXPECT_EQ(thrown<tf::ReadError>([&] { li::load(folder / "broken.veqt"); }), error) << bytes;
     }
 
     // 200 MB of records without channels: 50 million records of 32 bytes each in memory.
     writeFile(folder / "many.veqt", std::string("VEQT\x01\x00\x00\x00\0\0\0\0\0\0\0\0", 16));
     std::filesystem::resize_file(folder / "many.veqt", 200ull * 1024 * 1024); // sparse: nothing is written
-    try {
-        li::load(folder / "many.veqt");
-        ADD_FAILURE() << "a drive over the memory bound was imported";
-    } catch (const veq::Error& e) {
-        EXPECT_NE(std::string(e.what()).find("fichier trop volumineux"), std::string::npos) << e.what();
-    }
+    EXPECT_NE(errorText([&] { li::load(folder / "many.veqt"); }).find("fichier trop volumineux"), std::string::npos);
 }
