@@ -60,8 +60,6 @@ TEST(PIDDefinitionTests, MultiBuilderChecksOnlyTheLength) {
 
 TEST(PIDReadingTests, ScalarUnitAndEquality) {
     using Flag = PIDReading::Flag;
-    EXPECT_EQ(PIDReading::measurement(83, U::celsius).scalar(), 83.0);
-    EXPECT_EQ(PIDReading::measurement(83, U::celsius).unit(), U::celsius);
     EXPECT_EQ(PIDReading::flags({{"MIL", true}}).unit(), std::nullopt);
     EXPECT_EQ(PIDReading::text("Diesel").scalar(), std::nullopt);
     EXPECT_NE(PIDReading::flags({Flag{"A", true}, Flag{"B", false}}), PIDReading::flags({Flag{"B", false}, Flag{"A", true}}));
