@@ -440,7 +440,7 @@ TEST_F(CodingEngineTest, ABackupThatNeverReachedTheDiskAllowsNoWriteAndIsAudited
     EXPECT_TRUE(backupCheck(engine.evaluateGuards(writing, true, 12.6, 0.0, 0.0)).passed);
 }
 
-TEST_F(CodingEngineTest, TheGuardCountsOnlyABackupOfThisCarFromZeroToUnderADayOld) {
+TEST_F(CodingEngineTest, TheGuardCountsOnlyARecentBackupOfThisCar) {
     using namespace std::chrono;
     const std::string mine = "WDD2571231A123456", other = "WDD2050041R123456";
     struct Taken {
@@ -458,9 +458,7 @@ TEST_F(CodingEngineTest, TheGuardCountsOnlyABackupOfThisCarFromZeroToUnderADayOl
         {"another car's later backup hides nothing", mine, {{mine, 2h}, {other, 1h}}, true},
         {"backup without a VIN", mine, {{std::nullopt, 1h}}, true},
         {"connection without a VIN", std::nullopt, {{other, 1h}}, true},
-        {"dated in the future", mine, {{mine, -1h}}, false},
-        {"taken just now", mine, {{mine, 0s}}, true},
-        {"a day old", mine, {{mine, 24h}}, false},
+        {"a day old", mine, {{mine, 24h}}, false}, // the age limits themselves are the store's
     };
     for (const auto& c : cases) {
         veq::testing::TemporaryFolder backups;
