@@ -140,7 +140,7 @@ TEST(VehicleMessages, SortedBySeverityKeepingCreationOrder) {
 
 TEST(VehicleMessages, NumbersKeepAPointUnderAFrenchLocale) {
     testing::FrenchLocale french;
-    if (!french.active()) GTEST_SKIP() << "no French locale on this machine";
+    ASSERT_TRUE(french.active()) << "fr_FR.UTF-8 is missing: scripts/install-deps generates it";
     const auto messages = VehicleMessageCenter::evaluate({{0x42, 12.45}, {0x05, 90.6}}, 0, std::nullopt, {});
     EXPECT_EQ(find(messages, "battery")->value, std::optional<std::string>("12.45 V"));
     EXPECT_EQ(find(messages, "coolant")->value, std::optional<std::string>("91 °C"));

@@ -56,21 +56,6 @@ TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
     }
 }
 
-TEST(UDSClient, TypedOperationsSendTheirRequestText) {
-    const std::tuple<std::string, std::string, std::function<void(UDSClient&)>> cases[] = {
-        {"3E00", "7E 00", [](UDSClient& c) { c.testerPresent(); }},
-        {"1003", "50 03 00 32 01 F4", [](UDSClient& c) { c.openDiagnosticSession(UDSSessionType::extended); }},
-        {"190208", "59 02 FF", [](UDSClient& c) { c.readDTCsByStatusMask(0x08); }},
-        {"2701", "67 01 5A C3 19 7E", [](UDSClient& c) { c.requestSecuritySeed(0x01); }},
-    };
-    for (const auto& [sent, answer, call] : cases) {
-        ScriptedAdapter adapter(answering({{sent, answer}}));
-        UDSClient client(adapter.session());
-        EXPECT_NO_THROW(call(client)) << sent;
-        EXPECT_EQ(adapter.lines(), Lines{sent});
-    }
-}
-
 TEST(UDSClient, TroubleCodeRecordsAreFourBytesAfterTheTwoLeadingOnes) {
     const std::pair<Bytes, Lines> cases[] = {
         {{0x02, 0xFF, 0x01, 0x23, 0x45}, {}},
