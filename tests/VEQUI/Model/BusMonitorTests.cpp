@@ -2,8 +2,9 @@
 // trace, stops at every stage, a failing adapter, and the bound of the recording.
 #include "ToolFixtures.hpp"
 
-#include <gtest/gtest.h>
+#include "VEQUI/Model/ASCTrace.hpp"
 
+#include <gtest/gtest.h>
 
 using namespace veq;
 using namespace veq::testing;
@@ -11,15 +12,6 @@ using Access = AppModelToolsAccess;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-bool anyChanged(const CANFrameRow& row) { return std::find(row.changed.begin(), row.changed.end(), true) != row.changed.end(); }
-
-// Lines of the trace that are frames (the header has three).
-std::size_t traceFrameLines(const std::string& trace) {
-    std::size_t lines = 0;
-    for (char c : trace) lines += c == '\n' ? 1 : 0;
-    return lines - 3;
-}
 
 // The monitor has let go of the adapter: its task ended and polling answers again.
 void expectPollingBack(const AppModel& model) {
@@ -40,15 +32,13 @@ ScriptedCar::Script monitorPrinting(std::vector<std::string> frames) {
 
 } // namespace
 
-TEST(BusMonitorTests, SimulatedCarFillsRowsRecordsAndPollingResumesAfterTheStop) {
+TEST(BusMonitorTests, SimulatedCarFillsRowsAndRecordsPollingResumesAfterAStopAndDisconnectEndsIt) {
     ConnectionRig rig;
     ASSERT_TRUE(rig.connect()) << rig->phase().message;
     ASSERT_TRUE(pollingAnswers(*rig));
-
     rig->toggleSnifferRecording();
-    EXPECT_TRUE(rig->snifferRecording());
     rig->startSniffer();
-    EXPECT_TRUE(rig->sniffing());
+    EXPECT_TRUE(rig->sniffing() && rig->snifferRecording());
     const auto rowOf = [&](const char* id) -> const CANFrameRow* {
         const auto found = rig->snifferRows().find(id);
         return found == rig->snifferRows().end() ? nullptr : &found->second;
@@ -60,11 +50,9 @@ TEST(BusMonitorTests, SimulatedCarFillsRowsRecordsAndPollingResumesAfterTheStop)
     ASSERT_TRUE(waitUntil([&] { return rowOf("0C8")->count >= 8; }, 20s));
     EXPECT_EQ(engineSpeedSamples(*rig), samples);
     EXPECT_TRUE(Access::pollingPaused(*rig));
-
     const CANFrameRow& row = *rowOf("0C8");
     EXPECT_EQ(row.data.size(), 8u);
-    EXPECT_EQ(row.changed.size(), 8u);
-    EXPECT_TRUE(anyChanged(row)); // the frame counter moves
+    EXPECT_NE(std::find(row.changed.begin(), row.changed.end(), true), row.changed.end()); // its counter moves
     EXPECT_GT(row.rateHz(), 0.0);
     EXPECT_GE(rig->recordedFrameCount(), 8);
 
@@ -74,15 +62,23 @@ TEST(BusMonitorTests, SimulatedCarFillsRowsRecordsAndPollingResumesAfterTheStop)
     // The last table and the recording stay for the screen and the export.
     EXPECT_EQ(rig->snifferRows().size(), 4u);
     EXPECT_TRUE(rig->snifferRecording());
-    const std::string trace = rig->snifferASCText();
-    EXPECT_EQ(traceFrameLines(trace), rig->recordedFrames().size());
-    EXPECT_NE(trace.find(" 1  0C8      Rx   d 8 11 "), std::string::npos);
+    const auto body = [](const std::string& trace) { return trace.substr(trace.find('\n')); }; // after the date
+    EXPECT_EQ(body(rig->snifferASCText()), body(ASCTrace::text(rig->recordedFrames(), {})));
 
-    // A fresh start empties the table; the recording goes on.
+    // A fresh start empties the table; the recording goes on until the connection ends.
     const int recorded = rig->recordedFrameCount();
     rig->startSniffer();
     EXPECT_TRUE(rig->snifferRows().empty());
     EXPECT_TRUE(waitUntil([&] { return rig->recordedFrameCount() > recorded && rowOf("3D9"); }, 20s));
+    rig->disconnect();
+    EXPECT_FALSE(rig->sniffing() || rig->snifferRecording());
+    EXPECT_TRUE(rig->snifferRows().empty());
+    EXPECT_EQ(rig->recordedFrameCount(), 0);
+    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(*rig); }));
+
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->startSniffer();
+    EXPECT_TRUE(waitUntil([&] { return !rig->snifferRows().empty(); }, 20s));
     rig->stopSniffer();
     expectPollingBack(*rig);
 }
@@ -154,28 +150,6 @@ TEST(BusMonitorTests, MonitorModeThatCannotStartEndsTheMonitorAndPollingResumes)
     EXPECT_TRUE(rig->sniffing());
     EXPECT_TRUE(waitUntil([&] { return !rig->sniffing(); }, 20s));
     EXPECT_TRUE(rig->snifferRows().empty());
-    expectPollingBack(*rig);
-}
-
-TEST(BusMonitorTests, DisconnectingEndsTheMonitorAndTheNextConnectionMonitorsAgain) {
-    ScriptedCar car(monitorPrinting({"7E8 03 41 0D 00"}));
-    ConnectionRig rig({.car = &car});
-    ASSERT_TRUE(rig.connect()) << rig->phase().message;
-    rig->toggleSnifferRecording();
-    rig->startSniffer();
-    ASSERT_TRUE(waitUntil([&] { return !rig->snifferRows().empty(); }, 20s));
-
-    rig->disconnect();
-    EXPECT_FALSE(rig->sniffing());
-    EXPECT_FALSE(rig->snifferRecording());
-    EXPECT_TRUE(rig->snifferRows().empty());
-    EXPECT_EQ(rig->recordedFrameCount(), 0);
-    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(*rig); }));
-
-    ASSERT_TRUE(rig.connect()) << rig->phase().message;
-    rig->startSniffer();
-    EXPECT_TRUE(waitUntil([&] { return !rig->snifferRows().empty(); }, 20s));
-    rig->stopSniffer();
     expectPollingBack(*rig);
 }
 

@@ -94,15 +94,6 @@ TEST(TelemetryStoreTests, OnlyOneMeasurementCountsAndOnlyFuelRateAirFlowAndSpeed
     EXPECT_EQ(store.trip(), expected);
 }
 
-TEST(TelemetryStoreTests, StatisticsKeepEveryValueAndTheLastHundredTwenty) {
-    TelemetryStore store;
-    for (int i = 1; i <= 121; ++i) store.ingest(measured(rpm, i, at(i)));
-    const auto& s = store.stats().at(rpm);
-    EXPECT_EQ(s.history.size(), 120u);
-    EXPECT_EQ(s.history.front(), 2.0);
-    EXPECT_EQ(std::tuple(s.min, s.max, s.sampleCount), std::tuple(1.0, 121.0, std::int64_t{121}));
-}
-
 TEST(TelemetryStoreTests, SnapshotsComeAtMostEveryQuarterSecondOfSampleTime) {
     struct Case {
         const char* name;
