@@ -82,16 +82,14 @@ TEST(ConnectionReadsTests, TheFuelTypeIsTheLabelReadOrNothingWhateverGoesWrong) 
 }
 
 TEST(ConnectionReadsTests, StoredCodesOfEveryECUReadWithTheCANCountByte) {
+    // The protocol number the adapter reports (A6: CAN) reaches the decoding, which then reads
+    // the count byte (the slot after the counted codes is padding); every ECU's codes merged once.
     const struct {
         std::string reply;
         std::vector<std::string> codes;
     } cases[] = {
-        {"7E80243 00", {}},
         {"NO DATA", {}},
-        // The count byte 02, then two codes; a second ECU adds its own, a repeated one counts once.
         {"7E806430203000171\r7E90443010300", {"P0300", "P0171"}},
-        {"7E80643020300017100\r7E904430201710000", {"P0300", "P0171"}},
-        // Count 01: the slot after the first code is padding, not a code.
         {"7E806430103000171", {"P0300"}},
     };
     for (const auto& c : cases) {

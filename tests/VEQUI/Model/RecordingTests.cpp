@@ -70,7 +70,7 @@ std::map<std::uint8_t, EventRecorder::ChannelSummary> gpsSummaries(const AppMode
 
 } // namespace
 
-TEST(RecordingTests, MarksMoveThePhaseOnlyFromTheirOwnPhases) {
+TEST(RecordingTests, MarksMoveThePhaseOnlyFromTheirOwnPhasesAndACancelledPanelKeepsTheStretch) {
     ConnectionRig idle;
     idle->startLog(); // no recorder
     idle->saveRange(kStart, kStart + 1s);
@@ -101,6 +101,23 @@ TEST(RecordingTests, MarksMoveThePhaseOnlyFromTheirOwnPhases) {
     rig->saveRange(kStart, kStart + 1s);
     EXPECT_EQ(rig->logPhase(), LogPhase::ended(kStart, kStart + 1s));
     EXPECT_TRUE(waitUntil([&] { return rig.dialogs->saveRequests.size() == 1; }));
+
+    // A cancelled panel keeps the stretch; discarding it keeps the last save shown.
+    rig->discardLog();
+    const auto [start, end] = rig.markStretch();
+    rig->saveLog(); // no answer queued: cancelled
+    EXPECT_EQ(rig->logPhase(), LogPhase::ended(start, end));
+    EXPECT_EQ(rig->lastSavedLog(), std::nullopt);
+    TemporaryFolder elsewhere;
+    rig.saveTo(elsewhere / "a.veqt");
+    ASSERT_TRUE(rig.saved());
+    const auto saved = rig->lastSavedLog();
+    rig->saveRange(start, end);
+    ASSERT_TRUE(waitUntil([&] { return rig.dialogs->saveRequests.size() == 4; }));
+    EXPECT_EQ(rig->logPhase(), LogPhase::ended(start, end));
+    rig->discardLog();
+    EXPECT_EQ(rig->logPhase(), LogPhase::idle());
+    EXPECT_EQ(rig->lastSavedLog(), saved);
 }
 
 TEST(RecordingTests, AnOwnFileSavedIntoTheCatalogueFolderIsCataloguedFromTheStretchStart) {
@@ -221,34 +238,20 @@ TEST(RecordingTests, TheLiveDrivesFileAndCataloguedDrivesAreNeverASaveDestinatio
     EXPECT_EQ(fs::file_size(stretch), before);
 }
 
-TEST(RecordingTests, ACancelledPanelKeepsTheStretchAndDiscardKeepsTheLastSave) {
-    LiveRig rig;
-    const auto [start, end] = rig.markStretch();
-    rig->saveLog(); // no answer queued: cancelled
-    EXPECT_EQ(rig->logPhase(), LogPhase::ended(start, end));
-    EXPECT_EQ(rig->lastSavedLog(), std::nullopt);
+TEST(RecordingTests, TheCaptureRefreshShowsTheRecorderWhileItRunsAndMarksReachItInCallOrder) {
+    ConnectionRig disconnected;
+    disconnected->beginCaptureRefresh();
+    settleFor(50ms);
+    EXPECT_TRUE(disconnected->captureSummaries().empty());
+    EXPECT_EQ(disconnected->captureStatus(), std::nullopt);
 
-    TemporaryFolder elsewhere;
-    rig.saveTo(elsewhere / "a.veqt");
-    ASSERT_TRUE(rig.saved());
-    const auto saved = rig->lastSavedLog();
-    // A range's panel cancelled, then discarded: the last save stays shown, the marks go.
-    rig->saveRange(start, end);
-    ASSERT_TRUE(waitUntil([&] { return rig.dialogs->saveRequests.size() == 3; }));
-    EXPECT_EQ(rig->logPhase(), LogPhase::ended(start, end));
-    rig->discardLog();
-    EXPECT_EQ(rig->logPhase(), LogPhase::idle());
-    EXPECT_EQ(rig->lastSavedLog(), saved);
+    LiveRig rig;
     rig->beginCaptureRefresh();
-    ASSERT_TRUE(waitUntil([&] { return rig->captureStatus().has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return rig->captureStatus() && rig->captureStatus()->eventCount > 0; }));
+    EXPECT_FALSE(rig->captureSummaries().empty());
     EXPECT_EQ(rig->captureStatus()->startMark, std::nullopt);
-    EXPECT_EQ(rig->captureStatus()->endMark, std::nullopt);
-    rig->endCaptureRefresh();
-}
-
-TEST(RecordingTests, MarksReachTheRecorderInCallOrder) {
-    LiveRig rig;
-    rig->beginCaptureRefresh();
+    const auto first = rig->captureStatus()->eventCount;
+    EXPECT_TRUE(waitUntil([&] { return rig->captureStatus()->eventCount > first; }, 3s)); // as the recorder fills
     for (int i = 0; i < 30; ++i) {
         rig->startLog();
         rig->endLog();
@@ -267,24 +270,8 @@ TEST(RecordingTests, MarksReachTheRecorderInCallOrder) {
     rig->endCaptureRefresh();
 }
 
-TEST(RecordingTests, TheCaptureRefreshShowsTheRecordersSummariesWhileItRuns) {
-    ConnectionRig disconnected;
-    disconnected->beginCaptureRefresh();
-    settleFor(50ms);
-    EXPECT_TRUE(disconnected->captureSummaries().empty());
-    EXPECT_EQ(disconnected->captureStatus(), std::nullopt);
-
-    LiveRig rig;
-    rig->beginCaptureRefresh();
-    ASSERT_TRUE(waitUntil([&] { return rig->captureStatus() && rig->captureStatus()->eventCount > 0; }));
-    EXPECT_FALSE(rig->captureSummaries().empty());
-    const auto first = rig->captureStatus()->eventCount;
-    EXPECT_TRUE(waitUntil([&] { return rig->captureStatus()->eventCount > first; }, 3s)); // as the recorder fills
-    rig->endCaptureRefresh();
-}
-
-TEST(RecordingTests, TheLocationSummaryInEachOfItsCases) {
-    ConnectionRig rig;
+TEST(RecordingTests, TheLocationSummaryInEachOfItsCasesAndTheSwitchStartsAndStopsTracking) {
+    ConnectionRig rig({.positionSource = true});
     LocationProvider& location = rig->location();
     EXPECT_EQ(rig->locationSummary(), "Autorisation non demandée");
     const struct {
@@ -305,22 +292,17 @@ TEST(RecordingTests, TheLocationSummaryInEachOfItsCases) {
     EXPECT_EQ(rig->locationSummary(), "GPS · ±5 m · 12 points");
     location.didUpdateLocations({position(kStart + 20s, 65.0, false)});
     EXPECT_EQ(rig->locationSummary(), "Position approchée · ±65 m · 13 points");
-    rig->setLocationRecording(false);
-    EXPECT_FALSE(rig->recordLocation());
-    EXPECT_EQ(rig->locationSummary(), "Enregistrement de la position désactivé");
-}
 
-TEST(RecordingTests, SwitchingLocationRecordingStartsAndStopsTheProviderAndTheRelay) {
-    ConnectionRig rig({.positionSource = true});
     rig->setLocationRecording(false);
-    EXPECT_FALSE(rig->location().isTracking());
+    EXPECT_FALSE(rig->recordLocation() || location.isTracking());
+    EXPECT_EQ(rig->locationSummary(), "Enregistrement de la position désactivé");
     rig->setLocationRecording(true);
-    EXPECT_TRUE(rig->location().isTracking());
+    EXPECT_TRUE(location.isTracking());
     // Without a connection the relay only brings the fix to the store.
     rig.source->deliver(position(std::chrono::system_clock::now(), 3.0, true));
     EXPECT_TRUE(waitUntil([&] { return rig->store().locationFix().has_value(); }));
     rig->setLocationRecording(false);
-    EXPECT_FALSE(rig->location().isTracking());
+    EXPECT_FALSE(location.isTracking());
 }
 
 TEST(RecordingTests, TheRelayRecordsEachFixOnceAtItsDate) {
