@@ -4,6 +4,7 @@
 #include "VEQTransport/TransportError.hpp"
 #include "VEQTransport/TransportState.hpp"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,18 @@ public:
 
     // The current link state.
     virtual TransportState state() const = 0;
+
+    // For a transport whose caller may read the link itself: waits up to `timeout` (or a stop
+    // request) for bytes, and reads them on the calling thread into incoming(), whose receiver
+    // then runs here. This spares the hop through the transport's own thread on every reply.
+    // Returns true when the caller may go on pulling (bytes came or not; the link may have
+    // ended, which state() tells), false when there is nothing to read this way: the transport
+    // delivers on its own thread and the caller waits as it would for any other push.
+    virtual bool pull(std::chrono::nanoseconds timeout, std::stop_token stop) {
+        (void)timeout;
+        (void)stop;
+        return false;
+    }
 
 protected:
     explicit OBDTransport(std::size_t incomingCapacityBytes = IncomingStream::defaultCapacityBytes)

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <future>
+#include <mutex>
 #include <signal.h>
 #include <thread>
 
@@ -175,6 +176,60 @@ TEST(WiFiTransportTests, AnAdapterThatClosesMidReplyIsReported) {
     EXPECT_EQ(trace.lines(), (Lines{"WiFi ← \"41 0C\" [34 31 20 30 43]", "WiFi: flux terminé (connexion fermée par l'adaptateur)"}));
 }
 
+// A caller waiting for a reply reads it on its own thread, taking the reading over from the
+// transport's watcher; bytes that come while nobody pulls still arrive.
+TEST(WiFiTransportTests, APullReadsTheLinkOnTheCallersThread) {
+    Connected c;
+    std::mutex mutex;
+    std::string received;
+    int readByCaller = 0;
+    const auto caller = std::this_thread::get_id();
+    c.transport.incoming()->attach([&](IncomingStream::Chunk chunk) {
+        std::lock_guard lock(mutex);
+        received.append(chunk.begin(), chunk.end());
+        if (std::this_thread::get_id() == caller) ++readByCaller;
+    });
+    const auto receivedSize = [&] {
+        std::lock_guard lock(mutex);
+        return received.size();
+    };
+    std::string sent;
+    for (int round = 0; round < 20; ++round) {
+        const std::string reply = fmt::format("41 0C {:02X} F8\r\r>", round);
+        c.adapter.sendAll(reply);
+        sent += reply;
+        for (auto bound = std::chrono::steady_clock::now() + safetyTimeout;
+             receivedSize() < sent.size() && std::chrono::steady_clock::now() < bound;) {
+            ASSERT_TRUE(c.transport.pull(50ms, {}));
+        }
+    }
+    c.transport.incoming()->detach();
+    EXPECT_EQ(received, sent);
+    EXPECT_GT(readByCaller, 0);
+
+    c.adapter.sendAll("STOPPED\r>"); // nobody pulls now: the watcher reads it
+    EXPECT_EQ(collect(*c.transport.incoming(), 9), "STOPPED\r>");
+}
+
+// A pull with no time limit to speak of still ends: on its stop, on disconnect, when the adapter
+// closes the link. With the link gone there is nothing more to pull.
+TEST(WiFiTransportTests, APullEndsOnStopDisconnectOrTheLinksEnd) {
+    enum How { stop, disconnect, adapterCloses };
+    for (const How how : {stop, disconnect, adapterCloses}) {
+        Connected c;
+        std::stop_source source;
+        auto pulling = std::async(std::launch::async, [&] { return c.transport.pull(1h, source.get_token()); });
+        if (how == stop) source.request_stop();
+        if (how == disconnect) c.transport.disconnect();
+        if (how == adapterCloses) c.adapter.reset();
+        ASSERT_EQ(pulling.wait_for(safetyTimeout), std::future_status::ready) << how;
+        pulling.get();
+        if (how == stop) continue;
+        EXPECT_TRUE(reaches(c.transport, TransportState::disconnected())) << how;
+        EXPECT_FALSE(c.transport.pull(1h, {})) << how;
+    }
+}
+
 // Sends race the adapter's close (orderly or reset): the link ends as disconnected, and with
 // SIGPIPE's default action a write after the close would end the program.
 TEST(WiFiTransportTests, SendingOnAClosedConnectionNeverEndsTheProgram) {
@@ -212,6 +267,12 @@ TEST(WiFiTransportTests, AStalledSendEndsAtItsLimitOrOnStopAndClosesTheLink) {
         EXPECT_EQ(sendResult(c.transport, "ATZ\r"), "notConnected");
         EXPECT_LT(c.adapter.receive(request.size()).size(), request.size() - 1) << byStop; // the connection ends first
     }
+    Connected c({.sendLimit = 1h});
+    auto result = std::async(std::launch::async, [&] { return sendResult(c.transport, request); });
+    EXPECT_EQ(c.adapter.receive(1).size(), 1u);
+    c.transport.disconnect();
+    ASSERT_EQ(result.wait_for(safetyTimeout), std::future_status::ready);
+    EXPECT_EQ(result.get(), "notConnected");
 }
 
 // The adapter closes the connection while the engine polls and waits for a reply: the engine

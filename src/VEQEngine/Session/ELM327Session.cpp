@@ -104,6 +104,7 @@ ELM327Session::~ELM327Session() {
     {
         std::unique_lock lock(mutex_);
         closing_ = true;
+        closingStop_.request_stop();
         monitoring_ = false;
         stream = std::move(monitorStream_);
         changed_.notify_all();
@@ -507,9 +508,26 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
     const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
     replyWaiter_ = true;
     handedReply_.reset();
-    changed_.wait_until(lock, stop, deadline, [&] {
-        return handedReply_.has_value() || closing_ || disconnects_ != connection || linkLost_;
-    });
+    const auto answered = [&] { return handedReply_.has_value() || closing_ || disconnects_ != connection || linkLost_; };
+    // Where the transport lets its caller read the link, the reply is read on this thread: one
+    // wake-up per reply, not one for the link's thread and another for this one. The read ends
+    // on the caller's stop and on the session's end alike.
+    std::stop_source readStop;
+    const std::stop_callback forwardStop(stop, [&] { readStop.request_stop(); });
+    const std::stop_callback forwardClosing(closingStop_.get_token(), [&] { readStop.request_stop(); });
+    while (!answered() && !stop.stop_requested()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) break;
+        lock.unlock();
+        const bool pulled = transport_->pull(std::min<std::chrono::nanoseconds>(deadline - now, linkCheckPeriod), readStop.get_token());
+        if (!pulled) {
+            lock.lock();
+            changed_.wait_until(lock, stop, deadline, answered);
+            break;
+        }
+        checkLink(); // the link may have ended under the read
+        lock.lock();
+    }
     replyWaiter_ = false;
     std::optional<std::vector<std::uint8_t>> reply = std::exchange(handedReply_, std::nullopt);
     if (closing_ || disconnects_ != connection) throw ExchangeCancelled();

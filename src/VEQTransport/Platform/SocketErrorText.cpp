@@ -1,5 +1,8 @@
 #include "VEQTransport/Platform/SocketErrorText.hpp"
 
+#include <cerrno>
+#include <system_error>
+
 namespace veq {
 
 namespace {
@@ -21,7 +24,32 @@ constexpr Row kTexts[] = {
 };
 // clang-format on
 
+struct SystemRow {
+    int systemError;
+    QAbstractSocket::SocketError error;
+};
+
+// clang-format off
+constexpr SystemRow kSystemErrors[] = {
+    {ECONNREFUSED, QAbstractSocket::ConnectionRefusedError},
+    {ECONNRESET,   QAbstractSocket::RemoteHostClosedError},
+    {EPIPE,        QAbstractSocket::RemoteHostClosedError},
+    {ENETUNREACH,  QAbstractSocket::NetworkError},
+    {EHOSTUNREACH, QAbstractSocket::NetworkError},
+    {ENETDOWN,     QAbstractSocket::NetworkError},
+    {EHOSTDOWN,    QAbstractSocket::NetworkError},
+    {ETIMEDOUT,    QAbstractSocket::SocketTimeoutError},
+};
+// clang-format on
+
 } // namespace
+
+std::string socketErrorText(int systemError) {
+    for (const SystemRow& row : kSystemErrors) {
+        if (row.systemError == systemError) return socketErrorText(row.error, {});
+    }
+    return std::system_category().message(systemError);
+}
 
 std::string socketErrorText(QAbstractSocket::SocketError error, std::string_view qtText) {
     for (const Row& row : kTexts) {

@@ -12,4 +12,8 @@ namespace veq {
 // (`qtText`) for the rest.
 std::string socketErrorText(QAbstractSocket::SocketError error, std::string_view qtText);
 
+// The same for an error number of the system's socket calls (errno), with the system's own
+// description for the rest.
+std::string socketErrorText(int systemError);
+
 } // namespace veq

@@ -9,10 +9,14 @@
 
 #include <fmt/format.h>
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <deque>
+#include <cerrno>
 
 namespace veq {
 
@@ -22,25 +26,48 @@ std::string place(const WiFiTransport::Endpoint& endpoint) { return fmt::format(
 
 std::string seconds(std::chrono::milliseconds duration) { return fmt::format("{:g}", duration.count() / 1000.0); }
 
+constexpr int kSendFlags = MSG_DONTWAIT
+#if defined(MSG_NOSIGNAL)
+                           | MSG_NOSIGNAL
+#endif
+    ;
+
+// A full read of the socket is cut after this many chunks, so that a flooding adapter cannot keep
+// one reader from ever coming back.
+constexpr int kChunksPerRead = 16;
+
+// Waits until one of `fds` is ready, the deadline passes (none: no limit), or a signal comes.
+int waitFor(std::span<pollfd> fds, std::optional<std::chrono::steady_clock::time_point> deadline) {
+    timespec limit{};
+    if (deadline) {
+        const auto left = std::max(*deadline - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration::zero());
+        const auto whole = std::chrono::duration_cast<std::chrono::seconds>(left);
+        limit.tv_sec = static_cast<time_t>(whole.count());
+        limit.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - whole).count());
+    }
+    return ::ppoll(fds.data(), fds.size(), deadline ? &limit : nullptr, nullptr);
+}
+
 } // namespace
 
-// The socket and what only the thread knows of it. A socket's signals are taken only while it
-// is the current one, so nothing of a dropped socket is ever mistaken for the link.
-struct WiFiTransport::Link {
-    struct PendingSend {
-        std::uint64_t id;
-        std::uint64_t endOffset; // the send is taken once this many bytes have been written
-    };
+struct WiFiTransport::Descriptor {
+    int fd;
+    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    ~Descriptor() { ::close(fd); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+};
 
+// One connection attempt on the Qt thread. Once connected, the socket is handed over as a
+// descriptor of its own and Qt's socket is dropped: from then on Qt neither reads nor writes it.
+// A socket's signals are taken only while it is the current one, so nothing of a dropped socket
+// is ever mistaken for the attempt.
+struct WiFiTransport::Link {
     WiFiTransport& owner;
     QTcpSocket* socket = nullptr;
     Endpoint endpoint;
     std::uint64_t connection = 0;
     std::uint64_t attempt = 0;
-    bool established = false;
-    bool lost = false;
-    std::uint64_t queuedBytes = 0;
-    std::deque<PendingSend> pending;
 
     explicit Link(WiFiTransport& transport) : owner(transport) {}
 
@@ -50,9 +77,6 @@ struct WiFiTransport::Link {
         endpoint = target;
         connection = connectionNumber;
         attempt = attemptNumber;
-        established = false;
-        lost = false;
-        queuedBytes = 0;
         QTcpSocket* s = socket;
         QObject::connect(s, &QTcpSocket::connected, s, [this, s] {
             if (s == socket) connected();
@@ -60,173 +84,72 @@ struct WiFiTransport::Link {
         QObject::connect(s, &QTcpSocket::errorOccurred, s, [this, s](QAbstractSocket::SocketError error) {
             if (s == socket) failed(error);
         });
-        QObject::connect(s, &QTcpSocket::disconnected, s, [this, s] {
-            if (s == socket && established) linkLost(true, {});
-        });
-        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
-            if (s == socket) drain();
-        });
-        QObject::connect(s, &QTcpSocket::bytesWritten, s, [this, s] {
-            if (s == socket) completeSends();
-        });
         s->connectToHost(QString::fromStdString(endpoint.host), endpoint.port);
     }
 
-    // The descriptor a caller's thread may write to, or -1.
-    int directDescriptor() const {
-        const qintptr descriptor = socket->socketDescriptor();
-        if (descriptor < 0) return -1;
-#if !defined(MSG_NOSIGNAL)
-        // Where a write cannot be told not to raise SIGPIPE, the socket is.
-        const int on = 1;
-        ::setsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
-#endif
-        return static_cast<int>(descriptor);
-    }
-
-    // Closes the socket without any report: it stops being current before Qt is told.
+    // Closes Qt's socket without any report: it stops being current before Qt is told.
     void drop() {
         if (!socket) return;
-        {
-            // No caller's thread may write to the descriptor once it is closed (and perhaps reused).
-            std::lock_guard lock(owner.mutex_);
-            owner.directDescriptor_ = -1;
-        }
         QTcpSocket* closing = socket;
         socket = nullptr;
-        failSends(std::make_exception_ptr(TransportError::notConnected()));
         closing->abort();
         closing->deleteLater(); // may be inside one of its signals
     }
 
     void dropAttempt(std::uint64_t attemptNumber) {
-        if (attempt == attemptNumber && !established) drop();
+        if (attempt == attemptNumber) drop();
+    }
+
+    // The duplicate keeps the connection open when Qt closes its own descriptor.
+    std::shared_ptr<Descriptor> takeOver(int& error) const {
+        const int fd = ::fcntl(static_cast<int>(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) {
+            error = errno;
+            return nullptr;
+        }
+        auto link = std::make_shared<Descriptor>(fd);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        const int on = 1;
+        // Each command is one small write that waits for its reply: nothing to gain by holding it.
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+#if !defined(MSG_NOSIGNAL)
+        ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+        return link;
     }
 
     void connected() {
-        bool givenUp = false;
+        int error = 0;
+        const std::shared_ptr<Descriptor> link = takeOver(error);
         {
             std::lock_guard lock(owner.mutex_);
-            givenUp = attempt != owner.currentAttempt_ || owner.attemptOutcome_ || connection != owner.connection_;
-            if (!givenUp) {
+            const bool givenUp = attempt != owner.currentAttempt_ || owner.attemptOutcome_ || connection != owner.connection_;
+            if (!givenUp && !link) {
+                owner.attemptOutcome_ = std::make_exception_ptr(LinkError(socketErrorText(error)));
+            } else if (!givenUp) {
                 owner.attemptOutcome_ = std::exception_ptr();
                 owner.state_ = TransportState::connected();
-                owner.directDescriptor_ = directDescriptor();
-                established = true;
+                owner.descriptor_ = link;
+                owner.lastCallerRead_ = {};
+                // Written before anything received on the link can be traced.
+                veqTrace([&] { return "WiFi: connecté à " + place(endpoint); });
             }
         }
-        if (givenUp) {
-            drop();
-            return;
-        }
-        // Written here, before any received bytes can be traced.
-        veqTrace([&] { return "WiFi: connecté à " + place(endpoint); });
+        drop();
         owner.changed_.notify_all();
+        owner.watcherWake_.notify_all();
     }
 
-    std::string errorText() const { return socketErrorText(socket->error(), socket->errorString().toStdString()); }
-
     void failed(QAbstractSocket::SocketError error) {
-        if (established) {
-            linkLost(error == QAbstractSocket::RemoteHostClosedError, errorText());
-            return;
-        }
         {
             std::lock_guard lock(owner.mutex_);
             if (attempt == owner.currentAttempt_ && !owner.attemptOutcome_) {
-                owner.attemptOutcome_ = std::make_exception_ptr(LinkError(errorText()));
+                owner.attemptOutcome_ =
+                    std::make_exception_ptr(LinkError(socketErrorText(error, socket->errorString().toStdString())));
             }
         }
         owner.changed_.notify_all();
         drop();
-    }
-
-    void drain() {
-        while (socket->bytesAvailable() > 0) {
-            const QByteArray data = socket->read(maximumChunkBytes);
-            if (data.isEmpty()) break;
-            IncomingStream::Chunk chunk(data.begin(), data.end());
-            veqTrace([&] { return "WiFi ← " + veqHexAscii(chunk); });
-            owner.incoming()->push(std::move(chunk));
-        }
-    }
-
-    void linkLost(bool endOfStream, const std::string& error) {
-        if (lost) return;
-        lost = true;
-        drain(); // what came with the close still belongs to the reply
-        if (endOfStream) veqTrace([] { return std::string("WiFi: flux terminé (connexion fermée par l'adaptateur)"); });
-        else veqTrace([&] { return "WiFi: erreur de réception — " + error; });
-        {
-            std::lock_guard lock(owner.mutex_);
-            if (connection == owner.connection_ && owner.state_.isConnected()) owner.state_ = TransportState::disconnected();
-        }
-        owner.changed_.notify_all();
-        drop();
-    }
-
-    void write(std::uint64_t id, const std::vector<std::uint8_t>& bytes) {
-        {
-            std::lock_guard lock(owner.mutex_);
-            if (!owner.sends_.contains(id)) return; // its caller gave up before it went out
-        }
-        if (!socket || !established || lost) {
-            finishSend(id, std::make_exception_ptr(TransportError::notConnected()));
-            return;
-        }
-        const qint64 size = static_cast<qint64>(bytes.size());
-        if (socket->write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-            finishSend(id, std::make_exception_ptr(LinkError(errorText())));
-            return;
-        }
-        queuedBytes += static_cast<std::uint64_t>(size);
-        pending.push_back({id, queuedBytes});
-        socket->flush();
-        completeSends();
-    }
-
-    // A send its caller gave up, told that it failed: none of it may reach the adapter later.
-    // Bytes the socket still holds cannot be taken back, so the link is closed, and closed at
-    // once, dropping what the system has not sent yet. A time-out closes it in any case: the
-    // adapter has stopped reading.
-    void abandon(std::uint64_t id, std::uint64_t connectionNumber, bool timedOut) {
-        const bool held = std::any_of(pending.begin(), pending.end(), [&](const PendingSend& p) { return p.id == id; });
-        if (!socket || connection != connectionNumber || lost || (!held && !timedOut)) return;
-        lost = true;
-        {
-            std::lock_guard lock(owner.mutex_);
-            if (connection == owner.connection_ && owner.state_.isConnected()) owner.state_ = TransportState::disconnected();
-        }
-        owner.changed_.notify_all();
-        if (const qintptr descriptor = socket->socketDescriptor(); descriptor >= 0) {
-            const linger resetOnClose{1, 0};
-            ::setsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_LINGER, &resetOnClose, sizeof resetOnClose);
-        }
-        drop();
-    }
-
-    void completeSends() {
-        if (!socket) return;
-        const std::uint64_t written = queuedBytes - static_cast<std::uint64_t>(socket->bytesToWrite());
-        while (!pending.empty() && pending.front().endOffset <= written) {
-            finishSend(pending.front().id, std::exception_ptr());
-            pending.pop_front();
-        }
-    }
-
-    void failSends(const std::exception_ptr& error) {
-        for (const PendingSend& send : pending) finishSend(send.id, error);
-        pending.clear();
-    }
-
-    void finishSend(std::uint64_t id, std::exception_ptr error) {
-        {
-            std::lock_guard lock(owner.mutex_);
-            const auto found = owner.sends_.find(id);
-            if (found == owner.sends_.end()) return; // its caller gave up
-            found->second = error;
-        }
-        owner.changed_.notify_all();
     }
 };
 
@@ -243,17 +166,29 @@ WiFiTransport::WiFiTransport(std::vector<Endpoint> endpoints, Options options, s
     : OBDTransport(incomingCapacityBytes),
       endpoints_(std::move(endpoints)),
       options_(options),
-      link_(std::make_unique<Link>(*this)) {}
+      link_(std::make_unique<Link>(*this)),
+      watcher_([this](std::stop_token stop) { watch(stop); }) {}
 
 WiFiTransport::~WiFiTransport() {
+    {
+        std::lock_guard lock(mutex_);
+        ++connection_;
+        letGoLocked();
+    }
+    changed_.notify_all();
+    watcher_.request_stop();
+    watcher_.join();
     thread_.post([link = link_.get()] { link->drop(); });
 }
+
+// --- Connecting ---
 
 void WiFiTransport::connect(std::stop_token stop) {
     std::uint64_t connection = 0;
     {
         std::lock_guard lock(mutex_);
         connection = ++connection_;
+        letGoLocked();
         state_ = TransportState::connecting();
     }
     std::exception_ptr lastError = std::make_exception_ptr(TransportError::deviceNotFound());
@@ -285,7 +220,7 @@ std::optional<std::exception_ptr> WiFiTransport::attempt(const Endpoint& endpoin
     thread_.post([link = link_.get(), endpoint, connection, number] { link->open(endpoint, connection, number); });
 
     std::unique_lock lock(mutex_);
-    const auto deadline = std::chrono::steady_clock::now() + options_.attemptLimit;
+    const auto deadline = Clock::now() + options_.attemptLimit;
     changed_.wait_until(lock, stop, deadline, [&] { return attemptOutcome_.has_value() || connection != connection_; });
     if (attemptOutcome_ && connection == connection_) return attemptOutcome_;
 
@@ -308,77 +243,249 @@ void WiFiTransport::disconnect() {
         std::lock_guard lock(mutex_);
         ++connection_;
         state_ = TransportState::disconnected();
+        letGoLocked();
     }
     changed_.notify_all();
     thread_.post([link = link_.get()] { link->drop(); });
 }
 
-void WiFiTransport::send(std::span<const std::uint8_t> data, std::stop_token stop) {
-    std::uint64_t id = 0;
-    std::uint64_t connection = 0;
-    std::size_t written = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (!state_.isConnected()) throw TransportError::notConnected();
-        if (directDescriptor_ >= 0 && sends_.empty() && !stop.stop_requested() && !data.empty()) {
-            // Never blocks; what the network stack does not take at once, and any error, is left to
-            // the event thread, which reports it as for every other send.
-            constexpr int flags = MSG_DONTWAIT
-#if defined(MSG_NOSIGNAL)
-                                  | MSG_NOSIGNAL
-#endif
-                ;
-            const ssize_t count = ::send(directDescriptor_, data.data(), data.size(), flags);
-            if (count > 0) written = static_cast<std::size_t>(count);
-        }
-        if (written < data.size()) {
-            id = ++sendCount_;
-            connection = connection_;
-            sends_.emplace(id, std::nullopt);
-        }
-    }
-    if (written == data.size()) {
-        veqTrace([&] { return "WiFi → " + veqHexAscii(data); });
-        return;
-    }
-    std::vector<std::uint8_t> rest(data.begin() + static_cast<std::ptrdiff_t>(written), data.end());
-    thread_.post([link = link_.get(), id, rest] { link->write(id, rest); });
-    const std::vector<std::uint8_t> bytes(data.begin(), data.end());
-
-    std::unique_lock lock(mutex_);
-    const auto deadline = std::chrono::steady_clock::now() + options_.sendLimit;
-    changed_.wait_until(lock, stop, deadline, [&] { return sends_.at(id).has_value() || connection != connection_; });
-    std::optional<std::exception_ptr> outcome = sends_.at(id);
-    sends_.erase(id);
-    const bool disconnected = connection != connection_;
-    // Bytes of a send given up may still wait on the event thread: no later send may pass them.
-    if (!outcome) directDescriptor_ = -1;
-    lock.unlock();
-
-    if (!outcome) {
-        if (disconnected) throw TransportError::notConnected();
-        const bool timedOut = !stop.stop_requested();
-        thread_.post([link = link_.get(), id, connection, timedOut] { link->abandon(id, connection, timedOut); });
-        outcome = std::make_exception_ptr(timedOut ? LinkError("Délai d'envoi dépassé (" + seconds(options_.sendLimit) + " s)")
-                                                   : sendCancelled());
-    }
-    if (!*outcome) {
-        veqTrace([&] { return "WiFi → " + veqHexAscii(bytes); });
-        return;
-    }
-    try {
-        std::rethrow_exception(*outcome);
-    } catch (const TransportError&) {
-        throw; // the link went down under the send: nothing to add
-    } catch (const std::exception& e) {
-        veqTrace([&] { return std::string("WiFi: erreur d'envoi — ") + e.what(); });
-        throw;
-    }
-}
-
 TransportState WiFiTransport::state() const {
     std::lock_guard lock(mutex_);
     return state_;
+}
+
+// The socket closes when the last thread using it lets go (a reader or a sender woken here).
+void WiFiTransport::letGoLocked() {
+    if (!descriptor_) return;
+    descriptor_.reset();
+    readWake_.signal();
+    sendWake_.signal();
+}
+
+void WiFiTransport::linkEnded(const Descriptor& link, const std::string& trace) {
+    {
+        std::lock_guard lock(mutex_);
+        if (descriptor_.get() != &link) return; // let go of already: disconnected, or reported
+        veqTrace([&] { return trace; });
+        letGoLocked();
+        if (state_.isConnected()) state_ = TransportState::disconnected();
+    }
+    changed_.notify_all();
+}
+
+// Bytes the system still holds cannot be taken back: the link is reset when the socket closes,
+// dropping them, and nothing written later can follow them.
+void WiFiTransport::abandon(const Descriptor& link) {
+    {
+        std::lock_guard lock(mutex_);
+        if (descriptor_.get() != &link) return;
+        const linger resetOnClose{1, 0};
+        ::setsockopt(link.fd, SOL_SOCKET, SO_LINGER, &resetOnClose, sizeof resetOnClose);
+        letGoLocked();
+        if (state_.isConnected()) state_ = TransportState::disconnected();
+    }
+    changed_.notify_all();
+}
+
+// --- Receiving ---
+
+WiFiTransport::ReadOutcome WiFiTransport::readOnce(const Descriptor& link, std::optional<Clock::time_point> deadline) {
+    pollfd fds[] = {{link.fd, POLLIN, 0}, {readWake_.descriptor(), POLLIN, 0}};
+    if (waitFor(fds, deadline) <= 0 || fds[0].revents == 0) return ReadOutcome::nothing;
+    bool received = false;
+    for (int chunks = 0; chunks < kChunksPerRead; ++chunks) {
+        IncomingStream::Chunk chunk(maximumChunkBytes);
+        const ssize_t count = ::recv(link.fd, chunk.data(), chunk.size(), MSG_DONTWAIT);
+        if (count > 0) {
+            chunk.resize(static_cast<std::size_t>(count));
+            veqTrace([&] { return "WiFi ← " + veqHexAscii(chunk); });
+            incoming()->push(std::move(chunk));
+            received = true;
+            if (static_cast<std::size_t>(count) < maximumChunkBytes) break;
+            continue;
+        }
+        const int error = count == 0 ? 0 : errno;
+        if (error == EINTR) continue;
+        if (error == EAGAIN || error == EWOULDBLOCK) break;
+        // A reset after the adapter's last bytes is its way of closing, as an orderly end is.
+        if (error == 0 || error == ECONNRESET) {
+            linkEnded(link, "WiFi: flux terminé (connexion fermée par l'adaptateur)");
+        } else {
+            linkEnded(link, "WiFi: erreur de réception — " + socketErrorText(error));
+        }
+        return ReadOutcome::ended;
+    }
+    return received ? ReadOutcome::bytes : ReadOutcome::nothing;
+}
+
+bool WiFiTransport::pull(std::chrono::nanoseconds timeout, std::stop_token stop) {
+    const auto deadline = Clock::now() + std::min<std::chrono::nanoseconds>(timeout, std::chrono::hours(1));
+    std::shared_ptr<Descriptor> link;
+    {
+        std::unique_lock lock(mutex_);
+        if (!descriptor_) return false;
+        if (reader_ != Reader::none) {
+            ++callersWaiting_;
+            if (reader_ == Reader::watcher) readWake_.signal();
+            changed_.wait_until(lock, stop, deadline, [&] { return reader_ == Reader::none || !descriptor_; });
+            --callersWaiting_;
+            if (reader_ != Reader::none || !descriptor_) return true;
+        }
+        reader_ = Reader::caller;
+        readWake_.clear();
+        link = descriptor_;
+    }
+    {
+        std::stop_callback wake(stop, [this] { readWake_.signal(); });
+        if (!stop.stop_requested()) readOnce(*link, deadline);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        reader_ = Reader::none;
+        lastCallerRead_ = Clock::now();
+        if (callersWaiting_ > 0) changed_.notify_all();
+    }
+    return true;
+}
+
+// Reads whenever no caller has for watcherDelay: between a caller's pulls it stays away, so that
+// a caller rarely has to wake it to take over.
+void WiFiTransport::watch(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    while (!stop.stop_requested()) {
+        if (!descriptor_) {
+            watcherWake_.wait(lock, stop, [&] { return descriptor_ != nullptr; });
+            continue;
+        }
+        // While callers read, it only looks again now and then: a caller never wakes it.
+        const auto now = Clock::now();
+        if (reader_ != Reader::none || callersWaiting_ > 0 || now < lastCallerRead_ + watcherDelay) {
+            const auto resume = reader_ == Reader::none ? lastCallerRead_ + watcherDelay : now + watcherDelay;
+            watcherWake_.wait_until(lock, stop, resume, [] { return false; });
+            continue;
+        }
+        reader_ = Reader::watcher;
+        readWake_.clear();
+        const std::shared_ptr<Descriptor> link = descriptor_;
+        lock.unlock();
+        {
+            std::stop_callback wake(stop, [this] { readWake_.signal(); });
+            if (!stop.stop_requested()) readOnce(*link, std::nullopt);
+        }
+        lock.lock();
+        reader_ = Reader::none;
+        if (callersWaiting_ > 0) changed_.notify_all();
+    }
+}
+
+// --- Sending ---
+
+void WiFiTransport::send(std::span<const std::uint8_t> data, std::stop_token stop) {
+    std::shared_ptr<Descriptor> link;
+    std::size_t written = 0;
+    int error = 0;
+    {
+        std::unique_lock lock(mutex_);
+        if (!state_.isConnected() || !descriptor_) throw TransportError::notConnected();
+        if (sending_) {
+            // Behind a send waiting for room: nothing of this one is written yet, so giving up
+            // leaves the link as it is.
+            const auto deadline = Clock::now() + options_.sendLimit;
+            changed_.wait_until(lock, stop, deadline, [&] { return !sending_ || !descriptor_; });
+            if (!descriptor_) throw TransportError::notConnected();
+            if (sending_) {
+                if (stop.stop_requested()) throw sendCancelled();
+                throw LinkError("Délai d'envoi dépassé (" + seconds(options_.sendLimit) + " s)");
+            }
+        }
+        if (stop.stop_requested()) throw sendCancelled();
+        link = descriptor_;
+        while (written < data.size()) {
+            const ssize_t count = ::send(link->fd, data.data() + written, data.size() - written, kSendFlags);
+            if (count > 0) {
+                written += static_cast<std::size_t>(count);
+            } else if (errno != EINTR) {
+                if (errno != EAGAIN && errno != EWOULDBLOCK) error = errno;
+                break;
+            }
+        }
+        if (written < data.size() && error == 0) sending_ = true;
+    }
+    if (error != 0) {
+        const std::string text = socketErrorText(error);
+        linkEnded(*link, "WiFi: erreur d'envoi — " + text);
+        throw LinkError(text);
+    }
+    if (written < data.size()) sendRest(link, data.subspan(written), written > 0, stop);
+    veqTrace([&] { return "WiFi → " + veqHexAscii(data); });
+}
+
+// The rest of a send the system could not take at once, written as room comes.
+void WiFiTransport::sendRest(const std::shared_ptr<Descriptor>& link, std::span<const std::uint8_t> rest, bool started,
+                             std::stop_token stop) {
+    const auto deadline = Clock::now() + options_.sendLimit;
+    enum class End { done, gone, timedOut, cancelled, failed } end = End::done;
+    int error = 0;
+    sendWake_.clear();
+    {
+        std::stop_callback wake(stop, [this] { sendWake_.signal(); });
+        while (!rest.empty()) {
+            if (stop.stop_requested()) {
+                end = End::cancelled;
+                break;
+            }
+            {
+                std::lock_guard lock(mutex_);
+                if (descriptor_ != link) {
+                    end = End::gone;
+                    break;
+                }
+            }
+            if (Clock::now() >= deadline) {
+                end = End::timedOut;
+                break;
+            }
+            pollfd fds[] = {{link->fd, POLLOUT, 0}, {sendWake_.descriptor(), POLLIN, 0}};
+            if (waitFor(fds, deadline) <= 0) continue;
+            if (fds[1].revents != 0) sendWake_.clear();
+            if (fds[0].revents == 0) continue;
+            const ssize_t count = ::send(link->fd, rest.data(), rest.size(), kSendFlags);
+            if (count > 0) {
+                rest = rest.subspan(static_cast<std::size_t>(count));
+                started = true;
+            } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+                error = errno;
+                end = End::failed;
+                break;
+            }
+        }
+    }
+    {
+        std::lock_guard lock(mutex_);
+        sending_ = false;
+    }
+    changed_.notify_all();
+
+    std::string text;
+    switch (end) {
+    case End::done: return;
+    case End::gone: throw TransportError::notConnected();
+    case End::failed:
+        text = socketErrorText(error);
+        linkEnded(*link, "WiFi: erreur d'envoi — " + text);
+        throw LinkError(text);
+    case End::timedOut:
+        // The adapter has stopped reading: the link is of no more use.
+        abandon(*link);
+        text = "Délai d'envoi dépassé (" + seconds(options_.sendLimit) + " s)";
+        break;
+    case End::cancelled:
+        if (started) abandon(*link);
+        text = sendCancelled().what();
+        break;
+    }
+    veqTrace([&] { return "WiFi: erreur d'envoi — " + text; });
+    throw LinkError(text);
 }
 
 } // namespace veq
