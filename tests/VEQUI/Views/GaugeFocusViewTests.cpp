@@ -1,4 +1,4 @@
-#include "InstrumentFixtures.hpp"
+#include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/CircularGaugeView.hpp"
@@ -17,24 +17,8 @@ namespace {
 
 using namespace veq::testing;
 
-struct Focus {
-    ConnectionRig rig;
-    std::unique_ptr<GaugeFocusView> view;
-
-    explicit Focus(bool live, QSize size = {1300, 800}) {
-        if (live) {
-            EXPECT_TRUE(rig.connect());
-            EXPECT_TRUE(waitUntil([&] {
-                return rig->store().value(0x05) && rig->store().value(0x5C) && rig->store().value(0x0C);
-            }));
-        }
-        view = std::make_unique<GaugeFocusView>(*rig);
-        view->setAnimated(false);
-        view->resize(size);
-        view->show();
-        settle();
-    }
-    void tick() const { view->coalescer().tick(); }
+struct Focus : LiveScreen<GaugeFocusView> {
+    explicit Focus(bool live) : LiveScreen(live, {0x05, 0x5C, 0x0C}, {1300, 800}) {}
 };
 
 TEST(GaugeFocusView, LayoutFollowsTheUnitLength) {
@@ -66,28 +50,16 @@ TEST(GaugeFocusView, LayoutFollowsTheUnitLength) {
 
 TEST(GaugeFocusView, LiveFlanksFollowTheActiveLayout) {
     Focus focus(true);
-    AppModel& model = *focus.rig;
+    AppModel& model = focus.model();
     EXPECT_EQ(focus.view->leftFlank()->gauge().title.toStdString(), "Eau");
     EXPECT_EQ(focus.view->rightFlank()->gauge().title.toStdString(), "Huile");
     EXPECT_EQ(focus.view->leftFlank()->gauge().value, model.displayValue(0x05));
     shoot(*focus.view, QStringLiteral("focus-road"));
 
-    struct Case {
-        CockpitLayout layout;
-        const char* left;
-        const char* right;
-    };
-    static const Case cases[] = {
-        {CockpitLayout::track, "Suralim.", "Huile"},
-        {CockpitLayout::economy, "Débit air", "Conso"},
-        {CockpitLayout::engine, "Eau", "Huile"},
-        {CockpitLayout::transmission, "Huile", "Tension"},
-    };
-    for (const auto& c : cases) {
-        model.setActiveLayout(c.layout);
-        EXPECT_TRUE(waitUntil([&] { return focus.view->leftFlank()->gauge().title.toStdString() == c.left; }));
-        EXPECT_EQ(focus.view->rightFlank()->gauge().title.toStdString(), c.right);
-    }
+    // The flanks follow the layout as the focus gauge names them.
+    model.setActiveLayout(CockpitLayout::transmission);
+    EXPECT_TRUE(waitUntil([&] { return focus.view->leftFlank()->gauge().title.toStdString() == "Huile"; }));
+    EXPECT_EQ(focus.view->rightFlank()->gauge().title.toStdString(), "Tension");
     shoot(*focus.view, QStringLiteral("focus-transmission"));
     model.setUnitSystem(UnitSystem::imperial);
     EXPECT_TRUE(waitUntil([&] { return focus.view->hero()->readout().speedUnit.toStdString() == "mph"; }));
@@ -97,7 +69,7 @@ TEST(GaugeFocusView, LiveFlanksFollowTheActiveLayout) {
 
 TEST(GaugeFocusView, HeroReadoutAndShiftCue) {
     Focus focus(false);
-    AppModel& model = *focus.rig;
+    AppModel& model = focus.model();
     model.setSelectedProfile(std::nullopt); // the default scale: warning from 6000
     struct Case {
         double rpm;
@@ -125,7 +97,7 @@ TEST(GaugeFocusView, HeroReadoutAndShiftCue) {
 
 TEST(GaugeFocusView, GearStripLightsOnlyTheEngagedGear) {
     Focus focus(false);
-    AppModel& model = *focus.rig;
+    AppModel& model = focus.model();
     const GearStripView& strip = *focus.view->gearStrip();
     // Reverse: only "R", amber, 10 % larger.
     feed(model, 0xA4, 15);
@@ -186,30 +158,6 @@ TEST(GaugeFocusView, HintFadesOutOverHalfASecond) {
     // The fade has begun but not ended: the hint is still partly visible.
     EXPECT_GT(view.chromeOpacity(), 0.0);
     ASSERT_TRUE(waitUntil([&] { return view.chromeOpacity() == 0.0; }, std::chrono::seconds(3)));
-}
-
-TEST(GaugeFocusView, OnePaintPerTickUnderABurstOfSamples) {
-    Focus focus(false);
-    AppModel& model = *focus.rig;
-    focus.view->coalescer().setManualTicks(true);
-    focus.view->hideTimer().stop();
-    settle();
-    PaintsPerWidget paints(*focus.view);
-    for (int tick = 1; tick <= 3; ++tick) {
-        for (int i = 0; i < 300; ++i) {
-            const double t = tick * 10 + i * 0.001;
-            feed(model, 0x0C, 900 + 10 * i + tick, t);
-            feed(model, 0x0D, 20 + tick + i * 0.1, t);
-            feed(model, 0x05, 70 + tick + i * 0.01, t);
-            feed(model, 0x5C, 80 + tick + i * 0.01, t);
-            QCoreApplication::processEvents();
-        }
-        EXPECT_EQ(paints.of(focus.view->hero()), tick - 1);
-        focus.tick();
-        settle();
-        EXPECT_EQ(paints.of(focus.view->hero()), tick);
-        EXPECT_LE(paints.most(), tick) << paints.over(tick);
-    }
 }
 
 } // namespace

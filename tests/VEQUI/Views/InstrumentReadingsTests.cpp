@@ -1,4 +1,4 @@
-#include "InstrumentFixtures.hpp"
+#include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/InstrumentReadings.hpp"
@@ -17,25 +17,23 @@ struct Caption {
     const char* text;
 };
 
-TEST(InstrumentReadings, CockpitCaptionsFollowTheirTableThenTheCatalogue) {
+TEST(InstrumentReadings, CockpitAndFocusCaptionsFollowTheirTablesThenTheCatalogue) {
     // Transcribed from the cockpit's caption table; then a catalogue name and an unknown number.
-    static const Caption golden[] = {
+    static const Caption cockpit[] = {
         {0x04, "Charge"}, {0x10, "Débit air"}, {0x05, "Eau"},      {0x11, "Papillon"},
         {0x0B, "Suralim."}, {0x2F, "Réservoir"}, {0x0C, "Régime"}, {0x42, "Tension"},
         {0x0D, "Vitesse"}, {0x46, "Ambiant"},  {0x0E, "Avance"},   {0x5C, "Huile"},
         {0x0F, "Adm."},    {0x5E, "Conso"},
         {0x06, "Correction court terme banc 1"}, {0x02, "PID"},
     };
-    for (const auto& c : golden) EXPECT_EQ(R::shortName(c.pid).toStdString(), c.text) << int(c.pid);
-}
-
-TEST(InstrumentReadings, FocusCaptionsHaveTheirOwnShorterTable) {
-    static const Caption golden[] = {
+    for (const auto& c : cockpit) EXPECT_EQ(R::shortName(c.pid).toStdString(), c.text) << int(c.pid);
+    // The focus gauge has its own shorter table.
+    static const Caption focus[] = {
         {0x05, "Eau"}, {0x0B, "Suralim."}, {0x0D, "Vitesse"}, {0x10, "Débit air"}, {0x42, "Tension"},
         {0x5C, "Huile"}, {0x5E, "Conso"},
         {0x04, "Charge moteur calculée"}, {0x0C, "Régime moteur"}, {0x02, "PID"},
     };
-    for (const auto& c : golden) EXPECT_EQ(R::focusShortName(c.pid).toStdString(), c.text) << int(c.pid);
+    for (const auto& c : focus) EXPECT_EQ(R::focusShortName(c.pid).toStdString(), c.text) << int(c.pid);
 }
 
 TEST(InstrumentReadings, UnitLabelsAndValuesFollowTheUnitSystem) {

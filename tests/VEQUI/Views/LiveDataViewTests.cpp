@@ -1,4 +1,4 @@
-#include "InstrumentFixtures.hpp"
+#include "ScreenFixtures.hpp"
 
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
@@ -6,28 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace veq {
 namespace {
 
 using namespace veq::testing;
 
-struct LiveData {
-    ConnectionRig rig;
-    std::unique_ptr<LiveDataView> view;
-
-    explicit LiveData(bool live) {
+struct LiveData : LiveScreen<LiveDataView> {
+    explicit LiveData(bool live) : LiveScreen(live, {0x0C, 0x0D}) {
         if (live) {
-            EXPECT_TRUE(rig.connect());
             EXPECT_TRUE(waitUntil([&] { return rig->store().stats().size() >= 20; }));
         }
-        view = std::make_unique<LiveDataView>(*rig);
-        view->resize(1069, 800);
-        view->show();
-        settle();
     }
-    void tick() const { view->coalescer().tick(); }
     const LiveDataRow& row(std::uint8_t pid) const { return view->row(pid)->component(); }
 };
 
@@ -47,7 +36,7 @@ TEST(LiveDataView, WithoutStatisticsShowsTheEmptyState) {
 
 TEST(LiveDataView, RowsStandInAscendingParameterOrderWhateverTheArrivalOrder) {
     LiveData list(false);
-    AppModel& model = *list.rig;
+    AppModel& model = list.model();
     feed(model, 0x5C, 90);
     list.tick();
     const LiveDataRowView* oil = list.view->row(0x5C);
@@ -87,7 +76,7 @@ TEST(LiveDataView, StatisticTextsFollowOneRule) {
 
 TEST(LiveDataView, ImperialConvertsEveryCellAndTheSparklineAndMetricRestoresThem) {
     LiveData list(false);
-    AppModel& model = *list.rig;
+    AppModel& model = list.model();
     feed(model, 0x05, 20, 0);
     feed(model, 0x05, 40, 1);
     feed(model, 0x05, 30, 2);
@@ -113,7 +102,7 @@ TEST(LiveDataView, ImperialConvertsEveryCellAndTheSparklineAndMetricRestoresThem
 
 TEST(LiveDataView, NightModeChangesOnlyTheSparklineColour) {
     LiveData list(false);
-    AppModel& model = *list.rig;
+    AppModel& model = list.model();
     feed(model, 0x0C, 800, 0);
     feed(model, 0x0C, 900, 1);
     list.tick();
@@ -129,7 +118,7 @@ TEST(LiveDataView, NightModeChangesOnlyTheSparklineColour) {
 
 TEST(LiveDataView, AParameterOutsideTheCatalogueStillGetsARow) {
     LiveData list(false);
-    AppModel& model = *list.rig;
+    AppModel& model = list.model();
     ASSERT_EQ(PIDCatalog::definition(0x02), nullptr);
     feed(model, 0x02, 7, 0);
     feed(model, 0x02, 9, 1);
@@ -144,7 +133,7 @@ TEST(LiveDataView, AParameterOutsideTheCatalogueStillGetsARow) {
 
 TEST(LiveDataView, LiveCarListsEveryParameterThatAnswered) {
     LiveData list(true);
-    AppModel& model = *list.rig;
+    AppModel& model = list.model();
     EXPECT_TRUE(waitUntil([&] { return list.view->listedPIDs().size() == model.store().stats().size(); }));
     std::vector<std::uint8_t> expected;
     for (const auto& [pid, stats] : model.store().stats()) expected.push_back(pid);
@@ -160,35 +149,6 @@ TEST(LiveDataView, LiveCarListsEveryParameterThatAnswered) {
     EXPECT_TRUE(waitUntil([&] { return list.row(0x0D).unit.toStdString() == "mph"; }));
     EXPECT_EQ(list.row(0x0C).unit.toStdString(), "rpm");
     shoot(*list.view, QStringLiteral("live-data-imperial"));
-}
-
-TEST(LiveDataView, OnePaintPerTickUnderABurstAndRowsUpdatedInPlace) {
-    LiveData list(false);
-    AppModel& model = *list.rig;
-    // Thirty parameters of the catalogue, listed before the burst.
-    std::vector<std::uint8_t> pids;
-    for (const auto& definition : PIDCatalog::all()) {
-        if (definition.pid % 0x20 != 0 && pids.size() < 30) pids.push_back(definition.pid);
-    }
-    for (const auto pid : pids) feed(model, pid, 1);
-    list.tick();
-    settle();
-    std::map<std::uint8_t, const LiveDataRowView*> rows;
-    for (const auto pid : pids) rows[pid] = list.view->row(pid);
-    list.view->coalescer().setManualTicks(true);
-    PaintsPerWidget paints(*list.view);
-    for (int tick = 1; tick <= 3; ++tick) {
-        for (int i = 0; i < 40; ++i) {
-            for (const auto pid : pids) feed(model, pid, tick * 10 + i, tick * 10 + i * 0.01);
-            QCoreApplication::processEvents();
-        }
-        EXPECT_EQ(paints.of(list.view->row(pids.front())), tick - 1);
-        list.tick();
-        settle();
-        EXPECT_EQ(paints.of(list.view->row(pids.front())), tick);
-        EXPECT_LE(paints.most(), tick) << paints.over(tick);
-    }
-    for (const auto pid : pids) EXPECT_EQ(list.view->row(pid), rows[pid]) << int(pid);
 }
 
 } // namespace

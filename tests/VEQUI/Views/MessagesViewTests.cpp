@@ -1,4 +1,4 @@
-#include "InstrumentFixtures.hpp"
+#include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/ComponentView.hpp"
@@ -9,8 +9,6 @@
 
 #include <QLabel>
 
-#include <memory>
-
 namespace veq {
 namespace {
 
@@ -18,24 +16,8 @@ using namespace veq::testing;
 using Level = VehicleMessage::Level;
 using Availability = VehicleMessage::Availability;
 
-struct Messages {
-    ConnectionRig rig;
-    std::unique_ptr<MessagesView> view;
-
-    explicit Messages(bool live) {
-        if (live) {
-            EXPECT_TRUE(rig.connect());
-            EXPECT_TRUE(waitUntil([&] {
-                return rig->store().value(0x05) && rig->store().value(0x5C) && rig->store().value(0x42) &&
-                       rig->store().value(0x2F);
-            }));
-        }
-        view = std::make_unique<MessagesView>(*rig);
-        view->resize(1069, 800);
-        view->show();
-        settle();
-    }
-    void tick() const { view->coalescer().tick(); }
+struct Messages : LiveScreen<MessagesView> {
+    explicit Messages(bool live) : LiveScreen(live, {0x05, 0x5C, 0x42, 0x2F}) {}
     const HeaderBar& header() const { return *view->findChild<HeaderBar*>(); }
     std::string alerts() const { return text(header().summary()); }
     QColor alertsColour() const { return textColor(header().summary()); }
@@ -48,7 +30,7 @@ struct Messages {
 
 TEST(MessagesView, LiveCarShowsItsMessagesInTwoGroups) {
     Messages screen(true);
-    AppModel& model = *screen.rig;
+    AppModel& model = screen.model();
     screen.tick();
     const auto all = MessagesView::messages(model);
     std::vector<std::string> readable, proprietary;
@@ -75,7 +57,7 @@ TEST(MessagesView, LiveCarShowsItsMessagesInTwoGroups) {
 
 TEST(MessagesView, HeaderCountsOnlyWarningsAndCriticalsOfTheReadableGroup) {
     Messages screen(false);
-    AppModel& model = *screen.rig;
+    AppModel& model = screen.model();
     // Nothing read yet: no alert, the bell in the accent.
     EXPECT_EQ(screen.alerts(), "Aucune alerte");
     EXPECT_EQ(screen.alertsColour(), VEQ::confirm());
@@ -135,7 +117,7 @@ TEST(MessagesView, TagsAndLevelColours) {
 
 TEST(MessagesView, CardsKeepTheirPlaceAndNightModeTurnsTheAccentOnly) {
     Messages screen(false);
-    AppModel& model = *screen.rig;
+    AppModel& model = screen.model();
     feed(model, 0x05, 90);
     feed(model, 0x42, 14);
     screen.tick();
@@ -163,29 +145,6 @@ TEST(MessagesView, CardsStandInColumnsAtLeast320Wide) {
     EXPECT_NEAR(cards[0]->geometry().center().y(), cards[2]->geometry().center().y(), 1);
     EXPECT_GT(cards[3]->y(), cards[0]->y());
     EXPECT_EQ(cards[1]->x() - cards[0]->x() - cards[0]->width(), MessageGrid::gap);
-}
-
-TEST(MessagesView, OnePaintPerTickUnderABurstOfSamples) {
-    Messages screen(false);
-    AppModel& model = *screen.rig;
-    feed(model, 0x05, 90);
-    screen.tick();
-    screen.view->coalescer().setManualTicks(true);
-    settle();
-    PaintsPerWidget paints(*screen.view);
-    const auto* coolant = screen.view->findChild<QWidget*>(QStringLiteral("messageCard-coolant"));
-    ASSERT_NE(coolant, nullptr);
-    for (int tick = 1; tick <= 3; ++tick) {
-        for (int i = 0; i < 100; ++i) {
-            feed(model, 0x05, 80 + tick + i * 0.01, tick * 10 + i * 0.01);
-            QCoreApplication::processEvents();
-        }
-        EXPECT_EQ(paints.of(coolant), tick - 1);
-        screen.tick();
-        settle();
-        EXPECT_EQ(paints.of(coolant), tick);
-        EXPECT_LE(paints.most(), tick) << paints.over(tick);
-    }
 }
 
 } // namespace

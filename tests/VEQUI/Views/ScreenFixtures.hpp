@@ -1,10 +1,13 @@
 #pragma once
 
 #include "VEQUI/Model/ConnectionFixtures.hpp"
+#include "VEQUI/Model/ToolFixtures.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
+#include <QEvent>
 #include <QImage>
 #include <QLabel>
 #include <QList>
@@ -12,12 +15,18 @@
 #include <QString>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-// Showing a screen offscreen and reading it back: its texts by name, its pixels by position.
+// Showing a screen offscreen and reading it back: its texts by name, its pixels by position, its
+// paints; the model behind it fed by hand, live on the simulated car or on a scripted adapter.
 namespace veq::testing {
 
 // Lets every pending layout and paint happen.
@@ -59,7 +68,14 @@ T* only(const QWidget& root, const QString& name) {
     return found.size() == 1 ? found.front() : nullptr;
 }
 
+inline QAbstractButton* button(const QWidget& root, const QString& name) { return only<QAbstractButton>(root, name); }
+
 inline std::string text(const QLabel* label) { return label ? label->text().toStdString() : "<none>"; }
+
+// The text of the one label of that name within `root`.
+inline std::string textOf(const QWidget& root, const char* name) {
+    return text(only<QLabel>(root, QString::fromUtf8(name)));
+}
 
 // The texts of the labels of that name, in reading order, within `root`.
 inline std::vector<std::string> texts(const QWidget& root, const QString& name) {
@@ -86,15 +102,12 @@ inline bool inView(const QWidget& viewport, const QWidget& widget) {
     return widget.isVisibleTo(&viewport) && viewport.rect().intersects(QRect(widget.mapTo(&viewport, QPoint(0, 0)), widget.size()));
 }
 
-// The lines an adapter was sent from the `from`-th on.
-inline std::vector<std::string> linesFrom(const ScriptedCar& car, std::size_t from) {
+// Whether the adapter was sent nothing from its `from`-th line on but polling (mode 01) requests.
+inline bool onlyPollingFrom(const ScriptedCar& car, std::size_t from) {
     const auto all = car.lines();
-    return from < all.size() ? std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from), all.end())
-                             : std::vector<std::string>{};
+    return std::all_of(all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end(),
+                       [](const std::string& line) { return line.starts_with("01"); });
 }
-
-// Whether a line is one of the polling engine's: a mode 01 request.
-inline bool isPollingRequest(const std::string& line) { return line.starts_with("01"); }
 
 // A model live on the scripted car once its connection's own work is done: polling runs and the
 // expert set-up has judged its recipes, so that whatever is sent next is polling only.
@@ -102,5 +115,81 @@ inline bool settledLive(ConnectionRig& rig) {
     return rig.connect() && waitUntil([&] { return rig->store().value(0x0C).has_value(); }) &&
            waitUntil([&] { return !rig->feasibilities().empty(); });
 }
+
+// Offers the store one measured value now, as the drained hand-over does.
+inline void feed(AppModel& model, std::uint8_t pid, double value, double atSeconds = 0) {
+    model.store().ingest(measured(pid, value, at(atSeconds)));
+}
+
+// A screen of type V (built from the model) over a model on the simulated car: connected, once
+// every parameter of `answered` has a value, when `live`; else never connected and fed by hand.
+template <typename V>
+struct LiveScreen {
+    ConnectionRig rig;
+    std::unique_ptr<V> view;
+
+    explicit LiveScreen(bool live = false, std::vector<std::uint8_t> answered = {}, QSize size = {1069, 800}) {
+        if (live) {
+            EXPECT_TRUE(rig.connect());
+            EXPECT_TRUE(waitUntil([&] {
+                return std::all_of(answered.begin(), answered.end(), [&](auto pid) { return rig->store().value(pid).has_value(); });
+            }));
+        }
+        view = std::make_unique<V>(*rig);
+        if constexpr (requires { view->setAnimated(false); }) view->setAnimated(false);
+        present(*view, size);
+    }
+    AppModel& model() const { return *rig; }
+    void tick() const { view->coalescer().tick(); }
+};
+
+// An adapter that prints `frames` once monitor mode starts, after `gate` (when given) opens.
+inline ScriptedCar::Script monitorPrinting(std::vector<std::string> frames, ScriptGate* gate = nullptr) {
+    return [frames = std::move(frames), gate](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line != "ATMA") return std::nullopt;
+        if (gate) gate->wait();
+        std::string all;
+        for (const std::string& frame : frames) all += frame + "\r";
+        return std::vector<std::string>{all};
+    };
+}
+
+// Counts the paint events of a widget and of everything inside it when counting starts, each
+// widget on its own.
+class PaintsPerWidget : public QObject {
+public:
+    explicit PaintsPerWidget(QWidget& root) {
+        root.installEventFilter(this);
+        for (QWidget* child : root.findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+    int of(const QObject* widget) const {
+        const auto it = counts_.find(widget);
+        return it == counts_.end() ? 0 : it->second;
+    }
+    int most() const {
+        int m = 0;
+        for (const auto& [widget, count] : counts_) m = std::max(m, count);
+        return m;
+    }
+    // The widgets painted more than `limit` times, for a failure message.
+    std::string over(int limit) const {
+        std::string out;
+        for (const auto& [widget, count] : counts_) {
+            if (count <= limit) continue;
+            out += widget->metaObject()->className() + std::string(" ") + widget->objectName().toStdString() + " x" +
+                   std::to_string(count) + "; ";
+        }
+        return out;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++counts_[watched];
+        return false;
+    }
+
+private:
+    std::map<const QObject*, int> counts_;
+};
 
 } // namespace veq::testing

@@ -1,9 +1,13 @@
-// The command terminal screen: its ready-made commands and modes against their golden copy,
-// commands typed and pressed filling the transcript by kind, the send button's rules, clearing,
-// and the mode switch keeping the transcript and the typed text.
-#include "ToolScreenFixtures.hpp"
+// The command terminal screen and its bus monitor mode: the ready-made commands and modes against
+// their golden copy; commands typed and pressed filling the transcript by kind; the monitor
+// starting and stopping with the mode and the screen, polling paused meanwhile; rows in
+// identifier order with the changed bytes highlighted; recording and export through the save
+// panel; a thousand identifiers build nothing per row and a burst of updates paints once.
+#include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/FrameTable.hpp"
+#include "VEQUI/Views/SnifferView.hpp"
 #include "VEQUI/Views/TerminalCommands.hpp"
 #include "VEQUI/Views/TerminalConsole.hpp"
 #include "VEQUI/Views/TerminalView.hpp"
@@ -16,34 +20,40 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <fmt/format.h>
+
+#include <fstream>
+#include <sstream>
+
 namespace veq {
 namespace {
 
 using namespace veq::testing;
 using Mode = TerminalCommands::Mode;
 using Line = TerminalConsole::Line;
+using Cells = FrameRowCells;
+using Access = AppModelToolsAccess;
 
 const QSize screenSize(900, 620);
 const QString command = QStringLiteral("\u00BB");
 const QString blank = QStringLiteral("  ");
 const QString cross = QStringLiteral("\u2715");
+const char* const activeText = "Sniffer actif \u2014 t\u00E9l\u00E9m\u00E9trie en pause";
 
 struct Screen {
-    ScriptedCar* car;
     ConnectionRig rig;
     std::unique_ptr<TerminalView> view;
 
-    explicit Screen(ScriptedCar* scripted = nullptr)
-        : car(scripted), rig({.car = scripted}), view(std::make_unique<TerminalView>(*rig)) {
+    explicit Screen(ScriptedCar* car = nullptr) : rig({.car = car}), view(std::make_unique<TerminalView>(*rig)) {
         present(*view, screenSize);
     }
     AppModel& model() { return *rig; }
-    TerminalConsole* console() const {
-        return static_cast<TerminalConsole*>(only<QTextEdit>(*view, QStringLiteral("console")));
-    }
+    TerminalConsole* console() const { return static_cast<TerminalConsole*>(only<QTextEdit>(*view, QStringLiteral("console"))); }
     std::vector<Line> lines() const { return console() ? console()->lines() : std::vector<Line>{}; }
     QLineEdit* field() const { return only<QLineEdit>(*view, QStringLiteral("inputField")); }
-    ToolButton* sendButton() const { return static_cast<ToolButton*>(button(*view, QStringLiteral("sendButton"))); }
+    ToolButton* tool(const char* name) const { return static_cast<ToolButton*>(button(*view, QString::fromLatin1(name))); }
+    std::string label(const char* name) const { return textOf(*view, name); }
+    FrameTable* table() const { return static_cast<FrameTable*>(only<QAbstractScrollArea>(*view, QStringLiteral("frameTable"))); }
     void type(const QString& text) {
         field()->setFocus();
         QTest::keyClicks(field(), text);
@@ -63,6 +73,7 @@ struct Screen {
     }
     // Waits for the transcript to hold `count` lines.
     bool linesReach(std::size_t count) { return waitUntil([&] { return lines().size() >= count; }, 15s); }
+    bool connect() { return rig.connect(); }
 };
 
 TEST(TerminalView, ReadyMadeCommandsAndModesMatchTheirTables) {
@@ -80,9 +91,6 @@ TEST(TerminalView, ReadyMadeCommandsAndModesMatchTheirTables) {
         EXPECT_EQ(TerminalCommands::palette()[i].command, golden[i].command) << i;
         EXPECT_EQ(TerminalCommands::palette()[i].label, golden[i].label) << i;
     }
-
-    EXPECT_EQ(TerminalCommands::rawValue(Mode::console), "Console");
-    EXPECT_EQ(TerminalCommands::rawValue(Mode::sniffer), "Sniffer CAN");
     EXPECT_EQ(TerminalCommands::modeFromRaw("Console"), Mode::console);
     EXPECT_EQ(TerminalCommands::modeFromRaw("Sniffer CAN"), Mode::sniffer);
     for (const char* other : {"console", "sniffer can", "Sniffer", "", "Console "}) {
@@ -97,52 +105,40 @@ TEST(TerminalView, ReadyMadeCommandsAndModesMatchTheirTables) {
     const auto tiles = named<QAbstractButton>(*screen.view, QStringLiteral("paletteButton"));
     ASSERT_EQ(tiles.size(), 8);
     for (int i = 0; i < tiles.size(); ++i) EXPECT_EQ(tiles[i]->text().toStdString(), golden[i].command);
-    EXPECT_EQ(only(*screen.view, QStringLiteral("modePicker"))->width(), 220);
-    EXPECT_EQ(text(only<QLabel>(*screen.view, QStringLiteral("headerTitle"))), "Terminal");
+    EXPECT_EQ(screen.label("headerTitle"), "Terminal");
     EXPECT_EQ(screen.field()->placeholderText().toStdString(), "Commande (ex. 010C, ATRV)\u2026");
 }
 
 TEST(TerminalView, LinesTakeThePrefixAndColourOfTheirKind) {
     using Kind = AppModel::TerminalEntry::Kind;
     const QColor accent(0x12, 0x34, 0x56);
-    struct Case {
-        Kind kind;
-        QString prefix;
-        QColor colour;
-    };
-    const Case cases[] = {
+    const std::tuple<Kind, QString, QColor> cases[] = {
         {Kind::command, command, accent},
         {Kind::response, blank, VEQ::textPrimary()},
         {Kind::error, cross, VEQ::critical()},
         {Kind::info, blank, VEQ::textSecondary()},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(TerminalCommands::lineStyle(c.kind, accent), (TerminalCommands::LineStyle{c.prefix, c.colour}))
-            << static_cast<int>(c.kind);
+    for (const auto& [kind, prefix, colour] : cases) {
+        EXPECT_EQ(TerminalCommands::lineStyle(kind, accent), (TerminalCommands::LineStyle{prefix, colour})) << static_cast<int>(kind);
     }
 }
 
 TEST(TerminalView, WithoutAVehicleACommandGivesOneErrorLineAndNoEcho) {
     Screen screen;
-    EXPECT_TRUE(screen.lines().empty());
     // An empty transcript: clearing is offered and changes nothing.
-    auto* clear = button(*screen.view, QStringLiteral("clearButton"));
-    ASSERT_NE(clear, nullptr);
-    EXPECT_TRUE(clear->isEnabled());
-    QTest::mouseClick(clear, Qt::LeftButton);
+    ASSERT_TRUE(screen.tool("clearButton")->isEnabled());
+    QTest::mouseClick(screen.tool("clearButton"), Qt::LeftButton);
     EXPECT_TRUE(screen.model().terminalLog().empty());
 
     // Empty field: the send button is off and in the stroke colour; Return sends nothing.
-    EXPECT_FALSE(screen.sendButton()->isEnabled());
-    EXPECT_EQ(screen.sendButton()->colour(), VEQ::stroke());
+    EXPECT_FALSE(screen.tool("sendButton")->isEnabled());
+    EXPECT_EQ(screen.tool("sendButton")->colour(), VEQ::stroke());
     screen.pressReturn();
-    EXPECT_TRUE(screen.model().terminalLog().empty());
-
     // Blanks alone: the button is on and in the accent, but nothing is sent and they stay.
     screen.type(QStringLiteral("   "));
-    EXPECT_TRUE(screen.sendButton()->isEnabled());
-    EXPECT_EQ(screen.sendButton()->colour(), screen.model().accent());
-    QTest::mouseClick(screen.sendButton(), Qt::LeftButton);
+    EXPECT_TRUE(screen.tool("sendButton")->isEnabled());
+    EXPECT_EQ(screen.tool("sendButton")->colour(), screen.model().accent());
+    QTest::mouseClick(screen.tool("sendButton"), Qt::LeftButton);
     screen.pressReturn();
     EXPECT_TRUE(screen.model().terminalLog().empty());
     EXPECT_EQ(screen.field()->text().toStdString(), "   ");
@@ -166,11 +162,11 @@ TEST(TerminalView, TypedAndPaletteCommandsFillTheTranscriptByKindAndClearEmpties
         return std::nullopt;
     });
     Screen screen(&car);
-    ASSERT_TRUE(screen.rig.connect()) << screen.model().phase().message;
+    ASSERT_TRUE(screen.connect()) << screen.model().phase().message;
     const QColor accent = screen.model().accent();
 
     screen.type(QStringLiteral("  atrv  "));
-    QTest::mouseClick(screen.sendButton(), Qt::LeftButton);
+    QTest::mouseClick(screen.tool("sendButton"), Qt::LeftButton);
     EXPECT_EQ(screen.field()->text().toStdString(), "");
     ASSERT_TRUE(screen.linesReach(3));
     EXPECT_TRUE(car.sent("atrv")) << "sent trimmed, its case unchanged";
@@ -182,7 +178,6 @@ TEST(TerminalView, TypedAndPaletteCommandsFillTheTranscriptByKindAndClearEmpties
     screen.type(QStringLiteral("ATXX"));
     screen.pressReturn();
     ASSERT_TRUE(screen.linesReach(5));
-    EXPECT_EQ(screen.lines()[3], (Line{command, QStringLiteral("ATXX"), accent}));
     EXPECT_EQ(screen.lines()[4], (Line{blank, QStringLiteral("(pas de réponse)"), VEQ::textSecondary()}));
 
     // A palette command goes out at once, and the text typed meanwhile is lost.
@@ -192,30 +187,25 @@ TEST(TerminalView, TypedAndPaletteCommandsFillTheTranscriptByKindAndClearEmpties
     ASSERT_TRUE(screen.linesReach(7));
     EXPECT_FALSE(car.sent("ATWS"));
     EXPECT_EQ(screen.lines()[5], (Line{command, QStringLiteral("ATDPN"), accent}));
-    EXPECT_EQ(screen.lines()[6].colour, VEQ::textPrimary());
-    EXPECT_FALSE(screen.lines()[6].text.isEmpty());
 
-    // Enough lines to scroll: the console follows the end of the transcript.
+    // Enough lines to scroll: the console follows the end, each line its entry of the log.
     for (int round = 0; round < 3; ++round) {
         for (const char* c : {"ATI", "0100", "010C", "03", "0902", "ATRV"}) QTest::mouseClick(screen.paletteButton(c), Qt::LeftButton);
     }
     ASSERT_TRUE(waitUntil([&] { return car.count("ATRV") == 3 && screen.lines().size() >= 45; }, 15s));
     settle();
-    ASSERT_EQ(screen.lines().size(), screen.model().terminalLog().size());
     QScrollBar* bar = screen.console()->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_TRUE(waitUntil([&] { return bar->value() == bar->maximum(); }));
-    // Every line matches its entry of the model's log, in order and by kind.
     const auto& log = screen.model().terminalLog();
     const auto lines = screen.lines();
+    ASSERT_EQ(lines.size(), log.size());
     for (std::size_t i = 0; i < log.size(); ++i) {
-        EXPECT_EQ(lines[i], (Line{TerminalCommands::lineStyle(log[i].kind, accent).prefix, QString::fromStdString(log[i].text),
-                                  TerminalCommands::lineStyle(log[i].kind, accent).colour}))
-            << i;
+        const auto style = TerminalCommands::lineStyle(log[i].kind, accent);
+        EXPECT_EQ(lines[i], (Line{style.prefix, QString::fromStdString(log[i].text), style.colour})) << i;
     }
     shoot(*screen.view, QStringLiteral("terminal-console"));
-
-    QTest::mouseClick(button(*screen.view, QStringLiteral("clearButton")), Qt::LeftButton);
+    QTest::mouseClick(screen.tool("clearButton"), Qt::LeftButton);
     EXPECT_TRUE(screen.model().terminalLog().empty());
     EXPECT_TRUE(screen.lines().empty());
 }
@@ -230,14 +220,12 @@ TEST(TerminalView, SwitchingModesKeepsTheTranscriptAndTheTypedTextAndANewScreenS
     screen.chooseMode(Mode::sniffer);
     EXPECT_EQ(screen.view->mode(), Mode::sniffer);
     EXPECT_NE(only(*screen.view, QStringLiteral("SnifferView")), nullptr);
-    EXPECT_EQ(only(*screen.view, QStringLiteral("console")), nullptr);
-    EXPECT_EQ(only(*screen.view, QStringLiteral("paletteBar")), nullptr);
-    EXPECT_EQ(only(*screen.view, QStringLiteral("inputBar")), nullptr);
-    EXPECT_FALSE(button(*screen.view, QStringLiteral("clearButton"))->isVisible());
+    for (const char* gone : {"console", "paletteBar", "inputBar"}) EXPECT_EQ(only(*screen.view, QString::fromLatin1(gone)), nullptr) << gone;
+    EXPECT_FALSE(screen.tool("clearButton")->isVisible());
 
     screen.chooseMode(Mode::console);
     EXPECT_EQ(only(*screen.view, QStringLiteral("SnifferView")), nullptr);
-    EXPECT_TRUE(button(*screen.view, QStringLiteral("clearButton"))->isVisible());
+    EXPECT_TRUE(screen.tool("clearButton")->isVisible());
     EXPECT_EQ(screen.field()->text().toStdString(), "01 0D");
     EXPECT_EQ(screen.lines().size(), 1u);
 
@@ -247,6 +235,226 @@ TEST(TerminalView, SwitchingModesKeepsTheTranscriptAndTheTypedTextAndANewScreenS
     EXPECT_EQ(screen.view->mode(), Mode::console);
     EXPECT_EQ(screen.field()->text().toStdString(), "");
     EXPECT_EQ(screen.lines().size(), 1u);
+}
+
+std::string withoutDateLine(const std::string& trace) {
+    std::istringstream in(trace);
+    std::string out;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.starts_with("date ")) out += line + "\n";
+    }
+    return out;
+}
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+CANFrameRow row(std::vector<std::uint8_t> data, std::vector<bool> changed, int count, double span) {
+    const auto first = std::chrono::system_clock::time_point(std::chrono::seconds(1'000'000));
+    return {"7E8", std::move(data), std::move(changed), count, first,
+            first + std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(span))};
+}
+
+TEST(SnifferView, RowCellsShowBytesRateAndCountWithChangedBytesInWarning) {
+    const QColor accent(0x11, 0x22, 0x33);
+    const QColor p = VEQ::textPrimary();
+    const QColor w = VEQ::warning();
+    struct Case {
+        const char* name;
+        CANFrameRow row;
+        std::vector<Cells::Byte> bytes;
+        const char* rate;
+        const char* count;
+    };
+    const Case cases[] = {
+        {"first frame", row({0x03, 0x41, 0x0d}, {false, false, false}, 1, 0), {{"03", p}, {"41", p}, {"0D", p}}, "0", "1"},
+        {"second byte changed", row({0x03, 0x42, 0xff}, {false, true, false}, 11, 2.0), {{"03", p}, {"42", w}, {"FF", p}}, "5", "11"},
+        {"longer frame", row({0x01, 0x02, 0x03}, {false, false, true}, 2, 0.5), {{"01", p}, {"02", p}, {"03", w}}, "2", "2"},
+        {"marks shorter than bytes", row({0xa0, 0xb1}, {true}, 3, 0.04), {{"A0", w}, {"B1", p}}, "0", "3"},
+        {"rate rounds", row({0x00}, {false}, 4, 2.0), {{"00", p}}, "2", "4"},
+    };
+    for (const Case& c : cases) {
+        const Cells cells = frameRowCells(c.row, accent);
+        EXPECT_EQ(cells.id, QStringLiteral("7E8")) << c.name;
+        EXPECT_EQ(cells.idColour, accent) << c.name;
+        EXPECT_EQ(cells.bytes, c.bytes) << c.name;
+        EXPECT_EQ(cells.rate.toStdString(), c.rate) << c.name;
+        EXPECT_EQ(cells.count.toStdString(), c.count) << c.name;
+    }
+}
+
+TEST(SnifferView, WithoutAVehicleTheMonitorIsRefusedAndTheEmptyStateShows) {
+    Screen screen;
+    screen.chooseMode(Mode::sniffer);
+    EXPECT_FALSE(screen.model().sniffing());
+    EXPECT_EQ(screen.label("statusText"), "Sniffer arr\u00EAt\u00E9");
+    EXPECT_EQ(screen.label("idCount"), "0 ID");
+    EXPECT_TRUE(only(*screen.view, QStringLiteral("emptyState"))->isVisible());
+    EXPECT_EQ(screen.label("emptyTitle"), "En attente de trafic CAN\u2026");
+    EXPECT_EQ(screen.label("emptyDetail"), "Le bus OBD ne diffuse pas toujours de trames en continu.");
+    EXPECT_EQ(screen.tool("recordButton")->text().toStdString(), "Enregistrer");
+    EXPECT_FALSE(screen.tool("exportButton")->isEnabled());
+    EXPECT_EQ(texts(*screen.view, QStringLiteral("columnTitle")), (std::vector<std::string>{"ID", "DONN\u00C9ES", "Hz", "N"}));
+    const QImage image = shoot(*screen.view, QStringLiteral("sniffer-stopped"));
+    EXPECT_EQ(image.pixelColor(placeIn(*screen.view, *only(*screen.view, QStringLiteral("statusDot"))).center()), VEQ::stroke());
+}
+
+TEST(SnifferView, OnTheSimulatedCarRowsArriveRecordingExportsTheTraceAndLeavingResumesPolling) {
+    Screen screen;
+    AppModel& model = screen.model();
+    ASSERT_TRUE(screen.connect()) << model.phase().message;
+    ASSERT_TRUE(pollingAnswers(model));
+
+    screen.chooseMode(Mode::sniffer);
+    EXPECT_TRUE(model.sniffing());
+    EXPECT_EQ(screen.label("statusText"), activeText);
+    // Rows come in; the adapter is monitoring, so no poll gets through meanwhile.
+    ASSERT_TRUE(waitUntil([&] { return screen.table() && screen.table()->isVisible() && model.snifferRows().size() == 4; }, 20s));
+    const std::int64_t samples = engineSpeedSamples(model);
+    ASSERT_TRUE(waitUntil([&] { return model.snifferRows().at("0C8").count >= 6; }, 20s));
+    EXPECT_EQ(engineSpeedSamples(model), samples);
+    EXPECT_TRUE(Access::pollingPaused(model));
+    settleFor(50ms);
+    EXPECT_EQ(screen.label("idCount"), "4 ID");
+    EXPECT_EQ(screen.table()->idsInView(), (std::vector<std::string>{"0C8", "200", "308", "3D9"}));
+    // The frame counter's byte moves: it is drawn in the warning colour, the identifiers in the accent.
+    const QImage running = shoot(*screen.view, QStringLiteral("sniffer-running"));
+    const QRect tableArea = placeIn(*screen.view, *screen.table()->viewport());
+    EXPECT_GT(countNear(running, tableArea, VEQ::warning(), 40), 10);
+    EXPECT_GT(countNear(running, tableArea, model.accent(), 40), 10);
+
+    // Recording: a fresh one reads 0 and cannot be exported until a frame is in.
+    QTest::mouseClick(screen.tool("recordButton"), Qt::LeftButton);
+    EXPECT_TRUE(model.snifferRecording());
+    EXPECT_EQ(screen.tool("recordButton")->text().toStdString(), "Enregistre (0)");
+    EXPECT_EQ(screen.tool("recordButton")->colour(), VEQ::critical());
+    EXPECT_FALSE(screen.tool("exportButton")->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return model.recordedFrames().size() >= 5 && screen.tool("exportButton")->isEnabled(); }, 20s));
+    QTest::mouseClick(screen.tool("recordButton"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(screen.tool("recordButton")->text().toStdString(), "Enregistrer");
+    EXPECT_TRUE(screen.tool("exportButton")->isEnabled());
+
+    // Export: the panel offers the trace's name; cancelling writes nothing, a chosen file
+    // receives the model's text.
+    auto& dialogs = *screen.rig.dialogs;
+    QTest::mouseClick(screen.tool("exportButton"), Qt::LeftButton);
+    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].suggestedName, "oskavelcar-trace.asc");
+    ASSERT_EQ(dialogs.saveRequests[0].types.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].types[0].extension, "asc");
+    const auto target = screen.rig.folder.path() / "trace.asc";
+    EXPECT_FALSE(std::filesystem::exists(target));
+    dialogs.saveAnswers.push_back(target);
+    QTest::mouseClick(screen.tool("exportButton"), Qt::LeftButton);
+    ASSERT_TRUE(std::filesystem::exists(target));
+    EXPECT_EQ(withoutDateLine(fileText(target)), withoutDateLine(model.snifferASCText()));
+    EXPECT_NE(fileText(target).find(" 0C8 "), std::string::npos);
+
+    // Back to the console: the monitor stops and polling answers again.
+    screen.chooseMode(Mode::console);
+    EXPECT_FALSE(model.sniffing());
+    EXPECT_TRUE(pollingAnswers(model));
+
+    // Back to the monitor: an empty table again, the recording kept.
+    const auto recorded = model.recordedFrames().size();
+    screen.chooseMode(Mode::sniffer);
+    EXPECT_TRUE(model.sniffing());
+    EXPECT_TRUE(model.snifferRows().empty());
+    EXPECT_EQ(model.recordedFrames().size(), recorded);
+    ASSERT_TRUE(waitUntil([&] { return !model.snifferRows().empty(); }, 20s));
+
+    // Leaving the section removes the screen: the monitor stops, polling answers again.
+    screen.view.reset();
+    EXPECT_FALSE(model.sniffing());
+    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(model); }));
+    EXPECT_FALSE(Access::pollingPaused(model));
+    EXPECT_TRUE(pollingAnswers(model));
+}
+
+TEST(SnifferView, FastModeSwitchesWhileTheAdapterHoldsTheStartLeaveOneMonitorWithPollingPaused) {
+    ScriptGate gate;
+    ScriptedCar car(monitorPrinting({"7E8 03 41 0D 00"}, &gate));
+    Screen screen(&car);
+    AppModel& model = screen.model();
+    ASSERT_TRUE(screen.connect()) << model.phase().message;
+    ASSERT_TRUE(pollingAnswers(model));
+
+    screen.chooseMode(Mode::sniffer);
+    ASSERT_TRUE(waitUntil([&] { return gate.reached(); }, 20s)) << "the adapter never got the monitor's start";
+    screen.chooseMode(Mode::console);
+    screen.chooseMode(Mode::sniffer);
+    EXPECT_TRUE(model.sniffing());
+    gate.open();
+
+    ASSERT_TRUE(waitUntil([&] { return model.snifferRows().contains("7E8"); }, 20s));
+    settleFor(300ms);
+    EXPECT_TRUE(model.sniffing());
+    EXPECT_EQ(screen.label("statusText"), activeText);
+    // One monitor mode at a time, and the last one still open.
+    int open = 0;
+    for (const std::string& line : car.lines()) {
+        if (line == "ATMA") {
+            EXPECT_EQ(open, 0) << "monitor mode entered twice without leaving";
+            open = 1;
+        } else if (open) {
+            open = 0;
+        }
+    }
+    EXPECT_EQ(open, 1) << "the second start is not the one running";
+    EXPECT_EQ(car.count("ATMA"), 2u);
+    // Polling stays paused under the running monitor.
+    EXPECT_TRUE(Access::snifferTaskRunning(model));
+    EXPECT_TRUE(Access::pollingPaused(model));
+    const std::int64_t samples = engineSpeedSamples(model);
+    settleFor(500ms);
+    EXPECT_EQ(engineSpeedSamples(model), samples);
+
+    screen.chooseMode(Mode::console);
+    EXPECT_TRUE(waitUntil([&] { return !Access::snifferTaskRunning(model); }));
+    EXPECT_FALSE(Access::pollingPaused(model));
+    EXPECT_TRUE(pollingAnswers(model));
+}
+
+TEST(SnifferView, RowsStandInIdentifierTextOrderAndAThousandBuildNothingAndPaintOncePerBurst) {
+    {
+        ScriptedCar car(monitorPrinting({"7E8 03 41 0D 00", "18DAF110 02 10 03", "7E0 02 01 0D", "100 11 22"}));
+        Screen screen(&car);
+        ASSERT_TRUE(screen.connect()) << screen.model().phase().message;
+        screen.chooseMode(Mode::sniffer);
+        ASSERT_TRUE(waitUntil([&] { return screen.model().snifferRows().size() == 4; }, 20s));
+        settleFor(50ms);
+        EXPECT_EQ(screen.table()->idsInView(), (std::vector<std::string>{"100", "18DAF110", "7E0", "7E8"}));
+    }
+    std::vector<std::string> frames;
+    for (int i = 0; i < 1000; ++i) frames.push_back(fmt::format("{:08X} 01 02 03 04", 0x18DA0000 + i));
+    ScriptedCar car(monitorPrinting(frames));
+    Screen screen(&car);
+    ASSERT_TRUE(screen.connect()) << screen.model().phase().message;
+    screen.chooseMode(Mode::sniffer);
+    ASSERT_TRUE(waitUntil([&] { return screen.model().snifferRows().size() == 1000; }, 20s));
+    settleFor(50ms);
+    EXPECT_EQ(screen.label("idCount"), "1000 ID");
+
+    FrameTable& table = *screen.table();
+    EXPECT_TRUE(table.viewport()->children().isEmpty()) << "rows are drawn, not built";
+    const auto inView = table.idsInView();
+    EXPECT_EQ(inView.size(), static_cast<std::size_t>((table.viewport()->height() + table.rowHeight() - 1) / table.rowHeight()));
+    EXPECT_EQ(inView.front(), "18DA0000");
+    // Scrolled to the end, the last identifiers are in view.
+    table.verticalScrollBar()->setValue(table.verticalScrollBar()->maximum());
+    EXPECT_EQ(table.idsInView().back(), "18DA03E7");
+    table.verticalScrollBar()->setValue(0);
+    settle();
+
+    // Many changes before the next tick: one paint.
+    PaintsPerWidget paints(*table.viewport());
+    for (int i = 0; i < 200; ++i) Q_EMIT screen.model().snifferRowsChanged();
+    settleFor(100ms);
+    EXPECT_EQ(paints.of(table.viewport()), 1);
+    shoot(*screen.view, QStringLiteral("sniffer-thousand"));
 }
 
 } // namespace
