@@ -5,10 +5,15 @@
 
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Views/ExpertControls.hpp"
+#include "VEQUI/Views/ExpertView.hpp"
 
 #include <QApplication>
 
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,9 +37,22 @@ struct RevealRecorder {
     }
 };
 
+// Runs the event loop (deleting replaced parts) until `done` holds.
+inline bool settleUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    return waitUntil(
+        [&] {
+            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return done();
+        },
+        timeout);
+}
+
+inline const QSize expertScreenSize(1180, 760);
+
 struct ExpertRig {
     ConnectionRig rig;
     RevealRecorder reveals;
+    std::unique_ptr<ExpertView> view;
 
     explicit ExpertRig(ConnectionRigOptions options = {}) : rig(options) {}
 
@@ -46,16 +64,32 @@ struct ExpertRig {
         return rig.connect() &&
                waitUntil([&] { return model().feasibilities().size() == model().recipes().size(); });
     }
+    // Connected, past the gate (its acceptance audited), the screen shown.
+    bool open() {
+        if (!connect()) return false;
+        model().acceptExpertMode();
+        view = std::make_unique<ExpertView>(model(), reveals.action());
+        present(*view, expertScreenSize);
+        return settleUntil([&] { return !model().auditEntries().empty(); });
+    }
+    const CodingRecipe& recipe(const std::string& id) {
+        for (const CodingRecipe& recipe : model().recipes()) {
+            if (recipe.id == id) return recipe;
+        }
+        throw std::runtime_error("no recipe " + id);
+    }
+    // Backs up the recipe's ECU and waits for the backup to be listed.
+    bool backUp(const std::string& id) {
+        model().backupECU(recipe(id));
+        return settleUntil([&] { return !model().backupProgress() && !model().backupList().empty(); }, std::chrono::seconds(30));
+    }
 };
 
-// Runs the event loop (deleting replaced parts) until `done` holds.
-inline bool settleUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    return waitUntil(
-        [&] {
-            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return done();
-        },
-        timeout);
+inline std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream out;
+    out << in.rdbuf();
+    return out.str();
 }
 
 } // namespace veq::testing

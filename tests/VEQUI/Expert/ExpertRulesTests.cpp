@@ -41,56 +41,36 @@ CodingRecipe recipe(std::string id, std::string title, std::string category, std
 }
 
 TEST(RecipeBadges, FeasibilityBadgeSafetyChipAndChipsFollowTheirTables) {
-    struct Badge {
-        std::optional<Feasibility> feasibility;
-        const char* symbol;
+    struct Row {
+        SymbolCapsule capsule;
+        const char* symbol; // nothing: the text alone
         const char* text;
         QColor color;
     };
-    const Badge badges[] = {
-        {std::nullopt, "clock", "\u2026", VEQ::textSecondary()},
-        {Feasibility::readOnly("raison A"), "eye.fill", "Lecture seule", VEQ::warning()},
-        {Feasibility::forbidden("raison B"), "hand.raised.fill", "Interdit", VEQ::critical()},
-        {Feasibility::executable(), "checkmark.circle.fill", "Ex\u00E9cutable", VEQ::confirm()},
-        {Feasibility::ecuUnreachable(), "antenna.radiowaves.left.and.right.slash", "ECU injoignable", VEQ::textSecondary()},
+    const Row rows[] = {
+        {feasibilityBadge(std::nullopt), "clock", "\u2026", VEQ::textSecondary()},
+        {feasibilityBadge(Feasibility::readOnly("raison A")), "eye.fill", "Lecture seule", VEQ::warning()},
+        {feasibilityBadge(Feasibility::forbidden("raison B")), "hand.raised.fill", "Interdit", VEQ::critical()},
+        {feasibilityBadge(Feasibility::executable()), "checkmark.circle.fill", "Ex\u00E9cutable", VEQ::confirm()},
+        {feasibilityBadge(Feasibility::ecuUnreachable()), "antenna.radiowaves.left.and.right.slash", "ECU injoignable", VEQ::textSecondary()},
+        {safetyChip(SafetyImpact::comfort), "sofa.fill", "CONFORT", VEQ::confirm()},
+        {safetyChip(SafetyImpact::driverAttention), "eye.trianglebadge.exclamationmark.fill", "ATTENTION", VEQ::warning()},
+        {safetyChip(SafetyImpact::vehicleDynamics), "engine.combustion.fill", "MOTEUR / CONDUITE", VEQ::critical()},
+        {safetyChip(SafetyImpact::safetyCritical), "shield.lefthalf.filled.slash", "S\u00C9CURIT\u00C9", VEQ::critical()},
+        {riskChip(RiskLevel::low), nullptr, "FAIBLE", VEQ::confirm()},
+        {riskChip(RiskLevel::medium), nullptr, "MOYEN", VEQ::warning()},
+        {riskChip(RiskLevel::high), nullptr, "\u00C9LEV\u00C9", VEQ::critical()},
+        {reversibilityChip(true), nullptr, "R\u00C9VERSIBLE", VEQ::confirm()},
+        {reversibilityChip(false), nullptr, "IRR\u00C9VERSIBLE", VEQ::critical()},
     };
-    for (const Badge& b : badges) {
-        const SymbolCapsule badge = feasibilityBadge(b.feasibility);
-        EXPECT_EQ(badge.symbol, b.symbol) << b.text;
-        EXPECT_EQ(badge.text.toStdString(), b.text);
-        EXPECT_EQ(badge.color, b.color) << b.text;
-        EXPECT_DOUBLE_EQ(badge.fontSize, 9);
-        EXPECT_DOUBLE_EQ(badge.fillOpacity, 0.15);
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.capsule.symbol, r.symbol ? r.symbol : "") << r.text;
+        EXPECT_EQ(r.capsule.text.toStdString(), r.text);
+        EXPECT_EQ(r.capsule.color, r.color) << r.text;
     }
-    struct Chip {
-        SafetyImpact impact;
-        const char* symbol;
-        const char* text;
-        QColor color;
-    };
-    const Chip chips[] = {
-        {SafetyImpact::comfort, "sofa.fill", "CONFORT", VEQ::confirm()},
-        {SafetyImpact::driverAttention, "eye.trianglebadge.exclamationmark.fill", "ATTENTION", VEQ::warning()},
-        {SafetyImpact::vehicleDynamics, "engine.combustion.fill", "MOTEUR / CONDUITE", VEQ::critical()},
-        {SafetyImpact::safetyCritical, "shield.lefthalf.filled.slash", "S\u00C9CURIT\u00C9", VEQ::critical()},
-    };
-    for (const Chip& c : chips) {
-        const SymbolCapsule chip = safetyChip(c.impact);
-        EXPECT_EQ(chip.symbol, c.symbol) << c.text;
-        EXPECT_EQ(chip.text.toStdString(), c.text);
-        EXPECT_EQ(chip.color, c.color) << c.text;
-        EXPECT_DOUBLE_EQ(chip.fillOpacity, 0.14);
-    }
-    EXPECT_EQ(riskChip(RiskLevel::low).text.toStdString(), "FAIBLE");
-    EXPECT_EQ(riskChip(RiskLevel::low).color, VEQ::confirm());
-    EXPECT_EQ(riskChip(RiskLevel::medium).text.toStdString(), "MOYEN");
-    EXPECT_EQ(riskChip(RiskLevel::medium).color, VEQ::warning());
-    EXPECT_EQ(riskChip(RiskLevel::high).text.toStdString(), "\u00C9LEV\u00C9");
-    EXPECT_EQ(riskChip(RiskLevel::high).color, VEQ::critical());
-    EXPECT_EQ(reversibilityChip(true).text.toStdString(), "R\u00C9VERSIBLE");
-    EXPECT_EQ(reversibilityChip(true).color, VEQ::confirm());
-    EXPECT_EQ(reversibilityChip(false).text.toStdString(), "IRR\u00C9VERSIBLE");
-    EXPECT_EQ(reversibilityChip(false).color, VEQ::critical());
+    EXPECT_DOUBLE_EQ(feasibilityBadge(std::nullopt).fontSize, 9);
+    EXPECT_DOUBLE_EQ(feasibilityBadge(std::nullopt).fillOpacity, 0.15);
+    EXPECT_DOUBLE_EQ(safetyChip(SafetyImpact::comfort).fillOpacity, 0.14);
 }
 
 TEST(RecipeCard, OutlineFollowsTheImpactAndAPressRunsTheActionOnce) {
@@ -189,11 +169,10 @@ TEST(ExpertRules, CategoryIconsAndLiveBadgesAndChips) {
                          {SafetyImpact::vehicleDynamics, "Moteur"},
                          {SafetyImpact::safetyCritical, "S\u00E9curit\u00E9"},
                      }));
-    EXPECT_EQ(ExpertView::tab(QStringLiteral("Scanner DID")), ExpertView::Tab::scanner);
-    EXPECT_EQ(ExpertView::tab(QStringLiteral("Fonctions")), ExpertView::Tab::recipes);
-    EXPECT_EQ(ExpertView::tab(QStringLiteral("Sauvegardes")), ExpertView::Tab::backups);
-    EXPECT_EQ(ExpertView::tab(QStringLiteral("Journal")), ExpertView::Tab::audit);
-    EXPECT_EQ(ExpertView::tab(QStringLiteral("journal")), std::nullopt);
+    const std::pair<const char*, std::optional<ExpertView::Tab>> tabs[] = {
+        {"Scanner DID", ExpertView::Tab::scanner}, {"Fonctions", ExpertView::Tab::recipes},
+        {"Sauvegardes", ExpertView::Tab::backups}, {"Journal", ExpertView::Tab::audit}, {"journal", std::nullopt}};
+    for (const auto& [name, tab] : tabs) EXPECT_EQ(ExpertView::tab(QString::fromUtf8(name)), tab) << name;
 }
 
 TEST(ExpertView, SyntheticCategoriesShowTheirIconsAndTheFilterBarFollowsSearchAndChips) {
@@ -215,58 +194,50 @@ TEST(ExpertView, SyntheticCategoriesShowTheirIconsAndTheFilterBarFollowsSearchAn
         groups.emplace_back(group->property("category").toString().toStdString(),
                             only<SymbolView>(*group, QStringLiteral("categoryIcon"))->symbol());
     }
-    EXPECT_EQ(groups, (std::vector<std::pair<std::string, std::string>>{
-                          {"Affichage AMG", "gauge.with.needle.fill"},
-                          {"Conduite et dynamique", "engine.combustion.fill"},
-                          {"Divers", "slider.horizontal.3"},
-                      }));
+    EXPECT_EQ(groups, (std::vector<std::pair<std::string, std::string>>{{"Affichage AMG", "gauge.with.needle.fill"},
+                                                                        {"Conduite et dynamique", "engine.combustion.fill"},
+                                                                        {"Divers", "slider.horizontal.3"}}));
     EXPECT_EQ(only<SymbolView>(view, QStringLiteral("providerLock"))->symbol(), "lock.open.fill");
-    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("providerTitle"))), "Provider charg\u00E9 : Alpha, Beta");
+    EXPECT_EQ(textOf(view, "providerTitle"), "Provider charg\u00E9 : Alpha, Beta");
     // Without a live value: "—" on a warning dot for the voltage, a confirm dot for the speed.
     EXPECT_EQ(only<LiveBadgeView>(view, QStringLiteral("voltageBadge"))->dotColour(), VEQ::warning());
     EXPECT_EQ(only<LiveBadgeView>(view, QStringLiteral("engineSpeedBadge"))->dotColour(), VEQ::confirm());
 
-    const auto chips = named<CapsuleButton>(view, QStringLiteral("filterChip"));
-    ASSERT_EQ(chips.size(), 5);
+    const auto chip = [&](int i) { return named<CapsuleButton>(view, QStringLiteral("filterChip")).at(i); };
     const auto selectedChip = [&]() -> std::string {
         std::string out;
-        for (const CapsuleButton* chip : named<CapsuleButton>(view, QStringLiteral("filterChip"))) {
-            if (chip->fill() == rig.model().accent()) out += chip->text().toStdString();
+        for (const CapsuleButton* c : named<CapsuleButton>(view, QStringLiteral("filterChip"))) {
+            if (c->fill() == rig.model().accent()) out += c->text().toStdString();
         }
         return out;
     };
-    const auto count = [&] { return text(only<QLabel>(view, QStringLiteral("recipeCount"))); };
+    const auto click = [&](QWidget* widget) {
+        QTest::mouseClick(widget, Qt::LeftButton);
+        settleAll();
+    };
     EXPECT_EQ(selectedChip(), "TOUT");
-    QTest::mouseClick(chips[3], Qt::LeftButton); // "Moteur"
-    settleAll();
+    click(chip(3)); // "Moteur"; pressed again, "Tout"
     EXPECT_EQ(selectedChip(), "MOTEUR");
-    EXPECT_EQ(count(), "2 / 4");
-    QTest::mouseClick(named<CapsuleButton>(view, QStringLiteral("filterChip"))[3], Qt::LeftButton);
-    settleAll();
-    EXPECT_EQ(selectedChip(), "TOUT");
-    EXPECT_EQ(count(), "4 / 4");
+    EXPECT_EQ(textOf(view, "recipeCount"), "2 / 4");
+    click(chip(3));
+    EXPECT_EQ(textOf(view, "recipeCount"), "4 / 4");
 
-    auto* clear = only<QWidget>(view, QStringLiteral("clearSearch"));
-    EXPECT_FALSE(clear->isVisibleTo(&view));
     QTest::keyClicks(only<QLineEdit>(view, QStringLiteral("searchText")), QStringLiteral("zz"));
     settleAll();
-    EXPECT_TRUE(clear->isVisibleTo(&view));
-    EXPECT_EQ(count(), "0 / 4");
-    EXPECT_EQ(text(only<QLabel>(view, QStringLiteral("emptyRecipes"))), "Aucune fonction ne correspond \u00E0 ce filtre.");
-    EXPECT_TRUE(named(view, QStringLiteral("recipeGroup")).isEmpty());
-    shoot(view, QStringLiteral("expert-no-match"));
-    // The search and filter outlive a visit to another tab.
-    QTest::mouseClick(named<CapsuleButton>(view, QStringLiteral("filterChip"))[2], Qt::LeftButton);
+    EXPECT_TRUE(only<QWidget>(view, QStringLiteral("clearSearch"))->isVisibleTo(&view));
+    EXPECT_EQ(textOf(view, "recipeCount"), "0 / 4");
+    EXPECT_EQ(textOf(view, "emptyRecipes"), "Aucune fonction ne correspond \u00E0 ce filtre.");
+    // The search and filter outlive a visit to another tab; clearing the search keeps the filter.
+    click(chip(2));
     view.selectTab(ExpertView::Tab::audit);
     view.selectTab(ExpertView::Tab::recipes);
     settleAll();
     EXPECT_EQ(only<QLineEdit>(view, QStringLiteral("searchText"))->text(), QStringLiteral("zz"));
     EXPECT_EQ(selectedChip(), "ATTENTION");
-    QTest::mouseClick(only<QWidget>(view, QStringLiteral("clearSearch")), Qt::LeftButton);
-    settleAll();
+    click(only<QWidget>(view, QStringLiteral("clearSearch")));
     EXPECT_EQ(view.search(), QString());
     EXPECT_FALSE(only<QWidget>(view, QStringLiteral("clearSearch"))->isVisibleTo(&view));
-    EXPECT_EQ(count(), "1 / 4");
+    EXPECT_EQ(textOf(view, "recipeCount"), "1 / 4");
 }
 
 TEST(RecipeDetailRules, BlockerRemedyAndEnablementFollowTheirRules) {

@@ -18,15 +18,6 @@ namespace {
 using namespace veq::testing;
 using Access = AppModelTestAccess;
 
-const QSize screenSize(1180, 760);
-
-const CodingRecipe& recipeNamed(const AppModel& model, const std::string& id) {
-    for (const CodingRecipe& recipe : model.recipes()) {
-        if (recipe.id == id) return recipe;
-    }
-    throw std::runtime_error("no recipe " + id);
-}
-
 RecipeCard* cardOf(const QWidget& root, const std::string& id) {
     for (RecipeCard* card : named<RecipeCard>(root, QStringLiteral("recipeCard"))) {
         if (card->recipeID() == id) return card;
@@ -40,20 +31,9 @@ std::vector<std::string> guardIDs(const QWidget& sheet) {
     return ids;
 }
 
-// The connected screen past the gate.
-struct Expert {
-    ExpertRig rig;
-    std::unique_ptr<ExpertView> view;
-
-    explicit Expert(ConnectionRigOptions options = {}) : rig(options) {}
-
-    bool start() {
-        if (!rig.connect()) return false;
-        rig.model().acceptExpertMode();
-        view = std::make_unique<ExpertView>(rig.model(), rig.reveals.action());
-        present(*view, screenSize);
-        return settleUntil([&] { return !rig.model().auditEntries().empty(); });
-    }
+// The connected screen past the gate, a recipe's sheet opened from its card.
+struct Expert : ExpertRig {
+    using ExpertRig::ExpertRig;
 
     // Presses the recipe's card and waits for the sheet's first verdict.
     RecipeDetailView* openSheet(const std::string& id) {
@@ -70,23 +50,21 @@ struct Expert {
 
 TEST(RecipeSheet, ARecipeOpensWithItsVerdictItsReadOnlyBlockerStepsAndNoWriteOutOfTheBox) {
     Expert expert;
-    ASSERT_TRUE(expert.start());
-    AppModel& model = expert.rig.model();
+    ASSERT_TRUE(expert.open());
+    AppModel& model = expert.model();
     RecipeDetailView* sheet = expert.openSheet("sam-f-coming-home");
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(expert.view->selected()->id, "sam-f-coming-home");
     shoot(*sheet, QStringLiteral("expert-sheet-comfort"));
 
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("detailTitle"))), "\u00C9clairage d'accompagnement (coming home)");
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("headerLine"))), "SAM avant \u00B7 7E4 \u00B7 CAN-B (habitacle)");
+    EXPECT_EQ(textOf(*sheet, "detailTitle"), "\u00C9clairage d'accompagnement (coming home)");
+    EXPECT_EQ(textOf(*sheet, "headerLine"), "SAM avant \u00B7 7E4 \u00B7 CAN-B (habitacle)");
     EXPECT_EQ(only<SymbolCapsuleView>(*sheet, QStringLiteral("feasibilityBadge"))->component().text,
               QStringLiteral("Lecture seule"));
     // Comfort: no warning banner. No provider: the security-access blocker, not fixable here.
     EXPECT_EQ(only(*sheet, QStringLiteral("warningBanner")), nullptr);
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerTitle"))),
-              "Lecture seule \u2014 acc\u00E8s s\u00E9curis\u00E9 indisponible");
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerDetail"))),
-              model.feasibilities().at("sam-f-coming-home").reason);
+    EXPECT_EQ(textOf(*sheet, "blockerTitle"), "Lecture seule \u2014 acc\u00E8s s\u00E9curis\u00E9 indisponible");
+    EXPECT_EQ(textOf(*sheet, "blockerDetail"), model.feasibilities().at("sam-f-coming-home").reason);
     const auto* tag = only<SymbolCapsuleView>(*sheet, QStringLiteral("blockerTag"));
     EXPECT_EQ(tag->component().text, QStringLiteral("NON CORRIGEABLE ICI"));
     EXPECT_EQ(tag->component().color, VEQ::critical());
@@ -97,14 +75,11 @@ TEST(RecipeSheet, ARecipeOpensWithItsVerdictItsReadOnlyBlockerStepsAndNoWriteOut
               (std::vector<std::string>{"safety", "expert", "backup", "voltage", "stopped", "engine", "security"}));
     const auto blocking = sheet->verdict()->blockingFailures().size();
     ASSERT_GT(blocking, 0u);
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("guardsSummary"))), std::to_string(blocking) + " bloquant(s)");
-    for (const QWidget* row : named(*sheet, QStringLiteral("guardRow"))) {
-        const auto id = row->property("guardID").toString().toStdString();
-        const auto& checks = sheet->verdict()->checks;
-        const auto check = std::find_if(checks.begin(), checks.end(), [&](const GuardCheck& c) { return c.id == id; });
-        EXPECT_EQ(only<SymbolView>(*row, QStringLiteral("guardSymbol"))->symbol(),
-                  check->passed ? "checkmark.circle.fill" : "xmark.octagon.fill")
-            << id;
+    EXPECT_EQ(textOf(*sheet, "guardsSummary"), std::to_string(blocking) + " bloquant(s)");
+    const auto rows = named(*sheet, QStringLiteral("guardRow"));
+    for (std::size_t i = 0; i < sheet->verdict()->checks.size(); ++i) {
+        EXPECT_EQ(only<SymbolView>(*rows[static_cast<qsizetype>(i)], QStringLiteral("guardSymbol"))->symbol(),
+                  sheet->verdict()->checks[i].passed ? "checkmark.circle.fill" : "xmark.octagon.fill") << i;
     }
     // Five steps numbered in order; only the write is marked.
     const auto steps = named(*sheet, QStringLiteral("stepRow"));
@@ -132,7 +107,7 @@ TEST(RecipeSheet, ARecipeOpensWithItsVerdictItsReadOnlyBlockerStepsAndNoWriteOut
     EXPECT_EQ(apply->tint(), VEQ::stroke());
     EXPECT_EQ(only(*sheet, QStringLiteral("readOnlyCapsule")), nullptr);
     QTest::mouseClick(apply, Qt::LeftButton);
-    EXPECT_TRUE(expert.rig.dialogs().confirmations.empty());
+    EXPECT_TRUE(expert.dialogs().confirmations.empty());
     shoot(*sheet, QStringLiteral("expert-sheet-write-enabled"));
 
     // Closing leaves the screen's state as it was.
@@ -144,41 +119,40 @@ TEST(RecipeSheet, ARecipeOpensWithItsVerdictItsReadOnlyBlockerStepsAndNoWriteOut
     EXPECT_EQ(expert.view->search(), QStringLiteral("clignot"));
 }
 
-TEST(RecipeSheet, ARecipeWithNothingToWriteShowsTheEnginesReasonWithoutTheProviderRemedy) {
+TEST(RecipeSheet, ReadOnlyAndForbiddenRecipesShowTheirBlockerAndTheLastOutcomeShowsInTheNextSheet) {
     Expert expert;
-    ASSERT_TRUE(expert.start());
-    const auto feasibility = expert.rig.model().feasibilities().at("eng-read-variant");
+    ASSERT_TRUE(expert.open());
+    // Nothing to write: the engine's reason, without the provider remedy; a vehicle-dynamics
+    // recipe carries its warning, on the triangle.
+    const auto feasibility = expert.model().feasibilities().at("eng-read-variant");
     ASSERT_EQ(feasibility.kind, Feasibility::Kind::readOnly);
     RecipeDetailView* sheet = expert.openSheet("eng-read-variant");
     ASSERT_NE(sheet, nullptr);
     shoot(*sheet, QStringLiteral("expert-sheet-read-only-recipe"));
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerTitle"))), "Lecture seule");
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerDetail"))), feasibility.reason);
-    const std::string remedy = text(only<QLabel>(*sheet, QStringLiteral("blockerRemedy")));
-    EXPECT_EQ(remedy, "La sauvegarde et la lecture du calculateur fonctionnent normalement.");
-    EXPECT_EQ(remedy.find("provider"), std::string::npos);
-    // A vehicle-dynamics recipe carries its warning, on the triangle.
-    EXPECT_NE(only(*sheet, QStringLiteral("warningBanner")), nullptr);
+    EXPECT_EQ(textOf(*sheet, "blockerTitle"), "Lecture seule");
+    EXPECT_EQ(textOf(*sheet, "blockerDetail"), feasibility.reason);
+    EXPECT_EQ(textOf(*sheet, "blockerRemedy"), "La sauvegarde et la lecture du calculateur fonctionnent normalement.");
     EXPECT_EQ(only<SymbolView>(*sheet, QStringLiteral("warningSymbol"))->symbol(), "exclamationmark.triangle.fill");
-}
+    EXPECT_EQ(only(*sheet, QStringLiteral("resultBanner")), nullptr);
+    QTest::mouseClick(only<QWidget>(*sheet, QStringLiteral("closeButton")), Qt::LeftButton);
+    settleAll();
 
-TEST(RecipeSheet, ASafetyCriticalRecipeIsRefusedWhateverItsGuardsOnTheRaisedHand) {
-    Expert expert;
-    ASSERT_TRUE(expert.start());
-    RecipeDetailView* sheet = expert.openSheet("sam-f-drl-fog");
+    // Safety-critical: refused whatever its guards, on the raised hand; the last operation's
+    // outcome shows in this next sheet.
+    Access::setLastExecutionMessage(expert.model(), "Restauration refus\u00E9e \u2014 test");
+    sheet = expert.openSheet("sam-f-drl-fog");
     ASSERT_NE(sheet, nullptr);
     shoot(*sheet, QStringLiteral("expert-sheet-forbidden"));
     EXPECT_EQ(only<SymbolView>(*sheet, QStringLiteral("warningSymbol"))->symbol(), "hand.raised.fill");
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerTitle"))), "\u00C9criture refus\u00E9e par Oskavel Car");
+    EXPECT_EQ(textOf(*sheet, "blockerTitle"), "\u00C9criture refus\u00E9e par Oskavel Car");
     EXPECT_EQ(only<SymbolView>(*sheet, QStringLiteral("blockerSymbol"))->symbol(), "lock.fill");
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("blockerRemedy"))),
-              "Cette fonction restera en lecture seule. Adressez-vous \u00E0 un atelier agr\u00E9\u00E9.");
+    EXPECT_EQ(textOf(*sheet, "resultText"), "Restauration refus\u00E9e \u2014 test");
 }
 
 TEST(RecipeSheet, ABackupFromTheSheetShowsItsProgressThenTheButtonAgainAndTheVerdictWaitsForTheNextRefresh) {
     Expert expert;
-    ASSERT_TRUE(expert.start());
-    AppModel& model = expert.rig.model();
+    ASSERT_TRUE(expert.open());
+    AppModel& model = expert.model();
     RecipeDetailView* sheet = expert.openSheet("eng-start-stop-off");
     ASSERT_NE(sheet, nullptr);
     const auto verdictBefore = sheet->verdict();
@@ -192,7 +166,7 @@ TEST(RecipeSheet, ABackupFromTheSheetShowsItsProgressThenTheButtonAgainAndTheVer
     QTest::mouseClick(backup, Qt::LeftButton);
     // At once 0 of 1, before the first report.
     ASSERT_TRUE(model.backupProgress().has_value());
-    EXPECT_EQ(text(only<QLabel>(*sheet, QStringLiteral("backupProgressText"))), "Sauvegarde 0/1");
+    EXPECT_EQ(textOf(*sheet, "backupProgressText"), "Sauvegarde 0/1");
     shoot(*sheet, QStringLiteral("expert-sheet-backup-running"));
     ASSERT_TRUE(settleUntil([&] { return !model.backupProgress() && !model.backupList().empty(); }, std::chrono::seconds(30)));
     settleAll();
@@ -209,20 +183,6 @@ TEST(RecipeSheet, ABackupFromTheSheetShowsItsProgressThenTheButtonAgainAndTheVer
     EXPECT_EQ(sheet->verdict(), verdictBefore);
 }
 
-TEST(RecipeSheet, TheLastOperationsOutcomeShowsInTheNextSheetOpened) {
-    Expert expert;
-    ASSERT_TRUE(expert.start());
-    RecipeDetailView* first = expert.openSheet("sam-f-coming-home");
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(only(*first, QStringLiteral("resultBanner")), nullptr);
-    QTest::mouseClick(only<QWidget>(*first, QStringLiteral("closeButton")), Qt::LeftButton);
-    settleAll();
-    Access::setLastExecutionMessage(expert.rig.model(), "Restauration refus\u00E9e \u2014 test");
-    RecipeDetailView* second = expert.openSheet("ic-read-service");
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(text(only<QLabel>(*second, QStringLiteral("resultText"))), "Restauration refus\u00E9e \u2014 test");
-}
-
 // Requests that would change an ECU: WriteDataByIdentifier, RoutineControl, SecurityAccess.
 std::size_t writeRequests(const ScriptedCar& car) {
     std::size_t count = 0;
@@ -236,8 +196,8 @@ std::size_t writeRequests(const ScriptedCar& car) {
 TEST(RecipeSheet, NoScreenActionSendsAWriteWhileAGuardFails) {
     ScriptedCar car;
     Expert expert(ConnectionRigOptions{&car});
-    ASSERT_TRUE(expert.start());
-    AppModel& model = expert.rig.model();
+    ASSERT_TRUE(expert.open());
+    AppModel& model = expert.model();
     model.setWriteEnabled(true);
     RecipeDetailView* sheet = expert.openSheet("eng-start-stop-off");
     ASSERT_NE(sheet, nullptr);
@@ -251,10 +211,10 @@ TEST(RecipeSheet, NoScreenActionSendsAWriteWhileAGuardFails) {
     ASSERT_NE(apply, nullptr);
     EXPECT_FALSE(apply->isEnabled());
     QTest::mouseClick(apply, Qt::LeftButton);
-    model.executeRecipe(recipeNamed(model, "eng-start-stop-off"));
+    model.executeRecipe(expert.recipe("eng-start-stop-off"));
     ASSERT_TRUE(settleUntil([&] { return model.lastExecutionMessage().has_value(); }));
     EXPECT_EQ(model.lastExecutionMessage()->rfind("Refus\u00E9 \u2014 ", 0), 0u) << *model.lastExecutionMessage();
-    expert.rig.dialogs().confirmAnswers.push_back(true);
+    expert.dialogs().confirmAnswers.push_back(true);
     expert.view->selectTab(ExpertView::Tab::backups);
     settleAll();
     QTest::mouseClick(named<QWidget>(*expert.view, QStringLiteral("restoreButton")).front(), Qt::LeftButton);
