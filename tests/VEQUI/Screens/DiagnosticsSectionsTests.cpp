@@ -33,6 +33,8 @@ TEST(DiagnosticsSections, EachIsBuiltAnewWhenChosenWithTheCarsCodesAndNoSelectio
     ASSERT_NE(map, nullptr);
     const auto cards = rig.findAll<ECUCard>(QStringLiteral("ecuCard"));
     ASSERT_EQ(cards.size(), static_cast<qsizetype>(rig.model().ecus().size()));
+    // The engine holds the car's two stored codes.
+    EXPECT_EQ(cards.front()->findChild<QLabel*>(QStringLiteral("ecuCodeCount"))->text(), QStringLiteral("2 défaut(s)"));
     QTest::mouseClick(cards.front(), Qt::LeftButton);
     rig.settle();
     EXPECT_EQ(map->selected(), "7E0");

@@ -1,4 +1,5 @@
 #include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
 #include "VEQUI/Views/CarbonBackground.hpp"
@@ -8,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <QElapsedTimer>
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
 
@@ -50,16 +50,6 @@ const QRect titleBox(110, 88, 180, 32);
 const QRect readoutBox(200, 235, 70, 65);
 // The unit's line, the last of the readout.
 const QRect unitBox(205, 278, 45, 24);
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 TEST(GPUGaugeProbe, TriesOnlyOnPlatformsThatCanGiveOpenGL) {
     struct Case {
@@ -225,7 +215,7 @@ TEST(CircularGaugeView, NeedleSpringsToANewValueWithoutOvershoot) {
 
     // Left to its own timer, it gets there too.
     view.setGauge(gauge(30));
-    EXPECT_TRUE(waitUntil([&] { return view.displayedFraction() == 0.3; }, 5000));
+    EXPECT_TRUE(testing::waitUntil([&] { return view.displayedFraction() == 0.3; }));
 
     view.setAnimated(false);
     view.setGauge(gauge(80));

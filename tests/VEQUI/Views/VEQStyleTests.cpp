@@ -30,32 +30,20 @@ TEST(ColorFromHex, ReadsRedGreenBlueFromTheLowThreeBytes) {
     }
 }
 
-TEST(ColorFromHex, EqualsThePaletteColourItNames) {
+TEST(ColorFromHex, EqualsThePaletteColourItNamesAndTakesAlphaAsOpacity) {
     EXPECT_EQ(colorFromHex(0x00E5FF, 1.0), VEQ::accent());
     EXPECT_EQ(colorFromHex(0x7F00E5FF, 1.0), VEQ::accent());
     EXPECT_EQ(colorFromHex(0xFFB020, 1.0), VEQ::warning());
-    EXPECT_EQ(colorFromHex(0x080A0D, 1.0), VEQ::background());
-}
-
-TEST(ColorFromHex, TakesAlphaAsOpacity) {
     EXPECT_NEAR(colorFromHex(0xFFFFFF, 0.5).alphaF(), 0.5, 1e-4);
     EXPECT_EQ(colorFromHex(0xFFFFFF, 0.0).alpha(), 0);
     EXPECT_TRUE(colorFromHex(0xFFFFFF, 7.0).isValid());
 }
 
-TEST(VEQFonts, SizesArePixelsRoundedToTheNearest) {
-    struct Case {
-        double size;
-        int pixels;
-    };
-    static const Case cases[] = {{10, 10}, {24, 24}, {23.2, 23}, {11.5, 12}, {0.2, 1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(VEQ::label(c.size, QFont::Medium).pixelSize(), c.pixels) << c.size;
-        EXPECT_EQ(VEQ::numeric(c.size, QFont::Bold).pixelSize(), c.pixels) << c.size;
+TEST(VEQFonts, SizesArePixelsRoundedToTheNearestWithTheWeightAndTheFace) {
+    for (const auto& [size, pixels] : {std::pair{10.0, 10}, {24.0, 24}, {23.2, 23}, {11.5, 12}, {0.2, 1}}) {
+        EXPECT_EQ(VEQ::label(size, QFont::Medium).pixelSize(), pixels) << size;
+        EXPECT_EQ(VEQ::numeric(size, QFont::Bold).pixelSize(), pixels) << size;
     }
-}
-
-TEST(VEQFonts, KeepTheWeightAndTheFace) {
     EXPECT_EQ(VEQ::label(10, QFont::Medium).weight(), QFont::Medium);
     EXPECT_EQ(VEQ::numeric(24, QFont::DemiBold).weight(), QFont::DemiBold);
     EXPECT_EQ(VEQ::label(10, QFont::Medium).family(), QStringLiteral("DejaVu Sans"));
