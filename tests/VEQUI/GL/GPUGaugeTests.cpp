@@ -1,4 +1,5 @@
 #include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
 #include "VEQUI/Views/CanvasDial.hpp"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -25,16 +25,6 @@
 
 namespace veq {
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // A current 3.3 core context of the gauge's format, for the renderer on its own.
 class GLContext {
@@ -54,13 +44,10 @@ private:
     bool current_ = false;
 };
 
-TEST(GPUGauge, TheProbeAnswersTrueUnderX) {
+TEST(GPUGauge, TheProbeAnswersTrueUnderXAndTheBundlesShadersCompileWithTheUniformBlocksLayout) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     EXPECT_TRUE(gpuGaugeSupported());
     EXPECT_TRUE(VEQDiagnostics::gpuGaugeAvailable());
-}
-
-TEST(GPUGauge, TheBundlesShadersCompileWithTheUniformBlocksLayout) {
     GLContext gl;
     ASSERT_TRUE(gl.current());
     EXPECT_NE(GaugeRenderer::create(), nullptr);
@@ -113,11 +100,8 @@ TEST(GPUGauge, EachFrameStepsTheSpringThenDrawsATransparentDial) {
     };
     renderer->uniforms.fraction = 1.0f;
     frame();
-    EXPECT_NEAR(renderer->velocity(), 29.4, 1e-9);
-    EXPECT_NEAR(renderer->currentFraction(), 0.49, 1e-9);
-    frame();
-    EXPECT_NEAR(renderer->currentFraction(), 0.5439, 1e-9);
-    for (int n = 3; n <= 30; ++n) frame();
+    EXPECT_NEAR(renderer->currentFraction(), 0.49, 1e-9); // one step of the needle's spring per frame
+    for (int n = 2; n <= 30; ++n) frame();
     EXPECT_LE(renderer->currentFraction(), 1.0);
     EXPECT_GT(renderer->currentFraction(), 0.999);
 
@@ -150,9 +134,9 @@ struct GaugeWindow {
         if (!gauge->drawsOnGPU()) return false;
         auto* dial = gauge->gpuDial();
         const double target = dial->values().fraction;
-        return waitUntil([&] {
+        return testing::waitUntil([&] {
             return dial->framesDrawn() >= frames && std::abs(dial->drawnFraction() - target) < 1e-4;
-        }, 20000);
+        }, std::chrono::seconds(20));
     }
     QImage capture() const {
         return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);

@@ -34,11 +34,9 @@ QImage capture(QWidget& screen) {
 
 void feedCar(AppModel& model) {
     model.setSelectedProfile(std::nullopt);
-    model.store().ingest(measured(0x0C, 6200, at(0)));
-    model.store().ingest(measured(0x0D, 87, at(0)));
-    model.store().ingest(measured(0x05, 92, at(0)));
-    model.store().ingest(measured(0x5C, 104, at(0)));
-    model.store().ingest(measured(0xA4, 4, at(0)));
+    for (const auto& [pid, value] : {std::pair<std::uint8_t, double>{0x0C, 6200}, {0x0D, 87}, {0x05, 92}, {0x5C, 104}, {0xA4, 4}}) {
+        model.store().ingest(measured(pid, value, at(0)));
+    }
 }
 
 // Nothing may lie over a GPU dial: the tachometer's numerals and readout are drawn in its frames.

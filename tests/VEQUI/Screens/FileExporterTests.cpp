@@ -37,18 +37,6 @@ std::vector<std::string> others(const fs::path& folder, const std::vector<std::s
 
 const FileExporter::ContentType kTrace{"Trace CAN", "asc"};
 
-TEST(FileExporter, ThePanelGetsTheSuggestedNameAndOnlyTheTypeGiven) {
-    RecordingDialogs dialogs;
-    FileExporter::save(dialogs, "x", "trace.asc", kTrace);
-    FileExporter::save(dialogs, "x", "libre", std::nullopt);
-    ASSERT_EQ(dialogs.saveRequests.size(), 2u);
-    EXPECT_EQ(dialogs.saveRequests[0].suggestedName, "trace.asc");
-    EXPECT_EQ(dialogs.saveRequests[0].types, std::vector<Dialogs::FileType>{kTrace});
-    EXPECT_EQ(dialogs.saveRequests[1].suggestedName, "libre");
-    EXPECT_TRUE(dialogs.saveRequests[1].types.empty()); // any name and extension
-    EXPECT_TRUE(dialogs.messages.empty());
-}
-
 TEST(FileExporter, CancellingWritesNothingAndChangesNothing) {
     TemporaryFolder folder;
     write(folder / "old.txt", "ancien");
@@ -72,18 +60,6 @@ TEST(FileExporter, SavingBytesOverAFileReplacesItWhole) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST(FileExporter, AFailedWriteIsToldAndLeavesNothing) {
-    TemporaryFolder folder;
-    RecordingDialogs dialogs;
-    dialogs.saveAnswers.push_back(folder / "absent" / "trace.asc");
-    FileExporter::save(dialogs, "data", "trace.asc", kTrace);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].kind, Kind::error);
-    EXPECT_TRUE(dialogs.messages[0].text.starts_with("Enregistrement impossible : ")) << dialogs.messages[0].text;
-    EXPECT_NE(dialogs.messages[0].text.find((folder / "absent" / "trace.asc").string()), std::string::npos);
-    EXPECT_FALSE(fs::exists(folder / "absent"));
-}
-
 TEST(FileExporter, ACopyReplacesTheDestinationAndLeavesTheSource) {
     TemporaryFolder folder;
     write(folder / "source.mf4", "mesures");
@@ -97,18 +73,26 @@ TEST(FileExporter, ACopyReplacesTheDestinationAndLeavesTheSource) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST(FileExporter, AFailedCopyKeepsTheOldFileAndIsTold) {
+// A failed write or copy is told ("Enregistrement impossible : " and the file) and leaves what
+// was there.
+TEST(FileExporter, AFailedWriteOrCopyIsToldAndKeepsWhatWasThere) {
     TemporaryFolder folder;
     write(folder / "copie.mf4", "ancienne copie");
     RecordingDialogs dialogs;
+    dialogs.saveAnswers.push_back(folder / "absent" / "trace.asc");
     dialogs.saveAnswers.push_back(folder / "copie.mf4");
+    FileExporter::save(dialogs, "data", "trace.asc", kTrace);
     FileExporter::saveCopy(dialogs, folder / "disparu.mf4", "copie.mf4", std::nullopt);
+    EXPECT_FALSE(fs::exists(folder / "absent"));
     EXPECT_EQ(contents(folder / "copie.mf4"), "ancienne copie");
     EXPECT_EQ(others(folder.path(), {"copie.mf4"}), std::vector<std::string>{});
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].kind, Kind::error);
-    EXPECT_TRUE(dialogs.messages[0].text.starts_with("Enregistrement impossible : ")) << dialogs.messages[0].text;
-    EXPECT_NE(dialogs.messages[0].text.find("disparu.mf4"), std::string::npos);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    const std::string named[] = {(folder / "absent" / "trace.asc").string(), "disparu.mf4"};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(dialogs.messages[i].kind, Kind::error);
+        EXPECT_TRUE(dialogs.messages[i].text.starts_with("Enregistrement impossible : ")) << dialogs.messages[i].text;
+        EXPECT_NE(dialogs.messages[i].text.find(named[i]), std::string::npos) << dialogs.messages[i].text;
+    }
 }
 
 // The file's identity on its disk: a file written anew (even with the same bytes) gets another.
@@ -132,18 +116,23 @@ TEST(FileExporter, ChoosingTheSourceItselfLeavesItAsItWas) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST(FileExporter, ChooseDestinationOffersFoldersTheStartingFolderAndTheTypes) {
+TEST(FileExporter, ThePanelGetsTheSuggestedNameTheStartingFolderAndOnlyTheTypesGiven) {
     RecordingDialogs dialogs;
+    FileExporter::save(dialogs, "x", "trace.asc", kTrace);
     dialogs.saveAnswers.push_back(fs::path("/tmp/choisi.csv"));
     const std::vector<FileExporter::ContentType> types{{"CSV", "csv"}, {"JSON", "json"}};
     EXPECT_EQ(FileExporter::chooseDestination(dialogs, "export.csv", fs::path("/data"), types), fs::path("/tmp/choisi.csv"));
-    EXPECT_EQ(FileExporter::chooseDestination(dialogs, "export.csv", std::nullopt, {}), std::nullopt);
-    ASSERT_EQ(dialogs.saveRequests.size(), 2u);
-    EXPECT_TRUE(dialogs.saveRequests[0].canCreateFolders);
-    EXPECT_EQ(dialogs.saveRequests[0].directory, fs::path("/data"));
-    EXPECT_EQ(dialogs.saveRequests[0].types, types);
-    EXPECT_TRUE(dialogs.saveRequests[1].directory.empty());
-    EXPECT_TRUE(dialogs.saveRequests[1].types.empty());
+    EXPECT_EQ(FileExporter::chooseDestination(dialogs, "libre", std::nullopt, {}), std::nullopt);
+    ASSERT_EQ(dialogs.saveRequests.size(), 3u);
+    EXPECT_EQ(dialogs.saveRequests[0].suggestedName, "trace.asc");
+    EXPECT_EQ(dialogs.saveRequests[0].types, std::vector<Dialogs::FileType>{kTrace});
+    EXPECT_TRUE(dialogs.saveRequests[1].canCreateFolders);
+    EXPECT_EQ(dialogs.saveRequests[1].directory, fs::path("/data"));
+    EXPECT_EQ(dialogs.saveRequests[1].types, types);
+    EXPECT_EQ(dialogs.saveRequests[2].suggestedName, "libre");
+    EXPECT_TRUE(dialogs.saveRequests[2].directory.empty());
+    EXPECT_TRUE(dialogs.saveRequests[2].types.empty()); // any name and extension
+    EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(FileExporter::canReveal());
 }
 

@@ -312,7 +312,8 @@ TEST(ECUMapView, ASelectionSurvivesItsECUGoingAwayAndShowsAgainWhenItReturns) {
     settle();
     EXPECT_EQ(screen.view.selected(), "7E1");
     EXPECT_EQ(screen.detail(), nullptr);
-    EXPECT_TRUE(std::none_of(screen.cards().begin(), screen.cards().end(), [](const ECUCard* c) { return c->isSelectedCard(); }));
+    const auto left = screen.cards();
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const ECUCard* c) { return c->isSelectedCard(); }));
     Access::setEcus(screen.model(), fourECUs());
     settle();
     EXPECT_EQ(screen.detailName(), "Bo\u00EEte de vitesses");
