@@ -512,19 +512,27 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
     // Where the transport lets its caller read the link, the reply is read on this thread: one
     // wake-up per reply, not one for the link's thread and another for this one. The read ends
     // on the caller's stop and on the session's end alike.
-    std::stop_source readStop;
-    const std::stop_callback forwardStop(stop, [&] { readStop.request_stop(); });
-    const std::stop_callback forwardClosing(closingStop_.get_token(), [&] { readStop.request_stop(); });
+    std::stop_source joined{std::nostopstate};
+    std::optional<std::stop_callback<std::function<void()>>> forwardStop, forwardClosing;
+    std::stop_token readStop = closingStop_.get_token();
+    if (stop.stop_possible()) {
+        joined = std::stop_source();
+        forwardStop.emplace(stop, [&] { joined.request_stop(); });
+        forwardClosing.emplace(readStop, [&] { joined.request_stop(); });
+        readStop = joined.get_token();
+    }
     while (!answered() && !stop.stop_requested()) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) break;
         lock.unlock();
-        const bool pulled = transport_->pull(std::min<std::chrono::nanoseconds>(deadline - now, linkCheckPeriod), readStop.get_token());
+        const bool pulled = transport_->pull(std::min<std::chrono::nanoseconds>(deadline - now, linkCheckPeriod), readStop);
+        lock.lock();
         if (!pulled) {
-            lock.lock();
             changed_.wait_until(lock, stop, deadline, answered);
             break;
         }
+        if (answered()) break;
+        lock.unlock();
         checkLink(); // the link may have ended under the read
         lock.lock();
     }

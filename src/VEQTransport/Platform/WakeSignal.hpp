@@ -3,7 +3,9 @@
 namespace veq {
 
 // A flag a thread blocked in poll() can watch beside its socket: signal() from any thread (a
-// stop callback included) makes the descriptor readable until clear(). An eventfd.
+// stop callback included) makes the descriptor readable until clear(). An eventfd. Only the
+// thread that sees it readable clears it: a signal is never lost, at worst it wakes the next
+// waiter once for nothing, and waiting costs no system call beside the poll itself.
 class WakeSignal {
 public:
     WakeSignal();

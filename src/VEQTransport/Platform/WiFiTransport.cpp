@@ -291,7 +291,9 @@ void WiFiTransport::abandon(const Descriptor& link) {
 
 WiFiTransport::ReadOutcome WiFiTransport::readOnce(const Descriptor& link, std::optional<Clock::time_point> deadline) {
     pollfd fds[] = {{link.fd, POLLIN, 0}, {readWake_.descriptor(), POLLIN, 0}};
-    if (waitFor(fds, deadline) <= 0 || fds[0].revents == 0) return ReadOutcome::nothing;
+    if (waitFor(fds, deadline) <= 0) return ReadOutcome::nothing;
+    if (fds[1].revents != 0) readWake_.clear();
+    if (fds[0].revents == 0) return ReadOutcome::nothing;
     bool received = false;
     for (int chunks = 0; chunks < kChunksPerRead; ++chunks) {
         IncomingStream::Chunk chunk(maximumChunkBytes);
@@ -332,7 +334,6 @@ bool WiFiTransport::pull(std::chrono::nanoseconds timeout, std::stop_token stop)
             if (reader_ != Reader::none || !descriptor_) return true;
         }
         reader_ = Reader::caller;
-        readWake_.clear();
         link = descriptor_;
     }
     {
@@ -365,7 +366,6 @@ void WiFiTransport::watch(std::stop_token stop) {
             continue;
         }
         reader_ = Reader::watcher;
-        readWake_.clear();
         const std::shared_ptr<Descriptor> link = descriptor_;
         lock.unlock();
         {
@@ -426,7 +426,6 @@ void WiFiTransport::sendRest(const std::shared_ptr<Descriptor>& link, std::span<
     const auto deadline = Clock::now() + options_.sendLimit;
     enum class End { done, gone, timedOut, cancelled, failed } end = End::done;
     int error = 0;
-    sendWake_.clear();
     {
         std::stop_callback wake(stop, [this] { sendWake_.signal(); });
         while (!rest.empty()) {
