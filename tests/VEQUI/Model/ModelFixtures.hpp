@@ -77,9 +77,6 @@ struct AppModelTestAccess {
     }
     static void setProfileFuelMismatch(AppModel& m, bool on) { m.setProfileFuelMismatch(on); }
     static void setRecipes(AppModel& m, std::vector<CodingRecipe> recipes) { m.setRecipes(std::move(recipes)); }
-    static void setFeasibilities(AppModel& m, std::map<std::string, Feasibility> table) {
-        m.setFeasibilities(std::move(table));
-    }
     static void setLoadedProviders(AppModel& m, std::vector<std::string> names) {
         m.setLoadedProviders(std::move(names));
     }

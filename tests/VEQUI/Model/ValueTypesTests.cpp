@@ -27,14 +27,11 @@ TEST(ValueTypesTests, CockpitLayoutsWithTitlesTabsAndFlankGauges) {
     };
     ASSERT_EQ(allCases<CockpitLayout>().size(), std::size(golden));
     for (std::size_t i = 0; i < std::size(golden); ++i) {
-        const auto& row = golden[i];
-        EXPECT_EQ(allCases<CockpitLayout>()[i], row.layout);
-        EXPECT_EQ(rawValue(row.layout), row.raw);
-        EXPECT_EQ(id(row.layout), row.raw);
-        EXPECT_EQ(fromRaw<CockpitLayout>(row.raw), row.layout);
-        EXPECT_EQ(title(row.layout), row.title);
-        EXPECT_EQ(tabText(row.layout).toStdString(), row.tab);
-        EXPECT_EQ(layoutFlankPIDs(row.layout), (std::array<std::uint8_t, 2>{row.left, row.right})) << row.raw;
+        const auto& r = golden[i];
+        EXPECT_EQ(std::tuple(allCases<CockpitLayout>()[i], rawValue(r.layout), id(r.layout), fromRaw<CockpitLayout>(r.raw)),
+                  std::tuple(r.layout, r.raw, r.raw, std::optional(r.layout)));
+        EXPECT_EQ(std::tuple(title(r.layout), tabText(r.layout).toStdString()), std::tuple(r.title, r.tab));
+        EXPECT_EQ(layoutFlankPIDs(r.layout), (std::array<std::uint8_t, 2>{r.left, r.right})) << r.raw;
     }
     for (const char* other : {"Road", "route", "", "road "}) EXPECT_EQ(fromRaw<CockpitLayout>(other), std::nullopt);
 }
@@ -56,13 +53,10 @@ TEST(ValueTypesTests, TransportKindsWithTheirCards) {
     };
     ASSERT_EQ(allCases<TransportKind>().size(), std::size(golden));
     for (std::size_t i = 0; i < std::size(golden); ++i) {
-        const auto& row = golden[i];
-        EXPECT_EQ(allCases<TransportKind>()[i], row.kind);
-        EXPECT_EQ(id(row.kind), row.raw);
-        EXPECT_EQ(fromRaw<TransportKind>(row.raw), row.kind);
-        EXPECT_EQ(title(row.kind), row.title);
-        EXPECT_EQ(subtitle(row.kind), row.subtitle);
-        EXPECT_EQ(icon(row.kind), row.icon);
+        const auto& r = golden[i];
+        EXPECT_EQ(std::tuple(allCases<TransportKind>()[i], id(r.kind), fromRaw<TransportKind>(r.raw)),
+                  std::tuple(r.kind, r.raw, std::optional(r.kind)));
+        EXPECT_EQ(std::tuple(title(r.kind), subtitle(r.kind), icon(r.kind)), std::tuple(r.title, r.subtitle, r.icon));
     }
     for (const char* other : {"Simulator", "wi-fi", "", "ble"}) EXPECT_EQ(fromRaw<TransportKind>(other), std::nullopt);
 }
@@ -89,12 +83,10 @@ TEST(ValueTypesTests, ElevenSectionsInSidebarOrder) {
     };
     ASSERT_EQ(allCases<AppSection>().size(), std::size(golden));
     for (std::size_t i = 0; i < std::size(golden); ++i) {
-        const auto& row = golden[i];
-        EXPECT_EQ(allCases<AppSection>()[i], row.section);
-        EXPECT_EQ(rawValue(row.section), row.title);
-        EXPECT_EQ(id(row.section), row.title);
-        EXPECT_EQ(fromRaw<AppSection>(row.title), row.section);
-        EXPECT_EQ(icon(row.section), row.icon);
+        const auto& r = golden[i];
+        EXPECT_EQ(std::tuple(allCases<AppSection>()[i], rawValue(r.section), id(r.section), fromRaw<AppSection>(r.title)),
+                  std::tuple(r.section, r.title, r.title, std::optional(r.section)));
+        EXPECT_EQ(icon(r.section), r.icon) << r.title;
     }
     for (const char* other : {"cockpit", "Live data", "Reglages", "", "Mode expert"})
         EXPECT_EQ(fromRaw<AppSection>(other), std::nullopt) << other;
