@@ -13,18 +13,19 @@ using namespace veq::ConnectionReads;
 
 namespace {
 
-// A session whose adapter answers each listed request with its lines ("NO DATA" otherwise) and
-// fixes its headers and protocol with the AT commands listed in `setUp`.
+// A session on CAN with headers whose adapter answers each listed request with its lines
+// ("NO DATA" otherwise) after the AT commands listed in `setUp`.
 struct Adapter {
     SessionRig rig;
 
-    explicit Adapter(std::map<std::string, std::string> answers, std::vector<std::string> setUp = {"ATH1"})
+    explicit Adapter(std::map<std::string, std::string> answers = {}, std::vector<std::string> setUp = {"ATH1", "ATSP6"})
         : rig([answers](const std::string& line) {
               const auto it = answers.find(line);
               if (it != answers.end()) return std::vector<std::string>{reply(it->second)};
               return std::vector<std::string>{reply(line.starts_with("AT") ? "OK" : "NO DATA")};
           }) {
         for (const auto& command : setUp) rig.session->raw(command);
+        rig.session->setFormat(FrameFormat::can11);
     }
     ELM327Session& session() { return *rig.session; }
 };
@@ -51,9 +52,7 @@ TEST(ConnectionReadsTests, TheVINIsTheFirstRespondersAndNeedsItsEcho) {
         {"NO DATA", std::nullopt},
     };
     for (const auto& c : cases) {
-        Adapter adapter({{"0902", c.reply}}, {"ATH1", "ATSP6"});
-        adapter.session().setFormat(FrameFormat::can11);
-        EXPECT_EQ(readVIN(adapter.session()), c.vin) << c.reply;
+        EXPECT_EQ(readVIN(Adapter({{"0902", c.reply}}).session()), c.vin) << c.reply;
     }
 }
 
@@ -70,13 +69,11 @@ TEST(ConnectionReadsTests, TheFuelTypeIsTheLabelReadOrNothingWhateverGoesWrong) 
         {"7E8037F0112", std::nullopt},
     };
     for (const auto& c : cases) {
-        Adapter adapter({{"0151", c.reply}}, {"ATH1", "ATSP6"});
-        adapter.session().setFormat(FrameFormat::can11);
-        EXPECT_EQ(fetchFuelType(adapter.session()), c.fuel) << c.reply;
+        EXPECT_EQ(fetchFuelType(Adapter({{"0151", c.reply}}).session()), c.fuel) << c.reply;
     }
 
     // A transport failure is no fuel type, not an error.
-    Adapter failing({});
+    Adapter failing;
     failing.rig.transport->failSendsContaining("0151");
     EXPECT_EQ(fetchFuelType(failing.session()), std::nullopt);
 }
@@ -93,26 +90,23 @@ TEST(ConnectionReadsTests, StoredCodesOfEveryECUReadWithTheCANCountByte) {
         {"7E806430103000171", {"P0300"}},
     };
     for (const auto& c : cases) {
-        Adapter adapter({{"ATDPN", "A6"}, {"03", c.reply}}, {"ATH1", "ATDPN"});
-        adapter.session().setFormat(FrameFormat::can11);
-        EXPECT_EQ(codesOf(readDTCs(adapter.session())), c.codes) << c.reply;
+        EXPECT_EQ(codesOf(readDTCs(Adapter({{"ATDPN", "A6"}, {"03", c.reply}}, {"ATH1", "ATDPN"}).session())), c.codes)
+            << c.reply;
     }
 
     // A transport failure is passed on.
-    Adapter failing({});
+    Adapter failing;
     failing.rig.transport->failSendsContaining("03\r");
     EXPECT_ANY_THROW(readDTCs(failing.session()));
 }
 
 TEST(ConnectionReadsTests, MonitorsOfTheFirstResponderWithTheFuelTypeRead) {
-    Adapter adapter({{"0101", "7E8064101 82 07 E5 00"}}, {"ATH1", "ATSP6"});
-    adapter.session().setFormat(FrameFormat::can11);
+    Adapter adapter(std::map<std::string, std::string>{{"0101", "7E8064101 82 07 E5 00"}});
     const auto status = readMonitors(adapter.session(), FuelType::diesel);
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(status->milOn);
     EXPECT_EQ(status->dtcCount, 2);
     EXPECT_TRUE(status->isCompressionIgnition); // the diesel read decides, not bit 3
 
-    Adapter silent({}, {"ATH1"});
-    EXPECT_EQ(readMonitors(silent.session(), std::nullopt), std::nullopt);
+    EXPECT_EQ(readMonitors(Adapter().session(), std::nullopt), std::nullopt);
 }
