@@ -30,39 +30,7 @@ bool openSettings(ScreenRig& rig) {
     return clicked && rig.find(QStringLiteral("settingsView")) != nullptr;
 }
 
-TEST(SettingsView, TheFixedTextsReadAsWritten) {
-    ScreenRig rig;
-    ASSERT_TRUE(openSettings(rig));
-    EXPECT_EQ(text(rig, "settingsTitle"), "Réglages");
-    EXPECT_EQ(text(rig, "profileTitle"), "Profil véhicule");
-    EXPECT_EQ(rig.find<QCheckBox>(QStringLiteral("recordLocationToggle"))->text(),
-              QStringLiteral("Enregistrer la position avec la télémétrie"));
-    EXPECT_EQ(text(rig, "locationExplanation"),
-              SettingsText::emphasised(QStringLiteral(
-                  "L'OBD-II ne publie aucune coordonnée : il n'existe pas de PID de position. La position vient donc "
-                  "du récepteur de cet appareil. Sur une tablette cellulaire, c'est un vrai GPS (3–5 m). Sur un "
-                  "ordinateur portable, c'est un positionnement par réseaux Wi-Fi, correct à l'arrêt en ville mais "
-                  "**inutilisable en roulant** — dans ce cas, enregistrez la trace sur votre téléphone et importez "
-                  "le GPX."))
-                  .toStdString());
-    EXPECT_EQ(text(rig, "calibrationTitle"), "Calibration des mesures");
-    EXPECT_EQ(text(rig, "calibrationExplanation"),
-              "Le compteur d'une voiture homologuée en Europe n'a pas le droit de sous-estimer la vitesse : il peut "
-              "l'afficher jusqu'à +10 % + 4 km/h (règlement UNECE R39). L'OBD, lui, publie la vitesse réelle. À 100 "
-              "km/h au combiné, l'OBD lira 93–95 km/h — l'application n'est pas fausse, votre compteur est optimiste. "
-              "La distance, intégrée depuis la vitesse, hérite du même écart face au compteur kilométrique.");
-    EXPECT_EQ(text(rig, "tankNote"), "le PID 0x2F ne donne qu'un pourcentage ; la W257 existe en 66 L et 80 L");
-    EXPECT_EQ(rig.find<QCheckBox>(QStringLiteral("nightModeToggle"))->text(),
-              QStringLiteral("Mode nuit (accent ambre, luminosité réduite)"));
-    EXPECT_EQ(text(rig, "unitsTitle"), "Unités");
-    EXPECT_EQ(rig.find<QAbstractButton>(QStringLiteral("unit.metric"))->text(), QStringLiteral("Métrique"));
-    EXPECT_EQ(rig.find<QAbstractButton>(QStringLiteral("unit.imperial"))->text(), QStringLiteral("Impériale"));
-    EXPECT_EQ(text(rig, "privacyTitle"), "Confidentialité");
-    EXPECT_EQ(text(rig, "privacyText"), "Tout reste local. Aucune télémétrie, aucune donnée envoyée.");
-    EXPECT_TRUE(rig.snapshot("settings"));
-}
-
-TEST(SettingsView, PickingAnotherProfileWritesItAndDropsTheVINBadge) {
+TEST(SettingsView, PickingAnotherProfileWritesItAndDropsTheVINBadgeAndNoProfileDropsItsRows) {
     ScreenRig rig;
     ASSERT_TRUE(openSettings(rig));
     AppModel& model = rig.model();
@@ -89,19 +57,14 @@ TEST(SettingsView, PickingAnotherProfileWritesItAndDropsTheVINBadge) {
     EXPECT_EQ(rig.find(QStringLiteral("vinBadge")), nullptr);
     EXPECT_EQ(text(rig, "profileDetail"), SettingsText::profileDetail(*model.selectedProfile()));
     EXPECT_TRUE(rig.snapshot("settings-profile-picked"));
-}
 
-TEST(SettingsView, WithoutAProfileTheDetailAndBusRowsGoAndTheyComeBackWithOne) {
-    ScreenRig rig;
-    ASSERT_TRUE(openSettings(rig));
-    AppModel& model = rig.model();
+    // Without a profile the detail and bus rows go; a profile with buses the OBD socket cannot
+    // reach lists each.
     model.setSelectedProfile(std::nullopt);
     rig.settle();
     EXPECT_EQ(rig.find<QComboBox>(QStringLiteral("profilePicker"))->currentIndex(), -1);
     EXPECT_EQ(rig.find(QStringLiteral("profileDetail")), nullptr);
     EXPECT_TRUE(rig.findAll(QStringLiteral("unreachableBus")).isEmpty());
-
-    // A profile with buses the OBD socket cannot reach lists each.
     const auto withBuses = std::find_if(model.profiles().begin(), model.profiles().end(),
                                         [](const VehicleProfile& p) { return !p.unreachableBusses().empty(); });
     ASSERT_NE(withBuses, model.profiles().end());
@@ -137,10 +100,38 @@ TEST(SettingsText, DetailAndBusLinesAsTheyRead) {
     EXPECT_EQ(SettingsText::emphasised(QStringLiteral("a **b** <c>")), QStringLiteral("a <b>b</b> &lt;c&gt;"));
 }
 
-TEST(SettingsView, EveryControlWritesItsModelProperty) {
+TEST(SettingsView, TheFixedTextsReadAsWrittenAndEveryControlWritesItsModelProperty) {
     ScreenRig rig;
     ASSERT_TRUE(openSettings(rig));
     AppModel& model = rig.model();
+    EXPECT_EQ(text(rig, "settingsTitle"), "Réglages");
+    EXPECT_EQ(text(rig, "profileTitle"), "Profil véhicule");
+    EXPECT_EQ(rig.find<QCheckBox>(QStringLiteral("recordLocationToggle"))->text(),
+              QStringLiteral("Enregistrer la position avec la télémétrie"));
+    EXPECT_EQ(text(rig, "locationExplanation"),
+              SettingsText::emphasised(QStringLiteral(
+                  "L'OBD-II ne publie aucune coordonnée : il n'existe pas de PID de position. La position vient donc "
+                  "du récepteur de cet appareil. Sur une tablette cellulaire, c'est un vrai GPS (3–5 m). Sur un "
+                  "ordinateur portable, c'est un positionnement par réseaux Wi-Fi, correct à l'arrêt en ville mais "
+                  "**inutilisable en roulant** — dans ce cas, enregistrez la trace sur votre téléphone et importez "
+                  "le GPX."))
+                  .toStdString());
+    EXPECT_EQ(text(rig, "calibrationTitle"), "Calibration des mesures");
+    EXPECT_EQ(text(rig, "calibrationExplanation"),
+              "Le compteur d'une voiture homologuée en Europe n'a pas le droit de sous-estimer la vitesse : il peut "
+              "l'afficher jusqu'à +10 % + 4 km/h (règlement UNECE R39). L'OBD, lui, publie la vitesse réelle. À 100 "
+              "km/h au combiné, l'OBD lira 93–95 km/h — l'application n'est pas fausse, votre compteur est optimiste. "
+              "La distance, intégrée depuis la vitesse, hérite du même écart face au compteur kilométrique.");
+    EXPECT_EQ(text(rig, "tankNote"), "le PID 0x2F ne donne qu'un pourcentage ; la W257 existe en 66 L et 80 L");
+    EXPECT_EQ(rig.find<QCheckBox>(QStringLiteral("nightModeToggle"))->text(),
+              QStringLiteral("Mode nuit (accent ambre, luminosité réduite)"));
+    EXPECT_EQ(text(rig, "unitsTitle"), "Unités");
+    EXPECT_EQ(rig.find<QAbstractButton>(QStringLiteral("unit.metric"))->text(), QStringLiteral("Métrique"));
+    EXPECT_EQ(rig.find<QAbstractButton>(QStringLiteral("unit.imperial"))->text(), QStringLiteral("Impériale"));
+    EXPECT_EQ(text(rig, "privacyTitle"), "Confidentialité");
+    EXPECT_EQ(text(rig, "privacyText"), "Tout reste local. Aucune télémétrie, aucune donnée envoyée.");
+    EXPECT_TRUE(rig.snapshot("settings"));
+
 
     // Position recording: the flag, the icon and the status line.
     ASSERT_TRUE(model.recordLocation());

@@ -88,37 +88,33 @@ TEST(InstrumentReadings, ImperialFlankGaugesConvertValuePeakAndScale) {
     EXPECT_NEAR(imperial.fraction(), metric.fraction(), 1e-12);
 }
 
-TEST(InstrumentReadings, ImperialHeroShowsMilesPerHourButCuesOnMetricEngineSpeed) {
+TEST(InstrumentReadings, HeroShowsZeroForMissingReadingsMilesPerHourInImperialAndCuesOnMetricEngineSpeed) {
     ConnectionRig rig;
     rig->setSelectedProfile(std::nullopt);
-    feed(*rig, 0x0D, 100);
-    feed(*rig, 0x0C, 6000);
-    rig->setUnitSystem(UnitSystem::imperial);
-    const R::Hero hero = R::hero(*rig);
-    EXPECT_NEAR(hero.speed, 62.1371192, 1e-6);
-    EXPECT_EQ(hero.speedUnit.toStdString(), "mph");
-    EXPECT_EQ(hero.dial.value, 6000.0);
-    EXPECT_TRUE(hero.shiftCue);
-}
-
-TEST(InstrumentReadings, ShiftCueLightsAtTheWarningLimitElseAtTheMaximum) {
-    const GaugeScale withWarning{0, 7000, 6000, 6500, 7};
-    const GaugeScale withoutWarning{0, 7000, std::nullopt, 6500, 7};
-    EXPECT_FALSE(R::shiftCue(withWarning, 5999));
-    EXPECT_TRUE(R::shiftCue(withWarning, 6000));
-    EXPECT_FALSE(R::shiftCue(withoutWarning, 6999));
-    EXPECT_TRUE(R::shiftCue(withoutWarning, 7000));
-}
-
-TEST(InstrumentReadings, HeroUsesZeroForMissingReadings) {
-    ConnectionRig rig;
-    const R::Hero hero = R::hero(*rig);
+    R::Hero hero = R::hero(*rig);
     EXPECT_EQ(hero.speed, 0);
     EXPECT_EQ(hero.dial.value, 0.0);
     EXPECT_EQ(hero.speedUnit.toStdString(), "km/h");
     EXPECT_EQ(hero.dial.title.toStdString(), "Régime ×1000");
     EXPECT_FALSE(hero.dial.showValue);
     EXPECT_TRUE(hero.dial.big);
+
+    feed(*rig, 0x0D, 100);
+    feed(*rig, 0x0C, 6000);
+    rig->setUnitSystem(UnitSystem::imperial);
+    hero = R::hero(*rig);
+    EXPECT_NEAR(hero.speed, 62.1371192, 1e-6);
+    EXPECT_EQ(hero.speedUnit.toStdString(), "mph");
+    EXPECT_EQ(hero.dial.value, 6000.0);
+    EXPECT_TRUE(hero.shiftCue);
+
+    // The cue lights at the warning limit, else at the maximum.
+    const GaugeScale withWarning{0, 7000, 6000, 6500, 7};
+    const GaugeScale withoutWarning{0, 7000, std::nullopt, 6500, 7};
+    EXPECT_FALSE(R::shiftCue(withWarning, 5999));
+    EXPECT_TRUE(R::shiftCue(withWarning, 6000));
+    EXPECT_FALSE(R::shiftCue(withoutWarning, 6999));
+    EXPECT_TRUE(R::shiftCue(withoutWarning, 7000));
 }
 
 TEST(InstrumentReadings, TelltalesLightOnTheirThresholds) {
@@ -143,6 +139,12 @@ TEST(InstrumentReadings, TelltalesLightOnTheirThresholds) {
             EXPECT_EQ(lamps[i].active, i == c.lamp && c.lit) << int(c.pid) << " " << c.value << " lamp " << i;
         }
     }
+    // Raw values count, not calibrated ones.
+    rig->store().reset();
+    rig->setCalibration(VehicleCalibration{1.0, std::nullopt, 1.0, 5.0});
+    feed(*rig, 0x05, 110);
+    EXPECT_EQ(rig->displayValue(0x05), 115.0);
+    EXPECT_FALSE(R::telltales(rig->store(), false, VEQ::accent())[1].active);
     rig->store().reset();
     const auto none = R::telltales(rig->store(), true, VEQ::nightAccent());
     const char* labels[] = {"Moteur", "Eau", "Huile", "Batterie", "Turbo"};
@@ -152,14 +154,6 @@ TEST(InstrumentReadings, TelltalesLightOnTheirThresholds) {
         EXPECT_EQ(none[i].color, colours[i]);
         EXPECT_EQ(none[i].active, i == 0); // trouble codes light the engine lamp; no value lights nothing
     }
-}
-
-TEST(InstrumentReadings, TelltalesReadRawValuesNotCalibratedOnes) {
-    ConnectionRig rig;
-    rig->setCalibration(VehicleCalibration{1.0, std::nullopt, 1.0, 5.0});
-    feed(*rig, 0x05, 110);
-    EXPECT_EQ(rig->displayValue(0x05), 115.0);
-    EXPECT_FALSE(R::telltales(rig->store(), false, VEQ::accent())[1].active);
 }
 
 // Engine speed for the estimator's gear `gear` (counted from 1) at `speed` km/h.
