@@ -199,7 +199,7 @@ TEST(ExpertView, SyntheticCategoriesShowTheirIconsAndTheFilterBarFollowsSearchAn
                                                                         {"Divers", "slider.horizontal.3"}}));
     EXPECT_EQ(only<SymbolView>(view, QStringLiteral("providerLock"))->symbol(), "lock.open.fill");
     EXPECT_EQ(textOf(view, "providerTitle"), "Provider charg\u00E9 : Alpha, Beta");
-    // Without a live value: "—" on a warning dot for the voltage, a confirm dot for the speed.
+    // Without a live value: a warning dot for the voltage, a confirm dot for the engine speed.
     EXPECT_EQ(only<LiveBadgeView>(view, QStringLiteral("voltageBadge"))->dotColour(), VEQ::warning());
     EXPECT_EQ(only<LiveBadgeView>(view, QStringLiteral("engineSpeedBadge"))->dotColour(), VEQ::confirm());
 
