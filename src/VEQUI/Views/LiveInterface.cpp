@@ -119,12 +119,9 @@ LiveInterface::LiveInterface(AppModel& model, AppSection section, bool animated,
     setReveal(model_.sidebarHidden() ? 0.0 : 1.0);
     showSidebar_->setVisible(model_.sidebarHidden());
 
-    const bool animatedAtStart = animated_;
-    animated_ = false; // the first screen simply appears
     section_ = section;
     screen_ = nullptr;
-    showSection(section);
-    animated_ = animatedAtStart;
+    showSection(section, false); // the first screen simply appears
 }
 
 bool LiveInterface::isAnimating() const {
@@ -132,7 +129,9 @@ bool LiveInterface::isAnimating() const {
            screenAnimation_->state() == QAbstractAnimation::Running;
 }
 
-void LiveInterface::showSection(AppSection section) {
+void LiveInterface::showSection(AppSection section) { showSection(section, animated_); }
+
+void LiveInterface::showSection(AppSection section, bool transition) {
     if (screen_ && section == section_) return;
     section_ = section;
     sidebar_->setSelected(section);
@@ -143,10 +142,10 @@ void LiveInterface::showSection(AppSection section) {
         screen_->hide();
         screen_->deleteLater();
     }
-    screen_ = SectionScreens::make(section, model_);
+    screen_ = SectionScreens::make(section, model_, animated_);
     screen_->setParent(content_);
     screen_->show();
-    if (animated_) {
+    if (transition) {
         auto* effect = new QGraphicsOpacityEffect(screen_);
         effect->setOpacity(0);
         screen_->setGraphicsEffect(effect);

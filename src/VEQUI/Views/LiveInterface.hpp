@@ -19,7 +19,8 @@ class Sidebar;
 // corner brings it back.
 class LiveInterface : public QWidget {
 public:
-    // `choose` is called with the section the user picks in the sidebar.
+    // `choose` is called with the section the user picks in the sidebar. `animated` is the shell's
+    // animations switch: it governs the sidebar and section transitions and the screens made here.
     LiveInterface(AppModel& model, AppSection section, bool animated, std::function<void(AppSection)> choose,
                   QWidget* parent = nullptr);
 
@@ -39,6 +40,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // `transition`: the screen comes in with its fade and drop.
+    void showSection(AppSection section, bool transition);
     void showSidebarState();
     void setReveal(double reveal);
     void placeScreen(double progress);

@@ -78,7 +78,7 @@ void RootView::showPhase() {
     switch (wanted) {
     case Screen::wizard: screen_ = new ConnectionWizard(*model_); break;
     case Screen::progress: screen_ = new ConnectionCascadeView(*model_); break;
-    case Screen::focusGauge: screen_ = SectionScreens::makeFocusGauge(*model_); break;
+    case Screen::focusGauge: screen_ = SectionScreens::makeFocusGauge(*model_, animated_); break;
     case Screen::liveInterface:
         live_ = new LiveInterface(*model_, section_, animated_, [this](AppSection chosen) { setSection(chosen); });
         screen_ = live_;

@@ -38,7 +38,8 @@ public:
     // The live interface while it is shown, else null.
     LiveInterface* liveInterface() const { return live_; }
 
-    // Tests may turn the sidebar and section transitions off.
+    // Tests may turn the animations off: the sidebar and section transitions, and those of the
+    // screens shown from then on.
     void setAnimationsEnabled(bool enabled) { animated_ = enabled; }
 
 private:

@@ -15,14 +15,19 @@ namespace veq::SectionScreens {
 
 namespace {
 
-QWidget* cockpit(AppModel& model) { return new CockpitView(model); }
-QWidget* liveData(AppModel& model) { return new LiveDataView(model); }
-QWidget* messages(AppModel& model) { return new MessagesView(model); }
-QWidget* diagnostic(AppModel& model) { return new DiagnosticView(model); }
-QWidget* ecuMap(AppModel& model) { return new ECUMapView(model); }
-QWidget* terminal(AppModel& model) { return new TerminalView(model); }
-QWidget* expert(AppModel& model) { return new ExpertView(model); }
-QWidget* settings(AppModel& model) { return new SettingsView(model); }
+QWidget* cockpit(AppModel& model, bool animated) {
+    auto* screen = new CockpitView(model);
+    screen->setAnimated(animated);
+    return screen;
+}
+// The other screens have no animation the switch governs.
+QWidget* liveData(AppModel& model, bool) { return new LiveDataView(model); }
+QWidget* messages(AppModel& model, bool) { return new MessagesView(model); }
+QWidget* diagnostic(AppModel& model, bool) { return new DiagnosticView(model); }
+QWidget* ecuMap(AppModel& model, bool) { return new ECUMapView(model); }
+QWidget* terminal(AppModel& model, bool) { return new TerminalView(model); }
+QWidget* expert(AppModel& model, bool) { return new ExpertView(model); }
+QWidget* settings(AppModel& model, bool) { return new SettingsView(model); }
 
 QWidget* emptyScreen(const QString& name) {
     auto* screen = new ScreenWidget;
@@ -60,13 +65,17 @@ std::vector<AppSection> sidebarSections() {
     return sections;
 }
 
-QWidget* make(AppSection section, AppModel& model) {
+QWidget* make(AppSection section, AppModel& model, bool animated) {
     for (const auto& entry : table()) {
-        if (entry.section == section && entry.make) return entry.make(model);
+        if (entry.section == section && entry.make) return entry.make(model, animated);
     }
     return emptyScreen(QStringLiteral("emptySection.") + qs(rawValue(section)));
 }
 
-QWidget* makeFocusGauge(AppModel& model) { return new GaugeFocusView(model); }
+QWidget* makeFocusGauge(AppModel& model, bool animated) {
+    auto* screen = new GaugeFocusView(model);
+    screen->setAnimated(animated);
+    return screen;
+}
 
 } // namespace veq::SectionScreens

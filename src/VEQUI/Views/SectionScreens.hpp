@@ -15,7 +15,8 @@ class AppModel;
 // shows an empty content area; giving it one is one line of the table.
 namespace SectionScreens {
 
-using Maker = QWidget* (*)(AppModel& model);
+// `animated` is the shell's animations switch: off, the screen shows every change at once.
+using Maker = QWidget* (*)(AppModel& model, bool animated);
 
 struct Entry {
     AppSection section;
@@ -28,11 +29,11 @@ const std::array<Entry, 11>& table();
 // The sections the sidebar lists, in order.
 std::vector<AppSection> sidebarSections();
 
-// The screen of a section, given the model only.
-QWidget* make(AppSection section, AppModel& model);
+// The screen of a section, given the model and the animations switch.
+QWidget* make(AppSection section, AppModel& model, bool animated);
 
 // The full-window focus gauge of focus mode.
-QWidget* makeFocusGauge(AppModel& model);
+QWidget* makeFocusGauge(AppModel& model, bool animated);
 
 } // namespace SectionScreens
 

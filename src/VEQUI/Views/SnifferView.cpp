@@ -1,9 +1,9 @@
 #include "VEQUI/Views/SnifferView.hpp"
 
-#include "VEQSupport/AtomicFile.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Divider.hpp"
+#include "VEQUI/Views/FileExporter.hpp"
 #include "VEQUI/Views/FrameTable.hpp"
 #include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/RoundedPanel.hpp"
@@ -210,17 +210,8 @@ void SnifferView::refreshBanner() {
 
 void SnifferView::exportTrace() {
     // The save panel is modal; whatever the user chooses, the screen stays as it was.
-    const std::string trace = model_.snifferASCText();
-    Dialogs::SaveRequest request;
-    request.suggestedName = suggestedTraceName;
-    request.types = {{"Trace CAN (ASC)", "asc"}};
-    const auto target = model_.dialogs().chooseSaveLocation(request);
-    if (!target) return;
-    try {
-        writeFileAtomically(*target, trace);
-    } catch (const std::exception&) {
-        // A failed write is dropped: the old file, if any, is left whole.
-    }
+    FileExporter::save(model_.dialogs(), model_.snifferASCText(), suggestedTraceName,
+                       FileExporter::ContentType{"Trace CAN (ASC)", "asc"});
 }
 
 void SnifferView::paintEvent(QPaintEvent*) {

@@ -23,6 +23,7 @@
 #include <fmt/format.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace veq {
@@ -338,6 +339,24 @@ TEST(SnifferView, OnTheSimulatedCarRowsArriveRecordingExportsTheTraceAndLeavingR
     ASSERT_TRUE(std::filesystem::exists(target));
     EXPECT_EQ(withoutDateLine(fileText(target)), withoutDateLine(model.snifferASCText()));
     EXPECT_NE(fileText(target).find(" 0C8 "), std::string::npos);
+    EXPECT_TRUE(dialogs.messages.empty());
+    // A write that fails is told to the user, and what stood there stays, with nothing left beside it.
+    const auto blocked = screen.rig.folder.path() / "blocked.asc";
+    std::filesystem::create_directory(blocked); // a folder cannot be replaced by the trace
+    const auto entries = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(screen.rig.folder.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const auto before = entries();
+    dialogs.saveAnswers.push_back(blocked);
+    QTest::mouseClick(screen.tool("exportButton"), Qt::LeftButton);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].kind, Dialogs::Message::Kind::error);
+    EXPECT_TRUE(dialogs.messages[0].text.starts_with("Enregistrement impossible : ")) << dialogs.messages[0].text;
+    EXPECT_TRUE(std::filesystem::is_directory(blocked));
+    EXPECT_EQ(entries(), before);
 
     // Back to the console: the monitor stops and polling answers again.
     screen.chooseMode(Mode::console);
