@@ -3,15 +3,12 @@
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/AdaptiveGridLayout.hpp"
-#include "VEQUI/Views/Divider.hpp"
 #include "VEQUI/Views/ECUBusDiagram.hpp"
 #include "VEQUI/Views/ECUCard.hpp"
 #include "VEQUI/Views/ECUDetailPanel.hpp"
 #include "VEQUI/Views/ECUMapRules.hpp"
 #include "VEQUI/Views/HeaderBar.hpp"
-#include "VEQUI/Views/Labels.hpp"
-#include "VEQUI/Views/SymbolView.hpp"
-#include "VEQUI/Views/VEQStyle.hpp"
+#include "VEQUI/Views/ListScreen.hpp"
 
 #include <QPainter>
 #include <QScrollArea>
@@ -21,35 +18,12 @@
 
 namespace veq {
 
-namespace {
-
-QWidget* makeEmptyState() {
-    auto* state = new QWidget;
-    state->setObjectName(QStringLiteral("emptyState"));
-    auto* stack = new QVBoxLayout(state);
-    stack->setSpacing(8);
-    stack->addStretch(1);
-    auto* symbol = new SymbolView("point.3.connected.trianglepath.dotted", 30, VEQ::textSecondary());
-    symbol->setObjectName(QStringLiteral("emptySymbol"));
-    stack->addWidget(symbol, 0, Qt::AlignHCenter);
-    stack->addWidget(makeLabel(QStringLiteral("Aucun calculateur scann\u00E9"), VEQ::label(14, QFont::Medium),
-                               VEQ::textSecondary(), QStringLiteral("emptyText")),
-                     0, Qt::AlignHCenter);
-    stack->addStretch(1);
-    return state;
-}
-
-} // namespace
-
 ECUMapView::ECUMapView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model),
       header_(new HeaderBar(QStringLiteral("Calculateurs"), QStringLiteral("respondingCount"))),
       layout_(new QVBoxLayout(this)) {
     setObjectName(QStringLiteral("ECUMapView"));
-    layout_->setContentsMargins(0, 0, 0, 0);
-    layout_->setSpacing(0);
-    layout_->addWidget(header_);
-    layout_->addWidget(new Divider(Qt::Horizontal));
+    ListScreen::openColumn(*layout_, header_);
     connect(&model_, &AppModel::ecusChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::udsDTCsChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::nightModeChanged, this, [this] { refresh(); });
@@ -82,19 +56,13 @@ void ECUMapView::showEmptyState() {
     grid_ = nullptr;
     cards_.clear();
     detail_ = nullptr;
-    content_ = makeEmptyState();
+    content_ = ListScreen::makeEmptyState("point.3.connected.trianglepath.dotted", 30, VEQ::textSecondary(),
+                                          QStringLiteral("Aucun calculateur scann\u00E9"));
     layout_->addWidget(content_, 1);
 }
 
 void ECUMapView::buildScrollingContent() {
     delete content_;
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName(QStringLiteral("ecuScroll"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scroll->setWidgetResizable(true);
-
     auto* inner = new QWidget;
     stack_ = new QVBoxLayout(inner);
     stack_->setContentsMargins(20, 20, 20, 20);
@@ -107,11 +75,7 @@ void ECUMapView::buildScrollingContent() {
     stack_->addWidget(grid);
     stack_->addStretch(1);
 
-    scroll->setWidget(inner);
-    // The screen's own background shows through the scroll view.
-    scroll->viewport()->setAutoFillBackground(false);
-    inner->setAutoFillBackground(false);
-    content_ = scroll;
+    content_ = ListScreen::makeScroll(QStringLiteral("ecuScroll"), inner);
     layout_->addWidget(content_, 1);
 }
 

@@ -4,8 +4,8 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/GaugeReadout.hpp"
 #include "VEQUI/Views/PaintText.hpp"
-#include "VEQUI/Views/Divider.hpp"
 #include "VEQUI/Views/HeaderBar.hpp"
+#include "VEQUI/Views/ListScreen.hpp"
 #include "VEQUI/Views/Sparkline.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
@@ -214,10 +214,7 @@ LiveDataView::LiveDataView(AppModel& model, QWidget* parent)
     rows->setAutoFillBackground(false);
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(header_);
-    column->addWidget(new Divider(Qt::Horizontal, this));
+    ListScreen::openColumn(*column, header_);
     stack_->addWidget(emptyState_);
     stack_->addWidget(scroll_);
     column->addLayout(stack_, 1);

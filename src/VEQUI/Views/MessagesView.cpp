@@ -5,9 +5,9 @@
 #include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/PaintText.hpp"
 #include "VEQUI/Views/AdaptiveGridLayout.hpp"
-#include "VEQUI/Views/Divider.hpp"
 #include "VEQUI/Views/FlowingText.hpp"
 #include "VEQUI/Views/HeaderBar.hpp"
+#include "VEQUI/Views/ListScreen.hpp"
 #include "VEQUI/Views/SymbolIcons.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
@@ -336,10 +336,7 @@ MessagesView::MessagesView(AppModel& model, QWidget* parent)
     scroll->viewport()->setAutoFillBackground(false);
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(header_);
-    column->addWidget(new Divider(Qt::Horizontal, this));
+    ListScreen::openColumn(*column, header_);
     column->addWidget(scroll, 1);
 
     const auto stale = [this] { coalescer_.request(); };
