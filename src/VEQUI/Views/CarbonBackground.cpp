@@ -4,6 +4,7 @@
 
 #include <QColorSpace>
 #include <QPainter>
+#include <QRadialGradient>
 
 #include <algorithm>
 #include <cmath>
@@ -78,6 +79,24 @@ void paintCarbonBackground(QPainter& painter, const QRectF& area, double opacity
         painter.fillRect(area, weave);
     }
     painter.restore();
+}
+
+QPixmap makeInstrumentBackdrop(QSize size, qreal ratio, double carbonOpacity, const std::optional<Vignette>& vignette) {
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    QPainter painter(&pixmap);
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    paintCarbonBackground(painter, area, carbonOpacity);
+    if (vignette) {
+        QRadialGradient gradient(area.center(), vignette->end);
+        QColor dark = QColor::fromRgbF(4 / 255.0f, 6 / 255.0f, 10 / 255.0f, static_cast<float>(vignette->opacity));
+        QColor clear = dark;
+        clear.setAlphaF(0.0f);
+        gradient.setColorAt(vignette->start / vignette->end, clear);
+        gradient.setColorAt(1.0, dark);
+        painter.fillRect(area, gradient);
+    }
+    return pixmap;
 }
 
 CarbonBackground::CarbonBackground(double opacity, QWidget* parent) : QWidget(parent), opacity_(opacity) {

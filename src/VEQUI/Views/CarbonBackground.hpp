@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
+
+#include <optional>
 
 class QPainter;
 
@@ -26,6 +29,18 @@ QImage makeTile();
 // The instrument screens' backdrop: the background colour with the weave over it at `opacity`
 // (0 shows the plain colour, 1 the weave in full), the tile repeating from the top-left corner.
 void paintCarbonBackground(QPainter& painter, const QRectF& area, double opacity);
+
+// The darkening of an instrument screen towards its edges: clear out to `start` points from the
+// centre, then near-black growing to `opacity` at `end`.
+struct Vignette {
+    double start;
+    double end;
+    double opacity;
+};
+
+// An instrument screen's backdrop at `size` and pixel `ratio`: the weave at `carbonOpacity`, under
+// the vignette when there is one.
+QPixmap makeInstrumentBackdrop(QSize size, qreal ratio, double carbonOpacity, const std::optional<Vignette>& vignette);
 
 class CarbonBackground : public QWidget {
 public:

@@ -7,6 +7,7 @@
 #include "VEQUI/Views/CockpitTopBar.hpp"
 #include "VEQUI/Views/GearStripView.hpp"
 #include "VEQUI/Views/HeroTachometer.hpp"
+#include "VEQUI/Views/InstrumentMotion.hpp"
 #include "VEQUI/Views/InstrumentReadings.hpp"
 #include "VEQUI/Views/PaintText.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
@@ -14,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QRadialGradient>
 #include <QVBoxLayout>
 
 namespace veq {
@@ -52,22 +52,6 @@ protected:
 private:
     QString version_;
 };
-
-QPixmap makeBackdrop(QSize size, qreal ratio) {
-    QPixmap pixmap(size * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    QPainter painter(&pixmap);
-    const QRectF area(QPointF(0, 0), QSizeF(size));
-    paintCarbonBackground(painter, area, carbonOpacity);
-    QRadialGradient vignette(area.center(), vignetteEnd);
-    QColor dark = QColor::fromRgbF(4 / 255.0f, 6 / 255.0f, 10 / 255.0f, static_cast<float>(vignetteOpacity));
-    QColor clear = dark;
-    clear.setAlphaF(0.0f);
-    vignette.setColorAt(vignetteStart / vignetteEnd, clear);
-    vignette.setColorAt(1.0, dark);
-    painter.fillRect(area, vignette);
-    return pixmap;
-}
 
 } // namespace
 
@@ -123,19 +107,7 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
     }
     column->addWidget(band);
 
-    // Needles and gear boxes move on the screen's own tick, so that they paint with the data.
-    for (CircularGaugeView* gauge : {leftFlank_, static_cast<CircularGaugeView*>(hero_), rightFlank_}) {
-        gauge->setFrameClock([this] { coalescer_.wake(); });
-        coalescer_.addAnimation([gauge] {
-            if (gauge->isMoving()) gauge->advanceFrame();
-            return gauge->isMoving();
-        });
-    }
-    gearStrip_->setFrameClock([this] { coalescer_.wake(); });
-    coalescer_.addAnimation([this] {
-        if (gearStrip_->isMoving()) gearStrip_->advanceFrame();
-        return gearStrip_->isMoving();
-    });
+    InstrumentMotion::followTicks(coalescer_, {leftFlank_, hero_, rightFlank_}, *gearStrip_);
 
     const auto stale = [this] { coalescer_.request(); };
     TelemetryStore& store = model_.store();
@@ -155,10 +127,7 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
 
 void CockpitView::setAnimated(bool animated) {
     topBar_->setAnimated(animated);
-    leftFlank_->setAnimated(animated);
-    rightFlank_->setAnimated(animated);
-    hero_->setAnimated(animated);
-    gearStrip_->setAnimated(animated);
+    InstrumentMotion::setAnimated({leftFlank_, hero_, rightFlank_}, *gearStrip_, animated);
 }
 
 void CockpitView::refresh() {
@@ -187,7 +156,8 @@ void CockpitView::refresh() {
 void CockpitView::paintEvent(QPaintEvent* event) {
     const qreal ratio = devicePixelRatioF();
     if (backdrop_.deviceIndependentSize().toSize() != size() || backdrop_.devicePixelRatio() != ratio) {
-        backdrop_ = makeBackdrop(size(), ratio);
+        backdrop_ = makeInstrumentBackdrop(size(), ratio, carbonOpacity,
+                                           Vignette{vignetteStart, vignetteEnd, vignetteOpacity});
     }
     QPainter painter(this);
     const QRect area = event->rect();

@@ -5,6 +5,7 @@
 #include "VEQUI/Views/CircularGaugeView.hpp"
 #include "VEQUI/Views/GearStripView.hpp"
 #include "VEQUI/Views/HeroTachometer.hpp"
+#include "VEQUI/Views/InstrumentMotion.hpp"
 #include "VEQUI/Views/InstrumentReadings.hpp"
 #include "VEQUI/Views/PaintText.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
@@ -13,7 +14,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRadialGradient>
 #include <QVariantAnimation>
 
 #include <algorithm>
@@ -65,19 +65,7 @@ GaugeFocusView::GaugeFocusView(AppModel& model, QWidget* parent)
     watchPointer(this);
     for (QWidget* child : findChildren<QWidget*>()) watchPointer(child);
 
-    // Needles and gear boxes move on the screen's own tick, so that they paint with the data.
-    for (CircularGaugeView* gauge : {leftFlank_, static_cast<CircularGaugeView*>(hero_), rightFlank_}) {
-        gauge->setFrameClock([this] { coalescer_.wake(); });
-        coalescer_.addAnimation([gauge] {
-            if (gauge->isMoving()) gauge->advanceFrame();
-            return gauge->isMoving();
-        });
-    }
-    gearStrip_->setFrameClock([this] { coalescer_.wake(); });
-    coalescer_.addAnimation([this] {
-        if (gearStrip_->isMoving()) gearStrip_->advanceFrame();
-        return gearStrip_->isMoving();
-    });
+    InstrumentMotion::followTicks(coalescer_, {leftFlank_, hero_, rightFlank_}, *gearStrip_);
 
     const auto stale = [this] { coalescer_.request(); };
     connect(&model_.store(), &TelemetryStore::statsChanged, this, stale);
@@ -101,10 +89,7 @@ bool GaugeFocusView::eventFilter(QObject* watched, QEvent* event) {
 
 void GaugeFocusView::setAnimated(bool animated) {
     animated_ = animated;
-    leftFlank_->setAnimated(animated);
-    rightFlank_->setAnimated(animated);
-    hero_->setAnimated(animated);
-    gearStrip_->setAnimated(animated);
+    InstrumentMotion::setAnimated({leftFlank_, hero_, rightFlank_}, *gearStrip_, animated);
     if (!animated && fade_) fade_->setCurrentTime(fade_->duration());
 }
 
@@ -193,21 +178,10 @@ void GaugeFocusView::setChrome(bool shown, int milliseconds, QEasingCurve curve)
 void GaugeFocusView::paintEvent(QPaintEvent* event) {
     const qreal ratio = devicePixelRatioF();
     if (backdrop_.deviceIndependentSize().toSize() != size() || backdrop_.devicePixelRatio() != ratio) {
-        backdrop_ = QPixmap(size() * ratio);
-        backdrop_.setDevicePixelRatio(ratio);
-        QPainter layer(&backdrop_);
-        const QRectF area(rect());
-        paintCarbonBackground(layer, area, carbonOpacity);
         const double s = side();
-        if (s > 0) {
-            QRadialGradient vignette(area.center(), s * vignetteEnd);
-            QColor dark = QColor::fromRgbF(4 / 255.0f, 6 / 255.0f, 10 / 255.0f, static_cast<float>(vignetteOpacity));
-            QColor clear = dark;
-            clear.setAlphaF(0.0f);
-            vignette.setColorAt(vignetteStart / vignetteEnd, clear);
-            vignette.setColorAt(1.0, dark);
-            layer.fillRect(area, vignette);
-        }
+        std::optional<Vignette> vignette;
+        if (s > 0) vignette = Vignette{s * vignetteStart, s * vignetteEnd, vignetteOpacity};
+        backdrop_ = makeInstrumentBackdrop(size(), ratio, carbonOpacity, vignette);
     }
     QPainter painter(this);
     const QRect area = event->rect();
