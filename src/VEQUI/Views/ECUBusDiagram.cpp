@@ -1,12 +1,12 @@
 #include "VEQUI/Views/ECUBusDiagram.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Glow.hpp"
 #include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QRadialGradient>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -27,20 +27,7 @@ constexpr int captionTop = ECUBusDiagram::padding + ECUBusDiagram::nodeDiameter 
 
 void paintNode(QPainter& painter, QPointF centre, const ECUBusDiagram::Node& node) {
     const double radius = ECUBusDiagram::nodeDiameter / 2.0;
-    if (node.glows) {
-        // The glow, approximated by a radial fade from the node's edge outwards.
-        QColor inner = node.color;
-        inner.setAlphaF(static_cast<float>(glowOpacity));
-        QColor outer = node.color;
-        outer.setAlphaF(0.0F);
-        const double reach = radius + glowRadius;
-        QRadialGradient glow(centre, reach);
-        glow.setColorAt(radius / reach, inner);
-        glow.setColorAt(1.0, outer);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(glow);
-        painter.drawEllipse(centre, reach, reach);
-    }
+    if (node.glows) Glow::paintRound(painter, centre, radius, node.color, glowOpacity, glowRadius);
     painter.setPen(Qt::NoPen);
     painter.setBrush(node.color);
     painter.drawEllipse(centre, radius, radius);

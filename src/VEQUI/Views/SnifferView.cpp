@@ -5,6 +5,7 @@
 #include "VEQUI/Views/Divider.hpp"
 #include "VEQUI/Views/FileExporter.hpp"
 #include "VEQUI/Views/FrameTable.hpp"
+#include "VEQUI/Views/Glow.hpp"
 #include "VEQUI/Views/Labels.hpp"
 #include "VEQUI/Views/RoundedPanel.hpp"
 #include "VEQUI/Views/ToolSymbols.hpp"
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QRadialGradient>
 #include <QShowEvent>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -48,14 +48,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         const QPointF centre = QRectF(rect()).center();
         const bool lit = lit_.value_or(false);
-        if (lit) {
-            QRadialGradient glow(centre, 8);
-            glow.setColorAt(0.5, withAlpha(VEQ::confirm(), 0.8));
-            glow.setColorAt(1.0, withAlpha(VEQ::confirm(), 0.0));
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(glow);
-            painter.drawEllipse(centre, 8, 8);
-        }
+        if (lit) Glow::paintRound(painter, centre, 4, VEQ::confirm(), 0.8, 4);
         painter.setPen(Qt::NoPen);
         painter.setBrush(lit ? VEQ::confirm() : VEQ::stroke());
         painter.drawEllipse(centre, 4, 4);

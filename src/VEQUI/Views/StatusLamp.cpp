@@ -1,10 +1,10 @@
 #include "VEQUI/Views/StatusLamp.hpp"
 
+#include "VEQUI/Views/Glow.hpp"
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QRadialGradient>
 
 #include <algorithm>
 #include <cmath>
@@ -20,21 +20,7 @@ void StatusLamp::paint(QPainter& painter, const QRectF& area) const {
     painter.setRenderHint(QPainter::Antialiasing);
     const QPointF centre(area.left() + diameter / 2, area.center().y());
     const double radius = diameter / 2;
-    if (isOn) {
-        // The platform's shadow glow, approximated by a radial fade from 80 % opacity at the
-        // dot's edge to nothing `glowRadius` further out.
-        QColor inner = onColor;
-        inner.setAlphaF(0.8f);
-        QColor outer = onColor;
-        outer.setAlphaF(0.0f);
-        const double reach = radius + glowRadius;
-        QRadialGradient glow(centre, reach);
-        glow.setColorAt(radius / reach, inner);
-        glow.setColorAt(1.0, outer);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(glow);
-        painter.drawEllipse(centre, reach, reach);
-    }
+    if (isOn) Glow::paintRound(painter, centre, radius, onColor, 0.8, glowRadius);
     painter.setPen(Qt::NoPen);
     painter.setBrush(isOn ? onColor : VEQ::stroke());
     painter.drawEllipse(centre, radius, radius);
