@@ -124,12 +124,7 @@ void AuditListView::render() {
         }
         column->addStretch(1);
     }
-    if (body_) {
-        ExpertLists::replacePart(layout_, body_, fresh);
-    } else {
-        layout_->addWidget(fresh, 1);
-        body_ = fresh;
-    }
+    ExpertLists::showPart(layout_, body_, fresh, 1);
 }
 
 } // namespace veq

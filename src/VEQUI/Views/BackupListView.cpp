@@ -86,12 +86,7 @@ void BackupListView::render() {
         for (const ECUBackup& backup : model_.backupList()) column->addWidget(makeCard(backup));
         column->addStretch(1);
     }
-    if (body_) {
-        ExpertLists::replacePart(layout_, body_, fresh);
-    } else {
-        layout_->addWidget(fresh, 1);
-        body_ = fresh;
-    }
+    ExpertLists::showPart(layout_, body_, fresh, 1);
 }
 
 QWidget* BackupListView::makeCard(const ECUBackup& backup) {

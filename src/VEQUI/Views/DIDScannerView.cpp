@@ -371,12 +371,7 @@ void DIDScannerView::renderResults() {
         }
         column->addStretch(1);
     }
-    if (results_) {
-        ExpertLists::replacePart(layout_, results_, fresh);
-    } else {
-        layout_->addWidget(fresh, 1);
-        results_ = fresh;
-    }
+    ExpertLists::showPart(layout_, results_, fresh, 1);
 }
 
 void DIDScannerView::exportCSV() {

@@ -60,6 +60,15 @@ void replacePart(QLayout* layout, QWidget*& part, QWidget* fresh) {
     part = fresh;
 }
 
+void showPart(QVBoxLayout* column, QWidget*& part, QWidget* fresh, int stretch) {
+    if (part) {
+        replacePart(column, part, fresh);
+    } else {
+        column->addWidget(fresh, stretch);
+        part = fresh;
+    }
+}
+
 QWidget* makeInfoBar(const QString& name, std::string symbol, const QColor& accent, const QString& text,
                      QWidget* button) {
     auto* bar = makeFilled(name, withOpacity(VEQ::surface2(), 0.5));

@@ -20,6 +20,9 @@ QColor withOpacity(QColor color, double opacity);
 void retire(QWidget* part);
 // Puts `fresh` where `part` stands in `layout`, retires the old one and keeps the new one.
 void replacePart(QLayout* layout, QWidget*& part, QWidget* fresh);
+// The same once there is a part; before the first one, adds `fresh` at the end of `column` with
+// `stretch`.
+void showPart(QVBoxLayout* column, QWidget*& part, QWidget* fresh, int stretch);
 
 // A plain widget drawn on one fill, for the bars of the screens.
 QWidget* makeFilled(const QString& name, const QColor& fill);

@@ -86,12 +86,7 @@ void ExpertView::showGateOrTabs() {
     if (shown_ && tabs == showingTabs_) return;
     showingTabs_ = tabs;
     QWidget* fresh = tabs ? makeTabs() : new ExpertGateView(model_);
-    if (shown_) {
-        ExpertLists::replacePart(layout_, shown_, fresh);
-    } else {
-        shown_ = fresh;
-        layout_->addWidget(shown_);
-    }
+    ExpertLists::showPart(layout_, shown_, fresh, 0);
 }
 
 QWidget* ExpertView::makeTabs() {
