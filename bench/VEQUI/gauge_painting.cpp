@@ -3,6 +3,8 @@
 #include "VEQUI/Model/GaugeScale.hpp"
 #include "VEQUI/Views/CircularGaugeView.hpp"
 
+#include "WidgetBenchmarks.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -56,13 +58,4 @@ BENCHMARK(EightVectorGaugesAnimating)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return veq::bench::runWidgetBenchmarks(argc, argv); }

@@ -7,6 +7,8 @@
 #include "VEQUI/Views/LiveDataView.hpp"
 #include "VEQUI/Views/SymbolIcons.hpp"
 
+#include "WidgetBenchmarks.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -201,14 +203,4 @@ BENCHMARK(BM_StoreAlone)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1)
 BENCHMARK(BM_LiveCockpit)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_LiveDataList)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
-    veq::configureIconTheme();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return veq::bench::runWidgetBenchmarks(argc, argv, veq::configureIconTheme); }

@@ -4,6 +4,8 @@
 #include "VEQUI/Model/CANFrameTable.hpp"
 #include "VEQUI/Views/FrameTable.hpp"
 
+#include "WidgetBenchmarks.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <fmt/format.h>
@@ -54,13 +56,4 @@ BENCHMARK(TickOverAThousandRows)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return veq::bench::runWidgetBenchmarks(argc, argv); }
