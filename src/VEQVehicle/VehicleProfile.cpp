@@ -235,53 +235,29 @@ void combine(std::size_t& seed, const std::map<K, V>& values) {
     }
 }
 
+// The hash of a value's properties, combined in the order given.
+template <class... Fields>
+std::size_t hashOf(const Fields&... fields) {
+    std::size_t seed = 0;
+    (combine(seed, fields), ...);
+    return seed;
+}
+
 } // namespace
 
 std::size_t std::hash<veq::VehicleBus>::operator()(const veq::VehicleBus& b) const noexcept {
-    std::size_t seed = 0;
-    combine(seed, b.name);
-    combine(seed, b.speed);
-    combine(seed, b.obdPins);
-    combine(seed, b.reachable);
-    combine(seed, b.note);
-    return seed;
+    return hashOf(b.name, b.speed, b.obdPins, b.reachable, b.note);
 }
 
 std::size_t std::hash<veq::VehicleECU>::operator()(const veq::VehicleECU& e) const noexcept {
-    std::size_t seed = 0;
-    combine(seed, e.name);
-    combine(seed, e.txId);
-    combine(seed, e.rxId);
-    combine(seed, e.bus);
-    return seed;
+    return hashOf(e.name, e.txId, e.rxId, e.bus);
 }
 
 std::size_t std::hash<veq::GaugeRange>::operator()(const veq::GaugeRange& r) const noexcept {
-    std::size_t seed = 0;
-    combine(seed, r.min);
-    combine(seed, r.nominal);
-    combine(seed, r.warn);
-    combine(seed, r.critical);
-    combine(seed, r.max);
-    return seed;
+    return hashOf(r.min, r.nominal, r.warn, r.critical, r.max);
 }
 
 std::size_t std::hash<veq::VehicleProfile>::operator()(const veq::VehicleProfile& p) const noexcept {
-    std::size_t seed = 0;
-    combine(seed, p.id);
-    combine(seed, p.manufacturer);
-    combine(seed, p.model);
-    combine(seed, p.chassis);
-    combine(seed, p.years);
-    combine(seed, p.platform);
-    combine(seed, p.headUnit);
-    combine(seed, p.engine);
-    combine(seed, p.busses);
-    combine(seed, p.ecus);
-    combine(seed, p.gaugeRanges);
-    combine(seed, p.fuelType);
-    combine(seed, p.tankCapacityL);
-    combine(seed, p.redlineRPM);
-    combine(seed, p.maxRPM);
-    return seed;
+    return hashOf(p.id, p.manufacturer, p.model, p.chassis, p.years, p.platform, p.headUnit, p.engine, p.busses,
+                  p.ecus, p.gaugeRanges, p.fuelType, p.tankCapacityL, p.redlineRPM, p.maxRPM);
 }
