@@ -7,6 +7,7 @@
 #include "VEQVehicle/VehicleProfileCatalog.hpp"
 
 #include <QGeoPositionInfoSource>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -72,6 +73,15 @@ AppModel::AppModel(Environment environment, QObject* parent)
 }
 
 AppModel::~AppModel() {
+    // Closing the window while live ends the drive as disconnect() does: what was measured still
+    // reaches the file, and the catalogue record gets its end date and figures. Nobody observes
+    // the model any more, so nothing is announced.
+    {
+        const QSignalBlocker quiet(this);
+        const QSignalBlocker quietStore(store_);
+        store_->drainIntake();
+        syncCurrentSession();
+    }
     // A polling thread waiting on a full hand-over queue is released before the tasks are joined.
     store_->closeIntake();
 }
