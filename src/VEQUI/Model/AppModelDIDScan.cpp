@@ -96,9 +96,15 @@ void AppModel::toggleDIDWatch() {
     didTask_ = workers_.start(
         [this, scanner, pause = pollingPause_, ecu, watched, connection = connectionStop_.get_token()](std::stop_token stop) {
             const StopEither either(stop, connection);
-            const auto onUpdate = [this, ecu](std::uint16_t did, const std::vector<std::uint8_t>& bytes) {
+            // Readings still on their way when the watch is stopped (by the user, a scan's stop or
+            // the disconnection) are dropped: the list changes no more once it has ended.
+            const auto onUpdate = [this, ecu, stop](std::uint16_t did, const std::vector<std::uint8_t>& bytes) {
                 QMetaObject::invokeMethod(
-                    this, [this, did, ecu, bytes] { updateWatched(did, ecu, bytes); }, Qt::QueuedConnection);
+                    this,
+                    [this, did, ecu, bytes, stop] {
+                        if (!stop.stop_requested()) updateWatched(did, ecu, bytes);
+                    },
+                    Qt::QueuedConnection);
             };
             PollingPause::Lease lease = PollingPause::hold(pause);
             scanner->scanner.watch(ecu, watched, onUpdate, either.token());
