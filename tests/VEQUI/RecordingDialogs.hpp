@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,8 @@ class RecordingDialogs final : public Dialogs {
 public:
     std::deque<std::optional<std::filesystem::path>> saveAnswers;
     std::deque<bool> confirmAnswers;
+    // Runs while a confirmation is up, as events reaching a real modal dialog's loop would.
+    std::function<void()> whileConfirming;
 
     std::vector<SaveRequest> saveRequests;
     std::vector<Confirmation> confirmations;
@@ -30,6 +33,7 @@ public:
 
     bool confirm(const Confirmation& confirmation) override {
         confirmations.push_back(confirmation);
+        if (whileConfirming) whileConfirming();
         if (confirmAnswers.empty()) return false;
         const bool answer = confirmAnswers.front();
         confirmAnswers.pop_front();

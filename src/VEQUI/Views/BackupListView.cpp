@@ -12,6 +12,7 @@
 #include "VEQUI/Views/VEQStyle.hpp"
 
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -130,11 +131,15 @@ QWidget* BackupListView::makeCard(const ECUBackup& backup) {
 
 void BackupListView::askRestore(const ECUBackup& backup) {
     confirmingRestore_ = backup;
+    // The question is modal: the screen may be taken down under it (a lost connection), and then
+    // the answer has nothing left to act on.
+    const QPointer<BackupListView> alive(this);
     const bool confirmed = model_.dialogs().confirm(
         {"Restaurer ce calculateur ?",
          "La restauration r\u00E9\u00E9crit les valeurs sauvegard\u00E9es dans le calculateur. Elle exige les m\u00EAmes "
          "garde-fous qu'une \u00E9criture normale.",
          "Restaurer", "Annuler", true});
+    if (!alive) return;
     if (confirmed && confirmingRestore_) model_.restoreBackup(*confirmingRestore_);
     confirmingRestore_.reset();
 }

@@ -17,6 +17,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -407,8 +408,12 @@ QWidget* RecipeDetailView::makeActionBar() {
 
 void RecipeDetailView::confirmWrite() {
     confirmingWrite_ = true;
+    // The question is modal: the sheet may be taken down under it (a lost connection), and then
+    // no write may follow the answer.
+    const QPointer<RecipeDetailView> alive(this);
     const bool confirmed = model_.dialogs().confirm({confirmationTitle(recipe_), confirmationMessage(recipe_),
                                                      "\u00C9crire dans le calculateur", "Annuler", true});
+    if (!alive) return;
     confirmingWrite_ = false;
     if (!confirmed) return;
     model_.executeRecipe(recipe_);

@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPointer>
 #include <QTest>
 
 namespace veq {
@@ -221,6 +222,30 @@ TEST(RecipeSheet, NoScreenActionSendsAWriteWhileAGuardFails) {
     QTest::mouseClick(named<QWidget>(*expert.view, QStringLiteral("restoreButton")).front(), Qt::LeftButton);
     ASSERT_TRUE(settleUntil([&] { return model.lastExecutionMessage()->rfind("Restauration", 0) == 0; }));
     EXPECT_GT(car.lines().size(), 0u);
+    EXPECT_EQ(writeRequests(car), 0u);
+}
+
+TEST(RecipeSheet, ASheetGoneWhileItsWriteIsBeingConfirmedWritesNothing) {
+    // The connection drops while the question is up: the screen and its sheet are taken down under
+    // the dialog, and the answer that follows must not reach the engine.
+    ScriptedCar car;
+    Expert expert(ConnectionRigOptions{&car});
+    ASSERT_TRUE(expert.open());
+    AppModel& model = expert.model();
+    model.setWriteEnabled(true);
+    RecipeDetailView* sheet = expert.openSheet("eng-start-stop-off");
+    ASSERT_NE(sheet, nullptr);
+    auto* apply = only<ProminentButton>(*sheet, QStringLiteral("applyButton"));
+    ASSERT_NE(apply, nullptr);
+    apply->setEnabled(true); // as when every guard passes
+    QPointer<RecipeDetailView> alive(sheet);
+    expert.dialogs().whileConfirming = [&] { expert.view.reset(); };
+    expert.dialogs().confirmAnswers.push_back(true);
+    QTest::mouseClick(apply, Qt::LeftButton);
+    // A write the model ran would have left its verdict by now.
+    EXPECT_FALSE(settleUntil([&] { return model.lastExecutionMessage().has_value(); }, std::chrono::seconds(2)));
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(expert.dialogs().confirmations.size(), 1u);
     EXPECT_EQ(writeRequests(car), 0u);
 }
 

@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 namespace veq {
@@ -143,6 +144,25 @@ TEST(ExpertTabs, AnAlteredBackupIsFlaggedAndItsRestoreFailsOnTheChecksumAndWitho
     ASSERT_TRUE(settleUntil([&] { return rig.model().lastExecutionMessage().has_value(); }));
     EXPECT_EQ(*rig.model().lastExecutionMessage(),
               "\u00C9chec de restauration : Sauvegarde alt\u00E9r\u00E9e : l'empreinte de contr\u00F4le ne correspond pas.");
+}
+
+TEST(ExpertTabs, ABackupListGoneWhileItsRestoreIsBeingConfirmedRestoresNothing) {
+    // The connection drops while the question is up: the screen is taken down under the dialog.
+    ExpertRig rig;
+    ASSERT_TRUE(rig.connect());
+    rig.model().acceptExpertMode();
+    ASSERT_TRUE(rig.model().backupStore().add(backupNow("Moteur", "7E0", {{"0xF190", {0x41}}}, true)).has_value());
+    auto* backups = new BackupListView(rig.model(), rig.reveals.action());
+    present(*backups, QSize(900, 500));
+    ASSERT_TRUE(settleUntil([&] { return named(*backups, QStringLiteral("backupCard")).size() == 1; }));
+    QPointer<BackupListView> alive(backups);
+    rig.dialogs().whileConfirming = [&] { delete alive.data(); };
+    rig.dialogs().confirmAnswers.push_back(true);
+    QTest::mouseClick(only<QWidget>(*backups, QStringLiteral("restoreButton")), Qt::LeftButton);
+    // A restore the model ran would have left its verdict by now.
+    EXPECT_FALSE(settleUntil([&] { return rig.model().lastExecutionMessage().has_value(); }, std::chrono::seconds(2)));
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(rig.dialogs().confirmations.size(), 1u);
 }
 
 std::vector<std::string> comboTexts(const QComboBox& box) {
