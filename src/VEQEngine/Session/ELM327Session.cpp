@@ -104,7 +104,7 @@ ELM327Session::~ELM327Session() {
     {
         std::unique_lock lock(mutex_);
         closing_ = true;
-        closingStop_.request_stop();
+        readStop_.request_stop();
         monitoring_ = false;
         stream = std::move(monitorStream_);
         changed_.notify_all();
@@ -511,22 +511,20 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
     const auto answered = [&] { return handedReply_.has_value() || closing_ || disconnects_ != connection || linkLost_; };
     // Where the transport lets its caller read the link, the reply is read on this thread: one
     // wake-up per reply, not one for the link's thread and another for this one. The read ends
-    // on the caller's stop and on the session's end alike.
-    std::stop_source joined{std::nostopstate};
-    std::optional<std::stop_callback<std::function<void()>>> forwardStop, forwardClosing;
-    std::stop_token readStop = closingStop_.get_token();
-    if (stop.stop_possible()) {
-        joined = std::stop_source();
-        forwardStop.emplace(stop, [&] { joined.request_stop(); });
-        forwardClosing.emplace(readStop, [&] { joined.request_stop(); });
-        readStop = joined.get_token();
-    }
+    // on the caller's stop, on the session's end, and when the link's own thread reads the reply.
+    if (readStop_.stop_requested()) readStop_ = std::stop_source();
+    std::stop_source wake = readStop_;
+    std::optional<std::stop_callback<std::function<void()>>> forwardStop;
+    if (stop.stop_possible()) forwardStop.emplace(stop, [&wake] { wake.request_stop(); });
+    const std::stop_token readStop = wake.get_token();
     while (!answered() && !stop.stop_requested()) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) break;
+        pullingThread_ = std::this_thread::get_id();
         lock.unlock();
         const bool pulled = transport_->pull(std::min<std::chrono::nanoseconds>(deadline - now, linkCheckPeriod), readStop);
         lock.lock();
+        pullingThread_ = {};
         if (!pulled) {
             changed_.wait_until(lock, stop, deadline, answered);
             break;
@@ -631,6 +629,8 @@ void ELM327Session::cutReplies(std::vector<std::string>& notes) {
 void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes) {
     if (replyWaiter_ && !handedReply_) {
         handedReply_ = std::move(reply);
+        // Read by another thread while the waiter reads the link: its read would sleep on.
+        if (pullingThread_ != std::thread::id() && pullingThread_ != std::this_thread::get_id()) readStop_.request_stop();
         return;
     }
     readyResponses_.push_back(std::move(reply));

@@ -304,7 +304,10 @@ private:
     std::uint64_t links_ = 0;       // connects that succeeded: a state read before one is stale
     bool linkLost_ = false;
     bool closing_ = false;
-    std::stop_source closingStop_; // requested with closing_: ends a caller's read of the link
+    // Ends the waiting caller's own read of the link: requested with closing_, and when another
+    // thread hands that caller its reply; replaced once used.
+    std::stop_source readStop_;
+    std::thread::id pullingThread_; // the waiting caller while it reads the link itself
     int activeCalls_ = 0; // callers inside the session, open exclusive sections included
     std::mutex readerMutex_; // connect and disconnect, never held with mutex_
     std::jthread reader_;    // last: stopped and joined before the state it uses goes

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <future>
+#include <mutex>
 
 namespace veq {
 namespace {
@@ -288,6 +292,68 @@ TEST(ELM327SessionTest, DestructionWaitsForAnOpenExclusiveSection) {
     EXPECT_EQ(destroyer.wait_for(50ms), std::future_status::timeout);
     section.release();
     destroyer.get();
+}
+
+// A link its caller reads itself, as the Wi-Fi one: `onPull` plays what happens as a read begins
+// (the link's own thread reads the reply, the caller stops, the session ends); the read then
+// waits for more bytes until its stop or its time-out, and says which ended it.
+class ReadByCallerTransport final : public OBDTransport {
+public:
+    std::function<void(std::stop_token)> onPull;
+    std::atomic<int> stopped{0}, timedOut{0};
+
+    void connect(std::stop_token) override {}
+    void disconnect() override {}
+    TransportState state() const override { return TransportState::connected(); }
+    void send(std::span<const std::uint8_t>, std::stop_token) override {}
+    bool pull(std::chrono::nanoseconds timeout, std::stop_token stop) override {
+        if (auto move = std::exchange(onPull, nullptr)) move(stop);
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        never.wait_for(lock, stop, timeout, [] { return false; });
+        ++(stop.stop_requested() ? stopped : timedOut);
+        return true;
+    }
+};
+
+// A caller reading the link must not sleep on once its reply is in, nor once it or the session
+// gives up: whatever ends the wait ends the read too, not the read's own time-out.
+TEST(ELM327SessionTest, WhateverEndsTheReplyWaitEndsTheCallersReadOfTheLink) {
+    enum Move { replyReadByTheLinksThread, callerStops, sessionEnds };
+    for (const Move move : {replyReadByTheLinksThread, callerStops, sessionEnds}) {
+        auto transport = std::make_shared<ReadByCallerTransport>();
+        auto session = std::make_unique<ELM327Session>(transport, ELM327Session::Timing{.responseTimeout = 1h});
+        session->connect();
+        std::stop_source caller;
+        std::future<void> ending;
+        transport->onPull = [&](std::stop_token readStop) {
+            if (move == replyReadByTheLinksThread) {
+                const std::string reply = "ELM327 v1.5\r\r>";
+                std::jthread([&] { transport->incoming()->push({reply.begin(), reply.end()}); }).join();
+            } else if (move == callerStops) {
+                caller.request_stop();
+            } else {
+                ending = std::async(std::launch::async, [&] { session.reset(); });
+                // The session's end reaches the read; the bound is only there for a session that never tells it.
+                std::mutex mutex;
+                std::condition_variable_any until;
+                std::unique_lock lock(mutex);
+                until.wait_for(lock, readStop, 20s, [] { return false; });
+            }
+        };
+        ELM327Session& running = *session;
+        Lines outcome;
+        try {
+            outcome = running.raw("ATI", caller.get_token()).lines;
+        } catch (const ExchangeCancelled&) {
+            outcome = {"cancelled"};
+        }
+        if (ending.valid()) ending.get();
+        EXPECT_EQ(outcome, move == replyReadByTheLinksThread ? Lines{"ELM327 v1.5"} : Lines{"cancelled"}) << move;
+        EXPECT_EQ(transport->stopped, 1) << move;
+        EXPECT_EQ(transport->timedOut, 0) << move;
+    }
 }
 
 TEST(ELM327SessionTest, OneReaderThreadPerConnectionAndNoneForCommandsOrTimeOuts) {
