@@ -358,10 +358,13 @@ void WiFiTransport::watch(std::stop_token stop) {
             watcherWake_.wait(lock, stop, [&] { return descriptor_ != nullptr; });
             continue;
         }
-        // While callers read, it only looks again now and then: a caller never wakes it.
+        // While callers read, it only looks again now and then: a caller never wakes it. A caller
+        // about to take over may not have the lock yet, so the last read's time alone would let
+        // it spin meanwhile.
         const auto now = Clock::now();
         if (reader_ != Reader::none || callersWaiting_ > 0 || now < lastCallerRead_ + watcherDelay) {
-            const auto resume = reader_ == Reader::none ? lastCallerRead_ + watcherDelay : now + watcherDelay;
+            const bool idle = reader_ == Reader::none && callersWaiting_ == 0;
+            const auto resume = idle ? lastCallerRead_ + watcherDelay : now + watcherDelay;
             watcherWake_.wait_until(lock, stop, resume, [] { return false; });
             continue;
         }
