@@ -111,6 +111,9 @@ private:
             }
             break;
         }
+        // A quote that never closes is a damaged field, not one that runs to the end of the
+        // log: read plainly, it costs that field and not every line after it.
+        if (i >= text_.size()) return plainField(separator);
         const std::string_view inside = text_.substr(start, i - start);
         position_ = std::min(i + 1, text_.size());
         const std::string_view after = plainField(separator);

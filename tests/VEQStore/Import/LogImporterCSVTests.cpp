@@ -42,6 +42,14 @@ TEST(LogImporterCSVTests, QuotedHeadersAndFieldsAreUnquoted) {
     EXPECT_EQ(semicolons.records, (std::vector<tf::Record>{{0, {2.5f, 800.0f}}}));
 }
 
+// A quote that never closes damages its own field only: the lines after it are still records.
+TEST(LogImporterCSVTests, UnclosedQuoteKeepsTheLinesAfterIt) {
+    const auto drive = li::readCSV("time;rpm;Note\n0;800;ok\n1;900;\"coupure\n2;1000;ok\n3;1100;ok\n");
+    EXPECT_EQ(pids(drive), (std::vector<std::uint8_t>{12}));
+    EXPECT_EQ(drive.records,
+              (std::vector<tf::Record>{{0, {800.0f}}, {1000, {900.0f}}, {2000, {1000.0f}}, {3000, {1100.0f}}}));
+}
+
 // What our CSV export writes, names needing quotes included, reads back with its values.
 TEST(LogImporterCSVTests, OwnCSVExportReadsBack) {
     const tf::Contents exported{{{13, "Vitesse; \"GPS\""}, {240, "Latitude GPS"}, {12, "R\u00E9gime moteur"}},
