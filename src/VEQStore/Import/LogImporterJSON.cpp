@@ -13,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 #include <variant>
 
 namespace veq::LogImporter {
@@ -75,6 +76,9 @@ Scalar viewOf(const OwnedScalar& value) {
     if (const auto* s = std::get_if<std::string>(&value)) return std::string_view(*s);
     return std::monostate{};
 }
+
+// Memory a hash-table entry takes beside its key (node links, hash, bucket), for the budget.
+constexpr std::size_t kIndexEntryBytes = 64;
 
 // Memory a held text takes, for the budget.
 std::size_t textBytes(std::size_t length) { return sizeof(std::string) + detail::allocated(length + 1); }
@@ -142,6 +146,7 @@ public:
             startRow();
             for (std::size_t i = 0; i < firstKeys_.size(); ++i) value(firstKeys_[i], viewOf(firstValues_[i]));
             firstValues_ = {}; // the keys stay: they name the time and the channels
+            firstIndex_ = {};
         }
         if (!rowTime_ || !*rowTime_) return; // no time key, or a time that cannot be read
         collected_.add(days_.seconds(**rowTime_), rowValues_);
@@ -161,12 +166,14 @@ private:
             charge(textBytes(s->size()));
             owned = std::string(*s);
         }
-        const auto known = std::find(firstKeys_.begin(), firstKeys_.end(), key);
-        if (known != firstKeys_.end()) { // a repeated key: the last value wins
-            firstValues_[static_cast<std::size_t>(known - firstKeys_.begin())] = std::move(owned);
+        // Looked up by hash: a first row of countless keys must not cost their square.
+        const auto known = firstIndex_.find(key);
+        if (known != firstIndex_.end()) { // a repeated key: the last value wins
+            firstValues_[known->second] = std::move(owned);
             return;
         }
-        charge(textBytes(key.size()) + sizeof(OwnedScalar));
+        charge(2 * textBytes(key.size()) + sizeof(OwnedScalar) + kIndexEntryBytes);
+        firstIndex_.emplace(key, firstKeys_.size());
         firstKeys_.push_back(key);
         firstValues_.push_back(std::move(owned));
     }
@@ -192,6 +199,7 @@ private:
         heldBytes_ = 0;
         firstKeys_ = {};
         firstValues_ = {};
+        firstIndex_ = {};
         mapping_.reset();
         rowTime_.reset();
         rowValues_ = {};
@@ -204,6 +212,7 @@ private:
     std::size_t rows_ = 0;
     std::vector<std::string> firstKeys_;
     std::vector<OwnedScalar> firstValues_;
+    std::unordered_map<std::string, std::size_t> firstIndex_; // key -> its place in firstKeys_
     std::size_t heldBytes_ = 0;
     std::optional<ColumnMapping> mapping_;
     std::optional<ImportError> error_;
