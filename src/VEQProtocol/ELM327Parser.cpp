@@ -141,6 +141,11 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
     Scratch<std::uint8_t, 128> frame;
     const std::size_t width = format.headerWidth();
 
+    // Without headers the adapter prints a multi-frame message as its byte count ("014") and then
+    // numbered lines ("0: ...") whose last one carries the frame's padding: the count cuts it off.
+    std::optional<std::size_t> countLine;
+    std::optional<std::size_t> headerlessLength;
+
     bool firstLine = true;
     std::size_t pos = 0;
     while (pos <= text.size()) {
@@ -162,8 +167,9 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
 
         // Numbered lines ("0: 49 02 01 ...") carry their data after the colon.
         bool isHex = false;
+        bool numbered = false;
         if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-            isHex = compactHex(line.substr(colon + 1), candidate);
+            isHex = numbered = compactHex(line.substr(colon + 1), candidate);
         }
         if (!isHex) isHex = compactHex(line, candidate);
         if (!isHex) {
@@ -178,6 +184,9 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
             data.remove_prefix(width);
         }
         if (data.size() % 2 != 0) { // never empty here: the candidate is longer than its header
+            if (width == 0 && !numbered && data.size() == 3) {
+                countLine = static_cast<std::size_t>(hexValue(data[0]) * 256 + hexValue(data[1]) * 16 + hexValue(data[2]));
+            }
             response.text.emplace_back(line);
             continue;
         }
@@ -185,12 +194,18 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
         for (std::size_t i = 0; i < data.size(); i += 2) {
             frame.push_back(static_cast<std::uint8_t>(hexValue(data[i]) * 16 + hexValue(data[i + 1])));
         }
-        groups.find(header).reassembler.add({frame.data(), frame.size()});
+        const std::size_t known = groups.size();
+        Group& group = groups.find(header);
+        if (width == 0 && numbered && countLine && groups.size() != known) headerlessLength = countLine;
+        group.reassembler.add({frame.data(), frame.size()});
     }
 
     for (std::size_t i = 0; i < groups.size(); ++i) {
         Group& g = groups.at(i);
         ISOTP::Reassembler::Messages messages = g.reassembler.takeAll();
+        if (g.keyLength == 0 && headerlessLength && messages.first.size() > *headerlessLength) {
+            messages.first.resize(*headerlessLength);
+        }
         if (messages.first.empty()) continue;
         std::optional<std::string> header;
         if (g.keyLength != 0) header = std::string(g.keyText());

@@ -31,6 +31,11 @@ TEST(ELM327ParserTests, Replies) {
         {"7E8 10 14 49 02 01 31 47 31\r7E8 21 4A 43 35 34 34 34 52\r7E8 22 37 32 35 32 33 36 37\r\r>", F::can11, {{"7E8", vin20}}},
         {"18DAF110 03 41 0D 32\r18DAF118 03 41 0D 30\r>", F::can29, {{"18DAF110", {0x41, 0x0D, 0x32}}, {"18DAF118", {0x41, 0x0D, 0x30}}}},
         {"014\r0: 49 02 01 31 47 31\r1: 4A 43 35 34 34 34 52\r>", F::headersOff, {{no, vin13}}, {"014"}},
+        // the last numbered line is a whole frame: its padding is no data
+        {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r\r>", F::headersOff,
+         {{no, {0x43, 0x04, 0x01, 0x43, 0x01, 0x96, 0x02, 0x34, 0x02, 0xCD}}}, {"00A"}},
+        {"00E\r0:62F187413235\r1:36393030363230\r2:30AAAAAAAAAAAA\r\r>", F::headersOff,
+         {{no, {0x62, 0xF1, 0x87, 0x41, 0x32, 0x35, 0x36, 0x39, 0x30, 0x30, 0x36, 0x32, 0x30, 0x30}}}, {"00E"}},
         {"SEARCHING... 41 00 BE 3F A8 13\r>", F::headersOff, {{no, {0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13}}}},
         {"\xC2\xA0" "41 0D 20\t\r\n\r\n>", F::headersOff, {{no, {0x41, 0x0D, 0x20}}}},
         {"41 0D 20\r>41 0C 00 00\r>", F::headersOff, {{no, {0x41, 0x0D, 0x20}}}}, // after the prompt: dropped
