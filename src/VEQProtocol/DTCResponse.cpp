@@ -11,12 +11,19 @@ namespace {
 // One message of the older protocols: the service byte and three code slots.
 constexpr std::size_t kLegacyMessageBytes = 7;
 
-// The codes of one CAN answer (after the service byte): a count, then the code pairs.
-std::vector<DTC> canCodes(std::span<const std::uint8_t> data) {
-    if (data.empty()) return {};
-    const std::size_t announced = data[0];
-    const std::span<const std::uint8_t> pairs = data.subspan(1, std::min(announced * 2, (data.size() - 1) / 2 * 2));
-    return DTC::list(pairs);
+// The codes of one CAN payload (service byte first): a count, then the code pairs. Without
+// headers the adapter joins the answers of several ECUs into one payload; each further answer
+// begins with the service byte right after the codes its predecessor counted.
+std::vector<DTC> canCodes(std::span<const std::uint8_t> payload, std::uint8_t service) {
+    std::vector<DTC> out;
+    for (std::size_t at = 0; at + 1 < payload.size() && payload[at] == service;) {
+        const std::span<const std::uint8_t> data = payload.subspan(at + 1);
+        const std::size_t announced = data[0];
+        const std::vector<DTC> some = DTC::list(data.subspan(1, std::min(announced * 2, (data.size() - 1) / 2 * 2)));
+        out.insert(out.end(), some.begin(), some.end());
+        at += 2 + announced * 2;
+    }
+    return out;
 }
 
 // The codes of one older-protocol answer (the whole payload, service byte first). The adapter
@@ -49,7 +56,7 @@ std::vector<DTC> codes(const ELM327Response& response, OBDMode mode, std::string
     std::vector<DTC> out;
     for (const ECUResponse& ecu : response.ecus) {
         if (ecu.responseMode() != responseByte(mode)) continue;
-        const std::vector<DTC> found = can ? canCodes(std::span(ecu.payload).subspan(1))
+        const std::vector<DTC> found = can ? canCodes(ecu.payload, responseByte(mode))
                                            : legacyCodes(ecu.payload, responseByte(mode));
         for (const DTC& dtc : found) {
             if (std::find(out.begin(), out.end(), dtc) == out.end()) out.push_back(dtc);

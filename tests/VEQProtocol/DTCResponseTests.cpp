@@ -29,6 +29,7 @@ TEST(DTCResponseTests, CodesOfAReplyByProtocol) {
         {"7E8 04 43 01 01 71\r\r>",                    F::can11,      stored, "6",  {"P0171"}},
         {"18DAF110 04 43 01 01 71\r\r>",               F::can29,      stored, "7",  {"P0171"}},
         {"43 00\r\r>",                                 F::headersOff, stored, "6",  {}},
+        {"43 01 01 33\r43 02 03 00 01 71\r43 00\r\r>",  F::headersOff, stored, "6",  {"P0133", "P0300", "P0171"}}, // several ECUs
         {"43 01 01 33 03 00\r\r>",                     F::headersOff, stored, "8",  {"P0133"}},         // no more than counted
         {"43 03 01 33 03\r\r>",                        F::headersOff, stored, "9",  {"P0133"}},         // fewer came
         {"7E8 10 0A 43 04 01 33 03 00\r7E8 21 01 71 04 20 00 00 00\r\r>", F::can11, stored, "6", {"P0133", "P0300", "P0171", "P0420"}},
