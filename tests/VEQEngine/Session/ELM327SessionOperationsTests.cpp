@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include <atomic>
@@ -40,19 +42,29 @@ TEST(SessionOperationsTest, InitialisationRunsTheStandardSequence) {
     EXPECT_EQ(rig.session->format(), FrameFormat::can11);
 }
 
+// A bus without CAN identifiers (J1850, ISO 9141, KWP) has its headers turned off: its header
+// bytes would otherwise hide every reply.
 TEST(SessionOperationsTest, ProtocolNumberSelectsTheFrameFormat) {
     const struct {
         FrameFormat before;
         const char* reply;
         FrameFormat after;
-    } cases[] = {{FrameFormat::can11, "A7", FrameFormat::can29}, {FrameFormat::can29, "a6", FrameFormat::can11},
-                 {FrameFormat::headersOff, "8", FrameFormat::can11}, {FrameFormat::can11, "9", FrameFormat::can29},
-                 {FrameFormat::can11, "A3", FrameFormat::can11},    {FrameFormat::can29, "?", FrameFormat::can29}};
+        bool headersOff;
+    } cases[] = {{FrameFormat::can11, "A7", FrameFormat::can29, false},       {FrameFormat::can29, "a6", FrameFormat::can11, false},
+                 {FrameFormat::headersOff, "8", FrameFormat::can11, false},   {FrameFormat::can11, "9", FrameFormat::can29, false},
+                 {FrameFormat::can11, "A3", FrameFormat::headersOff, true},   {FrameFormat::can11, "5", FrameFormat::headersOff, true},
+                 {FrameFormat::can11, "A1", FrameFormat::headersOff, true},   {FrameFormat::can29, "?", FrameFormat::can29, false},
+                 {FrameFormat::can11, "AA", FrameFormat::can11, false}};
     for (const auto& c : cases) {
-        SessionRig rig(table({{"ATDPN", std::string(c.reply) + "\r\r>"}}));
+        SessionRig rig(table({{"ATDPN", std::string(c.reply) + "\r\r>"}, {"ATH0", "OK\r\r>"}}));
         rig.session->setFormat(c.before);
         EXPECT_EQ(rig.session->detectAndApplyProtocolFormat(), c.after) << c.reply;
+        EXPECT_EQ(std::ranges::count(rig.transport->lines(), std::string("ATH0")), c.headersOff ? 1 : 0) << c.reply;
     }
+    // An adapter that refuses to turn its headers off keeps the format it had.
+    SessionRig refusing(table({{"ATDPN", "A4\r\r>"}, {"ATH0", "?\r\r>"}}));
+    refusing.session->setFormat(FrameFormat::can11);
+    EXPECT_EQ(refusing.session->detectAndApplyProtocolFormat(), FrameFormat::can11);
 }
 
 TEST(SessionOperationsTest, SupportedParameterDiscovery) {
