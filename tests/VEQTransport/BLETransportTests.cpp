@@ -62,23 +62,3 @@ TEST(BLETransportTests, ALostLinkLeavesTheTransportDisconnected) {
     EXPECT_EQ(rig.send({0x41}), "notConnected");
     EXPECT_TRUE(rig.central->writes.empty());
 }
-
-// A vendor service that reports before the adapter's own must not take the first commands.
-TEST(BLETransportTests, TheFirstCommandsGoToTheAdapterServiceEvenWhenAVendorServiceReportsFirst) {
-    Rig rig;
-    rig.startConnect();
-    rig.central->deliver([](auto& d) {
-        d.deviceDiscovered({"AA", "OBDII", {"FFF0"}});
-        d.deviceConnected();
-        d.servicesDiscovered(std::nullopt, {"ABCD", "FFF0"});
-        d.characteristicsDiscovered(0, std::nullopt, {{"ABC1", BLEProperty::notify | BLEProperty::write}});
-    });
-    EXPECT_EQ(rig.transport->state(), TransportState::connecting());
-    rig.central->deliver([](auto& d) {
-        d.characteristicsDiscovered(1, std::nullopt, {{"FFF1", BLEProperty::notify}, {"FFF2", BLEProperty::write}});
-    });
-    ASSERT_EQ(rig.connectResult(), "ready");
-    EXPECT_EQ(rig.send({0x41, 0x54, 0x5A, 0x0D}), "sent");
-    ASSERT_EQ(rig.central->writes.size(), 1u);
-    EXPECT_EQ(rig.central->writes[0].characteristic, (BLECharacteristicRef{1, 1}));
-}

@@ -21,39 +21,6 @@ protected:
     ELM327Session session{simulator};
 };
 
-TEST_F(SessionSimulatorTest, InitialisationGivesElevenBitsTheSimulatorsBitmapsAndItsEngineSpeed) {
-    EXPECT_EQ(session.format(), FrameFormat::can11);
-    EXPECT_EQ(session.detectAndApplyProtocolFormat(), FrameFormat::can11);
-    std::set<std::uint8_t> expected(OBDEncoder::supportedPIDs.begin(), OBDEncoder::supportedPIDs.end());
-    expected.erase(0x00); // no bitmap names 00
-    EXPECT_EQ(session.discoverSupportedPIDs(), expected);
-    for (const double t : {0.0, 20.0, 63.2, 115.0}) {
-        simulator->setSimulatedTime(t);
-        const auto reading = session.read(0x0C);
-        ASSERT_TRUE(reading && reading->scalar()) << t;
-        EXPECT_NEAR(*reading->scalar(), simulator->groundTruth().rpm, 0.125) << t;
-    }
-}
-
-TEST_F(SessionSimulatorTest, MonitorLinesStreamAndTheNextCommandGetsItsOwnReply) {
-    const auto stream = session.startMonitoring();
-    for (int i = 0; i < 12; ++i) {
-        const auto line = stream->pop(20s, {});
-        ASSERT_TRUE(line) << "the monitor went silent";
-        EXPECT_EQ(line->size(), 3u + 8 * 3) << *line;
-    }
-    session.stopMonitoring();
-    EXPECT_EQ(session.raw("ATI").lines, std::vector<std::string>{"ELM327 v1.5"});
-    EXPECT_TRUE(session.read(0x0C).has_value());
-}
-
-TEST_F(SessionSimulatorTest, AfterAResetRepliesAreReadWithoutHeaders) {
-    session.raw("ATZ");
-    session.raw("ATE0");
-    EXPECT_EQ(session.format(), FrameFormat::headersOff);
-    EXPECT_TRUE(session.read(0x0C).has_value());
-}
-
 // The simulated car's codes read as a real car's: its CAN replies carry the count byte.
 TEST_F(SessionSimulatorTest, TroubleCodesAndTheLampReadThroughTheSessionWithAndWithoutHeaders) {
     const auto read = [&](OBDMode mode) {
