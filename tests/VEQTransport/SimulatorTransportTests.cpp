@@ -1,7 +1,5 @@
 #include "VEQTransport/SimulatorTransport.hpp"
 
-#include "VEQProtocol/ELM327Parser.hpp"
-
 #include <gtest/gtest.h>
 
 using namespace veq;
@@ -67,37 +65,6 @@ TEST(SimulatorTransportTests, LinesAreCutAtCarriageReturns) {
     EXPECT_EQ(drain(stream), Strings{std::string(SimulatorTransport::maxLineBytes, 'Z') + "\r?\r\r>"});
     send(transport, "ATI\r"); // the next line starts clean
     EXPECT_EQ(drain(stream), Strings{"ATI\rELM327 v1.5\r\r>"});
-}
-
-// Drives the simulated car as the session does and reads every reply with the real parser:
-// AT replies without headers, the others in the 11-bit format set by ATH1.
-TEST(SimulatorTransportTests, SessionLikeExchangeParsesToTheExpectedPayloads) {
-    SimulatorTransport transport;
-    transport.setSimulatedTime(0);
-    transport.connect({});
-    auto exchange = [&](std::string_view command, FrameFormat format) {
-        send(transport, std::string(command) + "\r");
-        const Strings replies = drain(*transport.incoming());
-        EXPECT_EQ(replies.size(), 1u) << command;
-        const auto r = ELM327Parser::parse(replies.empty() ? std::string() : replies[0], format);
-        EXPECT_TRUE(r.promptTerminated) << command;
-        return r;
-    };
-    const std::string vin = "WDD2571231A123456";
-    const auto withVIN = [&](Bytes prefix) {
-        prefix.insert(prefix.end(), vin.begin(), vin.end());
-        return prefix;
-    };
-    EXPECT_EQ(exchange("ATZ", FrameFormat::headersOff).text, (Strings{"ATZ", "ELM327 v1.5"})); // echo on after a reset
-    EXPECT_EQ(exchange("ATE0", FrameFormat::headersOff).text, Strings{"OK"});
-    EXPECT_EQ(exchange("ATH1", FrameFormat::headersOff).text, Strings{"OK"});
-    auto r = exchange("0100", FrameFormat::can11);
-    EXPECT_EQ(r.ecus, (std::vector<ECUResponse>{{"7E8", {0x41, 0x00, 0xBE, 0x3F, 0xA0, 0x13}}}));
-    EXPECT_FALSE(r.error);
-    EXPECT_EQ(exchange("0902", FrameFormat::can11).ecus, (std::vector<ECUResponse>{{"7E8", withVIN({0x49, 0x02, 0x01})}}));
-    EXPECT_EQ(exchange("ATSH7E1", FrameFormat::headersOff).text, Strings{"OK"});
-    EXPECT_EQ(exchange("22F190", FrameFormat::can11).ecus, (std::vector<ECUResponse>{{"7E9", withVIN({0x62, 0xF1, 0x90})}}));
-    EXPECT_EQ(exchange("010C", FrameFormat::can11).error, ELM327Error::noData); // the engine does not answer 7E1
 }
 
 TEST(SimulatorTransportTests, FrozenTimeDrivesRepliesAndGroundTruth) {

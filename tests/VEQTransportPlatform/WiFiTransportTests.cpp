@@ -319,13 +319,5 @@ TEST(WiFiTransportTests, AConnectionClosedDuringPollingEndsTheEngineWithTheLostL
     EXPECT_EQ(sink.samples, 20);
     EXPECT_EQ(engine.heroes(), (std::vector<std::uint8_t>{0x0C, 0x0D})); // nothing dropped as failing
     EXPECT_EQ(transport->state(), TransportState::disconnected());
-    try {
-        session.raw("ATI");
-        ADD_FAILURE() << "a command went through a lost link";
-    } catch (const TransportError& e) {
-        EXPECT_EQ(e.kind(), TransportError::Kind::notConnected);
-        EXPECT_STREQ(e.what(), "Connexion perdue avec l'adaptateur");
-        EXPECT_EQ(e.printedForm(), "notConnected");
-    }
     session.disconnect();
 }
