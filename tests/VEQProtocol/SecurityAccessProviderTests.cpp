@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <thread>
 
 using namespace veq;
 using Bytes = std::vector<std::uint8_t>;
@@ -17,12 +16,9 @@ namespace {
 class FakeProvider : public SecurityAccessProvider {
 public:
     FakeProvider(std::string id, std::set<std::string> ecus, std::uint8_t tag) : id_(std::move(id)), ecus_(std::move(ecus)), tag_(tag) {}
-    ~FakeProvider() override { alive_ = 0; }
     std::string identifier() const override { return id_; }
     std::set<std::string> supportedECUs() const override { return ecus_; }
     Bytes computeKey(std::span<const std::uint8_t> seed, std::uint8_t level, const std::string& ecu) override {
-        // A provider used after it was freed would show a cleared canary (ASan reports it first).
-        if (alive_ != kAlive) throw std::logic_error("provider used after destruction");
         if (!ecus_.contains(ecu)) throw std::logic_error("asked for an ECU it does not cover");
         // Sized once and filled: GCC 12 at -O3 warns wrongly (array-bounds) about inserting the
         // seed after a two-byte initializer list.
@@ -34,11 +30,9 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t kAlive = 0xA11CE;
     std::string id_;
     std::set<std::string> ecus_;
     std::uint8_t tag_;
-    volatile std::uint32_t alive_ = kAlive;
 };
 
 std::optional<SecurityAccessError> failure(const SecurityAccessRegistry& registry, const std::string& ecu) {
@@ -128,41 +122,4 @@ TEST(SecurityAccessRegistryTests, RemoveAllDuringKeyComputation) {
     EXPECT_EQ(request.get(), Bytes{0x42});
     EXPECT_FALSE(stuck.load());   // removeAll did not wait for the provider
     EXPECT_TRUE(watch.expired()); // and once the request is done, nothing holds it
-}
-
-// Run under the sanitizer build: a freed provider used by a request would be reported there.
-TEST(SecurityAccessRegistryTests, ConcurrentComputeAndRemoveAll) {
-    SecurityAccessRegistry registry;
-    std::atomic<bool> stop{false};
-    std::atomic<int> keys{0}, others{0};
-    std::vector<std::thread> requesters;
-    for (int t = 0; t < 3; ++t) {
-        requesters.emplace_back([&] {
-            while (!stop.load()) {
-                try {
-                    if (registry.computeKey(Bytes{0x10}, 0x01, "7E0") == Bytes{0xA0, 0x01, 0x10}) ++keys;
-                    else ++others;
-                } catch (const SecurityAccessError& e) {
-                    if (e.kind() != SecurityAccessError::Kind::noProviderLoaded) ++others;
-                } catch (...) {
-                    ++others;
-                }
-                (void)registry.loadedIdentifiers();
-            }
-        });
-    }
-    const auto make = [] { return std::make_shared<FakeProvider>("moteur", std::set<std::string>{"7E0"}, 0xA0); };
-    for (int i = 0; i < 3000; ++i) {
-        registry.registerProvider(make());
-        std::this_thread::yield();
-        registry.removeAll();
-    }
-    // Leave the requesters a provider until one has used it, so both outcomes are exercised.
-    registry.registerProvider(make());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (keys.load() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-    stop = true;
-    for (auto& t : requesters) t.join();
-    EXPECT_EQ(others.load(), 0);
-    EXPECT_GT(keys.load(), 0);
 }
