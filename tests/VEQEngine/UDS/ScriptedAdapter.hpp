@@ -29,7 +29,6 @@ public:
     ScriptedTransport& transport() { return *transport_; }
     ELM327Session& session() { return *session_; }
     std::vector<std::string> lines() const { return transport_->lines(); }
-    AdapterState state() const { std::lock_guard lock(mutex_); return state_; }
     std::vector<std::string> linesFrom(std::size_t from) const {
         const auto all = lines();
         return {all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size())), all.end()};
