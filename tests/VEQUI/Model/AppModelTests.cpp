@@ -237,12 +237,7 @@ TEST(AppModelTests, EngineFamilyFromThePartNumberElseFromTheFuel) {
 
 TEST(AppModelTests, ScaleFollowsTheSelectedProfileWhenItsValuesMakeAUsableScale) {
     using Ranges = std::map<std::string, GaugeRange>;
-    struct Case {
-        const char* name;
-        std::optional<VehicleProfile> profile;
-        std::uint8_t pid;
-        GaugeScale expected;
-    };
+    struct Case { const char* name; std::optional<VehicleProfile> profile; std::uint8_t pid; GaugeScale expected; };
     const GaugeScale rpmDefault = GaugeScale::defaultFor(0x0C);
     const GaugeScale coolantDefault = GaugeScale::defaultFor(0x05);
     const GaugeScale oilDefault = GaugeScale::defaultFor(0x5C);

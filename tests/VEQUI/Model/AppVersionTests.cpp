@@ -6,12 +6,7 @@
 using namespace veq;
 
 TEST(AppVersionTests, TextValuesOrTheFallbacks) {
-    struct Case {
-        QVariantMap information;
-        const char* shortVersion;
-        const char* build;
-        const char* label;
-    };
+    struct Case { QVariantMap information; const char* shortVersion; const char* build; const char* label; };
     const Case cases[] = {
         {{}, "dev", "\u2014", "Oskavel Car vdev"},
         {{{"shortVersion", "1.4"}, {"build", "a1b2c3"}}, "1.4", "a1b2c3", "Oskavel Car v1.4"},

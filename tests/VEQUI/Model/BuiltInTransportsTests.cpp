@@ -7,10 +7,7 @@ using namespace veq;
 using Endpoint = WiFiTransport::Endpoint;
 
 TEST(BuiltInTransportsTests, APortFieldThatIsNoPortGives35000) {
-    const struct {
-        std::string text;
-        std::uint16_t port;
-    } cases[] = {
+    const struct { std::string text; std::uint16_t port; } cases[] = {
         {"", 35000},     {"x", 35000},    {"70000", 35000}, {"65536", 35000}, {"23", 23},
         {"65535", 65535}, {"+23", 23},    {"-1", 35000},    {"-0", 0},        {" 23", 35000},
         {"23 ", 35000},  {"2x3", 35000},  {"+", 35000},     {"0035000", 35000}, {"99999999999999999999", 35000},

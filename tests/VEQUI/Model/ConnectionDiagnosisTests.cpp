@@ -27,10 +27,7 @@ const std::string adapterLine = "Adaptateur : essayez un autre modèle si le vô
 } // namespace
 
 TEST(ConnectionDiagnosisTests, FailureAdviceFollowsTheTransportAndEndsWithTheError) {
-    const struct {
-        TransportKind kind;
-        Lines expected;
-    } cases[] = {
+    const struct { TransportKind kind; Lines expected; } cases[] = {
         {TransportKind::simulator, {"Le simulateur n'a pas répondu — anomalie interne.", "Délai dépassé"}},
         {TransportKind::bluetooth,
          {"Vérifiez que le Bluetooth de l'ordinateur est activé.",

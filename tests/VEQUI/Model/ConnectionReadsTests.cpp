@@ -39,10 +39,7 @@ std::vector<std::string> codesOf(const std::vector<DTC>& dtcs) {
 } // namespace
 
 TEST(ConnectionReadsTests, TheVINIsTheFirstRespondersAndNeedsItsEcho) {
-    const struct {
-        std::string reply;
-        std::optional<std::string> vin;
-    } cases[] = {
+    const struct { std::string reply; std::optional<std::string> vin; } cases[] = {
         // Single ECU, count byte 01 before the characters (it is no VIN character).
         {"7E8101449020157444432\r7E82130353030383146\r7E8223132333435360000", "WDD2050081F123456"},
         // Two ECUs: only the first is read, even when the second holds a VIN.
@@ -57,10 +54,7 @@ TEST(ConnectionReadsTests, TheVINIsTheFirstRespondersAndNeedsItsEcho) {
 }
 
 TEST(ConnectionReadsTests, TheFuelTypeIsTheLabelReadOrNothingWhateverGoesWrong) {
-    const struct {
-        std::string reply;
-        std::optional<FuelType> fuel;
-    } cases[] = {
+    const struct { std::string reply; std::optional<FuelType> fuel; } cases[] = {
         {"7E8034151 04", FuelType::diesel},
         {"7E8034151 01", FuelType::gasoline},
         {"7E8034151 00", FuelType::notAvailable},
@@ -81,10 +75,7 @@ TEST(ConnectionReadsTests, TheFuelTypeIsTheLabelReadOrNothingWhateverGoesWrong) 
 TEST(ConnectionReadsTests, StoredCodesOfEveryECUReadWithTheCANCountByte) {
     // The protocol number the adapter reports (A6: CAN) reaches the decoding, which then reads
     // the count byte (the slot after the counted codes is padding); every ECU's codes merged once.
-    const struct {
-        std::string reply;
-        std::vector<std::string> codes;
-    } cases[] = {
+    const struct { std::string reply; std::vector<std::string> codes; } cases[] = {
         {"NO DATA", {}},
         {"7E806430203000171\r7E90443010300", {"P0300", "P0171"}},
         {"7E806430103000171", {"P0300"}},

@@ -168,11 +168,7 @@ TEST(DIDScanTests, FoundIdentifiersMergeByIdentityAndWatchReadingsMarkTheirBytes
     for (const auto& d : m.discoveredDIDs()) ids.push_back(d.id());
     EXPECT_EQ(ids, (std::vector<std::string>{"7E1-0x1000", "7E0-0x2001", "7E0-0xF190", "7E1-0xF190"}));
 
-    struct Reading {
-        Bytes bytes;
-        std::vector<bool> marks;
-        int reads;
-    };
+    struct Reading { Bytes bytes; std::vector<bool> marks; int reads; };
     const std::vector<Reading> readings{
         {{1, 2, 3}, {false, false, true}, 2}, // grows: the new byte counts as changed
         {{1, 2, 3}, {false, false, false}, 3},

@@ -16,10 +16,7 @@ constexpr auto none = std::nullopt;
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-struct DefaultRow {
-    std::uint8_t pid;
-    GaugeScale scale;
-};
+struct DefaultRow { std::uint8_t pid; GaugeScale scale; };
 
 // Transcribed from the table of built-in scales.
 // clang-format off
@@ -72,11 +69,7 @@ TEST(GaugeScaleTests, FractionIsClampedAndDegenerateScalesGiveZero) {
     const GaugeScale coolant = GaugeScale::defaultFor(0x05); // 40...130
     const GaugeScale flat{50, 50, none, none, 1};
     const GaugeScale reversed{100, 0, none, none, 1};
-    struct Case {
-        const GaugeScale& scale;
-        double value;
-        double fraction;
-    };
+    struct Case { const GaugeScale& scale; double value; double fraction; };
     const Case cases[] = {
         {speed, 130, 0.5},  {speed, -5, 0},     {speed, 300, 1},  {speed, 260, 1}, {speed, notANumber, 0},
         {speed, inf, 1},    {speed, -inf, 0},   {coolant, 40, 0}, {coolant, 20, 0}, {coolant, 85, 0.5},
@@ -86,10 +79,7 @@ TEST(GaugeScaleTests, FractionIsClampedAndDegenerateScalesGiveZero) {
 }
 
 TEST(GaugeScaleTests, RedlineStartsAtCriticalElseWarningAndNeverOnFallingScales) {
-    struct Case {
-        GaugeScale scale;
-        double redline;
-    };
+    struct Case { GaugeScale scale; double redline; };
     const Case cases[] = {
         {GaugeScale::defaultFor(0x0C), 6500.0 / 7000.0},
         {GaugeScale::defaultFor(0x0B), 300.0 / 350.0},
@@ -109,11 +99,7 @@ TEST(GaugeScaleTests, GlowRisesFromNinetyPercentOfWarningToCritical) {
     const GaugeScale rpm = GaugeScale::defaultFor(0x0C);       // glows from 5400, full at 6500
     const GaugeScale pressure = GaugeScale::defaultFor(0x0B);  // warning only: from 270, full at 350
     const GaugeScale narrow{0, 80, 100.0, none, 8};             // span below 0.001: a step at 90
-    struct Case {
-        const GaugeScale& scale;
-        double value;
-        double glow;
-    };
+    struct Case { const GaugeScale& scale; double value; double glow; };
     const Case cases[] = {
         {rpm, 5000, 0},       {rpm, 5400, 0},        {rpm, 5950, 0.5},  {rpm, 6500, 1},    {rpm, 7000, 1},
         {pressure, 269, 0},   {pressure, 310, 0.5},  {pressure, 350, 1},
@@ -135,11 +121,7 @@ TEST(GaugeScaleTests, ZoneColoursTestCriticalBeforeWarning) {
     const GaugeScale::RGBA nominalRGBA{0.0F, 0.9F, 1.0F, 1.0F};
     const GaugeScale::RGBA warningRGBA{1.0F, 0.6901961F, 0.1254902F, 1.0F};
     const GaugeScale::RGBA criticalRGBA{1.0F, 0.23137255F, 0.30588236F, 1.0F};
-    struct Case {
-        std::uint8_t pid;
-        double value;
-        Zone zone;
-    };
+    struct Case { std::uint8_t pid; double value; Zone zone; };
     const Case cases[] = {
         {0x0C, 5999, nominal}, {0x0C, 6000, warning}, {0x0C, 6499, warning}, {0x0C, 6500, critical},
         {0x04, 95, warning},   {0x04, 1000, warning},                        // warning only: never critical

@@ -274,10 +274,7 @@ TEST(RecordingTests, TheLocationSummaryInEachOfItsCasesAndTheSwitchStartsAndStop
     ConnectionRig rig({.positionSource = true});
     LocationProvider& location = rig->location();
     EXPECT_EQ(rig->locationSummary(), "Autorisation non demandée");
-    const struct {
-        LocationProvider::Authorization authorization;
-        std::string text;
-    } refusals[] = {
+    const struct { LocationProvider::Authorization authorization; std::string text; } refusals[] = {
         {LocationProvider::Authorization::denied, "Accès à la position refusé"},
         {LocationProvider::Authorization::restricted, "Accès à la position restreint"},
         {LocationProvider::Authorization::unavailable, "Service de localisation désactivé"},

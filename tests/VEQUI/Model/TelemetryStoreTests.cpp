@@ -88,11 +88,7 @@ TEST(TelemetryStoreTests, OnlyOneMeasurementCountsAndOnlyFuelRateAirFlowAndSpeed
 }
 
 TEST(TelemetryStoreTests, SnapshotsComeAtMostEveryQuarterSecondOfSampleTime) {
-    struct Case {
-        const char* name;
-        std::vector<double> times;
-        std::vector<double> snapshotTimes;
-    };
+    struct Case { const char* name; std::vector<double> times; std::vector<double> snapshotTimes; };
     const Case cases[] = {
         {"0.1 s apart, then 0.3 s after the first", {0, 0.1, 0.3}, {0, 0.3}},
         {"exactly a quarter second", {10, 10.25, 10.5}, {0, 0.25, 0.5}},
@@ -122,12 +118,7 @@ TEST(TelemetryStoreTests, SnapshotsHoldEveryParameterAndStopAtFortyThousand) {
 }
 
 TEST(TelemetryStoreTests, FormattedRoundsFromHundredUpAndConvertsImperial) {
-    struct Case {
-        std::uint8_t pid;
-        double value;
-        UnitSystem system;
-        const char* text;
-    };
+    struct Case { std::uint8_t pid; double value; UnitSystem system; const char* text; };
     const Case cases[] = {
         {speed, 12.34, UnitSystem::metric, "12.3"},    {speed, 2, UnitSystem::metric, "2.0"},
         {speed, 100, UnitSystem::metric, "100"},       {rpm, 3500.4, UnitSystem::metric, "3500"},

@@ -51,10 +51,7 @@ TEST(TerminalTests, RepliesErrorWordsSilenceFailuresLinesAndTheTypedHeaderEnterT
     ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
     ASSERT_TRUE(rig.connect()) << rig->phase().message;
 
-    const struct {
-        std::string typed;
-        std::vector<Line> expected;
-    } cases[] = {
+    const struct { std::string typed; std::vector<Line> expected; } cases[] = {
         {"  ATI \n", {{Kind::command, "ATI"}, {Kind::response, "ELM327 v1.5"}}},
         {"01FF", {{Kind::command, "01FF"}, {Kind::error, "NO DATA"}, {Kind::response, "NO DATA"}}},
         {"ATXX", {{Kind::command, "ATXX"}, {Kind::info, "(pas de réponse)"}}},

@@ -10,13 +10,7 @@
 using namespace veq;
 
 TEST(ValueTypesTests, CockpitLayoutsWithTitlesTabsAndFlankGauges) {
-    struct Row {
-        CockpitLayout layout;
-        const char* raw;
-        const char* title;
-        const char* tab;
-        std::uint8_t left, right;
-    };
+    struct Row { CockpitLayout layout; const char* raw; const char* title; const char* tab; std::uint8_t left, right; };
     // Transcribed from the layout and flank tables.
     const Row golden[] = {
         {CockpitLayout::road, "road", "Route", "ROUTE", 0x05, 0x5C},
@@ -37,13 +31,7 @@ TEST(ValueTypesTests, CockpitLayoutsWithTitlesTabsAndFlankGauges) {
 }
 
 TEST(ValueTypesTests, TransportKindsWithTheirCards) {
-    struct Row {
-        TransportKind kind;
-        const char* raw;
-        const char* title;
-        const char* subtitle;
-        const char* icon;
-    };
+    struct Row { TransportKind kind; const char* raw; const char* title; const char* subtitle; const char* icon; };
     // Transcribed from the transport table.
     const Row golden[] = {
         {TransportKind::simulator, "simulator", "Simulateur", "CLS 450 2019 émulée — aucune voiture requise", "cpu"},
@@ -62,11 +50,7 @@ TEST(ValueTypesTests, TransportKindsWithTheirCards) {
 }
 
 TEST(ValueTypesTests, ElevenSectionsInSidebarOrder) {
-    struct Row {
-        AppSection section;
-        const char* title;
-        const char* icon;
-    };
+    struct Row { AppSection section; const char* title; const char* icon; };
     // Transcribed from the section table.
     const Row golden[] = {
         {AppSection::cockpit, "Cockpit", "gauge.open.with.lines.needle.33percent"},
