@@ -181,15 +181,7 @@ TEST(TerminalView, TypedAndPaletteCommandsFillTheTranscriptByKindAndClearEmpties
     EXPECT_FALSE(car.sent("ATWS"));
     EXPECT_EQ(screen.lines()[5], (Line{command, QStringLiteral("ATDPN"), accent}));
 
-    // Enough lines to scroll: the console follows the end, each line its entry of the log.
-    for (int round = 0; round < 3; ++round) {
-        for (const char* c : {"ATI", "0100", "010C", "03", "0902", "ATRV"}) QTest::mouseClick(screen.paletteButton(c), Qt::LeftButton);
-    }
-    ASSERT_TRUE(waitUntil([&] { return car.count("ATRV") == 3 && screen.lines().size() >= 45; }, 15s));
-    settle();
-    QScrollBar* bar = screen.console()->verticalScrollBar();
-    EXPECT_GT(bar->maximum(), 0);
-    EXPECT_TRUE(waitUntil([&] { return bar->value() == bar->maximum(); }));
+    // Each line its entry of the log.
     const auto& log = screen.model().terminalLog();
     const auto lines = screen.lines();
     ASSERT_EQ(lines.size(), log.size());
@@ -201,33 +193,6 @@ TEST(TerminalView, TypedAndPaletteCommandsFillTheTranscriptByKindAndClearEmpties
     QTest::mouseClick(screen.tool("clearButton"), Qt::LeftButton);
     EXPECT_TRUE(screen.model().terminalLog().empty());
     EXPECT_TRUE(screen.lines().empty());
-}
-
-TEST(TerminalView, SwitchingModesKeepsTheTranscriptAndTheTypedTextAndANewScreenStartsAfresh) {
-    Screen screen;
-    screen.type(QStringLiteral("ATZ"));
-    screen.pressReturn();
-    ASSERT_TRUE(screen.linesReach(1));
-    screen.type(QStringLiteral("01 0D"));
-
-    screen.chooseMode(Mode::sniffer);
-    EXPECT_EQ(screen.view->mode(), Mode::sniffer);
-    EXPECT_NE(only(*screen.view, QStringLiteral("SnifferView")), nullptr);
-    for (const char* gone : {"console", "paletteBar", "inputBar"}) EXPECT_EQ(only(*screen.view, QString::fromLatin1(gone)), nullptr) << gone;
-    EXPECT_FALSE(screen.tool("clearButton")->isVisible());
-
-    screen.chooseMode(Mode::console);
-    EXPECT_EQ(only(*screen.view, QStringLiteral("SnifferView")), nullptr);
-    EXPECT_TRUE(screen.tool("clearButton")->isVisible());
-    EXPECT_EQ(screen.field()->text().toStdString(), "01 0D");
-    EXPECT_EQ(screen.lines().size(), 1u);
-
-    // Leaving the section and coming back: console mode, empty field, the same transcript.
-    screen.view = std::make_unique<TerminalView>(*screen.rig);
-    present(*screen.view, screenSize);
-    EXPECT_EQ(screen.view->mode(), Mode::console);
-    EXPECT_EQ(screen.field()->text().toStdString(), "");
-    EXPECT_EQ(screen.lines().size(), 1u);
 }
 
 std::string withoutDateLine(const std::string& trace) {
