@@ -57,31 +57,6 @@ TEST(Sparkline, PointsSpreadAcrossTheWidthWithTheMinimumAtTheBottomAndTheMaximum
     }
 }
 
-TEST(Sparkline, ARisingPairIsOneStrokeFromBottomLeftToTopRight) {
-    const QImage image = draw(Sparkline{{1, 3}}, {100, 40});
-    testing::saveScreen(image, "sparkline-rising-pair");
-    const QColor accent = VEQ::accent();
-    // On the diagonal the stroke (1.5 wide) lies on the pixel centres; off it, nothing.
-    for (int x = 10; x <= 90; x += 10) {
-        const int y = static_cast<int>(40.0 - 0.4 * x);
-        EXPECT_GT(image.pixelColor(x, y).blue(), 120) << x;
-        EXPECT_EQ(image.pixelColor(x, (y + 20) % 40), VEQ::background()) << x;
-    }
-    EXPECT_GT(testing::countNear(image, QRect(0, 0, 100, 40), accent, 30), 40);
-}
-
-TEST(Sparkline, AFlatSeriesIsAHorizontalLineAtHalfHeight) {
-    const QImage image = draw(Sparkline{{7, 7, 7, 7}, VEQ::critical()}, {100, 40});
-    testing::saveScreen(image, "sparkline-flat");
-    for (int x = 2; x < 98; x += 8) {
-        const QColor onLine = image.pixelColor(x, 19);
-        const QColor below = image.pixelColor(x, 20);
-        EXPECT_GT(std::max(onLine.red(), below.red()), 150) << x;
-        EXPECT_EQ(image.pixelColor(x, 10), VEQ::background()) << x;
-        EXPECT_EQ(image.pixelColor(x, 30), VEQ::background()) << x;
-    }
-}
-
 // --- ValueTile ---------------------------------------------------------------------------
 
 TEST(ValueTile, ShowsItsTitleInCapitalsWhateverTheCaseGivenAccentsIncluded) {
@@ -108,15 +83,6 @@ TEST(ValueTile, CardInSurfaceWithStrokeOutlineValueInPrimaryUnitInAccent) {
     EXPECT_GT(testing::countNear(image, QRect(0, 0, 180, 70), VEQ::textPrimary(), 8), 20);
     EXPECT_GT(testing::countNear(image, QRect(0, 0, 180, 70), VEQ::warning(), 8), 5);
     EXPECT_GT(testing::countNear(image, QRect(0, 0, 180, 30), VEQ::textSecondary(), 8), 3);
-}
-
-TEST(ValueTile, SizeHintHoldsMarginsTitleAndRow) {
-    const ValueTile tile{QStringLiteral("Charge"), QStringLiteral("42.0"), QStringLiteral("%")};
-    const QSizeF hint = tile.sizeHint();
-    // 10 + title (10 px font) + 4 + row (24 px font) + 10, and 14 on each side of the content.
-    EXPECT_GT(hint.height(), 10 + 10 + 4 + 24 + 10);
-    EXPECT_LT(hint.height(), 80);
-    EXPECT_GT(hint.width(), 28 + 40);
 }
 
 // --- StatusLamp --------------------------------------------------------------------------
