@@ -105,11 +105,7 @@ TEST(ExpertRules, SearchIgnoresCaseNotAccentsAndCombinesWithTheImpactFilter) {
         recipe("2", "Vitesse", "Affichage", "Combin\u00E9", SafetyImpact::driverAttention, "Affiche la vitesse"),
         recipe("3", "Ralenti", "Moteur", "ME", SafetyImpact::vehicleDynamics, "R\u00E9gime_de_ralenti"),
     };
-    struct Case {
-        QString search;
-        std::optional<SafetyImpact> impact;
-        std::vector<std::string> ids;
-    };
+    struct Case { QString search; std::optional<SafetyImpact> impact; std::vector<std::string> ids; };
     const Case cases[] = {
         {QString(), std::nullopt, {"1", "2", "3"}},
         {QStringLiteral("FEUX"), std::nullopt, {"1"}},
@@ -146,10 +142,7 @@ TEST(ExpertRules, CategoryIconsAndLiveBadgesAndChips) {
     };
     for (const auto& [category, symbol] : icons) EXPECT_EQ(ExpertRules::categoryIcon(category), symbol) << category;
 
-    struct Badge {
-        ExpertRules::LiveBadge badge;
-        ExpertRules::LiveBadge expected;
-    };
+    struct Badge { ExpertRules::LiveBadge badge; ExpertRules::LiveBadge expected; };
     const Badge badges[] = {
         {ExpertRules::voltageBadge(std::nullopt), {QStringLiteral("Tension"), QStringLiteral("\u2014"), false}},
         {ExpertRules::voltageBadge(12.0), {QStringLiteral("Tension"), QStringLiteral("12.00 V"), false}},
@@ -369,12 +362,7 @@ TEST(BackupTags, FreshMeansFromZeroToUnderADayAndIntegrityFollowsTheChecksum) {
                          std::nullopt, {{"0xF190", {0x57, 0x44}}}, verified);
     };
     const auto nowSeconds = std::chrono::time_point_cast<std::chrono::seconds>(now);
-    struct Case {
-        const char* name;
-        ECUBackup::Clock::time_point created;
-        const char* text;
-        QColor color;
-    };
+    struct Case { const char* name; ECUBackup::Clock::time_point created; const char* text; QColor color; };
     const Case cases[] = {
         {"one second younger than a day", nowSeconds - std::chrono::seconds(86'399), "Valide (< 24 h)", VEQ::confirm()},
         {"exactly a day", nowSeconds - std::chrono::seconds(86'400), "P\u00E9rim\u00E9e (> 24 h)", VEQ::warning()},

@@ -73,10 +73,7 @@ TEST(GPUGauge, ShadersThatDoNotFitAreRefused) {
     ASSERT_TRUE(gl.current());
     const auto source = GaugeShaderSource::loadFromBundle();
     ASSERT_TRUE(source.has_value());
-    struct Case {
-        const char* name;
-        GaugeShaderSource source;
-    };
+    struct Case { const char* name; GaugeShaderSource source; };
     const Case cases[] = {
         // Two members swapped: the bytes we upload would land in the wrong fields.
         {"block members reordered",
@@ -221,11 +218,7 @@ TEST(GPUGauge, AScreenCaptureShowsTheNeedleOverCarbonWithTitleAndValue) {
 
 TEST(GPUGauge, NightAndAbsentValuePictures) {
     const GaugeScale coolant = GaugeScale::defaultFor(0x05);
-    struct Case {
-        const char* name;
-        std::optional<double> value;
-        bool night;
-    };
+    struct Case { const char* name; std::optional<double> value; bool night; };
     static const Case cases[] = {{"gpu-gauge-coolant-night", 95, true},
                                  {"gpu-gauge-coolant-critical", 125, false},
                                  {"gpu-gauge-absent", std::nullopt, false}};

@@ -49,12 +49,7 @@ TEST(ConnectionWizard, OpensOnTheWizardWithTheSimulatorChosenAndItsFixedTexts) {
 TEST(ConnectionWizard, EachCardChoosesItsTransportAndOnlyWiFiShowsTheAddressAndPort) {
     ScreenRig rig;
     QSignalSpy changes(&rig.model(), &AppModel::transportKindChanged);
-    struct Step {
-        const char* card;
-        TransportKind kind;
-        bool wifiRow;
-        int changesSoFar;
-    };
+    struct Step { const char* card; TransportKind kind; bool wifiRow; int changesSoFar; };
     const Step steps[] = {
         {"simulator", TransportKind::simulator, false, 0}, // already chosen: no notification
         {"bluetooth", TransportKind::bluetooth, false, 1},

@@ -145,10 +145,7 @@ TEST(FileExporter, AFolderIsOpenedAndAnythingElseSelectedInItsParent) {
     TemporaryFolder folder;
     write(folder / "log.txt", "x");
     using Kind = FileExporter::RevealRequest::Kind;
-    struct Case {
-        fs::path item;
-        Kind kind;
-    };
+    struct Case { fs::path item; Kind kind; };
     const Case cases[] = {
         {folder.path(), Kind::openFolder},
         {folder / "log.txt", Kind::selectItem},

@@ -12,10 +12,7 @@
 namespace veq {
 namespace {
 
-struct TilePixel {
-    int x, y;
-    std::uint8_t blue, green, red;
-};
+struct TilePixel { int x, y; std::uint8_t blue, green, red; };
 
 // The weave's reference pixels, worked out by hand from the tile's formula.
 const TilePixel referencePixels[] = {

@@ -52,10 +52,7 @@ const QRect readoutBox(200, 235, 70, 65);
 const QRect unitBox(205, 278, 45, 24);
 
 TEST(GPUGaugeProbe, TriesOnlyOnPlatformsThatCanGiveOpenGL) {
-    struct Case {
-        const char16_t* platform;
-        bool tries;
-    };
+    struct Case { const char16_t* platform; bool tries; };
     static const Case cases[] = {
         {u"xcb", true},       {u"wayland", true},   {u"wayland-egl", true}, {u"eglfs", true},
         {u"cocoa", true},     {u"windows", true},   {u"offscreen", false},  {u"minimal", false},
@@ -109,10 +106,7 @@ TEST(CircularGaugeView, NeedleStartsAt135DegreesAndSweeps270) {
 
 TEST(CircularGaugeView, PicturesAtZeroHalfAndFullScale) {
     const GaugeScale speed = GaugeScale::defaultFor(0x0D);
-    struct Case {
-        double value;
-        const char* name;
-    };
+    struct Case { double value; const char* name; };
     static const Case cases[] = {{0, "gauge-speed-0"}, {130, "gauge-speed-50"}, {260, "gauge-speed-100"}};
     for (const auto& c : cases) {
         const CircularGauge g{.value = c.value, .scale = speed, .title = QStringLiteral("Vitesse"), .unit = QStringLiteral("km/h")};

@@ -77,11 +77,7 @@ TEST(DiagnosticView, WithoutCodesShowsTheCentredEmptyStateAndNoList) {
 
 TEST(DiagnosticView, SeverityGivesTheOutlineDotColourAndLabel) {
     // P0113 is low, P0171 medium, P0300 high in the text base.
-    struct Case {
-        const char* code;
-        QColor color;
-        const char* label;
-    };
+    struct Case { const char* code; QColor color; const char* label; };
     const Case cases[] = {
         {"P0113", VEQ::confirm(), "Gravit\u00E9 : Faible"},
         {"P0171", VEQ::warning(), "Gravit\u00E9 : Moyenne"},
@@ -113,11 +109,7 @@ TEST(DiagnosticView, SeverityGivesTheOutlineDotColourAndLabel) {
 }
 
 TEST(DiagnosticView, CardShowsTitleSubsystemCausesAndSourceTagOfTheTextBase) {
-    struct Case {
-        const char* code;
-        const char* tag;
-        QColor tagColor;
-    };
+    struct Case { const char* code; const char* tag; QColor tagColor; };
     // A written-out row, a row of a generated series, a code the base does not hold, and a code
     // of the wrong length: described from its structure, with no causes and no causes block.
     const Case cases[] = {

@@ -58,13 +58,7 @@ TEST(GaugeFocusView, HeroReadoutAndShiftCue) {
     Focus focus(false);
     AppModel& model = focus.model();
     model.setSelectedProfile(std::nullopt); // the default scale: warning from 6000
-    struct Case {
-        double rpm;
-        double speed;
-        bool cue;
-        const char* speedText;
-        const char* rpmText;
-    };
+    struct Case { double rpm; double speed; bool cue; const char* speedText; const char* rpmText; };
     static const Case cases[] = {
         {5999, 87.5, false, "88", "5999 tr/min"}, // the focus gauge rounds, halves away from zero
         {6000, 87.4, true, "87", "6000 tr/min"},

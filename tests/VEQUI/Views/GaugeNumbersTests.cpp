@@ -52,10 +52,7 @@ TEST(GaugeNumbers, SitOnTheSweepFromLowerLeftOverTheTopToLowerRight) {
     const double h = r * std::sqrt(0.5);
     // A quarter of the 270° sweep is 67.5°: 157.5° and 22.5° counter-clockwise from the right.
     const double c = r * std::cos(22.5 * std::numbers::pi / 180), s = r * std::sin(22.5 * std::numbers::pi / 180);
-    struct Case {
-        int i;
-        double x, y;
-    };
+    struct Case { int i; double x, y; };
     const Case cases[] = {{0, -h, h}, {1, -c, -s}, {2, 0, -r}, {3, c, -s}, {4, h, h}};
     for (const auto& c : cases) {
         EXPECT_NEAR(numbers.numeral(c.i).offset.x(), c.x, 1e-9) << c.i;
@@ -66,10 +63,7 @@ TEST(GaugeNumbers, SitOnTheSweepFromLowerLeftOverTheTopToLowerRight) {
 TEST(NeedleShape, PointsAlongTheSweepAndReaches82PercentOfTheRadius) {
     const QRectF rect(0, 0, 300, 200); // r = 100 about (150, 100)
     const double h = 82 * std::sqrt(0.5);
-    struct Case {
-        double fraction;
-        double tipX, tipY;
-    };
+    struct Case { double fraction; double tipX, tipY; };
     static const Case cases[] = {
         {0.0, 150 - h, 100 + h}, // lower left
         {0.5, 150, 100 - 82},    // straight up
@@ -89,10 +83,7 @@ TEST(NeedleShape, PointsAlongTheSweepAndReaches82PercentOfTheRadius) {
     }
 }
 
-struct FormatCase {
-    double value;
-    const char* text;
-};
+struct FormatCase { double value; const char* text; };
 
 const FormatCase formatCases[] = {
     {12.34, "12.3"},

@@ -15,12 +15,7 @@
 namespace veq {
 namespace {
 
-struct Field {
-    const char* name;
-    std::size_t offset;
-    std::size_t expected;
-    std::size_t size;
-};
+struct Field { const char* name; std::size_t offset; std::size_t expected; std::size_t size; };
 
 TEST(GaugeUniforms, KeepsTheShadersStd140Layout) {
     // The block as the shader declares it, transcribed field by field.

@@ -12,10 +12,7 @@ using namespace veq::testing;
 namespace R = InstrumentReadings;
 using Source = R::GearSource;
 
-struct Caption {
-    std::uint8_t pid;
-    const char* text;
-};
+struct Caption { std::uint8_t pid; const char* text; };
 
 TEST(InstrumentReadings, CockpitAndFocusCaptionsFollowTheirTablesThenTheCatalogue) {
     // Transcribed from the cockpit's caption table; then a catalogue name and an unknown number.
@@ -37,13 +34,7 @@ TEST(InstrumentReadings, CockpitAndFocusCaptionsFollowTheirTablesThenTheCatalogu
 }
 
 TEST(InstrumentReadings, UnitLabelsAndValuesFollowTheUnitSystem) {
-    struct Case {
-        std::uint8_t pid;
-        const char* metric;
-        const char* imperial;
-        double value;
-        double inImperial;
-    };
+    struct Case { std::uint8_t pid; const char* metric; const char* imperial; double value; double inImperial; };
     static const Case cases[] = {
         {0x05, "°C", "°F", 100, 212},
         {0x0D, "km/h", "mph", 100, 62.1371192},
@@ -118,12 +109,7 @@ TEST(InstrumentReadings, HeroShowsZeroForMissingReadingsMilesPerHourInImperialAn
 }
 
 TEST(InstrumentReadings, TelltalesLightOnTheirThresholds) {
-    struct Case {
-        std::uint8_t pid;
-        double value;
-        std::size_t lamp;
-        bool lit;
-    };
+    struct Case { std::uint8_t pid; double value; std::size_t lamp; bool lit; };
     static const Case cases[] = {
         {0x05, 111.9, 1, false}, {0x05, 112, 1, true},
         {0x5C, 124.9, 2, false}, {0x5C, 125, 2, true},
@@ -167,12 +153,7 @@ TEST(InstrumentReadings, CockpitGearAndItsSource) {
     ASSERT_EQ(estimator.gearCount(), 9);
     const double speed = 60;
     const double rpm3 = rpmFor(estimator, 3, speed);
-    struct Case {
-        std::optional<double> reported;
-        bool engineAndRoadSpeed;
-        std::optional<TransmissionGear> gear;
-        Source source;
-    };
+    struct Case { std::optional<double> reported; bool engineAndRoadSpeed; std::optional<TransmissionGear> gear; Source source; };
     const Case cases[] = {
         {7, true, TransmissionGear::forward(7), Source::read},
         {9, false, TransmissionGear::forward(9), Source::read},
@@ -205,10 +186,7 @@ TEST(InstrumentReadings, FocusGearTrustsTheReportedGearWithoutEstimating) {
     ConnectionRig rig;
     const double speed = 60;
     const double rpm3 = rpmFor(rig->gearEstimator(), 3, speed);
-    struct Case {
-        std::optional<double> reported;
-        std::optional<TransmissionGear> gear;
-    };
+    struct Case { std::optional<double> reported; std::optional<TransmissionGear> gear; };
     const Case cases[] = {
         {10, TransmissionGear::forward(10)}, // no box of the strip lights, and no estimate
         {0, std::nullopt},
@@ -225,11 +203,7 @@ TEST(InstrumentReadings, FocusGearTrustsTheReportedGearWithoutEstimating) {
 }
 
 TEST(InstrumentReadings, SourceBadges) {
-    struct Case {
-        Source source;
-        const char* text;
-        QColor colour;
-    };
+    struct Case { Source source; const char* text; QColor colour; };
     const Case cases[] = {
         {Source::read, "LU · PID 0xA4", VEQ::confirm()},
         {Source::estimated, "ESTIMÉ · régime/vitesse", VEQ::warning()},
@@ -243,10 +217,7 @@ TEST(InstrumentReadings, SourceBadges) {
 }
 
 TEST(InstrumentReadings, ElapsedLabelAndRunningDot) {
-    struct Case {
-        double seconds;
-        const char* text;
-    };
+    struct Case { double seconds; const char* text; };
     static const Case cases[] = {
         {0, "00:00"}, {59.9, "00:59"}, {3599.7, "59:59"}, {3600, "60:00"}, {4500, "75:00"}, {-12, "00:00"},
     };

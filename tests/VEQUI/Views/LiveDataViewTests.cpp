@@ -55,10 +55,7 @@ TEST(LiveDataView, RowsStandInAscendingParameterOrderWhateverTheArrivalOrder) {
 
 TEST(LiveDataView, StatisticTextsFollowOneRule) {
     const PIDDefinition* coolant = PIDCatalog::definition(0x05);
-    struct Case {
-        std::optional<double> value;
-        const char* text;
-    };
+    struct Case { std::optional<double> value; const char* text; };
     static const Case cases[] = {
         {99.96, "100.0"}, {100.0, "100"}, {-100.4, "-100"}, {0.04, "0.0"}, {123.5, "124"}, {-250.5, "-251"},
         {std::nullopt, "—"},

@@ -86,11 +86,7 @@ TEST(MessagesView, HeaderCountsOnlyWarningsAndCriticalsOfTheReadableGroup) {
 }
 
 TEST(MessagesView, TagsAndLevelColours) {
-    struct Tag {
-        Availability availability;
-        const char* text;
-        QColor colour;
-    };
+    struct Tag { Availability availability; const char* text; QColor colour; };
     const Tag tags[] = {
         {Availability::readable(0x05), "LU · PID 0x05", VEQ::confirm()},
         {Availability::readable(0x5C), "LU · PID 0x5C", VEQ::confirm()},
@@ -101,10 +97,7 @@ TEST(MessagesView, TagsAndLevelColours) {
         EXPECT_EQ(MessageCard::tagText(t.availability).toStdString(), t.text);
         EXPECT_EQ(MessageCard::tagColor(t.availability), t.colour);
     }
-    struct Colour {
-        Level level;
-        QColor colour;
-    };
+    struct Colour { Level level; QColor colour; };
     const Colour colours[] = {{Level::ok, VEQ::confirm()},      {Level::info, VEQ::textSecondary()},
                               {Level::attention, VEQ::warning()}, {Level::warning, VEQ::warning()},
                               {Level::critical, VEQ::critical()}};

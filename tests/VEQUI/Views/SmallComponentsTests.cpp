@@ -35,11 +35,7 @@ TEST(Sparkline, DrawsNothingWithFewerThanTwoValues) {
 }
 
 TEST(Sparkline, PointsSpreadAcrossTheWidthWithTheMinimumAtTheBottomAndTheMaximumAtTheTop) {
-    struct Case {
-        const char* name;
-        std::vector<double> values;
-        std::vector<QPointF> points;
-    };
+    struct Case { const char* name; std::vector<double> values; std::vector<QPointF> points; };
     const Case cases[] = {
         {"rising pair", {1, 3}, {{0, 40}, {100, 0}}},
         {"flat series at half height", {5, 5, 5}, {{0, 20}, {50, 20}, {100, 20}}},

@@ -91,10 +91,7 @@ TEST(SymbolIcons, ATableIsReadWholeOrNotAtAll) {
 }
 
 TEST(SymbolIcons, ThemesAreSearchedInTheUsersDataFolderThenEachSystemDataFolder) {
-    struct Case {
-        QString dataHome, dataDirs, home;
-        QStringList expected;
-    };
+    struct Case { QString dataHome, dataDirs, home; QStringList expected; };
     const Case cases[] = {
         {"", "", "/home/u", {"/home/u/.local/share/icons", "/usr/local/share/icons", "/usr/share/icons"}},
         {"/data", "/opt/share:/usr/share", "/home/u", {"/data/icons", "/opt/share/icons", "/usr/share/icons"}},

@@ -219,13 +219,7 @@ TEST(SnifferView, RowCellsShowBytesRateAndCountWithChangedBytesInWarning) {
     const QColor accent(0x11, 0x22, 0x33);
     const QColor p = VEQ::textPrimary();
     const QColor w = VEQ::warning();
-    struct Case {
-        const char* name;
-        CANFrameRow row;
-        std::vector<Cells::Byte> bytes;
-        const char* rate;
-        const char* count;
-    };
+    struct Case { const char* name; CANFrameRow row; std::vector<Cells::Byte> bytes; const char* rate; const char* count; };
     const Case cases[] = {
         {"first frame", row({0x03, 0x41, 0x0d}, {false, false, false}, 1, 0), {{"03", p}, {"41", p}, {"0D", p}}, "0", "1"},
         {"second byte changed", row({0x03, 0x42, 0xff}, {false, true, false}, 11, 2.0), {{"03", p}, {"42", w}, {"FF", p}}, "5", "11"},

@@ -8,10 +8,7 @@
 namespace veq {
 namespace {
 
-struct HexCase {
-    std::uint32_t hex;
-    int red, green, blue;
-};
+struct HexCase { std::uint32_t hex; int red, green, blue; };
 
 TEST(ColorFromHex, ReadsRedGreenBlueFromTheLowThreeBytes) {
     static const HexCase cases[] = {
