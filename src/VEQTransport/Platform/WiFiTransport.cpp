@@ -289,12 +289,11 @@ void WiFiTransport::abandon(const Descriptor& link) {
 
 // --- Receiving ---
 
-WiFiTransport::ReadOutcome WiFiTransport::readOnce(const Descriptor& link, std::optional<Clock::time_point> deadline) {
+void WiFiTransport::readOnce(const Descriptor& link, std::optional<Clock::time_point> deadline) {
     pollfd fds[] = {{link.fd, POLLIN, 0}, {readWake_.descriptor(), POLLIN, 0}};
-    if (waitFor(fds, deadline) <= 0) return ReadOutcome::nothing;
+    if (waitFor(fds, deadline) <= 0) return;
     if (fds[1].revents != 0) readWake_.clear();
-    if (fds[0].revents == 0) return ReadOutcome::nothing;
-    bool received = false;
+    if (fds[0].revents == 0) return;
     for (int chunks = 0; chunks < kChunksPerRead; ++chunks) {
         IncomingStream::Chunk chunk(maximumChunkBytes);
         const ssize_t count = ::recv(link.fd, chunk.data(), chunk.size(), MSG_DONTWAIT);
@@ -302,7 +301,6 @@ WiFiTransport::ReadOutcome WiFiTransport::readOnce(const Descriptor& link, std::
             chunk.resize(static_cast<std::size_t>(count));
             veqTrace([&] { return "WiFi ← " + veqHexAscii(chunk); });
             incoming()->push(std::move(chunk));
-            received = true;
             if (static_cast<std::size_t>(count) < maximumChunkBytes) break;
             continue;
         }
@@ -315,9 +313,8 @@ WiFiTransport::ReadOutcome WiFiTransport::readOnce(const Descriptor& link, std::
         } else {
             linkEnded(link, "WiFi: erreur de réception — " + socketErrorText(error));
         }
-        return ReadOutcome::ended;
+        return;
     }
-    return received ? ReadOutcome::bytes : ReadOutcome::nothing;
 }
 
 bool WiFiTransport::pull(std::chrono::nanoseconds timeout, std::stop_token stop) {

@@ -80,11 +80,10 @@ private:
     struct Link;       // the Qt side of connecting, touched only on the Qt thread
     struct Descriptor; // the connected socket; closed when its last user lets go of it
     enum class Reader { none, watcher, caller };
-    enum class ReadOutcome { bytes, nothing, ended };
 
     // One wait for the socket and what it then holds, pushed to incoming(); returns early on
     // readWake_. No lock held.
-    ReadOutcome readOnce(const Descriptor& link, std::optional<Clock::time_point> deadline);
+    void readOnce(const Descriptor& link, std::optional<Clock::time_point> deadline);
     // The link ended under a read or a send: `trace` written once, the state becomes `disconnected`.
     void linkEnded(const Descriptor& link, const std::string& trace);
     // A send given up: closed at once, so that nothing of it reaches the adapter later.
