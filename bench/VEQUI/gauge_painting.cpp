@@ -1,7 +1,7 @@
 // Eight vector gauges animating, painted offscreen into one image per frame: the cost of a
 // cockpit's instruments when the GPU dial is not available. Target: under 4 ms per frame.
 #include "VEQUI/Model/GaugeScale.hpp"
-#include "VEQUI/Views/CircularGaugeView.hpp"
+#include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
 
 #include "WidgetBenchmarks.hpp"
 

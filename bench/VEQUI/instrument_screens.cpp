@@ -3,9 +3,9 @@
 // store applies them, and the screen refreshes at its display tick and paints (offscreen, vector
 // gauges animating). Target: under 20 % of one core for the cockpit and for the live-data list.
 #include "VEQUI/Model/AppModel.hpp"
-#include "VEQUI/Views/CockpitView.hpp"
-#include "VEQUI/Views/LiveDataView.hpp"
-#include "VEQUI/Views/SymbolIcons.hpp"
+#include "VEQUI/Views/Instruments/CockpitView.hpp"
+#include "VEQUI/Views/Instruments/LiveDataView.hpp"
+#include "VEQUI/Views/Kit/SymbolIcons.hpp"
 
 #include "WidgetBenchmarks.hpp"
 

@@ -2,7 +2,7 @@
 // the table, and of one refresh tick that draws the rows in view. Target: an update well under
 // a millisecond, a tick under 4 ms, whatever the number of identifiers.
 #include "VEQUI/Model/CANFrameTable.hpp"
-#include "VEQUI/Views/FrameTable.hpp"
+#include "VEQUI/Views/Diagnostics/FrameTable.hpp"
 
 #include "WidgetBenchmarks.hpp"
 

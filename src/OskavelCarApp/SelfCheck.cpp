@@ -3,7 +3,7 @@
 #include "VEQEngine/Coding/RecipeCatalog.hpp"
 #include "VEQProtocol/DTCDatabase.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
-#include "VEQUI/Views/GPUGaugeProbe.hpp"
+#include "VEQUI/Views/Gauges/GPUGaugeProbe.hpp"
 #include "VEQVehicle/VehicleProfileCatalog.hpp"
 
 #include <algorithm>

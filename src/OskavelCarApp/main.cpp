@@ -1,8 +1,8 @@
 #include "OskavelCarApp/SelfCheck.hpp"
 #include "OskavelCarApp/Startup.hpp"
-#include "VEQUI/Views/AppLook.hpp"
-#include "VEQUI/Views/MainWindow.hpp"
-#include "VEQUI/Views/WidgetDialogs.hpp"
+#include "VEQUI/Views/Kit/AppLook.hpp"
+#include "VEQUI/Views/Shell/MainWindow.hpp"
+#include "VEQUI/Views/Kit/WidgetDialogs.hpp"
 
 #include <QApplication>
 #include <QGuiApplication>

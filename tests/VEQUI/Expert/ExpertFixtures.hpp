@@ -4,8 +4,8 @@
 #include "VEQUI/Views/ScreenFixtures.hpp"
 
 #include "VEQUI/Model/AppModel.hpp"
-#include "VEQUI/Views/ExpertControls.hpp"
-#include "VEQUI/Views/ExpertView.hpp"
+#include "VEQUI/Views/Expert/ExpertControls.hpp"
+#include "VEQUI/Views/Expert/ExpertView.hpp"
 
 #include <QApplication>
 

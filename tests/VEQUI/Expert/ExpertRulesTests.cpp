@@ -1,15 +1,15 @@
 #include "ExpertFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/AuditListView.hpp"
-#include "VEQUI/Views/ClampedText.hpp"
-#include "VEQUI/Views/BackupListView.hpp"
-#include "VEQUI/Views/ExpertRules.hpp"
-#include "VEQUI/Views/ExpertView.hpp"
-#include "VEQUI/Views/RecipeCard.hpp"
-#include "VEQUI/Views/RecipeDetailRules.hpp"
-#include "VEQUI/Views/SymbolView.hpp"
-#include "VEQUI/Views/VEQStyle.hpp"
+#include "VEQUI/Views/Expert/AuditListView.hpp"
+#include "VEQUI/Views/Kit/ClampedText.hpp"
+#include "VEQUI/Views/Expert/BackupListView.hpp"
+#include "VEQUI/Views/Expert/ExpertRules.hpp"
+#include "VEQUI/Views/Expert/ExpertView.hpp"
+#include "VEQUI/Views/Expert/RecipeCard.hpp"
+#include "VEQUI/Views/Expert/RecipeDetailRules.hpp"
+#include "VEQUI/Views/Kit/SymbolView.hpp"
+#include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <gtest/gtest.h>
 

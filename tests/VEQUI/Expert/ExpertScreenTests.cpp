@@ -4,13 +4,13 @@
 
 #include "VEQEngine/Coding/RecipeCatalog.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/CarbonBackground.hpp"
-#include "VEQUI/Views/ExpertGateView.hpp"
-#include "VEQUI/Views/ExpertView.hpp"
-#include "VEQUI/Views/ProminentButton.hpp"
-#include "VEQUI/Views/RecipeCard.hpp"
-#include "VEQUI/Views/RecipeDetailView.hpp"
-#include "VEQUI/Views/SymbolView.hpp"
+#include "VEQUI/Views/Gauges/CarbonBackground.hpp"
+#include "VEQUI/Views/Expert/ExpertGateView.hpp"
+#include "VEQUI/Views/Expert/ExpertView.hpp"
+#include "VEQUI/Views/Kit/ProminentButton.hpp"
+#include "VEQUI/Views/Expert/RecipeCard.hpp"
+#include "VEQUI/Views/Expert/RecipeDetailView.hpp"
+#include "VEQUI/Views/Kit/SymbolView.hpp"
 
 #include <gtest/gtest.h>
 

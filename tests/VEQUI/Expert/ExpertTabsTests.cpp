@@ -2,12 +2,12 @@
 
 #include "TestSupport/ExternalTool.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/AuditListView.hpp"
-#include "VEQUI/Views/BackupListView.hpp"
-#include "VEQUI/Views/DIDCSV.hpp"
-#include "VEQUI/Views/DIDScannerView.hpp"
-#include "VEQUI/Views/PlainButton.hpp"
-#include "VEQUI/Views/SymbolView.hpp"
+#include "VEQUI/Views/Expert/AuditListView.hpp"
+#include "VEQUI/Views/Expert/BackupListView.hpp"
+#include "VEQUI/Views/Expert/DIDCSV.hpp"
+#include "VEQUI/Views/Expert/DIDScannerView.hpp"
+#include "VEQUI/Views/Kit/PlainButton.hpp"
+#include "VEQUI/Views/Kit/SymbolView.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "ScreenRig.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/ConnectionCascadeView.hpp"
-#include "VEQUI/Views/SweepPanel.hpp"
+#include "VEQUI/Views/Connection/ConnectionCascadeView.hpp"
+#include "VEQUI/Views/Connection/SweepPanel.hpp"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 #include "ScreenRig.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/AdaptersDisclosure.hpp"
-#include "VEQUI/Views/ProminentButton.hpp"
-#include "VEQUI/Views/SymbolView.hpp"
-#include "VEQUI/Views/TransportCard.hpp"
+#include "VEQUI/Views/Connection/AdaptersDisclosure.hpp"
+#include "VEQUI/Views/Kit/ProminentButton.hpp"
+#include "VEQUI/Views/Kit/SymbolView.hpp"
+#include "VEQUI/Views/Connection/TransportCard.hpp"
 
 #include <gtest/gtest.h>
 

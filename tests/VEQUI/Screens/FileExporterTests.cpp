@@ -1,8 +1,8 @@
 // Saving through the save panel (and the real panel as set up for a request, never opened here),
 // copying into place, and what showing a file asks for.
 #include "VEQUI/RecordingDialogs.hpp"
-#include "VEQUI/Views/FileExporter.hpp"
-#include "VEQUI/Views/WidgetDialogs.hpp"
+#include "VEQUI/Views/Kit/FileExporter.hpp"
+#include "VEQUI/Views/Kit/WidgetDialogs.hpp"
 
 #include "TestSupport/TemporaryFolder.hpp"
 

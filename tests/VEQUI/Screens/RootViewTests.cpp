@@ -4,10 +4,10 @@
 #include "ScreenRig.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/ECUCard.hpp"
-#include "VEQUI/Views/ECUMapView.hpp"
-#include "VEQUI/Views/GaugeFocusView.hpp"
-#include "VEQUI/Views/Sidebar.hpp"
+#include "VEQUI/Views/Diagnostics/ECUCard.hpp"
+#include "VEQUI/Views/Diagnostics/ECUMapView.hpp"
+#include "VEQUI/Views/Instruments/GaugeFocusView.hpp"
+#include "VEQUI/Views/Shell/Sidebar.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "VEQUI/Model/ConnectionFixtures.hpp"
-#include "VEQUI/Views/LiveInterface.hpp"
-#include "VEQUI/Views/MainWindow.hpp"
-#include "VEQUI/Views/RootView.hpp"
-#include "VEQUI/Views/StepRow.hpp"
+#include "VEQUI/Views/Shell/LiveInterface.hpp"
+#include "VEQUI/Views/Shell/MainWindow.hpp"
+#include "VEQUI/Views/Shell/RootView.hpp"
+#include "VEQUI/Views/Connection/StepRow.hpp"
 
 #include <QAbstractButton>
 #include <QDir>

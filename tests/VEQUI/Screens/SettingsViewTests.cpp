@@ -2,9 +2,9 @@
 #include "ScreenRig.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/PlainButton.hpp"
-#include "VEQUI/Views/SettingsView.hpp"
-#include "VEQUI/Views/SymbolView.hpp"
+#include "VEQUI/Views/Kit/PlainButton.hpp"
+#include "VEQUI/Views/Shell/SettingsView.hpp"
+#include "VEQUI/Views/Kit/SymbolView.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
-#include "VEQUI/Views/CarbonBackground.hpp"
+#include "VEQUI/Views/Gauges/CarbonBackground.hpp"
 
 #include <gtest/gtest.h>
 

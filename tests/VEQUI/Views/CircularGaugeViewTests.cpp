@@ -2,9 +2,9 @@
 #include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
-#include "VEQUI/Views/CarbonBackground.hpp"
-#include "VEQUI/Views/CircularGaugeView.hpp"
-#include "VEQUI/Views/GPUGaugeProbe.hpp"
+#include "VEQUI/Views/Gauges/CarbonBackground.hpp"
+#include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
+#include "VEQUI/Views/Gauges/GPUGaugeProbe.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/CircularGaugeView.hpp"
-#include "VEQUI/Views/GaugeFocusView.hpp"
-#include "VEQUI/Views/GearStripView.hpp"
-#include "VEQUI/Views/HeroTachometer.hpp"
+#include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
+#include "VEQUI/Views/Instruments/GaugeFocusView.hpp"
+#include "VEQUI/Views/Instruments/GearStripView.hpp"
+#include "VEQUI/Views/Instruments/HeroTachometer.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 #include "TestSupport/FrenchLocale.hpp"
 #include "VEQUI/Model/GaugeScale.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/GaugeNumbers.hpp"
-#include "VEQUI/Views/GaugeReadout.hpp"
-#include "VEQUI/Views/NeedleShape.hpp"
+#include "VEQUI/Views/Gauges/GaugeNumbers.hpp"
+#include "VEQUI/Views/Gauges/GaugeReadout.hpp"
+#include "VEQUI/Views/Gauges/NeedleShape.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // What the GPU dial hands its shaders: the uniform block, the shader file's sections, the needle's spring.
-#include "VEQUI/Views/DampedSpring.hpp"
-#include "VEQUI/Views/GaugeRenderer.hpp"
-#include "VEQUI/Views/GaugeShaderSource.hpp"
-#include "VEQUI/Views/GaugeUniforms.hpp"
+#include "VEQUI/Views/Gauges/DampedSpring.hpp"
+#include "VEQUI/Views/Gauges/GaugeRenderer.hpp"
+#include "VEQUI/Views/Gauges/GaugeShaderSource.hpp"
+#include "VEQUI/Views/Gauges/GaugeUniforms.hpp"
 
 #include <gtest/gtest.h>
 

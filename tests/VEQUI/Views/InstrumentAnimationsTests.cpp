@@ -3,11 +3,11 @@
 // is still on its way there.
 #include "ScreenFixtures.hpp"
 
-#include "VEQUI/Views/CockpitView.hpp"
-#include "VEQUI/Views/GaugeFocusView.hpp"
-#include "VEQUI/Views/HeroTachometer.hpp"
-#include "VEQUI/Views/LiveInterface.hpp"
-#include "VEQUI/Views/SectionScreens.hpp"
+#include "VEQUI/Views/Instruments/CockpitView.hpp"
+#include "VEQUI/Views/Instruments/GaugeFocusView.hpp"
+#include "VEQUI/Views/Instruments/HeroTachometer.hpp"
+#include "VEQUI/Views/Shell/LiveInterface.hpp"
+#include "VEQUI/Views/Shell/SectionScreens.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/InstrumentReadings.hpp"
+#include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/LiveDataView.hpp"
+#include "VEQUI/Views/Instruments/LiveDataView.hpp"
 
 #include <gtest/gtest.h>
 

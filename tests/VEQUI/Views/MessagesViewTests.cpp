@@ -1,9 +1,9 @@
 #include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/ComponentView.hpp"
-#include "VEQUI/Views/MessagesView.hpp"
-#include "VEQUI/Views/HeaderBar.hpp"
+#include "VEQUI/Views/Kit/ComponentView.hpp"
+#include "VEQUI/Views/Instruments/MessagesView.hpp"
+#include "VEQUI/Views/Kit/HeaderBar.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
-#include "VEQUI/Views/Sparkline.hpp"
-#include "VEQUI/Views/StatusLamp.hpp"
-#include "VEQUI/Views/ValueTile.hpp"
+#include "VEQUI/Views/Kit/Sparkline.hpp"
+#include "VEQUI/Views/Kit/StatusLamp.hpp"
+#include "VEQUI/Views/Kit/ValueTile.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The icon table and the tinted icons drawn from it.
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
-#include "VEQUI/Views/SymbolIcons.hpp"
+#include "VEQUI/Views/Kit/SymbolIcons.hpp"
 
 #include "VEQEngine/Trip/VehicleMessages.hpp"
 

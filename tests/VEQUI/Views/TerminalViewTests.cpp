@@ -6,12 +6,12 @@
 #include "ScreenFixtures.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/FrameTable.hpp"
-#include "VEQUI/Views/SnifferView.hpp"
-#include "VEQUI/Views/TerminalCommands.hpp"
-#include "VEQUI/Views/TerminalConsole.hpp"
-#include "VEQUI/Views/TerminalView.hpp"
-#include "VEQUI/Views/ToolSymbols.hpp"
+#include "VEQUI/Views/Diagnostics/FrameTable.hpp"
+#include "VEQUI/Views/Diagnostics/SnifferView.hpp"
+#include "VEQUI/Views/Diagnostics/TerminalCommands.hpp"
+#include "VEQUI/Views/Diagnostics/TerminalConsole.hpp"
+#include "VEQUI/Views/Diagnostics/TerminalView.hpp"
+#include "VEQUI/Views/Diagnostics/ToolSymbols.hpp"
 
 #include <gtest/gtest.h>
 

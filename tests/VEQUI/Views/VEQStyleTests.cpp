@@ -1,5 +1,5 @@
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/VEQStyle.hpp"
+#include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "VEQUI/Views/GPUGaugeProbe.hpp"
+#include "VEQUI/Views/Gauges/GPUGaugeProbe.hpp"
 
 #include <QGuiApplication>
 

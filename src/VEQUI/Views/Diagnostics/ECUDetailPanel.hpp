@@ -1,0 +1,18 @@
+#pragma once
+
+#include "VEQEngine/UDS/ECUScanner.hpp"
+#include "VEQProtocol/UDSDTC.hpp"
+#include "VEQUI/Views/Kit/RoundedPanel.hpp"
+
+#include <vector>
+
+namespace veq {
+
+// The selected ECU in detail: its name, addresses, part number and software version, and its
+// UDS trouble codes with their French titles ("confirmé" for a confirmed one).
+class ECUDetailPanel : public RoundedPanel {
+public:
+    ECUDetailPanel(const DiscoveredECU& ecu, const std::vector<UDSDTC>& codes, QWidget* parent = nullptr);
+};
+
+} // namespace veq

@@ -1,0 +1,145 @@
+#include "VEQUI/Views/Expert/ExpertControls.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/VEQStyle.hpp"
+
+#include <QButtonGroup>
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace veq {
+
+namespace {
+
+constexpr double badgeDot = 7;
+constexpr double badgeSpacing = 5;
+constexpr double badgePadV = 4;
+constexpr double badgePadH = 9;
+
+QFont badgeLabelFont() { return VEQ::label(10, QFont::Medium); }
+QFont badgeValueFont() { return VEQ::numeric(11, QFont::DemiBold); }
+QFont chipFont() { return tracked(VEQ::label(9, QFont::DemiBold), 0.5); }
+
+} // namespace
+
+SegmentedPicker::SegmentedPicker(const QStringList& titles, int width, QWidget* parent)
+    : QWidget(parent), group_(new QButtonGroup(this)) {
+    setObjectName(QStringLiteral("tabPicker"));
+    setFixedWidth(width);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(2);
+    const QString style = QStringLiteral("QPushButton{background:transparent;color:%1;border:none;border-radius:5px;"
+                                         "padding:3px 4px;}QPushButton:checked{background:%2;color:%3;}")
+                              .arg(VEQ::textSecondary().name(), VEQ::stroke().name(), VEQ::textPrimary().name());
+    for (int i = 0; i < titles.size(); ++i) {
+        auto* button = new QPushButton(titles[i]);
+        button->setObjectName(QStringLiteral("tab"));
+        button->setCheckable(true);
+        button->setFont(VEQ::label(11, QFont::DemiBold));
+        button->setStyleSheet(style);
+        button->setCursor(Qt::PointingHandCursor);
+        group_->addButton(button, i);
+        row->addWidget(button, 1);
+    }
+    if (!titles.isEmpty()) group_->button(0)->setChecked(true);
+    connect(group_, &QButtonGroup::idClicked, this, [this](int index) {
+        if (onChange) onChange(index);
+    });
+}
+
+int SegmentedPicker::currentIndex() const { return group_->checkedId(); }
+
+void SegmentedPicker::setCurrentIndex(int index) {
+    if (QAbstractButton* button = group_->button(index)) {
+        button->setChecked(true);
+        if (onChange) onChange(index);
+    }
+}
+
+QPushButton* SegmentedPicker::segment(int index) const { return qobject_cast<QPushButton*>(group_->button(index)); }
+
+CapsuleButton::CapsuleButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
+    setText(text.toUpper());
+    setFont(chipFont());
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void CapsuleButton::setColours(const QColor& fill, const QColor& text) {
+    fill_ = fill;
+    textColour_ = text;
+    update();
+}
+
+QSize CapsuleButton::sizeHint() const {
+    const QFontMetricsF metrics(font());
+    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text()) + 18 + 1)),
+            static_cast<int>(std::ceil(metrics.height() + 10))};
+}
+
+void CapsuleButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    const QRectF box(rect());
+    path.addRoundedRect(box, box.height() / 2, box.height() / 2);
+    painter.fillPath(path, fill_);
+    painter.setFont(font());
+    painter.setPen(textColour_);
+    painter.drawText(box, Qt::AlignCenter, text());
+}
+
+LiveBadgeView::LiveBadgeView(const QString& objectName, QWidget* parent) : QWidget(parent) {
+    setObjectName(objectName);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void LiveBadgeView::set(const ExpertRules::LiveBadge& badge) {
+    if (badge == badge_) return;
+    badge_ = badge;
+    setFixedSize(sizeHint());
+    update();
+}
+
+QColor LiveBadgeView::dotColour() const { return badge_.ok ? VEQ::confirm() : VEQ::warning(); }
+
+QSize LiveBadgeView::sizeHint() const {
+    const QFontMetricsF label(badgeLabelFont());
+    const QFontMetricsF value(badgeValueFont());
+    const double width = badgeDot + badgeSpacing + label.horizontalAdvance(badge_.label) + badgeSpacing +
+                         value.horizontalAdvance(badge_.value) + 2 * badgePadH;
+    const double height = std::max(label.height(), value.height()) + 2 * badgePadV;
+    return {static_cast<int>(std::ceil(width + 1)), static_cast<int>(std::ceil(height))};
+}
+
+void LiveBadgeView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF box(rect());
+    QPainterPath path;
+    path.addRoundedRect(box, box.height() / 2, box.height() / 2);
+    painter.fillPath(path, VEQ::surface2());
+    double x = badgePadH;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(dotColour());
+    painter.drawEllipse(QRectF(x, box.center().y() - badgeDot / 2, badgeDot, badgeDot));
+    x += badgeDot + badgeSpacing;
+    const QFontMetricsF label(badgeLabelFont());
+    painter.setFont(badgeLabelFont());
+    painter.setPen(VEQ::textSecondary());
+    painter.drawText(QRectF(x, 0, label.horizontalAdvance(badge_.label) + 1, box.height()), Qt::AlignVCenter,
+                     badge_.label);
+    x += label.horizontalAdvance(badge_.label) + badgeSpacing;
+    painter.setFont(badgeValueFont());
+    painter.setPen(VEQ::textPrimary());
+    painter.drawText(QRectF(x, 0, box.width() - x, box.height()), Qt::AlignVCenter, badge_.value);
+}
+
+} // namespace veq

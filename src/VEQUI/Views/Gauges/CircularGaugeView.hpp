@@ -1,0 +1,119 @@
+#pragma once
+
+#include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Views/Gauges/DampedSpring.hpp"
+#include "VEQUI/Views/Gauges/GPUGaugeView.hpp"
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+namespace veq {
+
+// What one circular instrument shows: a 270° dial for one live parameter with its title, its
+// value and unit, its colour zones and (on the GPU dial) a peak mark.
+struct CircularGauge {
+    std::optional<double> value; // absent when the parameter has no reading
+    GaugeScale scale;
+    QString title;               // shown in capitals
+    QString unit;
+    bool big = false;            // larger value text
+    bool night = false;          // amber instead of cyan
+    bool showValue = true;       // value and unit under the centre
+    std::optional<double> peak = std::nullopt; // highest value seen; marked on the GPU dial only
+
+    // Needle position, 0 without a value.
+    double fraction() const;
+    // The vector dial's arc and the unit's colour.
+    QColor zoneColor() const;
+    // What the GPU dial is handed.
+    GPUGaugeView::Values gpuValues() const;
+
+    bool operator==(const CircularGauge&) const = default;
+};
+
+// Draws a CircularGauge in the largest square centred in its area: on the GPU when the process's
+// probe allows, otherwise with vector shapes whose needle springs to each new value.
+class CircularGaugeView : public QWidget {
+public:
+    explicit CircularGaugeView(CircularGauge gauge, QWidget* parent = nullptr);
+
+    const CircularGauge& gauge() const { return gauge_; }
+    void setGauge(CircularGauge gauge);
+
+    // Numerals around the dial, divided by `unitDivisor`, or none. They are drawn in the dial's
+    // own layer, since nothing can be stacked over a GPU dial.
+    void setNumerals(std::optional<double> unitDivisor);
+
+    // More drawing over the dial after its own texts, given the dial's centre and side (the
+    // tachometer's readout). On the GPU dial it runs inside the dial's frames, as the texts do.
+    using Overlay = std::function<void(QPainter&, const QPointF& centre, double side)>;
+    void setOverlay(Overlay overlay);
+    // What the overlay draws has changed.
+    void updateOverlay();
+
+    bool drawsOnGPU() const { return gpuDial_ != nullptr; }
+    GPUGaugeView* gpuDial() const { return gpuDial_; }
+    // The square the dial occupies, in this widget's coordinates.
+    QRectF dialSquare() const;
+
+    // The vector needle's spring: on by default; off, the needle jumps to each new value.
+    void setAnimated(bool animated);
+    // The spring's frames come from the owner's display tick instead of the gauge's own timer:
+    // `wake` is called when the needle sets off, and the owner then calls advanceFrame() on each
+    // tick while isMoving(), so that the needle and the screen's other changes paint together.
+    void setFrameClock(std::function<void()> wake);
+    bool isMoving() const;
+    // Where the vector needle stands now, and one 1/60 s step of its spring.
+    double displayedFraction() const { return needle_.position(); }
+    void advanceFrame();
+
+    QSize sizeHint() const override { return {240, 240}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Title, readout and numerals over the dial of `side` centred on `centre`.
+    void paintTexts(QPainter& painter, const QPointF& centre, double side) const;
+    // What never changes with the value: the title and the numerals.
+    void paintFixedTexts(QPainter& painter, const QPointF& centre, double side) const;
+    // The value, its unit, and the owner's overlay.
+    void paintReadout(QPainter& painter, const QPointF& centre, double side) const;
+    void placeGPUDial();
+
+    CircularGauge gauge_;
+    std::optional<double> numeralDivisor_;
+    Overlay overlay_;
+    // The vector dial's track with the title and numerals on it, for the size, title, scale and
+    // numerals it was made for: texts are shaped once, not on every frame.
+    QImage track_;
+    struct TrackKey {
+        QSizeF size;
+        qreal ratio = 0;
+        QString title;
+        GaugeScale scale;
+        std::optional<double> numerals;
+        bool operator==(const TrackKey&) const = default;
+    };
+    TrackKey trackKey_;
+    // The value arc and the hub, for the size and zone colour they were made in.
+    QImage arc_;
+    QImage hub_;
+    QColor layersColor_;
+    QSizeF layersSize_;
+    qreal layersRatio_ = 0;
+    GPUGaugeView* gpuDial_ = nullptr;
+    DampedSpring needle_;
+    QTimer frameTimer_;
+    bool animated_ = true;
+    std::function<void()> wakeClock_;
+};
+
+} // namespace veq

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "VEQProtocol/TransmissionGear.hpp"
+#include "VEQUI/Views/Gauges/DampedSpring.hpp"
+#include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
+
+#include <QColor>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace veq {
+
+// The gear strip: a box "R", a separator and one box per forward gear; the engaged gear's box
+// lit in its colour, glowing and enlarged with a spring. In the cockpit it also carries the
+// caption "RAPPORT" and the badge telling where the gear comes from, on a band of its own.
+class GearStripView : public QWidget {
+public:
+    struct Style {
+        double box;           // side of a box
+        double corner;
+        double spacing;
+        double separatorHeight;
+        double activeLabel;   // bold
+        double inactiveLabel; // medium
+        double activeScale;
+        double nearGlow;      // radius of the glow at 95 %
+        double farGlow;       // radius of the glow at 55 %
+        bool band;            // the cockpit's band, caption and badge
+    };
+    static const Style cockpit;
+    static const Style focus;
+
+    struct Content {
+        int gearCount = 0;
+        std::optional<TransmissionGear> gear;
+        InstrumentReadings::GearSource source = InstrumentReadings::GearSource::none;
+        QColor accent;
+        bool operator==(const Content&) const = default;
+    };
+
+    explicit GearStripView(Style style, QWidget* parent = nullptr);
+
+    void setContent(Content content);
+    const Content& content() const { return content_; }
+
+    // Springs on by default; off, the boxes take their size at once.
+    void setAnimated(bool animated);
+    // The springs' frames come from the owner's display tick (see CircularGaugeView): `wake`
+    // is called when a box starts to grow or shrink; the owner then calls advanceFrame() on each
+    // tick while isMoving().
+    void setFrameClock(std::function<void()> wake);
+    bool isMoving() const { return moving_; }
+    void advanceFrame();
+    // Box 0 is "R", box k the forward gear k.
+    bool isActive(int box) const;
+    double boxScale(int box) const;
+
+    // The height the strip takes in a layout. Without its band, the widget is taller by the
+    // glow's reach above and below (glows are not cut at the row's edges); sizeHint() includes it.
+    int rowHeight() const;
+    int glowMargin() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    double targetScale(int box) const;
+    void paintBox(QPainter& painter, const QRectF& frame, const QString& label, bool active, const QColor& color,
+                  double scale);
+    // The two glows of a lit box in `color`, made once per colour and pixel ratio.
+    const QImage& glowImage(const QColor& color, qreal pixelRatio);
+    // The strip with every box unlit (band, caption, separator and boxes), for the size and
+    // the number of gears it was made for: a frame draws it, then only the lit box and badge.
+    void paintUnlit(QPainter& painter);
+    QRectF boxFrame(int box) const;
+
+    Style style_;
+    Content content_;
+    std::vector<DampedSpring> springs_;
+    std::map<std::pair<QRgb, qreal>, QImage> glows_;
+    QImage unlit_;
+    int unlitGears_ = -1;
+    QTimer frameTimer_;
+    bool animated_ = true;
+    bool moving_ = false;
+    std::function<void()> wakeClock_;
+};
+
+} // namespace veq

@@ -1,0 +1,98 @@
+#include "VEQUI/Views/Instruments/HeroTachometer.hpp"
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Gauges/GaugeReadout.hpp"
+#include "VEQUI/Views/Kit/Glow.hpp"
+#include "VEQUI/Views/Kit/PaintText.hpp"
+#include "VEQUI/Views/Kit/SymbolIcons.hpp"
+#include "VEQUI/Views/Kit/VEQStyle.hpp"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace veq {
+
+namespace {
+
+constexpr double arrowSize = 0.05;
+constexpr double unitSize = 0.05;
+constexpr double columnOffset = 0.04; // the column sits this far below the centre
+constexpr double glowOpacity = 0.9;
+
+QString wholeText(double value, bool round) {
+    if (!std::isfinite(value)) return QStringLiteral("0");
+    return GaugeReadout::wholeNumber(round ? value : std::trunc(value));
+}
+
+} // namespace
+
+// clang-format off
+//                                           spacing  speed  round  rpm    above  glow
+const HeroReadout::Style HeroReadout::cockpit{0.006,   0.26,  false, 0.045, 0.01,  6};
+const HeroReadout::Style HeroReadout::focus  {0.005,   0.28,  true,  0.042, 0.0,   8};
+// clang-format on
+
+QString HeroReadout::speedText() const { return wholeText(speed, style.roundFigures); }
+
+QString HeroReadout::rpmText() const { return wholeText(rpm, style.roundFigures) + QStringLiteral(" tr/min"); }
+
+bool HeroReadout::operator==(const HeroReadout& other) const {
+    return speedText() == other.speedText() && rpmText() == other.rpmText() && speedUnit == other.speedUnit &&
+           shiftCue == other.shiftCue && accent == other.accent && style.speedSize == other.style.speedSize;
+}
+
+void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintText::CachedLine* speedLine) const {
+    if (!(side > 0)) return;
+    const QFont speedFont = VEQ::numeric(side * style.speedSize, QFont::Bold);
+    const QFont unitFont = VEQ::label(side * unitSize, QFont::Medium);
+    const QFont rpmFont = VEQ::numeric(side * style.rpmSize, QFont::DemiBold);
+    const double arrow = side * arrowSize;
+    const double gap = side * style.spacing;
+    const double speedHeight = PaintText::lineHeight(speedFont);
+    const double unitHeight = PaintText::lineHeight(unitFont);
+    const double rpmHeight = PaintText::lineHeight(rpmFont);
+    const double total = arrow + gap + speedHeight + gap + unitHeight + gap + side * style.spaceAboveRpm + rpmHeight;
+    double top = centre.y() + side * columnOffset - total / 2;
+
+    const QRectF arrowBox(centre.x() - arrow / 2, top, arrow, arrow);
+    if (shiftCue) Glow::paintRound(painter, arrowBox.center(), arrow / 2, VEQ::critical(), glowOpacity, style.glowRadius);
+    SymbolIcons::paint(painter, arrowBox, "arrowtriangle.up.fill", shiftCue ? VEQ::critical() : VEQ::stroke());
+    top += arrow + gap;
+
+    if (speedLine) {
+        speedLine->drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(), {centre.x(), top + speedHeight / 2});
+    } else {
+        PaintText::drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(), {centre.x(), top + speedHeight / 2});
+    }
+    top += speedHeight + gap;
+    PaintText::drawCentred(painter, unitFont, accent, speedUnit, {centre.x(), top + unitHeight / 2});
+    top += unitHeight + gap + side * style.spaceAboveRpm;
+    PaintText::drawCentred(painter, rpmFont, shiftCue ? VEQ::critical() : VEQ::textSecondary(), rpmText(),
+                           {centre.x(), top + rpmHeight / 2});
+}
+
+HeroTachometer::HeroTachometer(HeroReadout::Style style, QWidget* parent)
+    : CircularGaugeView(CircularGauge{}, parent) {
+    readout_.style = style;
+    readout_.accent = VEQ::accent();
+    setNumerals(1000);
+    setOverlay([this](QPainter& painter, const QPointF& centre, double side) {
+        readout_.paint(painter, centre, side, &speedLine_);
+    });
+}
+
+void HeroTachometer::setReading(const InstrumentReadings::Hero& hero, const QColor& accent) {
+    setGauge(hero.dial);
+    HeroReadout next = readout_;
+    next.speed = hero.speed;
+    next.speedUnit = hero.speedUnit;
+    next.rpm = hero.dial.value.value_or(0.0);
+    next.shiftCue = hero.shiftCue;
+    next.accent = accent;
+    if (next == readout_) return;
+    readout_ = next;
+    updateOverlay();
+}
+
+} // namespace veq

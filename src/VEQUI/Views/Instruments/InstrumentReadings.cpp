@@ -1,0 +1,211 @@
+#include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
+
+#include "VEQEngine/Trip/GearEstimator.hpp"
+#include "VEQProtocol/PIDCatalog.hpp"
+#include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Model/TelemetryStore.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace veq::InstrumentReadings {
+
+namespace {
+
+struct Caption {
+    std::uint8_t pid;
+    const char* text;
+};
+
+// clang-format off
+constexpr std::array<Caption, 14> cockpitCaptions{{
+    {0x04, "Charge"},    {0x05, "Eau"},       {0x0B, "Suralim."},  {0x0C, "R\u00E9gime"},
+    {0x0D, "Vitesse"},   {0x0E, "Avance"},    {0x0F, "Adm."},      {0x10, "D\u00E9bit air"},
+    {0x11, "Papillon"},  {0x2F, "R\u00E9servoir"}, {0x42, "Tension"}, {0x46, "Ambiant"},
+    {0x5C, "Huile"},     {0x5E, "Conso"},
+}};
+
+constexpr std::array<Caption, 7> focusCaptions{{
+    {0x05, "Eau"},       {0x0B, "Suralim."},  {0x0D, "Vitesse"},   {0x10, "D\u00E9bit air"},
+    {0x42, "Tension"},   {0x5C, "Huile"},     {0x5E, "Conso"},
+}};
+// clang-format on
+
+constexpr std::uint8_t coolantPID = 0x05;
+constexpr std::uint8_t manifoldPID = 0x0B;
+constexpr std::uint8_t voltagePID = 0x42;
+constexpr std::uint8_t oilPID = 0x5C;
+
+template <std::size_t N>
+QString caption(const std::array<Caption, N>& table, std::uint8_t pid) {
+    const auto it = std::find_if(table.begin(), table.end(), [pid](const Caption& c) { return c.pid == pid; });
+    if (it != table.end()) return QString::fromUtf8(it->text);
+    if (const auto* definition = PIDCatalog::definition(pid)) return QString::fromStdString(definition->name);
+    return QStringLiteral("PID");
+}
+
+std::optional<double> peakOf(const TelemetryStore& store, std::uint8_t pid) {
+    const auto it = store.stats().find(pid);
+    if (it == store.stats().end()) return std::nullopt;
+    return it->second.max;
+}
+
+std::optional<double> converted(std::uint8_t pid, const std::optional<double>& metric, UnitSystem system) {
+    if (!metric) return std::nullopt;
+    return inDisplayUnit(pid, *metric, system);
+}
+
+} // namespace
+
+QString shortName(std::uint8_t pid) { return caption(cockpitCaptions, pid); }
+
+QString focusShortName(std::uint8_t pid) { return caption(focusCaptions, pid); }
+
+QString unitSymbol(std::uint8_t pid, UnitSystem system) {
+    const auto* definition = PIDCatalog::definition(pid);
+    return definition ? QString::fromStdString(definition->unit.symbol(system)) : QString();
+}
+
+double inDisplayUnit(std::uint8_t pid, double metric, UnitSystem system) {
+    const auto* definition = PIDCatalog::definition(pid);
+    return definition ? definition->unit.value(metric, system) : metric;
+}
+
+GaugeScale inDisplayUnit(std::uint8_t pid, const GaugeScale& metric, UnitSystem system) {
+    GaugeScale scale = metric;
+    scale.min = inDisplayUnit(pid, metric.min, system);
+    scale.max = inDisplayUnit(pid, metric.max, system);
+    scale.warn = converted(pid, metric.warn, system);
+    scale.critical = converted(pid, metric.critical, system);
+    return scale;
+}
+
+CircularGauge flankGauge(const AppModel& model, std::uint8_t pid, const QString& title) {
+    const UnitSystem system = model.unitSystem();
+    return CircularGauge{.value = converted(pid, model.displayValue(pid), system),
+                         .scale = inDisplayUnit(pid, model.scale(pid), system),
+                         .title = title,
+                         .unit = unitSymbol(pid, system),
+                         .big = false,
+                         .night = model.nightMode(),
+                         .showValue = true,
+                         .peak = converted(pid, peakOf(model.store(), pid), system)};
+}
+
+bool shiftCue(const GaugeScale& rpmScale, double rpm) { return rpm >= rpmScale.warn.value_or(rpmScale.max); }
+
+Hero hero(const AppModel& model) {
+    const TelemetryStore& store = model.store();
+    const double rpm = store.value(engineSpeedPID).value_or(0.0);
+    const double speed = store.value(speedPID).value_or(0.0);
+    const GaugeScale scale = model.scale(engineSpeedPID);
+    Hero h;
+    h.dial = CircularGauge{.value = rpm,
+                           .scale = scale,
+                           .title = QStringLiteral("R\u00E9gime \u00D71000"),
+                           .unit = QString(),
+                           .big = true,
+                           .night = model.nightMode(),
+                           .showValue = false,
+                           .peak = peakOf(store, engineSpeedPID)};
+    h.speed = inDisplayUnit(speedPID, speed, model.unitSystem());
+    const QString unit = unitSymbol(speedPID, model.unitSystem());
+    h.speedUnit = unit.isEmpty() ? QStringLiteral("km/h") : unit;
+    h.shiftCue = shiftCue(scale, rpm);
+    return h;
+}
+
+CurrentGear cockpitGear(const TelemetryStore& store, const GearEstimator& estimator) {
+    if (const auto reported = store.value(gearPID)) {
+        const TransmissionGear gear = TransmissionGear::fromValue(*reported);
+        if (gear.isReverse()) return {gear, GearSource::read};
+        if (gear.isNeutral()) return {std::nullopt, GearSource::neutral};
+        if (const auto n = gear.forwardGear(); n && *n <= estimator.gearCount()) return {gear, GearSource::read};
+        // A gear the box does not have: estimate instead.
+    }
+    const auto rpm = store.value(engineSpeedPID);
+    const auto speed = store.value(speedPID);
+    if (!rpm || !speed) return {std::nullopt, GearSource::none};
+    if (const auto n = estimator.estimate(*rpm, *speed)) return {TransmissionGear::forward(*n), GearSource::estimated};
+    return {std::nullopt, GearSource::none};
+}
+
+std::optional<TransmissionGear> focusGear(const TelemetryStore& store, const GearEstimator& estimator) {
+    if (const auto reported = store.value(gearPID)) {
+        const TransmissionGear gear = TransmissionGear::fromValue(*reported);
+        if (gear.isReverse() || gear.forwardGear()) return gear;
+        return std::nullopt; // neutral, or a code with no name
+    }
+    const auto rpm = store.value(engineSpeedPID);
+    const auto speed = store.value(speedPID);
+    if (!rpm || !speed) return std::nullopt;
+    if (const auto n = estimator.estimate(*rpm, *speed)) return TransmissionGear::forward(*n);
+    return std::nullopt;
+}
+
+QString sourceBadgeText(GearSource source) {
+    switch (source) {
+    case GearSource::read: return QStringLiteral("LU \u00B7 PID 0xA4");
+    case GearSource::estimated: return QStringLiteral("ESTIM\u00C9 \u00B7 r\u00E9gime/vitesse");
+    case GearSource::neutral: return QStringLiteral("POINT MORT");
+    case GearSource::none: return QStringLiteral("INDISPONIBLE");
+    }
+    return {};
+}
+
+QColor sourceBadgeColor(GearSource source) {
+    switch (source) {
+    case GearSource::read: return VEQ::confirm();
+    case GearSource::estimated: return VEQ::warning();
+    case GearSource::neutral:
+    case GearSource::none: return VEQ::textSecondary();
+    }
+    return VEQ::textSecondary();
+}
+
+std::array<Telltale, 5> telltales(const TelemetryStore& store, bool hasTroubleCodes, const QColor& accent) {
+    const auto lit = [&store](std::uint8_t pid, auto test) {
+        const auto v = store.value(pid);
+        return v.has_value() && test(*v);
+    };
+    return {{
+        {"engine.combustion.fill", QStringLiteral("Moteur"), hasTroubleCodes, VEQ::critical()},
+        {"thermometer.high", QStringLiteral("Eau"), lit(coolantPID, [](double v) { return v >= 112; }), VEQ::critical()},
+        {"drop.fill", QStringLiteral("Huile"), lit(oilPID, [](double v) { return v >= 125; }), VEQ::warning()},
+        {"minus.plus.batteryblock.fill", QStringLiteral("Batterie"), lit(voltagePID, [](double v) { return v < 12.0; }),
+         VEQ::warning()},
+        {"wind", QStringLiteral("Turbo"), lit(manifoldPID, [](double v) { return v - 101.3 > 60; }), accent},
+    }};
+}
+
+QString elapsedLabel(Date since, Date now) {
+    const double seconds = std::max(0.0, std::chrono::duration<double>(now - since).count());
+    // Whole seconds; a span beyond any clock's reach is held at a bound rather than overflowing.
+    const auto n = static_cast<long long>(std::min(seconds, 9.0e15));
+    return QString::fromStdString(fmt::format("{:02d}:{:02d}", n / 60, n % 60));
+}
+
+double runningDotOpacity(Date since, Date tick) {
+    const double seconds = std::chrono::duration<double>(tick - since).count();
+    const double fraction = seconds - std::floor(seconds);
+    return fraction >= 0.5 ? 0.25 : 1.0;
+}
+
+QString faultChipText(std::size_t codes) { return QString::fromStdString(fmt::format("{} d\u00E9faut", codes)); }
+
+QString requestRateText(double requestsPerSecond) {
+    return QString::fromStdString(fmt::format("{:.0f} req/s", requestsPerSecond));
+}
+
+QString distanceText(double kilometres) { return QString::fromStdString(fmt::format("{:.1f} km", kilometres)); }
+
+QString zeroToHundredText(double seconds) { return QString::fromStdString(fmt::format("0-100 {:.1f}s", seconds)); }
+
+QString savedLogText(std::size_t records, double seconds) {
+    return QString::fromStdString(fmt::format("\u2713 {} lignes \u00B7 {:.0f} s", records, seconds));
+}
+
+} // namespace veq::InstrumentReadings

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "VEQProtocol/MeasurementUnit.hpp"
+#include "VEQProtocol/TransmissionGear.hpp"
+#include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
+
+#include <QColor>
+#include <QString>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace veq {
+
+class AppModel;
+class GearEstimator;
+class TelemetryStore;
+
+// What the cockpit and the focus gauge show, derived from the model and its store: captions,
+// unit labels, the values converted to the labels' units, telltales, the gear and the texts of
+// the chips. Plain functions of their inputs.
+namespace InstrumentReadings {
+
+using Date = std::chrono::system_clock::time_point;
+
+inline constexpr std::uint8_t engineSpeedPID = 0x0C;
+inline constexpr std::uint8_t speedPID = 0x0D;
+inline constexpr std::uint8_t gearPID = 0xA4;
+
+// The cockpit's short caption of a parameter: its own table, else the catalogue's name, else "PID".
+QString shortName(std::uint8_t pid);
+// The focus gauge's caption: a shorter table of its own, then the same fallbacks.
+QString focusShortName(std::uint8_t pid);
+
+// The parameter's unit symbol in that unit system; "" without a catalogue definition.
+QString unitSymbol(std::uint8_t pid, UnitSystem system);
+// A metric value in the unit unitSymbol() names: converted in imperial, unchanged otherwise.
+double inDisplayUnit(std::uint8_t pid, double metric, UnitSystem system);
+// A scale in that unit: both ends and both limits converted, divisions kept.
+GaugeScale inDisplayUnit(std::uint8_t pid, const GaugeScale& metric, UnitSystem system);
+
+// A flank gauge: the calibrated value, the parameter's scale and the store's highest value, all
+// in the unit of the label; `big` off, value shown.
+CircularGauge flankGauge(const AppModel& model, std::uint8_t pid, const QString& title);
+
+// The engine-speed level from which the shift cue lights: the warning limit, else the maximum.
+bool shiftCue(const GaugeScale& rpmScale, double rpm);
+
+// The hero tachometer: engine speed (0 when unknown) on the model's scale, road speed (0 when
+// unknown) in the unit of the label. The cue compares metric engine speed.
+struct Hero {
+    CircularGauge dial;     // engine speed, "Régime ×1000", no readout of its own
+    double speed = 0;       // in the unit of speedUnit
+    QString speedUnit;
+    bool shiftCue = false;
+};
+Hero hero(const AppModel& model);
+
+// Where the gear shown in the cockpit comes from.
+enum class GearSource { read, estimated, neutral, none };
+
+struct CurrentGear {
+    std::optional<TransmissionGear> gear; // reverse or a forward gear; nothing otherwise
+    GearSource source = GearSource::none;
+    bool operator==(const CurrentGear&) const = default;
+};
+
+// The cockpit's gear: the reported gear when the car reports one the estimator's box has (a
+// higher gear falls back on estimation), else the estimate from engine and road speed.
+CurrentGear cockpitGear(const TelemetryStore& store, const GearEstimator& estimator);
+// The focus gauge's gear: the reported gear (an undecodable one is none), else the estimate.
+std::optional<TransmissionGear> focusGear(const TelemetryStore& store, const GearEstimator& estimator);
+
+// "LU · PID 0xA4", "ESTIMÉ · régime/vitesse", "POINT MORT", "INDISPONIBLE" and their colours.
+QString sourceBadgeText(GearSource source);
+QColor sourceBadgeColor(GearSource source);
+
+// One warning lamp of the telltale strip.
+struct Telltale {
+    std::string_view icon;
+    QString label; // shown in capitals
+    bool active = false;
+    QColor color;
+    bool operator==(const Telltale&) const = default;
+};
+
+// The five lamps from the store's raw (uncalibrated, metric) values and the trouble codes.
+std::array<Telltale, 5> telltales(const TelemetryStore& store, bool hasTroubleCodes, const QColor& accent);
+
+// "mm:ss" of the whole seconds from `since` to `now` (0 when negative); minutes are not capped.
+QString elapsedLabel(Date since, Date now);
+// The running log's dot: dimmed in the second half of each second since the start.
+double runningDotOpacity(Date since, Date tick);
+
+// Status chips and the saved log's line.
+QString faultChipText(std::size_t codes);        // "0 défaut", "3 défaut"
+QString requestRateText(double requestsPerSecond); // "42 req/s"
+QString distanceText(double kilometres);           // "12.3 km"
+QString zeroToHundredText(double seconds);         // "0-100 6.8s"
+QString savedLogText(std::size_t records, double seconds); // "✓ 120 lignes · 31 s"
+
+} // namespace InstrumentReadings
+
+} // namespace veq

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "VEQUI/Views/Kit/ComponentView.hpp"
+#include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
+
+#include <array>
+
+namespace veq {
+
+// The strip of five warning lamps across the cockpit: each an icon and its label in capitals,
+// glowing in its colour when lit, faint when not.
+struct TelltaleStrip {
+    std::array<InstrumentReadings::Telltale, 5> lamps;
+
+    void paint(QPainter& painter, const QRectF& area) const;
+    QSizeF sizeHint() const;
+    bool operator==(const TelltaleStrip&) const = default;
+};
+
+using TelltaleStripView = ComponentView<TelltaleStrip>;
+
+} // namespace veq

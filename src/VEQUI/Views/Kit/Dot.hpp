@@ -1,0 +1,25 @@
+#pragma once
+
+#include "VEQUI/Views/Kit/ComponentView.hpp"
+
+#include <QColor>
+#include <QSizeF>
+
+class QPainter;
+
+namespace veq {
+
+// A filled circle, centred in the space it is given.
+struct Dot {
+    double diameter = 9;
+    QColor color;
+
+    void paint(QPainter& painter, const QRectF& area) const;
+    QSizeF sizeHint() const { return {diameter, diameter}; }
+
+    bool operator==(const Dot&) const = default;
+};
+
+using DotView = ComponentView<Dot>;
+
+} // namespace veq

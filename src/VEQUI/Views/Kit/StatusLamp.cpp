@@ -1,0 +1,43 @@
+#include "VEQUI/Views/Kit/StatusLamp.hpp"
+
+#include "VEQUI/Views/Kit/Glow.hpp"
+#include "VEQUI/Views/Kit/VEQStyle.hpp"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace veq {
+
+namespace {
+QFont labelFont() { return VEQ::label(11, QFont::Medium); }
+} // namespace
+
+void StatusLamp::paint(QPainter& painter, const QRectF& area) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(area.left() + diameter / 2, area.center().y());
+    const double radius = diameter / 2;
+    if (isOn) Glow::paintRound(painter, centre, radius, onColor, 0.8, glowRadius);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(isOn ? onColor : VEQ::stroke());
+    painter.drawEllipse(centre, radius, radius);
+
+    const QFont font = labelFont();
+    const QFontMetricsF metrics(font);
+    painter.setFont(font);
+    painter.setPen(isOn ? VEQ::textPrimary() : VEQ::textSecondary());
+    const double baseline = area.center().y() - metrics.height() / 2 + metrics.ascent();
+    painter.drawText(QPointF(area.left() + diameter + spacing, baseline), label);
+    painter.restore();
+}
+
+QSizeF StatusLamp::sizeHint() const {
+    const QFontMetricsF metrics(labelFont());
+    return {std::ceil(diameter + spacing + metrics.horizontalAdvance(label)),
+            std::ceil(std::max(diameter, metrics.height()))};
+}
+
+} // namespace veq

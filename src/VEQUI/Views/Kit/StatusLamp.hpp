@@ -1,0 +1,33 @@
+#pragma once
+
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Kit/ComponentView.hpp"
+
+#include <QColor>
+#include <QSizeF>
+#include <QString>
+
+class QPainter;
+
+namespace veq {
+
+// A status light with its label, at the leading edge of the space offered: lit in `onColor` with
+// a soft glow, or an unlit grey dot with a dimmed label.
+struct StatusLamp {
+    QString label;
+    bool isOn = false;
+    QColor onColor = VEQ::confirm();
+
+    static constexpr double diameter = 9;
+    static constexpr double glowRadius = 4;
+    static constexpr double spacing = 8;
+
+    void paint(QPainter& painter, const QRectF& area) const;
+    QSizeF sizeHint() const;
+
+    bool operator==(const StatusLamp&) const = default;
+};
+
+using StatusLampView = ComponentView<StatusLamp>;
+
+} // namespace veq
