@@ -1,0 +1,2 @@
+#pragma once
+#include "VEQUI/Views/Kit/Badge.hpp"

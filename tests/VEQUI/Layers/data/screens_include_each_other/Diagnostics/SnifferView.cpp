@@ -1,0 +1,2 @@
+#include "VEQUI/Views/Diagnostics/SnifferView.hpp"
+#include "VEQUI/Views/Instruments/CockpitView.hpp"

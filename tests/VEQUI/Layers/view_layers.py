@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Checks that the screens' concern folders include one another one way only.
+
+Kit < Gauges < Connection | Instruments | Diagnostics | Expert < Shell: a folder may include
+its own files and those of lower layers; the four screen families never include each other.
+Usage: view_layers.py VIEWS_FOLDER. Prints every offending include and exits 1 if there is one.
+"""
+import pathlib
+import re
+import sys
+
+RANK = {
+    "Kit": 0,
+    "Gauges": 1,
+    "Connection": 2, "Instruments": 2, "Diagnostics": 2, "Expert": 2,
+    "Shell": 3,
+}
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+VIEWS_PREFIX = "VEQUI/Views/"
+
+
+def may_include(source_folder, target_folder):
+    if source_folder == target_folder:
+        return True
+    return RANK[target_folder] < RANK[source_folder]
+
+
+def problems(views):
+    found = []
+    for path in sorted(views.rglob("*")):
+        if path.suffix not in (".cpp", ".hpp"):
+            continue
+        relative = path.relative_to(views)
+        if len(relative.parts) != 2 or relative.parts[0] not in RANK:
+            found.append(f"{relative}: lies outside the concern folders {sorted(RANK)}")
+            continue
+        folder = relative.parts[0]
+        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            included = match.group(1)
+            if not included.startswith(VIEWS_PREFIX):
+                if "/" not in included or included.startswith("."):
+                    found.append(f"{relative}:{number}: includes \"{included}\" by a relative path; "
+                                 "includes start at src/")
+                continue
+            parts = included[len(VIEWS_PREFIX):].split("/")
+            if len(parts) != 2 or parts[0] not in RANK:
+                found.append(f"{relative}:{number}: includes \"{included}\", outside the concern folders")
+            elif not may_include(folder, parts[0]):
+                found.append(f"{relative}:{number}: {folder} includes {parts[0]} (\"{included}\"); "
+                             "the order is Kit < Gauges < Connection | Instruments | Diagnostics | Expert < Shell")
+    return found
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    views = pathlib.Path(sys.argv[1])
+    if not views.is_dir():
+        print(f"{views}: no such folder", file=sys.stderr)
+        return 2
+    found = problems(views)
+    for line in found:
+        print(line)
+    if found:
+        return 1
+    print(f"{views}: every include follows the layer order")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
