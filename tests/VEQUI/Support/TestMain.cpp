@@ -1,5 +1,5 @@
-#include "VEQUI/Views/AppLook.hpp"
-#include "VEQUI/Views/SymbolIcons.hpp"
+#include "VEQUI/Views/Kit/AppLook.hpp"
+#include "VEQUI/Views/Kit/SymbolIcons.hpp"
 
 #include <gtest/gtest.h>
 
