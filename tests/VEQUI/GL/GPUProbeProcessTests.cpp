@@ -1,5 +1,6 @@
 #include "VEQSupport/FileReading.hpp"
 #include "VEQSupport/Resources.hpp"
+#include "VEQUI/Views/Gauges/GPUGaugeProbe.hpp"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,8 @@ struct BundleLayout {
     bool shaderFile;
     // Applied to the real shader text before it is written.
     std::string (*edit)(std::string);
+    // Whether the process is told to accept Mesa's software rasteriser, as the OpenGL tests are.
+    bool acceptSoftware;
     bool probe;
 };
 
@@ -43,6 +46,12 @@ std::string probeWith(const BundleLayout& layout, const std::string& shaders) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    const QString accept = QString::fromLatin1(kAcceptSoftwareOpenGLVariable);
+    if (layout.acceptSoftware) {
+        environment.insert(accept, QStringLiteral("1"));
+    } else {
+        environment.remove(accept);
+    }
     process.setProcessEnvironment(environment);
     process.start(QString::fromStdString(tool.string()), {});
     if (!process.waitForFinished(120000)) {
@@ -53,15 +62,17 @@ std::string probeWith(const BundleLayout& layout, const std::string& shaders) {
     return process.readAllStandardOutput().trimmed().toStdString();
 }
 
-TEST(GPUProbeProcess, EachBundleFaultMakesTheProbeFalseInItsOwnProcess) {
+TEST(GPUProbeProcess, EachBundleFaultAndTheSoftwareRasteriserMakeTheProbeFalseInItsOwnProcess) {
     const auto shaderPath = resources::bundleResource("VEQUI", "GaugeShaders", "glsl");
     ASSERT_TRUE(shaderPath.has_value());
     const std::string shaders = readWholeFile(*shaderPath, 1 << 20);
     static const BundleLayout layouts[] = {
-        {"intact", true, unchanged, true}, // the copy itself works: the faults below are what fails
-        {"no-shader-file", false, unchanged, false},
-        {"no-fragment-section", true, withoutFragment, false},
-        {"fragment-does-not-compile", true, brokenFragment, false},
+        {"intact", true, unchanged, true, true}, // the copy itself works: the faults below are what fails
+        {"no-shader-file", false, unchanged, true, false},
+        {"no-fragment-section", true, withoutFragment, true, false},
+        {"fragment-does-not-compile", true, brokenFragment, true, false},
+        // Xvfb's OpenGL is Mesa's llvmpipe: a user's process there draws vector dials.
+        {"software-rasteriser", true, unchanged, false, false},
     };
     for (const auto& layout : layouts) {
         EXPECT_EQ(probeWith(layout, shaders), layout.probe ? "true" : "false") << layout.name;

@@ -64,6 +64,32 @@ TEST(GPUGaugeProbe, TriesOnlyOnPlatformsThatCanGiveOpenGL) {
     }
 }
 
+TEST(GPUGaugeProbe, ASoftwareRasteriserIsNoGPUUnlessTheTestsAcceptIt) {
+    struct Case { const char16_t* renderer; bool software; };
+    static const Case cases[] = {
+        {u"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+        {u"LLVMpipe", true},
+        {u"SoftPipe", true},
+        {u"Google SwiftShader", true},
+        {u"ANGLE (Google, Vulkan 1.3.0 (SwiftShader Device (Subzero)), SwiftShader driver)", true},
+        {u"GDI Generic Software Rasterizer", true},
+        {u"Apple Software Renderer", true},
+        {u"MICROSOFT BASIC RENDER DRIVER", true},
+        {u"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+        {u"AMD Radeon RX 6600 (navi23, LLVM 15.0.7, DRM 3.49, 6.1.0-13-amd64)", false},
+        {u"NVIDIA GeForce RTX 3060/PCIe/SSE2", false},
+        {u"Apple M2", false},
+        {u"", false},
+    };
+    for (const auto& c : cases) {
+        const QStringView renderer(c.renderer);
+        const std::string name = renderer.toString().toStdString();
+        EXPECT_EQ(isSoftwareRenderer(renderer), c.software) << name;
+        EXPECT_EQ(rendererDrawsDials(renderer, false), !c.software) << name;
+        EXPECT_TRUE(rendererDrawsDials(renderer, true)) << name;
+    }
+}
+
 TEST(GPUGaugeProbe, OffscreenAnswersFalseWithoutTouchingOpenGLAndGaugesDrawVectorDials) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("offscreen"));
     EXPECT_FALSE(gpuGaugeSupported());

@@ -6,13 +6,32 @@
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QThread>
 
 #include <array>
+#include <cstdlib>
+#include <string_view>
 
 namespace veq {
 
 namespace {
+
+// Renderer names of the software rasterisers, compared case-insensitively.
+constexpr std::array<QStringView, 6> softwareRenderers{
+    u"llvmpipe", u"softpipe", u"swiftshader", u"software rasterizer", u"apple software renderer",
+    u"microsoft basic render driver",
+};
+
+QString currentRenderer(QOpenGLContext& context) {
+    const auto* name = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+    return name ? QString::fromLatin1(name) : QString();
+}
+
+bool softwareAccepted() {
+    const char* value = std::getenv(kAcceptSoftwareOpenGLVariable);
+    return value && *value && std::string_view(value) != "0";
+}
 
 bool tryRenderer() {
     auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
@@ -26,7 +45,7 @@ bool tryRenderer() {
     surface.setFormat(context.format());
     surface.create();
     if (!surface.isValid() || !context.makeCurrent(&surface)) return false;
-    const bool built = GaugeRenderer::create() != nullptr;
+    const bool built = rendererDrawsDials(currentRenderer(context), softwareAccepted()) && GaugeRenderer::create() != nullptr;
     context.doneCurrent();
     return built;
 }
@@ -39,6 +58,17 @@ bool platformCanGiveOpenGL(QStringView platformName) {
         if (platformName == name) return true;
     }
     return platformName.startsWith(u"wayland");
+}
+
+bool isSoftwareRenderer(QStringView renderer) {
+    for (const auto name : softwareRenderers) {
+        if (renderer.contains(name, Qt::CaseInsensitive)) return true;
+    }
+    return false;
+}
+
+bool rendererDrawsDials(QStringView renderer, bool acceptSoftware) {
+    return acceptSoftware || !isSoftwareRenderer(renderer);
 }
 
 bool gpuGaugeSupported() {
