@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 // Shared pieces of the model's tests: sample making, event-loop waits and a model on a
 // temporary data folder with no position source.
@@ -62,8 +63,15 @@ struct ModelRig {
 
 } // namespace veq::testing
 
-// The model's own setters of connection-time state, for tests that need a state without a car.
 namespace veq {
+// A phase in a failed check reads as its case and message, not as bytes.
+inline void PrintTo(const AppModel::Phase& phase, std::ostream* out) {
+    constexpr const char* names[] = {"failed", "disconnected", "connecting", "live"};
+    *out << names[static_cast<int>(phase.kind)];
+    if (phase.kind == AppModel::Phase::Kind::failed) *out << "(\"" << phase.message << "\")";
+}
+
+// The model's own setters of connection-time state, for tests that need a state without a car.
 struct AppModelTestAccess {
     static void setVin(AppModel& m, std::optional<std::string> vin) { m.setVin(std::move(vin)); }
     static void setReadFuelType(AppModel& m, std::optional<FuelType> fuel) { m.setReadFuelType(fuel); }
