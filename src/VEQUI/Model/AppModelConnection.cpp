@@ -9,6 +9,7 @@
 
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
+#include "VEQSupport/Error.hpp"
 #include "VEQUI/Model/BuiltInTransports.hpp"
 #include "VEQUI/Model/ConnectionDiagnosis.hpp"
 #include "VEQUI/Model/ConnectionReads.hpp"
@@ -30,8 +31,21 @@ constexpr int probeOnlyAttempts = 3;
 constexpr std::uint8_t udsStatusMask = 0xFF;
 constexpr std::size_t recorderCapacity = 2'000'000;
 
+// The first steps, reset and echo-off: an adapter that completes no reply to either is not there,
+// and every later step would only wait out its time-out.
+constexpr std::size_t presenceSteps = 2;
+
 // A probe the car passed: no adapter error and at least one ECU answer.
 bool vehicleAnswered(const ELM327Response& reply) { return !reply.isError() && !reply.ecus.empty(); }
+
+// The steps as shown: before the adapter has completed any reply, a silent step proves nothing
+// and none is shown as succeeded.
+std::vector<InitStep> shownSteps(std::vector<InitStep> steps, bool adapterAnswered) {
+    if (!adapterAnswered) {
+        for (InitStep& step : steps) step.succeeded = false;
+    }
+    return steps;
+}
 
 // The profiles write identifiers as "0x7E0" at times; the adapter takes "7E0".
 std::string withoutHexPrefix(std::string identifier) {
@@ -142,6 +156,7 @@ private:
         return answer->value;
     }
 
+    // Throws when the adapter completes no reply to the reset nor to the echo-off.
     void initialise(std::stop_token stop);
     // True once the car answers a probe; false after the failure has been reported.
     bool reachVehicle(std::stop_token stop);
@@ -177,10 +192,16 @@ void AppModel::Connection::initialise(std::stop_token stop) {
         steps.push_back({std::string(row.command), std::string(row.label), false});
     }
     post([steps](AppModel& model) { model.setInitSteps(steps); });
-    for (InitStep& step : steps) {
+    bool adapterAnswered = false; // some reply ended with the prompt
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const ELM327Response reply = session_->raw(steps[i].command, stop);
+        adapterAnswered = adapterAnswered || reply.promptTerminated;
         // An adapter error (a command the adapter lacks) clears the step's flag and goes on.
-        step.succeeded = !session_->raw(step.command, stop).isError();
-        post([steps](AppModel& model) { model.setInitSteps(steps); });
+        steps[i].succeeded = !reply.isError();
+        post([shown = shownSteps(steps, adapterAnswered)](AppModel& model) { model.setInitSteps(shown); });
+        if (i + 1 == presenceSteps && !adapterAnswered) {
+            throw Error(std::string(ConnectionDiagnosis::silentAdapterMessage));
+        }
         pause(timing_.initStepPause, stop);
     }
     sendIgnoringFailure(*session_, functionalHeader, stop);

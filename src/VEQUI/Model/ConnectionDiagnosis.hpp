@@ -15,6 +15,9 @@ namespace veq::ConnectionDiagnosis {
 // The failed phase after a sweep that found no protocol.
 inline constexpr std::string_view noProtocolMessage = "Aucun protocole n'a répondu après balayage complet";
 
+// The failed phase when the adapter completes no reply to the reset nor to the echo-off.
+inline constexpr std::string_view silentAdapterMessage = "L'adaptateur ne répond pas — aucune réponse à ATZ ni à ATE0";
+
 // How a thrown error reads in a failed phase and on the last advice line: its own description.
 std::string errorText(const std::exception_ptr& error);
 

@@ -338,3 +338,38 @@ TEST(ConnectionTests, On29BitCANTheScanAndTheSecondFunctionalHeaderAreSkipped) {
     EXPECT_FALSE(car.sent("3E00"));
     rig->disconnect();
 }
+
+// An adapter that completes no reply to the reset and the echo-off stops the sequence there.
+TEST(ConnectionTests, OnlyAnAdapterThatAnswersGoesLive) {
+    const std::string silentAdapter = "L'adaptateur ne répond pas — aucune réponse à ATZ ni à ATE0";
+    const std::vector<bool> noFlags(7, false), allFlags(7, true);
+    const struct {
+        std::string name;
+        ScriptedCar::Script script;
+        Phase phase;
+        bool probed;
+        std::vector<bool> flags;
+    } cases[] = {
+        {"mute", [](const std::string&) { return silence(); }, Phase::failed(silentAdapter), false, noFlags},
+        {"no prompt", [](const std::string&) { return std::optional(Lines{"OK\r\r"}); },
+         Phase::failed(silentAdapter), false, noFlags},
+        {"mute to the reset only", [](const std::string& line) { return line == "ATZ" ? silence() : std::nullopt; },
+         Phase::live(), true, allFlags},
+        {"car", {}, Phase::live(), true, allFlags},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedCar car(c.script);
+        ConnectionRig rig({.car = &car, .responseTimeout = 200ms});
+        rig.connect();
+        EXPECT_EQ(rig->phase(), c.phase);
+        EXPECT_EQ(flagsOf(rig->initSteps()), c.flags);
+        EXPECT_EQ(car.sent("0100"), c.probed);
+        if (c.phase == Phase::failed(silentAdapter)) {
+            EXPECT_EQ(car.lines(), (Lines{"ATZ", "ATE0"}));
+            EXPECT_EQ(rig->diagnostics(), (Lines{"Le simulateur n'a pas répondu — anomalie interne.", silentAdapter}));
+            EXPECT_EQ(car.transport()->state(), TransportState::disconnected());
+        }
+        rig->disconnect();
+    }
+}
