@@ -16,6 +16,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <type_traits>
@@ -35,8 +36,18 @@ constexpr std::size_t recorderCapacity = 2'000'000;
 // and every later step would only wait out its time-out.
 constexpr std::size_t presenceSteps = 2;
 
-// A probe the car passed: no adapter error and at least one ECU answer.
-bool vehicleAnswered(const ELM327Response& reply) { return !reply.isError() && !reply.ecus.empty(); }
+// The support bitmap of mode 01 parameter 00.
+constexpr std::size_t supportBitmapBytes = 4;
+
+// A probe the car passed: no adapter error and at least one ECU that gives its support bitmap.
+// Any other data (a clone's garbled line of hex) is no car answering.
+bool vehicleAnswered(const ELM327Response& reply) {
+    if (reply.isError()) return false;
+    return std::any_of(reply.ecus.begin(), reply.ecus.end(), [](const ECUResponse& ecu) {
+        const auto data = ecu.data(OBDMode::currentData, std::uint8_t{0x00});
+        return data && data->size() >= supportBitmapBytes;
+    });
+}
 
 // The steps as shown: before the adapter has completed any reply, a silent step proves nothing
 // and none is shown as succeeded.

@@ -339,9 +339,12 @@ TEST(ConnectionTests, On29BitCANTheScanAndTheSecondFunctionalHeaderAreSkipped) {
     rig->disconnect();
 }
 
-// An adapter that completes no reply to the reset and the echo-off stops the sequence there.
-TEST(ConnectionTests, OnlyAnAdapterThatAnswersGoesLive) {
+// An adapter that completes no reply to the reset and the echo-off stops the sequence there;
+// one that answers with hex that is no mode 01 parameter 00 support bitmap is no car.
+TEST(ConnectionTests, OnlyAnAdapterThatAnswersAndACarThatGivesItsBitmapGoLive) {
     const std::string silentAdapter = "L'adaptateur ne répond pas — aucune réponse à ATZ ni à ATE0";
+    std::string hexLine;
+    for (int i = 0; i < 2000; ++i) hexLine += "41";
     const std::vector<bool> noFlags(7, false), allFlags(7, true);
     const struct {
         std::string name;
@@ -353,6 +356,10 @@ TEST(ConnectionTests, OnlyAnAdapterThatAnswersGoesLive) {
         {"mute", [](const std::string&) { return silence(); }, Phase::failed(silentAdapter), false, noFlags},
         {"no prompt", [](const std::string&) { return std::optional(Lines{"OK\r\r"}); },
          Phase::failed(silentAdapter), false, noFlags},
+        {"hex line", [&](const std::string&) { return says(hexLine); },
+         Phase::failed("Aucun protocole n'a répondu après balayage complet"), true, allFlags},
+        {"41 00 and two bytes", [](const std::string&) { return says("41 00 BE 3F"); },
+         Phase::failed("Véhicule injoignable — aucune réponse"), true, allFlags},
         {"mute to the reset only", [](const std::string& line) { return line == "ATZ" ? silence() : std::nullopt; },
          Phase::live(), true, allFlags},
         {"car", {}, Phase::live(), true, allFlags},
