@@ -453,6 +453,29 @@ TEST(ECUMapView, ASelectionSurvivesItsECUGoingAwayAndShowsAgainWhenItReturns) {
     EXPECT_EQ(screen.detail(), nullptr);
 }
 
+// The simulated car's ECUs at the sizes users see: a long name ("Module de porte conducteur")
+// wraps inside its card rather than being cut.
+TEST(ECUMapView, LongNamesWrapWholeInsideTheirCards) {
+    for (const UserSize& size : userSizes) {
+        SCOPED_TRACE(size.name);
+        LiveScreen<ECUMapView> screen(true, {}, size.content);
+        ASSERT_TRUE(waitUntil([&] { return !screen.model().ecus().empty(); }));
+        settle();
+        const auto cards = cardsOf(*screen.view);
+        ASSERT_EQ(cards.size(), static_cast<qsizetype>(screen.model().ecus().size()));
+        int wrapped = 0;
+        for (const ECUCard* card : cards) {
+            const auto* name = only<QLabel>(*card, QStringLiteral("ecuName"));
+            ASSERT_NE(name, nullptr);
+            EXPECT_TRUE(shownWhole(*name)) << text(name);
+            EXPECT_TRUE(card->rect().contains(placeIn(*card, *name))) << text(name);
+            if (name->height() >= 2 * QFontMetrics(name->font()).lineSpacing()) ++wrapped;
+        }
+        EXPECT_GT(wrapped, 0) << "no name long enough to need two lines";
+        shoot(*screen.view, QStringLiteral("ecu-map-live-") + QString::fromLatin1(size.name));
+    }
+}
+
 // Both diagnostics screens only show what the model holds: showing, selecting and redrawing them
 // sends the car nothing but polling.
 TEST(DiagnosticsScreens, ShowingSelectingAndRedrawingSendNothingToTheCar) {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QList>
@@ -28,6 +29,13 @@
 // Showing a screen offscreen and reading it back: its texts by name, its pixels by position, its
 // paints; the model behind it fed by hand, live on the simulated car or on a scripted adapter.
 namespace veq::testing {
+
+// The content area beside the sidebar, in the window as it opens and at its minimum size.
+struct UserSize {
+    const char* name; // the window's
+    QSize content;
+};
+inline const UserSize userSizes[] = {{"1280x800", {1069, 800}}, {"1080x680", {869, 680}}};
 
 // Lets every pending layout and paint happen.
 inline void settle() {
@@ -85,6 +93,15 @@ inline std::vector<std::string> texts(const QWidget& root, const QString& name) 
 }
 
 inline QColor textColor(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
+
+// Whether the label has the room to show its whole text, wrapped when it wraps.
+inline bool shownWhole(const QLabel& label) {
+    const QRect room = label.contentsRect();
+    const QFontMetrics metrics(label.font());
+    if (!label.wordWrap()) return metrics.horizontalAdvance(label.text()) <= room.width();
+    const QRect needed = metrics.boundingRect(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label.text());
+    return needed.width() <= room.width() && needed.height() <= room.height();
+}
 
 // `over` at `opacity` on an opaque `under`.
 inline QColor blend(QColor over, double opacity, QColor under) {

@@ -41,8 +41,9 @@ ECUCard::ECUCard(const DiscoveredECU& ecu, const Look& look, QWidget* parent)
     dot->setObjectName(QStringLiteral("ecuDot"));
     dot->setFixedSize(9, 9);
     top->addWidget(dot, 0, Qt::AlignVCenter);
-    top->addWidget(new ElidedLabel(QString::fromStdString(ecu.name), VEQ::label(13, QFont::DemiBold),
-                                   VEQ::textPrimary(), QStringLiteral("ecuName")),
+    // A long name wraps: the card has no line limit for it.
+    top->addWidget(makeFlowingLabel(QString::fromStdString(ecu.name), VEQ::label(13, QFont::DemiBold),
+                                    VEQ::textPrimary(), QStringLiteral("ecuName")),
                    1);
     top->addWidget(makeLabel(QString::fromStdString(ecu.txHeader), VEQ::numeric(11, QFont::DemiBold),
                              VEQ::textSecondary(), QStringLiteral("ecuHeader")));
