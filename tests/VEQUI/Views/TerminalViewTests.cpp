@@ -45,8 +45,9 @@ struct Screen {
     ConnectionRig rig;
     std::unique_ptr<TerminalView> view;
 
-    explicit Screen(ScriptedCar* car = nullptr) : rig({.car = car}), view(std::make_unique<TerminalView>(*rig)) {
-        present(*view, screenSize);
+    explicit Screen(ScriptedCar* car = nullptr, QSize size = screenSize)
+        : rig({.car = car}), view(std::make_unique<TerminalView>(*rig)) {
+        present(*view, size);
     }
     AppModel& model() { return *rig; }
     TerminalConsole* console() const { return static_cast<TerminalConsole*>(only<QTextEdit>(*view, QStringLiteral("console"))); }
@@ -234,6 +235,87 @@ TEST(SnifferView, RowCellsShowBytesRateAndCountWithChangedBytesInWarning) {
         EXPECT_EQ(cells.bytes, c.bytes) << c.name;
         EXPECT_EQ(cells.rate.toStdString(), c.rate) << c.name;
         EXPECT_EQ(cells.count.toStdString(), c.count) << c.name;
+    }
+}
+
+// A row's texts as the table lays them out on its viewport: identifier, bytes, rate, count.
+struct LaidOutRow {
+    std::vector<RowText> texts;
+    const RowText& rate() const { return texts[texts.size() - 2]; }
+    const RowText& count() const { return texts.back(); }
+    std::vector<RowText> data() const { return {texts.begin() + 1, texts.end() - 2}; }
+};
+LaidOutRow laidOut(const FrameTable& table, const CANFrameRow& row) {
+    return {table.rowTexts(frameRowCells(row, VEQ::accent()), 0)};
+}
+
+// Once the table scrolls, its scroll bar takes width from the rows: the titles over them follow,
+// at the sizes users see.
+TEST(SnifferView, RateAndCountStandUnderTheirTitlesOnceTheTableScrolls) {
+    for (const UserSize& size : userSizes) {
+        SCOPED_TRACE(size.name);
+        Screen screen(nullptr, size.content);
+        screen.chooseMode(Mode::sniffer);
+        std::vector<MonitorFrame> frames;
+        for (int i = 0; i < 80; ++i) {
+            frames.push_back(*MonitorFrame::parse(fmt::format("{:03X} 01 02 03 04 05 06 07 08", 0x100 + i)));
+        }
+        Access::applyMonitorFrames(screen.model(), frames);
+        settleFor(50ms);
+        FrameTable& table = *screen.table();
+        ASSERT_TRUE(table.verticalScrollBar()->isVisible());
+        const auto titles = named<QLabel>(*screen.view, QStringLiteral("columnTitle"));
+        ASSERT_EQ(titles.size(), 4);
+        const LaidOutRow row = laidOut(table, screen.model().snifferRows().begin()->second);
+        const auto rightInView = [&](const RowText& text) {
+            return table.viewport()->mapTo(screen.view.get(), text.rect.topRight()).x();
+        };
+        EXPECT_EQ(placeIn(*screen.view, *titles[2]).right(), rightInView(row.rate()));
+        EXPECT_EQ(placeIn(*screen.view, *titles[3]).right(), rightInView(row.count()));
+        EXPECT_EQ(row.data().size(), 8u); // a whole CAN frame fits
+        shoot(*screen.view, QStringLiteral("sniffer-scrolling-") + QString::fromLatin1(size.name));
+    }
+}
+
+// Bytes that do not fit in the data column give way to "…" at its end; the bytes shown are the
+// first ones, each with the room it needs.
+TEST(SnifferView, BytesThatDoNotFitEndTheDataCellWithAnEllipsis) {
+    struct Case { const char* name; int width; std::size_t bytes; bool cut; };
+    const Case cases[] = {
+        {"a CAN frame, 1080 window", 869, 8, false},  {"a CAN frame, 1280 window", 1069, 8, false},
+        {"64 bytes, 1080 window", 869, 64, true},     {"64 bytes, 1280 window", 1069, 64, true},
+        {"a CAN frame, narrow table", 300, 8, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint8_t> data(c.bytes);
+        for (std::size_t i = 0; i < c.bytes; ++i) data[i] = static_cast<std::uint8_t>(0xA0 + i);
+        CANFrameTable::Rows rows{{"7E8", row(data, std::vector<bool>(c.bytes, false), 1, 0)}};
+        FrameTable table([&]() -> const CANFrameTable::Rows& { return rows; }, [] { return VEQ::accent(); });
+        QPalette backdrop = table.palette(); // the monitor screen's background, for the picture
+        backdrop.setColor(QPalette::Window, VEQ::background());
+        table.setPalette(backdrop);
+        table.setAutoFillBackground(true);
+        present(table, {c.width, 60});
+        const LaidOutRow laid = laidOut(table, rows.begin()->second);
+        const std::vector<RowText> shown = laid.data();
+        ASSERT_FALSE(shown.empty());
+        const int dataLeft = FrameTable::sidePadding + FrameTable::idWidth + FrameTable::cellSpacing;
+        const int dataRight = laid.rate().rect.left() - FrameTable::cellSpacing;
+        for (const RowText& text : shown) {
+            SCOPED_TRACE(text.text.toStdString());
+            EXPECT_GE(text.rect.left(), dataLeft);
+            EXPECT_LE(text.rect.left() + text.rect.width(), dataRight);
+            EXPECT_GE(text.rect.width(), QFontMetrics(text.font).horizontalAdvance(text.text));
+        }
+        EXPECT_EQ(shown.back().text == QStringLiteral("\u2026"), c.cut);
+        const std::size_t bytesShown = shown.size() - (c.cut ? 1 : 0);
+        if (c.cut) EXPECT_LT(bytesShown, c.bytes);
+        else EXPECT_EQ(bytesShown, c.bytes);
+        for (std::size_t i = 0; i < bytesShown; ++i) {
+            EXPECT_EQ(shown[i].text.toStdString(), fmt::format("{:02X}", data[i]));
+        }
+        if (c.width == 869) shoot(table, QStringLiteral("sniffer-bytes-%1-1080x680").arg(c.bytes));
     }
 }
 

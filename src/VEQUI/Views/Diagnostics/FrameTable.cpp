@@ -79,6 +79,44 @@ std::vector<std::string> FrameTable::idsInView() const {
     return ids;
 }
 
+std::vector<RowText> FrameTable::rowTexts(const FrameRowCells& cells, int top) const {
+    const QFont idF = idFont();
+    const QFont figureF = figureFont();
+    const QFontMetrics idMetrics(idF);
+    const int width = viewport()->width();
+    const int dataLeft = sidePadding + idWidth + cellSpacing;
+    const int countLeft = width - sidePadding - countWidth;
+    const int rateLeft = countLeft - cellSpacing - rateWidth;
+    const int dataRight = rateLeft - cellSpacing;
+    const int lineTop = top + verticalPadding;
+    const int lineHeight = rowHeight() - 1 - 2 * verticalPadding;
+    const auto at = [&](int left, int w) { return QRect(left, lineTop, w, lineHeight); };
+    const Qt::Alignment leading = Qt::AlignLeft | Qt::AlignVCenter;
+    const Qt::Alignment trailing = Qt::AlignRight | Qt::AlignVCenter;
+
+    std::vector<RowText> texts;
+    texts.push_back({at(sidePadding, idWidth), cells.id, idF, cells.idColour, leading});
+    int bytesWidth = 0; // with a gap after each
+    for (const FrameRowCells::Byte& byte : cells.bytes) {
+        bytesWidth += idMetrics.horizontalAdvance(byte.text) + byteSpacing;
+    }
+    const bool allFit = dataLeft + bytesWidth - byteSpacing <= dataRight;
+    const QString ellipsis = QStringLiteral("\u2026");
+    const int ellipsisWidth = idMetrics.horizontalAdvance(ellipsis);
+    int x = dataLeft;
+    for (const FrameRowCells::Byte& byte : cells.bytes) {
+        const int w = idMetrics.horizontalAdvance(byte.text);
+        // A cut row keeps room for the ellipsis after its last byte.
+        if (!allFit && x + w + byteSpacing + ellipsisWidth > dataRight) break;
+        texts.push_back({at(x, w), byte.text, idF, byte.colour, leading});
+        x += w + byteSpacing;
+    }
+    if (!allFit) texts.push_back({at(x, ellipsisWidth), ellipsis, idF, VEQ::textSecondary(), leading});
+    texts.push_back({at(rateLeft, rateWidth), cells.rate, figureF, VEQ::textSecondary(), trailing});
+    texts.push_back({at(countLeft, countWidth), cells.count, figureF, VEQ::textSecondary(), trailing});
+    return texts;
+}
+
 void FrameTable::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -87,36 +125,15 @@ void FrameTable::paintEvent(QPaintEvent*) {
     const QColor accent = accent_();
     QColor divider = VEQ::stroke();
     divider.setAlphaF(0.4f);
-    const QFont idF = idFont();
-    const QFont figureF = figureFont();
-    const QFontMetrics idMetrics(idF);
     const int width = viewport()->width();
-    const int dataLeft = sidePadding + idWidth + cellSpacing;
-    const int countLeft = width - sidePadding - countWidth;
-    const int rateLeft = countLeft - cellSpacing - rateWidth;
 
     auto [it, y] = firstInView();
     for (; it != rows.end() && y < viewport()->height(); ++it, y += height) {
-        const FrameRowCells cells = frameRowCells(it->second, accent);
-        const QRect line(0, y + verticalPadding, width, height - 1 - 2 * verticalPadding);
-        painter.setFont(idF);
-        painter.setPen(cells.idColour);
-        painter.drawText(QRect(sidePadding, line.top(), idWidth, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         cells.id);
-        int x = dataLeft;
-        for (const FrameRowCells::Byte& byte : cells.bytes) {
-            const int w = idMetrics.horizontalAdvance(byte.text);
-            if (x + w > rateLeft - cellSpacing) break; // more bytes than room: the rest is clipped
-            painter.setPen(byte.colour);
-            painter.drawText(QRect(x, line.top(), w, line.height()), Qt::AlignLeft | Qt::AlignVCenter, byte.text);
-            x += w + byteSpacing;
+        for (const RowText& text : rowTexts(frameRowCells(it->second, accent), y)) {
+            painter.setFont(text.font);
+            painter.setPen(text.colour);
+            painter.drawText(text.rect, static_cast<int>(text.alignment), text.text);
         }
-        painter.setFont(figureF);
-        painter.setPen(VEQ::textSecondary());
-        painter.drawText(QRect(rateLeft, line.top(), rateWidth, line.height()), Qt::AlignRight | Qt::AlignVCenter,
-                         cells.rate);
-        painter.drawText(QRect(countLeft, line.top(), countWidth, line.height()), Qt::AlignRight | Qt::AlignVCenter,
-                         cells.count);
         painter.fillRect(QRect(0, y + height - 1, width, 1), divider);
     }
 }

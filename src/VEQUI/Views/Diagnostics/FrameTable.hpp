@@ -4,6 +4,8 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QFont>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -31,6 +33,15 @@ struct FrameRowCells {
 
 FrameRowCells frameRowCells(const CANFrameRow& row, const QColor& accent);
 
+// One text of a row as it is drawn: where, in what font and colour, aligned how.
+struct RowText {
+    QRect rect;
+    QString text;
+    QFont font;
+    QColor colour;
+    Qt::Alignment alignment;
+};
+
 // The bus monitor's rows, ascending by identifier text. Nothing is built per row: each paint
 // draws only the rows in view, straight from the model's table, so thousands of identifiers cost
 // no more than a screenful.
@@ -51,6 +62,9 @@ public:
 
     // The height of one row with its divider.
     int rowHeight() const;
+    // The texts of a row whose top is at `top` in the viewport, laid out on the viewport's width.
+    // Bytes that do not fit in the data column give way to "…" at its end.
+    std::vector<RowText> rowTexts(const FrameRowCells& cells, int top) const;
     // Takes the rows as they are now: the scroll range and the picture.
     void refresh();
     // The identifiers of the rows in view, top to bottom.

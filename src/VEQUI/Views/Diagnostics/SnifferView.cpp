@@ -58,6 +58,8 @@ private:
     std::optional<bool> lit_;
 };
 
+constexpr int headerVerticalPadding = 6;
+
 QLabel* columnTitle(const QString& text, int width, Qt::Alignment alignment) {
     auto* label = makeLabel(text, VEQ::label(9, QFont::DemiBold), VEQ::textSecondary(), QStringLiteral("columnTitle"));
     label->setAlignment(alignment | Qt::AlignVCenter);
@@ -69,7 +71,8 @@ QWidget* makeColumnHeader() {
     auto* header = new QWidget;
     header->setObjectName(QStringLiteral("columnHeader"));
     auto* row = new QHBoxLayout(header);
-    row->setContentsMargins(FrameTable::sidePadding, 6, FrameTable::sidePadding, 6);
+    row->setContentsMargins(FrameTable::sidePadding, headerVerticalPadding, FrameTable::sidePadding,
+                            headerVerticalPadding);
     row->setSpacing(FrameTable::cellSpacing);
     row->addWidget(columnTitle(QStringLiteral("ID"), FrameTable::idWidth, Qt::AlignLeft));
     row->addWidget(columnTitle(QStringLiteral("DONN\u00C9ES"), 0, Qt::AlignLeft), 1);
@@ -110,6 +113,7 @@ SnifferView::SnifferView(AppModel& model, QWidget* parent)
       exportButton_(new ToolButton(QStringLiteral("Exporter .asc"), ToolSymbol::squareAndArrowUp,
                                    VEQ::label(11, QFont::Medium), VEQ::textSecondary(), 13)),
       idCount_(makeLabel({}, VEQ::numeric(11, QFont::DemiBold), VEQ::textSecondary(), QStringLiteral("idCount"))),
+      columnHeader_(makeColumnHeader()),
       content_(new QStackedLayout), table_(new FrameTable([&model]() -> const CANFrameTable::Rows& { return model.snifferRows(); },
                                            [&model] { return model.accent(); })) {
     setObjectName(QStringLiteral("SnifferView"));
@@ -132,11 +136,13 @@ SnifferView::SnifferView(AppModel& model, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(banner);
-    column->addWidget(makeColumnHeader());
+    column->addWidget(columnHeader_);
     column->addWidget(new Divider(Qt::Horizontal));
     content_->addWidget(makeEmptyState());
     content_->addWidget(table_);
     column->addLayout(content_, 1);
+    table_->installEventFilter(this);
+    table_->viewport()->installEventFilter(this);
 
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(refreshInterval);
@@ -171,6 +177,21 @@ void SnifferView::hideEvent(QHideEvent* event) {
     if (event->spontaneous() || !running_) return;
     running_ = false;
     model_.stopSniffer();
+}
+
+bool SnifferView::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if ((watched == table_->viewport() && type == QEvent::Resize) ||
+        (watched == table_ && (type == QEvent::Show || type == QEvent::Hide))) {
+        alignColumnHeader();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SnifferView::alignColumnHeader() {
+    const int bar = table_->isVisibleTo(this) ? table_->width() - table_->viewport()->width() : 0;
+    columnHeader_->layout()->setContentsMargins(FrameTable::sidePadding, headerVerticalPadding,
+                                                FrameTable::sidePadding + bar, headerVerticalPadding);
 }
 
 void SnifferView::scheduleRefresh() {

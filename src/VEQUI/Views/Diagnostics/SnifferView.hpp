@@ -29,9 +29,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // Follows the table's scroll bar coming and going.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refresh();
+    // Ends the column titles where the rows end: short of the scroll bar while it shows.
+    void alignColumnHeader();
     void refreshBanner();
     void scheduleRefresh();
     void exportTrace();
@@ -42,6 +46,7 @@ private:
     ToolButton* recordButton_;
     ToolButton* exportButton_;
     QLabel* idCount_;
+    QWidget* columnHeader_;
     QStackedLayout* content_;
     FrameTable* table_;
     QTimer refreshTimer_;
