@@ -27,10 +27,11 @@ using namespace veq::testing;
 namespace R = InstrumentReadings;
 using LogKind = AppModel::LogPhase::Kind;
 
-// The cockpit as the content area shows it beside the sidebar in a 1280 x 800 window; live, once
-// the flanks and tiles of the road layout have all answered.
+// The cockpit as the content area shows it beside the sidebar (in a 1280 x 800 window unless
+// told); live, once the flanks and tiles of the road layout have all answered.
 struct Cockpit : LiveScreen<CockpitView> {
-    explicit Cockpit(bool live) : LiveScreen(live, {0x05, 0x5C, 0x0B, 0x2F, 0x46, 0x42, 0x04, 0x0F, 0x0C, 0x0D}) {}
+    explicit Cockpit(bool live, QSize size = userSizes[0].content)
+        : LiveScreen(live, {0x05, 0x5C, 0x0B, 0x2F, 0x46, 0x42, 0x04, 0x0F, 0x0C, 0x0D}, size) {}
     CockpitTopBar& bar() const { return *view->topBar(); }
     const StatusChips& chips() const {
         return bar().findChild<ComponentView<StatusChips>*>(QStringLiteral("statusChips"))->component();
@@ -154,6 +155,51 @@ TEST(CockpitView, TripChipsAppearOnceThereIsATrip) {
     EXPECT_EQ(chips[3].icon, "road.lanes");
     EXPECT_EQ(chips[4].text.toStdString(), "0-100 6.0s");
     EXPECT_EQ(chips[4].color, VEQ::warning());
+}
+
+// A bar too short for every chip drops the least important first: the trouble codes stay
+// longest, then the contact, then the others in their order; the chips kept keep their order.
+TEST(CockpitView, ChipsGiveWayByImportanceKeepingTheTroubleCodesLongest) {
+    const std::vector<StatusChip> all{
+        {"bolt.fill", QStringLiteral("Contact"), true, VEQ::confirm()},
+        {"exclamationmark.triangle.fill", QStringLiteral("2 défaut"), true, VEQ::critical()},
+        {"gauge.with.dots.needle.bottom.50percent", QStringLiteral("592 req/s"), true, VEQ::accent()},
+        {"road.lanes", QStringLiteral("12.4 km"), true, VEQ::accent()},
+        {"stopwatch.fill", QStringLiteral("0-100 6.0s"), true, VEQ::warning()},
+    };
+    // The room that exactly these chips need, side by side.
+    const auto room = [&](std::vector<std::size_t> chips) {
+        StatusChips some;
+        for (const std::size_t i : chips) some.chips.push_back(all[i]);
+        return some.sizeHint().width();
+    };
+    struct Case { const char* name; double width; std::vector<std::size_t> shown; };
+    const Case cases[] = {
+        {"all fit", room({0, 1, 2, 3, 4}), {0, 1, 2, 3, 4}},
+        {"one short of all", room({0, 1, 2, 3, 4}) - 2, {0, 1, 2, 3}},
+        {"three", room({0, 1, 2}) + 10, {0, 1, 2}},
+        {"contact and codes", room({0, 1}), {0, 1}},
+        {"codes alone", room({0, 1}) - 2, {1}},
+        {"not even the codes", room({1}) - 2, {}},
+    };
+    const StatusChips chips{all};
+    for (const Case& c : cases) EXPECT_EQ(chips.fitting(c.width), c.shown) << c.name;
+}
+
+// At the sizes users see, the live car's trouble-code chip is drawn whatever else gives way.
+TEST(CockpitView, TheTroubleCodeChipStaysOnTheBarAtBothWindowSizes) {
+    for (const UserSize& size : userSizes) {
+        SCOPED_TRACE(size.name);
+        Cockpit cockpit(true, size.content);
+        ASSERT_FALSE(cockpit.model().dtcs().empty());
+        EXPECT_TRUE(waitUntil([&] { return cockpit.chips().chips.size() >= 3 && cockpit.chips().chips[1].on; }));
+        const QImage image = shoot(*cockpit.view, QStringLiteral("cockpit-chips-") + QString::fromLatin1(size.name));
+        const QWidget& chips = *cockpit.bar().findChild<QWidget*>(QStringLiteral("statusChips"));
+        const auto shown = cockpit.chips().fitting(chips.width());
+        EXPECT_TRUE(std::find(shown.begin(), shown.end(), std::size_t{1}) != shown.end());
+        // Its icon, in the critical colour, is painted among the chips.
+        EXPECT_GT(countNear(image, placeIn(*cockpit.view, chips), VEQ::critical(), 40), 10);
+    }
 }
 
 TEST(CockpitView, GearStripLightsTheGearReadOrEstimated) {

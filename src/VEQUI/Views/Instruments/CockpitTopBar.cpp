@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace veq {
 
@@ -122,17 +123,37 @@ StatusChips StatusChips::of(const AppModel& model) {
     return result;
 }
 
+std::vector<std::size_t> StatusChips::fitting(double width) const {
+    // The contact comes first on the bar, the trouble codes first in importance.
+    std::vector<std::size_t> byImportance(chips.size());
+    std::iota(byImportance.begin(), byImportance.end(), std::size_t{0});
+    if (byImportance.size() >= 2) std::swap(byImportance[0], byImportance[1]);
+    std::vector<std::size_t> kept;
+    double used = 0;
+    for (const std::size_t i : byImportance) {
+        const double needed = chipWidth(chips[i]) + (kept.empty() ? 0 : chipSpacing);
+        if (used + needed > width + 0.5) break;
+        kept.push_back(i);
+        used += needed;
+    }
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
 void StatusChips::paint(QPainter& painter, const QRectF& area) const {
     painter.setRenderHint(QPainter::Antialiasing);
-    double x = area.left();
+    const std::vector<std::size_t> shown = fitting(area.width());
+    double total = 0;
+    for (const std::size_t i : shown) total += chipWidth(chips[i]);
+    if (!shown.empty()) total += chipSpacing * static_cast<double>(shown.size() - 1);
+    double x = area.right() - total;
     const double height = chipHeight();
     const double top = area.center().y() - height / 2;
     QColor fill = VEQ::surface2();
     fill.setAlphaF(0.6f);
-    for (const auto& chip : chips) {
+    for (const std::size_t i : shown) {
+        const StatusChip& chip = chips[i];
         const double width = chipWidth(chip);
-        // A narrow bar keeps the first chips whole rather than showing parts of every one.
-        if (x + width > area.right() + 1.5) break;
         QPainterPath capsule;
         capsule.addRoundedRect(QRectF(x, top, width, height), height / 2, height / 2);
         painter.fillPath(capsule, fill);

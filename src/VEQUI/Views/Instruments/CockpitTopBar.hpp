@@ -44,6 +44,10 @@ struct StatusChips {
     std::vector<StatusChip> chips;
 
     static StatusChips of(const AppModel& model);
+    // The chips that a bar `width` wide shows, in their order. When not all fit, they give way
+    // by importance: the trouble codes stay longest, then the contact, then the others in order.
+    std::vector<std::size_t> fitting(double width) const;
+    // Paints the chips that fit, against the area's right edge.
     void paint(QPainter& painter, const QRectF& area) const;
     QSizeF sizeHint() const;
     bool operator==(const StatusChips&) const = default;
