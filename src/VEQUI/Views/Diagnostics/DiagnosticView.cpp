@@ -19,7 +19,7 @@ DiagnosticView::DiagnosticView(AppModel& model, QWidget* parent)
       header_(new HeaderBar(QStringLiteral("Diagnostic"), QStringLiteral("codeCount"))),
       layout_(new QVBoxLayout(this)) {
     setObjectName(QStringLiteral("DiagnosticView"));
-    ListScreen::openColumn(*layout_, header_);
+    ListScreen::openColumn(*layout_, header_, model_);
     connect(&model_, &AppModel::dtcsChanged, this, [this] { refresh(); });
     refresh();
 }

@@ -23,7 +23,7 @@ ECUMapView::ECUMapView(AppModel& model, QWidget* parent)
       header_(new HeaderBar(QStringLiteral("Calculateurs"), QStringLiteral("respondingCount"))),
       layout_(new QVBoxLayout(this)) {
     setObjectName(QStringLiteral("ECUMapView"));
-    ListScreen::openColumn(*layout_, header_);
+    ListScreen::openColumn(*layout_, header_, model_);
     connect(&model_, &AppModel::ecusChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::udsDTCsChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::nightModeChanged, this, [this] { refresh(); });

@@ -5,6 +5,7 @@
 #include "VEQUI/Views/Kit/Divider.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
+#include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Diagnostics/SnifferView.hpp"
 #include "VEQUI/Views/Diagnostics/TerminalConsole.hpp"
 #include "VEQUI/Views/Diagnostics/ToolSymbols.hpp"
@@ -107,6 +108,7 @@ TerminalView::TerminalView(AppModel& model, QWidget* parent)
 QWidget* TerminalView::makeHeader() {
     auto* header = new RoundedPanel(0, VEQ::surface1());
     header->setObjectName(QStringLiteral("header"));
+    SidebarButtonInset::follow(model_, *header);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(20, 12, 20, 12);
     row->setSpacing(8);

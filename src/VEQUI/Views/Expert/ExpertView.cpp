@@ -17,6 +17,7 @@
 #include "VEQUI/Views/Expert/RecipeCard.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
+#include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -107,6 +108,7 @@ QWidget* ExpertView::makeTabs() {
 
 QWidget* ExpertView::makeHeader() {
     auto* header = ExpertLists::makeFilled(QStringLiteral("expertHeader"), VEQ::surface1());
+    SidebarButtonInset::follow(model_, *header);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(20, 12, 20, 12);
     row->setSpacing(14);

@@ -6,6 +6,7 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/PaintedButton.hpp"
+#include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -262,6 +263,7 @@ CockpitTopBar::CockpitTopBar(AppModel& model, QWidget* parent)
     }
 
     connect(&model_, &AppModel::activeLayoutChanged, this, &CockpitTopBar::layoutChanged);
+    SidebarButtonInset::follow(model_, *this);
 }
 
 void CockpitTopBar::setAnimated(bool animated) {
@@ -329,8 +331,9 @@ void CockpitTopBar::refresh() {
 }
 
 bool CockpitTopBar::event(QEvent* event) {
-    // A child whose size changed (the log control's form, a chip) asks for a new layout.
-    if (event->type() == QEvent::LayoutRequest) placeChildren();
+    // A child whose size changed (the log control's form, a chip) asks for a new layout; the
+    // leading inset changes with the sidebar.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::ContentsRectChange) placeChildren();
     return QWidget::event(event);
 }
 
@@ -345,7 +348,7 @@ void CockpitTopBar::placeChildren() {
         const int h = std::min(barHeight - 1, widget->sizeHint().height());
         widget->setGeometry(x, centreY - h / 2, std::max(0, width), h);
     };
-    int x = margin;
+    int x = contentsRect().left() + margin;
     place(brand_, x, brand_->sizeHint().width());
     x += brand_->sizeHint().width() + spacing;
     for (auto* tab : tabs_) {

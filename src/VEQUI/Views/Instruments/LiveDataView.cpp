@@ -214,7 +214,7 @@ LiveDataView::LiveDataView(AppModel& model, QWidget* parent)
     rows->setAutoFillBackground(false);
 
     auto* column = new QVBoxLayout(this);
-    ListScreen::openColumn(*column, header_);
+    ListScreen::openColumn(*column, header_, model_);
     stack_->addWidget(emptyState_);
     stack_->addWidget(scroll_);
     column->addLayout(stack_, 1);

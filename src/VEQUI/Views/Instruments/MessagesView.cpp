@@ -336,7 +336,7 @@ MessagesView::MessagesView(AppModel& model, QWidget* parent)
     scroll->viewport()->setAutoFillBackground(false);
 
     auto* column = new QVBoxLayout(this);
-    ListScreen::openColumn(*column, header_);
+    ListScreen::openColumn(*column, header_, model_);
     column->addWidget(scroll, 1);
 
     const auto stale = [this] { coalescer_.request(); };

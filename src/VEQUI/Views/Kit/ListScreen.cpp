@@ -4,6 +4,7 @@
 #include "VEQUI/Views/Kit/Divider.hpp"
 #include "VEQUI/Views/Kit/HeaderBar.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -12,7 +13,8 @@
 
 namespace veq::ListScreen {
 
-void openColumn(QVBoxLayout& column, HeaderBar* header) {
+void openColumn(QVBoxLayout& column, HeaderBar* header, AppModel& model) {
+    SidebarButtonInset::follow(model, *header);
     column.setContentsMargins(0, 0, 0, 0);
     column.setSpacing(0);
     column.addWidget(header);

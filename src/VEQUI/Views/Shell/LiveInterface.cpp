@@ -5,6 +5,7 @@
 #include "VEQUI/Views/Kit/Divider.hpp"
 #include "VEQUI/Views/Shell/SectionScreens.hpp"
 #include "VEQUI/Views/Shell/Sidebar.hpp"
+#include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
 
 #include <QAbstractButton>
@@ -33,7 +34,7 @@ public:
         setObjectName(QStringLiteral("showSidebarButton"));
         setToolTip(QStringLiteral("Afficher le menu (Ctrl+Alt+S)"));
         setCursor(Qt::PointingHandCursor);
-        setFixedSize(kIcon + 2 * kPad, kIcon + 2 * kPad);
+        setFixedSize(SidebarButtonInset::buttonSide, SidebarButtonInset::buttonSide);
     }
 
 protected:
@@ -51,6 +52,7 @@ protected:
 private:
     static constexpr int kIcon = 13;
     static constexpr int kPad = 8;
+    static_assert(kIcon + 2 * kPad == SidebarButtonInset::buttonSide);
 };
 
 void removeEffect(QWidget* widget) {
@@ -86,7 +88,7 @@ LiveInterface::LiveInterface(AppModel& model, AppSection section, bool animated,
     row->addWidget(content_, 1);
 
     showSidebar_ = new ShowSidebarButton(this);
-    showSidebar_->move(10, 10);
+    showSidebar_->move(SidebarButtonInset::cornerMargin, SidebarButtonInset::cornerMargin);
     QObject::connect(showSidebar_, &QAbstractButton::clicked, this, [this] { model_.setSidebarHidden(false); });
 
     dockAnimation_ = new QVariantAnimation(this);

@@ -6,6 +6,7 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
+#include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -158,8 +159,10 @@ SettingsView::SettingsView(AppModel& model, QWidget* parent) : ScreenWidget(pare
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(18);
-    column->addWidget(makeLabel(QStringLiteral("Réglages"), VEQ::label(18, QFont::Bold), VEQ::textPrimary(),
-                                QStringLiteral("settingsTitle")));
+    auto* title = makeLabel(QStringLiteral("Réglages"), VEQ::label(18, QFont::Bold), VEQ::textPrimary(),
+                            QStringLiteral("settingsTitle"));
+    SidebarButtonInset::follow(model_, *title);
+    column->addWidget(title);
     column->addWidget(profileCard());
     column->addWidget(locationCard());
     column->addWidget(calibrationCard());
