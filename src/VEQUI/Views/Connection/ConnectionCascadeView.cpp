@@ -57,7 +57,20 @@ QString ConnectionCascadeView::title(const AppModel::Phase& phase) {
 
 ConnectionCascadeView::ConnectionCascadeView(AppModel& model, QWidget* parent) : ScreenWidget(parent), model_(model) {
     setObjectName(QStringLiteral("connectionCascade"));
-    QVBoxLayout* column = installCentredColumn(this, 26);
+    // The screen's only two actions stay in view under the column, which scrolls when the
+    // sweep and the diagnosis make it taller than the window.
+    buttons_ = new QWidget;
+    buttons_->setObjectName(QStringLiteral("failureButtons"));
+    auto* buttons = new QHBoxLayout(buttons_);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(12);
+    retry_ = new ProminentButton(QStringLiteral("Réessayer"), {}, VEQ::label(13, QFont::Medium), model_.accent());
+    retry_->setObjectName(QStringLiteral("retryButton"));
+    back_ = new PlainButton(QStringLiteral("Retour"), {}, VEQ::label(13, QFont::Medium), VEQ::textSecondary());
+    back_->setObjectName(QStringLiteral("backButton"));
+    buttons->addWidget(retry_);
+    buttons->addWidget(back_);
+    QVBoxLayout* column = installCentredColumn(this, 26, buttons_);
 
     brand_ = makeLabel(QStringLiteral("OSKAVEL CAR"), tracked(VEQ::label(22, QFont::Bold), 6), model_.accent(),
                        QStringLiteral("cascadeBrand"));
@@ -89,18 +102,6 @@ ConnectionCascadeView::ConnectionCascadeView(AppModel& model, QWidget* parent) :
     diagnosis->addLayout(diagnosisLines_);
     column->addWidget(diagnosisCard_, 0, Qt::AlignHCenter);
 
-    buttons_ = new QWidget;
-    buttons_->setObjectName(QStringLiteral("failureButtons"));
-    auto* buttons = new QHBoxLayout(buttons_);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(12);
-    retry_ = new ProminentButton(QStringLiteral("Réessayer"), {}, VEQ::label(13, QFont::Medium), model_.accent());
-    retry_->setObjectName(QStringLiteral("retryButton"));
-    back_ = new PlainButton(QStringLiteral("Retour"), {}, VEQ::label(13, QFont::Medium), VEQ::textSecondary());
-    back_->setObjectName(QStringLiteral("backButton"));
-    buttons->addWidget(retry_);
-    buttons->addWidget(back_);
-    column->addWidget(buttons_, 0, Qt::AlignHCenter);
     QObject::connect(retry_, &QAbstractButton::clicked, this, [this] { model_.connect(); });
     QObject::connect(back_, &QAbstractButton::clicked, this, [this] { model_.disconnect(); });
 
@@ -123,7 +124,7 @@ void ConnectionCascadeView::showPhase() {
     const bool failed = model_.phase().kind == Kind::failed;
     diagnosisCard_->setVisible(failed);
     buttons_->setVisible(failed);
-    contentSizeChanged(buttons_);
+    contentSizeChanged(diagnosisCard_);
 }
 
 void ConnectionCascadeView::showSteps() {

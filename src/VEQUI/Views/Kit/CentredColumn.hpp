@@ -26,7 +26,9 @@ void contentSizeChanged(QWidget* widget);
 
 // Gives `screen` one column of children centred in both directions, `spacing` pixels apart.
 // When the column is taller than the window (an unfolded list on a small window) it scrolls
-// instead of forcing the window to grow. Returns the column's layout.
-QVBoxLayout* installCentredColumn(QWidget* screen, int spacing);
+// instead of forcing the window to grow. A `footer` ends the column outside the scrolling part:
+// right under the column while all fits, at the window's bottom edge and always in view when
+// the column scrolls. Returns the column's layout.
+QVBoxLayout* installCentredColumn(QWidget* screen, int spacing, QWidget* footer = nullptr);
 
 } // namespace veq
