@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTextLayout>
 
 namespace veq::testing {
 namespace {
@@ -98,6 +99,48 @@ TEST(SettingsText, DetailAndBusLinesAsTheyRead) {
     EXPECT_EQ(SettingsText::tankCapacity(66.0), "66 L");
     EXPECT_EQ(SettingsText::tankCapacity(std::nullopt), "inconnu");
     EXPECT_EQ(SettingsText::emphasised(QStringLiteral("a **b** <c>")), QStringLiteral("a <b>b</b> &lt;c&gt;"));
+}
+
+// The lines a word-wrapping label shows, as it wraps its text within its width.
+std::vector<QString> wrappedLines(const QLabel& label) {
+    QTextLayout layout(label.text(), label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    std::vector<QString> lines;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label.contentsRect().width());
+        lines.push_back(label.text().mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// The tank note keeps its text and wraps so that no number is parted from its unit ("80" over
+// "L"), in the window as it opens and at its minimum size.
+TEST(SettingsView, TheTankNoteKeepsEachNumberOnTheLineOfItsUnit) {
+    ScreenRig rig;
+    ASSERT_TRUE(openSettings(rig));
+    for (const QSize size : {QSize(1280, 800), QSize(1080, 680)}) {
+        SCOPED_TRACE(size.width());
+        rig.window->resize(size);
+        rig.settle();
+        const auto* note = rig.find<QLabel>(QStringLiteral("tankNote"));
+        ASSERT_NE(note, nullptr);
+        EXPECT_EQ(note->text().toStdString(),
+                  "le PID 0x2F ne donne qu'un pourcentage ; la W257 existe en 66 L et 80 L");
+        const auto lines = wrappedLines(*note);
+        ASSERT_FALSE(lines.empty());
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+            const QString last = lines[i].section(QLatin1Char(' '), -1);
+            bool number = false;
+            last.toInt(&number);
+            EXPECT_FALSE(number) << "line " << i << " ends with a number: " << lines[i].toStdString();
+        }
+        EXPECT_GE(note->height(), note->heightForWidth(note->width())) << "every line shown";
+        EXPECT_TRUE(rig.snapshot(QStringLiteral("settings-%1x%2").arg(size.width()).arg(size.height())));
+    }
 }
 
 TEST(SettingsView, TheFixedTextsReadAsWrittenAndEveryControlWritesItsModelProperty) {

@@ -28,6 +28,10 @@ public:
 WrappedText* makeWrappingLabel(const QString& text, const QFont& font, const QColor& colour, int width,
                                const QString& objectName = {}, QWidget* parent = nullptr);
 
+// The widest width up to `width` at which `text`, wrapped at its spaces in `font` as a label
+// wraps it, ends no line but the last with a number: a number stays on the line of its unit.
+int widthKeepingNumbersWithUnits(const QString& text, const QFont& font, int width);
+
 // Sets the colour a label, a check box or any plain widget draws its text in.
 void setTextColour(QWidget* widget, const QColor& colour);
 

@@ -345,14 +345,17 @@ QWidget* SettingsView::calibrationCard() {
         });
         tank->addWidget(button);
     }
-    // The note takes what the row leaves and wraps there.
+    // The note takes what the row leaves and wraps there, a number never parted from its unit.
     int used = kCaptionWidth + kFigureWidth + kRowSpacing * (1 + static_cast<int>(kTankChoices.size()) + 1);
     for (int i = 0; i < tank->count(); ++i) {
         if (auto* button = dynamic_cast<PlainButton*>(tank->itemAt(i)->widget())) used += button->sizeHint().width();
     }
-    tank->addWidget(makeWrappingLabel(QStringLiteral("le PID 0x2F ne donne qu'un pourcentage ; la W257 existe en 66 L et 80 L"),
-                                      VEQ::label(10, QFont::Medium), withAlpha(VEQ::textSecondary(), 0.75),
-                                      kCardInner - used, QStringLiteral("tankNote")));
+    const QString note = QStringLiteral("le PID 0x2F ne donne qu'un pourcentage ; la W257 existe en 66 L et 80 L");
+    const QFont noteFont = VEQ::label(10, QFont::Medium);
+    tank->addWidget(makeWrappingLabel(note, noteFont, withAlpha(VEQ::textSecondary(), 0.75),
+                                      widthKeepingNumbersWithUnits(note, noteFont, kCardInner - used),
+                                      QStringLiteral("tankNote")));
+    tank->addStretch(1);
     column->addLayout(tank);
     return card;
 }
