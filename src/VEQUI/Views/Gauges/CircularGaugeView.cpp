@@ -179,6 +179,12 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
     paintReadout(painter, square.center(), square.width());
 }
 
+void CircularGaugeView::paintCachedTexts(QPainter& painter) const {
+    if (gpuDial_) return; // the GPU dial keeps no image of its texts
+    const QRectF square = dialSquare();
+    paintFixedTexts(painter, square.center(), square.width());
+}
+
 void CircularGaugeView::paintTexts(QPainter& painter, const QPointF& centre, double side) const {
     paintFixedTexts(painter, centre, side);
     paintReadout(painter, centre, side);

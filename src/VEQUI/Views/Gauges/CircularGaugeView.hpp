@@ -3,6 +3,7 @@
 #include "VEQUI/Model/GaugeScale.hpp"
 #include "VEQUI/Views/Gauges/DampedSpring.hpp"
 #include "VEQUI/Views/Gauges/GPUGaugeView.hpp"
+#include "VEQUI/Views/Kit/CachedTexts.hpp"
 
 #include <QColor>
 #include <QImage>
@@ -39,7 +40,7 @@ struct CircularGauge {
 
 // Draws a CircularGauge in the largest square centred in its area: on the GPU when the process's
 // probe allows, otherwise with vector shapes whose needle springs to each new value.
-class CircularGaugeView : public QWidget {
+class CircularGaugeView : public QWidget, public CachedTexts {
 public:
     explicit CircularGaugeView(CircularGauge gauge, QWidget* parent = nullptr);
 
@@ -49,6 +50,7 @@ public:
     // Numerals around the dial, divided by `unitDivisor`, or none. They are drawn in the dial's
     // own layer, since nothing can be stacked over a GPU dial.
     void setNumerals(std::optional<double> unitDivisor);
+    std::optional<double> numerals() const { return numeralDivisor_; }
 
     // More drawing over the dial after its own texts, given the dial's centre and side (the
     // tachometer's readout). On the GPU dial it runs inside the dial's frames, as the texts do.
@@ -74,6 +76,8 @@ public:
     void advanceFrame();
 
     QSize sizeHint() const override { return {240, 240}; }
+    // The vector dial's title and numerals, kept on its track's image.
+    void paintCachedTexts(QPainter& painter) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

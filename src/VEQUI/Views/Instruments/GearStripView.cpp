@@ -39,6 +39,8 @@ GearStripView::GearStripView(Style style, QWidget* parent) : QWidget(parent), st
     frameTimer_.setInterval(frameMilliseconds);
     connect(&frameTimer_, &QTimer::timeout, this, &GearStripView::advanceFrame);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // The glow's reach above and below the row is no content: it may lie over its neighbours.
+    setContentsMargins(0, glowMargin(), 0, glowMargin());
 }
 
 bool GearStripView::isActive(int box) const {
@@ -126,7 +128,7 @@ QSize GearStripView::sizeHint() const {
             rowHeight() + 2 * glowMargin()};
 }
 
-const QImage& GearStripView::glowImage(const QColor& color, qreal pixelRatio) {
+const QImage& GearStripView::glowImage(const QColor& color, qreal pixelRatio) const {
     auto& image = glows_[{color.rgba(), pixelRatio}];
     if (image.isNull()) {
         const QSizeF box(style_.box, style_.box);
@@ -146,7 +148,7 @@ int GearStripView::glowMargin() const {
 }
 
 void GearStripView::paintBox(QPainter& painter, const QRectF& frame, const QString& label, bool active,
-                             const QColor& color, double scale) {
+                             const QColor& color, double scale) const {
     painter.save();
     painter.translate(frame.center());
     painter.scale(scale, scale);
@@ -186,32 +188,38 @@ void GearStripView::paintUnlit(QPainter& painter) {
         unlit_.setDevicePixelRatio(ratio);
         unlit_.fill(Qt::transparent);
         QPainter layer(&unlit_);
-        layer.setRenderHint(QPainter::Antialiasing);
-        layer.setRenderHint(QPainter::TextAntialiasing);
-        const QRectF area(rect());
-        const double centreY = area.center().y();
-        if (style_.band) {
-            QColor fill = VEQ::surface1();
-            fill.setAlphaF(0.45f);
-            layer.fillRect(area, fill);
-            QColor line = VEQ::stroke();
-            line.setAlphaF(0.6f);
-            layer.fillRect(QRectF(area.left(), area.top(), area.width(), 1), line);
-            const QFont caption = tracked(VEQ::label(9, QFont::DemiBold), 1.5);
-            PaintText::drawLeft(layer, caption, VEQ::textSecondary(), QStringLiteral("RAPPORT"),
-                                area.left() + bandPaddingHorizontal, centreY);
-        }
-        const QRectF reverse = boxFrame(0);
-        layer.fillRect(QRectF(reverse.right() + style_.spacing + separatorInset, centreY - style_.separatorHeight / 2, 1,
-                              style_.separatorHeight),
-                       VEQ::stroke());
-        for (int k = 0; k <= std::max(0, content_.gearCount); ++k) {
-            paintBox(layer, boxFrame(k), k == 0 ? QStringLiteral("R") : QString::number(k), false, {}, 1.0);
-        }
+        paintUnlitLayer(layer);
         unlitGears_ = content_.gearCount;
     }
     painter.drawImage(QPointF(0, 0), unlit_);
 }
+
+void GearStripView::paintUnlitLayer(QPainter& layer) const {
+    layer.setRenderHint(QPainter::Antialiasing);
+    layer.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF area(rect());
+    const double centreY = area.center().y();
+    if (style_.band) {
+        QColor fill = VEQ::surface1();
+        fill.setAlphaF(0.45f);
+        layer.fillRect(area, fill);
+        QColor line = VEQ::stroke();
+        line.setAlphaF(0.6f);
+        layer.fillRect(QRectF(area.left(), area.top(), area.width(), 1), line);
+        const QFont caption = tracked(VEQ::label(9, QFont::DemiBold), 1.5);
+        PaintText::drawLeft(layer, caption, VEQ::textSecondary(), QStringLiteral("RAPPORT"),
+                            area.left() + bandPaddingHorizontal, centreY);
+    }
+    const QRectF reverse = boxFrame(0);
+    layer.fillRect(QRectF(reverse.right() + style_.spacing + separatorInset, centreY - style_.separatorHeight / 2, 1,
+                          style_.separatorHeight),
+                   VEQ::stroke());
+    for (int k = 0; k <= std::max(0, content_.gearCount); ++k) {
+        paintBox(layer, boxFrame(k), k == 0 ? QStringLiteral("R") : QString::number(k), false, {}, 1.0);
+    }
+}
+
+void GearStripView::paintCachedTexts(QPainter& painter) const { paintUnlitLayer(painter); }
 
 void GearStripView::paintEvent(QPaintEvent*) {
     QPainter painter(this);

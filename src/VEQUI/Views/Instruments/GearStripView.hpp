@@ -3,6 +3,7 @@
 #include "VEQProtocol/TransmissionGear.hpp"
 #include "VEQUI/Views/Gauges/DampedSpring.hpp"
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
+#include "VEQUI/Views/Kit/CachedTexts.hpp"
 
 #include <QColor>
 #include <QImage>
@@ -20,7 +21,7 @@ namespace veq {
 // The gear strip: a box "R", a separator and one box per forward gear; the engaged gear's box
 // lit in its colour, glowing and enlarged with a spring. In the cockpit it also carries the
 // caption "RAPPORT" and the badge telling where the gear comes from, on a band of its own.
-class GearStripView : public QWidget {
+class GearStripView : public QWidget, public CachedTexts {
 public:
     struct Style {
         double box;           // side of a box
@@ -68,6 +69,7 @@ public:
     int glowMargin() const;
 
     QSize sizeHint() const override;
+    void paintCachedTexts(QPainter& painter) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -75,18 +77,20 @@ protected:
 private:
     double targetScale(int box) const;
     void paintBox(QPainter& painter, const QRectF& frame, const QString& label, bool active, const QColor& color,
-                  double scale);
+                  double scale) const;
     // The two glows of a lit box in `color`, made once per colour and pixel ratio.
-    const QImage& glowImage(const QColor& color, qreal pixelRatio);
-    // The strip with every box unlit (band, caption, separator and boxes), for the size and
-    // the number of gears it was made for: a frame draws it, then only the lit box and badge.
+    const QImage& glowImage(const QColor& color, qreal pixelRatio) const;
+    // The strip with every box unlit (band, caption, separator and boxes), kept as an image for
+    // the size and the number of gears it was made for: a frame draws it, then only the lit box
+    // and badge.
     void paintUnlit(QPainter& painter);
+    void paintUnlitLayer(QPainter& layer) const;
     QRectF boxFrame(int box) const;
 
     Style style_;
     Content content_;
     std::vector<DampedSpring> springs_;
-    std::map<std::pair<QRgb, qreal>, QImage> glows_;
+    mutable std::map<std::pair<QRgb, qreal>, QImage> glows_;
     QImage unlit_;
     int unlitGears_ = -1;
     QTimer frameTimer_;

@@ -82,6 +82,13 @@ HeroTachometer::HeroTachometer(HeroReadout::Style style, QWidget* parent)
     });
 }
 
+void HeroTachometer::paintCachedTexts(QPainter& painter) const {
+    if (drawsOnGPU()) return;
+    CircularGaugeView::paintCachedTexts(painter);
+    const QRectF square = dialSquare();
+    readout_.paint(painter, square.center(), square.width());
+}
+
 void HeroTachometer::setReading(const InstrumentReadings::Hero& hero, const QColor& accent) {
     setGauge(hero.dial);
     HeroReadout next = readout_;

@@ -48,6 +48,8 @@ public:
 
     void setReading(const InstrumentReadings::Hero& hero, const QColor& accent);
     const HeroReadout& readout() const { return readout_; }
+    // The dial's texts and the readout, the speed kept as an image included.
+    void paintCachedTexts(QPainter& painter) const override;
 
 private:
     HeroReadout readout_;

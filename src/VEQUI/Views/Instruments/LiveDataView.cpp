@@ -182,6 +182,8 @@ void LiveDataRowView::paintEvent(QPaintEvent*) {
     row_.paintFigures(painter, QRectF(rect()));
 }
 
+void LiveDataRowView::paintCachedTexts(QPainter& painter) const { row_.paintFixed(painter, QRectF(rect())); }
+
 QString LiveDataView::headerText(std::size_t rows, double requestsPerSecond) {
     return QString::fromStdString(fmt::format("{} param\u00E8tres \u00B7 {:.0f} req/s", rows, requestsPerSecond));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Views/Kit/CachedTexts.hpp"
 #include "VEQUI/Views/Kit/ComponentView.hpp"
 #include "VEQUI/Views/Instruments/RepaintCoalescer.hpp"
 
@@ -52,7 +53,7 @@ struct LiveDataRow {
 
 // One row in the list, updated in place. Its fixed part is kept as an image for its size, name
 // and unit, so that a new sample repaints only the figures and the line.
-class LiveDataRowView : public QWidget {
+class LiveDataRowView : public QWidget, public CachedTexts {
 public:
     explicit LiveDataRowView(LiveDataRow row, QWidget* parent = nullptr);
 
@@ -60,6 +61,7 @@ public:
     void set(LiveDataRow row);
 
     QSize sizeHint() const override;
+    void paintCachedTexts(QPainter& painter) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -138,4 +138,6 @@ void ValueTileView::paintEvent(QPaintEvent*) {
     tile_.paintFigure(painter, QRectF(rect()));
 }
 
+void ValueTileView::paintCachedTexts(QPainter& painter) const { tile_.paintCard(painter, QRectF(rect())); }
+
 } // namespace veq

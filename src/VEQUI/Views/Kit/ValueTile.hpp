@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Kit/CachedTexts.hpp"
 
 #include <QColor>
 #include <QImage>
@@ -31,7 +32,7 @@ struct ValueTile {
 
 // Hosts a tile in a layout. The card and title are kept as an image for the tile's size, so that
 // a live value (new on every display tick) repaints only its figures over it.
-class ValueTileView : public QWidget {
+class ValueTileView : public QWidget, public CachedTexts {
 public:
     explicit ValueTileView(ValueTile tile, QWidget* parent = nullptr);
 
@@ -39,6 +40,7 @@ public:
     void set(ValueTile tile);
 
     QSize sizeHint() const override { return hint_; }
+    void paintCachedTexts(QPainter& painter) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
