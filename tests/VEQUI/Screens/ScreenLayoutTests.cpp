@@ -1,0 +1,187 @@
+// Every screen and expert tab of the window at the two sizes users see (1280 x 800, the window's
+// first size, and 1080 x 680, its smallest), pictured as layout-<size>-<screen>.png and run through
+// the layout check: one connection per size, the screens visited in turn.
+#include "ScreenRig.hpp"
+
+#include "VEQUI/Support/LayoutCheck.hpp"
+#include "VEQUI/Views/Diagnostics/TerminalView.hpp"
+#include "VEQUI/Views/Expert/ExpertView.hpp"
+#include "VEQUI/Views/Expert/RecipeCard.hpp"
+#include "VEQUI/Views/Expert/RecipeDetailView.hpp"
+#include "VEQUI/Views/Shell/LiveInterface.hpp"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+
+namespace veq::testing {
+namespace {
+
+// Pictures a screen as layout-<window size>-<screen>.png and checks its layout; the faults are
+// told under the picture's name. `root` is the window unless a sheet stands over it.
+struct Tour {
+    const ScreenRig& rig;
+    QSize size;
+
+    void visit(const char* screen, QWidget* root = nullptr, const LayoutCheckOptions& options = {}) const {
+        rig.settle();
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); // layouts asked for by the last changes
+        QWidget& shown = root ? *root : *rig.window;
+        const QString name = QStringLiteral("layout-%1x%2-%3").arg(size.width()).arg(size.height()).arg(QString::fromUtf8(screen));
+        EXPECT_TRUE(shown.grab().save(QStringLiteral(VEQ_SCREENS_DIR "/") + name + QStringLiteral(".png"))) << screen;
+        const auto faults = checkLayout(shown, options);
+        EXPECT_TRUE(faults.empty()) << layoutReport(name, shown, faults);
+    }
+};
+
+class ScreenLayout : public ::testing::TestWithParam<QSize> {
+protected:
+    // A window at the size under test.
+    static void fit(ScreenRig& rig, QSize size) {
+        rig.window->resize(size);
+        rig.settle();
+    }
+};
+
+ScriptedCar::Script silentBus() {
+    return [](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "ATMA") return silence();
+        if (line.starts_with("AT")) return std::nullopt;
+        return says("NO DATA");
+    };
+}
+
+TEST_P(ScreenLayout, TheConnectionScreens) {
+    const QSize size = GetParam();
+    {
+        Gate gate;
+        ScriptedCar car([&gate](const std::string& line) -> std::optional<std::vector<std::string>> {
+            if (line == "ATH1") gate.wait(); // held at the fifth step
+            return std::nullopt;
+        });
+        ScreenRig rig({.car = &car});
+        struct Opener {
+            Gate& gate;
+            ~Opener() { gate.open(); }
+        } opener{gate};
+        fit(rig, size);
+        const Tour tour{rig, size};
+        tour.visit("wizard");
+        ASSERT_TRUE(rig.click(QStringLiteral("connectButton")));
+        ASSERT_TRUE(waitUntil([&] {
+            const auto& steps = rig.model().initSteps();
+            return steps.size() == 7 && steps[3].succeeded;
+        }));
+        tour.visit("connecting");
+    }
+    ScriptedCar car(silentBus());
+    ScreenRig rig({.car = &car});
+    fit(rig, size);
+    ASSERT_FALSE(rig.connect());
+    Tour{rig, size}.visit("connection-failed", nullptr,
+                          {.shownWithoutScrolling = {QStringLiteral("retryButton"), QStringLiteral("backButton")}});
+}
+
+TEST_P(ScreenLayout, EverySectionOnceLive) {
+    const QSize size = GetParam();
+    ScreenRig rig;
+    fit(rig, size);
+    ASSERT_TRUE(rig.connect());
+    const Tour tour{rig, size};
+    AppModel& model = rig.model();
+
+    const std::pair<CockpitLayout, const char*> layouts[] = {
+        {CockpitLayout::road, "cockpit-road"},     {CockpitLayout::track, "cockpit-track"},
+        {CockpitLayout::economy, "cockpit-economy"}, {CockpitLayout::engine, "cockpit-engine"},
+        {CockpitLayout::transmission, "cockpit-transmission"},
+    };
+    ASSERT_TRUE(waitUntil([&] { return model.store().value(0x0C).has_value(); }));
+    for (const auto& [layout, name] : layouts) {
+        model.setActiveLayout(layout);
+        tour.visit(name);
+    }
+
+    const std::pair<const char*, const char*> sections[] = {
+        {"Live Data", "live-data"}, {"Messages", "messages"}, {"Diagnostic", "trouble-codes"},
+        {"Calculateurs", "ecu-map"}, {"Réglages", "settings"},
+    };
+    for (const auto& [row, name] : sections) {
+        ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(row))) << row;
+        tour.visit(name);
+    }
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Calculateurs")));
+    rig.settle();
+    const auto ecus = rig.findAll(QStringLiteral("ecuCard"));
+    ASSERT_FALSE(ecus.isEmpty());
+    QTest::mouseClick(ecus.back(), Qt::LeftButton); // the module with the longest name
+    tour.visit("ecu-map-detail");
+
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Terminal")));
+    auto* terminal = rig.find<TerminalView>(QStringLiteral("TerminalView"));
+    ASSERT_NE(terminal, nullptr);
+    const std::size_t before = model.terminalLog().size();
+    rig.find<QLineEdit>(QStringLiteral("inputField"))->setText(QStringLiteral("ATRV"));
+    ASSERT_TRUE(rig.click(QStringLiteral("sendButton")));
+    ASSERT_TRUE(waitUntil([&] { return model.terminalLog().size() >= before + 2; }));
+    tour.visit("terminal-console");
+    terminal->setMode(TerminalView::Mode::sniffer);
+    tour.visit("terminal-bus-monitor-waiting");
+
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Mode Expert")));
+    tour.visit("expert-gate");
+    rig.find<QCheckBox>(QStringLiteral("acknowledgement"))->setChecked(true);
+    ASSERT_TRUE(rig.click(QStringLiteral("acceptButton")));
+    ASSERT_TRUE(waitUntil([&] { return model.feasibilities().size() == model.recipes().size(); }));
+    auto* expert = rig.find<ExpertView>(QStringLiteral("ExpertView"));
+    ASSERT_NE(expert, nullptr);
+    const std::pair<ExpertView::Tab, const char*> tabs[] = {
+        {ExpertView::Tab::scanner, "expert-did-scanner"}, {ExpertView::Tab::backups, "expert-backups"},
+        {ExpertView::Tab::audit, "expert-audit"}, {ExpertView::Tab::recipes, "expert-recipes"},
+    };
+    for (const auto& [tab, name] : tabs) {
+        expert->selectTab(tab);
+        tour.visit(name);
+    }
+    for (const CodingRecipe& recipe : model.recipes()) {
+        if (recipe.id == "sam-f-drl-fog") expert->open(recipe);
+    }
+    ASSERT_NE(expert->sheet(), nullptr);
+    auto* detail = expert->sheet()->findChild<RecipeDetailView*>();
+    ASSERT_TRUE(waitUntil([&] { return detail->refreshed(); }));
+    tour.visit("expert-recipe-sheet", expert->sheet());
+    expert->sheet()->reject();
+
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Cockpit")));
+    model.setSidebarHidden(true);
+    tour.visit("cockpit-sidebar-hidden");
+    model.setSidebarHidden(false);
+    model.setFocusMode(true);
+    tour.visit("focus-gauge");
+}
+
+// The bus monitor once a busy bus fills and scrolls its table.
+TEST_P(ScreenLayout, TheBusMonitorWithTraffic) {
+    std::string frames;
+    for (int i = 0; i < 40; ++i) frames += fmt::format("{:03X} {:02X} 22 33 44 55 66 77 88\r", 0x100 + 7 * i, i);
+    ScriptedCar car([frames](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "ATMA") return std::vector<std::string>{frames};
+        return std::nullopt;
+    });
+    ScreenRig rig({.car = &car});
+    fit(rig, GetParam());
+    ASSERT_TRUE(rig.connect());
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Terminal")));
+    rig.find<TerminalView>(QStringLiteral("TerminalView"))->setMode(TerminalView::Mode::sniffer);
+    ASSERT_TRUE(waitUntil([&] { return rig.model().snifferRows().size() >= 40; }));
+    ASSERT_TRUE(waitUntil([&] { return rig.find(QStringLiteral("emptyState")) == nullptr; })); // the table's refresh tick
+    Tour{rig, GetParam()}.visit("terminal-bus-monitor");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayout, ::testing::Values(QSize(1280, 800), QSize(1080, 680)),
+                         [](const auto& info) { return fmt::format("{}x{}", info.param.width(), info.param.height()); });
+
+} // namespace
+} // namespace veq::testing
