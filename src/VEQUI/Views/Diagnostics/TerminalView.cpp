@@ -4,6 +4,7 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/Divider.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Diagnostics/SnifferView.hpp"
@@ -20,6 +21,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace veq {
 
@@ -50,10 +53,9 @@ public:
         update();
     }
     QSize sizeHint() const override {
-        const QFontMetrics command(commandFont());
-        const QFontMetrics label(labelFont());
-        const int width = std::max(command.horizontalAdvance(text()), label.horizontalAdvance(label_));
-        return {width + 2 * horizontalPadding, command.height() + 1 + label.height() + 2 * verticalPadding};
+        const auto width = static_cast<int>(
+            std::ceil(std::max(PaintText::width(commandFont(), text()), PaintText::width(labelFont(), label_))));
+        return {width + 2 * horizontalPadding, lineBox(commandFont()) + 1 + lineBox(labelFont()) + 2 * verticalPadding};
     }
 
 protected:
@@ -63,15 +65,14 @@ protected:
         QPainterPath tile;
         tile.addRoundedRect(QRectF(rect()), 8, 8);
         painter.fillPath(tile, VEQ::surface2());
-        const QFontMetrics command(commandFont());
+        const int command = lineBox(commandFont());
         const QRect inner = rect().adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
         painter.setFont(commandFont());
         painter.setPen(accent_);
-        painter.drawText(QRect(inner.left(), inner.top(), inner.width(), command.height()), Qt::AlignCenter, text());
+        painter.drawText(QRect(inner.left(), inner.top(), inner.width(), command), Qt::AlignCenter, text());
         painter.setFont(labelFont());
         painter.setPen(VEQ::textSecondary());
-        painter.drawText(QRect(inner.left(), inner.top() + command.height() + 1, inner.width(),
-                               inner.height() - command.height() - 1),
+        painter.drawText(QRect(inner.left(), inner.top() + command + 1, inner.width(), inner.height() - command - 1),
                          Qt::AlignCenter, label_);
     }
 
@@ -80,6 +81,10 @@ private:
     static constexpr int verticalPadding = 6;
     static QFont commandFont() { return VEQ::numeric(11, QFont::DemiBold); }
     static QFont labelFont() { return VEQ::label(8, QFont::Medium); }
+    // A line's whole height, as the face's widths are whole advances: QFontMetrics rounds them
+    // and can fall short, and a text drawn in a box smaller than its line is cut (the label's
+    // accents were).
+    static int lineBox(const QFont& font) { return static_cast<int>(std::ceil(PaintText::lineHeight(font))); }
 
     QString label_;
     QColor accent_;
