@@ -35,8 +35,9 @@ SegmentedPicker::SegmentedPicker(const QStringList& titles, int width, QWidget* 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(2);
+    // Narrow side paddings, so that every title ("Sauvegardes" the longest) fits whole in the width.
     const QString style = QStringLiteral("QPushButton{background:transparent;color:%1;border:none;border-radius:5px;"
-                                         "padding:3px 4px;}QPushButton:checked{background:%2;color:%3;}")
+                                         "padding:3px 3px;}QPushButton:checked{background:%2;color:%3;}")
                               .arg(VEQ::textSecondary().name(), VEQ::stroke().name(), VEQ::textPrimary().name());
     for (int i = 0; i < titles.size(); ++i) {
         auto* button = new QPushButton(titles[i]);
