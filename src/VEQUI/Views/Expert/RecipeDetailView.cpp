@@ -15,6 +15,7 @@
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPointer>
@@ -25,6 +26,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace veq {
 
 namespace {
@@ -34,6 +38,14 @@ using ExpertLists::withOpacity;
 using namespace RecipeDetailRules;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+// How far accented capitals rise above the font's ascent, in whole pixels (DejaVu Sans's do at
+// the sheet's small sizes): the room a label needs over its first line to show them whole.
+int accentRise(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const double rise = -metrics.tightBoundingRect(QStringLiteral("\u00C9\u00C8\u00CA")).top() - metrics.ascent();
+    return std::max(0, static_cast<int>(std::ceil(rise)));
+}
 
 std::optional<Feasibility> feasibilityOf(const AppModel& model, const CodingRecipe& recipe) {
     const auto& table = model.feasibilities();
@@ -213,8 +225,10 @@ QWidget* makeStepsSection(const CodingRecipe& recipe, const QColor& accent) {
         line->addWidget(new StepNumber(++number, write ? VEQ::critical() : accent), 0, Qt::AlignTop);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
-        texts->addWidget(makeFlowingLabel(qs(step.explanation()), VEQ::label(12, QFont::Medium), VEQ::textPrimary(),
-                                          QStringLiteral("stepExplanation")));
+        auto* explanation = makeFlowingLabel(qs(step.explanation()), VEQ::label(12, QFont::Medium), VEQ::textPrimary(),
+                                             QStringLiteral("stepExplanation"));
+        explanation->setContentsMargins(0, accentRise(explanation->font()), 0, 0); // "Écrit la valeur …"
+        texts->addWidget(explanation);
         texts->addWidget(makeLabel(qs(stepDetail(step)), VEQ::numeric(10, QFont::DemiBold), VEQ::textSecondary(),
                                    QStringLiteral("stepDetail")));
         line->addLayout(texts, 1);
