@@ -154,9 +154,18 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
     tour.visit("expert-recipe-sheet", expert->sheet());
     expert->sheet()->reject();
 
-    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Cockpit")));
+    // The sidebar hidden, each screen leaves the top left corner to the button that brings it back.
     model.setSidebarHidden(true);
-    tour.visit("cockpit-sidebar-hidden");
+    const std::pair<AppSection, const char*> hidden[] = {
+        {AppSection::liveData, "live-data-sidebar-hidden"},   {AppSection::messages, "messages-sidebar-hidden"},
+        {AppSection::diagnostic, "trouble-codes-sidebar-hidden"}, {AppSection::ecus, "ecu-map-sidebar-hidden"},
+        {AppSection::terminal, "terminal-sidebar-hidden"},    {AppSection::expert, "expert-sidebar-hidden"},
+        {AppSection::settings, "settings-sidebar-hidden"},    {AppSection::cockpit, "cockpit-sidebar-hidden"},
+    };
+    for (const auto& [section, name] : hidden) {
+        rig.root().setSection(section);
+        tour.visit(name);
+    }
     model.setSidebarHidden(false);
     model.setFocusMode(true);
     tour.visit("focus-gauge");
