@@ -191,29 +191,29 @@ TEST(LayoutCheck, EachFaultNamesTheScreenItsSizeTheRuleAndTheText) {
 
 // The components that keep texts in images paint them again for the recorder, where they show.
 TEST(LayoutCheck, TheTextsComponentsKeepInImagesAreReadWhereTheyShow) {
+    const auto qs = [](const char* text) { return QString::fromUtf8(text); };
     struct Component {
         const char* name;
         std::function<QWidget*()> make;
         std::vector<QString> texts; // among those read
     };
     const Component components[] = {
-        {"value tile", [] { return new ValueTileView(ValueTile{QStringLiteral("Charge"), QStringLiteral("13.7"), QStringLiteral("%")}); },
-         {QStringLiteral("CHARGE"), QStringLiteral("13.7")}},
-        {"live-data row", [] { return new LiveDataRowView(LiveDataRow{QStringLiteral("R\u00E9gime moteur"), {QStringLiteral("761")}, QStringLiteral("tr/min"), {}, {}}); },
-         {QStringLiteral("R\u00E9gime moteur"), QStringLiteral("tr/min"), QStringLiteral("761")}},
-        {"tachometer", [] {
+        {"value tile", [&] { return new ValueTileView(ValueTile{qs("Charge"), qs("13.7"), qs("%")}); },
+         {qs("CHARGE"), qs("13.7")}},
+        {"live-data row", [&] { return new LiveDataRowView(LiveDataRow{qs("Régime moteur"), {qs("761")}, qs("tr/min"), {}, {}}); },
+         {qs("Régime moteur"), qs("tr/min"), qs("761")}},
+        {"tachometer", [&] {
              auto* hero = new HeroTachometer(HeroReadout::cockpit);
-             InstrumentReadings::Hero reading{CircularGauge{2450, GaugeScale::defaultFor(0x0C), QStringLiteral("R\u00E9gime \u00D71000"), {}},
-                                              87, QStringLiteral("km/h"), false};
-             reading.dial.showValue = false;
-             hero->setReading(reading, QColor(Qt::cyan));
+             CircularGauge dial{2450, GaugeScale::defaultFor(0x0C), qs("Régime ×1000"), {}};
+             dial.showValue = false;
+             hero->setReading({dial, 87, qs("km/h"), false}, QColor(Qt::cyan));
              return hero;
-         }, {QStringLiteral("R\u00C9GIME \u00D71000"), QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("87"), QStringLiteral("km/h")}},
-        {"gear strip", [] {
+         }, {qs("RÉGIME ×1000"), qs("0"), qs("7"), qs("87"), qs("km/h")}}, // the speed, 87, is kept as an image too
+        {"gear strip", [&] {
              auto* strip = new GearStripView(GearStripView::cockpit);
              strip->setContent({6, std::nullopt, InstrumentReadings::GearSource::none, QColor(Qt::cyan)});
              return strip;
-         }, {QStringLiteral("RAPPORT"), QStringLiteral("R"), QStringLiteral("6")}},
+         }, {qs("RAPPORT"), qs("R"), qs("6")}},
     };
     for (const Component& c : components) {
         std::unique_ptr<QWidget> widget(c.make());

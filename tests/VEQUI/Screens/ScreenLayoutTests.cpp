@@ -6,9 +6,7 @@
 #include "VEQUI/Support/LayoutCheck.hpp"
 #include "VEQUI/Views/Diagnostics/TerminalView.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
-#include "VEQUI/Views/Expert/RecipeCard.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
-#include "VEQUI/Views/Shell/LiveInterface.hpp"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -17,8 +15,20 @@
 #include <QDialog>
 #include <QLineEdit>
 
+#include <ostream>
+
 namespace veq::testing {
 namespace {
+
+// A window size users see, as the tests' names and messages give it.
+struct WindowSize {
+    int width;
+    int height;
+    QSize qsize() const { return {width, height}; }
+    friend std::ostream& operator<<(std::ostream& out, const WindowSize& size) {
+        return out << size.width << "x" << size.height;
+    }
+};
 
 // Pictures a screen as layout-<window size>-<screen>.png and checks its layout; the faults are
 // told under the picture's name. `root` is the window unless a sheet stands over it.
@@ -30,14 +40,15 @@ struct Tour {
         rig.settle();
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); // layouts asked for by the last changes
         QWidget& shown = root ? *root : *rig.window;
-        const QString name = QStringLiteral("layout-%1x%2-%3").arg(size.width()).arg(size.height()).arg(QString::fromUtf8(screen));
+        const QString name =
+            QStringLiteral("layout-%1x%2-%3").arg(size.width()).arg(size.height()).arg(QString::fromUtf8(screen));
         EXPECT_TRUE(shown.grab().save(QStringLiteral(VEQ_SCREENS_DIR "/") + name + QStringLiteral(".png"))) << screen;
         const auto faults = checkLayout(shown, options);
         EXPECT_TRUE(faults.empty()) << layoutReport(name, shown, faults);
     }
 };
 
-class ScreenLayout : public ::testing::TestWithParam<QSize> {
+class ScreenLayout : public ::testing::TestWithParam<WindowSize> {
 protected:
     // A window at the size under test.
     static void fit(ScreenRig& rig, QSize size) {
@@ -55,7 +66,7 @@ ScriptedCar::Script silentBus() {
 }
 
 TEST_P(ScreenLayout, TheConnectionScreens) {
-    const QSize size = GetParam();
+    const QSize size = GetParam().qsize();
     {
         Gate gate;
         ScriptedCar car([&gate](const std::string& line) -> std::optional<std::vector<std::string>> {
@@ -86,7 +97,7 @@ TEST_P(ScreenLayout, TheConnectionScreens) {
 }
 
 TEST_P(ScreenLayout, EverySectionOnceLive) {
-    const QSize size = GetParam();
+    const QSize size = GetParam().qsize();
     ScreenRig rig;
     fit(rig, size);
     ASSERT_TRUE(rig.connect());
@@ -116,7 +127,7 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
     rig.settle();
     const auto ecus = rig.findAll(QStringLiteral("ecuCard"));
     ASSERT_FALSE(ecus.isEmpty());
-    QTest::mouseClick(ecus.back(), Qt::LeftButton); // the module with the longest name
+    QTest::mouseClick(ecus.back(), Qt::LeftButton); // the door module, whose name is the longest
     tour.visit("ecu-map-detail");
 
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Terminal")));
@@ -180,17 +191,18 @@ TEST_P(ScreenLayout, TheBusMonitorWithTraffic) {
         return std::nullopt;
     });
     ScreenRig rig({.car = &car});
-    fit(rig, GetParam());
+    fit(rig, GetParam().qsize());
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Terminal")));
     rig.find<TerminalView>(QStringLiteral("TerminalView"))->setMode(TerminalView::Mode::sniffer);
     ASSERT_TRUE(waitUntil([&] { return rig.model().snifferRows().size() >= 40; }));
     ASSERT_TRUE(waitUntil([&] { return rig.find(QStringLiteral("emptyState")) == nullptr; })); // the table's refresh tick
-    Tour{rig, GetParam()}.visit("terminal-bus-monitor");
+    Tour{rig, GetParam().qsize()}.visit("terminal-bus-monitor");
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayout, ::testing::Values(QSize(1280, 800), QSize(1080, 680)),
-                         [](const auto& info) { return fmt::format("{}x{}", info.param.width(), info.param.height()); });
+// The window's first size and its smallest.
+INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayout, ::testing::Values(WindowSize{1280, 800}, WindowSize{1080, 680}),
+                         [](const auto& info) { return fmt::format("{}x{}", info.param.width, info.param.height); });
 
 } // namespace
 } // namespace veq::testing

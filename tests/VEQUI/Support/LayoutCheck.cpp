@@ -175,18 +175,15 @@ bool isDialNumeral(const Placed& owner, const RecordedText& text) {
 
 // The overlaps the screens' designs ask for: a gauge's title and readout over its dial (and so
 // over the numerals around it), and the texts a widget paints over its children on purpose.
-std::optional<const char*> overlayBetween(const Text& a, const Text& b) {
-    if (a.owner == b.owner && a.dialNumeral != b.dialNumeral) return "a gauge's title and readout over its dial";
-    for (const Text* over : {&a, &b}) {
-        const Text* under = over == &a ? &b : &a;
-        const QWidget* painter = over->owner->widget;
-        if (std::any_of(std::begin(kTextsOverChildren), std::end(kTextsOverChildren),
-                        [&](const char* name) { return painter->objectName() == QLatin1String(name); }) &&
-            painter->isAncestorOf(under->owner->widget)) {
-            return "a widget's own text over its children";
-        }
-    }
-    return std::nullopt;
+bool overlaid(const Text& a, const Text& b) {
+    if (a.owner == b.owner && a.dialNumeral != b.dialNumeral) return true;
+    const auto paintsOver = [](const Text& over, const Text& under) {
+        const QWidget* widget = over.owner->widget;
+        return widget->isAncestorOf(under.owner->widget) &&
+               std::any_of(std::begin(kTextsOverChildren), std::end(kTextsOverChildren),
+                           [&](const char* name) { return widget->objectName() == QLatin1String(name); });
+    };
+    return paintsOver(a, b) || paintsOver(b, a);
 }
 
 class Checker {
@@ -262,7 +259,7 @@ private:
                 if (a.owner == b.owner && a.recorded.text == b.recorded.text && a.recorded.bounds == b.recorded.bounds) {
                     continue; // the same text painted again in place
                 }
-                if (overlayBetween(a, b)) continue;
+                if (overlaid(a, b)) continue;
                 fault(LayoutRule::textsOverlap, a.recorded.text + QStringLiteral(" \u2194 ") + b.recorded.text,
                       fmt::format("{} {} over {} {}", where(a.owner->widget), describe(first), where(b.owner->widget),
                                   describe(second)));
