@@ -6,6 +6,9 @@
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Views/Expert/ExpertControls.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
+#include "VEQUI/Views/Shell/MainWindow.hpp"
+#include "VEQUI/Views/Shell/RootView.hpp"
+#include "VEQUI/Views/Shell/Sidebar.hpp"
 
 #include <QApplication>
 
@@ -47,7 +50,16 @@ inline bool settleUntil(const std::function<bool()>& done, std::chrono::millisec
         timeout);
 }
 
-inline const QSize expertScreenSize(1180, 760);
+// The section's area beside the sidebar and its divider, in the window as it opens and at its
+// minimum: the sizes users see the expert screens at.
+inline const QSize expertScreenSize = MainWindow::kDefaultSize - QSize(Sidebar::kWidth + 1, 0);
+inline const QSize expertMinimumScreenSize = RootView::kMinimumSize - QSize(Sidebar::kWidth + 1, 0);
+inline const QSize userScreenSizes[] = {expertScreenSize, expertMinimumScreenSize};
+
+// A picture's name with the size it was taken at: "expert-recipes-1069x800".
+inline QString sized(const QString& name, QSize size) {
+    return QStringLiteral("%1-%2x%3").arg(name).arg(size.width()).arg(size.height());
+}
 
 struct ExpertRig {
     ConnectionRig rig;

@@ -179,7 +179,7 @@ TEST(ExpertView, SyntheticCategoriesShowTheirIconsAndTheFilterBarFollowsSearchAn
     rig.model().acceptExpertMode();
     Access::setLoadedProviders(rig.model(), {"Alpha", "Beta"});
     ExpertView view(rig.model(), rig.reveals.action());
-    present(view, QSize(1180, 760));
+    present(view, expertScreenSize);
     settleAll();
     shoot(view, QStringLiteral("expert-synthetic-categories"));
     std::vector<std::pair<std::string, std::string>> groups;
