@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 namespace veq {
@@ -341,6 +343,46 @@ TEST(ExpertView, EveryBundledRecipeIsACardWithItsJudgedBadgeGroupedByFirstAppear
     // No provider ships: the closed lock and the read-only texts.
     EXPECT_EQ(only<SymbolView>(view, QStringLiteral("providerLock"))->symbol(), "lock.fill");
     EXPECT_EQ(textOf(view, "providerTitle"), "Aucun provider d'acc\u00E8s s\u00E9curis\u00E9 \u2014 mode lecture seule");
+}
+
+TEST(ExpertView, RecipeCardsKeepTheirChipsWholeAndApartAndEndACutECUNameWithAnEllipsisAtTheSizesUsersSee) {
+    ExpertRig rig;
+    ASSERT_TRUE(rig.open());
+    ExpertView& view = *rig.view;
+    for (const QSize size : userScreenSizes) {
+        view.resize(size);
+        settleAll();
+        for (RecipeCard* card : named<RecipeCard>(view, QStringLiteral("recipeCard"))) {
+            const std::string where = " (" + card->recipeID() + " at " + std::to_string(size.width()) + " wide)";
+            std::vector<QWidget*> parts;
+            for (const char* name : {"recipeTitle", "feasibilityBadge", "recipeDescription", "safetyChip", "riskChip",
+                                     "reversibilityChip", "recipeECU"}) {
+                parts.push_back(only(*card, QString::fromUtf8(name)));
+                ASSERT_NE(parts.back(), nullptr) << name;
+            }
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                EXPECT_TRUE(card->rect().contains(placeIn(*card, *parts[i]))) << parts[i]->objectName().toStdString() << where;
+                for (std::size_t j = i + 1; j < parts.size(); ++j) {
+                    EXPECT_FALSE(placeIn(*card, *parts[i]).intersects(placeIn(*card, *parts[j])))
+                        << parts[i]->objectName().toStdString() << " over " << parts[j]->objectName().toStdString() << where;
+                }
+            }
+            for (const char* name : {"feasibilityBadge", "safetyChip", "riskChip", "reversibilityChip"}) {
+                const QWidget* capsule = only(*card, QString::fromUtf8(name));
+                EXPECT_GE(capsule->width(), capsule->sizeHint().width()) << name << where;
+            }
+            const auto* ecu = only<QLabel>(*card, QStringLiteral("recipeECU"));
+            EXPECT_TRUE(shownWholeOrElided(*ecu)) << ecu->text().toStdString() << where;
+        }
+        // The widest chips (the driving group's) and the longest ECU name (a door module's).
+        auto* scroll = only<QScrollArea>(view, QStringLiteral("recipeScroll"));
+        scroll->ensureWidgetVisible(cardOf(view, "vgs-adaptation-reset"), 0, 300);
+        shoot(view, sized(QStringLiteral("expert-recipes-driving"), size));
+        scroll->verticalScrollBar()->setValue(0);
+        scroll->ensureWidgetVisible(cardOf(view, "door-mirror-fold"), 0, 300);
+        shoot(view, sized(QStringLiteral("expert-recipes"), size));
+        scroll->verticalScrollBar()->setValue(0);
+    }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
+#include "VEQUI/Views/Kit/AdaptiveGridLayout.hpp"
 #include "VEQUI/Views/Kit/Sparkline.hpp"
 #include "VEQUI/Views/Kit/StatusLamp.hpp"
 #include "VEQUI/Views/Kit/ValueTile.hpp"
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPainter>
 
 namespace veq {
@@ -105,6 +107,36 @@ TEST(StatusLamp, LitShowsTheColourItsGlowAndAPrimaryLabel) {
     EXPECT_GT(testing::countNear(image, QRect(17, 0, 103, 20), VEQ::textPrimary(), 8), 5);
     const StatusLamp red{QStringLiteral("Moteur"), true, VEQ::critical()};
     EXPECT_EQ(draw(red, {120, 20}).pixelColor(4, 10), VEQ::critical());
+}
+
+// --- AdaptiveGridLayout ---------------------------------------------------------------------
+
+TEST(AdaptiveGridLayout, ColumnsAreAtLeastTheirMinimumAndNeverNarrowerThanAnItemCanBe) {
+    struct Case { int itemMinimum; int width; int columns; };
+    const Case cases[] = {
+        {100, 700, 2}, // two columns of 330 and their gap fit
+        {100, 671, 1},
+        {400, 700, 1}, // two cells of 344 would squeeze items that need 400
+        {400, 812, 2},
+        {400, 811, 1},
+    };
+    for (const Case& c : cases) {
+        QWidget host;
+        auto* grid = new AdaptiveGridLayout(330, 12, &host);
+        std::vector<QWidget*> items;
+        for (int i = 0; i < 3; ++i) {
+            items.push_back(new QLabel(QStringLiteral("Carte"), &host));
+            items.back()->setMinimumWidth(c.itemMinimum);
+            grid->addWidget(items.back());
+        }
+        EXPECT_EQ(grid->columnCount(c.width), c.columns) << c.itemMinimum << " in " << c.width;
+        EXPECT_GE(grid->minimumSize().width(), std::max(330, c.itemMinimum));
+        grid->setGeometry(QRect(0, 0, c.width, 400));
+        // A widget keeps its minimum width whatever its cell: a cell too narrow lays it over its neighbour.
+        for (std::size_t i = 1; i < items.size(); ++i) {
+            EXPECT_FALSE(items[i - 1]->geometry().intersects(items[i]->geometry())) << c.itemMinimum << " in " << c.width;
+        }
+    }
 }
 
 } // namespace

@@ -151,8 +151,9 @@ RecipeCard::RecipeCard(const CodingRecipe& recipe, const std::optional<Feasibili
     chips->addWidget(new SymbolCapsuleView(riskChip(recipe.risk), QStringLiteral("riskChip")));
     chips->addWidget(new SymbolCapsuleView(reversibilityChip(recipe.reversible), QStringLiteral("reversibilityChip")));
     chips->addStretch(1);
-    chips->addWidget(makeLabel(qs(recipe.ecu), VEQ::label(9, QFont::Medium), VEQ::textSecondary(),
-                               QStringLiteral("recipeECU")));
+    // The ECU's name gives way first when the card is narrow; the chips stay whole.
+    chips->addWidget(new ElidedLabel(qs(recipe.ecu), VEQ::label(9, QFont::Medium), VEQ::textSecondary(),
+                                     QStringLiteral("recipeECU")));
     column->addLayout(chips);
 }
 

@@ -22,6 +22,15 @@ int AdaptiveGridLayout::columnCount(int width, int minimumColumnWidth, int spaci
     return std::max(1, (width + gap) / (std::max(1, minimumColumnWidth) + gap));
 }
 
+int AdaptiveGridLayout::columnMinimum() const {
+    // A cell narrower than its item's minimum would squeeze the item's contents over one another.
+    int widest = minimumColumnWidth_;
+    for (QLayoutItem* item : items_) {
+        if (!item->isEmpty()) widest = std::max(widest, item->minimumSize().width());
+    }
+    return widest;
+}
+
 void AdaptiveGridLayout::addItem(QLayoutItem* item) {
     items_.append(item);
     invalidate();
@@ -46,7 +55,7 @@ QSize AdaptiveGridLayout::minimumSize() const {
     int tallest = 0;
     for (QLayoutItem* item : items_) tallest = std::max(tallest, item->minimumSize().height());
     const QMargins m = contentsMargins();
-    return {minimumColumnWidth_ + m.left() + m.right(), tallest + m.top() + m.bottom()};
+    return {columnMinimum() + m.left() + m.right(), tallest + m.top() + m.bottom()};
 }
 
 QSize AdaptiveGridLayout::sizeHint() const { return minimumSize(); }

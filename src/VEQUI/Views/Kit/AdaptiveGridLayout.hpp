@@ -5,8 +5,9 @@
 
 namespace veq {
 
-// A grid of as many equal columns as fit, each at least `minimumColumnWidth` wide (always at
-// least one), filled row by row in insertion order. Every item takes its column's width and its
+// A grid of as many equal columns as fit, each at least `minimumColumnWidth` wide and never
+// narrower than the widest item's minimum width (always at least one column), filled row by row
+// in insertion order. Every item takes its column's width and its
 // own height for that width, centred vertically in its row; a row is as tall as its tallest item.
 class AdaptiveGridLayout : public QLayout {
 public:
@@ -18,7 +19,9 @@ public:
 
     // The number of columns for a content width.
     static int columnCount(int width, int minimumColumnWidth, int spacing);
-    int columnCount(int width) const { return columnCount(width, minimumColumnWidth_, spacing()); }
+    int columnCount(int width) const { return columnCount(width, columnMinimum(), spacing()); }
+    // The narrowest a column may be: the width asked for, or more when an item cannot be that narrow.
+    int columnMinimum() const;
 
     void addItem(QLayoutItem* item) override;
     int count() const override { return static_cast<int>(items_.size()); }

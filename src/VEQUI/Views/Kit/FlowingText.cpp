@@ -32,13 +32,15 @@ QSize ElidedLabel::minimumSizeHint() const {
     return {metrics.horizontalAdvance(QStringLiteral("\u2026")), metrics.height()};
 }
 
+QString ElidedLabel::shownText() const {
+    return QFontMetrics(font()).elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
 void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QFontMetrics metrics(font());
     painter.setFont(font());
     painter.setPen(palette().color(QPalette::WindowText));
-    const QString shown = metrics.elidedText(text(), Qt::ElideRight, contentsRect().width());
-    painter.drawText(contentsRect(), static_cast<int>(alignment()), shown);
+    painter.drawText(contentsRect(), static_cast<int>(alignment()), shownText());
 }
 
 } // namespace veq

@@ -22,6 +22,8 @@ public:
                 QWidget* parent = nullptr);
 
     QSize minimumSizeHint() const override;
+    // The line as drawn at the label's present width.
+    QString shownText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
