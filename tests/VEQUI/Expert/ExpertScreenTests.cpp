@@ -307,6 +307,30 @@ TEST(ExpertView, TheGateStartsClearedEachTimeItIsBuilt) {
     EXPECT_FALSE(rig.model().expertAccepted());
 }
 
+TEST(ExpertView, TheGateShowsTheCarbonWeaveBesideItsColumnAtTheSizesUsersSee) {
+    ExpertRig rig;
+    for (const QSize size : userScreenSizes) {
+        ExpertView view(rig.model());
+        present(view, size);
+        const QImage gate = shoot(view, sized(QStringLiteral("expert-gate"), size));
+        CarbonBackground bare(ExpertGateView::backdropOpacity);
+        present(bare, size);
+        const QImage weave = bare.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Left of the centred column nothing but the backdrop shows: the same pixels as the weave.
+        const QRect margin(0, 0, 60, size.height());
+        int differing = 0;
+        std::set<QRgb> shades;
+        for (int y = margin.top(); y <= margin.bottom(); ++y) {
+            for (int x = margin.left(); x <= margin.right(); ++x) {
+                differing += gate.pixel(x, y) != weave.pixel(x, y);
+                shades.insert(weave.pixel(x, y));
+            }
+        }
+        EXPECT_EQ(differing, 0) << size.width();
+        EXPECT_GT(shades.size(), 4u); // the weave, not a plain fill
+    }
+}
+
 TEST(ExpertView, EveryBundledRecipeIsACardWithItsJudgedBadgeGroupedByFirstAppearance) {
     ExpertRig rig;
     ASSERT_TRUE(rig.open());

@@ -122,7 +122,6 @@ ExpertGateView::ExpertGateView(AppModel& model, QWidget* parent)
     outer->addWidget(scroll);
 
     auto* content = new QWidget;
-    content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(20, 0, 20, 0);
     column->setSpacing(22);
@@ -169,6 +168,8 @@ ExpertGateView::ExpertGateView(AppModel& model, QWidget* parent)
     column->addWidget(footer, 0, Qt::AlignHCenter);
     column->addStretch(1);
     scroll->setWidget(content);
+    // setWidget turns the content's fill on, which would paint the window colour over the weave.
+    content->setAutoFillBackground(false);
 
     connect(understood_, &QCheckBox::toggled, this, [this](bool on) { follow(on); });
     connect(accept_, &QAbstractButton::clicked, this, [this] { model_.acceptExpertMode(); });
