@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QPointer>
 #include <QScrollArea>
@@ -151,6 +152,48 @@ TEST(RecipeSheet, ReadOnlyAndForbiddenRecipesShowTheirBlockerAndTheLastOutcomeSh
     EXPECT_EQ(textOf(*sheet, "blockerTitle"), "\u00C9criture refus\u00E9e par Oskavel Car");
     EXPECT_EQ(only<SymbolView>(*sheet, QStringLiteral("blockerSymbol"))->symbol(), "lock.fill");
     EXPECT_EQ(textOf(*sheet, "resultText"), "Restauration refus\u00E9e \u2014 test");
+}
+
+// The rows of `area` holding ink: a pixel clearly apart from the background.
+int inkRows(const QImage& image, QRect area, QColor background) {
+    int rows = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        bool ink = false;
+        for (int x = area.left(); x <= area.right() && !ink; ++x) ink = colorDistance(image.pixelColor(x, y), background) > 40;
+        rows += ink;
+    }
+    return rows;
+}
+
+// The same for a label's text drawn with room all around it.
+int freeInkRows(const QLabel& label, QColor background) {
+    const QFontMetrics metrics(label.font());
+    QImage image(metrics.horizontalAdvance(label.text()) + 20, metrics.height() * 3, QImage::Format_RGB32);
+    image.fill(background);
+    QPainter painter(&image);
+    painter.setFont(label.font());
+    painter.setPen(textColor(&label));
+    painter.drawText(QPoint(10, 2 * metrics.height()), label.text());
+    painter.end();
+    return inkRows(image, image.rect(), background);
+}
+
+TEST(RecipeSheet, SmallCapitalTitlesKeepTheirAccentsWhole) {
+    Expert expert;
+    ASSERT_TRUE(expert.open());
+    RecipeDetailView* sheet = expert.openSheet("sam-f-drl-fog");
+    ASSERT_NE(sheet, nullptr);
+    auto* body = only(*sheet, QStringLiteral("detailBody"));
+    const QImage picture = body->grab().toImage();
+    std::vector<const QLabel*> titles;
+    for (const QLabel* title : named<QLabel>(*body, QStringLiteral("blockTitle"))) titles.push_back(title);
+    titles.push_back(only<QLabel>(*body, QStringLiteral("stepsHeading")));
+    ASSERT_EQ(text(titles[2]), "COMMENT REVENIR EN ARRI\u00C8RE");
+    ASSERT_EQ(text(titles.back()), "S\u00C9QUENCE UDS");
+    for (const QLabel* title : titles) {
+        EXPECT_EQ(inkRows(picture, placeIn(*body, *title), VEQ::surface1()), freeInkRows(*title, VEQ::surface1()))
+            << text(title);
+    }
 }
 
 TEST(RecipeSheet, ABackupFromTheSheetShowsItsProgressThenTheButtonAgainAndTheVerdictWaitsForTheNextRefresh) {

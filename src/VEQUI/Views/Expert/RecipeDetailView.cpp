@@ -133,8 +133,10 @@ QWidget* makeExplanationBlock(const ExplanationBlock& block, const QColor& accen
     auto* symbol = new SymbolView(block.symbol, 11, colour);
     symbol->setObjectName(QStringLiteral("blockSymbol"));
     heading->addWidget(symbol);
-    heading->addWidget(makeLabel(qs(block.title).toUpper(), tracked(VEQ::label(10, QFont::Bold), 1), colour,
-                                 QStringLiteral("blockTitle")));
+    auto* title = makeLabel(qs(block.title).toUpper(), tracked(VEQ::label(10, QFont::Bold), 1), colour,
+                            QStringLiteral("blockTitle"));
+    holdWholeGlyphs(title);
+    heading->addWidget(title);
     heading->addStretch(1);
     column->addLayout(heading);
     column->addWidget(makeFlowingLabel(qs(block.text), VEQ::label(12, QFont::Medium), VEQ::textSecondary(),
@@ -146,8 +148,10 @@ QWidget* makeGuardsSection(const std::optional<GuardVerdict>& verdict) {
     QVBoxLayout* column = nullptr;
     auto* panel = makePanel(QStringLiteral("guardsSection"), VEQ::surface1(), column, 8);
     auto* heading = new QHBoxLayout;
-    heading->addWidget(makeLabel(QStringLiteral("GARDE-FOUS"), tracked(VEQ::label(10, QFont::Bold), 1),
-                                 VEQ::textPrimary(), QStringLiteral("guardsHeading")));
+    auto* title = makeLabel(QStringLiteral("GARDE-FOUS"), tracked(VEQ::label(10, QFont::Bold), 1), VEQ::textPrimary(),
+                            QStringLiteral("guardsHeading"));
+    holdWholeGlyphs(title);
+    heading->addWidget(title);
     heading->addStretch(1);
     if (verdict) {
         const auto blocking = verdict->blockingFailures().size();
@@ -212,8 +216,10 @@ private:
 QWidget* makeStepsSection(const CodingRecipe& recipe, const QColor& accent) {
     QVBoxLayout* column = nullptr;
     auto* panel = makePanel(QStringLiteral("stepsSection"), VEQ::surface1(), column, 8);
-    column->addWidget(makeLabel(QStringLiteral("S\u00C9QUENCE UDS"), tracked(VEQ::label(10, QFont::Bold), 1),
-                                VEQ::textPrimary(), QStringLiteral("stepsHeading")));
+    auto* heading = makeLabel(QStringLiteral("S\u00C9QUENCE UDS"), tracked(VEQ::label(10, QFont::Bold), 1),
+                              VEQ::textPrimary(), QStringLiteral("stepsHeading"));
+    holdWholeGlyphs(heading);
+    column->addWidget(heading);
     int number = 0;
     for (const RecipeStep& step : recipe.steps) {
         const bool write = step.isWrite();

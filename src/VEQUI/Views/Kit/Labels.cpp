@@ -1,5 +1,6 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPalette>
 #include <QTextLayout>
@@ -7,6 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+
+#include <algorithm>
+#include <cmath>
 
 namespace veq {
 
@@ -26,6 +30,13 @@ QLabel* makeLabel(const QString& text, const QFont& font, const QColor& colour, 
     setTextColour(label, colour);
     if (!objectName.isEmpty()) label->setObjectName(objectName);
     return label;
+}
+
+void holdWholeGlyphs(QLabel* label) {
+    const QFontMetricsF metrics(label->font());
+    const QRectF ink = metrics.tightBoundingRect(label->text());
+    const auto beyond = [](double overshoot) { return std::max(0, static_cast<int>(std::ceil(overshoot))); };
+    label->setContentsMargins(0, beyond(-ink.top() - metrics.ascent()), 0, beyond(ink.bottom() - metrics.descent()));
 }
 
 WrappedText::WrappedText(const QString& text, const QFont& font, const QColor& colour, int width,
