@@ -353,6 +353,16 @@ TEST(RecipeDetailRules, ConfirmationStepsAndExplanationBlocks) {
               "rout\u00E9 vers la prise OBD (CAN-B, CAN-HMI), ce qui est le cas de la plupart des calculateurs de confort "
               "sur les plateformes 2019.");
     EXPECT_EQ(explanation(comfort, Feasibility::forbidden("Parce que."))[1].text, "Parce que.");
+
+    // Only a leading no-entry sign (with or without its emoji selector) becomes a drawn symbol.
+    const std::pair<const char*, SignedText> signs[] = {
+        {"\u26D4\uFE0F INTERDIT \u2014 Non.", {"minus.circle.fill", "INTERDIT \u2014 Non."}},
+        {"\u26D4INTERDIT", {"minus.circle.fill", "INTERDIT"}},
+        {"\u26A0\uFE0E ATTENTION", {"", "\u26A0\uFE0E ATTENTION"}},
+        {"Voir \u26D4", {"", "Voir \u26D4"}},
+        {"", {"", ""}},
+    };
+    for (const auto& [text, shown] : signs) EXPECT_EQ(signedText(text), shown) << text;
 }
 
 TEST(BackupTags, FreshMeansFromZeroToUnderADayAndIntegrityFollowsTheChecksum) {

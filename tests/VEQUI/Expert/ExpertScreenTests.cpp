@@ -196,6 +196,47 @@ TEST(RecipeSheet, SmallCapitalTitlesKeepTheirAccentsWhole) {
     }
 }
 
+// The characters of a text that its font cannot draw (emoji selectors draw nothing anyway).
+QString missingCharacters(const QString& text, const QFont& font) {
+    const QFontMetrics metrics(font);
+    QString missing;
+    for (const char32_t c : text.toUcs4()) {
+        if (c != 0xFE0E && c != 0xFE0F && !metrics.inFontUcs4(c)) missing += QString::fromUcs4(&c, 1);
+    }
+    return missing;
+}
+
+TEST(RecipeSheet, TheSafetyCriticalWarningsNoEntrySignIsDrawnAsASymbolBeforeItsText) {
+    Expert expert;
+    ASSERT_TRUE(expert.open());
+    RecipeDetailView* sheet = expert.openSheet("sam-f-drl-fog");
+    ASSERT_NE(sheet, nullptr);
+    auto* body = only(*sheet, QStringLiteral("detailBody"));
+    for (const QLabel* label : sheet->findChildren<QLabel*>()) {
+        EXPECT_EQ(missingCharacters(label->text(), label->font()).toStdString(), "") << label->objectName().toStdString();
+    }
+    // The warning, the blocker's detail and "Pourquoi ce badge" each open with the sign, drawn in
+    // the fault colour and centred on their first line.
+    const auto signs = named<SymbolView>(*body, QStringLiteral("leadingSign"));
+    ASSERT_EQ(signs.size(), 3);
+    const QImage picture = body->grab().toImage();
+    const char* texts[] = {"warningText", "blockerDetail", "blockText"};
+    for (qsizetype i = 0; i < signs.size(); ++i) {
+        EXPECT_EQ(signs[i]->symbol(), "minus.circle.fill");
+        const QRect sign = placeIn(*body, *signs[i]);
+        EXPECT_GT(countNear(picture, sign, VEQ::critical(), 10), sign.width() * 2) << texts[i];
+        const QLabel* text = nullptr;
+        for (const QLabel* label : named<QLabel>(*body, QString::fromUtf8(texts[i]))) {
+            if (std::abs(placeIn(*body, *label).top() - sign.top()) <= 1) text = label;
+        }
+        ASSERT_NE(text, nullptr) << texts[i];
+        EXPECT_TRUE(text->text().startsWith(QStringLiteral("INTERDIT \u2014 "))) << texts[i];
+        const QRect line = placeIn(*body, *text);
+        EXPECT_LE(sign.right(), line.left()) << texts[i];
+        EXPECT_NEAR(sign.center().y(), line.top() + QFontMetrics(text->font()).height() / 2.0, 1) << texts[i];
+    }
+}
+
 TEST(RecipeSheet, ABackupFromTheSheetShowsItsProgressThenTheButtonAgainAndTheVerdictWaitsForTheNextRefresh) {
     Expert expert;
     ASSERT_TRUE(expert.open());

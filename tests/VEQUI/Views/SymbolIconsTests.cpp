@@ -16,8 +16,9 @@
 namespace veq {
 namespace {
 
-// Every symbol the screens name: the shell's (sidebar, footer, wizard, progress view, settings)
-// and the instruments' (cockpit, focus gauge, messages, the messages' own icons included).
+// Every symbol the screens name: the shell's (sidebar, footer, wizard, progress view, settings),
+// the instruments' (cockpit, focus gauge, messages, the messages' own icons included) and the
+// recipe sheet's no-entry sign.
 std::set<std::string> screenSymbols() {
     std::set<std::string> symbols{
         "gauge.open.with.lines.needle.33percent", "waveform.path.ecg", "record.circle", "bell.badge.fill",
@@ -29,7 +30,7 @@ std::set<std::string> screenSymbols() {
         "engine.combustion.fill", "thermometer.high", "drop.fill", "minus.plus.batteryblock.fill", "wind",
         "bolt.fill", "gauge.with.dots.needle.bottom.50percent", "road.lanes", "stopwatch.fill", "checkmark.seal.fill",
         "stop.fill", "arrow.down.doc.fill", "xmark", "arrowtriangle.up.fill", "questionmark.circle.fill",
-        "magnifyingglass", "fuelpump.fill",
+        "magnifyingglass", "fuelpump.fill", "minus.circle.fill",
     };
     for (const auto& item : VehicleMessageCenter::proprietaryItems) symbols.emplace(item.icon);
     return symbols;

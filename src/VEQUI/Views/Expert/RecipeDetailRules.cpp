@@ -126,4 +126,14 @@ std::string headerLine(const CodingRecipe& recipe) {
     return recipe.ecu + " \u00B7 " + recipe.ecuAddress.value_or("?") + " \u00B7 " + recipe.bus;
 }
 
+SignedText signedText(std::string_view text) {
+    constexpr std::string_view noEntry = "\u26D4";
+    constexpr std::string_view emojiStyle = "\uFE0F";
+    if (!text.starts_with(noEntry)) return {{}, std::string(text)};
+    text.remove_prefix(noEntry.size());
+    if (text.starts_with(emojiStyle)) text.remove_prefix(emojiStyle.size());
+    if (text.starts_with(' ')) text.remove_prefix(1);
+    return {"minus.circle.fill", std::string(text)};
+}
+
 } // namespace veq::RecipeDetailRules

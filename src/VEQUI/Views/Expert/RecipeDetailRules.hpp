@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What a recipe's detail sheet decides from the recipe, its feasibility and the guard's verdict:
@@ -61,5 +62,15 @@ std::string warningSymbol(SafetyImpact impact);
 
 // "Calculateur · 7E4 · CAN-B": the ECU, its address ("?" when absent) and the bus.
 std::string headerLine(const CodingRecipe& recipe);
+
+// An engine text as the sheet shows it. The safety-critical warning opens with "⛔" (and an emoji
+// selector), which the font lacks: the sheet draws that sign as a symbol before the rest.
+struct SignedText {
+    std::string symbol; // empty: the text has no sign of its own
+    std::string text;
+
+    bool operator==(const SignedText&) const = default;
+};
+SignedText signedText(std::string_view text);
 
 } // namespace veq::RecipeDetailRules

@@ -15,6 +15,7 @@
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -65,6 +66,22 @@ RoundedPanel* makePanel(const QString& name, const QColor& fill, QVBoxLayout*& c
     return panel;
 }
 
+// A wrapping text of the engine; a sign it opens with is drawn as a symbol centred on its first line.
+QHBoxLayout* makeSignedText(const std::string& text, const QFont& font, const QColor& colour, const QString& name) {
+    const SignedText shown = signedText(text);
+    auto* row = new QHBoxLayout;
+    const QFontMetrics metrics(font);
+    row->setSpacing(metrics.horizontalAdvance(QLatin1Char(' ')));
+    if (!shown.symbol.empty()) {
+        auto* sign = new SymbolView(shown.symbol, font.pixelSize(), VEQ::critical());
+        sign->setObjectName(QStringLiteral("leadingSign"));
+        sign->setFixedHeight(metrics.height());
+        row->addWidget(sign, 0, Qt::AlignTop);
+    }
+    row->addWidget(makeFlowingLabel(qs(shown.text), font, colour, name), 1);
+    return row;
+}
+
 QWidget* makeWarningBanner(const CodingRecipe& recipe, const std::string& text) {
     QVBoxLayout* column = nullptr;
     auto* banner = makePanel(QStringLiteral("warningBanner"), withOpacity(VEQ::critical(), 0.12), column, 0,
@@ -74,8 +91,7 @@ QWidget* makeWarningBanner(const CodingRecipe& recipe, const std::string& text) 
     auto* symbol = new SymbolView(warningSymbol(recipe.safetyImpact), 20, VEQ::critical());
     symbol->setObjectName(QStringLiteral("warningSymbol"));
     row->addWidget(symbol, 0, Qt::AlignTop);
-    row->addWidget(makeFlowingLabel(qs(text), VEQ::label(12, QFont::Medium), VEQ::textPrimary(),
-                                    QStringLiteral("warningText")),
+    row->addLayout(makeSignedText(text, VEQ::label(12, QFont::Medium), VEQ::textPrimary(), QStringLiteral("warningText")),
                    1);
     column->addLayout(row);
     return banner;
@@ -100,8 +116,8 @@ QWidget* makeBlockerBanner(const Blocker& blocker, const QColor& accent) {
     tag.fillOpacity = 0.15;
     top->addWidget(new SymbolCapsuleView(tag, QStringLiteral("blockerTag")));
     column->addLayout(top);
-    column->addWidget(makeFlowingLabel(qs(blocker.detail), VEQ::label(11, QFont::Medium), VEQ::textSecondary(),
-                                       QStringLiteral("blockerDetail")));
+    column->addLayout(makeSignedText(blocker.detail, VEQ::label(11, QFont::Medium), VEQ::textSecondary(),
+                                     QStringLiteral("blockerDetail")));
     auto* remedy = new QHBoxLayout;
     remedy->setSpacing(6);
     auto* arrow = new SymbolView("arrow.turn.down.right", 9, accent);
@@ -139,8 +155,8 @@ QWidget* makeExplanationBlock(const ExplanationBlock& block, const QColor& accen
     heading->addWidget(title);
     heading->addStretch(1);
     column->addLayout(heading);
-    column->addWidget(makeFlowingLabel(qs(block.text), VEQ::label(12, QFont::Medium), VEQ::textSecondary(),
-                                       QStringLiteral("blockText")));
+    column->addLayout(makeSignedText(block.text, VEQ::label(12, QFont::Medium), VEQ::textSecondary(),
+                                     QStringLiteral("blockText")));
     return panel;
 }
 

@@ -202,19 +202,29 @@ QPainterPath oilCan() {
     return path.simplified();
 }
 
+// The no-entry sign: a disc with a bar across.
+QPainterPath noEntry() {
+    QPainterPath disc;
+    disc.addEllipse(QPointF(0.5, 0.5), 0.46, 0.46);
+    QPainterPath bar;
+    bar.addRoundedRect(QRectF(0.2, 0.41, 0.6, 0.18), 0.03, 0.03);
+    return disc.subtracted(bar);
+}
+
 struct FilledShape {
     std::string_view symbol;
     QPainterPath (*shape)();
 };
 
 // clang-format off
-const std::array<FilledShape, 9> filledShapes{{
+const std::array<FilledShape, 10> filledShapes{{
     // symbol                           shape
     {"arrowtriangle.up.fill",           triangleUp},
     {"brake.signal",                    brakeSignal},
     {"drop.fill",                       drop},
     {"drop.triangle.fill",              drop},
     {"fuelpump.fill",                   fuelPump},
+    {"minus.circle.fill",               noEntry},
     {"minus.plus.batteryblock.fill",    batteryBlock},
     {"oilcan.fill",                     oilCan},
     {"road.lanes",                      roadLanes},
