@@ -6,6 +6,7 @@
 #include "VEQUI/Views/Expert/BackupListView.hpp"
 #include "VEQUI/Views/Expert/DIDCSV.hpp"
 #include "VEQUI/Views/Expert/DIDScannerView.hpp"
+#include "VEQUI/Views/Expert/ECUPicker.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 
@@ -15,12 +16,17 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 namespace veq {
 namespace {
 
 using namespace veq::testing;
+using Access = AppModelTestAccess;
 
 const std::string restoreRefusal =
     "La restauration \u00E9crit dans le calculateur et exige donc le SecurityAccess (0x27), indisponible sans provider. "
@@ -274,6 +280,80 @@ TEST(DIDScanner, PickerTextsAndTheCSVLineOfTheExample) {
               "0x0102;7E1;;;\"x;y\";1\n");
     EXPECT_EQ(DIDCSV::encode({}), "did;ecu;octets;ascii;libelle;lectures\n");
     EXPECT_EQ(DIDCSV::field("deux\nlignes"), "\"deux\nlignes\"");
+}
+
+// The selected entry as the picker draws it.
+QString shownEntry(const QComboBox& picker) {
+    const auto* ecus = dynamic_cast<const ECUPicker*>(&picker);
+    return ecus ? ecus->shownText() : picker.currentText();
+}
+
+// Every entry of a picker as it shows when selected: whole or ended with "…" where it is cut,
+// within its text field (a plain picker cuts a longer entry short without a sign).
+std::vector<std::string> entriesNotShownWhole(QComboBox& picker) {
+    QStyleOptionComboBox option;
+    option.initFrom(&picker);
+    const QRect field = picker.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &picker);
+    std::vector<std::string> faults;
+    const int selected = picker.currentIndex();
+    for (int i = 0; i < picker.count(); ++i) {
+        picker.setCurrentIndex(i);
+        const QString shown = shownEntry(picker);
+        const bool fits = picker.fontMetrics().horizontalAdvance(shown) <= field.width() - 2;
+        if (!fits || (shown != picker.currentText() && !shown.contains(QChar(0x2026)))) faults.push_back(shown.toStdString());
+    }
+    picker.setCurrentIndex(selected);
+    return faults;
+}
+
+// Identifiers found on the engine ECU, as a scan leaves them.
+std::vector<DiscoveredDID> foundDIDs(int count) {
+    std::vector<DiscoveredDID> dids;
+    for (int i = 0; i < count; ++i) dids.push_back(DiscoveredDID::make(static_cast<std::uint16_t>(0x2000 + i), "7E0", {0x12, 0x34}));
+    return dids;
+}
+
+TEST(DIDScanner, TheControlBarShowsEveryEntryAndControlWholeAndApartAtTheSizesUsersSee) {
+    ExpertRig rig;
+    ASSERT_TRUE(rig.connect());
+    DIDScannerView view(rig.model());
+    for (const bool watching : {false, true}) {
+        if (watching) {
+            Access::setDiscoveredDIDs(rig.model(), foundDIDs(3));
+            Access::setDidWatching(rig.model(), true); // the longest label of the watch button
+        }
+        for (const QSize size : userScreenSizes) {
+            present(view, size);
+            settleAll();
+            const std::string where = std::to_string(size.width()) + (watching ? " wide, watching" : " wide");
+            auto* ecus = only<QComboBox>(view, QStringLiteral("ecuPicker"));
+            EXPECT_EQ(entriesNotShownWhole(*ecus), std::vector<std::string>{}) << where;
+            EXPECT_EQ(entriesNotShownWhole(*only<QComboBox>(view, QStringLiteral("rangePicker"))), std::vector<std::string>{})
+                << where;
+            // Each ECU's header shows, however long its name.
+            for (int i = 0; i < ecus->count(); ++i) {
+                ecus->setCurrentIndex(i);
+                const QString header = QStringLiteral(" \u00B7 ") + ecus->itemData(i).toString();
+                EXPECT_TRUE(shownEntry(*ecus).endsWith(header)) << ecus->itemText(i).toStdString();
+            }
+            ecus->setCurrentIndex(ecus->findData(QStringLiteral("7E0")));
+            EXPECT_EQ(view.width(), size.width()) << where; // the bar does not hold the screen wider
+            const QWidget* bar = only(view, QStringLiteral("scanControls"));
+            std::vector<const QWidget*> controls;
+            for (const QWidget* control : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (control->isVisible()) controls.push_back(control);
+            }
+            ASSERT_EQ(controls.size(), 5u) << where;
+            for (std::size_t i = 0; i < controls.size(); ++i) {
+                EXPECT_TRUE(bar->rect().contains(controls[i]->geometry())) << i << " " << where;
+                EXPECT_GE(controls[i]->width(), controls[i]->minimumSizeHint().width()) << i << " " << where;
+                for (std::size_t j = i + 1; j < controls.size(); ++j) {
+                    EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry())) << i << "/" << j << " " << where;
+                }
+            }
+            shoot(view, sized(watching ? QStringLiteral("expert-dids-watching") : QStringLiteral("expert-dids-empty"), size));
+        }
+    }
 }
 
 } // namespace

@@ -94,5 +94,7 @@ struct AppModelTestAccess {
     static void setCurrentSession(AppModel& m, std::optional<SessionRecord> record) {
         m.currentSession_ = std::move(record);
     }
+    static void setDiscoveredDIDs(AppModel& m, std::vector<DiscoveredDID> dids) { m.setDiscoveredDIDs(std::move(dids)); }
+    static void setDidWatching(AppModel& m, bool watching) { m.setDidWatching(watching); }
 };
 } // namespace veq

@@ -3,6 +3,7 @@
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Expert/DIDCSV.hpp"
+#include "VEQUI/Views/Expert/ECUPicker.hpp"
 #include "VEQUI/Views/Kit/Divider.hpp"
 #include "VEQUI/Views/Expert/ExpertLists.hpp"
 #include "VEQUI/Views/Kit/FileExporter.hpp"
@@ -21,7 +22,11 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include <fmt/format.h>
 
@@ -33,14 +38,28 @@ using ExpertLists::withOpacity;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
-QWidget* labelled(const QString& title, QComboBox* picker, int width) {
+// The width a picker needs to show `text` whole.
+int pickerWidthFor(const QComboBox& picker, const QString& text) {
+    QStyleOptionComboBox option;
+    option.initFrom(&picker);
+    const QSize contents(picker.fontMetrics().horizontalAdvance(text) + 2, picker.fontMetrics().height());
+    return picker.style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, &picker).width();
+}
+
+// A picker `width` wide with its label beside it. On a narrow window the picker gives way, down to
+// `minimum`, before the controls after it are pushed out of the bar.
+QWidget* labelled(const QString& title, QComboBox* picker, int width, int minimum) {
+    // Sized from a long nominal content rather than the entries: the width is the bar's to give.
+    picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    picker->setMinimumContentsLength(80);
+    picker->setMaximumWidth(width);
+    picker->setMinimumWidth(std::min(width, minimum));
     auto* box = new QWidget;
-    box->setFixedWidth(width);
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     row->addWidget(makeLabel(title, VEQ::label(11, QFont::Medium), VEQ::textSecondary()));
-    row->addWidget(picker, 1);
+    row->addWidget(picker);
     return box;
 }
 
@@ -245,19 +264,25 @@ QWidget* DIDScannerView::makeControls() {
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(20, 12, 20, 12);
     row->setSpacing(10);
-    ecuPicker_ = new QComboBox;
+    ecuPicker_ = new ECUPicker;
     ecuPicker_->setObjectName(QStringLiteral("ecuPicker"));
     connect(ecuPicker_, &QComboBox::activated, this, [this](int index) {
         model_.setDidScanECU(ecuPicker_->itemData(index).toString().toStdString());
     });
-    row->addWidget(labelled(QStringLiteral("Calculateur"), ecuPicker_, 230));
+    // A long ECU name gives up letters, never its header: room for the fallback entry is enough.
+    row->addWidget(labelled(QStringLiteral("Calculateur"), ecuPicker_, 230,
+                            pickerWidthFor(*ecuPicker_, ecuName({}, "7E0"))));
     rangePicker_ = new QComboBox;
     rangePicker_->setObjectName(QStringLiteral("rangePicker"));
     for (const DIDRange& range : DIDRange::priority()) rangePicker_->addItem(rangeTitle(range));
     connect(rangePicker_, &QComboBox::activated, this, [this](int index) {
         selectedRange_ = DIDRange::priority().at(static_cast<std::size_t>(index));
     });
-    row->addWidget(labelled(QStringLiteral("Plage"), rangePicker_, 280));
+    int widestRange = 0;
+    for (const DIDRange& range : DIDRange::priority()) {
+        widestRange = std::max(widestRange, pickerWidthFor(*rangePicker_, rangeTitle(range)));
+    }
+    row->addWidget(labelled(QStringLiteral("Plage"), rangePicker_, 280, widestRange));
     stop_ = new ProminentButton(QStringLiteral("Arr\u00EAter"), "stop.fill", VEQ::label(12, QFont::DemiBold),
                                 VEQ::critical());
     stop_->setObjectName(QStringLiteral("stopScan"));
