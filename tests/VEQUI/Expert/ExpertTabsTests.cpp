@@ -356,5 +356,26 @@ TEST(DIDScanner, TheControlBarShowsEveryEntryAndControlWholeAndApartAtTheSizesUs
     }
 }
 
+TEST(ExpertLists, ShowTheirScrollBarOnlyWhileTheyScroll) {
+    ExpertRig rig;
+    ASSERT_TRUE(rig.open());
+    ExpertView& view = *rig.view;
+    const auto barShown = [&](const char* scroll) {
+        settleAll();
+        return only<QScrollArea>(view, QString::fromUtf8(scroll))->verticalScrollBar()->isVisible();
+    };
+    // The catalogue scrolls; a search that keeps one recipe does not.
+    EXPECT_TRUE(barShown("recipeScroll"));
+    view.setSearch(QStringLiteral("coming home"));
+    EXPECT_FALSE(barShown("recipeScroll"));
+    shoot(view, QStringLiteral("expert-recipes-one-found"));
+    // Three identifiers fit; sixty do not.
+    view.selectTab(ExpertView::Tab::scanner);
+    Access::setDiscoveredDIDs(rig.model(), foundDIDs(3));
+    EXPECT_FALSE(barShown("didScroll"));
+    Access::setDiscoveredDIDs(rig.model(), foundDIDs(60));
+    EXPECT_TRUE(barShown("didScroll"));
+}
+
 } // namespace
 } // namespace veq

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QScrollArea>
+#include <QScrollBar>
+
 namespace veq {
 namespace {
 
@@ -51,6 +54,21 @@ TEST(LiveDataView, RowsStandInAscendingParameterOrderWhateverTheArrivalOrder) {
     list.tick();
     EXPECT_TRUE(list.view->showsEmptyState());
     EXPECT_EQ(list.view->row(0x5C), nullptr);
+}
+
+TEST(LiveDataView, ShowsItsScrollBarOnlyOnceTheRowsOutgrowTheScreen) {
+    LiveData list(false);
+    const auto barShown = [&] {
+        list.tick();
+        settle();
+        return only<QScrollArea>(*list.view, QStringLiteral("liveDataScroll"))->verticalScrollBar()->isVisible();
+    };
+    feed(list.model(), 0x0C, 800);
+    feed(list.model(), 0x05, 90);
+    EXPECT_FALSE(barShown());
+    shoot(*list.view, QStringLiteral("live-data-few"));
+    for (const PIDDefinition& definition : PIDCatalog::all()) feed(list.model(), definition.pid, 1);
+    EXPECT_TRUE(barShown());
 }
 
 TEST(LiveDataView, StatisticTextsFollowOneRule) {

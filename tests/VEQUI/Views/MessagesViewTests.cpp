@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace veq {
 namespace {
@@ -133,6 +135,17 @@ TEST(MessagesView, CardsStandInColumnsAtLeast320Wide) {
     EXPECT_NEAR(cards[0]->geometry().center().y(), cards[2]->geometry().center().y(), 1);
     EXPECT_GT(cards[3]->y(), cards[0]->y());
     EXPECT_EQ(cards[1]->x() - cards[0]->x() - cards[0]->width(), MessageGrid::gap);
+}
+
+TEST(MessagesView, ShowsItsScrollBarOnlyWhenTheCardsOutgrowTheScreen) {
+    Messages screen(false);
+    const auto barShown = [&](int height) {
+        screen.view->resize(1069, height);
+        settle();
+        return only<QScrollArea>(*screen.view, QStringLiteral("messagesScroll"))->verticalScrollBar()->isVisible();
+    };
+    EXPECT_FALSE(barShown(800));
+    EXPECT_TRUE(barShown(400));
 }
 
 } // namespace

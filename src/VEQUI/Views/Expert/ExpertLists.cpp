@@ -111,7 +111,6 @@ QScrollArea* makeScroll(const QString& name, QVBoxLayout*& column, int margin, i
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->viewport()->setAutoFillBackground(false);
     scroll->setStyleSheet(QStringLiteral("QScrollArea{background:transparent;}"));
     auto* content = new QWidget;

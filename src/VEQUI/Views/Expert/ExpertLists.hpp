@@ -39,7 +39,8 @@ QWidget* makeInfoBar(const QString& name, std::string symbol, const QColor& acce
 QWidget* makeEmptyState(std::string symbol, int symbolSize, const QString& title, int titleSize,
                         const QString& detail = {});
 
-// A scroll view whose content is a column in `column`, transparent over the screen.
+// A scroll view whose content is a column in `column`, transparent over the screen; its scroll bar
+// shows only while the column is taller than the view.
 QScrollArea* makeScroll(const QString& name, QVBoxLayout*& column, int margin, int spacing);
 
 } // namespace veq::ExpertLists

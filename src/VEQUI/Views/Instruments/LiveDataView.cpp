@@ -211,7 +211,6 @@ LiveDataView::LiveDataView(AppModel& model, QWidget* parent)
     scroll_->setWidget(rows);
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll_->viewport()->setAutoFillBackground(false);
     rows->setAutoFillBackground(false);
 
