@@ -493,5 +493,25 @@ TEST(ExpertView, RecipeCardsKeepTheirChipsWholeAndApartAndEndACutECUNameWithAnEl
     }
 }
 
+TEST(ExpertView, TheTabPickerSitsOnASegmentTrack) {
+    ExpertRig rig;
+    ASSERT_TRUE(rig.open());
+    ExpertView& view = *rig.view;
+    view.selectTab(ExpertView::Tab::backups);
+    settleAll();
+    const QImage header = only(view, QStringLiteral("expertHeader"))->grab().toImage();
+    auto* picker = only<SegmentedPicker>(view, QStringLiteral("tabPicker"));
+    ASSERT_NE(picker, nullptr);
+    // Between the segments and around the unselected ones the track shows, not the header's fill.
+    const QRect first = picker->segment(0)->geometry().translated(picker->pos());
+    const QRect selected = picker->segment(2)->geometry().translated(picker->pos());
+    for (const QPoint at : {QPoint(first.right() + 2, first.center().y()), first.topLeft() + QPoint(3, 2),
+                            QPoint(picker->x() + 1, first.center().y())}) {
+        EXPECT_EQ(header.pixelColor(at), VEQ::surface2()) << at.x() << "," << at.y();
+    }
+    EXPECT_EQ(header.pixelColor(selected.topLeft() + QPoint(3, 2)), VEQ::stroke());
+    EXPECT_EQ(header.pixelColor(picker->x() - 2, first.center().y()), VEQ::surface1());
+}
+
 } // namespace
 } // namespace veq

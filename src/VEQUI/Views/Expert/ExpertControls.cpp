@@ -29,7 +29,7 @@ QFont chipFont() { return tracked(VEQ::label(9, QFont::DemiBold), 0.5); }
 } // namespace
 
 SegmentedPicker::SegmentedPicker(const QStringList& titles, int width, QWidget* parent)
-    : QWidget(parent), group_(new QButtonGroup(this)) {
+    : RoundedPanel(8, VEQ::surface2(), parent), group_(new QButtonGroup(this)) {
     setObjectName(QStringLiteral("tabPicker"));
     setFixedWidth(width);
     auto* row = new QHBoxLayout(this);

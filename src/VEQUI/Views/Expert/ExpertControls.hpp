@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQUI/Views/Expert/ExpertRules.hpp"
+#include "VEQUI/Views/Kit/RoundedPanel.hpp"
 
 #include <QAbstractButton>
 #include <QColor>
@@ -19,8 +20,9 @@ namespace veq {
 // Shows a file or folder in the desktop's file manager; tests put a recorder in its place.
 using RevealAction = std::function<void(const std::filesystem::path&)>;
 
-// A row of exclusive segments ("Fonctions", "Scanner DID", ...), one always selected.
-class SegmentedPicker : public QWidget {
+// A row of exclusive segments ("Fonctions", "Scanner DID", ...) on a rounded track, one always
+// selected.
+class SegmentedPicker : public RoundedPanel {
 public:
     SegmentedPicker(const QStringList& titles, int width, QWidget* parent = nullptr);
 
