@@ -5,6 +5,7 @@
 #include "VEQUI/Views/Gauges/GPUGaugeProbe.hpp"
 #include "VEQUI/Views/Gauges/GaugeNumbers.hpp"
 #include "VEQUI/Views/Gauges/GaugeReadout.hpp"
+#include "VEQUI/Views/Kit/RollingFigure.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <QFontMetricsF>
@@ -33,6 +34,13 @@ void drawCentred(QPainter& painter, const QFont& font, const QString& text, doub
     painter.drawText(QPointF(centreX - metrics.horizontalAdvance(text) / 2, top + metrics.ascent()), text);
 }
 
+// The readout's value text and its colour.
+QString readoutText(const CircularGauge& gauge) {
+    return gauge.value ? GaugeReadout::formatted(*gauge.value) : QStringLiteral("—");
+}
+
+QColor readoutInk(const CircularGauge& gauge) { return gauge.value ? VEQ::textPrimary() : VEQ::textSecondary(); }
+
 } // namespace
 
 double CircularGauge::fraction() const { return value ? scale.fraction(*value) : 0.0; }
@@ -51,7 +59,8 @@ GPUGaugeView::Values CircularGauge::gpuValues() const {
 }
 
 CircularGaugeView::CircularGaugeView(CircularGauge gauge, QWidget* parent)
-    : QWidget(parent), gauge_(std::move(gauge)), needle_(DampedSpring::withResponse(needleResponse, needleDamping)) {
+    : QWidget(parent), gauge_(std::move(gauge)), needle_(DampedSpring::withResponse(needleResponse, needleDamping)),
+      readoutRoll_(readoutText(gauge_), readoutInk(gauge_)) {
     needle_.reset(gauge_.fraction());
     frameTimer_.setTimerType(Qt::PreciseTimer);
     frameTimer_.setInterval(frameMilliseconds);
@@ -69,7 +78,14 @@ CircularGaugeView::CircularGaugeView(CircularGauge gauge, QWidget* parent)
 
 void CircularGaugeView::setGauge(CircularGauge gauge) {
     if (gauge == gauge_) return;
+    // Another parameter (a new layout) shows its value at once; the same one rolls to it.
+    const bool sameParameter = gauge.title == gauge_.title && gauge.showValue;
     gauge_ = std::move(gauge);
+    if (sameParameter) {
+        rollTo(readoutRoll_, readoutText(gauge_), readoutInk(gauge_));
+    } else {
+        readoutRoll_.show(readoutText(gauge_), readoutInk(gauge_));
+    }
     if (gpuDial_) {
         gpuDial_->setValues(gauge_.gpuValues());
         return;
@@ -77,13 +93,28 @@ void CircularGaugeView::setGauge(CircularGauge gauge) {
     if (!animated_) {
         needle_.reset(gauge_.fraction());
     } else if (!needle_.isSettled(gauge_.fraction())) {
-        if (wakeClock_) {
-            wakeClock_();
-        } else if (!frameTimer_.isActive()) {
-            frameTimer_.start();
-        }
+        wake();
     }
     update();
+}
+
+void CircularGaugeView::wake() {
+    if (wakeClock_) {
+        wakeClock_();
+    } else if (!frameTimer_.isActive()) {
+        frameTimer_.start();
+    }
+}
+
+void CircularGaugeView::addRoll(DigitRoll& roll) { rolls_.push_back(&roll); }
+
+void CircularGaugeView::rollTo(DigitRoll& roll, const QString& text, const QColor& ink) {
+    if (!animated_) {
+        roll.show(text, ink);
+        return;
+    }
+    roll.rollTo(text, ink);
+    if (roll.rolling()) wake();
 }
 
 void CircularGaugeView::setFrameClock(std::function<void()> wake) {
@@ -94,7 +125,14 @@ void CircularGaugeView::setFrameClock(std::function<void()> wake) {
     }
 }
 
-bool CircularGaugeView::isMoving() const { return !gpuDial_ && animated_ && !needle_.isSettled(gauge_.fraction()); }
+bool CircularGaugeView::needleMoving() const {
+    return !gpuDial_ && animated_ && !needle_.isSettled(gauge_.fraction());
+}
+
+bool CircularGaugeView::isMoving() const {
+    return needleMoving() ||
+           std::any_of(rolls_.begin(), rolls_.end(), [](const DigitRoll* roll) { return roll->rolling(); });
+}
 
 void CircularGaugeView::setNumerals(std::optional<double> unitDivisor) {
     numeralDivisor_ = unitDivisor;
@@ -119,19 +157,20 @@ void CircularGaugeView::setAnimated(bool animated) {
     if (!animated_) {
         frameTimer_.stop();
         needle_.reset(gauge_.fraction());
-        update();
+        for (DigitRoll* roll : rolls_) roll->finish();
+        updateOverlay();
     }
 }
 
 void CircularGaugeView::advanceFrame() {
-    if (gpuDial_) return; // the GPU dial springs in its own frames
-    const double target = gauge_.fraction();
-    needle_.step(target, frameInterval);
-    if (needle_.isSettled(target)) {
-        needle_.reset(target);
-        frameTimer_.stop();
+    for (DigitRoll* roll : rolls_) roll->advance(frameInterval);
+    if (!gpuDial_) { // the GPU dial springs in its own frames
+        const double target = gauge_.fraction();
+        needle_.step(target, frameInterval);
+        if (needle_.isSettled(target)) needle_.reset(target);
     }
-    update();
+    if (!isMoving()) frameTimer_.stop();
+    updateOverlay();
 }
 
 QRectF CircularGaugeView::dialSquare() const {
@@ -210,14 +249,17 @@ void CircularGaugeView::paintReadout(QPainter& painter, const QPointF& centre, d
         const bool present = gauge_.value.has_value();
         const QFont valueFont = VEQ::numeric(side * (gauge_.big ? 0.2 : 0.17), QFont::Bold);
         const QFont unitFont = VEQ::label(side * (present ? 0.05 : 0.042), QFont::Medium);
-        const QString valueText = present ? GaugeReadout::formatted(*gauge_.value) : QStringLiteral("—");
         const QString unitText = present ? gauge_.unit : QStringLiteral("non publié");
         const double valueHeight = QFontMetricsF(valueFont).height();
         const double spacing = side * 0.01;
         const double stackHeight = valueHeight + spacing + QFontMetricsF(unitFont).height();
         const double top = centre.y() + side * 0.12 - stackHeight / 2;
-        painter.setPen(present ? VEQ::textPrimary() : VEQ::textSecondary());
-        drawCentred(painter, valueFont, valueText, centre.x(), top);
+        if (readoutRoll_.rolling()) {
+            RollingFigure::paint(painter, readoutRoll_.frame(), {valueFont, top, centre.x(), true});
+        } else {
+            painter.setPen(readoutInk(gauge_));
+            drawCentred(painter, valueFont, readoutText(gauge_), centre.x(), top);
+        }
         painter.setPen(gauge_.zoneColor());
         drawCentred(painter, unitFont, unitText, centre.x(), top + valueHeight + spacing);
         painter.restore();

@@ -4,6 +4,7 @@
 #include "VEQUI/Views/Gauges/DampedSpring.hpp"
 #include "VEQUI/Views/Gauges/GPUGaugeView.hpp"
 #include "VEQUI/Views/Kit/CachedTexts.hpp"
+#include "VEQUI/Views/Kit/DigitRoll.hpp"
 
 #include <QColor>
 #include <QImage>
@@ -13,6 +14,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace veq {
 
@@ -39,7 +41,8 @@ struct CircularGauge {
 };
 
 // Draws a CircularGauge in the largest square centred in its area: on the GPU when the process's
-// probe allows, otherwise with vector shapes whose needle springs to each new value.
+// probe allows, otherwise with vector shapes whose needle springs to each new value. The changed
+// digits of the readout roll to a new value.
 class CircularGaugeView : public QWidget, public CachedTexts {
 public:
     explicit CircularGaugeView(CircularGauge gauge, QWidget* parent = nullptr);
@@ -64,14 +67,16 @@ public:
     // The square the dial occupies, in this widget's coordinates.
     QRectF dialSquare() const;
 
-    // The vector needle's spring: on by default; off, the needle jumps to each new value.
+    // The vector needle's spring and the rolling digits: on by default; off, the needle jumps to
+    // each new value and figures change at once.
     void setAnimated(bool animated);
-    // The spring's frames come from the owner's display tick instead of the gauge's own timer:
-    // `wake` is called when the needle sets off, and the owner then calls advanceFrame() on each
-    // tick while isMoving(), so that the needle and the screen's other changes paint together.
+    // The frames come from the owner's display tick instead of the gauge's own timer: `wake` is
+    // called when the needle sets off or digits start to roll, and the owner then calls
+    // advanceFrame() on each tick while isMoving(), so that the needle, the digits and the
+    // screen's other changes paint together.
     void setFrameClock(std::function<void()> wake);
     bool isMoving() const;
-    // Where the vector needle stands now, and one 1/60 s step of its spring.
+    // Where the vector needle stands now, and one 1/60 s step of its spring and of the rolls.
     double displayedFraction() const { return needle_.position(); }
     void advanceFrame();
 
@@ -80,6 +85,11 @@ public:
     void paintCachedTexts(QPainter& painter) const override;
 
 protected:
+    // Another figure drawn by a subclass that rolls on the gauge's frames (the tachometer's speed).
+    void addRoll(DigitRoll& roll);
+    // Rolls `roll` to `text` from what is on screen, or shows it at once when animations are off.
+    void rollTo(DigitRoll& roll, const QString& text, const QColor& ink);
+
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -91,6 +101,8 @@ private:
     // The value, its unit, and the owner's overlay.
     void paintReadout(QPainter& painter, const QPointF& centre, double side) const;
     void placeGPUDial();
+    bool needleMoving() const;
+    void wake();
 
     CircularGauge gauge_;
     std::optional<double> numeralDivisor_;
@@ -118,6 +130,8 @@ private:
     QTimer frameTimer_;
     bool animated_ = true;
     std::function<void()> wakeClock_;
+    DigitRoll readoutRoll_;
+    std::vector<DigitRoll*> rolls_{&readoutRoll_};
 };
 
 } // namespace veq

@@ -107,7 +107,7 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
     }
     column->addWidget(band);
 
-    InstrumentMotion::followTicks(coalescer_, {leftFlank_, hero_, rightFlank_}, *gearStrip_);
+    InstrumentMotion::followTicks(coalescer_, {leftFlank_, hero_, rightFlank_}, *gearStrip_, tiles_);
 
     const auto stale = [this] { coalescer_.request(); };
     TelemetryStore& store = model_.store();
@@ -127,7 +127,7 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
 
 void CockpitView::setAnimated(bool animated) {
     topBar_->setAnimated(animated);
-    InstrumentMotion::setAnimated({leftFlank_, hero_, rightFlank_}, *gearStrip_, animated);
+    InstrumentMotion::setAnimated({leftFlank_, hero_, rightFlank_}, *gearStrip_, animated, tiles_);
 }
 
 void CockpitView::refresh() {

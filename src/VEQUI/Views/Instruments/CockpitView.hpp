@@ -26,8 +26,8 @@ class CockpitView : public QWidget {
 public:
     explicit CockpitView(AppModel& model, QWidget* parent = nullptr);
 
-    // Needles, gear boxes, tabs and log forms move with their animations by default; off, every
-    // change shows at once (tests).
+    // Needles, rolling digits, gear boxes, tabs and log forms move with their animations by
+    // default; off, every change shows at once (tests).
     void setAnimated(bool animated);
     RepaintCoalescer& coalescer() { return coalescer_; }
 

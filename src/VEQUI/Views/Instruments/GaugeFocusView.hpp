@@ -33,7 +33,8 @@ public:
     // The pending hide: single shot, started on first show and on every pointer movement.
     QTimer& hideTimer() { return hideTimer_; }
 
-    // Needles, gear boxes and the hint's fades animate by default; off, changes show at once.
+    // Needles, rolling digits, gear boxes and the hint's fades animate by default; off, changes
+    // show at once.
     void setAnimated(bool animated);
     RepaintCoalescer& coalescer() { return coalescer_; }
 

@@ -4,6 +4,7 @@
 #include "VEQUI/Views/Gauges/GaugeReadout.hpp"
 #include "VEQUI/Views/Kit/Glow.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
+#include "VEQUI/Views/Kit/RollingFigure.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -42,7 +43,8 @@ bool HeroReadout::operator==(const HeroReadout& other) const {
            shiftCue == other.shiftCue && accent == other.accent && style.speedSize == other.style.speedSize;
 }
 
-void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintText::CachedLine* speedLine) const {
+void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintText::GlyphImages* speedGlyphs,
+                        const DigitRoll* speedRoll) const {
     if (!(side > 0)) return;
     const QFont speedFont = VEQ::numeric(side * style.speedSize, QFont::Bold);
     const QFont unitFont = VEQ::label(side * unitSize, QFont::Medium);
@@ -60,10 +62,15 @@ void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintTex
     SymbolIcons::paint(painter, arrowBox, "arrowtriangle.up.fill", shiftCue ? VEQ::critical() : VEQ::stroke());
     top += arrow + gap;
 
-    if (speedLine) {
-        speedLine->drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(), {centre.x(), top + speedHeight / 2});
-    } else {
+    if (!speedGlyphs) {
         PaintText::drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(), {centre.x(), top + speedHeight / 2});
+    } else if (speedRoll && speedRoll->rolling()) {
+        const auto blit = [speedGlyphs, &speedFont](QPainter& p, QChar glyph, const QColor& ink, QPointF topLeft) {
+            speedGlyphs->draw(p, speedFont, ink, glyph, topLeft);
+        };
+        RollingFigure::paint(painter, speedRoll->frame(), {speedFont, top, centre.x(), true}, blit);
+    } else {
+        speedGlyphs->drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(), centre.x(), top);
     }
     top += speedHeight + gap;
     PaintText::drawCentred(painter, unitFont, accent, speedUnit, {centre.x(), top + unitHeight / 2});
@@ -76,9 +83,11 @@ HeroTachometer::HeroTachometer(HeroReadout::Style style, QWidget* parent)
     : CircularGaugeView(CircularGauge{}, parent) {
     readout_.style = style;
     readout_.accent = VEQ::accent();
+    speedRoll_.show(readout_.speedText(), VEQ::textPrimary());
+    addRoll(speedRoll_);
     setNumerals(1000);
     setOverlay([this](QPainter& painter, const QPointF& centre, double side) {
-        readout_.paint(painter, centre, side, &speedLine_);
+        readout_.paint(painter, centre, side, &speedGlyphs_, &speedRoll_);
     });
 }
 
@@ -99,6 +108,7 @@ void HeroTachometer::setReading(const InstrumentReadings::Hero& hero, const QCol
     next.accent = accent;
     if (next == readout_) return;
     readout_ = next;
+    rollTo(speedRoll_, readout_.speedText(), VEQ::textPrimary());
     updateOverlay();
 }
 

@@ -2,6 +2,7 @@
 
 #include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
+#include "VEQUI/Views/Kit/DigitRoll.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 
 #include <QColor>
@@ -35,13 +36,16 @@ struct HeroReadout {
     QString speedText() const;
     QString rpmText() const;
 
-    // `speedLine`, when given, keeps the large speed figure as an image between paints.
-    void paint(QPainter& painter, QPointF centre, double side, PaintText::CachedLine* speedLine = nullptr) const;
+    // The large speed figure is drawn from `speedGlyphs`, kept between paints (without them, as
+    // plain text); while `speedRoll` rolls, it gives the figure on screen.
+    void paint(QPainter& painter, QPointF centre, double side, PaintText::GlyphImages* speedGlyphs = nullptr,
+               const DigitRoll* speedRoll = nullptr) const;
     bool operator==(const HeroReadout& other) const;
 };
 
 // The large central tachometer: engine speed on its dial with numerals in thousands, the
-// readout over it (inside the GPU dial's frame when the dial is drawn on the GPU).
+// readout over it (inside the GPU dial's frame when the dial is drawn on the GPU). The speed's
+// changed digits roll on the gauge's frames.
 class HeroTachometer : public CircularGaugeView {
 public:
     HeroTachometer(HeroReadout::Style style, QWidget* parent = nullptr);
@@ -53,7 +57,8 @@ public:
 
 private:
     HeroReadout readout_;
-    PaintText::CachedLine speedLine_;
+    DigitRoll speedRoll_;
+    PaintText::GlyphImages speedGlyphs_;
 };
 
 } // namespace veq

@@ -10,9 +10,9 @@ namespace veq {
 
 // The display tick of a live screen, about 1/60 s. It gathers the change notices (samples
 // arrive far faster than a display shows them) into at most one refresh per tick, and steps
-// the screen's animations (needle and gear springs) on the same tick, so that the screen paints
-// at most once per tick. The first notice after a quiet spell starts the ticks; they stop once
-// nothing is stale and nothing moves.
+// the screen's animations (needle and gear springs, rolling digits) on the same tick, so that
+// the screen paints at most once per tick. The first notice after a quiet spell starts the
+// ticks; they stop once nothing is stale and nothing moves.
 class RepaintCoalescer : public QObject {
 public:
     static constexpr int tickMilliseconds = 16;
@@ -31,6 +31,8 @@ public:
     // timer's work).
     void tick();
     bool pending() const { return pending_; }
+    // Whether an animation still moves: the ticks go on while it does.
+    bool animating() const { return moving_; }
 
     // Tests drive the ticks themselves: the timer then never starts.
     void setManualTicks(bool manual);

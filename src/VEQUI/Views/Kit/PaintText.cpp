@@ -2,8 +2,13 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QTransform>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace veq::PaintText {
 
@@ -35,25 +40,61 @@ void drawRight(QPainter& painter, const QFont& font, const QColor& color, const 
     drawLeft(painter, font, color, text, right - width(font, text), centreY);
 }
 
-void CachedLine::drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text,
-                             QPointF centre) {
+QImage GlyphImages::render(QChar glyph) const {
+    const QString text(glyph);
+    const QFontMetricsF metrics(font_);
+    const QSizeF size(std::ceil(metrics.horizontalAdvance(text)) + 2 * margin_,
+                      std::ceil(metrics.ascent() + metrics.descent()) + 2 * margin_);
+    QImage image((size * ratio_).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio_);
+    image.fill(Qt::transparent);
+    QPainter layer(&image);
+    layer.setRenderHint(QPainter::Antialiasing);
+    layer.setRenderHint(QPainter::TextAntialiasing);
+    QRawFont outlines = QRawFont::fromFont(font_);
+    const double pixelSize = outlines.pixelSize();
+    const auto indexes = outlines.isValid() ? outlines.glyphIndexesForString(text) : QList<quint32>{};
+    if (indexes.size() != 1 || indexes.front() == 0 || !(outlines.unitsPerEm() > 0)) {
+        drawAt(layer, font_, color_, text, QPointF(margin_, margin_)); // not in this font: as text
+        return image;
+    }
+    outlines.setPixelSize(outlines.unitsPerEm());
+    const double scale = pixelSize / outlines.unitsPerEm();
+    QTransform place;
+    place.translate(margin_, margin_ + metrics.ascent());
+    place.scale(scale, scale);
+    layer.fillPath(place.map(outlines.pathForGlyph(indexes.front())), color_);
+    return image;
+}
+
+void GlyphImages::draw(QPainter& painter, const QFont& font, const QColor& color, QChar glyph, QPointF topLeft) {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    if (image_.isNull() || text != text_ || font != font_ || color != color_ || ratio != ratio_) {
-        const QSizeF size(std::ceil(width(font, text)) + 2, std::ceil(lineHeight(font)) + 2);
-        image_ = QImage((size * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-        image_.setDevicePixelRatio(ratio);
-        image_.fill(Qt::transparent);
-        QPainter layer(&image_);
-        layer.setRenderHint(QPainter::Antialiasing);
-        layer.setRenderHint(QPainter::TextAntialiasing);
-        drawAt(layer, font, color, text, QPointF(1, 1));
-        text_ = text;
+    if (font != font_ || color != color_ || ratio != ratio_) {
+        images_.clear();
         font_ = font;
         color_ = color;
         ratio_ = ratio;
+        // Room for a bold glyph's ink past its advance.
+        margin_ = std::ceil(lineHeight(font) * 0.05) + 1;
     }
-    const QSizeF size = image_.deviceIndependentSize();
-    painter.drawImage(QPointF(centre.x() - size.width() / 2, centre.y() - size.height() / 2), image_);
+    auto it = std::find_if(images_.begin(), images_.end(), [glyph](const Entry& e) { return e.glyph == glyph; });
+    if (it == images_.end()) {
+        images_.push_back({glyph, render(glyph)});
+        it = std::prev(images_.end());
+    }
+    painter.drawImage(QPointF(topLeft.x() - margin_, topLeft.y() - margin_), it->image);
+}
+
+void GlyphImages::drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text,
+                              double centreX, double top) {
+    const QFontMetricsF metrics(font);
+    double width = 0;
+    for (const QChar c : text) width += metrics.horizontalAdvance(c);
+    double x = centreX - width / 2;
+    for (const QChar c : text) {
+        draw(painter, font, color, c, {x, top});
+        x += metrics.horizontalAdvance(c);
+    }
 }
 
 } // namespace veq::PaintText

@@ -6,6 +6,8 @@
 #include <QPointF>
 #include <QString>
 
+#include <vector>
+
 class QPainter;
 
 // Drawing one line of text by its line box, as the screens lay texts out: a line is as tall as
@@ -26,19 +28,33 @@ void drawCentred(QPainter& painter, const QFont& font, const QColor& color, cons
 void drawRight(QPainter& painter, const QFont& font, const QColor& color, const QString& text, double right,
                double centreY);
 
-// One line kept as an image for as long as its text, font and colour stay: drawing it again is a
-// blit. Glyphs too large for the glyph cache (the tachometer's speed) are otherwise filled from
-// their outlines on every paint.
-class CachedLine {
+// Glyphs kept as images for one font, colour and pixel ratio, so that a figure too large for
+// the glyph cache (the tachometer's speed), whose glyphs are otherwise filled from their outlines
+// on every paint, is drawn in blits, one per cell, whether it stands or its cells move. The
+// outlines are taken at the font's design size and scaled, so that a glyph comes out the same
+// whatever was drawn before it (at the drawn size, FreeType's outlines vary by a fraction of a
+// pixel with the face's previous use).
+class GlyphImages {
 public:
-    void drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text, QPointF centre);
+    // The glyph with the top-left corner of its line box at `topLeft`.
+    void draw(QPainter& painter, const QFont& font, const QColor& color, QChar glyph, QPointF topLeft);
+    // A line of such glyphs centred on `centreX`, its line box's top at `top`, each glyph where the
+    // advances before it end (figures: no kerning).
+    void drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text, double centreX,
+                     double top);
 
 private:
-    QImage image_;
-    QString text_;
+    struct Entry {
+        QChar glyph;
+        QImage image;
+    };
+    QImage render(QChar glyph) const;
+
+    std::vector<Entry> images_;
     QFont font_;
     QColor color_;
     qreal ratio_ = 0;
+    double margin_ = 0;
 };
 
 } // namespace veq::PaintText

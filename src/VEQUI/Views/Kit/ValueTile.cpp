@@ -1,5 +1,6 @@
 #include "VEQUI/Views/Kit/ValueTile.hpp"
 
+#include "VEQUI/Views/Kit/RollingFigure.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <QFontMetricsF>
@@ -18,6 +19,8 @@ constexpr double marginVertical = 10;
 constexpr double marginHorizontal = 14;
 constexpr double stackSpacing = 4;
 constexpr double rowSpacing = 3;
+constexpr int frameMilliseconds = 16;
+constexpr double frameInterval = 1.0 / 60.0;
 
 struct TileFonts {
     QFont title = VEQ::label(10, QFont::Medium);
@@ -51,6 +54,20 @@ RowMetrics rowMetrics(const ValueTile& tile, const TileFonts& fonts) {
     return {ascent, ascent + descent, value.horizontalAdvance(tile.value), unit.horizontalAdvance(tile.unit)};
 }
 
+// Where the figure's row lies in the tile: its left edge and its baseline.
+QPointF figureOrigin(const QRectF& area) {
+    const TileFonts& fonts = TileFonts::shared();
+    const double top = area.top() + marginVertical + QFontMetricsF(fonts.title).height() + stackSpacing;
+    const double ascent = std::max(QFontMetricsF(fonts.value).ascent(), QFontMetricsF(fonts.unit).ascent());
+    return {area.left() + marginHorizontal, top + ascent};
+}
+
+void paintUnit(QPainter& painter, const ValueTile& tile, double left, double baseline) {
+    painter.setFont(TileFonts::shared().unit);
+    painter.setPen(tile.accent);
+    painter.drawText(QPointF(left, baseline), tile.unit);
+}
+
 } // namespace
 
 void ValueTile::paint(QPainter& painter, const QRectF& area) const {
@@ -80,16 +97,23 @@ void ValueTile::paintFigure(QPainter& painter, const QRectF& area) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const TileFonts& fonts = TileFonts::shared();
-    const double left = area.left() + marginHorizontal;
-    const double top = area.top() + marginVertical + QFontMetricsF(fonts.title).height() + stackSpacing;
-    const auto row = rowMetrics(*this, fonts);
-    const double baseline = top + row.ascent;
+    const QPointF origin = figureOrigin(area);
     painter.setFont(fonts.value);
     painter.setPen(VEQ::textPrimary());
-    painter.drawText(QPointF(left, baseline), value);
-    painter.setFont(fonts.unit);
-    painter.setPen(accent);
-    painter.drawText(QPointF(left + row.valueWidth + rowSpacing, baseline), unit);
+    painter.drawText(origin, value);
+    const double valueWidth = QFontMetricsF(fonts.value).horizontalAdvance(value);
+    paintUnit(painter, *this, origin.x() + valueWidth + rowSpacing, origin.y());
+    painter.restore();
+}
+
+void ValueTile::paintRollingFigure(QPainter& painter, const QRectF& area,
+                                   const std::vector<DigitRoll::Figure>& frame) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const TileFonts& fonts = TileFonts::shared();
+    const QPointF origin = figureOrigin(area);
+    RollingFigure::paint(painter, frame, {fonts.value, origin.y() - QFontMetricsF(fonts.value).ascent(), origin.x()});
+    paintUnit(painter, *this, origin.x() + RollingFigure::width(frame, fonts.value) + rowSpacing, origin.y());
     painter.restore();
 }
 
@@ -108,10 +132,25 @@ QSizeF ValueTile::sizeHint() const {
 namespace veq {
 
 ValueTileView::ValueTileView(ValueTile tile, QWidget* parent)
-    : QWidget(parent), tile_(std::move(tile)), hint_(tile_.sizeHint().toSize()) {}
+    : QWidget(parent), tile_(std::move(tile)), hint_(tile_.sizeHint().toSize()),
+      roll_(tile_.value, VEQ::textPrimary()) {
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    frameTimer_.setInterval(frameMilliseconds);
+    connect(&frameTimer_, &QTimer::timeout, this, &ValueTileView::advanceFrame);
+}
 
 void ValueTileView::set(ValueTile tile) {
     if (tile == tile_) return;
+    if (!animated_ || tile.title != tile_.title) {
+        roll_.show(tile.value, VEQ::textPrimary());
+    } else if (tile.value != roll_.text()) {
+        roll_.rollTo(tile.value, VEQ::textPrimary());
+        if (wakeClock_) {
+            wakeClock_();
+        } else if (!frameTimer_.isActive()) {
+            frameTimer_.start();
+        }
+    }
     tile_ = std::move(tile);
     if (const QSize hint = tile_.sizeHint().toSize(); hint != hint_) {
         hint_ = hint;
@@ -135,7 +174,34 @@ void ValueTileView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.drawImage(QPointF(0, 0), card_);
-    tile_.paintFigure(painter, QRectF(rect()));
+    if (roll_.rolling()) {
+        tile_.paintRollingFigure(painter, QRectF(rect()), roll_.frame());
+    } else {
+        tile_.paintFigure(painter, QRectF(rect()));
+    }
+}
+
+void ValueTileView::setAnimated(bool animated) {
+    animated_ = animated;
+    if (animated_) return;
+    frameTimer_.stop();
+    if (roll_.rolling()) {
+        roll_.finish();
+        update();
+    }
+}
+
+void ValueTileView::setFrameClock(std::function<void()> wake) {
+    wakeClock_ = std::move(wake);
+    if (wakeClock_ && frameTimer_.isActive()) {
+        frameTimer_.stop();
+        wakeClock_();
+    }
+}
+
+void ValueTileView::advanceFrame() {
+    if (!roll_.advance(frameInterval)) frameTimer_.stop();
+    update();
 }
 
 void ValueTileView::paintCachedTexts(QPainter& painter) const { tile_.paintCard(painter, QRectF(rect())); }
