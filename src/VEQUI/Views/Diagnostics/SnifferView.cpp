@@ -5,7 +5,7 @@
 #include "VEQUI/Views/Kit/Divider.hpp"
 #include "VEQUI/Views/Kit/FileExporter.hpp"
 #include "VEQUI/Views/Diagnostics/FrameTable.hpp"
-#include "VEQUI/Views/Kit/Glow.hpp"
+#include "VEQUI/Views/Kit/Dot.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Diagnostics/ToolSymbols.hpp"
@@ -18,7 +18,6 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
-#include <optional>
 
 namespace veq {
 
@@ -29,34 +28,14 @@ QColor withAlpha(QColor colour, double alpha) {
     return colour;
 }
 
-// The status dot: 8 pixels, with a soft glow of radius 4 while it is lit.
-class StatusDot : public QWidget {
-public:
-    StatusDot() {
-        setObjectName(QStringLiteral("statusDot"));
-        setFixedSize(16, 16);
-    }
-    void setLit(bool lit) {
-        if (lit == lit_ && lit_.has_value()) return;
-        lit_ = lit;
-        update();
-    }
+// The status dot: 8 pixels, glowing (radius 4) while the monitor runs, in a square that leaves
+// its glow room.
+constexpr double statusDotDiameter = 8;
+constexpr int statusDotBox = 16;
 
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QPointF centre = QRectF(rect()).center();
-        const bool lit = lit_.value_or(false);
-        if (lit) Glow::paintRound(painter, centre, 4, VEQ::confirm(), 0.8, 4);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(lit ? VEQ::confirm() : VEQ::stroke());
-        painter.drawEllipse(centre, 4, 4);
-    }
-
-private:
-    std::optional<bool> lit_;
-};
+Dot statusDot(bool lit) {
+    return lit ? Dot{statusDotDiameter, VEQ::confirm(), 0.8, 4} : Dot{statusDotDiameter, VEQ::stroke()};
+}
 
 constexpr int headerVerticalPadding = 6;
 
@@ -107,7 +86,7 @@ QWidget* makeEmptyState() {
 } // namespace
 
 SnifferView::SnifferView(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model), statusDot_(new StatusDot),
+    : QWidget(parent), model_(model), statusDot_(new DotView(statusDot(false))),
       statusText_(makeLabel({}, VEQ::label(11, QFont::Medium), VEQ::textSecondary(), QStringLiteral("statusText"))),
       recordButton_(new ToolButton({}, ToolSymbol::recordCircle, VEQ::label(11, QFont::Medium), VEQ::textSecondary(), 13)),
       exportButton_(new ToolButton(QStringLiteral("Exporter .asc"), ToolSymbol::squareAndArrowUp,
@@ -117,6 +96,8 @@ SnifferView::SnifferView(AppModel& model, QWidget* parent)
       content_(new QStackedLayout), table_(new FrameTable([&model]() -> const CANFrameTable::Rows& { return model.snifferRows(); },
                                            [&model] { return model.accent(); })) {
     setObjectName(QStringLiteral("SnifferView"));
+    statusDot_->setObjectName(QStringLiteral("statusDot"));
+    statusDot_->setFixedSize(statusDotBox, statusDotBox);
     recordButton_->setObjectName(QStringLiteral("recordButton"));
     exportButton_->setObjectName(QStringLiteral("exportButton"));
 
@@ -208,7 +189,7 @@ void SnifferView::refresh() {
 
 void SnifferView::refreshBanner() {
     const bool sniffing = model_.sniffing();
-    static_cast<StatusDot*>(statusDot_)->setLit(sniffing);
+    statusDot_->set(statusDot(sniffing));
     statusText_->setText(sniffing ? QStringLiteral("Sniffer actif \u2014 t\u00E9l\u00E9m\u00E9trie en pause")
                                   : QStringLiteral("Sniffer arr\u00EAt\u00E9"));
     const auto recorded = static_cast<long long>(model_.recordedFrames().size());

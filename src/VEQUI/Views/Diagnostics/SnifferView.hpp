@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VEQUI/Views/Kit/Dot.hpp"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -41,7 +43,7 @@ private:
     void exportTrace();
 
     AppModel& model_;
-    QWidget* statusDot_;
+    DotView* statusDot_;
     QLabel* statusText_;
     ToolButton* recordButton_;
     ToolButton* exportButton_;

@@ -43,6 +43,16 @@ bool HeroReadout::operator==(const HeroReadout& other) const {
            shiftCue == other.shiftCue && accent == other.accent && style.speedSize == other.style.speedSize;
 }
 
+QRectF HeroReadout::arrowBox(QPointF centre, double side) const {
+    // The top of the column that paint() lays out.
+    const double arrow = side * arrowSize;
+    const double gap = side * style.spacing;
+    const double total = arrow + gap + PaintText::lineHeight(VEQ::numeric(side * style.speedSize, QFont::Bold)) + gap +
+                         PaintText::lineHeight(VEQ::label(side * unitSize, QFont::Medium)) + gap +
+                         side * style.spaceAboveRpm + PaintText::lineHeight(VEQ::numeric(side * style.rpmSize, QFont::DemiBold));
+    return {centre.x() - arrow / 2, centre.y() + side * columnOffset - total / 2, arrow, arrow};
+}
+
 void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintText::GlyphImages* speedGlyphs,
                         const DigitRoll* speedRoll) const {
     if (!(side > 0)) return;

@@ -40,6 +40,8 @@ struct HeroReadout {
     // plain text); while `speedRoll` rolls, it gives the figure on screen.
     void paint(QPainter& painter, QPointF centre, double side, PaintText::GlyphImages* speedGlyphs = nullptr,
                const DigitRoll* speedRoll = nullptr) const;
+    // Where the shift light is drawn, for the readout centred on `centre` in a dial of `side`.
+    QRectF arrowBox(QPointF centre, double side) const;
     bool operator==(const HeroReadout& other) const;
 };
 

@@ -28,26 +28,36 @@ double lampWidth(const InstrumentReadings::Telltale& lamp) {
     return icon + pairSpacing + PaintText::width(labelFont(), lamp.label.toUpper());
 }
 
+// The lamps are centred as a row.
+template <typename Lamps>
+double firstLeft(const Lamps& lamps, const QRectF& area) {
+    double total = 0;
+    for (const auto& lamp : lamps) total += lampWidth(lamp);
+    total += lampSpacing * static_cast<double>(lamps.size() - 1);
+    return area.center().x() - total / 2;
+}
+
 } // namespace
+
+QRectF TelltaleStrip::iconBox(const QRectF& area, std::size_t index) const {
+    double x = firstLeft(lamps, area);
+    for (std::size_t i = 0; i < index && i < lamps.size(); ++i) x += lampWidth(lamps[i]) + lampSpacing;
+    return {x, area.center().y() - icon / 2, icon, icon};
+}
 
 void TelltaleStrip::paint(QPainter& painter, const QRectF& area) const {
     QColor fill = VEQ::surface1();
     fill.setAlphaF(0.35f);
     painter.fillRect(area, fill);
 
-    double total = 0;
-    for (const auto& lamp : lamps) total += lampWidth(lamp);
-    total += lampSpacing * static_cast<double>(lamps.size() - 1);
-    double x = area.center().x() - total / 2;
-    const double centreY = area.center().y();
-    for (const auto& lamp : lamps) {
-        const QRectF box(x, centreY - icon / 2, icon, icon);
+    for (std::size_t i = 0; i < lamps.size(); ++i) {
+        const auto& lamp = lamps[i];
+        const QRectF box = iconBox(area, i);
         if (lamp.active) Glow::paintRound(painter, box.center(), icon / 2, lamp.color, glowOpacity, glowRadius);
         SymbolIcons::paint(painter, box, lamp.icon, lamp.active ? lamp.color : VEQ::stroke());
         QColor text = lamp.active ? VEQ::textPrimary() : VEQ::textSecondary();
         if (!lamp.active) text.setAlphaF(0.5f);
-        PaintText::drawLeft(painter, labelFont(), text, lamp.label.toUpper(), x + icon + pairSpacing, centreY);
-        x += lampWidth(lamp) + lampSpacing;
+        PaintText::drawLeft(painter, labelFont(), text, lamp.label.toUpper(), box.right() + pairSpacing, box.center().y());
     }
 }
 

@@ -14,6 +14,8 @@ struct TelltaleStrip {
 
     void paint(QPainter& painter, const QRectF& area) const;
     QSizeF sizeHint() const;
+    // Where lamp `index` draws its icon in `area`.
+    QRectF iconBox(const QRectF& area, std::size_t index) const;
     bool operator==(const TelltaleStrip&) const = default;
 };
 

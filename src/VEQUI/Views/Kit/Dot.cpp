@@ -1,5 +1,7 @@
 #include "VEQUI/Views/Kit/Dot.hpp"
 
+#include "VEQUI/Views/Kit/Glow.hpp"
+
 #include <QPainter>
 
 namespace veq {
@@ -7,6 +9,7 @@ namespace veq {
 void Dot::paint(QPainter& painter, const QRectF& area) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
+    if (glowOpacity > 0) Glow::paintRound(painter, area.center(), diameter / 2, color, glowOpacity, glowRadius);
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
     painter.drawEllipse(area.center(), diameter / 2, diameter / 2);

@@ -9,10 +9,12 @@ class QPainter;
 
 namespace veq {
 
-// A filled circle, centred in the space it is given.
+// A filled circle, centred in the space it is given; glowing in its colour when given a glow.
 struct Dot {
     double diameter = 9;
     QColor color;
+    double glowOpacity = 0;
+    double glowRadius = 0;
 
     void paint(QPainter& painter, const QRectF& area) const;
     QSizeF sizeHint() const { return {diameter, diameter}; }

@@ -18,7 +18,7 @@ QFont labelFont() { return VEQ::label(11, QFont::Medium); }
 void StatusLamp::paint(QPainter& painter, const QRectF& area) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const QPointF centre(area.left() + diameter / 2, area.center().y());
+    const QPointF centre = dotCentre(area);
     const double radius = diameter / 2;
     if (isOn) Glow::paintRound(painter, centre, radius, onColor, 0.8, glowRadius);
     painter.setPen(Qt::NoPen);
@@ -33,6 +33,8 @@ void StatusLamp::paint(QPainter& painter, const QRectF& area) const {
     painter.drawText(QPointF(area.left() + diameter + spacing, baseline), label);
     painter.restore();
 }
+
+QPointF StatusLamp::dotCentre(const QRectF& area) const { return {area.left() + diameter / 2, area.center().y()}; }
 
 QSizeF StatusLamp::sizeHint() const {
     const QFontMetricsF metrics(labelFont());

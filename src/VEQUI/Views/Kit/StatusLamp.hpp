@@ -24,6 +24,8 @@ struct StatusLamp {
 
     void paint(QPainter& painter, const QRectF& area) const;
     QSizeF sizeHint() const;
+    // The centre of the lamp's circle in `area`.
+    QPointF dotCentre(const QRectF& area) const;
 
     bool operator==(const StatusLamp&) const = default;
 };
