@@ -89,24 +89,26 @@ TEST(StatusLamp, UnlitShowsAStrokeDotWithoutGlowAndASecondaryLabel) {
     const StatusLamp lamp{QStringLiteral("Moteur"), false};
     const QImage image = draw(lamp, {120, 20});
     testing::saveScreen(image, "status-lamp-off");
-    EXPECT_EQ(image.pixelColor(4, 10), VEQ::stroke()); // centre of the 9-point dot at (4.5, 10)
+    const QPoint centre = lamp.dotCentre(QRectF(0, 0, 120, 20)).toPoint(); // of the 9-point dot
+    EXPECT_EQ(image.pixelColor(centre), VEQ::stroke());
     // Just outside the dot, where a lit lamp glows, the background shows untouched.
-    EXPECT_EQ(image.pixelColor(4, 16), VEQ::background());
-    EXPECT_EQ(image.pixelColor(10, 10), VEQ::background());
-    EXPECT_GT(testing::countNear(image, QRect(17, 0, 103, 20), VEQ::textSecondary(), 8), 5);
-    EXPECT_EQ(testing::countNear(image, QRect(17, 0, 103, 20), VEQ::textPrimary(), 40), 0);
+    EXPECT_EQ(image.pixelColor(centre + QPoint(0, 6)), VEQ::background());
+    EXPECT_EQ(image.pixelColor(centre + QPoint(6, 0)), VEQ::background());
+    EXPECT_GT(testing::countNear(image, QRect(21, 0, 99, 20), VEQ::textSecondary(), 8), 5);
+    EXPECT_EQ(testing::countNear(image, QRect(21, 0, 99, 20), VEQ::textPrimary(), 40), 0);
 }
 
 TEST(StatusLamp, LitShowsTheColourItsGlowAndAPrimaryLabel) {
     const StatusLamp lamp{QStringLiteral("Moteur"), true};
     const QImage image = draw(lamp, {120, 20});
     testing::saveScreen(image, "status-lamp-on");
-    EXPECT_EQ(image.pixelColor(4, 10), VEQ::confirm());
-    const QColor glow = image.pixelColor(4, 16);
+    const QPoint centre = lamp.dotCentre(QRectF(0, 0, 120, 20)).toPoint();
+    EXPECT_EQ(image.pixelColor(centre), VEQ::confirm());
+    const QColor glow = image.pixelColor(centre + QPoint(0, 6));
     EXPECT_GT(glow.green(), VEQ::background().green() + 20); // tinted by the glow
-    EXPECT_GT(testing::countNear(image, QRect(17, 0, 103, 20), VEQ::textPrimary(), 8), 5);
+    EXPECT_GT(testing::countNear(image, QRect(21, 0, 99, 20), VEQ::textPrimary(), 8), 5);
     const StatusLamp red{QStringLiteral("Moteur"), true, VEQ::critical()};
-    EXPECT_EQ(draw(red, {120, 20}).pixelColor(4, 10), VEQ::critical());
+    EXPECT_EQ(draw(red, {120, 20}).pixelColor(centre), VEQ::critical());
 }
 
 // --- AdaptiveGridLayout ---------------------------------------------------------------------

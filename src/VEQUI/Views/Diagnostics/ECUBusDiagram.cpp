@@ -1,7 +1,6 @@
 #include "VEQUI/Views/Diagnostics/ECUBusDiagram.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/Kit/Glow.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -25,9 +24,9 @@ constexpr double ringWidth = 2;
 constexpr int captionTop = ECUBusDiagram::padding + ECUBusDiagram::nodeDiameter + ECUBusDiagram::stackSpacing +
                            ECUBusDiagram::lineHeight + ECUBusDiagram::stackSpacing;
 
-void paintNode(QPainter& painter, QPointF centre, const ECUBusDiagram::Node& node) {
+void paintNode(QPainter& painter, Glow::Cache& glows, QPointF centre, const ECUBusDiagram::Node& node) {
     const double radius = ECUBusDiagram::nodeDiameter / 2.0;
-    if (node.glows) Glow::paintRound(painter, centre, radius, node.color, glowOpacity, glowRadius);
+    if (node.glows) Glow::paintDisc(painter, &glows, centre, ECUBusDiagram::nodeDiameter, node.color, glowOpacity, glowRadius);
     painter.setPen(Qt::NoPen);
     painter.setBrush(node.color);
     painter.drawEllipse(centre, radius, radius);
@@ -74,7 +73,7 @@ void ECUBusDiagram::paintEvent(QPaintEvent* event) {
     QPainterPath line;
     line.addRoundedRect(lineRect(), 1.5, 1.5);
     painter.fillPath(line, VEQ::stroke());
-    for (std::size_t i = 0; i < nodes_.size(); ++i) paintNode(painter, nodeCentre(i), nodes_[i]);
+    for (std::size_t i = 0; i < nodes_.size(); ++i) paintNode(painter, glows_, nodeCentre(i), nodes_[i]);
 }
 
 } // namespace veq

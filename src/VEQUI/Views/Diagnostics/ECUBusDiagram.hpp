@@ -1,5 +1,6 @@
 #pragma once
 
+#include "VEQUI/Views/Kit/GlowCache.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 
 #include <QColor>
@@ -34,12 +35,14 @@ public:
     QPointF nodeCentre(std::size_t index) const;
     // The bus line's rectangle.
     QRectF lineRect() const;
+    const Glow::Cache& glowCache() const { return glows_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     std::vector<Node> nodes_;
+    Glow::Cache glows_;
 };
 
 } // namespace veq

@@ -2,7 +2,6 @@
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Gauges/GaugeReadout.hpp"
-#include "VEQUI/Views/Kit/Glow.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/RollingFigure.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
@@ -54,7 +53,7 @@ QRectF HeroReadout::arrowBox(QPointF centre, double side) const {
 }
 
 void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintText::GlyphImages* speedGlyphs,
-                        const DigitRoll* speedRoll) const {
+                        const DigitRoll* speedRoll, Glow::Cache* glows) const {
     if (!(side > 0)) return;
     const QFont speedFont = VEQ::numeric(side * style.speedSize, QFont::Bold);
     const QFont unitFont = VEQ::label(side * unitSize, QFont::Medium);
@@ -68,7 +67,9 @@ void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintTex
     double top = centre.y() + side * columnOffset - total / 2;
 
     const QRectF arrowBox(centre.x() - arrow / 2, top, arrow, arrow);
-    if (shiftCue) Glow::paintRound(painter, arrowBox.center(), arrow / 2, VEQ::critical(), glowOpacity, style.glowRadius);
+    if (shiftCue) {
+        Glow::paintSymbol(painter, glows, arrowBox, "arrowtriangle.up.fill", VEQ::critical(), glowOpacity, style.glowRadius);
+    }
     SymbolIcons::paint(painter, arrowBox, "arrowtriangle.up.fill", shiftCue ? VEQ::critical() : VEQ::stroke());
     top += arrow + gap;
 
@@ -97,7 +98,7 @@ HeroTachometer::HeroTachometer(HeroReadout::Style style, QWidget* parent)
     addRoll(speedRoll_);
     setNumerals(1000);
     setOverlay([this](QPainter& painter, const QPointF& centre, double side) {
-        readout_.paint(painter, centre, side, &speedGlyphs_, &speedRoll_);
+        readout_.paint(painter, centre, side, &speedGlyphs_, &speedRoll_, &glows_);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 #include "VEQUI/Views/Kit/DigitRoll.hpp"
+#include "VEQUI/Views/Kit/GlowCache.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 
 #include <QColor>
@@ -37,9 +38,10 @@ struct HeroReadout {
     QString rpmText() const;
 
     // The large speed figure is drawn from `speedGlyphs`, kept between paints (without them, as
-    // plain text); while `speedRoll` rolls, it gives the figure on screen.
+    // plain text); while `speedRoll` rolls, it gives the figure on screen. `glows` keeps the shift
+    // light's glow.
     void paint(QPainter& painter, QPointF centre, double side, PaintText::GlyphImages* speedGlyphs = nullptr,
-               const DigitRoll* speedRoll = nullptr) const;
+               const DigitRoll* speedRoll = nullptr, Glow::Cache* glows = nullptr) const;
     // Where the shift light is drawn, for the readout centred on `centre` in a dial of `side`.
     QRectF arrowBox(QPointF centre, double side) const;
     bool operator==(const HeroReadout& other) const;
@@ -56,11 +58,13 @@ public:
     const HeroReadout& readout() const { return readout_; }
     // The dial's texts and the readout, the speed kept as an image included.
     void paintCachedTexts(QPainter& painter) const override;
+    const Glow::Cache& glowCache() const { return glows_; }
 
 private:
     HeroReadout readout_;
     DigitRoll speedRoll_;
     PaintText::GlyphImages speedGlyphs_;
+    Glow::Cache glows_;
 };
 
 } // namespace veq

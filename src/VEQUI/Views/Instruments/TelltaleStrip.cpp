@@ -1,7 +1,7 @@
 #include "VEQUI/Views/Instruments/TelltaleStrip.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/Kit/Glow.hpp"
+#include "VEQUI/Views/Kit/GlowCache.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
@@ -45,7 +45,7 @@ QRectF TelltaleStrip::iconBox(const QRectF& area, std::size_t index) const {
     return {x, area.center().y() - icon / 2, icon, icon};
 }
 
-void TelltaleStrip::paint(QPainter& painter, const QRectF& area) const {
+void TelltaleStrip::paint(QPainter& painter, const QRectF& area, Glow::Cache* glows) const {
     QColor fill = VEQ::surface1();
     fill.setAlphaF(0.35f);
     painter.fillRect(area, fill);
@@ -53,7 +53,7 @@ void TelltaleStrip::paint(QPainter& painter, const QRectF& area) const {
     for (std::size_t i = 0; i < lamps.size(); ++i) {
         const auto& lamp = lamps[i];
         const QRectF box = iconBox(area, i);
-        if (lamp.active) Glow::paintRound(painter, box.center(), icon / 2, lamp.color, glowOpacity, glowRadius);
+        if (lamp.active) Glow::paintSymbol(painter, glows, box, lamp.icon, lamp.color, glowOpacity, glowRadius);
         SymbolIcons::paint(painter, box, lamp.icon, lamp.active ? lamp.color : VEQ::stroke());
         QColor text = lamp.active ? VEQ::textPrimary() : VEQ::textSecondary();
         if (!lamp.active) text.setAlphaF(0.5f);

@@ -12,7 +12,8 @@ namespace veq {
 struct TelltaleStrip {
     std::array<InstrumentReadings::Telltale, 5> lamps;
 
-    void paint(QPainter& painter, const QRectF& area) const;
+    // `glows` keeps the lit icons' glow images between paints.
+    void paint(QPainter& painter, const QRectF& area, Glow::Cache* glows = nullptr) const;
     QSizeF sizeHint() const;
     // Where lamp `index` draws its icon in `area`.
     QRectF iconBox(const QRectF& area, std::size_t index) const;

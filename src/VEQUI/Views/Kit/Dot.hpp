@@ -16,7 +16,8 @@ struct Dot {
     double glowOpacity = 0;
     double glowRadius = 0;
 
-    void paint(QPainter& painter, const QRectF& area) const;
+    // `glows` keeps the glow's image between paints.
+    void paint(QPainter& painter, const QRectF& area, Glow::Cache* glows = nullptr) const;
     QSizeF sizeHint() const { return {diameter, diameter}; }
 
     bool operator==(const Dot&) const = default;

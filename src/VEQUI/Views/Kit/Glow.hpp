@@ -1,23 +1,40 @@
 #pragma once
 
 #include <QColor>
-#include <QPointF>
 #include <QImage>
-#include <QRectF>
+#include <QPointF>
 #include <QSizeF>
+
+#include <functional>
 
 class QPainter;
 
-// The coloured shadows that make lit lamps and boxes glow, approximated without a blur: a
-// radial fade around a round shape, and rounded rectangles growing and fading around a box.
+// The coloured shadows that make lit lamps, symbols, boxes and arcs glow: the shape's alpha
+// blurred, tinted and drawn under the shape. They are made once into images (see GlowCache) and
+// a frame only draws them.
 namespace veq::Glow {
 
-// From `opacity` at `innerRadius` around `centre` to nothing `radius` further out.
-void paintRound(QPainter& painter, QPointF centre, double innerRadius, QColor color, double opacity, double radius);
+// A shadow of radius r is the shape's alpha blurred by a Gaussian of sigma r / 2, cut off at r
+// (r reads as a blur radius, as in CSS, whose sigma is half of it): 95 % of the weight lies
+// within r, and the glow ends exactly r beyond the shape, so nothing of it is cut by an image
+// r larger than the shape on every side.
+double sigma(double radius);
 
-// The blurred shadow of a rounded rectangle of `shape` size: an image `radius` larger on every
-// side, `opacity` of the colour under the shape, falling off like a Gaussian blur of `radius`
-// outside it. Drawn centred on the shape. Callers keep the image; it is made pixel by pixel.
+// A transparent image of `size` points at `ratio` device pixels per point, holding what `draw`
+// paints in the rectangle (0, 0, size): the shape of a glow. When the size is not a whole number
+// of pixels, the rectangle is centred in the image.
+QImage mask(QSizeF size, qreal ratio, const std::function<void(QPainter&)>& draw);
+
+// The glow of `mask`'s alpha (its colours are ignored): `color` at `opacity` where the mask is
+// opaque, blurred for `radius` points; an image larger than the mask by `radius` on every side, at
+// the mask's pixel ratio, centred where the mask is.
+QImage ofMask(const QImage& mask, const QColor& color, double opacity, double radius);
+
+// The glows of a rounded rectangle and of a disc.
 QImage roundedImage(QSizeF shape, double cornerRadius, QColor color, double opacity, double radius, qreal pixelRatio);
+QImage discImage(double diameter, QColor color, double opacity, double radius, qreal pixelRatio);
+
+// Draws `image` with its centre on `centre`.
+void drawCentred(QPainter& painter, const QImage& image, QPointF centre);
 
 } // namespace veq::Glow

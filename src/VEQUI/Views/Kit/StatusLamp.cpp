@@ -1,6 +1,6 @@
 #include "VEQUI/Views/Kit/StatusLamp.hpp"
 
-#include "VEQUI/Views/Kit/Glow.hpp"
+#include "VEQUI/Views/Kit/GlowCache.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <QFontMetricsF>
@@ -15,12 +15,12 @@ namespace {
 QFont labelFont() { return VEQ::label(11, QFont::Medium); }
 } // namespace
 
-void StatusLamp::paint(QPainter& painter, const QRectF& area) const {
+void StatusLamp::paint(QPainter& painter, const QRectF& area, Glow::Cache* glows) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QPointF centre = dotCentre(area);
     const double radius = diameter / 2;
-    if (isOn) Glow::paintRound(painter, centre, radius, onColor, 0.8, glowRadius);
+    if (isOn) Glow::paintDisc(painter, glows, centre, diameter, onColor, 0.8, glowRadius);
     painter.setPen(Qt::NoPen);
     painter.setBrush(isOn ? onColor : VEQ::stroke());
     painter.drawEllipse(centre, radius, radius);
@@ -30,16 +30,16 @@ void StatusLamp::paint(QPainter& painter, const QRectF& area) const {
     painter.setFont(font);
     painter.setPen(isOn ? VEQ::textPrimary() : VEQ::textSecondary());
     const double baseline = area.center().y() - metrics.height() / 2 + metrics.ascent();
-    painter.drawText(QPointF(area.left() + diameter + spacing, baseline), label);
+    painter.drawText(QPointF(centre.x() + radius + spacing, baseline), label);
     painter.restore();
 }
 
-QPointF StatusLamp::dotCentre(const QRectF& area) const { return {area.left() + diameter / 2, area.center().y()}; }
+QPointF StatusLamp::dotCentre(const QRectF& area) const { return {area.left() + glowRadius + diameter / 2, area.center().y()}; }
 
 QSizeF StatusLamp::sizeHint() const {
     const QFontMetricsF metrics(labelFont());
-    return {std::ceil(diameter + spacing + metrics.horizontalAdvance(label)),
-            std::ceil(std::max(diameter, metrics.height()))};
+    return {std::ceil(glowRadius + diameter + spacing + metrics.horizontalAdvance(label)),
+            std::ceil(std::max(diameter + 2 * glowRadius, metrics.height()))};
 }
 
 } // namespace veq

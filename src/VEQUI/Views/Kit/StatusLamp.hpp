@@ -12,7 +12,8 @@ class QPainter;
 namespace veq {
 
 // A status light with its label, at the leading edge of the space offered: lit in `onColor` with
-// a soft glow, or an unlit grey dot with a dimmed label.
+// a soft glow, or an unlit grey dot with a dimmed label. The light keeps its glow's reach free
+// around it, so that its own frame does not cut the glow.
 struct StatusLamp {
     QString label;
     bool isOn = false;
@@ -22,7 +23,8 @@ struct StatusLamp {
     static constexpr double glowRadius = 4;
     static constexpr double spacing = 8;
 
-    void paint(QPainter& painter, const QRectF& area) const;
+    // `glows` keeps the glow's image between paints.
+    void paint(QPainter& painter, const QRectF& area, Glow::Cache* glows = nullptr) const;
     QSizeF sizeHint() const;
     // The centre of the lamp's circle in `area`.
     QPointF dotCentre(const QRectF& area) const;
