@@ -2,7 +2,9 @@
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Gauges/NeedleShape.hpp"
+#include "VEQUI/Views/Kit/Glow.hpp"
 
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -25,21 +27,6 @@ QPen arcPen(const QColor& color, double width) {
     pen.setJoinStyle(Qt::MiterJoin);
     pen.setMiterLimit(10);
     return pen;
-}
-
-// The platform's shadow (50 % of the colour, radius 5) approximated by a wider stroke under the
-// arc in the colour mixed into the backdrop's: a blur, or even a translucent stroke, costs Qt's
-// raster engine several times an opaque one, on every frame of every gauge.
-constexpr double glowExtraWidth = 8.0;
-constexpr double glowMix = 0.16;
-
-QColor mixedIntoBackground(const QColor& color, double amount) {
-    const QColor& base = VEQ::background();
-    const auto channel = [amount](int over, int under) {
-        return static_cast<int>(std::lround(under + (over - under) * amount));
-    };
-    return QColor(channel(color.red(), base.red()), channel(color.green(), base.green()),
-                  channel(color.blue(), base.blue()));
 }
 
 } // namespace
@@ -70,8 +57,6 @@ QImage transparentSquare(double side, qreal ratio) {
 
 void strokeValueArc(QPainter& painter, const QRectF& ring, double width, int start, int span, const QColor& color) {
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(arcPen(mixedIntoBackground(color, glowMix), width + glowExtraWidth));
-    painter.drawArc(ring, start, span);
     painter.setPen(arcPen(color, width));
     painter.drawArc(ring, start, span);
 }
@@ -109,17 +94,39 @@ QPainterPath revealedSector(const QPointF& centre, double inner, double outer, d
     return path;
 }
 
+// The half of a square of half-side `reach` around the arc's end at `end` (at `degrees` on the
+// dial) that lies past the end: where the end's glow continues the arc's.
+QPainterPath pastTheEnd(const QPointF& end, double degrees, double reach) {
+    const double a = degrees * std::numbers::pi / 180.0;
+    const QPointF across(std::cos(a) * reach, std::sin(a) * reach);  // along the radius
+    const QPointF onward(-std::sin(a) * reach, std::cos(a) * reach); // clockwise along the arc
+    QPainterPath path;
+    path.addPolygon(QPolygonF{end - across, end + across, end + across + onward, end - across + onward});
+    path.closeSubpath();
+    return path;
+}
+
 } // namespace
 
 QImage CanvasDial::arcImage(qreal ratio) const {
-    QImage image = transparentSquare(side, ratio);
-    if (image.isNull()) return image;
+    if (!(side > 0)) return {};
+    const double w = side * 0.07;
+    const QRectF ring(w / 2, w / 2, side - w, side - w);
+    const QImage shape = Glow::mask(QSizeF(side, side), ratio, [&](QPainter& painter) {
+        strokeValueArc(painter, ring, w, qtAngle(rotation), qtAngle(sweep * 360.0), Qt::white);
+    });
+    QImage image = Glow::ofMask(shape, color, glowOpacity, glowRadius);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    const double w = side * 0.07;
-    strokeValueArc(painter, QRectF(w / 2, w / 2, side - w, side - w), w, qtAngle(rotation), qtAngle(sweep * 360.0),
-                   color);
+    const double margin = (image.deviceIndependentSize().width() - side) / 2;
+    painter.translate(margin, margin);
+    strokeValueArc(painter, ring, w, qtAngle(rotation), qtAngle(sweep * 360.0), color);
     return image;
+}
+
+QImage CanvasDial::endGlowImage(qreal ratio) const {
+    if (!(side > 0)) return {};
+    return Glow::discImage(side * 0.07, color, glowOpacity, glowRadius, ratio);
 }
 
 QImage CanvasDial::hubImage(qreal ratio) const {
@@ -152,7 +159,6 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre, const Layers& l
     const double w = side * 0.07;
     const QRectF square(centre.x() - side / 2, centre.y() - side / 2, side, side);
     const QRectF ring = square.adjusted(w / 2, w / 2, -w / 2, -w / 2);
-    const int start = qtAngle(rotation);
 
     if (layers.track && !layers.track->isNull()) {
         painter.drawImage(square.topLeft(), *layers.track);
@@ -161,27 +167,32 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre, const Layers& l
     }
 
     const double filled = std::clamp(fraction, 0.0, 1.0);
-    if (filled > 0 && layers.arc && !layers.arc->isNull()) {
-        // The full arc's picture, shown up to the value: the sector's straight edge is then
-        // covered by the round caps of the glow and of the arc, drawn over it.
+    if (filled > 0) {
+        // The full arc's picture, shown up to the value, then the glow of its end past the
+        // value; the end's round cap covers where the two meet. A gauge that keeps no pictures
+        // has them made for this paint.
+        const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+        QImage madeArc, madeEnd;
+        const QImage& arc = layers.arc && !layers.arc->isNull() ? *layers.arc : (madeArc = arcImage(ratio));
+        const QImage& endGlow = layers.endGlow && !layers.endGlow->isNull() ? *layers.endGlow : (madeEnd = endGlowImage(ratio));
         const double degrees = filled * sweep * 360.0;
         const double radius = ring.width() / 2;
-        const double glowHalf = (w + glowExtraWidth) / 2;
+        const double reach = w / 2 + glowRadius + 1;
         const double a = (rotation + degrees) * std::numbers::pi / 180.0;
         const QPointF end(centre.x() + radius * std::cos(a), centre.y() + radius * std::sin(a));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(mixedIntoBackground(color, glowMix));
-        painter.drawEllipse(end, glowHalf, glowHalf);
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setClipPath(revealedSector(centre, radius - glowHalf - 1, radius + glowHalf + 1, rotation, degrees),
-                            Qt::IntersectClip);
-        painter.drawImage(square.topLeft(), *layers.arc);
+        painter.setClipPath(revealedSector(centre, radius - reach, radius + reach, rotation, degrees), Qt::IntersectClip);
+        Glow::drawCentred(painter, arc, centre);
         painter.restore();
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setClipPath(pastTheEnd(end, rotation + degrees, reach), Qt::IntersectClip);
+        Glow::drawCentred(painter, endGlow, end);
+        painter.restore();
+        painter.setPen(Qt::NoPen);
         painter.setBrush(color);
         painter.drawEllipse(end, w / 2, w / 2);
-    } else if (filled > 0) {
-        strokeValueArc(painter, ring, w, start, qtAngle(filled * sweep * 360.0), color);
     }
 
     painter.setPen(Qt::NoPen);

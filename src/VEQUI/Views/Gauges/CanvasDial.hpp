@@ -16,13 +16,19 @@ struct CanvasDial {
     double sweep = 0.75;
     double rotation = 135;
 
+    // The value arc's glow: a shadow of its colour at this opacity and radius.
+    static constexpr double glowOpacity = 0.5;
+    static constexpr double glowRadius = 5;
+
     // Pictures a gauge keeps between frames, so that a frame blits them rather than rasterising
-    // wide antialiased strokes again: the track (for its size), and the value arc over the full
-    // sweep with its glow and the hub ring (for its size and colour).
+    // wide antialiased strokes and blurring again: the track (for its size), and the value arc
+    // over the full sweep with its glow, the glow of the arc's end and the hub ring (for its size
+    // and colour).
     struct Layers {
         const QImage* track = nullptr;
         const QImage* arc = nullptr;
         const QImage* hub = nullptr;
+        const QImage* endGlow = nullptr;
     };
 
     // Draws into the square of `side` centred on `centre`, from the layers given (each one
@@ -34,8 +40,12 @@ struct CanvasDial {
     // changes for a given size, and blitting it costs a fraction of rasterising the wide
     // round-capped stroke on every frame.
     QImage trackImage(qreal ratio) const;
-    // The value arc and its glow over the whole sweep, in the dial's colour.
+    // The value arc over the whole sweep, sharp over its glow, in the dial's colour: the
+    // square widened by the glow's radius on every side, drawn centred on the dial.
     QImage arcImage(qreal ratio) const;
+    // The glow of the arc's round end, drawn centred on the end's centre: the arc's picture is
+    // cut at the value, and this continues its glow around the end.
+    QImage endGlowImage(qreal ratio) const;
     // The hub with its ring in the dial's colour, in a square of the hub's diameter plus its ring.
     QImage hubImage(qreal ratio) const;
 };

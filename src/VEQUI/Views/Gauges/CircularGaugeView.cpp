@@ -207,14 +207,19 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
         }
         trackKey_ = std::move(key);
     }
-    if (arc_.isNull() || layersColor_ != dial.color || layersSize_ != square.size() || layersRatio_ != ratio) {
-        arc_ = dial.arcImage(ratio);
+    if (hub_.isNull() || layersColor_ != dial.color || layersSize_ != square.size() || layersRatio_ != ratio) {
         hub_ = dial.hubImage(ratio);
         layersColor_ = dial.color;
         layersSize_ = square.size();
         layersRatio_ = ratio;
     }
-    dial.paint(painter, square.center(), {&track_, &arc_, &hub_});
+    const QString size = QString::number(square.width());
+    const auto arcKey = [&](const QString& shape) {
+        return Glow::Key{shape + size, dial.color.rgba(), CanvasDial::glowOpacity, CanvasDial::glowRadius, ratio};
+    };
+    const QImage arc = arcs_.image(arcKey(QStringLiteral("arc ")), [&] { return dial.arcImage(ratio); });
+    const QImage endGlow = arcs_.image(arcKey(QStringLiteral("arc end ")), [&] { return dial.endGlowImage(ratio); });
+    dial.paint(painter, square.center(), {&track_, &arc, &hub_, &endGlow});
     paintReadout(painter, square.center(), square.width());
 }
 

@@ -5,6 +5,7 @@
 #include "VEQUI/Views/Gauges/GPUGaugeView.hpp"
 #include "VEQUI/Views/Kit/CachedTexts.hpp"
 #include "VEQUI/Views/Kit/DigitRoll.hpp"
+#include "VEQUI/Views/Kit/GlowCache.hpp"
 
 #include <QColor>
 #include <QImage>
@@ -119,8 +120,10 @@ private:
         bool operator==(const TrackKey&) const = default;
     };
     TrackKey trackKey_;
-    // The value arc and the hub, for the size and zone colour they were made in.
-    QImage arc_;
+    // The value arc with its glow and the glow of its end, for each size, zone colour and pixel
+    // ratio (a value crossing a limit goes back and forth between colours); the hub for the size
+    // and zone colour it was made in.
+    Glow::Cache arcs_{8};
     QImage hub_;
     QColor layersColor_;
     QSizeF layersSize_;
