@@ -9,6 +9,7 @@
 #include "VEQUI/Views/Instruments/HeroTachometer.hpp"
 #include "VEQUI/Views/Instruments/InstrumentMotion.hpp"
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
+#include "VEQUI/Views/Kit/OverhangItem.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -91,8 +92,9 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
     gauges->addWidget(rightFlank_, 0, Qt::AlignVCenter);
     column->addLayout(gauges, 1);
 
+    // The lit box's glow spills over the gauge row and the tiles, drawn above them.
     gearStrip_->setFixedHeight(gearStrip_->sizeHint().height());
-    column->addWidget(gearStrip_);
+    column->addItem(new OverhangItem(gearStrip_, gearStrip_->glowMargin()));
 
     auto* band = new ValueBand(this);
     band->setObjectName(QStringLiteral("valueBand"));
@@ -106,6 +108,7 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
         tiles->addWidget(tiles_[i], 1, Qt::AlignBottom);
     }
     column->addWidget(band);
+    gearStrip_->raise();
 
     InstrumentMotion::followTicks(coalescer_, {leftFlank_, hero_, rightFlank_}, *gearStrip_, tiles_);
 

@@ -41,6 +41,8 @@ GearStripView::GearStripView(Style style, QWidget* parent) : QWidget(parent), st
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     // The glow's reach above and below the row is no content: it may lie over its neighbours.
     setContentsMargins(0, glowMargin(), 0, glowMargin());
+    // Its glow margins lie over the neighbours, which keep their clicks.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 bool GearStripView::isActive(int box) const {
@@ -142,9 +144,15 @@ const QImage& GearStripView::glowImage(const QColor& color, qreal pixelRatio) co
 }
 
 int GearStripView::glowMargin() const {
-    if (style_.band) return 0;
-    // The glow's reach, and the box's growth, both scaled with the lit box.
-    return static_cast<int>(std::ceil(style_.farGlow * style_.activeScale + style_.box * (style_.activeScale - 1) / 2));
+    // The glow's reach beyond the box, and the box's growth, both scaled with the lit box; less
+    // the room the row leaves above and below the box.
+    const double reach = style_.farGlow * style_.activeScale + style_.box * (style_.activeScale - 1) / 2;
+    return std::max(0, static_cast<int>(std::ceil(reach - (rowHeight() - style_.box) / 2)));
+}
+
+QRectF GearStripView::rowRect() const {
+    const double margin = glowMargin();
+    return QRectF(rect()).adjusted(0, margin, 0, -margin);
 }
 
 void GearStripView::paintBox(QPainter& painter, const QRectF& frame, const QString& label, bool active,
@@ -197,7 +205,7 @@ void GearStripView::paintUnlit(QPainter& painter) {
 void GearStripView::paintUnlitLayer(QPainter& layer) const {
     layer.setRenderHint(QPainter::Antialiasing);
     layer.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF area(rect());
+    const QRectF area = rowRect();
     const double centreY = area.center().y();
     if (style_.band) {
         QColor fill = VEQ::surface1();
@@ -237,7 +245,7 @@ void GearStripView::paintEvent(QPaintEvent*) {
     }
 
     if (!style_.band) return;
-    const QRectF area(rect());
+    const QRectF area = rowRect();
     const double centreY = area.center().y();
     const double right = area.right() + 1 - bandPaddingHorizontal;
     const QFont badgeFont = tracked(VEQ::label(8, QFont::DemiBold), 0.5);

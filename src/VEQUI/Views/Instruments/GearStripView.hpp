@@ -63,8 +63,9 @@ public:
     bool isActive(int box) const;
     double boxScale(int box) const;
 
-    // The height the strip takes in a layout. Without its band, the widget is taller by the
-    // glow's reach above and below (glows are not cut at the row's edges); sizeHint() includes it.
+    // The height the strip takes in a layout. The widget is taller by the lit box's glow's reach
+    // beyond the row, above and below, and is laid over its neighbours (glows are not cut at the
+    // row's edges); sizeHint() includes it.
     int rowHeight() const;
     int glowMargin() const;
 
@@ -86,6 +87,8 @@ private:
     void paintUnlit(QPainter& painter);
     void paintUnlitLayer(QPainter& layer) const;
     QRectF boxFrame(int box) const;
+    // The row within the widget, between the glow's margins.
+    QRectF rowRect() const;
 
     Style style_;
     Content content_;
