@@ -69,6 +69,17 @@ TEST(LiveDataView, ShowsItsScrollBarOnlyOnceTheRowsOutgrowTheScreen) {
     shoot(*list.view, QStringLiteral("live-data-few"));
     for (const PIDDefinition& definition : PIDCatalog::all()) feed(list.model(), definition.pid, 1);
     EXPECT_TRUE(barShown());
+    // Beside the vertical bar, rows fit the list's width at both window sizes: the smallest one
+    // takes the difference from the names, never a sideways scroll.
+    const auto* scroll = only<QScrollArea>(*list.view, QStringLiteral("liveDataScroll"));
+    for (const UserSize& size : userSizes) {
+        present(*list.view, size.content);
+        list.tick();
+        settle();
+        EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible()) << size.name;
+        EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0) << size.name;
+        EXPECT_LE(list.view->row(0x0C)->width(), scroll->viewport()->width()) << size.name;
+    }
 }
 
 TEST(LiveDataView, StatisticTextsFollowOneRule) {

@@ -17,6 +17,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace veq {
@@ -49,9 +50,22 @@ const QFont& nameFont() { return RowFonts::shared().name; }
 const QFont& valueFont(bool emphasized) { return emphasized ? RowFonts::shared().emphasized : RowFonts::shared().plain; }
 const QFont& unitFont() { return RowFonts::shared().unit; }
 
-// Where the value columns begin, from the left of a row `width` wide.
-double firstValueColumn(double width) {
-    return width / 2 - LiveDataRow::contentWidth / 2 + paddingHorizontal + nameWidth + columnSpacing;
+// Where a row's name starts, how wide it may be, and where the value columns begin, in `area`.
+// A row stands centred at its full width; in a narrower list (the smallest window beside the
+// sidebar and the scroll bar) its name gives up the difference, ending with "…", so that the
+// figures never leave the list.
+struct RowColumns {
+    double nameLeft;
+    double nameWidth;
+    double firstValue;
+};
+
+RowColumns columnsIn(const QRectF& area) {
+    const double name = std::clamp(area.width() - (LiveDataRow::contentWidth - nameWidth), LiveDataRow::narrowestName,
+                                   nameWidth);
+    const double rowWidth = LiveDataRow::contentWidth - nameWidth + name;
+    const double nameLeft = area.left() + std::max(0.0, (area.width() - rowWidth) / 2) + paddingHorizontal;
+    return {nameLeft, name, nameLeft + name + columnSpacing};
 }
 
 // "Aucune donnée" and what to do about it, centred in the space under the header.
@@ -118,11 +132,11 @@ void LiveDataRow::paintFixed(QPainter& painter, const QRectF& area) const {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QRectF band(area.left(), area.top(), area.width(), area.height() - 1);
     const double centreY = band.center().y();
-    const double nameLeft = band.center().x() - contentWidth / 2 + paddingHorizontal;
-    const QString shownName = QFontMetricsF(nameFont()).elidedText(name, Qt::ElideRight, nameWidth);
-    PaintText::drawLeft(painter, nameFont(), VEQ::textPrimary(), shownName, nameLeft, centreY);
+    const RowColumns columns = columnsIn(area);
+    const QString shownName = QFontMetricsF(nameFont()).elidedText(name, Qt::ElideRight, columns.nameWidth);
+    PaintText::drawLeft(painter, nameFont(), VEQ::textPrimary(), shownName, columns.nameLeft, centreY);
     if (!unit.isEmpty()) {
-        double x = area.left() + firstValueColumn(area.width());
+        double x = columns.firstValue;
         for (std::size_t i = 0; i < values.size(); ++i) {
             PaintText::drawRight(painter, unitFont(), VEQ::textSecondary(), unit, x + valueWidth, centreY);
             x += valueWidth + columnSpacing;
@@ -138,7 +152,7 @@ void LiveDataRow::paintFigures(QPainter& painter, const QRectF& area) const {
     painter.setRenderHint(QPainter::TextAntialiasing);
     const double centreY = area.top() + (area.height() - 1) / 2;
     const double unitWidth = unit.isEmpty() ? 0 : PaintText::width(unitFont(), unit) + unitSpacing;
-    double x = area.left() + firstValueColumn(area.width());
+    double x = columnsIn(area).firstValue;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const bool emphasized = i == 0;
         PaintText::drawRight(painter, valueFont(emphasized), emphasized ? VEQ::textPrimary() : VEQ::textSecondary(),
@@ -202,7 +216,7 @@ LiveDataView::LiveDataView(AppModel& model, QWidget* parent)
 
     auto* rows = new QWidget();
     rows->setObjectName(QStringLiteral("liveDataRows"));
-    rows->setMinimumWidth(static_cast<int>(LiveDataRow::contentWidth));
+    rows->setMinimumWidth(static_cast<int>(LiveDataRow::narrowestWidth));
     rowsLayout_ = new QVBoxLayout(rows);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
     rowsLayout_->setSpacing(0);

@@ -35,6 +35,10 @@ struct LiveDataRow {
     QColor sparkColor;
 
     static constexpr double contentWidth = 868; // columns, spacings and insets
+    // A list narrower than a row takes the difference from the name (280 wide at most), down to
+    // this; the list is never narrower than the row is then.
+    static constexpr double narrowestName = 200;
+    static constexpr double narrowestWidth = contentWidth - 280 + narrowestName;
 
     // The row of a parameter as the store holds it now.
     static LiveDataRow of(const TelemetryStore& store, std::uint8_t pid, UnitSystem system, const QColor& sparkColor);
