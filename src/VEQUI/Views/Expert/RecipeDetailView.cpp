@@ -16,7 +16,6 @@
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <QFontMetrics>
-#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPointer>
@@ -28,7 +27,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace veq {
 
@@ -39,14 +37,6 @@ using ExpertLists::withOpacity;
 using namespace RecipeDetailRules;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
-
-// How far accented capitals rise above the font's ascent, in whole pixels (DejaVu Sans's do at
-// the sheet's small sizes): the room a label needs over its first line to show them whole.
-int accentRise(const QFont& font) {
-    const QFontMetricsF metrics(font);
-    const double rise = -metrics.tightBoundingRect(QStringLiteral("\u00C9\u00C8\u00CA")).top() - metrics.ascent();
-    return std::max(0, static_cast<int>(std::ceil(rise)));
-}
 
 std::optional<Feasibility> feasibilityOf(const AppModel& model, const CodingRecipe& recipe) {
     const auto& table = model.feasibilities();
@@ -249,7 +239,7 @@ QWidget* makeStepsSection(const CodingRecipe& recipe, const QColor& accent) {
         texts->setSpacing(2);
         auto* explanation = makeFlowingLabel(qs(step.explanation()), VEQ::label(12, QFont::Medium), VEQ::textPrimary(),
                                              QStringLiteral("stepExplanation"));
-        explanation->setContentsMargins(0, accentRise(explanation->font()), 0, 0); // "Écrit la valeur …"
+        holdWholeGlyphs(explanation); // "Écrit la valeur …"
         texts->addWidget(explanation);
         texts->addWidget(makeLabel(qs(stepDetail(step)), VEQ::numeric(10, QFont::DemiBold), VEQ::textSecondary(),
                                    QStringLiteral("stepDetail")));

@@ -32,8 +32,9 @@ WrappedText* makeWrappingLabel(const QString& text, const QFont& font, const QCo
 // wraps it, ends no line but the last with a number: a number stays on the line of its unit.
 int widthKeepingNumbersWithUnits(const QString& text, const QFont& font, int width);
 
-// Pads a one-line label above and below by as much as its glyphs reach past the font's ascent and
-// descent (an accent on a capital at a small bold size does), so that its box holds them whole.
+// Pads a label above and below by as much as its glyphs reach past the font's ascent and descent
+// (an accent on a capital at a small bold size does), so that its box holds them whole; a wrapped
+// label's inner lines have the leading between them.
 void holdWholeGlyphs(QLabel* label);
 
 // Sets the colour a label, a check box or any plain widget draws its text in.
