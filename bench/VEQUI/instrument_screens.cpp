@@ -79,23 +79,10 @@ protected:
     }
 };
 
-struct Scratch {
-    std::filesystem::path path;
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "veq-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
 // Runs the screen made by `make` over a model fed like a live car for a few seconds; reports the
 // GUI thread's processor time as a share of the wall time.
 void liveScreen(benchmark::State& state, const std::function<std::unique_ptr<QWidget>(veq::AppModel&)>& make) {
-    Scratch scratch;
+    veq::bench::Scratch scratch;
     veq::AppModel::Environment environment;
     environment.dataFolder = scratch.path;
     environment.locationSource = [] { return nullptr; };
@@ -162,7 +149,7 @@ void BM_LiveDataList(benchmark::State& state) {
 // of a frame without the event loop around it.
 template <typename Screen>
 void screenFrame(benchmark::State& state) {
-    Scratch scratch;
+    veq::bench::Scratch scratch;
     veq::AppModel::Environment environment;
     environment.dataFolder = scratch.path;
     environment.locationSource = [] { return nullptr; };

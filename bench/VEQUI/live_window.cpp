@@ -11,6 +11,8 @@
 #include "VEQUI/Views/Shell/MainWindow.hpp"
 #include "VEQUI/Views/Shell/RootView.hpp"
 
+#include "WidgetBenchmarks.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -56,19 +58,6 @@ double secondsToRun() {
     return seconds > 0 ? seconds : 10.0;
 }
 
-struct Scratch {
-    std::filesystem::path path;
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "veq-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
 void spin(std::chrono::milliseconds duration) {
     QEventLoop loop;
     QTimer::singleShot(duration, Qt::PreciseTimer, &loop, &QEventLoop::quit);
@@ -80,7 +69,7 @@ void BM_LiveWindowCockpit(benchmark::State& state) {
         state.SkipWithError("needs a display: bench/run starts this program under xvfb-run");
         return;
     }
-    Scratch scratch;
+    veq::bench::Scratch scratch;
     veq::AppModel::Environment environment;
     environment.dataFolder = scratch.path;
     environment.locationSource = [] { return nullptr; };
