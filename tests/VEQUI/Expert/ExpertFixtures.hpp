@@ -6,14 +6,11 @@
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Views/Expert/ExpertControls.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
-#include "VEQUI/Views/Kit/FlowingText.hpp"
 #include "VEQUI/Views/Shell/MainWindow.hpp"
 #include "VEQUI/Views/Shell/RootView.hpp"
 #include "VEQUI/Views/Shell/Sidebar.hpp"
 
 #include <QApplication>
-#include <QFontMetrics>
-#include <QLabel>
 
 #include <filesystem>
 #include <fstream>
@@ -62,15 +59,6 @@ inline const QSize userScreenSizes[] = {expertScreenSize, expertMinimumScreenSiz
 // A picture's name with the size it was taken at: "expert-recipes-1069x800".
 inline QString sized(const QString& name, QSize size) {
     return QStringLiteral("%1-%2x%3").arg(name).arg(size.width()).arg(size.height());
-}
-
-// Whether a one-line label shows its whole text, or ends what it shows with "…" (an elided label
-// reports what it draws).
-inline bool shownWholeOrElided(const QLabel& label) {
-    QString shown = label.text();
-    if (const auto* elided = dynamic_cast<const ElidedLabel*>(&label)) shown = elided->shownText();
-    const bool fits = QFontMetrics(label.font()).horizontalAdvance(shown) <= label.contentsRect().width();
-    return fits && (shown == label.text() || shown.endsWith(QChar(0x2026)));
 }
 
 struct ExpertRig {

@@ -17,11 +17,8 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QPointer>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QTest>
 
 namespace veq {
@@ -154,75 +151,19 @@ TEST(RecipeSheet, ReadOnlyAndForbiddenRecipesShowTheirBlockerAndTheLastOutcomeSh
     EXPECT_EQ(textOf(*sheet, "resultText"), "Restauration refus\u00E9e \u2014 test");
 }
 
-// The rows of `area` holding ink: a pixel clearly apart from the background.
-int inkRows(const QImage& image, QRect area, QColor background) {
-    int rows = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        bool ink = false;
-        for (int x = area.left(); x <= area.right() && !ink; ++x) ink = colorDistance(image.pixelColor(x, y), background) > 40;
-        rows += ink;
-    }
-    return rows;
-}
-
-// The same for a label's text drawn with room all around it.
-int freeInkRows(const QLabel& label, QColor background) {
-    const QFontMetrics metrics(label.font());
-    QImage image(metrics.horizontalAdvance(label.text()) + 20, metrics.height() * 3, QImage::Format_RGB32);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.setFont(label.font());
-    painter.setPen(textColor(&label));
-    painter.drawText(QPoint(10, 2 * metrics.height()), label.text());
-    painter.end();
-    return inkRows(image, image.rect(), background);
-}
-
-TEST(RecipeSheet, SmallCapitalTitlesKeepTheirAccentsWhole) {
-    Expert expert;
-    ASSERT_TRUE(expert.open());
-    RecipeDetailView* sheet = expert.openSheet("sam-f-drl-fog");
-    ASSERT_NE(sheet, nullptr);
-    auto* body = only(*sheet, QStringLiteral("detailBody"));
-    const QImage picture = body->grab().toImage();
-    std::vector<const QLabel*> titles;
-    for (const QLabel* title : named<QLabel>(*body, QStringLiteral("blockTitle"))) titles.push_back(title);
-    titles.push_back(only<QLabel>(*body, QStringLiteral("stepsHeading")));
-    ASSERT_EQ(text(titles[2]), "COMMENT REVENIR EN ARRI\u00C8RE");
-    ASSERT_EQ(text(titles.back()), "S\u00C9QUENCE UDS");
-    for (const QLabel* title : titles) {
-        EXPECT_EQ(inkRows(picture, placeIn(*body, *title), VEQ::surface1()), freeInkRows(*title, VEQ::surface1()))
-            << text(title);
-    }
-}
-
-// The characters of a text that its font cannot draw (emoji selectors draw nothing anyway).
-QString missingCharacters(const QString& text, const QFont& font) {
-    const QFontMetrics metrics(font);
-    QString missing;
-    for (const char32_t c : text.toUcs4()) {
-        if (c != 0xFE0E && c != 0xFE0F && !metrics.inFontUcs4(c)) missing += QString::fromUcs4(&c, 1);
-    }
-    return missing;
-}
-
+// The sign the font lacks (the layout check finds it in a text) is drawn as a symbol in the fault
+// colour, centred on the first line of the warning, the blocker's detail and "Pourquoi ce badge".
 TEST(RecipeSheet, TheSafetyCriticalWarningsNoEntrySignIsDrawnAsASymbolBeforeItsText) {
     Expert expert;
     ASSERT_TRUE(expert.open());
     RecipeDetailView* sheet = expert.openSheet("sam-f-drl-fog");
     ASSERT_NE(sheet, nullptr);
     auto* body = only(*sheet, QStringLiteral("detailBody"));
-    for (const QLabel* label : sheet->findChildren<QLabel*>()) {
-        EXPECT_EQ(missingCharacters(label->text(), label->font()).toStdString(), "") << label->objectName().toStdString();
-    }
-    // The warning, the blocker's detail and "Pourquoi ce badge" each open with the sign, drawn in
-    // the fault colour and centred on their first line.
     const auto signs = named<SymbolView>(*body, QStringLiteral("leadingSign"));
     ASSERT_EQ(signs.size(), 3);
     const QImage picture = body->grab().toImage();
     const char* texts[] = {"warningText", "blockerDetail", "blockText"};
     for (qsizetype i = 0; i < signs.size(); ++i) {
-        EXPECT_EQ(signs[i]->symbol(), "minus.circle.fill");
         const QRect sign = placeIn(*body, *signs[i]);
         EXPECT_GT(countNear(picture, sign, VEQ::critical(), 10), sign.width() * 2) << texts[i];
         const QLabel* text = nullptr;
@@ -451,46 +392,6 @@ TEST(ExpertView, EveryBundledRecipeIsACardWithItsJudgedBadgeGroupedByFirstAppear
     // No provider ships: the closed lock and the read-only texts.
     EXPECT_EQ(only<SymbolView>(view, QStringLiteral("providerLock"))->symbol(), "lock.fill");
     EXPECT_EQ(textOf(view, "providerTitle"), "Aucun provider d'acc\u00E8s s\u00E9curis\u00E9 \u2014 mode lecture seule");
-}
-
-TEST(ExpertView, RecipeCardsKeepTheirChipsWholeAndApartAndEndACutECUNameWithAnEllipsisAtTheSizesUsersSee) {
-    ExpertRig rig;
-    ASSERT_TRUE(rig.open());
-    ExpertView& view = *rig.view;
-    for (const QSize size : userScreenSizes) {
-        view.resize(size);
-        settleAll();
-        for (RecipeCard* card : named<RecipeCard>(view, QStringLiteral("recipeCard"))) {
-            const std::string where = " (" + card->recipeID() + " at " + std::to_string(size.width()) + " wide)";
-            std::vector<QWidget*> parts;
-            for (const char* name : {"recipeTitle", "feasibilityBadge", "recipeDescription", "safetyChip", "riskChip",
-                                     "reversibilityChip", "recipeECU"}) {
-                parts.push_back(only(*card, QString::fromUtf8(name)));
-                ASSERT_NE(parts.back(), nullptr) << name;
-            }
-            for (std::size_t i = 0; i < parts.size(); ++i) {
-                EXPECT_TRUE(card->rect().contains(placeIn(*card, *parts[i]))) << parts[i]->objectName().toStdString() << where;
-                for (std::size_t j = i + 1; j < parts.size(); ++j) {
-                    EXPECT_FALSE(placeIn(*card, *parts[i]).intersects(placeIn(*card, *parts[j])))
-                        << parts[i]->objectName().toStdString() << " over " << parts[j]->objectName().toStdString() << where;
-                }
-            }
-            for (const char* name : {"feasibilityBadge", "safetyChip", "riskChip", "reversibilityChip"}) {
-                const QWidget* capsule = only(*card, QString::fromUtf8(name));
-                EXPECT_GE(capsule->width(), capsule->sizeHint().width()) << name << where;
-            }
-            const auto* ecu = only<QLabel>(*card, QStringLiteral("recipeECU"));
-            EXPECT_TRUE(shownWholeOrElided(*ecu)) << ecu->text().toStdString() << where;
-        }
-        // The widest chips (the driving group's) and the longest ECU name (a door module's).
-        auto* scroll = only<QScrollArea>(view, QStringLiteral("recipeScroll"));
-        scroll->ensureWidgetVisible(cardOf(view, "vgs-adaptation-reset"), 0, 300);
-        shoot(view, sized(QStringLiteral("expert-recipes-driving"), size));
-        scroll->verticalScrollBar()->setValue(0);
-        scroll->ensureWidgetVisible(cardOf(view, "door-mirror-fold"), 0, 300);
-        shoot(view, sized(QStringLiteral("expert-recipes"), size));
-        scroll->verticalScrollBar()->setValue(0);
-    }
 }
 
 TEST(ExpertView, TheTabPickerSitsOnASegmentTrack) {

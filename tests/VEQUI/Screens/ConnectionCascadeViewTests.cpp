@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QScrollArea>
-#include <QScrollBar>
 
 namespace veq::testing {
 namespace {
@@ -157,40 +155,6 @@ TEST(ConnectionProgress, AFailedConnectionShowsTheSweepTheTrafficTheDiagnosisAnd
     rig.settle();
     EXPECT_NE(rig.find(QStringLiteral("connectionWizard")), nullptr);
     EXPECT_EQ(rig.find(QStringLiteral("adaptersList")), nullptr);
-}
-
-// After a failed sweep the column is taller than the window: it scrolls, and the screen's only
-// two actions stay whole in view under it, in the window as it opens and at its minimum size.
-TEST(ConnectionProgress, AfterAFailedSweepBothButtonsStayInViewAndTheDiagnosisScrollsToView) {
-    std::string frames;
-    for (int i = 0; i < 10; ++i) frames += fmt::format("{:03X} 11 22 33 44 55 66 77 88\r", 0x100 + i);
-    ScriptedCar car(silentBus(frames));
-    ScreenRig rig({.car = &car});
-    ASSERT_FALSE(rig.connect());
-    ASSERT_FALSE(rig.model().sweepAttempts().empty());
-    for (const QSize size : {QSize(1280, 800), QSize(1080, 680)}) {
-        SCOPED_TRACE(size.width());
-        rig.window->resize(size);
-        rig.settle();
-        const QRect window = rig.window->rect();
-        for (const char* name : {"retryButton", "backButton"}) {
-            auto* button = rig.find<QAbstractButton>(QString::fromLatin1(name));
-            ASSERT_NE(button, nullptr) << name;
-            EXPECT_TRUE(window.contains(QRect(button->mapTo(rig.window.get(), QPoint(0, 0)), button->size()))) << name;
-            // Nothing around it cuts it: no scrolling needed to reach it.
-            EXPECT_EQ(button->visibleRegion().boundingRect(), button->rect()) << name;
-        }
-        // The diagnosis lies within the scrolling column, which can bring its end into view.
-        auto* card = rig.find(QStringLiteral("diagnosisCard"));
-        QScrollArea* scroll = nullptr;
-        for (QWidget* w = card; w && !scroll; w = w->parentWidget()) scroll = qobject_cast<QScrollArea*>(w);
-        ASSERT_NE(scroll, nullptr);
-        scroll->ensureWidgetVisible(card, 0, 0);
-        rig.settle();
-        EXPECT_EQ(card->visibleRegion().boundingRect(), card->rect());
-        EXPECT_TRUE(rig.snapshot(QStringLiteral("progress-failed-%1x%2").arg(size.width()).arg(size.height())));
-        scroll->verticalScrollBar()->setValue(0);
-    }
 }
 
 TEST(ConnectionProgress, WithoutStepsTheStepsCardIsAnEmpty380By44PanelUnderTheIdleTitle) {

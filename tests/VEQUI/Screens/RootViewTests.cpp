@@ -205,25 +205,10 @@ TEST(RootView, ShortcutsToggleTheMenuAndFocusModeAndPickTheLayouts) {
     EXPECT_EQ(rig.root().screenKind(), Screen::liveInterface);
 }
 
-// The visible widgets of `screen` that show something of their own: labels, buttons, the
-// cockpit's drawn brand and the symbols (the one before a header's title among them).
-QList<QWidget*> shownWidgets(const QWidget& screen) {
-    QList<QWidget*> found;
-    for (QWidget* widget : screen.findChildren<QWidget*>()) {
-        if (!widget->isVisibleTo(&screen)) continue;
-        const auto* label = qobject_cast<QLabel*>(widget);
-        const QString name = widget->objectName();
-        if ((label && !label->text().isEmpty()) || qobject_cast<QAbstractButton*>(widget) ||
-            name == QStringLiteral("brand") || name.endsWith(QStringLiteral("Symbol"))) {
-            found << widget;
-        }
-    }
-    return found;
-}
-
 // While the sidebar is hidden its round button lies over the content's top-leading corner: every
-// screen starts its header past it, in the window as it opens and at its minimum size.
-TEST(RootView, WithTheSidebarHiddenNothingOfAHeaderLiesUnderTheShowSidebarButton) {
+// screen starts its header past it, in the window as it opens and at its minimum size. The layout
+// check finds a text under the button; this looks for the symbols it cannot read.
+TEST(RootView, WithTheSidebarHiddenNoSymbolOfAHeaderLiesUnderTheShowSidebarButton) {
     ScreenRig rig;
     ASSERT_TRUE(rig.connect());
     rig.model().acceptExpertMode(); // the expert screen with its header, past the gate
@@ -231,24 +216,17 @@ TEST(RootView, WithTheSidebarHiddenNothingOfAHeaderLiesUnderTheShowSidebarButton
     for (const QSize size : {QSize(1280, 800), QSize(1080, 680)}) {
         rig.window->resize(size);
         for (const AppSection section : SectionScreens::sidebarSections()) {
-            const std::string name(rawValue(section));
-            SCOPED_TRACE(name + " " + std::to_string(size.width()));
+            SCOPED_TRACE(std::string(rawValue(section)) + " " + std::to_string(size.width()));
             rig.root().setSection(section);
             rig.settle();
             auto* button = rig.find<QAbstractButton>(QStringLiteral("showSidebarButton"));
             ASSERT_NE(button, nullptr);
             const QRect covered(button->mapTo(rig.window.get(), QPoint(0, 0)), button->size());
-            QWidget* screen = rig.root().liveInterface()->contentScreen();
-            for (QWidget* widget : shownWidgets(*screen)) {
-                const QRect place(widget->mapTo(rig.window.get(), QPoint(0, 0)), widget->size());
-                // A widget's own drawing starts after its leading contents margin.
-                const QRect text = place.adjusted(widget->contentsMargins().left(), 0, 0, 0);
-                EXPECT_FALSE(text.intersects(covered)) << widget->objectName().toStdString();
+            for (QWidget* widget : rig.root().liveInterface()->contentScreen()->findChildren<QWidget*>()) {
+                if (!widget->isVisible() || !widget->objectName().endsWith(QStringLiteral("Symbol"))) continue;
+                EXPECT_FALSE(QRect(widget->mapTo(rig.window.get(), QPoint(0, 0)), widget->size()).intersects(covered))
+                    << widget->objectName().toStdString();
             }
-            EXPECT_TRUE(rig.snapshot(QStringLiteral("sidebar-hidden-%1-%2x%3")
-                                         .arg(screen->objectName())
-                                         .arg(size.width())
-                                         .arg(size.height())));
         }
     }
 }
