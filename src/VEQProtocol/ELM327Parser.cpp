@@ -142,9 +142,9 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
     const std::size_t width = format.headerWidth();
 
     // Without headers the adapter prints a multi-frame message as its byte count ("014") and then
-    // numbered lines ("0: ...") whose last one carries the frame's padding: the count cuts it off.
-    std::optional<std::size_t> countLine;
-    std::optional<std::size_t> headerlessLength;
+    // numbered lines ("0: ...") whose last one carries the frame's padding: the count cuts it off,
+    // and only its own message's lines, so that a later message of the reply is kept whole.
+    std::optional<std::size_t> numberedLeft;
 
     bool firstLine = true;
     std::size_t pos = 0;
@@ -185,7 +185,7 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
         }
         if (data.size() % 2 != 0) { // never empty here: the candidate is longer than its header
             if (width == 0 && !numbered && data.size() == 3) {
-                countLine = static_cast<std::size_t>(hexValue(data[0]) * 256 + hexValue(data[1]) * 16 + hexValue(data[2]));
+                numberedLeft = static_cast<std::size_t>(hexValue(data[0]) * 256 + hexValue(data[1]) * 16 + hexValue(data[2]));
             }
             response.text.emplace_back(line);
             continue;
@@ -194,18 +194,19 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
         for (std::size_t i = 0; i < data.size(); i += 2) {
             frame.push_back(static_cast<std::uint8_t>(hexValue(data[i]) * 16 + hexValue(data[i + 1])));
         }
-        const std::size_t known = groups.size();
-        Group& group = groups.find(header);
-        if (width == 0 && numbered && countLine && groups.size() != known) headerlessLength = countLine;
-        group.reassembler.add({frame.data(), frame.size()});
+        std::size_t keep = frame.size();
+        if (numbered && numberedLeft) {
+            keep = std::min(keep, *numberedLeft);
+            *numberedLeft -= keep;
+            // An empty frame would tell the reassembler that nothing readable follows.
+            if (keep == 0) continue;
+        }
+        groups.find(header).reassembler.add({frame.data(), keep});
     }
 
     for (std::size_t i = 0; i < groups.size(); ++i) {
         Group& g = groups.at(i);
         ISOTP::Reassembler::Messages messages = g.reassembler.takeAll();
-        if (g.keyLength == 0 && headerlessLength && messages.first.size() > *headerlessLength) {
-            messages.first.resize(*headerlessLength);
-        }
         if (messages.first.empty()) continue;
         std::optional<std::string> header;
         if (g.keyLength != 0) header = std::string(g.keyText());

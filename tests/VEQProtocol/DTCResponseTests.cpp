@@ -33,6 +33,11 @@ TEST(DTCResponseTests, CodesOfAReplyByProtocol) {
         {"43 01 01 33 03 00\r\r>",                     F::headersOff, stored, "8",  {"P0133"}},         // no more than counted
         {"43 03 01 33 03\r\r>",                        F::headersOff, stored, "9",  {"P0133"}},         // fewer came
         {"7E8 10 0A 43 04 01 33 03 00\r7E8 21 01 71 04 20 00 00 00\r\r>", F::can11, stored, "6", {"P0133", "P0300", "P0171", "P0420"}},
+        // without headers: counted multi-frame messages, each cut to its own count
+        {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r43 01 01 33\r\r>", F::headersOff, stored, "6",
+         {"P0143", "P0196", "P0234", "P02CD", "P0133"}},
+        {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r00A\r0: 43 04 01 33 03 00\r1: 01 71 04 20 00 00 00\r\r>",
+         F::headersOff, stored, "6", {"P0143", "P0196", "P0234", "P02CD", "P0133", "P0300", "P0171", "P0420"}},
         {"47 01 04 20\r\r>",                           F::headersOff, OBDMode::pendingDTCs, "6", {"P0420"}},
         {"4A 01 C1 00\r\r>",                           F::headersOff, OBDMode::permanentDTCs, "6", {"U0100"}},
         // every ECU, in reply order, each code once; answers of another service are no codes
