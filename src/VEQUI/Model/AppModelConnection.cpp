@@ -9,6 +9,7 @@
 
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
+#include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQSupport/Error.hpp"
 #include "VEQUI/Model/BuiltInTransports.hpp"
 #include "VEQUI/Model/ConnectionDiagnosis.hpp"
@@ -36,16 +37,14 @@ constexpr std::size_t recorderCapacity = 2'000'000;
 // and every later step would only wait out its time-out.
 constexpr std::size_t presenceSteps = 2;
 
-// The support bitmap of mode 01 parameter 00.
-constexpr std::size_t supportBitmapBytes = 4;
-
 // A probe the car passed: no adapter error and at least one ECU that gives its support bitmap.
 // Any other data (a clone's garbled line of hex) is no car answering.
 bool vehicleAnswered(const ELM327Response& reply) {
     if (reply.isError()) return false;
-    return std::any_of(reply.ecus.begin(), reply.ecus.end(), [](const ECUResponse& ecu) {
+    const PIDDefinition* supportBitmap = PIDCatalog::definition(0x00);
+    return std::any_of(reply.ecus.begin(), reply.ecus.end(), [supportBitmap](const ECUResponse& ecu) {
         const auto data = ecu.data(OBDMode::currentData, std::uint8_t{0x00});
-        return data && data->size() >= supportBitmapBytes;
+        return data && supportBitmap->decode(*data).has_value();
     });
 }
 
