@@ -3,6 +3,7 @@
 
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
+#include "VEQProtocol/DTCResponse.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQSupport/Text.hpp"
 
@@ -55,17 +56,12 @@ FrameFormat ELM327Session::detectAndApplyProtocolFormat(std::stop_token stop) {
         case '9': setFormat(FrameFormat::can29); break;
         case '6':
         case '8': setFormat(FrameFormat::can11); break;
-        case '1':
-        case '2':
-        case '3':
-        case '4':
-        case '5':
+        default:
             // J1850, ISO 9141 and KWP print their own header bytes, which no frame format reads:
             // split as CAN frames the replies would be lost, so the adapter's headers go off (the
             // command switches the format too; refused, it changes nothing).
-            raw("ATH0", stop);
+            if (const auto number = protocolNumber(); number && !DTCResponse::isCANProtocol(*number)) raw("ATH0", stop);
             break;
-        default: break;
         }
     }
     return format();
