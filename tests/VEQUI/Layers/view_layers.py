@@ -15,7 +15,7 @@ RANK = {
     "Connection": 2, "Instruments": 2, "Diagnostics": 2, "Expert": 2,
     "Shell": 3,
 }
-INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 VIEWS_PREFIX = "VEQUI/Views/"
 
 
@@ -39,9 +39,10 @@ def problems(views):
             match = INCLUDE.match(line)
             if not match:
                 continue
-            included = match.group(1)
+            quoted, included = match.group(1) == '"', match.group(2)
             if not included.startswith(VIEWS_PREFIX):
-                if "/" not in included or included.startswith("."):
+                # <...> names the system's and the libraries' headers, which are not ours to place.
+                if quoted and ("/" not in included or included.startswith(".")):
                     found.append(f"{relative}:{number}: includes \"{included}\" by a relative path; "
                                  "includes start at src/")
                 continue

@@ -1,0 +1,2 @@
+#include <QWidget>
+#include <VEQUI/Views/Shell/MainWindow.hpp>
