@@ -37,9 +37,9 @@ function(veq_bench name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
 
-# veq_module(NAME [DEPS ...] [PUBLIC_DEPS ...]): the library of one module folder, from every
-# source file in src/NAME and in its concern sub-folders (src/NAME/Session, ...); Platform/ holds
-# the Qt side of a module and builds as its own target.
+# veq_module(NAME [DEPS ...] [PUBLIC_DEPS ...]): the library of one module folder, the calling
+# one, from every source file in it and in its concern sub-folders (src/NAME/Session, ...);
+# Platform/ holds the Qt side of a module and builds as its own target.
 function(veq_module name)
   cmake_parse_arguments(ARG "" "" "DEPS;PUBLIC_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*/*.cpp)
