@@ -15,7 +15,8 @@ bool platformCanGiveOpenGL(QStringView platformName);
 bool isSoftwareRenderer(QStringView renderer);
 
 // The environment variable with which the OpenGL tests accept a software rasteriser (Mesa's,
-// under Xvfb) as a GPU; users never need it.
+// under Xvfb) as a GPU, and with which the live window's benchmark may be run to compare that
+// rasteriser's cost; users never need it.
 inline constexpr char kAcceptSoftwareOpenGLVariable[] = "VEQ_TEST_ACCEPT_SOFTWARE_OPENGL";
 
 // Whether a context whose renderer is `renderer` may draw the dials: a hardware renderer always,
