@@ -5,27 +5,7 @@
 #include <QApplication>
 #include <QFont>
 
-#include <stdlib.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
 namespace veq::bench {
-
-// A temporary data folder for a model, removed with everything in it at the end.
-struct Scratch {
-    std::filesystem::path path;
-    Scratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "veq-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path = pattern;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
 
 // Runs the benchmarks of a program that draws widgets, as the application draws them: on the
 // offscreen platform unless another is asked for, and in the application's font, so that the

@@ -7,6 +7,7 @@
 #include "VEQUI/Views/Instruments/LiveDataView.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
 
+#include "TestSupport/TemporaryFolder.hpp"
 #include "WidgetBenchmarks.hpp"
 
 #include <benchmark/benchmark.h>
@@ -22,7 +23,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -82,13 +82,13 @@ protected:
 // Runs the screen made by `make` over a model fed like a live car for a few seconds; reports the
 // GUI thread's processor time as a share of the wall time.
 void liveScreen(benchmark::State& state, const std::function<std::unique_ptr<QWidget>(veq::AppModel&)>& make) {
-    veq::bench::Scratch scratch;
+    veq::testing::TemporaryFolder scratch;
     veq::AppModel::Environment environment;
-    environment.dataFolder = scratch.path;
+    environment.dataFolder = scratch.path();
     environment.locationSource = [] { return nullptr; };
     veq::AppModel model(std::move(environment));
     veq::TelemetryStore& store = model.store();
-    store.startRecording({parameters.begin(), parameters.end()}, scratch.path, false);
+    store.startRecording({parameters.begin(), parameters.end()}, scratch.path(), false);
     store.openIntake(1);
     const auto screen = make(model);
     screen->resize(1069, 800);
@@ -149,9 +149,9 @@ void BM_LiveDataList(benchmark::State& state) {
 // of a frame without the event loop around it.
 template <typename Screen>
 void screenFrame(benchmark::State& state) {
-    veq::bench::Scratch scratch;
+    veq::testing::TemporaryFolder scratch;
     veq::AppModel::Environment environment;
-    environment.dataFolder = scratch.path;
+    environment.dataFolder = scratch.path();
     environment.locationSource = [] { return nullptr; };
     veq::AppModel model(std::move(environment));
     Screen screen(model);

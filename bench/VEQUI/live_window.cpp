@@ -11,6 +11,7 @@
 #include "VEQUI/Views/Shell/MainWindow.hpp"
 #include "VEQUI/Views/Shell/RootView.hpp"
 
+#include "TestSupport/TemporaryFolder.hpp"
 #include "WidgetBenchmarks.hpp"
 
 #include <benchmark/benchmark.h>
@@ -25,7 +26,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -69,9 +69,9 @@ void BM_LiveWindowCockpit(benchmark::State& state) {
         state.SkipWithError("needs a display: bench/run starts this program under xvfb-run");
         return;
     }
-    veq::bench::Scratch scratch;
+    veq::testing::TemporaryFolder scratch;
     veq::AppModel::Environment environment;
-    environment.dataFolder = scratch.path;
+    environment.dataFolder = scratch.path();
     environment.locationSource = [] { return nullptr; };
     veq::MainWindow window(std::move(environment));
     window.show();

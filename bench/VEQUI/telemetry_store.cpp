@@ -2,6 +2,7 @@
 // bounded queue and applied on the GUI thread (statistics, trip, snapshots, the drive's file and
 // the event recorder). Reports samples applied per second, and resident memory along a simulated
 // three-hour drive (snapshots capped at 40,000, about 2 h 47 min).
+#include "TestSupport/TemporaryFolder.hpp"
 #include "VEQStore/Telemetry/EventRecorder.hpp"
 #include "VEQUI/Model/TelemetryStore.hpp"
 
@@ -17,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -59,20 +59,14 @@ double residentMiB() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-std::filesystem::path scratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "veq-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-}
-
 // A drive being recorded, as while connected: open file, event recorder of the connection.
 struct LiveStore {
-    std::filesystem::path folder = scratchFolder();
+    veq::testing::TemporaryFolder folder; // first: removed once the store has closed its file
     veq::TelemetryStore store;
     std::shared_ptr<veq::EventRecorder> recorder;
 
     explicit LiveStore(bool withRecorder) {
-        store.startRecording({parameters.begin(), parameters.end()}, folder, true);
+        store.startRecording({parameters.begin(), parameters.end()}, folder.path(), true);
         if (withRecorder) {
             recorder = std::make_shared<veq::EventRecorder>(driveStart, 2'000'000);
             store.setEventSink([r = recorder](std::uint8_t channel, float value, Date at) { r->record(channel, value, at); });
@@ -82,8 +76,6 @@ struct LiveStore {
     ~LiveStore() {
         store.closeIntake();
         store.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
 };
 
