@@ -7,12 +7,22 @@
 
 namespace veq::bench {
 
-// Runs the benchmarks of a program that draws widgets, as the application draws them: on the
-// offscreen platform unless another is asked for, and in the application's font, so that the
+// The platform the widgets draw on when QT_QPA_PLATFORM names none.
+enum class DefaultPlatform {
+    offscreen, // the figures do not depend on the desktop
+    display,   // the display's own when DISPLAY or WAYLAND_DISPLAY names one, else offscreen
+};
+
+// Runs the benchmarks of a program that draws widgets, as the application draws them: on
+// `platform` unless QT_QPA_PLATFORM asks for another, and in the application's font, so that the
 // figures do not depend on the desktop. `prepare` runs once the application exists.
 template <typename Prepare>
-int runWidgetBenchmarks(int argc, char** argv, Prepare prepare) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+int runWidgetBenchmarks(int argc, char** argv, Prepare prepare,
+                        DefaultPlatform platform = DefaultPlatform::offscreen) {
+    const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !(platform == DefaultPlatform::display && display)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
     prepare();

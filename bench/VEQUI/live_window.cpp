@@ -16,7 +16,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -107,15 +106,5 @@ void BM_LiveWindowCockpit(benchmark::State& state) {
 BENCHMARK(BM_LiveWindowCockpit)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    veq::applyApplicationLook();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return veq::bench::runWidgetBenchmarks(argc, argv, veq::applyApplicationLook, veq::bench::DefaultPlatform::display);
 }
