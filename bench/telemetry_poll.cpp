@@ -1,6 +1,7 @@
 // The polling engine against the simulated car for ten seconds (VEQ_BENCH_POLL_SECONDS for a
 // longer run), with a sink that only counts: the sample rate it reaches and whether memory stays flat
 // once the first seconds are past.
+#include "BenchEnvironment.hpp"
 #include "VEQEngine/Session/ELM327Session.hpp"
 #include "VEQEngine/Session/TelemetryEngine.hpp"
 #include "VEQTransport/SimulatorTransport.hpp"
@@ -45,15 +46,9 @@ double residentKiB() {
     return static_cast<double>(usage.ru_maxrss);
 }
 
-int pollSeconds() {
-    const char* text = std::getenv("VEQ_BENCH_POLL_SECONDS");
-    const int seconds = text ? std::atoi(text) : 10;
-    return std::max(seconds, 6);
-}
-
 void BM_TelemetryPoll(benchmark::State& state) {
     ::unsetenv("VEQ_TRACE");
-    const int seconds = pollSeconds();
+    const int seconds = static_cast<int>(veq::bench::lengthFromEnvironment("VEQ_BENCH_POLL_SECONDS", 10, 6));
     for (auto _ : state) {
         auto simulator = std::make_shared<veq::SimulatorTransport>();
         veq::ELM327Session session(simulator);

@@ -29,13 +29,13 @@ function(veq_test name)
                        PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
 endfunction()
 
-# veq_bench(NAME SOURCES... DEPS ...): one Google Benchmark program; it may use the tests'
-# header-only helpers (TestSupport/).
+# veq_bench(NAME SOURCES... DEPS ...): one Google Benchmark program; it may use the benchmarks'
+# and the tests' header-only helpers (bench/, TestSupport/).
 function(veq_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${VEQ_WARNINGS})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/bench ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
 

@@ -7,6 +7,7 @@
 //
 // What it prints: round trips per second and the client's CPU per exchange of both clients and
 // their ratios; against the slow adapter, the share of one core the polling loop keeps busy.
+#include "BenchEnvironment.hpp"
 #include "VEQEngine/Session/ELM327Session.hpp"
 #include "VEQTransport/ELM327Emulator.hpp"
 #include "VEQTransport/Platform/WiFiTransport.hpp"
@@ -211,9 +212,7 @@ Figures applicationClient(const CarServer& server, std::chrono::milliseconds dur
 }
 
 std::chrono::milliseconds phaseLength() {
-    const char* text = std::getenv("VEQ_BENCH_EXCHANGE_SECONDS");
-    const int seconds = text ? std::atoi(text) : 3;
-    return std::chrono::seconds(std::max(seconds, 1));
+    return std::chrono::seconds(static_cast<int>(veq::bench::lengthFromEnvironment("VEQ_BENCH_EXCHANGE_SECONDS", 3, 1)));
 }
 
 void BM_ExchangeOverLoopback(benchmark::State& state) {

@@ -7,6 +7,7 @@
 #include "VEQUI/Views/Instruments/LiveDataView.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
 
+#include "BenchEnvironment.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 #include "WidgetBenchmarks.hpp"
 
@@ -22,7 +23,6 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -42,12 +42,6 @@ double threadCPUSeconds() {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double secondsToRun() {
-    const char* text = std::getenv("VEQ_BENCH_SECONDS");
-    const double seconds = text ? std::atof(text) : 5.0;
-    return seconds > 0 ? seconds : 5.0;
 }
 
 // A plausible value for each parameter, moving with time so that every screen has work.
@@ -95,7 +89,7 @@ void liveScreen(benchmark::State& state, const std::function<std::unique_ptr<QWi
     screen->show();
     QCoreApplication::processEvents();
 
-    const double seconds = secondsToRun();
+    const double seconds = veq::bench::lengthFromEnvironment("VEQ_BENCH_SECONDS", 5.0);
     for (auto _ : state) {
         std::stop_source stop;
         const auto sink = store.makeSink(1, stop.get_token());

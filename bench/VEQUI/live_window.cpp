@@ -11,6 +11,7 @@
 #include "VEQUI/Views/Shell/MainWindow.hpp"
 #include "VEQUI/Views/Shell/RootView.hpp"
 
+#include "BenchEnvironment.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 #include "WidgetBenchmarks.hpp"
 
@@ -24,7 +25,6 @@
 #include <time.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -49,12 +49,6 @@ double residentMegabytes() {
         status.ignore(1 << 16, '\n');
     }
     return 0;
-}
-
-double secondsToRun() {
-    const char* text = std::getenv("VEQ_BENCH_WINDOW_SECONDS");
-    const double seconds = text ? std::atof(text) : 10.0;
-    return seconds > 0 ? seconds : 10.0;
 }
 
 void spin(std::chrono::milliseconds duration) {
@@ -85,7 +79,7 @@ void BM_LiveWindowCockpit(benchmark::State& state) {
     }
     spin(std::chrono::seconds(1)); // the cockpit's first frames and caches
 
-    const double seconds = secondsToRun();
+    const double seconds = veq::bench::lengthFromEnvironment("VEQ_BENCH_WINDOW_SECONDS", 10.0);
     for (auto _ : state) {
         const auto wallStart = std::chrono::steady_clock::now();
         const double cpuStart = processCPUSeconds();

@@ -2,6 +2,7 @@
 // bounded queue and applied on the GUI thread (statistics, trip, snapshots, the drive's file and
 // the event recorder). Reports samples applied per second, and resident memory along a simulated
 // three-hour drive (snapshots capped at 40,000, about 2 h 47 min).
+#include "BenchEnvironment.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQStore/Telemetry/EventRecorder.hpp"
 #include "VEQUI/Model/TelemetryStore.hpp"
@@ -17,7 +18,6 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -120,7 +120,7 @@ void BM_HandOverDrainedByTimer(benchmark::State& state) { handOver(state, true);
 // marks along the way. The event recorder is left out: its own capacity bounds it, and it
 // would hide the store's curve.
 void BM_ThreeHourDriveMemory(benchmark::State& state) {
-    const double hours = std::getenv("VEQ_BENCH_DRIVE_HOURS") ? std::atof(std::getenv("VEQ_BENCH_DRIVE_HOURS")) : 3.0;
+    const double hours = veq::bench::lengthFromEnvironment("VEQ_BENCH_DRIVE_HOURS", 3.0);
     const auto total = static_cast<std::int64_t>(hours * 3600 * samplesPerSecond);
     const std::array<double, 6> marks{0.5, 1.0, 2.0, 2.5, 2.78, 3.0};
     for (auto _ : state) {
