@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace veq::RollingFigure {
 
@@ -86,25 +87,28 @@ void paint(QPainter& painter, const std::vector<DigitRoll::Figure>& frame, const
         const auto& cells = starts[f];
         const double left = line.centred ? line.x - cells.back() / 2 : line.x;
         painter.setPen(figure.ink);
-        GlyphRuns runs(line.font, figure.text);
+        // Glyph runs only serve glyphs drawn as text: a glyph painter draws its own.
+        std::optional<GlyphRuns> runs;
+        if (!glyph) runs.emplace(line.font, figure.text);
+        const bool batched = runs && runs->usable();
         // The cells standing still go in one run at the figure's opacity; each moving glyph
         // has an opacity of its own.
-        if (!glyph && runs.usable()) {
+        if (batched) {
             for (const auto& g : figure.glyphs) {
-                if (g.offset == 0) runs.add(g.cell, {left + cells[static_cast<std::size_t>(g.cell)], baseline});
+                if (g.offset == 0) runs->add(g.cell, {left + cells[static_cast<std::size_t>(g.cell)], baseline});
             }
             painter.setOpacity(opacity * figure.opacity);
-            runs.draw(painter);
+            runs->draw(painter);
         }
         for (const auto& g : figure.glyphs) {
-            if (!glyph && runs.usable() && g.offset == 0) continue;
+            if (batched && g.offset == 0) continue;
             const QPointF topLeft(left + cells[static_cast<std::size_t>(g.cell)], line.top + g.offset * travel);
             painter.setOpacity(opacity * g.opacity);
             if (glyph) {
                 glyph(painter, g.character, figure.ink, topLeft);
-            } else if (runs.usable()) {
-                runs.add(g.cell, {topLeft.x(), topLeft.y() + metrics.ascent()});
-                runs.draw(painter);
+            } else if (batched) {
+                runs->add(g.cell, {topLeft.x(), topLeft.y() + metrics.ascent()});
+                runs->draw(painter);
             } else {
                 painter.drawText(QPointF(topLeft.x(), topLeft.y() + metrics.ascent()), QString(g.character));
             }
