@@ -25,8 +25,6 @@ constexpr double rotation = 135;
 // The vector needle's spring: settles in about 0.22 s without overshoot.
 constexpr double needleResponse = 0.22;
 constexpr double needleDamping = 1.0;
-constexpr int frameMilliseconds = 16;
-constexpr double frameInterval = 1.0 / 60.0;
 
 void drawCentred(QPainter& painter, const QFont& font, const QString& text, double centreX, double top) {
     const QFontMetricsF metrics(font);
@@ -62,9 +60,6 @@ CircularGaugeView::CircularGaugeView(CircularGauge gauge, QWidget* parent)
     : QWidget(parent), gauge_(std::move(gauge)), needle_(DampedSpring::withResponse(needleResponse, needleDamping)),
       readoutRoll_(readoutText(gauge_), readoutInk(gauge_)) {
     needle_.reset(gauge_.fraction());
-    frameTimer_.setTimerType(Qt::PreciseTimer);
-    frameTimer_.setInterval(frameMilliseconds);
-    connect(&frameTimer_, &QTimer::timeout, this, &CircularGaugeView::advanceFrame);
     if (gpuGaugeSupported()) {
         gpuDial_ = new GPUGaugeView(this);
         gpuDial_->setObjectName(QStringLiteral("gpuDial"));
@@ -93,17 +88,9 @@ void CircularGaugeView::setGauge(CircularGauge gauge) {
     if (!animated_) {
         needle_.reset(gauge_.fraction());
     } else if (!needle_.isSettled(gauge_.fraction())) {
-        wake();
+        ticker_.wake();
     }
     update();
-}
-
-void CircularGaugeView::wake() {
-    if (wakeClock_) {
-        wakeClock_();
-    } else if (!frameTimer_.isActive()) {
-        frameTimer_.start();
-    }
 }
 
 void CircularGaugeView::addRoll(DigitRoll& roll) { rolls_.push_back(&roll); }
@@ -114,16 +101,10 @@ void CircularGaugeView::rollTo(DigitRoll& roll, const QString& text, const QColo
         return;
     }
     roll.rollTo(text, ink);
-    if (roll.rolling()) wake();
+    if (roll.rolling()) ticker_.wake();
 }
 
-void CircularGaugeView::setFrameClock(std::function<void()> wake) {
-    wakeClock_ = std::move(wake);
-    if (wakeClock_ && frameTimer_.isActive()) {
-        frameTimer_.stop();
-        wakeClock_();
-    }
-}
+void CircularGaugeView::setFrameClock(std::function<void()> wake) { ticker_.setClock(std::move(wake)); }
 
 bool CircularGaugeView::needleMoving() const {
     return !gpuDial_ && animated_ && !needle_.isSettled(gauge_.fraction());
@@ -155,7 +136,7 @@ void CircularGaugeView::updateOverlay() {
 void CircularGaugeView::setAnimated(bool animated) {
     animated_ = animated;
     if (!animated_) {
-        frameTimer_.stop();
+        ticker_.stop();
         needle_.reset(gauge_.fraction());
         for (DigitRoll* roll : rolls_) roll->finish();
         updateOverlay();
@@ -163,13 +144,13 @@ void CircularGaugeView::setAnimated(bool animated) {
 }
 
 void CircularGaugeView::advanceFrame() {
-    for (DigitRoll* roll : rolls_) roll->advance(frameInterval);
+    for (DigitRoll* roll : rolls_) roll->advance(FrameTicker::interval);
     if (!gpuDial_) { // the GPU dial springs in its own frames
         const double target = gauge_.fraction();
-        needle_.step(target, frameInterval);
+        needle_.step(target, FrameTicker::interval);
         if (needle_.isSettled(target)) needle_.reset(target);
     }
-    if (!isMoving()) frameTimer_.stop();
+    if (!isMoving()) ticker_.stop();
     updateOverlay();
 }
 

@@ -5,12 +5,12 @@
 #include "VEQUI/Views/Gauges/GPUGaugeView.hpp"
 #include "VEQUI/Views/Kit/CachedTexts.hpp"
 #include "VEQUI/Views/Kit/DigitRoll.hpp"
+#include "VEQUI/Views/Kit/FrameTicker.hpp"
 #include "VEQUI/Views/Kit/GlowCache.hpp"
 
 #include <QColor>
 #include <QImage>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -103,7 +103,6 @@ private:
     void paintReadout(QPainter& painter, const QPointF& centre, double side) const;
     void placeGPUDial();
     bool needleMoving() const;
-    void wake();
 
     CircularGauge gauge_;
     std::optional<double> numeralDivisor_;
@@ -130,9 +129,8 @@ private:
     qreal layersRatio_ = 0;
     GPUGaugeView* gpuDial_ = nullptr;
     DampedSpring needle_;
-    QTimer frameTimer_;
+    FrameTicker ticker_{[this] { advanceFrame(); }};
     bool animated_ = true;
-    std::function<void()> wakeClock_;
     DigitRoll readoutRoll_;
     std::vector<DigitRoll*> rolls_{&readoutRoll_};
 };

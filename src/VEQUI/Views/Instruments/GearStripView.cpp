@@ -18,8 +18,6 @@ namespace {
 
 constexpr double springResponse = 0.22;
 constexpr double springDamping = 0.7;
-constexpr int frameMilliseconds = 16;
-constexpr double frameInterval = 1.0 / 60.0;
 constexpr double separatorInset = 2;
 constexpr double bandPaddingHorizontal = 20;
 constexpr double bandPaddingVertical = 10;
@@ -35,9 +33,6 @@ const GearStripView::Style GearStripView::focus  {38,  7,     10,     22,  20,  
 // clang-format on
 
 GearStripView::GearStripView(Style style, QWidget* parent) : QWidget(parent), style_(style) {
-    frameTimer_.setTimerType(Qt::PreciseTimer);
-    frameTimer_.setInterval(frameMilliseconds);
-    connect(&frameTimer_, &QTimer::timeout, this, &GearStripView::advanceFrame);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     // The glow's reach above and below the row is no content: it may lie over its neighbours.
     setContentsMargins(0, glowMargin(), 0, glowMargin());
@@ -72,28 +67,18 @@ void GearStripView::setContent(Content content) {
         for (std::size_t i = 0; i < springs_.size(); ++i) springs_[i].reset(targetScale(static_cast<int>(i)));
     } else {
         moving_ = true;
-        if (wakeClock_) {
-            wakeClock_();
-        } else if (!frameTimer_.isActive()) {
-            frameTimer_.start();
-        }
+        ticker_.wake();
     }
     if (resized) updateGeometry();
     update();
 }
 
-void GearStripView::setFrameClock(std::function<void()> wake) {
-    wakeClock_ = std::move(wake);
-    if (wakeClock_ && frameTimer_.isActive()) {
-        frameTimer_.stop();
-        wakeClock_();
-    }
-}
+void GearStripView::setFrameClock(std::function<void()> wake) { ticker_.setClock(std::move(wake)); }
 
 void GearStripView::setAnimated(bool animated) {
     animated_ = animated;
     if (animated_) return;
-    frameTimer_.stop();
+    ticker_.stop();
     moving_ = false;
     for (std::size_t i = 0; i < springs_.size(); ++i) springs_[i].reset(targetScale(static_cast<int>(i)));
     update();
@@ -103,7 +88,7 @@ void GearStripView::advanceFrame() {
     bool settled = true;
     for (std::size_t i = 0; i < springs_.size(); ++i) {
         const double target = targetScale(static_cast<int>(i));
-        springs_[i].step(target, frameInterval);
+        springs_[i].step(target, FrameTicker::interval);
         if (springs_[i].isSettled(target)) {
             springs_[i].reset(target);
         } else {
@@ -111,7 +96,7 @@ void GearStripView::advanceFrame() {
         }
     }
     if (settled) {
-        frameTimer_.stop();
+        ticker_.stop();
         moving_ = false;
     }
     update();

@@ -4,10 +4,10 @@
 #include "VEQUI/Views/Gauges/DampedSpring.hpp"
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 #include "VEQUI/Views/Kit/CachedTexts.hpp"
+#include "VEQUI/Views/Kit/FrameTicker.hpp"
 
 #include <QColor>
 #include <QImage>
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -96,10 +96,9 @@ private:
     mutable std::map<std::pair<QRgb, qreal>, QImage> glows_;
     QImage unlit_;
     int unlitGears_ = -1;
-    QTimer frameTimer_;
+    FrameTicker ticker_{[this] { advanceFrame(); }};
     bool animated_ = true;
     bool moving_ = false;
-    std::function<void()> wakeClock_;
 };
 
 } // namespace veq

@@ -19,8 +19,6 @@ constexpr double marginVertical = 10;
 constexpr double marginHorizontal = 14;
 constexpr double stackSpacing = 4;
 constexpr double rowSpacing = 3;
-constexpr int frameMilliseconds = 16;
-constexpr double frameInterval = 1.0 / 60.0;
 
 struct TileFonts {
     QFont title = VEQ::label(10, QFont::Medium);
@@ -133,11 +131,7 @@ namespace veq {
 
 ValueTileView::ValueTileView(ValueTile tile, QWidget* parent)
     : QWidget(parent), tile_(std::move(tile)), hint_(tile_.sizeHint().toSize()),
-      roll_(tile_.value, VEQ::textPrimary()) {
-    frameTimer_.setTimerType(Qt::PreciseTimer);
-    frameTimer_.setInterval(frameMilliseconds);
-    connect(&frameTimer_, &QTimer::timeout, this, &ValueTileView::advanceFrame);
-}
+      roll_(tile_.value, VEQ::textPrimary()) {}
 
 void ValueTileView::set(ValueTile tile) {
     if (tile == tile_) return;
@@ -145,11 +139,7 @@ void ValueTileView::set(ValueTile tile) {
         roll_.show(tile.value, VEQ::textPrimary());
     } else if (tile.value != roll_.text()) {
         roll_.rollTo(tile.value, VEQ::textPrimary());
-        if (wakeClock_) {
-            wakeClock_();
-        } else if (!frameTimer_.isActive()) {
-            frameTimer_.start();
-        }
+        ticker_.wake();
     }
     tile_ = std::move(tile);
     if (const QSize hint = tile_.sizeHint().toSize(); hint != hint_) {
@@ -184,23 +174,17 @@ void ValueTileView::paintEvent(QPaintEvent*) {
 void ValueTileView::setAnimated(bool animated) {
     animated_ = animated;
     if (animated_) return;
-    frameTimer_.stop();
+    ticker_.stop();
     if (roll_.rolling()) {
         roll_.finish();
         update();
     }
 }
 
-void ValueTileView::setFrameClock(std::function<void()> wake) {
-    wakeClock_ = std::move(wake);
-    if (wakeClock_ && frameTimer_.isActive()) {
-        frameTimer_.stop();
-        wakeClock_();
-    }
-}
+void ValueTileView::setFrameClock(std::function<void()> wake) { ticker_.setClock(std::move(wake)); }
 
 void ValueTileView::advanceFrame() {
-    if (!roll_.advance(frameInterval)) frameTimer_.stop();
+    if (!roll_.advance(FrameTicker::interval)) ticker_.stop();
     update();
 }
 

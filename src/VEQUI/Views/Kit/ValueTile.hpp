@@ -3,13 +3,13 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/CachedTexts.hpp"
 #include "VEQUI/Views/Kit/DigitRoll.hpp"
+#include "VEQUI/Views/Kit/FrameTicker.hpp"
 
 #include <QColor>
 #include <QImage>
 #include <QWidget>
 #include <QSizeF>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -70,8 +70,7 @@ private:
     QString cardTitle_;
     DigitRoll roll_;
     bool animated_ = true;
-    std::function<void()> wakeClock_;
-    QTimer frameTimer_;
+    FrameTicker ticker_{[this] { advanceFrame(); }};
 };
 
 } // namespace veq
