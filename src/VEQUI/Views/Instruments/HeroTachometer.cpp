@@ -25,6 +25,30 @@ QString wholeText(double value, bool round) {
     return GaugeReadout::wholeNumber(round ? value : std::trunc(value));
 }
 
+// The readout's column in a dial of `side` centred on `centre`: the lines' fonts and heights, and
+// the shift light at its top. paint() lays the lines out from it, arrowBox() reads the light's box.
+struct Column {
+    QFont speedFont;
+    QFont unitFont;
+    QFont rpmFont;
+    double gap;
+    double speedHeight;
+    double unitHeight;
+    double rpmHeight;
+    QRectF arrowBox;
+
+    Column(const HeroReadout::Style& style, QPointF centre, double side)
+        : speedFont(VEQ::numeric(side * style.speedSize, QFont::Bold)),
+          unitFont(VEQ::label(side * unitSize, QFont::Medium)),
+          rpmFont(VEQ::numeric(side * style.rpmSize, QFont::DemiBold)), gap(side * style.spacing),
+          speedHeight(PaintText::lineHeight(speedFont)), unitHeight(PaintText::lineHeight(unitFont)),
+          rpmHeight(PaintText::lineHeight(rpmFont)) {
+        const double arrow = side * arrowSize;
+        const double total = arrow + gap + speedHeight + gap + unitHeight + gap + side * style.spaceAboveRpm + rpmHeight;
+        arrowBox = QRectF(centre.x() - arrow / 2, centre.y() + side * columnOffset - total / 2, arrow, arrow);
+    }
+};
+
 } // namespace
 
 // clang-format off
@@ -42,39 +66,23 @@ bool HeroReadout::operator==(const HeroReadout& other) const {
            shiftCue == other.shiftCue && accent == other.accent && style.speedSize == other.style.speedSize;
 }
 
-QRectF HeroReadout::arrowBox(QPointF centre, double side) const {
-    // The top of the column that paint() lays out.
-    const double arrow = side * arrowSize;
-    const double gap = side * style.spacing;
-    const double total = arrow + gap + PaintText::lineHeight(VEQ::numeric(side * style.speedSize, QFont::Bold)) + gap +
-                         PaintText::lineHeight(VEQ::label(side * unitSize, QFont::Medium)) + gap +
-                         side * style.spaceAboveRpm + PaintText::lineHeight(VEQ::numeric(side * style.rpmSize, QFont::DemiBold));
-    return {centre.x() - arrow / 2, centre.y() + side * columnOffset - total / 2, arrow, arrow};
-}
+QRectF HeroReadout::arrowBox(QPointF centre, double side) const { return Column(style, centre, side).arrowBox; }
 
 void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintText::GlyphImages* speedGlyphs,
                         const DigitRoll* speedRoll, Glow::Cache* glows) const {
     if (!(side > 0)) return;
-    const QFont speedFont = VEQ::numeric(side * style.speedSize, QFont::Bold);
-    const QFont unitFont = VEQ::label(side * unitSize, QFont::Medium);
-    const QFont rpmFont = VEQ::numeric(side * style.rpmSize, QFont::DemiBold);
-    const double arrow = side * arrowSize;
-    const double gap = side * style.spacing;
-    const double speedHeight = PaintText::lineHeight(speedFont);
-    const double unitHeight = PaintText::lineHeight(unitFont);
-    const double rpmHeight = PaintText::lineHeight(rpmFont);
-    const double total = arrow + gap + speedHeight + gap + unitHeight + gap + side * style.spaceAboveRpm + rpmHeight;
-    double top = centre.y() + side * columnOffset - total / 2;
-
-    const QRectF arrowBox(centre.x() - arrow / 2, top, arrow, arrow);
+    const Column column(style, centre, side);
     if (shiftCue) {
-        Glow::paintSymbol(painter, glows, arrowBox, "arrowtriangle.up.fill", VEQ::critical(), glowOpacity, style.glowRadius);
+        Glow::paintSymbol(painter, glows, column.arrowBox, "arrowtriangle.up.fill", VEQ::critical(), glowOpacity,
+                          style.glowRadius);
     }
-    SymbolIcons::paint(painter, arrowBox, "arrowtriangle.up.fill", shiftCue ? VEQ::critical() : VEQ::stroke());
-    top += arrow + gap;
+    SymbolIcons::paint(painter, column.arrowBox, "arrowtriangle.up.fill", shiftCue ? VEQ::critical() : VEQ::stroke());
+    double top = column.arrowBox.bottom() + column.gap;
 
+    const QFont& speedFont = column.speedFont;
     if (!speedGlyphs) {
-        PaintText::drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(), {centre.x(), top + speedHeight / 2});
+        PaintText::drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(),
+                               {centre.x(), top + column.speedHeight / 2});
     } else if (speedRoll && speedRoll->rolling()) {
         const auto blit = [speedGlyphs, &speedFont](QPainter& p, QChar glyph, const QColor& ink, QPointF topLeft) {
             speedGlyphs->draw(p, speedFont, ink, glyph, topLeft);
@@ -83,11 +91,11 @@ void HeroReadout::paint(QPainter& painter, QPointF centre, double side, PaintTex
     } else {
         speedGlyphs->drawCentred(painter, speedFont, VEQ::textPrimary(), speedText(), centre.x(), top);
     }
-    top += speedHeight + gap;
-    PaintText::drawCentred(painter, unitFont, accent, speedUnit, {centre.x(), top + unitHeight / 2});
-    top += unitHeight + gap + side * style.spaceAboveRpm;
-    PaintText::drawCentred(painter, rpmFont, shiftCue ? VEQ::critical() : VEQ::textSecondary(), rpmText(),
-                           {centre.x(), top + rpmHeight / 2});
+    top += column.speedHeight + column.gap;
+    PaintText::drawCentred(painter, column.unitFont, accent, speedUnit, {centre.x(), top + column.unitHeight / 2});
+    top += column.unitHeight + column.gap + side * style.spaceAboveRpm;
+    PaintText::drawCentred(painter, column.rpmFont, shiftCue ? VEQ::critical() : VEQ::textSecondary(), rpmText(),
+                           {centre.x(), top + column.rpmHeight / 2});
 }
 
 HeroTachometer::HeroTachometer(HeroReadout::Style style, QWidget* parent)
