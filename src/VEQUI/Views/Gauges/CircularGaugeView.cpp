@@ -12,6 +12,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <string_view>
 
 namespace veq {
 
@@ -194,12 +195,11 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
         layersSize_ = square.size();
         layersRatio_ = ratio;
     }
-    const QString size = QString::number(square.width());
-    const auto arcKey = [&](const QString& shape) {
-        return Glow::Key{shape + size, dial.color.rgba(), CanvasDial::glowOpacity, CanvasDial::glowRadius, ratio};
+    const auto arcKey = [&](std::string_view shape) {
+        return Glow::Key{shape, square.size(), dial.color.rgba(), CanvasDial::glowOpacity, CanvasDial::glowRadius, ratio};
     };
-    const QImage arc = arcs_.image(arcKey(QStringLiteral("arc ")), [&] { return dial.arcImage(ratio); });
-    const QImage endGlow = arcs_.image(arcKey(QStringLiteral("arc end ")), [&] { return dial.endGlowImage(ratio); });
+    const QImage arc = arcs_.image(arcKey("arc"), [&] { return dial.arcImage(ratio); });
+    const QImage endGlow = arcs_.image(arcKey("arc end"), [&] { return dial.endGlowImage(ratio); });
     dial.paint(painter, square.center(), {&track_, &arc, &hub_, &endGlow});
     paintReadout(painter, square.center(), square.width());
 }

@@ -10,15 +10,17 @@
 
 namespace veq::Glow {
 
-QImage Cache::image(const Key& key, const std::function<QImage()>& make) {
+const QImage* Cache::find(const Key& key) {
     const auto found = std::find_if(images_.begin(), images_.end(), [&key](const auto& entry) { return entry.first == key; });
-    if (found != images_.end()) {
-        std::rotate(found, found + 1, images_.end());
-        return images_.back().second;
-    }
+    if (found == images_.end()) return nullptr;
+    std::rotate(found, found + 1, images_.end());
+    return &images_.back().second;
+}
+
+QImage Cache::add(const Key& key, QImage image) {
     if (images_.size() >= bound_) images_.erase(images_.begin());
     ++made_;
-    images_.emplace_back(key, make());
+    images_.emplace_back(key, std::move(image));
     return images_.back().second;
 }
 
@@ -26,7 +28,8 @@ namespace {
 
 qreal ratioOf(const QPainter& painter) { return painter.device() ? painter.device()->devicePixelRatioF() : 1.0; }
 
-void paintCached(QPainter& painter, Cache* cache, const Key& key, QPointF centre, const std::function<QImage()>& make) {
+template <typename Make>
+void paintCached(QPainter& painter, Cache* cache, const Key& key, QPointF centre, Make&& make) {
     if (!(key.opacity > 0)) return;
     if (cache) {
         drawCentred(painter, cache->image(key, make), centre);
@@ -39,7 +42,7 @@ void paintCached(QPainter& painter, Cache* cache, const Key& key, QPointF centre
 
 void paintDisc(QPainter& painter, Cache* cache, QPointF centre, double diameter, const QColor& color, double opacity,
                double radius) {
-    const Key key{QStringLiteral("disc %1").arg(diameter), color.rgba(), opacity, radius, ratioOf(painter)};
+    const Key key{"disc", QSizeF(diameter, diameter), color.rgba(), opacity, radius, ratioOf(painter)};
     paintCached(painter, cache, key, centre,
                 [&] { return discImage(diameter, color, opacity, radius, key.ratio); });
 }
@@ -47,11 +50,7 @@ void paintDisc(QPainter& painter, Cache* cache, QPointF centre, double diameter,
 void paintSymbol(QPainter& painter, Cache* cache, const QRectF& box, std::string_view symbol, const QColor& color,
                  double opacity, double radius) {
     const QSizeF size = box.size();
-    const Key key{QStringLiteral("symbol %1 %2x%3")
-                      .arg(QString::fromUtf8(symbol.data(), static_cast<qsizetype>(symbol.size())))
-                      .arg(size.width())
-                      .arg(size.height()),
-                  color.rgba(), opacity, radius, ratioOf(painter)};
+    const Key key{symbol, size, color.rgba(), opacity, radius, ratioOf(painter)};
     paintCached(painter, cache, key, box.center(), [&] {
         const QImage shape = mask(size, key.ratio, [&](QPainter& layer) {
             SymbolIcons::paint(layer, QRectF(QPointF(0, 0), size), symbol, Qt::white);
