@@ -189,18 +189,13 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
         }
         trackKey_ = std::move(key);
     }
-    if (hub_.isNull() || layersColor_ != dial.color || layersSize_ != square.size() || layersRatio_ != ratio) {
-        hub_ = dial.hubImage(ratio);
-        layersColor_ = dial.color;
-        layersSize_ = square.size();
-        layersRatio_ = ratio;
-    }
-    const auto arcKey = [&](std::string_view shape) {
+    const auto layerKey = [&](std::string_view shape) {
         return Glow::Key{shape, square.size(), dial.color.rgba(), CanvasDial::glowOpacity, CanvasDial::glowRadius, ratio};
     };
-    const QImage arc = arcs_.image(arcKey("arc"), [&] { return dial.arcImage(ratio); });
-    const QImage endGlow = arcs_.image(arcKey("arc end"), [&] { return dial.endGlowImage(ratio); });
-    dial.paint(painter, square.center(), {&track_, &arc, &hub_, &endGlow});
+    const QImage arc = layers_.image(layerKey("arc"), [&] { return dial.arcImage(ratio); });
+    const QImage hub = layers_.image(layerKey("hub"), [&] { return dial.hubImage(ratio); });
+    const QImage endGlow = layers_.image(layerKey("arc end"), [&] { return dial.endGlowImage(ratio); });
+    dial.paint(painter, square.center(), {&track_, &arc, &hub, &endGlow});
     paintReadout(painter, square.center(), square.width());
 }
 

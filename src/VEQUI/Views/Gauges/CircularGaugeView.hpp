@@ -119,14 +119,9 @@ private:
         bool operator==(const TrackKey&) const = default;
     };
     TrackKey trackKey_;
-    // The value arc with its glow and the glow of its end, for each size, zone colour and pixel
-    // ratio (a value crossing a limit goes back and forth between colours); the hub for the size
-    // and zone colour it was made in.
-    Glow::Cache arcs_{8};
-    QImage hub_;
-    QColor layersColor_;
-    QSizeF layersSize_;
-    qreal layersRatio_ = 0;
+    // The value arc with its glow, the glow of its end and the hub, for each size, zone colour and
+    // pixel ratio (a value crossing a limit goes back and forth between colours).
+    Glow::Cache layers_{12};
     GPUGaugeView* gpuDial_ = nullptr;
     DampedSpring needle_;
     FrameTicker ticker_{[this] { advanceFrame(); }};
