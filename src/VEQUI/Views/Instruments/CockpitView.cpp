@@ -94,7 +94,7 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
 
     // The lit box's glow spills over the gauge row and the tiles, drawn above them.
     gearStrip_->setFixedHeight(gearStrip_->sizeHint().height());
-    column->addItem(new OverhangItem(gearStrip_, gearStrip_->glowMargin()));
+    column->addItem(new OverhangItem(gearStrip_));
 
     auto* band = new ValueBand(this);
     band->setObjectName(QStringLiteral("valueBand"));

@@ -135,11 +135,6 @@ int GearStripView::glowMargin() const {
     return std::max(0, static_cast<int>(std::ceil(reach - (rowHeight() - style_.box) / 2)));
 }
 
-QRectF GearStripView::rowRect() const {
-    const double margin = glowMargin();
-    return QRectF(rect()).adjusted(0, margin, 0, -margin);
-}
-
 void GearStripView::paintBox(QPainter& painter, const QRectF& frame, const QString& label, bool active,
                              const QColor& color, double scale) const {
     painter.save();
@@ -190,7 +185,7 @@ void GearStripView::paintUnlit(QPainter& painter) {
 void GearStripView::paintUnlitLayer(QPainter& layer) const {
     layer.setRenderHint(QPainter::Antialiasing);
     layer.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF area = rowRect();
+    const QRectF area(contentsRect()); // the row, between the glow's margins
     const double centreY = area.center().y();
     if (style_.band) {
         QColor fill = VEQ::surface1();
@@ -230,7 +225,7 @@ void GearStripView::paintEvent(QPaintEvent*) {
     }
 
     if (!style_.band) return;
-    const QRectF area = rowRect();
+    const QRectF area(contentsRect());
     const double centreY = area.center().y();
     const double right = area.right() + 1 - bandPaddingHorizontal;
     const QFont badgeFont = tracked(VEQ::label(8, QFont::DemiBold), 0.5);

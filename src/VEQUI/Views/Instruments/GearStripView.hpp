@@ -87,8 +87,6 @@ private:
     void paintUnlit(QPainter& painter);
     void paintUnlitLayer(QPainter& layer) const;
     QRectF boxFrame(int box) const;
-    // The row within the widget, between the glow's margins.
-    QRectF rowRect() const;
 
     Style style_;
     Content content_;

@@ -6,11 +6,15 @@
 
 namespace veq {
 
-OverhangItem::OverhangItem(QWidget* widget, int overhang) : QWidgetItem(widget), overhang_(std::max(0, overhang)) {}
+QMargins OverhangItem::overhang() const {
+    const QMargins margins = widget()->contentsMargins();
+    return {0, std::max(0, margins.top()), 0, std::max(0, margins.bottom())};
+}
 
 QSize OverhangItem::row(QSize whole) const {
     if (whole.height() >= QWIDGETSIZE_MAX) return whole;
-    return {whole.width(), std::max(0, whole.height() - 2 * overhang_)};
+    const QMargins reach = overhang();
+    return {whole.width(), std::max(0, whole.height() - reach.top() - reach.bottom())};
 }
 
 QSize OverhangItem::sizeHint() const { return row(QWidgetItem::sizeHint()); }
@@ -21,9 +25,9 @@ QSize OverhangItem::maximumSize() const { return row(QWidgetItem::maximumSize())
 
 void OverhangItem::setGeometry(const QRect& row) {
     if (isEmpty()) return;
-    widget()->setGeometry(row.adjusted(0, -overhang_, 0, overhang_));
+    widget()->setGeometry(row.marginsAdded(overhang()));
 }
 
-QRect OverhangItem::geometry() const { return widget()->geometry().adjusted(0, overhang_, 0, -overhang_); }
+QRect OverhangItem::geometry() const { return widget()->geometry().marginsRemoved(overhang()); }
 
 } // namespace veq
