@@ -115,17 +115,15 @@ QSize GearStripView::sizeHint() const {
             rowHeight() + 2 * glowMargin()};
 }
 
-const QImage& GearStripView::glowImage(const QColor& color, qreal pixelRatio) const {
-    auto& image = glows_[{color.rgba(), pixelRatio}];
-    if (image.isNull()) {
-        const QSizeF box(style_.box, style_.box);
-        QImage near = Glow::roundedImage(box, style_.corner, color, 0.95, style_.nearGlow, pixelRatio);
-        image = Glow::roundedImage(box, style_.corner, color, 0.55, style_.farGlow, pixelRatio);
-        QPainter layer(&image);
+QImage GearStripView::glowImage(const QColor& color, qreal pixelRatio) const {
+    const QSizeF box(style_.box, style_.box);
+    return glows_.image({"gear box", box, color.rgba(), 0.55, style_.farGlow, pixelRatio}, [&] {
+        const QImage near = Glow::roundedImage(box, style_.corner, color, 0.95, style_.nearGlow, pixelRatio);
+        QImage image = Glow::roundedImage(box, style_.corner, color, 0.55, style_.farGlow, pixelRatio);
         const double offset = style_.farGlow - style_.nearGlow;
-        layer.drawImage(QPointF(offset, offset), near);
-    }
-    return image;
+        QPainter(&image).drawImage(QPointF(offset, offset), near);
+        return image;
+    });
 }
 
 int GearStripView::glowMargin() const {
@@ -144,7 +142,7 @@ void GearStripView::paintBox(QPainter& painter, const QRectF& frame, const QStri
     QPainterPath shape;
     shape.addRoundedRect(box, style_.corner, style_.corner);
     if (active) {
-        const QImage& glow = glowImage(color, devicePixelRatioF());
+        const QImage glow = glowImage(color, devicePixelRatioF());
         painter.drawImage(QPointF(box.left() - style_.farGlow, box.top() - style_.farGlow), glow);
         painter.fillPath(shape, color);
     } else {

@@ -5,15 +5,14 @@
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 #include "VEQUI/Views/Kit/CachedTexts.hpp"
 #include "VEQUI/Views/Kit/FrameTicker.hpp"
+#include "VEQUI/Views/Kit/GlowCache.hpp"
 
 #include <QColor>
 #include <QImage>
 #include <QWidget>
 
 #include <functional>
-#include <map>
 #include <optional>
-#include <utility>
 #include <vector>
 
 namespace veq {
@@ -80,7 +79,7 @@ private:
     void paintBox(QPainter& painter, const QRectF& frame, const QString& label, bool active, const QColor& color,
                   double scale) const;
     // The two glows of a lit box in `color`, made once per colour and pixel ratio.
-    const QImage& glowImage(const QColor& color, qreal pixelRatio) const;
+    QImage glowImage(const QColor& color, qreal pixelRatio) const;
     // The strip with every box unlit (band, caption, separator and boxes), kept as an image for
     // the size and the number of gears it was made for: a frame draws it, then only the lit box
     // and badge.
@@ -91,7 +90,8 @@ private:
     Style style_;
     Content content_;
     std::vector<DampedSpring> springs_;
-    mutable std::map<std::pair<QRgb, qreal>, QImage> glows_;
+    // A cache, filled by the const painting: "R"'s colour and the accent, at a pixel ratio or two.
+    mutable Glow::Cache glows_{4};
     QImage unlit_;
     int unlitGears_ = -1;
     FrameTicker ticker_{[this] { advanceFrame(); }};
