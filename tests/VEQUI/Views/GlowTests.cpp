@@ -78,9 +78,10 @@ TEST(Glows, ALitSymbolStaysReadableOverItsGlow) {
     const QRectF area(QPointF(0, 0), strip.sizeHint() + QSizeF(40, 0));
     const QImage lamps = picture(area.size().toSize(), VEQ::background(), [&](QPainter& p) { strip.paint(p, area); });
     saveScreen(lamps, QStringLiteral("glow-telltales-lit"));
+    const auto boxes = strip.iconBoxes(area);
     for (std::size_t i = 0; i < strip.lamps.size(); ++i) {
         const auto& lamp = strip.lamps[i];
-        cases.push_back({lamp.label.toStdString(), lamps, strip.iconBox(area, i), lamp.icon, lamp.color, lamps.pixelColor(0, 0)});
+        cases.push_back({lamp.label.toStdString(), lamps, boxes[i], lamp.icon, lamp.color, lamps.pixelColor(0, 0)});
     }
     for (const auto& [name, style] : {std::pair{"shift light cockpit", HeroReadout::cockpit}, std::pair{"shift light focus", HeroReadout::focus}}) {
         const HeroReadout readout{87, QStringLiteral("km/h"), 6400, true, VEQ::accent(), style};

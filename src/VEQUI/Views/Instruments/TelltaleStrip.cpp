@@ -24,25 +24,33 @@ constexpr double glowRadius = 5;
 
 QFont labelFont() { return tracked(VEQ::label(9, QFont::DemiBold), 1); }
 
-double lampWidth(const InstrumentReadings::Telltale& lamp) {
-    return icon + pairSpacing + PaintText::width(labelFont(), lamp.label.toUpper());
+// Each lamp's width: its icon and its label, measured once.
+std::array<double, 5> lampWidths(const std::array<InstrumentReadings::Telltale, 5>& lamps) {
+    std::array<double, 5> widths{};
+    for (std::size_t i = 0; i < lamps.size(); ++i) {
+        widths[i] = icon + pairSpacing + PaintText::width(labelFont(), lamps[i].label.toUpper());
+    }
+    return widths;
 }
 
-// The lamps are centred as a row.
-template <typename Lamps>
-double firstLeft(const Lamps& lamps, const QRectF& area) {
+double rowWidth(const std::array<double, 5>& widths) {
     double total = 0;
-    for (const auto& lamp : lamps) total += lampWidth(lamp);
-    total += lampSpacing * static_cast<double>(lamps.size() - 1);
-    return area.center().x() - total / 2;
+    for (const double width : widths) total += width;
+    return total + lampSpacing * static_cast<double>(widths.size() - 1);
 }
 
 } // namespace
 
-QRectF TelltaleStrip::iconBox(const QRectF& area, std::size_t index) const {
-    double x = firstLeft(lamps, area);
-    for (std::size_t i = 0; i < index && i < lamps.size(); ++i) x += lampWidth(lamps[i]) + lampSpacing;
-    return {x, area.center().y() - icon / 2, icon, icon};
+std::array<QRectF, 5> TelltaleStrip::iconBoxes(const QRectF& area) const {
+    // The lamps are centred as a row.
+    const auto widths = lampWidths(lamps);
+    double x = area.center().x() - rowWidth(widths) / 2;
+    std::array<QRectF, 5> boxes;
+    for (std::size_t i = 0; i < lamps.size(); ++i) {
+        boxes[i] = QRectF(x, area.center().y() - icon / 2, icon, icon);
+        x += widths[i] + lampSpacing;
+    }
+    return boxes;
 }
 
 void TelltaleStrip::paint(QPainter& painter, const QRectF& area, Glow::Cache* glows) const {
@@ -50,9 +58,10 @@ void TelltaleStrip::paint(QPainter& painter, const QRectF& area, Glow::Cache* gl
     fill.setAlphaF(0.35f);
     painter.fillRect(area, fill);
 
+    const auto boxes = iconBoxes(area);
     for (std::size_t i = 0; i < lamps.size(); ++i) {
         const auto& lamp = lamps[i];
-        const QRectF box = iconBox(area, i);
+        const QRectF& box = boxes[i];
         if (lamp.active) Glow::paintSymbol(painter, glows, box, lamp.icon, lamp.color, glowOpacity, glowRadius);
         SymbolIcons::paint(painter, box, lamp.icon, lamp.active ? lamp.color : VEQ::stroke());
         QColor text = lamp.active ? VEQ::textPrimary() : VEQ::textSecondary();
@@ -62,10 +71,7 @@ void TelltaleStrip::paint(QPainter& painter, const QRectF& area, Glow::Cache* gl
 }
 
 QSizeF TelltaleStrip::sizeHint() const {
-    double total = 0;
-    for (const auto& lamp : lamps) total += lampWidth(lamp);
-    total += lampSpacing * static_cast<double>(lamps.size() - 1);
-    return {std::ceil(total), std::ceil(std::max(icon, PaintText::lineHeight(labelFont())) + 2 * paddingVertical)};
+    return {std::ceil(rowWidth(lampWidths(lamps))), std::ceil(std::max(icon, PaintText::lineHeight(labelFont())) + 2 * paddingVertical)};
 }
 
 } // namespace veq

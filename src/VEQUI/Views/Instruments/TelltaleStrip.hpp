@@ -15,8 +15,8 @@ struct TelltaleStrip {
     // `glows` keeps the lit icons' glow images between paints.
     void paint(QPainter& painter, const QRectF& area, Glow::Cache* glows = nullptr) const;
     QSizeF sizeHint() const;
-    // Where lamp `index` draws its icon in `area`.
-    QRectF iconBox(const QRectF& area, std::size_t index) const;
+    // Where each lamp draws its icon in `area`.
+    std::array<QRectF, 5> iconBoxes(const QRectF& area) const;
     bool operator==(const TelltaleStrip&) const = default;
 };
 
