@@ -27,7 +27,6 @@ namespace {
 constexpr double paddingHorizontal = 20;
 constexpr double paddingVertical = 9;
 constexpr double columnSpacing = 12;
-constexpr double nameWidth = 280;
 constexpr double valueWidth = 92;
 constexpr double unitSpacing = 3;
 constexpr double sparkWidth = 120;
@@ -61,9 +60,9 @@ struct RowColumns {
 };
 
 RowColumns columnsIn(const QRectF& area) {
-    const double name = std::clamp(area.width() - (LiveDataRow::contentWidth - nameWidth), LiveDataRow::narrowestName,
-                                   nameWidth);
-    const double rowWidth = LiveDataRow::contentWidth - nameWidth + name;
+    const double name = std::clamp(area.width() - (LiveDataRow::contentWidth - LiveDataRow::nameWidth),
+                                   LiveDataRow::narrowestName, LiveDataRow::nameWidth);
+    const double rowWidth = LiveDataRow::contentWidth - LiveDataRow::nameWidth + name;
     const double nameLeft = area.left() + std::max(0.0, (area.width() - rowWidth) / 2) + paddingHorizontal;
     return {nameLeft, name, nameLeft + name + columnSpacing};
 }

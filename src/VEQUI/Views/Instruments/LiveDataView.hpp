@@ -35,10 +35,11 @@ struct LiveDataRow {
     QColor sparkColor;
 
     static constexpr double contentWidth = 868; // columns, spacings and insets
-    // A list narrower than a row takes the difference from the name (280 wide at most), down to
-    // this; the list is never narrower than the row is then.
+    static constexpr double nameWidth = 280;    // the name's column in a row at full width
+    // A list narrower than a row takes the difference from the name, down to this; the list is
+    // never narrower than the row is then.
     static constexpr double narrowestName = 200;
-    static constexpr double narrowestWidth = contentWidth - 280 + narrowestName;
+    static constexpr double narrowestWidth = contentWidth - nameWidth + narrowestName;
 
     // The row of a parameter as the store holds it now.
     static LiveDataRow of(const TelemetryStore& store, std::uint8_t pid, UnitSystem system, const QColor& sparkColor);
