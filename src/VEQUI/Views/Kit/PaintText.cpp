@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QRawFont>
 #include <QTransform>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -88,12 +89,13 @@ void GlyphImages::draw(QPainter& painter, const QFont& font, const QColor& color
 void GlyphImages::drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text,
                               double centreX, double top) {
     const QFontMetricsF metrics(font);
+    QVarLengthArray<double, 8> advances;
     double width = 0;
-    for (const QChar c : text) width += metrics.horizontalAdvance(c);
+    for (const QChar c : text) width += advances.emplace_back(metrics.horizontalAdvance(c));
     double x = centreX - width / 2;
-    for (const QChar c : text) {
-        draw(painter, font, color, c, {x, top});
-        x += metrics.horizontalAdvance(c);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        draw(painter, font, color, text[i], {x, top});
+        x += advances[i];
     }
 }
 

@@ -36,7 +36,8 @@ void drawRight(QPainter& painter, const QFont& font, const QColor& color, const 
 // pixel with the face's previous use).
 class GlyphImages {
 public:
-    // The glyph with the top-left corner of its line box at `topLeft`.
+    // The glyph with the top-left corner of its line box at `topLeft`. The images hold one ink: a
+    // glyph in another colour, font or pixel ratio clears them (the speed keeps one colour).
     void draw(QPainter& painter, const QFont& font, const QColor& color, QChar glyph, QPointF topLeft);
     // A line of such glyphs centred on `centreX`, its line box's top at `top`, each glyph where the
     // advances before it end (figures: no kerning).
