@@ -22,11 +22,13 @@ public:
                 QWidget* parent = nullptr);
 
     QSize minimumSizeHint() const override;
-    // The line as drawn at the label's present width.
-    QString shownText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The line as drawn at the label's present width.
+    QString shownText() const;
 };
 
 } // namespace veq

@@ -13,6 +13,12 @@ namespace {
 
 int wholePixels(double length) { return std::max(0, static_cast<int>(std::ceil(length - 1e-9))); }
 
+// A shadow of radius r is the shape's alpha blurred by a Gaussian of sigma r / 2, cut off at r
+// (as in CSS, whose sigma is half the blur radius): 95 % of the weight lies within r, and the
+// glow ends exactly r beyond the shape, so nothing of it is cut by an image r larger than the
+// shape on every side.
+double sigma(double radius) { return std::max(0.0, radius) / 2; }
+
 // The Gaussian's weights from -reach to +reach pixels, summing to 1.
 std::vector<float> kernel(double sigmaPixels, int reach) {
     std::vector<float> weights(static_cast<std::size_t>(2 * reach + 1));
@@ -47,8 +53,6 @@ void blurPass(const std::vector<float>& from, std::vector<float>& to, int lines,
 }
 
 } // namespace
-
-double sigma(double radius) { return std::max(0.0, radius) / 2; }
 
 QImage mask(QSizeF size, qreal ratio, const std::function<void(QPainter&)>& draw) {
     const QSize pixels(wholePixels(size.width() * ratio), wholePixels(size.height() * ratio));

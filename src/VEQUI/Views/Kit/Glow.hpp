@@ -11,14 +11,9 @@ class QPainter;
 
 // The coloured shadows that make lit lamps, symbols, boxes and arcs glow: the shape's alpha
 // blurred, tinted and drawn under the shape. They are made once into images (see GlowCache) and
-// a frame only draws them.
+// a frame only draws them. A glow's radius reads as a blur radius, as in CSS: the glow ends
+// exactly that far beyond the shape.
 namespace veq::Glow {
-
-// A shadow of radius r is the shape's alpha blurred by a Gaussian of sigma r / 2, cut off at r
-// (r reads as a blur radius, as in CSS, whose sigma is half of it): 95 % of the weight lies
-// within r, and the glow ends exactly r beyond the shape, so nothing of it is cut by an image
-// r larger than the shape on every side.
-double sigma(double radius);
 
 // A transparent image of `size` points at `ratio` device pixels per point, holding what `draw`
 // paints in the rectangle (0, 0, size): the shape of a glow. When the size is not a whole number
