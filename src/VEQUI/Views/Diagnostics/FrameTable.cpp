@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <iterator>
 
 namespace veq {
@@ -16,6 +17,8 @@ namespace {
 
 QFont idFont() { return VEQ::numeric(13, QFont::DemiBold); }
 QFont figureFont() { return VEQ::numeric(11, QFont::DemiBold); }
+QString ellipsis() { return QStringLiteral("\u2026"); }
+int rowHeightFor(const QFontMetrics& idMetrics) { return idMetrics.height() + 2 * FrameTable::verticalPadding + 1; }
 
 } // namespace
 
@@ -45,7 +48,7 @@ FrameTable::FrameTable(std::function<const CANFrameTable::Rows&()> rows, std::fu
     updateRange();
 }
 
-int FrameTable::rowHeight() const { return QFontMetrics(idFont()).height() + 2 * verticalPadding + 1; }
+int FrameTable::rowHeight() const { return rowHeightFor(QFontMetrics(idFont())); }
 
 void FrameTable::refresh() {
     updateRange();
@@ -79,62 +82,95 @@ std::vector<std::string> FrameTable::idsInView() const {
     return ids;
 }
 
-std::vector<RowText> FrameTable::rowTexts(const FrameRowCells& cells, int top) const {
+struct FrameTable::Layout {
+    QFont idFont;
+    QFont figureFont;
+    QFontMetrics idMetrics;
+    int rowHeight;
+    int dataLeft;
+    int dataRight;
+    int rateLeft;
+    int countLeft;
+    int ellipsisWidth;
+};
+
+FrameTable::Layout FrameTable::layout() const {
     const QFont idF = idFont();
-    const QFont figureF = figureFont();
     const QFontMetrics idMetrics(idF);
-    const int width = viewport()->width();
-    const int dataLeft = sidePadding + idWidth + cellSpacing;
-    const int countLeft = width - sidePadding - countWidth;
+    const int countLeft = viewport()->width() - sidePadding - countWidth;
     const int rateLeft = countLeft - cellSpacing - rateWidth;
-    const int dataRight = rateLeft - cellSpacing;
+    return {idF,
+            figureFont(),
+            idMetrics,
+            rowHeightFor(idMetrics),
+            sidePadding + idWidth + cellSpacing,
+            rateLeft - cellSpacing,
+            rateLeft,
+            countLeft,
+            idMetrics.horizontalAdvance(ellipsis())};
+}
+
+std::vector<RowText> FrameTable::rowTexts(const FrameRowCells& cells, int top) const {
+    std::vector<RowText> texts;
+    rowTexts(layout(), cells, top, texts);
+    return texts;
+}
+
+void FrameTable::rowTexts(const Layout& layout, const FrameRowCells& cells, int top,
+                          std::vector<RowText>& texts) const {
     const int lineTop = top + verticalPadding;
-    const int lineHeight = rowHeight() - 1 - 2 * verticalPadding;
+    const int lineHeight = layout.rowHeight - 1 - 2 * verticalPadding;
     const auto at = [&](int left, int w) { return QRect(left, lineTop, w, lineHeight); };
     const Qt::Alignment leading = Qt::AlignLeft | Qt::AlignVCenter;
     const Qt::Alignment trailing = Qt::AlignRight | Qt::AlignVCenter;
 
-    std::vector<RowText> texts;
-    texts.push_back({at(sidePadding, idWidth), cells.id, idF, cells.idColour, leading});
-    int bytesWidth = 0; // with a gap after each
+    texts.clear();
+    texts.push_back({at(sidePadding, idWidth), cells.id, layout.idFont, cells.idColour, leading});
+    // Every byte is laid out first, each measured once; a row that overflows is cut afterwards.
+    const std::size_t firstByte = texts.size();
+    int x = layout.dataLeft;
     for (const FrameRowCells::Byte& byte : cells.bytes) {
-        bytesWidth += idMetrics.horizontalAdvance(byte.text) + byteSpacing;
-    }
-    const bool allFit = dataLeft + bytesWidth - byteSpacing <= dataRight;
-    const QString ellipsis = QStringLiteral("\u2026");
-    const int ellipsisWidth = idMetrics.horizontalAdvance(ellipsis);
-    int x = dataLeft;
-    for (const FrameRowCells::Byte& byte : cells.bytes) {
-        const int w = idMetrics.horizontalAdvance(byte.text);
-        // A cut row keeps room for the ellipsis after its last byte.
-        if (!allFit && x + w + byteSpacing + ellipsisWidth > dataRight) break;
-        texts.push_back({at(x, w), byte.text, idF, byte.colour, leading});
+        const int w = layout.idMetrics.horizontalAdvance(byte.text);
+        texts.push_back({at(x, w), byte.text, layout.idFont, byte.colour, leading});
         x += w + byteSpacing;
     }
-    if (!allFit) texts.push_back({at(x, ellipsisWidth), ellipsis, idF, VEQ::textSecondary(), leading});
-    texts.push_back({at(rateLeft, rateWidth), cells.rate, figureF, VEQ::textSecondary(), trailing});
-    texts.push_back({at(countLeft, countWidth), cells.count, figureF, VEQ::textSecondary(), trailing});
-    return texts;
+    if (x - byteSpacing > layout.dataRight) {
+        // A cut row keeps room for the ellipsis after its last byte: the first byte without that
+        // room and all after it go.
+        const auto cut = std::find_if(texts.begin() + static_cast<std::ptrdiff_t>(firstByte), texts.end(),
+                                      [&](const RowText& text) {
+                                          return text.rect.left() + text.rect.width() + byteSpacing +
+                                                     layout.ellipsisWidth > layout.dataRight;
+                                      });
+        const int ellipsisLeft = cut == texts.end() ? layout.dataLeft : cut->rect.left();
+        texts.erase(cut, texts.end());
+        texts.push_back(
+            {at(ellipsisLeft, layout.ellipsisWidth), ellipsis(), layout.idFont, VEQ::textSecondary(), leading});
+    }
+    texts.push_back({at(layout.rateLeft, rateWidth), cells.rate, layout.figureFont, VEQ::textSecondary(), trailing});
+    texts.push_back({at(layout.countLeft, countWidth), cells.count, layout.figureFont, VEQ::textSecondary(), trailing});
 }
 
 void FrameTable::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::TextAntialiasing);
     const auto& rows = rows_();
-    const int height = rowHeight();
+    const Layout rowLayout = layout();
     const QColor accent = accent_();
     QColor divider = VEQ::stroke();
     divider.setAlphaF(0.4f);
     const int width = viewport()->width();
 
+    std::vector<RowText> texts;
     auto [it, y] = firstInView();
-    for (; it != rows.end() && y < viewport()->height(); ++it, y += height) {
-        for (const RowText& text : rowTexts(frameRowCells(it->second, accent), y)) {
+    for (; it != rows.end() && y < viewport()->height(); ++it, y += rowLayout.rowHeight) {
+        rowTexts(rowLayout, frameRowCells(it->second, accent), y, texts);
+        for (const RowText& text : texts) {
             painter.setFont(text.font);
             painter.setPen(text.colour);
             painter.drawText(text.rect, static_cast<int>(text.alignment), text.text);
         }
-        painter.fillRect(QRect(0, y + height - 1, width, 1), divider);
+        painter.fillRect(QRect(0, y + rowLayout.rowHeight - 1, width, 1), divider);
     }
 }
 

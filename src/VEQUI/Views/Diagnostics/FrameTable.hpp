@@ -42,9 +42,9 @@ struct RowText {
     Qt::Alignment alignment;
 };
 
-// The bus monitor's rows, ascending by identifier text. Nothing is built per row: each paint
-// draws only the rows in view, straight from the model's table, so thousands of identifiers cost
-// no more than a screenful.
+// The bus monitor's rows, ascending by identifier text. Each paint draws only the rows in view,
+// straight from the model's table, so thousands of identifiers cost no more than a screenful; the
+// fonts, metrics and column edges are worked out once per paint, not per row.
 class FrameTable : public QAbstractScrollArea {
 public:
     // Cell widths and gaps of a row; the column header lines up with them.
@@ -75,6 +75,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The fonts, metrics and column edges every row of one paint shares.
+    struct Layout;
+    Layout layout() const;
+    // Replaces `texts` with those of a row whose top is at `top`; the paint reuses one vector.
+    void rowTexts(const Layout& layout, const FrameRowCells& cells, int top, std::vector<RowText>& texts) const;
     void updateRange();
     // The first row in view and its top edge in the viewport.
     std::pair<CANFrameTable::Rows::const_iterator, int> firstInView() const;
