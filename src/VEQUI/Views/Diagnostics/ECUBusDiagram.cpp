@@ -1,6 +1,7 @@
 #include "VEQUI/Views/Diagnostics/ECUBusDiagram.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Kit/Dot.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -26,10 +27,8 @@ constexpr int captionTop = ECUBusDiagram::padding + ECUBusDiagram::nodeDiameter 
 
 void paintNode(QPainter& painter, Glow::Cache& glows, QPointF centre, const ECUBusDiagram::Node& node) {
     const double radius = ECUBusDiagram::nodeDiameter / 2.0;
-    if (node.glows) Glow::paintDisc(painter, &glows, centre, ECUBusDiagram::nodeDiameter, node.color, glowOpacity, glowRadius);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(node.color);
-    painter.drawEllipse(centre, radius, radius);
+    const Dot dot{ECUBusDiagram::nodeDiameter, node.color, node.glows ? glowOpacity : 0, glowRadius};
+    dot.paint(painter, QRectF(centre - QPointF(radius, radius), QSizeF(dot.diameter, dot.diameter)), &glows);
     painter.setPen(QPen(VEQ::background(), ringWidth));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(centre, radius, radius);
