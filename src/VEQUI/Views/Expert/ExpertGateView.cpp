@@ -4,6 +4,7 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/FlowingText.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/ListScreen.hpp"
 #include "VEQUI/Views/Kit/ProminentButton.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
@@ -112,14 +113,6 @@ ExpertGateView::ExpertGateView(AppModel& model, QWidget* parent)
     setObjectName(QStringLiteral("ExpertGateView"));
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName(QStringLiteral("gateScroll"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea{background:transparent;}"));
-    outer->addWidget(scroll);
 
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
@@ -167,9 +160,9 @@ ExpertGateView::ExpertGateView(AppModel& model, QWidget* parent)
     footer->setContentsMargins(0, 0, 0, 30);
     column->addWidget(footer, 0, Qt::AlignHCenter);
     column->addStretch(1);
-    scroll->setWidget(content);
-    // setWidget turns the content's fill on, which would paint the window colour over the weave.
-    content->setAutoFillBackground(false);
+    auto* scroll = ListScreen::makeScroll(QStringLiteral("gateScroll"), content);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea{background:transparent;}"));
+    outer->addWidget(scroll);
 
     connect(understood_, &QCheckBox::toggled, this, [this](bool on) { follow(on); });
     connect(accept_, &QAbstractButton::clicked, this, [this] { model_.acceptExpertMode(); });

@@ -2,6 +2,7 @@
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/ListScreen.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
@@ -106,18 +107,12 @@ QWidget* makeEmptyState(std::string symbol, int symbolSize, const QString& title
 }
 
 QScrollArea* makeScroll(const QString& name, QVBoxLayout*& column, int margin, int spacing) {
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName(name);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea{background:transparent;}"));
     auto* content = new QWidget;
     column = new QVBoxLayout(content);
     column->setContentsMargins(margin, margin, margin, margin);
     column->setSpacing(spacing);
-    scroll->setWidget(content);
+    auto* scroll = ListScreen::makeScroll(name, content);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea{background:transparent;}"));
     return scroll;
 }
 
