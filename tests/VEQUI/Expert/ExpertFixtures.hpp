@@ -6,9 +6,6 @@
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Views/Expert/ExpertControls.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
-#include "VEQUI/Views/Shell/MainWindow.hpp"
-#include "VEQUI/Views/Shell/RootView.hpp"
-#include "VEQUI/Views/Shell/Sidebar.hpp"
 
 #include <QApplication>
 
@@ -50,10 +47,10 @@ inline bool settleUntil(const std::function<bool()>& done, std::chrono::millisec
         timeout);
 }
 
-// The section's area beside the sidebar and its divider, in the window as it opens and at its
-// minimum: the sizes users see the expert screens at.
-inline const QSize expertScreenSize = MainWindow::kDefaultSize - QSize(Sidebar::kWidth + 1, 0);
-inline const QSize expertMinimumScreenSize = RootView::kMinimumSize - QSize(Sidebar::kWidth + 1, 0);
+// The section's area beside the sidebar, in the window as it opens and at its minimum: the sizes
+// users see the expert screens at.
+inline const QSize expertScreenSize = userSizes[0].content;
+inline const QSize expertMinimumScreenSize = userSizes[1].content;
 inline const QSize userScreenSizes[] = {expertScreenSize, expertMinimumScreenSize};
 
 // A picture's name with the size it was taken at: "expert-recipes-1069x800".

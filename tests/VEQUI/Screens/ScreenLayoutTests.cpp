@@ -7,6 +7,7 @@
 #include "VEQUI/Views/Diagnostics/TerminalView.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
+#include "VEQUI/Views/ScreenFixtures.hpp"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -15,20 +16,8 @@
 #include <QDialog>
 #include <QLineEdit>
 
-#include <ostream>
-
 namespace veq::testing {
 namespace {
-
-// A window size users see, as the tests' names and messages give it.
-struct WindowSize {
-    int width;
-    int height;
-    QSize qsize() const { return {width, height}; }
-    friend std::ostream& operator<<(std::ostream& out, const WindowSize& size) {
-        return out << size.width << "x" << size.height;
-    }
-};
 
 // Pictures a screen as layout-<window size>-<screen>.png and checks its layout; the faults are
 // told under the picture's name. `root` is the window unless a sheet stands over it.
@@ -48,7 +37,7 @@ struct Tour {
     }
 };
 
-class ScreenLayout : public ::testing::TestWithParam<WindowSize> {
+class ScreenLayout : public ::testing::TestWithParam<UserSize> {
 protected:
     // A window at the size under test.
     static void fit(ScreenRig& rig, QSize size) {
@@ -66,7 +55,7 @@ ScriptedCar::Script silentBus() {
 }
 
 TEST_P(ScreenLayout, TheConnectionScreens) {
-    const QSize size = GetParam().qsize();
+    const QSize size = GetParam().window;
     {
         Gate gate;
         ScriptedCar car([&gate](const std::string& line) -> std::optional<std::vector<std::string>> {
@@ -97,7 +86,7 @@ TEST_P(ScreenLayout, TheConnectionScreens) {
 }
 
 TEST_P(ScreenLayout, EverySectionOnceLive) {
-    const QSize size = GetParam().qsize();
+    const QSize size = GetParam().window;
     ScreenRig rig;
     fit(rig, size);
     ASSERT_TRUE(rig.connect());
@@ -191,18 +180,18 @@ TEST_P(ScreenLayout, TheBusMonitorWithTraffic) {
         return std::nullopt;
     });
     ScreenRig rig({.car = &car});
-    fit(rig, GetParam().qsize());
+    fit(rig, GetParam().window);
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Terminal")));
     rig.find<TerminalView>(QStringLiteral("TerminalView"))->setMode(TerminalView::Mode::sniffer);
     ASSERT_TRUE(waitUntil([&] { return rig.model().snifferRows().size() >= 40; }));
     ASSERT_TRUE(waitUntil([&] { return rig.find(QStringLiteral("emptyState")) == nullptr; })); // the table's refresh tick
-    Tour{rig, GetParam().qsize()}.visit("terminal-bus-monitor");
+    Tour{rig, GetParam().window}.visit("terminal-bus-monitor");
 }
 
 // The window's first size and its smallest.
-INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayout, ::testing::Values(WindowSize{1280, 800}, WindowSize{1080, 680}),
-                         [](const auto& info) { return fmt::format("{}x{}", info.param.width, info.param.height); });
+INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayout, ::testing::ValuesIn(userSizes),
+                         [](const auto& info) { return info.param.name; });
 
 } // namespace
 } // namespace veq::testing

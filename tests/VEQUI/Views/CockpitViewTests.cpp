@@ -193,7 +193,7 @@ TEST(CockpitView, TheTroubleCodeChipStaysOnTheBarAtBothWindowSizes) {
         Cockpit cockpit(true, size.content);
         ASSERT_FALSE(cockpit.model().dtcs().empty());
         EXPECT_TRUE(waitUntil([&] { return cockpit.chips().chips.size() >= 3 && cockpit.chips().chips[1].on; }));
-        const QImage image = shoot(*cockpit.view, QStringLiteral("cockpit-chips-") + QString::fromLatin1(size.name));
+        const QImage image = shoot(*cockpit.view, QStringLiteral("cockpit-chips-") + QString::fromStdString(size.name));
         const QWidget& chips = *cockpit.bar().findChild<QWidget*>(QStringLiteral("statusChips"));
         const auto shown = cockpit.chips().fitting(chips.width());
         EXPECT_TRUE(std::find(shown.begin(), shown.end(), std::size_t{1}) != shown.end());

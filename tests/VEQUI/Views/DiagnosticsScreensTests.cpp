@@ -472,7 +472,7 @@ TEST(ECUMapView, LongNamesWrapWholeInsideTheirCards) {
             if (name->height() >= 2 * QFontMetrics(name->font()).lineSpacing()) ++wrapped;
         }
         EXPECT_GT(wrapped, 0) << "no name long enough to need two lines";
-        shoot(*screen.view, QStringLiteral("ecu-map-live-") + QString::fromLatin1(size.name));
+        shoot(*screen.view, QStringLiteral("ecu-map-live-") + QString::fromStdString(size.name));
     }
 }
 

@@ -3,6 +3,9 @@
 #include "VEQUI/Model/ConnectionFixtures.hpp"
 #include "VEQUI/Model/ToolFixtures.hpp"
 #include "VEQUI/Support/GaugePixels.hpp"
+#include "VEQUI/Views/Shell/MainWindow.hpp"
+#include "VEQUI/Views/Shell/RootView.hpp"
+#include "VEQUI/Views/Shell/Sidebar.hpp"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,6 +26,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,12 +34,20 @@
 // paints; the model behind it fed by hand, live on the simulated car or on a scripted adapter.
 namespace veq::testing {
 
-// The content area beside the sidebar, in the window as it opens and at its minimum size.
+// A window size users see, and the content area beside its sidebar and the sidebar's divider.
 struct UserSize {
-    const char* name; // the window's
+    std::string name; // the window's: "1280x800"
+    QSize window;
     QSize content;
+
+    friend std::ostream& operator<<(std::ostream& out, const UserSize& size) { return out << size.name; }
 };
-inline const UserSize userSizes[] = {{"1280x800", {1069, 800}}, {"1080x680", {869, 680}}};
+inline UserSize userSize(QSize window) {
+    return {std::to_string(window.width()) + "x" + std::to_string(window.height()), window,
+            window - QSize(Sidebar::kWidth + 1, 0)};
+}
+// The window as it opens and at its minimum size.
+inline const UserSize userSizes[] = {userSize(MainWindow::kDefaultSize), userSize(RootView::kMinimumSize)};
 
 // Lets every pending layout and paint happen.
 inline void settle() {

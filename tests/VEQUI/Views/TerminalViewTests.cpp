@@ -273,7 +273,7 @@ TEST(SnifferView, RateAndCountStandUnderTheirTitlesOnceTheTableScrolls) {
         EXPECT_EQ(placeIn(*screen.view, *titles[2]).right(), rightInView(row.rate()));
         EXPECT_EQ(placeIn(*screen.view, *titles[3]).right(), rightInView(row.count()));
         EXPECT_EQ(row.data().size(), 8u); // a whole CAN frame fits
-        shoot(*screen.view, QStringLiteral("sniffer-scrolling-") + QString::fromLatin1(size.name));
+        shoot(*screen.view, QStringLiteral("sniffer-scrolling-") + QString::fromStdString(size.name));
     }
 }
 
