@@ -37,21 +37,6 @@ std::string text(const ScreenRig& rig, const char* name) {
     return label ? label->text().toStdString() : "<absent>";
 }
 
-// Opens the gate when the test ends, before the window (and its connection) goes.
-struct GateOpener {
-    Gate& gate;
-    ~GateOpener() { gate.open(); }
-};
-
-// A bus that never answers a request and, in monitor mode, prints `frames`.
-ScriptedCar::Script silentBus(std::string frames) {
-    return [frames](const std::string& line) -> std::optional<std::vector<std::string>> {
-        if (line == "ATMA") return frames.empty() ? silence() : std::vector<std::string>{frames};
-        if (line.starts_with("AT")) return std::nullopt;
-        return says("NO DATA");
-    };
-}
-
 TEST(ConnectionProgress, TheStepsFillAsTheAdapterTakesThemThenTheLiveInterfaceOpensOnTheCockpit) {
     Gate gate;
     ScriptedCar car([&gate](const std::string& line) -> std::optional<std::vector<std::string>> {

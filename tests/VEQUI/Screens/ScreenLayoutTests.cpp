@@ -46,14 +46,6 @@ protected:
     }
 };
 
-ScriptedCar::Script silentBus() {
-    return [](const std::string& line) -> std::optional<std::vector<std::string>> {
-        if (line == "ATMA") return silence();
-        if (line.starts_with("AT")) return std::nullopt;
-        return says("NO DATA");
-    };
-}
-
 TEST_P(ScreenLayout, TheConnectionScreens) {
     const QSize size = GetParam().window;
     {
@@ -63,10 +55,7 @@ TEST_P(ScreenLayout, TheConnectionScreens) {
             return std::nullopt;
         });
         ScreenRig rig({.car = &car});
-        struct Opener {
-            Gate& gate;
-            ~Opener() { gate.open(); }
-        } opener{gate};
+        GateOpener opener{gate};
         fit(rig, size);
         const Tour tour{rig, size};
         tour.visit("wizard");
@@ -173,12 +162,9 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
 
 // The bus monitor once a busy bus fills and scrolls its table.
 TEST_P(ScreenLayout, TheBusMonitorWithTraffic) {
-    std::string frames;
-    for (int i = 0; i < 40; ++i) frames += fmt::format("{:03X} {:02X} 22 33 44 55 66 77 88\r", 0x100 + 7 * i, i);
-    ScriptedCar car([frames](const std::string& line) -> std::optional<std::vector<std::string>> {
-        if (line == "ATMA") return std::vector<std::string>{frames};
-        return std::nullopt;
-    });
+    std::vector<std::string> frames;
+    for (int i = 0; i < 40; ++i) frames.push_back(fmt::format("{:03X} {:02X} 22 33 44 55 66 77 88", 0x100 + 7 * i, i));
+    ScriptedCar car(monitorPrinting(frames));
     ScreenRig rig({.car = &car});
     fit(rig, GetParam().window);
     ASSERT_TRUE(rig.connect());

@@ -12,6 +12,9 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 // The window of the application over a model on a temporary folder, its dialogs recorded, and
 // what the screen tests do with it: find, click, press keys, wait, take pictures.
@@ -21,6 +24,21 @@ using namespace std::chrono_literals;
 
 // The scripted adapter's gate, shared with the model's tests.
 using Gate = ScriptGate;
+
+// Opens the gate as it goes; declared after the rig, it goes before the window (and its connection).
+struct GateOpener {
+    Gate& gate;
+    ~GateOpener() { gate.open(); }
+};
+
+// A bus that never answers a request and, in monitor mode, prints `frames`.
+inline ScriptedCar::Script silentBus(std::string frames = {}) {
+    return [frames](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "ATMA") return frames.empty() ? silence() : std::vector<std::string>{frames};
+        if (line.starts_with("AT")) return std::nullopt;
+        return says("NO DATA");
+    };
+}
 
 struct ScreenRigOptions {
     ScriptedCar* car = nullptr; // none: the built-in simulated car
