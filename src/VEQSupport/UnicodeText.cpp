@@ -87,6 +87,10 @@ bool isNumeric(std::string_view character) {
     return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
+bool isDefaultIgnorable(char32_t c) {
+    return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_DEFAULT_IGNORABLE_CODE_POINT) != 0;
+}
+
 std::string upperCased(std::string_view utf8) {
     if (isASCII(utf8)) return text::toUpperASCII(utf8);
     std::string out;

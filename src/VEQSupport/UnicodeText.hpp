@@ -17,6 +17,10 @@ std::vector<std::string_view> characters(std::string_view utf8);
 // digits, and also other numerals such as superscript digits or Roman numerals.
 bool isNumeric(std::string_view character);
 
+// True for a code point Unicode says is drawn as nothing where unsupported (its
+// Default_Ignorable_Code_Point property): selectors, joiners, directional marks, soft hyphens, fillers.
+bool isDefaultIgnorable(char32_t c);
+
 // Full upper- and lower-casing ("é" gives "É"); ASCII text never leaves the fast path.
 std::string upperCased(std::string_view utf8);
 std::string lowercased(std::string_view utf8);

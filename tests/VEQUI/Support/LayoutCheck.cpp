@@ -1,5 +1,6 @@
 #include "VEQUI/Support/LayoutCheck.hpp"
 
+#include "VEQSupport/UnicodeText.hpp"
 #include "VEQUI/Support/TextRecorder.hpp"
 #include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
 #include "VEQUI/Views/Gauges/GaugeNumbers.hpp"
@@ -82,17 +83,6 @@ bool contains(const QRectF& outer, const QRectF& inner) {
 bool overlap(const QRectF& a, const QRectF& b) {
     const QRectF both = a.intersected(b);
     return both.width() > overlapTolerance && both.height() > overlapTolerance;
-}
-
-// Characters drawn as nothing: selectors, joiners, directional marks, soft hyphens, fillers.
-bool defaultIgnorable(char32_t c) {
-    const std::pair<char32_t, char32_t> ranges[] = {
-        {0x00AD, 0x00AD}, {0x034F, 0x034F}, {0x061C, 0x061C},   {0x115F, 0x1160},   {0x17B4, 0x17B5},
-        {0x180B, 0x180F}, {0x200B, 0x200F}, {0x202A, 0x202E},   {0x2060, 0x206F},   {0x3164, 0x3164},
-        {0xFE00, 0xFE0F}, {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0},   {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
-        {0xE0000, 0xE0FFF},
-    };
-    return std::any_of(std::begin(ranges), std::end(ranges), [c](auto r) { return c >= r.first && c <= r.second; });
 }
 
 // A scroll view that paints its own content (a table) cuts the lines at its edges as they scroll
@@ -231,7 +221,7 @@ private:
         const QFontMetricsF metrics(t.recorded.font);
         std::string missing;
         for (const char32_t c : t.recorded.text.toUcs4()) {
-            if (defaultIgnorable(c) || QChar::category(c) == QChar::Other_Control || metrics.inFontUcs4(c)) continue;
+            if (unicode::isDefaultIgnorable(c) || QChar::category(c) == QChar::Other_Control || metrics.inFontUcs4(c)) continue;
             missing += fmt::format("U+{:04X} ", static_cast<std::uint32_t>(c));
         }
         if (missing.empty()) return;
