@@ -8,6 +8,7 @@
 #include "VEQUI/Views/Expert/ExpertGateView.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
 #include "VEQUI/Views/Kit/ProminentButton.hpp"
+#include "VEQUI/Views/Kit/SegmentedPicker.hpp"
 #include "VEQUI/Views/Expert/RecipeCard.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"

@@ -6,6 +6,7 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
+#include "VEQUI/Views/Kit/SegmentedPicker.hpp"
 #include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Diagnostics/SnifferView.hpp"
 #include "VEQUI/Views/Diagnostics/TerminalConsole.hpp"
@@ -13,7 +14,6 @@
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <QAbstractButton>
-#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
@@ -90,12 +90,6 @@ private:
     QColor accent_;
 };
 
-QString segmentStyle() {
-    return QStringLiteral("QPushButton { border: none; border-radius: 6px; padding: 3px 8px; color: %1; background: transparent; }"
-                          "QPushButton:checked { background: %2; color: %3; }")
-        .arg(VEQ::textSecondary().name(), VEQ::stroke().name(), VEQ::textPrimary().name());
-}
-
 } // namespace
 
 TerminalView::TerminalView(AppModel& model, QWidget* parent)
@@ -120,27 +114,15 @@ QWidget* TerminalView::makeHeader() {
     row->addWidget(makeLabel(QStringLiteral("Terminal"), VEQ::label(18, QFont::Bold), VEQ::textPrimary(),
                              QStringLiteral("headerTitle")));
 
-    auto* picker = new RoundedPanel(8, VEQ::surface2());
-    picker->setObjectName(QStringLiteral("modePicker"));
-    picker->setFixedWidth(220);
-    auto* segments = new QHBoxLayout(picker);
-    segments->setContentsMargins(2, 2, 2, 2);
-    segments->setSpacing(2);
-    modes_ = new QButtonGroup(picker);
-    modes_->setExclusive(true);
-    for (const Mode mode : TerminalCommands::allModes) {
-        auto* segment = new QPushButton(qs(TerminalCommands::rawValue(mode)));
-        segment->setObjectName(QStringLiteral("modeSegment"));
-        segment->setCheckable(true);
-        segment->setChecked(mode == mode_);
-        segment->setFont(VEQ::label(12, QFont::Medium));
-        segment->setStyleSheet(segmentStyle());
-        segment->setCursor(Qt::PointingHandCursor);
-        modes_->addButton(segment, static_cast<int>(mode));
-        segments->addWidget(segment, 1);
-    }
-    connect(modes_, &QButtonGroup::idClicked, this, [this](int id) { setMode(static_cast<Mode>(id)); });
-    row->addWidget(picker);
+    QStringList titles;
+    for (const Mode mode : TerminalCommands::allModes) titles << qs(TerminalCommands::rawValue(mode));
+    // A segment's index is its mode's value: allModes lists them in order.
+    modes_ = new SegmentedPicker(titles, 220,
+                                 {.name = QStringLiteral("modePicker"), .segmentName = QStringLiteral("modeSegment"),
+                                  .font = VEQ::label(12, QFont::Medium), .horizontalPadding = 8, .cornerRadius = 6});
+    modes_->segment(static_cast<int>(mode_))->setChecked(true);
+    modes_->onChange = [this](int index) { setMode(static_cast<Mode>(index)); };
+    row->addWidget(modes_);
     row->addStretch(1);
 
     clearButton_ = new ToolButton(QStringLiteral("Effacer"), ToolSymbol::trash, VEQ::label(11, QFont::Medium),
@@ -218,7 +200,7 @@ QWidget* TerminalView::makeConsolePane() {
 }
 
 void TerminalView::setMode(Mode mode) {
-    if (modes_->checkedId() != static_cast<int>(mode)) modes_->button(static_cast<int>(mode))->setChecked(true);
+    if (modes_->currentIndex() != static_cast<int>(mode)) modes_->segment(static_cast<int>(mode))->setChecked(true);
     if (mode == mode_) return;
     mode_ = mode;
     // The old body goes at once: leaving the monitor stops it before anything else happens.

@@ -6,7 +6,6 @@
 #include <QWidget>
 
 class QAbstractButton;
-class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QVBoxLayout;
@@ -14,6 +13,7 @@ class QVBoxLayout;
 namespace veq {
 
 class AppModel;
+class SegmentedPicker;
 class ToolButton;
 
 // The "Terminal" section: raw commands for the adapter and their replies as a transcript, or, in
@@ -46,7 +46,7 @@ private:
     Mode mode_ = Mode::console;
     QString input_;
     QVBoxLayout* column_;
-    QButtonGroup* modes_ = nullptr;
+    SegmentedPicker* modes_ = nullptr;
     ToolButton* clearButton_ = nullptr;
     QWidget* body_ = nullptr; // the console pane or the bus monitor
     // Within the console pane, while it is shown.

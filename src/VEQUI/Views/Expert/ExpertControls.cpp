@@ -4,12 +4,9 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
-#include <QButtonGroup>
 #include <QFontMetricsF>
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
 
 #include <cmath>
 
@@ -27,44 +24,6 @@ QFont badgeValueFont() { return VEQ::numeric(11, QFont::DemiBold); }
 QFont chipFont() { return tracked(VEQ::label(9, QFont::DemiBold), 0.5); }
 
 } // namespace
-
-SegmentedPicker::SegmentedPicker(const QStringList& titles, int width, QWidget* parent)
-    : RoundedPanel(8, VEQ::surface2(), parent), group_(new QButtonGroup(this)) {
-    setObjectName(QStringLiteral("tabPicker"));
-    setFixedWidth(width);
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(2, 2, 2, 2);
-    row->setSpacing(2);
-    // Narrow side paddings, so that every title ("Sauvegardes" the longest) fits whole in the width.
-    const QString style = QStringLiteral("QPushButton{background:transparent;color:%1;border:none;border-radius:5px;"
-                                         "padding:3px 3px;}QPushButton:checked{background:%2;color:%3;}")
-                              .arg(VEQ::textSecondary().name(), VEQ::stroke().name(), VEQ::textPrimary().name());
-    for (int i = 0; i < titles.size(); ++i) {
-        auto* button = new QPushButton(titles[i]);
-        button->setObjectName(QStringLiteral("tab"));
-        button->setCheckable(true);
-        button->setFont(VEQ::label(11, QFont::DemiBold));
-        button->setStyleSheet(style);
-        button->setCursor(Qt::PointingHandCursor);
-        group_->addButton(button, i);
-        row->addWidget(button, 1);
-    }
-    if (!titles.isEmpty()) group_->button(0)->setChecked(true);
-    connect(group_, &QButtonGroup::idClicked, this, [this](int index) {
-        if (onChange) onChange(index);
-    });
-}
-
-int SegmentedPicker::currentIndex() const { return group_->checkedId(); }
-
-void SegmentedPicker::setCurrentIndex(int index) {
-    if (QAbstractButton* button = group_->button(index)) {
-        button->setChecked(true);
-        if (onChange) onChange(index);
-    }
-}
-
-QPushButton* SegmentedPicker::segment(int index) const { return qobject_cast<QPushButton*>(group_->button(index)); }
 
 CapsuleButton::CapsuleButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
     setText(text.toUpper());

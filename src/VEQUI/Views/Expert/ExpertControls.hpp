@@ -1,40 +1,19 @@
 #pragma once
 
 #include "VEQUI/Views/Expert/ExpertRules.hpp"
-#include "VEQUI/Views/Kit/RoundedPanel.hpp"
 
 #include <QAbstractButton>
 #include <QColor>
-#include <QStringList>
 #include <QWidget>
 
 #include <filesystem>
 #include <functional>
-
-class QButtonGroup;
-class QPushButton;
 
 // Small controls of the expert screens.
 namespace veq {
 
 // Shows a file or folder in the desktop's file manager; tests put a recorder in its place.
 using RevealAction = std::function<void(const std::filesystem::path&)>;
-
-// A row of exclusive segments ("Fonctions", "Scanner DID", ...) on a rounded track, one always
-// selected.
-class SegmentedPicker : public RoundedPanel {
-public:
-    SegmentedPicker(const QStringList& titles, int width, QWidget* parent = nullptr);
-
-    int currentIndex() const;
-    void setCurrentIndex(int index);
-    QPushButton* segment(int index) const;
-    // Runs on every choice made by the user or by setCurrentIndex.
-    std::function<void(int)> onChange;
-
-private:
-    QButtonGroup* group_;
-};
 
 // A capsule button in a fill with its text in capitals: the filter chips.
 class CapsuleButton : public QAbstractButton {

@@ -17,6 +17,7 @@
 #include "VEQUI/Views/Expert/RecipeCard.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
+#include "VEQUI/Views/Kit/SegmentedPicker.hpp"
 #include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
@@ -119,7 +120,10 @@ QWidget* ExpertView::makeHeader() {
                              QStringLiteral("expertTitle")));
     QStringList titles;
     for (const auto& entry : tabs()) titles << entry.second;
-    auto* picker = new SegmentedPicker(titles, 300);
+    // Narrow side paddings, so that every title ("Sauvegardes" the longest) fits whole in the width.
+    auto* picker = new SegmentedPicker(titles, 300,
+                                       {.name = QStringLiteral("tabPicker"), .segmentName = QStringLiteral("tab"),
+                                        .font = VEQ::label(11, QFont::DemiBold), .horizontalPadding = 3, .cornerRadius = 5});
     for (int i = 0; i < static_cast<int>(tabs().size()); ++i) {
         if (tabs()[static_cast<std::size_t>(i)].first == tab_) picker->segment(i)->setChecked(true);
     }
