@@ -42,7 +42,7 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 int pickerWidthFor(const QComboBox& picker, const QString& text) {
     QStyleOptionComboBox option;
     option.initFrom(&picker);
-    const QSize contents(picker.fontMetrics().horizontalAdvance(text) + 2, picker.fontMetrics().height());
+    const QSize contents(picker.fontMetrics().horizontalAdvance(text) + 2 * ECUPicker::textInset, picker.fontMetrics().height());
     return picker.style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, &picker).width();
 }
 
@@ -274,14 +274,15 @@ QWidget* DIDScannerView::makeControls() {
                             pickerWidthFor(*ecuPicker_, ecuName({}, "7E0"))));
     rangePicker_ = new QComboBox;
     rangePicker_->setObjectName(QStringLiteral("rangePicker"));
-    for (const DIDRange& range : DIDRange::priority()) rangePicker_->addItem(rangeTitle(range));
+    int widestRange = 0;
+    for (const DIDRange& range : DIDRange::priority()) {
+        const QString title = rangeTitle(range);
+        rangePicker_->addItem(title);
+        widestRange = std::max(widestRange, pickerWidthFor(*rangePicker_, title));
+    }
     connect(rangePicker_, &QComboBox::activated, this, [this](int index) {
         selectedRange_ = DIDRange::priority().at(static_cast<std::size_t>(index));
     });
-    int widestRange = 0;
-    for (const DIDRange& range : DIDRange::priority()) {
-        widestRange = std::max(widestRange, pickerWidthFor(*rangePicker_, rangeTitle(range)));
-    }
     row->addWidget(labelled(QStringLiteral("Plage"), rangePicker_, 280, widestRange));
     stop_ = new ProminentButton(QStringLiteral("Arr\u00EAter"), "stop.fill", VEQ::label(12, QFont::DemiBold),
                                 VEQ::critical());

@@ -1,10 +1,15 @@
 #include "VEQUI/Views/Expert/ECUPicker.hpp"
 
+#include <QFontMetrics>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
 namespace veq {
 
+namespace {
+
+// "Module de porte conducteur · 7B2" within `width`: the ECU's name gives up its last letters
+// for "…", the header after the last " · " stays whole.
 QString fitKeepingHeader(const QString& entry, const QFontMetrics& metrics, int width) {
     if (metrics.horizontalAdvance(entry) <= width) return entry;
     const qsizetype split = entry.lastIndexOf(QStringLiteral(" \u00B7 "));
@@ -15,9 +20,11 @@ QString fitKeepingHeader(const QString& entry, const QFontMetrics& metrics, int 
     return metrics.elidedText(entry.left(split), Qt::ElideRight, room) + header;
 }
 
+} // namespace
+
 int ECUPicker::textWidth(const QStyleOptionComboBox& option) const {
-    // The style draws the entry one pixel in from each side of its field.
-    return style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width() - 2;
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    return field.width() - 2 * textInset;
 }
 
 QString ECUPicker::shownText() const {
