@@ -56,6 +56,13 @@ RoundedPanel* makePanel(const QString& name, const QColor& fill, QVBoxLayout*& c
     return panel;
 }
 
+// A section's heading in small spaced-out capitals; an accented capital keeps its accent whole.
+QLabel* makeHeading(const QString& text, const QColor& colour, const QString& name) {
+    auto* heading = makeLabel(text, tracked(VEQ::label(10, QFont::Bold), 1), colour, name);
+    holdWholeGlyphs(heading);
+    return heading;
+}
+
 // A wrapping text of the engine; a sign it opens with is drawn as a symbol centred on its first line.
 QHBoxLayout* makeSignedText(const std::string& text, const QFont& font, const QColor& colour, const QString& name) {
     const SignedText shown = signedText(text);
@@ -139,10 +146,7 @@ QWidget* makeExplanationBlock(const ExplanationBlock& block, const QColor& accen
     auto* symbol = new SymbolView(block.symbol, 11, colour);
     symbol->setObjectName(QStringLiteral("blockSymbol"));
     heading->addWidget(symbol);
-    auto* title = makeLabel(qs(block.title).toUpper(), tracked(VEQ::label(10, QFont::Bold), 1), colour,
-                            QStringLiteral("blockTitle"));
-    holdWholeGlyphs(title);
-    heading->addWidget(title);
+    heading->addWidget(makeHeading(qs(block.title).toUpper(), colour, QStringLiteral("blockTitle")));
     heading->addStretch(1);
     column->addLayout(heading);
     column->addLayout(makeSignedText(block.text, VEQ::label(12, QFont::Medium), VEQ::textSecondary(),
@@ -154,10 +158,7 @@ QWidget* makeGuardsSection(const std::optional<GuardVerdict>& verdict) {
     QVBoxLayout* column = nullptr;
     auto* panel = makePanel(QStringLiteral("guardsSection"), VEQ::surface1(), column, 8);
     auto* heading = new QHBoxLayout;
-    auto* title = makeLabel(QStringLiteral("GARDE-FOUS"), tracked(VEQ::label(10, QFont::Bold), 1), VEQ::textPrimary(),
-                            QStringLiteral("guardsHeading"));
-    holdWholeGlyphs(title);
-    heading->addWidget(title);
+    heading->addWidget(makeHeading(QStringLiteral("GARDE-FOUS"), VEQ::textPrimary(), QStringLiteral("guardsHeading")));
     heading->addStretch(1);
     if (verdict) {
         const auto blocking = verdict->blockingFailures().size();
@@ -222,10 +223,8 @@ private:
 QWidget* makeStepsSection(const CodingRecipe& recipe, const QColor& accent) {
     QVBoxLayout* column = nullptr;
     auto* panel = makePanel(QStringLiteral("stepsSection"), VEQ::surface1(), column, 8);
-    auto* heading = makeLabel(QStringLiteral("S\u00C9QUENCE UDS"), tracked(VEQ::label(10, QFont::Bold), 1),
-                              VEQ::textPrimary(), QStringLiteral("stepsHeading"));
-    holdWholeGlyphs(heading);
-    column->addWidget(heading);
+    column->addWidget(
+        makeHeading(QStringLiteral("S\u00C9QUENCE UDS"), VEQ::textPrimary(), QStringLiteral("stepsHeading")));
     int number = 0;
     for (const RecipeStep& step : recipe.steps) {
         const bool write = step.isWrite();
