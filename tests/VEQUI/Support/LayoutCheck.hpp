@@ -8,8 +8,8 @@
 
 class QWidget;
 
-// The layout check every screen test runs over the window it shows: texts that overlap, texts
-// cut without "…", characters the font lacks, buttons out of reach. Each widget is painted on
+// The layout check the layout tour (ScreenLayoutTests) runs over every screen of the window: texts
+// that overlap, texts cut without "…", characters the font lacks, buttons out of reach. Each widget is painted on
 // its own into a recorder that reads back the text items it draws (see TextRecorder.hpp).
 namespace veq::testing {
 

@@ -72,8 +72,6 @@ QPaintEngine* TextRecorder::paintEngine() const { return engine_.get(); }
 
 const std::vector<RecordedText>& TextRecorder::texts() const { return engine_->texts; }
 
-void TextRecorder::clear() { engine_->texts.clear(); }
-
 int TextRecorder::metric(PaintDeviceMetric metric) const {
     // The screen's resolution, so that fonts resolve as on the window.
     const QScreen* screen = QGuiApplication::primaryScreen();

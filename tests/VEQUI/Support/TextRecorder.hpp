@@ -29,7 +29,6 @@ public:
 
     QPaintEngine* paintEngine() const override;
     const std::vector<RecordedText>& texts() const;
-    void clear();
 
 protected:
     int metric(PaintDeviceMetric metric) const override;
