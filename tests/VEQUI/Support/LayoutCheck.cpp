@@ -142,11 +142,20 @@ struct Text {
     bool dialNumeral;      // one of the numerals around a gauge's dial
 };
 
-// Texts on one scroll view's content are compared as laid out there, scrolled into view or not;
-// others as they are seen.
-std::pair<QRectF, QRectF> comparable(const Text& a, const Text& b) {
-    if (a.owner->scroller == b.owner->scroller) return {a.reachable, b.reachable};
-    return {a.shown, b.shown};
+// Where a text, or a widget's contents, lies: as laid out, and as seen with scroll views as they stand.
+struct Extent {
+    const QWidget* scroller;
+    QRectF laidOut;
+    QRectF seen;
+};
+Extent extent(const Text& t) { return {t.owner->scroller, t.reachable, t.shown}; }
+Extent extent(const Placed& p) { return {p.scroller, QRectF(p.content), QRectF(p.content & p.visible)}; }
+
+// Two things on one scroll view's content are compared as laid out there, scrolled into view or
+// not; others as they are seen.
+std::pair<QRectF, QRectF> comparable(const Extent& a, const Extent& b) {
+    if (a.scroller == b.scroller) return {a.laidOut, b.laidOut};
+    return {a.seen, b.seen};
 }
 
 // Whether the text is one of the numerals its gauge places around the dial.
@@ -244,7 +253,7 @@ private:
             const Text& a = texts_[i];
             for (std::size_t j = i + 1; j < texts_.size(); ++j) {
                 const Text& b = texts_[j];
-                const auto [first, second] = comparable(a, b);
+                const auto [first, second] = comparable(extent(a), extent(b));
                 if (first.isEmpty() || second.isEmpty() || !overlap(first, second)) continue;
                 if (a.owner == b.owner && a.recorded.text == b.recorded.text && a.recorded.bounds == b.recorded.bounds) {
                     continue; // the same text painted again in place
@@ -279,20 +288,15 @@ private:
             const Placed& a = *showing[i]->owner;
             for (std::size_t j = i + 1; j < showing.size(); ++j) {
                 const Placed& b = *showing[j]->owner;
-                const bool together = a.scroller == b.scroller;
-                const QRect first = together ? a.content : a.content & a.visible;
-                const QRect second = together ? b.content : b.content & b.visible;
-                if (first.isEmpty() || second.isEmpty() || !overlap(QRectF(first), QRectF(second)) || related(a, b)) continue;
+                const auto [first, second] = comparable(extent(a), extent(b));
+                if (first.isEmpty() || second.isEmpty() || !overlap(first, second) || related(a, b)) continue;
                 fault(LayoutRule::widgetsOverlap, showing[i]->recorded.text + QStringLiteral(" \u2194 ") + showing[j]->recorded.text,
-                      fmt::format("{} {} over {} {}", where(a.widget), describe(QRectF(first)), where(b.widget),
-                                  describe(QRectF(second))));
+                      fmt::format("{} {} over {} {}", where(a.widget), describe(first), where(b.widget), describe(second)));
             }
         }
         for (const Placed* button : symbolButtons) {
             for (const Text& t : texts_) {
-                const bool together = button->scroller == t.owner->scroller;
-                const QRectF first(together ? button->content : button->content & button->visible);
-                const QRectF second = together ? t.reachable : t.shown;
+                const auto [first, second] = comparable(extent(*button), extent(t));
                 if (first.isEmpty() || second.isEmpty() || !overlap(first, second) || related(*button, *t.owner)) continue;
                 fault(LayoutRule::widgetsOverlap, button->widget->objectName() + QStringLiteral(" \u2194 ") + t.recorded.text,
                       fmt::format("{} {} over {} {}", where(button->widget), describe(first), where(t.owner->widget),
