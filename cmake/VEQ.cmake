@@ -17,16 +17,20 @@ function(veq_library name)
   add_dependencies(${name} veq_bundles)
 endfunction()
 
-# veq_test(NAME SOURCES... DEPS ...): one GoogleTest executable registered with CTest.
+# veq_test(NAME SOURCES... DEPS ... [RESOURCE_LOCK NAME]): one GoogleTest executable registered
+# with CTest; with RESOURCE_LOCK its tests never run beside others holding the same lock.
 function(veq_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${VEQ_WARNINGS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE VEQ_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
-                       PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+  set(properties ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES ${properties})
 endfunction()
 
 # veq_bench(NAME SOURCES... DEPS ...): one Google Benchmark program; it may use the benchmarks'
