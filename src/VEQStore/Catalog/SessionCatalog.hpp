@@ -67,13 +67,13 @@ public:
     // The drive's file read whole; nothing when it is missing or unreadable.
     std::optional<TelemetryFile::Contents> contents(const SessionRecord& record) const;
 
-private:
-    struct Store;
-
     // The drive's file in the sessions folder, or nothing when `fileName` is not one plain file
     // name (empty, ".", "..", or holding a path separator): a stored name never reaches outside
-    // the folder.
+    // the folder. Readers off the GUI thread read the file through it.
     std::optional<std::filesystem::path> driveFile(const SessionRecord& record) const;
+
+private:
+    struct Store;
 
     std::filesystem::path sessionsDirectory_;
     std::unique_ptr<Store> store_;

@@ -310,6 +310,9 @@ public:
     void setLocationRecording(bool on);
     // The event recorder's origin; nothing without a recorder.
     std::optional<Date> recorderOrigin() const;
+    // Why `url` must not be overwritten, when it is a file the application keeps: the drive being
+    // recorded, the session catalogue's store or a catalogued drive ("« name » ..."); else nothing.
+    std::optional<std::string> keptFileRefusal(const std::filesystem::path& url) const;
     // The French status line of position recording.
     std::string locationSummary() const;
 
@@ -389,7 +392,20 @@ public:
     void refreshSessions();
     // Writes the current drive's figures into its catalogue record, when there is one.
     void syncCurrentSession();
+    // Deletes the drive's record and file, then lists the drives again. The drive being recorded
+    // is refused (its file is still being written): nothing changes.
     void deleteSession(const SessionRecord& record);
+    // Whether the record is the drive being recorded, whose figures are filled in only at
+    // disconnection.
+    bool isCurrentSession(const SessionRecord& record) const;
+
+    // --- Work off the GUI thread -----------------------------------------------------------------
+
+    // Runs `work` on a worker thread; the function it returns then runs on the GUI thread, unless
+    // the model is going (its token asked to stop). The work must own everything it uses and
+    // return promptly once stop is requested: the model waits for it when it goes.
+    using BackgroundWork = std::function<std::function<void()>(std::stop_token)>;
+    void runInBackground(BackgroundWork work);
 
     // --- What the instruments show -------------------------------------------------------------
 

@@ -185,9 +185,9 @@ void AppModel::saveLog() {
     runSave(*url, start, end);
 }
 
-std::optional<std::string> AppModel::refusedSaveDestination(const fs::path& url) const {
+std::optional<std::string> AppModel::keptFileRefusal(const fs::path& url) const {
     const auto refusal = [&](std::string_view reason) {
-        return fmt::format("{}« {} » {}", saveFailurePrefix, url.filename().string(), reason);
+        return fmt::format("« {} » {}", url.filename().string(), reason);
     };
     if (const auto& live = store_->recordingURL(); live && sameFile(url, *live)) return refusal(liveDriveRefusal);
     const fs::path& folder = sessionCatalog_->sessionsDirectory();
@@ -195,6 +195,11 @@ std::optional<std::string> AppModel::refusedSaveDestination(const fs::path& url)
     for (const SessionRecord& record : sessionCatalog_->allSessions()) {
         if (!record.fileName.empty() && sameFile(url, folder / record.fileName)) return refusal(catalogueRefusal);
     }
+    return std::nullopt;
+}
+
+std::optional<std::string> AppModel::refusedSaveDestination(const fs::path& url) const {
+    if (auto refusal = keptFileRefusal(url)) return std::string(saveFailurePrefix) + *refusal;
     return std::nullopt;
 }
 

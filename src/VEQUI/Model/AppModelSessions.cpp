@@ -1,6 +1,8 @@
 // The session catalogue as the model keeps it: the list of past drives and the current drive's record.
 #include "VEQUI/Model/AppModel.hpp"
 
+#include <QMetaObject>
+
 namespace veq {
 
 void AppModel::refreshSessions() { setPastSessions(sessionCatalog_->allSessions()); }
@@ -21,8 +23,23 @@ void AppModel::syncCurrentSession() {
 }
 
 void AppModel::deleteSession(const SessionRecord& record) {
+    // Removing the live drive's file would lose the drive while the store still writes to it.
+    if (isCurrentSession(record)) return;
     sessionCatalog_->remove(record);
     refreshSessions();
+}
+
+bool AppModel::isCurrentSession(const SessionRecord& record) const {
+    return currentSession_.has_value() && *currentSession_ == record;
+}
+
+void AppModel::runInBackground(BackgroundWork work) {
+    workers_.start([this, work = std::move(work)](std::stop_token stop) {
+        std::function<void()> done = work(stop);
+        if (!done || stop.stop_requested()) return;
+        // The model outlives its workers (it joins them when it goes), so it can carry the result.
+        QMetaObject::invokeMethod(this, std::move(done), Qt::QueuedConnection);
+    });
 }
 
 } // namespace veq

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks that the screens' concern folders include one another one way only.
 
-Kit < Gauges < Connection | Instruments | Diagnostics | Expert < Shell: a folder may include
-its own files and those of lower layers; the four screen families never include each other.
+Kit < Gauges < Connection | Instruments | Diagnostics | Expert | Recording < Shell: a folder may
+include its own files and those of lower layers; the five screen families never include each other.
 Usage: view_layers.py VIEWS_FOLDER. Prints every offending include and exits 1 if there is one.
 """
 import pathlib
@@ -12,7 +12,7 @@ import sys
 RANK = {
     "Kit": 0,
     "Gauges": 1,
-    "Connection": 2, "Instruments": 2, "Diagnostics": 2, "Expert": 2,
+    "Connection": 2, "Instruments": 2, "Diagnostics": 2, "Expert": 2, "Recording": 2,
     "Shell": 3,
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
@@ -51,7 +51,7 @@ def problems(views):
                 found.append(f"{relative}:{number}: includes \"{included}\", outside the concern folders")
             elif not may_include(folder, parts[0]):
                 found.append(f"{relative}:{number}: {folder} includes {parts[0]} (\"{included}\"); "
-                             "the order is Kit < Gauges < Connection | Instruments | Diagnostics | Expert < Shell")
+                             "the order is Kit < Gauges < Connection | Instruments | Diagnostics | Expert | Recording < Shell")
     return found
 
 

@@ -45,11 +45,12 @@ TEST(RootView, TheWindowOpensAt1280By800AndNeverGetsSmallerThan1080By680) {
     EXPECT_TRUE(rig.snapshot("wizard-smallest"));
 }
 
-// The sidebar lists the eight sections that have a screen, in this order.
-const std::vector<std::string> kSidebarTitles{"Cockpit",      "Live Data", "Messages", "Diagnostic",
-                                              "Calculateurs", "Terminal",  "Mode Expert", "Réglages"};
+// The sidebar's eleven sections, in this order.
+const std::vector<std::string> kSidebarTitles{"Cockpit",  "Live Data",    "Capture", "Messages",
+                                              "Diagnostic", "Calculateurs", "Trajets", "Terminal",
+                                              "Mode Expert", "Rapport",     "Réglages"};
 
-TEST(RootView, TheSidebarListsTheBuiltSectionsAndEachRowShowsItsScreen) {
+TEST(RootView, TheSidebarListsTheElevenSectionsAndEachRowShowsItsScreen) {
     ScreenRig rig;
     ASSERT_TRUE(rig.connect());
     rig.settle();
@@ -74,6 +75,9 @@ TEST(RootView, TheSidebarListsTheBuiltSectionsAndEachRowShowsItsScreen) {
         {"Calculateurs", AppSection::ecus,       "ECUMapView"},
         {"Terminal",     AppSection::terminal,   "TerminalView"},
         {"Mode Expert",  AppSection::expert,     "ExpertView"},
+        {"Capture",      AppSection::capture,    "CaptureView"},
+        {"Trajets",      AppSection::trips,      "TripsView"},
+        {"Rapport",      AppSection::report,     "ReportView"},
         {"Cockpit",      AppSection::cockpit,    "cockpitView"},
     };
     for (const auto& c : cases) {

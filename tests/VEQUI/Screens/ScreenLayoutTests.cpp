@@ -1,12 +1,16 @@
 // Every screen and expert tab of the window at the two sizes users see (1280 x 800, the window's
 // first size, and 1080 x 680, its smallest), pictured as layout-<size>-<screen>.png and run through
 // the layout check: one connection per size, the screens visited in turn.
+#include "RecordingFixtures.hpp"
 #include "ScreenRig.hpp"
 
 #include "VEQUI/Support/LayoutCheck.hpp"
 #include "VEQUI/Views/Diagnostics/TerminalView.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
+#include "VEQUI/Views/Recording/CaptureChannelList.hpp"
+#include "VEQUI/Views/Recording/ParameterTable.hpp"
+#include "VEQUI/Views/Recording/ReportView.hpp"
 #include "VEQUI/Views/ScreenFixtures.hpp"
 
 #include <fmt/format.h>
@@ -95,12 +99,32 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
 
     const std::pair<const char*, const char*> sections[] = {
         {"Live Data", "live-data"}, {"Messages", "messages"}, {"Diagnostic", "trouble-codes"},
-        {"Calculateurs", "ecu-map"}, {"Réglages", "settings"},
+        {"Calculateurs", "ecu-map"}, {"Trajets", "trips"}, {"Réglages", "settings"},
     };
+    addPastDrive(model); // the trips list a past drive beside the one being recorded
     for (const auto& [row, name] : sections) {
         ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(row))) << row;
         tour.visit(name);
     }
+    // The capture's rows arrive with its first refresh; the report's table once it has rows.
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Capture")));
+    ASSERT_TRUE(waitUntil([&] {
+        auto* channels = rig.find<CaptureChannelList>(QStringLiteral("captureChannels"));
+        return channels && channels->channels().size() >= 5;
+    }));
+    // A stretch marked and saved: the last saved log shows with its report.
+    rig.dialogs->saveAnswers.push_back(rig.folder.path() / "stretch.veqt");
+    ASSERT_TRUE(rig.click(QStringLiteral("logButton")));
+    settleFor(std::chrono::milliseconds(400));
+    ASSERT_TRUE(rig.click(QStringLiteral("stopLogButton")));
+    ASSERT_TRUE(rig.click(QStringLiteral("saveLogButton")));
+    ASSERT_TRUE(waitUntil([&] { return model.lastSavedLog().has_value(); }));
+    tour.visit("capture");
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Rapport")));
+    auto* report = rig.find<ReportView>(QStringLiteral("ReportView"));
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return report->table().rows().size() >= 5; }));
+    tour.visit("report");
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Calculateurs")));
     rig.settle();
     const auto ecus = rig.findAll(QStringLiteral("ecuCard"));
@@ -149,7 +173,9 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
         {AppSection::liveData, "live-data-sidebar-hidden"},   {AppSection::messages, "messages-sidebar-hidden"},
         {AppSection::diagnostic, "trouble-codes-sidebar-hidden"}, {AppSection::ecus, "ecu-map-sidebar-hidden"},
         {AppSection::terminal, "terminal-sidebar-hidden"},    {AppSection::expert, "expert-sidebar-hidden"},
-        {AppSection::settings, "settings-sidebar-hidden"},    {AppSection::cockpit, "cockpit-sidebar-hidden"},
+        {AppSection::settings, "settings-sidebar-hidden"},    {AppSection::capture, "capture-sidebar-hidden"},
+        {AppSection::trips, "trips-sidebar-hidden"},          {AppSection::report, "report-sidebar-hidden"},
+        {AppSection::cockpit, "cockpit-sidebar-hidden"},
     };
     for (const auto& [section, name] : hidden) {
         rig.root().setSection(section);

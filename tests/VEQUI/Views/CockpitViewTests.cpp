@@ -1,15 +1,17 @@
 #include "ScreenFixtures.hpp"
 
+#include "VEQUI/Model/DisplayUnits.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Instruments/CockpitTopBar.hpp"
 #include "VEQUI/Views/Instruments/CockpitView.hpp"
-#include "VEQUI/Views/Instruments/EventLogControl.hpp"
 #include "VEQUI/Views/Instruments/GaugeFocusView.hpp"
 #include "VEQUI/Views/Instruments/GearStripView.hpp"
 #include "VEQUI/Views/Instruments/HeroTachometer.hpp"
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 #include "VEQUI/Views/Instruments/LiveDataView.hpp"
 #include "VEQUI/Views/Instruments/MessagesView.hpp"
+#include "VEQUI/Views/Kit/EventLogControl.hpp"
+#include "VEQUI/Views/Kit/LogMarkTexts.hpp"
 #include "VEQUI/Views/Kit/TextItem.hpp"
 
 #include "VEQProtocol/PIDCatalog.hpp"
@@ -88,11 +90,11 @@ TEST(CockpitView, EachLayoutShowsItsFlankGaugesAndValueTiles) {
         EXPECT_TRUE(waitUntil([&] { return title(cockpit.view->leftFlank()) == l.flankTitles[0]; }));
         EXPECT_EQ(title(cockpit.view->rightFlank()), l.flankTitles[1]);
         EXPECT_EQ(cockpit.view->leftFlank()->gauge().scale, model.scale(l.flanks[0]));
-        EXPECT_EQ(cockpit.view->rightFlank()->gauge().unit, R::unitSymbol(l.flanks[1], UnitSystem::metric));
+        EXPECT_EQ(cockpit.view->rightFlank()->gauge().unit, DisplayUnits::unitSymbol(l.flanks[1], UnitSystem::metric));
         for (std::size_t i = 0; i < 6; ++i) {
             const ValueTile& tile = cockpit.view->tiles()[i]->component();
             EXPECT_EQ(tile.title.toStdString(), l.tileTitles[i]) << i;
-            EXPECT_EQ(tile.unit, R::unitSymbol(l.band[i], UnitSystem::metric)) << i;
+            EXPECT_EQ(tile.unit, DisplayUnits::unitSymbol(l.band[i], UnitSystem::metric)) << i;
         }
         shoot(*cockpit.view, QStringLiteral("cockpit-") + QString::fromLatin1(l.id));
     }
@@ -260,7 +262,7 @@ TEST(CockpitView, EventLogControlInItsFourFormsWithTheResultLine) {
     cockpit.click("stopLogButton");
     ASSERT_EQ(model.logPhase().kind, LogKind::ended);
     EXPECT_EQ(log.runningTime().toStdString(), "");
-    EXPECT_EQ(item("endedDuration"), R::elapsedLabel(model.logPhase().start, model.logPhase().end).toStdString());
+    EXPECT_EQ(item("endedDuration"), LogMarkTexts::elapsedLabel(model.logPhase().start, model.logPhase().end).toStdString());
     shoot(*cockpit.view, QStringLiteral("cockpit-log-ended"));
 
     cockpit.rig.dialogs->saveAnswers.push_back(cockpit.rig.folder / "marked.mf4");
@@ -274,7 +276,7 @@ TEST(CockpitView, EventLogControlInItsFourFormsWithTheResultLine) {
     EXPECT_EQ(log.form(), LogKind::idle);
     const auto& saved = *model.lastSavedLog();
     EXPECT_GT(saved.records, 0u);
-    EXPECT_EQ(item("savedLogLine"), R::savedLogText(saved.records, saved.duration).toStdString());
+    EXPECT_EQ(item("savedLogLine"), LogMarkTexts::savedLogText(saved.records, saved.duration).toStdString());
     shoot(*cockpit.view, QStringLiteral("cockpit-log-saved"));
 }
 

@@ -33,23 +33,6 @@ TEST(InstrumentReadings, CockpitAndFocusCaptionsFollowTheirTablesThenTheCatalogu
     for (const auto& c : focus) EXPECT_EQ(R::focusShortName(c.pid).toStdString(), c.text) << int(c.pid);
 }
 
-TEST(InstrumentReadings, UnitLabelsAndValuesFollowTheUnitSystem) {
-    struct Case { std::uint8_t pid; const char* metric; const char* imperial; double value; double inImperial; };
-    static const Case cases[] = {
-        {0x05, "°C", "°F", 100, 212},
-        {0x0D, "km/h", "mph", 100, 62.1371192},
-        {0x0B, "kPa", "psi", 200, 29.0075476},
-        {0x0C, "tr/min", "rpm", 3000, 3000},
-        {0x02, "", "", 7, 7},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(R::unitSymbol(c.pid, UnitSystem::metric).toStdString(), c.metric);
-        EXPECT_EQ(R::unitSymbol(c.pid, UnitSystem::imperial).toStdString(), c.imperial);
-        EXPECT_DOUBLE_EQ(R::inDisplayUnit(c.pid, c.value, UnitSystem::metric), c.value);
-        EXPECT_NEAR(R::inDisplayUnit(c.pid, c.value, UnitSystem::imperial), c.inImperial, 1e-6) << int(c.pid);
-    }
-}
-
 // The mended fault: an imperial label never stands beside a metric number.
 TEST(InstrumentReadings, ImperialFlankGaugesConvertValuePeakAndScale) {
     ConnectionRig rig;
@@ -216,25 +199,13 @@ TEST(InstrumentReadings, SourceBadges) {
     }
 }
 
-TEST(InstrumentReadings, ElapsedLabelAndRunningDot) {
-    struct Case { double seconds; const char* text; };
-    static const Case cases[] = {
-        {0, "00:00"}, {59.9, "00:59"}, {3599.7, "59:59"}, {3600, "60:00"}, {4500, "75:00"}, {-12, "00:00"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(R::elapsedLabel(at(0), at(c.seconds)).toStdString(), c.text) << c.seconds;
-    EXPECT_EQ(R::runningDotOpacity(at(0), atMs(12'400)), 1.0);
-    EXPECT_EQ(R::runningDotOpacity(at(0), atMs(12'500)), 0.25);
-    EXPECT_EQ(R::runningDotOpacity(at(0), atMs(13'000)), 1.0);
-}
-
-TEST(InstrumentReadings, ChipAndResultTexts) {
+TEST(InstrumentReadings, ChipTexts) {
     EXPECT_EQ(R::faultChipText(0).toStdString(), "0 défaut");
     EXPECT_EQ(R::faultChipText(3).toStdString(), "3 défaut");
     EXPECT_EQ(R::requestRateText(41.6).toStdString(), "42 req/s");
     EXPECT_EQ(R::distanceText(0.06).toStdString(), "0.1 km");
     EXPECT_EQ(R::distanceText(1234.56).toStdString(), "1234.6 km");
     EXPECT_EQ(R::zeroToHundredText(6.84).toStdString(), "0-100 6.8s");
-    EXPECT_EQ(R::savedLogText(120, 31.4).toStdString(), "✓ 120 lignes · 31 s");
 }
 
 } // namespace

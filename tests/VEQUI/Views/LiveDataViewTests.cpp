@@ -2,6 +2,7 @@
 
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Gauges/GaugeReadout.hpp"
 #include "VEQUI/Views/Instruments/LiveDataView.hpp"
 
 #include <gtest/gtest.h>
@@ -90,10 +91,10 @@ TEST(LiveDataView, StatisticTextsFollowOneRule) {
         {std::nullopt, "—"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(LiveDataRow::statisticText(c.value, coolant, UnitSystem::metric).toStdString(), c.text);
+        EXPECT_EQ(GaugeReadout::statisticText(c.value, coolant, UnitSystem::metric).toStdString(), c.text);
     }
-    EXPECT_EQ(LiveDataRow::statisticText(12.0, nullptr, UnitSystem::metric).toStdString(), "—");
-    EXPECT_EQ(LiveDataRow::statisticText(100.0, coolant, UnitSystem::imperial).toStdString(), "212");
+    EXPECT_EQ(GaugeReadout::statisticText(12.0, nullptr, UnitSystem::metric).toStdString(), "—");
+    EXPECT_EQ(GaugeReadout::statisticText(100.0, coolant, UnitSystem::imperial).toStdString(), "212");
 }
 
 TEST(LiveDataView, ImperialConvertsEveryCellAndTheSparklineAndNightModeChangesOnlyItsColour) {

@@ -2,6 +2,7 @@
 
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Kit/DateTexts.hpp"
 #include "VEQUI/Views/Kit/Divider.hpp"
 #include "VEQUI/Views/Expert/ExpertLists.hpp"
 #include "VEQUI/Views/Expert/ExpertRules.hpp"
@@ -80,7 +81,7 @@ AuditKindStyle auditKindStyle(AuditEntry::Kind kind) {
 }
 
 QStringList auditDetailParts(const AuditEntry& entry) {
-    QStringList parts{ExpertRules::listDate(entry.timestamp, true)};
+    QStringList parts{DateTexts::listDate(entry.timestamp, true)};
     if (entry.ecu) parts << QStringLiteral("ECU ") + qs(*entry.ecu);
     if (entry.did) parts << QStringLiteral("DID ") + qs(*entry.did);
     if (entry.valueBefore && entry.valueAfter) parts << qs(*entry.valueBefore) + QStringLiteral(" \u2192 ") + qs(*entry.valueAfter);

@@ -4,6 +4,7 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Expert/ExpertLists.hpp"
 #include "VEQUI/Views/Expert/ExpertRules.hpp"
+#include "VEQUI/Views/Kit/DateTexts.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/ProminentButton.hpp"
@@ -107,7 +108,7 @@ QWidget* BackupListView::makeCard(const ECUBackup& backup) {
     texts->addWidget(makeLabel(qs(backup.ecuName), VEQ::label(13, QFont::DemiBold), VEQ::textPrimary(),
                                QStringLiteral("backupECU")));
     const QString detail = qs(fmt::format("{} \u00B7 {} DID \u00B7 ", backup.ecuAddress, backup.values.size())) +
-                           ExpertRules::listDate(backup.createdAt, false);
+                           DateTexts::listDate(backup.createdAt, false);
     texts->addWidget(makeLabel(detail, VEQ::numeric(11, QFont::DemiBold), VEQ::textSecondary(),
                                QStringLiteral("backupDetail")));
     auto* tags = new QHBoxLayout;

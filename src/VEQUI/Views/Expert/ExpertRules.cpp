@@ -1,7 +1,5 @@
 #include "VEQUI/Views/Expert/ExpertRules.hpp"
 
-#include <QDateTime>
-#include <QLocale>
 
 #include <fmt/format.h>
 
@@ -80,15 +78,6 @@ const std::vector<FilterChip>& filterChips() {
     };
     // clang-format on
     return chips;
-}
-
-QString listDate(std::chrono::system_clock::time_point date, bool withSeconds) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
-    const QLocale locale;
-    const QString day = locale.toString(local.date(), QStringLiteral("d MMM yyyy"));
-    const QString time = locale.toString(local.time(), withSeconds ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
-    return day + QLatin1Char(' ') + time;
 }
 
 } // namespace veq::ExpertRules

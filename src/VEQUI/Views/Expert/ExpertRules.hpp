@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,9 +41,5 @@ struct FilterChip {
     QString label;
 };
 const std::vector<FilterChip>& filterChips();
-
-// A date as the lists show it in the user's locale: the abbreviated date, then the time in hours
-// and minutes, with the seconds when asked.
-QString listDate(std::chrono::system_clock::time_point date, bool withSeconds);
 
 } // namespace veq::ExpertRules

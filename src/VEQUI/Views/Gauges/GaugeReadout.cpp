@@ -1,5 +1,6 @@
 #include "VEQUI/Views/Gauges/GaugeReadout.hpp"
 
+#include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 
 #include <fmt/format.h>
@@ -29,6 +30,11 @@ QString formatted(double value) {
     if (!std::isfinite(value)) return absent;
     if (std::abs(value) < 100) return QString::fromStdString(fmt::format("{:.1f}", value));
     return wholeNumber(value);
+}
+
+QString statisticText(std::optional<double> value, const PIDDefinition* definition, UnitSystem system) {
+    if (!value || definition == nullptr) return absent;
+    return formatted(definition->unit.value(*value, system));
 }
 
 QColor zoneColor(std::optional<double> value, const GaugeScale& scale, bool night) {

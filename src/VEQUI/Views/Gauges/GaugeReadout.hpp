@@ -1,11 +1,16 @@
 #pragma once
 
+#include "VEQProtocol/MeasurementUnit.hpp"
 #include "VEQUI/Model/GaugeScale.hpp"
 
 #include <QColor>
 #include <QString>
 
 #include <optional>
+
+namespace veq {
+struct PIDDefinition;
+}
 
 namespace veq::GaugeReadout {
 
@@ -16,6 +21,10 @@ QString formatted(double value);
 
 // The same whole-number text for a numeral: nearest integer, halves away from zero; "—" as above.
 QString wholeNumber(double value);
+
+// A parameter's statistic (current, minimum, mean, maximum) as the lists show it: "—" without a
+// value or a catalogue definition; converted in imperial; then as formatted() writes it.
+QString statisticText(std::optional<double> value, const PIDDefinition* definition, UnitSystem system);
 
 // The colour of the vector dial's arc and of the unit: grey without a value, then the critical
 // and warning zones, amber at night, else the accent.

@@ -1,7 +1,7 @@
 #include "VEQUI/Views/Instruments/CockpitTopBar.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/Instruments/EventLogControl.hpp"
+#include "VEQUI/Views/Kit/EventLogControl.hpp"
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"

@@ -1,6 +1,7 @@
 #include "VEQUI/Views/Instruments/CockpitView.hpp"
 
 #include "VEQUI/Model/AppVersion.hpp"
+#include "VEQUI/Model/DisplayUnits.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Gauges/CarbonBackground.hpp"
 #include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
@@ -152,7 +153,7 @@ void CockpitView::refresh() {
     const UnitSystem system = model_.unitSystem();
     for (std::size_t i = 0; i < tiles_.size(); ++i) {
         tiles_[i]->set(ValueTile{R::shortName(band[i]), QString::fromStdString(store.formatted(band[i], system)),
-                                 R::unitSymbol(band[i], system), accent});
+                                 DisplayUnits::unitSymbol(band[i], system), accent});
     }
 }
 

@@ -3,6 +3,7 @@
 #include "VEQEngine/Trip/GearEstimator.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Model/DisplayUnits.hpp"
 #include "VEQUI/Model/TelemetryStore.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 
@@ -55,7 +56,7 @@ std::optional<double> peakOf(const TelemetryStore& store, std::uint8_t pid) {
 
 std::optional<double> converted(std::uint8_t pid, const std::optional<double>& metric, UnitSystem system) {
     if (!metric) return std::nullopt;
-    return inDisplayUnit(pid, *metric, system);
+    return DisplayUnits::inDisplayUnit(pid, *metric, system);
 }
 
 } // namespace
@@ -64,31 +65,12 @@ QString shortName(std::uint8_t pid) { return caption(cockpitCaptions, pid); }
 
 QString focusShortName(std::uint8_t pid) { return caption(focusCaptions, pid); }
 
-QString unitSymbol(std::uint8_t pid, UnitSystem system) {
-    const auto* definition = PIDCatalog::definition(pid);
-    return definition ? QString::fromStdString(definition->unit.symbol(system)) : QString();
-}
-
-double inDisplayUnit(std::uint8_t pid, double metric, UnitSystem system) {
-    const auto* definition = PIDCatalog::definition(pid);
-    return definition ? definition->unit.value(metric, system) : metric;
-}
-
-GaugeScale inDisplayUnit(std::uint8_t pid, const GaugeScale& metric, UnitSystem system) {
-    GaugeScale scale = metric;
-    scale.min = inDisplayUnit(pid, metric.min, system);
-    scale.max = inDisplayUnit(pid, metric.max, system);
-    scale.warn = converted(pid, metric.warn, system);
-    scale.critical = converted(pid, metric.critical, system);
-    return scale;
-}
-
 CircularGauge flankGauge(const AppModel& model, std::uint8_t pid, const QString& title) {
     const UnitSystem system = model.unitSystem();
     return CircularGauge{.value = converted(pid, model.displayValue(pid), system),
-                         .scale = inDisplayUnit(pid, model.scale(pid), system),
+                         .scale = DisplayUnits::inDisplayUnit(pid, model.scale(pid), system),
                          .title = title,
-                         .unit = unitSymbol(pid, system),
+                         .unit = DisplayUnits::unitSymbol(pid, system),
                          .big = false,
                          .night = model.nightMode(),
                          .showValue = true,
@@ -111,8 +93,8 @@ Hero hero(const AppModel& model) {
                            .night = model.nightMode(),
                            .showValue = false,
                            .peak = peakOf(store, engineSpeedPID)};
-    h.speed = inDisplayUnit(speedPID, speed, model.unitSystem());
-    const QString unit = unitSymbol(speedPID, model.unitSystem());
+    h.speed = DisplayUnits::inDisplayUnit(speedPID, speed, model.unitSystem());
+    const QString unit = DisplayUnits::unitSymbol(speedPID, model.unitSystem());
     h.speedUnit = unit.isEmpty() ? QStringLiteral("km/h") : unit;
     h.shiftCue = shiftCue(scale, rpm);
     return h;
@@ -181,19 +163,6 @@ std::array<Telltale, 5> telltales(const TelemetryStore& store, bool hasTroubleCo
     }};
 }
 
-QString elapsedLabel(Date since, Date now) {
-    const double seconds = std::max(0.0, std::chrono::duration<double>(now - since).count());
-    // Whole seconds; a span beyond any clock's reach is held at a bound rather than overflowing.
-    const auto n = static_cast<long long>(std::min(seconds, 9.0e15));
-    return QString::fromStdString(fmt::format("{:02d}:{:02d}", n / 60, n % 60));
-}
-
-double runningDotOpacity(Date since, Date tick) {
-    const double seconds = std::chrono::duration<double>(tick - since).count();
-    const double fraction = seconds - std::floor(seconds);
-    return fraction >= 0.5 ? 0.25 : 1.0;
-}
-
 QString faultChipText(std::size_t codes) { return QString::fromStdString(fmt::format("{} d\u00E9faut", codes)); }
 
 QString requestRateText(double requestsPerSecond) {
@@ -203,9 +172,5 @@ QString requestRateText(double requestsPerSecond) {
 QString distanceText(double kilometres) { return QString::fromStdString(fmt::format("{:.1f} km", kilometres)); }
 
 QString zeroToHundredText(double seconds) { return QString::fromStdString(fmt::format("0-100 {:.1f}s", seconds)); }
-
-QString savedLogText(std::size_t records, double seconds) {
-    return QString::fromStdString(fmt::format("\u2713 {} lignes \u00B7 {:.0f} s", records, seconds));
-}
 
 } // namespace veq::InstrumentReadings

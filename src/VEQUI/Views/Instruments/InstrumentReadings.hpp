@@ -36,13 +36,6 @@ QString shortName(std::uint8_t pid);
 // The focus gauge's caption: a shorter table of its own, then the same fallbacks.
 QString focusShortName(std::uint8_t pid);
 
-// The parameter's unit symbol in that unit system; "" without a catalogue definition.
-QString unitSymbol(std::uint8_t pid, UnitSystem system);
-// A metric value in the unit unitSymbol() names: converted in imperial, unchanged otherwise.
-double inDisplayUnit(std::uint8_t pid, double metric, UnitSystem system);
-// A scale in that unit: both ends and both limits converted, divisions kept.
-GaugeScale inDisplayUnit(std::uint8_t pid, const GaugeScale& metric, UnitSystem system);
-
 // A flank gauge: the calibrated value, the parameter's scale and the store's highest value, all
 // in the unit of the label; `big` off, value shown.
 CircularGauge flankGauge(const AppModel& model, std::uint8_t pid, const QString& title);
@@ -91,17 +84,11 @@ struct Telltale {
 // The five lamps from the store's raw (uncalibrated, metric) values and the trouble codes.
 std::array<Telltale, 5> telltales(const TelemetryStore& store, bool hasTroubleCodes, const QColor& accent);
 
-// "mm:ss" of the whole seconds from `since` to `now` (0 when negative); minutes are not capped.
-QString elapsedLabel(Date since, Date now);
-// The running log's dot: dimmed in the second half of each second since the start.
-double runningDotOpacity(Date since, Date tick);
-
-// Status chips and the saved log's line.
+// Status chips.
 QString faultChipText(std::size_t codes);        // "0 défaut", "3 défaut"
 QString requestRateText(double requestsPerSecond); // "42 req/s"
 QString distanceText(double kilometres);           // "12.3 km"
 QString zeroToHundredText(double seconds);         // "0-100 6.8s"
-QString savedLogText(std::size_t records, double seconds); // "✓ 120 lignes · 31 s"
 
 } // namespace InstrumentReadings
 

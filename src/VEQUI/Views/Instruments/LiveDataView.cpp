@@ -93,11 +93,6 @@ protected:
 
 } // namespace
 
-QString LiveDataRow::statisticText(std::optional<double> value, const PIDDefinition* definition, UnitSystem system) {
-    if (!value || definition == nullptr) return QStringLiteral("\u2014");
-    return GaugeReadout::formatted(definition->unit.value(*value, system));
-}
-
 LiveDataRow LiveDataRow::of(const TelemetryStore& store, std::uint8_t pid, UnitSystem system, const QColor& sparkColor) {
     const PIDDefinition* definition = PIDCatalog::definition(pid);
     const auto it = store.stats().find(pid);
@@ -110,9 +105,9 @@ LiveDataRow LiveDataRow::of(const TelemetryStore& store, std::uint8_t pid, UnitS
         if (!stats) return std::nullopt;
         return field(*stats);
     };
-    row.values[1] = statisticText(statistic([](const PIDStatistics& s) { return s.min; }), definition, system);
-    row.values[2] = statisticText(statistic([](const PIDStatistics& s) { return s.max; }), definition, system);
-    row.values[3] = statisticText(statistic([](const PIDStatistics& s) { return s.average(); }), definition, system);
+    row.values[1] = GaugeReadout::statisticText(statistic([](const PIDStatistics& s) { return s.min; }), definition, system);
+    row.values[2] = GaugeReadout::statisticText(statistic([](const PIDStatistics& s) { return s.max; }), definition, system);
+    row.values[3] = GaugeReadout::statisticText(statistic([](const PIDStatistics& s) { return s.average(); }), definition, system);
     row.unit = definition ? QString::fromStdString(definition->unit.symbol(system)) : QString();
     if (stats && definition) {
         row.history.reserve(stats->history.size());

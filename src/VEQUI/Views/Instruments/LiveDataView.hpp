@@ -22,7 +22,6 @@ class QVBoxLayout;
 namespace veq {
 
 class HeaderBar;
-struct PIDDefinition;
 
 // One row of the live-data list: the parameter's name, its current value, minimum, maximum and
 // average with its unit, and a sparkline of its recent values; drawn centred across the list,
@@ -43,9 +42,6 @@ struct LiveDataRow {
 
     // The row of a parameter as the store holds it now.
     static LiveDataRow of(const TelemetryStore& store, std::uint8_t pid, UnitSystem system, const QColor& sparkColor);
-    // A statistic as its cell shows it: "—" without a value or a catalogue definition; converted
-    // in imperial; a whole number from 100 up in magnitude, else one decimal.
-    static QString statisticText(std::optional<double> value, const PIDDefinition* definition, UnitSystem system);
 
     void paint(QPainter& painter, const QRectF& area) const;
     // What stays while values arrive (the name, the units, the divider); then the figures and

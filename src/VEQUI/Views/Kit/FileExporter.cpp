@@ -17,10 +17,6 @@ Dialogs::SaveRequest saveRequest(const std::string& suggestedName, const std::op
     return request;
 }
 
-void tellFailure(Dialogs& dialogs, const std::string& reason) {
-    dialogs.showMessage({Dialogs::Message::Kind::error, {}, "Enregistrement impossible : " + reason});
-}
-
 // Copies `source` beside `destination`, then renames the copy over it: the old file stays whole
 // until the copy is complete. Throws veq::Error with a French description.
 void copyIntoPlace(const fs::path& source, const fs::path& destination) {
@@ -41,9 +37,18 @@ bool isSameFile(const fs::path& a, const fs::path& b) {
 
 } // namespace
 
+std::optional<fs::path> askDestination(Dialogs& dialogs, const std::string& suggestedName,
+                                      const std::optional<ContentType>& contentType) {
+    return dialogs.chooseSaveLocation(saveRequest(suggestedName, contentType));
+}
+
+void tellFailure(Dialogs& dialogs, const std::string& reason) {
+    dialogs.showMessage({Dialogs::Message::Kind::error, {}, "Enregistrement impossible : " + reason});
+}
+
 void save(Dialogs& dialogs, std::string_view data, const std::string& suggestedName,
           const std::optional<ContentType>& contentType) {
-    const auto destination = dialogs.chooseSaveLocation(saveRequest(suggestedName, contentType));
+    const auto destination = askDestination(dialogs, suggestedName, contentType);
     if (!destination) return;
     try {
         writeFileAtomically(*destination, data);
@@ -54,7 +59,7 @@ void save(Dialogs& dialogs, std::string_view data, const std::string& suggestedN
 
 void saveCopy(Dialogs& dialogs, const fs::path& source, const std::string& suggestedName,
               const std::optional<ContentType>& contentType) {
-    const auto destination = dialogs.chooseSaveLocation(saveRequest(suggestedName, contentType));
+    const auto destination = askDestination(dialogs, suggestedName, contentType);
     if (!destination || isSameFile(source, *destination)) return;
     try {
         copyIntoPlace(source, *destination);

@@ -22,6 +22,12 @@ using ContentType = Dialogs::FileType;
 void save(Dialogs& dialogs, std::string_view data, const std::string& suggestedName,
           const std::optional<ContentType>& contentType);
 
+// The two halves of save(), for a caller that writes off the GUI thread: the panel as save()
+// sets it up, then the message save() gives when the write fails.
+std::optional<std::filesystem::path> askDestination(Dialogs& dialogs, const std::string& suggestedName,
+                                                    const std::optional<ContentType>& contentType);
+void tellFailure(Dialogs& dialogs, const std::string& reason);
+
 // Asks where to save a copy of `source` and copies it there the same way: the copy goes to a
 // temporary file beside the destination, then takes its place. Choosing the source itself does
 // nothing. The source stays in place.

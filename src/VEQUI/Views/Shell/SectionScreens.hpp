@@ -11,8 +11,7 @@ namespace veq {
 
 class AppModel;
 
-// Which screen fills the content area for each section. A section whose screen is not built yet
-// shows an empty content area; giving it one is one line of the table.
+// Which screen fills the content area for each section: one line of the table each.
 namespace SectionScreens {
 
 // `animated` is the shell's animations switch: off, the screen shows every change at once.
@@ -20,8 +19,7 @@ using Maker = QWidget* (*)(AppModel& model, bool animated);
 
 struct Entry {
     AppSection section;
-    bool inSidebar; // capture, trips and report belong to a part of the system that is not built
-    Maker make;     // null: an empty content area
+    Maker make;
 };
 
 const std::array<Entry, 11>& table();

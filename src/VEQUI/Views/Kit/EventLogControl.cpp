@@ -1,8 +1,8 @@
-#include "VEQUI/Views/Instruments/EventLogControl.hpp"
+#include "VEQUI/Views/Kit/EventLogControl.hpp"
 
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/LogMarkTexts.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/PaintedButton.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
@@ -23,7 +23,7 @@ namespace veq {
 namespace {
 
 using Kind = AppModel::LogPhase::Kind;
-namespace R = InstrumentReadings;
+namespace R = LogMarkTexts;
 
 constexpr double dot = 8;
 constexpr int fadeMilliseconds = 150;

@@ -13,7 +13,7 @@ class QVariantAnimation;
 
 namespace veq {
 
-// The cockpit's control of the event recorder's marks, in one of four forms after the model's
+// The control of the event recorder's marks (cockpit and capture), in one of four forms after the model's
 // log phase: idle (the "LOG" button and the last save's result), running (a blinking dot, the
 // running time and a stop button), ended (the marked time, "Sauver" and a cross to discard) and
 // saving (an activity indicator and "Écriture…").

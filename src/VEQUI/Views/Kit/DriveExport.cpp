@@ -1,0 +1,153 @@
+#include "VEQUI/Views/Kit/DriveExport.hpp"
+
+#include "VEQStore/Export/ExportNaming.hpp"
+#include "VEQStore/Export/Exporters.hpp"
+#include "VEQStore/Export/GPXExporter.hpp"
+#include "VEQStore/Export/HTMLExporter.hpp"
+#include "VEQSupport/AtomicFile.hpp"
+#include "VEQSupport/Error.hpp"
+#include "VEQUI/Model/AppModel.hpp"
+
+#include <QPointer>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+namespace veq::DriveExport {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// clang-format off
+const std::array<FormatRow, 6> formatRows{{
+    {Format::csv,  "CSV",      {"Fichier CSV",           "csv"}},
+    {Format::json, "JSON",     {"Fichier JSON",          "json"}},
+    {Format::mdf4, "MDF 4.10", {"Fichier MDF 4.10",      "mf4"}},
+    {Format::gpx,  "GPX",      {"Trace GPX",             "gpx"}},
+    {Format::html, "HTML",     {"Page HTML",             "html"}},
+    {Format::srt,  "SRT",      {"Sous-titres SubRip",    "srt"}},
+}};
+// clang-format on
+
+bool isSameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    return fs::equivalent(a, b, error) && !error;
+}
+
+std::string bytesOf(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// What the worker hands back: the file to offer, or why there is none.
+struct Encoded {
+    std::string data;
+    std::string suggestedName;
+    std::optional<std::string> refusal;
+};
+
+Encoded readAndEncode(const fs::path& source, Format format, const Settings& settings) {
+    TelemetryFile::Contents drive;
+    try {
+        drive = TelemetryFile::read(source);
+    } catch (const std::exception& failure) {
+        return {{}, {}, "Le fichier « " + source.filename().string() + " » ne peut pas être lu : " + failure.what()};
+    }
+    try {
+        return {encode(drive, format, settings), suggestedName(drive, format), std::nullopt};
+    } catch (const std::exception& failure) {
+        return {{}, {}, failure.what()};
+    }
+}
+
+void refuse(AppModel& model, const std::string& text) {
+    model.dialogs().showMessage({Dialogs::Message::Kind::error, "Export impossible", text});
+}
+
+// Runs `finished` unless its screen has gone.
+std::function<void()> guarded(QObject* owner, std::function<void()> finished) {
+    return [owner = QPointer<QObject>(owner), finished = std::move(finished)] {
+        if (owner && finished) finished();
+    };
+}
+
+void writeOut(AppModel& model, std::shared_ptr<const std::string> data, fs::path destination,
+              std::function<void()> finished) {
+    model.runInBackground([&model, data = std::move(data), destination = std::move(destination),
+                           finished = std::move(finished)](std::stop_token) -> std::function<void()> {
+        std::optional<std::string> failure;
+        try {
+            writeFileAtomically(destination, *data);
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        return [&model, failure, finished] {
+            if (failure) FileExporter::tellFailure(model.dialogs(), *failure);
+            finished();
+        };
+    });
+}
+
+} // namespace
+
+std::span<const FormatRow> formats() { return formatRows; }
+
+const FormatRow& row(Format format) {
+    for (const FormatRow& r : formatRows) {
+        if (r.format == format) return r;
+    }
+    return formatRows.front();
+}
+
+std::string encode(const TelemetryFile::Contents& drive, Format format, const Settings& settings) {
+    switch (format) {
+    case Format::csv: return TelemetryExporter::csv(drive);
+    case Format::json: return bytesOf(TelemetryExporter::json(drive));
+    case Format::mdf4: return bytesOf(TelemetryExporter::mdf4(drive));
+    case Format::gpx:
+        if (auto document = GPXExporter::gpx(drive, settings.title)) return std::move(*document);
+        throw Error("Ce trajet n'a aucun point GPS : il n'y a rien à exporter en GPX.");
+    case Format::html: return HTMLExporter::page(drive, settings.title);
+    case Format::srt: return SubtitleExporter::srt(drive, settings.subtitles);
+    }
+    return {};
+}
+
+std::string suggestedName(const TelemetryFile::Contents& drive, Format format) {
+    return ExportNaming::dji(drive.startDate, row(format).type.extension, TimeZone::current());
+}
+
+void start(AppModel& model, fs::path source, Format format, Settings settings, QObject* owner,
+           std::function<void()> finished) {
+    auto done = guarded(owner, std::move(finished));
+    model.runInBackground([&model, source = std::move(source), format, settings = std::move(settings),
+                           done](std::stop_token) -> std::function<void()> {
+        auto encoded = std::make_shared<Encoded>(readAndEncode(source, format, settings));
+        return [&model, encoded, source, format, done] {
+            if (encoded->refusal) {
+                refuse(model, *encoded->refusal);
+                done();
+                return;
+            }
+            const auto destination =
+                FileExporter::askDestination(model.dialogs(), encoded->suggestedName, row(format).type);
+            if (!destination) {
+                done();
+                return;
+            }
+            // The drives and the catalogue are the application's own: an export never replaces one.
+            auto refusal = model.keptFileRefusal(*destination);
+            if (!refusal && isSameFile(*destination, source)) {
+                refusal = "« " + destination->filename().string() + " » est le fichier exporté ; choisissez un autre fichier.";
+            }
+            if (refusal) {
+                FileExporter::tellFailure(model.dialogs(), *refusal);
+                done();
+                return;
+            }
+            auto data = std::shared_ptr<const std::string>(encoded, &encoded->data);
+            writeOut(model, std::move(data), *destination, done);
+        };
+    });
+}
+
+} // namespace veq::DriveExport

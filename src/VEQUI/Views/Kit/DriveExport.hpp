@@ -1,0 +1,58 @@
+#pragma once
+
+#include "VEQStore/Export/SubtitleExporter.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
+#include "VEQUI/Views/Kit/FileExporter.hpp"
+
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+
+class QObject;
+
+namespace veq {
+
+class AppModel;
+
+// A recorded drive handed to the user in another format: read from its own telemetry file and
+// encoded off the GUI thread, then a save panel, then written off the GUI thread, whole or not at
+// all. The trips screen exports catalogued drives with it, the capture screen its saved log's report.
+namespace DriveExport {
+
+enum class Format { csv, json, mdf4, gpx, html, srt };
+
+struct FormatRow {
+    Format format;
+    const char* title; // the button's
+    FileExporter::ContentType type;
+};
+
+// The formats offered, in order: CSV, JSON, MDF 4.10, GPX, HTML, SRT.
+std::span<const FormatRow> formats();
+const FormatRow& row(Format format);
+
+// What an export needs besides the drive.
+struct Settings {
+    std::string title; // the HTML page's title and the GPX track's name
+    SubtitleExporter::Options subtitles;
+};
+
+// The bytes of the exported file. Throws veq::Error with the French reason when the drive cannot
+// be written in that format (no GPS point for GPX, a value that JSON cannot hold).
+std::string encode(const TelemetryFile::Contents& drive, Format format, const Settings& settings);
+
+// "DJI_<local start date and time>.<extension>", for the drive's start in the current time zone.
+std::string suggestedName(const TelemetryFile::Contents& drive, Format format);
+
+// Exports the telemetry file `source`. Every failure (a file that cannot be read, a drive that the
+// format cannot hold, a destination the application keeps, a write that fails) is told through
+// the model's dialogs in French and leaves the drive and any file at the destination as they
+// were. `finished` runs on the GUI thread once it is over, whatever the outcome, unless `owner`
+// has gone by then; the export itself goes on without its screen.
+void start(AppModel& model, std::filesystem::path source, Format format, Settings settings, QObject* owner,
+           std::function<void()> finished);
+
+} // namespace DriveExport
+
+} // namespace veq

@@ -1,0 +1,216 @@
+#include "VEQUI/Views/Recording/CaptureChannelList.hpp"
+
+#include "VEQProtocol/ChannelRegistry.hpp"
+#include "VEQStore/Export/HTMLExporter.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Kit/CapsuleTag.hpp"
+#include "VEQUI/Views/Kit/DateTexts.hpp"
+#include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/VEQStyle.hpp"
+
+#include <QCheckBox>
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace veq {
+
+namespace {
+
+constexpr int rowHeight = 32;
+constexpr int headerHeight = 22;
+constexpr int nameMinimum = 170;
+constexpr int padding = 8;
+// Value, events, last arrival, switch.
+constexpr std::array<int, 4> fixedWidths{140, 108, 96, 64};
+// The GPS channels' colour, as the HTML report draws them.
+const QColor gpsColour(0x58, 0xB7, 0xFF);
+
+QFont headerFont() { return tracked(VEQ::label(9, QFont::DemiBold), 1); }
+QFont nameFont() { return VEQ::label(12, QFont::Medium); }
+QFont figureFont() { return VEQ::numeric(12, QFont::Medium); }
+
+int fixedTotal() {
+    int total = 0;
+    for (const int w : fixedWidths) total += w;
+    return total;
+}
+
+// Name, value, events, last arrival, switch.
+std::array<QRectF, 5> columns(double width, double height) {
+    std::array<QRectF, 5> out;
+    double left = 0;
+    const double nameWidth = std::max<double>(nameMinimum, width - fixedTotal());
+    out[0] = QRectF(left, 0, nameWidth, height);
+    left += nameWidth;
+    for (std::size_t i = 0; i < fixedWidths.size(); ++i) {
+        out[i + 1] = QRectF(left, 0, fixedWidths[i], height);
+        left += fixedWidths[i];
+    }
+    return out;
+}
+
+// Draws `text` in the cell, ending with "…" when it does not fit; returns where it ends.
+double drawCell(QPainter& painter, const QFont& font, const QColor& colour, const QString& text, const QRectF& cell,
+                Qt::Alignment alignment) {
+    const QRectF room = cell.adjusted(padding, 0, -padding, 0);
+    const QFontMetricsF metrics(font);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, room.width());
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(room, alignment | Qt::AlignVCenter, shown);
+    return room.left() + metrics.horizontalAdvance(shown);
+}
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+} // namespace
+
+CaptureChannelLine CaptureChannelLine::of(const EventRecorder::ChannelSummary& summary, std::optional<Date> origin) {
+    CaptureChannelLine line;
+    line.channel = summary.channel;
+    line.name = qs(summary.name);
+    line.gps = summary.isGPS;
+    line.value = qs(HTMLExporter::number(summary.lastValue));
+    if (const std::string unit = ChannelRegistry::unit(summary.channel, UnitSystem::metric); !unit.empty()) {
+        line.value += QLatin1Char(' ') + qs(unit);
+    }
+    line.events = QString::number(summary.count);
+    if (origin) {
+        const auto at = *origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                      std::chrono::duration<double>(summary.lastSeconds));
+        line.lastArrival = DateTexts::clockTime(at);
+    } else {
+        line.lastArrival = qs(fmt::format("{:.1f} s", summary.lastSeconds));
+    }
+    return line;
+}
+
+CaptureChannelRow::CaptureChannelRow(CaptureChannelLine line, QWidget* parent)
+    : QWidget(parent), line_(std::move(line)), keep_(new QCheckBox(this)) {
+    setObjectName(QStringLiteral("captureChannel"));
+    keep_->setObjectName(QStringLiteral("keepChannel.%1").arg(line_.channel));
+    keep_->setToolTip(QStringLiteral("Garder ce canal dans les logs enregistrés"));
+    keep_->setChecked(true);
+    keep_->setCursor(Qt::PointingHandCursor);
+    QPalette palette = keep_->palette();
+    palette.setColor(QPalette::Text, VEQ::accent());
+    palette.setColor(QPalette::Highlight, VEQ::accent());
+    keep_->setPalette(palette);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, (fixedWidths.back() - keep_->sizeHint().width()) / 2, 0);
+    row->addStretch(1);
+    row->addWidget(keep_, 0, Qt::AlignVCenter);
+    setFixedHeight(rowHeight);
+}
+
+void CaptureChannelRow::set(CaptureChannelLine line) {
+    if (line == line_) return;
+    line_ = std::move(line);
+    update();
+}
+
+QSize CaptureChannelRow::sizeHint() const { return {nameMinimum + fixedTotal(), rowHeight}; }
+
+void CaptureChannelRow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const auto cells = columns(width(), height());
+    QRectF nameCell = cells[0];
+    CapsuleTag mark{QStringLiteral("GPS"), gpsColour};
+    const QSizeF markSize = mark.sizeHint();
+    if (line_.gps) nameCell.setRight(nameCell.right() - markSize.width() - 6);
+    const double nameEnd = drawCell(painter, nameFont(), VEQ::textPrimary(), line_.name, nameCell, Qt::AlignLeft);
+    if (line_.gps) {
+        mark.paint(painter, QRectF(QPointF(nameEnd + 6, (height() - markSize.height()) / 2), markSize));
+    }
+    drawCell(painter, figureFont(), VEQ::textPrimary(), line_.value, cells[1], Qt::AlignRight);
+    drawCell(painter, figureFont(), VEQ::textSecondary(), line_.events, cells[2], Qt::AlignRight);
+    drawCell(painter, figureFont(), VEQ::textSecondary(), line_.lastArrival, cells[3], Qt::AlignRight);
+    QColor line = VEQ::stroke();
+    line.setAlphaF(0.5f);
+    painter.fillRect(QRectF(0, height() - 1, width(), 1), line);
+}
+
+CaptureChannelHeader::CaptureChannelHeader(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("captureChannelHeader"));
+    setFixedHeight(headerHeight);
+}
+
+QSize CaptureChannelHeader::sizeHint() const { return {nameMinimum + fixedTotal(), headerHeight}; }
+
+void CaptureChannelHeader::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    static const std::array<const char*, 5> titles{"Canal", "Dernière valeur", "Événements", "Arrivée", "Garder"};
+    const auto cells = columns(width(), height());
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        drawCell(painter, headerFont(), VEQ::textSecondary(), QString::fromUtf8(titles[i]).toUpper(), cells[i],
+                 i == 0 ? Qt::AlignLeft : Qt::AlignRight);
+    }
+    painter.fillRect(QRectF(0, height() - 1, width(), 1), VEQ::stroke());
+}
+
+CaptureChannelList::CaptureChannelList(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout) {
+    setObjectName(QStringLiteral("captureChannels"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(new CaptureChannelHeader);
+    rows_->setContentsMargins(0, 0, 0, 0);
+    rows_->setSpacing(0);
+    column->addLayout(rows_);
+}
+
+void CaptureChannelList::show(const std::vector<EventRecorder::ChannelSummary>& summaries, std::optional<Date> origin,
+                              const std::set<std::uint8_t>& excluded) {
+    std::vector<std::uint8_t> order;
+    order.reserve(summaries.size());
+    for (const auto& summary : summaries) {
+        order.push_back(summary.channel);
+        CaptureChannelRow*& row = byChannel_[summary.channel];
+        if (!row) {
+            row = new CaptureChannelRow(CaptureChannelLine::of(summary, origin), this);
+            const std::uint8_t channel = summary.channel;
+            QObject::connect(&row->keepSwitch(), &QCheckBox::toggled, this, [this, channel](bool keep) {
+                if (onKeepChanged) onKeepChanged(channel, keep);
+            });
+        } else {
+            row->set(CaptureChannelLine::of(summary, origin));
+        }
+        const QSignalBlocker quiet(&row->keepSwitch());
+        row->keepSwitch().setChecked(!excluded.contains(summary.channel));
+    }
+    if (order == order_) return;
+    // A new channel (or one the recorder no longer holds): the rows are laid out again in order.
+    while (QLayoutItem* item = rows_->takeAt(0)) delete item;
+    for (auto it = byChannel_.begin(); it != byChannel_.end();) {
+        if (std::find(order.begin(), order.end(), it->first) == order.end()) {
+            delete it->second;
+            it = byChannel_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const std::uint8_t channel : order) {
+        rows_->addWidget(byChannel_.at(channel));
+        byChannel_.at(channel)->show();
+    }
+    order_ = std::move(order);
+}
+
+std::vector<std::uint8_t> CaptureChannelList::channels() const { return order_; }
+
+CaptureChannelRow* CaptureChannelList::row(std::uint8_t channel) const {
+    const auto it = byChannel_.find(channel);
+    return it == byChannel_.end() ? nullptr : it->second;
+}
+
+} // namespace veq

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "VEQStore/Telemetry/EventRecorder.hpp"
+
+#include <QString>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+class QCheckBox;
+class QVBoxLayout;
+
+namespace veq {
+
+// What the capture screen shows of one recorded channel.
+struct CaptureChannelLine {
+    using Date = std::chrono::system_clock::time_point;
+
+    std::uint8_t channel = 0;
+    QString name;
+    bool gps = false;
+    QString value;       // the last value as the HTML report writes numbers, then the unit
+    QString events;      // events held
+    QString lastArrival; // the time of day it last arrived; seconds since the start without an origin
+
+    static CaptureChannelLine of(const EventRecorder::ChannelSummary& summary, std::optional<Date> origin);
+    bool operator==(const CaptureChannelLine&) const = default;
+};
+
+// One channel's row: name (with a GPS mark for the GPS channels), last value, events held, last
+// arrival, and the switch that keeps the channel in saved logs or leaves it out.
+class CaptureChannelRow : public QWidget {
+public:
+    explicit CaptureChannelRow(CaptureChannelLine line, QWidget* parent = nullptr);
+
+    const CaptureChannelLine& line() const { return line_; }
+    void set(CaptureChannelLine line);
+    QCheckBox& keepSwitch() const { return *keep_; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    CaptureChannelLine line_;
+    QCheckBox* keep_;
+};
+
+// The column titles over the rows.
+class CaptureChannelHeader : public QWidget {
+public:
+    explicit CaptureChannelHeader(QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// The rows of every recorded channel, in the recorder's order, kept while only their figures
+// change.
+class CaptureChannelList : public QWidget {
+public:
+    using Date = std::chrono::system_clock::time_point;
+
+    explicit CaptureChannelList(QWidget* parent = nullptr);
+
+    // The channels of `summaries`, in order; a switch is off for a channel of `excluded`.
+    void show(const std::vector<EventRecorder::ChannelSummary>& summaries, std::optional<Date> origin,
+              const std::set<std::uint8_t>& excluded);
+    // Runs when the user turns a channel's switch: the channel, and whether it is to be kept.
+    std::function<void(std::uint8_t channel, bool keep)> onKeepChanged;
+
+    std::vector<std::uint8_t> channels() const;
+    CaptureChannelRow* row(std::uint8_t channel) const;
+
+private:
+    QVBoxLayout* rows_;
+    std::map<std::uint8_t, CaptureChannelRow*> byChannel_;
+    std::vector<std::uint8_t> order_;
+};
+
+} // namespace veq

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "VEQStore/Catalog/SessionRecord.hpp"
+
+#include <QAbstractScrollArea>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace veq {
+
+// One catalogued drive as the list holds it: its record and what the screen knows of it.
+struct SessionRow {
+    SessionRecord record;
+    bool live = false;        // the drive being recorded
+    bool fileMissing = false; // its telemetry file is not in the sessions folder
+    bool busy = false;        // an export of it runs
+};
+
+// What a row shows: its date, vehicle and line of figures, and the mark of its state.
+struct SessionRowTexts {
+    QString date;
+    QString vehicle;
+    QString figures;
+    QString mark; // "En cours", "Fichier introuvable", "Export…", or nothing
+
+    static SessionRowTexts of(const SessionRow& row);
+    bool operator==(const SessionRowTexts&) const = default;
+};
+
+// The drives of the catalogue, newest first, one selectable row each. Each paint draws only the
+// rows in view, so a thousand drives cost no more than a screenful.
+class SessionList : public QAbstractScrollArea {
+public:
+    static constexpr int rowHeight = 58;
+    static constexpr int rowGap = 6;
+
+    explicit SessionList(QWidget* parent = nullptr);
+
+    // The rows anew; the selected drive stays selected while it is listed, else the first is.
+    void setRows(std::vector<SessionRow> rows);
+    const std::vector<SessionRow>& rows() const { return rows_; }
+    // Marks a drive busy (an export runs) or not.
+    void setBusy(const SessionRecord& record, bool busy);
+
+    std::optional<std::size_t> selectedIndex() const { return selected_; }
+    const SessionRow* selectedRow() const;
+    void select(std::size_t index);
+    // Runs when the selection changes, and when the selected row's state does.
+    std::function<void()> onSelectionChanged;
+
+    // Rows painted since the list was made (what scrolling costs).
+    std::size_t paintedRows() const { return paintedRows_; }
+    // The rows shown, at least in part, top to bottom.
+    std::vector<std::size_t> rowsInView() const;
+    // Where the row lies in the viewport.
+    QRect rowRect(std::size_t index) const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void updateRange();
+    void ensureVisible(std::size_t index);
+    void paintRow(QPainter& painter, const SessionRow& row, const QRect& area, bool selected) const;
+
+    std::vector<SessionRow> rows_;
+    std::optional<std::size_t> selected_;
+    std::size_t paintedRows_ = 0;
+};
+
+} // namespace veq

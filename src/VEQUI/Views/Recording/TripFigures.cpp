@@ -1,0 +1,82 @@
+#include "VEQUI/Views/Recording/TripFigures.hpp"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace veq::TripFigures {
+
+namespace {
+
+const QString kilometres = QStringLiteral("km");
+const QString speedUnit = QStringLiteral("km/h");
+const QString litres = QStringLiteral("l");
+const QString consumptionUnit = QStringLiteral("l/100 km");
+const QString seconds = QStringLiteral("s");
+const QString unknown = QStringLiteral("\u2014");
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+
+Figure duration(double secondsElapsed) { return {QStringLiteral("Durée"), clockDuration(secondsElapsed), {}}; }
+Figure distance(double km) { return {QStringLiteral("Distance"), text(fmt::format("{:.1f}", km)), kilometres}; }
+Figure topSpeed(double kmh) { return {QStringLiteral("Vitesse max"), text(fmt::format("{:.0f}", kmh)), speedUnit}; }
+Figure fuel(double l) { return {QStringLiteral("Carburant"), text(fmt::format("{:.2f}", l)), litres}; }
+// Below 0.1 km the figure would mean nothing: both sources give 0 there.
+Figure consumption(double lPer100) {
+    return {QStringLiteral("Consommation"), lPer100 > 0 ? text(fmt::format("{:.1f}", lPer100)) : unknown,
+            consumptionUnit};
+}
+Figure timed(const char* title, double s) { return {QString::fromUtf8(title), text(fmt::format("{:.1f}", s)), seconds}; }
+Figure count(const char* title, std::int64_t n) { return {QString::fromUtf8(title), QString::number(n), {}}; }
+
+} // namespace
+
+QString clockDuration(double seconds) {
+    // Whole seconds; a span beyond any clock's reach is held at a bound rather than overflowing.
+    const auto s = seconds > 0 ? static_cast<long long>(std::min(seconds, 9.0e15)) : 0LL;
+    if (s < 3600) return text(fmt::format("{}:{:02d}", s / 60, s % 60));
+    return text(fmt::format("{}:{:02d}:{:02d}", s / 3600, s % 3600 / 60, s % 60));
+}
+
+std::vector<Figure> ofCurrentDrive(const TripStats& trip) {
+    std::vector<Figure> figures{
+        duration(trip.durationSec()),
+        distance(trip.distanceKm),
+        {QStringLiteral("Vitesse moyenne"), text(fmt::format("{:.0f}", trip.avgSpeedKmh())), speedUnit},
+        topSpeed(trip.maxSpeedKmh),
+        fuel(trip.fuelLiters),
+        consumption(trip.consumptionL100()),
+    };
+    if (trip.zeroToHundredSec) figures.push_back(timed("0-100 km/h", *trip.zeroToHundredSec));
+    if (trip.eightyToOneTwentySec) figures.push_back(timed("80-120 km/h", *trip.eightyToOneTwentySec));
+    if (trip.standing400mSec) figures.push_back(timed("400 m", *trip.standing400mSec));
+    return figures;
+}
+
+std::vector<Figure> ofRecord(const SessionRecord& record) {
+    std::vector<Figure> figures{
+        duration(record.duration()),
+        distance(record.distanceKm),
+        topSpeed(record.maxSpeedKmh),
+        fuel(record.fuelLiters),
+        consumption(record.consumptionL100()),
+        count("Défauts", record.dtcCount),
+    };
+    if (record.zeroToHundredSec) figures.push_back(timed("0-100 km/h", *record.zeroToHundredSec));
+    figures.push_back(count("Lignes", record.sampleCount));
+    figures.push_back(count("Canaux", record.channelCount));
+    return figures;
+}
+
+QString vehicleOf(const SessionRecord& record) {
+    if (record.profileName && !record.profileName->empty()) return text(*record.profileName);
+    if (record.vin && !record.vin->empty()) return text(*record.vin);
+    return QStringLiteral("Véhicule inconnu");
+}
+
+QString summaryOf(const SessionRecord& record) {
+    return clockDuration(record.duration()) +
+           text(fmt::format(" · {:.1f} km · max {:.0f} km/h", record.distanceKm, record.maxSpeedKmh));
+}
+
+} // namespace veq::TripFigures

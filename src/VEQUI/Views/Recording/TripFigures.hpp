@@ -1,0 +1,39 @@
+#pragma once
+
+#include "VEQEngine/Trip/TripStats.hpp"
+#include "VEQStore/Catalog/SessionRecord.hpp"
+
+#include <QString>
+
+#include <vector>
+
+// The figures of a drive as the trips and report screens show them: a title, the number and its
+// unit apart. Distances and speeds are those the trip accumulator and the catalogue keep (km, km/h).
+namespace veq::TripFigures {
+
+struct Figure {
+    QString title;
+    QString value;
+    QString unit;
+
+    bool operator==(const Figure&) const = default;
+};
+
+// The drive under way: duration, distance, average and top speed, fuel used and consumption,
+// then the 0-100 km/h, 80-120 km/h and 400 m times the drive has run.
+std::vector<Figure> ofCurrentDrive(const TripStats& trip);
+
+// A catalogued drive: duration, distance, top speed, fuel, consumption, trouble codes, best
+// 0-100 km/h time (when there is one), records and channels.
+std::vector<Figure> ofRecord(const SessionRecord& record);
+
+// A duration as a clock shows it: "2:05" under an hour, "1:02:05" from an hour on.
+QString clockDuration(double seconds);
+
+// The drive's vehicle: its profile's name, else its VIN, else "Véhicule inconnu".
+QString vehicleOf(const SessionRecord& record);
+
+// The one line a listed drive shows under its date: duration, distance and top speed.
+QString summaryOf(const SessionRecord& record);
+
+} // namespace veq::TripFigures

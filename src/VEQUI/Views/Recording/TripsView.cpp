@@ -1,0 +1,168 @@
+#include "VEQUI/Views/Recording/TripsView.hpp"
+
+#include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Kit/DateTexts.hpp"
+#include "VEQUI/Views/Kit/HeaderBar.hpp"
+#include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/ListScreen.hpp"
+#include "VEQUI/Views/Kit/RoundedPanel.hpp"
+#include "VEQUI/Views/Kit/VEQStyle.hpp"
+#include "VEQUI/Views/Recording/CurrentTripTiles.hpp"
+#include "VEQUI/Views/Recording/DrivePanel.hpp"
+#include "VEQUI/Views/Recording/RecordingCard.hpp"
+#include "VEQUI/Views/Recording/SessionList.hpp"
+#include "VEQUI/Views/Recording/TripFigures.hpp"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+namespace veq {
+
+namespace {
+
+
+bool isLive(const AppModel& model) { return model.phase() == AppModel::Phase::live(); }
+
+QString countText(std::size_t drives) {
+    if (drives == 0) return QStringLiteral("Aucun trajet");
+    return QString::number(drives) + (drives > 1 ? QStringLiteral(" trajets") : QStringLiteral(" trajet"));
+}
+
+} // namespace
+
+TripsView::TripsView(AppModel& model, QWidget* parent)
+    : QWidget(parent), model_(model), header_(new HeaderBar(QStringLiteral("Trajets"), QStringLiteral("tripsSummary"))),
+      currentCard_(nullptr), tiles_(new CurrentTripTiles), list_(new SessionList),
+      noDrives_(ListScreen::makeEmptyState("map", 30, VEQ::textSecondary(), QStringLiteral("Aucun trajet enregistré"))),
+      panelCard_(new RoundedPanel(12, VEQ::surface1())), panel_(new DrivePanel) {
+    setObjectName(QStringLiteral("TripsView"));
+    auto* column = new QVBoxLayout(this);
+    ListScreen::openColumn(*column, header_, model_);
+
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(18, 18, 18, 18);
+    body->setSpacing(14);
+    QVBoxLayout* current = nullptr;
+    currentCard_ = makeRecordingCard(QStringLiteral("Trajet en cours"), QStringLiteral("currentTripCard"), current);
+    current->addWidget(tiles_);
+    body->addWidget(currentCard_);
+
+    auto* history = new QHBoxLayout;
+    history->setSpacing(14);
+    auto* drives = new QVBoxLayout;
+    drives->setSpacing(10);
+    drives->addWidget(makeLabel(QStringLiteral("Historique"), VEQ::label(13, QFont::DemiBold), VEQ::textPrimary(),
+                                QStringLiteral("historyTitle")));
+    drives->addWidget(list_, 1);
+    drives->addWidget(noDrives_, 1);
+    history->addLayout(drives, 1);
+
+    panelCard_->setObjectName(QStringLiteral("drivePanelCard"));
+    panelCard_->setOutline(VEQ::stroke(), 1);
+    panelCard_->setFixedWidth(DrivePanel::width + 28 + 8); // its insets and room for a scroll bar
+    auto* panelColumn = new QVBoxLayout(panelCard_);
+    panelColumn->setContentsMargins(14, 14, 8, 14);
+    panelColumn->addWidget(ListScreen::makeScroll(QStringLiteral("drivePanelScroll"), panel_));
+    history->addWidget(panelCard_);
+    body->addLayout(history, 1);
+    column->addLayout(body, 1);
+
+    list_->onSelectionChanged = [this] { showSelected(); };
+    panel_->onExport = [this](DriveExport::Format format) { exportSelected(format); };
+    panel_->onDelete = [this] { deleteSelected(); };
+    panel_->onSubtitleLayout = [this](SubtitleExporter::Layout layout) {
+        SubtitleExporter::Options options = model_.subtitleOptions();
+        options.layout = layout;
+        model_.setSubtitleOptions(options);
+    };
+    connect(&model_, &AppModel::pastSessionsChanged, this, [this] { refreshDrives(); });
+    connect(&model_, &AppModel::phaseChanged, this, [this] {
+        refreshCurrentTrip();
+        refreshDrives();
+    });
+    connect(&model_, &AppModel::subtitleOptionsChanged, this, [this] { showSelected(); });
+    connect(&model_.store(), &TelemetryStore::tripChanged, this, [this] { refreshCurrentTrip(); });
+    connect(&model_, &AppModel::nightModeChanged, this, [this] { refreshCurrentTrip(); });
+    refreshCurrentTrip();
+    refreshDrives();
+}
+
+void TripsView::refreshCurrentTrip() {
+    currentCard_->setVisible(isLive(model_));
+    if (isLive(model_)) tiles_->show(TripFigures::ofCurrentDrive(model_.store().trip()), model_.accent());
+}
+
+void TripsView::refreshDrives() {
+    const auto& records = model_.pastSessions();
+    std::vector<SessionRow> rows;
+    rows.reserve(records.size());
+    const SessionCatalog& catalog = model_.sessionCatalog();
+    for (const SessionRecord& record : records) {
+        const auto file = catalog.driveFile(record);
+        std::error_code ignored;
+        rows.push_back({record, model_.isCurrentSession(record), !file || !std::filesystem::is_regular_file(*file, ignored),
+                        exporting_.contains(record)});
+    }
+    header_->setSummary(countText(rows.size()), VEQ::textSecondary());
+    list_->setVisible(!rows.empty());
+    noDrives_->setVisible(rows.empty());
+    panelCard_->setVisible(!rows.empty());
+    list_->setRows(std::move(rows));
+}
+
+void TripsView::showSelected() {
+    if (const SessionRow* row = list_->selectedRow()) panel_->show(*row, model_.subtitleOptions().layout);
+}
+
+void TripsView::exportSelected(DriveExport::Format format) {
+    const SessionRow* row = list_->selectedRow();
+    if (!row || row->busy) return;
+    const SessionRecord record = row->record;
+    const auto file = model_.sessionCatalog().driveFile(record);
+    std::error_code ignored;
+    if (!file || !std::filesystem::is_regular_file(*file, ignored)) {
+        model_.dialogs().showMessage({Dialogs::Message::Kind::error, "Export impossible",
+                                      "Le fichier de ce trajet est introuvable (« " + record.fileName +
+                                          " ») : il n'y a rien à exporter."});
+        return;
+    }
+    // The drive being recorded keeps up to a buffer of records in memory: they go to the file first.
+    if (model_.isCurrentSession(record)) model_.store().flushRecording();
+    DriveExport::Settings settings;
+    settings.title = "Trajet du " + DateTexts::listDate(record.startDate, false).toStdString() + " · " +
+                     TripFigures::vehicleOf(record).toStdString();
+    settings.subtitles = model_.subtitleOptions();
+    exporting_.insert(record);
+    list_->setBusy(record, true);
+    DriveExport::start(model_, *file, format, std::move(settings), this, [this, record] {
+        exporting_.erase(record);
+        list_->setBusy(record, false);
+    });
+}
+
+void TripsView::deleteSelected() {
+    const SessionRow* row = list_->selectedRow();
+    if (!row || row->live) return;
+    const SessionRecord record = row->record;
+    Dialogs::Confirmation question;
+    question.title = "Supprimer ce trajet ?";
+    question.text = "Le trajet du " + DateTexts::listDate(record.startDate, false).toStdString() +
+                    " et son fichier « " + record.fileName + " » seront supprimés. Cette action est définitive.";
+    question.confirmLabel = "Supprimer";
+    question.cancelLabel = "Annuler";
+    question.destructive = true;
+    if (!model_.dialogs().confirm(question)) return;
+    model_.deleteSession(record);
+}
+
+void TripsView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), VEQ::background());
+}
+
+} // namespace veq

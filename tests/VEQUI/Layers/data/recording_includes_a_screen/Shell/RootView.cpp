@@ -1,0 +1,1 @@
+#include "VEQUI/Views/Recording/TripsView.hpp"
