@@ -1,6 +1,5 @@
 #include "VEQUI/Views/Recording/CaptureView.hpp"
 
-#include "VEQStore/Export/HTMLExporter.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/DateTexts.hpp"
@@ -39,7 +38,7 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 // A mark, as the time of day it stands for.
 QString markText(const std::optional<double>& seconds, const std::optional<AppModel::Date>& origin) {
     if (!seconds) return unknown;
-    if (!origin) return qs(HTMLExporter::duration(*seconds));
+    if (!origin) return TripFigures::clockDuration(*seconds);
     return DateTexts::clockTime(*origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
                                                std::chrono::duration<double>(*seconds)));
 }

@@ -1,0 +1,424 @@
+// The recording screens on the GUI thread, offscreen at 869 x 680 (the content area of the
+// smallest window). Targets:
+// - the trips screen built over a catalogue of 1,000 drives and painted once in under 100 ms;
+// - scrolling its list paints only the rows in view (rows painted per step against rows in view);
+// - exporting a three-hour drive (43,200 records, 70 channels at 4 Hz, GPS among them) in each
+//   format never holds the GUI thread for more than 100 ms: a 1 ms timer on the GUI thread
+//   records the longest gap between its ticks while the export runs;
+// - the capture screen's refresh with 40 channels (one a second in the application) costs under
+//   2 ms of GUI thread: the model's summaries and status change, the screen follows and repaints.
+#include "VEQProtocol/ChannelRegistry.hpp"
+#include "VEQProtocol/GPSChannel.hpp"
+#include "VEQStore/Catalog/SessionCatalog.hpp"
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
+#include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Views/Kit/AppLook.hpp"
+#include "VEQUI/Views/Kit/DriveExport.hpp"
+#include "VEQUI/Views/Recording/CaptureChannelList.hpp"
+#include "VEQUI/Views/Recording/CaptureView.hpp"
+#include "VEQUI/Views/Recording/SessionList.hpp"
+#include "VEQUI/Views/Recording/TripsView.hpp"
+
+#include "TestSupport/TemporaryFolder.hpp"
+#include "VEQUI/RecordingDialogs.hpp"
+#include "WidgetBenchmarks.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <random>
+
+namespace veq {
+
+// The model keeps its setters private; the bench hands the screen the recorder's figures the
+// way the model's own refresh does.
+struct AppModelTestAccess {
+    static void setCaptureSummaries(AppModel& m, std::vector<EventRecorder::ChannelSummary> summaries) {
+        m.setCaptureSummaries(std::move(summaries));
+    }
+    static void setCaptureStatus(AppModel& m, std::optional<EventRecorder::Status> status) {
+        m.setCaptureStatus(std::move(status));
+    }
+};
+
+} // namespace veq
+
+namespace {
+
+using namespace veq;
+using Steady = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+const QSize contentArea(869, 680);
+const SessionRecord::Date firstDrive = std::chrono::sys_days{std::chrono::year{2024} / 1 / 1} + std::chrono::hours{7};
+
+double threadCPUSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double millisecondsSince(Steady::time_point start) {
+    return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
+}
+
+// Processes events until `done` holds; false when `limit` passes first. Waits without spinning,
+// so that the GUI thread's processor time is the work of the events alone.
+template <typename Done>
+bool settle(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    QCoreApplication::processEvents();
+    if (done()) return true;
+    bool late = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&late] { late = true; });
+    watchdog.start(limit);
+    while (!done() && !late) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+// Counts the paint events a screen and the parts it has when counting starts receive.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& root) {
+        root.installEventFilter(this);
+        for (QWidget* child : root.findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+    long long paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// A model on a fresh data folder whose dialogs answer from a queue.
+struct Fixture {
+    veq::testing::TemporaryFolder data;
+    std::shared_ptr<veq::testing::RecordingDialogs> dialogs = std::make_shared<veq::testing::RecordingDialogs>();
+    std::unique_ptr<AppModel> model;
+
+    Fixture() {
+        AppModel::Environment environment;
+        environment.dataFolder = data.path();
+        environment.locationSource = [] { return nullptr; };
+        environment.dialogs = dialogs;
+        model = std::make_unique<AppModel>(std::move(environment));
+    }
+};
+
+// Catalogues `count` drives an hour apart with their figures, each with a file (a bare header)
+// so that none is listed as missing.
+void fillCatalogue(Fixture& fixture, int count) {
+    SessionCatalog& catalog = fixture.model->sessionCatalog();
+    const auto header = TelemetryFile::encodeHeader({}, firstDrive);
+    for (int i = 0; i < count; ++i) {
+        const auto start = firstDrive + std::chrono::hours{i};
+        const std::string name = "drive-" + std::to_string(i) + ".veqt";
+        std::ofstream(catalog.sessionsDirectory() / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+        SessionRecord record = catalog.createSession(name, "VF1RFB00012345678", std::nullopt,
+                                                     i % 3 == 0 ? std::optional<std::string>("Renault Clio V") : std::nullopt,
+                                                     start);
+        SessionCatalog::Update figures;
+        figures.endDate = start + std::chrono::minutes{20 + i % 40};
+        figures.sampleCount = 4'800 + i;
+        figures.channelCount = 30;
+        figures.distanceKm = 12.5 + i % 17;
+        figures.maxSpeedKmh = 90 + i % 41;
+        figures.fuelLiters = 1.1 + 0.01 * (i % 50);
+        figures.dtcCount = i % 4;
+        if (i % 5 == 0) figures.zeroToHundredSec = 9.8;
+        catalog.update(record, figures);
+    }
+    fixture.model->refreshSessions();
+}
+
+// Shows a screen at the content area's size and lets its first paint happen.
+bool showAndPaint(QWidget& screen, const std::function<bool()>& painted) {
+    screen.resize(contentArea);
+    screen.show();
+    return settle(painted);
+}
+
+void BM_TripsScreenBuild(benchmark::State& state) {
+    Fixture fixture;
+    fillCatalogue(fixture, 1'000);
+    double total = 0;
+    double worst = 0;
+    std::size_t listed = 0;
+    for (auto _ : state) {
+        const auto start = Steady::now();
+        auto screen = std::make_unique<TripsView>(*fixture.model);
+        const bool painted = showAndPaint(*screen, [&] { return screen->sessions().paintedRows() > 0; });
+        const double ms = millisecondsSince(start);
+        if (!painted) {
+            state.SkipWithError("the trips screen never painted its list");
+            break;
+        }
+        state.SetIterationTime(ms / 1000);
+        total += ms;
+        worst = std::max(worst, ms);
+        listed = screen->sessions().rows().size();
+    }
+    state.counters["build_ms"] = total / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["build_max_ms"] = worst;
+    state.counters["drives_listed"] = static_cast<double>(listed);
+}
+
+// One pass down the whole list, a mouse wheel's notch at a time (three single steps).
+void BM_TripsListScroll(benchmark::State& state) {
+    Fixture fixture;
+    fillCatalogue(fixture, 1'000);
+    TripsView screen(*fixture.model);
+    SessionList& list = screen.sessions();
+    if (!showAndPaint(screen, [&] { return list.paintedRows() > 0; })) {
+        state.SkipWithError("the trips screen never painted its list");
+        return;
+    }
+    QScrollBar& bar = *list.verticalScrollBar();
+    const int notch = bar.singleStep() * QApplication::wheelScrollLines();
+    long long steps = 0;
+    double painted = 0, inView = 0, cpu = 0, worstCPU = 0;
+    std::size_t worstPainted = 0;
+    for (auto _ : state) {
+        bar.setValue(0);
+        settle([] { return false; }, std::chrono::milliseconds(20));
+        double passCPU = 0;
+        for (int value = notch; value - notch < bar.maximum(); value += notch) {
+            const std::size_t before = list.paintedRows();
+            const double cpuStart = threadCPUSeconds();
+            bar.setValue(std::min(value, bar.maximum()));
+            const bool done = settle([&] { return list.paintedRows() != before; });
+            const double stepCPU = threadCPUSeconds() - cpuStart;
+            if (!done) {
+                state.SkipWithError("a scroll step painted nothing");
+                return;
+            }
+            ++steps;
+            passCPU += stepCPU;
+            worstCPU = std::max(worstCPU, stepCPU);
+            worstPainted = std::max(worstPainted, list.paintedRows() - before);
+            painted += static_cast<double>(list.paintedRows() - before);
+            inView += static_cast<double>(list.rowsInView().size());
+        }
+        cpu += passCPU;
+        state.SetIterationTime(passCPU);
+    }
+    const auto n = static_cast<double>(std::max(steps, 1LL));
+    state.counters["steps"] = n;
+    state.counters["rows_painted/step"] = painted / n;
+    state.counters["rows_in_view"] = inView / n;
+    state.counters["rows_painted_max/step"] = static_cast<double>(worstPainted);
+    state.counters["gui_ms/step"] = 1000 * cpu / n;
+    state.counters["gui_max_ms/step"] = 1000 * worstCPU;
+}
+
+// A three-hour drive at 4 Hz over 68 OBD channels and the GPS latitude and longitude, one value
+// in ten missing, streamed into the sessions folder and catalogued.
+SessionRecord catalogueThreeHourDrive(Fixture& fixture) {
+    constexpr std::uint32_t recordCount = 3 * 3600 * 4;
+    std::vector<TelemetryFile::Channel> channels;
+    for (std::uint8_t pid = 1; pid <= 68; ++pid) channels.push_back({pid, ChannelRegistry::name(pid)});
+    for (const std::uint8_t pid : {GPSChannel::latitude, GPSChannel::longitude}) {
+        channels.push_back({pid, ChannelRegistry::name(pid)});
+    }
+    SessionCatalog& catalog = fixture.model->sessionCatalog();
+    const std::string name = "three-hours.veqt";
+    {
+        TelemetryFile::Writer writer(catalog.sessionsDirectory() / name, channels, firstDrive);
+        std::mt19937 random(70);
+        std::bernoulli_distribution missing(0.1);
+        std::normal_distribution<float> noise(0.0f, 3.0f);
+        std::vector<std::optional<float>> values(channels.size());
+        for (std::uint32_t r = 0; r < recordCount; ++r) {
+            for (std::size_t k = 0; k < 68; ++k) {
+                values[k] = missing(random) ? std::nullopt
+                                            : std::optional<float>(static_cast<float>(k * 40) +
+                                                                   25.0f * std::sin(r * 0.01f + k) + noise(random));
+            }
+            values[68] = 48.85f + 0.00002f * static_cast<float>(r); // heading north-east out of Paris
+            values[69] = 2.35f + 0.00003f * static_cast<float>(r);
+            writer.append(r * 250, values);
+        }
+        writer.close();
+    }
+    SessionRecord record = catalog.createSession(name, "VF1RFB00012345678", std::nullopt, "Renault Clio V", firstDrive);
+    SessionCatalog::Update figures;
+    figures.endDate = firstDrive + std::chrono::hours{3};
+    figures.sampleCount = recordCount;
+    figures.channelCount = static_cast<std::int64_t>(channels.size());
+    figures.distanceKm = 243.0;
+    figures.maxSpeedKmh = 131;
+    catalog.update(record, figures);
+    fixture.model->refreshSessions();
+    return record;
+}
+
+struct ExportRun {
+    double holdMs = 0;      // the longest gap between the ticks of a 1 ms timer
+    double holdCPUMs = 0;   // the GUI thread's processor time within that gap
+    double seconds = 0;     // from the call to the drive's busy mark gone
+    bool finished = false;
+};
+
+// Exports the selected drive and watches the GUI thread until its busy mark has gone and the
+// screen has repainted it.
+ExportRun exportWatched(TripsView& screen, std::size_t row, DriveExport::Format format) {
+    ExportRun run;
+    QEventLoop loop;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    auto lastTick = Steady::now();
+    double lastCPU = threadCPUSeconds();
+    Steady::time_point called;
+    bool started = false;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const auto now = Steady::now();
+        const double cpu = threadCPUSeconds();
+        const double gap = std::chrono::duration<double, std::milli>(now - lastTick).count();
+        if (gap > run.holdMs) {
+            run.holdMs = gap;
+            run.holdCPUMs = 1000 * (cpu - lastCPU);
+        }
+        lastTick = now;
+        lastCPU = cpu;
+        if (started && !run.finished && !screen.sessions().rows()[row].busy) {
+            run.finished = true;
+            run.seconds = std::chrono::duration<double>(now - called).count();
+            QTimer::singleShot(50, &loop, &QEventLoop::quit); // the row's repaint, still watched
+        }
+    });
+    QTimer::singleShot(0, [&] {
+        called = Steady::now();
+        screen.exportSelected(format);
+        started = true;
+    });
+    QTimer::singleShot(std::chrono::minutes(5), &loop, &QEventLoop::quit);
+    ticker.start();
+    loop.exec();
+    return run;
+}
+
+void BM_ExportThreeHourDrive(benchmark::State& state) {
+    const DriveExport::FormatRow& format = DriveExport::formats()[static_cast<std::size_t>(state.range(0))];
+    state.SetLabel(format.title);
+    Fixture fixture;
+    const SessionRecord drive = catalogueThreeHourDrive(fixture);
+    TripsView screen(*fixture.model);
+    SessionList& list = screen.sessions();
+    if (!showAndPaint(screen, [&] { return list.paintedRows() > 0; })) {
+        state.SkipWithError("the trips screen never painted its list");
+        return;
+    }
+    const auto row = static_cast<std::size_t>(
+        std::find_if(list.rows().begin(), list.rows().end(), [&](const SessionRow& r) { return r.record == drive; }) -
+        list.rows().begin());
+    list.select(row);
+    veq::testing::TemporaryFolder out;
+    const fs::path destination = out / ("export." + format.type.extension);
+    double worstHold = 0, holdCPU = 0, seconds = 0;
+    std::uintmax_t bytes = 0;
+    for (auto _ : state) {
+        fixture.dialogs->saveAnswers = {destination};
+        fixture.dialogs->messages.clear();
+        const ExportRun run = exportWatched(screen, row, format.format);
+        std::error_code error;
+        bytes = fs::file_size(destination, error);
+        if (!run.finished || error || bytes == 0) {
+            const std::string why = fixture.dialogs->messages.empty() ? "no file written" : fixture.dialogs->messages.back().text;
+            state.SkipWithError(("the export did not finish: " + why).c_str());
+            return;
+        }
+        fs::remove(destination, error);
+        state.SetIterationTime(run.seconds);
+        if (run.holdMs > worstHold) {
+            worstHold = run.holdMs;
+            holdCPU = run.holdCPUMs;
+        }
+        seconds += run.seconds;
+    }
+    state.counters["gui_hold_max_ms"] = worstHold;
+    state.counters["gui_cpu_in_hold_ms"] = holdCPU;
+    state.counters["export_s"] = seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+}
+
+// 40 channels: 38 OBD parameters and the GPS latitude and longitude; each refresh moves every
+// value, count and arrival time, as a recorder fed at a few hertz per channel would.
+void BM_CaptureRefresh(benchmark::State& state) {
+    Fixture fixture;
+    CaptureView screen(*fixture.model);
+    screen.setAnimated(false);
+    std::vector<EventRecorder::ChannelSummary> summaries;
+    for (std::uint8_t pid = 4; summaries.size() < 38; ++pid) summaries.push_back({pid, ChannelRegistry::name(pid)});
+    for (const std::uint8_t pid : {GPSChannel::latitude, GPSChannel::longitude}) {
+        summaries.push_back({pid, ChannelRegistry::name(pid), 0, 0, 0, true});
+    }
+    EventRecorder::Status status;
+    status.channelsSeen = summaries.size();
+    long long second = 0;
+    const auto advance = [&] {
+        ++second;
+        for (std::size_t k = 0; k < summaries.size(); ++k) {
+            summaries[k].count += 3 + k % 5;
+            summaries[k].lastValue = static_cast<float>(k * 40) + 25.0f * std::sin(static_cast<float>(second) * 0.3f + k);
+            summaries[k].lastSeconds = static_cast<double>(second) - 0.01 * static_cast<double>(k);
+            status.eventCount += 3 + k % 5;
+        }
+        status.startMark = second > 5 ? std::optional<double>(5.0) : std::nullopt;
+    };
+    advance();
+    AppModelTestAccess::setCaptureSummaries(*fixture.model, summaries);
+    AppModelTestAccess::setCaptureStatus(*fixture.model, status);
+    PaintCounter setUp(screen);
+    if (!showAndPaint(screen, [&] { return setUp.paints > 0; }) || screen.channels().channels().size() != summaries.size()) {
+        state.SkipWithError("the capture screen never showed its channels");
+        return;
+    }
+    settle([] { return false; }, std::chrono::milliseconds(20)); // any later layout pass
+    PaintCounter counter(screen); // the rows exist now
+    double cpu = 0;
+    for (auto _ : state) {
+        advance();
+        const long long paints = counter.paints;
+        const double cpuStart = threadCPUSeconds();
+        AppModelTestAccess::setCaptureSummaries(*fixture.model, summaries);
+        AppModelTestAccess::setCaptureStatus(*fixture.model, status);
+        const bool painted = settle([&] { return counter.paints != paints; });
+        const double refreshCPU = threadCPUSeconds() - cpuStart;
+        if (!painted) {
+            state.SkipWithError("a refresh repainted nothing");
+            return;
+        }
+        state.SetIterationTime(refreshCPU);
+        cpu += refreshCPU;
+    }
+    const auto n = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["gui_ms/refresh"] = 1000 * cpu / n;
+    state.counters["paints/refresh"] = static_cast<double>(counter.paints) / n;
+    state.counters["channels"] = static_cast<double>(screen.channels().channels().size());
+}
+
+} // namespace
+
+BENCHMARK(BM_TripsScreenBuild)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TripsListScroll)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportThreeHourDrive)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(2)->DenseRange(0, 5);
+BENCHMARK(BM_CaptureRefresh)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) { return veq::bench::runWidgetBenchmarks(argc, argv, veq::applyApplicationLook); }
