@@ -390,6 +390,13 @@ TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {
 
     const auto file = catalog.sessionsDirectory() / m.pastSessions()[0].fileName;
     EXPECT_TRUE(std::filesystem::exists(file));
+    // The drive being recorded is refused: its file is still being written.
+    EXPECT_TRUE(m.isCurrentSession(m.pastSessions()[0]));
+    m.deleteSession(m.pastSessions()[0]);
+    EXPECT_EQ(m.pastSessions().size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(file));
+    Access::setCurrentSession(m, std::nullopt); // as a disconnection leaves it
+    EXPECT_FALSE(m.isCurrentSession(m.pastSessions()[0]));
     m.deleteSession(m.pastSessions()[0]);
     EXPECT_TRUE(m.pastSessions().empty());
     EXPECT_FALSE(std::filesystem::exists(file));

@@ -52,7 +52,15 @@ TEST(TripFigures, TheCurrentDriveAndACataloguedDrive) {
               (std::vector<std::string>{"Durée|1:02:05|", "Distance|0.1|km", "Vitesse max|31|km/h",
                                         "Carburant|0.05|l", "Consommation|—|l/100 km", "Défauts|2|", "Lignes|500|",
                                         "Canaux|31|"}));
-    EXPECT_EQ(TripFigures::summaryOf(record).toStdString(), "1:02:05 · 0.1 km · max 31 km/h");
+    EXPECT_EQ(TripFigures::summaryOf(record).toStdString(), "1:02:05 · 0.1 km · max 31 km/h · 0.05 l · — l/100 km");
+    EXPECT_EQ(TripFigures::detailsOf(record).toStdString(), "2 défauts · 500 lignes · 31 canaux");
+    record.distanceKm = 0.5;
+    record.dtcCount = 1;
+    record.zeroToHundredSec = 9.44;
+    record.sampleCount = 1;
+    record.channelCount = 1;
+    EXPECT_EQ(TripFigures::summaryOf(record).toStdString(), "1:02:05 · 0.5 km · max 31 km/h · 0.05 l · 10.0 l/100 km");
+    EXPECT_EQ(TripFigures::detailsOf(record).toStdString(), "1 défaut · 0-100 km/h 9.4 s · 1 ligne · 1 canal");
 
     EXPECT_EQ(TripFigures::vehicleOf(record).toStdString(), "VF1RFB00X12345678");
     record.profileName = "Renault Clio IV";

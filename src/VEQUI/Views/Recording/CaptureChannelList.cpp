@@ -5,11 +5,9 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/CapsuleTag.hpp"
 #include "VEQUI/Views/Kit/DateTexts.hpp"
-#include "VEQUI/Views/Kit/Labels.hpp"
-#include "VEQUI/Views/Kit/VEQStyle.hpp"
+#include "VEQUI/Views/Recording/TableCells.hpp"
 
 #include <QCheckBox>
-#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -28,47 +26,13 @@ namespace {
 constexpr int rowHeight = 32;
 constexpr int headerHeight = 22;
 constexpr int nameMinimum = 170;
-constexpr int padding = 8;
 // Value, events, last arrival, switch.
 constexpr std::array<int, 4> fixedWidths{140, 108, 96, 64};
 // The GPS channels' colour, as the HTML report draws them.
 const QColor gpsColour(0x58, 0xB7, 0xFF);
 
-QFont headerFont() { return tracked(VEQ::label(9, QFont::DemiBold), 1); }
-QFont nameFont() { return VEQ::label(12, QFont::Medium); }
-QFont figureFont() { return VEQ::numeric(12, QFont::Medium); }
-
-int fixedTotal() {
-    int total = 0;
-    for (const int w : fixedWidths) total += w;
-    return total;
-}
-
-// Name, value, events, last arrival, switch.
-std::array<QRectF, 5> columns(double width, double height) {
-    std::array<QRectF, 5> out;
-    double left = 0;
-    const double nameWidth = std::max<double>(nameMinimum, width - fixedTotal());
-    out[0] = QRectF(left, 0, nameWidth, height);
-    left += nameWidth;
-    for (std::size_t i = 0; i < fixedWidths.size(); ++i) {
-        out[i + 1] = QRectF(left, 0, fixedWidths[i], height);
-        left += fixedWidths[i];
-    }
-    return out;
-}
-
-// Draws `text` in the cell, ending with "…" when it does not fit; returns where it ends.
-double drawCell(QPainter& painter, const QFont& font, const QColor& colour, const QString& text, const QRectF& cell,
-                Qt::Alignment alignment) {
-    const QRectF room = cell.adjusted(padding, 0, -padding, 0);
-    const QFontMetricsF metrics(font);
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, room.width());
-    painter.setFont(font);
-    painter.setPen(colour);
-    painter.drawText(room, alignment | Qt::AlignVCenter, shown);
-    return room.left() + metrics.horizontalAdvance(shown);
-}
+using TableCells::figureFont;
+using TableCells::nameFont;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
@@ -118,23 +82,23 @@ void CaptureChannelRow::set(CaptureChannelLine line) {
     update();
 }
 
-QSize CaptureChannelRow::sizeHint() const { return {nameMinimum + fixedTotal(), rowHeight}; }
+QSize CaptureChannelRow::sizeHint() const { return {TableCells::minimumWidth(nameMinimum, fixedWidths), rowHeight}; }
 
 void CaptureChannelRow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const auto cells = columns(width(), height());
+    const auto cells = TableCells::columns(width(), 0, height(), nameMinimum, fixedWidths);
     QRectF nameCell = cells[0];
     CapsuleTag mark{QStringLiteral("GPS"), gpsColour};
     const QSizeF markSize = mark.sizeHint();
     if (line_.gps) nameCell.setRight(nameCell.right() - markSize.width() - 6);
-    const double nameEnd = drawCell(painter, nameFont(), VEQ::textPrimary(), line_.name, nameCell, Qt::AlignLeft);
+    const double nameEnd = TableCells::draw(painter, nameFont(), VEQ::textPrimary(), line_.name, nameCell, Qt::AlignLeft);
     if (line_.gps) {
         mark.paint(painter, QRectF(QPointF(nameEnd + 6, (height() - markSize.height()) / 2), markSize));
     }
-    drawCell(painter, figureFont(), VEQ::textPrimary(), line_.value, cells[1], Qt::AlignRight);
-    drawCell(painter, figureFont(), VEQ::textSecondary(), line_.events, cells[2], Qt::AlignRight);
-    drawCell(painter, figureFont(), VEQ::textSecondary(), line_.lastArrival, cells[3], Qt::AlignRight);
+    TableCells::draw(painter, figureFont(), VEQ::textPrimary(), line_.value, cells[1], Qt::AlignRight);
+    TableCells::draw(painter, figureFont(), VEQ::textSecondary(), line_.events, cells[2], Qt::AlignRight);
+    TableCells::draw(painter, figureFont(), VEQ::textSecondary(), line_.lastArrival, cells[3], Qt::AlignRight);
     QColor line = VEQ::stroke();
     line.setAlphaF(0.5f);
     painter.fillRect(QRectF(0, height() - 1, width(), 1), line);
@@ -145,17 +109,15 @@ CaptureChannelHeader::CaptureChannelHeader(QWidget* parent) : QWidget(parent) {
     setFixedHeight(headerHeight);
 }
 
-QSize CaptureChannelHeader::sizeHint() const { return {nameMinimum + fixedTotal(), headerHeight}; }
+QSize CaptureChannelHeader::sizeHint() const {
+    return {TableCells::minimumWidth(nameMinimum, fixedWidths), headerHeight};
+}
 
 void CaptureChannelHeader::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    static const std::array<const char*, 5> titles{"Canal", "Dernière valeur", "Événements", "Arrivée", "Garder"};
-    const auto cells = columns(width(), height());
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        drawCell(painter, headerFont(), VEQ::textSecondary(), QString::fromUtf8(titles[i]).toUpper(), cells[i],
-                 i == 0 ? Qt::AlignLeft : Qt::AlignRight);
-    }
-    painter.fillRect(QRectF(0, height() - 1, width(), 1), VEQ::stroke());
+    static const QStringList titles{QStringLiteral("Canal"), QStringLiteral("Dernière valeur"),
+                                    QStringLiteral("Événements"), QStringLiteral("Arrivée"), QStringLiteral("Garder")};
+    TableCells::drawHeader(painter, titles, TableCells::columns(width(), 0, height(), nameMinimum, fixedWidths));
 }
 
 CaptureChannelList::CaptureChannelList(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout) {

@@ -19,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QScrollArea>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -76,10 +75,7 @@ CaptureView::CaptureView(AppModel& model, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     ListScreen::openColumn(*column, header_, model_);
 
-    auto* body = new QWidget;
-    auto* cards = new QVBoxLayout(body);
-    cards->setContentsMargins(18, 18, 18, 18);
-    cards->setSpacing(14);
+    QVBoxLayout* cards = addScrollingCards(*column, QStringLiteral("captureScroll"));
 
     QVBoxLayout* recorder = nullptr;
     cards->addWidget(makeRecordingCard(QStringLiteral("Enregistreur"), QStringLiteral("recorderCard"), recorder));
@@ -110,7 +106,6 @@ CaptureView::CaptureView(AppModel& model, QWidget* parent)
     channelColumn->addWidget(noEvents_);
     channelColumn->addWidget(channels_);
     cards->addStretch(1);
-    column->addWidget(ListScreen::makeScroll(QStringLiteral("captureScroll"), body), 1);
 
     channels_->onKeepChanged = [this](std::uint8_t channel, bool keep) {
         std::set<std::uint8_t> excluded = model_.excludedChannels();

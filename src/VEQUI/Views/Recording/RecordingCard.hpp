@@ -12,4 +12,8 @@ class RoundedPanel;
 // card's title.
 RoundedPanel* makeRecordingCard(const QString& title, const QString& objectName, QVBoxLayout*& column);
 
+// Ends a screen's column with a scrolling stack of cards, through which the screen's background
+// shows; returns the stack's layout for the cards.
+QVBoxLayout* addScrollingCards(QVBoxLayout& column, const QString& scrollName);
+
 } // namespace veq

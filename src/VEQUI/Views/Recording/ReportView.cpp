@@ -16,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace veq {
@@ -45,10 +44,7 @@ ReportView::ReportView(AppModel& model, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     ListScreen::openColumn(*column, header_, model_);
 
-    auto* body = new QWidget;
-    auto* cards = new QVBoxLayout(body);
-    cards->setContentsMargins(18, 18, 18, 18);
-    cards->setSpacing(14);
+    QVBoxLayout* cards = addScrollingCards(*column, QStringLiteral("reportScroll"));
 
     QVBoxLayout* drive = nullptr;
     cards->addWidget(makeRecordingCard(QStringLiteral("Trajet en cours"), QStringLiteral("reportDriveCard"), drive));
@@ -68,7 +64,6 @@ ReportView::ReportView(AppModel& model, QWidget* parent)
     parameters->addWidget(noParameters_);
     parameters->addWidget(table_);
     cards->addStretch(1);
-    column->addWidget(ListScreen::makeScroll(QStringLiteral("reportScroll"), body), 1);
 
     throttle_.setSingleShot(true);
     throttle_.setInterval(refreshMilliseconds);

@@ -47,8 +47,13 @@ SessionRowTexts SessionRowTexts::of(const SessionRow& row) {
     texts.date = DateTexts::listDate(row.record.startDate, false);
     texts.vehicle = TripFigures::vehicleOf(row.record);
     // The live drive's record is filled in only at disconnection: its figures are the trip's.
-    texts.figures = row.live ? QStringLiteral("Enregistrement en cours : ses chiffres sont ceux du trajet en cours")
-                             : TripFigures::summaryOf(row.record);
+    if (row.live) {
+        texts.figures = QStringLiteral("Enregistrement en cours : ses chiffres sont ceux du trajet en cours.");
+        texts.details = QStringLiteral("Sa fiche est complétée à la déconnexion.");
+    } else {
+        texts.figures = TripFigures::summaryOf(row.record);
+        texts.details = TripFigures::detailsOf(row.record);
+    }
     if (row.busy) texts.mark = QStringLiteral("Export…");
     else if (row.live) texts.mark = QStringLiteral("En cours");
     else if (row.fileMissing) texts.mark = QStringLiteral("Fichier introuvable");
@@ -180,22 +185,24 @@ void SessionList::paintRow(QPainter& painter, const SessionRow& row, const QRect
 
     const SessionRowTexts texts = SessionRowTexts::of(row);
     const QRectF inner = QRectF(area).adjusted(sidePadding, 8, -sidePadding, -8);
-    const double half = inner.height() / 2;
+    const double third = inner.height() / 3;
     double right = inner.right();
     if (!texts.mark.isEmpty()) {
         const CapsuleTag mark{texts.mark, markColour(row), 9};
         const QSizeF size = mark.sizeHint();
-        mark.paint(painter, QRectF(inner.right() - size.width(), inner.top(), size.width(), half));
+        mark.paint(painter, QRectF(inner.right() - size.width(), inner.top(), size.width(), third));
         right -= size.width() + markGap;
     }
     const double dateWidth = QFontMetricsF(dateFont()).horizontalAdvance(texts.date);
     const double dateRoom = std::min(dateWidth, right - inner.left());
-    drawLine(painter, dateFont(), VEQ::textPrimary(), texts.date, QRectF(inner.left(), inner.top(), dateRoom, half));
+    drawLine(painter, dateFont(), VEQ::textPrimary(), texts.date, QRectF(inner.left(), inner.top(), dateRoom, third));
     const double vehicleLeft = inner.left() + dateRoom + 10;
     drawLine(painter, vehicleFont(), VEQ::textSecondary(), texts.vehicle,
-             QRectF(vehicleLeft, inner.top(), right - vehicleLeft, half));
-    drawLine(painter, figuresFont(), row.fileMissing && !row.live ? VEQ::warning() : VEQ::textSecondary(), texts.figures,
-             QRectF(inner.left(), inner.top() + half, inner.width(), half));
+             QRectF(vehicleLeft, inner.top(), right - vehicleLeft, third));
+    const QColor figures = row.fileMissing && !row.live ? VEQ::warning() : VEQ::textSecondary();
+    drawLine(painter, figuresFont(), figures, texts.figures, QRectF(inner.left(), inner.top() + third, inner.width(), third));
+    drawLine(painter, figuresFont(), figures, texts.details,
+             QRectF(inner.left(), inner.top() + 2 * third, inner.width(), third));
 }
 
 } // namespace veq

@@ -24,6 +24,7 @@ struct SessionRowTexts {
     QString date;
     QString vehicle;
     QString figures;
+    QString details;
     QString mark; // "En cours", "Fichier introuvable", "Export…", or nothing
 
     static SessionRowTexts of(const SessionRow& row);
@@ -34,7 +35,7 @@ struct SessionRowTexts {
 // rows in view, so a thousand drives cost no more than a screenful.
 class SessionList : public QAbstractScrollArea {
 public:
-    static constexpr int rowHeight = 58;
+    static constexpr int rowHeight = 74;
     static constexpr int rowGap = 6;
 
     explicit SessionList(QWidget* parent = nullptr);

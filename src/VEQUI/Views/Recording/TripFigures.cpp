@@ -75,8 +75,20 @@ QString vehicleOf(const SessionRecord& record) {
 }
 
 QString summaryOf(const SessionRecord& record) {
+    const double consumption = record.consumptionL100();
     return clockDuration(record.duration()) +
-           text(fmt::format(" · {:.1f} km · max {:.0f} km/h", record.distanceKm, record.maxSpeedKmh));
+           text(fmt::format(" · {:.1f} km · max {:.0f} km/h · {:.2f} l · ", record.distanceKm, record.maxSpeedKmh,
+                            record.fuelLiters)) +
+           (consumption > 0 ? text(fmt::format("{:.1f}", consumption)) : unknown) + QStringLiteral(" l/100 km");
+}
+
+QString detailsOf(const SessionRecord& record) {
+    std::string line = fmt::format("{} défaut{}", record.dtcCount, record.dtcCount > 1 ? "s" : "");
+    if (record.zeroToHundredSec) line += fmt::format(" · 0-100 km/h {:.1f} s", *record.zeroToHundredSec);
+    line += fmt::format(" · {} ligne{} · {} canal", record.sampleCount, record.sampleCount > 1 ? "s" : "",
+                        record.channelCount);
+    if (record.channelCount > 1) line.replace(line.size() - 2, 2, "aux");
+    return text(line);
 }
 
 } // namespace veq::TripFigures

@@ -33,7 +33,9 @@ QString clockDuration(double seconds);
 // The drive's vehicle: its profile's name, else its VIN, else "Véhicule inconnu".
 QString vehicleOf(const SessionRecord& record);
 
-// The one line a listed drive shows under its date: duration, distance and top speed.
+// The two lines a listed drive shows under its date: duration, distance, top speed, fuel and
+// consumption; then its trouble codes, best 0-100 km/h time, records and channels.
 QString summaryOf(const SessionRecord& record);
+QString detailsOf(const SessionRecord& record);
 
 } // namespace veq::TripFigures
