@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -58,17 +59,14 @@ CaptureChannelLine CaptureChannelLine::of(const EventRecorder::ChannelSummary& s
     return line;
 }
 
-CaptureChannelRow::CaptureChannelRow(CaptureChannelLine line, QWidget* parent)
+CaptureChannelRow::CaptureChannelRow(CaptureChannelLine line, const QColor& accent, QWidget* parent)
     : QWidget(parent), line_(std::move(line)), keep_(new QCheckBox(this)) {
     setObjectName(QStringLiteral("captureChannel"));
     keep_->setObjectName(QStringLiteral("keepChannel.%1").arg(line_.channel));
     keep_->setToolTip(QStringLiteral("Garder ce canal dans les logs enregistrés"));
     keep_->setChecked(true);
     keep_->setCursor(Qt::PointingHandCursor);
-    QPalette palette = keep_->palette();
-    palette.setColor(QPalette::Text, VEQ::accent());
-    palette.setColor(QPalette::Highlight, VEQ::accent());
-    keep_->setPalette(palette);
+    setAccent(accent);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, (fixedWidths.back() - keep_->sizeHint().width()) / 2, 0);
     row->addStretch(1);
@@ -78,27 +76,51 @@ CaptureChannelRow::CaptureChannelRow(CaptureChannelLine line, QWidget* parent)
 
 void CaptureChannelRow::set(CaptureChannelLine line) {
     if (line == line_) return;
+    // Every second the figures change, seldom the name: only the cells that changed repaint.
+    const bool whole = line.name != line_.name || line.gps != line_.gps;
+    const auto cells = TableCells::columns(width(), 0, height(), nameMinimum, fixedWidths);
+    const std::array<bool, 3> changed{line.value != line_.value, line.events != line_.events,
+                                      line.lastArrival != line_.lastArrival};
     line_ = std::move(line);
-    update();
+    if (whole) {
+        update();
+        return;
+    }
+    for (std::size_t i = 0; i < changed.size(); ++i) {
+        if (changed[i]) update(cells[i + 1].toAlignedRect());
+    }
+}
+
+void CaptureChannelRow::setAccent(const QColor& accent) {
+    QPalette palette = keep_->palette();
+    palette.setColor(QPalette::Text, accent);
+    palette.setColor(QPalette::Highlight, accent);
+    keep_->setPalette(palette);
 }
 
 QSize CaptureChannelRow::sizeHint() const { return {TableCells::minimumWidth(nameMinimum, fixedWidths), rowHeight}; }
 
-void CaptureChannelRow::paintEvent(QPaintEvent*) {
+void CaptureChannelRow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const auto cells = TableCells::columns(width(), 0, height(), nameMinimum, fixedWidths);
-    QRectF nameCell = cells[0];
-    CapsuleTag mark{QStringLiteral("GPS"), gpsColour};
-    const QSizeF markSize = mark.sizeHint();
-    if (line_.gps) nameCell.setRight(nameCell.right() - markSize.width() - 6);
-    const double nameEnd = TableCells::draw(painter, nameFont(), VEQ::textPrimary(), line_.name, nameCell, Qt::AlignLeft);
-    if (line_.gps) {
+    // A refresh repaints only the cells whose figures changed.
+    const auto dirty = [&](std::size_t i) { return cells[i].intersects(QRectF(event->rect())); };
+    if (dirty(0) && line_.gps) {
+        const CapsuleTag mark{QStringLiteral("GPS"), gpsColour};
+        const QSizeF markSize = mark.sizeHint();
+        const QRectF nameCell = cells[0].adjusted(0, 0, -markSize.width() - 6, 0);
+        const double nameEnd = TableCells::draw(painter, nameFont(), VEQ::textPrimary(), line_.name, nameCell, Qt::AlignLeft);
         mark.paint(painter, QRectF(QPointF(nameEnd + 6, (height() - markSize.height()) / 2), markSize));
+    } else if (dirty(0)) {
+        TableCells::draw(painter, nameFont(), VEQ::textPrimary(), line_.name, cells[0], Qt::AlignLeft);
     }
-    TableCells::draw(painter, figureFont(), VEQ::textPrimary(), line_.value, cells[1], Qt::AlignRight);
-    TableCells::draw(painter, figureFont(), VEQ::textSecondary(), line_.events, cells[2], Qt::AlignRight);
-    TableCells::draw(painter, figureFont(), VEQ::textSecondary(), line_.lastArrival, cells[3], Qt::AlignRight);
+    const std::array<std::pair<const QString*, QColor>, 3> figures{{{&line_.value, VEQ::textPrimary()},
+                                                                     {&line_.events, VEQ::textSecondary()},
+                                                                     {&line_.lastArrival, VEQ::textSecondary()}}};
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        if (dirty(i + 1)) TableCells::draw(painter, figureFont(), figures[i].second, *figures[i].first, cells[i + 1], Qt::AlignRight);
+    }
     QColor line = VEQ::stroke();
     line.setAlphaF(0.5f);
     painter.fillRect(QRectF(0, height() - 1, width(), 1), line);
@@ -120,7 +142,8 @@ void CaptureChannelHeader::paintEvent(QPaintEvent*) {
     TableCells::drawHeader(painter, titles, TableCells::columns(width(), 0, height(), nameMinimum, fixedWidths));
 }
 
-CaptureChannelList::CaptureChannelList(QWidget* parent) : QWidget(parent), rows_(new QVBoxLayout) {
+CaptureChannelList::CaptureChannelList(QWidget* parent)
+    : QWidget(parent), rows_(new QVBoxLayout), accent_(VEQ::accent()) {
     setObjectName(QStringLiteral("captureChannels"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -139,7 +162,7 @@ void CaptureChannelList::show(const std::vector<EventRecorder::ChannelSummary>& 
         order.push_back(summary.channel);
         CaptureChannelRow*& row = byChannel_[summary.channel];
         if (!row) {
-            row = new CaptureChannelRow(CaptureChannelLine::of(summary, origin), this);
+            row = new CaptureChannelRow(CaptureChannelLine::of(summary, origin), accent_, this);
             const std::uint8_t channel = summary.channel;
             QObject::connect(&row->keepSwitch(), &QCheckBox::toggled, this, [this, channel](bool keep) {
                 if (onKeepChanged) onKeepChanged(channel, keep);
@@ -166,6 +189,12 @@ void CaptureChannelList::show(const std::vector<EventRecorder::ChannelSummary>& 
         byChannel_.at(channel)->show();
     }
     order_ = std::move(order);
+}
+
+void CaptureChannelList::setAccent(const QColor& accent) {
+    if (accent == accent_) return;
+    accent_ = accent;
+    for (const auto& [channel, row] : byChannel_) row->setAccent(accent);
 }
 
 std::vector<std::uint8_t> CaptureChannelList::channels() const { return order_; }

@@ -2,6 +2,7 @@
 
 #include "VEQStore/Telemetry/EventRecorder.hpp"
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
@@ -37,10 +38,11 @@ struct CaptureChannelLine {
 // arrival, and the switch that keeps the channel in saved logs or leaves it out.
 class CaptureChannelRow : public QWidget {
 public:
-    explicit CaptureChannelRow(CaptureChannelLine line, QWidget* parent = nullptr);
+    CaptureChannelRow(CaptureChannelLine line, const QColor& accent, QWidget* parent = nullptr);
 
     const CaptureChannelLine& line() const { return line_; }
     void set(CaptureChannelLine line);
+    void setAccent(const QColor& accent);
     QCheckBox& keepSwitch() const { return *keep_; }
 
     QSize sizeHint() const override;
@@ -74,6 +76,8 @@ public:
     // The channels of `summaries`, in order; a switch is off for a channel of `excluded`.
     void show(const std::vector<EventRecorder::ChannelSummary>& summaries, std::optional<Date> origin,
               const std::set<std::uint8_t>& excluded);
+    // The switches' tint.
+    void setAccent(const QColor& accent);
     // Runs when the user turns a channel's switch: the channel, and whether it is to be kept.
     std::function<void(std::uint8_t channel, bool keep)> onKeepChanged;
 
@@ -84,6 +88,7 @@ private:
     QVBoxLayout* rows_;
     std::map<std::uint8_t, CaptureChannelRow*> byChannel_;
     std::vector<std::uint8_t> order_;
+    QColor accent_;
 };
 
 } // namespace veq

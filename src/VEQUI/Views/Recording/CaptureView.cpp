@@ -118,7 +118,11 @@ CaptureView::CaptureView(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::captureSummariesChanged, this, [this] { refreshChannels(); });
     connect(&model_, &AppModel::excludedChannelsChanged, this, [this] { refreshChannels(); });
     connect(&model_, &AppModel::lastSavedLogChanged, this, [this] { refreshSavedLog(); });
-    connect(&model_, &AppModel::nightModeChanged, this, [this] { refreshSavedLog(); });
+    connect(&model_, &AppModel::nightModeChanged, this, [this] {
+        channels_->setAccent(model_.accent());
+        refreshSavedLog();
+    });
+    channels_->setAccent(model_.accent());
     refreshStatus();
     refreshChannels();
     refreshSavedLog();
@@ -155,9 +159,10 @@ void CaptureView::refreshStatus() {
     status_[2]->setVisible(status && status->dropped > 0);
     status_[3]->set(Fact{QStringLiteral("Marque de début"), markText(status ? status->startMark : std::nullopt, origin)});
     status_[4]->set(Fact{QStringLiteral("Marque de fin"), markText(status ? status->endMark : std::nullopt, origin)});
-    header_->setSummary(status ? QString::number(status->eventCount) + QStringLiteral(" événements")
-                               : QStringLiteral("En attente"),
-                        VEQ::textSecondary());
+    const auto events = [](std::size_t n) {
+        return QString::number(n) + (n > 1 ? QStringLiteral(" événements") : QStringLiteral(" événement"));
+    };
+    header_->setSummary(status ? events(status->eventCount) : QStringLiteral("En attente"), VEQ::textSecondary());
 }
 
 void CaptureView::refreshChannels() {

@@ -27,8 +27,8 @@ QFont dateFont() { return VEQ::label(13, QFont::DemiBold); }
 QFont vehicleFont() { return VEQ::label(12, QFont::Medium); }
 QFont figuresFont() { return VEQ::numeric(11, QFont::Medium); }
 
-QColor markColour(const SessionRow& row) {
-    if (row.busy) return VEQ::accent();
+QColor markColour(const SessionRow& row, const QColor& accent) {
+    if (row.busy) return accent;
     if (row.live) return VEQ::confirm();
     return VEQ::warning();
 }
@@ -60,7 +60,7 @@ SessionRowTexts SessionRowTexts::of(const SessionRow& row) {
     return texts;
 }
 
-SessionList::SessionList(QWidget* parent) : QAbstractScrollArea(parent) {
+SessionList::SessionList(QWidget* parent) : QAbstractScrollArea(parent), accent_(VEQ::accent()) {
     setObjectName(QStringLiteral("sessionList"));
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -84,6 +84,12 @@ void SessionList::setRows(std::vector<SessionRow> rows) {
     updateRange();
     viewport()->update();
     if (onSelectionChanged) onSelectionChanged();
+}
+
+void SessionList::setAccent(const QColor& accent) {
+    if (accent == accent_) return;
+    accent_ = accent;
+    viewport()->update();
 }
 
 void SessionList::setBusy(const SessionRecord& record, bool busy) {
@@ -179,7 +185,7 @@ void SessionList::paintRow(QPainter& painter, const SessionRow& row, const QRect
     QPainterPath shape;
     shape.addRoundedRect(card, 10, 10);
     painter.fillPath(shape, selected ? VEQ::surface2() : VEQ::surface1());
-    painter.setPen(QPen(selected ? VEQ::accent() : VEQ::stroke(), selected ? 1.5 : 1));
+    painter.setPen(QPen(selected ? accent_ : VEQ::stroke(), selected ? 1.5 : 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(shape);
 
@@ -188,7 +194,7 @@ void SessionList::paintRow(QPainter& painter, const SessionRow& row, const QRect
     const double third = inner.height() / 3;
     double right = inner.right();
     if (!texts.mark.isEmpty()) {
-        const CapsuleTag mark{texts.mark, markColour(row), 9};
+        const CapsuleTag mark{texts.mark, markColour(row, accent_), 9};
         const QSizeF size = mark.sizeHint();
         mark.paint(painter, QRectF(inner.right() - size.width(), inner.top(), size.width(), third));
         right -= size.width() + markGap;

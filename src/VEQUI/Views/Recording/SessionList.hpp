@@ -3,6 +3,7 @@
 #include "VEQStore/Catalog/SessionRecord.hpp"
 
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QString>
 
 #include <functional>
@@ -43,6 +44,8 @@ public:
     // The rows anew; the selected drive stays selected while it is listed, else the first is.
     void setRows(std::vector<SessionRow> rows);
     const std::vector<SessionRow>& rows() const { return rows_; }
+    // The selected row's outline and the busy mark follow the screen's accent.
+    void setAccent(const QColor& accent);
     // Marks a drive busy (an export runs) or not.
     void setBusy(const SessionRecord& record, bool busy);
 
@@ -77,6 +80,7 @@ private:
     std::vector<SessionRow> rows_;
     std::optional<std::size_t> selected_;
     std::size_t paintedRows_ = 0;
+    QColor accent_;
 };
 
 } // namespace veq

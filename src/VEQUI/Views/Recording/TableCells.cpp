@@ -43,11 +43,19 @@ double draw(QPainter& painter, const QFont& font, const QColor& colour, const QS
             Qt::Alignment alignment) {
     const QRectF room = cell.adjusted(padding, 0, -padding, 0);
     const QFontMetricsF metrics(font);
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0.0, room.width()));
+    // Shaped once when it fits (a table repaints its rows every second); cut only when it does not.
+    double width = metrics.horizontalAdvance(text);
+    QString shown = text;
+    if (width > room.width()) {
+        shown = metrics.elidedText(text, Qt::ElideRight, std::max(0.0, room.width()));
+        width = metrics.horizontalAdvance(shown);
+    }
+    const double left = alignment.testFlag(Qt::AlignRight) ? room.right() - width : room.left();
+    const double baseline = room.center().y() + (metrics.ascent() - metrics.descent()) / 2;
     painter.setFont(font);
     painter.setPen(colour);
-    painter.drawText(room, alignment | Qt::AlignVCenter, shown);
-    return room.left() + metrics.horizontalAdvance(shown);
+    painter.drawText(QPointF(left, baseline), shown);
+    return left + width;
 }
 
 void drawHeader(QPainter& painter, const QStringList& titles, const std::vector<QRectF>& cells) {

@@ -87,7 +87,11 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     });
     connect(&model_, &AppModel::subtitleOptionsChanged, this, [this] { showSelected(); });
     connect(&model_.store(), &TelemetryStore::tripChanged, this, [this] { refreshCurrentTrip(); });
-    connect(&model_, &AppModel::nightModeChanged, this, [this] { refreshCurrentTrip(); });
+    connect(&model_, &AppModel::nightModeChanged, this, [this] {
+        refreshCurrentTrip();
+        list_->setAccent(model_.accent());
+    });
+    list_->setAccent(model_.accent());
     refreshCurrentTrip();
     refreshDrives();
 }
