@@ -13,6 +13,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace veq::DriveExport {
 
@@ -45,13 +46,15 @@ struct Encoded {
     std::optional<std::string> refusal;
 };
 
-Encoded readAndEncode(const fs::path& source, Format format, const Settings& settings) {
+Encoded readAndEncode(const fs::path& source, Format format, const Settings& settings, const std::stop_token& stop) {
     TelemetryFile::Contents drive;
     try {
         drive = TelemetryFile::read(source);
     } catch (const std::exception& failure) {
         return {{}, {}, "Le fichier « " + source.filename().string() + " » ne peut pas être lu : " + failure.what()};
     }
+    // The application is closing: nobody is left to save the file for.
+    if (stop.stop_requested()) return {};
     try {
         return {encode(drive, format, settings), suggestedName(drive, format), std::nullopt};
     } catch (const std::exception& failure) {
@@ -120,8 +123,8 @@ void start(AppModel& model, fs::path source, Format format, Settings settings, Q
            std::function<void()> finished) {
     auto done = guarded(owner, std::move(finished));
     model.runInBackground([&model, source = std::move(source), format, settings = std::move(settings),
-                           done](std::stop_token) -> std::function<void()> {
-        auto encoded = std::make_shared<Encoded>(readAndEncode(source, format, settings));
+                           done](std::stop_token stop) -> std::function<void()> {
+        auto encoded = std::make_shared<Encoded>(readAndEncode(source, format, settings, stop));
         return [&model, encoded, source, format, done] {
             if (encoded->refusal) {
                 refuse(model, *encoded->refusal);
