@@ -11,6 +11,8 @@
 #include "VEQUI/Views/Recording/CaptureChannelList.hpp"
 #include "VEQUI/Views/Recording/ParameterTable.hpp"
 #include "VEQUI/Views/Recording/ReportView.hpp"
+#include "VEQUI/Views/Recording/SessionList.hpp"
+#include "VEQUI/Views/Recording/TripsView.hpp"
 #include "VEQUI/Views/ScreenFixtures.hpp"
 
 #include <fmt/format.h>
@@ -106,6 +108,11 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
         ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(row))) << row;
         tour.visit(name);
     }
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Trajets")));
+    auto* trips = rig.find<TripsView>(QStringLiteral("TripsView"));
+    ASSERT_NE(trips, nullptr);
+    trips->sessions().select(1); // the past drive, with its figures
+    tour.visit("trips-past-drive");
     // The capture's rows arrive with its first refresh; the report's table once it has rows.
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Capture")));
     ASSERT_TRUE(waitUntil([&] {
