@@ -3,9 +3,37 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEvent>
 #include <QFont>
+#include <QObject>
+#include <QWidget>
+
+#include <time.h>
 
 namespace veq::bench {
+
+// The calling thread's processor time, in seconds.
+inline double threadCPUSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Counts the paint events a screen and the parts it has when counting starts receive.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& root) {
+        root.installEventFilter(this);
+        for (QWidget* child : root.findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+    long long paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
 
 // The platform the widgets draw on when QT_QPA_PLATFORM names none.
 enum class DefaultPlatform {

@@ -18,7 +18,6 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <time.h>
 
 #include <array>
 #include <chrono>
@@ -29,6 +28,9 @@
 
 namespace {
 
+using veq::bench::PaintCounter;
+using veq::bench::threadCPUSeconds;
+
 using Clock = std::chrono::system_clock;
 
 // The 16 baseline parameters and 14 more a car commonly declares.
@@ -38,11 +40,6 @@ constexpr std::array<std::uint8_t, 30> parameters{0x04, 0x05, 0x0B, 0x0C, 0x0D, 
 constexpr int samplesPerSecond = 2'400;
 constexpr auto batchInterval = std::chrono::milliseconds(5);
 
-double threadCPUSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // A plausible value for each parameter, moving with time so that every screen has work.
 double valueOf(std::uint8_t pid, double t) {
@@ -57,21 +54,6 @@ double valueOf(std::uint8_t pid, double t) {
     }
 }
 
-// Counts the paint events a screen and the parts it has when counting starts receive.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget& root) {
-        root.installEventFilter(this);
-        for (QWidget* child : root.findChildren<QWidget*>()) child->installEventFilter(this);
-    }
-    long long paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
 
 // Runs the screen made by `make` over a model fed like a live car for a few seconds; reports the
 // GUI thread's processor time as a share of the wall time.

@@ -31,7 +31,6 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -57,6 +56,9 @@ struct AppModelTestAccess {
 
 namespace {
 
+using veq::bench::PaintCounter;
+using veq::bench::threadCPUSeconds;
+
 using namespace veq;
 using Steady = std::chrono::steady_clock;
 namespace fs = std::filesystem;
@@ -64,11 +66,6 @@ namespace fs = std::filesystem;
 const QSize contentArea(869, 680);
 const SessionRecord::Date firstDrive = std::chrono::sys_days{std::chrono::year{2024} / 1 / 1} + std::chrono::hours{7};
 
-double threadCPUSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 double millisecondsSince(Steady::time_point start) {
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
@@ -89,21 +86,6 @@ bool settle(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)
     return done();
 }
 
-// Counts the paint events a screen and the parts it has when counting starts receive.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget& root) {
-        root.installEventFilter(this);
-        for (QWidget* child : root.findChildren<QWidget*>()) child->installEventFilter(this);
-    }
-    long long paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
 
 // A model on a fresh data folder whose dialogs answer from a queue.
 struct Fixture {
