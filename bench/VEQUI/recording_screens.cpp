@@ -13,13 +13,14 @@
 #include "VEQStore/Telemetry/TelemetryFile.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Views/Kit/AppLook.hpp"
-#include "VEQUI/Views/Kit/DriveExport.hpp"
 #include "VEQUI/Views/Recording/CaptureChannelList.hpp"
 #include "VEQUI/Views/Recording/CaptureView.hpp"
+#include "VEQUI/Views/Recording/DriveExport.hpp"
 #include "VEQUI/Views/Recording/SessionList.hpp"
 #include "VEQUI/Views/Recording/TripsView.hpp"
 
 #include "TestSupport/TemporaryFolder.hpp"
+#include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/RecordingDialogs.hpp"
 #include "WidgetBenchmarks.hpp"
 
@@ -38,21 +39,6 @@
 #include <fstream>
 #include <memory>
 #include <random>
-
-namespace veq {
-
-// The model keeps its setters private; the bench hands the screen the recorder's figures the
-// way the model's own refresh does.
-struct AppModelTestAccess {
-    static void setCaptureSummaries(AppModel& m, std::vector<EventRecorder::ChannelSummary> summaries) {
-        m.setCaptureSummaries(std::move(summaries));
-    }
-    static void setCaptureStatus(AppModel& m, std::optional<EventRecorder::Status> status) {
-        m.setCaptureStatus(std::move(status));
-    }
-};
-
-} // namespace veq
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "VEQSupport/Text.hpp"
+#include "VEQSupport/UnicodeText.hpp"
 
 #include <gtest/gtest.h>
 
@@ -46,4 +47,13 @@ TEST(TextTests, HexFormattingAndParsing) {
     EXPECT_FALSE(parseHexBytes("0G", out));
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(toUpperASCII("no data \xC3\xA9"), "NO DATA \xC3\xA9");
+}
+
+TEST(TextTests, DefaultIgnorableCodePointsAreThoseDrawnAsNothing) {
+    struct Case { char32_t c; bool ignorable; };
+    static const Case cases[] = {
+        {U'\u200B', true},  {U'\u00AD', true},  {U'\u200D', true}, {U'\uFE0F', true}, // zero width, soft hyphen, joiner, selector
+        {U'a', false},       {U'\u00E9', false}, {U'\u2014', false}, {U' ', false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(veq::unicode::isDefaultIgnorable(c.c), c.ignorable) << static_cast<unsigned>(c.c);
 }

@@ -3,6 +3,7 @@
 #include "VEQSupport/AtomicFile.hpp"
 #include "VEQSupport/FileReading.hpp"
 #include "VEQSupport/Text.hpp"
+#include "VEQSupport/UnicodeText.hpp"
 
 #include <fmt/format.h>
 
@@ -152,6 +153,10 @@ Contents decode(std::span<const std::uint8_t> bytes) {
         contents.records.push_back(std::move(record));
     }
     return contents;
+}
+
+bool isOwnFileName(const std::filesystem::path& file) {
+    return unicode::lowercased(file.extension().string()) == ".veqt";
 }
 
 Contents read(const std::filesystem::path& url) {

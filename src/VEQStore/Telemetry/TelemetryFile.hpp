@@ -95,6 +95,9 @@ private:
     std::uint16_t version_ = 0;
 };
 
+// Whether a file is named as an own drive file: extension ".veqt", in any case.
+bool isOwnFileName(const std::filesystem::path& file);
+
 // Reads a whole file; throws veq::Error when the file cannot be read, then ReadError.
 Contents read(const std::filesystem::path& url);
 // The same from bytes already in memory.

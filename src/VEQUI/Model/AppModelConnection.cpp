@@ -36,6 +36,8 @@ constexpr std::size_t recorderCapacity = 2'000'000;
 // The first steps, reset and echo-off: an adapter that completes no reply to either is not there,
 // and every later step would only wait out its time-out.
 constexpr std::size_t presenceSteps = 2;
+// The silent adapter's message names these two commands.
+static_assert(InitStep::standardSequence[0].command == "ATZ" && InitStep::standardSequence[1].command == "ATE0");
 
 // A probe the car passed: no adapter error and at least one ECU that gives its support bitmap.
 // Any other data (a clone's garbled line of hex) is no car answering.

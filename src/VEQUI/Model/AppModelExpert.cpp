@@ -80,16 +80,14 @@ void AppModel::setupExpert(const std::shared_ptr<ELM327Session>& session) {
 }
 
 void AppModel::refreshBackups() {
-    workers_.start([this, backups = backupStore_](std::stop_token) {
-        auto list = backups->all();
-        QMetaObject::invokeMethod(this, [this, list] { setBackupList(list); }, Qt::QueuedConnection);
+    runInBackground([this, backups = backupStore_](std::stop_token) -> std::function<void()> {
+        return [this, list = backups->all()] { setBackupList(list); };
     });
 }
 
 void AppModel::refreshAudit() {
-    workers_.start([this, audit = auditLog_](std::stop_token) {
-        auto entries = audit->recent();
-        QMetaObject::invokeMethod(this, [this, entries] { setAuditEntries(entries); }, Qt::QueuedConnection);
+    runInBackground([this, audit = auditLog_](std::stop_token) -> std::function<void()> {
+        return [this, entries = audit->recent()] { setAuditEntries(entries); };
     });
 }
 
@@ -99,9 +97,10 @@ void AppModel::refreshFeasibilities() {
     for (const DiscoveredECU& ecu : ecus_) {
         if (ecu.responded) reachable.insert(ecu.txHeader);
     }
-    workers_.start([this, engine = codingEngine_, recipes = recipes_, reachable](std::stop_token) {
+    runInBackground([this, engine = codingEngine_, recipes = recipes_,
+                     reachable](std::stop_token) -> std::function<void()> {
         auto feasibilities = feasibilitiesOf(*engine, recipes, reachable);
-        QMetaObject::invokeMethod(this, [this, feasibilities] { setFeasibilities(feasibilities); }, Qt::QueuedConnection);
+        return [this, feasibilities = std::move(feasibilities)] { setFeasibilities(feasibilities); };
     });
 }
 

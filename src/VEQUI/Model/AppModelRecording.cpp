@@ -18,8 +18,6 @@
 
 #include <QMetaObject>
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
 #include <system_error>
 
@@ -41,13 +39,6 @@ const std::vector<Dialogs::FileType> saveTypes{
     {"Fichier MDF 4.10", "mf4"},
     {"Fichier de télémétrie Oskavel Car", "veqt"},
 };
-
-bool isOwnFile(const fs::path& url) {
-    std::string extension = url.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".veqt";
-}
 
 fs::path standardised(const fs::path& path) {
     std::error_code ec;
@@ -209,7 +200,8 @@ void AppModel::runSave(const fs::path& url, Date start, Date end) {
         try {
             const auto channels = savedChannels(target, excluded);
             const EventRecorder::SavedLog saved =
-                isOwnFile(url) ? target.save(url, saveBucketMs, channels) : saveAsMDF(target, url, channels);
+                TelemetryFile::isOwnFileName(url) ? target.save(url, saveBucketMs, channels)
+                                                  : saveAsMDF(target, url, channels);
             target.clearMarks();
             QMetaObject::invokeMethod(
                 this, [this, recorder, saved, start, end] { finishSave(recorder, saved, start, end); },
@@ -232,7 +224,7 @@ void AppModel::finishSave(const std::shared_ptr<EventRecorder>& recorder, const 
                           Date start, Date end) {
     setLastSavedLog(saved);
     const fs::path& folder = sessionCatalog_->sessionsDirectory();
-    if (isOwnFile(saved.url) && standardised(saved.url.parent_path()) == standardised(folder)) {
+    if (TelemetryFile::isOwnFileName(saved.url) && standardised(saved.url.parent_path()) == standardised(folder)) {
         std::optional<std::string> profileID;
         std::optional<std::string> profileName;
         if (selectedProfile_) {

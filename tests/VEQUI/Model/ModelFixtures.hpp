@@ -96,5 +96,11 @@ struct AppModelTestAccess {
     }
     static void setDiscoveredDIDs(AppModel& m, std::vector<DiscoveredDID> dids) { m.setDiscoveredDIDs(std::move(dids)); }
     static void setDidWatching(AppModel& m, bool watching) { m.setDidWatching(watching); }
+    static void setCaptureSummaries(AppModel& m, std::vector<EventRecorder::ChannelSummary> summaries) {
+        m.setCaptureSummaries(std::move(summaries));
+    }
+    static void setCaptureStatus(AppModel& m, std::optional<EventRecorder::Status> status) {
+        m.setCaptureStatus(std::move(status));
+    }
 };
 } // namespace veq

@@ -39,19 +39,13 @@ std::string text(const ScreenRig& rig, const char* name) {
 
 TEST(ConnectionProgress, TheStepsFillAsTheAdapterTakesThemThenTheLiveInterfaceOpensOnTheCockpit) {
     Gate gate;
-    ScriptedCar car([&gate](const std::string& line) -> std::optional<std::vector<std::string>> {
-        if (line == "ATH1") gate.wait(); // held at the fifth step
-        return std::nullopt;
-    });
+    ScriptedCar car(heldAtTheFifthStep(gate));
     ScreenRig rig({.car = &car});
     GateOpener opener{gate};
 
     ASSERT_TRUE(rig.click(QStringLiteral("connectButton")));
     EXPECT_EQ(rig.root().screenKind(), RootView::Screen::progress);
-    ASSERT_TRUE(waitUntil([&] {
-        const auto& steps = rig.model().initSteps();
-        return steps.size() == 7 && steps[3].succeeded;
-    }));
+    ASSERT_TRUE(waitUntil([&] { return fourStepsTaken(rig.model()); }));
     rig.settle();
     EXPECT_EQ(text(rig, "cascadeTitle"), "Initialisation de l'adaptateur…");
     EXPECT_EQ(text(rig, "cascadeBrand"), "OSKAVEL CAR");

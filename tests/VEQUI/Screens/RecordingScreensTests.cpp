@@ -104,12 +104,7 @@ TEST(CaptureScreen, RowsArriveWithTheRefreshAndASwitchedOffChannelStaysOutOfTheN
     EXPECT_FALSE(keep.isChecked());
     EXPECT_EQ(rig.model().excludedChannels(), (std::set<std::uint8_t>{0x0C}));
     const fs::path stretch = rig.folder.path() / "stretch.veqt";
-    rig.dialogs->saveAnswers.push_back(stretch);
-    ASSERT_TRUE(rig.click(QStringLiteral("logButton")));
-    settleFor(std::chrono::milliseconds(600));
-    ASSERT_TRUE(rig.click(QStringLiteral("stopLogButton")));
-    ASSERT_TRUE(rig.click(QStringLiteral("saveLogButton")));
-    ASSERT_TRUE(waitUntil([&] { return rig.model().lastSavedLog().has_value(); }));
+    ASSERT_TRUE(rig.saveMarkedStretch(stretch));
     std::vector<std::uint8_t> saved;
     for (const auto& channel : TelemetryFile::read(stretch).channels) saved.push_back(channel.pid);
     EXPECT_TRUE(std::find(saved.begin(), saved.end(), 0x0D) != saved.end());
@@ -134,12 +129,7 @@ TEST(CaptureScreen, RowsArriveWithTheRefreshAndASwitchedOffChannelStaysOutOfTheN
     EXPECT_EQ(html.find("<h2>Régime moteur"), std::string::npos);
 
     // An MDF log has no report; the button says why.
-    rig.dialogs->saveAnswers.push_back(rig.folder.path() / "stretch.mf4");
-    ASSERT_TRUE(rig.click(QStringLiteral("logButton")));
-    settleFor(std::chrono::milliseconds(300));
-    ASSERT_TRUE(rig.click(QStringLiteral("stopLogButton")));
-    ASSERT_TRUE(rig.click(QStringLiteral("saveLogButton")));
-    ASSERT_TRUE(waitUntil([&] { return rig.model().lastSavedLog() && rig.model().lastSavedLog()->url.extension() == ".mf4"; }));
+    ASSERT_TRUE(rig.saveMarkedStretch(rig.folder.path() / "stretch.mf4"));
     EXPECT_FALSE(report->isEnabled());
     EXPECT_EQ(rig.find<QLabel>(QStringLiteral("reportNote"))->text(),
               QStringLiteral("Le rapport HTML se fait depuis un fichier veqt : ce log est en MDF 4.10."));

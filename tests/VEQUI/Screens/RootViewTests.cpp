@@ -3,6 +3,7 @@
 // moment.
 #include "ScreenRig.hpp"
 
+#include "VEQUI/Views/ScreenFixtures.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Diagnostics/ECUCard.hpp"
 #include "VEQUI/Views/Diagnostics/ECUMapView.hpp"
@@ -217,10 +218,11 @@ TEST(RootView, WithTheSidebarHiddenNoSymbolOfAHeaderLiesUnderTheShowSidebarButto
     ASSERT_TRUE(rig.connect());
     rig.model().acceptExpertMode(); // the expert screen with its header, past the gate
     ASSERT_TRUE(rig.click(QStringLiteral("hideSidebarButton")));
-    for (const QSize size : {QSize(1280, 800), QSize(1080, 680)}) {
-        rig.window->resize(size);
+    int symbols = 0;
+    for (const UserSize& size : userSizes) {
+        rig.window->resize(size.window);
         for (const AppSection section : SectionScreens::sidebarSections()) {
-            SCOPED_TRACE(std::string(rawValue(section)) + " " + std::to_string(size.width()));
+            SCOPED_TRACE(std::string(rawValue(section)) + " " + size.name);
             rig.root().setSection(section);
             rig.settle();
             auto* button = rig.find<QAbstractButton>(QStringLiteral("showSidebarButton"));
@@ -228,11 +230,13 @@ TEST(RootView, WithTheSidebarHiddenNoSymbolOfAHeaderLiesUnderTheShowSidebarButto
             const QRect covered(button->mapTo(rig.window.get(), QPoint(0, 0)), button->size());
             for (QWidget* widget : rig.root().liveInterface()->contentScreen()->findChildren<QWidget*>()) {
                 if (!widget->isVisible() || !widget->objectName().endsWith(QStringLiteral("Symbol"))) continue;
+                ++symbols;
                 EXPECT_FALSE(QRect(widget->mapTo(rig.window.get(), QPoint(0, 0)), widget->size()).intersects(covered))
                     << widget->objectName().toStdString();
             }
         }
     }
+    EXPECT_GT(symbols, 0); // the headers' symbols were there to be looked at
 }
 
 TEST(RootView, ShortcutsAlsoActBeforeTheCarIsLive) {

@@ -33,7 +33,7 @@ struct Tour {
 
     void visit(const char* screen, QWidget* root = nullptr, const LayoutCheckOptions& options = {}) const {
         rig.settle();
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(); // layouts asked for by the last changes
+        settle(); // layouts asked for by the last changes
         QWidget& shown = root ? *root : *rig.window;
         const QString name =
             QStringLiteral("layout-%1x%2-%3").arg(size.width()).arg(size.height()).arg(QString::fromUtf8(screen));
@@ -56,20 +56,14 @@ TEST_P(ScreenLayout, TheConnectionScreens) {
     const QSize size = GetParam().window;
     {
         Gate gate;
-        ScriptedCar car([&gate](const std::string& line) -> std::optional<std::vector<std::string>> {
-            if (line == "ATH1") gate.wait(); // held at the fifth step
-            return std::nullopt;
-        });
+        ScriptedCar car(heldAtTheFifthStep(gate));
         ScreenRig rig({.car = &car});
         GateOpener opener{gate};
         fit(rig, size);
         const Tour tour{rig, size};
         tour.visit("wizard");
         ASSERT_TRUE(rig.click(QStringLiteral("connectButton")));
-        ASSERT_TRUE(waitUntil([&] {
-            const auto& steps = rig.model().initSteps();
-            return steps.size() == 7 && steps[3].succeeded;
-        }));
+        ASSERT_TRUE(waitUntil([&] { return fourStepsTaken(rig.model()); }));
         tour.visit("connecting");
     }
     ScriptedCar car(silentBus());
@@ -120,12 +114,7 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
         return channels && channels->channels().size() >= 5;
     }));
     // A stretch marked and saved: the last saved log shows with its report.
-    rig.dialogs->saveAnswers.push_back(rig.folder.path() / "stretch.veqt");
-    ASSERT_TRUE(rig.click(QStringLiteral("logButton")));
-    settleFor(std::chrono::milliseconds(400));
-    ASSERT_TRUE(rig.click(QStringLiteral("stopLogButton")));
-    ASSERT_TRUE(rig.click(QStringLiteral("saveLogButton")));
-    ASSERT_TRUE(waitUntil([&] { return model.lastSavedLog().has_value(); }));
+    ASSERT_TRUE(rig.saveMarkedStretch(rig.folder.path() / "stretch.veqt"));
     tour.visit("capture");
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Rapport")));
     auto* report = rig.find<ReportView>(QStringLiteral("ReportView"));

@@ -40,6 +40,20 @@ inline ScriptedCar::Script silentBus(std::string frames = {}) {
     };
 }
 
+// An adapter held at the fifth set-up step ("ATH1") until `gate` opens.
+inline ScriptedCar::Script heldAtTheFifthStep(Gate& gate) {
+    return [&gate](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "ATH1") gate.wait();
+        return std::nullopt;
+    };
+}
+
+// The first four set-up steps shown taken, the fifth under way.
+inline bool fourStepsTaken(const AppModel& model) {
+    const auto& steps = model.initSteps();
+    return steps.size() == 7 && steps[3].succeeded;
+}
+
 struct ScreenRigOptions {
     ScriptedCar* car = nullptr; // none: the built-in simulated car
     bool animations = false;
@@ -120,6 +134,17 @@ public:
             }
             return true;
         });
+    }
+
+    // Marks a stretch with the marking control shown (a start, a few records, an end) and saves it
+    // to `file`: true once the model holds it as the last saved log.
+    bool saveMarkedStretch(const std::filesystem::path& file) const {
+        dialogs->saveAnswers.push_back(file);
+        if (!click(QStringLiteral("logButton"))) return false;
+        const std::size_t records = model().store().recordedSampleCount();
+        if (!waitUntil([&] { return model().store().recordedSampleCount() > records + 2; })) return false;
+        if (!click(QStringLiteral("stopLogButton")) || !click(QStringLiteral("saveLogButton"))) return false;
+        return waitUntil([&] { return model().lastSavedLog() && model().lastSavedLog()->url == file; });
     }
 
     // Writes the window as it stands to build/<flavour>/screens/shell-<name>.png.

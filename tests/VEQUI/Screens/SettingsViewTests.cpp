@@ -1,6 +1,7 @@
 // The settings screen: every control writes its model property; the texts follow the model.
 #include "ScreenRig.hpp"
 
+#include "VEQUI/Views/ScreenFixtures.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Shell/SettingsView.hpp"
@@ -122,9 +123,9 @@ std::vector<QString> wrappedLines(const QLabel& label) {
 TEST(SettingsView, TheTankNoteKeepsEachNumberOnTheLineOfItsUnit) {
     ScreenRig rig;
     ASSERT_TRUE(openSettings(rig));
-    for (const QSize size : {QSize(1280, 800), QSize(1080, 680)}) {
-        SCOPED_TRACE(size.width());
-        rig.window->resize(size);
+    for (const UserSize& size : userSizes) {
+        SCOPED_TRACE(size.name);
+        rig.window->resize(size.window);
         rig.settle();
         const auto* note = rig.find<QLabel>(QStringLiteral("tankNote"));
         ASSERT_NE(note, nullptr);
@@ -139,7 +140,7 @@ TEST(SettingsView, TheTankNoteKeepsEachNumberOnTheLineOfItsUnit) {
             EXPECT_FALSE(number) << "line " << i << " ends with a number: " << lines[i].toStdString();
         }
         EXPECT_GE(note->height(), note->heightForWidth(note->width())) << "every line shown";
-        EXPECT_TRUE(rig.snapshot(QStringLiteral("settings-%1x%2").arg(size.width()).arg(size.height())));
+        EXPECT_TRUE(rig.snapshot(QStringLiteral("settings-") + QString::fromStdString(size.name)));
     }
 }
 

@@ -456,11 +456,11 @@ TEST(ECUMapView, ASelectionSurvivesItsECUGoingAwayAndShowsAgainWhenItReturns) {
 // The simulated car's ECUs at the sizes users see: a long name ("Module de porte conducteur")
 // wraps inside its card rather than being cut.
 TEST(ECUMapView, LongNamesWrapWholeInsideTheirCards) {
+    LiveScreen<ECUMapView> screen(true); // one connection; the ECUs do not depend on the size
+    ASSERT_TRUE(waitUntil([&] { return !screen.model().ecus().empty(); }));
     for (const UserSize& size : userSizes) {
         SCOPED_TRACE(size.name);
-        LiveScreen<ECUMapView> screen(true, {}, size.content);
-        ASSERT_TRUE(waitUntil([&] { return !screen.model().ecus().empty(); }));
-        settle();
+        present(*screen.view, size.content);
         const auto cards = cardsOf(*screen.view);
         ASSERT_EQ(cards.size(), static_cast<qsizetype>(screen.model().ecus().size()));
         int wrapped = 0;

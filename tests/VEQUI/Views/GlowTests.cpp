@@ -10,6 +10,7 @@
 #include "VEQUI/Views/Instruments/HeroTachometer.hpp"
 #include "VEQUI/Views/Instruments/TelltaleStrip.hpp"
 #include "VEQUI/Views/Kit/Dot.hpp"
+#include "VEQUI/Views/Kit/GlowCache.hpp"
 #include "VEQUI/Views/Kit/StatusLamp.hpp"
 #include "VEQUI/Views/Kit/SymbolIcons.hpp"
 
@@ -285,6 +286,24 @@ void pictureLit(LiveScreen<V>& screen, const QString& name) {
     EXPECT_TRUE(screen.view->hero()->readout().shiftCue);
     EXPECT_TRUE(screen.view->gearStrip()->isActive(4));
     EXPECT_TRUE(saveScreen(screen.view->grab().toImage(), name));
+}
+
+// Past its bound the cache lets go of the image used longest ago: a resized window's run of
+// sizes cannot make it grow without end.
+TEST(Glows, TheCacheKeepsAtMostItsBoundLettingGoOfTheLeastRecentlyUsed) {
+    Glow::Cache cache(2);
+    const auto key = [](double side) { return Glow::Key{"disc", QSizeF(side, side), 0xFF00FF00u, 0.8, 4, 1}; };
+    const auto use = [&](double side) { return cache.image(key(side), [] { return QImage(4, 4, QImage::Format_ARGB32); }); };
+    use(1);
+    use(2);
+    use(1); // held: 1 becomes the most recently used
+    EXPECT_EQ(cache.imagesMade(), 2u);
+    use(3); // lets 2 go
+    EXPECT_EQ(cache.imagesMade(), 3u);
+    use(1);
+    EXPECT_EQ(cache.imagesMade(), 3u);
+    use(2); // gone: made again
+    EXPECT_EQ(cache.imagesMade(), 4u);
 }
 
 TEST(Glows, PicturesOfTheLitCockpitAndFocusGaugeAt1280By800) {

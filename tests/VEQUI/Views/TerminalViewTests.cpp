@@ -261,9 +261,9 @@ TEST(SnifferView, RateAndCountStandUnderTheirTitlesOnceTheTableScrolls) {
             frames.push_back(*MonitorFrame::parse(fmt::format("{:03X} 01 02 03 04 05 06 07 08", 0x100 + i)));
         }
         Access::applyMonitorFrames(screen.model(), frames);
-        settleFor(50ms);
         FrameTable& table = *screen.table();
-        ASSERT_TRUE(table.verticalScrollBar()->isVisible());
+        ASSERT_TRUE(waitUntil([&] { return table.verticalScrollBar()->isVisible(); }));
+        settle();
         const auto titles = named<QLabel>(*screen.view, QStringLiteral("columnTitle"));
         ASSERT_EQ(titles.size(), 4);
         const LaidOutRow row = laidOut(table, screen.model().snifferRows().begin()->second);

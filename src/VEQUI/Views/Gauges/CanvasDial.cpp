@@ -29,19 +29,11 @@ QPen arcPen(const QColor& color, double width) {
     return pen;
 }
 
-} // namespace
-
-namespace {
-
 void strokeTrack(QPainter& painter, const QRectF& ring, double width, double rotation, double sweep) {
     painter.setPen(arcPen(VEQ::surface2(), width));
     painter.setBrush(Qt::NoBrush);
     painter.drawArc(ring, qtAngle(rotation), qtAngle(sweep * 360.0));
 }
-
-} // namespace
-
-namespace {
 
 constexpr double hubDiameter = 0.15; // of the side
 constexpr double hubRing = 2;
@@ -140,11 +132,8 @@ QImage CanvasDial::hubImage(qreal ratio) const {
 }
 
 QImage CanvasDial::trackImage(qreal ratio) const {
-    const int pixels = static_cast<int>(std::ceil(side * ratio));
-    if (!(side > 0) || pixels <= 0) return {};
-    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
+    QImage image = transparentSquare(side, ratio);
+    if (image.isNull()) return image;
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     const double w = side * 0.07;

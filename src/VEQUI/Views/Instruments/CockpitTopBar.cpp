@@ -196,7 +196,7 @@ void VehicleIdentity::paint(QPainter& painter, const QRectF& area) const {
     const double second = detailItems(*this).empty() ? 0 : PaintText::lineHeight(identityDetailFont());
     const double total = first + (second > 0 ? lineSpacing + second : 0);
     const double top = area.center().y() - total / 2;
-    const double right = area.right() + 1;
+    const double right = area.right();
 
     // Both lines end at the right edge; in a narrow bar the name loses its end and the details
     // their first items to an ellipsis.

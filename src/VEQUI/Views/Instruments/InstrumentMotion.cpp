@@ -7,27 +7,25 @@
 
 namespace veq::InstrumentMotion {
 
+namespace {
+
+// A view that moves (needle, gear box, rolling digits) steps on the coalescer's tick.
+template <typename View>
+void follow(RepaintCoalescer& coalescer, View& view) {
+    view.setFrameClock([&coalescer] { coalescer.wake(); });
+    coalescer.addAnimation([&view] {
+        if (view.isMoving()) view.advanceFrame();
+        return view.isMoving();
+    });
+}
+
+} // namespace
+
 void followTicks(RepaintCoalescer& coalescer, std::initializer_list<CircularGaugeView*> gauges,
                  GearStripView& gearStrip, std::span<ValueTileView* const> tiles) {
-    for (CircularGaugeView* gauge : gauges) {
-        gauge->setFrameClock([&coalescer] { coalescer.wake(); });
-        coalescer.addAnimation([gauge] {
-            if (gauge->isMoving()) gauge->advanceFrame();
-            return gauge->isMoving();
-        });
-    }
-    gearStrip.setFrameClock([&coalescer] { coalescer.wake(); });
-    coalescer.addAnimation([&gearStrip] {
-        if (gearStrip.isMoving()) gearStrip.advanceFrame();
-        return gearStrip.isMoving();
-    });
-    for (ValueTileView* tile : tiles) {
-        tile->setFrameClock([&coalescer] { coalescer.wake(); });
-        coalescer.addAnimation([tile] {
-            if (tile->isMoving()) tile->advanceFrame();
-            return tile->isMoving();
-        });
-    }
+    for (CircularGaugeView* gauge : gauges) follow(coalescer, *gauge);
+    follow(coalescer, gearStrip);
+    for (ValueTileView* tile : tiles) follow(coalescer, *tile);
 }
 
 void setAnimated(std::initializer_list<CircularGaugeView*> gauges, GearStripView& gearStrip, bool animated,

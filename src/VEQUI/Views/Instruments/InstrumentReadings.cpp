@@ -54,11 +54,6 @@ std::optional<double> peakOf(const TelemetryStore& store, std::uint8_t pid) {
     return it->second.max;
 }
 
-std::optional<double> converted(std::uint8_t pid, const std::optional<double>& metric, UnitSystem system) {
-    if (!metric) return std::nullopt;
-    return DisplayUnits::inDisplayUnit(pid, *metric, system);
-}
-
 } // namespace
 
 QString shortName(std::uint8_t pid) { return caption(cockpitCaptions, pid); }
@@ -67,14 +62,14 @@ QString focusShortName(std::uint8_t pid) { return caption(focusCaptions, pid); }
 
 CircularGauge flankGauge(const AppModel& model, std::uint8_t pid, const QString& title) {
     const UnitSystem system = model.unitSystem();
-    return CircularGauge{.value = converted(pid, model.displayValue(pid), system),
+    return CircularGauge{.value = DisplayUnits::inDisplayUnit(pid, model.displayValue(pid), system),
                          .scale = DisplayUnits::inDisplayUnit(pid, model.scale(pid), system),
                          .title = title,
                          .unit = DisplayUnits::unitSymbol(pid, system),
                          .big = false,
                          .night = model.nightMode(),
                          .showValue = true,
-                         .peak = converted(pid, peakOf(model.store(), pid), system)};
+                         .peak = DisplayUnits::inDisplayUnit(pid, peakOf(model.store(), pid), system)};
 }
 
 bool shiftCue(const GaugeScale& rpmScale, double rpm) { return rpm >= rpmScale.warn.value_or(rpmScale.max); }

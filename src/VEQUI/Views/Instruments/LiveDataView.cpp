@@ -1,6 +1,7 @@
 #include "VEQUI/Views/Instruments/LiveDataView.hpp"
 
 #include "VEQProtocol/PIDCatalog.hpp"
+#include "VEQUI/Model/DisplayUnits.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Gauges/GaugeReadout.hpp"
 #include "VEQUI/Views/Kit/PaintText.hpp"
@@ -108,7 +109,7 @@ LiveDataRow LiveDataRow::of(const TelemetryStore& store, std::uint8_t pid, UnitS
     row.values[1] = GaugeReadout::statisticText(statistic([](const PIDStatistics& s) { return s.min; }), definition, system);
     row.values[2] = GaugeReadout::statisticText(statistic([](const PIDStatistics& s) { return s.max; }), definition, system);
     row.values[3] = GaugeReadout::statisticText(statistic([](const PIDStatistics& s) { return s.average(); }), definition, system);
-    row.unit = definition ? QString::fromStdString(definition->unit.symbol(system)) : QString();
+    row.unit = DisplayUnits::unitSymbol(pid, system);
     if (stats && definition) {
         row.history.reserve(stats->history.size());
         for (const double v : stats->history) row.history.push_back(definition->unit.value(v, system));
@@ -200,7 +201,7 @@ LiveDataView::LiveDataView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), coalescer_([this] { refresh(); }, this),
       header_(new HeaderBar(QStringLiteral("Live Data"), QStringLiteral("liveDataSummary"), this)),
       stack_(new QStackedLayout()),
-      emptyState_(new EmptyState(this)), scroll_(new QScrollArea(this)), rowsLayout_(nullptr) {
+      emptyState_(new EmptyState(this)), scroll_(nullptr), rowsLayout_(nullptr) {
     setObjectName(QStringLiteral("liveDataView"));
     setAutoFillBackground(true);
     QPalette colours = palette();
@@ -215,12 +216,9 @@ LiveDataView::LiveDataView(AppModel& model, QWidget* parent)
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
     rowsLayout_->setSpacing(0);
     rowsLayout_->addStretch(1);
-    scroll_->setObjectName(QStringLiteral("liveDataScroll"));
-    scroll_->setWidget(rows);
-    scroll_->setWidgetResizable(true);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->viewport()->setAutoFillBackground(false);
-    rows->setAutoFillBackground(false);
+    scroll_ = ListScreen::makeScroll(QStringLiteral("liveDataScroll"), rows);
+    // Rows have a width below which they scroll sideways rather than squeeze.
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     auto* column = new QVBoxLayout(this);
     ListScreen::openColumn(*column, header_, model_);

@@ -326,17 +326,9 @@ MessagesView::MessagesView(AppModel& model, QWidget* parent)
     addSection(proprietaryTitle_, proprietarySubtitle, proprietary_);
     sections->addStretch(1);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("messagesScroll"));
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-
     auto* column = new QVBoxLayout(this);
     ListScreen::openColumn(*column, header_, model_);
-    column->addWidget(scroll, 1);
+    column->addWidget(ListScreen::makeScroll(QStringLiteral("messagesScroll"), content), 1);
 
     const auto stale = [this] { coalescer_.request(); };
     connect(&model_.store(), &TelemetryStore::statsChanged, this, stale);

@@ -30,12 +30,12 @@ void copyIntoPlace(const fs::path& source, const fs::path& destination) {
     commitTemporaryFile(temporary, destination);
 }
 
+} // namespace
+
 bool isSameFile(const fs::path& a, const fs::path& b) {
     std::error_code error;
     return fs::equivalent(a, b, error) && !error;
 }
-
-} // namespace
 
 std::optional<fs::path> askDestination(Dialogs& dialogs, const std::string& suggestedName,
                                       const std::optional<ContentType>& contentType) {

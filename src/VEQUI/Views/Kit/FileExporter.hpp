@@ -34,6 +34,9 @@ void tellFailure(Dialogs& dialogs, const std::string& reason);
 void saveCopy(Dialogs& dialogs, const std::filesystem::path& source, const std::string& suggestedName,
               const std::optional<ContentType>& contentType);
 
+// Whether both paths name one existing file (links included).
+bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // A save panel that allows creating folders, opening in `directory` when given and offering
 // exactly `contentTypes` when there are any. The chosen file, or nothing when cancelled.
 std::optional<std::filesystem::path> chooseDestination(Dialogs& dialogs, const std::string& suggestedName,

@@ -9,9 +9,6 @@
 #include <cmath>
 #include <optional>
 
-#include <algorithm>
-#include <cmath>
-
 namespace veq {
 
 void setTextColour(QWidget* widget, const QColor& colour) {

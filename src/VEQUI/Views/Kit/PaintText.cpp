@@ -41,6 +41,21 @@ void drawRight(QPainter& painter, const QFont& font, const QColor& color, const 
     drawLeft(painter, font, color, text, right - width(font, text), centreY);
 }
 
+double drawFitted(QPainter& painter, const QFont& font, const QColor& color, const QString& text, const QRectF& room,
+                  Qt::Alignment alignment) {
+    const QFontMetricsF metrics(font);
+    // Shaped once when it fits (tables repaint their rows often); cut only when it does not.
+    double advance = metrics.horizontalAdvance(text);
+    QString shown = text;
+    if (advance > room.width()) {
+        shown = metrics.elidedText(text, Qt::ElideRight, std::max(0.0, room.width()));
+        advance = metrics.horizontalAdvance(shown);
+    }
+    const double left = alignment.testFlag(Qt::AlignRight) ? room.right() - advance : room.left();
+    drawLeft(painter, font, color, shown, left, room.center().y());
+    return left + advance;
+}
+
 QImage GlyphImages::render(QChar glyph) const {
     const QString text(glyph);
     const QFontMetricsF metrics(font_);

@@ -24,6 +24,10 @@ void drawLeft(QPainter& painter, const QFont& font, const QColor& color, const Q
               double centreY);
 // Centred on `centre`.
 void drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text, QPointF centre);
+// Within `room`, centred on its middle, at its leading or trailing edge as `alignment` says;
+// a text wider than the room ends with "…". Returns where the drawn text ends.
+double drawFitted(QPainter& painter, const QFont& font, const QColor& color, const QString& text, const QRectF& room,
+                  Qt::Alignment alignment);
 // Ending at `right`, centred on `centreY`.
 void drawRight(QPainter& painter, const QFont& font, const QColor& color, const QString& text, double right,
                double centreY);

@@ -20,12 +20,13 @@ SegmentedPicker::SegmentedPicker(const QStringList& titles, int width, const Loo
                               .arg(VEQ::textSecondary().name(), VEQ::stroke().name(), VEQ::textPrimary().name())
                               .arg(look.cornerRadius)
                               .arg(look.horizontalPadding);
+    // One sheet for the track: its rules reach every segment.
+    setStyleSheet(style);
     for (int i = 0; i < titles.size(); ++i) {
         auto* button = new QPushButton(titles[i]);
         button->setObjectName(look.segmentName);
         button->setCheckable(true);
         button->setFont(look.font);
-        button->setStyleSheet(style);
         button->setCursor(Qt::PointingHandCursor);
         group_->addButton(button, i);
         row->addWidget(button, 1);

@@ -1,6 +1,6 @@
 #include "VEQUI/Views/Kit/StatusLamp.hpp"
 
-#include "VEQUI/Views/Kit/GlowCache.hpp"
+#include "VEQUI/Views/Kit/Dot.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
 #include <QFontMetricsF>
@@ -20,10 +20,8 @@ void StatusLamp::paint(QPainter& painter, const QRectF& area, Glow::Cache* glows
     painter.setRenderHint(QPainter::Antialiasing);
     const QPointF centre = dotCentre(area);
     const double radius = diameter / 2;
-    if (isOn) Glow::paintDisc(painter, glows, centre, diameter, onColor, 0.8, glowRadius);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(isOn ? onColor : VEQ::stroke());
-    painter.drawEllipse(centre, radius, radius);
+    Dot{diameter, isOn ? onColor : VEQ::stroke(), isOn ? 0.8 : 0.0, glowRadius}.paint(
+        painter, QRectF(centre - QPointF(radius, radius), QSizeF(diameter, diameter)), glows);
 
     const QFont font = labelFont();
     const QFontMetricsF metrics(font);

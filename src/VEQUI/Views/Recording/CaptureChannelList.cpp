@@ -39,6 +39,12 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 } // namespace
 
+QString recorderMoment(double seconds, std::optional<std::chrono::system_clock::time_point> origin) {
+    if (!origin) return qs(fmt::format("{:.1f} s", seconds));
+    return DateTexts::clockTime(*origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                              std::chrono::duration<double>(seconds)));
+}
+
 CaptureChannelLine CaptureChannelLine::of(const EventRecorder::ChannelSummary& summary, std::optional<Date> origin) {
     CaptureChannelLine line;
     line.channel = summary.channel;
@@ -49,13 +55,7 @@ CaptureChannelLine CaptureChannelLine::of(const EventRecorder::ChannelSummary& s
         line.value += QLatin1Char(' ') + qs(unit);
     }
     line.events = QString::number(summary.count);
-    if (origin) {
-        const auto at = *origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                                      std::chrono::duration<double>(summary.lastSeconds));
-        line.lastArrival = DateTexts::clockTime(at);
-    } else {
-        line.lastArrival = qs(fmt::format("{:.1f} s", summary.lastSeconds));
-    }
+    line.lastArrival = recorderMoment(summary.lastSeconds, origin);
     return line;
 }
 

@@ -19,6 +19,10 @@ class QVBoxLayout;
 
 namespace veq {
 
+// A moment of the recorder, `seconds` after its origin: the time of day it stands for, or the
+// seconds themselves ("61.3 s") without an origin.
+QString recorderMoment(double seconds, std::optional<std::chrono::system_clock::time_point> origin);
+
 // What the capture screen shows of one recorded channel.
 struct CaptureChannelLine {
     using Date = std::chrono::system_clock::time_point;

@@ -1,9 +1,8 @@
 #include "VEQUI/Views/Recording/CaptureView.hpp"
 
+#include "VEQStore/Telemetry/TelemetryFile.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
-#include "VEQUI/Views/Kit/DateTexts.hpp"
-#include "VEQUI/Views/Kit/DriveExport.hpp"
 #include "VEQUI/Views/Kit/EventLogControl.hpp"
 #include "VEQUI/Views/Kit/HeaderBar.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
@@ -12,6 +11,7 @@
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 #include "VEQUI/Views/Recording/CaptureChannelList.hpp"
+#include "VEQUI/Views/Recording/DriveExport.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
 #include "VEQUI/Views/Recording/RecordingCard.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
@@ -21,9 +21,6 @@
 #include <QPainter>
 #include <QShowEvent>
 #include <QVBoxLayout>
-
-#include <algorithm>
-#include <cctype>
 
 namespace veq {
 
@@ -36,17 +33,7 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 // A mark, as the time of day it stands for.
 QString markText(const std::optional<double>& seconds, const std::optional<AppModel::Date>& origin) {
-    if (!seconds) return unknown;
-    if (!origin) return TripFigures::clockDuration(*seconds);
-    return DateTexts::clockTime(*origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                                               std::chrono::duration<double>(*seconds)));
-}
-
-bool isOwnFile(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".veqt";
+    return seconds ? recorderMoment(*seconds, origin) : unknown;
 }
 
 QHBoxLayout* factRow(std::span<FactView*> facts, const std::array<const char*, 5>& titles, const QString& name) {
@@ -159,10 +146,10 @@ void CaptureView::refreshStatus() {
     status_[2]->setVisible(status && status->dropped > 0);
     status_[3]->set(Fact{QStringLiteral("Marque de début"), markText(status ? status->startMark : std::nullopt, origin)});
     status_[4]->set(Fact{QStringLiteral("Marque de fin"), markText(status ? status->endMark : std::nullopt, origin)});
-    const auto events = [](std::size_t n) {
-        return QString::number(n) + (n > 1 ? QStringLiteral(" événements") : QStringLiteral(" événement"));
-    };
-    header_->setSummary(status ? events(status->eventCount) : QStringLiteral("En attente"), VEQ::textSecondary());
+    header_->setSummary(status ? TripFigures::counted(static_cast<std::int64_t>(status->eventCount), "événement",
+                                                      "événements")
+                               : QStringLiteral("En attente"),
+                        VEQ::textSecondary());
 }
 
 void CaptureView::refreshChannels() {
@@ -181,7 +168,7 @@ void CaptureView::refreshSavedLog() {
     saved_[2]->set(Fact{QStringLiteral("Canaux"), QString::number(log->channels)});
     saved_[3]->set(Fact{QStringLiteral("Événements"), QString::number(log->events)});
     saved_[4]->set(Fact{QStringLiteral("Durée"), TripFigures::clockDuration(log->duration)});
-    const bool ownFile = isOwnFile(log->url);
+    const bool ownFile = TelemetryFile::isOwnFileName(log->url);
     reportButton_->setEnabled(ownFile && !exporting_);
     reportButton_->setTint(reportButton_->isEnabled() ? model_.accent() : VEQ::stroke());
     if (exporting_) {
@@ -195,7 +182,7 @@ void CaptureView::refreshSavedLog() {
 
 void CaptureView::exportReport() {
     const auto& log = model_.lastSavedLog();
-    if (!log || !isOwnFile(log->url) || exporting_) return;
+    if (!log || !TelemetryFile::isOwnFileName(log->url) || exporting_) return;
     exporting_ = true;
     refreshSavedLog();
     DriveExport::Settings settings;

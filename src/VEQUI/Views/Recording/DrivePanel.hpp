@@ -1,7 +1,7 @@
 #pragma once
 
 #include "VEQStore/Export/SubtitleExporter.hpp"
-#include "VEQUI/Views/Kit/DriveExport.hpp"
+#include "VEQUI/Views/Recording/DriveExport.hpp"
 #include "VEQUI/Views/Recording/SessionList.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
 

@@ -5,7 +5,6 @@
 #include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
-#include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
@@ -20,10 +19,6 @@ constexpr double gap = 3;
 QFont titleFont() { return tracked(VEQ::label(9, QFont::DemiBold), 1); }
 QFont valueFont() { return VEQ::numeric(13, QFont::Medium); }
 
-QString fitted(const QFont& font, const QString& text, double width) {
-    return QFontMetricsF(font).elidedText(text, Qt::ElideRight, width);
-}
-
 } // namespace
 
 void Fact::paint(QPainter& painter, const QRectF& area) const {
@@ -31,10 +26,12 @@ void Fact::paint(QPainter& painter, const QRectF& area) const {
     const QFont bottom = valueFont();
     const double height = PaintText::lineHeight(top) + gap + PaintText::lineHeight(bottom);
     const double y = area.top() + std::max(0.0, (area.height() - height) / 2);
-    PaintText::drawAt(painter, top, VEQ::textSecondary(), fitted(top, title.toUpper(), area.width()),
-                      QPointF(area.left(), y));
-    PaintText::drawAt(painter, bottom, VEQ::textPrimary(), fitted(bottom, value, area.width()),
-                      QPointF(area.left(), y + PaintText::lineHeight(top) + gap));
+    const double topHeight = PaintText::lineHeight(top);
+    PaintText::drawFitted(painter, top, VEQ::textSecondary(), title.toUpper(),
+                          QRectF(area.left(), y, area.width(), topHeight), Qt::AlignLeft);
+    PaintText::drawFitted(painter, bottom, VEQ::textPrimary(), value,
+                          QRectF(area.left(), y + topHeight + gap, area.width(), PaintText::lineHeight(bottom)),
+                          Qt::AlignLeft);
 }
 
 QSizeF Fact::sizeHint() const {

@@ -12,6 +12,7 @@
 #include "VEQUI/Views/Recording/FactView.hpp"
 #include "VEQUI/Views/Recording/ParameterTable.hpp"
 #include "VEQUI/Views/Recording/RecordingCard.hpp"
+#include "VEQUI/Views/Recording/TripFigures.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -102,8 +103,7 @@ void ReportView::refresh() {
     tiles_->show(TripFigures::ofCurrentDrive(model_.store().trip()), model_.accent());
 
     auto rows = ParameterRow::of(model_.store(), model_.unitSystem());
-    header_->setSummary(QString::number(rows.size()) + (rows.size() > 1 ? QStringLiteral(" paramètres")
-                                                                        : QStringLiteral(" paramètre")),
+    header_->setSummary(TripFigures::counted(static_cast<std::int64_t>(rows.size()), "paramètre", "paramètres"),
                         VEQ::textSecondary());
     noParameters_->setVisible(rows.empty());
     table_->setVisible(!rows.empty());

@@ -3,6 +3,7 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/CapsuleTag.hpp"
 #include "VEQUI/Views/Kit/DateTexts.hpp"
+#include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
 
@@ -34,10 +35,7 @@ QColor markColour(const SessionRow& row, const QColor& accent) {
 }
 
 void drawLine(QPainter& painter, const QFont& font, const QColor& colour, const QString& text, const QRectF& room) {
-    painter.setFont(font);
-    painter.setPen(colour);
-    painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetricsF(font).elidedText(text, Qt::ElideRight, std::max(0.0, room.width())));
+    PaintText::drawFitted(painter, font, colour, text, room, Qt::AlignLeft);
 }
 
 } // namespace
@@ -75,6 +73,8 @@ void SessionList::setRows(std::vector<SessionRow> rows) {
     std::optional<SessionRecord> kept;
     if (const SessionRow* row = selectedRow()) kept = row->record;
     rows_ = std::move(rows);
+    for (SessionRow& row : rows_) row.busy = busy_.contains(row.record);
+    texts_.assign(rows_.size(), std::nullopt);
     selected_.reset();
     if (kept) {
         const auto it = std::find_if(rows_.begin(), rows_.end(), [&](const SessionRow& r) { return r.record == *kept; });
@@ -93,9 +93,12 @@ void SessionList::setAccent(const QColor& accent) {
 }
 
 void SessionList::setBusy(const SessionRecord& record, bool busy) {
+    if (busy) busy_.insert(record);
+    else busy_.erase(record);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (!(rows_[i].record == record) || rows_[i].busy == busy) continue;
         rows_[i].busy = busy;
+        texts_[i].reset();
         viewport()->update(rowRect(i));
         if (selected_ == i && onSelectionChanged) onSelectionChanged();
     }
@@ -175,12 +178,14 @@ void SessionList::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     for (const std::size_t i : rowsInView()) {
-        paintRow(painter, rows_[i], rowRect(i), selected_ == i);
+        if (!texts_[i]) texts_[i] = SessionRowTexts::of(rows_[i]);
+        paintRow(painter, rows_[i], *texts_[i], rowRect(i), selected_ == i);
         ++paintedRows_;
     }
 }
 
-void SessionList::paintRow(QPainter& painter, const SessionRow& row, const QRect& area, bool selected) const {
+void SessionList::paintRow(QPainter& painter, const SessionRow& row, const SessionRowTexts& texts, const QRect& area,
+                           bool selected) const {
     const QRectF card = QRectF(area).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath shape;
     shape.addRoundedRect(card, 10, 10);
@@ -189,7 +194,6 @@ void SessionList::paintRow(QPainter& painter, const SessionRow& row, const QRect
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(shape);
 
-    const SessionRowTexts texts = SessionRowTexts::of(row);
     const QRectF inner = QRectF(area).adjusted(sidePadding, 8, -sidePadding, -8);
     const double third = inner.height() / 3;
     double right = inner.right();

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 namespace veq {
@@ -17,7 +18,7 @@ struct SessionRow {
     SessionRecord record;
     bool live = false;        // the drive being recorded
     bool fileMissing = false; // its telemetry file is not in the sessions folder
-    bool busy = false;        // an export of it runs
+    bool busy = false;        // an export of it runs (kept by the list across new rows)
 };
 
 // What a row shows: its date, vehicle and line of figures, and the mark of its state.
@@ -41,7 +42,8 @@ public:
 
     explicit SessionList(QWidget* parent = nullptr);
 
-    // The rows anew; the selected drive stays selected while it is listed, else the first is.
+    // The rows anew; the selected drive stays selected while it is listed, else the first is, and
+    // a busy drive stays busy.
     void setRows(std::vector<SessionRow> rows);
     const std::vector<SessionRow>& rows() const { return rows_; }
     // The selected row's outline and the busy mark follow the screen's accent.
@@ -75,9 +77,13 @@ protected:
 private:
     void updateRange();
     void ensureVisible(std::size_t index);
-    void paintRow(QPainter& painter, const SessionRow& row, const QRect& area, bool selected) const;
+    void paintRow(QPainter& painter, const SessionRow& row, const SessionRowTexts& texts, const QRect& area,
+                  bool selected) const;
 
     std::vector<SessionRow> rows_;
+    // Each row's texts, made when it is first painted (a scroll repaints every row in view).
+    mutable std::vector<std::optional<SessionRowTexts>> texts_;
+    std::unordered_set<SessionRecord> busy_;
     std::optional<std::size_t> selected_;
     std::size_t paintedRows_ = 0;
     QColor accent_;

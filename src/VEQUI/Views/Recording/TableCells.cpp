@@ -2,9 +2,9 @@
 
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
+#include "VEQUI/Views/Kit/PaintText.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
-#include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
@@ -41,21 +41,7 @@ int minimumWidth(int firstMinimum, std::span<const int> fixed) {
 
 double draw(QPainter& painter, const QFont& font, const QColor& colour, const QString& text, const QRectF& cell,
             Qt::Alignment alignment) {
-    const QRectF room = cell.adjusted(padding, 0, -padding, 0);
-    const QFontMetricsF metrics(font);
-    // Shaped once when it fits (a table repaints its rows every second); cut only when it does not.
-    double width = metrics.horizontalAdvance(text);
-    QString shown = text;
-    if (width > room.width()) {
-        shown = metrics.elidedText(text, Qt::ElideRight, std::max(0.0, room.width()));
-        width = metrics.horizontalAdvance(shown);
-    }
-    const double left = alignment.testFlag(Qt::AlignRight) ? room.right() - width : room.left();
-    const double baseline = room.center().y() + (metrics.ascent() - metrics.descent()) / 2;
-    painter.setFont(font);
-    painter.setPen(colour);
-    painter.drawText(QPointF(left, baseline), shown);
-    return left + width;
+    return PaintText::drawFitted(painter, font, colour, text, cell.adjusted(padding, 0, -padding, 0), alignment);
 }
 
 void drawHeader(QPainter& painter, const QStringList& titles, const std::vector<QRectF>& cells) {

@@ -83,12 +83,14 @@ QString summaryOf(const SessionRecord& record) {
 }
 
 QString detailsOf(const SessionRecord& record) {
-    std::string line = fmt::format("{} défaut{}", record.dtcCount, record.dtcCount > 1 ? "s" : "");
-    if (record.zeroToHundredSec) line += fmt::format(" · 0-100 km/h {:.1f} s", *record.zeroToHundredSec);
-    line += fmt::format(" · {} ligne{} · {} canal", record.sampleCount, record.sampleCount > 1 ? "s" : "",
-                        record.channelCount);
-    if (record.channelCount > 1) line.replace(line.size() - 2, 2, "aux");
-    return text(line);
+    QString line = counted(record.dtcCount, "défaut", "défauts");
+    if (record.zeroToHundredSec) line += text(fmt::format(" · 0-100 km/h {:.1f} s", *record.zeroToHundredSec));
+    return line + QStringLiteral(" · ") + counted(record.sampleCount, "ligne", "lignes") + QStringLiteral(" · ") +
+           counted(record.channelCount, "canal", "canaux");
+}
+
+QString counted(std::int64_t count, const char* one, const char* many) {
+    return QString::number(count) + QLatin1Char(' ') + QString::fromUtf8(count > 1 ? many : one);
 }
 
 } // namespace veq::TripFigures

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 // The figures of a drive as the trips and report screens show them: a title, the number and its
@@ -26,6 +27,9 @@ std::vector<Figure> ofCurrentDrive(const TripStats& trip);
 // A catalogued drive: duration, distance, top speed, fuel, consumption, trouble codes, best
 // 0-100 km/h time (when there is one), records and channels.
 std::vector<Figure> ofRecord(const SessionRecord& record);
+
+// A count and its noun, the singular up to 1: "1 trajet", "2 trajets".
+QString counted(std::int64_t count, const char* one, const char* many);
 
 // A duration as a clock shows it: "2:05" under an hour, "1:02:05" from an hour on.
 QString clockDuration(double seconds);

@@ -28,9 +28,17 @@ namespace {
 
 bool isLive(const AppModel& model) { return model.phase() == AppModel::Phase::live(); }
 
+// The drive's telemetry file, when it is in the sessions folder.
+std::optional<std::filesystem::path> presentFile(const SessionCatalog& catalog, const SessionRecord& record) {
+    auto file = catalog.driveFile(record);
+    std::error_code ignored;
+    if (!file || !std::filesystem::is_regular_file(*file, ignored)) return std::nullopt;
+    return file;
+}
+
 QString countText(std::size_t drives) {
     if (drives == 0) return QStringLiteral("Aucun trajet");
-    return QString::number(drives) + (drives > 1 ? QStringLiteral(" trajets") : QStringLiteral(" trajet"));
+    return TripFigures::counted(static_cast<std::int64_t>(drives), "trajet", "trajets");
 }
 
 } // namespace
@@ -107,10 +115,7 @@ void TripsView::refreshDrives() {
     rows.reserve(records.size());
     const SessionCatalog& catalog = model_.sessionCatalog();
     for (const SessionRecord& record : records) {
-        const auto file = catalog.driveFile(record);
-        std::error_code ignored;
-        rows.push_back({record, model_.isCurrentSession(record), !file || !std::filesystem::is_regular_file(*file, ignored),
-                        exporting_.contains(record)});
+        rows.push_back({record, model_.isCurrentSession(record), !presentFile(catalog, record).has_value()});
     }
     header_->setSummary(countText(rows.size()), VEQ::textSecondary());
     list_->setVisible(!rows.empty());
@@ -127,9 +132,8 @@ void TripsView::exportSelected(DriveExport::Format format) {
     const SessionRow* row = list_->selectedRow();
     if (!row || row->busy) return;
     const SessionRecord record = row->record;
-    const auto file = model_.sessionCatalog().driveFile(record);
-    std::error_code ignored;
-    if (!file || !std::filesystem::is_regular_file(*file, ignored)) {
+    const auto file = presentFile(model_.sessionCatalog(), record);
+    if (!file) {
         model_.dialogs().showMessage({Dialogs::Message::Kind::error, "Export impossible",
                                       "Le fichier de ce trajet est introuvable (« " + record.fileName +
                                           " ») : il n'y a rien à exporter."});
@@ -141,12 +145,9 @@ void TripsView::exportSelected(DriveExport::Format format) {
     settings.title = "Trajet du " + DateTexts::listDate(record.startDate, false).toStdString() + " · " +
                      TripFigures::vehicleOf(record).toStdString();
     settings.subtitles = model_.subtitleOptions();
-    exporting_.insert(record);
     list_->setBusy(record, true);
-    DriveExport::start(model_, *file, format, std::move(settings), this, [this, record] {
-        exporting_.erase(record);
-        list_->setBusy(record, false);
-    });
+    DriveExport::start(model_, *file, format, std::move(settings), this,
+                       [this, record] { list_->setBusy(record, false); });
 }
 
 void TripsView::deleteSelected() {

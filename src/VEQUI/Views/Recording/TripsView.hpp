@@ -1,11 +1,8 @@
 #pragma once
 
-#include "VEQStore/Catalog/SessionRecord.hpp"
-#include "VEQUI/Views/Kit/DriveExport.hpp"
+#include "VEQUI/Views/Recording/DriveExport.hpp"
 
 #include <QWidget>
-
-#include <unordered_set>
 
 namespace veq {
 
@@ -48,7 +45,6 @@ private:
     QWidget* noDrives_;
     RoundedPanel* panelCard_;
     DrivePanel* panel_;
-    std::unordered_set<SessionRecord> exporting_;
 };
 
 } // namespace veq

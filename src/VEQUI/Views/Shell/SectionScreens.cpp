@@ -13,6 +13,8 @@
 #include "VEQUI/Views/Recording/TripsView.hpp"
 #include "VEQUI/Views/Shell/SettingsView.hpp"
 
+#include <algorithm>
+
 namespace veq::SectionScreens {
 
 namespace {
@@ -40,35 +42,41 @@ QWidget* settings(AppModel& model, bool) { return new SettingsView(model); }
 
 } // namespace
 
-const std::array<Entry, 11>& table() {
-    static const std::array<Entry, 11> entries{{
-        // section                screen
-        {AppSection::cockpit,     cockpit},
-        {AppSection::liveData,    liveData},
-        {AppSection::capture,     capture},
-        {AppSection::messages,    messages},
-        {AppSection::diagnostic,  diagnostic},
-        {AppSection::ecus,        ecuMap},
-        {AppSection::trips,       trips},
-        {AppSection::terminal,    terminal},
-        {AppSection::expert,      expert},
-        {AppSection::report,      report},
-        {AppSection::settings,    settings},
-    }};
-    return entries;
+// clang-format off
+constexpr std::array<Entry, 11> entries{{
+    // section                screen
+    {AppSection::cockpit,     cockpit},
+    {AppSection::liveData,    liveData},
+    {AppSection::capture,     capture},
+    {AppSection::messages,    messages},
+    {AppSection::diagnostic,  diagnostic},
+    {AppSection::ecus,        ecuMap},
+    {AppSection::trips,       trips},
+    {AppSection::terminal,    terminal},
+    {AppSection::expert,      expert},
+    {AppSection::report,      report},
+    {AppSection::settings,    settings},
+}};
+// clang-format on
+
+// One row per section, in the sidebar's order, so that a section's screen is found by its place.
+constexpr bool followsTheSections() {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].section != EnumTraits<AppSection>::allCases[i]) return false;
+    }
+    return entries.size() == EnumTraits<AppSection>::allCases.size();
 }
+static_assert(followsTheSections());
 
 std::vector<AppSection> sidebarSections() {
-    std::vector<AppSection> sections;
-    for (const auto& entry : table()) sections.push_back(entry.section);
-    return sections;
+    const auto& all = EnumTraits<AppSection>::allCases;
+    return {all.begin(), all.end()};
 }
 
 QWidget* make(AppSection section, AppModel& model, bool animated) {
-    for (const auto& entry : table()) {
-        if (entry.section == section) return entry.make(model, animated);
-    }
-    return cockpit(model, animated);
+    const auto& all = EnumTraits<AppSection>::allCases;
+    const auto index = static_cast<std::size_t>(std::find(all.begin(), all.end(), section) - all.begin());
+    return entries.at(index).make(model, animated);
 }
 
 QWidget* makeFocusGauge(AppModel& model, bool animated) {

@@ -2,7 +2,6 @@
 
 #include "VEQUI/Model/AppSection.hpp"
 
-#include <array>
 #include <vector>
 
 class QWidget;
@@ -21,8 +20,6 @@ struct Entry {
     AppSection section;
     Maker make;
 };
-
-const std::array<Entry, 11>& table();
 
 // The sections the sidebar lists, in order.
 std::vector<AppSection> sidebarSections();

@@ -1,4 +1,4 @@
-#include "VEQUI/Views/Kit/DriveExport.hpp"
+#include "VEQUI/Views/Recording/DriveExport.hpp"
 
 #include "VEQStore/Export/ExportNaming.hpp"
 #include "VEQStore/Export/Exporters.hpp"
@@ -31,11 +31,6 @@ const std::array<FormatRow, 6> formatRows{{
     {Format::srt,  "SRT",      {"Sous-titres SubRip",    "srt"}},
 }};
 // clang-format on
-
-bool isSameFile(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    return fs::equivalent(a, b, error) && !error;
-}
 
 std::string bytesOf(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
@@ -139,7 +134,7 @@ void start(AppModel& model, fs::path source, Format format, Settings settings, Q
             }
             // The drives and the catalogue are the application's own: an export never replaces one.
             auto refusal = model.keptFileRefusal(*destination);
-            if (!refusal && isSameFile(*destination, source)) {
+            if (!refusal && FileExporter::isSameFile(*destination, source)) {
                 refusal = "« " + destination->filename().string() + " » est le fichier exporté ; choisissez un autre fichier.";
             }
             if (refusal) {
