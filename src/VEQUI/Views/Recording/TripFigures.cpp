@@ -31,13 +31,6 @@ Figure count(const char* title, std::int64_t n) { return {QString::fromUtf8(titl
 
 } // namespace
 
-QString clockDuration(double seconds) {
-    // Whole seconds; a span beyond any clock's reach is held at a bound rather than overflowing.
-    const auto s = seconds > 0 ? static_cast<long long>(std::min(seconds, 9.0e15)) : 0LL;
-    if (s < 3600) return text(fmt::format("{}:{:02d}", s / 60, s % 60));
-    return text(fmt::format("{}:{:02d}:{:02d}", s / 3600, s % 3600 / 60, s % 60));
-}
-
 std::vector<Figure> ofCurrentDrive(const TripStats& trip) {
     std::vector<Figure> figures{
         duration(trip.durationSec()),

@@ -2,6 +2,7 @@
 
 #include "VEQEngine/Trip/TripStats.hpp"
 #include "VEQStore/Catalog/SessionRecord.hpp"
+#include "VEQUI/Views/Kit/DateTexts.hpp"
 
 #include <QString>
 
@@ -32,7 +33,7 @@ std::vector<Figure> ofRecord(const SessionRecord& record);
 QString counted(std::int64_t count, const char* one, const char* many);
 
 // A duration as a clock shows it: "2:05" under an hour, "1:02:05" from an hour on.
-QString clockDuration(double seconds);
+using DateTexts::clockDuration;
 
 // The drive's vehicle: its profile's name, else its VIN, else "Véhicule inconnu".
 QString vehicleOf(const SessionRecord& record);
