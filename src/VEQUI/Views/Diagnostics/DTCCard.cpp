@@ -14,18 +14,7 @@ namespace veq {
 
 namespace {
 
-struct SeverityStyle {
-    DTCInfo::Severity severity;
-    const QColor& (*color)();
-};
-
 // clang-format off
-const SeverityStyle severityStyles[] = {
-    {DTCInfo::Severity::low,    VEQ::confirm},
-    {DTCInfo::Severity::medium, VEQ::warning},
-    {DTCInfo::Severity::high,   VEQ::critical},
-};
-
 struct SourceStyle {
     DTCInfo::Source source;
     const char* text;
@@ -58,13 +47,6 @@ QColor withOpacity(QColor color, double opacity) {
 }
 
 } // namespace
-
-QColor severityColor(DTCInfo::Severity severity) {
-    for (const SeverityStyle& style : severityStyles) {
-        if (style.severity == severity) return style.color();
-    }
-    return VEQ::warning();
-}
 
 CapsuleTag sourceTag(DTCInfo::Source source) {
     for (const SourceStyle& style : sourceStyles) {

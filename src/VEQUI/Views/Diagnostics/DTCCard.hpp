@@ -4,15 +4,12 @@
 #include "VEQProtocol/DTCDatabase.hpp"
 #include "VEQUI/Views/Kit/CapsuleTag.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
+#include "VEQUI/Views/Kit/SeverityColor.hpp"
 
 #include <QColor>
 #include <QString>
 
 namespace veq {
-
-// The colour that stands for a severity: low is the success colour, medium the warning, high
-// the fault colour.
-QColor severityColor(DTCInfo::Severity severity);
 
 // The small tag that says where a description came from.
 CapsuleTag sourceTag(DTCInfo::Source source);

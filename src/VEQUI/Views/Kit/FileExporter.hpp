@@ -16,6 +16,9 @@ namespace veq::FileExporter {
 // A file type of a panel: "Trace CAN (ASC)" and "asc". None: any name and extension.
 using ContentType = Dialogs::FileType;
 
+// The type the report's PDF is offered under.
+inline ContentType pdfDocument() { return {"Document PDF", "pdf"}; }
+
 // Asks where to save `data` and writes it there whole: an existing file is replaced only once the
 // new one is complete. A failure is told to the user ("Enregistrement impossible : " and the
 // reason) and leaves the old file as it was.

@@ -25,6 +25,13 @@ constexpr int nameMinimum = 160;
 using TableCells::figureFont;
 using TableCells::nameFont;
 
+// fmt keeps the sign of a negative value that rounds to zero; the table says "0.0" for it. The
+// instruments' readouts keep their own formatting.
+QString tableFigure(QString text) {
+    if (text == QStringLiteral("-0.0")) return QStringLiteral("0.0");
+    return text;
+}
+
 } // namespace
 
 std::vector<ParameterRow> ParameterRow::of(const TelemetryStore& store, UnitSystem system) {
@@ -32,7 +39,7 @@ std::vector<ParameterRow> ParameterRow::of(const TelemetryStore& store, UnitSyst
     rows.reserve(store.stats().size());
     for (const auto& [pid, stats] : store.stats()) {
         const PIDDefinition* definition = PIDCatalog::definition(pid);
-        const auto value = [&](double v) { return GaugeReadout::statisticText(v, definition, system); };
+        const auto value = [&](double v) { return tableFigure(GaugeReadout::statisticText(v, definition, system)); };
         rows.push_back({definition ? QString::fromStdString(definition->name)
                                    : QString::fromStdString(fmt::format("PID 0x{:02X}", pid)),
                         DisplayUnits::unitSymbol(pid, system),
