@@ -34,12 +34,18 @@ const QColor faint{0x6e, 0x6e, 0x73};
 const QColor rule{0xc7, 0xc7, 0xcc};
 const QColor headerFill{0xee, 0xee, 0xf0};
 
+// Lengths on the page, in the page's pixels, for the painter.
 double px(double points) { return points * resolution / 72.0; }
+// Lengths in the document's formats (margins, paddings, borders): its layout takes them as pixels
+// of a 96 dpi screen and scales them to the page.
+double pt(double points) { return points * 96.0 / 72.0; }
 
 QFont font(double points, QFont::Weight weight = QFont::Normal) {
     QFont f(fontFamily);
     f.setPointSizeF(points);
     f.setWeight(weight);
+    // A spacing too small to see turns the ligatures off: "fi" stays two letters a reader can search.
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 0.05);
     return f;
 }
 
@@ -73,14 +79,14 @@ void addTable(QTextCursor& cursor, const std::vector<Column>& columns, const std
     QList<QTextLength> widths;
     for (const Column& column : columns) widths << QTextLength(QTextLength::PercentageLength, column.percent);
     format.setColumnWidthConstraints(widths);
-    format.setBorder(px(0.5));
+    format.setBorder(pt(0.75));
     format.setBorderBrush(rule);
     format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
-    format.setCellPadding(px(3));
-    format.setTopMargin(px(4));
-    format.setBottomMargin(px(10));
+    format.setCellPadding(pt(3));
+    format.setTopMargin(pt(4));
+    format.setBottomMargin(pt(10));
 
     QTextTable* table = cursor.insertTable(static_cast<int>(rows.size()) + 1, static_cast<int>(columns.size()), format);
     const QTextCharFormat titleFormat = textFormat(7.5, ink, QFont::Bold);
@@ -115,8 +121,8 @@ void addTable(QTextCursor& cursor, const std::vector<Column>& columns, const std
 
 void addHeading(QTextCursor& cursor, const QString& title) {
     QTextBlockFormat block;
-    block.setTopMargin(px(8));
-    block.setBottomMargin(px(3));
+    block.setTopMargin(pt(8));
+    block.setBottomMargin(pt(3));
     block.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
     cursor.insertBlock(block, textFormat(11, ink, QFont::Bold));
     cursor.insertText(title);
@@ -124,7 +130,7 @@ void addHeading(QTextCursor& cursor, const QString& title) {
 
 void addNote(QTextCursor& cursor, const QString& text) {
     QTextBlockFormat block;
-    block.setBottomMargin(px(6));
+    block.setBottomMargin(pt(6));
     cursor.insertBlock(block, textFormat(9, faint));
     cursor.insertText(text);
 }
@@ -139,8 +145,8 @@ void addFacts(QTextCursor& cursor, const std::vector<std::pair<QString, QString>
                                       QTextLength(QTextLength::PercentageLength, 30)});
     format.setBorder(0);
     format.setCellSpacing(0);
-    format.setCellPadding(px(2));
-    format.setBottomMargin(px(6));
+    format.setCellPadding(pt(2));
+    format.setBottomMargin(pt(6));
     const int rows = static_cast<int>((facts.size() + 1) / 2);
     QTextTable* table = cursor.insertTable(std::max(rows, 1), 4, format);
     for (std::size_t i = 0; i < facts.size(); ++i) {
@@ -182,8 +188,8 @@ void addCodes(QTextCursor& cursor, const ReportContent& content) {
                         Cell({code.severity}, code.severityColor), Cell(causes)});
     }
     addTable(cursor,
-             {{"Code", 9}, {"Titre", 25}, {"Système", 13}, {"Sous-système", 14}, {"Gravité", 11},
-              {"Causes probables", 28}},
+             {{"Code", 8}, {"Titre", 23}, {"Système", 16}, {"Sous-système", 16}, {"Gravité", 10},
+              {"Causes probables", 27}},
              rows);
 }
 
@@ -217,6 +223,8 @@ void addParameters(QTextCursor& cursor, const ReportContent& content) {
 
 void build(QTextDocument& document, const ReportContent& content) {
     QTextCursor cursor(&document);
+    // One edit: a paged document is laid out again after every change otherwise.
+    cursor.beginEditBlock();
     cursor.setCharFormat(textFormat(16, ink, QFont::Bold));
     cursor.insertText(documentTitle);
     addVehicle(cursor, content);
@@ -224,6 +232,11 @@ void build(QTextDocument& document, const ReportContent& content) {
     addCodes(cursor, content);
     addECUs(cursor, content);
     addParameters(cursor, content);
+    // The block that follows the last table holds nothing: it must not open a page of its own.
+    QTextBlockFormat last;
+    last.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    cursor.setBlockFormat(last);
+    cursor.endEditBlock();
 }
 
 void drawHeader(QPainter& painter, const ReportContent& content, double width) {
