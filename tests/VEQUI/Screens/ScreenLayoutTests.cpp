@@ -5,11 +5,14 @@
 #include "ScreenRig.hpp"
 
 #include "VEQUI/Support/LayoutCheck.hpp"
+#include "VEQUI/Support/PDFText.hpp"
 #include "VEQUI/Views/Diagnostics/TerminalView.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
 #include "VEQUI/Views/Recording/CaptureChannelList.hpp"
 #include "VEQUI/Views/Recording/ParameterTable.hpp"
+#include "VEQUI/Views/Recording/ReportCodeList.hpp"
+#include "VEQUI/Views/Recording/ReportPreview.hpp"
 #include "VEQUI/Views/Recording/ReportView.hpp"
 #include "VEQUI/Views/Recording/SessionList.hpp"
 #include "VEQUI/Views/Recording/TripsView.hpp"
@@ -21,6 +24,10 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPdfDocument>
+#include <QPdfView>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace veq::testing {
 namespace {
@@ -119,8 +126,23 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Rapport")));
     auto* report = rig.find<ReportView>(QStringLiteral("ReportView"));
     ASSERT_NE(report, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return report->table().rows().size() >= 5; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return report->table().rows().size() >= 5 && !report->codes().rows().empty() && model.vin();
+    }));
     tour.visit("report");
+    // Further down: the trouble codes and the ECUs.
+    auto* scroll = rig.find<QScrollArea>(QStringLiteral("reportScroll"));
+    scroll->verticalScrollBar()->setValue(
+        rig.find(QStringLiteral("reportCodesCard"))->mapTo(scroll->widget(), QPoint(0, 0)).y());
+    tour.visit("report-codes");
+    if (size == QSize(1280, 800)) {
+        ASSERT_TRUE(rig.click(QStringLiteral("previewReportButton")));
+        ASSERT_TRUE(waitUntil([&] { return report->preview() && report->preview()->document().pageCount() > 0; },
+                              std::chrono::seconds(20)));
+        ASSERT_TRUE(waitUntil([&] { return showsInk(*report->preview()->view().viewport()); }));
+        tour.visit("report-preview", report->preview());
+        report->preview()->reject();
+    }
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Calculateurs")));
     rig.settle();
     const auto ecus = rig.findAll(QStringLiteral("ecuCard"));

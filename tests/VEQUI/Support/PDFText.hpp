@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -52,6 +54,20 @@ inline std::optional<PDFInfo> pdfInfo(const QByteArray& pdf) {
     const auto size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+) pts")).match(*out);
     if (!pages.hasMatch() || !size.hasMatch()) return std::nullopt;
     return PDFInfo{pages.captured(1).toInt(), size.captured(1).toDouble(), size.captured(2).toDouble()};
+}
+
+// Whether a PDF view shows a page's ink: its pages are rendered on a thread of their own, so a
+// page first shows blank. Looks for dark pixels over the middle of the view's top, where every
+// first page carries the header and the title.
+inline bool showsInk(QWidget& viewport) {
+    const QImage image = viewport.grab().toImage();
+    const QRect area(image.width() / 5, image.height() / 40, image.width() * 3 / 5, image.height() / 4);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 110) return true;
+        }
+    }
+    return false;
 }
 
 } // namespace veq::testing

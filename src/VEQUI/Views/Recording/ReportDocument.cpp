@@ -188,8 +188,8 @@ void addCodes(QTextCursor& cursor, const ReportContent& content) {
                         Cell({code.severity}, code.severityColor), Cell(causes)});
     }
     addTable(cursor,
-             {{"Code", 8}, {"Titre", 23}, {"Système", 16}, {"Sous-système", 16}, {"Gravité", 10},
-              {"Causes probables", 27}},
+             {{"Code", 8}, {"Titre", 23}, {"Système", 16}, {"Sous-système", 16}, {"Gravité", 12},
+              {"Causes probables", 25}},
              rows);
 }
 

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QHBoxLayout>
 #include <QPdfDocument>
+#include <QPdfPageRenderer>
 #include <QPdfView>
 #include <QVBoxLayout>
 
@@ -74,6 +75,15 @@ ReportPreview::ReportPreview(QByteArray pdf, Save save, QWidget* parent)
     } else {
         resize(widest, 740);
     }
+}
+
+ReportPreview::~ReportPreview() {
+    // The view renders pages on a thread of its own: it goes before the document it reads. Its
+    // renderer deletes that thread only when turned single-threaded (Qt 6.4 leaks it otherwise).
+    if (auto* renderer = view_->findChild<QPdfPageRenderer*>()) {
+        renderer->setRenderMode(QPdfPageRenderer::RenderMode::SingleThreaded);
+    }
+    delete view_;
 }
 
 } // namespace veq

@@ -18,6 +18,7 @@ public:
     using Save = std::function<void(const QByteArray&)>;
 
     ReportPreview(QByteArray pdf, Save save, QWidget* parent = nullptr);
+    ~ReportPreview() override;
 
     const QByteArray& pdf() const { return pdf_; }
     QPdfDocument& document() const { return *document_; }

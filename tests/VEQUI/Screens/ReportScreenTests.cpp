@@ -1,0 +1,120 @@
+// The report on the simulated car through the real window: its PDF produced, previewed and saved
+// byte for byte, then read back with poppler; a failed save.
+#include "ScreenRig.hpp"
+
+#include "VEQUI/Support/PDFText.hpp"
+#include "VEQUI/Views/Kit/FileExporter.hpp"
+#include "VEQUI/Views/Recording/ReportCodeList.hpp"
+#include "VEQUI/Views/Recording/ReportContent.hpp"
+#include "VEQUI/Views/Recording/ReportDocument.hpp"
+#include "VEQUI/Views/Recording/ReportECUTable.hpp"
+#include "VEQUI/Views/Recording/ReportPreview.hpp"
+#include "VEQUI/Views/Recording/ReportView.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QPdfDocument>
+#include <QPdfView>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace veq::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+QByteArray contentsOf(const fs::path& file) {
+    QFile in(QString::fromStdString(file.string()));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// Asks for the preview and waits for the sheet with its document loaded.
+ReportPreview* openPreview(const ScreenRig& rig, ReportView& report) {
+    if (!rig.click(QStringLiteral("previewReportButton"))) return nullptr;
+    const bool shown = waitUntil(
+        [&] { return report.preview() && report.preview()->document().status() == QPdfDocument::Status::Ready; },
+        std::chrono::seconds(20));
+    return shown ? report.preview() : nullptr;
+}
+
+void click(QWidget* sheet, const char* name) {
+    auto* button = sheet->findChild<QAbstractButton*>(QString::fromUtf8(name));
+    ASSERT_NE(button, nullptr) << name;
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+TEST(ReportScreen, PreviewedOnTheSimulatedCarAndSavedAsShown) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    AppModel& model = rig.model();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto& ecus = model.ecus();
+        const bool answered = std::any_of(ecus.begin(), ecus.end(), [](const DiscoveredECU& e) { return e.responded; });
+        return model.vin() && !model.dtcs().empty() && answered && model.store().stats().size() >= 5;
+    }, std::chrono::seconds(30)));
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Rapport")));
+    auto* report = rig.find<ReportView>(QStringLiteral("ReportView"));
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->vinSections()[0]->component().value.toStdString(), model.vin()->substr(0, 3));
+    EXPECT_EQ(report->codes().rows().size(), model.dtcs().size());
+    EXPECT_FALSE(report->ecus().rows().empty());
+
+    ReportPreview* preview = openPreview(rig, *report);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_GE(preview->document().pageCount(), 1);
+    EXPECT_TRUE(waitUntil([&] { return showsInk(*preview->view().viewport()); }));
+    EXPECT_TRUE(preview->grab().save(QStringLiteral(VEQ_SCREENS_DIR "/report-preview.png")));
+
+    const fs::path file = rig.folder.path() / "rapport.pdf";
+    rig.dialogs->saveAnswers.push_back(file);
+    click(preview, "savePdfButton");
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(file) && contentsOf(file).size() == preview->pdf().size(); }));
+    const QByteArray saved = contentsOf(file);
+    EXPECT_EQ(saved, preview->pdf());
+    const Dialogs::SaveRequest& request = rig.dialogs->saveRequests.back();
+    EXPECT_EQ(request.suggestedName, ReportDocument::fileName(Report::startOf(model), TimeZone::current()));
+    EXPECT_TRUE(QString::fromStdString(request.suggestedName)
+                    .contains(QRegularExpression(QStringLiteral("^Rapport_\\d{8}-\\d{6}\\.pdf$"))));
+    EXPECT_EQ(request.types, std::vector<Dialogs::FileType>{FileExporter::pdfDocument()});
+    EXPECT_TRUE(rig.dialogs->messages.empty());
+
+    // What the saved file says, as poppler reads it.
+    const QString text =
+        pdfText(saved, 0, TextOrder::drawOrder).replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    const ReportContent content = Report::contentOf(model);
+    for (const QString& section : content.vinSections) EXPECT_TRUE(text.contains(section)) << section.toStdString();
+    for (const ReportCode& code : content.codes) {
+        EXPECT_TRUE(text.contains(code.code + QLatin1Char(' ') + code.title)) << code.code.toStdString();
+    }
+    for (const ReportECU& ecu : content.ecus) {
+        EXPECT_TRUE(text.contains(ecu.address + QLatin1Char(' ') + ecu.name)) << ecu.name.toStdString();
+    }
+    for (const ParameterRow& row : content.parameters) EXPECT_TRUE(text.contains(row.name)) << row.name.toStdString();
+
+    click(preview, "closePreviewButton");
+    EXPECT_TRUE(waitUntil([&] { return report->preview() == nullptr; }));
+}
+
+// A destination that cannot be written: the file exporter's message, and no file.
+TEST(ReportScreen, AFailedSaveSaysSoAndLeavesNothing) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Rapport")));
+    auto* report = rig.find<ReportView>(QStringLiteral("ReportView"));
+    ASSERT_NE(report, nullptr);
+    ReportPreview* preview = openPreview(rig, *report);
+    ASSERT_NE(preview, nullptr);
+    const fs::path file = rig.folder.path() / "absent" / "rapport.pdf";
+    rig.dialogs->saveAnswers.push_back(file);
+    click(preview, "savePdfButton");
+    ASSERT_TRUE(waitUntil([&] { return !rig.dialogs->messages.empty(); }));
+    EXPECT_TRUE(rig.dialogs->messages.back().text.starts_with("Enregistrement impossible : "))
+        << rig.dialogs->messages.back().text;
+    EXPECT_FALSE(fs::exists(file.parent_path()));
+}
+
+} // namespace
+} // namespace veq::testing
