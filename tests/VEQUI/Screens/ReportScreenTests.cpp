@@ -74,6 +74,8 @@ TEST(ReportScreen, PreviewedOnTheSimulatedCarAndSavedAsShown) {
     ASSERT_TRUE(waitUntil([&] { return fs::exists(file) && contentsOf(file).size() == preview->pdf().size(); }));
     const QByteArray saved = contentsOf(file);
     EXPECT_EQ(saved, preview->pdf());
+    QFile kept(QStringLiteral(VEQ_SCREENS_DIR "/report-simulated-car.pdf")); // for anyone to look at
+    if (kept.open(QIODevice::WriteOnly)) kept.write(saved);
     const Dialogs::SaveRequest& request = rig.dialogs->saveRequests.back();
     EXPECT_EQ(request.suggestedName, ReportDocument::fileName(Report::startOf(model), TimeZone::current()));
     EXPECT_TRUE(QString::fromStdString(request.suggestedName)
