@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLockFile>
 #include <QTranslator>
 #include <QtGlobal>
 
@@ -29,6 +30,19 @@ bool displayAvailable(const DisplayEnvironment& environment) {
     const auto set = [](const std::optional<std::string>& value) { return value && !value->empty(); };
     return set(environment.display) || set(environment.waylandDisplay) || set(environment.qpaPlatform);
 #endif
+}
+
+std::unique_ptr<QLockFile> claimDataFolder(const std::filesystem::path& folder) {
+    std::error_code ignored; // an unusable folder fails the lock below
+    std::filesystem::create_directories(folder, ignored);
+    auto lock = std::make_unique<QLockFile>(QString::fromStdString((folder / kInstanceLockName).string()));
+    // Never stale by age: only a holder that no longer runs gives it up.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) return lock;
+    if (lock->error() == QLockFile::LockFailedError) return nullptr;
+    // A folder the lock cannot be written into: the catalogue cannot be opened there either, and
+    // the window says so; refusing here would only hide why.
+    return lock;
 }
 
 bool installQtTranslations(QCoreApplication& application) {

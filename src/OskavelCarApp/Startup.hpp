@@ -1,10 +1,13 @@
 #pragma once
 
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 class QCoreApplication;
+class QLockFile;
 
 // What the executable does before its window: the display check, Qt's French texts, silence.
 namespace veq::Startup {
@@ -13,6 +16,19 @@ namespace veq::Startup {
 inline constexpr std::string_view kNoDisplayMessage =
     "Aucun affichage disponible (ni DISPLAY, ni WAYLAND_DISPLAY, ni QT_QPA_PLATFORM) : lancez l'application sur un "
     "écran virtuel avec « xvfb-run -a scripts/run ».";
+
+// Said when another instance already uses the data folder.
+inline constexpr std::string_view kAlreadyOpenMessage =
+    "Oskavel Car est déjà ouvert : une seule fenêtre peut utiliser ses données à la fois.";
+
+// The lock file in the data folder that one running instance holds.
+inline constexpr std::string_view kInstanceLockName = "oskavel-car.lock";
+
+// Takes the data folder for this process, creating the folder when missing. Nothing when another
+// running process holds it: two instances on one catalogue would each checkpoint and remove the
+// other's journal files. The lock goes with the returned object, and with the process when it
+// ends in any way (a crashed holder's lock is taken over).
+std::unique_ptr<QLockFile> claimDataFolder(const std::filesystem::path& folder);
 
 // The three environment variables that tell where a window can go; empty ones count as unset.
 struct DisplayEnvironment {

@@ -1,11 +1,14 @@
 #include "OskavelCarApp/SelfCheck.hpp"
 #include "OskavelCarApp/Startup.hpp"
+#include "VEQSupport/DataFolder.hpp"
 #include "VEQUI/Views/Kit/AppLook.hpp"
 #include "VEQUI/Views/Shell/MainWindow.hpp"
 #include "VEQUI/Views/Kit/WidgetDialogs.hpp"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLockFile>
+#include <QMessageBox>
 
 #include <iostream>
 #include <memory>
@@ -25,6 +28,16 @@ int selfCheck(int argc, char** argv) {
     return veq::SelfCheck::run(std::cout) ? 1 : 0;
 }
 
+// Said on standard error and, where a window can open, in a message box. Offscreen nobody would
+// see the box, and a test starting the program there must not wait on it.
+void refuseSecondInstance() {
+    const std::string_view message = veq::Startup::kAlreadyOpenMessage;
+    std::cerr << message << '\n';
+    if (QGuiApplication::platformName() == QStringLiteral("offscreen")) return;
+    QMessageBox::warning(nullptr, QStringLiteral("Oskavel Car"),
+                         QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+}
+
 int runApplication(int argc, char** argv) {
     QApplication application(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("oskavel-car"));
@@ -33,6 +46,12 @@ int runApplication(int argc, char** argv) {
     veq::applyApplicationLook();
 
     auto environment = veq::AppModel::Environment::standard();
+    // Before anything opens the catalogue: held until the window has closed.
+    const std::unique_ptr<QLockFile> instance = veq::Startup::claimDataFolder(environment.dataFolder);
+    if (!instance) {
+        refuseSecondInstance();
+        return 1;
+    }
     environment.dialogs = std::make_shared<veq::WidgetDialogs>();
     veq::MainWindow window(std::move(environment));
     window.show();

@@ -184,6 +184,15 @@ std::vector<EventRecorder::Event> EventRecorder::events() {
     return events_;
 }
 
+std::optional<EventRecorder::Date> EventRecorder::oldestEventDate() {
+    std::lock_guard lock(stateMutex_);
+    takeIntake();
+    if (events_.empty()) return std::nullopt;
+    const auto oldest = std::min_element(events_.begin(), events_.end(),
+                                         [](const Event& a, const Event& b) { return a.ms < b.ms; });
+    return dateAfterMilliseconds(origin_, oldest->ms);
+}
+
 EventRecorder::SavedLog EventRecorder::save(const std::filesystem::path& url, std::uint32_t bucketMs,
                                             const std::optional<std::set<std::uint8_t>>& channels) {
     std::uint32_t start = 0;

@@ -100,6 +100,9 @@ public:
     std::vector<ChannelSummary> channelSummaries();
     // The events held, oldest first.
     std::vector<Event> events();
+    // The date of the earliest event held; nothing while none is. A position fix may arrive after
+    // values dated later than itself, so this is the earliest date, not the first arrival's.
+    std::optional<Date> oldestEventDate();
     Date originDate() const { return origin_; }
 
     // Writes the events between the marks (both included), optionally only those of `channels`,

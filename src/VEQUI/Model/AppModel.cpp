@@ -188,6 +188,9 @@ void AppModel::setCaptureSummaries(std::vector<EventRecorder::ChannelSummary> su
 void AppModel::setCaptureStatus(std::optional<EventRecorder::Status> status) {
     assignObservable(this, captureStatus_, std::move(status), &AppModel::captureStatusChanged);
 }
+void AppModel::setCaptureOldestEvent(std::optional<Date> date) {
+    assignObservable(this, captureOldestEvent_, std::move(date), &AppModel::captureOldestEventChanged);
+}
 void AppModel::setExcludedChannels(std::set<std::uint8_t> channels) {
     assignObservable(this, excludedChannels_, std::move(channels), &AppModel::excludedChannelsChanged);
 }

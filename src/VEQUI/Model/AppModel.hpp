@@ -244,6 +244,9 @@ public:
     const std::optional<EventRecorder::SavedLog>& lastSavedLog() const { return lastSavedLog_; }
     const std::vector<EventRecorder::ChannelSummary>& captureSummaries() const { return captureSummaries_; }
     const std::optional<EventRecorder::Status>& captureStatus() const { return captureStatus_; }
+    // The date of the recorder's earliest held event, refreshed with the status: where a range
+    // to save can start.
+    const std::optional<Date>& captureOldestEvent() const { return captureOldestEvent_; }
     const std::set<std::uint8_t>& excludedChannels() const { return excludedChannels_; }
     void setExcludedChannels(std::set<std::uint8_t> channels);
 
@@ -457,6 +460,7 @@ Q_SIGNALS:
     void lastSavedLogChanged();
     void captureSummariesChanged();
     void captureStatusChanged();
+    void captureOldestEventChanged();
     void excludedChannelsChanged();
     void recordLocationChanged();
     void writeEnabledChanged();
@@ -555,6 +559,7 @@ private:
     void setLastSavedLog(std::optional<EventRecorder::SavedLog> log);
     void setCaptureSummaries(std::vector<EventRecorder::ChannelSummary> summaries);
     void setCaptureStatus(std::optional<EventRecorder::Status> status);
+    void setCaptureOldestEvent(std::optional<Date> date);
     void setTerminalLog(std::vector<TerminalEntry> entries);
     void setExpertAccepted(bool accepted);
     void setRecipes(std::vector<CodingRecipe> recipes);
@@ -621,6 +626,7 @@ private:
     std::shared_ptr<EventRecorder> recorder_;
     std::vector<EventRecorder::ChannelSummary> captureSummaries_;
     std::optional<EventRecorder::Status> captureStatus_;
+    std::optional<Date> captureOldestEvent_;
     std::set<std::uint8_t> excludedChannels_;
     QTimer* captureRefreshTask_ = nullptr; // kept from beginCaptureRefresh to endCaptureRefresh
     LocationProvider* const location_; // child of the model

@@ -100,6 +100,11 @@ void AppModel::setRecorder(std::shared_ptr<EventRecorder> recorder) {
     recorderCommands_.reset();
     captureRefreshPending_ = false;
     recorder_ = std::move(recorder);
+    // What the screen showed belongs to the recorder that went; the next one's marks and counts
+    // would otherwise be read against the old values until its first refresh.
+    setCaptureSummaries({});
+    setCaptureStatus(std::nullopt);
+    setCaptureOldestEvent(std::nullopt);
     if (recorder_) {
         recorderCommands_ = std::make_shared<CommandQueue>();
         workers_.start([queue = recorderCommands_](std::stop_token stop) { queue->run(std::move(stop)); });
@@ -272,12 +277,14 @@ void AppModel::refreshCapture() {
     enqueueRecorderCommand([this, recorder = recorder_](EventRecorder& target, std::stop_token) {
         auto summaries = target.channelSummaries();
         auto status = target.status();
+        auto oldest = target.oldestEventDate();
         QMetaObject::invokeMethod(
             this,
-            [this, recorder, summaries, status] {
+            [this, recorder, summaries, status, oldest] {
                 if (recorder != recorder_) return;
                 captureRefreshPending_ = false;
                 setCaptureSummaries(summaries);
+                setCaptureOldestEvent(oldest);
                 setCaptureStatus(status);
             },
             Qt::QueuedConnection);

@@ -69,6 +69,19 @@ TEST(EventRecorderTests, ReachingCapacityDropsTheOldestQuarterAtOnce) {
     }
 }
 
+// The capture screen offers a range from this date: the earliest value still held, whether it
+// arrived first or not, and after a capacity drop the earliest of those kept.
+TEST(EventRecorderTests, TheOldestEventDateIsTheEarliestValueStillHeld) {
+    EventRecorder recorder(origin, 4);
+    EXPECT_EQ(recorder.oldestEventDate(), none);
+    recorder.record(0x0C, 1, after(30ms));
+    recorder.record(0xF0, 2, after(20ms)); // a position fix dated before the value it follows
+    EXPECT_EQ(recorder.oldestEventDate(), after(20ms));
+    for (int i = 0; i < 4; ++i) recorder.record(0x0D, 3, after((40 + i) * 1ms)); // the fifth and sixth drop one each
+    ASSERT_EQ(recorder.status().dropped, 2U);
+    EXPECT_EQ(recorder.oldestEventDate(), after(40ms));
+}
+
 TEST(EventRecorderTests, MarksAreTruncatedAndClampedAndCountedInTheStatus) {
     const std::pair<EventRecorder::Date, double> marks[] = {{after(1900us), 0.001}, {after(-5s), 0.0}, {EventRecorder::Date::max(), 4'294'967.295}};
     for (const auto& [at, seconds] : marks) {

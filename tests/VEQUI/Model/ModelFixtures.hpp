@@ -102,5 +102,10 @@ struct AppModelTestAccess {
     static void setCaptureStatus(AppModel& m, std::optional<EventRecorder::Status> status) {
         m.setCaptureStatus(std::move(status));
     }
+    static void setLogPhase(AppModel& m, AppModel::LogPhase phase) { m.setLogPhase(phase); }
+    static void setLastSavedLog(AppModel& m, std::optional<EventRecorder::SavedLog> log) {
+        m.setLastSavedLog(std::move(log));
+    }
+    static bool captureRefreshing(const AppModel& m) { return m.captureRefreshTask_ != nullptr; }
 };
 } // namespace veq

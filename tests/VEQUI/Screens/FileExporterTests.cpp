@@ -158,6 +158,7 @@ TEST(FileExporter, AFolderIsOpenedAndAnythingElseSelectedInItsParent) {
 }
 
 TEST(WidgetDialogs, APanelGivenTypesOffersThemAndAddsTheChosenTypesExtension) {
+    NameOnlyIconProvider icons;
     QFileDialog panel;
     Dialogs::SaveRequest request;
     request.title = "Exporter la trace";
@@ -165,7 +166,7 @@ TEST(WidgetDialogs, APanelGivenTypesOffersThemAndAddsTheChosenTypesExtension) {
     request.suggestedName = "trace";
     request.types = {{"Trace CAN", "asc"}, {"Valeurs CSV", "csv"}};
     request.canCreateFolders = false;
-    configureSavePanel(panel, request);
+    configureSavePanel(panel, request, icons);
 
     EXPECT_EQ(panel.acceptMode(), QFileDialog::AcceptSave);
     EXPECT_EQ(panel.windowTitle(), QStringLiteral("Exporter la trace"));
@@ -180,10 +181,11 @@ TEST(WidgetDialogs, APanelGivenTypesOffersThemAndAddsTheChosenTypesExtension) {
 }
 
 TEST(WidgetDialogs, APanelWithoutTypesTakesAnyNameAndAllowsNewFolders) {
+    NameOnlyIconProvider icons;
     QFileDialog panel;
     Dialogs::SaveRequest request;
     request.suggestedName = "rapport.pdf";
-    configureSavePanel(panel, request);
+    configureSavePanel(panel, request, icons);
     EXPECT_EQ(panel.windowTitle(), QStringLiteral("Oskavel Car"));
     EXPECT_TRUE(panel.defaultSuffix().isEmpty());
     EXPECT_FALSE(panel.testOption(QFileDialog::ReadOnly));

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPushButton>
+#include <QStyle>
 
 namespace veq {
 
@@ -19,7 +22,25 @@ QString nameFilter(const Dialogs::FileType& type) {
 
 } // namespace
 
-void configureSavePanel(QFileDialog& panel, const Dialogs::SaveRequest& request) {
+QIcon NameOnlyIconProvider::icon(IconType type) const { return QFileIconProvider::icon(type); }
+
+QIcon NameOnlyIconProvider::icon(const QFileInfo& info) const {
+    QStyle* style = QApplication::style();
+    if (info.isDir()) return style->standardIcon(QStyle::SP_DirIcon);
+    if (info.isSymLink()) return style->standardIcon(QStyle::SP_FileLinkIcon);
+    return style->standardIcon(QStyle::SP_FileIcon);
+}
+
+QString NameOnlyIconProvider::type(const QFileInfo& info) const {
+    if (!info.isFile()) return QFileIconProvider::type(info);
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    return mime.comment().isEmpty() ? mime.name() : mime.comment();
+}
+
+void configureSavePanel(QFileDialog& panel, const Dialogs::SaveRequest& request, NameOnlyIconProvider& icons) {
+    // Qt's own panel: a platform panel in this process would read the listed files itself.
+    panel.setOption(QFileDialog::DontUseNativeDialog, true);
+    panel.setIconProvider(&icons);
     panel.setAcceptMode(QFileDialog::AcceptSave);
     panel.setFileMode(QFileDialog::AnyFile);
     panel.setWindowTitle(request.title.empty() ? kApplicationName : qs(request.title));
@@ -40,8 +61,9 @@ void configureSavePanel(QFileDialog& panel, const Dialogs::SaveRequest& request)
 }
 
 std::optional<std::filesystem::path> WidgetDialogs::chooseSaveLocation(const SaveRequest& request) {
+    NameOnlyIconProvider icons; // outlives the panel, whose listing uses it
     QFileDialog panel(QApplication::activeWindow());
-    configureSavePanel(panel, request);
+    configureSavePanel(panel, request, icons);
     if (panel.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = panel.selectedFiles();
     if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;

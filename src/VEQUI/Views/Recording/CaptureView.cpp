@@ -22,12 +22,17 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace veq {
 
 namespace {
 
 const QString unknown = QStringLiteral("\u2014");
 constexpr int noteWidth = 420;
+// The marking row holds the tallest form of the marking control, so that the card keeps its
+// height, and the rows below their place, whatever the marking state.
+constexpr int markingRowHeight = 26;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
@@ -69,12 +74,16 @@ CaptureView::CaptureView(AppModel& model, QWidget* parent)
     recorder->addLayout(factRow(status_, {"Événements", "Canaux", "Perdus (mémoire pleine)", "Marque de début",
                                           "Marque de fin"},
                                 QStringLiteral("recorderFact")));
-    auto* marking = new QHBoxLayout;
+    auto* markingRow = new QWidget;
+    markingRow->setObjectName(QStringLiteral("markingRow"));
+    markingRow->setFixedHeight(markingRowHeight);
+    auto* marking = new QHBoxLayout(markingRow);
+    marking->setContentsMargins(0, 0, 0, 0);
     marking->addWidget(makeLabel(QStringLiteral("Marquer un passage à enregistrer"), VEQ::label(12, QFont::Medium),
                                  VEQ::textSecondary()));
     marking->addStretch(1);
     marking->addWidget(logControl_);
-    recorder->addLayout(marking);
+    recorder->addWidget(markingRow);
 
     QVBoxLayout* saved = nullptr;
     savedCard_ = makeRecordingCard(QStringLiteral("Dernier log enregistré"), QStringLiteral("savedLogCard"), saved);
@@ -167,7 +176,8 @@ void CaptureView::refreshSavedLog() {
     saved_[1]->set(Fact{QStringLiteral("Lignes"), QString::number(log->records)});
     saved_[2]->set(Fact{QStringLiteral("Canaux"), QString::number(log->channels)});
     saved_[3]->set(Fact{QStringLiteral("Événements"), QString::number(log->events)});
-    saved_[4]->set(Fact{QStringLiteral("Durée"), TripFigures::clockDuration(log->duration)});
+    // Rounded to the nearest second as the marking control's "… s" is, so that both agree.
+    saved_[4]->set(Fact{QStringLiteral("Durée"), TripFigures::clockDuration(std::nearbyint(log->duration))});
     const bool ownFile = TelemetryFile::isOwnFileName(log->url);
     reportButton_->setEnabled(ownFile && !exporting_);
     reportButton_->setTint(reportButton_->isEnabled() ? model_.accent() : VEQ::stroke());

@@ -18,7 +18,7 @@ class ProminentButton;
 class RoundedPanel;
 
 // The section "Capture": the event recorder of the connection. Its counts and marks, the same
-// marking control as the cockpit's, the last saved log with its HTML report, and one row per
+// marking control as the cockpit's, a range of the held events to save, the last saved log with its HTML report, and one row per
 // recorded channel with a switch that keeps it in, or leaves it out of, the next saved log. The
 // recorder's summaries are refreshed every second while the screen shows.
 class CaptureView : public QWidget {

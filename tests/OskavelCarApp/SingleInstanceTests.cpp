@@ -1,0 +1,148 @@
+// The built program started twice on one data folder: the second is refused before it touches
+// anything, the self-check is not, and a killed holder does not keep the folder locked.
+#include "OskavelCarApp/Startup.hpp"
+
+#include "TestSupport/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QLockFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace veq::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const QString kApplication = QStringLiteral(VEQ_APP_EXECUTABLE);
+
+// A session's environment on the offscreen platform, with its own data and runtime folders (Qt
+// warns on standard error without the latter).
+QProcessEnvironment offscreenOn(const TemporaryFolder& home) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(home.path().string()));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(home.path().string()));
+    return environment;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// Every file of the folder with its bytes and its modification time.
+struct FileState {
+    std::string bytes;
+    fs::file_time_type modified;
+    bool operator==(const FileState&) const = default;
+};
+std::map<std::string, FileState> filesIn(const fs::path& folder) {
+    std::map<std::string, FileState> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), folder).string()] = {readFile(entry.path()), entry.last_write_time()};
+        }
+    }
+    return files;
+}
+
+// A program that keeps running until the test ends it.
+struct Running {
+    QProcess process;
+    explicit Running(const QProcessEnvironment& environment) {
+        process.setProcessEnvironment(environment);
+        process.start(kApplication, {});
+        process.waitForStarted(10'000);
+    }
+    ~Running() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(10'000);
+        }
+    }
+};
+
+struct Finished {
+    bool finished = false;
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+Finished runToEnd(const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(kApplication, arguments);
+    Finished result;
+    result.finished = process.waitForFinished(60'000);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5'000);
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    return result;
+}
+
+TEST(SingleInstance, ASecondInstanceOnTheSameDataFolderIsRefusedAndLeavesTheFirstsFilesAsTheyWere) {
+    TemporaryFolder home;
+    const fs::path data = home / "OskavelCar";
+    const QProcessEnvironment environment = offscreenOn(home);
+    Running first(environment);
+    // The window is up once the catalogue's store and the audit log are there.
+    ASSERT_TRUE(waitFor([&] { return fs::exists(data / "Sessions" / "sessions.store") && fs::exists(data / "audit.log"); },
+                        60s));
+    ASSERT_TRUE(fs::exists(data / std::string(Startup::kInstanceLockName)));
+    QThread::msleep(1000);
+    const auto before = filesIn(data);
+
+    const Finished second = runToEnd({}, environment);
+    ASSERT_TRUE(second.finished);
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_EQ(second.err, std::string(Startup::kAlreadyOpenMessage) + "\n");
+    EXPECT_EQ(second.out, "");
+    EXPECT_FALSE(first.process.waitForFinished(0)) << "the first instance ended";
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+    EXPECT_TRUE(filesIn(data) == before) << "the refused instance changed a file of the running one";
+
+    // The self-check reads the packaged resources only: it runs beside a window.
+    const Finished check = runToEnd({QStringLiteral("--self-check")}, environment);
+    ASSERT_TRUE(check.finished);
+    EXPECT_EQ(check.err.find(Startup::kAlreadyOpenMessage), std::string::npos);
+    EXPECT_TRUE(check.out.starts_with("Oskavel Car — auto-diagnostic")) << check.out;
+    EXPECT_TRUE(filesIn(data) == before);
+}
+
+TEST(SingleInstance, AHolderThatNoLongerRunsDoesNotKeepTheFolder) {
+    TemporaryFolder home;
+    const fs::path data = home / "OskavelCar";
+    {
+        Running crashed(offscreenOn(home));
+        ASSERT_TRUE(waitFor([&] { return fs::exists(data / std::string(Startup::kInstanceLockName)); }, 60s));
+        crashed.process.kill(); // leaves its lock file behind
+        ASSERT_TRUE(crashed.process.waitForFinished(10'000));
+    }
+    ASSERT_TRUE(fs::exists(data / std::string(Startup::kInstanceLockName)));
+    auto lock = Startup::claimDataFolder(data);
+    ASSERT_NE(lock, nullptr);
+    EXPECT_TRUE(lock->isLocked());
+    // Held by this process now: a claim from elsewhere is refused.
+    EXPECT_EQ(runToEnd({}, offscreenOn(home)).exitCode, 1);
+}
+
+} // namespace
+} // namespace veq::testing
