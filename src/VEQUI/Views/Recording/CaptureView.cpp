@@ -11,6 +11,7 @@
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 #include "VEQUI/Views/Recording/CaptureChannelList.hpp"
+#include "VEQUI/Views/Recording/CaptureRangeCard.hpp"
 #include "VEQUI/Views/Recording/DriveExport.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
 #include "VEQUI/Views/Recording/RecordingCard.hpp"
@@ -62,7 +63,7 @@ CaptureView::CaptureView(AppModel& model, QWidget* parent)
                                     QStringLiteral("reportNote"))),
       noEvents_(makeLabel(QStringLiteral("Aucun événement reçu pour l'instant."), VEQ::label(12, QFont::Medium),
                           VEQ::textSecondary(), QStringLiteral("noEvents"))),
-      channels_(new CaptureChannelList) {
+      range_(new CaptureRangeCard(model)), channels_(new CaptureChannelList) {
     setObjectName(QStringLiteral("CaptureView"));
     auto* column = new QVBoxLayout(this);
     ListScreen::openColumn(*column, header_, model_);
@@ -84,6 +85,8 @@ CaptureView::CaptureView(AppModel& model, QWidget* parent)
     marking->addStretch(1);
     marking->addWidget(logControl_);
     recorder->addWidget(markingRow);
+
+    cards->addWidget(range_);
 
     QVBoxLayout* saved = nullptr;
     savedCard_ = makeRecordingCard(QStringLiteral("Dernier log enregistré"), QStringLiteral("savedLogCard"), saved);

@@ -12,6 +12,7 @@ namespace veq {
 
 class AppModel;
 class CaptureChannelList;
+class CaptureRangeCard;
 class EventLogControl;
 class HeaderBar;
 class ProminentButton;
@@ -31,6 +32,7 @@ public:
 
     CaptureChannelList& channels() const { return *channels_; }
     EventLogControl& logControl() const { return *logControl_; }
+    CaptureRangeCard& rangeCard() const { return *range_; }
     // Whether the HTML report of the last saved log is being written.
     bool exportingReport() const { return exporting_; }
 
@@ -56,6 +58,7 @@ private:
     ProminentButton* reportButton_;
     QLabel* reportNote_;
     QLabel* noEvents_;
+    CaptureRangeCard* range_;
     CaptureChannelList* channels_;
     bool refreshing_ = false;
     bool exporting_ = false;
