@@ -107,5 +107,7 @@ struct AppModelTestAccess {
         m.setLastSavedLog(std::move(log));
     }
     static bool captureRefreshing(const AppModel& m) { return m.captureRefreshTask_ != nullptr; }
+    static void setRecorder(AppModel& m, std::shared_ptr<EventRecorder> recorder) { m.setRecorder(std::move(recorder)); }
+    static void setCaptureOldestEvent(AppModel& m, std::optional<AppModel::Date> date) { m.setCaptureOldestEvent(date); }
 };
 } // namespace veq

@@ -15,6 +15,7 @@
 
 #include <QLabel>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <string>
@@ -106,6 +107,21 @@ TEST(CaptureRange, ARangeChosenOnTheStripIsSavedAsMDFThroughThePanelAndItsRecord
     const auto facts = rig.findAll<FactView>(QStringLiteral("savedFact"));
     ASSERT_EQ(facts.size(), 5);
     EXPECT_EQ(facts[0]->component().value, QStringLiteral("plage.mf4"));
+
+    // The same range as an own file in the sessions folder: read back, and catalogued.
+    const fs::path own = rig.model().sessionCatalog().sessionsDirectory() / "plage.veqt";
+    rig.dialogs->saveAnswers.push_back(own);
+    QTest::mouseClick(&card.saveButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return rig.model().lastSavedLog() && rig.model().lastSavedLog()->url == own; }, 15s));
+    const TelemetryFile::Contents contents = TelemetryFile::read(own);
+    ASSERT_GE(contents.records.size(), 2u);
+    const auto dated = [&](const TelemetryFile::Record& record) {
+        return contents.startDate + std::chrono::milliseconds(record.milliseconds);
+    };
+    EXPECT_GE(dated(contents.records.front()), range->first - bucket);
+    EXPECT_LE(dated(contents.records.back()), range->second + bucket);
+    EXPECT_TRUE(std::any_of(rig.model().pastSessions().begin(), rig.model().pastSessions().end(),
+                            [](const SessionRecord& record) { return record.fileName == "plage.veqt"; }));
 }
 
 TEST(CaptureRange, AnEndAtNowFollowsNowAndOneMovedBackStays) {
