@@ -1,6 +1,5 @@
 #include "OskavelCarApp/SelfCheck.hpp"
 #include "OskavelCarApp/Startup.hpp"
-#include "VEQSupport/DataFolder.hpp"
 #include "VEQUI/Views/Kit/AppLook.hpp"
 #include "VEQUI/Views/Shell/MainWindow.hpp"
 #include "VEQUI/Views/Kit/WidgetDialogs.hpp"

@@ -158,6 +158,7 @@ TEST(CaptureRange, TheButtonSaysWhyItIsOffAndThatARangeReplacesAMarkedStretch) {
         CaptureRangeCard idle(rig.model());
         EXPECT_FALSE(idle.saveButton().isEnabled());
         EXPECT_EQ(idle.note().text(), QStringLiteral("L'enregistreur ne garde encore aucun événement."));
+        EXPECT_EQ(idle.timeline().startLabel().text(), QStringLiteral("Début \u2014"));
     }
     CaptureView* capture = openCapture(rig);
     ASSERT_NE(capture, nullptr);

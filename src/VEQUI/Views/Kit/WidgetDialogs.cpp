@@ -22,13 +22,15 @@ QString nameFilter(const Dialogs::FileType& type) {
 
 } // namespace
 
-QIcon NameOnlyIconProvider::icon(IconType type) const { return QFileIconProvider::icon(type); }
+NameOnlyIconProvider::NameOnlyIconProvider()
+    : folder_(QApplication::style()->standardIcon(QStyle::SP_DirIcon)),
+      file_(QApplication::style()->standardIcon(QStyle::SP_FileIcon)),
+      link_(QApplication::style()->standardIcon(QStyle::SP_FileLinkIcon)) {}
 
 QIcon NameOnlyIconProvider::icon(const QFileInfo& info) const {
-    QStyle* style = QApplication::style();
-    if (info.isDir()) return style->standardIcon(QStyle::SP_DirIcon);
-    if (info.isSymLink()) return style->standardIcon(QStyle::SP_FileLinkIcon);
-    return style->standardIcon(QStyle::SP_FileIcon);
+    if (info.isDir()) return folder_;
+    if (info.isSymLink()) return link_;
+    return file_;
 }
 
 QString NameOnlyIconProvider::type(const QFileInfo& info) const {

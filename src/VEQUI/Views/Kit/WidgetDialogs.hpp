@@ -12,11 +12,19 @@ namespace veq {
 // theme's, read the first bytes of a file whose name says nothing (the session catalogue's store
 // and its journal files): opening and closing them drops the POSIX locks SQLite holds on them in
 // this process, and another process could then remove the journal the catalogue still uses.
+// The panel's listing asks it from a thread of its own: the icons are made up front.
 class NameOnlyIconProvider final : public QFileIconProvider {
 public:
-    QIcon icon(IconType type) const override;
+    NameOnlyIconProvider();
+
+    using QFileIconProvider::icon;
     QIcon icon(const QFileInfo& info) const override;
     QString type(const QFileInfo& info) const override;
+
+private:
+    QIcon folder_;
+    QIcon file_;
+    QIcon link_;
 };
 
 // Sets up a save panel for a request: Qt's own panel listing with `icons` (which must outlive

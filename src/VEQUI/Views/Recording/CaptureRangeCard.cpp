@@ -24,6 +24,7 @@ namespace {
 using Kind = AppModel::LogPhase::Kind;
 
 constexpr int noteWidth = 420;
+const QString unknown = QStringLiteral("\u2014");
 constexpr std::chrono::seconds tickInterval{1};
 
 const QString noEventsNote = QStringLiteral("L'enregistreur ne garde encore aucun événement.");
@@ -66,7 +67,8 @@ CaptureRangeCard::CaptureRangeCard(AppModel& model, QWidget* parent)
     QVBoxLayout* column = nullptr;
     outer->addWidget(makeRecordingCard(QStringLiteral("Plage à enregistrer"), QStringLiteral("rangeCard"), column));
 
-    timeline_->setTimeText([this](double seconds) { return DateTexts::clockTime(dateAt(seconds)); });
+    // Without a held event there is no time of day to name.
+    timeline_->setTimeText([this](double seconds) { return held_ ? DateTexts::clockTime(dateAt(seconds)) : unknown; });
     column->addWidget(new StripHolder(timeline_));
 
     auto* row = new QHBoxLayout;
