@@ -58,6 +58,7 @@
 #include <set>
 #include <stop_token>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QGeoPositionInfoSource;
@@ -396,11 +397,16 @@ public:
     // Writes the current drive's figures into its catalogue record, when there is one.
     void syncCurrentSession();
     // Deletes the drive's record and file, then lists the drives again. The drive being recorded
-    // is refused (its file is still being written): nothing changes.
+    // is refused (its file is still being written), and so is a drive being exported: nothing changes.
     void deleteSession(const SessionRecord& record);
     // Whether the record is the drive being recorded, whose figures are filled in only at
     // disconnection.
     bool isCurrentSession(const SessionRecord& record) const;
+    // Drives an export is running for. The mark belongs to the export, not to a screen: a screen
+    // built while it runs still keeps the drive's exports and deletion off, and deleteSession
+    // refuses the drive until the export ends.
+    bool isExporting(const SessionRecord& record) const { return exportingDrives_.contains(record); }
+    void setExporting(const SessionRecord& record, bool exporting);
 
     // --- Work off the GUI thread -----------------------------------------------------------------
 
@@ -441,6 +447,7 @@ Q_SIGNALS:
     void unitSystemChanged();
     void gearEstimatorChanged();
     void pastSessionsChanged();
+    void exportingDrivesChanged();
     void selectedProfileChanged();
     void profileMatchedFromVINChanged();
     void readFuelTypeChanged();
@@ -600,6 +607,7 @@ private:
     const std::unique_ptr<SessionCatalog> sessionCatalog_;
     std::vector<SessionRecord> pastSessions_;
     std::optional<SessionRecord> currentSession_;
+    std::unordered_set<SessionRecord> exportingDrives_;
     const std::vector<VehicleProfile> profiles_;
     std::optional<VehicleProfile> selectedProfile_;
     bool profileMatchedFromVIN_ = false;

@@ -400,6 +400,10 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
             profileName = selectedProfile_->displayName();
         }
         currentSession_ = sessionCatalog_->createSession(url->filename().string(), vin_, profileID, profileName);
+        // The channels are fixed when the file opens; the syncs leave the count as it is set here.
+        SessionCatalog::Update channels;
+        channels.channelCount = static_cast<std::int64_t>(store_->recordedChannelCount());
+        sessionCatalog_->update(*currentSession_, channels);
         refreshSessions();
     }
 

@@ -187,7 +187,12 @@ std::optional<std::string> AppModel::keptFileRefusal(const fs::path& url) const 
     };
     if (const auto& live = store_->recordingURL(); live && sameFile(url, *live)) return refusal(liveDriveRefusal);
     const fs::path& folder = sessionCatalog_->sessionsDirectory();
-    if (sameFile(url, folder / SessionCatalog::storeFileName)) return refusal(catalogueRefusal);
+    // The store and the working files its database keeps beside it while open.
+    for (const std::string_view suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (sameFile(url, folder / (std::string(SessionCatalog::storeFileName) + std::string(suffix)))) {
+            return refusal(catalogueRefusal);
+        }
+    }
     for (const SessionRecord& record : sessionCatalog_->allSessions()) {
         if (!record.fileName.empty() && sameFile(url, folder / record.fileName)) return refusal(catalogueRefusal);
     }

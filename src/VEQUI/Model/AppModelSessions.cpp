@@ -24,13 +24,18 @@ void AppModel::syncCurrentSession() {
 
 void AppModel::deleteSession(const SessionRecord& record) {
     // Removing the live drive's file would lose the drive while the store still writes to it.
-    if (isCurrentSession(record)) return;
+    if (isCurrentSession(record) || isExporting(record)) return;
     sessionCatalog_->remove(record);
     refreshSessions();
 }
 
 bool AppModel::isCurrentSession(const SessionRecord& record) const {
     return currentSession_.has_value() && *currentSession_ == record;
+}
+
+void AppModel::setExporting(const SessionRecord& record, bool exporting) {
+    const bool changed = exporting ? exportingDrives_.insert(record).second : exportingDrives_.erase(record) > 0;
+    if (changed) Q_EMIT exportingDrivesChanged();
 }
 
 void AppModel::runInBackground(BackgroundWork work) {

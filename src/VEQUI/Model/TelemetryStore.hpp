@@ -75,6 +75,8 @@ public:
 
     // Records written to the open file; 0 when none is open.
     std::size_t recordedSampleCount() const;
+    // Channels of the open file; 0 when none is open.
+    std::size_t recordedChannelCount() const { return writer_ ? writer_->channels().size() : 0; }
     // `t` of the last snapshot; 0 without snapshots.
     double replayDuration() const;
 

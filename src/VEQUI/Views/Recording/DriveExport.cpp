@@ -41,17 +41,21 @@ struct Encoded {
     std::optional<std::string> refusal;
 };
 
-Encoded readAndEncode(const fs::path& source, Format format, const Settings& settings, const std::stop_token& stop) {
-    TelemetryFile::Contents drive;
-    try {
-        drive = TelemetryFile::read(source);
-    } catch (const std::exception& failure) {
-        return {{}, {}, "Le fichier « " + source.filename().string() + " » ne peut pas être lu : " + failure.what()};
+Encoded readAndEncode(const Source& source, Format format, const Settings& settings, const std::stop_token& stop) {
+    std::shared_ptr<const TelemetryFile::Contents> drive = source.contents;
+    if (!drive) {
+        try {
+            drive = std::make_shared<const TelemetryFile::Contents>(TelemetryFile::read(source.file));
+        } catch (const std::exception& failure) {
+            return {{}, {}, "Le fichier « " + source.file.filename().string() + " » ne peut pas être lu : " + failure.what()};
+        }
     }
     // The application is closing: nobody is left to save the file for.
     if (stop.stop_requested()) return {};
     try {
-        return {encode(drive, format, settings), suggestedName(drive, format), std::nullopt};
+        const std::string name = suggestedName(*drive, format, source.excerpt);
+        if (!source.excerpt) return {encode(*drive, format, settings), name, std::nullopt};
+        return {encode(drive->trimmed(source.excerpt->from, source.excerpt->to), format, settings), name, std::nullopt};
     } catch (const std::exception& failure) {
         return {{}, {}, failure.what()};
     }
@@ -62,14 +66,13 @@ void refuse(AppModel& model, const std::string& text) {
 }
 
 // Runs `finished` unless its screen has gone.
-std::function<void()> guarded(QObject* owner, std::function<void()> finished) {
-    return [owner = QPointer<QObject>(owner), finished = std::move(finished)] {
-        if (owner && finished) finished();
+Finished guarded(QObject* owner, Finished finished) {
+    return [owner = QPointer<QObject>(owner), finished = std::move(finished)](const std::optional<fs::path>& written) {
+        if (owner && finished) finished(written);
     };
 }
 
-void writeOut(AppModel& model, std::shared_ptr<const std::string> data, fs::path destination,
-              std::function<void()> finished) {
+void writeOut(AppModel& model, std::shared_ptr<const std::string> data, fs::path destination, Finished finished) {
     model.runInBackground([&model, data = std::move(data), destination = std::move(destination),
                            finished = std::move(finished)](std::stop_token) -> std::function<void()> {
         std::optional<std::string> failure;
@@ -78,9 +81,9 @@ void writeOut(AppModel& model, std::shared_ptr<const std::string> data, fs::path
         } catch (const std::exception& error) {
             failure = error.what();
         }
-        return [&model, failure, finished] {
+        return [&model, failure, destination, finished] {
             if (failure) FileExporter::tellFailure(model.dialogs(), *failure);
-            finished();
+            finished(failure ? std::nullopt : std::optional<fs::path>(destination));
         };
     });
 }
@@ -110,36 +113,46 @@ std::string encode(const TelemetryFile::Contents& drive, Format format, const Se
     return {};
 }
 
-std::string suggestedName(const TelemetryFile::Contents& drive, Format format) {
-    return ExportNaming::dji(drive.startDate, row(format).type.extension, TimeZone::current());
+std::string suggestedName(const TelemetryFile::Contents& drive, Format format, const std::optional<Excerpt>& excerpt) {
+    const TimeZone zone = TimeZone::current();
+    if (!excerpt) return ExportNaming::dji(drive.startDate, row(format).type.extension, zone);
+    return ExportNaming::dji(drive.startDate, zone) + ExportNaming::rangeSuffix(excerpt->from, excerpt->to) + "." +
+           row(format).type.extension;
 }
 
 void start(AppModel& model, fs::path source, Format format, Settings settings, QObject* owner,
            std::function<void()> finished) {
+    start(model, Source{std::move(source), nullptr, std::nullopt}, format, std::move(settings), owner,
+          [finished = std::move(finished)](const std::optional<fs::path>&) {
+              if (finished) finished();
+          });
+}
+
+void start(AppModel& model, Source source, Format format, Settings settings, QObject* owner, Finished finished) {
     auto done = guarded(owner, std::move(finished));
     model.runInBackground([&model, source = std::move(source), format, settings = std::move(settings),
                            done](std::stop_token stop) -> std::function<void()> {
         auto encoded = std::make_shared<Encoded>(readAndEncode(source, format, settings, stop));
-        return [&model, encoded, source, format, done] {
+        return [&model, encoded, file = source.file, format, done] {
             if (encoded->refusal) {
                 refuse(model, *encoded->refusal);
-                done();
+                done(std::nullopt);
                 return;
             }
             const auto destination =
                 FileExporter::askDestination(model.dialogs(), encoded->suggestedName, row(format).type);
             if (!destination) {
-                done();
+                done(std::nullopt);
                 return;
             }
             // The drives and the catalogue are the application's own: an export never replaces one.
             auto refusal = model.keptFileRefusal(*destination);
-            if (!refusal && FileExporter::isSameFile(*destination, source)) {
+            if (!refusal && FileExporter::isSameFile(*destination, file)) {
                 refusal = "« " + destination->filename().string() + " » est le fichier exporté ; choisissez un autre fichier.";
             }
             if (refusal) {
                 FileExporter::tellFailure(model.dialogs(), *refusal);
-                done();
+                done(std::nullopt);
                 return;
             }
             auto data = std::shared_ptr<const std::string>(encoded, &encoded->data);

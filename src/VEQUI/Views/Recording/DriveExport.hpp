@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -42,8 +44,27 @@ struct Settings {
 // be written in that format (no GPS point for GPX, a value that JSON cannot hold).
 std::string encode(const TelemetryFile::Contents& drive, Format format, const Settings& settings);
 
-// "DJI_<local start date and time>.<extension>", for the drive's start in the current time zone.
-std::string suggestedName(const TelemetryFile::Contents& drive, Format format);
+// A part of a drive, in seconds from its start.
+struct Excerpt {
+    double from = 0;
+    double to = 0;
+};
+
+// "DJI_<local start date and time>.<extension>", for the drive's start in the current time zone;
+// an excerpt puts its range between the two ("DJI_20261207115816-12s-96s.csv").
+std::string suggestedName(const TelemetryFile::Contents& drive, Format format,
+                          const std::optional<Excerpt>& excerpt = std::nullopt);
+
+// The drive to export: its file, and the contents already read from it when the caller holds
+// them (else the file is read off the GUI thread); an excerpt, or the whole drive.
+struct Source {
+    std::filesystem::path file; // also never a destination
+    std::shared_ptr<const TelemetryFile::Contents> contents;
+    std::optional<Excerpt> excerpt;
+};
+
+// The end of an export, on the GUI thread: the file written, or nothing (cancelled, refused, failed).
+using Finished = std::function<void(const std::optional<std::filesystem::path>& written)>;
 
 // Exports the telemetry file `source`. Every failure (a file that cannot be read, a drive that the
 // format cannot hold, a destination the application keeps, a write that fails) is told through
@@ -52,6 +73,7 @@ std::string suggestedName(const TelemetryFile::Contents& drive, Format format);
 // has gone by then; the export itself goes on without its screen.
 void start(AppModel& model, std::filesystem::path source, Format format, Settings settings, QObject* owner,
            std::function<void()> finished);
+void start(AppModel& model, Source source, Format format, Settings settings, QObject* owner, Finished finished);
 
 } // namespace DriveExport
 

@@ -8,7 +8,9 @@
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/SegmentedPicker.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
+#include "VEQUI/Views/Recording/DriveTimeline.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
+#include "VEQUI/Views/Recording/PanelButton.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
 
 #include <QGridLayout>
@@ -27,17 +29,18 @@ constexpr int spacing = 10;
 QString caption(const char* text) { return QString::fromUtf8(text).toUpper(); }
 
 QPushButton* formatButton(const DriveExport::FormatRow& format) {
-    auto* button = new QPushButton(QString::fromUtf8(format.title));
-    button->setObjectName(QStringLiteral("exportButton.") + QString::fromStdString(format.type.extension));
+    QPushButton* button = makePanelButton(QString::fromUtf8(format.title),
+                                          QStringLiteral("exportButton.") + QString::fromStdString(format.type.extension));
     button->setToolTip(QStringLiteral("Exporter ce trajet : ") + QString::fromStdString(format.type.description));
-    button->setFont(VEQ::label(12, QFont::DemiBold));
-    button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton{background:%1;color:%2;border:1px solid %3;border-radius:6px;"
-                                         "padding:5px 6px;}QPushButton:pressed{background:%3;}"
-                                         "QPushButton:disabled{color:%4;}")
-                              .arg(VEQ::surface2().name(), VEQ::textPrimary().name(), VEQ::stroke().name(),
-                                   VEQ::textSecondary().name()));
     return button;
+}
+
+// Why the export buttons are off, or what the export section has to say.
+QString exportNoteOf(const SessionRow& row, const QString& exported) {
+    if (row.busy) return QStringLiteral("Export en cours…");
+    if (row.fileMissing) return QStringLiteral("Le fichier de ce trajet est introuvable : il ne peut pas être exporté.");
+    if (!exported.isEmpty()) return QStringLiteral("Exporté : ") + exported;
+    return QStringLiteral("Le fichier porte la date et l'heure du début du trajet.");
 }
 
 } // namespace
@@ -49,6 +52,7 @@ DrivePanel::DrivePanel(QWidget* parent)
       liveNote_(makeWrappingLabel(QStringLiteral("Trajet en cours d'enregistrement : sa fiche est complétée à la "
                                                  "déconnexion. Ses chiffres sont ceux du trajet en cours."),
                                   VEQ::label(11, QFont::Medium), VEQ::confirm(), inner, QStringLiteral("liveNote"))),
+      timeline_(new DriveTimeline(inner)),
       exportNote_(makeWrappingLabel({}, VEQ::label(11, QFont::Medium), VEQ::textSecondary(), inner,
                                     QStringLiteral("exportNote"))),
       delete_(new PlainButton(QStringLiteral("Supprimer le trajet"), "trash", VEQ::label(12, QFont::Medium),
@@ -66,6 +70,8 @@ DrivePanel::DrivePanel(QWidget* parent)
     column->addWidget(vehicle_);
     column->addWidget(figures_);
     column->addWidget(liveNote_);
+    column->addWidget(new Divider(Qt::Horizontal));
+    column->addWidget(timeline_);
     column->addWidget(new Divider(Qt::Horizontal));
 
     column->addWidget(makeLabel(caption("Exporter"), tracked(VEQ::label(10, QFont::Bold), 1), VEQ::textSecondary()));
@@ -117,7 +123,7 @@ QPushButton* DrivePanel::exportButton(DriveExport::Format format) const {
     return it == exports_.end() ? nullptr : it->second;
 }
 
-void DrivePanel::show(const SessionRow& row, SubtitleExporter::Layout layout) {
+void DrivePanel::show(const SessionRow& row, SubtitleExporter::Layout layout, const QString& exported) {
     title_->setText(QStringLiteral("Trajet du ") + DateTexts::listDate(row.record.startDate, false));
     vehicle_->setText(TripFigures::vehicleOf(row.record));
 
@@ -138,21 +144,22 @@ void DrivePanel::show(const SessionRow& row, SubtitleExporter::Layout layout) {
     figures_->setVisible(!row.live);
     liveNote_->setVisible(row.live);
 
-    for (const auto& [format, button] : exports_) button->setEnabled(!row.busy);
-    if (row.busy) {
-        exportNote_->setText(QStringLiteral("Export en cours…"));
-    } else if (row.fileMissing) {
-        exportNote_->setText(QStringLiteral("Le fichier de ce trajet est introuvable : il ne peut pas être exporté."));
-    } else {
-        exportNote_->setText(QStringLiteral("Le fichier porte la date et l'heure du début du trajet."));
-    }
+    // A missing file has nothing to export; a drive being exported waits for its export to end.
+    for (const auto& [format, button] : exports_) button->setEnabled(!row.busy && !row.fileMissing);
+    exportNote_->setText(exportNoteOf(row, exported));
     if (const int shown = layout == SubtitleExporter::Layout::readable ? 1 : 0; subtitles_->currentIndex() != shown) {
         subtitles_->setCurrentIndex(shown);
     }
 
-    delete_->setEnabled(!row.live);
-    delete_->setColour(row.live ? VEQ::textSecondary() : VEQ::critical());
-    deleteNote_->setVisible(row.live);
+    const bool deletable = !row.live && !row.busy;
+    delete_->setEnabled(deletable);
+    delete_->setColour(deletable ? VEQ::critical() : VEQ::textSecondary());
+    if (row.live) {
+        deleteNote_->setText(QStringLiteral("Trajet en cours d'enregistrement : il pourra être supprimé après la déconnexion."));
+    } else if (row.busy) {
+        deleteNote_->setText(QStringLiteral("Export en cours : le trajet pourra être supprimé une fois l'export terminé."));
+    }
+    deleteNote_->setVisible(!deletable);
 }
 
 } // namespace veq

@@ -73,7 +73,10 @@ void SessionList::setRows(std::vector<SessionRow> rows) {
     std::optional<SessionRecord> kept;
     if (const SessionRow* row = selectedRow()) kept = row->record;
     rows_ = std::move(rows);
-    for (SessionRow& row : rows_) row.busy = busy_.contains(row.record);
+    for (SessionRow& row : rows_) {
+        if (row.busy) busy_.insert(row.record);
+        row.busy = busy_.contains(row.record);
+    }
     texts_.assign(rows_.size(), std::nullopt);
     selected_.reset();
     if (kept) {

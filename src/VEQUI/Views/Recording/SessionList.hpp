@@ -43,7 +43,7 @@ public:
     explicit SessionList(QWidget* parent = nullptr);
 
     // The rows anew; the selected drive stays selected while it is listed, else the first is, and
-    // a busy drive stays busy.
+    // a busy drive stays busy (a row given busy becomes busy).
     void setRows(std::vector<SessionRow> rows);
     const std::vector<SessionRow>& rows() const { return rows_; }
     // The selected row's outline and the busy mark follow the screen's accent.

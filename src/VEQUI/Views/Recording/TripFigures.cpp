@@ -57,7 +57,8 @@ std::vector<Figure> ofRecord(const SessionRecord& record) {
     };
     if (record.zeroToHundredSec) figures.push_back(timed("0-100 km/h", *record.zeroToHundredSec));
     figures.push_back(count("Lignes", record.sampleCount));
-    figures.push_back(count("Canaux", record.channelCount));
+    // Drives stored before their channel count was kept say nothing rather than "0".
+    if (record.channelCount > 0) figures.push_back(count("Canaux", record.channelCount));
     return figures;
 }
 
@@ -78,8 +79,9 @@ QString summaryOf(const SessionRecord& record) {
 QString detailsOf(const SessionRecord& record) {
     QString line = counted(record.dtcCount, "défaut", "défauts");
     if (record.zeroToHundredSec) line += text(fmt::format(" · 0-100 km/h {:.1f} s", *record.zeroToHundredSec));
-    return line + QStringLiteral(" · ") + counted(record.sampleCount, "ligne", "lignes") + QStringLiteral(" · ") +
-           counted(record.channelCount, "canal", "canaux");
+    line += QStringLiteral(" · ") + counted(record.sampleCount, "ligne", "lignes");
+    if (record.channelCount > 0) line += QStringLiteral(" · ") + counted(record.channelCount, "canal", "canaux");
+    return line;
 }
 
 QString counted(std::int64_t count, const char* one, const char* many) {

@@ -10,12 +10,17 @@
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 #include "VEQUI/Views/Recording/CurrentTripTiles.hpp"
 #include "VEQUI/Views/Recording/DrivePanel.hpp"
+#include "VEQUI/Views/Recording/DriveReading.hpp"
+#include "VEQUI/Views/Recording/DriveTimeline.hpp"
 #include "VEQUI/Views/Recording/RecordingCard.hpp"
 #include "VEQUI/Views/Recording/SessionList.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPointer>
+#include <QScrollBar>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -47,7 +52,8 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), header_(new HeaderBar(QStringLiteral("Trajets"), QStringLiteral("tripsSummary"))),
       currentCard_(nullptr), tiles_(new CurrentTripTiles), list_(new SessionList),
       noDrives_(ListScreen::makeEmptyState("map", 30, VEQ::textSecondary(), QStringLiteral("Aucun trajet enregistré"))),
-      panelCard_(new RoundedPanel(12, VEQ::surface1())), panel_(new DrivePanel) {
+      panelCard_(new RoundedPanel(12, VEQ::surface1())), panel_(new DrivePanel),
+      panelScroll_(ListScreen::makeScroll(QStringLiteral("drivePanelScroll"), panel_)) {
     setObjectName(QStringLiteral("TripsView"));
     auto* column = new QVBoxLayout(this);
     ListScreen::openColumn(*column, header_, model_);
@@ -75,7 +81,7 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     panelCard_->setFixedWidth(DrivePanel::width + 28 + 8); // its insets and room for a scroll bar
     auto* panelColumn = new QVBoxLayout(panelCard_);
     panelColumn->setContentsMargins(14, 14, 8, 14);
-    panelColumn->addWidget(ListScreen::makeScroll(QStringLiteral("drivePanelScroll"), panel_));
+    panelColumn->addWidget(panelScroll_);
     history->addWidget(panelCard_);
     body->addLayout(history, 1);
     column->addLayout(body, 1);
@@ -88,7 +94,21 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
         options.layout = layout;
         model_.setSubtitleOptions(options);
     };
+    panel_->timeline().onRefresh = [this] { openSelected(true); };
+    panel_->timeline().onChannel = [this](std::uint8_t channel) {
+        const auto contents = panel_->timeline().contents();
+        if (!contents) return;
+        DriveReading::retrend(model_, contents, channel, this, [this, contents, channel](std::vector<double> trend) {
+            // A trend of a drive no longer shown is dropped.
+            if (panel_->timeline().contents() == contents) panel_->timeline().setBackdrop(channel, std::move(trend));
+        });
+    };
     connect(&model_, &AppModel::pastSessionsChanged, this, [this] { refreshDrives(); });
+    connect(&model_, &AppModel::exportingDrivesChanged, this, [this] {
+        for (const SessionRow& row : std::vector<SessionRow>(list_->rows())) {
+            list_->setBusy(row.record, model_.isExporting(row.record));
+        }
+    });
     connect(&model_, &AppModel::phaseChanged, this, [this] {
         refreshCurrentTrip();
         refreshDrives();
@@ -115,7 +135,8 @@ void TripsView::refreshDrives() {
     rows.reserve(records.size());
     const SessionCatalog& catalog = model_.sessionCatalog();
     for (const SessionRecord& record : records) {
-        rows.push_back({record, model_.isCurrentSession(record), !presentFile(catalog, record).has_value()});
+        rows.push_back({record, model_.isCurrentSession(record), !presentFile(catalog, record).has_value(),
+                        model_.isExporting(record)});
     }
     header_->setSummary(countText(rows.size()), VEQ::textSecondary());
     list_->setVisible(!rows.empty());
@@ -125,12 +146,62 @@ void TripsView::refreshDrives() {
 }
 
 void TripsView::showSelected() {
-    if (const SessionRow* row = list_->selectedRow()) panel_->show(*row, model_.subtitleOptions().layout);
+    const SessionRow* row = list_->selectedRow();
+    if (!row) return;
+    showExportsOf(*row);
+    const bool sameDrive = opened_ && *opened_ == row->record;
+    if (!sameDrive || row->fileMissing) {
+        openSelected(false);
+    } else if (openedLive_ != row->live) {
+        openSelected(true); // the recording ended: the drive is read whole once more
+    }
+}
+
+void TripsView::showExportsOf(const SessionRow& row) {
+    // Turning a focused button off moves the focus on, and the scroll area would scroll to it:
+    // the panel stays where the user left it.
+    QScrollBar* bar = panelScroll_->verticalScrollBar();
+    const int kept = bar->value();
+    const QString exported = exported_ && exported_->first == row.record ? exported_->second : QString();
+    panel_->show(row, model_.subtitleOptions().layout, exported);
+    bar->setValue(kept);
+}
+
+void TripsView::openSelected(bool again) {
+    const SessionRow* row = list_->selectedRow();
+    if (!row) return;
+    const SessionRecord record = row->record;
+    const bool live = row->live;
+    const std::uint64_t generation = ++readGeneration_;
+    opened_ = record;
+    openedLive_ = live;
+    const auto file = presentFile(model_.sessionCatalog(), record);
+    if (!file) {
+        panel_->timeline().showUnavailable(QStringLiteral("Le fichier de ce trajet est introuvable : il ne peut pas être découpé."));
+        return;
+    }
+    // The drive being recorded keeps up to a buffer of records in memory: they go to the file first.
+    if (live) model_.store().flushRecording();
+    std::optional<std::uint8_t> channel;
+    if (again && panel_->timeline().contents()) {
+        if (const QVariant pid = panel_->timeline().channelPicker().currentData(); pid.isValid()) {
+            channel = static_cast<std::uint8_t>(pid.toUInt());
+        }
+    }
+    panel_->timeline().showReading(live);
+    DriveReading::open(model_, *file, channel, this, [this, generation, live, again](DriveReading::Outcome outcome) {
+        if (generation != readGeneration_) return; // another drive was selected meanwhile
+        if (outcome.opened) {
+            panel_->timeline().showDrive(std::move(*outcome.opened), live, again);
+        } else {
+            panel_->timeline().showUnavailable(QString::fromStdString(outcome.failure));
+        }
+    });
 }
 
 void TripsView::exportSelected(DriveExport::Format format) {
     const SessionRow* row = list_->selectedRow();
-    if (!row || row->busy) return;
+    if (!row || row->busy || model_.isExporting(row->record)) return;
     const SessionRecord record = row->record;
     const auto file = presentFile(model_.sessionCatalog(), record);
     if (!file) {
@@ -139,20 +210,35 @@ void TripsView::exportSelected(DriveExport::Format format) {
                                           " ») : il n'y a rien à exporter."});
         return;
     }
-    // The drive being recorded keeps up to a buffer of records in memory: they go to the file first.
-    if (model_.isCurrentSession(record)) model_.store().flushRecording();
+    DriveExport::Source source{*file, nullptr, panel_->timeline().excerpt()};
+    if (model_.isCurrentSession(record)) {
+        // The drive being recorded is read anew, up to now: its buffered records go to the file first.
+        model_.store().flushRecording();
+    } else if (opened_ && *opened_ == record) {
+        source.contents = panel_->timeline().contents();
+    }
     DriveExport::Settings settings;
     settings.title = "Trajet du " + DateTexts::listDate(record.startDate, false).toStdString() + " · " +
                      TripFigures::vehicleOf(record).toStdString();
     settings.subtitles = model_.subtitleOptions();
-    list_->setBusy(record, true);
-    DriveExport::start(model_, *file, format, std::move(settings), this,
-                       [this, record] { list_->setBusy(record, false); });
+    if (exported_ && exported_->first == record) exported_.reset();
+    model_.setExporting(record, true);
+    // The mark is the export's: it ends with the export even when this screen has gone.
+    DriveExport::start(model_, std::move(source), format, std::move(settings), &model_,
+                       [&model = model_, self = QPointer<TripsView>(this), record](const std::optional<std::filesystem::path>& written) {
+                           if (self) self->exportFinished(record, written);
+                           model.setExporting(record, false);
+                       });
+}
+
+void TripsView::exportFinished(const SessionRecord& record, const std::optional<std::filesystem::path>& written) {
+    if (!written) return;
+    exported_ = {record, QString::fromStdString(written->filename().string())};
 }
 
 void TripsView::deleteSelected() {
     const SessionRow* row = list_->selectedRow();
-    if (!row || row->live) return;
+    if (!row || row->live || model_.isExporting(row->record)) return;
     const SessionRecord record = row->record;
     Dialogs::Confirmation question;
     question.title = "Supprimer ce trajet ?";

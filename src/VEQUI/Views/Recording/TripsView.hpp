@@ -2,7 +2,16 @@
 
 #include "VEQUI/Views/Recording/DriveExport.hpp"
 
+#include "VEQStore/Catalog/SessionRecord.hpp"
+
+#include <QString>
 #include <QWidget>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+class QScrollArea;
 
 namespace veq {
 
@@ -12,10 +21,12 @@ class DrivePanel;
 class HeaderBar;
 class RoundedPanel;
 class SessionList;
+struct SessionRow;
 
 // The section "Trajets": while connected, the figures of the drive under way; then every drive
-// of the catalogue, newest first, and for the selected one its figures, its export in every
-// format and its deletion. Listing reads no drive file, it only looks whether each is there.
+// of the catalogue, newest first, and for the selected one its figures, its trim timeline, its
+// export (whole or the excerpt) in every format and its deletion. Listing reads no drive file, it
+// only looks whether each is there; selecting a drive reads its file once, off the GUI thread.
 class TripsView : public QWidget {
 public:
     explicit TripsView(AppModel& model, QWidget* parent = nullptr);
@@ -24,7 +35,8 @@ public:
     DrivePanel& panel() const { return *panel_; }
     CurrentTripTiles& tripTiles() const { return *tiles_; }
 
-    // Exports the selected drive (the panel's buttons call it).
+    // Exports the selected drive, or the excerpt between the timeline's handles (the panel's
+    // buttons call it).
     void exportSelected(DriveExport::Format format);
     // Asks, then deletes the selected drive (the panel's button calls it).
     void deleteSelected();
@@ -36,6 +48,10 @@ private:
     void refreshDrives();
     void refreshCurrentTrip();
     void showSelected();
+    void showExportsOf(const SessionRow& row);
+    // Reads the selected drive's file for its timeline: `again` when it is the drive shown, read anew.
+    void openSelected(bool again);
+    void exportFinished(const SessionRecord& record, const std::optional<std::filesystem::path>& written);
 
     AppModel& model_;
     HeaderBar* header_;
@@ -45,6 +61,13 @@ private:
     QWidget* noDrives_;
     RoundedPanel* panelCard_;
     DrivePanel* panel_;
+    QScrollArea* panelScroll_;
+    // The drive the timeline shows (or is reading) and whether it was being recorded then.
+    std::optional<SessionRecord> opened_;
+    bool openedLive_ = false;
+    std::uint64_t readGeneration_ = 0;
+    // The file the last export of a drive from this screen wrote.
+    std::optional<std::pair<SessionRecord, QString>> exported_;
 };
 
 } // namespace veq
