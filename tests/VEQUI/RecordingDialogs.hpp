@@ -18,6 +18,8 @@ public:
     std::deque<bool> confirmAnswers;
     // Runs while a confirmation is up, as events reaching a real modal dialog's loop would.
     std::function<void()> whileConfirming;
+    // Runs while a save panel is up, the same way.
+    std::function<void()> whileChoosing;
 
     std::vector<SaveRequest> saveRequests;
     std::vector<Confirmation> confirmations;
@@ -25,6 +27,7 @@ public:
 
     std::optional<std::filesystem::path> chooseSaveLocation(const SaveRequest& request) override {
         saveRequests.push_back(request);
+        if (whileChoosing) whileChoosing();
         if (saveAnswers.empty()) return std::nullopt;
         auto answer = saveAnswers.front();
         saveAnswers.pop_front();

@@ -222,6 +222,9 @@ TEST(RecordingTests, TheLiveDrivesFileAndCataloguedDrivesAreNeverASaveDestinatio
     refused(live, liveReason);
     refused(live.parent_path() / ".." / live.parent_path().filename() / live.filename(), liveReason); // another way
     refused(rig.sessionsFolder() / "sessions.store", catalogueReason);
+    for (const char* working : {"sessions.store-wal", "sessions.store-shm", "sessions.store-journal"}) {
+        refused(rig.sessionsFolder() / working, catalogueReason);
+    }
     settleFor(100ms);
     EXPECT_GE(fs::file_size(live), liveSize);
     EXPECT_NO_THROW(TelemetryFile::read(live));
@@ -236,6 +239,26 @@ TEST(RecordingTests, TheLiveDrivesFileAndCataloguedDrivesAreNeverASaveDestinatio
     EXPECT_EQ(rig->logPhase(), LogPhase::ended(start2, end2));
     EXPECT_EQ(rig->lastExecutionMessage(), failurePrefix + "« stretch.veqt » " + catalogueReason);
     EXPECT_EQ(fs::file_size(stretch), before);
+}
+
+// The syncs of the drive under way leave its channel count alone: it is set when the file opens.
+TEST(RecordingTests, TheLiveDrivesRecordCountsTheChannelsOfItsFile) {
+    LiveRig rig;
+    const fs::path live = *rig->store().recordingURL();
+    const auto countOf = [&] {
+        for (const SessionRecord& record : rig->pastSessions()) {
+            if (record.fileName == live.filename().string()) return record.channelCount;
+        }
+        return std::int64_t{-1};
+    };
+    rig->store().flushRecording();
+    const auto channels = static_cast<std::int64_t>(TelemetryFile::read(live).channels.size());
+    ASSERT_GT(channels, 0);
+    EXPECT_EQ(countOf(), channels);
+    rig->syncCurrentSession();
+    EXPECT_EQ(countOf(), channels);
+    rig->disconnect();
+    EXPECT_EQ(countOf(), channels);
 }
 
 TEST(RecordingTests, TheCaptureRefreshShowsTheRecorderWhileItRunsAndMarksReachItInCallOrder) {

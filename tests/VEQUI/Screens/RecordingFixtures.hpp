@@ -16,8 +16,9 @@ namespace veq::testing {
 struct PastDrive {
     std::chrono::system_clock::time_point start =
         std::chrono::sys_days{std::chrono::year{2026} / 11 / 28} + std::chrono::hours{7} + std::chrono::minutes{42};
-    int seconds = 90;   // one record a second, from 0 s to `seconds` included
+    int seconds = 90;   // records from 0 s to `seconds` included
     bool gps = true;    // the position channels, with a fix in every record
+    int perSecond = 1;  // records a second
 };
 
 // The drive's own telemetry file in the sessions folder (engine speed, road speed and, when asked,
@@ -35,21 +36,22 @@ inline SessionRecord addPastDrive(AppModel& model, const PastDrive& drive = {}) 
     }
     {
         TelemetryFile::Writer writer(catalog.sessionsDirectory() / name, channels, drive.start);
-        for (int s = 0; s <= drive.seconds; ++s) {
+        for (int i = 0; i <= drive.seconds * drive.perSecond; ++i) {
+            const double s = static_cast<double>(i) / drive.perSecond;
             std::vector<std::optional<float>> values{static_cast<float>(900 + 20 * s),
-                                                     static_cast<float>(std::min(88, s * 2))};
+                                                     static_cast<float>(std::min(88.0, s * 2))};
             if (drive.gps) {
                 values.push_back(static_cast<float>(48.8566 + s * 0.0001));
                 values.push_back(static_cast<float>(2.3522 + s * 0.0001));
                 values.push_back(35.0f);
             }
-            writer.append(static_cast<std::uint32_t>(s * 1000), values);
+            writer.append(static_cast<std::uint32_t>(i * 1000 / drive.perSecond), values);
         }
     }
     SessionRecord record = catalog.createSession(name, "VF1RFB00X12345678", "clio-4", "Renault Clio IV", drive.start);
     SessionCatalog::Update figures;
     figures.endDate = drive.start + seconds(drive.seconds);
-    figures.sampleCount = drive.seconds + 1;
+    figures.sampleCount = drive.seconds * drive.perSecond + 1;
     figures.channelCount = static_cast<std::int64_t>(channels.size());
     figures.distanceKm = 1.6;
     figures.maxSpeedKmh = 88;

@@ -262,13 +262,15 @@ TEST(TripsScreen, AMissingDriveFileIsListedRefusedAtExportAndCanBeDeleted) {
     EXPECT_EQ(SessionRowTexts::of(*trips.row(gone)).mark, QStringLiteral("Fichier introuvable"));
     EXPECT_FALSE(trips.row(noGPS)->fileMissing);
 
+    // Nothing to export: the buttons are off, with the reason; deleting stays possible.
     ASSERT_TRUE(trips.select(gone));
     const std::size_t panels = rig.dialogs->saveRequests.size();
-    QTest::mouseClick(trips.panel().exportButton(Format::csv), Qt::LeftButton);
-    EXPECT_EQ(rig.dialogs->saveRequests.size(), panels); // no panel for a file that is not there
-    ASSERT_FALSE(rig.dialogs->messages.empty());
-    EXPECT_EQ(rig.dialogs->messages.back().kind, Dialogs::Message::Kind::error);
-    EXPECT_NE(rig.dialogs->messages.back().text.find("introuvable"), std::string::npos);
+    for (const DriveExport::FormatRow& format : DriveExport::formats()) {
+        EXPECT_FALSE(trips.panel().exportButton(format.format)->isEnabled()) << format.title;
+    }
+    EXPECT_EQ(rig.find<QLabel>(QStringLiteral("exportNote"))->text(),
+              QStringLiteral("Le fichier de ce trajet est introuvable : il ne peut pas être exporté."));
+    EXPECT_TRUE(trips.panel().deleteButton().isEnabled());
 
     // A drive without a position has no track to write.
     ASSERT_TRUE(trips.select(noGPS));

@@ -61,6 +61,11 @@ TEST(TripFigures, TheCurrentDriveAndACataloguedDrive) {
     record.channelCount = 1;
     EXPECT_EQ(TripFigures::summaryOf(record).toStdString(), "1:02:05 · 0.5 km · max 31 km/h · 0.05 l · 10.0 l/100 km");
     EXPECT_EQ(TripFigures::detailsOf(record).toStdString(), "1 défaut · 0-100 km/h 9.4 s · 1 ligne · 1 canal");
+    // A drive stored before its channels were counted says nothing of them rather than "0 canal".
+    record.channelCount = 0;
+    EXPECT_EQ(TripFigures::detailsOf(record).toStdString(), "1 défaut · 0-100 km/h 9.4 s · 1 ligne");
+    const auto figures = shown(TripFigures::ofRecord(record));
+    EXPECT_EQ(figures.back(), "Lignes|1|");
 
     EXPECT_EQ(TripFigures::vehicleOf(record).toStdString(), "VF1RFB00X12345678");
     record.profileName = "Renault Clio IV";

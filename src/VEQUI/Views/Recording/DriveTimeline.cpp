@@ -63,7 +63,8 @@ DriveTimeline::DriveTimeline(int width, QWidget* parent)
     showUnavailable({});
 }
 
-void DriveTimeline::showReading(bool live) {
+void DriveTimeline::showReading(bool live, bool again) {
+    if (!again) showUnavailable({});
     range_->setBusy(true);
     refresh_->setVisible(live);
     refresh_->setEnabled(false);

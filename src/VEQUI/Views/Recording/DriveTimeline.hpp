@@ -25,8 +25,9 @@ class DriveTimeline : public QWidget {
 public:
     explicit DriveTimeline(int width, QWidget* parent = nullptr);
 
-    // The drive is being read: a busy mark on the strip; the handles keep what they show.
-    void showReading(bool live);
+    // The drive is being read: a busy mark on the strip. Read again, the drive shown stays until
+    // the new read arrives; another drive's contents go at once (no export takes them for it).
+    void showReading(bool live, bool again);
     // The drive read. A drive read again (refreshed) keeps the handles' times, and an end handle
     // at the old end moves to the new end; another drive starts whole.
     void showDrive(DriveReading::Opened opened, bool live, bool again);
@@ -37,6 +38,8 @@ public:
 
     // The drive shown, when it has been read.
     const std::shared_ptr<const TelemetryFile::Contents>& contents() const { return opened_.contents; }
+    // The channel whose trend is drawn.
+    std::optional<std::uint8_t> channel() const { return opened_.channel; }
     // The excerpt between the handles; none when they hold the whole drive (or nothing is shown).
     std::optional<DriveExport::Excerpt> excerpt() const;
 

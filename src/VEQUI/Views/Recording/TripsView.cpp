@@ -188,7 +188,7 @@ void TripsView::openSelected(bool again) {
             channel = static_cast<std::uint8_t>(pid.toUInt());
         }
     }
-    panel_->timeline().showReading(live);
+    panel_->timeline().showReading(live, again);
     DriveReading::open(model_, *file, channel, this, [this, generation, live, again](DriveReading::Outcome outcome) {
         if (generation != readGeneration_) return; // another drive was selected meanwhile
         if (outcome.opened) {

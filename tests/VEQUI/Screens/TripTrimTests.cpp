@@ -1,0 +1,349 @@
+// The trips screen's trim timeline and the exports of an excerpt: read back in every format,
+// named with their range in the machine's zone, refused over the application's own files; and
+// the export's marks, which hold while it runs whatever screen shows the drive.
+#include "TripsScreen.hpp"
+
+#include "VEQStore/Export/ExportNaming.hpp"
+#include "VEQStore/Export/GPXExporter.hpp"
+#include "VEQStore/Export/SRTDocument.hpp"
+#include "VEQUI/Views/Kit/PlainButton.hpp"
+#include "VEQUI/Views/Recording/DriveReading.hpp"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <cmath>
+
+namespace veq::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Format = DriveExport::Format;
+
+// The lines of a CSV export after its header.
+std::vector<std::string> records(const std::string& csv) {
+    std::vector<std::string> lines;
+    std::size_t at = csv.find('\n') + 1;
+    while (at < csv.size()) {
+        const std::size_t end = csv.find('\n', at);
+        lines.push_back(csv.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+// What the store tests' independent MDF reader finds in a file.
+nlohmann::json readMDF(const fs::path& file) {
+    QProcess reader;
+    reader.start(QStringLiteral("python3"), {QStringLiteral(VEQ_STORE_DATA_DIR "/mdf4_read.py"),
+                                             QString::fromStdString(file.string())});
+    if (!reader.waitForFinished(60'000) || reader.exitCode() != 0) {
+        ADD_FAILURE() << "mdf4_read: " << reader.readAllStandardError().toStdString();
+        return {};
+    }
+    return nlohmann::json::parse(reader.readAllStandardOutput().toStdString())[0];
+}
+
+std::string base(const SessionRecord& drive) { return ExportNaming::dji(drive.startDate, TimeZone::current()); }
+
+TEST(DriveReading, TheTrendFollowsSpeedElseTheFirstChannelThatIsNoPosition) {
+    const auto channels = [](std::vector<std::uint8_t> pids) {
+        TelemetryFile::Contents drive;
+        for (const std::uint8_t pid : pids) drive.channels.push_back({pid, "c"});
+        return drive;
+    };
+    const std::pair<std::vector<std::uint8_t>, std::optional<std::uint8_t>> cases[] = {
+        {{0x0C, 0x0D, GPSChannel::latitude}, 0x0D},
+        {{GPSChannel::latitude, 0x05, 0x0C}, 0x05},
+        {{GPSChannel::latitude, GPSChannel::altitude}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (const auto& [pids, expected] : cases) EXPECT_EQ(DriveReading::defaultChannel(channels(pids)), expected);
+}
+
+// Four records a second over 90 s: the bounds fall on records and between them.
+TEST(TripsTrim, AnExcerptOfAPastDriveInEveryFormatHoldsTheRecordsBetweenItsBoundsFromZero) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model(), {.perSecond = 4});
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    EXPECT_EQ(trips.timeline().channel(), std::optional<std::uint8_t>(0x0D));
+    EXPECT_EQ(trips.timeline().channelPicker().count(), 5);
+    EXPECT_DOUBLE_EQ(trips.range().upper(), 90);
+    EXPECT_TRUE(trips.range().isWhole());
+    const auto file = [&](const std::string& name) { return rig.folder.path() / name; };
+
+    // Both bounds on a record: both kept, the first at 0 s.
+    trips.range().setRange(12.5, 30.5);
+    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("0:18"));
+    ASSERT_TRUE(trips.exportTo(Format::csv, file("bounds.csv")));
+    EXPECT_EQ(trips.suggested(), base(drive) + "-12s-30s.csv"); // 30.5 rounds to the even 30
+    const auto lines = records(contentsOf(file("bounds.csv")));
+    ASSERT_EQ(lines.size(), 73u); // 12.5 s to 30.5 s, four a second
+    EXPECT_TRUE(lines.front().starts_with("0.000;1150.000;")) << lines.front();
+    EXPECT_TRUE(lines.back().starts_with("18.000;1510.000;")) << lines.back();
+
+    // Bounds between records: times from the start bound, so the first is under a record's interval.
+    trips.range().setRange(12.4, 30.6);
+    const std::string named = base(drive) + "-12s-31s.";
+    ASSERT_TRUE(trips.exportTo(Format::mdf4, file("excerpt.mf4")));
+    EXPECT_EQ(trips.suggested(), named + "mf4");
+    const nlohmann::json mdf = readMDF(file("excerpt.mf4"));
+    ASSERT_EQ(mdf["groups"].size(), 1u);
+    EXPECT_EQ(mdf["groups"][0]["cycle_count"], 73);
+    const auto& channels = mdf["groups"][0]["channels"];
+    ASSERT_EQ(channels.size(), 6u); // the time and five channels
+    EXPECT_NEAR(channels[0]["values"][0].get<double>(), 0.1, 1e-9);
+    EXPECT_LT(channels[0]["values"][0].get<double>(), 0.25);
+    EXPECT_NEAR(channels[0]["values"][72].get<double>(), 18.1, 1e-9);
+    EXPECT_DOUBLE_EQ(channels[1]["values"][0].get<double>(), 1150.0);
+
+    ASSERT_TRUE(trips.exportTo(Format::srt, file("excerpt.srt")));
+    EXPECT_EQ(trips.suggested(), named + "srt");
+    const SRTDocument subtitles = SRTDocument::parse(contentsOf(file("excerpt.srt")));
+    ASSERT_FALSE(subtitles.isEmpty());
+    EXPECT_LT(subtitles.blocks.front().start, 0.25);
+    EXPECT_LE(subtitles.blocks.back().start, 18.1);
+    EXPECT_GE(subtitles.blocks.size(), 18u); // one a second over the 18.2 s excerpt
+    EXPECT_LE(subtitles.blocks.size(), 20u);
+
+    ASSERT_TRUE(trips.exportTo(Format::csv, file("excerpt.csv")));
+    EXPECT_EQ(trips.suggested(), named + "csv");
+    EXPECT_TRUE(records(contentsOf(file("excerpt.csv"))).front().starts_with("0.100;1150.000;"));
+    ASSERT_TRUE(trips.exportTo(Format::json, file("excerpt.json")));
+    EXPECT_EQ(trips.suggested(), named + "json");
+    EXPECT_EQ(nlohmann::json::parse(contentsOf(file("excerpt.json")))["samples"].size(), 73u);
+    ASSERT_TRUE(trips.exportTo(Format::gpx, file("excerpt.gpx")));
+    EXPECT_EQ(trips.suggested(), named + "gpx");
+    EXPECT_EQ(GPXExporter::trackPoints(contentsOf(file("excerpt.gpx"))).size(), 73u);
+    ASSERT_TRUE(trips.exportTo(Format::html, file("excerpt.html")));
+    EXPECT_EQ(trips.suggested(), named + "html");
+    EXPECT_TRUE(contentsOf(file("excerpt.html")).starts_with("<!DOCTYPE html>"));
+
+    // "Tout le trajet": the whole drive, under the name without a range.
+    QTest::mouseClick(&trips.timeline().wholeButton(), Qt::LeftButton);
+    EXPECT_TRUE(trips.range().isWhole());
+    EXPECT_FALSE(trips.timeline().excerpt());
+    ASSERT_TRUE(trips.exportTo(Format::csv, file("whole.csv")));
+    EXPECT_EQ(trips.suggested(), base(drive) + ".csv");
+    EXPECT_EQ(records(contentsOf(file("whole.csv"))).size(), 361u);
+}
+
+TEST(TripsTrim, AnotherChannelsTrendIsDrawnOnPick) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model());
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    QComboBox& picker = trips.timeline().channelPicker();
+    const int engine = picker.findData(0x0Cu);
+    ASSERT_GE(engine, 0);
+    EXPECT_EQ(picker.itemText(engine), QStringLiteral("Régime moteur"));
+    picker.setCurrentIndex(engine);
+    Q_EMIT picker.activated(engine);
+    EXPECT_TRUE(waitUntil([&] { return trips.timeline().channel() == std::optional<std::uint8_t>(0x0C); }));
+}
+
+TEST(TripsTrim, AnExportOverTheApplicationsOwnFilesIsRefusedAndLeavesThemWhole) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    AppModel& model = rig.model();
+    const SessionRecord drive = addPastDrive(model);
+    const SessionRecord other = addPastDrive(model, {.start = drive.startDate - std::chrono::hours(24)});
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    trips.range().setRange(10, 20);
+
+    const fs::path folder = model.sessionCatalog().sessionsDirectory();
+    const std::string catalogue = " » appartient au catalogue des trajets ; choisissez un autre fichier.";
+    for (const std::string& name : {drive.fileName, other.fileName, std::string("sessions.store"),
+                                   std::string("sessions.store-wal"), std::string("sessions.store-shm"),
+                                   std::string("sessions.store-journal")}) {
+        SCOPED_TRACE(name);
+        const fs::path target = folder / name;
+        const auto before = fs::exists(target) ? contentsOf(target) : std::string();
+        const std::size_t told = rig.dialogs->messages.size();
+        rig.dialogs->saveAnswers.push_back(target);
+        QTest::mouseClick(trips.panel().exportButton(Format::csv), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return rig.dialogs->messages.size() > told && !model.isExporting(drive); }));
+        EXPECT_EQ(rig.dialogs->messages.back().text, "Enregistrement impossible : « " + name + catalogue);
+        EXPECT_EQ(fs::exists(target) ? contentsOf(target) : std::string(), before);
+    }
+    EXPECT_EQ(TelemetryFile::read(folder / drive.fileName).records.size(), 91u);
+}
+
+// The drive under way: trimmed, read again as it grows, and exported in every format.
+TEST(TripsTrim, TheLiveDriveKeepsItsHandlesOnRefreshAndItsExcerptExportsInEveryFormat) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    AppModel& model = rig.model();
+    ASSERT_TRUE(waitUntil([&] { return model.store().recordedSampleCount() >= 12; }, std::chrono::seconds(10)));
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    SessionRecord live;
+    for (const SessionRecord& record : model.pastSessions()) {
+        if (model.isCurrentSession(record)) live = record;
+    }
+    ASSERT_TRUE(trips.open(live));
+    ASSERT_TRUE(trips.timeline().refreshButton().isVisible());
+
+    // An end handle at the drive's end follows it; a start handle keeps its time.
+    const double first = trips.range().upper();
+    ASSERT_GT(first, 1.0);
+    trips.range().setRange(0.5, first);
+    ASSERT_TRUE(waitUntil([&] { return model.store().replayDuration() > first + 1.5; }, std::chrono::seconds(10)));
+    QTest::mouseClick(&trips.timeline().refreshButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return trips.range().upper() > first + 1 && !trips.range().isBusy(); }));
+    EXPECT_DOUBLE_EQ(trips.range().start(), 0.5);
+    EXPECT_DOUBLE_EQ(trips.range().end(), trips.range().upper());
+    // An end handle inside the drive keeps its time too.
+    trips.range().setRange(0.5, first);
+    const double second = trips.range().upper();
+    ASSERT_TRUE(waitUntil([&] { return model.store().replayDuration() > second + 1; }, std::chrono::seconds(10)));
+    QTest::mouseClick(&trips.timeline().refreshButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return trips.range().upper() > second && !trips.range().isBusy(); }));
+    EXPECT_DOUBLE_EQ(trips.range().start(), 0.5);
+    EXPECT_DOUBLE_EQ(trips.range().end(), first);
+
+    const std::string suffix = ExportNaming::rangeSuffix(0.5, first) + ".";
+    for (const DriveExport::FormatRow& format : DriveExport::formats()) {
+        SCOPED_TRACE(format.title);
+        const fs::path file = rig.folder.path() / ("live." + format.type.extension);
+        const std::size_t told = rig.dialogs->messages.size();
+        rig.dialogs->saveAnswers.assign({file});
+        QTest::mouseClick(trips.panel().exportButton(format.format), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return (fs::exists(file) || rig.dialogs->messages.size() > told) && !model.isExporting(live); },
+                              std::chrono::seconds(20)));
+        // The simulated car's drive has a position only when the machine gave one.
+        if (format.format == Format::gpx && !fs::exists(file)) {
+            EXPECT_EQ(rig.dialogs->messages.back().text, "Ce trajet n'a aucun point GPS : il n'y a rien à exporter en GPX.");
+            continue;
+        }
+        ASSERT_TRUE(fs::exists(file));
+        EXPECT_TRUE(trips.suggested().starts_with("DJI_") && trips.suggested().ends_with(suffix + format.type.extension))
+            << trips.suggested();
+        EXPECT_FALSE(contentsOf(file).empty());
+    }
+    const auto lines = records(contentsOf(rig.folder.path() / "live.csv"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_LT(std::stod(lines.front()), 0.5);
+    EXPECT_LE(std::stod(lines.back()), first - 0.5 + 1e-9);
+}
+
+// Run again in a child process under Paris time: ICU reads the zone once per process.
+TEST(TripsTrim, TheSuggestedNameReadsTheStartInTheMachinesZone) {
+    if (qEnvironmentVariable("TZ") != QStringLiteral("Europe/Paris")) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Paris"));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=TripsTrim.TheSuggestedNameReadsTheStartInTheMachinesZone")});
+        ASSERT_TRUE(child.waitForFinished(120'000));
+        const std::string output = child.readAll().toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << output;
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        return;
+    }
+    ASSERT_EQ(TimeZone::current().identifier(), "Europe/Paris");
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model()); // 28 November 2026, 07:42 UTC
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    trips.range().setRange(12, 40);
+    ASSERT_TRUE(trips.exportTo(Format::csv, rig.folder.path() / "paris.csv"));
+    EXPECT_EQ(trips.suggested(), "DJI_20261128084200-12s-40s.csv");
+    trips.range().selectWhole();
+    ASSERT_TRUE(trips.exportTo(Format::srt, rig.folder.path() / "paris.srt"));
+    EXPECT_EQ(trips.suggested(), "DJI_20261128084200.srt");
+}
+
+// While the save panel is up the export runs: its drive stays closed to another export and to
+// deletion, on this screen, after the list is refreshed, and on a screen built after it started.
+TEST(TripsBusy, ADriveBeingExportedKeepsItsExportsAndDeletionOffUntilTheExportEnds) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    AppModel& model = rig.model();
+    const SessionRecord drive = addPastDrive(model);
+    const fs::path driveFile = model.sessionCatalog().sessionsDirectory() / drive.fileName;
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+
+    const auto closed = [&](const char* where) {
+        SCOPED_TRACE(where);
+        for (const DriveExport::FormatRow& format : DriveExport::formats()) {
+            EXPECT_FALSE(trips.panel().exportButton(format.format)->isEnabled()) << format.title;
+        }
+        EXPECT_FALSE(trips.panel().deleteButton().isEnabled());
+        auto* note = rig.find<QLabel>(QStringLiteral("deleteNote"));
+        ASSERT_NE(note, nullptr);
+        EXPECT_EQ(note->text(), QStringLiteral("Export en cours : le trajet pourra être supprimé une fois l'export terminé."));
+        EXPECT_EQ(rig.find<QLabel>(QStringLiteral("exportNote"))->text(), QStringLiteral("Export en cours…"));
+        EXPECT_EQ(SessionRowTexts::of(*trips.list().selectedRow()).mark, QStringLiteral("Export…"));
+    };
+    bool asked = false;
+    rig.dialogs->whileChoosing = [&] {
+        asked = true;
+        closed("the screen that started it");
+        model.refreshSessions();
+        closed("the list refreshed");
+        ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Live Data")));
+        rig.settle();
+        ASSERT_TRUE(trips.open());
+        ASSERT_TRUE(trips.select(drive));
+        closed("a screen built after it started");
+        model.deleteSession(drive);
+        EXPECT_TRUE(fs::exists(driveFile));
+        rig.dialogs->whileChoosing = {};
+    };
+    const fs::path file = rig.folder.path() / "drive.csv";
+    rig.dialogs->saveAnswers.push_back(file);
+    QTest::mouseClick(trips.panel().exportButton(Format::csv), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return asked && fs::exists(file) && !model.isExporting(drive); }, std::chrono::seconds(20)));
+    EXPECT_TRUE(trips.panel().exportButton(Format::csv)->isEnabled());
+    EXPECT_TRUE(trips.panel().deleteButton().isEnabled());
+    EXPECT_NE(SessionRowTexts::of(*trips.list().selectedRow()).mark, QStringLiteral("Export…"));
+}
+
+// At the smallest window the panel scrolls: an export must leave it where the user put it.
+TEST(TripsPanel, AnExportKeepsThePanelsScrollAndSaysWhatItWrote) {
+    ScreenRig rig;
+    rig.window->resize(1080, 680);
+    rig.settle();
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model());
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    rig.settle();
+    auto* scroll = rig.find<QScrollArea>(QStringLiteral("drivePanelScroll"));
+    ASSERT_NE(scroll, nullptr);
+    QPushButton* mdf = trips.panel().exportButton(Format::mdf4);
+    scroll->ensureWidgetVisible(mdf);
+    const int kept = scroll->verticalScrollBar()->value();
+    ASSERT_GT(kept, 0) << "the panel does not scroll at 1080 x 680";
+
+    mdf->setFocus(Qt::MouseFocusReason); // as the click gives it
+    ASSERT_TRUE(trips.exportTo(Format::mdf4, rig.folder.path() / "drive.mf4"));
+    rig.settle();
+    EXPECT_EQ(scroll->verticalScrollBar()->value(), kept);
+    EXPECT_EQ(rig.find<QLabel>(QStringLiteral("exportNote"))->text(), QStringLiteral("Exporté : drive.mf4"));
+    rig.snapshot(QStringLiteral("trips-exported-1080x680"));
+}
+
+} // namespace
+} // namespace veq::testing
