@@ -9,7 +9,10 @@
 #include "VEQUI/Views/Diagnostics/TerminalView.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
+#include "VEQUI/Views/Kit/RangeTimeline.hpp"
 #include "VEQUI/Views/Recording/CaptureChannelList.hpp"
+#include "VEQUI/Views/Recording/DrivePanel.hpp"
+#include "VEQUI/Views/Recording/DriveTimeline.hpp"
 #include "VEQUI/Views/Recording/ParameterTable.hpp"
 #include "VEQUI/Views/Recording/ReportCodeList.hpp"
 #include "VEQUI/Views/Recording/ReportPreview.hpp"
@@ -112,7 +115,9 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Trajets")));
     auto* trips = rig.find<TripsView>(QStringLiteral("TripsView"));
     ASSERT_NE(trips, nullptr);
-    trips->sessions().select(1); // the past drive, with its figures
+    trips->sessions().select(1); // the past drive, with its figures and its timeline once read
+    ASSERT_TRUE(waitUntil([&] { return trips->panel().timeline().contents() && !trips->panel().timeline().range().isBusy(); }));
+    trips->panel().timeline().range().setRange(12, 64);
     tour.visit("trips-past-drive");
     // The capture's rows arrive with its first refresh; the report's table once it has rows.
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Capture")));

@@ -83,7 +83,9 @@ TEST(TripsTrim, AnExcerptOfAPastDriveInEveryFormatHoldsTheRecordsBetweenItsBound
 
     // Both bounds on a record: both kept, the first at 0 s.
     trips.range().setRange(12.5, 30.5);
-    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("0:18"));
+    EXPECT_EQ(trips.range().startLabel().text(), QStringLiteral("Début 0:12"));
+    EXPECT_EQ(trips.range().endLabel().text(), QStringLiteral("Fin 0:30"));
+    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 0:18"));
     ASSERT_TRUE(trips.exportTo(Format::csv, file("bounds.csv")));
     EXPECT_EQ(trips.suggested(), base(drive) + "-12s-30s.csv"); // 30.5 rounds to the even 30
     const auto lines = records(contentsOf(file("bounds.csv")));

@@ -40,8 +40,7 @@ DriveTimeline::DriveTimeline(int width, QWidget* parent)
     auto* heading = new QHBoxLayout;
     heading->setSpacing(8);
     heading->addWidget(makeLabel(QStringLiteral("EXTRAIT"), tracked(VEQ::label(10, QFont::Bold), 1), VEQ::textSecondary()));
-    heading->addStretch(1);
-    heading->addWidget(channels_, 0);
+    heading->addWidget(channels_, 1);
     column->addLayout(heading);
     column->addWidget(range_);
     auto* actions = new QHBoxLayout;
