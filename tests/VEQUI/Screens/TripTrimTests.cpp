@@ -6,6 +6,7 @@
 #include "VEQStore/Export/ExportNaming.hpp"
 #include "VEQStore/Export/GPXExporter.hpp"
 #include "VEQStore/Export/SRTDocument.hpp"
+#include "VEQSupport/AtomicFile.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Recording/DriveReading.hpp"
 
@@ -153,6 +154,23 @@ TEST(TripsTrim, AnotherChannelsTrendIsDrawnOnPick) {
     picker.setCurrentIndex(engine);
     Q_EMIT picker.activated(engine);
     EXPECT_TRUE(waitUntil([&] { return trips.timeline().channel() == std::optional<std::uint8_t>(0x0C); }));
+}
+
+// A file that is not a drive: the timeline says why and holds nothing for the exports.
+TEST(TripsTrim, AnUnreadableDriveFileIsToldOnTheTimeline) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model());
+    writeFileAtomically(rig.model().sessionCatalog().sessionsDirectory() / drive.fileName, std::string("not a drive"));
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.select(drive));
+    ASSERT_TRUE(waitUntil([&] { return !trips.range().isBusy(); }));
+    EXPECT_TRUE(trips.timeline().note().text().startsWith(QStringLiteral("Le fichier « ") + QString::fromStdString(drive.fileName) +
+                                                          QStringLiteral(" » ne peut pas être lu : ")))
+        << trips.timeline().note().text().toStdString();
+    EXPECT_EQ(trips.timeline().contents(), nullptr);
+    EXPECT_FALSE(trips.timeline().wholeButton().isEnabled());
 }
 
 TEST(TripsTrim, AnExportOverTheApplicationsOwnFilesIsRefusedAndLeavesThemWhole) {

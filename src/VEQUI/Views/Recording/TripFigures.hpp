@@ -26,7 +26,8 @@ struct Figure {
 std::vector<Figure> ofCurrentDrive(const TripStats& trip);
 
 // A catalogued drive: duration, distance, top speed, fuel, consumption, trouble codes, best
-// 0-100 km/h time (when there is one), records and channels.
+// 0-100 km/h time (when there is one), records and channels (when counted: a drive stored before
+// its channels were counted has 0, which is no count).
 std::vector<Figure> ofRecord(const SessionRecord& record);
 
 // A count and its noun, the singular up to 1: "1 trajet", "2 trajets".
@@ -39,7 +40,7 @@ using DateTexts::clockDuration;
 QString vehicleOf(const SessionRecord& record);
 
 // The two lines a listed drive shows under its date: duration, distance, top speed, fuel and
-// consumption; then its trouble codes, best 0-100 km/h time, records and channels.
+// consumption; then its trouble codes, best 0-100 km/h time, records and channels (when counted).
 QString summaryOf(const SessionRecord& record);
 QString detailsOf(const SessionRecord& record);
 
