@@ -210,7 +210,8 @@ TEST(TripsScreen, TheLiveDriveExportsWhatWasRecordedUpToTheExportAndCannotBeDele
     rig.dialogs->saveAnswers.push_back(csv);
     QTest::mouseClick(trips.panel().exportButton(Format::csv), Qt::LeftButton);
     model.disconnect();
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(csv); }, std::chrono::seconds(20)));
+    // Written, then over: a drive is not deleted while its export runs.
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(csv) && !model.isExporting(live); }, std::chrono::seconds(20)));
     const std::string text = contentsOf(csv);
     EXPECT_GE(lineCount(text), recorded + 1) << "records written before the export: " << recorded;
     EXPECT_TRUE(text.ends_with("\n"));
