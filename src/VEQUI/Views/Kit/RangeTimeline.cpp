@@ -6,15 +6,16 @@
 #include "VEQUI/Views/Kit/Sparkline.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -47,7 +48,12 @@ public:
         setAccessibleName(QStringLiteral("Plage de temps"));
     }
 
-    std::vector<double> backdrop;
+    void setBackdrop(std::vector<double> values) {
+        if (values == backdrop_) return;
+        backdrop_ = std::move(values);
+        trend_ = {};
+        update();
+    }
 
     double xOf(double time) const {
         const double span = owner_.upper_ - owner_.lower_;
@@ -74,9 +80,8 @@ protected:
             painter.setPen(VEQ::textSecondary());
             painter.setFont(VEQ::label(11, QFont::Medium));
             painter.drawText(area, Qt::AlignCenter, QStringLiteral("Lecture…"));
-        } else if (backdrop.size() >= 2) {
-            // The trend spans the handles' travel, so that a handle sits on the time it names.
-            Sparkline{backdrop, VEQ::accent()}.paint(painter, QRectF(inset, 6, track(), area.height() - 12));
+        } else if (backdrop_.size() >= 2) {
+            painter.drawPixmap(0, 0, trend());
         }
 
         const double from = xOf(owner_.start_);
@@ -162,6 +167,21 @@ protected:
 private:
     double track() const { return std::max(0.0, width() - 2 * inset); }
 
+    // The trend drawn once for the strip's size: a jagged drive's line costs milliseconds to
+    // stroke, and a drag repaints the strip at every step.
+    const QPixmap& trend() {
+        const qreal ratio = devicePixelRatioF();
+        if (trend_.isNull() || trend_.deviceIndependentSize() != QSizeF(size()) || trend_.devicePixelRatio() != ratio) {
+            trend_ = QPixmap(size() * ratio);
+            trend_.setDevicePixelRatio(ratio);
+            trend_.fill(Qt::transparent);
+            QPainter painter(&trend_);
+            // The trend spans the handles' travel, so that a handle sits on the time it names.
+            Sparkline{backdrop_, VEQ::accent()}.paint(painter, QRectF(inset, 6, track(), height() - 12));
+        }
+        return trend_;
+    }
+
     void paintHandle(QPainter& painter, double x, Handle handle) const {
         const bool focused = hasFocus() && owner_.focused_ == handle;
         const QRectF body(x - handleWidth / 2, 3, handleWidth, height() - 6);
@@ -176,7 +196,33 @@ private:
     }
 
     RangeTimeline& owner_;
+    std::vector<double> backdrop_;
+    QPixmap trend_;
     std::optional<Handle> dragging_;
+};
+
+// The three texts under the strip, placed by hand: a layout would carry each change of text up to
+// the window's, and a range whose end follows "now" changes its texts every second.
+class RangeTimeline::Texts : public QWidget {
+public:
+    explicit Texts(std::array<QLabel*, 3> labels) : labels_(labels) {
+        for (QLabel* label : labels_) label->setParent(this);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override { return {300, labels_[0]->sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        const int third = width() / 3;
+        labels_[0]->setGeometry(0, 0, third, height());
+        labels_[1]->setGeometry(third, 0, width() - 2 * third, height());
+        labels_[2]->setGeometry(width() - third, 0, third, height());
+    }
+
+private:
+    std::array<QLabel*, 3> labels_;
 };
 
 RangeTimeline::RangeTimeline(QWidget* parent)
@@ -189,27 +235,25 @@ RangeTimeline::RangeTimeline(QWidget* parent)
     endLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lengthLabel_->setAlignment(Qt::AlignCenter);
 
-    auto* texts = new QHBoxLayout;
-    texts->setContentsMargins(0, 0, 0, 0);
-    texts->setSpacing(6);
-    texts->addWidget(startLabel_, 1);
-    texts->addWidget(lengthLabel_, 1);
-    texts->addWidget(endLabel_, 1);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     column->addWidget(strip_);
-    column->addLayout(texts);
+    column->addWidget(new Texts({startLabel_, lengthLabel_, endLabel_}));
     setFocusProxy(strip_);
     refreshTexts();
 }
 
 void RangeTimeline::setAxis(double lower, double upper) {
     const bool endFollows = end_ >= upper_;
+    const std::pair<double, double> drawn{strip_->xOf(start_), strip_->xOf(end_)};
     lower_ = lower;
     upper_ = std::max(lower, upper);
-    place(start_, endFollows ? upper_ : end_);
+    // Handles that keep their times may still move on a new axis; those at both ends do not.
+    if (!place(start_, endFollows ? upper_ : end_) && drawn != std::pair{strip_->xOf(start_), strip_->xOf(end_)}) {
+        strip_->update();
+    }
 }
 
 void RangeTimeline::setRange(double start, double end) {
@@ -227,11 +271,7 @@ void RangeTimeline::setLengthText(std::function<QString(double)> text) {
     refreshTexts();
 }
 
-void RangeTimeline::setBackdrop(std::vector<double> values) {
-    if (values == strip_->backdrop) return;
-    strip_->backdrop = std::move(values);
-    strip_->update();
-}
+void RangeTimeline::setBackdrop(std::vector<double> values) { strip_->setBackdrop(std::move(values)); }
 
 void RangeTimeline::setBusy(bool busy) {
     if (busy == busy_) return;
@@ -249,19 +289,16 @@ QWidget& RangeTimeline::strip() const { return *strip_; }
 
 QSize RangeTimeline::sizeHint() const { return {300, stripHeight + 6 + startLabel_->sizeHint().height()}; }
 
-void RangeTimeline::place(double start, double end) {
+bool RangeTimeline::place(double start, double end) {
     start = std::clamp(start, lower_, upper_);
     end = std::clamp(end, start, upper_);
-    if (start == start_ && end == end_) {
-        // The axis may have moved under unchanged handles: the strip and the texts follow it.
-        strip_->update();
-        return;
-    }
+    if (start == start_ && end == end_) return false;
     start_ = start;
     end_ = end;
     refreshTexts();
     strip_->update();
     if (onChange) onChange(start_, end_);
+    return true;
 }
 
 void RangeTimeline::moveHandle(Handle handle, double to) {

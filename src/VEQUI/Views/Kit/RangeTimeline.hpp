@@ -67,8 +67,10 @@ public:
 private:
     class Strip;
     friend class Strip;
+    class Texts;
 
-    void place(double start, double end);
+    // Puts the handles; false when neither moved.
+    bool place(double start, double end);
     void moveHandle(Handle handle, double to);
     void refreshTexts();
 

@@ -33,25 +33,6 @@ const QString savingNote = QStringLiteral("Écriture du log en cours…");
 const QString replacesNote = QStringLiteral("Un passage est marqué : enregistrer la plage le remplace.");
 const QString plainNote = QStringLiteral("Du plus ancien événement gardé à maintenant, en MDF 4.10 ou en veqt.");
 
-// Holds the strip without a layout. Its texts change every second while the end follows now, and
-// through layouts each change would lay out the whole screen's column again; here it stops at
-// this holder, whose size is the strip's hint, which the texts do not change.
-class StripHolder : public QWidget {
-public:
-    explicit StripHolder(RangeTimeline* timeline) : timeline_(timeline) {
-        timeline_->setParent(this);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-    QSize sizeHint() const override { return timeline_->sizeHint(); }
-    QSize minimumSizeHint() const override { return {timeline_->minimumSizeHint().width(), sizeHint().height()}; }
-
-protected:
-    void resizeEvent(QResizeEvent*) override { timeline_->setGeometry(rect()); }
-
-private:
-    RangeTimeline* timeline_;
-};
-
 } // namespace
 
 CaptureRangeCard::CaptureRangeCard(AppModel& model, QWidget* parent)
@@ -69,7 +50,7 @@ CaptureRangeCard::CaptureRangeCard(AppModel& model, QWidget* parent)
 
     // Without a held event there is no time of day to name.
     timeline_->setTimeText([this](double seconds) { return held_ ? DateTexts::clockTime(dateAt(seconds)) : unknown; });
-    column->addWidget(new StripHolder(timeline_));
+    column->addWidget(timeline_);
 
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
