@@ -77,7 +77,7 @@ TEST(RootView, TheSidebarListsTheElevenSectionsAndEachRowShowsItsScreen) {
         {"Terminal",     AppSection::terminal,   "TerminalView"},
         {"Mode Expert",  AppSection::expert,     "ExpertView"},
         {"Capture",      AppSection::capture,    "CaptureView"},
-        {"Trajets",      AppSection::trips,      "TripsView"},
+        {"Trajets",      AppSection::trips,      "tripsSection"},
         {"Rapport",      AppSection::report,     "ReportView"},
         {"Cockpit",      AppSection::cockpit,    "cockpitView"},
     };

@@ -1,52 +1,24 @@
 #include "VEQUI/Views/Instruments/InstrumentReadings.hpp"
 
 #include "VEQEngine/Trip/GearEstimator.hpp"
-#include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/DisplayUnits.hpp"
 #include "VEQUI/Model/TelemetryStore.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Views/Gauges/ParameterGauge.hpp"
 
 #include <fmt/format.h>
 
-#include <algorithm>
 #include <cmath>
 
 namespace veq::InstrumentReadings {
 
 namespace {
 
-struct Caption {
-    std::uint8_t pid;
-    const char* text;
-};
-
-// clang-format off
-constexpr std::array<Caption, 14> cockpitCaptions{{
-    {0x04, "Charge"},    {0x05, "Eau"},       {0x0B, "Suralim."},  {0x0C, "R\u00E9gime"},
-    {0x0D, "Vitesse"},   {0x0E, "Avance"},    {0x0F, "Adm."},      {0x10, "D\u00E9bit air"},
-    {0x11, "Papillon"},  {0x2F, "R\u00E9servoir"}, {0x42, "Tension"}, {0x46, "Ambiant"},
-    {0x5C, "Huile"},     {0x5E, "Conso"},
-}};
-
-constexpr std::array<Caption, 7> focusCaptions{{
-    {0x05, "Eau"},       {0x0B, "Suralim."},  {0x0D, "Vitesse"},   {0x10, "D\u00E9bit air"},
-    {0x42, "Tension"},   {0x5C, "Huile"},     {0x5E, "Conso"},
-}};
-// clang-format on
-
 constexpr std::uint8_t coolantPID = 0x05;
 constexpr std::uint8_t manifoldPID = 0x0B;
 constexpr std::uint8_t voltagePID = 0x42;
 constexpr std::uint8_t oilPID = 0x5C;
-
-template <std::size_t N>
-QString caption(const std::array<Caption, N>& table, std::uint8_t pid) {
-    const auto it = std::find_if(table.begin(), table.end(), [pid](const Caption& c) { return c.pid == pid; });
-    if (it != table.end()) return QString::fromUtf8(it->text);
-    if (const auto* definition = PIDCatalog::definition(pid)) return QString::fromStdString(definition->name);
-    return QStringLiteral("PID");
-}
 
 std::optional<double> peakOf(const TelemetryStore& store, std::uint8_t pid) {
     const auto it = store.stats().find(pid);
@@ -56,20 +28,9 @@ std::optional<double> peakOf(const TelemetryStore& store, std::uint8_t pid) {
 
 } // namespace
 
-QString shortName(std::uint8_t pid) { return caption(cockpitCaptions, pid); }
-
-QString focusShortName(std::uint8_t pid) { return caption(focusCaptions, pid); }
-
 CircularGauge flankGauge(const AppModel& model, std::uint8_t pid, const QString& title) {
-    const UnitSystem system = model.unitSystem();
-    return CircularGauge{.value = DisplayUnits::inDisplayUnit(pid, model.displayValue(pid), system),
-                         .scale = DisplayUnits::inDisplayUnit(pid, model.scale(pid), system),
-                         .title = title,
-                         .unit = DisplayUnits::unitSymbol(pid, system),
-                         .big = false,
-                         .night = model.nightMode(),
-                         .showValue = true,
-                         .peak = DisplayUnits::inDisplayUnit(pid, peakOf(model.store(), pid), system)};
+    return ParameterGauge::make(pid, model.displayValue(pid), model.scale(pid), model.unitSystem(), model.nightMode(),
+                                title, peakOf(model.store(), pid));
 }
 
 bool shiftCue(const GaugeScale& rpmScale, double rpm) { return rpm >= rpmScale.warn.value_or(rpmScale.max); }

@@ -4,6 +4,7 @@
 #include "VEQProtocol/TransmissionGear.hpp"
 #include "VEQUI/Model/GaugeScale.hpp"
 #include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
+#include "VEQUI/Views/Gauges/ParameterGauge.hpp"
 
 #include <QColor>
 #include <QString>
@@ -31,10 +32,9 @@ inline constexpr std::uint8_t engineSpeedPID = 0x0C;
 inline constexpr std::uint8_t speedPID = 0x0D;
 inline constexpr std::uint8_t gearPID = 0xA4;
 
-// The cockpit's short caption of a parameter: its own table, else the catalogue's name, else "PID".
-QString shortName(std::uint8_t pid);
-// The focus gauge's caption: a shorter table of its own, then the same fallbacks.
-QString focusShortName(std::uint8_t pid);
+// The captions, shared with the other screens that draw parameters on dials.
+using ParameterGauge::focusShortName;
+using ParameterGauge::shortName;
 
 // A flank gauge: the calibrated value, the parameter's scale and the store's highest value, all
 // in the unit of the label; `big` off, value shown.

@@ -23,6 +23,8 @@ public:
     void wake();
     // The view has stopped: the own timer stops (the owner's clock stops by itself).
     void stop() { timer_.stop(); }
+    // Whether the own timer runs.
+    bool running() const { return timer_.isActive(); }
 
 private:
     QTimer timer_;

@@ -6,6 +6,7 @@
 #include "VEQUI/Views/Kit/HeaderBar.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/ListScreen.hpp"
+#include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 #include "VEQUI/Views/Recording/CurrentTripTiles.hpp"
@@ -64,6 +65,14 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     QVBoxLayout* current = nullptr;
     currentCard_ = makeRecordingCard(QStringLiteral("Trajet en cours"), QStringLiteral("currentTripCard"), current);
     current->addWidget(tiles_);
+    auto* replay = new PlainButton(QStringLiteral("Revoir sur les compteurs"), "gauge.with.needle.fill",
+                                   VEQ::label(12, QFont::Medium), model_.accent());
+    replay->setObjectName(QStringLiteral("replayButton"));
+    connect(replay, &QAbstractButton::clicked, this, [this] {
+        if (onReplay) onReplay();
+    });
+    connect(&model_, &AppModel::nightModeChanged, replay, [this, replay] { replay->setColour(model_.accent()); });
+    current->addWidget(replay, 0, Qt::AlignLeft);
     body->addWidget(currentCard_);
 
     auto* history = new QHBoxLayout;

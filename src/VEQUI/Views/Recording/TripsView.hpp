@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 class QScrollArea;
@@ -40,6 +41,8 @@ public:
     void exportSelected(DriveExport::Format format);
     // Asks, then deletes the selected drive (the panel's button calls it).
     void deleteSelected();
+    // Runs when the card of the drive under way asks to replay it on the gauges.
+    std::function<void()> onReplay;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

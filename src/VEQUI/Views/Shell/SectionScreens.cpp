@@ -10,7 +10,7 @@
 #include "VEQUI/Views/Instruments/MessagesView.hpp"
 #include "VEQUI/Views/Recording/CaptureView.hpp"
 #include "VEQUI/Views/Recording/ReportView.hpp"
-#include "VEQUI/Views/Recording/TripsView.hpp"
+#include "VEQUI/Views/Recording/TripsSection.hpp"
 #include "VEQUI/Views/Shell/SettingsView.hpp"
 
 #include <algorithm>
@@ -29,12 +29,13 @@ QWidget* capture(AppModel& model, bool animated) {
     screen->setAnimated(animated);
     return screen;
 }
+// The trips list, or the replay of the drive under way in its place.
+QWidget* trips(AppModel& model, bool animated) { return new TripsSection(model, animated); }
 // The other screens have no animation the switch governs.
 QWidget* liveData(AppModel& model, bool) { return new LiveDataView(model); }
 QWidget* messages(AppModel& model, bool) { return new MessagesView(model); }
 QWidget* diagnostic(AppModel& model, bool) { return new DiagnosticView(model); }
 QWidget* ecuMap(AppModel& model, bool) { return new ECUMapView(model); }
-QWidget* trips(AppModel& model, bool) { return new TripsView(model); }
 QWidget* terminal(AppModel& model, bool) { return new TerminalView(model); }
 QWidget* expert(AppModel& model, bool) { return new ExpertView(model); }
 QWidget* report(AppModel& model, bool) { return new ReportView(model); }
