@@ -180,7 +180,8 @@ void ReplayView::showValues() {
 }
 
 void ReplayView::showTime() {
-    {
+    // A handle the user holds stays under the pointer while the replay plays on.
+    if (!slider_->isSliderDown()) {
         const QSignalBlocker quiet(slider_);
         slider_->setValue(sliderPosition(time_));
     }
