@@ -387,17 +387,29 @@ TEST_P(ReplayLayout, MidDrive) {
     ASSERT_NE(replay, nullptr);
     replay->seek(replay->duration() / 2);
     ASSERT_TRUE(waitUntil([&] { return !replay->ticking(); }));
-    rig.settle();
-    settle();
-    const QString name = QStringLiteral("layout-%1x%2-replay").arg(size.width()).arg(size.height());
-    EXPECT_TRUE(rig.window->grab().save(QStringLiteral(VEQ_SCREENS_DIR "/") + name + QStringLiteral(".png")));
-    const auto faults = checkLayout(*rig.window);
-    EXPECT_TRUE(faults.empty()) << layoutReport(name, *rig.window, faults);
-    // Every dial whole in the window, none shrunk below legibility.
-    for (CircularGaugeView* gauge : replay->gauges()) {
-        EXPECT_GE(gauge->dialSquare().width(), 140);
-        EXPECT_TRUE(rig.window->rect().contains(QRect(gauge->mapTo(rig.window.get(), QPoint()), gauge->size())));
-    }
+    const auto visit = [&](const char* screen) {
+        rig.settle();
+        settle();
+        const QString name =
+            QStringLiteral("layout-%1x%2-%3").arg(size.width()).arg(size.height()).arg(QString::fromUtf8(screen));
+        EXPECT_TRUE(rig.window->grab().save(QStringLiteral(VEQ_SCREENS_DIR "/") + name + QStringLiteral(".png")));
+        const auto faults = checkLayout(*rig.window);
+        EXPECT_TRUE(faults.empty()) << layoutReport(name, *rig.window, faults);
+        // Every dial whole in the window, none shrunk below legibility.
+        for (CircularGaugeView* gauge : replay->gauges()) {
+            EXPECT_GE(gauge->dialSquare().width(), 140) << screen;
+            EXPECT_TRUE(rig.window->rect().contains(QRect(gauge->mapTo(rig.window.get(), QPoint()), gauge->size())));
+        }
+    };
+    visit("replay");
+    // The sidebar hidden, "‹ Trajets" clears the button that brings it back.
+    rig.model().setSidebarHidden(true);
+    visit("replay-sidebar-hidden");
+    const QRect back(rig.find(QStringLiteral("replayBackButton"))->mapTo(rig.window.get(), QPoint()),
+                     rig.find(QStringLiteral("replayBackButton"))->size());
+    const QRect show(rig.find(QStringLiteral("showSidebarButton"))->mapTo(rig.window.get(), QPoint()),
+                     rig.find(QStringLiteral("showSidebarButton"))->size());
+    EXPECT_FALSE(back.intersects(show));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ReplayLayout, ::testing::ValuesIn(userSizes),
