@@ -4,9 +4,9 @@
 #include "VEQStore/Export/Exporters.hpp"
 #include "VEQStore/Export/GPXExporter.hpp"
 #include "VEQStore/Export/HTMLExporter.hpp"
-#include "VEQSupport/AtomicFile.hpp"
 #include "VEQSupport/Error.hpp"
 #include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/Views/Recording/BackgroundWrite.hpp"
 
 #include <QPointer>
 
@@ -70,22 +70,6 @@ Finished guarded(QObject* owner, Finished finished) {
     return [owner = QPointer<QObject>(owner), finished = std::move(finished)](const std::optional<fs::path>& written) {
         if (owner && finished) finished(written);
     };
-}
-
-void writeOut(AppModel& model, std::shared_ptr<const std::string> data, fs::path destination, Finished finished) {
-    model.runInBackground([&model, data = std::move(data), destination = std::move(destination),
-                           finished = std::move(finished)](std::stop_token) -> std::function<void()> {
-        std::optional<std::string> failure;
-        try {
-            writeFileAtomically(destination, *data);
-        } catch (const std::exception& error) {
-            failure = error.what();
-        }
-        return [&model, failure, destination, finished] {
-            if (failure) FileExporter::tellFailure(model.dialogs(), *failure);
-            finished(failure ? std::nullopt : std::optional<fs::path>(destination));
-        };
-    });
 }
 
 } // namespace
@@ -156,7 +140,7 @@ void start(AppModel& model, Source source, Format format, Settings settings, QOb
                 return;
             }
             auto data = std::shared_ptr<const std::string>(encoded, &encoded->data);
-            writeOut(model, std::move(data), *destination, done);
+            writeInBackground(model, std::move(data), *destination, done);
         };
     });
 }

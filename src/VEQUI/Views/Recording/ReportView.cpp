@@ -1,6 +1,5 @@
 #include "VEQUI/Views/Recording/ReportView.hpp"
 
-#include "VEQSupport/AtomicFile.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/FileExporter.hpp"
@@ -10,6 +9,7 @@
 #include "VEQUI/Views/Kit/ProminentButton.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
+#include "VEQUI/Views/Recording/BackgroundWrite.hpp"
 #include "VEQUI/Views/Recording/CurrentTripTiles.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
 #include "VEQUI/Views/Recording/ParameterTable.hpp"
@@ -209,7 +209,7 @@ void ReportView::showPreview(QByteArray pdf, std::string fileName) {
     preview_->open();
 }
 
-void ReportView::save(QByteArray pdf, const std::string& fileName) {
+void ReportView::save(const QByteArray& pdf, const std::string& fileName) {
     const auto destination = FileExporter::askDestination(model_.dialogs(), fileName, FileExporter::pdfDocument());
     if (!destination) return;
     // The drives and the catalogue are the application's own: a report never replaces one.
@@ -217,18 +217,8 @@ void ReportView::save(QByteArray pdf, const std::string& fileName) {
         FileExporter::tellFailure(model_.dialogs(), *refusal);
         return;
     }
-    AppModel& model = model_;
-    model_.runInBackground([&model, pdf = std::move(pdf), destination = *destination](std::stop_token) -> std::function<void()> {
-        std::optional<std::string> failure;
-        try {
-            writeFileAtomically(destination, std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())));
-        } catch (const std::exception& error) {
-            failure = error.what();
-        }
-        return [&model, failure] {
-            if (failure) FileExporter::tellFailure(model.dialogs(), *failure);
-        };
-    });
+    writeInBackground(model_, std::make_shared<const std::string>(pdf.constData(), static_cast<std::size_t>(pdf.size())),
+                      *destination);
 }
 
 void ReportView::paintEvent(QPaintEvent*) {

@@ -48,7 +48,6 @@ public:
 
     // Produces the PDF from the report as it stands, then shows it on the preview sheet.
     void previewReport();
-    bool producing() const { return producing_; }
     // The sheet showing the last PDF produced, while it is open.
     ReportPreview* preview() const;
 
@@ -58,7 +57,7 @@ protected:
 private:
     void changed();
     void showPreview(QByteArray pdf, std::string fileName);
-    void save(QByteArray pdf, const std::string& fileName);
+    void save(const QByteArray& pdf, const std::string& fileName);
 
     AppModel& model_;
     HeaderBar* header_;
