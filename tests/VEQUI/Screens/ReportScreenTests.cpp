@@ -62,6 +62,11 @@ TEST(ReportScreen, PreviewedOnTheSimulatedCarAndSavedAsShown) {
     EXPECT_EQ(report->codes().rows().size(), model.dtcs().size());
     EXPECT_FALSE(report->ecus().rows().empty());
 
+    // A second past the start at least: a name taken from the present moment would differ.
+    const auto start = Report::startOf(model);
+    ASSERT_TRUE(start);
+    ASSERT_TRUE(waitUntil([&] { return std::chrono::system_clock::now() - *start > std::chrono::milliseconds(1100); }));
+
     ReportPreview* preview = openPreview(rig, *report);
     ASSERT_NE(preview, nullptr);
     EXPECT_GE(preview->document().pageCount(), 1);
@@ -80,6 +85,13 @@ TEST(ReportScreen, PreviewedOnTheSimulatedCarAndSavedAsShown) {
     EXPECT_EQ(request.suggestedName, ReportDocument::fileName(Report::startOf(model), TimeZone::current()));
     EXPECT_TRUE(QString::fromStdString(request.suggestedName)
                     .contains(QRegularExpression(QStringLiteral("^Rapport_\\d{8}-\\d{6}\\.pdf$"))));
+    // Named after the start the screen shows as "Début" (its time of day, the date being in the
+    // locale's words there).
+    const QString shownStart = report->facts()[2]->component().value;
+    const QString clock = shownStart.section(QLatin1Char(' '), -1).remove(QLatin1Char(':'));
+    EXPECT_EQ(clock.size(), 6) << shownStart.toStdString();
+    EXPECT_TRUE(request.suggestedName.ends_with("-" + clock.toStdString() + ".pdf"))
+        << request.suggestedName << " / " << shownStart.toStdString();
     EXPECT_EQ(request.types, std::vector<Dialogs::FileType>{FileExporter::pdfDocument()});
     EXPECT_TRUE(rig.dialogs->messages.empty());
 
@@ -100,7 +112,8 @@ TEST(ReportScreen, PreviewedOnTheSimulatedCarAndSavedAsShown) {
     EXPECT_TRUE(waitUntil([&] { return report->preview() == nullptr; }));
 }
 
-// A destination that cannot be written: the file exporter's message, and no file.
+// A destination that cannot be written, or the live drive's own file: the file exporter's message,
+// and nothing written.
 TEST(ReportScreen, AFailedSaveSaysSoAndLeavesNothing) {
     ScreenRig rig;
     ASSERT_TRUE(rig.connect());
@@ -116,6 +129,19 @@ TEST(ReportScreen, AFailedSaveSaysSoAndLeavesNothing) {
     EXPECT_TRUE(rig.dialogs->messages.back().text.starts_with("Enregistrement impossible : "))
         << rig.dialogs->messages.back().text;
     EXPECT_FALSE(fs::exists(file.parent_path()));
+
+    // The drive being recorded is refused before any write: it stays the drive's file.
+    const auto live = rig.model().store().recordingURL();
+    ASSERT_TRUE(live);
+    const std::size_t told = rig.dialogs->messages.size();
+    rig.dialogs->saveAnswers.push_back(*live);
+    click(preview, "savePdfButton");
+    ASSERT_TRUE(waitUntil([&] { return rig.dialogs->messages.size() > told; }));
+    EXPECT_TRUE(rig.dialogs->messages.back().text.starts_with("Enregistrement impossible : "))
+        << rig.dialogs->messages.back().text;
+    EXPECT_NE(rig.dialogs->messages.back().text.find("en cours d'enregistrement"), std::string::npos)
+        << rig.dialogs->messages.back().text;
+    EXPECT_FALSE(contentsOf(*live).startsWith("%PDF"));
 }
 
 } // namespace
