@@ -157,6 +157,34 @@ TEST(TripsTrim, AnExcerptOfAPastDriveInEveryFormatHoldsTheRecordsBetweenItsBound
     EXPECT_TRUE(waitUntil([&] { return trips.timeline().channel() == std::optional<std::uint8_t>(0x0C); }));
 }
 
+// Handles put together, or so close that no record lies between them: no file, and no panel asked
+// (an empty range would otherwise export the whole drive under an excerpt's name).
+TEST(TripsTrim, AnExcerptWithoutARecordIsRefusedBeforeThePanel) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model(), {.perSecond = 4});
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    const std::pair<double, double> ranges[] = {{20, 20}, {20.1, 20.2}, {0, 0}};
+    for (const auto& [from, to] : ranges) {
+        SCOPED_TRACE(from);
+        trips.range().setRange(from, to);
+        ASSERT_TRUE(trips.timeline().excerpt());
+        const fs::path file = rig.folder.path() / "empty.csv";
+        const std::size_t asked = rig.dialogs->saveRequests.size();
+        const std::size_t told = rig.dialogs->messages.size();
+        rig.dialogs->saveAnswers.assign({file});
+        QTest::mouseClick(trips.panel().exportButton(Format::csv), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return rig.dialogs->messages.size() > told && !rig.model().isExporting(drive); }));
+        EXPECT_EQ(rig.dialogs->messages.back(),
+                  (Dialogs::Message{Dialogs::Message::Kind::error, "Export impossible",
+                                    "L'extrait ne contient aucune mesure : il n'y a rien à exporter."}));
+        EXPECT_EQ(rig.dialogs->saveRequests.size(), asked);
+        EXPECT_FALSE(fs::exists(file));
+    }
+}
+
 // A file that is not a drive: the timeline says why and holds nothing for the exports.
 TEST(TripsTrim, AnUnreadableDriveFileIsToldOnTheTimeline) {
     ScreenRig rig;

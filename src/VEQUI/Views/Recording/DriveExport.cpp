@@ -55,7 +55,13 @@ Encoded readAndEncode(const Source& source, Format format, const Settings& setti
     try {
         const std::string name = suggestedName(*drive, format, source.excerpt);
         if (!source.excerpt) return {encode(*drive, format, settings), name, std::nullopt};
-        return {encode(drive->trimmed(source.excerpt->from, source.excerpt->to), format, settings), name, std::nullopt};
+        // An empty range would trim nothing off (the whole drive under an excerpt's name), and a
+        // narrow one may hold no record: neither is an excerpt worth a file.
+        const TelemetryFile::Contents part = drive->trimmed(source.excerpt->from, source.excerpt->to);
+        if (!(source.excerpt->from < source.excerpt->to) || part.records.empty()) {
+            return {{}, {}, std::string(emptyExcerptRefusal)};
+        }
+        return {encode(part, format, settings), name, std::nullopt};
     } catch (const std::exception& failure) {
         return {{}, {}, failure.what()};
     }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 class QObject;
 
@@ -54,6 +55,9 @@ struct Excerpt {
 // an excerpt puts its range between the two ("DJI_20261207115816-12s-96s.csv").
 std::string suggestedName(const TelemetryFile::Contents& drive, Format format,
                           const std::optional<Excerpt>& excerpt = std::nullopt);
+
+// Told instead of exporting an excerpt that holds no record.
+inline constexpr std::string_view emptyExcerptRefusal = "L'extrait ne contient aucune mesure : il n'y a rien à exporter.";
 
 // The drive to export: its file, and the contents already read from it when the caller holds
 // them (else the file is read off the GUI thread); an excerpt, or the whole drive.
