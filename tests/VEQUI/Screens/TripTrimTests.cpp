@@ -202,6 +202,42 @@ TEST(TripsTrim, AnUnreadableDriveFileIsToldOnTheTimeline) {
     EXPECT_FALSE(trips.timeline().wholeButton().isEnabled());
 }
 
+// Drives selected one after another while one is read: the timeline ends on the last selected,
+// whether it is read or its file is missing, and an earlier read never shows over it.
+TEST(TripsTrim, TheTimelineEndsOnTheLastDriveSelectedWhileAnotherWasRead) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    AppModel& model = rig.model();
+    const auto day = [](int n) { return PastDrive{}.start - std::chrono::hours(24 * n); };
+    const SessionRecord first = addPastDrive(model, {.start = day(1), .seconds = 30});
+    const SessionRecord second = addPastDrive(model, {.start = day(2), .seconds = 40});
+    const SessionRecord third = addPastDrive(model, {.start = day(3), .seconds = 50});
+    const SessionRecord missing = addPastDrive(model, {.start = day(4), .seconds = 60});
+    std::filesystem::remove(model.sessionCatalog().sessionsDirectory() / missing.fileName);
+    model.refreshSessions();
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+
+    ASSERT_TRUE(trips.select(first));
+    ASSERT_TRUE(trips.select(second));
+    ASSERT_TRUE(trips.select(third));
+    ASSERT_TRUE(trips.readIn());
+    EXPECT_DOUBLE_EQ(trips.range().upper(), 50);
+    settleFor(std::chrono::milliseconds(300)); // nothing read earlier comes after
+    EXPECT_DOUBLE_EQ(trips.range().upper(), 50);
+
+    ASSERT_TRUE(trips.select(first));
+    ASSERT_TRUE(trips.select(missing));
+    settleFor(std::chrono::milliseconds(500));
+    EXPECT_EQ(trips.timeline().contents(), nullptr);
+    EXPECT_FALSE(trips.range().isBusy());
+    EXPECT_EQ(trips.timeline().note().text(),
+              QStringLiteral("Le fichier de ce trajet est introuvable : il ne peut pas être découpé."));
+
+    ASSERT_TRUE(trips.open(second)); // reads still run once the earlier ones are over
+    EXPECT_DOUBLE_EQ(trips.range().upper(), 40);
+}
+
 TEST(TripsTrim, AnExportOverTheApplicationsOwnFilesIsRefusedAndLeavesThemWhole) {
     ScreenRig rig;
     ASSERT_TRUE(rig.connect());

@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <utility>
 
 namespace veq {
 
@@ -184,13 +185,12 @@ void TripsView::openSelected(bool again) {
     const std::uint64_t generation = ++readGeneration_;
     opened_ = record;
     openedLive_ = live;
+    waitingRead_.reset();
     const auto file = presentFile(model_.sessionCatalog(), record);
     if (!file) {
         panel_->timeline().showUnavailable(QStringLiteral("Le fichier de ce trajet est introuvable : il ne peut pas être découpé."));
         return;
     }
-    // The drive being recorded keeps up to a buffer of records in memory: they go to the file first.
-    if (live) model_.store().flushRecording();
     std::optional<std::uint8_t> channel;
     if (again && panel_->timeline().contents()) {
         if (const QVariant pid = panel_->timeline().channelPicker().currentData(); pid.isValid()) {
@@ -198,10 +198,24 @@ void TripsView::openSelected(bool again) {
         }
     }
     panel_->timeline().showReading(live, again);
-    DriveReading::open(model_, *file, channel, this, [this, generation, live, again](DriveReading::Outcome outcome) {
-        if (generation != readGeneration_) return; // another drive was selected meanwhile
+    ReadRequest request{*file, channel, live, again, generation};
+    if (reading_) {
+        waitingRead_ = std::move(request);
+    } else {
+        startRead(request);
+    }
+}
+
+void TripsView::startRead(const ReadRequest& request) {
+    reading_ = true;
+    // The drive being recorded keeps up to a buffer of records in memory: they go to the file first.
+    if (request.live) model_.store().flushRecording();
+    DriveReading::open(model_, request.file, request.channel, this, [this, request](DriveReading::Outcome outcome) {
+        reading_ = false;
+        if (waitingRead_) startRead(*std::exchange(waitingRead_, std::nullopt));
+        if (request.generation != readGeneration_) return; // another drive was selected meanwhile
         if (outcome.opened) {
-            panel_->timeline().showDrive(std::move(*outcome.opened), live, again);
+            panel_->timeline().showDrive(std::move(*outcome.opened), request.live, request.again);
         } else {
             panel_->timeline().showUnavailable(QString::fromStdString(outcome.failure));
         }

@@ -54,6 +54,14 @@ private:
     void showExportsOf(const SessionRow& row);
     // Reads the selected drive's file for its timeline: `again` when it is the drive shown, read anew.
     void openSelected(bool again);
+    struct ReadRequest {
+        std::filesystem::path file;
+        std::optional<std::uint8_t> channel;
+        bool live = false;
+        bool again = false;
+        std::uint64_t generation = 0;
+    };
+    void startRead(const ReadRequest& request);
     void exportFinished(const SessionRecord& record, const std::optional<std::filesystem::path>& written);
 
     AppModel& model_;
@@ -69,6 +77,10 @@ private:
     std::optional<SessionRecord> opened_;
     bool openedLive_ = false;
     std::uint64_t readGeneration_ = 0;
+    // One read at a time: a drive selected while another is read waits for it, and only the
+    // latest selection waits (going down the list key by key would read every drive at once).
+    bool reading_ = false;
+    std::optional<ReadRequest> waitingRead_;
     // The file the last export of a drive from this screen wrote.
     std::optional<std::pair<SessionRecord, QString>> exported_;
 };
