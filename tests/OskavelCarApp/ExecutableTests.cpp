@@ -2,6 +2,8 @@
 // and under xvfb-run.
 #include "OskavelCarApp/Startup.hpp"
 
+#include "ProcessRun.hpp"
+
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -15,35 +17,12 @@
 namespace veq::testing {
 namespace {
 
-struct ProcessRun {
-    bool finished = false;
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // The environment of a terminal with no display at all, and its own data folder.
 QProcessEnvironment withoutDisplay(const TemporaryFolder& data) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromUtf8(name));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(data.path().string()));
     return environment;
-}
-
-ProcessRun run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    ProcessRun result;
-    result.finished = process.waitForFinished(120'000);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished(5'000);
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput().toStdString();
-    result.err = process.readAllStandardError().toStdString();
-    return result;
 }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -2,6 +2,8 @@
 // anything, the self-check is not, and a killed holder does not keep the folder locked.
 #include "OskavelCarApp/Startup.hpp"
 
+#include "ProcessRun.hpp"
+
 #include "TestSupport/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -76,28 +78,6 @@ struct Running {
     }
 };
 
-struct Finished {
-    bool finished = false;
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-Finished runToEnd(const QStringList& arguments, const QProcessEnvironment& environment) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(kApplication, arguments);
-    Finished result;
-    result.finished = process.waitForFinished(60'000);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished(5'000);
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput().toStdString();
-    result.err = process.readAllStandardError().toStdString();
-    return result;
-}
-
 TEST(SingleInstance, ASecondInstanceOnTheSameDataFolderIsRefusedAndLeavesTheFirstsFilesAsTheyWere) {
     TemporaryFolder home;
     const fs::path data = home / "OskavelCar";
@@ -110,7 +90,7 @@ TEST(SingleInstance, ASecondInstanceOnTheSameDataFolderIsRefusedAndLeavesTheFirs
     QThread::msleep(1000);
     const auto before = filesIn(data);
 
-    const Finished second = runToEnd({}, environment);
+    const ProcessRun second = run(kApplication, {}, environment);
     ASSERT_TRUE(second.finished);
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_EQ(second.err, std::string(Startup::kAlreadyOpenMessage) + "\n");
@@ -120,7 +100,7 @@ TEST(SingleInstance, ASecondInstanceOnTheSameDataFolderIsRefusedAndLeavesTheFirs
     EXPECT_TRUE(filesIn(data) == before) << "the refused instance changed a file of the running one";
 
     // The self-check reads the packaged resources only: it runs beside a window.
-    const Finished check = runToEnd({QStringLiteral("--self-check")}, environment);
+    const ProcessRun check = run(kApplication, {QStringLiteral("--self-check")}, environment);
     ASSERT_TRUE(check.finished);
     EXPECT_EQ(check.err.find(Startup::kAlreadyOpenMessage), std::string::npos);
     EXPECT_TRUE(check.out.starts_with("Oskavel Car — auto-diagnostic")) << check.out;
@@ -141,7 +121,7 @@ TEST(SingleInstance, AHolderThatNoLongerRunsDoesNotKeepTheFolder) {
     ASSERT_NE(lock, nullptr);
     EXPECT_TRUE(lock->isLocked());
     // Held by this process now: a claim from elsewhere is refused.
-    EXPECT_EQ(runToEnd({}, offscreenOn(home)).exitCode, 1);
+    EXPECT_EQ(run(kApplication, {}, offscreenOn(home)).exitCode, 1);
 }
 
 } // namespace
