@@ -149,6 +149,13 @@ TEST(CaptureRange, AnEndAtNowFollowsNowAndOneMovedBackStays) {
     card.refresh();
     EXPECT_EQ(card.range()->second, chosen) << "moved back, it stays";
     EXPECT_EQ(timeline.endLabel().text(), QStringLiteral("Fin ") + DateTexts::clockTime(chosen));
+
+    // Saved between two moves of the strip, an end at now is saved up to the moment of the click.
+    QTest::keyClick(&timeline.strip(), Qt::Key_End);
+    now += std::chrono::milliseconds(900);
+    QTest::mouseClick(&card.saveButton(), Qt::LeftButton); // the panel is cancelled
+    EXPECT_EQ(rig.model().logPhase().end, now);
+    EXPECT_EQ(card.range()->second, now);
 }
 
 TEST(CaptureRange, TheButtonSaysWhyItIsOffAndThatARangeReplacesAMarkedStretch) {

@@ -123,6 +123,8 @@ void CaptureRangeCard::refreshButton() {
 }
 
 void CaptureRangeCard::saveRange() {
+    // An end that follows now is brought to now: the strip moves on only once a second.
+    refresh();
     const auto chosen = range();
     if (!chosen || !saveButton_->isEnabled()) return;
     model_.saveRange(chosen->first, chosen->second);
