@@ -104,6 +104,8 @@ TEST(TripsTrim, AnExcerptOfAPastDriveInEveryFormatHoldsTheRecordsBetweenItsBound
 
     // Bounds between records: times from the start bound, so the first is under a record's interval.
     trips.range().setRange(12.4, 30.6);
+    EXPECT_EQ(trips.range().endLabel().text(), QStringLiteral("Fin 0:31")) << "as the file name reads it";
+    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 0:18"));
     const std::string named = base(drive) + "-12s-31s.";
     ASSERT_TRUE(trips.exportTo(Format::mdf4, file("excerpt.mf4")));
     EXPECT_EQ(trips.suggested(), named + "mf4");

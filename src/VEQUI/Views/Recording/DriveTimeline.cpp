@@ -24,8 +24,10 @@ DriveTimeline::DriveTimeline(int width, QWidget* parent)
     setObjectName(QStringLiteral("driveTimelineSection"));
     setFixedWidth(width);
     range_->setObjectName(QStringLiteral("driveTimeline"));
-    range_->setTimeText([](double seconds) { return TripFigures::clockDuration(seconds); });
-    range_->setLengthText([](double seconds) { return TripFigures::clockDuration(seconds); });
+    // The bounds read as the excerpt's file name gives them: to the nearest second, halves to even.
+    const auto nearest = [](double seconds) { return TripFigures::clockDuration(std::nearbyint(seconds)); };
+    range_->setTimeText(nearest);
+    range_->setLengthText(nearest);
     channels_->setObjectName(QStringLiteral("timelineChannelPicker"));
     channels_->setToolTip(QStringLiteral("Le canal dessiné sous les poignées"));
     channels_->setFont(VEQ::label(12, QFont::Medium));
