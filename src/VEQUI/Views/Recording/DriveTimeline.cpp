@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace veq {
 
 DriveTimeline::DriveTimeline(int width, QWidget* parent)
