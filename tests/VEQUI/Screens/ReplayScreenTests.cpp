@@ -317,6 +317,26 @@ TEST(ReplayScreen, WithoutASnapshotItSaysSoAndOffersNothingToPlay) {
     EXPECT_EQ(replay.gauges()[0]->gauge().value, 820);
 }
 
+// A clock stepped back past the drive's first measurement leaves the newest snapshot before it:
+// the time bar stays at 0 rather than running into negative times.
+TEST(ReplayScreen, AClockSteppedBackBeforeTheFirstMeasurementKeepsTheTimeAtZero) {
+    ScreenRig rig; // not connected: the test feeds the store
+    ReplayView replay(rig.model());
+    const auto start = std::chrono::system_clock::now();
+    rig.model().store().ingest(measured(0x0C, 820, start));
+    rig.model().store().ingest(measured(0x0C, 900, start - 5s));
+    ASSERT_LT(rig.model().store().replayDuration(), 0);
+    EXPECT_EQ(replay.duration(), 0);
+    for (const double t : {0.0, 3.0, -2.0}) {
+        replay.seek(t);
+        EXPECT_EQ(replay.time(), 0) << "seek to " << t;
+    }
+    replay.setPlaying(true);
+    for (int i = 0; i < 3 && replay.playing(); ++i) replay.tick();
+    EXPECT_FALSE(replay.playing());
+    EXPECT_EQ(replay.time(), 0);
+}
+
 // The replay at a moment matches the drive's CSV export there (metric, no calibration, to the
 // CSV's three decimals).
 TEST(ReplayScreen, AtAScrubbedMomentTheDialsMatchTheExportedCSV) {

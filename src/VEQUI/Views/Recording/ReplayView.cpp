@@ -126,7 +126,9 @@ ReplayView::ReplayView(AppModel& model, QWidget* parent)
     followSnapshots();
 }
 
-double ReplayView::duration() const { return model_.store().replayDuration(); }
+// A clock stepped back past the first measurement gives the newest snapshot a negative time: the
+// replay then has nothing before it to play rather than a time bar running backwards.
+double ReplayView::duration() const { return std::max(0.0, model_.store().replayDuration()); }
 
 void ReplayView::followSnapshots() {
     const bool any = !model_.store().snapshots().empty();
