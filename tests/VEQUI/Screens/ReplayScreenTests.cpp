@@ -14,7 +14,6 @@
 #include "VEQUI/Views/Recording/ReplayGauges.hpp"
 #include "VEQUI/Views/Recording/ReplayView.hpp"
 #include "VEQUI/Views/Recording/SessionList.hpp"
-#include "VEQUI/Views/Recording/TripsSection.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
 #include "VEQUI/Views/Recording/TripsView.hpp"
 #include "VEQUI/Views/ScreenFixtures.hpp"

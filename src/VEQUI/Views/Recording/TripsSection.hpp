@@ -1,7 +1,5 @@
 #pragma once
 
-#include "VEQUI/Views/Recording/ReplayView.hpp"
-
 #include <QPointer>
 #include <QWidget>
 
@@ -10,6 +8,7 @@ class QStackedLayout;
 namespace veq {
 
 class AppModel;
+class ReplayView;
 class TripsView;
 
 // The content of the section "Trajets": the trips list, or in its place the replay of the drive
@@ -18,10 +17,6 @@ class TripsView;
 class TripsSection : public QWidget {
 public:
     explicit TripsSection(AppModel& model, bool animated, QWidget* parent = nullptr);
-
-    TripsView& trips() const { return *trips_; }
-    // The replay while it is shown, else null.
-    ReplayView* replay() const { return replay_; }
 
     void showReplay();
     void showTrips();
