@@ -3,10 +3,15 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFont>
 #include <QObject>
+#include <QTimer>
 #include <QWidget>
+
+#include <chrono>
 
 #include <time.h>
 
@@ -17,6 +22,21 @@ inline double threadCPUSeconds() {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Processes events until `done` holds; false when `limit` passes first. Waits without spinning,
+// so that the GUI thread's processor time is the work of the events alone.
+template <typename Done>
+bool settle(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    QCoreApplication::processEvents();
+    if (done()) return true;
+    bool late = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&late] { late = true; });
+    watchdog.start(limit);
+    while (!done() && !late) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
 }
 
 // Counts the paint events a screen and the parts it has when counting starts receive.

@@ -10,6 +10,7 @@
 #include "VEQUI/Views/Kit/AppLook.hpp"
 #include "VEQUI/Views/Recording/ReplayView.hpp"
 
+#include "BenchEnvironment.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/RecordingDialogs.hpp"
@@ -17,15 +18,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QSlider>
-#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <random>
 #include <vector>
@@ -33,6 +30,7 @@
 namespace {
 
 using veq::bench::PaintCounter;
+using veq::bench::settle;
 using veq::bench::threadCPUSeconds;
 
 using namespace veq;
@@ -42,26 +40,7 @@ const QSize contentArea(869, 680);
 constexpr int parameterCount = 30;
 constexpr std::uint8_t firstPID = 0x04; // 0x04 ... 0x21: engine speed, the road layout's band, and more
 
-double benchSeconds() {
-    const char* text = std::getenv("VEQ_BENCH_SECONDS");
-    const double seconds = text ? std::atof(text) : 0;
-    return seconds > 0 ? seconds : 5;
-}
-
-// Processes events until `done` holds or `limit` passes; waits without spinning, so that the GUI
-// thread's processor time is the work of the events alone.
-template <typename Done>
-bool settle(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    QCoreApplication::processEvents();
-    if (done()) return true;
-    bool late = false;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&late] { late = true; });
-    watchdog.start(limit);
-    while (!done() && !late) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
+double benchSeconds() { return veq::bench::lengthFromEnvironment("VEQ_BENCH_SECONDS", 5.0); }
 
 // A model whose store holds the cap of snapshots, each with the 30 parameters, their values
 // wandering over their scales.
