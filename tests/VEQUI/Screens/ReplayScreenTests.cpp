@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -167,12 +168,17 @@ TEST(ReplayScreen, AScrubShowsTheSnapshotInForceCalibratedAndInTheUsersUnits) {
             EXPECT_FALSE(replay->gauges()[i]->gauge().value.has_value());
         }
     }
-    // The speed dial is in the user's unit.
+    // The dials are in the user's unit: the speed's in mph when it has a dial (the simulated car's
+    // eight leave it out), the coolant's, which always has one, in degrees Fahrenheit.
     for (std::size_t i = 0; i < replay->gauges().size(); ++i) {
         if (replay->parameters()[i] == 0x0D) {
             EXPECT_EQ(replay->gauges()[i]->gauge().unit, QStringLiteral("mph"));
         }
     }
+    const auto coolant = std::find(replay->parameters().begin(), replay->parameters().end(), 0x05);
+    ASSERT_NE(coolant, replay->parameters().end());
+    EXPECT_EQ(replay->gauges()[static_cast<std::size_t>(coolant - replay->parameters().begin())]->gauge().unit,
+              QStringLiteral("\u00B0F"));
     // Settings changed while the replay shows apply at once.
     replay->seek(model.store().replayDuration() / 2);
     model.setUnitSystem(UnitSystem::metric);
