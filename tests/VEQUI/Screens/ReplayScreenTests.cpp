@@ -342,6 +342,23 @@ TEST(ReplayScreen, AClockSteppedBackBeforeTheFirstMeasurementKeepsTheTimeAtZero)
     EXPECT_EQ(replay.time(), 0);
 }
 
+// Hidden (the window minimised, or the section leaving it), the replay does not play on unseen.
+TEST(ReplayScreen, HiddenItStopsPlaying) {
+    ScreenRig rig; // not connected: the test feeds the store
+    const auto start = std::chrono::system_clock::now();
+    for (int i = 0; i < 40; ++i) rig.model().store().ingest(measured(0x0C, 800 + 50 * i, start + i * 250ms));
+    ReplayView replay(rig.model());
+    present(replay, userSizes[0].content);
+    replay.setPlaying(true);
+    replay.tick();
+    ASSERT_TRUE(replay.playing());
+    replay.hide();
+    EXPECT_FALSE(replay.playing());
+    const double time = replay.time();
+    for (int i = 0; i < 5; ++i) replay.tick();
+    EXPECT_EQ(replay.time(), time);
+}
+
 // The replay at a moment matches the drive's CSV export there (metric, no calibration, to the
 // CSV's three decimals).
 TEST(ReplayScreen, AtAScrubbedMomentTheDialsMatchTheExportedCSV) {
