@@ -208,7 +208,8 @@ TEST(ReplayScreen, PlaysAtTheChosenRateCountedInTicksAndStopsAtTheEnd) {
         int ticks;
         double seconds;
     };
-    const Case cases[] = {{0, 60, 1.0}, {1, 15, 1.0}, {2, 9, 2.4}};
+    // A tick is 16 ms of real time: 125 of them a second.
+    const Case cases[] = {{0, 125, 2.0}, {1, 25, 1.6}, {2, 10, 2.56}};
     for (const auto& c : cases) {
         replay->seek(0);
         QTest::mouseClick(picker->segment(c.segment), Qt::LeftButton);

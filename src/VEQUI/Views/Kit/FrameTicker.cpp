@@ -2,15 +2,9 @@
 
 namespace veq {
 
-namespace {
-
-constexpr int frameMilliseconds = 16;
-
-} // namespace
-
 FrameTicker::FrameTicker(std::function<void()> step) {
     timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(frameMilliseconds);
+    timer_.setInterval(periodMilliseconds);
     QObject::connect(&timer_, &QTimer::timeout, std::move(step));
 }
 

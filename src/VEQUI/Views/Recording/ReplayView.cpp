@@ -218,7 +218,8 @@ void ReplayView::setRateIndex(int index) {
 void ReplayView::tick() {
     if (playing_) {
         const double end = duration();
-        time_ = std::min(time_ + rate() * FrameTicker::interval, end);
+        // Each tick stands for the real time between ticks, so that 1x plays as fast as the drive went.
+        time_ = std::min(time_ + rate() * FrameTicker::period, end);
         if (time_ >= end) {
             playing_ = false;
             showPlaying();
