@@ -24,6 +24,7 @@
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/RecordingDialogs.hpp"
+#include "DriveBenchmarks.hpp"
 #include "WidgetBenchmarks.hpp"
 
 #include <benchmark/benchmark.h>
@@ -44,7 +45,11 @@
 
 namespace {
 
+using veq::bench::catalogueThreeHourDrive;
+using veq::bench::Hold;
 using veq::bench::PaintCounter;
+using veq::bench::settle;
+using veq::bench::watchGUIThread;
 using veq::bench::threadCPUSeconds;
 
 using namespace veq;
@@ -58,22 +63,6 @@ const SessionRecord::Date firstDrive = std::chrono::sys_days{std::chrono::year{2
 double millisecondsSince(Steady::time_point start) {
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
 }
-
-// Processes events until `done` holds; false when `limit` passes first. Waits without spinning,
-// so that the GUI thread's processor time is the work of the events alone.
-template <typename Done>
-bool settle(Done done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    QCoreApplication::processEvents();
-    if (done()) return true;
-    bool late = false;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&late] { late = true; });
-    watchdog.start(limit);
-    while (!done() && !late) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
 
 // A model on a fresh data folder whose dialogs answer from a queue.
 struct Fixture {
@@ -205,47 +194,6 @@ void BM_TripsListScroll(benchmark::State& state) {
     state.counters["gui_max_ms/step"] = 1000 * worstCPU;
 }
 
-// A three-hour drive at 4 Hz over 68 OBD channels and the GPS latitude and longitude, one value
-// in ten missing, streamed into the sessions folder and catalogued.
-SessionRecord catalogueThreeHourDrive(Fixture& fixture) {
-    constexpr std::uint32_t recordCount = 3 * 3600 * 4;
-    std::vector<TelemetryFile::Channel> channels;
-    for (std::uint8_t pid = 1; pid <= 68; ++pid) channels.push_back({pid, ChannelRegistry::name(pid)});
-    for (const std::uint8_t pid : {GPSChannel::latitude, GPSChannel::longitude}) {
-        channels.push_back({pid, ChannelRegistry::name(pid)});
-    }
-    SessionCatalog& catalog = fixture.model->sessionCatalog();
-    const std::string name = "three-hours.veqt";
-    {
-        TelemetryFile::Writer writer(catalog.sessionsDirectory() / name, channels, firstDrive);
-        std::mt19937 random(70);
-        std::bernoulli_distribution missing(0.1);
-        std::normal_distribution<float> noise(0.0f, 3.0f);
-        std::vector<std::optional<float>> values(channels.size());
-        for (std::uint32_t r = 0; r < recordCount; ++r) {
-            for (std::size_t k = 0; k < 68; ++k) {
-                values[k] = missing(random) ? std::nullopt
-                                            : std::optional<float>(static_cast<float>(k * 40) +
-                                                                   25.0f * std::sin(r * 0.01f + k) + noise(random));
-            }
-            values[68] = 48.85f + 0.00002f * static_cast<float>(r); // heading north-east out of Paris
-            values[69] = 2.35f + 0.00003f * static_cast<float>(r);
-            writer.append(r * 250, values);
-        }
-        writer.close();
-    }
-    SessionRecord record = catalog.createSession(name, "VF1RFB00012345678", std::nullopt, "Renault Clio V", firstDrive);
-    SessionCatalog::Update figures;
-    figures.endDate = firstDrive + std::chrono::hours{3};
-    figures.sampleCount = recordCount;
-    figures.channelCount = static_cast<std::int64_t>(channels.size());
-    figures.distanceKm = 243.0;
-    figures.maxSpeedKmh = 131;
-    catalog.update(record, figures);
-    fixture.model->refreshSessions();
-    return record;
-}
-
 struct ExportRun {
     double holdMs = 0;      // the longest gap between the ticks of a 1 ms timer
     double holdCPUMs = 0;   // the GUI thread's processor time within that gap
@@ -257,38 +205,21 @@ struct ExportRun {
 // screen has repainted it.
 ExportRun exportWatched(TripsView& screen, std::size_t row, DriveExport::Format format) {
     ExportRun run;
-    QEventLoop loop;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    auto lastTick = Steady::now();
-    double lastCPU = threadCPUSeconds();
-    Steady::time_point called;
-    bool started = false;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const auto now = Steady::now();
-        const double cpu = threadCPUSeconds();
-        const double gap = std::chrono::duration<double, std::milli>(now - lastTick).count();
-        if (gap > run.holdMs) {
-            run.holdMs = gap;
-            run.holdCPUMs = 1000 * (cpu - lastCPU);
-        }
-        lastTick = now;
-        lastCPU = cpu;
-        if (started && !run.finished && !screen.sessions().rows()[row].busy) {
-            run.finished = true;
-            run.seconds = std::chrono::duration<double>(now - called).count();
-            QTimer::singleShot(50, &loop, &QEventLoop::quit); // the row's repaint, still watched
-        }
-    });
-    QTimer::singleShot(0, [&] {
-        called = Steady::now();
-        screen.exportSelected(format);
-        started = true;
-    });
-    QTimer::singleShot(std::chrono::minutes(5), &loop, &QEventLoop::quit);
-    ticker.start();
-    loop.exec();
+    Steady::time_point called, ended;
+    const Hold hold = watchGUIThread(
+        [&] {
+            called = Steady::now();
+            screen.exportSelected(format);
+        },
+        [&] {
+            if (screen.sessions().rows()[row].busy) return false;
+            ended = Steady::now();
+            return true;
+        },
+        run.finished);
+    run.holdMs = hold.ms;
+    run.holdCPUMs = hold.cpuMs;
+    run.seconds = std::chrono::duration<double>(ended - called).count();
     return run;
 }
 
@@ -296,7 +227,7 @@ void BM_ExportThreeHourDrive(benchmark::State& state) {
     const DriveExport::FormatRow& format = DriveExport::formats()[static_cast<std::size_t>(state.range(0))];
     state.SetLabel(format.title);
     Fixture fixture;
-    const SessionRecord drive = catalogueThreeHourDrive(fixture);
+    const SessionRecord drive = catalogueThreeHourDrive(*fixture.model, firstDrive);
     TripsView screen(*fixture.model);
     SessionList& list = screen.sessions();
     if (!showAndPaint(screen, [&] { return list.paintedRows() > 0; })) {

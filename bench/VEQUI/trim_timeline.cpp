@@ -19,6 +19,7 @@
 
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQUI/RecordingDialogs.hpp"
+#include "DriveBenchmarks.hpp"
 #include "WidgetBenchmarks.hpp"
 
 #include <benchmark/benchmark.h>
@@ -36,7 +37,11 @@
 
 namespace {
 
+using veq::bench::catalogueThreeHourDrive;
+using veq::bench::Hold;
+using veq::bench::settle;
 using veq::bench::threadCPUSeconds;
+using veq::bench::watchGUIThread;
 
 using namespace veq;
 using Steady = std::chrono::steady_clock;
@@ -44,60 +49,6 @@ namespace fs = std::filesystem;
 
 const QSize contentArea(869, 680);
 const SessionRecord::Date driveStart = std::chrono::sys_days{std::chrono::year{2024} / 1 / 1} + std::chrono::hours{7};
-
-// Processes events until `done` holds; false when `limit` passes first, without spinning.
-template <typename Done>
-bool settle(Done done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    QCoreApplication::processEvents();
-    if (done()) return true;
-    bool late = false;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&late] { late = true; });
-    watchdog.start(limit);
-    while (!done() && !late) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
-// The longest gap between the ticks of a 1 ms timer on the GUI thread while `run` goes on, and
-// the GUI thread's processor time within it.
-struct Hold {
-    double ms = 0;
-    double cpuMs = 0;
-};
-
-template <typename Start, typename Done>
-Hold watchGUIThread(Start start, Done done, bool& finished) {
-    Hold hold;
-    QEventLoop loop;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    auto lastTick = Steady::now();
-    double lastCPU = threadCPUSeconds();
-    bool started = false;
-    finished = false;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const auto now = Steady::now();
-        const double cpu = threadCPUSeconds();
-        const double gap = std::chrono::duration<double, std::milli>(now - lastTick).count();
-        if (gap > hold.ms) hold = {gap, 1000 * (cpu - lastCPU)};
-        lastTick = now;
-        lastCPU = cpu;
-        if (started && !finished && done()) {
-            finished = true;
-            QTimer::singleShot(50, &loop, &QEventLoop::quit); // what follows, still watched
-        }
-    });
-    QTimer::singleShot(0, [&] {
-        start();
-        started = true;
-    });
-    QTimer::singleShot(std::chrono::minutes(5), &loop, &QEventLoop::quit);
-    ticker.start();
-    loop.exec();
-    return hold;
-}
 
 // The trips screen over the three-hour drive, shown at the content area's size.
 struct Fixture {
@@ -113,11 +64,11 @@ struct Fixture {
         environment.locationSource = [] { return nullptr; };
         environment.dialogs = dialogs;
         model = std::make_unique<AppModel>(std::move(environment));
-        drive = catalogueThreeHourDrive();
+        drive = catalogueThreeHourDrive(*model, driveStart);
         screen = std::make_unique<TripsView>(*model);
         screen->resize(contentArea);
         screen->show();
-        settle([&] { return screen->sessions().paintedRows() > 0 && readIn(); });
+        settle([&] { return screen->sessions().paintedRows() > 0 && readIn(); }, std::chrono::seconds(30));
     }
 
     DriveTimeline& timeline() const { return screen->panel().timeline(); }
@@ -132,45 +83,6 @@ struct Fixture {
         return watchGUIThread([&] { timeline().onRefresh(); }, [&] { return readIn(); }, finished);
     }
 
-private:
-
-    // 68 OBD channels and the GPS latitude and longitude at 4 Hz, one value in ten missing.
-    SessionRecord catalogueThreeHourDrive() {
-        constexpr std::uint32_t recordCount = 3 * 3600 * 4;
-        std::vector<TelemetryFile::Channel> channels;
-        for (std::uint8_t pid = 1; pid <= 68; ++pid) channels.push_back({pid, ChannelRegistry::name(pid)});
-        for (const std::uint8_t pid : {GPSChannel::latitude, GPSChannel::longitude}) {
-            channels.push_back({pid, ChannelRegistry::name(pid)});
-        }
-        SessionCatalog& catalog = model->sessionCatalog();
-        const std::string name = "three-hours.veqt";
-        {
-            TelemetryFile::Writer writer(catalog.sessionsDirectory() / name, channels, driveStart);
-            std::mt19937 random(70);
-            std::bernoulli_distribution missing(0.1);
-            std::normal_distribution<float> noise(0.0f, 3.0f);
-            std::vector<std::optional<float>> values(channels.size());
-            for (std::uint32_t r = 0; r < recordCount; ++r) {
-                for (std::size_t k = 0; k < 68; ++k) {
-                    values[k] = missing(random) ? std::nullopt
-                                                : std::optional<float>(static_cast<float>(k * 40) +
-                                                                       25.0f * std::sin(r * 0.01f + k) + noise(random));
-                }
-                values[68] = 48.85f + 0.00002f * static_cast<float>(r);
-                values[69] = 2.35f + 0.00003f * static_cast<float>(r);
-                writer.append(r * 250, values);
-            }
-            writer.close();
-        }
-        SessionRecord record = catalog.createSession(name, "VF1RFB00012345678", std::nullopt, "Renault Clio V", driveStart);
-        SessionCatalog::Update figures;
-        figures.endDate = driveStart + std::chrono::hours{3};
-        figures.sampleCount = recordCount;
-        figures.channelCount = static_cast<std::int64_t>(channels.size());
-        catalog.update(record, figures);
-        model->refreshSessions();
-        return record;
-    }
 };
 
 // The heap a drive's contents hold: records, their values, channels and names.
