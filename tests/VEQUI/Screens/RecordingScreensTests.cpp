@@ -2,6 +2,7 @@
 // its report, the trips screen's exports and deletions, and the drive being recorded.
 #include "RecordingFixtures.hpp"
 #include "ScreenRig.hpp"
+#include "TripsScreen.hpp"
 
 #include "VEQStore/Export/ExportNaming.hpp"
 #include "VEQStore/Export/GPXExporter.hpp"
@@ -31,52 +32,9 @@ namespace {
 namespace fs = std::filesystem;
 using Format = DriveExport::Format;
 
-std::string contentsOf(const fs::path& file) { return readWholeFile(file, 1 << 28); }
-
 std::size_t lineCount(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
 
-std::size_t occurrences(const std::string& text, const std::string& piece) {
-    std::size_t n = 0;
-    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++n;
-    return n;
-}
-
-// The trips screen of a live window.
-struct Trips {
-    ScreenRig& rig;
-
-    TripsView& view() const { return *rig.find<TripsView>(QStringLiteral("TripsView")); }
-    SessionList& list() const { return view().sessions(); }
-    DrivePanel& panel() const { return view().panel(); }
-
-    bool open() const {
-        if (!rig.click(QStringLiteral("sidebarRow.Trajets"))) return false;
-        rig.settle();
-        return rig.find<TripsView>(QStringLiteral("TripsView")) != nullptr;
-    }
-    // Selects the drive by clicking its row; false when it is not listed.
-    bool select(const SessionRecord& record) const {
-        const auto& rows = list().rows();
-        const auto it = std::find_if(rows.begin(), rows.end(), [&](const SessionRow& r) { return r.record == record; });
-        if (it == rows.end()) return false;
-        const auto index = static_cast<std::size_t>(it - rows.begin());
-        list().select(index); // brings it into view
-        QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, list().rowRect(index).center());
-        return list().selectedIndex() == index;
-    }
-    const SessionRow* row(const SessionRecord& record) const {
-        for (const SessionRow& r : list().rows()) {
-            if (r.record == record) return &r;
-        }
-        return nullptr;
-    }
-    // Exports the selected drive to `file` through the panel's button; true once written.
-    bool exportTo(Format format, const fs::path& file) const {
-        rig.dialogs->saveAnswers.push_back(file);
-        QTest::mouseClick(panel().exportButton(format), Qt::LeftButton);
-        return waitUntil([&] { return fs::exists(file) && !list().selectedRow()->busy; }, std::chrono::seconds(20));
-    }
-};
+using Trips = TripsScreen;
 
 SessionRecord liveRecord(const AppModel& model) {
     for (const SessionRecord& record : model.pastSessions()) {
