@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -68,6 +69,23 @@ inline SessionRecord catalogueThreeHourDrive(AppModel& model, SessionRecord::Dat
 struct Hold {
     double ms = 0;
     double cpuMs = 0;
+};
+
+// The worst hold over a benchmark's iterations and the seconds they took, as its counters show
+// them: "gui_hold_max_ms", "gui_cpu_in_hold_ms" and the mean seconds under `secondsName`.
+struct HoldTally {
+    Hold worst;
+    double seconds = 0;
+
+    void add(const Hold& hold, double elapsed) {
+        seconds += elapsed;
+        if (hold.ms > worst.ms) worst = hold;
+    }
+    void report(benchmark::State& state, const char* secondsName) const {
+        state.counters["gui_hold_max_ms"] = worst.ms;
+        state.counters["gui_cpu_in_hold_ms"] = worst.cpuMs;
+        state.counters[secondsName] = seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    }
 };
 
 // Runs `start` from the event loop and watches the GUI thread until `done` holds, then 50 ms

@@ -47,6 +47,7 @@ namespace {
 
 using veq::bench::catalogueThreeHourDrive;
 using veq::bench::Hold;
+using veq::bench::HoldTally;
 using veq::bench::PaintCounter;
 using veq::bench::settle;
 using veq::bench::watchGUIThread;
@@ -195,9 +196,8 @@ void BM_TripsListScroll(benchmark::State& state) {
 }
 
 struct ExportRun {
-    double holdMs = 0;      // the longest gap between the ticks of a 1 ms timer
-    double holdCPUMs = 0;   // the GUI thread's processor time within that gap
-    double seconds = 0;     // from the call to the drive's busy mark gone
+    Hold hold;
+    double seconds = 0; // from the call to the drive's busy mark gone
     bool finished = false;
 };
 
@@ -206,7 +206,7 @@ struct ExportRun {
 ExportRun exportWatched(TripsView& screen, std::size_t row, DriveExport::Format format) {
     ExportRun run;
     Steady::time_point called, ended;
-    const Hold hold = watchGUIThread(
+    run.hold = watchGUIThread(
         [&] {
             called = Steady::now();
             screen.exportSelected(format);
@@ -217,8 +217,6 @@ ExportRun exportWatched(TripsView& screen, std::size_t row, DriveExport::Format 
             return true;
         },
         run.finished);
-    run.holdMs = hold.ms;
-    run.holdCPUMs = hold.cpuMs;
     run.seconds = std::chrono::duration<double>(ended - called).count();
     return run;
 }
@@ -244,7 +242,7 @@ void BM_ExportThreeHourDrive(benchmark::State& state) {
     list.select(row);
     veq::testing::TemporaryFolder out;
     const fs::path destination = out / ("export." + format.type.extension);
-    double worstHold = 0, holdCPU = 0, seconds = 0;
+    HoldTally holds;
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
         fixture.dialogs->saveAnswers = {destination};
@@ -259,15 +257,9 @@ void BM_ExportThreeHourDrive(benchmark::State& state) {
         }
         fs::remove(destination, error);
         state.SetIterationTime(run.seconds);
-        if (run.holdMs > worstHold) {
-            worstHold = run.holdMs;
-            holdCPU = run.holdCPUMs;
-        }
-        seconds += run.seconds;
+        holds.add(run.hold, run.seconds);
     }
-    state.counters["gui_hold_max_ms"] = worstHold;
-    state.counters["gui_cpu_in_hold_ms"] = holdCPU;
-    state.counters["export_s"] = seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    holds.report(state, "export_s");
     state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
 }
 

@@ -16,6 +16,7 @@
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/RecordingDialogs.hpp"
+#include "DriveBenchmarks.hpp"
 #include "WidgetBenchmarks.hpp"
 
 #include <benchmark/benchmark.h>
@@ -39,45 +40,11 @@ namespace {
 
 using namespace veq;
 using Steady = std::chrono::steady_clock;
+using veq::bench::Hold;
+using veq::bench::watchGUIThread;
 
 double millisecondsSince(Steady::time_point start) {
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
-}
-
-// The longest gap between the ticks of a 1 ms timer on the GUI thread while it runs: how long the
-// thread was held at a time.
-class HoldWatch {
-public:
-    HoldWatch() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Steady::now();
-            longest_ = std::max(longest_, std::chrono::duration<double, std::milli>(now - last_).count());
-            last_ = now;
-        });
-        last_ = Steady::now();
-        timer_.start();
-    }
-    // Counts the stretch up to now too.
-    double longestMs() const {
-        return std::max(longest_, std::chrono::duration<double, std::milli>(Steady::now() - last_).count());
-    }
-
-private:
-    QTimer timer_;
-    Steady::time_point last_;
-    double longest_ = 0;
-};
-
-template <typename Done>
-bool runUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = Steady::now() + limit;
-    while (!done()) {
-        if (Steady::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
 }
 
 // A model whose store holds 60 parameters, each with a few samples.
@@ -137,22 +104,27 @@ void BM_ReportProduced(benchmark::State& state) {
         const ReportContent content = snapshot(*fixture.model);
         worstSnapshot = std::max(worstSnapshot, millisecondsSince(taken));
 
-        HoldWatch watch;
         std::atomic<bool> done = false;
         QByteArray pdf;
         double producedMs = 0;
-        std::jthread worker([&] {
-            const auto start = Steady::now();
-            pdf = ReportDocument::pdf(content);
-            producedMs = millisecondsSince(start);
-            done = true;
-        });
-        if (!runUntil([&] { return done.load(); })) {
+        std::jthread worker;
+        bool finished = false;
+        const Hold hold = watchGUIThread(
+            [&] {
+                worker = std::jthread([&] {
+                    const auto start = Steady::now();
+                    pdf = ReportDocument::pdf(content);
+                    producedMs = millisecondsSince(start);
+                    done = true;
+                });
+            },
+            [&] { return done.load(); }, finished);
+        if (worker.joinable()) worker.join();
+        if (!finished) {
             state.SkipWithError("the report was not produced");
             return;
         }
-        worker.join();
-        worstHold = std::max(worstHold, watch.longestMs());
+        worstHold = std::max(worstHold, hold.ms);
         state.SetIterationTime(producedMs / 1000.0);
         bytes = static_cast<std::size_t>(pdf.size());
         pages = static_cast<std::size_t>(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r"));
@@ -169,38 +141,48 @@ void BM_PreviewFirstPage(benchmark::State& state) {
     Fixture fixture;
     const QByteArray pdf = ReportDocument::pdf(snapshot(*fixture.model));
     double worstHold = 0;
+    struct PaintWatch : QObject {
+        bool& rendered;
+        bool& painted;
+        PaintWatch(bool& r, bool& p) : rendered(r), painted(p) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            // Seen before the paint; the flag is read once the event loop has returned, the paint done.
+            if (event->type() == QEvent::Paint && rendered) painted = true;
+            return false;
+        }
+    };
     for (auto _ : state) {
-        HoldWatch watch;
-        const auto start = Steady::now();
-        auto preview = std::make_unique<ReportPreview>(pdf, [](const QByteArray&) {});
-        preview->resize(820, 740);
-        bool rendered = false, painted = false;
-        auto* renderer = preview->view().findChild<QPdfPageRenderer*>();
-        if (!renderer) {
-            state.SkipWithError("the view has no page renderer");
+        Steady::time_point start, firstPage;
+        std::unique_ptr<ReportPreview> preview;
+        bool rendered = false, painted = false, hasRenderer = true, finished = false;
+        PaintWatch paints(rendered, painted);
+        // The sheet is made inside the watch: its making holds the GUI thread too.
+        const Hold hold = watchGUIThread(
+            [&] {
+                start = Steady::now();
+                preview = std::make_unique<ReportPreview>(pdf, [](const QByteArray&) {});
+                preview->resize(820, 740);
+                auto* renderer = preview->view().findChild<QPdfPageRenderer*>();
+                hasRenderer = renderer != nullptr;
+                if (!renderer) return;
+                QObject::connect(renderer, &QPdfPageRenderer::pageRendered, [&](int page, auto&&...) {
+                    if (page == 0) rendered = true;
+                });
+                preview->view().viewport()->installEventFilter(&paints);
+                preview->show();
+            },
+            [&] {
+                if (!painted && hasRenderer) return false;
+                firstPage = Steady::now();
+                return true;
+            },
+            finished);
+        if (!hasRenderer || !finished) {
+            state.SkipWithError(hasRenderer ? "the first page was never painted" : "the view has no page renderer");
             return;
         }
-        QObject::connect(renderer, &QPdfPageRenderer::pageRendered, [&](int page, auto&&...) {
-            if (page == 0) rendered = true;
-        });
-        struct PaintWatch : QObject {
-            bool& rendered;
-            bool& painted;
-            PaintWatch(bool& r, bool& p) : rendered(r), painted(p) {}
-            bool eventFilter(QObject*, QEvent* event) override {
-                // Seen before the paint; the flag is read once the event loop has returned, the paint done.
-                if (event->type() == QEvent::Paint && rendered) painted = true;
-                return false;
-            }
-        } paints(rendered, painted);
-        preview->view().viewport()->installEventFilter(&paints);
-        preview->show();
-        if (!runUntil([&] { return painted; })) {
-            state.SkipWithError("the first page was never painted");
-            return;
-        }
-        state.SetIterationTime(millisecondsSince(start) / 1000.0);
-        worstHold = std::max(worstHold, watch.longestMs());
+        state.SetIterationTime(std::chrono::duration<double>(firstPage - start).count());
+        worstHold = std::max(worstHold, hold.ms);
         preview->view().viewport()->removeEventFilter(&paints);
     }
     state.counters["gui_hold_max_ms"] = worstHold;

@@ -39,6 +39,7 @@ namespace {
 
 using veq::bench::catalogueThreeHourDrive;
 using veq::bench::Hold;
+using veq::bench::HoldTally;
 using veq::bench::settle;
 using veq::bench::threadCPUSeconds;
 using veq::bench::watchGUIThread;
@@ -96,7 +97,7 @@ double contentsMegabytes(const TelemetryFile::Contents& drive) {
 
 void BM_TimelineReadsTheDrive(benchmark::State& state) {
     Fixture fixture;
-    double worstHold = 0, holdCPU = 0, seconds = 0;
+    HoldTally holds;
     for (auto _ : state) {
         bool finished = false;
         const auto start = Steady::now();
@@ -107,15 +108,9 @@ void BM_TimelineReadsTheDrive(benchmark::State& state) {
             return;
         }
         state.SetIterationTime(elapsed);
-        seconds += elapsed;
-        if (hold.ms > worstHold) {
-            worstHold = hold.ms;
-            holdCPU = hold.cpuMs;
-        }
+        holds.add(hold, elapsed);
     }
-    state.counters["gui_hold_max_ms"] = worstHold;
-    state.counters["gui_cpu_in_hold_ms"] = holdCPU;
-    state.counters["read_s"] = seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    holds.report(state, "read_s");
     state.counters["kept_contents_MB"] = contentsMegabytes(*fixture.timeline().contents());
     state.counters["records"] = static_cast<double>(fixture.timeline().contents()->records.size());
 }
@@ -182,7 +177,7 @@ void BM_TrimmedExport(benchmark::State& state) {
     fixture.timeline().range().setRange(3600, 7200);
     veq::testing::TemporaryFolder out;
     const fs::path destination = out / ("excerpt." + format.type.extension);
-    double worstHold = 0, holdCPU = 0, seconds = 0;
+    HoldTally holds;
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
         fixture.dialogs->saveAnswers = {destination};
@@ -200,15 +195,9 @@ void BM_TrimmedExport(benchmark::State& state) {
         }
         fs::remove(destination, error);
         state.SetIterationTime(elapsed);
-        seconds += elapsed;
-        if (hold.ms > worstHold) {
-            worstHold = hold.ms;
-            holdCPU = hold.cpuMs;
-        }
+        holds.add(hold, elapsed);
     }
-    state.counters["gui_hold_max_ms"] = worstHold;
-    state.counters["gui_cpu_in_hold_ms"] = holdCPU;
-    state.counters["export_s"] = seconds / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    holds.report(state, "export_s");
     state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
 }
 
