@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -61,29 +62,35 @@ void drawHub(QPainter& painter, const QPointF& centre, double radius, const QCol
     painter.drawEllipse(centre, radius, radius);
 }
 
-// The ring sector from the start of the sweep (and a little before it, for the start's cap) to
-// `degrees` further clockwise, wide enough to hold the arc and its glow: the part of the arc
-// picture a value shows.
-QPainterPath revealedSector(const QPointF& centre, double inner, double outer, double rotation, double degrees) {
-    constexpr double before = 30; // the start's round cap lies behind the start of the sweep
+// The start's round cap lies this far behind the start of the sweep, with its glow.
+constexpr double capRoom = 30;
+
+// The ring sector from `from` to `to` degrees clockwise, wide enough to hold the arc and its glow.
+// Its outer corners stand every 2° from `from`, so that sectors cut from one start share them.
+QPainterPath sector(const QPointF& centre, double inner, double outer, double from, double to) {
     constexpr double step = 2;
     const auto at = [&centre](double radius, double clockwise) {
         const double a = clockwise * std::numbers::pi / 180.0;
         return QPointF(centre.x() + radius * std::cos(a), centre.y() + radius * std::sin(a));
     };
-    QPolygonF sector;
-    const double from = rotation - before;
-    const double to = rotation + degrees;
+    QPolygonF polygon;
     // Chords of the outer edge lie inside the circle: push them out by the sagitta's bound.
     const double outerReach = outer / std::cos(step / 2 * std::numbers::pi / 180.0);
-    for (double a = from; a < to; a += step) sector << at(outerReach, a);
-    sector << at(outerReach, to);
-    for (double a = to; a > from; a -= step) sector << at(inner, a);
-    sector << at(inner, from);
+    for (double a = from; a < to; a += step) polygon << at(outerReach, a);
+    polygon << at(outerReach, to);
+    for (double a = to; a > from; a -= step) polygon << at(inner, a);
+    polygon << at(inner, from);
     QPainterPath path;
-    path.addPolygon(sector);
+    path.addPolygon(polygon);
     path.closeSubpath();
     return path;
+}
+
+// Where a picture of `size` points centred on `centre` starts, on a whole device pixel: the
+// arc's pieces are blitted there one by one and must not each round their own way.
+QPointF pixelTopLeft(const QPointF& centre, const QSizeF& size, qreal ratio) {
+    const auto snap = [ratio](double x) { return std::ceil(x * ratio - 0.5) / ratio; };
+    return {snap(centre.x() - size.width() / 2), snap(centre.y() - size.height() / 2)};
 }
 
 // The half of a square of half-side `reach` around the arc's end at `end` (at `degrees` on the
@@ -114,6 +121,61 @@ QImage CanvasDial::arcImage(qreal ratio) const {
     painter.translate(margin, margin);
     strokeValueArc(painter, ring, w, qtAngle(rotation), qtAngle(sweep * 360.0), color);
     return image;
+}
+
+QRectF CanvasDial::movingArea(double fromFraction, double toFraction, const QPointF& centre) const {
+    if (!(side > 0)) return {};
+    const QRectF square(centre.x() - side / 2, centre.y() - side / 2, side, side);
+    const double low = std::clamp(std::min(fromFraction, toFraction), 0.0, 1.0);
+    const double high = std::clamp(std::max(fromFraction, toFraction), 0.0, 1.0);
+    QRectF area = NeedleShape{low, sweep, rotation}.path(square).boundingRect() |
+                  NeedleShape{high, sweep, rotation}.path(square).boundingRect();
+    if (high > 0) {
+        const double w = side * 0.07;
+        const double radius = (side - w) / 2;
+        const double reach = w / 2 + glowRadius + 1;
+        // Lit from nothing, the start's cap behind the sweep appears too.
+        const double from = low > 0 ? rotation + low * sweep * 360.0 : rotation - capRoom;
+        const double to = rotation + high * sweep * 360.0;
+        area |= sector(centre, radius - reach, radius + reach, from, std::max(from, to)).boundingRect();
+        for (const double degrees : {rotation + low * sweep * 360.0, to}) {
+            const double a = degrees * std::numbers::pi / 180.0;
+            const QPointF end(centre.x() + radius * std::cos(a), centre.y() + radius * std::sin(a));
+            area |= QRectF(end.x() - reach, end.y() - reach, 2 * reach, 2 * reach);
+        }
+    }
+    // Antialiasing reaches a pixel past the shapes.
+    return area.adjusted(-2, -2, 2, 2);
+}
+
+CanvasDial::ArcPieces CanvasDial::arcPieces(qreal ratio) const {
+    ArcPieces result;
+    QImage source = arcImage(ratio);
+    if (source.isNull()) return result;
+    result.size = source.deviceIndependentSize();
+    source.setDevicePixelRatio(1); // cut in device pixels
+    const double w = side * 0.07;
+    const double radius = (side - w) / 2;
+    const double reach = w / 2 + glowRadius + 1;
+    const QPointF centre(result.size.width() / 2, result.size.height() / 2);
+    const double last = rotation + sweep * 360.0;
+    const QTransform toPixels = QTransform::fromScale(ratio, ratio);
+    for (double start = rotation - capRoom; start < last; start += ArcPieces::pieceDegrees) {
+        const double end = std::min(start + ArcPieces::pieceDegrees, last);
+        const QPainterPath cut = toPixels.map(sector(centre, radius - reach, radius + reach, start, end));
+        const QRect box = cut.boundingRect().toAlignedRect().intersected(source.rect());
+        QImage piece(box.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        piece.fill(Qt::transparent);
+        if (!box.isEmpty()) {
+            QPainter painter(&piece);
+            painter.translate(-box.topLeft());
+            painter.setClipPath(cut);
+            painter.drawImage(QPoint(0, 0), source);
+        }
+        piece.setDevicePixelRatio(ratio);
+        result.pieces.push_back({std::move(piece), box.topLeft()});
+    }
+    return result;
 }
 
 QImage CanvasDial::endGlowImage(qreal ratio) const {
@@ -149,10 +211,12 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre, const Layers& l
     const QRectF square(centre.x() - side / 2, centre.y() - side / 2, side, side);
     const QRectF ring = square.adjusted(w / 2, w / 2, -w / 2, -w / 2);
 
-    if (layers.track && !layers.track->isNull()) {
-        painter.drawImage(square.topLeft(), *layers.track);
-    } else {
-        strokeTrack(painter, ring, w, rotation, sweep);
+    if (!layers.trackUnder) {
+        if (layers.track && !layers.track->isNull()) {
+            painter.drawImage(square.topLeft(), *layers.track);
+        } else {
+            strokeTrack(painter, ring, w, rotation, sweep);
+        }
     }
 
     const double filled = std::clamp(fraction, 0.0, 1.0);
@@ -161,8 +225,9 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre, const Layers& l
         // value; the end's round cap covers where the two meet. A gauge that keeps no pictures
         // has them made for this paint.
         const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-        QImage madeArc, madeEnd;
-        const QImage& arc = layers.arc && !layers.arc->isNull() ? *layers.arc : (madeArc = arcImage(ratio));
+        ArcPieces madeArc;
+        QImage madeEnd;
+        const ArcPieces& arc = layers.arc && !layers.arc->pieces.empty() ? *layers.arc : (madeArc = arcPieces(ratio));
         const QImage& endGlow = layers.endGlow && !layers.endGlow->isNull() ? *layers.endGlow : (madeEnd = endGlowImage(ratio));
         const double degrees = filled * sweep * 360.0;
         const double radius = ring.width() / 2;
@@ -171,8 +236,24 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre, const Layers& l
         const QPointF end(centre.x() + radius * std::cos(a), centre.y() + radius * std::sin(a));
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setClipPath(revealedSector(centre, radius - reach, radius + reach, rotation, degrees), Qt::IntersectClip);
-        Glow::drawCentred(painter, arc, centre);
+        const QPointF topLeft = pixelTopLeft(centre, arc.size, ratio);
+        const double to = rotation + degrees;
+        const double last = rotation + sweep * 360.0;
+        double start = rotation - capRoom;
+        for (const ArcPieces::Piece& piece : arc.pieces) {
+            const double pieceEnd = std::min(start + ArcPieces::pieceDegrees, last);
+            const QPointF at = topLeft + QPointF(piece.offset) / ratio;
+            if (pieceEnd <= to) {
+                painter.drawImage(at, piece.image);
+            } else {
+                if (start < to) {
+                    painter.setClipPath(sector(centre, radius - reach, radius + reach, start, to), Qt::IntersectClip);
+                    painter.drawImage(at, piece.image);
+                }
+                break;
+            }
+            start = pieceEnd;
+        }
         painter.restore();
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing, false);

@@ -91,7 +91,7 @@ void CircularGaugeView::setGauge(CircularGauge gauge) {
     } else if (!needle_.isSettled(gauge_.fraction())) {
         ticker_.wake();
     }
-    update();
+    updateFrame();
 }
 
 void CircularGaugeView::addRoll(DigitRoll& roll) { rolls_.push_back(&roll); }
@@ -121,6 +121,13 @@ void CircularGaugeView::setNumerals(std::optional<double> unitDivisor) {
     update();
 }
 
+void CircularGaugeView::setBackdrop(std::optional<QColor> color) {
+    backdrop_ = color ? std::optional<QRgb>(color->rgb()) : std::nullopt;
+    // The GPU dial draws its own square only: what lies around it still shows.
+    setAttribute(Qt::WA_OpaquePaintEvent, backdrop_.has_value() && !gpuDial_);
+    update();
+}
+
 void CircularGaugeView::setOverlay(Overlay overlay) {
     overlay_ = std::move(overlay);
     updateOverlay();
@@ -130,7 +137,7 @@ void CircularGaugeView::updateOverlay() {
     if (gpuDial_) {
         gpuDial_->update();
     } else {
-        update();
+        update(drawnArea().toAlignedRect()); // all that moves lies on the dial
     }
 }
 
@@ -152,13 +159,72 @@ void CircularGaugeView::advanceFrame() {
         if (needle_.isSettled(target)) needle_.reset(target);
     }
     if (!isMoving()) ticker_.stop();
-    updateOverlay();
+    updateFrame();
+}
+
+void CircularGaugeView::updateFrame() {
+    if (gpuDial_) {
+        gpuDial_->update();
+        return;
+    }
+    const QRectF square = dialSquare();
+    QRectF area = drawnArea();
+    if (onlyTheValueMoved()) {
+        const CanvasDial dial{0, QColor(), square.width(), sweep, rotation};
+        area = dial.movingArea(painted_->fraction, needle_.position(), square.center());
+        if (painted_->rolling || readoutRoll_.rolling() || painted_->gauge.value != gauge_.value) {
+            area |= readoutArea(square.center(), square.width());
+        }
+        area &= drawnArea();
+    }
+    // One rectangle holding every request since the last paint: a paint clipped to a region of
+    // several would lose the raster engine's fast blits.
+    pendingFrame_ |= area.toAlignedRect();
+    update(pendingFrame_);
+}
+
+bool CircularGaugeView::onlyTheValueMoved() const {
+    if (!painted_ || painted_->size != size() || overlay_ || rolls_.size() != 1) return false;
+    CircularGauge shown = painted_->gauge;
+    shown.value = gauge_.value;
+    shown.peak = gauge_.peak;
+    return shown == gauge_ && painted_->gauge.zoneColor() == gauge_.zoneColor() &&
+           readoutInk(painted_->gauge) == readoutInk(gauge_);
+}
+
+ReadoutLayout& CircularGaugeView::readoutLayout(double side) const {
+    if (!readoutLayout_ || readoutLayout_->side() != side || readoutLayout_->big() != gauge_.big) {
+        readoutLayout_.emplace(side, gauge_.big);
+    }
+    return *readoutLayout_;
+}
+
+double CircularGaugeView::readoutWidth(double side) const {
+    if (!gauge_.showValue) return 0;
+    ReadoutLayout& layout = readoutLayout(side);
+    double widest = layout.figureWidth(readoutText(gauge_));
+    if (readoutRoll_.rolling()) {
+        for (const auto& figure : readoutRoll_.frame()) widest = std::max(widest, layout.figureWidth(figure.text));
+    }
+    const bool present = gauge_.value.has_value();
+    return std::max(widest, layout.unitWidth(present ? gauge_.unit : QStringLiteral("non publié"), present));
+}
+
+QRectF CircularGaugeView::readoutArea(const QPointF& centre, double side) const {
+    const double width = std::max(painted_ ? painted_->readoutWidth : 0.0, readoutWidth(side));
+    return readoutLayout(side).area(centre, width);
 }
 
 QRectF CircularGaugeView::dialSquare() const {
     // On whole pixels (centred to within half a pixel), so the cached track lands on pixels too.
     const int side = std::min(width(), height());
     return QRect((width() - side) / 2, (height() - side) / 2, side, side);
+}
+
+QRectF CircularGaugeView::drawnArea() const {
+    // The arc's glow reaches past the square.
+    const double reach = CanvasDial::glowRadius + 1;
+    return dialSquare().adjusted(-reach, -reach, reach, reach) & QRectF(rect());
 }
 
 void CircularGaugeView::placeGPUDial() {
@@ -178,36 +244,50 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
     const QRectF square = dialSquare();
     const CanvasDial dial{needle_.position(), gauge_.zoneColor(), square.width(), sweep, rotation};
     const qreal ratio = devicePixelRatioF();
-    TrackKey key{square.size(), ratio, gauge_.title, gauge_.scale, numeralDivisor_};
+    TrackKey key{backdrop_ ? size() : QSize(), backdrop_, square.size(), ratio, gauge_.title, gauge_.scale, numeralDivisor_};
     if (track_.isNull() || !(key == trackKey_)) {
+        QPointF origin; // the square's top-left in the picture
         track_ = dial.trackImage(ratio);
+        if (backdrop_ && !track_.isNull()) {
+            QImage opaque(size() * ratio, QImage::Format_RGB32);
+            opaque.setDevicePixelRatio(ratio);
+            opaque.fill(QColor::fromRgb(*backdrop_));
+            QPainter layer(&opaque);
+            layer.drawImage(square.topLeft(), track_);
+            origin = square.topLeft();
+            track_ = std::move(opaque);
+        }
         if (!track_.isNull()) {
             QPainter layer(&track_);
             layer.setRenderHint(QPainter::Antialiasing);
             layer.setRenderHint(QPainter::TextAntialiasing);
-            paintFixedTexts(layer, QPointF(square.width() / 2, square.height() / 2), square.width());
+            paintFixedTexts(layer, origin + QPointF(square.width() / 2, square.height() / 2), square.width());
         }
         trackKey_ = std::move(key);
     }
+    if (backdrop_) painter.drawImage(QPointF(0, 0), track_);
     const auto layerKey = [&](std::string_view shape) {
         return Glow::Key{shape, square.size(), dial.color.rgba(), CanvasDial::glowOpacity, CanvasDial::glowRadius, ratio};
     };
-    const QImage arc = layers_.image(layerKey("arc"), [&] { return dial.arcImage(ratio); });
+    const CanvasDial::ArcPieces& arc = arcPieces_.picture(layerKey("arc"), [&] { return dial.arcPieces(ratio); });
     const QImage hub = layers_.image(layerKey("hub"), [&] { return dial.hubImage(ratio); });
     const QImage endGlow = layers_.image(layerKey("arc end"), [&] { return dial.endGlowImage(ratio); });
-    dial.paint(painter, square.center(), {&track_, &arc, &hub, &endGlow});
-    paintReadout(painter, square.center(), square.width());
+    dial.paint(painter, square.center(), {&track_, &arc, &hub, &endGlow, backdrop_.has_value()});
+    paintReadout(painter, square.center(), square.width(), false);
+    painted_ = Painted{gauge_, needle_.position(), readoutRoll_.rolling(), readoutWidth(square.width()), size()};
+    pendingFrame_ = {};
 }
 
 void CircularGaugeView::paintCachedTexts(QPainter& painter) const {
     if (gpuDial_) return; // the GPU dial keeps no image of its texts
     const QRectF square = dialSquare();
     paintFixedTexts(painter, square.center(), square.width());
+    paintReadout(painter, square.center(), square.width(), true);
 }
 
 void CircularGaugeView::paintTexts(QPainter& painter, const QPointF& centre, double side) const {
     paintFixedTexts(painter, centre, side);
-    paintReadout(painter, centre, side);
+    paintReadout(painter, centre, side, true);
 }
 
 void CircularGaugeView::paintFixedTexts(QPainter& painter, const QPointF& centre, double side) const {
@@ -223,26 +303,37 @@ void CircularGaugeView::paintFixedTexts(QPainter& painter, const QPointF& centre
     painter.restore();
 }
 
-void CircularGaugeView::paintReadout(QPainter& painter, const QPointF& centre, double side) const {
+void CircularGaugeView::paintReadout(QPainter& painter, const QPointF& centre, double side, bool asText) const {
     if (!(side > 0)) return;
     if (gauge_.showValue) {
         painter.save();
         const bool present = gauge_.value.has_value();
-        const QFont valueFont = VEQ::numeric(side * (gauge_.big ? 0.2 : 0.17), QFont::Bold);
-        const QFont unitFont = VEQ::label(side * (present ? 0.05 : 0.042), QFont::Medium);
+        const ReadoutLayout& layout = readoutLayout(side);
+        const QFont& valueFont = layout.valueFont();
+        const QFont& unitFont = layout.unitFont(present);
         const QString unitText = present ? gauge_.unit : QStringLiteral("non publié");
-        const double valueHeight = QFontMetricsF(valueFont).height();
-        const double spacing = side * 0.01;
-        const double stackHeight = valueHeight + spacing + QFontMetricsF(unitFont).height();
-        const double top = centre.y() + side * 0.12 - stackHeight / 2;
-        if (readoutRoll_.rolling()) {
-            RollingFigure::paint(painter, readoutRoll_.frame(), {valueFont, top, centre.x(), true});
+        const double top = layout.valueTop(centre.y(), present);
+        const double unitTop = layout.unitTop(centre.y(), present);
+        if (asText) {
+            if (readoutRoll_.rolling()) {
+                RollingFigure::paint(painter, readoutRoll_.frame(), {valueFont, top, centre.x(), true});
+            } else {
+                painter.setPen(readoutInk(gauge_));
+                drawCentred(painter, valueFont, readoutText(gauge_), centre.x(), top);
+            }
+            painter.setPen(gauge_.zoneColor());
+            drawCentred(painter, unitFont, unitText, centre.x(), unitTop);
         } else {
-            painter.setPen(readoutInk(gauge_));
-            drawCentred(painter, valueFont, readoutText(gauge_), centre.x(), top);
+            if (readoutRoll_.rolling()) {
+                const auto blit = [this, &valueFont](QPainter& p, QChar glyph, const QColor& ink, QPointF topLeft) {
+                    valueGlyphs_.draw(p, valueFont, ink, glyph, topLeft);
+                };
+                RollingFigure::paint(painter, readoutRoll_.frame(), {valueFont, top, centre.x(), true}, blit);
+            } else {
+                valueGlyphs_.drawCentred(painter, valueFont, readoutInk(gauge_), readoutText(gauge_), centre.x(), top);
+            }
+            unitLines_.drawCentred(painter, unitFont, gauge_.zoneColor(), unitText, centre.x(), unitTop);
         }
-        painter.setPen(gauge_.zoneColor());
-        drawCentred(painter, unitFont, unitText, centre.x(), top + valueHeight + spacing);
         painter.restore();
     }
     if (overlay_) {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Views/Gauges/CanvasDial.hpp"
 #include "VEQUI/Views/Gauges/DampedSpring.hpp"
 #include "VEQUI/Views/Gauges/GPUGaugeView.hpp"
+#include "VEQUI/Views/Gauges/ReadoutLayout.hpp"
 #include "VEQUI/Views/Kit/CachedTexts.hpp"
 #include "VEQUI/Views/Kit/DigitRoll.hpp"
 #include "VEQUI/Views/Kit/FrameTicker.hpp"
 #include "VEQUI/Views/Kit/GlowCache.hpp"
+#include "VEQUI/Views/Kit/PaintText.hpp"
 
 #include <QColor>
 #include <QImage>
@@ -63,10 +66,17 @@ public:
     // What the overlay draws has changed.
     void updateOverlay();
 
+    // A plain colour behind the gauge, on a screen of one colour: the gauge then paints every
+    // pixel of its rectangle from one opaque picture, and its frames no longer repaint what
+    // lies behind it.
+    void setBackdrop(std::optional<QColor> color);
+
     bool drawsOnGPU() const { return gpuDial_ != nullptr; }
     GPUGaugeView* gpuDial() const { return gpuDial_; }
     // The square the dial occupies, in this widget's coordinates.
     QRectF dialSquare() const;
+    // The square with what the dial draws past it: where its frames repaint.
+    QRectF drawnArea() const;
 
     // The vector needle's spring and the rolling digits: on by default; off, the needle jumps to
     // each new value and figures change at once.
@@ -99,18 +109,33 @@ private:
     void paintTexts(QPainter& painter, const QPointF& centre, double side) const;
     // What never changes with the value: the title and the numerals.
     void paintFixedTexts(QPainter& painter, const QPointF& centre, double side) const;
-    // The value, its unit, and the owner's overlay.
-    void paintReadout(QPainter& painter, const QPointF& centre, double side) const;
+    // The value, its unit, and the owner's overlay; the value and unit from the images kept for
+    // them, or as text.
+    void paintReadout(QPainter& painter, const QPointF& centre, double side, bool asText) const;
     void placeGPUDial();
     bool needleMoving() const;
+    // Asks for the next frame: on a dial that only moved its value since the last paint, the
+    // needle, arc and readout between the two; otherwise the whole dial.
+    void updateFrame();
+    // Whether the dial differs from the last paint only by its value, so that a frame can repaint
+    // part of it.
+    bool onlyTheValueMoved() const;
+    // The readout's lines, as wide as the widest figure shown now or at the last paint.
+    QRectF readoutArea(const QPointF& centre, double side) const;
+    // The widest of the figures the readout shows now.
+    double readoutWidth(double side) const;
+    ReadoutLayout& readoutLayout(double side) const;
 
     CircularGauge gauge_;
     std::optional<double> numeralDivisor_;
+    std::optional<QRgb> backdrop_;
     Overlay overlay_;
     // The vector dial's track with the title and numerals on it, for the size, title, scale and
     // numerals it was made for: texts are shaped once, not on every frame.
     QImage track_;
     struct TrackKey {
+        QSize widget;
+        std::optional<QRgb> backdrop;
         QSizeF size;
         qreal ratio = 0;
         QString title;
@@ -122,11 +147,26 @@ private:
     // The value arc with its glow, the glow of its end and the hub, for each size, zone colour and
     // pixel ratio (a value crossing a limit goes back and forth between colours).
     Glow::Cache layers_{12};
+    Glow::PictureCache<CanvasDial::ArcPieces> arcPieces_{12};
     GPUGaugeView* gpuDial_ = nullptr;
     DampedSpring needle_;
     FrameTicker ticker_{[this] { advanceFrame(); }};
     bool animated_ = true;
     DigitRoll readoutRoll_;
+    // What the last paint showed, and the part of the dial asked to repaint since.
+    struct Painted {
+        CircularGauge gauge;
+        double fraction = 0;
+        bool rolling = false;
+        double readoutWidth = 0;
+        QSize size;
+    };
+    std::optional<Painted> painted_;
+    QRect pendingFrame_;
+    // The readout's glyphs and unit, blitted on every frame of a roll.
+    mutable PaintText::GlyphImages valueGlyphs_;
+    mutable PaintText::LineImages unitLines_{3};
+    mutable std::optional<ReadoutLayout> readoutLayout_;
     std::vector<DigitRoll*> rolls_{&readoutRoll_};
 };
 

@@ -10,20 +10,6 @@
 
 namespace veq::Glow {
 
-const QImage* Cache::find(const Key& key) {
-    const auto found = std::find_if(images_.begin(), images_.end(), [&key](const auto& entry) { return entry.first == key; });
-    if (found == images_.end()) return nullptr;
-    std::rotate(found, found + 1, images_.end());
-    return &images_.back().second;
-}
-
-QImage Cache::add(const Key& key, QImage image) {
-    if (images_.size() >= bound_) images_.erase(images_.begin());
-    ++made_;
-    images_.emplace_back(key, std::move(image));
-    return images_.back().second;
-}
-
 namespace {
 
 qreal ratioOf(const QPainter& painter) { return painter.device() ? painter.device()->devicePixelRatioF() : 1.0; }

@@ -29,32 +29,50 @@ struct Key {
     bool operator==(const Key&) const = default;
 };
 
-// The glow images a widget keeps between paints: blurring is done once per key, and a frame
-// only draws images. A widget shows a handful of keys; past `bound` the least recently used
-// goes, so that a run of sizes (a window being resized) cannot make it grow without end.
-class Cache {
+// The pictures a widget keeps between paints: blurring is done once per key, and a frame only
+// draws them. A widget shows a handful of keys; past `bound` the least recently used goes, so
+// that a run of sizes (a window being resized) cannot make it grow without end.
+template <typename Picture>
+class PictureCache {
 public:
-    explicit Cache(std::size_t bound = 16) : bound_(std::max<std::size_t>(1, bound)) {}
+    explicit PictureCache(std::size_t bound = 16) : bound_(std::max<std::size_t>(1, bound)) {}
 
-    // The image of `key`, made by `make()` when the cache does not hold it (images share their
-    // pixels: the copy returned costs nothing).
+    // The picture of `key`, made by `make()` when the cache does not hold it. The reference
+    // holds until the next call.
     template <typename Make>
-    QImage image(const Key& key, Make&& make) {
-        if (const QImage* held = find(key)) return *held;
+    const Picture& picture(const Key& key, Make&& make) {
+        if (const Picture* held = find(key)) return *held;
         return add(key, make());
     }
-    // How many images were made so far.
+    // The image of `key` (images share their pixels: the copy returned costs nothing).
+    template <typename Make>
+    Picture image(const Key& key, Make&& make) {
+        return picture(key, std::forward<Make>(make));
+    }
+    // How many pictures were made so far.
     std::size_t imagesMade() const { return made_; }
 
 private:
-    // The image of `key`, now the most recently used; null when the cache does not hold it.
-    const QImage* find(const Key& key);
-    QImage add(const Key& key, QImage image);
+    const Picture* find(const Key& key) {
+        const auto found =
+            std::find_if(entries_.begin(), entries_.end(), [&key](const auto& entry) { return entry.first == key; });
+        if (found == entries_.end()) return nullptr;
+        std::rotate(found, found + 1, entries_.end());
+        return &entries_.back().second;
+    }
+    const Picture& add(const Key& key, Picture picture) {
+        if (entries_.size() >= bound_) entries_.erase(entries_.begin());
+        ++made_;
+        entries_.emplace_back(key, std::move(picture));
+        return entries_.back().second;
+    }
 
     std::size_t bound_;
-    std::vector<std::pair<Key, QImage>> images_; // least recently used first
+    std::vector<std::pair<Key, Picture>> entries_; // least recently used first
     std::size_t made_ = 0;
 };
+
+using Cache = PictureCache<QImage>;
 
 // The glow of a disc of `diameter` centred on `centre`, under the disc that the caller draws.
 // Without a cache, the image is made for this paint only.

@@ -56,7 +56,7 @@ double drawFitted(QPainter& painter, const QFont& font, const QColor& color, con
     return left + advance;
 }
 
-QImage GlyphImages::render(QChar glyph) const {
+QImage GlyphImages::render(QChar glyph, const QColor& color) const {
     const QString text(glyph);
     const QFontMetricsF metrics(font_);
     const QSizeF size(std::ceil(metrics.horizontalAdvance(text)) + 2 * margin_,
@@ -71,7 +71,7 @@ QImage GlyphImages::render(QChar glyph) const {
     const double pixelSize = outlines.pixelSize();
     const auto indexes = outlines.isValid() ? outlines.glyphIndexesForString(text) : QList<quint32>{};
     if (indexes.size() != 1 || indexes.front() == 0 || !(outlines.unitsPerEm() > 0)) {
-        drawAt(layer, font_, color_, text, QPointF(margin_, margin_)); // not in this font: as text
+        drawAt(layer, font_, color, text, QPointF(margin_, margin_)); // not in this font: as text
         return image;
     }
     outlines.setPixelSize(outlines.unitsPerEm());
@@ -79,23 +79,24 @@ QImage GlyphImages::render(QChar glyph) const {
     QTransform place;
     place.translate(margin_, margin_ + metrics.ascent());
     place.scale(scale, scale);
-    layer.fillPath(place.map(outlines.pathForGlyph(indexes.front())), color_);
+    layer.fillPath(place.map(outlines.pathForGlyph(indexes.front())), color);
     return image;
 }
 
 void GlyphImages::draw(QPainter& painter, const QFont& font, const QColor& color, QChar glyph, QPointF topLeft) {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    if (font != font_ || color != color_ || ratio != ratio_) {
+    if (font != font_ || ratio != ratio_ || images_.size() >= bound) {
         images_.clear();
         font_ = font;
-        color_ = color;
         ratio_ = ratio;
         // Room for a bold glyph's ink past its advance.
         margin_ = std::ceil(lineHeight(font) * 0.05) + 1;
     }
-    auto it = std::find_if(images_.begin(), images_.end(), [glyph](const Entry& e) { return e.glyph == glyph; });
+    const QRgb ink = color.rgba();
+    auto it = std::find_if(images_.begin(), images_.end(),
+                           [glyph, ink](const Entry& e) { return e.glyph == glyph && e.color == ink; });
     if (it == images_.end()) {
-        images_.push_back({glyph, render(glyph)});
+        images_.push_back({glyph, ink, render(glyph, color)});
         it = std::prev(images_.end());
     }
     painter.drawImage(QPointF(topLeft.x() - margin_, topLeft.y() - margin_), it->image);
@@ -111,6 +112,51 @@ void GlyphImages::drawCentred(QPainter& painter, const QFont& font, const QColor
     for (qsizetype i = 0; i < text.size(); ++i) {
         draw(painter, font, color, text[i], {x, top});
         x += advances[i];
+    }
+}
+
+const LineImages::Entry* LineImages::line(const QPainter& painter, const QFont& font, const QColor& color,
+                                          const QString& text) {
+    if (text.isEmpty()) return nullptr;
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QRgb ink = color.rgba();
+    auto it = std::find_if(lines_.begin(), lines_.end(), [&](const Entry& e) {
+        return e.color == ink && e.ratio == ratio && e.text == text && e.font == font;
+    });
+    if (it != lines_.end()) {
+        std::rotate(it, it + 1, lines_.end());
+        return &lines_.back();
+    }
+    if (lines_.size() >= bound_) lines_.erase(lines_.begin());
+    const QFontMetricsF metrics(font);
+    const double advance = metrics.horizontalAdvance(text);
+    // Room for ink past the advance and below the descent (italics, accents).
+    const double margin = std::ceil(lineHeight(font) * 0.15) + 1;
+    const QSizeF size(std::ceil(advance) + 2 * margin, std::ceil(metrics.ascent() + metrics.descent()) + 2 * margin);
+    QImage image((size * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    {
+        QPainter layer(&image);
+        layer.setRenderHint(QPainter::Antialiasing);
+        layer.setRenderHint(QPainter::TextAntialiasing);
+        PaintText::drawAt(layer, font, color, text, QPointF(margin, margin));
+    }
+    lines_.push_back({text, font, ink, ratio, margin, advance, std::move(image)});
+    return &lines_.back();
+}
+
+void LineImages::drawAt(QPainter& painter, const QFont& font, const QColor& color, const QString& text,
+                        QPointF topLeft) {
+    if (const Entry* held = line(painter, font, color, text)) {
+        painter.drawImage(QPointF(topLeft.x() - held->margin, topLeft.y() - held->margin), held->image);
+    }
+}
+
+void LineImages::drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text,
+                             double centreX, double top) {
+    if (const Entry* held = line(painter, font, color, text)) {
+        painter.drawImage(QPointF(centreX - held->advance / 2 - held->margin, top - held->margin), held->image);
     }
 }
 

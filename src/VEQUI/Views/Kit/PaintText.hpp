@@ -6,6 +6,8 @@
 #include <QPointF>
 #include <QString>
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 class QPainter;
@@ -32,16 +34,17 @@ double drawFitted(QPainter& painter, const QFont& font, const QColor& color, con
 void drawRight(QPainter& painter, const QFont& font, const QColor& color, const QString& text, double right,
                double centreY);
 
-// Glyphs kept as images for one font, colour and pixel ratio, so that a figure too large for
-// the glyph cache (the tachometer's speed), whose glyphs are otherwise filled from their outlines
-// on every paint, is drawn in blits, one per cell, whether it stands or its cells move. The
-// outlines are taken at the font's design size and scaled, so that a glyph comes out the same
+// Glyphs kept as images for one font and pixel ratio, in the inks asked for, so that a figure
+// is drawn in blits, one per cell, whether it stands or its cells move: a figure too large for the
+// glyph cache (the tachometer's speed) is otherwise filled from its outlines on every paint, and
+// one within it is blended pixel by pixel from its coverage, several times slower than a blit.
+// The outlines are taken at the font's design size and scaled, so that a glyph comes out the same
 // whatever was drawn before it (at the drawn size, FreeType's outlines vary by a fraction of a
 // pixel with the face's previous use).
 class GlyphImages {
 public:
-    // The glyph with the top-left corner of its line box at `topLeft`. The images hold one ink: a
-    // glyph in another colour, font or pixel ratio clears them (the speed keeps one colour).
+    // The glyph with the top-left corner of its line box at `topLeft`. Another font or pixel
+    // ratio clears the images.
     void draw(QPainter& painter, const QFont& font, const QColor& color, QChar glyph, QPointF topLeft);
     // A line of such glyphs centred on `centreX`, its line box's top at `top`, each glyph where the
     // advances before it end (figures: no kerning).
@@ -51,15 +54,45 @@ public:
 private:
     struct Entry {
         QChar glyph;
+        QRgb color;
         QImage image;
     };
-    QImage render(QChar glyph) const;
+    QImage render(QChar glyph, const QColor& color) const;
 
+    // A few inks of a dozen glyphs; past this, every image is made again.
+    static constexpr std::size_t bound = 64;
     std::vector<Entry> images_;
     QFont font_;
-    QColor color_;
     qreal ratio_ = 0;
     double margin_ = 0;
+};
+
+// Lines of text kept as images, each for its text, font, colour and pixel ratio: a short text
+// drawn on every frame (a unit under a moving value) is then a blit instead of being shaped and
+// blended again. The least recently used goes past `bound`.
+class LineImages {
+public:
+    explicit LineImages(std::size_t bound = 4) : bound_(std::max<std::size_t>(1, bound)) {}
+    // As drawAt(): the line's top-left corner at `topLeft`.
+    void drawAt(QPainter& painter, const QFont& font, const QColor& color, const QString& text, QPointF topLeft);
+    // The line centred on `centreX`, its line box's top at `top`.
+    void drawCentred(QPainter& painter, const QFont& font, const QColor& color, const QString& text, double centreX,
+                     double top);
+
+private:
+    struct Entry {
+        QString text;
+        QFont font;
+        QRgb color;
+        qreal ratio;
+        double margin;
+        double advance;
+        QImage image;
+    };
+    // The image of the line, made when not held; null for an empty text.
+    const Entry* line(const QPainter& painter, const QFont& font, const QColor& color, const QString& text);
+    std::size_t bound_;
+    std::vector<Entry> lines_; // least recently used first
 };
 
 } // namespace veq::PaintText

@@ -28,17 +28,20 @@ std::vector<double> cellStarts(const QFontMetricsF& metrics, const QString& text
     return starts;
 }
 
-// Draws glyphs of the font by index, without shaping the text on every frame.
+// Draws glyphs of the font by index, without shaping the text on every frame. A cell's glyph is
+// the one its figure has there, unless it is passing through that cell on its way in or out.
 class GlyphRuns {
 public:
-    GlyphRuns(const QFont& font, const QString& text) : font_(QRawFont::fromFont(font)) {
+    GlyphRuns(const QFont& font, const QString& text) : font_(QRawFont::fromFont(font)), text_(text) {
         if (font_.isValid()) indexes_ = font_.glyphIndexesForString(text);
         usable_ = indexes_.size() == text.size() &&
                   std::none_of(indexes_.begin(), indexes_.end(), [](quint32 index) { return index == 0; });
     }
     bool usable() const { return usable_; }
-    void add(int cell, QPointF baseline) {
-        glyphs_.append(indexes_[cell]);
+    // Whether `character` has a glyph in the font (a figure's own characters have).
+    bool has(int cell, QChar character) { return index(cell, character) != 0; }
+    void add(int cell, QChar character, QPointF baseline) {
+        glyphs_.append(index(cell, character));
         positions_.append(baseline);
     }
     void draw(QPainter& painter) {
@@ -53,7 +56,14 @@ public:
     }
 
 private:
+    quint32 index(int cell, QChar character) {
+        if (cell >= 0 && cell < text_.size() && text_[cell] == character) return indexes_[cell];
+        const auto found = font_.glyphIndexesForString(QString(character));
+        return found.size() == 1 ? found.front() : 0;
+    }
+
     QRawFont font_;
+    QString text_;
     QList<quint32> indexes_;
     QList<quint32> glyphs_;
     QList<QPointF> positions_;
@@ -95,19 +105,22 @@ void paint(QPainter& painter, const std::vector<DigitRoll::Figure>& frame, const
         // has an opacity of its own.
         if (batched) {
             for (const auto& g : figure.glyphs) {
-                if (g.offset == 0) runs->add(g.cell, {left + cells[static_cast<std::size_t>(g.cell)], baseline});
+                if (g.offset == 0 && runs->has(g.cell, g.character)) {
+                    runs->add(g.cell, g.character, {left + cells[static_cast<std::size_t>(g.cell)], baseline});
+                }
             }
             painter.setOpacity(opacity * figure.opacity);
             runs->draw(painter);
         }
         for (const auto& g : figure.glyphs) {
-            if (batched && g.offset == 0) continue;
+            const bool inRun = batched && runs->has(g.cell, g.character);
+            if (inRun && g.offset == 0) continue;
             const QPointF topLeft(left + cells[static_cast<std::size_t>(g.cell)], line.top + g.offset * travel);
             painter.setOpacity(opacity * g.opacity);
             if (glyph) {
                 glyph(painter, g.character, figure.ink, topLeft);
-            } else if (batched) {
-                runs->add(g.cell, {topLeft.x(), topLeft.y() + metrics.ascent()});
+            } else if (inRun) {
+                runs->add(g.cell, g.character, {topLeft.x(), topLeft.y() + metrics.ascent()});
                 runs->draw(painter);
             } else {
                 painter.drawText(QPointF(topLeft.x(), topLeft.y() + metrics.ascent()), QString(g.character));

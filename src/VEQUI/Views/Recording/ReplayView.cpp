@@ -163,6 +163,7 @@ void ReplayView::placeGauges(std::vector<std::uint8_t> pids) {
     for (int i = 0; i < count; ++i) {
         auto* gauge = new CircularGaugeView(CircularGauge{}, dials_);
         gauge->setObjectName(QStringLiteral("replayGauge"));
+        gauge->setBackdrop(VEQ::background());
         gauge->setMinimumSize(gaugeMinimum, gaugeMinimum);
         gauge->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         gauge->setAnimated(animated_);
