@@ -68,6 +68,35 @@ TEST(CanvasDial, TheArcsPiecesPutTogetherAreTheArcsPictureAtEverySizeAndRatio) {
     }
 }
 
+TEST(CanvasDial, TheArcsPiecesInWhiteTintedToAZoneColourAreThePiecesMadeInIt) {
+    CanvasDial white{0, Qt::white, 201};
+    const CanvasDial::ArcPieces shape = white.arcPieces(1.0);
+    for (const QColor& color : {VEQ::accent(), VEQ::warning(), VEQ::critical()}) {
+        CanvasDial coloured = white;
+        coloured.color = color;
+        const CanvasDial::ArcPieces made = coloured.arcPieces(1.0);
+        const CanvasDial::ArcPieces tinted = shape.inColour(color);
+        ASSERT_EQ(tinted.pieces.size(), made.pieces.size());
+        int apart = 0;
+        for (std::size_t i = 0; i < made.pieces.size(); ++i) {
+            EXPECT_EQ(tinted.pieces[i].offset, made.pieces[i].offset);
+            const QImage& a = tinted.pieces[i].image;
+            const QImage& b = made.pieces[i].image;
+            for (int y = 0; y < a.height(); ++y) {
+                for (int x = 0; x < a.width(); ++x) {
+                    const QRgb p = a.pixel(x, y);
+                    const QRgb q = b.pixel(x, y);
+                    if (std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                  std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))}) > 2) {
+                        ++apart;
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(apart, 0) << color.name().toStdString();
+    }
+}
+
 const GaugeScale scale{0, 100, 70.0, 90.0, 10};
 
 CircularGauge at(std::optional<double> value) {

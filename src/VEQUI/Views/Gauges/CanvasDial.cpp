@@ -123,6 +123,22 @@ QImage CanvasDial::arcImage(qreal ratio) const {
     return image;
 }
 
+CanvasDial::ArcPieces CanvasDial::ArcPieces::inColour(const QColor& color) const {
+    ArcPieces coloured = *this;
+    const QRgb ink = color.rgba();
+    for (Piece& piece : coloured.pieces) {
+        QImage& image = piece.image;
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int alpha = qAlpha(line[x]) * qAlpha(ink) / 255;
+                line[x] = alpha == 0 ? 0 : qPremultiply(qRgba(qRed(ink), qGreen(ink), qBlue(ink), alpha));
+            }
+        }
+    }
+    return coloured;
+}
+
 QRectF CanvasDial::movingArea(double fromFraction, double toFraction, const QPointF& centre) const {
     if (!(side > 0)) return {};
     const QRectF square(centre.x() - side / 2, centre.y() - side / 2, side, side);

@@ -32,9 +32,14 @@ struct CanvasDial {
             QImage image;
             QPoint offset; // in device pixels, from the whole picture's top-left
         };
-        std::vector<Piece> pieces; // in order along the sweep, from `firstDegrees` on
+        std::vector<Piece> pieces; // in order along the sweep
         QSizeF size;               // the whole picture's, in points
         static constexpr double pieceDegrees = 10;
+
+        // The same pieces in `color`: every pixel of the arc and its glow is the one colour at
+        // some opacity, so pieces made once in white serve each zone colour a value crosses,
+        // without blurring and cutting again.
+        ArcPieces inColour(const QColor& color) const;
     };
 
     // Pictures a gauge keeps between frames, so that a frame blits them rather than rasterising

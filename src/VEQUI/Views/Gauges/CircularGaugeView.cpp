@@ -269,7 +269,16 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
     const auto layerKey = [&](std::string_view shape) {
         return Glow::Key{shape, square.size(), dial.color.rgba(), CanvasDial::glowOpacity, CanvasDial::glowRadius, ratio};
     };
-    const CanvasDial::ArcPieces& arc = arcPieces_.picture(layerKey("arc"), [&] { return dial.arcPieces(ratio); });
+    const CanvasDial::ArcPieces& arc = arcPieces_.picture(layerKey("arc"), [&] {
+        const Glow::Key shape{"arc", square.size(), QColor(Qt::white).rgba(), CanvasDial::glowOpacity,
+                              CanvasDial::glowRadius, ratio};
+        if (!whiteArc_ || !(whiteArc_->first == shape)) {
+            CanvasDial white = dial;
+            white.color = Qt::white;
+            whiteArc_.emplace(shape, white.arcPieces(ratio));
+        }
+        return whiteArc_->second.inColour(dial.color);
+    });
     const QImage hub = layers_.image(layerKey("hub"), [&] { return dial.hubImage(ratio); });
     const QImage endGlow = layers_.image(layerKey("arc end"), [&] { return dial.endGlowImage(ratio); });
     dial.paint(painter, square.center(), {&track_, &arc, &hub, &endGlow, backdrop_.has_value()});

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace veq {
@@ -148,6 +149,8 @@ private:
     // pixel ratio (a value crossing a limit goes back and forth between colours).
     Glow::Cache layers_{12};
     Glow::PictureCache<CanvasDial::ArcPieces> arcPieces_{12};
+    // The arc's pieces in white for the size, from which each colour's are tinted.
+    std::optional<std::pair<Glow::Key, CanvasDial::ArcPieces>> whiteArc_;
     GPUGaugeView* gpuDial_ = nullptr;
     DampedSpring needle_;
     FrameTicker ticker_{[this] { advanceFrame(); }};
