@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VEQSupport/DataFolder.hpp"
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -22,7 +24,7 @@ inline constexpr std::string_view kAlreadyOpenMessage =
     "Oskavel Car est déjà ouvert : une seule fenêtre peut utiliser ses données à la fois.";
 
 // The lock file in the data folder that one running instance holds.
-inline constexpr std::string_view kInstanceLockName = "oskavel-car.lock";
+inline constexpr std::string_view kInstanceLockName = instanceLockName;
 
 // Takes the data folder for this process, creating the folder when missing. Nothing when another
 // running process holds it: two instances on one catalogue would each checkpoint and remove the

@@ -11,6 +11,7 @@
 #include "VEQStore/Export/ExportNaming.hpp"
 #include "VEQStore/Export/Exporters.hpp"
 #include "VEQSupport/AtomicFile.hpp"
+#include "VEQSupport/DataFolder.hpp"
 #include "VEQSupport/UUID.hpp"
 #include "VEQUI/Model/ConnectionDiagnosis.hpp"
 
@@ -34,6 +35,11 @@ constexpr std::chrono::seconds captureRefreshInterval{1};
 constexpr std::string_view saveFailurePrefix = "Échec de la sauvegarde du log : ";
 constexpr std::string_view liveDriveRefusal = "est le fichier du trajet en cours d'enregistrement ; choisissez un autre fichier.";
 constexpr std::string_view catalogueRefusal = "appartient au catalogue des trajets ; choisissez un autre fichier.";
+constexpr std::string_view lockRefusal =
+    "est le verrou qui réserve les données à cette fenêtre ; choisissez un autre fichier.";
+constexpr std::string_view auditRefusal = "est le journal d'audit du mode expert ; choisissez un autre fichier.";
+constexpr std::string_view backupRefusal =
+    "appartient aux sauvegardes des calculateurs ; choisissez un autre fichier.";
 
 const std::vector<Dialogs::FileType> saveTypes{
     {"Fichier MDF 4.10", "mf4"},
@@ -196,6 +202,11 @@ std::optional<std::string> AppModel::keptFileRefusal(const fs::path& url) const 
     for (const SessionRecord& record : sessionCatalog_->allSessions()) {
         if (!record.fileName.empty() && sameFile(url, folder / record.fileName)) return refusal(catalogueRefusal);
     }
+    // Replaced, the lock would no longer keep a second instance off the catalogue; the audit
+    // trail and the ECUs' backups are what undoes a coding session.
+    if (sameFile(url, environment_.dataFolder / instanceLockName)) return refusal(lockRefusal);
+    if (sameFile(url, auditLog_->logFileURL())) return refusal(auditRefusal);
+    if (sameFile(url.parent_path(), backupStore_->storageDirectory())) return refusal(backupRefusal);
     return std::nullopt;
 }
 

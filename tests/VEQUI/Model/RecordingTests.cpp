@@ -2,6 +2,8 @@
 // capture summaries, and the location relay.
 #include "ConnectionFixtures.hpp"
 
+#include "VEQEngine/Coding/AuditLog.hpp"
+#include "VEQEngine/Coding/ECUBackupStore.hpp"
 #include "VEQProtocol/GPSChannel.hpp"
 #include "VEQStore/Export/ExportNaming.hpp"
 #include "VEQStore/Telemetry/TelemetryFile.hpp"
@@ -204,7 +206,7 @@ TEST(RecordingTests, AFailedSaveReturnsToEndedWithItsFrenchReasonAndNoSaveLeaves
     else ::unsetenv("TMPDIR");
 }
 
-TEST(RecordingTests, TheLiveDrivesFileAndCataloguedDrivesAreNeverASaveDestination) {
+TEST(RecordingTests, TheLiveDrivesFileCataloguedDrivesAndTheFilesKeptBesideThemAreNeverASaveDestination) {
     LiveRig rig;
     const fs::path live = *rig->store().recordingURL();
     const auto [start, end] = rig.markStretch();
@@ -225,6 +227,12 @@ TEST(RecordingTests, TheLiveDrivesFileAndCataloguedDrivesAreNeverASaveDestinatio
     for (const char* working : {"sessions.store-wal", "sessions.store-shm", "sessions.store-journal"}) {
         refused(rig.sessionsFolder() / working, catalogueReason);
     }
+    // The other files the application keeps beside its drives.
+    refused(rig.sessionsFolder().parent_path() / "oskavel-car.lock",
+            "est le verrou qui réserve les données à cette fenêtre ; choisissez un autre fichier.");
+    refused(rig->auditLog().logFileURL(), "est le journal d'audit du mode expert ; choisissez un autre fichier.");
+    refused(rig->backupStore().storageDirectory() / "ECU_7E0.json",
+            "appartient aux sauvegardes des calculateurs ; choisissez un autre fichier.");
     settleFor(100ms);
     EXPECT_GE(fs::file_size(live), liveSize);
     EXPECT_NO_THROW(TelemetryFile::read(live));
