@@ -7,7 +7,11 @@
 #include "VEQStore/Export/GPXExporter.hpp"
 #include "VEQStore/Export/SRTDocument.hpp"
 #include "VEQSupport/AtomicFile.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
+#include "VEQUI/Support/GaugePixels.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
+#include "VEQUI/Views/Kit/RangeTimeline.hpp"
+#include "VEQUI/Views/Recording/CaptureRangeCard.hpp"
 #include "VEQUI/Views/Recording/DriveReading.hpp"
 
 #include <gtest/gtest.h>
@@ -267,6 +271,27 @@ TEST(TripsTrim, AnExportOverTheApplicationsOwnFilesIsRefusedAndLeavesThemWhole) 
         EXPECT_EQ(fs::exists(target) ? contentsOf(target) : std::string(), before);
     }
     EXPECT_EQ(TelemetryFile::read(folder / drive.fileName).records.size(), 91u);
+}
+
+// A handle's body, clear of its outline and grip lines: the strip's accent.
+QColor handleColour(const RangeTimeline& range) { return range.strip().grab().toImage().pixelColor(3, 40); }
+
+TEST(TripsTrim, TheStripTakesTheScreensAccentByDayAndAtNight) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model());
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    EXPECT_LE(colorDistance(handleColour(trips.range()), VEQ::accent()), 8);
+    rig.model().setNightMode(true);
+    ASSERT_GT(colorDistance(rig.model().accent(), VEQ::accent()), 60);
+    EXPECT_LE(colorDistance(handleColour(trips.range()), rig.model().accent()), 8);
+
+    CaptureRangeCard capture(rig.model());
+    EXPECT_LE(colorDistance(handleColour(capture.timeline()), rig.model().accent()), 8);
+    rig.model().setNightMode(false);
+    EXPECT_LE(colorDistance(handleColour(capture.timeline()), VEQ::accent()), 8);
 }
 
 // The drive under way: trimmed, read again as it grows, and exported in every format.

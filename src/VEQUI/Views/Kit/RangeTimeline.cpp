@@ -55,6 +55,13 @@ public:
         update();
     }
 
+    void setAccent(const QColor& accent) {
+        if (accent == accent_) return;
+        accent_ = accent;
+        trend_ = {};
+        update();
+    }
+
     double xOf(double time) const {
         const double span = owner_.upper_ - owner_.lower_;
         const double fraction = span > 0 ? (time - owner_.lower_) / span : 0;
@@ -94,7 +101,7 @@ protected:
         painter.setPen(QPen(VEQ::stroke(), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(outline);
-        QColor band = VEQ::accent();
+        QColor band = accent_;
         band.setAlphaF(0.8);
         painter.setPen(QPen(band, 1.5));
         painter.drawLine(QPointF(from, area.top() + 1), QPointF(to, area.top() + 1));
@@ -177,7 +184,7 @@ private:
             trend_.fill(Qt::transparent);
             QPainter painter(&trend_);
             // The trend spans the handles' travel, so that a handle sits on the time it names.
-            Sparkline{backdrop_, VEQ::accent()}.paint(painter, QRectF(inset, 6, track(), height() - 12));
+            Sparkline{backdrop_, accent_}.paint(painter, QRectF(inset, 6, track(), height() - 12));
         }
         return trend_;
     }
@@ -186,7 +193,7 @@ private:
         const bool focused = hasFocus() && owner_.focused_ == handle;
         const QRectF body(x - handleWidth / 2, 3, handleWidth, height() - 6);
         painter.setPen(focused ? QPen(VEQ::textPrimary(), 2) : QPen(VEQ::background(), 1));
-        painter.setBrush(VEQ::accent());
+        painter.setBrush(accent_);
         painter.drawRoundedRect(body, 3, 3);
         // Two grip lines say it can be taken.
         painter.setPen(QPen(VEQ::background(), 1));
@@ -198,6 +205,7 @@ private:
     RangeTimeline& owner_;
     std::vector<double> backdrop_;
     QPixmap trend_;
+    QColor accent_ = VEQ::accent();
     std::optional<Handle> dragging_;
 };
 
@@ -272,6 +280,8 @@ void RangeTimeline::setLengthText(std::function<QString(double)> text) {
 }
 
 void RangeTimeline::setBackdrop(std::vector<double> values) { strip_->setBackdrop(std::move(values)); }
+
+void RangeTimeline::setAccent(const QColor& accent) { strip_->setAccent(accent); }
 
 void RangeTimeline::setBusy(bool busy) {
     if (busy == busy_) return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
@@ -46,6 +47,9 @@ public:
 
     // A trend drawn across the strip, left to right over the whole axis; empty draws none.
     void setBackdrop(std::vector<double> values);
+    // The colour of the handles, the range's edges and the trend: the screen's accent, amber at
+    // night.
+    void setAccent(const QColor& accent);
     // While the owner reads what the strip shows: a mark in place of the trend, handles still live.
     void setBusy(bool busy);
     bool isBusy() const { return busy_; }

@@ -65,7 +65,11 @@ CaptureRangeCard::CaptureRangeCard(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::captureOldestEventChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::recorderOriginChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::logPhaseChanged, this, [this] { refreshButton(); });
-    connect(&model_, &AppModel::nightModeChanged, this, [this] { refreshButton(); });
+    connect(&model_, &AppModel::nightModeChanged, this, [this] {
+        timeline_->setAccent(model_.accent());
+        refreshButton();
+    });
+    timeline_->setAccent(model_.accent());
     tick_.setInterval(tickInterval);
     connect(&tick_, &QTimer::timeout, this, [this] { refresh(); });
     refresh();

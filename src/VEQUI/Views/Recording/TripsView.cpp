@@ -7,6 +7,7 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/ListScreen.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
+#include "VEQUI/Views/Kit/RangeTimeline.hpp"
 #include "VEQUI/Views/Kit/RoundedPanel.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 #include "VEQUI/Views/Recording/CurrentTripTiles.hpp"
@@ -128,8 +129,10 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::nightModeChanged, this, [this] {
         refreshCurrentTrip();
         list_->setAccent(model_.accent());
+        panel_->timeline().range().setAccent(model_.accent());
     });
     list_->setAccent(model_.accent());
+    panel_->timeline().range().setAccent(model_.accent());
     refreshCurrentTrip();
     refreshDrives();
 }
