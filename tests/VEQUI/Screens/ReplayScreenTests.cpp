@@ -295,8 +295,10 @@ TEST(ReplayScreen, TheKeysStepAndJump) {
     press(Qt::Key_Space);
     EXPECT_FALSE(replay->playing());
     // Escape keeps its window-wide meaning: it leaves full-screen gauges, not the replay.
+    const double before = replay->time();
     press(Qt::Key_Escape);
-    EXPECT_NE(rig.find<ReplayView>(QStringLiteral("ReplayView")), nullptr);
+    EXPECT_TRUE(replay->isVisible()) << "still on the replay, not back on the trips";
+    EXPECT_DOUBLE_EQ(replay->time(), before);
 }
 
 TEST(ReplayScreen, WithoutASnapshotItSaysSoAndOffersNothingToPlay) {
