@@ -350,6 +350,20 @@ TEST(TripsTrim, TheLiveDriveKeepsItsHandlesOnRefreshAndItsExcerptExportsInEveryF
     ASSERT_FALSE(lines.empty());
     EXPECT_LT(std::stod(lines.front()), 0.5);
     EXPECT_LE(std::stod(lines.back()), first - 0.5 + 1e-9);
+
+    // An end at the end of what was read last follows the drive to where the export reads it,
+    // as a refresh would move it.
+    const double read = trips.range().upper();
+    trips.range().setRange(0.5, read);
+    ASSERT_TRUE(waitUntil([&] { return model.store().replayDuration() > read + 2; }, std::chrono::seconds(10)));
+    const fs::path grown = rig.folder.path() / "grown.csv";
+    rig.dialogs->saveAnswers.assign({grown});
+    QTest::mouseClick(trips.panel().exportButton(Format::csv), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(grown) && !model.isExporting(live); }, std::chrono::seconds(20)));
+    const auto grownLines = records(contentsOf(grown));
+    ASSERT_FALSE(grownLines.empty());
+    EXPECT_GT(std::stod(grownLines.back()), read - 0.5 + 1.0);
+    EXPECT_FALSE(trips.suggested().ends_with(ExportNaming::rangeSuffix(0.5, read) + ".csv")) << trips.suggested();
 }
 
 // Run again in a child process under Paris time: ICU reads the zone once per process.

@@ -10,6 +10,7 @@
 
 #include <QPointer>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -53,12 +54,14 @@ Encoded readAndEncode(const Source& source, Format format, const Settings& setti
     // The application is closing: nobody is left to save the file for.
     if (stop.stop_requested()) return {};
     try {
-        const std::string name = suggestedName(*drive, format, source.excerpt);
-        if (!source.excerpt) return {encode(*drive, format, settings), name, std::nullopt};
+        std::optional<Excerpt> excerpt = source.excerpt;
+        if (excerpt && excerpt->toTheEnd) excerpt->to = std::max(excerpt->to, drive->duration());
+        const std::string name = suggestedName(*drive, format, excerpt);
+        if (!excerpt) return {encode(*drive, format, settings), name, std::nullopt};
         // An empty range would trim nothing off (the whole drive under an excerpt's name), and a
         // narrow one may hold no record: neither is an excerpt worth a file.
-        const TelemetryFile::Contents part = drive->trimmed(source.excerpt->from, source.excerpt->to);
-        if (!(source.excerpt->from < source.excerpt->to) || part.records.empty()) {
+        const TelemetryFile::Contents part = drive->trimmed(excerpt->from, excerpt->to);
+        if (!(excerpt->from < excerpt->to) || part.records.empty()) {
             return {{}, {}, std::string(emptyExcerptRefusal)};
         }
         return {encode(part, format, settings), name, std::nullopt};

@@ -49,6 +49,9 @@ std::string encode(const TelemetryFile::Contents& drive, Format format, const Se
 struct Excerpt {
     double from = 0;
     double to = 0;
+    // The end sat at the end of the drive as last read: the excerpt then ends where the drive
+    // ends when the export reads it (the drive under way has gone on since).
+    bool toTheEnd = false;
 };
 
 // "DJI_<local start date and time>.<extension>", for the drive's start in the current time zone;

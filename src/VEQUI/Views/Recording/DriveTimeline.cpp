@@ -114,7 +114,7 @@ void DriveTimeline::setBackdrop(std::uint8_t channel, std::vector<double> backdr
 
 std::optional<DriveExport::Excerpt> DriveTimeline::excerpt() const {
     if (!opened_.contents || range_->isWhole()) return std::nullopt;
-    return DriveExport::Excerpt{range_->start(), range_->end()};
+    return DriveExport::Excerpt{range_->start(), range_->end(), range_->end() >= range_->upper()};
 }
 
 void DriveTimeline::fillChannels() {
