@@ -3,6 +3,7 @@
 #include "VEQUI/Support/LayoutCheck.hpp"
 #include "VEQUI/Support/TextRecorder.hpp"
 
+#include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
 #include "VEQUI/Views/Instruments/GearStripView.hpp"
 #include "VEQUI/Views/Instruments/HeroTachometer.hpp"
 #include "VEQUI/Views/Instruments/LiveDataView.hpp"
@@ -161,6 +162,7 @@ TEST(LayoutCheck, TheTextsComponentsKeepInImagesAreReadWhereTheyShow) {
         const char* name;
         std::function<QWidget*()> make;
         std::vector<QString> texts; // among those read
+        std::vector<QString> once = {}; // read exactly once, whether drawn or kept as an image
     };
     const Component components[] = {
         {"value tile", [&] { return new ValueTileView(ValueTile{qs("Charge"), qs("13.7"), qs("%")}); },
@@ -174,6 +176,9 @@ TEST(LayoutCheck, TheTextsComponentsKeepInImagesAreReadWhereTheyShow) {
              hero->setReading({dial, 87, qs("km/h"), false}, QColor(Qt::cyan));
              return hero;
          }, {qs("RÉGIME ×1000"), qs("0"), qs("7"), qs("87"), qs("km/h")}}, // the speed, 87, is kept as an image too
+        {"gauge", [&] {
+             return new CircularGaugeView(CircularGauge{37.3, GaugeScale::defaultFor(0x05), qs("Eau"), qs("°C")});
+         }, {}, {qs("EAU"), qs("37.3"), qs("°C")}}, // the value and unit are blitted from images
         {"gear strip", [&] {
              auto* strip = new GearStripView(GearStripView::cockpit);
              strip->setContent({6, std::nullopt, InstrumentReadings::GearSource::none, QColor(Qt::cyan)});
@@ -192,6 +197,9 @@ TEST(LayoutCheck, TheTextsComponentsKeepInImagesAreReadWhereTheyShow) {
         }
         for (const QString& text : c.texts) {
             EXPECT_NE(std::find(read.begin(), read.end(), text), read.end()) << c.name << ": " << text.toStdString();
+        }
+        for (const QString& text : c.once) {
+            EXPECT_EQ(std::count(read.begin(), read.end(), text), 1) << c.name << ": " << text.toStdString();
         }
     }
 }

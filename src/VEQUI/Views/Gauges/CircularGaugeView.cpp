@@ -283,6 +283,7 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
     const QImage endGlow = layers_.image(layerKey("arc end"), [&] { return dial.endGlowImage(ratio); });
     dial.paint(painter, square.center(), {&track_, &arc, &hub, &endGlow, backdrop_.has_value()});
     paintReadout(painter, square.center(), square.width(), false);
+    paintOverlay(painter, square.center(), square.width());
     painted_ = Painted{gauge_, needle_.position(), readoutRoll_.rolling(), readoutWidth(square.width()), size()};
     pendingFrame_ = {};
 }
@@ -297,6 +298,7 @@ void CircularGaugeView::paintCachedTexts(QPainter& painter) const {
 void CircularGaugeView::paintTexts(QPainter& painter, const QPointF& centre, double side) const {
     paintFixedTexts(painter, centre, side);
     paintReadout(painter, centre, side, true);
+    paintOverlay(painter, centre, side);
 }
 
 void CircularGaugeView::paintFixedTexts(QPainter& painter, const QPointF& centre, double side) const {
@@ -345,11 +347,13 @@ void CircularGaugeView::paintReadout(QPainter& painter, const QPointF& centre, d
         }
         painter.restore();
     }
-    if (overlay_) {
-        painter.save();
-        overlay_(painter, centre, side);
-        painter.restore();
-    }
+}
+
+void CircularGaugeView::paintOverlay(QPainter& painter, const QPointF& centre, double side) const {
+    if (!overlay_ || !(side > 0)) return;
+    painter.save();
+    overlay_(painter, centre, side);
+    painter.restore();
 }
 
 } // namespace veq

@@ -110,9 +110,10 @@ private:
     void paintTexts(QPainter& painter, const QPointF& centre, double side) const;
     // What never changes with the value: the title and the numerals.
     void paintFixedTexts(QPainter& painter, const QPointF& centre, double side) const;
-    // The value, its unit, and the owner's overlay; the value and unit from the images kept for
-    // them, or as text.
+    // The value and its unit, from the images kept for them or as text.
     void paintReadout(QPainter& painter, const QPointF& centre, double side, bool asText) const;
+    // The owner's overlay.
+    void paintOverlay(QPainter& painter, const QPointF& centre, double side) const;
     void placeGPUDial();
     bool needleMoving() const;
     // Asks for the next frame: on a dial that only moved its value since the last paint, the
