@@ -68,6 +68,55 @@ TEST(CanvasDial, TheArcsPiecesPutTogetherAreTheArcsPictureAtEverySizeAndRatio) {
     }
 }
 
+// At a fractional pixel ratio the arc's picture is placed on a whole device pixel: the piece the
+// value ends in must still meet the pieces before it without a seam.
+TEST(CanvasDial, TheArcUpToAValueIsWholeBehindItAtFractionalPixelRatios) {
+    constexpr double rotation = 135;
+    for (const qreal ratio : {1.25, 1.5, 1.75}) {
+        for (const double side : {187.0, 201.0}) {
+            const CanvasDial dial{0, VEQ::accent(), side};
+            const CanvasDial::ArcPieces pieces = dial.arcPieces(ratio);
+            const QImage endGlow = dial.endGlowImage(ratio);
+            const QPointF centre(130.3, 129.6);
+            const auto paint = [&](double fraction) {
+                QImage image(static_cast<int>(260 * ratio), static_cast<int>(260 * ratio), QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(ratio);
+                image.fill(Qt::black);
+                QPainter painter(&image);
+                CanvasDial at = dial;
+                at.fraction = fraction;
+                at.paint(painter, centre, {nullptr, &pieces, nullptr, &endGlow});
+                return image;
+            };
+            const QImage full = paint(1.0);
+            const double w = side * 0.07;
+            const double radius = (side - w) / 2;
+            // Values 8.5 and 9 degrees past the start of their piece (pieces start every 10
+            // degrees from 30 before the sweep), so that the piece's start edge lies behind the
+            // value's round end.
+            for (const double degrees : {58.5, 128.5, 199.0}) {
+                const double fraction = degrees / 270;
+                const QImage part = paint(fraction);
+                // The stroke from the start of the sweep to 6 degrees before the value, short of
+                // the value's round end and out of the needle's reach.
+                int missing = 0;
+                for (int y = 0; y < part.height(); ++y) {
+                    for (int x = 0; x < part.width(); ++x) {
+                        const double dx = (x + 0.5) / ratio - centre.x();
+                        const double dy = (y + 0.5) / ratio - centre.y();
+                        if (std::abs(std::hypot(dx, dy) - radius) > w / 2 - 1) continue;
+                        double along = std::atan2(dy, dx) * 180 / std::numbers::pi - rotation;
+                        while (along < 0) along += 360;
+                        if (along < 2 || along > degrees - 6) continue;
+                        if (colorDistance(part.pixelColor(x, y), full.pixelColor(x, y)) > 2) ++missing;
+                    }
+                }
+                EXPECT_EQ(missing, 0) << "ratio " << ratio << ", side " << side << ", at " << degrees << " degrees";
+            }
+        }
+    }
+}
+
 TEST(CanvasDial, TheArcsPiecesInWhiteTintedToAZoneColourAreThePiecesMadeInIt) {
     CanvasDial white{0, Qt::white, 201};
     const CanvasDial::ArcPieces shape = white.arcPieces(1.0);
@@ -115,7 +164,7 @@ struct Stage {
     CarbonBackground host{0.5};
     CircularGaugeView* view;
     explicit Stage(bool backdrop, std::optional<double> value) : view(new CircularGaugeView(at(value), &host)) {
-        host.resize(260, 300);
+        host.resize(263, 301); // odd: the square and its centre fall between pixels
         view->setGeometry(host.rect());
         if (backdrop) view->setBackdrop(VEQ::background());
         view->setFrameClock([] {});

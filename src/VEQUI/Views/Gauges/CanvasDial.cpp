@@ -263,7 +263,11 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre, const Layers& l
                 painter.drawImage(at, piece.image);
             } else {
                 if (start < to) {
-                    painter.setClipPath(sector(centre, radius - reach, radius + reach, start, to), Qt::IntersectClip);
+                    // Only the value's edge cuts: the piece holds its own start edge, and a clip
+                    // starting there too would shave it off where the picture's place was
+                    // rounded to a device pixel (fractional pixel ratios).
+                    const double before = start - ArcPieces::pieceDegrees;
+                    painter.setClipPath(sector(centre, radius - reach, radius + reach, before, to), Qt::IntersectClip);
                     painter.drawImage(at, piece.image);
                 }
                 break;

@@ -12,6 +12,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 namespace veq {
@@ -265,7 +266,18 @@ void CircularGaugeView::paintEvent(QPaintEvent*) {
         }
         trackKey_ = std::move(key);
     }
-    if (backdrop_) painter.drawImage(QPointF(0, 0), track_);
+    if (backdrop_) {
+        // At a fractional pixel ratio the rectangle's edges fall inside device pixels that the
+        // picture, a whole number of pixels, may not reach: they take the backdrop too.
+        if (ratio != std::floor(ratio)) {
+            const QColor edge = QColor::fromRgb(*backdrop_);
+            painter.fillRect(QRectF(0, 0, width(), 1), edge);
+            painter.fillRect(QRectF(0, height() - 1, width(), 1), edge);
+            painter.fillRect(QRectF(0, 0, 1, height()), edge);
+            painter.fillRect(QRectF(width() - 1, 0, 1, height()), edge);
+        }
+        painter.drawImage(QPointF(0, 0), track_);
+    }
     const auto layerKey = [&](std::string_view shape) {
         return Glow::Key{shape, square.size(), dial.color.rgba(), CanvasDial::glowOpacity, CanvasDial::glowRadius, ratio};
     };

@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 
 #include <algorithm>
+#include <cstddef>
 
 namespace veq {
 

@@ -38,10 +38,15 @@ public:
                   std::none_of(indexes_.begin(), indexes_.end(), [](quint32 index) { return index == 0; });
     }
     bool usable() const { return usable_; }
-    // Whether `character` has a glyph in the font (a figure's own characters have).
-    bool has(int cell, QChar character) { return index(cell, character) != 0; }
-    void add(int cell, QChar character, QPointF baseline) {
-        glyphs_.append(index(cell, character));
+    // The glyph of `character` in `cell`: the figure's own there, else looked up; 0 when the
+    // font has none.
+    quint32 index(int cell, QChar character) const {
+        if (cell >= 0 && cell < text_.size() && text_[cell] == character) return indexes_[cell];
+        const auto found = font_.glyphIndexesForString(QString(character));
+        return found.size() == 1 ? found.front() : 0;
+    }
+    void add(quint32 index, QPointF baseline) {
+        glyphs_.append(index);
         positions_.append(baseline);
     }
     void draw(QPainter& painter) {
@@ -56,12 +61,6 @@ public:
     }
 
 private:
-    quint32 index(int cell, QChar character) {
-        if (cell >= 0 && cell < text_.size() && text_[cell] == character) return indexes_[cell];
-        const auto found = font_.glyphIndexesForString(QString(character));
-        return found.size() == 1 ? found.front() : 0;
-    }
-
     QRawFont font_;
     QString text_;
     QList<quint32> indexes_;
@@ -105,22 +104,23 @@ void paint(QPainter& painter, const std::vector<DigitRoll::Figure>& frame, const
         // has an opacity of its own.
         if (batched) {
             for (const auto& g : figure.glyphs) {
-                if (g.offset == 0 && runs->has(g.cell, g.character)) {
-                    runs->add(g.cell, g.character, {left + cells[static_cast<std::size_t>(g.cell)], baseline});
+                if (g.offset != 0) continue;
+                if (const quint32 index = runs->index(g.cell, g.character)) {
+                    runs->add(index, {left + cells[static_cast<std::size_t>(g.cell)], baseline});
                 }
             }
             painter.setOpacity(opacity * figure.opacity);
             runs->draw(painter);
         }
         for (const auto& g : figure.glyphs) {
-            const bool inRun = batched && runs->has(g.cell, g.character);
-            if (inRun && g.offset == 0) continue;
+            const quint32 index = batched ? runs->index(g.cell, g.character) : 0;
+            if (index != 0 && g.offset == 0) continue;
             const QPointF topLeft(left + cells[static_cast<std::size_t>(g.cell)], line.top + g.offset * travel);
             painter.setOpacity(opacity * g.opacity);
             if (glyph) {
                 glyph(painter, g.character, figure.ink, topLeft);
-            } else if (inRun) {
-                runs->add(g.cell, g.character, {topLeft.x(), topLeft.y() + metrics.ascent()});
+            } else if (index != 0) {
+                runs->add(index, {topLeft.x(), topLeft.y() + metrics.ascent()});
                 runs->draw(painter);
             } else {
                 painter.drawText(QPointF(topLeft.x(), topLeft.y() + metrics.ascent()), QString(g.character));
