@@ -4,7 +4,9 @@
 #include "VEQProtocol/GPSChannel.hpp"
 #include "VEQStore/Catalog/SessionCatalog.hpp"
 #include "VEQStore/Telemetry/TelemetryFile.hpp"
+#include "TestSupport/TemporaryFolder.hpp"
 #include "VEQUI/Model/AppModel.hpp"
+#include "VEQUI/RecordingDialogs.hpp"
 #include "WidgetBenchmarks.hpp"
 
 #include <QEventLoop>
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -21,6 +24,21 @@
 // What the benchmarks of the drive screens share: the long drive they work on, and the watch kept
 // on the GUI thread while a drive is read or exported off it.
 namespace veq::bench {
+
+// A model on a fresh data folder, without a position source, whose dialogs answer from a queue.
+struct ScratchModel {
+    veq::testing::TemporaryFolder data;
+    std::shared_ptr<veq::testing::RecordingDialogs> dialogs = std::make_shared<veq::testing::RecordingDialogs>();
+    std::unique_ptr<AppModel> model;
+
+    ScratchModel() {
+        AppModel::Environment environment;
+        environment.dataFolder = data.path();
+        environment.locationSource = [] { return nullptr; };
+        environment.dialogs = dialogs;
+        model = std::make_unique<AppModel>(std::move(environment));
+    }
+};
 
 // A three-hour drive at 4 Hz (43,200 records) over 68 OBD channels and the GPS latitude and
 // longitude, one value in ten missing, streamed into the sessions folder and catalogued with its

@@ -65,20 +65,7 @@ double millisecondsSince(Steady::time_point start) {
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
 }
 
-// A model on a fresh data folder whose dialogs answer from a queue.
-struct Fixture {
-    veq::testing::TemporaryFolder data;
-    std::shared_ptr<veq::testing::RecordingDialogs> dialogs = std::make_shared<veq::testing::RecordingDialogs>();
-    std::unique_ptr<AppModel> model;
-
-    Fixture() {
-        AppModel::Environment environment;
-        environment.dataFolder = data.path();
-        environment.locationSource = [] { return nullptr; };
-        environment.dialogs = dialogs;
-        model = std::make_unique<AppModel>(std::move(environment));
-    }
-};
+using Fixture = veq::bench::ScratchModel;
 
 // Catalogues `count` drives an hour apart with their figures, each with a file (a bare header)
 // so that none is listed as missing.

@@ -11,6 +11,7 @@
 #include "VEQUI/Views/Recording/ReplayView.hpp"
 
 #include "BenchEnvironment.hpp"
+#include "DriveBenchmarks.hpp"
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQUI/Model/ModelFixtures.hpp"
 #include "VEQUI/RecordingDialogs.hpp"
@@ -44,16 +45,8 @@ double benchSeconds() { return veq::bench::lengthFromEnvironment("VEQ_BENCH_SECO
 
 // A model whose store holds the cap of snapshots, each with the 30 parameters, their values
 // wandering over their scales.
-struct Fixture {
-    testing::TemporaryFolder data;
-    std::unique_ptr<AppModel> model;
-
+struct Fixture : veq::bench::ScratchModel {
     Fixture() {
-        AppModel::Environment environment;
-        environment.dataFolder = data.path();
-        environment.locationSource = [] { return nullptr; };
-        environment.dialogs = std::make_shared<testing::RecordingDialogs>();
-        model = std::make_unique<AppModel>(std::move(environment));
         TelemetryStore& store = model->store();
         const auto start = std::chrono::system_clock::now() - std::chrono::hours{3};
         const std::size_t snapshots = TelemetryStore::snapshotCapacity + 100; // the oldest fall out

@@ -48,16 +48,8 @@ double millisecondsSince(Steady::time_point start) {
 }
 
 // A model whose store holds 60 parameters, each with a few samples.
-struct Fixture {
-    veq::testing::TemporaryFolder data;
-    std::unique_ptr<AppModel> model;
-
+struct Fixture : veq::bench::ScratchModel {
     Fixture() {
-        AppModel::Environment environment;
-        environment.dataFolder = data.path();
-        environment.locationSource = [] { return nullptr; };
-        environment.dialogs = std::make_shared<veq::testing::RecordingDialogs>();
-        model = std::make_unique<AppModel>(std::move(environment));
         int fed = 0;
         for (int pid = 0x04; pid < 0x100 && fed < 60; ++pid) {
             if (!PIDCatalog::definition(static_cast<std::uint8_t>(pid))) continue;

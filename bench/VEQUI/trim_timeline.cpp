@@ -52,19 +52,11 @@ const QSize contentArea(869, 680);
 const SessionRecord::Date driveStart = std::chrono::sys_days{std::chrono::year{2024} / 1 / 1} + std::chrono::hours{7};
 
 // The trips screen over the three-hour drive, shown at the content area's size.
-struct Fixture {
-    veq::testing::TemporaryFolder data;
-    std::shared_ptr<veq::testing::RecordingDialogs> dialogs = std::make_shared<veq::testing::RecordingDialogs>();
-    std::unique_ptr<AppModel> model;
+struct Fixture : veq::bench::ScratchModel {
     SessionRecord drive;
     std::unique_ptr<TripsView> screen;
 
     Fixture() {
-        AppModel::Environment environment;
-        environment.dataFolder = data.path();
-        environment.locationSource = [] { return nullptr; };
-        environment.dialogs = dialogs;
-        model = std::make_unique<AppModel>(std::move(environment));
         drive = catalogueThreeHourDrive(*model, driveStart);
         screen = std::make_unique<TripsView>(*model);
         screen->resize(contentArea);

@@ -35,7 +35,7 @@ bool displayAvailable(const DisplayEnvironment& environment) {
 std::unique_ptr<QLockFile> claimDataFolder(const std::filesystem::path& folder) {
     std::error_code ignored; // an unusable folder fails the lock below
     std::filesystem::create_directories(folder, ignored);
-    auto lock = std::make_unique<QLockFile>(QString::fromStdString((folder / kInstanceLockName).string()));
+    auto lock = std::make_unique<QLockFile>(QString::fromStdString((folder / instanceLockName).string()));
     // Never stale by age: only a holder that no longer runs gives it up.
     lock->setStaleLockTime(0);
     if (lock->tryLock(0)) return lock;

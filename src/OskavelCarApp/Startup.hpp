@@ -23,10 +23,8 @@ inline constexpr std::string_view kNoDisplayMessage =
 inline constexpr std::string_view kAlreadyOpenMessage =
     "Oskavel Car est déjà ouvert : une seule fenêtre peut utiliser ses données à la fois.";
 
-// The lock file in the data folder that one running instance holds.
-inline constexpr std::string_view kInstanceLockName = instanceLockName;
 
-// Takes the data folder for this process, creating the folder when missing. Nothing when another
+// Takes the data folder for this process (its lock file is `instanceLockName`), creating the folder when missing. Nothing when another
 // running process holds it: two instances on one catalogue would each checkpoint and remove the
 // other's journal files. The lock goes with the returned object, and with the process when it
 // ends in any way (a crashed holder's lock is taken over).

@@ -86,7 +86,7 @@ TEST(SingleInstance, ASecondInstanceOnTheSameDataFolderIsRefusedAndLeavesTheFirs
     // The window is up once the catalogue's store and the audit log are there.
     ASSERT_TRUE(waitFor([&] { return fs::exists(data / "Sessions" / "sessions.store") && fs::exists(data / "audit.log"); },
                         60s));
-    ASSERT_TRUE(fs::exists(data / std::string(Startup::kInstanceLockName)));
+    ASSERT_TRUE(fs::exists(data / std::string(instanceLockName)));
     QThread::msleep(1000);
     const auto before = filesIn(data);
 
@@ -112,11 +112,11 @@ TEST(SingleInstance, AHolderThatNoLongerRunsDoesNotKeepTheFolder) {
     const fs::path data = home / "OskavelCar";
     {
         Running crashed(offscreenOn(home));
-        ASSERT_TRUE(waitFor([&] { return fs::exists(data / std::string(Startup::kInstanceLockName)); }, 60s));
+        ASSERT_TRUE(waitFor([&] { return fs::exists(data / std::string(instanceLockName)); }, 60s));
         crashed.process.kill(); // leaves its lock file behind
         ASSERT_TRUE(crashed.process.waitForFinished(10'000));
     }
-    ASSERT_TRUE(fs::exists(data / std::string(Startup::kInstanceLockName)));
+    ASSERT_TRUE(fs::exists(data / std::string(instanceLockName)));
     auto lock = Startup::claimDataFolder(data);
     ASSERT_NE(lock, nullptr);
     EXPECT_TRUE(lock->isLocked());

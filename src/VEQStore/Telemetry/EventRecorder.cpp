@@ -143,54 +143,46 @@ void EventRecorder::clearMarks() {
     endMark_.reset();
 }
 
-EventRecorder::Status EventRecorder::status() {
-    std::lock_guard lock(stateMutex_);
-    takeIntake();
-    ChannelSet seen{};
-    for (const auto& event : events_) seen[event.channel] = true;
-    const auto seconds = [](std::optional<std::uint32_t> mark) -> std::optional<double> {
-        if (!mark) return std::nullopt;
-        return static_cast<double>(*mark) / 1000.0;
-    };
-    return {events_.size(), droppedForCapacity_, seconds(startMark_), seconds(endMark_),
-            static_cast<std::size_t>(std::count(seen.begin(), seen.end(), true))};
-}
-
-std::vector<EventRecorder::ChannelSummary> EventRecorder::channelSummaries() {
+EventRecorder::Overview EventRecorder::overview() {
     std::array<std::size_t, 256> counts{};
     std::array<Event, 256> last{};
+    std::optional<std::uint32_t> oldestMs;
+    Overview overview;
     {
         std::lock_guard lock(stateMutex_);
         takeIntake();
         for (const auto& event : events_) {
             ++counts[event.channel];
             last[event.channel] = event;
+            if (!oldestMs || event.ms < *oldestMs) oldestMs = event.ms;
         }
+        const auto seconds = [](std::optional<std::uint32_t> mark) -> std::optional<double> {
+            if (!mark) return std::nullopt;
+            return static_cast<double>(*mark) / 1000.0;
+        };
+        overview.status = {events_.size(), droppedForCapacity_, seconds(startMark_), seconds(endMark_), 0};
+        if (oldestMs) overview.oldest = dateAfterMilliseconds(origin_, *oldestMs);
     }
     ChannelSet present{};
     for (std::size_t c = 0; c < counts.size(); ++c) present[c] = counts[c] > 0;
-
-    std::vector<ChannelSummary> summaries;
+    overview.status.channelsSeen = static_cast<std::size_t>(std::count(present.begin(), present.end(), true));
     for (const auto channel : channelOrder(present)) {
-        summaries.push_back({channel, summaryName(channel), counts[channel], last[channel].value,
-                             static_cast<double>(last[channel].ms) / 1000.0, GPSChannel::isGPS(channel)});
+        overview.channels.push_back({channel, summaryName(channel), counts[channel], last[channel].value,
+                                     static_cast<double>(last[channel].ms) / 1000.0, GPSChannel::isGPS(channel)});
     }
-    return summaries;
+    return overview;
 }
+
+EventRecorder::Status EventRecorder::status() { return overview().status; }
+
+std::vector<EventRecorder::ChannelSummary> EventRecorder::channelSummaries() { return overview().channels; }
+
+std::optional<EventRecorder::Date> EventRecorder::oldestEventDate() { return overview().oldest; }
 
 std::vector<EventRecorder::Event> EventRecorder::events() {
     std::lock_guard lock(stateMutex_);
     takeIntake();
     return events_;
-}
-
-std::optional<EventRecorder::Date> EventRecorder::oldestEventDate() {
-    std::lock_guard lock(stateMutex_);
-    takeIntake();
-    if (events_.empty()) return std::nullopt;
-    const auto oldest = std::min_element(events_.begin(), events_.end(),
-                                         [](const Event& a, const Event& b) { return a.ms < b.ms; });
-    return dateAfterMilliseconds(origin_, oldest->ms);
 }
 
 EventRecorder::SavedLog EventRecorder::save(const std::filesystem::path& url, std::uint32_t bucketMs,

@@ -103,6 +103,13 @@ public:
     // The date of the earliest event held; nothing while none is. A position fix may arrive after
     // values dated later than itself, so this is the earliest date, not the first arrival's.
     std::optional<Date> oldestEventDate();
+    // The three above from one pass over the held events, as the capture's refresh wants them.
+    struct Overview {
+        Status status;
+        std::vector<ChannelSummary> channels;
+        std::optional<Date> oldest;
+    };
+    Overview overview();
     Date originDate() const { return origin_; }
 
     // Writes the events between the marks (both included), optionally only those of `channels`,

@@ -291,17 +291,15 @@ void AppModel::refreshCapture() {
     if (captureRefreshPending_) return; // the queue is busy (a save): one refresh waits at most
     captureRefreshPending_ = true;
     enqueueRecorderCommand([this, recorder = recorder_](EventRecorder& target, std::stop_token) {
-        auto summaries = target.channelSummaries();
-        auto status = target.status();
-        auto oldest = target.oldestEventDate();
+        auto overview = target.overview();
         QMetaObject::invokeMethod(
             this,
-            [this, recorder, summaries, status, oldest] {
+            [this, recorder, overview = std::move(overview)] {
                 if (recorder != recorder_) return;
                 captureRefreshPending_ = false;
-                setCaptureSummaries(summaries);
-                setCaptureOldestEvent(oldest);
-                setCaptureStatus(status);
+                setCaptureSummaries(overview.channels);
+                setCaptureOldestEvent(overview.oldest);
+                setCaptureStatus(overview.status);
             },
             Qt::QueuedConnection);
     });

@@ -189,7 +189,7 @@ CanvasDial::ArcPieces CanvasDial::arcPieces(qreal ratio) const {
             painter.drawImage(QPoint(0, 0), source);
         }
         piece.setDevicePixelRatio(ratio);
-        result.pieces.push_back({std::move(piece), box.topLeft()});
+        result.pieces.push_back({std::move(piece), box.topLeft(), start, end});
     }
     return result;
 }
@@ -254,25 +254,20 @@ void CanvasDial::paint(QPainter& painter, const QPointF& centre, const Layers& l
         painter.setRenderHint(QPainter::Antialiasing, false);
         const QPointF topLeft = pixelTopLeft(centre, arc.size, ratio);
         const double to = rotation + degrees;
-        const double last = rotation + sweep * 360.0;
-        double start = rotation - capRoom;
         for (const ArcPieces::Piece& piece : arc.pieces) {
-            const double pieceEnd = std::min(start + ArcPieces::pieceDegrees, last);
+            if (piece.from >= to) break;
             const QPointF at = topLeft + QPointF(piece.offset) / ratio;
-            if (pieceEnd <= to) {
+            if (piece.to <= to) {
                 painter.drawImage(at, piece.image);
-            } else {
-                if (start < to) {
-                    // Only the value's edge cuts: the piece holds its own start edge, and a clip
-                    // starting there too would shave it off where the picture's place was
-                    // rounded to a device pixel (fractional pixel ratios).
-                    const double before = start - ArcPieces::pieceDegrees;
-                    painter.setClipPath(sector(centre, radius - reach, radius + reach, before, to), Qt::IntersectClip);
-                    painter.drawImage(at, piece.image);
-                }
-                break;
+                continue;
             }
-            start = pieceEnd;
+            // Only the value's edge cuts: the piece holds its own start edge, and a clip starting
+            // there too would shave it off where the picture's place was rounded to a device pixel
+            // (fractional pixel ratios).
+            const double before = piece.from - ArcPieces::pieceDegrees;
+            painter.setClipPath(sector(centre, radius - reach, radius + reach, before, to), Qt::IntersectClip);
+            painter.drawImage(at, piece.image);
+            break;
         }
         painter.restore();
         painter.save();

@@ -31,6 +31,8 @@ struct CanvasDial {
         struct Piece {
             QImage image;
             QPoint offset; // in device pixels, from the whole picture's top-left
+            double from;   // the sector it holds, degrees clockwise from the right
+            double to;
         };
         std::vector<Piece> pieces; // in order along the sweep
         QSizeF size;               // the whole picture's, in points

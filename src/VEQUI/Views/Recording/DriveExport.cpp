@@ -60,10 +60,9 @@ Encoded readAndEncode(const Source& source, Format format, const Settings& setti
         if (!excerpt) return {encode(*drive, format, settings), name, std::nullopt};
         // An empty range would trim nothing off (the whole drive under an excerpt's name), and a
         // narrow one may hold no record: neither is an excerpt worth a file.
+        if (!(excerpt->from < excerpt->to)) return {{}, {}, std::string(emptyExcerptRefusal)};
         const TelemetryFile::Contents part = drive->trimmed(excerpt->from, excerpt->to);
-        if (!(excerpt->from < excerpt->to) || part.records.empty()) {
-            return {{}, {}, std::string(emptyExcerptRefusal)};
-        }
+        if (part.records.empty()) return {{}, {}, std::string(emptyExcerptRefusal)};
         return {encode(part, format, settings), name, std::nullopt};
     } catch (const std::exception& failure) {
         return {{}, {}, failure.what()};

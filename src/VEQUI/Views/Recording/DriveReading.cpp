@@ -29,10 +29,11 @@ std::vector<double> backdrop(const TelemetryFile::Contents& drive, std::uint8_t 
 void open(AppModel& model, fs::path file, std::optional<std::uint8_t> channel, QObject* owner,
           std::function<void(Outcome)> done) {
     model.runInBackground([file = std::move(file), channel, owner = QPointer<QObject>(owner),
-                           done = std::move(done)](std::stop_token) -> std::function<void()> {
+                           done = std::move(done)](std::stop_token stop) -> std::function<void()> {
         auto outcome = std::make_shared<Outcome>();
         try {
             auto contents = std::make_shared<const TelemetryFile::Contents>(TelemetryFile::read(file));
+            if (stop.stop_requested()) return {}; // the application is closing: nobody waits for it
             const bool kept = channel && std::any_of(contents->channels.begin(), contents->channels.end(),
                                                      [&](const auto& c) { return c.pid == *channel; });
             Opened opened{contents, contents->duration(), kept ? channel : defaultChannel(*contents), {}};
@@ -50,7 +51,8 @@ void open(AppModel& model, fs::path file, std::optional<std::uint8_t> channel, Q
 void retrend(AppModel& model, std::shared_ptr<const TelemetryFile::Contents> contents, std::uint8_t channel,
              QObject* owner, std::function<void(std::vector<double>)> done) {
     model.runInBackground([contents = std::move(contents), channel, owner = QPointer<QObject>(owner),
-                           done = std::move(done)](std::stop_token) -> std::function<void()> {
+                           done = std::move(done)](std::stop_token stop) -> std::function<void()> {
+        if (stop.stop_requested()) return {};
         auto trend = std::make_shared<std::vector<double>>(backdrop(*contents, channel));
         return [owner, done, trend] {
             if (owner && done) done(std::move(*trend));

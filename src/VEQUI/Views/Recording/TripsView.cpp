@@ -110,8 +110,11 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
         const auto contents = panel_->timeline().contents();
         if (!contents) return;
         DriveReading::retrend(model_, contents, channel, this, [this, contents, channel](std::vector<double> trend) {
-            // A trend of a drive no longer shown is dropped.
-            if (panel_->timeline().contents() == contents) panel_->timeline().setBackdrop(channel, std::move(trend));
+            // A trend of a drive no longer shown, or of a channel the user has since left, is
+            // dropped: trends computed one per step through the picker arrive in any order.
+            DriveTimeline& timeline = panel_->timeline();
+            if (timeline.contents() != contents || timeline.channelPicker().currentData().toUInt() != channel) return;
+            timeline.setBackdrop(channel, std::move(trend));
         });
     };
     connect(&model_, &AppModel::pastSessionsChanged, this, [this] { refreshDrives(); });
@@ -227,7 +230,7 @@ void TripsView::startRead(const ReadRequest& request) {
 
 void TripsView::exportSelected(DriveExport::Format format) {
     const SessionRow* row = list_->selectedRow();
-    if (!row || row->busy || model_.isExporting(row->record)) return;
+    if (!row || model_.isExporting(row->record)) return;
     const SessionRecord record = row->record;
     const auto file = presentFile(model_.sessionCatalog(), record);
     if (!file) {
@@ -240,7 +243,8 @@ void TripsView::exportSelected(DriveExport::Format format) {
     if (model_.isCurrentSession(record)) {
         // The drive being recorded is read anew, up to now: its buffered records go to the file first.
         model_.store().flushRecording();
-    } else if (opened_ && *opened_ == record) {
+    } else if (opened_ && *opened_ == record && !panel_->timeline().range().isBusy()) {
+        // What the timeline holds, unless it is being read again (the drive just ended, say).
         source.contents = panel_->timeline().contents();
     }
     DriveExport::Settings settings;
