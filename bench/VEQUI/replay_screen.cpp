@@ -8,7 +8,7 @@
 #include "VEQUI/Model/GaugeScale.hpp"
 #include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
 #include "VEQUI/Views/Kit/AppLook.hpp"
-#include "VEQUI/Views/Recording/ReplayView.hpp"
+#include "VEQUI/Views/Trips/ReplayView.hpp"
 
 #include "BenchEnvironment.hpp"
 #include "DriveBenchmarks.hpp"

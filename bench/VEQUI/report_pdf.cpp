@@ -9,9 +9,9 @@
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Views/Kit/AppLook.hpp"
-#include "VEQUI/Views/Recording/ReportContent.hpp"
-#include "VEQUI/Views/Recording/ReportDocument.hpp"
-#include "VEQUI/Views/Recording/ReportPreview.hpp"
+#include "VEQUI/Views/Report/ReportContent.hpp"
+#include "VEQUI/Views/Report/ReportDocument.hpp"
+#include "VEQUI/Views/Report/ReportPreview.hpp"
 
 #include "TestSupport/TemporaryFolder.hpp"
 #include "VEQUI/Model/ModelFixtures.hpp"

@@ -1,28 +1,39 @@
 #!/usr/bin/env python3
 """Checks that the screens' concern folders include one another one way only.
 
-Kit < Gauges < Connection | Instruments | Diagnostics | Expert | Recording < Shell: a folder may
-include its own files and those of lower layers; the five screen families never include each other.
+Kit < Gauges < Connection | Instruments | Diagnostics | Expert | Recording < Shell, and the three
+recording screens Capture | Trips | Report stand on Recording, below Shell: a folder may include
+its own files and those of the folders below it; folders side by side never include each other.
 Usage: view_layers.py VIEWS_FOLDER. Prints every offending include and exits 1 if there is one.
 """
 import pathlib
 import re
 import sys
 
-RANK = {
-    "Kit": 0,
-    "Gauges": 1,
-    "Connection": 2, "Instruments": 2, "Diagnostics": 2, "Expert": 2, "Recording": 2,
-    "Shell": 3,
+# What each folder stands on directly; what those stand on comes with them.
+BELOW = {
+    "Kit": [],
+    "Gauges": ["Kit"],
+    "Connection": ["Gauges"], "Instruments": ["Gauges"], "Diagnostics": ["Gauges"], "Expert": ["Gauges"],
+    "Recording": ["Gauges"],
+    "Capture": ["Recording"], "Trips": ["Recording"], "Report": ["Recording"],
+    "Shell": ["Connection", "Instruments", "Diagnostics", "Expert", "Capture", "Trips", "Report"],
 }
+ORDER = ("Kit < Gauges < Connection | Instruments | Diagnostics | Expert | Recording < Shell, "
+         "Recording < Capture | Trips | Report < Shell")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 VIEWS_PREFIX = "VEQUI/Views/"
 
 
+def below(folder):
+    found = set()
+    for lower in BELOW[folder]:
+        found |= {lower} | below(lower)
+    return found
+
+
 def may_include(source_folder, target_folder):
-    if source_folder == target_folder:
-        return True
-    return RANK[target_folder] < RANK[source_folder]
+    return source_folder == target_folder or target_folder in below(source_folder)
 
 
 def problems(views):
@@ -31,8 +42,8 @@ def problems(views):
         if path.suffix not in (".cpp", ".hpp"):
             continue
         relative = path.relative_to(views)
-        if len(relative.parts) != 2 or relative.parts[0] not in RANK:
-            found.append(f"{relative}: lies outside the concern folders {sorted(RANK)}")
+        if len(relative.parts) != 2 or relative.parts[0] not in BELOW:
+            found.append(f"{relative}: lies outside the concern folders {sorted(BELOW)}")
             continue
         folder = relative.parts[0]
         for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
@@ -47,11 +58,11 @@ def problems(views):
                                  "includes start at src/")
                 continue
             parts = included[len(VIEWS_PREFIX):].split("/")
-            if len(parts) != 2 or parts[0] not in RANK:
+            if len(parts) != 2 or parts[0] not in BELOW:
                 found.append(f"{relative}:{number}: includes \"{included}\", outside the concern folders")
             elif not may_include(folder, parts[0]):
                 found.append(f"{relative}:{number}: {folder} includes {parts[0]} (\"{included}\"); "
-                             "the order is Kit < Gauges < Connection | Instruments | Diagnostics | Expert | Recording < Shell")
+                             f"the order is {ORDER}")
     return found
 
 

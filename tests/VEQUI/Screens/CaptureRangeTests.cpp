@@ -5,8 +5,8 @@
 #include "VEQUI/Views/Kit/DateTexts.hpp"
 #include "VEQUI/Views/Kit/ProminentButton.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
-#include "VEQUI/Views/Recording/CaptureRangeCard.hpp"
-#include "VEQUI/Views/Recording/CaptureView.hpp"
+#include "VEQUI/Views/Capture/CaptureRangeCard.hpp"
+#include "VEQUI/Views/Capture/CaptureView.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
 
 #include "TestSupport/TemporaryFolder.hpp"

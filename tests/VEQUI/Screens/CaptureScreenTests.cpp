@@ -5,7 +5,7 @@
 #include "VEQUI/Views/Kit/EventLogControl.hpp"
 #include "VEQUI/Views/Kit/LogMarkTexts.hpp"
 #include "VEQUI/Views/Kit/TextItem.hpp"
-#include "VEQUI/Views/Recording/CaptureView.hpp"
+#include "VEQUI/Views/Capture/CaptureView.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
 
 #include <gtest/gtest.h>

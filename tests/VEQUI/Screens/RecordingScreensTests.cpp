@@ -9,11 +9,11 @@
 #include "VEQSupport/FileReading.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/SegmentedPicker.hpp"
-#include "VEQUI/Views/Recording/CaptureChannelList.hpp"
-#include "VEQUI/Views/Recording/CaptureView.hpp"
-#include "VEQUI/Views/Recording/DrivePanel.hpp"
-#include "VEQUI/Views/Recording/SessionList.hpp"
-#include "VEQUI/Views/Recording/TripsView.hpp"
+#include "VEQUI/Views/Capture/CaptureChannelList.hpp"
+#include "VEQUI/Views/Capture/CaptureView.hpp"
+#include "VEQUI/Views/Trips/DrivePanel.hpp"
+#include "VEQUI/Views/Trips/SessionList.hpp"
+#include "VEQUI/Views/Trips/TripsView.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -10,12 +10,12 @@
 #include "VEQUI/Support/LayoutCheck.hpp"
 #include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
 #include "VEQUI/Views/Kit/SegmentedPicker.hpp"
-#include "VEQUI/Views/Recording/DrivePanel.hpp"
-#include "VEQUI/Views/Recording/ReplayGauges.hpp"
-#include "VEQUI/Views/Recording/ReplayView.hpp"
-#include "VEQUI/Views/Recording/SessionList.hpp"
+#include "VEQUI/Views/Trips/DrivePanel.hpp"
+#include "VEQUI/Views/Trips/ReplayGauges.hpp"
+#include "VEQUI/Views/Trips/ReplayView.hpp"
+#include "VEQUI/Views/Trips/SessionList.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
-#include "VEQUI/Views/Recording/TripsView.hpp"
+#include "VEQUI/Views/Trips/TripsView.hpp"
 #include "VEQUI/Views/ScreenFixtures.hpp"
 
 #include <fmt/format.h>

@@ -4,12 +4,12 @@
 
 #include "VEQUI/Support/PDFText.hpp"
 #include "VEQUI/Views/Kit/FileExporter.hpp"
-#include "VEQUI/Views/Recording/ReportCodeList.hpp"
-#include "VEQUI/Views/Recording/ReportContent.hpp"
-#include "VEQUI/Views/Recording/ReportDocument.hpp"
-#include "VEQUI/Views/Recording/ReportECUTable.hpp"
-#include "VEQUI/Views/Recording/ReportPreview.hpp"
-#include "VEQUI/Views/Recording/ReportView.hpp"
+#include "VEQUI/Views/Report/ReportCodeList.hpp"
+#include "VEQUI/Views/Report/ReportContent.hpp"
+#include "VEQUI/Views/Report/ReportDocument.hpp"
+#include "VEQUI/Views/Report/ReportECUTable.hpp"
+#include "VEQUI/Views/Report/ReportPreview.hpp"
+#include "VEQUI/Views/Report/ReportView.hpp"
 
 #include <gtest/gtest.h>
 

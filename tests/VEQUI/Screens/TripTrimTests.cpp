@@ -11,8 +11,8 @@
 #include "VEQUI/Support/GaugePixels.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
-#include "VEQUI/Views/Recording/CaptureRangeCard.hpp"
-#include "VEQUI/Views/Recording/DriveReading.hpp"
+#include "VEQUI/Views/Capture/CaptureRangeCard.hpp"
+#include "VEQUI/Views/Trips/DriveReading.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

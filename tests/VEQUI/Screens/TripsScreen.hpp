@@ -5,10 +5,10 @@
 
 #include "VEQSupport/FileReading.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
-#include "VEQUI/Views/Recording/DrivePanel.hpp"
-#include "VEQUI/Views/Recording/DriveTimeline.hpp"
-#include "VEQUI/Views/Recording/SessionList.hpp"
-#include "VEQUI/Views/Recording/TripsView.hpp"
+#include "VEQUI/Views/Trips/DrivePanel.hpp"
+#include "VEQUI/Views/Trips/DriveTimeline.hpp"
+#include "VEQUI/Views/Trips/SessionList.hpp"
+#include "VEQUI/Views/Trips/TripsView.hpp"
 
 #include <QPushButton>
 

@@ -1,10 +1,10 @@
 #include "ScreenFixtures.hpp"
 
 #include "VEQUI/Views/Kit/DateTexts.hpp"
-#include "VEQUI/Views/Recording/CaptureChannelList.hpp"
+#include "VEQUI/Views/Capture/CaptureChannelList.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
-#include "VEQUI/Views/Recording/ParameterTable.hpp"
-#include "VEQUI/Views/Recording/ReportView.hpp"
+#include "VEQUI/Views/Report/ParameterTable.hpp"
+#include "VEQUI/Views/Report/ReportView.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
 
 #include <gtest/gtest.h>

@@ -5,10 +5,10 @@
 #include "VEQUI/Support/PDFText.hpp"
 #include "VEQUI/Views/Gauges/GaugeReadout.hpp"
 #include "VEQUI/Views/Kit/SeverityColor.hpp"
-#include "VEQUI/Views/Recording/ParameterTable.hpp"
-#include "VEQUI/Views/Recording/ReportContent.hpp"
-#include "VEQUI/Views/Recording/ReportDocument.hpp"
-#include "VEQUI/Views/Recording/ReportView.hpp"
+#include "VEQUI/Views/Report/ParameterTable.hpp"
+#include "VEQUI/Views/Report/ReportContent.hpp"
+#include "VEQUI/Views/Report/ReportDocument.hpp"
+#include "VEQUI/Views/Report/ReportView.hpp"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

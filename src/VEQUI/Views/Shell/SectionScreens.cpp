@@ -8,9 +8,9 @@
 #include "VEQUI/Views/Instruments/GaugeFocusView.hpp"
 #include "VEQUI/Views/Instruments/LiveDataView.hpp"
 #include "VEQUI/Views/Instruments/MessagesView.hpp"
-#include "VEQUI/Views/Recording/CaptureView.hpp"
-#include "VEQUI/Views/Recording/ReportView.hpp"
-#include "VEQUI/Views/Recording/TripsSection.hpp"
+#include "VEQUI/Views/Capture/CaptureView.hpp"
+#include "VEQUI/Views/Report/ReportView.hpp"
+#include "VEQUI/Views/Trips/TripsSection.hpp"
 #include "VEQUI/Views/Shell/SettingsView.hpp"
 
 #include <algorithm>

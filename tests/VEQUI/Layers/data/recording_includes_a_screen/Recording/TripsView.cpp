@@ -1,2 +1,0 @@
-#include "VEQUI/Views/Kit/FileExporter.hpp"
-#include "VEQUI/Views/Instruments/InstrumentReadings.hpp"

@@ -1,1 +1,0 @@
-#include "VEQUI/Views/Recording/TripsView.hpp"

@@ -1,0 +1,2 @@
+#include "VEQUI/Views/Kit/FileExporter.hpp"
+#include "VEQUI/Views/Trips/TripsView.hpp"

@@ -1,0 +1,2 @@
+#include "VEQUI/Views/Trips/TripsView.hpp"
+#include "VEQUI/Views/Recording/FactView.hpp"
