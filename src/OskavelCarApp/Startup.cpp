@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QLockFile>
 #include <QTranslator>
 #include <QtGlobal>
 
@@ -32,17 +31,10 @@ bool displayAvailable(const DisplayEnvironment& environment) {
 #endif
 }
 
-std::unique_ptr<QLockFile> claimDataFolder(const std::filesystem::path& folder) {
-    std::error_code ignored; // an unusable folder fails the lock below
+std::unique_ptr<DataFolderLock> claimDataFolder(const std::filesystem::path& folder) {
+    std::error_code ignored; // an unusable folder gives a lock that holds nothing
     std::filesystem::create_directories(folder, ignored);
-    auto lock = std::make_unique<QLockFile>(QString::fromStdString((folder / instanceLockName).string()));
-    // Never stale by age: only a holder that no longer runs gives it up.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) return lock;
-    if (lock->error() == QLockFile::LockFailedError) return nullptr;
-    // A folder the lock cannot be written into: the catalogue cannot be opened there either, and
-    // the window says so; refusing here would only hide why.
-    return lock;
+    return DataFolderLock::take(folder / instanceLockName);
 }
 
 bool installQtTranslations(QCoreApplication& application) {

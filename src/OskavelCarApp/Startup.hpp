@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OskavelCarApp/DataFolderLock.hpp"
 #include "VEQSupport/DataFolder.hpp"
 
 #include <filesystem>
@@ -9,7 +10,6 @@
 #include <string_view>
 
 class QCoreApplication;
-class QLockFile;
 
 // What the executable does before its window: the display check, Qt's French texts, silence.
 namespace veq::Startup {
@@ -24,11 +24,11 @@ inline constexpr std::string_view kAlreadyOpenMessage =
     "Oskavel Car est déjà ouvert : une seule fenêtre peut utiliser ses données à la fois.";
 
 
-// Takes the data folder for this process (its lock file is `instanceLockName`), creating the folder when missing. Nothing when another
-// running process holds it: two instances on one catalogue would each checkpoint and remove the
-// other's journal files. The lock goes with the returned object, and with the process when it
-// ends in any way (a crashed holder's lock is taken over).
-std::unique_ptr<QLockFile> claimDataFolder(const std::filesystem::path& folder);
+// Takes the data folder for this process (its lock file is `instanceLockName`), creating the
+// folder when missing. Nothing when another running process holds it: two instances on one
+// catalogue would each checkpoint and remove the other's journal files. The lock goes with the
+// returned object, and with the process when it ends in any way.
+std::unique_ptr<DataFolderLock> claimDataFolder(const std::filesystem::path& folder);
 
 // The three environment variables that tell where a window can go; empty ones count as unset.
 struct DisplayEnvironment {

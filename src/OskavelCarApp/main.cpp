@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QLockFile>
 #include <QMessageBox>
 
 #include <iostream>
@@ -46,7 +45,7 @@ int runApplication(int argc, char** argv) {
 
     auto environment = veq::AppModel::Environment::standard();
     // Before anything opens the catalogue: held until the window has closed.
-    const std::unique_ptr<QLockFile> instance = veq::Startup::claimDataFolder(environment.dataFolder);
+    const std::unique_ptr<veq::DataFolderLock> instance = veq::Startup::claimDataFolder(environment.dataFolder);
     if (!instance) {
         refuseSecondInstance();
         return 1;

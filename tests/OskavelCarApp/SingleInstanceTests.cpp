@@ -1,5 +1,6 @@
 // The built program started twice on one data folder: the second is refused before it touches
-// anything, the self-check is not, and a killed holder does not keep the folder locked.
+// anything, the self-check is not, and neither a killed holder nor a lock file nobody holds
+// keeps the folder locked.
 #include "OskavelCarApp/Startup.hpp"
 
 #include "ProcessRun.hpp"
@@ -8,16 +9,24 @@
 
 #include <gtest/gtest.h>
 
-#include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace veq::testing {
 namespace {
@@ -122,6 +131,55 @@ TEST(SingleInstance, AHolderThatNoLongerRunsDoesNotKeepTheFolder) {
     EXPECT_TRUE(lock->isLocked());
     // Held by this process now: a claim from elsewhere is refused.
     EXPECT_EQ(run(kApplication, {}, offscreenOn(home)).exitCode, 1);
+}
+
+TEST(SingleInstance, ALockFileNobodyHoldsNeverKeepsTheFolderWhateverItHolds) {
+    // Left by a holder cut off as it wrote, damaged, or written on another machine (a data folder
+    // restored from a backup or synced).
+    const std::vector<std::pair<std::string, std::string>> leftovers{
+        {"empty", ""},
+        {"garbled", std::string("\x01\xff\x00PID?", 8)},
+        {"another machine", "4242\noskavel-car\nposte-atelier\n3b9f6c1e-0d2a-4c55-9a7e-5e8f2d1c0b47\n"},
+    };
+    for (const auto& [what, bytes] : leftovers) {
+        SCOPED_TRACE(what);
+        TemporaryFolder home;
+        const fs::path data = home / "OskavelCar";
+        fs::create_directories(data);
+        writeFile(data / std::string(instanceLockName), bytes);
+        const auto lock = Startup::claimDataFolder(data);
+        ASSERT_NE(lock, nullptr);
+        EXPECT_TRUE(lock->isLocked());
+        // Held now, whatever the file held before.
+        EXPECT_EQ(Startup::claimDataFolder(data), nullptr);
+    }
+}
+
+TEST(SingleInstance, TheProgramStartsOverAnEmptyLockFile) {
+    TemporaryFolder home;
+    const fs::path data = home / "OskavelCar";
+    fs::create_directories(data);
+    writeFile(data / std::string(instanceLockName), "");
+    Running program(offscreenOn(home));
+    EXPECT_TRUE(waitFor([&] { return fs::exists(data / "Sessions" / "sessions.store"); }, 60s));
+    EXPECT_EQ(program.process.state(), QProcess::Running);
+}
+
+TEST(SingleInstance, AProgramStartedByTheHolderDoesNotKeepTheFolder) {
+    TemporaryFolder home;
+    const fs::path data = home / "OskavelCar";
+    auto lock = Startup::claimDataFolder(data);
+    ASSERT_NE(lock, nullptr);
+    // Spawned as the file manager would be: it inherits every descriptor not closed on exec.
+    pid_t child = 0;
+    char sleep[] = "sleep";
+    char seconds[] = "30";
+    char* arguments[] = {sleep, seconds, nullptr};
+    ASSERT_EQ(posix_spawnp(&child, "sleep", nullptr, nullptr, arguments, environ), 0);
+    lock.reset();
+    EXPECT_NE(Startup::claimDataFolder(data), nullptr) << "the child kept the lock";
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
 }
 
 } // namespace
