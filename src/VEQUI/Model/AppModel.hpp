@@ -33,6 +33,7 @@
 #include "VEQUI/Model/CommandQueue.hpp"
 #include "VEQUI/Model/Dialogs.hpp"
 #include "VEQUI/Model/GaugeScale.hpp"
+#include "VEQUI/Model/LinkNotice.hpp"
 #include "VEQUI/Model/LiveGuardValues.hpp"
 #include "VEQUI/Model/MonitorLine.hpp"
 #include "VEQUI/Model/PollingPause.hpp"
@@ -151,6 +152,10 @@ public:
         std::chrono::nanoseconds busListening = std::chrono::seconds(4);
         // Between the pause of polling and the bus monitor's start, so that a poll under way ends.
         std::chrono::nanoseconds monitorStartPause = std::chrono::milliseconds(160);
+        // How often the live connection's link and values are looked at.
+        std::chrono::nanoseconds linkWatchPeriod = std::chrono::milliseconds(250);
+        // Polling this long without a value tells the user that nothing answers any more.
+        std::chrono::nanoseconds valueSilence = std::chrono::seconds(20);
         ELM327Session::Timing session{};
     };
 
@@ -297,6 +302,11 @@ public:
     // Ends the connection from any phase, a sequence under way included: its late results are
     // dropped. Returns at once; the adapter is let go on a worker thread.
     void disconnect();
+    // What the window tells of the live connection's link: lost (for good, until the next
+    // connection), no value for a while, or nothing. Always none unless live.
+    LinkNotice linkNotice() const { return linkNotice_; }
+    // Live with the link to the adapter still up (the cockpit's "Contact").
+    bool contactOn() const { return phase_.kind == Phase::Kind::live && linkNotice_ != LinkNotice::linkLost; }
 
     // --- Event recorder: marks, saves, capture summaries, location --------------------------
 
@@ -402,6 +412,9 @@ public:
     // Whether the record is the drive being recorded, whose figures are filled in only at
     // disconnection.
     bool isCurrentSession(const SessionRecord& record) const;
+    // Whether the record is the drive of this connection that the lost link ended: its figures
+    // are those of the moment of the loss, and final.
+    bool isDriveEndedByLoss(const SessionRecord& record) const;
     // Drives an export is running for. The mark belongs to the export, not to a screen: a screen
     // built while it runs still keeps the drive's exports and deletion off, and deleteSession
     // refuses the drive until the export ends.
@@ -489,6 +502,7 @@ Q_SIGNALS:
     void sniffingChanged();
     void snifferRecordingChanged();
     void recordedFramesChanged();
+    void linkNoticeChanged();
     // A recorder was created or dropped (recorderOrigin()).
     void recorderOriginChanged();
 
@@ -519,6 +533,14 @@ private:
     void goLive(const std::shared_ptr<ELM327Session>& session);
     void setupExpert(const std::shared_ptr<ELM327Session>& session);
     void setRecorder(std::shared_ptr<EventRecorder> recorder);
+    // The link watch of the live connection (AppModelLink.cpp): the session's lost link, the
+    // silence of the polling.
+    void startLinkWatch();
+    void stopLinkWatch();
+    void watchLink();
+    // The link went down: the drive ends here, its record final. Once per connection.
+    void endDriveAtLoss();
+    void setLinkNotice(LinkNotice notice);
 
     // Recorder commands, one queue per recorder so that they run in call order.
     void enqueueRecorderCommand(std::function<void(EventRecorder&, std::stop_token)> command);
@@ -607,6 +629,7 @@ private:
     const std::unique_ptr<SessionCatalog> sessionCatalog_;
     std::vector<SessionRecord> pastSessions_;
     std::optional<SessionRecord> currentSession_;
+    std::optional<SessionRecord> lostDrive_; // the drive the lost link ended, until disconnection
     std::unordered_set<SessionRecord> exportingDrives_;
     const std::vector<VehicleProfile> profiles_;
     std::optional<VehicleProfile> selectedProfile_;
@@ -667,6 +690,9 @@ private:
     bool snifferRecording_ = false;
     std::optional<Date> recordStart_;
     std::vector<RecordedFrame> recordedFrames_;
+    LinkNotice linkNotice_ = LinkNotice::none;
+    QTimer* linkWatch_ = nullptr; // running while live
+    std::optional<ValueSilence> valueSilence_;
 
     // Connection bookkeeping. Every connect() and disconnect() moves the generation, so that a
     // worker's result of an older connection is dropped when it reaches the GUI thread; the stop

@@ -408,21 +408,17 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
     }
 
     setPhase(Phase::live());
+    startLinkWatch();
     engineTask_ = workers_.start(
         [this, generation = connectionGeneration_, engine = engine_](std::stop_token stop) {
             try {
                 engine->run(std::move(stop));
             } catch (const std::exception&) {
-                // The link to the adapter was lost: polling ends, and the drive with it. What was
-                // recorded goes to disk and to the catalogue now, not at a disconnection that
-                // may never come (the application killed, the machine put to sleep).
+                // The link to the adapter was lost: polling ends, and the drive with it.
                 QMetaObject::invokeMethod(
                     this,
                     [this, generation] {
-                        if (!isCurrent(generation)) return;
-                        store_->drainIntake();
-                        store_->flushRecording();
-                        syncCurrentSession();
+                        if (isCurrent(generation)) endDriveAtLoss();
                     },
                     Qt::QueuedConnection);
             }
@@ -437,6 +433,7 @@ void AppModel::disconnect() {
 
     syncCurrentSession();
     currentSession_.reset();
+    stopLinkWatch();
 
     stopLocationRelay();
     location_->stop();

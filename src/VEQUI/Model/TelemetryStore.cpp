@@ -126,6 +126,7 @@ void TelemetryStore::ingest(const TelemetrySample& sample) {
     const auto* measurement = sample.reading.as<PIDReading::Measurement>();
     if (measurement == nullptr) return;
     Changes changes;
+    lastValueAt_ = std::chrono::steady_clock::now();
     apply(sample.pid, measurement->value, sample.timestamp, changes);
     announce(changes);
 }
@@ -284,6 +285,7 @@ void TelemetryStore::reset() {
     snapshots_.clear();
     recordStart_.reset();
     lastSnapshotAt_.reset();
+    lastValueAt_.reset();
     announce(changes);
 }
 
@@ -352,16 +354,18 @@ std::shared_ptr<TelemetrySink> TelemetryStore::makeSink(std::uint64_t generation
 
 void TelemetryStore::drainIntake() {
     intake_->takeAll(drained_);
-    if (drained_.empty()) return;
+    const SteadyTime now = std::chrono::steady_clock::now();
     Changes changes;
     for (const auto& item : drained_) {
         if (item.kind == SampleIntake::Item::Kind::measurement) {
+            lastValueAt_ = now;
             apply(item.pid, item.value, item.timestamp, changes);
         } else {
             applyThroughput(item.value, changes);
         }
     }
     drained_.clear();
+    if (!lastValueAt_ || now - *lastValueAt_ >= rateWindow) applyThroughput(0, changes);
     announce(changes);
 }
 

@@ -38,6 +38,7 @@ class TelemetryStore : public QObject {
 
 public:
     using Date = std::chrono::system_clock::time_point;
+    using SteadyTime = std::chrono::steady_clock::time_point;
     // Called for every measured value (channel, value, time); must be callable from any thread
     // and must not block.
     using EventSink = std::function<void(std::uint8_t channel, float value, Date at)>;
@@ -57,12 +58,19 @@ public:
     static constexpr std::chrono::milliseconds snapshotInterval{250};
     static constexpr std::size_t intakeCapacity = 8'192;
     static constexpr std::chrono::milliseconds drainInterval{16};
+    // The rate counts the reads of the last second: once no value has come for that long it is 0,
+    // whatever the polling engine last reported (it reports only after a cycle, which a silent
+    // adapter stretches to a minute, and keeps its last count while every read fails).
+    static constexpr std::chrono::seconds rateWindow{1};
 
     explicit TelemetryStore(QObject* parent = nullptr);
     ~TelemetryStore() override;
 
     const std::map<std::uint8_t, PIDStatistics>& stats() const { return stats_; }
     double requestsPerSecond() const { return requestsPerSecond_; }
+    // When the last value was taken in (on the steady clock); nothing before the first one, and
+    // again after reset().
+    const std::optional<SteadyTime>& lastValueAt() const { return lastValueAt_; }
     const TripStats& trip() const { return trip_; }
     const std::deque<Snapshot>& snapshots() const { return snapshots_; }
     // The open (or last opened) telemetry file.
@@ -116,7 +124,8 @@ public:
     // wait while the queue is full, until room is made, `stop` is requested or the generation is
     // no longer open.
     std::shared_ptr<TelemetrySink> makeSink(std::uint64_t generation, std::stop_token stop = {});
-    // Applies everything queued now (the timer's work; tests and benchmarks call it directly).
+    // Applies everything queued now (the timer's work; tests and benchmarks call it directly), then
+    // drops the rate to 0 when no value has come within rateWindow.
     void drainIntake();
 
 Q_SIGNALS:
@@ -149,6 +158,7 @@ private:
 
     std::map<std::uint8_t, PIDStatistics> stats_;
     double requestsPerSecond_ = 0;
+    std::optional<SteadyTime> lastValueAt_;
     TripStats trip_;
     std::deque<Snapshot> snapshots_;
     std::optional<Date> recordStart_;

@@ -114,6 +114,7 @@ struct ConnectionRigOptions {
     TransportFactory factory{};  // overrides `car`
     std::chrono::milliseconds responseTimeout = std::chrono::seconds(2);
     std::chrono::milliseconds monitorStartPause = std::chrono::milliseconds(160);
+    std::chrono::milliseconds valueSilence = std::chrono::seconds(20);
 };
 
 // The model's surroundings in a test: files in `folder`, no position source, dialogs recorded,
@@ -147,6 +148,7 @@ struct ConnectionRig {
         if (options.factory) environment.transportFactory = options.factory;
         environment.connectionTiming.session.responseTimeout = options.responseTimeout;
         environment.connectionTiming.monitorStartPause = options.monitorStartPause;
+        environment.connectionTiming.valueSilence = options.valueSilence;
         model = std::make_unique<AppModel>(std::move(environment));
     }
 

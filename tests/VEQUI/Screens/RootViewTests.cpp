@@ -7,9 +7,13 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Diagnostics/ECUCard.hpp"
 #include "VEQUI/Views/Diagnostics/ECUMapView.hpp"
+#include "VEQUI/Views/Instruments/CockpitTopBar.hpp"
 #include "VEQUI/Views/Instruments/GaugeFocusView.hpp"
+#include "VEQUI/Views/Shell/LinkNoticeBar.hpp"
 #include "VEQUI/Views/Shell/SectionScreens.hpp"
 #include "VEQUI/Views/Shell/Sidebar.hpp"
+#include "VEQUI/Views/Trips/SessionList.hpp"
+#include "VEQUI/Support/LayoutCheck.hpp"
 
 #include <gtest/gtest.h>
 
@@ -150,6 +154,72 @@ TEST(RootView, TheFooterOpensFullScreenGaugesHidesTheMenuAndDisconnects) {
     ASSERT_TRUE(rig.connect());
     rig.settle();
     EXPECT_EQ(rig.root().liveInterface()->section(), AppSection::terminal);
+}
+
+TEST(RootView, ALostLinkIsToldOverEverySectionAndTheFullScreenCockpitAndTheContactGoesOff) {
+    ScriptedCar car;
+    ScreenRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect());
+    rig.settle();
+    EXPECT_EQ(rig.find(QStringLiteral("linkNoticeBar")), nullptr);
+    ASSERT_TRUE(StatusChips::of(rig.model()).chips.front().on);
+
+    car.transport()->loseLink();
+    ASSERT_TRUE(waitUntil([&] { return rig.find(QStringLiteral("linkNoticeBar")) != nullptr; }));
+    const auto shownTexts = [&] {
+        return LinkNoticeBar::Texts{rig.find<QLabel>(QStringLiteral("linkNoticeTitle"))->text(),
+                                    rig.find<QLabel>(QStringLiteral("linkNoticeDetail"))->text()};
+    };
+    const LinkNoticeBar::Texts inSections{
+        QStringLiteral("Liaison avec l'adaptateur perdue"),
+        QStringLiteral("Les valeurs affichées sont les dernières reçues. Déconnectez-vous puis reconnectez-vous.")};
+    EXPECT_EQ(shownTexts(), inSections);
+    EXPECT_EQ(StatusChips::of(rig.model()).chips.front().text, QStringLiteral("Contact"));
+    EXPECT_FALSE(StatusChips::of(rig.model()).chips.front().on);
+    for (const QSize size : {QSize(1280, 800), QSize(1080, 680)}) {
+        rig.window->resize(size);
+        for (const char* section : {"Live Data", "Trajets"}) {
+            ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(section)));
+            rig.settle();
+            EXPECT_EQ(shownTexts(), inSections) << section;
+            const auto faults = checkLayout(*rig.window);
+            EXPECT_TRUE(faults.empty()) << layoutReport(QString::fromUtf8(section), *rig.window, faults);
+        }
+    }
+    EXPECT_TRUE(rig.snapshot("link-lost"));
+    // The drive is listed as ended by the loss, not as waiting for the disconnection.
+    const auto* drives = rig.find<SessionList>(QStringLiteral("sessionList"));
+    ASSERT_TRUE(drives && drives->rows().size() == 1);
+    const SessionRowTexts row = SessionRowTexts::of(drives->rows().front());
+    EXPECT_EQ(row.mark, QStringLiteral("Liaison perdue"));
+    EXPECT_EQ(row.details, QStringLiteral("Interrompu par la perte de liaison avec l'adaptateur."));
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Cockpit")));
+    EXPECT_TRUE(rig.snapshot("link-lost-cockpit"));
+
+    // The full-screen cockpit has no "Déconnecter": it says how to leave.
+    rig.press(Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    rig.settle();
+    ASSERT_EQ(rig.root().screenKind(), Screen::focusGauge);
+    EXPECT_EQ(shownTexts().title, inSections.title);
+    EXPECT_EQ(shownTexts().detail, inSections.detail + QStringLiteral(" Appuyez sur Échap pour quitter le plein écran."));
+    EXPECT_TRUE(rig.snapshot("link-lost-full-screen"));
+    rig.press(Qt::Key_Escape);
+    rig.settle();
+    EXPECT_EQ(shownTexts(), inSections);
+
+    // A new connection starts without it.
+    ASSERT_TRUE(rig.click(QStringLiteral("disconnectButton")));
+    ASSERT_TRUE(rig.connect());
+    rig.settle();
+    EXPECT_EQ(rig.find(QStringLiteral("linkNoticeBar")), nullptr);
+}
+
+TEST(RootView, TheSilenceNoticeNamesTheAdapterOrTheCar) {
+    EXPECT_EQ(LinkNoticeBar::textsFor(LinkNotice::noValues, false),
+              (LinkNoticeBar::Texts{QStringLiteral("Plus aucune valeur reçue"),
+                                    QStringLiteral("L'adaptateur ou le véhicule ne répond plus : les valeurs affichées "
+                                                   "sont les dernières reçues.")}));
+    EXPECT_EQ(LinkNoticeBar::textsFor(LinkNotice::none, true), LinkNoticeBar::Texts{});
 }
 
 TEST(RootView, ShortcutsToggleTheMenuAndFocusModeAndPickTheLayouts) {

@@ -109,8 +109,8 @@ StatusChips StatusChips::of(const AppModel& model) {
     const TelemetryStore& store = model.store();
     const QColor accent = model.accent();
     StatusChips result;
-    result.chips.push_back({"bolt.fill", QStringLiteral("Contact"), model.phase().kind == AppModel::Phase::Kind::live,
-                            VEQ::confirm()});
+    // Off once the link to the adapter is lost: the values shown are no longer the car's.
+    result.chips.push_back({"bolt.fill", QStringLiteral("Contact"), model.contactOn(), VEQ::confirm()});
     result.chips.push_back({"exclamationmark.triangle.fill", R::faultChipText(model.dtcs().size()), !model.dtcs().empty(),
                             VEQ::critical()});
     result.chips.push_back({"gauge.with.dots.needle.bottom.50percent", R::requestRateText(store.requestsPerSecond()),

@@ -123,7 +123,7 @@ CockpitView::CockpitView(AppModel& model, QWidget* parent)
                               &AppModel::gearEstimatorChanged, &AppModel::selectedProfileChanged,
                               &AppModel::calibrationChanged, &AppModel::vinChanged, &AppModel::readFuelTypeChanged,
                               &AppModel::identifiedEngineChanged, &AppModel::profileMatchedFromVINChanged,
-                              &AppModel::recognisedMakeChanged}) {
+                              &AppModel::recognisedMakeChanged, &AppModel::linkNoticeChanged}) {
         connect(&model_, signal, this, stale);
     }
     refresh();

@@ -4,6 +4,7 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Connection/ConnectionCascadeView.hpp"
 #include "VEQUI/Views/Connection/ConnectionWizard.hpp"
+#include "VEQUI/Views/Shell/LinkNoticeBar.hpp"
 #include "VEQUI/Views/Shell/LiveInterface.hpp"
 #include "VEQUI/Views/Shell/SectionScreens.hpp"
 
@@ -40,6 +41,9 @@ RootView::RootView(AppModel::Environment environment, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    // Above whatever the phase shows, so the live sections and the full-screen cockpit share it.
+    noticeBar_ = new LinkNoticeBar(*model_);
+    layout->addWidget(noticeBar_);
 
     QObject::connect(model_.get(), &AppModel::phaseChanged, this, [this] { showPhase(); });
     QObject::connect(model_.get(), &AppModel::focusModeChanged, this, [this] { showPhase(); });
@@ -53,6 +57,7 @@ RootView::~RootView() {
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     screen_ = nullptr;
     live_ = nullptr;
+    noticeBar_ = nullptr;
 }
 
 // A screen is replaced from inside its own buttons' signals ("Se connecter", "Déconnecter"): it
@@ -84,7 +89,7 @@ void RootView::showPhase() {
         screen_ = live_;
         break;
     }
-    layout()->addWidget(screen_);
+    static_cast<QVBoxLayout*>(layout())->addWidget(screen_, 1); // the notice above takes only the height it needs
     screen_->show();
 }
 

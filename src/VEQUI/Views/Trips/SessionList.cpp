@@ -50,10 +50,13 @@ SessionRowTexts SessionRowTexts::of(const SessionRow& row) {
         texts.details = QStringLiteral("Sa fiche est complétée à la déconnexion.");
     } else {
         texts.figures = TripFigures::summaryOf(row.record);
-        texts.details = TripFigures::detailsOf(row.record);
+        texts.details = row.endedByLoss
+                            ? QStringLiteral("Interrompu par la perte de liaison avec l'adaptateur.")
+                            : TripFigures::detailsOf(row.record);
     }
     if (row.busy) texts.mark = QStringLiteral("Export…");
     else if (row.live) texts.mark = QStringLiteral("En cours");
+    else if (row.endedByLoss) texts.mark = QStringLiteral("Liaison perdue");
     else if (row.fileMissing) texts.mark = QStringLiteral("Fichier introuvable");
     return texts;
 }

@@ -19,6 +19,7 @@ struct SessionRow {
     bool live = false;        // the drive being recorded
     bool fileMissing = false; // its telemetry file is not in the sessions folder
     bool busy = false;        // an export of it runs (kept by the list across new rows)
+    bool endedByLoss = false; // the lost link to the adapter ended it: its record is final
 };
 
 // What a row shows: its date, vehicle and line of figures, and the mark of its state.
@@ -27,7 +28,7 @@ struct SessionRowTexts {
     QString vehicle;
     QString figures;
     QString details;
-    QString mark; // "En cours", "Fichier introuvable", "Export…", or nothing
+    QString mark; // "En cours", "Liaison perdue", "Fichier introuvable", "Export…", or nothing
 
     static SessionRowTexts of(const SessionRow& row);
     bool operator==(const SessionRowTexts&) const = default;

@@ -118,6 +118,8 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
         });
     };
     connect(&model_, &AppModel::pastSessionsChanged, this, [this] { refreshDrives(); });
+    // A lost link ends the drive under way: its row is no longer live.
+    connect(&model_, &AppModel::linkNoticeChanged, this, [this] { refreshDrives(); });
     connect(&model_, &AppModel::exportingDrivesChanged, this, [this] {
         for (const SessionRow& row : std::vector<SessionRow>(list_->rows())) {
             list_->setBusy(row.record, model_.isExporting(row.record));
@@ -152,7 +154,7 @@ void TripsView::refreshDrives() {
     const SessionCatalog& catalog = model_.sessionCatalog();
     for (const SessionRecord& record : records) {
         rows.push_back({record, model_.isCurrentSession(record), !presentFile(catalog, record).has_value(),
-                        model_.isExporting(record)});
+                        model_.isExporting(record), model_.isDriveEndedByLoss(record)});
     }
     header_->setSummary(countText(rows.size()), VEQ::textSecondary());
     list_->setVisible(!rows.empty());
