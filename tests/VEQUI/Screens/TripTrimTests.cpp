@@ -471,5 +471,26 @@ TEST(TripsPanel, AnExportKeepsThePanelsScrollAndSaysWhatItWrote) {
     rig.snapshot(QStringLiteral("trips-exported-1080x680"));
 }
 
+// Scrolling the panel with the wheel passes the channel picker under the pointer: the panel
+// scrolls on and the channel stays, until a click gives the picker the focus.
+TEST(TripsPanel, TheWheelOverTheChannelPickerScrollsThePanelUnlessThePickerHasTheFocus) {
+    ScreenRig rig;
+    rig.window->resize(1080, 680);
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model());
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open() && trips.open(drive));
+    rig.settle();
+    const QScrollBar& bar = *rig.find<QScrollArea>(QStringLiteral("drivePanelScroll"))->verticalScrollBar();
+    QComboBox& picker = trips.timeline().channelPicker();
+    const int channel = picker.currentIndex();
+    wheelDown(picker);
+    EXPECT_GT(bar.value(), 0) << "the panel scrolls";
+    EXPECT_EQ(picker.currentIndex(), channel);
+    picker.setFocus(Qt::MouseFocusReason);
+    wheelDown(picker);
+    EXPECT_EQ(picker.currentIndex(), channel + 1) << "focused, the picker takes the wheel";
+}
+
 } // namespace
 } // namespace veq::testing

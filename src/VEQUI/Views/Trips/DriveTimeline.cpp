@@ -4,6 +4,7 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
+#include "VEQUI/Views/Kit/WheelFocus.hpp"
 #include "VEQUI/Views/Trips/PanelButton.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
 
@@ -35,6 +36,7 @@ DriveTimeline::DriveTimeline(int width, QWidget* parent)
     channels_->setFont(VEQ::label(12, QFont::Medium));
     channels_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     channels_->setMinimumContentsLength(8);
+    WheelFocus::onlyWhenFocused(*channels_);
     refresh_->setToolTip(QStringLiteral("Relire le trajet en cours jusqu'à maintenant"));
     whole_->setToolTip(QStringLiteral("Sélectionner tout le trajet"));
 
