@@ -6,15 +6,12 @@
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
 #include "VEQUI/Views/Kit/WheelFocus.hpp"
 #include "VEQUI/Views/Trips/PanelButton.hpp"
-#include "VEQUI/Views/Recording/TripFigures.hpp"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace veq {
 
@@ -27,10 +24,6 @@ DriveTimeline::DriveTimeline(int width, QWidget* parent)
     setObjectName(QStringLiteral("driveTimelineSection"));
     setFixedWidth(width);
     range_->setObjectName(QStringLiteral("driveTimeline"));
-    // The bounds read as the excerpt's file name gives them: to the nearest second, halves to even.
-    const auto nearest = [](double seconds) { return TripFigures::clockDuration(std::nearbyint(seconds)); };
-    range_->setTimeText(nearest);
-    range_->setLengthText(nearest);
     channels_->setObjectName(QStringLiteral("timelineChannelPicker"));
     channels_->setToolTip(QStringLiteral("Le canal dessiné sous les poignées"));
     channels_->setFont(VEQ::label(12, QFont::Medium));
