@@ -2,6 +2,7 @@
 // states, and a range saved through the save panel as MDF 4.10 and read back.
 #include "ScreenRig.hpp"
 
+#include "VEQStore/Export/ExportNaming.hpp"
 #include "VEQUI/Views/Kit/DateTexts.hpp"
 #include "VEQUI/Views/Kit/ProminentButton.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
@@ -130,20 +131,22 @@ TEST(CaptureRange, AnEndAtNowFollowsNowAndOneMovedBackStays) {
     ASSERT_NE(capture, nullptr);
     CaptureRangeCard& card = capture->rangeCard();
     ASSERT_TRUE(waitUntil([&] { return rig.model().captureOldestEvent().has_value(); }));
-    Date now = *rig.model().captureOldestEvent() + std::chrono::seconds(20);
+    // The strip starts at the whole second the oldest event falls in; now is 0.7 s past one.
+    const Date first = std::chrono::floor<std::chrono::seconds>(*rig.model().captureOldestEvent());
+    Date now = first + std::chrono::milliseconds(20'700);
     card.setClock([&] { return now; });
     RangeTimeline& timeline = card.timeline();
-    ASSERT_DOUBLE_EQ(timeline.upper() - timeline.lower(), 20.0);
-    EXPECT_EQ(card.range()->second, now);
+    ASSERT_NEAR(timeline.upper() - timeline.lower(), 20.7, 1e-6);
+    EXPECT_EQ(card.range(), std::pair(first, now));
 
     now += std::chrono::seconds(5);
     card.refresh();
     EXPECT_EQ(card.range()->second, now) << "at now, the end follows";
-    EXPECT_DOUBLE_EQ(timeline.upper() - timeline.lower(), 25.0);
+    EXPECT_NEAR(timeline.upper() - timeline.lower(), 25.7, 1e-6);
 
     timeline.setFocusedHandle(RangeTimeline::Handle::end);
     QTest::keyClick(&timeline.strip(), Qt::Key_Left);
-    const Date chosen = now - std::chrono::seconds(1);
+    const Date chosen = std::chrono::round<std::chrono::seconds>(now - std::chrono::seconds(1));
     EXPECT_EQ(card.range()->second, chosen);
     now += std::chrono::seconds(5);
     card.refresh();
@@ -154,8 +157,12 @@ TEST(CaptureRange, AnEndAtNowFollowsNowAndOneMovedBackStays) {
     QTest::keyClick(&timeline.strip(), Qt::Key_End);
     now += std::chrono::milliseconds(900);
     QTest::mouseClick(&card.saveButton(), Qt::LeftButton); // the panel is cancelled
-    EXPECT_EQ(rig.model().logPhase().end, now);
+    EXPECT_EQ(rig.model().logPhase(), AppModel::LogPhase::ended(first, now));
     EXPECT_EQ(card.range()->second, now);
+    // Both ends read as the clock shows them, the length between them too, and the name agrees.
+    EXPECT_EQ(timeline.lengthLabel().text(), QStringLiteral("Durée ") + DateTexts::clockDuration(31));
+    ASSERT_TRUE(waitUntil([&] { return !rig.dialogs->saveRequests.empty(); }));
+    EXPECT_EQ(rig.dialogs->saveRequests.back().suggestedName, ExportNaming::dji(first, "mf4", TimeZone::current()));
 }
 
 TEST(CaptureRange, TheButtonSaysWhyItIsOffAndThatARangeReplacesAMarkedStretch) {

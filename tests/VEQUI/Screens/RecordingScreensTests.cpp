@@ -9,8 +9,10 @@
 #include "VEQSupport/FileReading.hpp"
 #include "VEQUI/Views/Kit/PlainButton.hpp"
 #include "VEQUI/Views/Kit/SegmentedPicker.hpp"
+#include "VEQUI/Views/Kit/ValueTile.hpp"
 #include "VEQUI/Views/Capture/CaptureChannelList.hpp"
 #include "VEQUI/Views/Capture/CaptureView.hpp"
+#include "VEQUI/Views/Recording/CurrentTripTiles.hpp"
 #include "VEQUI/Views/Trips/DrivePanel.hpp"
 #include "VEQUI/Views/Trips/SessionList.hpp"
 #include "VEQUI/Views/Trips/TripsView.hpp"
@@ -140,6 +142,28 @@ TEST(TripsScreen, EachExportOfADriveWritesAFileThatReadsBack) {
     const std::string readable = contentsOf(file("readable.srt"));
     EXPECT_EQ(occurrences(readable, "SPEED: "), 91u);
     EXPECT_EQ(occurrences(readable, "SrtCnt"), 0u);
+}
+
+// The drive under way has a tile for every timed run from the start: none comes with a run to
+// push the panel under the tiles away from the pointer.
+TEST(TripsScreen, TheCurrentTripsTilesKeepThePanelInPlaceAsTheRunsCome) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const Trips trips{rig};
+    ASSERT_TRUE(trips.open() && trips.open(liveRecord(rig.model())));
+    rig.settle();
+    const QWidget& refresh = trips.timeline().refreshButton();
+    const QPoint place = refresh.mapTo(rig.window.get(), QPoint());
+    // 0-100 km/h in 6 s, then 80-120 km/h in 2 s, dated a minute back so that no reading of the
+    // simulated car comes between them.
+    const auto start = std::chrono::system_clock::now() - std::chrono::minutes(1);
+    for (const auto& [speed, second] : {std::pair{0.0, 0}, std::pair{100.0, 6}, std::pair{120.0, 8}}) {
+        rig.model().store().ingest(measured(0x0D, speed, start + std::chrono::seconds(second)));
+    }
+    const auto& tiles = trips.view().tripTiles().tiles();
+    ASSERT_TRUE(waitUntil([&] { return tiles.size() > 7 && tiles[7]->component().value == QStringLiteral("2.0"); }));
+    rig.settle();
+    EXPECT_EQ(refresh.mapTo(rig.window.get(), QPoint()), place);
 }
 
 // Disconnecting while it runs takes the screen away, not the export: the file is written whole.

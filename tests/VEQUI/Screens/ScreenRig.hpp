@@ -8,7 +8,10 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 
 #include <chrono>
 #include <memory>
@@ -156,5 +159,15 @@ public:
 private:
     bool activated_ = false;
 };
+
+// Turns the mouse wheel a notch towards the user (down the page) over `widget`, as the window
+// system delivers it: what the widget leaves goes on to the widgets under it.
+inline void wheelDown(QWidget& widget) {
+    const QPointF centre = QRectF(widget.rect()).center();
+    QWheelEvent wheel(centre, widget.mapToGlobal(centre), QPoint(), QPoint(0, -QWheelEvent::DefaultDeltasPerStep),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    QApplication::instance()->notify(&widget, &wheel);
+}
 
 } // namespace veq::testing

@@ -190,6 +190,11 @@ TEST(SettingsView, TheFixedTextsReadAsWrittenAndEveryControlWritesItsModelProper
     // Speed: the slider covers 0.9 to 1.15; the two quick choices.
     auto* slider = rig.find<QSlider>(QStringLiteral("speedFactorSlider"));
     ASSERT_NE(slider, nullptr);
+    // Turned over the slider and the profile picker without the focus, the wheel changes neither.
+    const auto before = std::pair{model.selectedProfile(), model.calibration().speedFactor};
+    wheelDown(*slider);
+    wheelDown(*rig.find(QStringLiteral("profilePicker")));
+    EXPECT_EQ(std::pair(model.selectedProfile(), model.calibration().speedFactor), before);
     QTest::keyClick(slider, Qt::Key_End);
     EXPECT_DOUBLE_EQ(model.calibration().speedFactor, 1.15);
     EXPECT_EQ(text(rig, "speedFactor"), "×1.150");

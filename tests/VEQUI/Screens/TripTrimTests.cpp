@@ -94,53 +94,57 @@ TEST(TripsTrim, AnExcerptOfAPastDriveInEveryFormatHoldsTheRecordsBetweenItsBound
     ASSERT_TRUE(trips.timeline().excerpt());
     EXPECT_DOUBLE_EQ(trips.timeline().excerpt()->from, 10);
 
-    // Both bounds on a record: both kept, the first at 0 s.
+    // Bounds between whole seconds stop on the nearest ones, halves to even: the texts, the name
+    // and the records hold the same bounds, the first record at 0 s.
     trips.range().setRange(12.5, 30.5);
     EXPECT_EQ(trips.range().startLabel().text(), QStringLiteral("Début 0:12"));
     EXPECT_EQ(trips.range().endLabel().text(), QStringLiteral("Fin 0:30"));
     EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 0:18"));
     ASSERT_TRUE(trips.exportTo(Format::csv, file("bounds.csv")));
-    EXPECT_EQ(trips.suggested(), base(drive) + "-12s-30s.csv"); // 30.5 rounds to the even 30
+    EXPECT_EQ(trips.suggested(), base(drive) + "-12s-30s.csv");
     const auto lines = records(contentsOf(file("bounds.csv")));
-    ASSERT_EQ(lines.size(), 73u); // 12.5 s to 30.5 s, four a second
-    EXPECT_TRUE(lines.front().starts_with("0.000;1150.000;")) << lines.front();
-    EXPECT_TRUE(lines.back().starts_with("18.000;1510.000;")) << lines.back();
+    ASSERT_EQ(lines.size(), 73u); // 12 s to 30 s, four a second
+    EXPECT_TRUE(lines.front().starts_with("0.000;1140.000;")) << lines.front();
+    EXPECT_TRUE(lines.back().starts_with("18.000;1500.000;")) << lines.back();
 
-    // Bounds between records: times from the start bound, so the first is under a record's interval.
+    // Bounds each rounded on its own would read 0:12 to 0:31 over "Durée 0:18" and name a start
+    // the records do not hold.
     trips.range().setRange(12.4, 30.6);
-    EXPECT_EQ(trips.range().endLabel().text(), QStringLiteral("Fin 0:31")) << "as the file name reads it";
-    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 0:18"));
+    EXPECT_EQ(trips.range().startLabel().text(), QStringLiteral("Début 0:12"));
+    EXPECT_EQ(trips.range().endLabel().text(), QStringLiteral("Fin 0:31"));
+    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 0:19"));
     const std::string named = base(drive) + "-12s-31s.";
     ASSERT_TRUE(trips.exportTo(Format::mdf4, file("excerpt.mf4")));
     EXPECT_EQ(trips.suggested(), named + "mf4");
     const nlohmann::json mdf = readMDF(file("excerpt.mf4"));
     ASSERT_EQ(mdf["groups"].size(), 1u);
-    EXPECT_EQ(mdf["groups"][0]["cycle_count"], 73);
+    EXPECT_EQ(mdf["groups"][0]["cycle_count"], 77);
     const auto& channels = mdf["groups"][0]["channels"];
     ASSERT_EQ(channels.size(), 6u); // the time and five channels
-    EXPECT_NEAR(channels[0]["values"][0].get<double>(), 0.1, 1e-9);
-    EXPECT_LT(channels[0]["values"][0].get<double>(), 0.25);
-    EXPECT_NEAR(channels[0]["values"][72].get<double>(), 18.1, 1e-9);
-    EXPECT_DOUBLE_EQ(channels[1]["values"][0].get<double>(), 1150.0);
+    EXPECT_NEAR(channels[0]["values"][0].get<double>(), 0, 1e-9);
+    EXPECT_NEAR(channels[0]["values"][76].get<double>(), 19, 1e-9);
+    EXPECT_DOUBLE_EQ(channels[1]["values"][0].get<double>(), 1140.0);
 
     ASSERT_TRUE(trips.exportTo(Format::srt, file("excerpt.srt")));
     EXPECT_EQ(trips.suggested(), named + "srt");
     const SRTDocument subtitles = SRTDocument::parse(contentsOf(file("excerpt.srt")));
     ASSERT_FALSE(subtitles.isEmpty());
     EXPECT_LT(subtitles.blocks.front().start, 0.25);
-    EXPECT_LE(subtitles.blocks.back().start, 18.1);
-    EXPECT_GE(subtitles.blocks.size(), 18u); // one a second over the 18.2 s excerpt
-    EXPECT_LE(subtitles.blocks.size(), 20u);
+    EXPECT_LE(subtitles.blocks.back().start, 19);
+    EXPECT_GE(subtitles.blocks.size(), 19u); // one a second over the 19 s excerpt
+    EXPECT_LE(subtitles.blocks.size(), 21u);
 
     ASSERT_TRUE(trips.exportTo(Format::csv, file("excerpt.csv")));
     EXPECT_EQ(trips.suggested(), named + "csv");
-    EXPECT_TRUE(records(contentsOf(file("excerpt.csv"))).front().starts_with("0.100;1150.000;"));
+    const auto excerpt = records(contentsOf(file("excerpt.csv")));
+    EXPECT_TRUE(excerpt.front().starts_with("0.000;1140.000;")) << excerpt.front();
+    EXPECT_TRUE(excerpt.back().starts_with("19.000;1520.000;")) << excerpt.back();
     ASSERT_TRUE(trips.exportTo(Format::json, file("excerpt.json")));
     EXPECT_EQ(trips.suggested(), named + "json");
-    EXPECT_EQ(nlohmann::json::parse(contentsOf(file("excerpt.json")))["samples"].size(), 73u);
+    EXPECT_EQ(nlohmann::json::parse(contentsOf(file("excerpt.json")))["samples"].size(), 77u);
     ASSERT_TRUE(trips.exportTo(Format::gpx, file("excerpt.gpx")));
     EXPECT_EQ(trips.suggested(), named + "gpx");
-    EXPECT_EQ(GPXExporter::trackPoints(contentsOf(file("excerpt.gpx"))).size(), 73u);
+    EXPECT_EQ(GPXExporter::trackPoints(contentsOf(file("excerpt.gpx"))).size(), 77u);
     ASSERT_TRUE(trips.exportTo(Format::html, file("excerpt.html")));
     EXPECT_EQ(trips.suggested(), named + "html");
     EXPECT_TRUE(contentsOf(file("excerpt.html")).starts_with("<!DOCTYPE html>"));
@@ -299,7 +303,7 @@ TEST(TripsTrim, TheLiveDriveKeepsItsHandlesOnRefreshAndItsExcerptExportsInEveryF
     ScreenRig rig;
     ASSERT_TRUE(rig.connect());
     AppModel& model = rig.model();
-    ASSERT_TRUE(waitUntil([&] { return model.store().recordedSampleCount() >= 12; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(waitUntil([&] { return model.store().replayDuration() > 2.5; }, std::chrono::seconds(10)));
     const TripsScreen trips{rig};
     ASSERT_TRUE(trips.open());
     SessionRecord live;
@@ -311,23 +315,26 @@ TEST(TripsTrim, TheLiveDriveKeepsItsHandlesOnRefreshAndItsExcerptExportsInEveryF
 
     // An end handle at the drive's end follows it; a start handle keeps its time.
     const double first = trips.range().upper();
-    ASSERT_GT(first, 1.0);
-    trips.range().setRange(0.5, first);
+    ASSERT_GT(first, 2.0);
+    trips.range().setRange(1, first);
     ASSERT_TRUE(waitUntil([&] { return model.store().replayDuration() > first + 1.5; }, std::chrono::seconds(10)));
     QTest::mouseClick(&trips.timeline().refreshButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return trips.range().upper() > first + 1 && !trips.range().isBusy(); }));
-    EXPECT_DOUBLE_EQ(trips.range().start(), 0.5);
+    EXPECT_DOUBLE_EQ(trips.range().start(), 1);
     EXPECT_DOUBLE_EQ(trips.range().end(), trips.range().upper());
-    // An end handle inside the drive keeps its time too.
-    trips.range().setRange(0.5, first);
+    // An end handle inside the drive keeps its time too, a whole second now that the drive's end
+    // has moved on.
+    trips.range().setRange(1, first);
+    const double kept = std::nearbyint(first);
+    EXPECT_DOUBLE_EQ(trips.range().end(), kept);
     const double second = trips.range().upper();
     ASSERT_TRUE(waitUntil([&] { return model.store().replayDuration() > second + 1; }, std::chrono::seconds(10)));
     QTest::mouseClick(&trips.timeline().refreshButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return trips.range().upper() > second && !trips.range().isBusy(); }));
-    EXPECT_DOUBLE_EQ(trips.range().start(), 0.5);
-    EXPECT_DOUBLE_EQ(trips.range().end(), first);
+    EXPECT_DOUBLE_EQ(trips.range().start(), 1);
+    EXPECT_DOUBLE_EQ(trips.range().end(), kept);
 
-    const std::string suffix = ExportNaming::rangeSuffix(0.5, first) + ".";
+    const std::string suffix = ExportNaming::rangeSuffix(1, kept) + ".";
     for (const DriveExport::FormatRow& format : DriveExport::formats()) {
         SCOPED_TRACE(format.title);
         const fs::path file = rig.folder.path() / ("live." + format.type.extension);
@@ -349,12 +356,12 @@ TEST(TripsTrim, TheLiveDriveKeepsItsHandlesOnRefreshAndItsExcerptExportsInEveryF
     const auto lines = records(contentsOf(rig.folder.path() / "live.csv"));
     ASSERT_FALSE(lines.empty());
     EXPECT_LT(std::stod(lines.front()), 0.5);
-    EXPECT_LE(std::stod(lines.back()), first - 0.5 + 1e-9);
+    EXPECT_LE(std::stod(lines.back()), kept - 1 + 1e-9);
 
     // An end at the end of what was read last follows the drive to where the export reads it,
     // as a refresh would move it.
     const double read = trips.range().upper();
-    trips.range().setRange(0.5, read);
+    trips.range().setRange(1, read);
     ASSERT_TRUE(waitUntil([&] { return model.store().replayDuration() > read + 2; }, std::chrono::seconds(10)));
     const fs::path grown = rig.folder.path() / "grown.csv";
     rig.dialogs->saveAnswers.assign({grown});
@@ -362,8 +369,8 @@ TEST(TripsTrim, TheLiveDriveKeepsItsHandlesOnRefreshAndItsExcerptExportsInEveryF
     ASSERT_TRUE(waitUntil([&] { return fs::exists(grown) && !model.isExporting(live); }, std::chrono::seconds(20)));
     const auto grownLines = records(contentsOf(grown));
     ASSERT_FALSE(grownLines.empty());
-    EXPECT_GT(std::stod(grownLines.back()), read - 0.5 + 1.0);
-    EXPECT_FALSE(trips.suggested().ends_with(ExportNaming::rangeSuffix(0.5, read) + ".csv")) << trips.suggested();
+    EXPECT_GT(std::stod(grownLines.back()), read - 1 + 1.0);
+    EXPECT_FALSE(trips.suggested().ends_with(ExportNaming::rangeSuffix(1, read) + ".csv")) << trips.suggested();
 }
 
 // Run again in a child process under Paris time: ICU reads the zone once per process.
@@ -469,6 +476,27 @@ TEST(TripsPanel, AnExportKeepsThePanelsScrollAndSaysWhatItWrote) {
     EXPECT_EQ(scroll->verticalScrollBar()->value(), kept);
     EXPECT_EQ(rig.find<QLabel>(QStringLiteral("exportNote"))->text(), QStringLiteral("Exporté : drive.mf4"));
     rig.snapshot(QStringLiteral("trips-exported-1080x680"));
+}
+
+// Scrolling the panel with the wheel passes the channel picker under the pointer: the panel
+// scrolls on and the channel stays, until a click gives the picker the focus.
+TEST(TripsPanel, TheWheelOverTheChannelPickerScrollsThePanelUnlessThePickerHasTheFocus) {
+    ScreenRig rig;
+    rig.window->resize(1080, 680);
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model());
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open() && trips.open(drive));
+    rig.settle();
+    const QScrollBar& bar = *rig.find<QScrollArea>(QStringLiteral("drivePanelScroll"))->verticalScrollBar();
+    QComboBox& picker = trips.timeline().channelPicker();
+    const int channel = picker.currentIndex();
+    wheelDown(picker);
+    EXPECT_GT(bar.value(), 0) << "the panel scrolls";
+    EXPECT_EQ(picker.currentIndex(), channel);
+    picker.setFocus(Qt::MouseFocusReason);
+    wheelDown(picker);
+    EXPECT_EQ(picker.currentIndex(), channel + 1) << "focused, the picker takes the wheel";
 }
 
 } // namespace

@@ -39,6 +39,8 @@ TEST(TripFigures, TheCurrentDriveAndACataloguedDrive) {
               (std::vector<std::string>{"Durée|2:05|", "Distance|2.4|km", "Vitesse moyenne|68|km/h",
                                         "Vitesse max|98|km/h", "Carburant|0.20|l", "Consommation|8.5|l/100 km",
                                         "0-100 km/h|8.3|s", "400 m|16.0|s"}));
+    // Every run, as the trips screen keeps their tiles: "—" until it is run.
+    EXPECT_EQ(shown(TripFigures::ofCurrentDrive(trip, TripFigures::Runs::every))[7], "80-120 km/h|—|s");
 
     SessionRecord record(at(0), "VF1RFB00X12345678", std::nullopt, std::nullopt, "session-1.veqt");
     record.endDate = at(3725);

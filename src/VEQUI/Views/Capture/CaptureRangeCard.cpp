@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace veq {
 
@@ -48,8 +49,10 @@ CaptureRangeCard::CaptureRangeCard(AppModel& model, QWidget* parent)
     QVBoxLayout* column = nullptr;
     outer->addWidget(makeRecordingCard(QStringLiteral("Plage à enregistrer"), QStringLiteral("rangeCard"), column));
 
-    // Without a held event there is no time of day to name.
+    // Without a held event there is no time of day to name. An end at now reads as a clock shows
+    // it, to the second before, as the saved log's record will.
     timeline_->setTimeText([this](double seconds) { return held_ ? DateTexts::clockTime(dateAt(seconds)) : unknown; });
+    timeline_->setReading([](double seconds) { return std::floor(seconds); });
     column->addWidget(timeline_);
 
     auto* row = new QHBoxLayout;
@@ -80,13 +83,16 @@ void CaptureRangeCard::setClock(Clock clock) {
     refresh();
 }
 
+CaptureRangeCard::Date CaptureRangeCard::axisOrigin() const {
+    return std::chrono::floor<std::chrono::seconds>(origin_.value_or(Date{}));
+}
+
 double CaptureRangeCard::secondsAt(Date date) const {
-    return std::chrono::duration<double>(date - origin_.value_or(Date{})).count();
+    return std::chrono::duration<double>(date - axisOrigin()).count();
 }
 
 CaptureRangeCard::Date CaptureRangeCard::dateAt(double seconds) const {
-    return origin_.value_or(Date{}) +
-           std::chrono::round<Date::duration>(std::chrono::duration<double>(seconds));
+    return axisOrigin() + std::chrono::round<Date::duration>(std::chrono::duration<double>(seconds));
 }
 
 void CaptureRangeCard::refresh() {
@@ -99,7 +105,8 @@ void CaptureRangeCard::refresh() {
         timeline_->setAxis(0, 0);
         timeline_->setEnabled(false);
     } else {
-        const double lower = secondsAt(*oldest);
+        // From the second the oldest event falls in: a start there holds it, on a whole second.
+        const double lower = std::floor(secondsAt(*oldest));
         timeline_->setAxis(lower, std::max(lower, secondsAt(clock_())));
         if (fresh) timeline_->selectWhole();
         timeline_->setEnabled(true);

@@ -19,7 +19,8 @@ class RangeTimeline;
 // The capture's card "Plage à enregistrer": a start and an end, as times of day, within what the
 // recorder holds (from its oldest event to now), and the button that saves that range through the
 // model's save panel as a marked stretch is saved. The range is the whole held span at first; an
-// end left at now follows now, one moved back stays where the user put it.
+// end left at now follows now, one moved back stays where the user put it. The handles stop on
+// whole seconds of the clock, or at now.
 class CaptureRangeCard : public QWidget {
 public:
     using Date = std::chrono::system_clock::time_point;
@@ -43,6 +44,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // The strip's seconds count from the whole second of the clock the recorder started in, so
+    // that its whole seconds are the clock's.
+    Date axisOrigin() const;
     double secondsAt(Date date) const;
     Date dateAt(double seconds) const;
     void refreshButton();

@@ -238,7 +238,7 @@ RangeTimeline::RangeTimeline(QWidget* parent)
       startLabel_(makeLabel({}, VEQ::numeric(11, QFont::Medium), VEQ::textSecondary(), QStringLiteral("rangeStart"))),
       endLabel_(makeLabel({}, VEQ::numeric(11, QFont::Medium), VEQ::textSecondary(), QStringLiteral("rangeEnd"))),
       lengthLabel_(makeLabel({}, VEQ::numeric(11, QFont::DemiBold), VEQ::textPrimary(), QStringLiteral("rangeLength"))),
-      timeText_(DateTexts::clockDuration), lengthText_(DateTexts::clockDuration) {
+      timeText_(DateTexts::clockDuration), read_([](double time) { return std::nearbyint(time); }) {
     setObjectName(QStringLiteral("rangeTimeline"));
     endLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lengthLabel_->setAlignment(Qt::AlignCenter);
@@ -274,8 +274,8 @@ void RangeTimeline::setTimeText(std::function<QString(double)> text) {
     refreshTexts();
 }
 
-void RangeTimeline::setLengthText(std::function<QString(double)> text) {
-    lengthText_ = std::move(text);
+void RangeTimeline::setReading(std::function<double(double)> read) {
+    read_ = std::move(read);
     refreshTexts();
 }
 
@@ -299,9 +299,17 @@ QWidget& RangeTimeline::strip() const { return *strip_; }
 
 QSize RangeTimeline::sizeHint() const { return {300, stripHeight + 6 + startLabel_->sizeHint().height()}; }
 
+double RangeTimeline::stopAt(double time) const {
+    const double held = std::clamp(time, lower_, upper_);
+    const double whole = std::clamp(std::nearbyint(held), lower_, upper_);
+    if (upper_ - held < std::abs(whole - held)) return upper_;
+    if (held - lower_ < std::abs(whole - held)) return lower_;
+    return whole;
+}
+
 bool RangeTimeline::place(double start, double end) {
-    start = std::clamp(start, lower_, upper_);
-    end = std::clamp(end, start, upper_);
+    start = stopAt(start);
+    end = std::max(stopAt(end), start);
     if (start == start_ && end == end_) return false;
     start_ = start;
     end_ = end;
@@ -320,9 +328,11 @@ void RangeTimeline::moveHandle(Handle handle, double to) {
 }
 
 void RangeTimeline::refreshTexts() {
-    startLabel_->setText(QStringLiteral("Début ") + timeText_(start_));
-    endLabel_->setText(QStringLiteral("Fin ") + timeText_(end_));
-    lengthLabel_->setText(QStringLiteral("Durée ") + lengthText_(end_ - start_));
+    const double start = read_(start_);
+    const double end = read_(end_);
+    startLabel_->setText(QStringLiteral("Début ") + timeText_(start));
+    endLabel_->setText(QStringLiteral("Fin ") + timeText_(end));
+    lengthLabel_->setText(QStringLiteral("Durée ") + DateTexts::clockDuration(end - start));
 }
 
 } // namespace veq

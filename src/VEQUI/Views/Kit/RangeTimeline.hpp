@@ -19,7 +19,8 @@ namespace veq {
 // The mouse drags a handle, or a click into the strip moves the nearer one there. From the
 // keyboard, left and right move the focused handle by 1 s (with Shift by 10 s), Home and End to
 // the ends of the axis; Tab goes from the start handle to the end handle. The start never
-// passes the end; both stay within the axis.
+// passes the end; both stay within the axis. A handle stops only on a whole second of the axis
+// or at one of its ends, however it is moved, so that what the texts read is what it holds.
 class RangeTimeline : public QWidget {
 public:
     enum class Handle { start, end };
@@ -40,10 +41,11 @@ public:
     void setRange(double start, double end);
     void selectWhole() { setRange(lower_, upper_); }
 
-    // How a time on the axis reads under the strip; the length always reads as a clock duration
-    // through `lengthText`.
+    // How a time on the axis reads under the strip; the length always reads as a clock duration.
     void setTimeText(std::function<QString(double)> text);
-    void setLengthText(std::function<QString(double)> text);
+    // The whole second a handle at an end of the axis that is not one reads as: the nearest by
+    // default. The length reads as the end less the start as they read, so the three agree.
+    void setReading(std::function<double(double)> read);
 
     // A trend drawn across the strip, left to right over the whole axis; empty draws none.
     void setBackdrop(std::vector<double> values);
@@ -73,7 +75,9 @@ private:
     friend class Strip;
     class Texts;
 
-    // Puts the handles; false when neither moved.
+    // The stop nearest to a time: a whole second within the axis, or one of its ends.
+    double stopAt(double time) const;
+    // Puts the handles on their nearest stops; false when neither moved.
     bool place(double start, double end);
     void moveHandle(Handle handle, double to);
     void refreshTexts();
@@ -83,7 +87,7 @@ private:
     QLabel* endLabel_;
     QLabel* lengthLabel_;
     std::function<QString(double)> timeText_;
-    std::function<QString(double)> lengthText_;
+    std::function<double(double)> read_;
     double lower_ = 0;
     double upper_ = 0;
     double start_ = 0;

@@ -31,7 +31,7 @@ Figure count(const char* title, std::int64_t n) { return {QString::fromUtf8(titl
 
 } // namespace
 
-std::vector<Figure> ofCurrentDrive(const TripStats& trip) {
+std::vector<Figure> ofCurrentDrive(const TripStats& trip, Runs runs) {
     std::vector<Figure> figures{
         duration(trip.durationSec()),
         distance(trip.distanceKm),
@@ -40,9 +40,15 @@ std::vector<Figure> ofCurrentDrive(const TripStats& trip) {
         fuel(trip.fuelLiters),
         consumption(trip.consumptionL100()),
     };
-    if (trip.zeroToHundredSec) figures.push_back(timed("0-100 km/h", *trip.zeroToHundredSec));
-    if (trip.eightyToOneTwentySec) figures.push_back(timed("80-120 km/h", *trip.eightyToOneTwentySec));
-    if (trip.standing400mSec) figures.push_back(timed("400 m", *trip.standing400mSec));
+    for (const auto& [title, time] : {std::pair{"0-100 km/h", trip.zeroToHundredSec},
+                                      std::pair{"80-120 km/h", trip.eightyToOneTwentySec},
+                                      std::pair{"400 m", trip.standing400mSec}}) {
+        if (time) {
+            figures.push_back(timed(title, *time));
+        } else if (runs == Runs::every) {
+            figures.push_back({QString::fromUtf8(title), unknown, seconds});
+        }
+    }
     return figures;
 }
 

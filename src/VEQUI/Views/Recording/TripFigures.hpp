@@ -21,9 +21,13 @@ struct Figure {
     bool operator==(const Figure&) const = default;
 };
 
+// Which timed runs the drive under way lists: those it has run, or every one, "—" until it is
+// run (the figures then keep their places as the runs come).
+enum class Runs { run, every };
+
 // The drive under way: duration, distance, average and top speed, fuel used and consumption,
-// then the 0-100 km/h, 80-120 km/h and 400 m times the drive has run.
-std::vector<Figure> ofCurrentDrive(const TripStats& trip);
+// then the 0-100 km/h, 80-120 km/h and 400 m times.
+std::vector<Figure> ofCurrentDrive(const TripStats& trip, Runs runs = Runs::run);
 
 // A catalogued drive: duration, distance, top speed, fuel, consumption, trouble codes, best
 // 0-100 km/h time (when there is one), records and channels (when counted: a drive stored before

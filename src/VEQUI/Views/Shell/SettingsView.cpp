@@ -9,6 +9,7 @@
 #include "VEQUI/Views/Kit/SidebarButtonInset.hpp"
 #include "VEQUI/Views/Kit/SymbolView.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
+#include "VEQUI/Views/Kit/WheelFocus.hpp"
 
 #include <fmt/format.h>
 
@@ -220,6 +221,7 @@ QWidget* SettingsView::profileCard() {
     profilePicker_ = new QComboBox;
     profilePicker_->setObjectName(QStringLiteral("profilePicker"));
     profilePicker_->setFixedWidth(380);
+    WheelFocus::onlyWhenFocused(*profilePicker_);
     for (const auto& profile : model_.profiles()) profilePicker_->addItem(qs(profile.displayName()));
     QObject::connect(profilePicker_, &QComboBox::activated, this, [this](int index) {
         const auto& profiles = model_.profiles();
@@ -305,6 +307,7 @@ QWidget* SettingsView::calibrationCard() {
     speedSlider_->setRange(0, sliderPosition(kMaxSpeedFactor));
     speedSlider_->setSingleStep(kSliderSteps / 1000);
     speedSlider_->setPageStep(kSliderSteps / 100);
+    WheelFocus::onlyWhenFocused(*speedSlider_);
     QObject::connect(speedSlider_, &QSlider::valueChanged, this, [this](int position) {
         VehicleCalibration calibration = model_.calibration();
         calibration.speedFactor = sliderFactor(position);

@@ -4,16 +4,14 @@
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
 #include "VEQUI/Views/Kit/VEQStyle.hpp"
+#include "VEQUI/Views/Kit/WheelFocus.hpp"
 #include "VEQUI/Views/Trips/PanelButton.hpp"
-#include "VEQUI/Views/Recording/TripFigures.hpp"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace veq {
 
@@ -26,15 +24,12 @@ DriveTimeline::DriveTimeline(int width, QWidget* parent)
     setObjectName(QStringLiteral("driveTimelineSection"));
     setFixedWidth(width);
     range_->setObjectName(QStringLiteral("driveTimeline"));
-    // The bounds read as the excerpt's file name gives them: to the nearest second, halves to even.
-    const auto nearest = [](double seconds) { return TripFigures::clockDuration(std::nearbyint(seconds)); };
-    range_->setTimeText(nearest);
-    range_->setLengthText(nearest);
     channels_->setObjectName(QStringLiteral("timelineChannelPicker"));
     channels_->setToolTip(QStringLiteral("Le canal dessiné sous les poignées"));
     channels_->setFont(VEQ::label(12, QFont::Medium));
     channels_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     channels_->setMinimumContentsLength(8);
+    WheelFocus::onlyWhenFocused(*channels_);
     refresh_->setToolTip(QStringLiteral("Relire le trajet en cours jusqu'à maintenant"));
     whole_->setToolTip(QStringLiteral("Sélectionner tout le trajet"));
 

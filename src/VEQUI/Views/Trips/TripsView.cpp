@@ -144,7 +144,11 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
 
 void TripsView::refreshCurrentTrip() {
     currentCard_->setVisible(isLive(model_));
-    if (isLive(model_)) tiles_->show(TripFigures::ofCurrentDrive(model_.store().trip()), model_.accent());
+    // A tile for every timed run from the start: tiles that came with the runs would push the
+    // panel below them down under the pointer.
+    if (isLive(model_)) {
+        tiles_->show(TripFigures::ofCurrentDrive(model_.store().trip(), TripFigures::Runs::every), model_.accent());
+    }
 }
 
 void TripsView::refreshDrives() {
