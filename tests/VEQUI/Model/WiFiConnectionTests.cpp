@@ -24,6 +24,8 @@ public:
     std::uint16_t port() const { return server_.port(); }
     bool served() const { return served_.load(); }
     bool closedByPeer() const { return closed_.load(); }
+    // The adapter closes the connection (its process ended, it reset).
+    void hangUp() { hangUp_ = true; }
     std::vector<std::string> lines() const {
         std::lock_guard lock(mutex_);
         return lines_;
@@ -39,7 +41,7 @@ private:
         const auto start = std::chrono::steady_clock::now();
         std::string pending;
         char buffer[1024];
-        while (!stop.stop_requested()) {
+        while (!stop.stop_requested() && !hangUp_) {
             pollfd p{client.fd(), POLLIN, 0};
             if (::poll(&p, 1, 50) <= 0) continue;
             const ssize_t n = ::recv(client.fd(), buffer, sizeof buffer, 0);
@@ -58,7 +60,7 @@ private:
                 client.sendAll(std::string(bytes.begin(), bytes.end()));
             }
         }
-        closed_ = !stop.stop_requested();
+        closed_ = !stop.stop_requested() && !hangUp_;
     }
 
     const bool mute_;
@@ -67,6 +69,7 @@ private:
     std::vector<std::string> lines_;
     std::atomic<bool> served_{false};
     std::atomic<bool> closed_{false};
+    std::atomic<bool> hangUp_{false};
     std::jthread thread_; // last: stopped before the server goes
 };
 
@@ -89,6 +92,21 @@ TEST(WiFiConnectionTests, ALiveConnectionToTheUsersEndpoint) {
     EXPECT_EQ(rig->phase(), AppModel::Phase::disconnected());
     // The adapter is let go on a worker thread: the server sees the link close.
     EXPECT_TRUE(waitUntil([&] { return server.closedByPeer(); }, std::chrono::seconds(10)));
+}
+
+TEST(WiFiConnectionTests, AnAdapterClosingTheConnectionMidDriveIsToldAsALostLink) {
+    CarServer server;
+    ConnectionRig rig({.factory = {}});
+    rig->setTransportKind(TransportKind::wifi);
+    rig->setWifiHost("127.0.0.1");
+    rig->setWifiPort(std::to_string(server.port()));
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    ASSERT_TRUE(waitUntil([&] { return rig->store().recordedSampleCount() > 0; }));
+
+    server.hangUp();
+    EXPECT_TRUE(waitUntil([&] { return rig->linkNotice() == LinkNotice::linkLost; }));
+    EXPECT_FALSE(rig->contactOn());
+    rig->disconnect();
 }
 
 TEST(WiFiConnectionTests, AMuteAdapterFailsAfterTheResetAndTheEchoOff) {
