@@ -199,7 +199,7 @@ ExportRun exportWatched(TripsView& screen, std::size_t row, DriveExport::Format 
             screen.exportSelected(format);
         },
         [&] {
-            if (screen.sessions().rows()[row].busy) return false;
+            if (screen.sessions().isBusy(screen.sessions().rows()[row])) return false;
             ended = Steady::now();
             return true;
         },

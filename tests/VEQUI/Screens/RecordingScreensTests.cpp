@@ -177,7 +177,7 @@ TEST(TripsScreen, TheLiveDriveExportsWhatWasRecordedUpToTheExportAndCannotBeDele
     const SessionRecord live = liveRecord(model);
     ASSERT_TRUE(trips.select(live));
     ASSERT_TRUE(trips.list().selectedRow()->live);
-    EXPECT_EQ(SessionRowTexts::of(*trips.list().selectedRow()).mark, QStringLiteral("En cours"));
+    EXPECT_EQ(trips.list().textsOf(*trips.list().selectedIndex()).mark, QStringLiteral("En cours"));
 
     // Its deletion is off, with the reason; the model refuses it too.
     EXPECT_FALSE(trips.panel().deleteButton().isEnabled());
@@ -242,7 +242,7 @@ TEST(TripsScreen, AMissingDriveFileIsListedRefusedAtExportAndCanBeDeleted) {
     ASSERT_TRUE(trips.open());
     ASSERT_NE(trips.row(gone), nullptr);
     EXPECT_TRUE(trips.row(gone)->fileMissing);
-    EXPECT_EQ(SessionRowTexts::of(*trips.row(gone)).mark, QStringLiteral("Fichier introuvable"));
+    EXPECT_EQ(trips.texts(gone).mark, QStringLiteral("Fichier introuvable"));
     EXPECT_FALSE(trips.row(noGPS)->fileMissing);
 
     // Nothing to export: the buttons are off, with the reason; deleting stays possible.

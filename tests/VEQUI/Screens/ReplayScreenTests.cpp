@@ -382,7 +382,8 @@ TEST(ReplayScreen, AtAScrubbedMomentTheDialsMatchTheExportedCSV) {
     const fs::path file = rig.folder.path() / "drive.csv";
     rig.dialogs->saveAnswers.push_back(file);
     QTest::mouseClick(trips->panel().exportButton(DriveExport::Format::csv), Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(file) && !trips->sessions().selectedRow()->busy; }, 20s));
+    const SessionList& list = trips->sessions();
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(file) && !list.isBusy(*list.selectedRow()); }, 20s));
     const auto channels = TelemetryFile::read(*model.store().recordingURL()).channels;
 
     std::istringstream csv(readWholeFile(file, 1 << 26));

@@ -190,7 +190,7 @@ TEST(RootView, ALostLinkIsToldOverEverySectionAndTheFullScreenCockpitAndTheConta
     // The drive is listed as ended by the loss, not as waiting for the disconnection.
     const auto* drives = rig.find<SessionList>(QStringLiteral("sessionList"));
     ASSERT_TRUE(drives && drives->rows().size() == 1);
-    const SessionRowTexts row = SessionRowTexts::of(drives->rows().front());
+    const SessionRowTexts row = drives->textsOf(0);
     EXPECT_EQ(row.mark, QStringLiteral("Liaison perdue"));
     EXPECT_EQ(row.details, QStringLiteral("Interrompu par la perte de liaison avec l'adaptateur."));
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Cockpit")));

@@ -426,7 +426,7 @@ TEST(TripsBusy, ADriveBeingExportedKeepsItsExportsAndDeletionOffUntilTheExportEn
         ASSERT_NE(note, nullptr);
         EXPECT_EQ(note->text(), QStringLiteral("Export en cours : le trajet pourra être supprimé une fois l'export terminé."));
         EXPECT_EQ(rig.find<QLabel>(QStringLiteral("exportNote"))->text(), QStringLiteral("Export en cours…"));
-        EXPECT_EQ(SessionRowTexts::of(*trips.list().selectedRow()).mark, QStringLiteral("Export…"));
+        EXPECT_EQ(trips.list().textsOf(*trips.list().selectedIndex()).mark, QStringLiteral("Export…"));
     };
     bool asked = false;
     rig.dialogs->whileChoosing = [&] {
@@ -449,7 +449,7 @@ TEST(TripsBusy, ADriveBeingExportedKeepsItsExportsAndDeletionOffUntilTheExportEn
     ASSERT_TRUE(waitUntil([&] { return asked && fs::exists(file) && !model.isExporting(drive); }, std::chrono::seconds(20)));
     EXPECT_TRUE(trips.panel().exportButton(Format::csv)->isEnabled());
     EXPECT_TRUE(trips.panel().deleteButton().isEnabled());
-    EXPECT_NE(SessionRowTexts::of(*trips.list().selectedRow()).mark, QStringLiteral("Export…"));
+    EXPECT_NE(trips.list().textsOf(*trips.list().selectedIndex()).mark, QStringLiteral("Export…"));
 }
 
 // At the smallest window the panel scrolls: an export must leave it where the user put it.

@@ -54,6 +54,12 @@ struct TripsScreen {
         }
         return nullptr;
     }
+    // What the drive's row shows.
+    const SessionRowTexts& texts(const SessionRecord& record) const {
+        const auto& rows = list().rows();
+        const auto it = std::find_if(rows.begin(), rows.end(), [&](const SessionRow& r) { return r.record == record; });
+        return list().textsOf(static_cast<std::size_t>(it - rows.begin()));
+    }
     // Exports the selected drive to `file` through the panel's button; true once written and over.
     bool exportTo(DriveExport::Format format, const std::filesystem::path& file) const {
         rig.dialogs->saveAnswers.push_back(file);

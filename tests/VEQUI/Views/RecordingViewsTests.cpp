@@ -2,17 +2,21 @@
 
 #include "VEQUI/Views/Kit/DateTexts.hpp"
 #include "VEQUI/Views/Capture/CaptureChannelList.hpp"
+#include "VEQUI/Views/Recording/BackgroundWrite.hpp"
 #include "VEQUI/Views/Recording/FactView.hpp"
 #include "VEQUI/Views/Report/ParameterTable.hpp"
 #include "VEQUI/Views/Report/ReportView.hpp"
 #include "VEQUI/Views/Recording/TripFigures.hpp"
+#include "VEQUI/Views/Trips/SessionList.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <unordered_set>
 
 namespace veq {
 namespace {
@@ -109,8 +113,8 @@ TEST(ReportView, ARowPerParameterInTheUnitsShownAndTheDriveFacts) {
     EXPECT_TRUE(report.table().rows().empty());
     EXPECT_TRUE(only<QLabel>(report, QStringLiteral("noParameters"))->isVisible());
     EXPECT_EQ(report.facts()[1]->component().value.toStdString(), "—"); // no VIN read
-    EXPECT_EQ(ParameterTable::columnTitles(), (QStringList{"Paramètre", "Unité", "Actuelle", "Min", "Moyenne", "Max",
-                                                           "Échantillons"}));
+    EXPECT_EQ(report.table().columnTitles(), (QStringList{"Paramètre", "Unité", "Actuelle", "Min", "Moyenne", "Max",
+                                                         "Échantillons"}));
 
     feed(screen.model(), 0x05, 100);
     feed(screen.model(), 0x05, 90, 1);
@@ -130,6 +134,94 @@ TEST(ReportView, ARowPerParameterInTheUnitsShownAndTheDriveFacts) {
     EXPECT_EQ(report.table().rows()[0].unit.toStdString(), "°F");
     EXPECT_EQ(report.table().rows()[0].values, (std::array<QString, 4>{"194", "194", "203", "212"}));
     shoot(report, QStringLiteral("report-two-parameters"));
+}
+
+// The save every export and the report end in: the application's own files and the file the bytes
+// were made from are refused, with nothing written; anything else is written whole.
+TEST(SaveInBackground, RefusesTheApplicationsFilesAndTheSourceAndWritesAnythingElse) {
+    namespace fs = std::filesystem;
+    ConnectionRig rig;
+    const fs::path source = rig.folder / "trajet.mf4";
+    writeFile(source, "mesures");
+    struct Case {
+        const char* what;
+        fs::path destination;
+        std::optional<fs::path> source;
+        const char* refusal; // none: written
+    };
+    const Case cases[] = {
+        {"the source", source, source, "est le fichier exporté"},
+        {"the source by another path", rig.folder / "." / "trajet.mf4", source, "est le fichier exporté"},
+        {"the catalogue, without a source", rig.sessionsFolder() / "sessions.store", std::nullopt,
+         "appartient au catalogue des trajets"},
+        {"the audit log", rig->auditLog().logFileURL(), source, "est le journal d'audit du mode expert"},
+        {"another file", rig.folder / "trajet.csv", source, nullptr},
+        {"a file, without a source", rig.folder / "rapport.pdf", std::nullopt, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string before = readFile(c.destination);
+        const std::size_t told = rig.dialogs->messages.size();
+        rig.dialogs->saveAnswers.push_back(c.destination);
+        std::optional<std::optional<fs::path>> finished;
+        saveInBackground(*rig, std::make_shared<const std::string>("octets"), "nom.csv", {"Fichier CSV", "csv"},
+                         c.source, [&](std::optional<fs::path> written) { finished = written; });
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+        if (!c.refusal) {
+            EXPECT_EQ(*finished, c.destination);
+            EXPECT_EQ(readFile(c.destination), "octets");
+            EXPECT_EQ(rig.dialogs->messages.size(), told);
+            continue;
+        }
+        EXPECT_EQ(*finished, std::nullopt);
+        EXPECT_EQ(readFile(c.destination), before);
+        ASSERT_EQ(rig.dialogs->messages.size(), told + 1);
+        const std::string& message = rig.dialogs->messages.back().text;
+        EXPECT_TRUE(message.starts_with("Enregistrement impossible : « " + c.destination.filename().string() + " » " +
+                                        c.refusal))
+            << message;
+    }
+    EXPECT_EQ(readFile(source), "mesures");
+    EXPECT_EQ(rig.dialogs->saveRequests.back().suggestedName, "nom.csv");
+}
+
+// Whether a drive is being exported is its keeper's to say: rows set anew never bring back an
+// export that has ended, and the marks shown follow a change the list is told of.
+TEST(SessionList, ADriveShowsBusyWhileItsKeeperSaysSo) {
+    const SessionRecord past(at(0), "VF1RFB00X12345678", std::nullopt, std::nullopt, "session-1.veqt");
+    const SessionRecord live(at(3600), "VF1RFB00X12345678", std::nullopt, std::nullopt, "session-2.veqt");
+    const std::vector<SessionRow> rows{{past}, {live, true}};
+    std::unordered_set<SessionRecord> exporting;
+    SessionList list;
+    list.busyTest = [&](const SessionRecord& record) { return exporting.contains(record); };
+    const auto marks = [&] {
+        std::vector<std::string> shown;
+        for (std::size_t i = 0; i < list.rows().size(); ++i) shown.push_back(list.textsOf(i).mark.toStdString());
+        return shown;
+    };
+    struct Step {
+        const char* what;
+        std::unordered_set<SessionRecord> exporting;
+        bool setRows; // else the list is told of the change
+        std::vector<std::string> marks;
+    };
+    const Step steps[] = {
+        {"listed while exported", {past}, true, {"Export…", "En cours"}},
+        {"its export ended", {}, false, {"", "En cours"}},
+        {"both exported", {past, live}, false, {"Export…", "Export…"}},
+        {"listed again once both ended", {}, true, {"", "En cours"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        exporting = step.exporting;
+        if (step.setRows) {
+            list.setRows(rows);
+        } else {
+            list.busyChanged();
+        }
+        EXPECT_EQ(marks(), step.marks);
+        EXPECT_EQ(list.isBusy(rows[0]), step.exporting.contains(past));
+    }
 }
 
 } // namespace

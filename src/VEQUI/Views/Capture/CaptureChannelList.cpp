@@ -121,9 +121,7 @@ void CaptureChannelRow::paintEvent(QPaintEvent* event) {
     for (std::size_t i = 0; i < figures.size(); ++i) {
         if (dirty(i + 1)) TableCells::draw(painter, figureFont(), figures[i].second, *figures[i].first, cells[i + 1], Qt::AlignRight);
     }
-    QColor line = VEQ::stroke();
-    line.setAlphaF(0.5f);
-    painter.fillRect(QRectF(0, height() - 1, width(), 1), line);
+    TableCells::drawRowLine(painter, height(), width());
 }
 
 CaptureChannelHeader::CaptureChannelHeader(QWidget* parent) : QWidget(parent) {

@@ -131,24 +131,8 @@ void start(AppModel& model, Source source, Format format, Settings settings, QOb
                 done(std::nullopt);
                 return;
             }
-            const auto destination =
-                FileExporter::askDestination(model.dialogs(), encoded->suggestedName, row(format).type);
-            if (!destination) {
-                done(std::nullopt);
-                return;
-            }
-            // The drives and the catalogue are the application's own: an export never replaces one.
-            auto refusal = model.keptFileRefusal(*destination);
-            if (!refusal && FileExporter::isSameFile(*destination, file)) {
-                refusal = "« " + destination->filename().string() + " » est le fichier exporté ; choisissez un autre fichier.";
-            }
-            if (refusal) {
-                FileExporter::tellFailure(model.dialogs(), *refusal);
-                done(std::nullopt);
-                return;
-            }
             auto data = std::shared_ptr<const std::string>(encoded, &encoded->data);
-            writeInBackground(model, std::move(data), *destination, done);
+            saveInBackground(model, std::move(data), encoded->suggestedName, row(format).type, file, done);
         };
     });
 }

@@ -44,6 +44,12 @@ double draw(QPainter& painter, const QFont& font, const QColor& colour, const QS
     return PaintText::drawFitted(painter, font, colour, text, cell.adjusted(padding, 0, -padding, 0), alignment);
 }
 
+void drawRowLine(QPainter& painter, double bottom, double width) {
+    QColor line = VEQ::stroke();
+    line.setAlphaF(0.5f);
+    painter.fillRect(QRectF(0, bottom - 1, width, 1), line);
+}
+
 void drawHeader(QPainter& painter, const QStringList& titles, const std::vector<QRectF>& cells) {
     for (std::size_t i = 0; i < cells.size() && i < static_cast<std::size_t>(titles.size()); ++i) {
         draw(painter, headerFont(), VEQ::textSecondary(), titles[static_cast<qsizetype>(i)].toUpper(), cells[i],

@@ -28,6 +28,9 @@ int minimumWidth(int firstMinimum, std::span<const int> fixed);
 double draw(QPainter& painter, const QFont& font, const QColor& colour, const QString& text, const QRectF& cell,
             Qt::Alignment alignment);
 
+// The faint line along the bottom of a row `width` wide whose bottom edge is at `bottom`.
+void drawRowLine(QPainter& painter, double bottom, double width);
+
 // The column titles in capitals, the first at the leading edge and the others at the trailing one,
 // over a line along the bottom of the cells.
 void drawHeader(QPainter& painter, const QStringList& titles, const std::vector<QRectF>& cells);

@@ -6,13 +6,11 @@
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Gauges/GaugeReadout.hpp"
 #include "VEQUI/Views/Recording/TableCells.hpp"
+#include "VEQUI/Views/Report/ReportContent.hpp"
 
-#include <QPaintEvent>
 #include <QPainter>
 
 #include <fmt/format.h>
-
-#include <algorithm>
 
 namespace veq {
 
@@ -49,58 +47,17 @@ std::vector<ParameterRow> ParameterRow::of(const TelemetryStore& store, UnitSyst
     return rows;
 }
 
-const QStringList& ParameterTable::columnTitles() {
-    static const QStringList titles{QStringLiteral("Paramètre"), QStringLiteral("Unité"),  QStringLiteral("Actuelle"),
-                                    QStringLiteral("Min"),       QStringLiteral("Moyenne"), QStringLiteral("Max"),
-                                    QStringLiteral("Échantillons")};
-    return titles;
-}
+ParameterTable::ParameterTable(QWidget* parent)
+    : PaintedRows({Report::parameterColumnTitles, nameMinimum, fixedWidths}, QStringLiteral("parameterTable"), parent) {}
 
-ParameterTable::ParameterTable(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("parameterTable"));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
-
-void ParameterTable::setRows(std::vector<ParameterRow> rows) {
-    if (rows == rows_) return;
-    const bool resized = rows.size() != rows_.size();
-    rows_ = std::move(rows);
-    if (resized) updateGeometry();
-    update();
-}
-
-QSize ParameterTable::sizeHint() const {
-    return {TableCells::minimumWidth(nameMinimum, fixedWidths), rowHeight * static_cast<int>(rows_.size() + 1)};
-}
-
-QSize ParameterTable::minimumSizeHint() const { return sizeHint(); }
-
-void ParameterTable::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const double width = this->width();
-    TableCells::drawHeader(painter, columnTitles(), TableCells::columns(width, 0, rowHeight, nameMinimum, fixedWidths));
-
-    // Only the rows that the exposed region reaches.
-    const int first = std::max(0, event->rect().top() / rowHeight - 1);
-    const int last = std::min(static_cast<int>(rows_.size()), event->rect().bottom() / rowHeight + 1);
-    for (int r = first; r < last; ++r) {
-        const ParameterRow& row = rows_[static_cast<std::size_t>(r)];
-        const double top = rowHeight * (r + 1);
-        const auto cells = TableCells::columns(width, top, rowHeight, nameMinimum, fixedWidths);
-        TableCells::draw(painter, nameFont(), VEQ::textPrimary(), row.name, cells[0], Qt::AlignLeft);
-        TableCells::draw(painter, nameFont(), VEQ::textSecondary(), row.unit, cells[1], Qt::AlignRight);
-        for (std::size_t v = 0; v < row.values.size(); ++v) {
-            TableCells::draw(painter, figureFont(), v == 0 ? VEQ::textPrimary() : VEQ::textSecondary(), row.values[v],
-                     cells[v + 2], Qt::AlignRight);
-        }
-        TableCells::draw(painter, figureFont(), VEQ::textSecondary(), row.samples, cells[6], Qt::AlignRight);
-        if (r + 1 < static_cast<int>(rows_.size())) {
-            QColor line = VEQ::stroke();
-            line.setAlphaF(0.5f);
-            painter.fillRect(QRectF(0, top + rowHeight - 1, width, 1), line);
-        }
+void ParameterTable::paintRow(QPainter& painter, const ParameterRow& row, const std::vector<QRectF>& cells) const {
+    TableCells::draw(painter, nameFont(), VEQ::textPrimary(), row.name, cells[0], Qt::AlignLeft);
+    TableCells::draw(painter, nameFont(), VEQ::textSecondary(), row.unit, cells[1], Qt::AlignRight);
+    for (std::size_t v = 0; v < row.values.size(); ++v) {
+        TableCells::draw(painter, figureFont(), v == 0 ? VEQ::textPrimary() : VEQ::textSecondary(), row.values[v],
+                         cells[v + 2], Qt::AlignRight);
     }
+    TableCells::draw(painter, figureFont(), VEQ::textSecondary(), row.samples, cells[6], Qt::AlignRight);
 }
 
 } // namespace veq

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "VEQProtocol/MeasurementUnit.hpp"
+#include "VEQUI/Views/Recording/PaintedTable.hpp"
 
 #include <QString>
-#include <QStringList>
-#include <QWidget>
 
 #include <array>
 #include <vector>
@@ -27,27 +26,13 @@ struct ParameterRow {
     bool operator==(const ParameterRow&) const = default;
 };
 
-// The report's table of parameters: a header row, then one row per parameter, painted in one
-// widget as tall as its rows (the screen scrolls it); only the rows in view are painted.
-class ParameterTable : public QWidget {
+// The report's table of parameters: a header row, then one row per parameter.
+class ParameterTable : public PaintedRows<ParameterRow> {
 public:
-    static constexpr int rowHeight = 26;
-    // "Paramètre", "Unité", "Actuelle", "Min", "Moyenne", "Max", "Échantillons".
-    static const QStringList& columnTitles();
-
     explicit ParameterTable(QWidget* parent = nullptr);
 
-    void setRows(std::vector<ParameterRow> rows);
-    const std::vector<ParameterRow>& rows() const { return rows_; }
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
 protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    std::vector<ParameterRow> rows_;
+    void paintRow(QPainter& painter, const ParameterRow& row, const std::vector<QRectF>& cells) const override;
 };
 
 } // namespace veq

@@ -73,10 +73,9 @@ QWidget* ReportCodeList::makeRow(const ReportCode& code) const {
     severityLine->addStretch(1);
     line->addWidget(severity, 0, Qt::AlignTop);
 
-    QStringList causes;
-    for (const QString& cause : code.causes) causes << QStringLiteral("• ") + cause;
-    line->addWidget(makeFlowingLabel(causes.join(QLatin1Char('\n')), VEQ::label(11, QFont::Medium),
-                                     VEQ::textSecondary(), QStringLiteral("reportCauses")),
+    line->addWidget(makeFlowingLabel(Report::causeLines(code.causes).join(QLatin1Char('\n')),
+                                     VEQ::label(11, QFont::Medium), VEQ::textSecondary(),
+                                     QStringLiteral("reportCauses")),
                     5);
     return row;
 }

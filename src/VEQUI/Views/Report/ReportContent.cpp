@@ -18,6 +18,16 @@ QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static
 
 } // namespace
 
+const char* noECUsNote(bool scanned) {
+    return scanned ? "Aucun calculateur n'a répondu" : "Aucun calculateur interrogé";
+}
+
+QStringList causeLines(const QStringList& causes) {
+    QStringList lines;
+    for (const QString& cause : causes) lines << QStringLiteral("• ") + cause;
+    return lines;
+}
+
 std::vector<ReportCode> codesOf(const std::vector<DTC>& dtcs) {
     std::vector<ReportCode> rows;
     rows.reserve(dtcs.size());

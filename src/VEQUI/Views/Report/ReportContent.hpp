@@ -64,9 +64,20 @@ struct ReportContent {
 
 namespace Report {
 
-// The titles of the VIN's sections, in order.
+// The words the screen and the PDF share, so that they say the same. The titles of the VIN's
+// sections, in order.
 inline constexpr std::array<const char*, 3> vinSectionTitles{"Constructeur (WMI)", "Descripteur (VDS)",
                                                              "Identifiant (VIS)"};
+// The parameters' columns: name, unit, the four values as `ParameterRow` holds them, samples.
+inline constexpr std::array<const char*, 7> parameterColumnTitles{"Paramètre", "Unité", "Actuelle",    "Min",
+                                                                  "Moyenne",   "Max",   "Échantillons"};
+// What a section says when it has nothing to list.
+inline constexpr const char* noCodesNote = "Aucun code défaut";
+inline constexpr const char* noParametersNote = "Aucun paramètre reçu pour l'instant.";
+// Before any scan, and after one that no ECU answered.
+const char* noECUsNote(bool scanned);
+// A code's likely causes, one bulleted line each.
+QStringList causeLines(const QStringList& causes);
 
 // Each stored code with its description, in the order they were read.
 std::vector<ReportCode> codesOf(const std::vector<DTC>& dtcs);

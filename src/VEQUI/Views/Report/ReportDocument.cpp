@@ -179,13 +179,11 @@ void addConnection(QTextCursor& cursor, const ReportContent& content) {
 
 void addCodes(QTextCursor& cursor, const ReportContent& content) {
     addHeading(cursor, QStringLiteral("Codes défaut"));
-    if (content.codes.empty()) return addNote(cursor, QStringLiteral("Aucun code défaut"));
+    if (content.codes.empty()) return addNote(cursor, QString::fromUtf8(Report::noCodesNote));
     std::vector<std::vector<Cell>> rows;
     for (const ReportCode& code : content.codes) {
-        QStringList causes;
-        for (const QString& cause : code.causes) causes << QStringLiteral("• ") + cause;
         rows.push_back({code.code, code.title, code.system, code.subsystem,
-                        Cell({code.severity}, code.severityColor), Cell(causes)});
+                        Cell({code.severity}, code.severityColor), Cell(Report::causeLines(code.causes))});
     }
     addTable(cursor,
              {{"Code", 8}, {"Titre", 23}, {"Système", 16}, {"Sous-système", 16}, {"Gravité", 12},
@@ -195,8 +193,7 @@ void addCodes(QTextCursor& cursor, const ReportContent& content) {
 
 void addECUs(QTextCursor& cursor, const ReportContent& content) {
     addHeading(cursor, QStringLiteral("Calculateurs"));
-    if (!content.ecusScanned) return addNote(cursor, QStringLiteral("Aucun calculateur interrogé"));
-    if (content.ecus.empty()) return addNote(cursor, QStringLiteral("Aucun calculateur n'a répondu"));
+    if (content.ecus.empty()) return addNote(cursor, QString::fromUtf8(Report::noECUsNote(content.ecusScanned)));
     std::vector<std::vector<Cell>> rows;
     for (const ReportECU& ecu : content.ecus) {
         rows.push_back({ecu.address, ecu.name, ecu.partNumber, ecu.softwareVersion, QString::number(ecu.codeCount)});
@@ -209,15 +206,16 @@ void addECUs(QTextCursor& cursor, const ReportContent& content) {
 
 void addParameters(QTextCursor& cursor, const ReportContent& content) {
     addHeading(cursor, QStringLiteral("Paramètres"));
-    if (content.parameters.empty()) return addNote(cursor, QStringLiteral("Aucun paramètre reçu pour l'instant."));
+    if (content.parameters.empty()) return addNote(cursor, QString::fromUtf8(Report::noParametersNote));
     std::vector<std::vector<Cell>> rows;
     for (const ParameterRow& row : content.parameters) {
         rows.push_back({row.name, row.unit, row.values[0], row.values[1], row.values[2], row.values[3], row.samples});
     }
     const Qt::Alignment right = Qt::AlignRight;
+    const auto& titles = Report::parameterColumnTitles;
     addTable(cursor,
-             {{"Paramètre", 34}, {"Unité", 10}, {"Actuelle", 11, right}, {"Min", 10, right}, {"Moyenne", 11, right},
-              {"Max", 10, right}, {"Échantillons", 14, right}},
+             {{titles[0], 34}, {titles[1], 10}, {titles[2], 11, right}, {titles[3], 10, right}, {titles[4], 11, right},
+              {titles[5], 10, right}, {titles[6], 14, right}},
              rows);
 }
 

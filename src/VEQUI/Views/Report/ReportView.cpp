@@ -57,10 +57,10 @@ ReportView::ReportView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), header_(new HeaderBar(QStringLiteral("Rapport"), QStringLiteral("reportSummary"))),
       previewButton_(new ProminentButton(QStringLiteral("Aperçu du rapport PDF"), "doc.text",
                                          VEQ::label(12, QFont::DemiBold), VEQ::accent())),
-      tiles_(new CurrentTripTiles), noCodes_(makeNote("Aucun code défaut", "noCodes")), codes_(new ReportCodeList),
-      noECUs_(makeNote("Aucun calculateur interrogé", "noECUs")), ecuTable_(new ReportECUTable),
+      tiles_(new CurrentTripTiles), noCodes_(makeNote(Report::noCodesNote, "noCodes")), codes_(new ReportCodeList),
+      noECUs_(makeNote(Report::noECUsNote(false), "noECUs")), ecuTable_(new ReportECUTable),
       table_(new ParameterTable),
-      noParameters_(makeNote("Aucun paramètre reçu pour l'instant.", "noParameters")) {
+      noParameters_(makeNote(Report::noParametersNote, "noParameters")) {
     setObjectName(QStringLiteral("ReportView"));
     auto* column = new QVBoxLayout(this);
     ListScreen::openColumn(*column, header_, model_);
@@ -156,8 +156,7 @@ void ReportView::refresh() {
     codes_->setVisible(!content.codes.empty());
     codes_->setRows(std::move(content.codes));
 
-    noECUs_->setText(content.ecusScanned ? QStringLiteral("Aucun calculateur n'a répondu")
-                                         : QStringLiteral("Aucun calculateur interrogé"));
+    noECUs_->setText(QString::fromUtf8(Report::noECUsNote(content.ecusScanned)));
     noECUs_->setVisible(content.ecus.empty());
     ecuTable_->setVisible(!content.ecus.empty());
     ecuTable_->setRows(std::move(content.ecus));
@@ -210,15 +209,9 @@ void ReportView::showPreview(QByteArray pdf, std::string fileName) {
 }
 
 void ReportView::save(const QByteArray& pdf, const std::string& fileName) {
-    const auto destination = FileExporter::askDestination(model_.dialogs(), fileName, FileExporter::pdfDocument());
-    if (!destination) return;
-    // The drives and the catalogue are the application's own: a report never replaces one.
-    if (const auto refusal = model_.keptFileRefusal(*destination)) {
-        FileExporter::tellFailure(model_.dialogs(), *refusal);
-        return;
-    }
-    writeInBackground(model_, std::make_shared<const std::string>(pdf.constData(), static_cast<std::size_t>(pdf.size())),
-                      *destination);
+    // Made from the model, not from a file: there is no source to keep from being written over.
+    saveInBackground(model_, std::make_shared<const std::string>(pdf.constData(), static_cast<std::size_t>(pdf.size())),
+                     fileName, FileExporter::pdfDocument(), std::nullopt);
 }
 
 void ReportView::paintEvent(QPaintEvent*) {

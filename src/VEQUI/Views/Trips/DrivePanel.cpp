@@ -36,8 +36,8 @@ QPushButton* formatButton(const DriveExport::FormatRow& format) {
 }
 
 // Why the export buttons are off, or what the export section has to say.
-QString exportNoteOf(const SessionRow& row, const QString& exported) {
-    if (row.busy) return QStringLiteral("Export en cours…");
+QString exportNoteOf(const SessionRow& row, bool busy, const QString& exported) {
+    if (busy) return QStringLiteral("Export en cours…");
     if (row.fileMissing) return QStringLiteral("Le fichier de ce trajet est introuvable : il ne peut pas être exporté.");
     if (!exported.isEmpty()) return QStringLiteral("Exporté : ") + exported;
     return QStringLiteral("Le fichier porte la date et l'heure du début du trajet.");
@@ -123,7 +123,7 @@ QPushButton* DrivePanel::exportButton(DriveExport::Format format) const {
     return it == exports_.end() ? nullptr : it->second;
 }
 
-void DrivePanel::show(const SessionRow& row, SubtitleExporter::Layout layout, const QString& exported) {
+void DrivePanel::show(const SessionRow& row, bool busy, SubtitleExporter::Layout layout, const QString& exported) {
     title_->setText(QStringLiteral("Trajet du ") + DateTexts::listDate(row.record.startDate, false));
     vehicle_->setText(TripFigures::vehicleOf(row.record));
 
@@ -145,18 +145,18 @@ void DrivePanel::show(const SessionRow& row, SubtitleExporter::Layout layout, co
     liveNote_->setVisible(row.live);
 
     // A missing file has nothing to export; a drive being exported waits for its export to end.
-    for (const auto& [format, button] : exports_) button->setEnabled(!row.busy && !row.fileMissing);
-    exportNote_->setText(exportNoteOf(row, exported));
+    for (const auto& [format, button] : exports_) button->setEnabled(!busy && !row.fileMissing);
+    exportNote_->setText(exportNoteOf(row, busy, exported));
     if (const int shown = layout == SubtitleExporter::Layout::readable ? 1 : 0; subtitles_->currentIndex() != shown) {
         subtitles_->setCurrentIndex(shown);
     }
 
-    const bool deletable = !row.live && !row.busy;
+    const bool deletable = !row.live && !busy;
     delete_->setEnabled(deletable);
     delete_->setColour(deletable ? VEQ::critical() : VEQ::textSecondary());
     if (row.live) {
         deleteNote_->setText(QStringLiteral("Trajet en cours d'enregistrement : il pourra être supprimé après la déconnexion."));
-    } else if (row.busy) {
+    } else if (busy) {
         deleteNote_->setText(QStringLiteral("Export en cours : le trajet pourra être supprimé une fois l'export terminé."));
     }
     deleteNote_->setVisible(!deletable);

@@ -30,9 +30,9 @@ public:
 
     explicit DrivePanel(QWidget* parent = nullptr);
 
-    // The drive shown, the subtitles' layout the picker shows and the name of the file its last
-    // export wrote (none: nothing to say).
-    void show(const SessionRow& row, SubtitleExporter::Layout layout, const QString& exported = {});
+    // The drive shown, whether an export of it runs, the subtitles' layout the picker shows and the
+    // name of the file its last export wrote (none: nothing to say).
+    void show(const SessionRow& row, bool busy, SubtitleExporter::Layout layout, const QString& exported = {});
 
     std::function<void(DriveExport::Format)> onExport;
     std::function<void()> onDelete;

@@ -28,8 +28,8 @@ QFont dateFont() { return VEQ::label(13, QFont::DemiBold); }
 QFont vehicleFont() { return VEQ::label(12, QFont::Medium); }
 QFont figuresFont() { return VEQ::numeric(11, QFont::Medium); }
 
-QColor markColour(const SessionRow& row, const QColor& accent) {
-    if (row.busy) return accent;
+QColor markColour(const SessionRow& row, bool busy, const QColor& accent) {
+    if (busy) return accent;
     if (row.live) return VEQ::confirm();
     return VEQ::warning();
 }
@@ -40,7 +40,7 @@ void drawLine(QPainter& painter, const QFont& font, const QColor& colour, const 
 
 } // namespace
 
-SessionRowTexts SessionRowTexts::of(const SessionRow& row) {
+SessionRowTexts SessionRowTexts::of(const SessionRow& row, bool busy) {
     SessionRowTexts texts;
     texts.date = DateTexts::listDate(row.record.startDate, false);
     texts.vehicle = TripFigures::vehicleOf(row.record);
@@ -54,7 +54,7 @@ SessionRowTexts SessionRowTexts::of(const SessionRow& row) {
                             ? QStringLiteral("Interrompu par la perte de liaison avec l'adaptateur.")
                             : TripFigures::detailsOf(row.record);
     }
-    if (row.busy) texts.mark = QStringLiteral("Export…");
+    if (busy) texts.mark = QStringLiteral("Export…");
     else if (row.live) texts.mark = QStringLiteral("En cours");
     else if (row.endedByLoss) texts.mark = QStringLiteral("Liaison perdue");
     else if (row.fileMissing) texts.mark = QStringLiteral("Fichier introuvable");
@@ -76,10 +76,6 @@ void SessionList::setRows(std::vector<SessionRow> rows) {
     std::optional<SessionRecord> kept;
     if (const SessionRow* row = selectedRow()) kept = row->record;
     rows_ = std::move(rows);
-    for (SessionRow& row : rows_) {
-        if (row.busy) busy_.insert(row.record);
-        row.busy = busy_.contains(row.record);
-    }
     texts_.assign(rows_.size(), std::nullopt);
     selected_.reset();
     if (kept) {
@@ -98,16 +94,18 @@ void SessionList::setAccent(const QColor& accent) {
     viewport()->update();
 }
 
-void SessionList::setBusy(const SessionRecord& record, bool busy) {
-    if (busy) busy_.insert(record);
-    else busy_.erase(record);
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (!(rows_[i].record == record) || rows_[i].busy == busy) continue;
-        rows_[i].busy = busy;
-        texts_[i].reset();
-        viewport()->update(rowRect(i));
-        if (selected_ == i && onSelectionChanged) onSelectionChanged();
-    }
+void SessionList::busyChanged() {
+    // The marks are in the texts: they are made again as the rows are painted.
+    texts_.assign(rows_.size(), std::nullopt);
+    viewport()->update();
+}
+
+bool SessionList::isBusy(const SessionRow& row) const { return busyTest && busyTest(row.record); }
+
+const SessionRowTexts& SessionList::textsOf(std::size_t index) const {
+    std::optional<SessionRowTexts>& texts = texts_.at(index);
+    if (!texts) texts = SessionRowTexts::of(rows_[index], isBusy(rows_[index]));
+    return *texts;
 }
 
 const SessionRow* SessionList::selectedRow() const { return selected_ ? &rows_[*selected_] : nullptr; }
@@ -184,8 +182,7 @@ void SessionList::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     for (const std::size_t i : rowsInView()) {
-        if (!texts_[i]) texts_[i] = SessionRowTexts::of(rows_[i]);
-        paintRow(painter, rows_[i], *texts_[i], rowRect(i), selected_ == i);
+        paintRow(painter, rows_[i], textsOf(i), rowRect(i), selected_ == i);
         ++paintedRows_;
     }
 }
@@ -204,7 +201,7 @@ void SessionList::paintRow(QPainter& painter, const SessionRow& row, const Sessi
     const double third = inner.height() / 3;
     double right = inner.right();
     if (!texts.mark.isEmpty()) {
-        const CapsuleTag mark{texts.mark, markColour(row, accent_), 9};
+        const CapsuleTag mark{texts.mark, markColour(row, isBusy(row), accent_), 9};
         const QSizeF size = mark.sizeHint();
         mark.paint(painter, QRectF(inner.right() - size.width(), inner.top(), size.width(), third));
         right -= size.width() + markGap;

@@ -8,7 +8,6 @@
 
 #include <functional>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 namespace veq {
@@ -18,7 +17,6 @@ struct SessionRow {
     SessionRecord record;
     bool live = false;        // the drive being recorded
     bool fileMissing = false; // its telemetry file is not in the sessions folder
-    bool busy = false;        // an export of it runs (kept by the list across new rows)
     bool endedByLoss = false; // the lost link to the adapter ended it: its record is final
 };
 
@@ -30,7 +28,8 @@ struct SessionRowTexts {
     QString details;
     QString mark; // "En cours", "Liaison perdue", "Fichier introuvable", "Export…", or nothing
 
-    static SessionRowTexts of(const SessionRow& row);
+    // `busy`: an export of the drive runs.
+    static SessionRowTexts of(const SessionRow& row, bool busy);
     bool operator==(const SessionRowTexts&) const = default;
 };
 
@@ -43,19 +42,24 @@ public:
 
     explicit SessionList(QWidget* parent = nullptr);
 
-    // The rows anew; the selected drive stays selected while it is listed, else the first is, and
-    // a busy drive stays busy (a row given busy becomes busy).
+    // The rows anew; the selected drive stays selected while it is listed, else the first is.
     void setRows(std::vector<SessionRow> rows);
     const std::vector<SessionRow>& rows() const { return rows_; }
     // The selected row's outline and the busy mark follow the screen's accent.
     void setAccent(const QColor& accent);
-    // Marks a drive busy (an export runs) or not.
-    void setBusy(const SessionRecord& record, bool busy);
+    // Whether an export of a drive runs, asked of its keeper (the model) whenever a row is shown;
+    // none: no drive is ever busy.
+    std::function<bool(const SessionRecord&)> busyTest;
+    // A drive's export began or ended: the rows show their state anew.
+    void busyChanged();
+    bool isBusy(const SessionRow& row) const;
+    // What row `index` shows, as it is painted.
+    const SessionRowTexts& textsOf(std::size_t index) const;
 
     std::optional<std::size_t> selectedIndex() const { return selected_; }
     const SessionRow* selectedRow() const;
     void select(std::size_t index);
-    // Runs when the selection changes, and when the selected row's state does.
+    // Runs when the selection changes, and when the rows are set anew.
     std::function<void()> onSelectionChanged;
 
     // Rows painted since the list was made (what scrolling costs).
@@ -84,7 +88,6 @@ private:
     std::vector<SessionRow> rows_;
     // Each row's texts, made when it is first painted (a scroll repaints every row in view).
     mutable std::vector<std::optional<SessionRowTexts>> texts_;
-    std::unordered_set<SessionRecord> busy_;
     std::optional<std::size_t> selected_;
     std::size_t paintedRows_ = 0;
     QColor accent_;

@@ -97,6 +97,7 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     body->addLayout(history, 1);
     column->addLayout(body, 1);
 
+    list_->busyTest = [this](const SessionRecord& record) { return model_.isExporting(record); };
     list_->onSelectionChanged = [this] { showSelected(); };
     panel_->onExport = [this](DriveExport::Format format) { exportSelected(format); };
     panel_->onDelete = [this] { deleteSelected(); };
@@ -121,9 +122,8 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     // A lost link ends the drive under way: its row is no longer live.
     connect(&model_, &AppModel::linkNoticeChanged, this, [this] { refreshDrives(); });
     connect(&model_, &AppModel::exportingDrivesChanged, this, [this] {
-        for (const SessionRow& row : std::vector<SessionRow>(list_->rows())) {
-            list_->setBusy(row.record, model_.isExporting(row.record));
-        }
+        list_->busyChanged();
+        if (const SessionRow* row = list_->selectedRow()) showExportsOf(*row);
     });
     connect(&model_, &AppModel::phaseChanged, this, [this] {
         refreshCurrentTrip();
@@ -158,7 +158,7 @@ void TripsView::refreshDrives() {
     const SessionCatalog& catalog = model_.sessionCatalog();
     for (const SessionRecord& record : records) {
         rows.push_back({record, model_.isCurrentSession(record), !presentFile(catalog, record).has_value(),
-                        model_.isExporting(record), model_.isDriveEndedByLoss(record)});
+                        model_.isDriveEndedByLoss(record)});
     }
     header_->setSummary(countText(rows.size()), VEQ::textSecondary());
     list_->setVisible(!rows.empty());
@@ -185,7 +185,7 @@ void TripsView::showExportsOf(const SessionRow& row) {
     QScrollBar* bar = panelScroll_->verticalScrollBar();
     const int kept = bar->value();
     const QString exported = exported_ && exported_->first == row.record ? exported_->second : QString();
-    panel_->show(row, model_.subtitleOptions().layout, exported);
+    panel_->show(row, list_->isBusy(row), model_.subtitleOptions().layout, exported);
     bar->setValue(kept);
 }
 
