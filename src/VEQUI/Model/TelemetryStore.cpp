@@ -120,6 +120,8 @@ void TelemetryStore::setEventSink(EventSink sink) {
 
 std::size_t TelemetryStore::recordedSampleCount() const { return writer_ ? writer_->recordCount() : 0; }
 
+double TelemetryStore::replayStart() const { return snapshots_.empty() ? 0.0 : snapshots_.front().t; }
+
 double TelemetryStore::replayDuration() const { return snapshots_.empty() ? 0.0 : snapshots_.back().t; }
 
 void TelemetryStore::ingest(const TelemetrySample& sample) {

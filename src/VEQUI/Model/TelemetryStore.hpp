@@ -85,6 +85,8 @@ public:
     std::size_t recordedSampleCount() const;
     // Channels of the open file; 0 when none is open.
     std::size_t recordedChannelCount() const { return writer_ ? writer_->channels().size() : 0; }
+    // `t` of the first snapshot held, past 0 once the cap has dropped the oldest; 0 without snapshots.
+    double replayStart() const;
     // `t` of the last snapshot; 0 without snapshots.
     double replayDuration() const;
 

@@ -114,6 +114,7 @@ TEST(TelemetryStoreTests, SnapshotsHoldEveryParameterAndStopAtFortyThousand) {
     ASSERT_EQ(store.snapshots().size(), 40'000u);
     EXPECT_EQ(store.snapshots().front(), (TelemetryStore::Snapshot{0.25, {{coolant, 80.0}, {rpm, 1.0}}}));
     EXPECT_EQ(store.snapshots().back(), (TelemetryStore::Snapshot{10'000.0, {{coolant, 80.0}, {rpm, 40'000.0}}}));
+    EXPECT_DOUBLE_EQ(store.replayStart(), 0.25);
     EXPECT_DOUBLE_EQ(store.replayDuration(), 10'000.0);
 }
 
@@ -142,6 +143,7 @@ TEST(TelemetryStoreTests, FormattedRoundsFromHundredUpAndConvertsImperial) {
 TEST(TelemetryStoreTests, ReplayFindsTheLastSnapshotNotLaterThanTheTime) {
     TelemetryStore store;
     EXPECT_TRUE(store.replayValues(1).empty());
+    EXPECT_EQ(store.replayStart(), 0.0);
     EXPECT_EQ(store.replayDuration(), 0.0);
     // Snapshots at 0, 0.5, 1.0 and 1.5 s, the value being the sample's time.
     for (double t : {0.0, 0.5, 1.0, 1.5}) store.ingest(measured(rpm, t, at(t)));

@@ -1,6 +1,7 @@
 // The replay of the drive under way in the window on the simulated car: reached from the trips
-// screen and left back to it, its dials at a scrubbed time, playing on the display tick, the keys,
-// the screen without snapshots, the match with the drive's CSV export, and its layout.
+// screen and left back to it, its dials at a scrubbed time, playing on the display tick at the
+// real time, the keys, the screen without snapshots, a drive longer than the store holds, the
+// match with the drive's CSV export, and its layout.
 #include "RecordingFixtures.hpp"
 #include "ScreenRig.hpp"
 
@@ -26,10 +27,13 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace veq::testing {
@@ -191,7 +195,7 @@ TEST(ReplayScreen, AScrubShowsTheSnapshotInForceCalibratedAndInTheUsersUnits) {
     EXPECT_EQ(slider->maximum(), std::lround(model.store().replayDuration() * 1000));
 }
 
-TEST(ReplayScreen, PlaysAtTheChosenRateCountedInTicksAndStopsAtTheEnd) {
+TEST(ReplayScreen, PlaysTheRealTimeAtTheChosenRateAndStopsAtTheEnd) {
     ScreenRig rig;
     ASSERT_TRUE(rig.connect());
     ReplayView* replay = openReplay(rig, 4);
@@ -201,23 +205,33 @@ TEST(ReplayScreen, PlaysAtTheChosenRateCountedInTicksAndStopsAtTheEnd) {
     auto* picker = rig.find<SegmentedPicker>(QStringLiteral("replayRatePicker"));
     ASSERT_NE(picker, nullptr);
 
-    // Between two ticks the event loop does not run: the store stands still and only the ticks
-    // counted move the time.
+    // Between two ticks the event loop does not run: the store stands still and only the test's
+    // clock moves the time, read at each tick, whether the ticks come on time, late or skipped; a
+    // gap over 0.25 s (a stall) counts as 0.25 s.
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    replay->setClock([&now] { return now; });
     struct Case {
         int segment;
-        int ticks;
+        std::vector<std::chrono::milliseconds> gaps;
         double seconds;
     };
-    // A tick is 16 ms of real time: 125 of them a second.
-    const Case cases[] = {{0, 125, 2.0}, {1, 25, 1.6}, {2, 10, 2.56}};
+    const Case cases[] = {
+        {0, {16ms, 16ms, 17ms, 1min}, 0.299},
+        {1, {16ms, 40ms, 250ms, 251ms}, 4 * 0.556},
+        {2, {16ms, 33ms, 100ms, 16ms}, 16 * 0.165},
+    };
     for (const auto& c : cases) {
         replay->seek(0);
         QTest::mouseClick(picker->segment(c.segment), Qt::LeftButton);
         EXPECT_EQ(replay->rate(), ReplayView::rates[static_cast<std::size_t>(c.segment)]);
+        now += 5s; // paused, the clock runs on without playing
         QTest::mouseClick(play, Qt::LeftButton);
         ASSERT_TRUE(replay->playing());
         EXPECT_TRUE(replay->ticking());
-        for (int i = 0; i < c.ticks; ++i) replay->tick();
+        for (const auto gap : c.gaps) {
+            now += gap;
+            replay->tick();
+        }
         EXPECT_NEAR(replay->time(), c.seconds, 1e-9) << "rate " << replay->rate();
         EXPECT_TRUE(showsTheSnapshotInForce(rig.model(), *replay));
         QTest::mouseClick(play, Qt::LeftButton);
@@ -226,6 +240,7 @@ TEST(ReplayScreen, PlaysAtTheChosenRateCountedInTicksAndStopsAtTheEnd) {
     }
 
     // Played on its own ticks at 16x, it stops at the end, then its ticks stop once the needles rest.
+    replay->setClock({});
     replay->seek(replay->duration() - 2);
     QTest::mouseClick(play, Qt::LeftButton);
     EXPECT_EQ(play->text(), QStringLiteral("Pause"));
@@ -343,6 +358,36 @@ TEST(ReplayScreen, AClockSteppedBackBeforeTheFirstMeasurementKeepsTheTimeAtZero)
     for (int i = 0; i < 3 && replay.playing(); ++i) replay.tick();
     EXPECT_FALSE(replay.playing());
     EXPECT_EQ(replay.time(), 0);
+}
+
+// A drive longer than the store holds: the time bar begins at the first snapshot held, its clock
+// counting from the drive's first measurement, and nothing takes the replay before it.
+TEST(ReplayScreen, ADriveLongerThanTheStoreStartsAtItsFirstHeldSnapshot) {
+    ScreenRig rig; // not connected: the test feeds the store
+    const auto start = std::chrono::system_clock::now();
+    const int count = static_cast<int>(TelemetryStore::snapshotCapacity) + 400; // the first 100 s fall out
+    for (int i = 0; i < count; ++i) rig.model().store().ingest(measured(0x0C, i, start + i * 250ms));
+    ReplayView replay(rig.model());
+    present(replay, userSizes[0].content);
+    auto* slider = replay.findChild<QSlider*>(QStringLiteral("replaySlider"));
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->minimum(), 100'000);
+    EXPECT_EQ(replay.findChild<QLabel*>(QStringLiteral("replayClock"))->text(), QStringLiteral("1:40 / 2:48:19"));
+    shoot(replay, QStringLiteral("replay-after-the-cap"));
+    const std::pair<const char*, std::function<void()>> moves[] = {
+        {"opened", [] {}},
+        {"seek before it", [&] { replay.seek(30); }},
+        {"Home", [&] { QTest::keyClick(&replay, Qt::Key_Home); }},
+        {"slider to its start", [&] { slider->setValue(slider->minimum()); }},
+        {"Lire from the end", [&] { replay.seek(replay.duration()); replay.setPlaying(true); }},
+    };
+    for (const auto& [what, move] : moves) {
+        move();
+        EXPECT_DOUBLE_EQ(replay.time(), 100) << what;
+        ASSERT_EQ(replay.gauges().size(), 1u);
+        EXPECT_EQ(replay.gauges()[0]->gauge().value, 400) << what;
+        replay.seek(5000);
+    }
 }
 
 // Hidden (the window minimised, or the section leaving it), the replay does not play on unseen.

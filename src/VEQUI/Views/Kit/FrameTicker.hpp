@@ -13,10 +13,9 @@ class FrameTicker {
 public:
     // The time one frame steps the view's motion, in seconds.
     static constexpr double interval = 1.0 / 60.0;
-    // The real time between two ticks of the own timer, whole milliseconds: what a tick stands
-    // for where time itself is shown, as in a replay (sixty ticks are 0.96 s, not a second).
+    // The time between two ticks of the own timer, whole milliseconds. Ticks come late or not at
+    // all on a busy machine: what shows time itself measures it rather than counting ticks.
     static constexpr int periodMilliseconds = 16;
-    static constexpr double period = periodMilliseconds / 1000.0;
 
     // `step` runs on each tick of the own timer.
     explicit FrameTicker(std::function<void()> step);

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace veq {
 
@@ -33,10 +34,23 @@ constexpr int gaugeSpacing = 12;
 constexpr int gaugeMinimum = 140;
 constexpr double step = 1.0;      // seconds, Left and Right
 constexpr double longStep = 10.0; // with Shift
-// The slider counts milliseconds: a drive at the store's cap is 10,000 s.
+// The slider counts milliseconds of the drive, which an int holds for 24 days.
 constexpr double sliderUnit = 1000.0;
+// A longer gap between ticks (the machine slept, a stall) plays as this much, not as a leap.
+constexpr std::chrono::milliseconds longestTick{250};
 
-int sliderPosition(double seconds) { return static_cast<int>(std::lround(seconds * sliderUnit)); }
+int sliderPosition(double seconds) {
+    const double position = std::clamp(seconds * sliderUnit, 0.0, static_cast<double>(std::numeric_limits<int>::max()));
+    return static_cast<int>(std::lround(position));
+}
+
+std::chrono::steady_clock::time_point steadyNow() { return std::chrono::steady_clock::now(); }
+
+// The replay seconds one tick plays: the real time since the last tick, at the rate.
+double playedSeconds(std::chrono::steady_clock::duration elapsed, int rate) {
+    const auto held = std::clamp<std::chrono::steady_clock::duration>(elapsed, {}, longestTick);
+    return rate * std::chrono::duration<double>(held).count();
+}
 
 // The parameters of the newest snapshot: the store gives every snapshot every parameter read so
 // far, so the newest holds them all.
@@ -123,8 +137,13 @@ ReplayView::ReplayView(AppModel& model, QWidget* parent)
         back_->setColour(model_.accent());
         play_->setColour(model_.accent());
     });
+    setClock({});
     followSnapshots();
 }
+
+// Before the first snapshot held there is nothing to show: once the store's cap has dropped the
+// oldest, the time bar begins at the first one left, at its time in the drive.
+double ReplayView::start() const { return std::clamp(model_.store().replayStart(), 0.0, duration()); }
 
 // A clock stepped back past the first measurement gives the newest snapshot a negative time: the
 // replay then has nothing before it to play rather than a time bar running backwards.
@@ -145,9 +164,9 @@ void ReplayView::followSnapshots() {
     {
         // The end follows the drive being recorded.
         const QSignalBlocker quiet(slider_);
-        slider_->setRange(0, sliderPosition(duration()));
+        slider_->setRange(sliderPosition(start()), sliderPosition(duration()));
     }
-    time_ = std::min(time_, duration());
+    time_ = std::clamp(time_, start(), duration());
     showTime();
     showValues();
 }
@@ -197,18 +216,25 @@ void ReplayView::showPlaying() {
 }
 
 void ReplayView::seek(double seconds) {
-    time_ = std::clamp(seconds, 0.0, duration());
+    time_ = std::clamp(seconds, start(), duration());
     showTime();
     showValues();
 }
 
 void ReplayView::setPlaying(bool playing) {
     if (playing && model_.store().snapshots().empty()) return;
-    if (playing && time_ >= duration()) seek(0);
+    if (playing && time_ >= duration()) seek(start());
     if (playing == playing_) return;
     playing_ = playing;
     showPlaying();
-    if (playing_) ticker_.wake();
+    if (!playing_) return;
+    lastTick_ = now_();
+    ticker_.wake();
+}
+
+void ReplayView::setClock(Clock now) {
+    now_ = now ? std::move(now) : Clock(steadyNow);
+    lastTick_ = now_();
 }
 
 void ReplayView::setRateIndex(int index) {
@@ -219,8 +245,10 @@ void ReplayView::setRateIndex(int index) {
 void ReplayView::tick() {
     if (playing_) {
         const double end = duration();
-        // Each tick stands for the real time between ticks, so that 1x plays as fast as the drive went.
-        time_ = std::min(time_ + rate() * FrameTicker::period, end);
+        // The time measured rather than the ticks counted: late or skipped ticks do not slow the replay.
+        const auto now = now_();
+        time_ = std::min(time_ + playedSeconds(now - lastTick_, rate()), end);
+        lastTick_ = now;
         if (time_ >= end) {
             playing_ = false;
             showPlaying();
@@ -248,7 +276,7 @@ void ReplayView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Space: setPlaying(!playing_); break;
     case Qt::Key_Left: seek(time_ - stride); break;
     case Qt::Key_Right: seek(time_ + stride); break;
-    case Qt::Key_Home: seek(0); break;
+    case Qt::Key_Home: seek(start()); break;
     case Qt::Key_End: seek(duration()); break;
     default: QWidget::keyPressEvent(event); return;
     }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -28,6 +29,8 @@ class SegmentedPicker;
 class ReplayView : public QWidget {
 public:
     static constexpr std::array<int, 3> rates{1, 4, 16};
+    // What playing measures the real time on.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit ReplayView(AppModel& model, QWidget* parent = nullptr);
 
@@ -36,12 +39,14 @@ public:
 
     // The replay time, in seconds from the first measurement.
     double time() const { return time_; }
+    // `replayStart` of the store: where the slider begins, the first snapshot held.
+    double start() const;
     // `replayDuration` of the store: where the slider ends.
     double duration() const;
-    // Moves the replay time, kept within 0 ... duration().
+    // Moves the replay time, kept within start() ... duration().
     void seek(double seconds);
     bool playing() const { return playing_; }
-    // Playing from the end starts over from the beginning.
+    // Playing from the end starts over from start().
     void setPlaying(bool playing);
     // The speed of play: rates[index].
     int rate() const { return rates.at(rateIndex_); }
@@ -51,8 +56,11 @@ public:
     const std::vector<CircularGaugeView*>& gauges() const { return gauges_; }
     const std::vector<std::uint8_t>& parameters() const { return pids_; }
 
-    // One frame of the display tick: plays on by a frame at the rate, then steps the needles and
-    // digits that move (the ticker's work; tests call it to count frames).
+    // The steady clock unless replaced (tests step their own); an empty one restores it.
+    void setClock(Clock now);
+
+    // One frame of the display tick: plays on by the real time since the last tick at the rate,
+    // then steps the needles and digits that move (the ticker's work; tests call it to count frames).
     void tick();
     bool ticking() const { return ticker_.running(); }
 
@@ -84,6 +92,8 @@ private:
     SegmentedPicker* ratePicker_;
     std::vector<CircularGaugeView*> gauges_;
     std::vector<std::uint8_t> pids_;
+    Clock now_;
+    std::chrono::steady_clock::time_point lastTick_;
     double time_ = 0;
     bool playing_ = false;
     int rateIndex_ = 0;
