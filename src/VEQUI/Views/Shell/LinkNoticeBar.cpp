@@ -59,14 +59,12 @@ LinkNoticeBar::LinkNoticeBar(AppModel& model, QWidget* parent)
     row->addLayout(texts, 1);
 
     QObject::connect(&model_, &AppModel::linkNoticeChanged, this, [this] { refresh(); });
-    QObject::connect(&model_, &AppModel::phaseChanged, this, [this] { refresh(); });
     QObject::connect(&model_, &AppModel::focusModeChanged, this, [this] { refresh(); });
     refresh();
 }
 
 void LinkNoticeBar::refresh() {
-    const bool live = model_.phase().kind == AppModel::Phase::Kind::live;
-    const LinkNotice notice = live ? model_.linkNotice() : LinkNotice::none;
+    const LinkNotice notice = model_.linkNotice(); // none unless live
     const Texts texts = textsFor(notice, model_.focusMode());
     title_->setText(texts.title);
     detail_->setText(texts.detail);

@@ -29,7 +29,7 @@ public:
 
     explicit LinkNoticeBar(AppModel& model, QWidget* parent = nullptr);
 
-    // Shows the model's notice (hidden without one, or when not live).
+    // Shows the model's notice; hidden without one.
     void refresh();
 
 protected:

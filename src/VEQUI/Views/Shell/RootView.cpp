@@ -42,8 +42,7 @@ RootView::RootView(AppModel::Environment environment, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     // Above whatever the phase shows, so the live sections and the full-screen cockpit share it.
-    noticeBar_ = new LinkNoticeBar(*model_);
-    layout->addWidget(noticeBar_);
+    layout->addWidget(new LinkNoticeBar(*model_));
 
     QObject::connect(model_.get(), &AppModel::phaseChanged, this, [this] { showPhase(); });
     QObject::connect(model_.get(), &AppModel::focusModeChanged, this, [this] { showPhase(); });
@@ -57,7 +56,6 @@ RootView::~RootView() {
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     screen_ = nullptr;
     live_ = nullptr;
-    noticeBar_ = nullptr;
 }
 
 // A screen is replaced from inside its own buttons' signals ("Se connecter", "Déconnecter"): it

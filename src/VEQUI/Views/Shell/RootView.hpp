@@ -9,7 +9,6 @@
 
 namespace veq {
 
-class LinkNoticeBar;
 class LiveInterface;
 
 // The content of the one window. It owns the one model for the window's life and shows what
@@ -38,8 +37,6 @@ public:
     QWidget* screen() const { return screen_; }
     // The live interface while it is shown, else null.
     LiveInterface* liveInterface() const { return live_; }
-    // The strip above the live screens that tells of a lost or silent link.
-    LinkNoticeBar* linkNoticeBar() const { return noticeBar_; }
 
     // Tests may turn the animations off: the sidebar and section transitions, and those of the
     // screens shown from then on.
@@ -55,7 +52,6 @@ private:
     Screen screenKind_ = Screen::wizard;
     QWidget* screen_ = nullptr;
     LiveInterface* live_ = nullptr;
-    LinkNoticeBar* noticeBar_ = nullptr;
     bool animated_ = true;
 };
 

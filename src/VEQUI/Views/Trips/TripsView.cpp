@@ -119,8 +119,10 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
         });
     };
     connect(&model_, &AppModel::pastSessionsChanged, this, [this] { refreshDrives(); });
-    // A lost link ends the drive under way: its row is no longer live.
-    connect(&model_, &AppModel::linkNoticeChanged, this, [this] { refreshDrives(); });
+    // A lost link ends the drive under way: its row is no longer live. A silence changes no row.
+    connect(&model_, &AppModel::linkNoticeChanged, this, [this] {
+        if (model_.linkNotice() == LinkNotice::linkLost) refreshDrives();
+    });
     connect(&model_, &AppModel::exportingDrivesChanged, this, [this] {
         list_->busyChanged();
         if (const SessionRow* row = list_->selectedRow()) showExportsOf(*row);
