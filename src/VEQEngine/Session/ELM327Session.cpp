@@ -336,12 +336,17 @@ ELM327Response ELM327Session::query(const TransmitHeader& header, const OBDComma
     CallScope call(*this);
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    const std::vector<std::uint8_t> reply = exchangeHeld(command.requestBytes(), stop);
-    const std::string request = command.requestString();
-    ELM327Response parsed = ELM327Parser::parse(reply, format(), request);
-    keepFollowUps(parsed);
-    if (traceEnabled_) trace(SessionTrace::exchangeBlock(request, reply, parsed));
-    return parsed;
+    const RequestEcho echo = RequestEcho::of(command);
+    const SentCommand sent = sendHeld(command.requestBytes(), stop);
+    return receive(sent, format(), command.requestString(), &echo, stop);
+}
+
+ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
+                                  std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
+    return rawHeld(command, stop, &echo);
 }
 
 ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
@@ -356,10 +361,27 @@ ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
         }
         connection = disconnects_;
     }
-    const std::vector<std::uint8_t> reply = nextResponse(stop, connection);
+    const std::vector<std::uint8_t> reply =
+        nextResponse(stop, connection, std::chrono::steady_clock::now() + timing_.responseTimeout);
     ELM327Response parsed = ELM327Parser::parse(reply, format());
     keepFollowUps(parsed);
     return parsed;
+}
+
+ELM327Response ELM327Session::awaitNext(const RequestEcho& echo, std::stop_token stop) {
+    CallScope call(*this);
+    SentCommand waiting;
+    {
+        std::lock_guard lock(mutex_);
+        while (!followUps_.empty()) {
+            ELM327Response next = std::move(followUps_.front());
+            followUps_.pop_front();
+            if (!echo.namesAnotherRequest(next)) return next;
+        }
+        waiting.connection = disconnects_;
+    }
+    waiting.deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
+    return receive(waiting, format(), {}, &echo, stop);
 }
 
 void ELM327Session::keepFollowUps(const ELM327Response& response) {
@@ -374,16 +396,15 @@ void ELM327Session::keepFollowUps(const ELM327Response& response) {
     }
 }
 
-ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop) {
-    const std::vector<std::uint8_t> reply = exchangeHeld(commandBytes(command), stop);
+ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo) {
+    const SentCommand sent = sendHeld(commandBytes(command), stop);
 
     const std::string upper = text::toUpperASCII(command);
     const std::string compact = withoutSpaces(upper);
     const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
     FrameFormat parseFormat = FrameFormat::headersOff;
     if (!adapterCommand) parseFormat = format();
-    ELM327Response parsed = ELM327Parser::parse(reply, parseFormat, command);
-    keepFollowUps(parsed);
+    ELM327Response parsed = receive(sent, parseFormat, command, adapterCommand ? nullptr : echo, stop);
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
@@ -415,7 +436,6 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             }
         }
     }
-    if (traceEnabled_) trace(SessionTrace::exchangeBlock(command, reply, parsed));
     return parsed;
 }
 
@@ -463,7 +483,7 @@ std::optional<std::string> ELM327Session::functionalHeaderLocked() const {
     return std::nullopt;
 }
 
-std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop) {
+ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t> request, std::stop_token stop) {
     std::string note;
     std::uint64_t connection = 0;
     {
@@ -493,10 +513,32 @@ std::vector<std::uint8_t> ELM327Session::exchangeHeld(std::span<const std::uint8
         if (stop.stop_requested()) throw ExchangeCancelled(); // the caller gave up the send
         throw;
     }
-    return nextResponse(stop, connection);
+    return SentCommand{connection, std::chrono::steady_clock::now() + timing_.responseTimeout};
 }
 
-std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std::uint64_t connection) {
+ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat format, std::string_view command,
+                                      const RequestEcho* echo, std::stop_token stop) {
+    for (;;) {
+        const std::vector<std::uint8_t> reply = nextResponse(stop, sent.connection, sent.deadline);
+        ELM327Response parsed = ELM327Parser::parse(reply, format, command);
+        if (echo != nullptr && echo->namesAnotherRequest(parsed)) {
+            // Another request's answer, come late: this one's may still come, within the same wait.
+            if (traceEnabled_) {
+                trace(SessionTrace::noteLine("réponse tardive à une autre demande ignorée : " + text::hexUpper(reply, " ")));
+            }
+            // Queued late answers are taken without waiting: past the deadline, silence it is.
+            if (std::chrono::steady_clock::now() >= sent.deadline) return ELM327Parser::parse(std::string_view{}, format);
+            continue;
+        }
+        keepFollowUps(parsed);
+        if (traceEnabled_ && !command.empty()) trace(SessionTrace::exchangeBlock(command, reply, parsed));
+        return parsed;
+    }
+}
+
+
+
+std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline) {
     std::unique_lock lock(mutex_);
     if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
     if (!readyResponses_.empty()) {
@@ -505,7 +547,6 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
         return reply;
     }
     if (linkLost_) throw TransportError::notConnected();
-    const auto deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
     replyWaiter_ = true;
     handedReply_.reset();
     const auto answered = [&] { return handedReply_.has_value() || closing_ || disconnects_ != connection || linkLost_; };

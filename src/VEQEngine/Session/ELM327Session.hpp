@@ -7,6 +7,7 @@
 #include "VEQProtocol/FrameFormat.hpp"
 #include "VEQProtocol/OBDCommand.hpp"
 #include "VEQProtocol/PIDReading.hpp"
+#include "VEQProtocol/RequestEcho.hpp"
 #include "VEQTransport/OBDTransport.hpp"
 
 #include <chrono>
@@ -48,6 +49,12 @@ namespace veq {
 // request its ECU's, adapter commands none. Under the command lock, just before the command, the
 // session sends "ATSH" when the header in force differs. When the adapter does not take it, the
 // command is not sent and the reply to "ATSH" is the exchange's: nothing goes to the wrong ECU.
+//
+// Late replies: a reply that arrives after its command gave up is discarded before the next
+// command is sent, and a vehicle request (query(), a raw() or awaitNext() given a RequestEcho)
+// also drops a reply that arrives while it waits and names another request, then waits on within
+// the same time-out. An adapter that answered nothing for a while and then answers every request
+// it had received thus never shifts one request's answer onto the next.
 class ELM327Session {
 public:
     struct Timing {
@@ -114,7 +121,11 @@ public:
     ELM327Response raw(std::string_view command, std::stop_token stop = {});
     // The same, sent once `header` is in force.
     ELM327Response raw(const TransmitHeader& header, std::string_view command, std::stop_token stop = {});
-    // One OBD-II request with the connection's OBD header, its reply parsed in format().
+    // A vehicle request as text (a UDS request): replies that name another request are dropped.
+    ELM327Response raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
+                       std::stop_token stop = {});
+    // One OBD-II request with the connection's OBD header, its reply parsed in format(). Replies
+    // that name another request are dropped.
     ELM327Response query(const OBDCommand& command, std::stop_token stop = {});
     // The same with another header (TransmitHeader::any(): on the header in force).
     ELM327Response query(const TransmitHeader& header, const OBDCommand& command, std::stop_token stop = {});
@@ -123,6 +134,8 @@ public:
     // in the same reply), each as a response of its own; then the oldest queued reply if there
     // is one. Meant for a caller that already holds the lock (an exclusive section).
     ELM327Response awaitNext(std::stop_token stop = {});
+    // The same, dropping the messages and replies that name another request.
+    ELM327Response awaitNext(const RequestEcho& echo, std::stop_token stop = {});
 
     // Waits for the command lock (first come, first served) and holds it until the section ends.
     ExclusiveSection exclusive(std::stop_token stop = {});
@@ -228,7 +241,14 @@ private:
     void endSection();
     void releaseLockLocked();
 
-    ELM327Response rawHeld(std::string_view command, std::stop_token stop);
+    using Deadline = std::chrono::steady_clock::time_point;
+    // A command sent under the lock, whose reply is awaited until `deadline`.
+    struct SentCommand {
+        std::uint64_t connection = 0; // the disconnect count when it was sent
+        Deadline deadline;
+    };
+
+    ELM327Response rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo = nullptr);
     // Under the command lock, before an exchange that needs `header`: a monitor restore left
     // pending, then "ATSH" when the header in force differs. The reply to a header command the
     // adapter did not take, which then stands for the exchange's.
@@ -239,9 +259,14 @@ private:
     std::optional<std::string> functionalHeaderLocked() const;
     // Queues the response's follow-up messages for awaitNext().
     void keepFollowUps(const ELM327Response& response);
-    std::vector<std::uint8_t> exchangeHeld(std::span<const std::uint8_t> request, std::stop_token stop);
-    // `connection`: the disconnect count when the exchange began; a disconnect since ends the wait.
-    std::vector<std::uint8_t> nextResponse(std::stop_token stop, std::uint64_t connection);
+    // Discards what is left of earlier replies, then sends the request.
+    SentCommand sendHeld(std::span<const std::uint8_t> request, std::stop_token stop);
+    // The reply parsed in `format`; with an echo, replies naming another request are dropped
+    // (and traced) until this one's comes or the deadline passes.
+    ELM327Response receive(const SentCommand& sent, FrameFormat format, std::string_view command,
+                           const RequestEcho* echo, std::stop_token stop);
+    // A disconnect since `connection` ends the wait; the deadline passed, an empty reply.
+    std::vector<std::uint8_t> nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline);
     void pause(std::chrono::nanoseconds duration, std::stop_token stop);
 
     void readerLoop(std::stop_token stop);

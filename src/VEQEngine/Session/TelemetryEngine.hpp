@@ -21,7 +21,9 @@ namespace veq {
 // The live polling loop: reads mode 01 parameters one after the other through the session and
 // hands every decoded value to the sink. Engine speed, road speed and gear are read twice per
 // cycle; one secondary and one other parameter are read per cycle in turn. A parameter that
-// fails four times in a row leaves every list.
+// fails four times in a row while the others answer leaves every list; while every read fails
+// (a silent adapter, a car that answers "NO DATA" for a moment) nothing is dropped, so values
+// flow again as soon as the car answers.
 //
 // run() blocks the thread that calls it; stop(), pause(), resume() and configure() may be called
 // from any thread (the sink's calls included) and take effect between the loop's steps.
@@ -98,7 +100,9 @@ private:
     bool looping_ = false;     // inside run()
     bool stopPending_ = false; // stop() came while no loop ran
     bool paused_ = false;
-    std::map<std::uint8_t, int> consecutiveFailures_;
+    std::map<std::uint8_t, int> consecutiveFailures_; // counted failures in a row
+    std::uint64_t successes_ = 0;                      // successful reads since the engine began
+    std::map<std::uint8_t, std::uint64_t> successesAtLastRead_; // successes_ after each one's last read
     std::deque<Clock::time_point> requestTimestamps_;
     std::stop_source runStop_; // ends a read under way when the loop is stopped
 };

@@ -19,8 +19,8 @@ bool announcesPending(const ELM327Response& reply) {
            (*p)[2] == rawValue(UDSNegativeResponse::responsePending);
 }
 
-// A negative answer naming another service is a late answer to an earlier request, not this
-// one's: taking it would report another request's refusal (or "busy") as this one's.
+// A negative answer naming another service is not this request's: taking it would report
+// another request's refusal (or "busy") as this one's.
 bool answersAnotherService(const ELM327Response& reply, std::uint8_t service) {
     const std::vector<std::uint8_t>* p = reply.firstPayload();
     return p != nullptr && p->size() >= 2 && (*p)[0] == kNegativeResponse && (*p)[1] != service;
@@ -51,16 +51,17 @@ std::string UDSClient::requestText(UDSService service, std::span<const std::uint
     return text;
 }
 
-ELM327Response UDSClient::exchange(const std::string& text, UDSService service, std::stop_token stop) {
+ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint8_t> data, std::stop_token stop) {
     // Held until the last wait: a command of another user sent meanwhile would discard or take
     // the ECU's real answer.
     const TransmitHeader ecu = header();
+    const RequestEcho echo = RequestEcho::of(service, data);
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
-    ELM327Response reply = session_.raw(ecu, text, stop);
+    // The session drops the late answers of other requests, here and in every wait.
+    ELM327Response reply = session_.raw(ecu, requestText(service, data), echo, stop);
     int waits = 0;
-    while (waits < maxPendingWaits &&
-           (announcesPending(reply) || answersAnotherService(reply, rawValue(service)))) {
-        reply = session_.awaitNext(stop);
+    while (waits < maxPendingWaits && announcesPending(reply)) {
+        reply = session_.awaitNext(echo, stop);
         if (!reply.ecus.empty()) ++waits;
     }
     return reply;
@@ -68,15 +69,14 @@ ELM327Response UDSClient::exchange(const std::string& text, UDSService service, 
 
 std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const std::uint8_t> data, int retriesLeft,
                                              std::stop_token stop) {
-    const std::string text = requestText(service, data);
     for (;;) {
-        const ELM327Response reply = exchange(text, service, stop);
+        const ELM327Response reply = exchange(service, data, stop);
         if (reply.error == ELM327Error::noData) throw UDSError::none();
         if (reply.error) throw UDSError::adapter(*reply.error);
         const std::vector<std::uint8_t>* payload = reply.firstPayload();
         if (payload == nullptr || payload->empty()) throw UDSError::none();
         const std::vector<std::uint8_t>& p = *payload;
-        // The wait budget spent on other requests' answers: this one's never came.
+        // A first ECU naming another service beside one answering this request: not its answer.
         if (answersAnotherService(reply, rawValue(service))) throw UDSError::unexpected(p);
         if (p[0] == kNegativeResponse) {
             const std::uint8_t nrc = p.size() >= 3 ? p[2] : kGeneralReject;

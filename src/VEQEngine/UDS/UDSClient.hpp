@@ -17,9 +17,10 @@
 namespace veq {
 
 // ISO 14229 (UDS) requests through the adapter session. One request is sent as hexadecimal text
-// ("22F190"); the ECU's "response pending" answers and late negative answers naming another
-// service are waited out (at most eight more replies in all), a "busy, repeat request" answer is
-// repeated a bounded number of times, and every other outcome becomes the payload or a UDSError.
+// ("22F190"); the ECU's "response pending" answers are waited out (at most eight more replies),
+// late answers naming another request are dropped within the same wait, a "busy, repeat request"
+// answer is repeated a bounded number of times, and every other outcome becomes the payload or a
+// UDSError.
 //
 // Each user keeps its own client over the one session. Every request goes out with the header
 // the client targets (the session sends "ATSH" first when another is in force; a header the
@@ -33,7 +34,7 @@ namespace veq {
 // ExchangeCancelled) unchanged. A silent adapter ends in UDSError::none().
 class UDSClient {
 public:
-    // Replies waited for after the first that is not this request's answer yet.
+    // Replies waited for after the first "response pending" answer.
     static constexpr int maxPendingWaits = 8;
     // The busy-repeat budget every typed operation passes to request().
     static constexpr int standardRetries = 2;
@@ -73,7 +74,7 @@ public:
 
 private:
     // One send with its waits for the answer to `service`, under the command lock.
-    ELM327Response exchange(const std::string& text, UDSService service, std::stop_token stop);
+    ELM327Response exchange(UDSService service, std::span<const std::uint8_t> data, std::stop_token stop);
     TransmitHeader header() const;
 
     ELM327Session& session_;

@@ -376,3 +376,95 @@ TEST(ELM327SessionTest, OneReaderThreadPerConnectionAndNoneForCommandsOrTimeOuts
 
 } // namespace
 } // namespace veq
+
+namespace veq {
+namespace {
+
+// An adapter whose serial side stalls: while held it answers nothing; once released it answers
+// every command it had received, oldest first, each reply of its own, then the new one.
+class StallingAdapter {
+public:
+    std::atomic<bool> holding{true};
+
+    ScriptedTransport::Responder responder() {
+        return [this](const std::string& line) {
+            std::lock_guard lock(mutex_);
+            backlog_.push_back(line);
+            if (holding) return Lines{};
+            Lines replies;
+            for (const std::string& command : backlog_) replies.push_back(answer(command));
+            backlog_.clear();
+            return replies;
+        };
+    }
+
+private:
+    static std::string answer(const std::string& command) {
+        if (command == "0105") return "7E8 03 41 05 7B \r\r>";
+        if (command == "22F190") return "7E8 04 62 F1 90 41 \r\r>";
+        if (command == "22F189") return "7E8 04 62 F1 89 07 \r\r>";
+        return "7E8 04 41 " + command.substr(2) + " 1A F8 \r\r>";
+    }
+    std::mutex mutex_;
+    Lines backlog_;
+};
+
+// After a silence longer than the time-out, the adapter's late answers to the requests that gave
+// up are dropped, not taken for the next requests' answers.
+TEST(ELM327SessionLateRepliesTest, EachRequestGetsItsOwnAnswerAfterASilence) {
+    StallingAdapter adapter;
+    SessionRig rig(adapter.responder(), {.responseTimeout = 40ms, .monitorStopPause = 1ms});
+    rig.session->setFormat(FrameFormat::can11);
+    EXPECT_TRUE(rig.session->query(OBDCommand(0x0C)).ecus.empty()); // timed out
+    EXPECT_TRUE(rig.session->query(OBDCommand(0x0D)).ecus.empty());
+    adapter.holding = false;
+    for (const std::uint8_t pid : {0x05, 0x0C, 0x0D}) {
+        const ELM327Response reply = rig.session->query(OBDCommand(pid));
+        ASSERT_EQ(reply.ecus.size(), 1u);
+        EXPECT_EQ(reply.ecus.front().payload.at(1), pid);
+    }
+    EXPECT_EQ(rig.session->read(0x0C)->scalar(), 1726.0);
+
+    // A UDS read answered first by another identifier's late answer waits for its own.
+    adapter.holding = true;
+    EXPECT_TRUE(rig.session->raw("22F189").ecus.empty());
+    adapter.holding = false;
+    const RequestEcho echo = RequestEcho::of(UDSService::readDataByIdentifier, std::vector<std::uint8_t>{0xF1, 0x90});
+    const ELM327Response uds = rig.session->raw(TransmitHeader::any(), "22F190", echo);
+    ASSERT_NE(uds.firstPayload(), nullptr);
+    EXPECT_EQ(*uds.firstPayload(), (std::vector<std::uint8_t>{0x62, 0xF1, 0x90, 0x41}));
+}
+
+// What names this request ends the wait at once; only answers naming another request are let
+// pass, and the wait goes on for the real one.
+TEST(ELM327SessionLateRepliesTest, OnlyAnswersNamingAnotherRequestAreWaitedPast) {
+    const struct {
+        std::string first;
+        bool waitedPast;
+    } cases[] = {
+        {"NO DATA", false},          {"7F 01 12", false},     {"?", false},
+        {"CAN ERROR", false},        {"41 0C 1A F8", false},  {"41", false},
+        {"41 0D 20", true},          {"41 0D 20\rNO DATA", false},
+        {"7F 22 31", true},          {"62 F1 90 41", true},   {"7F", false},
+    };
+    for (const auto& c : cases) {
+        SessionRig rig({}, {.responseTimeout = 1h, .monitorStopPause = 1ms});
+        auto read = std::async(std::launch::async, [&] { return rig.session->query(OBDCommand(0x0C)); });
+        ASSERT_TRUE(rig.transport->waitForLines(1));
+        rig.transport->push(c.first + "\r\r>");
+        if (c.waitedPast) {
+            EXPECT_EQ(read.wait_for(30ms), std::future_status::timeout) << c.first;
+            rig.transport->push("41 0C 1A F8\r\r>");
+        }
+        if (read.wait_for(20s) != std::future_status::ready) {
+            rig.session.reset(); // ends the wait, so that the test ends
+            ADD_FAILURE() << c.first << ": still waiting";
+            continue;
+        }
+        const ELM327Response reply = read.get();
+        EXPECT_EQ(reply.lines.front(), c.waitedPast ? "41 0C 1A F8" : c.first.substr(0, c.first.find('\r'))) << c.first;
+    }
+}
+
+} // namespace
+} // namespace veq

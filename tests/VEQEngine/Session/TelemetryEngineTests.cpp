@@ -55,16 +55,23 @@ private:
     std::vector<double> rates_;
 };
 
+// Which reads the car answers, a read named by its place among all reads (from 0).
+using Answers = std::function<bool(std::uint8_t pid, std::size_t read)>;
+
 // A car answering mode 01 without headers. A scripted parameter takes its answers in turn
-// (true: a value, false: NO DATA) and then keeps the last; the others always answer.
+// (true: a value, false: NO DATA) and then keeps the last; the others always answer, unless
+// `answers` says otherwise.
 struct Rig {
     std::map<std::uint8_t, std::vector<bool>> scripts;
     std::map<std::uint8_t, std::size_t> turns;
+    Answers answered;
+    std::size_t reads = 0;
     std::atomic<bool> everyReadFails{false}, silent{false};
     SessionRig adapter{[this](const std::string& line) -> Lines {
         if (silent) return {};
         const auto pid = static_cast<std::uint8_t>(std::stoi(line.substr(2), nullptr, 16));
-        bool answers = !everyReadFails;
+        bool answers = !everyReadFails && (!answered || answered(pid, reads));
+        ++reads;
         if (const auto it = scripts.find(pid); it != scripts.end() && answers)
             answers = it->second[std::min(turns[pid]++, it->second.size() - 1)];
         return {answers ? "41 " + line.substr(2) + " 40 40 40 40\r\r>" : "NO DATA\r\r>"};
@@ -114,26 +121,62 @@ TEST(TelemetryEngineTest, HighPriorityTwicePerCycleAndTheOtherListsInTurn) {
     EXPECT_EQ(samples[0].reading.scalar(), 0x4040 / 4.0);
 }
 
-TEST(TelemetryEngineTest, OnlyFourFailuresInARowDropAParameter) {
+// Only failures while other reads succeed count toward a drop: a silence of the car or of the
+// adapter drops nothing, and values come back on the first cycle the car answers again.
+TEST(TelemetryEngineTest, FourCountedFailuresDropAParameterAndASilenceDropsNone) {
+    using PIDs = std::vector<std::uint8_t>;
     const struct {
-        std::vector<bool> answers;
-        bool dropped;
-        std::size_t reads; // of ten offered
-    } cases[] = {{{false, false, false, true, false, false, false, true}, false, 10},
-                 {{false, false, false, false, true}, true, 4}};
+        const char* name;
+        std::set<std::uint8_t> supported;
+        Answers answers;
+        std::size_t cycles;
+        PIDs heroes, secondary;
+        std::size_t samples;
+    } cases[] = {
+        // 0C 0D 05 0C 0D per cycle: the car is silent from the second cycle to the seventh.
+        {"silence", {0x0C, 0x0D, 0x05}, [](std::uint8_t, std::size_t read) { return read < 5 || read >= 35; }, 8,
+         {0x0C, 0x0D}, {0x05}, 10},
+        {"one fails while the other answers", {0x0C, 0x0D}, [](std::uint8_t pid, std::size_t) { return pid != 0x0D; },
+         3, {0x0C}, {}, 6},
+        // 0C 0D A4 0C 0D A4 per cycle; silent from the eleventh read on. 0D has three counted
+        // failures then, and 0C answered after it: the silence's first failure counts and drops
+        // it. A4 had two: one more counts, the next ones do not.
+        {"three and two counted when the silence starts", {0x0C, 0x0D, 0xA4},
+         [](std::uint8_t pid, std::size_t read) {
+             if (read >= 10) return false;
+             if (pid == 0x0D) return false;
+             return pid != 0xA4 || read == 2;
+         },
+         4, {0x0C, 0xA4}, {}, 5},
+    };
     for (const auto& c : cases) {
-        Rig rig({0x0C});
-        rig.scripts[0x0C] = c.answers;
-        rig.runCycles(5);
-        EXPECT_EQ(rig.engine->heroes().empty(), c.dropped);
-        EXPECT_EQ(rig.lines().size(), c.reads);
+        Rig rig(c.supported);
+        rig.answered = c.answers;
+        rig.runCycles(c.cycles);
+        EXPECT_EQ(rig.engine->heroes(), c.heroes) << c.name;
+        EXPECT_EQ(rig.engine->secondary(), c.secondary) << c.name;
+        EXPECT_EQ(rig.sink.samples().size(), c.samples) << c.name;
     }
-    // From a rotating list: the cursor goes on with the rest (04 fails on cycles 0, 3, 6 and 9).
-    Rig rig({0x04, 0x05, 0x0B});
-    rig.scripts[0x04] = {false};
-    rig.runCycles(12);
-    EXPECT_EQ(rig.lines(), requests({0x04, 0x05, 0x0B, 0x04, 0x05, 0x0B, 0x04, 0x05, 0x0B, 0x04, 0x05, 0x0B}));
-    EXPECT_EQ(rig.engine->secondary(), (std::vector<std::uint8_t>{0x05, 0x0B}));
+    // A lone parameter has no other read to tell its failures from a silence: it is kept.
+    Rig lone({0x0C});
+    lone.scripts[0x0C] = {false, false, false, false, false, true};
+    lone.runCycles(4);
+    EXPECT_EQ(lone.engine->heroes(), PIDs{0x0C});
+    EXPECT_EQ(lone.sink.samples().size(), 3u);
+    // From a rotating list: the cursor goes on with the rest (04 fails on cycles 0, 3, ... 12;
+    // its first failure, before any success, does not count).
+    Rig rotating({0x04, 0x05, 0x0B});
+    rotating.scripts[0x04] = {false};
+    rotating.runCycles(15);
+    Lines expected;
+    for (int i = 0; i < 4; ++i) {
+        const Lines turn = requests({0x04, 0x05, 0x0B});
+        expected.insert(expected.end(), turn.begin(), turn.end());
+    }
+    const Lines after = requests({0x04, 0x0B, 0x05});
+    expected.insert(expected.end(), after.begin(), after.end());
+    EXPECT_EQ(rotating.lines(), expected);
+    EXPECT_EQ(rotating.engine->secondary(), (PIDs{0x05, 0x0B}));
 }
 
 TEST(TelemetryEngineTest, ALostLinkEndsTheLoopWithItsErrorAndFailsNoParameter) {

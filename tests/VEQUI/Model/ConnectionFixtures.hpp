@@ -66,6 +66,12 @@ public:
         std::lock_guard lock(mutex_);
         return transport_;
     }
+    // What the car's own adapter prints for `line`, without recording it.
+    std::vector<std::string> carAnswer(const std::string& line) {
+        std::lock_guard lock(mutex_);
+        const auto bytes = emulator_.respond(line, simulation_.state(30.0));
+        return {std::string(bytes.begin(), bytes.end())};
+    }
 
 private:
     std::vector<std::string> answer(const std::string& line) {
@@ -78,9 +84,7 @@ private:
         if (script) {
             if (auto chunks = script(line)) return *chunks;
         }
-        std::lock_guard lock(mutex_);
-        const auto bytes = emulator_.respond(line, simulation_.state(30.0));
-        return {std::string(bytes.begin(), bytes.end())};
+        return carAnswer(line);
     }
 
     mutable std::mutex mutex_;

@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 using namespace veq;
 using namespace veq::testing;
@@ -26,6 +30,53 @@ SessionRecord onlyDrive(AppModel& model) {
 void loseLink(const ScriptedCar& car) {
     car.transport()->loseLink();
     car.transport()->failSendsContaining("\r");
+}
+
+// The serial side of an adapter: it answers the commands it received one after the other, from
+// a thread of its own, as a Wi-Fi adapter does. Stalled, it answers nothing and keeps what comes
+// in; set going again, it answers all of it, in order.
+class SerialSide {
+public:
+    explicit SerialSide(ScriptedCar& car) : car_(car) {}
+
+    void receive(const std::string& line) {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(line);
+        changed_.notify_all();
+    }
+    void stall(bool stalled) {
+        std::lock_guard lock(mutex_);
+        stalled_ = stalled;
+        changed_.notify_all();
+    }
+
+private:
+    void run(std::stop_token stop) {
+        std::unique_lock lock(mutex_);
+        while (changed_.wait(lock, stop, [&] { return !stalled_ && !pending_.empty(); })) {
+            const std::string line = pending_.front();
+            pending_.pop_front();
+            lock.unlock();
+            std::this_thread::sleep_for(10ms); // the bus answers slower than the session asks
+            if (const auto transport = car_.transport()) {
+                for (const std::string& chunk : car_.carAnswer(line)) transport->push(chunk);
+            }
+            lock.lock();
+        }
+    }
+
+    ScriptedCar& car_;
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::deque<std::string> pending_;
+    bool stalled_ = false;
+    std::jthread worker_{[this](std::stop_token stop) { run(stop); }}; // last: stopped first
+};
+
+std::size_t engineSpeedReads(const AppModel& model) {
+    const auto& stats = model.store().stats();
+    const auto it = stats.find(0x0C);
+    return it == stats.end() ? 0 : static_cast<std::size_t>(it->second.sampleCount);
 }
 
 } // namespace
@@ -92,9 +143,53 @@ TEST(LostLinkTests, ALossShowsWhileTheBusMonitorPausesPollingAndThePauseIsNoSile
     settleFor(900ms);
     EXPECT_EQ(rig->linkNotice(), LinkNotice::none);
 
+    // The loss ends the monitor and its pause; a pause of another tool goes on, so that only the
+    // session's own word can tell the loss.
+    PollingPause::Lease otherTool = AppModelToolsAccess::holdPolling(*rig);
     car.transport()->loseLink();
     EXPECT_TRUE(waitUntil([&] { return rig->linkNotice() == LinkNotice::linkLost; }));
+    EXPECT_TRUE(AppModelToolsAccess::pollingPaused(*rig));
+    otherTool.release();
     rig->disconnect();
+}
+
+// A car that answers "NO DATA" for a moment (an ignition switched off and on), and an adapter
+// whose serial side stalls past the reply time-out and then answers everything it was sent: the
+// silence is told, and once the car answers again values flow, without reconnecting.
+TEST(LostLinkTests, ValuesComeBackAfterASilentCarOrAdapter) {
+    for (const bool heldReplies : {false, true}) {
+        SCOPED_TRACE(heldReplies ? "held replies" : "NO DATA");
+        std::atomic<bool> noData = false;
+        std::unique_ptr<SerialSide> serial;
+        ScriptedCar car([&](const std::string& line) -> std::optional<std::vector<std::string>> {
+            if (heldReplies) {
+                serial->receive(line);
+                return silence();
+            }
+            if (noData && line.starts_with("01")) return says("NO DATA");
+            return std::nullopt;
+        });
+        serial = std::make_unique<SerialSide>(car);
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms, .valueSilence = 600ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        ASSERT_TRUE(waitUntil([&] { return engineSpeedReads(*rig) > 0 && rig->store().requestsPerSecond() > 0; }));
+
+        noData = true;
+        serial->stall(true);
+        ASSERT_TRUE(waitUntil([&] { return rig->linkNotice() == LinkNotice::noValues; }));
+        settleFor(700ms); // several reads more fail, or wait out their time-out
+        const std::size_t before = engineSpeedReads(*rig);
+
+        noData = false;
+        serial->stall(false);
+        EXPECT_TRUE(waitUntil([&] {
+            return rig->linkNotice() == LinkNotice::none && rig->store().requestsPerSecond() > 0 &&
+                   engineSpeedReads(*rig) >= before + 10;
+        }));
+        EXPECT_EQ(rig->sessionCatalog().allSessions().size(), 1U);
+        rig->disconnect();
+        serial.reset();
+    }
 }
 
 TEST(LostLinkTests, AnAdapterThatStopsAnsweringIsToldUntilAReadSucceedsAgain) {

@@ -10,6 +10,8 @@ namespace veq {
 struct AppModelToolsAccess {
     // The polling engine's own flag, whoever set it.
     static bool pollingPaused(const AppModel& m) { return m.engine_ && m.engine_->isPaused(); }
+    // A pause of polling as another tool would take it.
+    static PollingPause::Lease holdPolling(AppModel& m) { return PollingPause::hold(m.pollingPause_); }
     static bool didTaskRunning(const AppModel& m) { return m.didTask_.running(); }
     static bool snifferTaskRunning(const AppModel& m) { return m.snifferTask_.running(); }
     static void ingestFrame(AppModel& m, std::string_view line) { m.ingestFrame(line); }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "VEQProtocol/ELM327Response.hpp"
+#include "VEQProtocol/OBDCommand.hpp"
+#include "VEQProtocol/UDSService.hpp"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace veq {
+
+// What the answer to one request names: the service (or OBD mode) it answers and the bytes it
+// echoes after the response identifier (a mode 01 parameter, a data identifier). It tells a
+// reply meant for another request: an adapter that went quiet answers every request it had
+// received once it wakes, and those late answers must not be taken for the one now awaited.
+struct RequestEcho {
+    std::uint8_t service = 0;
+    std::vector<std::uint8_t> parameter;
+
+    // The mode, and the parameter of a mode that takes one ("010C" echoes 41 0C).
+    static RequestEcho of(const OBDCommand& command);
+    // The service, and the data identifier of a read or a write by identifier.
+    static RequestEcho of(UDSService service, std::span<const std::uint8_t> data);
+
+    // True when the reply holds ECU answers and every one is a positive answer naming another
+    // service or parameter, or a negative answer (7F) naming another service. An adapter error,
+    // no answer at all, a negative answer to this service or anything that names nothing clearly
+    // is this request's reply.
+    bool namesAnotherRequest(const ELM327Response& reply) const;
+    bool namesAnotherRequest(const ECUResponse& answer) const;
+
+    bool operator==(const RequestEcho&) const = default;
+};
+
+} // namespace veq
