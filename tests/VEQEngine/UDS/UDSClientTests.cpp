@@ -46,6 +46,7 @@ TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
         {FrameFormat::headersOff, "CAN ERROR", UDSError::adapter(ELM327Error::canError)},
         // Another identifier's or service's answer is a late one: this read's never came.
         {FrameFormat::headersOff, "62 F1 91 41", UDSError::none()},
+        {FrameFormat::headersOff, "62 F1 91 41\r\r>62 F1 90 42", Bytes{0x42}},
         {FrameFormat::headersOff, "50 03", UDSError::none()},
         {FrameFormat::can11, "7E9 04 62 F1 90 42\r7E8 04 62 F1 90 41", Bytes{0x42}},
         {FrameFormat::can11, "7E8 03 7F 10 11\r7E9 04 62 F1 90 42", UDSError::unexpected({0x7F, 0x10, 0x11})},
