@@ -59,7 +59,9 @@ const char* saveErrorText(EventRecorder::SaveError::Kind kind) {
 
 EventRecorder::SaveError::SaveError(Kind kind) : Error(saveErrorText(kind)), kind_(kind) {}
 
-EventRecorder::EventRecorder(Date origin, std::size_t capacity) : origin_(origin), capacity_(capacity) {
+EventRecorder::EventRecorder(Date origin, std::size_t capacity)
+    // Toward the epoch, which never leaves the clock's range.
+    : origin_(origin - origin.time_since_epoch() % std::chrono::milliseconds(1)), capacity_(capacity) {
     intake_.reserve(intakeReserve);
     spare_.reserve(intakeReserve);
     consumer_ = std::jthread([this](std::stop_token stop) { consume(std::move(stop)); });

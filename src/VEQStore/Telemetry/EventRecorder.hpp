@@ -79,7 +79,9 @@ public:
         Kind kind_;
     };
 
-    // Dates before the origin, or 4,294,967 s or more after it, are never recorded.
+    // Dates before the origin, or 4,294,967 s or more after it, are never recorded. The origin
+    // is taken on the whole millisecond it falls in: marks are whole milliseconds after it, so a
+    // mark set on a whole second of the clock then lies on that second, not just before it.
     EventRecorder(Date origin, std::size_t capacity);
     ~EventRecorder();
     EventRecorder(const EventRecorder&) = delete;

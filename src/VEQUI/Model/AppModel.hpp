@@ -325,7 +325,9 @@ public:
     // The event recorder's origin; nothing without a recorder.
     std::optional<Date> recorderOrigin() const;
     // Why `url` must not be overwritten, when it is a file the application keeps: the drive being
-    // recorded, the session catalogue's store or a catalogued drive ("« name » ..."); else nothing.
+    // recorded, the session catalogue's store and its working files, a catalogued drive, the
+    // instance lock, the audit log or an ECU backup ("« name » ..."); else nothing. Every save of
+    // the screens asks it.
     std::optional<std::string> keptFileRefusal(const std::filesystem::path& url) const;
     // The French status line of position recording.
     std::string locationSummary() const;

@@ -103,6 +103,24 @@ TEST(EventRecorderTests, MarksAreTruncatedAndClampedAndCountedInTheStatus) {
     EXPECT_EQ(recorder.status(), (EventRecorder::Status{3, 0, none, none, 2}));
 }
 
+// A connection's clock time falls between two milliseconds; marks set on whole seconds of the
+// clock (the capture's handles) must still lie on those seconds, and the saved range start there.
+TEST(EventRecorderTests, AnOriginBetweenMillisecondsKeepsMarksSetOnWholeSecondsOnThem) {
+    TemporaryFolder folder;
+    EventRecorder recorder(after(437'123ns), 100);
+    EXPECT_EQ(recorder.originDate(), origin);
+    recorder.record(0x0C, 800, after(21'500ms));
+    recorder.markStart(after(21s));
+    recorder.markEnd(after(153s));
+    const auto onClock = [&](std::optional<double> mark) {
+        return recorder.originDate() + std::chrono::round<std::chrono::milliseconds>(std::chrono::duration<double>(*mark));
+    };
+    const auto status = recorder.status();
+    EXPECT_EQ(onClock(status.startMark), after(21s));
+    EXPECT_EQ(onClock(status.endMark), after(153s));
+    EXPECT_EQ(tf::read(recorder.save(folder / "range.veqt", 50).url).startDate, after(21s));
+}
+
 TEST(EventRecorderTests, SummariesListOrdinaryChannelsThenGPS) {
     EventRecorder recorder(origin, 100);
     recorder.record(240, 48.85F, after(1s));

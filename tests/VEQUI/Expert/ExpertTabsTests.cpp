@@ -257,6 +257,7 @@ TEST(DIDScanner, ScansIdentificationAndMakerRangesWatchesValuesNamesAndExportsTh
     ASSERT_EQ(rig.dialogs().saveRequests.size(), 1u);
     EXPECT_EQ(rig.dialogs().saveRequests[0].suggestedName, "dids-7E0.csv");
     EXPECT_EQ(fileText(file), DIDCSV::encode(model.discoveredDIDs()));
+    expectKeptFilesRefused(rig.rig, [&] { QTest::mouseClick(only<QWidget>(view, QStringLiteral("exportButton")), Qt::LeftButton); });
 }
 
 TEST(DIDScanner, PickerTextsAndTheCSVLineOfTheExample) {

@@ -46,8 +46,8 @@ TEST(FileExporter, CancellingWritesNothingAndChangesNothing) {
     TemporaryFolder folder;
     write(folder / "old.txt", "ancien");
     RecordingDialogs dialogs; // no answer queued: the panel is cancelled
-    FileExporter::save(dialogs, "nouveau", "old.txt", std::nullopt);
-    FileExporter::saveCopy(dialogs, folder / "old.txt", "copie.txt", std::nullopt);
+    FileExporter::save(dialogs, "nouveau", "old.txt", std::nullopt, {});
+    FileExporter::saveCopy(dialogs, folder / "old.txt", "copie.txt", std::nullopt, {});
     EXPECT_EQ(dialogs.saveRequests.size(), 2u);
     EXPECT_EQ(contents(folder / "old.txt"), "ancien");
     EXPECT_EQ(others(folder.path(), {"old.txt"}), std::vector<std::string>{});
@@ -59,7 +59,7 @@ TEST(FileExporter, SavingBytesOverAFileReplacesItWhole) {
     write(folder / "rapport.html", std::string(10000, 'a'));
     RecordingDialogs dialogs;
     dialogs.saveAnswers.push_back(folder / "rapport.html");
-    FileExporter::save(dialogs, "court", "rapport.html", FileExporter::ContentType{"Page HTML", "html"});
+    FileExporter::save(dialogs, "court", "rapport.html", FileExporter::ContentType{"Page HTML", "html"}, {});
     EXPECT_EQ(contents(folder / "rapport.html"), "court");
     EXPECT_EQ(others(folder.path(), {"rapport.html"}), std::vector<std::string>{});
     EXPECT_TRUE(dialogs.messages.empty());
@@ -71,7 +71,7 @@ TEST(FileExporter, ACopyReplacesTheDestinationAndLeavesTheSource) {
     write(folder / "copie.mf4", "ancienne copie plus longue");
     RecordingDialogs dialogs;
     dialogs.saveAnswers.push_back(folder / "copie.mf4");
-    FileExporter::saveCopy(dialogs, folder / "source.mf4", "copie.mf4", FileExporter::ContentType{"MDF", "mf4"});
+    FileExporter::saveCopy(dialogs, folder / "source.mf4", "copie.mf4", FileExporter::ContentType{"MDF", "mf4"}, {});
     EXPECT_EQ(contents(folder / "copie.mf4"), "mesures");
     EXPECT_EQ(contents(folder / "source.mf4"), "mesures");
     EXPECT_EQ(others(folder.path(), {"source.mf4", "copie.mf4"}), std::vector<std::string>{});
@@ -86,8 +86,8 @@ TEST(FileExporter, AFailedWriteOrCopyIsToldAndKeepsWhatWasThere) {
     RecordingDialogs dialogs;
     dialogs.saveAnswers.push_back(folder / "absent" / "trace.asc");
     dialogs.saveAnswers.push_back(folder / "copie.mf4");
-    FileExporter::save(dialogs, "data", "trace.asc", kTrace);
-    FileExporter::saveCopy(dialogs, folder / "disparu.mf4", "copie.mf4", std::nullopt);
+    FileExporter::save(dialogs, "data", "trace.asc", kTrace, {});
+    FileExporter::saveCopy(dialogs, folder / "disparu.mf4", "copie.mf4", std::nullopt, {});
     EXPECT_FALSE(fs::exists(folder / "absent"));
     EXPECT_EQ(contents(folder / "copie.mf4"), "ancienne copie");
     EXPECT_EQ(others(folder.path(), {"copie.mf4"}), std::vector<std::string>{});
@@ -113,8 +113,8 @@ TEST(FileExporter, ChoosingTheSourceItselfLeavesItAsItWas) {
     RecordingDialogs dialogs;
     dialogs.saveAnswers.push_back(folder / "trajet.gpx");
     dialogs.saveAnswers.push_back(folder / "." / "trajet.gpx"); // the same file by another path
-    FileExporter::saveCopy(dialogs, folder / "trajet.gpx", "trajet.gpx", std::nullopt);
-    FileExporter::saveCopy(dialogs, folder / "trajet.gpx", "trajet.gpx", std::nullopt);
+    FileExporter::saveCopy(dialogs, folder / "trajet.gpx", "trajet.gpx", std::nullopt, {});
+    FileExporter::saveCopy(dialogs, folder / "trajet.gpx", "trajet.gpx", std::nullopt, {});
     EXPECT_EQ(contents(folder / "trajet.gpx"), "trace");
     EXPECT_EQ(inode(folder / "trajet.gpx"), before); // not even rewritten
     EXPECT_EQ(others(folder.path(), {"trajet.gpx"}), std::vector<std::string>{});
@@ -123,7 +123,7 @@ TEST(FileExporter, ChoosingTheSourceItselfLeavesItAsItWas) {
 
 TEST(FileExporter, ThePanelGetsTheSuggestedNameTheStartingFolderAndOnlyTheTypesGiven) {
     RecordingDialogs dialogs;
-    FileExporter::save(dialogs, "x", "trace.asc", kTrace);
+    FileExporter::save(dialogs, "x", "trace.asc", kTrace, {});
     dialogs.saveAnswers.push_back(fs::path("/tmp/choisi.csv"));
     const std::vector<FileExporter::ContentType> types{{"CSV", "csv"}, {"JSON", "json"}};
     EXPECT_EQ(FileExporter::chooseDestination(dialogs, "export.csv", fs::path("/data"), types), fs::path("/tmp/choisi.csv"));

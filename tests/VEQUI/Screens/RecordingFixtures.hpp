@@ -19,6 +19,7 @@ struct PastDrive {
     int seconds = 90;   // records from 0 s to `seconds` included
     bool gps = true;    // the position channels, with a fix in every record
     int perSecond = 1;  // records a second
+    std::chrono::milliseconds tail{0}; // a last record this long after `seconds`, where the drive ends
 };
 
 // The drive's own telemetry file in the sessions folder (engine speed, road speed and, when asked,
@@ -47,11 +48,15 @@ inline SessionRecord addPastDrive(AppModel& model, const PastDrive& drive = {}) 
             }
             writer.append(static_cast<std::uint32_t>(i * 1000 / drive.perSecond), values);
         }
+        if (drive.tail > 0ms) {
+            writer.append(static_cast<std::uint32_t>((seconds(drive.seconds) + drive.tail).count()),
+                          std::vector<std::optional<float>>(channels.size()));
+        }
     }
     SessionRecord record = catalog.createSession(name, "VF1RFB00X12345678", "clio-4", "Renault Clio IV", drive.start);
     SessionCatalog::Update figures;
-    figures.endDate = drive.start + seconds(drive.seconds);
-    figures.sampleCount = drive.seconds * drive.perSecond + 1;
+    figures.endDate = drive.start + seconds(drive.seconds) + drive.tail;
+    figures.sampleCount = drive.seconds * drive.perSecond + 1 + (drive.tail > 0ms ? 1 : 0);
     figures.channelCount = static_cast<std::int64_t>(channels.size());
     figures.distanceKm = 1.6;
     figures.maxSpeedKmh = 88;

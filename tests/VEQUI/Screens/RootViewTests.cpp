@@ -193,6 +193,14 @@ TEST(RootView, ALostLinkIsToldOverEverySectionAndTheFullScreenCockpitAndTheConta
     const SessionRowTexts row = drives->textsOf(0);
     EXPECT_EQ(row.mark, QStringLiteral("Liaison perdue"));
     EXPECT_EQ(row.details, QStringLiteral("Interrompu par la perte de liaison avec l'adaptateur."));
+    // Its card over the list no longer calls it under way; its figures and its replay stay.
+    const auto cardTitle = [&] {
+        const auto* card = rig.find<QWidget>(QStringLiteral("currentTripCard"));
+        return card ? card->findChild<QLabel*>(QStringLiteral("cardTitle"))->text() : QString();
+    };
+    EXPECT_EQ(cardTitle(), QStringLiteral("Trajet interrompu"));
+    EXPECT_NE(rig.find(QStringLiteral("currentTripTiles")), nullptr);
+    EXPECT_NE(rig.find(QStringLiteral("replayButton")), nullptr);
     ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Cockpit")));
     EXPECT_TRUE(rig.snapshot("link-lost-cockpit"));
 
@@ -212,6 +220,9 @@ TEST(RootView, ALostLinkIsToldOverEverySectionAndTheFullScreenCockpitAndTheConta
     ASSERT_TRUE(rig.connect());
     rig.settle();
     EXPECT_EQ(rig.find(QStringLiteral("linkNoticeBar")), nullptr);
+    ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.Trajets")));
+    rig.settle();
+    EXPECT_EQ(cardTitle(), QStringLiteral("Trajet en cours"));
 }
 
 TEST(RootView, TheSilenceNoticeNamesTheAdapterOrTheCar) {

@@ -167,6 +167,30 @@ TEST(TripsTrim, AnExcerptOfAPastDriveInEveryFormatHoldsTheRecordsBetweenItsBound
     EXPECT_TRUE(waitUntil([&] { return trips.timeline().channel() == std::optional<std::uint8_t>(0x0C); }));
 }
 
+// A drive of 304.97 s reads 5:04 on its tile and over its whole range, as a clock would (rounded,
+// the range read 5:05), and an excerpt up to its end is named for that second.
+TEST(TripsTrim, ADrivesLengthReadsTheSameOnItsTileAndOnItsWholeRange) {
+    ScreenRig rig;
+    ASSERT_TRUE(rig.connect());
+    const SessionRecord drive = addPastDrive(rig.model(), {.seconds = 304, .gps = false, .tail = 970ms});
+    const TripsScreen trips{rig};
+    ASSERT_TRUE(trips.open());
+    ASSERT_TRUE(trips.open(drive));
+    rig.settle();
+    EXPECT_DOUBLE_EQ(trips.range().upper(), 304.97);
+    const auto facts = rig.findAll<FactView>(QStringLiteral("driveFact"));
+    ASSERT_FALSE(facts.empty());
+    EXPECT_EQ(facts[0]->component(), (Fact{QStringLiteral("Durée"), QStringLiteral("5:04")}));
+    EXPECT_EQ(trips.range().endLabel().text(), QStringLiteral("Fin 5:04"));
+    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 5:04"));
+    rig.snapshot("trips-drive-length");
+
+    trips.range().setRange(10, trips.range().upper());
+    EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 4:54"));
+    ASSERT_TRUE(trips.exportTo(Format::csv, rig.folder.path() / "end.csv"));
+    EXPECT_EQ(trips.suggested(), base(drive) + "-10s-304s.csv");
+}
+
 // Handles put together, or so close that no record lies between them: no file, and no panel asked
 // (an empty range would otherwise export the whole drive under an excerpt's name).
 TEST(TripsTrim, AnExcerptWithoutARecordIsRefusedBeforeThePanel) {

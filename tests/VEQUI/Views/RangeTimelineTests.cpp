@@ -136,11 +136,12 @@ TEST_F(Timeline, ClicksMoveTheNearerHandleAndDragsAreClamped) {
 }
 
 // An axis whose end is no whole second, as a drive's: the handles stop on whole seconds or at that
-// end, and the length reads as the end less the start as they read (each rounded alone: 0:21).
+// end, which reads as the second it falls in, as a clock does; the length reads as the end less
+// the start as they read (each rounded alone: 0:21).
 TEST_F(Timeline, HandlesStopOnWholeSecondsOrAtTheEndAndTheTextsAgree) {
     timeline.setAxis(0, 95.6);
     const struct { double from, to, start, end; const char* texts; } cases[] = {
-        {52.4, 73.6, 52, 74, "Début 0:52 Fin 1:14 Durée 0:22"}, {12.5, 95.4, 12, 95.6, "Début 0:12 Fin 1:36 Durée 1:24"}};
+        {52.4, 73.6, 52, 74, "Début 0:52 Fin 1:14 Durée 0:22"}, {12.5, 95.4, 12, 95.6, "Début 0:12 Fin 1:35 Durée 1:23"}};
     for (const auto& c : cases) {
         timeline.setRange(c.from, c.to);
         EXPECT_EQ(std::pair(timeline.start(), timeline.end()), std::pair(c.start, c.end)) << c.from;

@@ -99,6 +99,9 @@ TEST(CaptureChannelLine, ValueWithItsUnitAndTheTimeOfDayItLastArrived) {
     EXPECT_EQ(line.value.toStdString(), "48.9 °");
     EXPECT_EQ(line.events.toStdString(), "3");
     EXPECT_EQ(line.lastArrival, DateTexts::clockTime(at(1002.5)));
+    // A mark on a whole second of the clock, 1001 ms after an origin between two seconds: 1.001 s
+    // falls a hair short of it, and must not read the second before.
+    EXPECT_EQ(recorderMoment(1.001, at(1000.999)), DateTexts::clockTime(at(1002)));
     // Without a recorder's origin the time is told from the start; a large value is whole.
     const EventRecorder::ChannelSummary rpm{0x0C, "Régime moteur", 120, 3456.5f, 61.26, false};
     const auto alone = CaptureChannelLine::of(rpm, std::nullopt);

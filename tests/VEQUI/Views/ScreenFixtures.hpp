@@ -24,10 +24,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Showing a screen offscreen and reading it back: its texts by name, its pixels by position, its
@@ -181,6 +184,33 @@ inline ScriptedCar::Script monitorPrinting(std::vector<std::string> frames, Scri
         for (const std::string& frame : frames) all += frame + "\r";
         return std::vector<std::string>{all};
     };
+}
+
+// A screen's save (`save` runs it once) answered, in its panel, with the application's own files
+// a save most easily lands on: the catalogue's store and the instance lock (written here as the
+// running application would hold it). Each is refused with the recording screens' message and
+// left as it was.
+inline void expectKeptFilesRefused(ConnectionRig& rig, const std::function<void()>& save) {
+    const std::filesystem::path lock = rig.folder.path() / "oskavel-car.lock";
+    if (!std::filesystem::exists(lock)) writeFile(lock, "4242\n");
+    const std::pair<std::filesystem::path, std::string> kept[] = {
+        {rig.sessionsFolder() / "sessions.store", "appartient au catalogue des trajets"},
+        {lock, "est le verrou qui réserve les données à cette fenêtre"},
+    };
+    for (const auto& [file, reason] : kept) {
+        SCOPED_TRACE(file.filename().string());
+        const std::string before = readFile(file);
+        ASSERT_FALSE(before.empty());
+        const std::size_t told = rig.dialogs->messages.size();
+        rig.dialogs->saveAnswers.push_back(file);
+        save();
+        EXPECT_TRUE(readFile(file) == before) << "the file was written over";
+        ASSERT_EQ(rig.dialogs->messages.size(), told + 1);
+        const Dialogs::Message& message = rig.dialogs->messages.back();
+        EXPECT_EQ(message.kind, Dialogs::Message::Kind::error);
+        EXPECT_TRUE(message.text.starts_with("Enregistrement impossible : « " + file.filename().string() + " » " + reason))
+            << message.text;
+    }
 }
 
 // Counts the paint events of a widget and of everything inside it when counting starts, each

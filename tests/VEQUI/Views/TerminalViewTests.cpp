@@ -388,6 +388,8 @@ TEST(SnifferView, OnTheSimulatedCarRecordingExportsTheTraceAndLeavingResumesPoll
     EXPECT_TRUE(dialogs.messages[0].text.starts_with("Enregistrement impossible : ")) << dialogs.messages[0].text;
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
     EXPECT_EQ(entries(), before);
+    // Nor does a trace replace the catalogue or the lock that keeps a second window off it.
+    expectKeptFilesRefused(screen.rig, [&] { QTest::mouseClick(screen.tool("exportButton"), Qt::LeftButton); });
 
     // Back to the console: the monitor stops and polling answers again.
     screen.chooseMode(Mode::console);

@@ -41,7 +41,9 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 
 QString recorderMoment(double seconds, std::optional<std::chrono::system_clock::time_point> origin) {
     if (!origin) return qs(fmt::format("{:.1f} s", seconds));
-    return DateTexts::clockTime(*origin + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+    // The recorder's times are whole milliseconds: back to the millisecond, since the seconds may
+    // fall a hair short of it and a time on a whole second would read the second before.
+    return DateTexts::clockTime(*origin + std::chrono::round<std::chrono::milliseconds>(
                                               std::chrono::duration<double>(seconds)));
 }
 

@@ -204,9 +204,11 @@ void SnifferView::refreshBanner() {
 }
 
 void SnifferView::exportTrace() {
-    // The save panel is modal; whatever the user chooses, the screen stays as it was.
+    // The save panel is modal; whatever the user chooses, the screen stays as it was. A trace
+    // never replaces a file the application keeps (the catalogue, the instance lock ...).
     FileExporter::save(model_.dialogs(), model_.snifferASCText(), suggestedTraceName,
-                       FileExporter::ContentType{"Trace CAN (ASC)", "asc"});
+                       FileExporter::ContentType{"Trace CAN (ASC)", "asc"},
+                       [this](const std::filesystem::path& destination) { return model_.keptFileRefusal(destination); });
 }
 
 void SnifferView::paintEvent(QPaintEvent*) {

@@ -402,7 +402,8 @@ void DIDScannerView::renderResults() {
 
 void DIDScannerView::exportCSV() {
     FileExporter::save(model_.dialogs(), DIDCSV::encode(model_.discoveredDIDs()), "dids-" + model_.didScanECU() + ".csv",
-                       FileExporter::ContentType{"Texte CSV", "csv"});
+                       FileExporter::ContentType{"Texte CSV", "csv"},
+                       [this](const std::filesystem::path& destination) { return model_.keptFileRefusal(destination); });
 }
 
 } // namespace veq

@@ -30,6 +30,13 @@ void copyIntoPlace(const fs::path& source, const fs::path& destination) {
     commitTemporaryFile(temporary, destination);
 }
 
+// Tells why `destination` is refused, when it is.
+bool refused(Dialogs& dialogs, const Refusal& refusal, const fs::path& destination) {
+    const std::optional<std::string> reason = refusal ? refusal(destination) : std::nullopt;
+    if (reason) tellFailure(dialogs, *reason);
+    return reason.has_value();
+}
+
 } // namespace
 
 bool isSameFile(const fs::path& a, const fs::path& b) {
@@ -47,9 +54,9 @@ void tellFailure(Dialogs& dialogs, const std::string& reason) {
 }
 
 void save(Dialogs& dialogs, std::string_view data, const std::string& suggestedName,
-          const std::optional<ContentType>& contentType) {
+          const std::optional<ContentType>& contentType, const Refusal& refusal) {
     const auto destination = askDestination(dialogs, suggestedName, contentType);
-    if (!destination) return;
+    if (!destination || refused(dialogs, refusal, *destination)) return;
     try {
         writeFileAtomically(*destination, data);
     } catch (const std::exception& failure) {
@@ -58,9 +65,9 @@ void save(Dialogs& dialogs, std::string_view data, const std::string& suggestedN
 }
 
 void saveCopy(Dialogs& dialogs, const fs::path& source, const std::string& suggestedName,
-              const std::optional<ContentType>& contentType) {
+              const std::optional<ContentType>& contentType, const Refusal& refusal) {
     const auto destination = askDestination(dialogs, suggestedName, contentType);
-    if (!destination || isSameFile(source, *destination)) return;
+    if (!destination || isSameFile(source, *destination) || refused(dialogs, refusal, *destination)) return;
     try {
         copyIntoPlace(source, *destination);
     } catch (const std::exception& failure) {

@@ -3,6 +3,7 @@
 #include "VEQUI/Model/Dialogs.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,11 +20,15 @@ using ContentType = Dialogs::FileType;
 // The type the report's PDF is offered under.
 inline ContentType pdfDocument() { return {"Document PDF", "pdf"}; }
 
+// Why a chosen destination must not be written, if it must not: for the screens, the files the
+// application keeps (`AppModel::keptFileRefusal`); an empty one refuses nothing.
+using Refusal = std::function<std::optional<std::string>(const std::filesystem::path& destination)>;
+
 // Asks where to save `data` and writes it there whole: an existing file is replaced only once the
-// new one is complete. A failure is told to the user ("Enregistrement impossible : " and the
-// reason) and leaves the old file as it was.
+// new one is complete. A failure, or a destination that `refusal` names, is told to the user
+// ("Enregistrement impossible : " and the reason) and leaves the file there as it was.
 void save(Dialogs& dialogs, std::string_view data, const std::string& suggestedName,
-          const std::optional<ContentType>& contentType);
+          const std::optional<ContentType>& contentType, const Refusal& refusal);
 
 // The two halves of save(), for a caller that writes off the GUI thread: the panel as save()
 // sets it up, then the message save() gives when the write fails.
@@ -33,9 +38,9 @@ void tellFailure(Dialogs& dialogs, const std::string& reason);
 
 // Asks where to save a copy of `source` and copies it there the same way: the copy goes to a
 // temporary file beside the destination, then takes its place. Choosing the source itself does
-// nothing. The source stays in place.
+// nothing; a refused destination is told and left untouched. The source stays in place.
 void saveCopy(Dialogs& dialogs, const std::filesystem::path& source, const std::string& suggestedName,
-              const std::optional<ContentType>& contentType);
+              const std::optional<ContentType>& contentType, const Refusal& refusal);
 
 // Whether both paths name one existing file (links included).
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

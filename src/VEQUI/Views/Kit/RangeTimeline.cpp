@@ -238,11 +238,10 @@ RangeTimeline::RangeTimeline(QWidget* parent)
       startLabel_(makeLabel({}, VEQ::numeric(11, QFont::Medium), VEQ::textSecondary(), QStringLiteral("rangeStart"))),
       endLabel_(makeLabel({}, VEQ::numeric(11, QFont::Medium), VEQ::textSecondary(), QStringLiteral("rangeEnd"))),
       lengthLabel_(makeLabel({}, VEQ::numeric(11, QFont::DemiBold), VEQ::textPrimary(), QStringLiteral("rangeLength"))),
-      timeText_(DateTexts::clockDuration), read_([](double time) { return std::nearbyint(time); }) {
+      timeText_(DateTexts::clockDuration), read_([](double time) { return std::floor(time); }) {
     setObjectName(QStringLiteral("rangeTimeline"));
     endLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lengthLabel_->setAlignment(Qt::AlignCenter);
-
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

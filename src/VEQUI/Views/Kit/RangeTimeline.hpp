@@ -43,8 +43,9 @@ public:
 
     // How a time on the axis reads under the strip; the length always reads as a clock duration.
     void setTimeText(std::function<QString(double)> text);
-    // The whole second a handle at an end of the axis that is not one reads as: the nearest by
-    // default. The length reads as the end less the start as they read, so the three agree.
+    // The whole second a handle at an end of the axis that is not one reads as: by default the
+    // second it falls in, as a clock and a duration tile read it (304.97 s reads 5:04). The
+    // length reads as the end less the start as they read, so the three agree.
     void setReading(std::function<double(double)> read);
 
     // A trend drawn across the strip, left to right over the whole axis; empty draws none.

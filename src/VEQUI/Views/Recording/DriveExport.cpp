@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -108,7 +109,10 @@ std::string encode(const TelemetryFile::Contents& drive, Format format, const Se
 std::string suggestedName(const TelemetryFile::Contents& drive, Format format, const std::optional<Excerpt>& excerpt) {
     const TimeZone zone = TimeZone::current();
     if (!excerpt) return ExportNaming::dji(drive.startDate, row(format).type.extension, zone);
-    return ExportNaming::dji(drive.startDate, zone) + ExportNaming::rangeSuffix(excerpt->from, excerpt->to) + "." +
+    // The bounds as the timeline reads them: the second each falls in (an end at the drive's end
+    // may lie between two).
+    return ExportNaming::dji(drive.startDate, zone) +
+           ExportNaming::rangeSuffix(std::floor(excerpt->from), std::floor(excerpt->to)) + "." +
            row(format).type.extension;
 }
 

@@ -55,7 +55,8 @@ struct Excerpt {
 };
 
 // "DJI_<local start date and time>.<extension>", for the drive's start in the current time zone;
-// an excerpt puts its range between the two ("DJI_20261207115816-12s-96s.csv").
+// an excerpt puts its range between the two, each bound read to the second it falls in
+// ("DJI_20261207115816-12s-95s.csv" from 12 s to 95.6 s).
 std::string suggestedName(const TelemetryFile::Contents& drive, Format format,
                           const std::optional<Excerpt>& excerpt = std::nullopt);
 

@@ -21,8 +21,8 @@ class RangeTimeline;
 // The trim of the selected drive: the trend of one of its channels under two handles, the times
 // under them, "Tout le trajet" and, for the drive being recorded, "Actualiser". It keeps the drive
 // it shows, read by the trips screen, and the exports take the excerpt from it. The handles stop on
-// whole seconds of the drive or at its end, which reads to the nearest second as the excerpt's
-// file name gives it.
+// whole seconds of the drive or at its end, which reads as the second it falls in, as the drive's
+// duration tile and the excerpt's file name give it.
 class DriveTimeline : public QWidget {
 public:
     explicit DriveTimeline(int width, QWidget* parent = nullptr);

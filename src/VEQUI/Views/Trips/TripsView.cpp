@@ -20,6 +20,7 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
@@ -53,7 +54,7 @@ QString countText(std::size_t drives) {
 
 TripsView::TripsView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model), header_(new HeaderBar(QStringLiteral("Trajets"), QStringLiteral("tripsSummary"))),
-      currentCard_(nullptr), tiles_(new CurrentTripTiles), list_(new SessionList),
+      currentCard_(nullptr), currentTitle_(nullptr), tiles_(new CurrentTripTiles), list_(new SessionList),
       noDrives_(ListScreen::makeEmptyState("map", 30, VEQ::textSecondary(), QStringLiteral("Aucun trajet enregistré"))),
       panelCard_(new RoundedPanel(12, VEQ::surface1())), panel_(new DrivePanel),
       panelScroll_(ListScreen::makeScroll(QStringLiteral("drivePanelScroll"), panel_)) {
@@ -66,6 +67,7 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
     body->setSpacing(14);
     QVBoxLayout* current = nullptr;
     currentCard_ = makeRecordingCard(QStringLiteral("Trajet en cours"), QStringLiteral("currentTripCard"), current);
+    currentTitle_ = currentCard_->findChild<QLabel*>(QStringLiteral("cardTitle"));
     current->addWidget(tiles_);
     auto* replay = new PlainButton(QStringLiteral("Revoir sur les compteurs"), "gauge.with.needle.fill",
                                    VEQ::label(12, QFont::Medium), model_.accent());
@@ -119,8 +121,10 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
         });
     };
     connect(&model_, &AppModel::pastSessionsChanged, this, [this] { refreshDrives(); });
-    // A lost link ends the drive under way: its row is no longer live. A silence changes no row.
+    // A lost link ends the drive under way: its row is no longer live and its card says so. A
+    // silence changes no row.
     connect(&model_, &AppModel::linkNoticeChanged, this, [this] {
+        refreshCurrentTrip();
         if (model_.linkNotice() == LinkNotice::linkLost) refreshDrives();
     });
     connect(&model_, &AppModel::exportingDrivesChanged, this, [this] {
@@ -146,6 +150,8 @@ TripsView::TripsView(AppModel& model, QWidget* parent)
 
 void TripsView::refreshCurrentTrip() {
     currentCard_->setVisible(isLive(model_));
+    currentTitle_->setText(model_.linkNotice() == LinkNotice::linkLost ? QStringLiteral("Trajet interrompu")
+                                                                       : QStringLiteral("Trajet en cours"));
     // A tile for every timed run from the start: tiles that came with the runs would push the
     // panel below them down under the pointer.
     if (isLive(model_)) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+class QLabel;
 class QScrollArea;
 
 namespace veq {
@@ -24,10 +25,11 @@ class RoundedPanel;
 class SessionList;
 struct SessionRow;
 
-// The section "Trajets": while connected, the figures of the drive under way; then every drive
-// of the catalogue, newest first, and for the selected one its figures, its trim timeline, its
-// export (whole or the excerpt) in every format and its deletion. Listing reads no drive file, it
-// only looks whether each is there; selecting a drive reads its file once, off the GUI thread.
+// The section "Trajets": while connected, the figures of the drive under way ("Trajet interrompu"
+// once the link is lost, its figures and replay still there); then every drive of the catalogue,
+// newest first, and for the selected one its figures, its trim timeline, its export (whole or the
+// excerpt) in every format and its deletion. Listing reads no drive file, it only looks whether
+// each is there; selecting a drive reads its file once, off the GUI thread.
 class TripsView : public QWidget {
 public:
     explicit TripsView(AppModel& model, QWidget* parent = nullptr);
@@ -67,6 +69,7 @@ private:
     AppModel& model_;
     HeaderBar* header_;
     RoundedPanel* currentCard_;
+    QLabel* currentTitle_;
     CurrentTripTiles* tiles_;
     SessionList* list_;
     QWidget* noDrives_;
