@@ -19,7 +19,8 @@ struct PastDrive {
     int seconds = 90;   // records from 0 s to `seconds` included
     bool gps = true;    // the position channels, with a fix in every record
     int perSecond = 1;  // records a second
-    std::chrono::milliseconds tail{0}; // a last record this long after `seconds`, where the drive ends
+    std::chrono::milliseconds tail{0}; // a last record this long after `seconds`
+    std::chrono::milliseconds unrecorded{0}; // the drive ends this long after its last record
 };
 
 // The drive's own telemetry file in the sessions folder (engine speed, road speed and, when asked,
@@ -55,7 +56,7 @@ inline SessionRecord addPastDrive(AppModel& model, const PastDrive& drive = {}) 
     }
     SessionRecord record = catalog.createSession(name, "VF1RFB00X12345678", "clio-4", "Renault Clio IV", drive.start);
     SessionCatalog::Update figures;
-    figures.endDate = drive.start + seconds(drive.seconds) + drive.tail;
+    figures.endDate = drive.start + seconds(drive.seconds) + drive.tail + drive.unrecorded;
     figures.sampleCount = drive.seconds * drive.perSecond + 1 + (drive.tail > 0ms ? 1 : 0);
     figures.channelCount = static_cast<std::int64_t>(channels.size());
     figures.distanceKm = 1.6;

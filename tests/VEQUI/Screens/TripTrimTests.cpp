@@ -189,6 +189,15 @@ TEST(TripsTrim, ADrivesLengthReadsTheSameOnItsTileAndOnItsWholeRange) {
     EXPECT_EQ(trips.range().lengthLabel().text(), QStringLiteral("Durée 4:54"));
     ASSERT_TRUE(trips.exportTo(Format::csv, rig.folder.path() / "end.csv"));
     EXPECT_EQ(trips.suggested(), base(drive) + "-10s-304s.csv");
+
+    // A drive that ended half a second after its last record (304.6 s) lasted 305.1 s: its whole
+    // range runs to its end and reads as its tile does.
+    const SessionRecord later = addPastDrive(rig.model(), {.start = drive.startDate + std::chrono::hours(1), .seconds = 304,
+                                                           .gps = false, .tail = 600ms, .unrecorded = 500ms});
+    ASSERT_TRUE(trips.open(later));
+    rig.settle();
+    EXPECT_EQ(rig.findAll<FactView>(QStringLiteral("driveFact"))[0]->component().value, QStringLiteral("5:05"));
+    EXPECT_EQ(trips.range().endLabel().text(), QStringLiteral("Fin 5:05"));
 }
 
 // Handles put together, or so close that no record lies between them: no file, and no panel asked

@@ -218,7 +218,8 @@ void TripsView::openSelected(bool again) {
         }
     }
     panel_->timeline().showReading(live, again);
-    ReadRequest request{*file, channel, live, again, generation};
+    ReadRequest request{*file, channel, live, again, generation, {}};
+    if (!live && record.endDate) request.recordedLength = record.duration();
     if (reading_) {
         waitingRead_ = std::move(request);
     } else {
@@ -235,6 +236,9 @@ void TripsView::startRead(const ReadRequest& request) {
         if (waitingRead_) startRead(*std::exchange(waitingRead_, std::nullopt));
         if (request.generation != readGeneration_) return; // another drive was selected meanwhile
         if (outcome.opened) {
+            // The file's last record comes a moment before the drive's end: the whole range runs to
+            // that end, so that it reads the length the drive's tile and row read.
+            if (request.recordedLength) outcome.opened->duration = std::max(outcome.opened->duration, *request.recordedLength);
             panel_->timeline().showDrive(std::move(*outcome.opened), request.live, request.again);
         } else {
             panel_->timeline().showUnavailable(QString::fromStdString(outcome.failure));

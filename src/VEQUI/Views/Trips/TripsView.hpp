@@ -62,6 +62,8 @@ private:
         bool live = false;
         bool again = false;
         std::uint64_t generation = 0;
+        // An ended drive's length as the catalogue has it, which its tile shows.
+        std::optional<double> recordedLength;
     };
     void startRead(const ReadRequest& request);
     void exportFinished(const SessionRecord& record, const std::optional<std::filesystem::path>& written);
