@@ -54,21 +54,21 @@ std::optional<VehicleProfile> generic() {
     return std::move(*it);
 }
 
+bool chassisMatches(const VehicleProfile& profile, std::string_view vin) {
+    const auto vinChars = unicode::characters(vin);
+    if (vinChars.size() != kVINLength) return false;
+    std::string code;
+    for (std::size_t i = 3; i <= 5; ++i) code += vinChars[i];
+    return modelCode(profile.chassis) == code;
+}
+
 std::optional<VehicleProfile> match(const std::optional<std::string>& vin, const std::optional<std::string>& fuelType,
                                     const std::vector<VehicleProfile>& profiles) {
     if (!vin) return std::nullopt;
 
     std::vector<const VehicleProfile*> candidates;
-    const auto vinChars = unicode::characters(*vin);
-    if (vinChars.size() == kVINLength) {
-        std::string code;
-        for (std::size_t i = 3; i <= 5; ++i) code += vinChars[i];
-        for (const auto& p : profiles) {
-            if (modelCode(p.chassis) == code) candidates.push_back(&p);
-        }
-    }
-    if (candidates.empty()) {
-        for (const auto& p : profiles) candidates.push_back(&p);
+    for (const auto& p : profiles) {
+        if (chassisMatches(p, *vin)) candidates.push_back(&p);
     }
     if (candidates.empty()) return std::nullopt;
     if (!fuelType) return *candidates.front();

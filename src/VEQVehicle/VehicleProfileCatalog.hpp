@@ -34,12 +34,15 @@ std::vector<VehicleProfile> loadFile(const std::filesystem::path& file);
 // element does not decode.
 std::vector<VehicleProfile> decode(std::string_view data);
 
+// Whether a profile's chassis code, less its first character, equals the VIN's characters 4 to
+// 6. Never for a VIN that is not 17 characters long.
+bool chassisMatches(const VehicleProfile& profile, std::string_view vin);
+
 // The profile of a car from its VIN and its fuel word (the fuel type's case name, such as
-// "diesel" or "hybridGasoline"). Nothing without a VIN. A 17-character VIN narrows the
-// candidates to the profiles whose chassis code, less its first character, equals the VIN's
-// characters 4 to 6 (all profiles when none does). A known fuel then picks the first candidate
-// of the same fuel; candidates that declare another fuel give nothing, candidates that declare
-// none give the first.
+// "diesel" or "hybridGasoline"). The candidates are the profiles whose chassis matches the VIN:
+// nothing without a VIN or when no chassis matches, so that an unknown car is never named as
+// another. A known fuel then picks the first candidate of the same fuel; candidates that declare
+// another fuel give nothing, candidates that declare none give the first.
 std::optional<VehicleProfile> match(const std::optional<std::string>& vin, const std::optional<std::string>& fuelType,
                                     const std::vector<VehicleProfile>& profiles);
 

@@ -40,9 +40,11 @@ TEST(VehicleProfileCatalogTests, MatchFollowsChassisThenFuel) {
                       {"WDD2050041R123456", "lpg", std::nullopt},           // every candidate declares another fuel
                       {"WDD2050041R123456", "Diesel", std::nullopt},        // fuel words are case-sensitive
                       {"WDC2530041F123456", "diesel", "x253-any"},          // candidates without fuel: the first
-                      {"WDD9990041R123456", "diesel", "s205-diesel"},       // unknown model code: every profile
-                      {"WDC253004F123456", std::nullopt, "generic"},        // 16 characters: no chassis filter
-                      {"WDDABC0041R123456", std::nullopt, "generic"},       // "ABC" is not "abc"
+                      {"WDD9990041R123456", "diesel", std::nullopt},        // unknown model code: no other car stands in
+                      {"WDD9990041R123456", std::nullopt, std::nullopt},
+                      {"WP0ZZZ99ZTS390000", "gasoline", std::nullopt},      // another maker
+                      {"WDC253004F123456", std::nullopt, std::nullopt},     // 16 characters: no chassis to read
+                      {"WDDABC0041R123456", std::nullopt, std::nullopt},    // "ABC" is not "abc"
                       {"WDDabc0041R123456", "diesel", std::nullopt},        // "lower" alone qualifies, and declares gasoline
                       {"WDD205004\u00E9R123456", std::nullopt, "w205-gasoline"},   // 17 characters in 18 bytes
                       {"WDD205004e\u0301R123456", std::nullopt, "w205-gasoline"}, // a combining accent is no character of its own
@@ -119,8 +121,8 @@ TEST(VehicleProfileCatalogDeathTest, AMissingBundleStopsWithBothPlaces) {
     EXPECT_EQ(resources::locateBundle(first, second), first);
 }
 
-// The shipped resource: the generic profile first (an unknown car without fuel type gets it),
-// every profile consistent, and real VINs matched.
+// The shipped resource: the generic profile first, every profile consistent and shown under a
+// name of its own, and real VINs matched.
 TEST(VehicleProfileCatalogTests, BundledCatalogue) {
     const auto profiles = VehicleProfileCatalog::bundled();
     ASSERT_GE(profiles.size(), 9u);
@@ -131,9 +133,10 @@ TEST(VehicleProfileCatalogTests, BundledCatalogue) {
     EXPECT_FALSE(generic->fuelType);
     EXPECT_EQ(generic->ecus.size(), 10u); // the OBD-II addresses 7E0-7E7, and 740 and 7B2 that coding recipes address
 
-    std::set<std::string> ids;
+    std::set<std::string> ids, names;
     for (const auto& p : profiles) {
         EXPECT_TRUE(ids.insert(p.id).second) << "duplicate id " << p.id;
+        EXPECT_TRUE(names.insert(p.displayName()).second) << p.id << ": the pickers already show " << p.displayName();
         for (const auto& bus : p.busses) EXPECT_TRUE(bus.reachable || bus.note) << p.id << ": an unreachable bus says why";
         std::set<std::string> txIds;
         for (const auto& ecu : p.ecus) {
@@ -153,6 +156,7 @@ TEST(VehicleProfileCatalogTests, BundledCatalogue) {
         {"W1K2130041A123456", "gasoline", std::nullopt}, // the catalogue knows only the diesel W213
         {"WME4513311K123456", "gasoline", "smart-451-essence"},
         {"W1N4632761X123456", "diesel", "mercedes-w463"}, // no fuel declared: any fuel
-        {"VF1RFB00X12345678", std::nullopt, "generic-obd2"}, // unknown model code, no fuel
+        {"VF1RFB00X12345678", std::nullopt, std::nullopt}, // unknown model code
+        {"WDD2571231A123456", "hybridGasoline", "mercedes-c257-essence"}, // the simulated car
     });
 }

@@ -398,6 +398,7 @@ public:
     // --- Vehicle identification ----------------------------------------------------------------
 
     // Maker, profile, VIN match and fuel mismatch from the VIN, the fuel type read and the profiles.
+    // A car whose VIN no profile's chassis matches gets the generic profile, unmatched.
     void identifyVehicle();
     // Engine family from the engine ECU's part number, else from the fuel type read; may correct
     // the fuel mismatch.

@@ -56,11 +56,16 @@ void AppModel::identifyVehicle() {
     if (!match) {
         setSelectedProfile(VehicleProfileCatalog::generic());
         setProfileMatchedFromVIN(false);
-        setProfileFuelMismatch(fuel.has_value());
+        // Only profiles of the car's own chassis can disagree with its fuel: a VIN that no profile
+        // knows raises no mismatch. Without a VIN, a declared fuel stays unconfirmed and counts as one.
+        const bool knownChassis = vin_ && std::any_of(profiles_.begin(), profiles_.end(), [&](const VehicleProfile& p) {
+                                      return VehicleProfileCatalog::chassisMatches(p, *vin_);
+                                  });
+        setProfileFuelMismatch(fuel.has_value() && (!vin_ || knownChassis));
         return;
     }
     setSelectedProfile(*match);
-    setProfileMatchedFromVIN(vin_.has_value());
+    setProfileMatchedFromVIN(true); // a match needs the VIN's chassis
     const auto agrees = match->matchesFuel(word);
     setProfileFuelMismatch(agrees.has_value() && !*agrees);
 }

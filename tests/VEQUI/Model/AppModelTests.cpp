@@ -151,6 +151,13 @@ TEST(AppModelTests, IdentificationFromVINAndFuelType) {
         {"VIN, fuel not available", w205VIN, FuelType::notAvailable, "mercedes-w205-essence", true, false,
          "Mercedes-Benz"},
         {"fuel not available alone", none, FuelType::notAvailable, "generic-obd2", false, false, none},
+        {"the simulated car", "WDD2571231A123456", FuelType::hybridGasoline, "mercedes-c257-essence", true, false,
+         "Mercedes-Benz"},
+        // A car that no profile's chassis matches is named by its maker alone, without a fuel mismatch.
+        {"model code no profile has", "WDD9990081F123456", FuelType::gasoline, "generic-obd2", false, false,
+         "Mercedes-Benz"},
+        {"another maker", "WP0ZZZ99ZTS390000", FuelType::gasoline, "generic-obd2", false, false, "Porsche"},
+        {"VIN of 16 characters", "WDD205008F123456", FuelType::diesel, "generic-obd2", false, false, "Mercedes-Benz"},
     };
     for (const auto& c : cases) {
         ModelRig rig;
@@ -348,7 +355,7 @@ TEST(AppModelTests, VehicleLabelNamesTheProfileElseTheMakerAndFuel) {
     const auto w205 = bundledProfile(m, "mercedes-w205-diesel");
     m.setSelectedProfile(w205);
     EXPECT_EQ(m.vehicleLabel(), w205.displayName());
-    EXPECT_EQ(m.vehicleLabel(), "Mercedes-Benz Classe C (W205) 2014–2021");
+    EXPECT_EQ(m.vehicleLabel(), "Mercedes-Benz Classe C diesel (W205) 2014–2021");
 }
 
 TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {

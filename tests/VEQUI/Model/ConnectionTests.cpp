@@ -75,7 +75,9 @@ TEST(ConnectionTests, SimulatedCarGoesLiveThenDisconnectKeepsOnlyWhatOutlivesThe
     EXPECT_TRUE(rig->supportedPIDs().contains(0x0C));
     EXPECT_TRUE(rig->readFuelType().has_value());
     ASSERT_TRUE(rig->selectedProfile().has_value());
-    EXPECT_EQ(rig->selectedProfile()->id, "mercedes-w204-essence");
+    EXPECT_EQ(rig->selectedProfile()->id, "mercedes-c257-essence"); // the car the simulator plays
+    EXPECT_TRUE(rig->profileMatchedFromVIN());
+    EXPECT_FALSE(rig->profileFuelMismatch());
     EXPECT_TRUE(rig->identifiedEngine().has_value());
     EXPECT_EQ(rig->ecus().size(), rig->selectedProfile()->ecus.size());
 
@@ -87,7 +89,7 @@ TEST(ConnectionTests, SimulatedCarGoesLiveThenDisconnectKeepsOnlyWhatOutlivesThe
     ASSERT_EQ(rig->pastSessions().size(), 1u);
     EXPECT_EQ(rig->pastSessions()[0].fileName, firstFile->filename().string());
     EXPECT_EQ(rig->pastSessions()[0].vin, rig->vin());
-    EXPECT_EQ(rig->pastSessions()[0].profileID, "mercedes-w204-essence");
+    EXPECT_EQ(rig->pastSessions()[0].profileID, "mercedes-c257-essence");
     EXPECT_TRUE(rig->recorderOrigin().has_value());
     EXPECT_TRUE(waitUntil([&] { return rig->feasibilities().size() == rig->recipes().size(); }));
     EXPECT_EQ(rig->auditEntries().size(), 1u); // the log is read at connect

@@ -206,8 +206,11 @@ TEST(SettingsView, TheFixedTextsReadAsWrittenAndEveryControlWritesItsModelProper
     EXPECT_DOUBLE_EQ(model.calibration().speedFactor, 1.0);
     EXPECT_EQ(text(rig, "speedFactor"), "×1.000");
 
-    // Tank: unknown until a capacity is chosen.
-    ASSERT_FALSE(model.effectiveTankCapacity().has_value()); // the simulated car's profile gives none
+    // Tank: the profile's capacity, unknown for a profile without one, until a capacity is chosen.
+    EXPECT_EQ(model.effectiveTankCapacity(), 66.0); // the simulated car's profile
+    EXPECT_EQ(text(rig, "tankCapacity"), "66 L");
+    model.setSelectedProfile(model.profiles().front()); // the generic profile
+    ASSERT_FALSE(model.effectiveTankCapacity().has_value());
     EXPECT_EQ(text(rig, "tankCapacity"), "inconnu");
     ASSERT_TRUE(rig.click(QStringLiteral("tankButton.80 L")));
     EXPECT_EQ(model.calibration().tankCapacityL, 80.0);
