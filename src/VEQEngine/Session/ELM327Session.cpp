@@ -349,26 +349,13 @@ ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view
     return rawHeld(command, stop, &echo);
 }
 
-ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
-    CallScope call(*this);
-    std::uint64_t connection = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (!followUps_.empty()) {
-            ELM327Response next = std::move(followUps_.front());
-            followUps_.pop_front();
-            return next;
-        }
-        connection = disconnects_;
-    }
-    const std::vector<std::uint8_t> reply =
-        nextResponse(stop, connection, std::chrono::steady_clock::now() + timing_.responseTimeout);
-    ELM327Response parsed = ELM327Parser::parse(reply, format());
-    keepFollowUps(parsed);
-    return parsed;
-}
+ELM327Response ELM327Session::awaitNext(std::stop_token stop) { return awaitNextMatching(nullptr, stop); }
 
 ELM327Response ELM327Session::awaitNext(const RequestEcho& echo, std::stop_token stop) {
+    return awaitNextMatching(&echo, stop);
+}
+
+ELM327Response ELM327Session::awaitNextMatching(const RequestEcho* echo, std::stop_token stop) {
     CallScope call(*this);
     SentCommand waiting;
     {
@@ -376,12 +363,12 @@ ELM327Response ELM327Session::awaitNext(const RequestEcho& echo, std::stop_token
         while (!followUps_.empty()) {
             ELM327Response next = std::move(followUps_.front());
             followUps_.pop_front();
-            if (!echo.namesAnotherRequest(next)) return next;
+            if (echo == nullptr || !echo->namesAnotherRequest(next)) return next;
         }
         waiting.connection = disconnects_;
     }
     waiting.deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
-    return receive(waiting, format(), {}, &echo, stop);
+    return receive(waiting, format(), {}, echo, stop);
 }
 
 void ELM327Session::keepFollowUps(const ELM327Response& response) {

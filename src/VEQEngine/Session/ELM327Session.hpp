@@ -257,6 +257,8 @@ private:
     // TransmitHeader::any(), or for a default addressing the session cannot name.
     std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;
     std::optional<std::string> functionalHeaderLocked() const;
+    // awaitNext(), with or without dropping what names another request.
+    ELM327Response awaitNextMatching(const RequestEcho* echo, std::stop_token stop);
     // Queues the response's follow-up messages for awaitNext().
     void keepFollowUps(const ELM327Response& response);
     // Discards what is left of earlier replies, then sends the request.

@@ -197,20 +197,14 @@ void TelemetryEngine::poll(std::uint8_t pid, std::stop_token token) {
         // A failure while no other read succeeds is the car's or the adapter's silence, not this
         // parameter's: it counts only if another read succeeded since this one's previous read,
         // so a silence adds at most one counted failure and drops nothing.
-        const auto previous = successesAtLastRead_.find(pid);
-        const std::uint64_t since = previous == successesAtLastRead_.end() ? 0 : previous->second;
-        if (successes_ > since) {
-            int& failures = consecutiveFailures_[pid];
-            ++failures;
-            if (failures >= failureThreshold) dropLocked(pid);
-        }
-        successesAtLastRead_[pid] = successes_;
+        ReadRecord& record = reads_[pid];
+        if (successes_ > record.successesSeen && ++record.failures >= failureThreshold) dropLocked(pid);
+        record.successesSeen = successes_;
         return;
     }
     {
         std::lock_guard lock(mutex_);
-        consecutiveFailures_[pid] = 0;
-        successesAtLastRead_[pid] = ++successes_;
+        reads_[pid] = ReadRecord{0, ++successes_};
         const Clock::time_point now = timing_.now();
         requestTimestamps_.push_back(now);
         pruneRequestsLocked(now);

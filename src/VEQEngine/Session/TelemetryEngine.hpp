@@ -100,9 +100,12 @@ private:
     bool looping_ = false;     // inside run()
     bool stopPending_ = false; // stop() came while no loop ran
     bool paused_ = false;
-    std::map<std::uint8_t, int> consecutiveFailures_; // counted failures in a row
-    std::uint64_t successes_ = 0;                      // successful reads since the engine began
-    std::map<std::uint8_t, std::uint64_t> successesAtLastRead_; // successes_ after each one's last read
+    struct ReadRecord {
+        int failures = 0;               // counted failures in a row
+        std::uint64_t successesSeen = 0; // successes_ after the parameter's last read
+    };
+    std::map<std::uint8_t, ReadRecord> reads_;
+    std::uint64_t successes_ = 0; // successful reads since the engine began
     std::deque<Clock::time_point> requestTimestamps_;
     std::stop_source runStop_; // ends a read under way when the loop is stopped
 };

@@ -19,13 +19,6 @@ bool announcesPending(const ELM327Response& reply) {
            (*p)[2] == rawValue(UDSNegativeResponse::responsePending);
 }
 
-// A negative answer naming another service is not this request's: taking it would report
-// another request's refusal (or "busy") as this one's.
-bool answersAnotherService(const ELM327Response& reply, std::uint8_t service) {
-    const std::vector<std::uint8_t>* p = reply.firstPayload();
-    return p != nullptr && p->size() >= 2 && (*p)[0] == kNegativeResponse && (*p)[1] != service;
-}
-
 } // namespace
 
 UDSClient::UDSClient(ELM327Session& session) : session_(session) {}
@@ -51,11 +44,11 @@ std::string UDSClient::requestText(UDSService service, std::span<const std::uint
     return text;
 }
 
-ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint8_t> data, std::stop_token stop) {
+ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint8_t> data, const RequestEcho& echo,
+                                   std::stop_token stop) {
     // Held until the last wait: a command of another user sent meanwhile would discard or take
     // the ECU's real answer.
     const TransmitHeader ecu = header();
-    const RequestEcho echo = RequestEcho::of(service, data);
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
     // The session drops the late answers of other requests, here and in every wait.
     ELM327Response reply = session_.raw(ecu, requestText(service, data), echo, stop);
@@ -69,15 +62,16 @@ ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint
 
 std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const std::uint8_t> data, int retriesLeft,
                                              std::stop_token stop) {
+    const RequestEcho echo = RequestEcho::of(service, data);
     for (;;) {
-        const ELM327Response reply = exchange(service, data, stop);
+        const ELM327Response reply = exchange(service, data, echo, stop);
         if (reply.error == ELM327Error::noData) throw UDSError::none();
         if (reply.error) throw UDSError::adapter(*reply.error);
         const std::vector<std::uint8_t>* payload = reply.firstPayload();
         if (payload == nullptr || payload->empty()) throw UDSError::none();
         const std::vector<std::uint8_t>& p = *payload;
-        // A first ECU naming another service beside one answering this request: not its answer.
-        if (answersAnotherService(reply, rawValue(service))) throw UDSError::unexpected(p);
+        // A first ECU naming another request beside one answering this request: not its answer.
+        if (echo.namesAnotherRequest(reply.ecus.front())) throw UDSError::unexpected(p);
         if (p[0] == kNegativeResponse) {
             const std::uint8_t nrc = p.size() >= 3 ? p[2] : kGeneralReject;
             if (nrc == rawValue(UDSNegativeResponse::busyRepeatRequest) && retriesLeft >= 1) {
@@ -104,13 +98,9 @@ void UDSClient::testerPresent(std::stop_token stop) {
 std::vector<std::uint8_t> UDSClient::readDataByIdentifier(std::uint16_t identifier, std::stop_token stop) {
     const std::array<std::uint8_t, 2> echo{static_cast<std::uint8_t>(identifier >> 8),
                                            static_cast<std::uint8_t>(identifier & 0xFF)};
+    // request() refuses an answer echoing another identifier.
     std::vector<std::uint8_t> p = request(UDSService::readDataByIdentifier, echo, standardRetries, stop);
     if (p.size() < 2) return {};
-    if (p[0] != echo[0] || p[1] != echo[1]) {
-        std::vector<std::uint8_t> whole{positiveResponse(UDSService::readDataByIdentifier)};
-        whole.insert(whole.end(), p.begin(), p.end());
-        throw UDSError::unexpected(std::move(whole));
-    }
     p.erase(p.begin(), p.begin() + 2);
     return p;
 }

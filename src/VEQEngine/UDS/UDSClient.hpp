@@ -59,8 +59,8 @@ public:
 
     void openDiagnosticSession(UDSSessionType type, std::stop_token stop = {});
     void testerPresent(std::stop_token stop = {});
-    // The value after the echoed identifier. An echo of another identifier (a late answer to an
-    // earlier read) is an unexpected response; an answer too short to hold the echo gives no bytes.
+    // The value after the echoed identifier. An echo of another identifier is an unexpected
+    // response; an answer too short to hold the echo gives no bytes.
     std::vector<std::uint8_t> readDataByIdentifier(std::uint16_t identifier, std::stop_token stop = {});
     std::vector<UDSDTC> readDTCsByStatusMask(std::uint8_t mask, std::stop_token stop = {});
     // The whole positive payload, the echoed level first; this client never sends a key.
@@ -74,7 +74,8 @@ public:
 
 private:
     // One send with its waits for the answer to `service`, under the command lock.
-    ELM327Response exchange(UDSService service, std::span<const std::uint8_t> data, std::stop_token stop);
+    ELM327Response exchange(UDSService service, std::span<const std::uint8_t> data, const RequestEcho& echo,
+                            std::stop_token stop);
     TransmitHeader header() const;
 
     ELM327Session& session_;
