@@ -40,6 +40,9 @@ struct ELM327Response {
 
     bool isError() const { return error.has_value(); }
     bool isEmpty() const { return ecus.empty() && text.empty() && !error; }
+    // Nothing came at all, not even the prompt: the adapter did not answer in time. An answer that
+    // holds nothing ("NO DATA", a bare prompt) is no silence.
+    bool isSilence() const { return !promptTerminated && lines.empty(); }
     const std::vector<std::uint8_t>* firstPayload() const { return ecus.empty() ? nullptr : &ecus.front().payload; }
 
     bool operator==(const ELM327Response&) const = default;

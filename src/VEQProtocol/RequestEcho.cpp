@@ -1,5 +1,7 @@
 #include "VEQProtocol/RequestEcho.hpp"
 
+#include "VEQSupport/Text.hpp"
+
 #include <algorithm>
 
 namespace veq {
@@ -8,6 +10,7 @@ namespace {
 
 constexpr std::uint8_t kNegativeResponse = 0x7F;
 constexpr std::uint8_t kPositiveBit = 0x40;
+constexpr std::uint8_t kResponsePending = 0x78;
 
 } // namespace
 
@@ -23,6 +26,24 @@ RequestEcho RequestEcho::of(UDSService service, std::span<const std::uint8_t> da
         service == UDSService::readDataByIdentifier || service == UDSService::writeDataByIdentifier;
     if (byIdentifier && data.size() >= 2) echo.parameter.assign(data.begin(), data.begin() + 2);
     return echo;
+}
+
+std::optional<RequestEcho> RequestEcho::ofRequestText(std::string_view text) {
+    std::string digits;
+    for (char c : text) {
+        if (c != ' ' && c != '\t') digits += c;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (!text::parseHexBytes(digits, bytes) || bytes.empty()) return std::nullopt;
+    const std::uint8_t service = bytes.front();
+    const std::span<const std::uint8_t> data(bytes.data() + 1, bytes.size() - 1);
+    if (service == rawValue(OBDMode::currentData) || service == rawValue(OBDMode::vehicleInfo)) {
+        RequestEcho echo{service, {}};
+        if (!data.empty()) echo.parameter.push_back(data.front());
+        return echo;
+    }
+    if (const std::optional<UDSService> uds = fromRaw<UDSService>(service)) return of(*uds, data);
+    return RequestEcho{service, {}};
 }
 
 bool RequestEcho::namesAnotherRequest(const ECUResponse& answer) const {
@@ -41,6 +62,23 @@ bool RequestEcho::namesAnotherRequest(const ELM327Response& reply) const {
     if (reply.error || reply.ecus.empty()) return false;
     return std::all_of(reply.ecus.begin(), reply.ecus.end(),
                        [&](const ECUResponse& answer) { return namesAnotherRequest(answer); });
+}
+
+bool RequestEcho::namedExactlyBy(const ELM327Response& reply) const {
+    if (reply.error || reply.ecus.empty()) return false;
+    const std::vector<std::uint8_t>& p = reply.ecus.front().payload;
+    if (p.empty() || p[0] != static_cast<std::uint8_t>(service | kPositiveBit)) return false;
+    return p.size() >= 1 + parameter.size() && std::equal(parameter.begin(), parameter.end(), p.begin() + 1);
+}
+
+bool RequestEcho::stillPending(const ELM327Response& reply) {
+    if (reply.ecus.empty()) return false;
+    const ECUResponse* last = &reply.ecus.front();
+    for (const ECUResponse& message : reply.followUps) {
+        if (message.header == last->header) last = &message;
+    }
+    const std::vector<std::uint8_t>& p = last->payload;
+    return p.size() >= 3 && p[0] == kNegativeResponse && p[2] == kResponsePending;
 }
 
 } // namespace veq

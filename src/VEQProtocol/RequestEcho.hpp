@@ -5,6 +5,8 @@
 #include "VEQProtocol/UDSService.hpp"
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <span>
 #include <vector>
 
@@ -22,6 +24,10 @@ struct RequestEcho {
     static RequestEcho of(const OBDCommand& command);
     // The service, and the data identifier of a read or a write by identifier.
     static RequestEcho of(UDSService service, std::span<const std::uint8_t> data);
+    // A request typed as hexadecimal text ("010D", "22 F1 90"): its first byte, and the parameter
+    // of modes 01 and 09 or the identifier of a read or write by identifier. Nothing for text that
+    // is not whole bytes of hexadecimal digits.
+    static std::optional<RequestEcho> ofRequestText(std::string_view text);
 
     // True when the reply holds ECU answers and every one is a positive answer naming another
     // service or parameter, or a negative answer (7F) naming another service. An adapter error,
@@ -29,6 +35,13 @@ struct RequestEcho {
     // is this request's reply.
     bool namesAnotherRequest(const ELM327Response& reply) const;
     bool namesAnotherRequest(const ECUResponse& answer) const;
+    // True when the reply's first ECU gives a positive answer echoing this service and its whole
+    // parameter, with no adapter error: an answer that can only be this request's.
+    bool namedExactlyBy(const ELM327Response& reply) const;
+
+    // True when the last message the first ECU put in the reply is a "response pending" (7F xx 78):
+    // the request's answer is still to come.
+    static bool stillPending(const ELM327Response& reply);
 
     bool operator==(const RequestEcho&) const = default;
 };

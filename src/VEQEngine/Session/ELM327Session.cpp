@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::uint8_t kPrompt = '>';
 constexpr std::uint8_t kCarriageReturn = '\r';
+// Answered with the adapter's banner, which names it.
+constexpr std::string_view kStepFinder = "ATI";
 
 std::vector<std::uint8_t> commandBytes(std::string_view command) {
     std::vector<std::uint8_t> bytes(command.begin(), command.end());
@@ -125,6 +127,7 @@ void ELM327Session::connect(std::stop_token stop) {
         linkLost_ = false;
         restoreInterruptPending_ = false;
         restoreSettingsPending_ = false;
+        pairing_.resynchronise(); // the connection starts by resetting the adapter
     }
     std::lock_guard readerLock(readerMutex_);
     if (!reader_.joinable()) {
@@ -150,6 +153,7 @@ void ELM327Session::disconnect() {
         std::lock_guard lock(mutex_);
         ++disconnects_;
         followUps_.clear();
+        pairing_.resynchronise();
         // No adapter to restore: the next connection initialises it again.
         restoreInterruptPending_ = false;
         restoreSettingsPending_ = false;
@@ -305,6 +309,11 @@ std::size_t ELM327Session::queuedReplyCount() const {
     return readyResponses_.size();
 }
 
+std::size_t ELM327Session::owedReplyCount() const {
+    std::lock_guard lock(mutex_);
+    return pairing_.owedCount();
+}
+
 bool ELM327Session::isLinkLost() const {
     std::lock_guard lock(mutex_);
     return linkLost_;
@@ -336,9 +345,10 @@ ELM327Response ELM327Session::query(const TransmitHeader& header, const OBDComma
     CallScope call(*this);
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    const RequestEcho echo = RequestEcho::of(command);
-    const SentCommand sent = sendHeld(command.requestBytes(), stop);
-    return receive(sent, format(), command.requestString(), &echo, stop);
+    const FrameFormat parseFormat = format();
+    const SentCommand sent =
+        sendHeld(command.requestBytes(), {command.requestString(), parseFormat, RequestEcho::of(command)}, stop);
+    return receive(sent, parseFormat, command.requestString(), stop);
 }
 
 ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
@@ -349,26 +359,20 @@ ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view
     return rawHeld(command, stop, &echo);
 }
 
-ELM327Response ELM327Session::awaitNext(std::stop_token stop) { return awaitNextMatching(nullptr, stop); }
-
-ELM327Response ELM327Session::awaitNext(const RequestEcho& echo, std::stop_token stop) {
-    return awaitNextMatching(&echo, stop);
-}
-
-ELM327Response ELM327Session::awaitNextMatching(const RequestEcho* echo, std::stop_token stop) {
+ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
     CallScope call(*this);
     SentCommand waiting;
     {
         std::lock_guard lock(mutex_);
-        while (!followUps_.empty()) {
+        if (!followUps_.empty()) {
             ELM327Response next = std::move(followUps_.front());
             followUps_.pop_front();
-            if (echo == nullptr || !echo->namesAnotherRequest(next)) return next;
+            return next;
         }
         waiting.connection = disconnects_;
     }
     waiting.deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
-    return receive(waiting, format(), {}, echo, stop);
+    return receive(waiting, format(), {}, stop);
 }
 
 void ELM327Session::keepFollowUps(const ELM327Response& response) {
@@ -384,14 +388,19 @@ void ELM327Session::keepFollowUps(const ELM327Response& response) {
 }
 
 ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo) {
-    const SentCommand sent = sendHeld(commandBytes(command), stop);
-
     const std::string upper = text::toUpperASCII(command);
     const std::string compact = withoutSpaces(upper);
     const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
     FrameFormat parseFormat = FrameFormat::headersOff;
     if (!adapterCommand) parseFormat = format();
-    ELM327Response parsed = receive(sent, parseFormat, command, adapterCommand ? nullptr : echo, stop);
+    ReplyPairing::Request owed{std::string(command), parseFormat, std::nullopt};
+    // A request typed as text (the terminal's) is named by its answer as much as any other.
+    if (!adapterCommand) owed.echo = echo != nullptr ? std::optional(*echo) : RequestEcho::ofRequestText(command);
+    const bool named = owed.canBeNamed();
+
+    const SentCommand sent = sendHeld(commandBytes(command), std::move(owed), stop);
+    ELM327Response parsed = receive(sent, parseFormat, command, stop);
+    if (parsed.isSilence() && !named && !TransmitHeader::clearedBy(compact)) findStepHeld(stop);
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
@@ -424,6 +433,19 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
         }
     }
     return parsed;
+}
+
+// A command no reply can name got none while the adapter answered older requests: its reply may
+// have gone to a request the adapter never received. Only an answer that names its request can
+// tell, so the session asks for one ("ATI", answered with the adapter's banner) and is in step
+// again once it comes, instead of every later command taking the reply of the one before.
+void ELM327Session::findStepHeld(std::stop_token stop) {
+    {
+        std::lock_guard lock(mutex_);
+        if (pairing_.settledSinceSent() == 0) return;
+    }
+    if (traceEnabled_) trace(SessionTrace::noteLine("réponses décalées : l'adaptateur est interrogé pour les réaligner"));
+    rawHeld(kStepFinder, stop);
 }
 
 std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& header, std::stop_token stop) {
@@ -470,7 +492,8 @@ std::optional<std::string> ELM327Session::functionalHeaderLocked() const {
     return std::nullopt;
 }
 
-ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t> request, std::stop_token stop) {
+ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed,
+                                                   std::stop_token stop) {
     std::string note;
     std::uint64_t connection = 0;
     {
@@ -478,7 +501,8 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
         if (closing_) throw ExchangeCancelled();
         if (linkLost_) throw TransportError::notConnected();
         connection = disconnects_;
-        // A late reply, or the start of one, must never be taken for this command's answer.
+        // Replies nobody owes (a reply too many, the rest of the last exchange) and the start of
+        // one must never be taken for this command's answer.
         readyResponses_.clear();
         followUps_.clear();
         if (!readBuffer_.empty()) {
@@ -489,47 +513,49 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
             readBuffer_.clear();
             scanned_ = 0;
         }
+        if (stop.stop_requested()) throw ExchangeCancelled();
+        if (pairing_.sending(std::move(owed)) && traceEnabled_) {
+            note += SessionTrace::noteLine("trop de demandes sans réponse : la plus ancienne est oubliée");
+        }
     }
     if (!note.empty()) trace(note);
-    if (stop.stop_requested()) throw ExchangeCancelled();
     try {
         transport_->send(request, stop);
-    } catch (const ExchangeCancelled&) {
-        throw;
-    } catch (const std::exception&) {
-        if (stop.stop_requested()) throw ExchangeCancelled(); // the caller gave up the send
+    } catch (const std::exception& e) {
+        {
+            std::lock_guard lock(mutex_);
+            pairing_.unsent(); // nothing went out that the adapter could answer
+        }
+        if (dynamic_cast<const ExchangeCancelled*>(&e) == nullptr && stop.stop_requested()) {
+            throw ExchangeCancelled(); // the caller gave up the send
+        }
         throw;
     }
     return SentCommand{connection, std::chrono::steady_clock::now() + timing_.responseTimeout};
 }
 
 ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat format, std::string_view command,
-                                      const RequestEcho* echo, std::stop_token stop) {
-    for (;;) {
-        const std::vector<std::uint8_t> reply = nextResponse(stop, sent.connection, sent.deadline);
-        ELM327Response parsed = ELM327Parser::parse(reply, format, command);
-        if (echo != nullptr && echo->namesAnotherRequest(parsed)) {
-            // Another request's answer, come late: this one's may still come, within the same wait.
-            if (traceEnabled_) {
-                trace(SessionTrace::noteLine("réponse tardive à une autre demande ignorée : " + text::hexUpper(reply, " ")));
-            }
-            // Queued late answers are taken without waiting: past the deadline, silence it is.
-            if (std::chrono::steady_clock::now() >= sent.deadline) return ELM327Parser::parse(std::string_view{}, format);
-            continue;
+                                      std::stop_token stop) {
+    // A reset the adapter may have done silently puts the pairing back in step however this ends.
+    struct ExchangeEnd {
+        ELM327Session& session;
+        ~ExchangeEnd() {
+            std::lock_guard lock(session.mutex_);
+            session.pairing_.exchangeEnded();
         }
-        keepFollowUps(parsed);
-        if (traceEnabled_ && !command.empty()) trace(SessionTrace::exchangeBlock(command, reply, parsed));
-        return parsed;
-    }
+    } end{*this};
+    Delivered reply = nextResponse(stop, sent.connection, sent.deadline);
+    ELM327Response parsed = reply.parsed ? std::move(*reply.parsed) : ELM327Parser::parse(reply.bytes, format, command);
+    keepFollowUps(parsed);
+    if (traceEnabled_ && !command.empty()) trace(SessionTrace::exchangeBlock(command, reply.bytes, parsed));
+    return parsed;
 }
 
-
-
-std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline) {
+ELM327Session::Delivered ELM327Session::nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline) {
     std::unique_lock lock(mutex_);
     if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
     if (!readyResponses_.empty()) {
-        std::vector<std::uint8_t> reply = std::move(readyResponses_.front());
+        Delivered reply = std::move(readyResponses_.front());
         readyResponses_.pop_front();
         return reply;
     }
@@ -563,7 +589,7 @@ std::vector<std::uint8_t> ELM327Session::nextResponse(std::stop_token stop, std:
         lock.lock();
     }
     replyWaiter_ = false;
-    std::optional<std::vector<std::uint8_t>> reply = std::exchange(handedReply_, std::nullopt);
+    std::optional<Delivered> reply = std::exchange(handedReply_, std::nullopt);
     if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
     if (reply) return std::move(*reply);
     if (linkLost_) throw TransportError::notConnected();
@@ -652,16 +678,38 @@ void ELM327Session::cutReplies(std::vector<std::string>& notes) {
     scanned_ = readBuffer_.size();
 }
 
-// The first reply goes to the command waiting for it; the others are queued, the oldest
-// dropped beyond the bound.
+// Each reply goes to the request it answers: a late one settles an older request and goes no
+// further; the current request's goes to its waiter, or is queued for it, as is a reply nobody
+// owes (for a wait without a command; the next send discards it), the oldest dropped beyond the
+// bound.
 void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes) {
+    ReplyPairing::Placement placement = pairing_.place(
+        [&reply](const ReplyPairing::Request& request) { return ELM327Parser::parse(reply, request.format, request.command); });
+    if (traceEnabled_ && placement.lost > 0) {
+        notes.push_back(SessionTrace::noteLine(std::to_string(placement.lost) +
+                                               " demande(s) restée(s) sans réponse : tenue(s) pour perdue(s)"));
+    }
+    switch (placement.destination) {
+    case ReplyPairing::Destination::late:
+        if (traceEnabled_) {
+            notes.push_back(SessionTrace::noteLine("réponse tardive à « " + placement.settled->command +
+                                                   " » : " + text::hexUpper(reply, " ")));
+        }
+        return;
+    case ReplyPairing::Destination::tooMany:
+        if (traceEnabled_) notes.push_back(SessionTrace::noteLine("réponse en trop ignorée : " + text::hexUpper(reply, " ")));
+        return;
+    case ReplyPairing::Destination::current:
+    case ReplyPairing::Destination::unowed: break;
+    }
+    Delivered delivered{std::move(reply), std::move(placement.parsed)};
     if (replyWaiter_ && !handedReply_) {
-        handedReply_ = std::move(reply);
+        handedReply_ = std::move(delivered);
         // Read by another thread while the waiter reads the link: its read would sleep on.
         if (pullingThread_ != std::thread::id() && pullingThread_ != std::this_thread::get_id()) readStop_.request_stop();
         return;
     }
-    readyResponses_.push_back(std::move(reply));
+    readyResponses_.push_back(std::move(delivered));
     if (readyResponses_.size() > maxQueuedReplies) {
         readyResponses_.pop_front();
         notes.push_back(SessionTrace::noteLine("file des réponses pleine : la plus ancienne est abandonnée"));

@@ -2,6 +2,7 @@
 
 #include "VEQEngine/Session/InitStep.hpp"
 #include "VEQEngine/Session/MonitorStream.hpp"
+#include "VEQEngine/Session/ReplyPairing.hpp"
 #include "VEQEngine/Session/TransmitHeader.hpp"
 #include "VEQProtocol/ELM327Response.hpp"
 #include "VEQProtocol/FrameFormat.hpp"
@@ -15,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,11 +52,12 @@ namespace veq {
 // session sends "ATSH" when the header in force differs. When the adapter does not take it, the
 // command is not sent and the reply to "ATSH" is the exchange's: nothing goes to the wrong ECU.
 //
-// Late replies: a reply that arrives after its command gave up is discarded before the next
-// command is sent, and a vehicle request (query(), a raw() or awaitNext() given a RequestEcho)
-// also drops a reply that arrives while it waits and names another request, then waits on within
-// the same time-out. An adapter that answered nothing for a while and then answers every request
-// it had received thus never shifts one request's answer onto the next.
+// Replies and requests: the adapter answers every command line with one reply, in order, so a
+// reply that comes after its command gave up belongs to that command, not to the one waiting now.
+// The session keeps the requests still owed a reply and pairs each reply with the oldest of them
+// (ReplyPairing); in step, the waiting command takes its reply whatever it says, so a wrong
+// answer fails at once instead of being waited past. A late reply never changes the session's
+// state (header in force, protocol, format).
 class ELM327Session {
 public:
     struct Timing {
@@ -121,21 +124,19 @@ public:
     ELM327Response raw(std::string_view command, std::stop_token stop = {});
     // The same, sent once `header` is in force.
     ELM327Response raw(const TransmitHeader& header, std::string_view command, std::stop_token stop = {});
-    // A vehicle request as text (a UDS request): replies that name another request are dropped.
+    // A vehicle request as text (a UDS request), whose exact answer `echo` tells: once its own
+    // answer comes, older requests that never got theirs stop holding it up.
     ELM327Response raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
                        std::stop_token stop = {});
-    // One OBD-II request with the connection's OBD header, its reply parsed in format(). Replies
-    // that name another request are dropped.
+    // One OBD-II request with the connection's OBD header, its reply parsed in format().
     ELM327Response query(const OBDCommand& command, std::stop_token stop = {});
     // The same with another header (TransmitHeader::any(): on the header in force).
     ELM327Response query(const TransmitHeader& header, const OBDCommand& command, std::stop_token stop = {});
-    // The next complete reply, sending nothing and taking no lock. First come the further
-    // messages an ECU put in a reply already returned (its answer after a "response pending"
-    // in the same reply), each as a response of its own; then the oldest queued reply if there
-    // is one. Meant for a caller that already holds the lock (an exclusive section).
+    // The next reply to the last request sent, sending nothing and taking no lock: its answer
+    // after a "response pending". First come the further messages an ECU put in a reply already
+    // returned, each as a response of its own; then a reply queued meanwhile if there is one.
+    // Meant for a caller that already holds the lock (an exclusive section).
     ELM327Response awaitNext(std::stop_token stop = {});
-    // The same, dropping the messages and replies that name another request.
-    ELM327Response awaitNext(const RequestEcho& echo, std::stop_token stop = {});
 
     // Waits for the command lock (first come, first served) and holds it until the section ends.
     ExclusiveSection exclusive(std::stop_token stop = {});
@@ -172,6 +173,8 @@ public:
     std::size_t lockQueueLength() const;
     // Complete replies that arrived while no command waited.
     std::size_t queuedReplyCount() const;
+    // Requests sent whose replies are still to come, the one waiting now included.
+    std::size_t owedReplyCount() const;
 
     // --- Adapter operations ---
 
@@ -185,7 +188,9 @@ public:
     FrameFormat detectAndApplyProtocolFormat(std::stop_token stop = {});
     // The union of every ECU's support bitmaps, following the chain from 00 while it announces
     // the next base (at most seven requests).
-    std::set<std::uint8_t> discoverSupportedPIDs(std::stop_token stop = {});
+    // `ask`, when given, sends each request in place of query().
+    using Ask = std::function<ELM327Response(const OBDCommand&)>;
+    std::set<std::uint8_t> discoverSupportedPIDs(std::stop_token stop = {}, const Ask& ask = {});
     // One mode 01 parameter decoded from the first ECU that answered; nothing when no ECU
     // answered, its echo does not match, the catalogue lacks the parameter or the value is
     // implausible.
@@ -248,27 +253,32 @@ private:
         Deadline deadline;
     };
 
+    // A reply as handed to its request: the bytes, and their reading when pairing read them.
+    struct Delivered {
+        std::vector<std::uint8_t> bytes;
+        std::optional<ELM327Response> parsed;
+    };
+
     ELM327Response rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo = nullptr);
     // Under the command lock, before an exchange that needs `header`: a monitor restore left
     // pending, then "ATSH" when the header in force differs. The reply to a header command the
     // adapter did not take, which then stands for the exchange's.
     std::optional<ELM327Response> prepareHeld(const TransmitHeader& header, std::stop_token stop);
+    // After a command that got no reply while the adapter answered older ones, a command whose
+    // answer names it puts the session back in step.
+    void findStepHeld(std::stop_token stop);
     // The header to send for `header`: none when it is in force (unless `always`), for
     // TransmitHeader::any(), or for a default addressing the session cannot name.
     std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;
     std::optional<std::string> functionalHeaderLocked() const;
-    // awaitNext(), with or without dropping what names another request.
-    ELM327Response awaitNextMatching(const RequestEcho* echo, std::stop_token stop);
     // Queues the response's follow-up messages for awaitNext().
     void keepFollowUps(const ELM327Response& response);
-    // Discards what is left of earlier replies, then sends the request.
-    SentCommand sendHeld(std::span<const std::uint8_t> request, std::stop_token stop);
-    // The reply parsed in `format`; with an echo, replies naming another request are dropped
-    // (and traced) until this one's comes or the deadline passes.
-    ELM327Response receive(const SentCommand& sent, FrameFormat format, std::string_view command,
-                           const RequestEcho* echo, std::stop_token stop);
+    // Discards what is left of unowed replies, then sends the request, owed its reply from then.
+    SentCommand sendHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
+    // The reply parsed in `format`, or an empty response once the deadline passed.
+    ELM327Response receive(const SentCommand& sent, FrameFormat format, std::string_view command, std::stop_token stop);
     // A disconnect since `connection` ends the wait; the deadline passed, an empty reply.
-    std::vector<std::uint8_t> nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline);
+    Delivered nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline);
     void pause(std::chrono::nanoseconds duration, std::stop_token stop);
 
     void readerLoop(std::stop_token stop);
@@ -301,8 +311,9 @@ private:
 
     // Replies.
     bool replyWaiter_ = false;                           // a command waits for its reply
-    std::optional<std::vector<std::uint8_t>> handedReply_; // the reply given to that waiter
-    std::deque<std::vector<std::uint8_t>> readyResponses_;
+    std::optional<Delivered> handedReply_; // the reply given to that waiter
+    std::deque<Delivered> readyResponses_;  // replies for the last request, or owed to none
+    ReplyPairing pairing_;
     std::deque<ELM327Response> followUps_; // messages of returned replies not handed out yet
     std::vector<std::uint8_t> readBuffer_;
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter

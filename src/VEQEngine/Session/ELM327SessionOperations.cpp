@@ -67,10 +67,11 @@ FrameFormat ELM327Session::detectAndApplyProtocolFormat(std::stop_token stop) {
     return format();
 }
 
-std::set<std::uint8_t> ELM327Session::discoverSupportedPIDs(std::stop_token stop) {
+std::set<std::uint8_t> ELM327Session::discoverSupportedPIDs(std::stop_token stop, const Ask& ask) {
     std::set<std::uint8_t> supported;
     for (const std::uint8_t base : kSupportBases) {
-        const ELM327Response response = query(OBDCommand(OBDMode::currentData, base), stop);
+        const OBDCommand request(OBDMode::currentData, base);
+        const ELM327Response response = ask ? ask(request) : query(request, stop);
         bool gaveBitmap = false;
         for (const ECUResponse& ecu : response.ecus) {
             const std::optional<PIDReading> reading = decode(ecu, base);
@@ -126,6 +127,7 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             readBuffer_.clear();
             scanned_ = 0;
             monitoring_ = true;
+            pairing_.resynchronise(); // what comes now are bus lines, not replies
             // From here the hold belongs to monitor mode, not to the thread that started it.
             if (lockDepth_ == 1) lockOwner_ = {};
         }
@@ -193,6 +195,8 @@ void ELM327Session::restoreAfterMonitor(bool interrupt, std::stop_token stop) {
         restoreFormatAfterMonitorLocked();
         restoreInterruptPending_ = interrupt;
         restoreSettingsPending_ = true;
+        // The adapter's "STOPPED" may come after the pause: a reply too many, not the next one's.
+        pairing_.resynchronise(ReplyPairing::Request{"ATMA", FrameFormat::headersOff, std::nullopt, true});
     }
     finishRestoreHeld(stop);
 }

@@ -50,11 +50,11 @@ ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint
     // the ECU's real answer.
     const TransmitHeader ecu = header();
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
-    // The session drops the late answers of other requests, here and in every wait.
+    // The session pairs each reply with its request: late answers of earlier requests never come here.
     ELM327Response reply = session_.raw(ecu, requestText(service, data), echo, stop);
     int waits = 0;
     while (waits < maxPendingWaits && announcesPending(reply)) {
-        reply = session_.awaitNext(echo, stop);
+        reply = session_.awaitNext(stop);
         if (!reply.ecus.empty()) ++waits;
     }
     return reply;

@@ -18,9 +18,8 @@ namespace veq {
 
 // ISO 14229 (UDS) requests through the adapter session. One request is sent as hexadecimal text
 // ("22F190"); the ECU's "response pending" answers are waited out (at most eight more replies),
-// late answers naming another request are dropped within the same wait, a "busy, repeat request"
-// answer is repeated a bounded number of times, and every other outcome becomes the payload or a
-// UDSError.
+// a "busy, repeat request" answer is repeated a bounded number of times, and every other outcome
+// becomes the payload or a UDSError (an answer naming another request is an unexpected response).
 //
 // Each user keeps its own client over the one session. Every request goes out with the header
 // the client targets (the session sends "ATSH" first when another is in force; a header the

@@ -1,5 +1,7 @@
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/Session/ScriptedTransport.hpp"
+#include "VEQEngine/Session/TerminalLine.hpp"
+#include "VEQEngine/UDS/UDSClient.hpp"
 #include "VEQProtocol/ELM327Parser.hpp"
 
 #include <gtest/gtest.h>
@@ -139,19 +141,29 @@ TEST(ELM327SessionTest, TheEchoOfTheCommandIsNoPartOfTheReply) {
     EXPECT_TRUE(rig.session->read(0x0C).has_value());
 }
 
+// The adapter stays silent past the time-out, then gives its reply late: a late reply changes
+// nothing the session knows.
+void answerLate(SessionRig& rig, const std::optional<std::string>& late) {
+    if (!late) return;
+    rig.transport->push(*late + "\r\r>");
+    ASSERT_TRUE(eventually([&] { return rig.session->owedReplyCount() == 0; }));
+}
+
 TEST(ELM327SessionTest, TransmitHeaderIsKnownOnlyOnceTheAdapterTookIt) {
     const struct {
         std::string command;
-        std::optional<std::string> reply; // nothing: the adapter stays silent
+        std::optional<std::string> reply; // nothing: the adapter stays silent, then answers `late`
         std::optional<std::string> header;
+        std::optional<std::string> late = std::nullopt;
     } steps[] = {{"ATI", "ELM327 v1.5", std::nullopt}, {"at sh 7e1", "OK", "7E1"},        {"ATSH7E2", "?", "7E1"},
-                 {"ATSH18DA10F1", "OK", "18DA10F1"},   {"ATSH7E4", std::nullopt, std::nullopt}, // it may have taken it
+                 {"ATSH18DA10F1", "OK", "18DA10F1"},   {"ATSH7E4", std::nullopt, std::nullopt, "OK"}, // it may have taken it
                  {"ATSH7E5", "?", std::nullopt},       {"ATSH7E6", "OK", "7E6"},          {"ATZ", "ELM327 v1.5", std::nullopt}};
     std::optional<std::string> reply;
     SessionRig rig([&](const std::string&) { return reply ? Lines{*reply + "\r\r>"} : Lines{}; });
     for (const auto& step : steps) {
         reply = step.reply;
         rig.session->raw(step.command);
+        answerLate(rig, step.late);
         EXPECT_EQ(rig.session->transmitHeader(), step.header) << step.command;
     }
 }
@@ -159,9 +171,10 @@ TEST(ELM327SessionTest, TransmitHeaderIsKnownOnlyOnceTheAdapterTookIt) {
 TEST(ELM327SessionTest, ProtocolNumberFollowsWhatTheAdapterSaysAndWhatIsForced) {
     const struct {
         std::string command;
-        std::optional<std::string> reply; // nothing: the adapter stays silent
+        std::optional<std::string> reply; // nothing: the adapter stays silent, then answers `late`
         std::optional<std::string> protocol;
-    } steps[] = {{"ATDPN", "A6", "6"},      {"ATDPN", std::nullopt, "6"}, {"ATSP0", "OK", std::nullopt},
+        std::optional<std::string> late = std::nullopt;
+    } steps[] = {{"ATDPN", "A6", "6"},      {"ATDPN", std::nullopt, "6", "A7"}, {"ATSP0", "OK", std::nullopt},
                  {"ATDPN", "ATDPN\r7", "7"}, {"ATSPA8", "OK", std::nullopt}, {"ATDPN", "A", "A"},
                  {"AT SP 3", "OK", "3"},    {"ATSP9", "?", "3"},          {"ATTP5", "OK", "5"},
                  {"ATDPN", "NO DATA", "5"}, {"ATDPN", "0", std::nullopt}, {"ATSPC", "OK", "C"},
@@ -172,6 +185,7 @@ TEST(ELM327SessionTest, ProtocolNumberFollowsWhatTheAdapterSaysAndWhatIsForced) 
     for (const auto& step : steps) {
         reply = step.reply;
         rig.session->raw(step.command);
+        answerLate(rig, step.late);
         EXPECT_EQ(rig.session->protocolNumber(), step.protocol) << step.command;
     }
 }
@@ -381,7 +395,7 @@ namespace veq {
 namespace {
 
 // An adapter whose serial side stalls: while held it answers nothing; once released it answers
-// every command it had received, oldest first, each reply of its own, then the new one.
+// every command it had received, oldest first, each with its own replies, then the new one.
 class StallingAdapter {
 public:
     std::atomic<bool> holding{true};
@@ -392,63 +406,138 @@ public:
             backlog_.push_back(line);
             if (holding) return Lines{};
             Lines replies;
-            for (const std::string& command : backlog_) replies.push_back(answer(command));
+            for (const std::string& command : backlog_)
+                for (const std::string& r : answer(command)) replies.push_back(r + "\r\r>");
             backlog_.clear();
             return replies;
         };
     }
 
 private:
-    static std::string answer(const std::string& command) { return "7E8 04 41 " + command.substr(2) + " 1A F8 \r\r>"; }
+    static Lines answer(const std::string& command) {
+        if (command == "22F18B") return {"7E8 03 7F 22 78", "7E8 07 62 F1 8B 20 24 01 15"};
+        if (command == "ATSH7E3") return {"OK"};
+        if (command == "ATRV") return {"13.2V"};
+        if (command == "0105") return {"NO DATA"};
+        return {"7E8 04 41 " + command.substr(2) + " 1A F8"};
+    }
     std::mutex mutex_;
     Lines backlog_;
 };
 
-// After a silence longer than the time-out, the adapter's late answers to the requests that gave
-// up are dropped, not taken for the next requests' answers.
-TEST(ELM327SessionLateRepliesTest, EachRequestGetsItsOwnAnswerAfterASilence) {
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes firstPayload(const ELM327Response& reply) { return reply.ecus.empty() ? Bytes{} : reply.ecus.front().payload; }
+
+// Requests of every kind give up while the adapter is silent; it then answers them all, in order,
+// with a value, a "response pending" and the value after it, an "OK", a voltage and "NO DATA".
+// Every later request gets its own reply, and the late "OK" sets no header.
+TEST(ELM327SessionLateRepliesTest, EveryRequestGetsItsOwnReplyAfterASilence) {
     StallingAdapter adapter;
     SessionRig rig(adapter.responder(), {.responseTimeout = 40ms, .monitorStopPause = 1ms});
     rig.session->setFormat(FrameFormat::can11);
-    EXPECT_TRUE(rig.session->query(OBDCommand(0x0C)).ecus.empty()); // timed out
-    EXPECT_TRUE(rig.session->query(OBDCommand(0x0D)).ecus.empty());
+    TerminalLine terminal(*rig.session);
+    const std::array<std::uint8_t, 2> f18b{0xF1, 0x8B};
+    const RequestEcho udsRead = RequestEcho::of(UDSService::readDataByIdentifier, f18b);
+
+    EXPECT_TRUE(rig.session->query(OBDCommand(0x0C)).isSilence());
+    EXPECT_TRUE(rig.session->raw(TransmitHeader::any(), "22F18B", udsRead).isSilence());
+    EXPECT_TRUE(rig.session->raw("ATSH7E3").isSilence());
+    EXPECT_TRUE(terminal.send("ATRV").isSilence());
+    EXPECT_TRUE(rig.session->query(OBDCommand(0x05)).isSilence());
+    EXPECT_EQ(rig.session->owedReplyCount(), 5u);
+
     adapter.holding = false;
-    for (const std::uint8_t pid : {0x05, 0x0C, 0x0D}) {
-        const ELM327Response reply = rig.session->query(OBDCommand(pid));
-        ASSERT_EQ(reply.ecus.size(), 1u);
-        EXPECT_EQ(reply.ecus.front().payload.at(1), pid);
-    }
+    EXPECT_EQ(terminal.send("ATRV").text, Lines{"13.2V"});
+    EXPECT_EQ(rig.session->transmitHeader(), std::nullopt); // the late "OK" to ATSH7E3 set nothing
+    EXPECT_EQ(firstPayload(rig.session->query(OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x1A, 0xF8}));
+    UDSClient client(*rig.session);
+    EXPECT_EQ(client.readDataByIdentifier(0xF18B), (Bytes{0x20, 0x24, 0x01, 0x15}));
     EXPECT_EQ(rig.session->read(0x0C)->scalar(), 1726.0);
+    EXPECT_EQ(rig.session->owedReplyCount(), 0u);
 }
 
-// What names this request ends the wait at once; only answers naming another request are let
-// pass, and the wait goes on for the real one.
-TEST(ELM327SessionLateRepliesTest, OnlyAnswersNamingAnotherRequestAreWaitedPast) {
-    const struct {
-        std::string first;
-        bool waitedPast;
-    } cases[] = {
-        {"NO DATA", false},          {"7F 01 12", false},     {"?", false},
-        {"CAN ERROR", false},        {"41 0C 1A F8", false},  {"41", false},
-        {"41 0D 20", true},          {"41 0D 20\rNO DATA", false},
-        {"7F 22 31", true},          {"62 F1 90 41", true},   {"7F", false},
-    };
-    for (const auto& c : cases) {
-        SessionRig rig({}, {.responseTimeout = 1h, .monitorStopPause = 1ms});
+// With nothing owed, the first reply is the waiting request's whatever it names: a wrong answer
+// returns at once (the time-out is an hour).
+TEST(ELM327SessionLateRepliesTest, InStepTheReplyIsTheWaitingRequestsWhateverItNames) {
+    for (const std::string first : {"NO DATA", "7F 01 12", "?", "CAN ERROR", "41 0C 1A F8", "41", "41 0D 20",
+                                    "7F 22 31", "62 F1 90 41", "61 A6 00 00 EA 5C", "7F"}) {
+        SessionRig rig(always(first + "\r\r>"), {.responseTimeout = 1h, .monitorStopPause = 1ms});
         auto read = std::async(std::launch::async, [&] { return rig.session->query(OBDCommand(0x0C)); });
-        ASSERT_TRUE(rig.transport->waitForLines(1));
-        rig.transport->push(c.first + "\r\r>");
-        if (c.waitedPast) {
-            EXPECT_EQ(read.wait_for(30ms), std::future_status::timeout) << c.first;
-            rig.transport->push("41 0C 1A F8\r\r>");
-        }
         if (read.wait_for(20s) != std::future_status::ready) {
             rig.session.reset(); // ends the wait, so that the test ends
-            ADD_FAILURE() << c.first << ": still waiting";
+            ADD_FAILURE() << first << ": still waiting";
             continue;
         }
-        const ELM327Response reply = read.get();
-        EXPECT_EQ(reply.lines.front(), c.waitedPast ? "41 0C 1A F8" : c.first.substr(0, c.first.find('\r'))) << c.first;
+        EXPECT_EQ(read.get().lines, Lines{first}) << first;
+    }
+}
+
+using Exchange = std::function<ELM327Response(ELM327Session&)>;
+
+Exchange queryOf(std::uint8_t pid) {
+    return [pid](ELM327Session& session) { return session.query(OBDCommand(pid)); };
+}
+Exchange rawOf(std::string command) {
+    return [command](ELM327Session& session) { return session.raw(command); };
+}
+
+// A reply too many (a repeated answer, a reset's banner after it timed out) names the request
+// completed just before, not the waiting one: it is dropped and the waiting one gets its own.
+TEST(ELM327SessionLateRepliesTest, AReplyTooManyIsDropped) {
+    const struct {
+        std::string first;
+        Lines firstReplies;
+        std::string next;
+        Lines nextReplies; // the reply too many, then its own
+        Exchange firstExchange, nextExchange;
+        Lines expected;
+    } cases[] = {
+        {"010C", {"41 0C 1A F8"}, "010D", {"41 0C 1A F8", "41 0D 20"}, queryOf(0x0C), queryOf(0x0D), {"41 0D 20"}},
+        {"ATZ", {}, "ATE0", {"ELM327 v1.5", "OK"}, rawOf("ATZ"), rawOf("ATE0"), {"OK"}},
+    };
+    for (const auto& c : cases) {
+        SessionRig rig([&](const std::string& line) {
+            Lines chunks;
+            for (const std::string& r : line == c.first ? c.firstReplies : c.nextReplies) chunks.push_back(r + "\r\r>");
+            return chunks;
+        });
+        c.firstExchange(*rig.session);
+        EXPECT_EQ(c.nextExchange(*rig.session).lines, c.expected) << c.next;
+        EXPECT_EQ(rig.session->queuedReplyCount() + rig.session->owedReplyCount(), 0u) << c.next;
+    }
+}
+
+// An adapter that never received a request (a lost write) answers the next one, whose reply then
+// settles the lost one. A vehicle request's own answer names it and is taken at once; another
+// command's loses its reply and, the adapter being heard meanwhile, the session asks for its
+// banner ("ATI"), which names its request: from then on every exchange gets its own reply.
+TEST(ELM327SessionLateRepliesTest, ALostRequestCostsAtMostTheNextExchange) {
+    const struct {
+        Exchange lost;
+        Exchange next;
+        Lines nextLines; // what the next exchange reads
+        Lines sent;      // the lines from the lost request on
+    } cases[] = {
+        {queryOf(0x0C), queryOf(0x0D), {"41 0D 20"}, {"010C", "010D"}},
+        {queryOf(0x0C), rawOf("ATRV"), {}, {"010C", "ATRV", "ATI"}},
+        {rawOf("ATSH7E0"), rawOf("ATRV"), {}, {"ATSH7E0", "ATRV", "ATI"}},
+    };
+    for (const auto& c : cases) {
+        bool lose = true; // the command lock serialises the script
+        SessionRig rig([&](const std::string& line) -> Lines {
+            if (std::exchange(lose, false)) return {};
+            if (line == "ATI") return {"ELM327 v1.5\r\r>"};
+            if (line == "ATRV") return {"13.2V\r\r>"};
+            if (line.starts_with("AT")) return {"OK\r\r>"};
+            return {"41 " + line.substr(2) + " 20\r\r>"};
+        });
+        EXPECT_TRUE(c.lost(*rig.session).isSilence());
+        EXPECT_EQ(c.next(*rig.session).lines, c.nextLines);
+        EXPECT_EQ(rig.transport->lines(), c.sent);
+        EXPECT_EQ(rig.session->owedReplyCount(), 0u);
+        EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{"13.2V"});
+        EXPECT_EQ(firstPayload(rig.session->query(OBDCommand(0x05))), (Bytes{0x41, 0x05, 0x20}));
     }
 }
 

@@ -44,10 +44,10 @@ TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
         {FrameFormat::headersOff, "7F 22", UDSError::negative(0x22, 0x10)},
         {FrameFormat::headersOff, "NO DATA", UDSError::none()},
         {FrameFormat::headersOff, "CAN ERROR", UDSError::adapter(ELM327Error::canError)},
-        // Another identifier's or service's answer is a late one: this read's never came.
-        {FrameFormat::headersOff, "62 F1 91 41", UDSError::none()},
-        {FrameFormat::headersOff, "62 F1 91 41\r\r>62 F1 90 42", Bytes{0x42}},
-        {FrameFormat::headersOff, "50 03", UDSError::none()},
+        // With no earlier request owed an answer, another identifier's or service's is a wrong one.
+        {FrameFormat::headersOff, "62 F1 91 41", UDSError::unexpected({0x62, 0xF1, 0x91, 0x41})},
+        {FrameFormat::headersOff, "62 F1 91 41\r\r>62 F1 90 42", UDSError::unexpected({0x62, 0xF1, 0x91, 0x41})},
+        {FrameFormat::headersOff, "50 03", UDSError::unexpected({0x50, 0x03})},
         {FrameFormat::can11, "7E9 04 62 F1 90 42\r7E8 04 62 F1 90 41", Bytes{0x42}},
         {FrameFormat::can11, "7E8 03 7F 10 11\r7E9 04 62 F1 90 42", UDSError::unexpected({0x7F, 0x10, 0x11})},
     };
@@ -161,32 +161,41 @@ TEST(UDSClient, APendingExchangeKeepsOtherCommandsOutUntilItsAnswer) {
     EXPECT_EQ(insideClient.readDataByIdentifier(0xF190), Bytes{0x42});
 }
 
-TEST(UDSClient, AnswersNamingAnotherRequestAreNotThisRequestsAnswer) {
-    // Late answers to earlier requests arrive after a write was sent, before its answer and after
-    // its "response pending": the write waits on for its own answer, however many come first,
-    // and never repeats on another request's "busy".
+TEST(UDSClient, LateAnswersOfEarlierRequestsNeverReachAWrite) {
+    // Earlier requests gave up unanswered; their answers come after the write was sent, before its
+    // own and between its "response pending" and its answer. The write gets its own answer, however
+    // many come first, and is never repeated on another request's "busy".
     Lines nineLate(9, reply("7F 22 31"));
     nineLate.push_back(reply("62 F1 90 41"));
     nineLate.push_back(reply("6E F1 90"));
     const struct {
+        Lines before; // requests that gave up first
         Lines answers;
         Result expected;
     } cases[] = {
-        {{reply("7F 22 31"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
-        {{reply("7F 22 31"), reply("7F 2E 33")}, UDSError::negative(0x2E, 0x33)},
-        {{reply("7F 22 21"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
-        {{reply("7F 2E 78"), reply("6E F1 89"), reply("7F 22 78"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
-        {nineLate, Bytes{0xF1, 0x90}},
+        {{"22F190"}, {reply("7F 22 31"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
+        {{"22F190"}, {reply("7F 22 31"), reply("7F 2E 33")}, UDSError::negative(0x2E, 0x33)},
+        {{"22F190"}, {reply("7F 22 21"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
+        {{"2EF18901"}, {reply("7F 2E 21"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
+        {{"2EF18901", "22F190"},
+         {reply("7F 2E 78"), reply("6E F1 89"), reply("7F 22 78"), reply("62 F1 90 41"), reply("7F 2E 78"), reply("6E F1 90")},
+         Bytes{0xF1, 0x90}},
+        {Lines(10, "22F190"), nineLate, Bytes{0xF1, 0x90}},
     };
     for (const auto& c : cases) {
-        ScriptedAdapter adapter([&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
-            return line == "2EF19001" ? std::optional(c.answers) : std::nullopt;
-        });
+        ScriptedAdapter adapter(
+            [&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+                return line == "2EF19001" ? c.answers : Lines{};
+            },
+            {.responseTimeout = 30ms});
+        for (const std::string& request : c.before) adapter.session().raw(request);
         UDSClient client(adapter.session());
         const Bytes write{0xF1, 0x90, 0x01};
         EXPECT_EQ(attempt([&] { return client.request(UDSService::writeDataByIdentifier, write, 2); }), c.expected)
             << c.answers.front();
-        EXPECT_EQ(adapter.lines(), Lines{"2EF19001"});
+        Lines sent = c.before;
+        sent.push_back("2EF19001");
+        EXPECT_EQ(adapter.lines(), sent);
     }
 }
 

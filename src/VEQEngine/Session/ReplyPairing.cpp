@@ -1,0 +1,132 @@
+#include "VEQEngine/Session/ReplyPairing.hpp"
+
+#include "VEQEngine/Session/TransmitHeader.hpp"
+#include "VEQSupport/Text.hpp"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace veq {
+
+namespace {
+
+// The commands an adapter answers with its banner ("ELM327 v1.5").
+constexpr std::array<std::string_view, 3> kBannerCommands{"ATZ", "ATWS", "ATI"};
+constexpr std::string_view kBannerMark = "ELM327";
+
+std::string compactUpper(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c != ' ' && c != '\t') out += c;
+    }
+    return text::toUpperASCII(out);
+}
+
+bool printsBanner(std::string_view command) {
+    const std::string compact = compactUpper(command);
+    return std::find(kBannerCommands.begin(), kBannerCommands.end(), compact) != kBannerCommands.end();
+}
+
+bool holdsBanner(const ELM327Response& reply) {
+    return std::any_of(reply.text.begin(), reply.text.end(), [](const std::string& line) {
+        return text::toUpperASCII(line).find(kBannerMark) != std::string::npos;
+    });
+}
+
+} // namespace
+
+bool ReplyPairing::Request::namedBy(const ELM327Response& reply) const {
+    if (echo) return echo->namedExactlyBy(reply);
+    if (monitor) return reply.error == ELM327Error::stopped;
+    return printsBanner(command) && holdsBanner(reply);
+}
+
+bool ReplyPairing::Request::canBeNamed() const { return echo || monitor || printsBanner(command); }
+
+bool ReplyPairing::Request::answeredAlike(const Request& other) const {
+    if (echo || other.echo) return echo == other.echo;
+    return printsBanner(command) && printsBanner(other.command);
+}
+
+bool ReplyPairing::Request::resets() const { return !monitor && TransmitHeader::clearedBy(command); }
+
+bool ReplyPairing::sending(Request request) {
+    currentID_ = nextID_++;
+    settledSinceSent_ = 0;
+    owed_.push_back(Owed{currentID_, request});
+    current_ = std::move(request);
+    if (owed_.size() <= maxOwed) return false;
+    owed_.pop_front();
+    return true;
+}
+
+void ReplyPairing::unsent() {
+    if (currentIsOwed()) owed_.pop_back();
+    current_.reset();
+}
+
+void ReplyPairing::exchangeEnded() {
+    if (current_ && current_->resets()) resynchronise(current_);
+}
+
+ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
+    if (owed_.empty()) return {};
+    if (inStep()) {
+        ELM327Response parsed = read(*current_);
+        if (lastCompleted_ && lastCompleted_->namedBy(parsed) && !current_->namedBy(parsed)) {
+            return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+        }
+        return toCurrent(std::move(parsed), 0);
+    }
+
+    // Out of step. Only what names the current request may pass the older ones.
+    ++settledSinceSent_;
+    if (currentIsOwed() && current_->canBeNamed()) {
+        ELM327Response parsed = read(*current_);
+        if (current_->namedBy(parsed)) {
+            const auto older = owed_.end() - 1;
+            const auto same =
+                std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
+            if (same == older) {
+                --settledSinceSent_;
+                const std::size_t lost = owed_.size() - 1;
+                owed_.erase(owed_.begin(), older);
+                return toCurrent(std::move(parsed), lost);
+            }
+            // An older request asked the same: the answer is that one's, come late.
+            Placement placement{Destination::late, same->request, static_cast<std::size_t>(same - owed_.begin()),
+                                std::nullopt};
+            complete(same->request);
+            owed_.erase(owed_.begin(), same + 1);
+            return placement;
+        }
+    }
+    const Request oldest = owed_.front().request;
+    // "Response pending" and the answer after it settle one request together.
+    if (!RequestEcho::stillPending(read(oldest))) {
+        complete(oldest);
+        owed_.pop_front();
+    }
+    return Placement{Destination::late, oldest, 0, std::nullopt};
+}
+
+void ReplyPairing::resynchronise(std::optional<Request> completed) {
+    owed_.clear();
+    current_.reset();
+    lastCompleted_ = std::move(completed);
+}
+
+bool ReplyPairing::inStep() const { return owed_.empty() || (owed_.size() == 1 && currentIsOwed()); }
+
+ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
+    if (!RequestEcho::stillPending(parsed)) {
+        complete(*current_);
+        owed_.pop_back();
+    }
+    return Placement{Destination::current, std::nullopt, lost, std::move(parsed)};
+}
+
+void ReplyPairing::complete(const Request& request) { lastCompleted_ = request; }
+
+} // namespace veq

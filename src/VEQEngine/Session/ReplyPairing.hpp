@@ -1,0 +1,110 @@
+#pragma once
+
+#include "VEQProtocol/ELM327Response.hpp"
+#include "VEQProtocol/FrameFormat.hpp"
+#include "VEQProtocol/RequestEcho.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veq {
+
+// Which request each adapter reply answers. An ELM327 answers every command line with one reply
+// ended by its prompt, in the order it received them; a request whose wait ended without its
+// reply (a time-out, a caller that gave up) may still get it later. Until those late replies are
+// in, the session is out of step: each reply settles the oldest request still owed one, whatever
+// it says, so that no reply ever reaches a request it does not answer. Only an answer that can be
+// nothing but the current request's (a vehicle request's positive answer echoing its service and
+// parameter, the banner to "ATI") skips the queue: requests older than it that got nothing are
+// then taken as lost.
+//
+// In step, the reply is the current request's whatever it names, so a wrong answer fails at once;
+// only a reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
+// after the bus monitor) is dropped. A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the
+// session back in step: a reset may print nothing, and monitor lines are no replies.
+//
+// A plain value used under the session's lock; it sends nothing and never waits.
+class ReplyPairing {
+public:
+    // One request as the adapter sees it.
+    struct Request {
+        std::string command;             // as sent, without the carriage return
+        FrameFormat format = FrameFormat::headersOff; // the format its reply is read in
+        std::optional<RequestEcho> echo; // set for a vehicle request (OBD-II or UDS)
+        bool monitor = false;            // the bus monitor's "ATMA"
+
+        // Whether the reply can only be this request's: its exact positive answer, the adapter's
+        // banner after a reset or an identification, "STOPPED" after the monitor.
+        bool namedBy(const ELM327Response& reply) const;
+        bool canBeNamed() const;
+        // Whether both are answered alike, so that a reply naming one may be the other's.
+        bool answeredAlike(const Request& other) const;
+        // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
+        bool resets() const;
+    };
+
+    enum class Destination {
+        current, // the current request's reply: its waiter takes it
+        late,    // settled an older request; goes nowhere
+        tooMany, // a reply too many in step; dropped
+        unowed,  // nothing is owed: kept for a wait without a command, discarded at the next send
+    };
+
+    struct Placement {
+        Destination destination = Destination::unowed;
+        std::optional<Request> settled; // the older request a late reply answered
+        std::size_t lost = 0;           // older requests given up as never answered
+        // The reply read in the current request's format, when it was read for the decision.
+        std::optional<ELM327Response> parsed;
+    };
+
+    // Reads a reply in the format of a request (its command's echo dropped).
+    using Reader = std::function<ELM327Response(const Request&)>;
+
+    static constexpr std::size_t maxOwed = 32;
+
+    // A request about to go out: it becomes current and owed its reply. The oldest owed request
+    // is forgotten beyond the bound; true when one was.
+    bool sending(Request request);
+    // The current request's send failed: nothing is owed for it.
+    void unsent();
+    // The current request's exchange is over; a reset that got no reply is not waited for.
+    void exchangeEnded();
+    // Where a reply goes.
+    Placement place(const Reader& read);
+    // Nothing is owed any more; `completed` becomes the request a reply too many may name.
+    void resynchronise(std::optional<Request> completed = std::nullopt);
+
+    bool inStep() const;
+    std::size_t owedCount() const { return owed_.size(); }
+    // Late replies that settled older requests since the current one was sent: the adapter is
+    // answering, so a current request still unanswered may have had its reply taken by a request
+    // the adapter never received.
+    std::size_t settledSinceSent() const { return settledSinceSent_; }
+    const std::optional<Request>& current() const { return current_; }
+
+private:
+    struct Owed {
+        std::uint64_t id;
+        Request request;
+    };
+
+    bool currentIsOwed() const { return !owed_.empty() && owed_.back().id == currentID_; }
+    // The current request takes the reply; it stays owed while its answer is pending.
+    Placement toCurrent(ELM327Response parsed, std::size_t lost);
+    void complete(const Request& request);
+
+    std::deque<Owed> owed_; // oldest first; the current request last while owed
+    std::optional<Request> current_;
+    std::uint64_t currentID_ = 0;
+    std::uint64_t nextID_ = 1;
+    std::optional<Request> lastCompleted_;
+    std::size_t settledSinceSent_ = 0;
+};
+
+} // namespace veq
