@@ -19,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -177,7 +178,15 @@ TEST(SingleInstance, AProgramStartedByTheHolderDoesNotKeepTheFolder) {
     char* arguments[] = {sleep, seconds, nullptr};
     ASSERT_EQ(posix_spawnp(&child, "sleep", nullptr, nullptr, arguments, environ), 0);
     lock.reset();
-    EXPECT_NE(Startup::claimDataFolder(data), nullptr) << "the child kept the lock";
+    // The spawn returns as the child's exec begins; its close-on-exec descriptors go a moment
+    // later, so a loaded machine may still see the child's copy at first. It runs 30 s: a lock
+    // it kept would never come free within the wait.
+    std::unique_ptr<DataFolderLock> claimed;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!(claimed = Startup::claimDataFolder(data)) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_NE(claimed, nullptr) << "the child kept the lock";
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
 }

@@ -342,13 +342,21 @@ ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token s
 }
 
 ELM327Response ELM327Session::query(const TransmitHeader& header, const OBDCommand& command, std::stop_token stop) {
+    return queryHeader(header, command, false, stop);
+}
+
+ELM327Response ELM327Session::queryAgain(const OBDCommand& command, std::stop_token stop) {
+    return queryHeader(TransmitHeader::obd(), command, true, stop);
+}
+
+ELM327Response ELM327Session::queryHeader(const TransmitHeader& header, const OBDCommand& command, bool again,
+                                          std::stop_token stop) {
     CallScope call(*this);
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    const FrameFormat parseFormat = format();
-    const SentCommand sent =
-        sendHeld(command.requestBytes(), {command.requestString(), parseFormat, RequestEcho::of(command)}, stop);
-    return receive(sent, parseFormat, command.requestString(), stop);
+    ReplyPairing::Request owed{command.requestString(), format(), RequestEcho::of(command)};
+    owed.repeat = again;
+    return exchangeHeld(command.requestBytes(), std::move(owed), stop);
 }
 
 ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
@@ -396,11 +404,8 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     ReplyPairing::Request owed{std::string(command), parseFormat, std::nullopt};
     // A request typed as text (the terminal's) is named by its answer as much as any other.
     if (!adapterCommand) owed.echo = echo != nullptr ? std::optional(*echo) : RequestEcho::ofRequestText(command);
-    const bool named = owed.canBeNamed();
 
-    const SentCommand sent = sendHeld(commandBytes(command), std::move(owed), stop);
-    ELM327Response parsed = receive(sent, parseFormat, command, stop);
-    if (parsed.isSilence() && !named && !TransmitHeader::clearedBy(compact)) findStepHeld(stop);
+    ELM327Response parsed = exchangeHeld(commandBytes(command), std::move(owed), stop);
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
@@ -435,14 +440,25 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     return parsed;
 }
 
-// A command no reply can name got none while the adapter answered older requests: its reply may
-// have gone to a request the adapter never received. Only an answer that names its request can
-// tell, so the session asks for one ("ATI", answered with the adapter's banner) and is in step
-// again once it comes, instead of every later command taking the reply of the one before.
+ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed,
+                                           std::stop_token stop) {
+    const FrameFormat parseFormat = owed.format;
+    const std::string command = owed.command;
+    const bool findsStep = !owed.printsBanner() && !owed.resets();
+    const SentCommand sent = sendHeld(request, std::move(owed), stop);
+    ELM327Response parsed = receive(sent, parseFormat, command, stop);
+    if (parsed.isSilence() && findsStep) findStepHeld(stop);
+    return parsed;
+}
+
+// A command got no reply while the adapter answered older requests: its reply may have gone to a
+// request the adapter never received, and so would every later command's. Only an answer that
+// names its request can tell: the session asks for one ("ATI", answered with the adapter's
+// banner) and is in step again once it comes.
 void ELM327Session::findStepHeld(std::stop_token stop) {
     {
         std::lock_guard lock(mutex_);
-        if (pairing_.settledSinceSent() == 0) return;
+        if (pairing_.elsewhereSinceSent() == 0) return;
     }
     if (traceEnabled_) trace(SessionTrace::noteLine("réponses décalées : l'adaptateur est interrogé pour les réaligner"));
     rawHeld(kStepFinder, stop);

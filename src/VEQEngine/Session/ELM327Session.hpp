@@ -132,6 +132,9 @@ public:
     ELM327Response query(const OBDCommand& command, std::stop_token stop = {});
     // The same with another header (TransmitHeader::any(): on the header in force).
     ELM327Response query(const TransmitHeader& header, const OBDCommand& command, std::stop_token stop = {});
+    // The same request sent once more after it got no reply: an answer that comes for either is
+    // this one's, so that a request the adapter never received costs no more than one try.
+    ELM327Response queryAgain(const OBDCommand& command, std::stop_token stop = {});
     // The next reply to the last request sent, sending nothing and taking no lock: its answer
     // after a "response pending". First come the further messages an ECU put in a reply already
     // returned, each as a response of its own; then a reply queued meanwhile if there is one.
@@ -264,6 +267,10 @@ private:
     // pending, then "ATSH" when the header in force differs. The reply to a header command the
     // adapter did not take, which then stands for the exchange's.
     std::optional<ELM327Response> prepareHeld(const TransmitHeader& header, std::stop_token stop);
+    ELM327Response queryHeader(const TransmitHeader& header, const OBDCommand& command, bool again,
+                               std::stop_token stop);
+    // Sends the request, owed its reply from then, and waits for that reply.
+    ELM327Response exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
     // After a command that got no reply while the adapter answered older ones, a command whose
     // answer names it puts the session back in step.
     void findStepHeld(std::stop_token stop);

@@ -23,7 +23,7 @@ std::string compactUpper(std::string_view text) {
     return text::toUpperASCII(out);
 }
 
-bool printsBanner(std::string_view command) {
+bool bannerCommand(std::string_view command) {
     const std::string compact = compactUpper(command);
     return std::find(kBannerCommands.begin(), kBannerCommands.end(), compact) != kBannerCommands.end();
 }
@@ -39,21 +39,23 @@ bool holdsBanner(const ELM327Response& reply) {
 bool ReplyPairing::Request::namedBy(const ELM327Response& reply) const {
     if (echo) return echo->namedExactlyBy(reply);
     if (monitor) return reply.error == ELM327Error::stopped;
-    return printsBanner(command) && holdsBanner(reply);
+    return printsBanner() && holdsBanner(reply);
 }
 
-bool ReplyPairing::Request::canBeNamed() const { return echo || monitor || printsBanner(command); }
+bool ReplyPairing::Request::canBeNamed() const { return echo || monitor || printsBanner(); }
+
+bool ReplyPairing::Request::printsBanner() const { return bannerCommand(command); }
 
 bool ReplyPairing::Request::answeredAlike(const Request& other) const {
     if (echo || other.echo) return echo == other.echo;
-    return printsBanner(command) && printsBanner(other.command);
+    return printsBanner() && other.printsBanner();
 }
 
 bool ReplyPairing::Request::resets() const { return !monitor && TransmitHeader::clearedBy(command); }
 
 bool ReplyPairing::sending(Request request) {
     currentID_ = nextID_++;
-    settledSinceSent_ = 0;
+    elsewhereSinceSent_ = 0;
     owed_.push_back(Owed{currentID_, request});
     current_ = std::move(request);
     if (owed_.size() <= maxOwed) return false;
@@ -74,22 +76,29 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
-        if (lastCompleted_ && lastCompleted_->namedBy(parsed) && !current_->namedBy(parsed)) {
-            return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+        if (lastCompleted_ && !current_->namedBy(parsed)) {
+            // Read as the request before would read it: its frame format may differ.
+            const bool sameReading =
+                lastCompleted_->format == current_->format && lastCompleted_->command == current_->command;
+            if (lastCompleted_->namedBy(sameReading ? parsed : read(*lastCompleted_))) {
+                ++elsewhereSinceSent_;
+                return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+            }
         }
         return toCurrent(std::move(parsed), 0);
     }
 
     // Out of step. Only what names the current request may pass the older ones.
-    ++settledSinceSent_;
+    ++elsewhereSinceSent_;
     if (currentIsOwed() && current_->canBeNamed()) {
         ELM327Response parsed = read(*current_);
         if (current_->namedBy(parsed)) {
             const auto older = owed_.end() - 1;
             const auto same =
                 std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
-            if (same == older) {
-                --settledSinceSent_;
+            // A request asked again takes the answer to the same request before: it says the same.
+            if (same == older || current_->repeat) {
+                --elsewhereSinceSent_;
                 const std::size_t lost = owed_.size() - 1;
                 owed_.erase(owed_.begin(), older);
                 return toCurrent(std::move(parsed), lost);

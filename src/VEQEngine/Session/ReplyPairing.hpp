@@ -37,11 +37,14 @@ public:
         FrameFormat format = FrameFormat::headersOff; // the format its reply is read in
         std::optional<RequestEcho> echo; // set for a vehicle request (OBD-II or UDS)
         bool monitor = false;            // the bus monitor's "ATMA"
+        bool repeat = false;             // asked again: an answer to the same request before is its too
 
         // Whether the reply can only be this request's: its exact positive answer, the adapter's
         // banner after a reset or an identification, "STOPPED" after the monitor.
         bool namedBy(const ELM327Response& reply) const;
         bool canBeNamed() const;
+        // "ATZ", "ATWS", "ATI": answered with the adapter's banner.
+        bool printsBanner() const;
         // Whether both are answered alike, so that a reply naming one may be the other's.
         bool answeredAlike(const Request& other) const;
         // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
@@ -82,10 +85,10 @@ public:
 
     bool inStep() const;
     std::size_t owedCount() const { return owed_.size(); }
-    // Late replies that settled older requests since the current one was sent: the adapter is
-    // answering, so a current request still unanswered may have had its reply taken by a request
-    // the adapter never received.
-    std::size_t settledSinceSent() const { return settledSinceSent_; }
+    // Replies that went elsewhere (settled an older request, or were dropped as one too many)
+    // since the current request was sent: the adapter is answering, so a current request still
+    // unanswered may have had its reply taken by a request the adapter never received.
+    std::size_t elsewhereSinceSent() const { return elsewhereSinceSent_; }
     const std::optional<Request>& current() const { return current_; }
 
 private:
@@ -104,7 +107,7 @@ private:
     std::uint64_t currentID_ = 0;
     std::uint64_t nextID_ = 1;
     std::optional<Request> lastCompleted_;
-    std::size_t settledSinceSent_ = 0;
+    std::size_t elsewhereSinceSent_ = 0;
 };
 
 } // namespace veq

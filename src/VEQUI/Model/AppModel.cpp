@@ -104,7 +104,7 @@ void AppModel::setMonitorStatus(std::optional<MonitorStatus> status) {
 void AppModel::setEcus(std::vector<DiscoveredECU> ecus) {
     assignObservable(this, ecus_, std::move(ecus), &AppModel::ecusChanged);
 }
-void AppModel::setUdsDTCs(std::map<std::string, std::vector<UDSDTC>> codes) {
+void AppModel::setUdsDTCs(UDSCodes codes) {
     assignObservable(this, udsDTCs_, std::move(codes), &AppModel::udsDTCsChanged);
 }
 void AppModel::setNightMode(bool on) { assignObservable(this, nightMode_, on, &AppModel::nightModeChanged); }

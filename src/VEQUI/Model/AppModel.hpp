@@ -201,7 +201,10 @@ public:
     const std::optional<MonitorStatus>& monitorStatus() const { return monitorStatus_; }
     const std::vector<DiscoveredECU>& ecus() const { return ecus_; }
     // UDS trouble codes per ECU, keyed by the ECU's request header.
-    const std::map<std::string, std::vector<UDSDTC>>& udsDTCs() const { return udsDTCs_; }
+    // Each scanned ECU's UDS trouble codes under its request header; nothing for an ECU whose codes
+    // could not be read (an empty list would say it holds none).
+    using UDSCodes = std::map<std::string, std::optional<std::vector<UDSDTC>>>;
+    const UDSCodes& udsDTCs() const { return udsDTCs_; }
 
     bool nightMode() const { return nightMode_; }
     void setNightMode(bool on);
@@ -576,7 +579,7 @@ private:
     void setDtcs(std::vector<DTC> dtcs);
     void setMonitorStatus(std::optional<MonitorStatus> status);
     void setEcus(std::vector<DiscoveredECU> ecus);
-    void setUdsDTCs(std::map<std::string, std::vector<UDSDTC>> codes);
+    void setUdsDTCs(UDSCodes codes);
     void setPastSessions(std::vector<SessionRecord> sessions);
     void setProfileMatchedFromVIN(bool matched);
     void setReadFuelType(std::optional<FuelType> fuel);
@@ -622,7 +625,7 @@ private:
     std::vector<DTC> dtcs_;
     std::optional<MonitorStatus> monitorStatus_;
     std::vector<DiscoveredECU> ecus_;
-    std::map<std::string, std::vector<UDSDTC>> udsDTCs_;
+    UDSCodes udsDTCs_;
     bool nightMode_ = false;
     bool sidebarHidden_ = false;
     bool focusMode_ = false;

@@ -272,7 +272,8 @@ bool AppModel::Connection::sweepProtocols(std::stop_token stop) {
 }
 
 void AppModel::Connection::readVehicle(std::stop_token stop) {
-    const std::set<std::uint8_t> supported = session_->discoverSupportedPIDs(stop);
+    const std::set<std::uint8_t> supported = session_->discoverSupportedPIDs(
+        stop, [&](const OBDCommand& request) { return ConnectionReads::askAnswered(*session_, request, stop); });
     post([supported](AppModel& model) { model.setSupportedPIDs(supported); });
 
     const std::optional<std::string> vin = ConnectionReads::readVIN(*session_, stop);
@@ -306,11 +307,11 @@ void AppModel::Connection::scanECUs(std::stop_token stop) {
     for (const DiscoveredECU& ecu : ecus) {
         if (!ecu.responded) continue;
         uds.target(ecu.txHeader);
-        std::vector<UDSDTC> codes;
+        std::optional<std::vector<UDSDTC>> codes;
         try {
             codes = uds.readDTCsByStatusMask(udsStatusMask, stop);
         } catch (const std::exception&) {
-            // The ECU answered the scan: an empty list says its codes could not be read.
+            // The ECU answered the scan but not this: its codes stay unread, not none.
         }
         throwIfStopped(stop);
         post([header = ecu.txHeader, codes](AppModel& model) {

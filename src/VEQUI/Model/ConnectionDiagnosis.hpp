@@ -18,6 +18,10 @@ inline constexpr std::string_view noProtocolMessage = "Aucun protocole n'a répo
 // The failed phase when the adapter completes no reply to the reset nor to the echo-off.
 inline constexpr std::string_view silentAdapterMessage = "L'adaptateur ne répond pas — aucune réponse à ATZ ni à ATE0";
 
+// The failed phase when a read of the vehicle's identification gets no reply at all, twice.
+inline constexpr std::string_view identificationSilenceMessage =
+    "L'adaptateur a cessé de répondre pendant l'identification du véhicule.";
+
 // How a thrown error reads in a failed phase and on the last advice line: its own description.
 std::string errorText(const std::exception_ptr& error);
 

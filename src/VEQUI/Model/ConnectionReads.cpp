@@ -3,6 +3,8 @@
 #include "VEQProtocol/DTCResponse.hpp"
 #include "VEQProtocol/OBDCommand.hpp"
 #include "VEQProtocol/VIN.hpp"
+#include "VEQSupport/Error.hpp"
+#include "VEQUI/Model/ConnectionDiagnosis.hpp"
 
 namespace veq::ConnectionReads {
 
@@ -14,8 +16,15 @@ constexpr std::uint8_t monitorStatusPID = 0x01;
 
 } // namespace
 
+ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop) {
+    ELM327Response response = session.query(command, stop);
+    if (response.isSilence()) response = session.queryAgain(command, stop);
+    if (response.isSilence()) throw Error(std::string(ConnectionDiagnosis::identificationSilenceMessage));
+    return response;
+}
+
 std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop) {
-    const ELM327Response response = session.query(OBDCommand(OBDMode::vehicleInfo, vinPID), stop);
+    const ELM327Response response = askAnswered(session, OBDCommand(OBDMode::vehicleInfo, vinPID), stop);
     if (response.ecus.empty()) return std::nullopt;
     const auto data = response.ecus.front().data(OBDMode::vehicleInfo, vinPID);
     if (!data) return std::nullopt;
@@ -38,13 +47,13 @@ std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token st
 }
 
 std::vector<DTC> readDTCs(ELM327Session& session, std::stop_token stop) {
-    const ELM327Response response = session.query(OBDCommand(OBDMode::storedDTCs, std::nullopt), stop);
+    const ELM327Response response = askAnswered(session, OBDCommand(OBDMode::storedDTCs, std::nullopt), stop);
     return DTCResponse::codes(response, OBDMode::storedDTCs, session.protocolNumber().value_or(""));
 }
 
 std::optional<MonitorStatus> readMonitors(ELM327Session& session, std::optional<FuelType> fuelType,
                                           std::stop_token stop) {
-    const ELM327Response response = session.query(OBDCommand(OBDMode::currentData, monitorStatusPID), stop);
+    const ELM327Response response = askAnswered(session, OBDCommand(OBDMode::currentData, monitorStatusPID), stop);
     if (response.ecus.empty()) return std::nullopt;
     const auto data = response.ecus.front().data(OBDMode::currentData, monitorStatusPID);
     if (!data) return std::nullopt;

@@ -11,8 +11,14 @@
 #include <vector>
 
 // The vehicle facts the connection reads once the car answers. Each blocks on the session; the
-// session's errors pass through unless said otherwise.
+// session's errors pass through unless said otherwise. A request the adapter does not answer at
+// all is sent once more; a second silence fails the read (askAnswered): codes, a VIN or monitors
+// never read must not read as none. "NO DATA" and malformed replies are answers.
 namespace veq::ConnectionReads {
+
+// The reply to `command`, sent again after a silence; a second silence throws veq::Error with
+// ConnectionDiagnosis::identificationSilenceMessage.
+ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop = {});
 
 // Mode 09 PID 02 of the first ECU that answered; nothing when the reply holds no VIN.
 std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop = {});

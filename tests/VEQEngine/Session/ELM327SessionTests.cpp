@@ -478,6 +478,9 @@ using Exchange = std::function<ELM327Response(ELM327Session&)>;
 Exchange queryOf(std::uint8_t pid) {
     return [pid](ELM327Session& session) { return session.query(OBDCommand(pid)); };
 }
+Exchange againOf(std::uint8_t pid) {
+    return [pid](ELM327Session& session) { return session.queryAgain(OBDCommand(pid)); };
+}
 Exchange rawOf(std::string command) {
     return [command](ELM327Session& session) { return session.raw(command); };
 }
@@ -509,9 +512,10 @@ TEST(ELM327SessionLateRepliesTest, AReplyTooManyIsDropped) {
 }
 
 // An adapter that never received a request (a lost write) answers the next one, whose reply then
-// settles the lost one. A vehicle request's own answer names it and is taken at once; another
-// command's loses its reply and, the adapter being heard meanwhile, the session asks for its
-// banner ("ATI"), which names its request: from then on every exchange gets its own reply.
+// settles the lost one. Another vehicle request's own answer names it and is taken at once; the
+// same request asked again takes the answer too. Any other loses its reply and, the adapter being
+// heard meanwhile, the session asks for its banner ("ATI"), which names its request: from then on
+// every exchange gets its own reply.
 TEST(ELM327SessionLateRepliesTest, ALostRequestCostsAtMostTheNextExchange) {
     const struct {
         Exchange lost;
@@ -520,6 +524,8 @@ TEST(ELM327SessionLateRepliesTest, ALostRequestCostsAtMostTheNextExchange) {
         Lines sent;      // the lines from the lost request on
     } cases[] = {
         {queryOf(0x0C), queryOf(0x0D), {"41 0D 20"}, {"010C", "010D"}},
+        {queryOf(0x0C), againOf(0x0C), {"41 0C 20"}, {"010C", "010C"}},
+        {queryOf(0x0C), queryOf(0x0C), {}, {"010C", "010C", "ATI"}}, // a lone parameter polled
         {queryOf(0x0C), rawOf("ATRV"), {}, {"010C", "ATRV", "ATI"}},
         {rawOf("ATSH7E0"), rawOf("ATRV"), {}, {"ATSH7E0", "ATRV", "ATI"}},
     };

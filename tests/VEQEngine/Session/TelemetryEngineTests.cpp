@@ -148,6 +148,10 @@ TEST(TelemetryEngineTest, FourCountedFailuresDropAParameterAndASilenceDropsNone)
              return pid != 0xA4 || read == 2;
          },
          4, {0x0C, 0xA4}, {}, 5},
+        // 0C 0D 0C 0D per cycle: 0D fails its first three reads, answers, fails once more.
+        {"three failures, a success, a failure", {0x0C, 0x0D},
+         [](std::uint8_t pid, std::size_t read) { return pid != 0x0D || read == 7 || read > 9; }, 3, {0x0C, 0x0D},
+         {}, 8},
     };
     for (const auto& c : cases) {
         Rig rig(c.supported);

@@ -295,7 +295,57 @@ TEST(ConnectionTests, AReadThatThrowsFailsTheConnectionAndKeepsWhatWasRead) {
     }
 }
 
-TEST(ConnectionTests, UDSCodesPerAnsweringECUAndAnEmptyListWhereTheirReadFails) {
+// A read of the identification that gets no reply at all is asked once more; a second silence
+// fails the connection, since codes, a VIN or monitors never read must not read as none. The
+// fuel type alone goes without.
+TEST(ConnectionTests, AnIdentificationReadAnsweredBySilenceIsAskedOnceMoreThenFailsTheConnection) {
+    const std::string stopped(ConnectionDiagnosis::identificationSilenceMessage);
+    const struct {
+        std::string request;
+        int silences;
+        bool live;
+    } cases[] = {{"03", 1, true},   {"03", 2, false},  {"0902", 2, false},
+                 {"0101", 2, false}, {"0120", 2, false}, {"0151", 2, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request + " silent " + std::to_string(c.silences));
+        std::atomic<int> silent{c.silences};
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line == c.request && silent-- > 0) return silence();
+            return std::nullopt;
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 200ms});
+        EXPECT_EQ(rig.connect(), c.live) << rig->phase().message;
+        if (c.live) {
+            EXPECT_EQ(rig->dtcs().size(), 2u); // the car's two codes, read
+        } else {
+            EXPECT_EQ(car.count(c.request), 2u);
+            EXPECT_EQ(rig->phase(), Phase::failed(stopped));
+            ASSERT_FALSE(rig->diagnostics().empty());
+            EXPECT_EQ(rig->diagnostics().back(), stopped);
+            if (c.request == "03") {
+                EXPECT_TRUE(rig->dtcs().empty());
+            }
+            expectNoDrive(*rig);
+        }
+        rig->disconnect();
+    }
+}
+
+// An adapter that answers every command at once with a long line of hex fails the connection
+// without waiting for a single time-out (here an hour): each reply is its own command's, wrong
+// as it is, however it reads.
+TEST(ConnectionTests, AGarbledAdapterFailsTheConnectionWithoutWaiting) {
+    std::string garble;
+    for (int i = 0; i < 30000; ++i) garble += "41 ";
+    ScriptedCar car([&](const std::string&) { return says(garble); });
+    ConnectionRig rig({.car = &car, .responseTimeout = std::chrono::hours(1)});
+    rig.connect(60s);
+    EXPECT_EQ(rig->phase(), Phase::failed(std::string(ConnectionDiagnosis::noProtocolMessage)));
+    EXPECT_EQ(rig->sweepAttempts().size(), 61u);
+    rig->disconnect();
+}
+
+TEST(ConnectionTests, UDSCodesPerAnsweringECUAndUnreadWhereTheirReadFails) {
     // No VIN: the generic profile and its ECU list; 7E5 stays silent, the transmission refuses
     // its codes.
     std::string header = "7DF";
@@ -316,8 +366,9 @@ TEST(ConnectionTests, UDSCodesPerAnsweringECUAndAnEmptyListWhereTheirReadFails) 
     ASSERT_TRUE(answering.contains("7E0") && answering.contains("7E1"));
     EXPECT_FALSE(answering.contains("7E5"));
     EXPECT_EQ(keys, answering); // a silent ECU has no entry
-    EXPECT_FALSE(rig->udsDTCs().at("7E0").empty());
-    EXPECT_TRUE(rig->udsDTCs().at("7E1").empty());
+    ASSERT_TRUE(rig->udsDTCs().at("7E0").has_value());
+    EXPECT_FALSE(rig->udsDTCs().at("7E0")->empty());
+    EXPECT_EQ(rig->udsDTCs().at("7E1"), std::nullopt); // refused: not read, which is not none
     // Functional addressing is put back after the scan.
     const auto lines = car.lines();
     const auto lastHeader = std::find_if(lines.rbegin(), lines.rend(), [](const auto& l) { return l.starts_with("ATSH"); });

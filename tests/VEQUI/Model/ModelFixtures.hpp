@@ -77,9 +77,13 @@ struct AppModelTestAccess {
     static void setReadFuelType(AppModel& m, std::optional<FuelType> fuel) { m.setReadFuelType(fuel); }
     static void setEcus(AppModel& m, std::vector<DiscoveredECU> ecus) { m.setEcus(std::move(ecus)); }
     static void setDtcs(AppModel& m, std::vector<DTC> dtcs) { m.setDtcs(std::move(dtcs)); }
-    static void setUdsDTCs(AppModel& m, std::map<std::string, std::vector<UDSDTC>> codes) {
-        m.setUdsDTCs(std::move(codes));
+    // Every ECU listed had its codes read.
+    static void setUdsDTCs(AppModel& m, const std::map<std::string, std::vector<UDSDTC>>& codes) {
+        AppModel::UDSCodes read;
+        for (const auto& [header, list] : codes) read[header] = list;
+        m.setUdsDTCs(std::move(read));
     }
+    static void setUdsDTCReads(AppModel& m, AppModel::UDSCodes codes) { m.setUdsDTCs(std::move(codes)); }
     static void setRecognisedMake(AppModel& m, std::optional<WMIRegistry::Make> make) {
         m.setRecognisedMake(std::move(make));
     }

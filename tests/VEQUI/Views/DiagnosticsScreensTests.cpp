@@ -191,7 +191,9 @@ std::vector<DiscoveredECU> fourECUs() {
     return {ecu("Moteur", "7E0", true, "A2569006200", "0044/3.11.0"), ecu("Bo\u00EEte de vitesses", "7E1", true, "A7252702300"),
             ecu("ABS / ESP", "7E2", false), ecu("Passerelle", "7E3", true)};
 }
-Codes fourCodes() { return {{"7E0", {uds("P0300", 0x64, 0x08), uds("P0171", 0x00, 0x04)}}, {"7E1", {}}}; }
+Codes fourCodes() {
+    return {{"7E0", std::vector<UDSDTC>{uds("P0300", 0x64, 0x08), uds("P0171", 0x00, 0x04)}}, {"7E1", std::vector<UDSDTC>{}}};
+}
 
 // The grid's cards in its order (rows may not line up at their tops).
 QList<ECUCard*> cardsOf(const QWidget& view) {
@@ -213,7 +215,7 @@ struct Screen {
 
     Screen(std::vector<DiscoveredECU> ecus, Codes codes, QSize size = screenSize) {
         Access::setEcus(*rig.model, std::move(ecus));
-        Access::setUdsDTCs(*rig.model, std::move(codes));
+        Access::setUdsDTCReads(*rig.model, std::move(codes));
         present(view, size);
     }
     AppModel& model() { return *rig.model; }
@@ -231,9 +233,12 @@ TEST(ECUMapRules, ColourFollowsReplyThenCodes) {
         std::optional<std::vector<UDSDTC>> codes; // nothing: no entry
         QColor color;
         int count;
+        bool unread = false; // an entry whose codes could not be read
     };
     const Case cases[] = {
         {"answered, no entry", true, std::nullopt, VEQ::confirm(), 0},
+        {"answered, codes unread", true, std::nullopt, VEQ::warning(), 0, true},
+        {"silent, codes unread", false, std::nullopt, VEQ::stroke(), 0, true},
         {"answered, empty entry", true, std::vector<UDSDTC>{}, VEQ::confirm(), 0},
         {"answered, codes", true, std::vector<UDSDTC>{uds("P0300", 0, 8)}, VEQ::critical(), 1},
         {"silent, no entry", false, std::nullopt, VEQ::stroke(), 0},
@@ -241,8 +246,10 @@ TEST(ECUMapRules, ColourFollowsReplyThenCodes) {
     };
     for (const auto& c : cases) {
         const DiscoveredECU unit = ecu("Moteur", "7E0", c.responded);
-        Codes codes{{"7E5", {uds("U0100", 0, 8)}}}; // another ECU's codes never count
+        Codes codes{{"7E5", std::vector<UDSDTC>{uds("U0100", 0, 8)}}}; // another ECU's codes never count
         if (c.codes) codes["7E0"] = *c.codes;
+        if (c.unread) codes["7E0"] = std::nullopt;
+        EXPECT_EQ(ECUMap::codesUnread(unit, codes), c.unread) << c.name;
         EXPECT_EQ(ECUMap::color(unit, codes), c.color) << c.name;
         EXPECT_EQ(static_cast<int>(ECUMap::codesOf(unit, codes).size()), c.count) << c.name;
     }
@@ -398,6 +405,29 @@ TEST(ECUMapView, DetailShowsAddressesIdentificationAndUDSCodes) {
             EXPECT_EQ(textColor(only<QLabel>(*detail, QStringLiteral("udsEmpty"))), VEQ::confirm());
         }
     }
+}
+
+// An ECU whose codes could not be read says so on its card and in its detail, in the warning
+// colour: neither the green "Aucun code" nor a count of faults.
+TEST(ECUMapView, CodesThatCouldNotBeReadAreNotShownAsNone) {
+    Screen screen({ecu("Moteur", "7E0", true, "A2569006200"), ecu("Bo\u00EEte de vitesses", "7E1", true)},
+                  {{"7E0", std::nullopt}, {"7E1", std::vector<UDSDTC>{}}});
+    const auto cards = screen.cards();
+    ASSERT_EQ(cards.size(), 2);
+    EXPECT_EQ(textOf(*cards[0], "ecuCodesUnread"), "Codes non lus");
+    EXPECT_EQ(textColor(only<QLabel>(*cards[0], QStringLiteral("ecuCodesUnread"))), VEQ::warning());
+    EXPECT_EQ(textOf(*cards[0], "ecuCodeCount"), "<none>");
+    EXPECT_EQ(textOf(*cards[1], "ecuCodesUnread"), "<none>");
+    EXPECT_EQ(screen.diagram()->nodes().at(0).color, VEQ::warning());
+    screen.click(0);
+    ASSERT_NE(screen.detail(), nullptr);
+    shoot(screen.view, QStringLiteral("ecu-map-codes-unread"));
+    EXPECT_EQ(textOf(*screen.detail(), "udsUnread"), "Codes non lus");
+    EXPECT_EQ(textColor(only<QLabel>(*screen.detail(), QStringLiteral("udsUnread"))), VEQ::warning());
+    EXPECT_EQ(textOf(*screen.detail(), "udsEmpty"), "<none>");
+    screen.click(1);
+    EXPECT_EQ(textOf(*screen.detail(), "udsEmpty"), "Aucun code");
+    EXPECT_EQ(textOf(*screen.detail(), "udsUnread"), "<none>");
 }
 
 TEST(ECUMapView, ConfirmedMarkFollowsStatusBit08Only) {

@@ -55,7 +55,8 @@ ReportContent sample(int parameters, int codes) {
     content.ecus = Report::ecusOf({{"Moteur", "7E0", "7E8", true, "03L906018", "S1234"},
                                    {"Boîte de vitesses", "7E1", "7E9", false, {}, {}},
                                    {"Module de porte", "744", "7AE", true, {}, {}}},
-                                  {{"7E0", {UDSDTC{code("P0301"), 0, 0x09}, UDSDTC{code("P0302"), 0, 0x09}}}});
+                                  {{"7E0", std::vector<UDSDTC>{UDSDTC{code("P0301"), 0, 0x09}, UDSDTC{code("P0302"), 0, 0x09}}},
+                                   {"744", std::nullopt}}); // its codes could not be read
     for (int i = 1; i <= parameters; ++i) {
         content.parameters.push_back({QStringLiteral("Sonde %1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("°C"),
                                       {QStringLiteral("1.5"), QStringLiteral("0.0"), QStringLiteral("2.5"),
@@ -84,7 +85,8 @@ TEST(ReportContent, CodesExplainedAndOnlyTheECUsThatAnswered) {
     const ReportContent content = sample(0, 0);
     ASSERT_EQ(content.ecus.size(), 2u); // the silent gearbox is left out
     EXPECT_EQ(content.ecus[0], (ReportECU{"7E0", "Moteur", "03L906018", "S1234", 2}));
-    EXPECT_EQ(content.ecus[1], (ReportECU{"744", "Module de porte", "—", "—", 0}));
+    EXPECT_EQ(content.ecus[1], (ReportECU{"744", "Module de porte", "—", "—", std::nullopt}));
+    EXPECT_EQ(Report::codeCountText(content.ecus[1]), "non lus");
 
     EXPECT_EQ(content.vinSections, (std::array<QString, 3>{"VF1", "RFB00X", "12345678"}));
     EXPECT_EQ(Report::vinSectionsOf(std::string("VF1RFB")), (std::array<QString, 3>{"—", "—", "—"}));
@@ -104,7 +106,7 @@ TEST(ReportDocument, AnA4PageOfRealTextHoldingEverySection) {
     const std::vector<QString> expected{
         "Oskavel Car v1.0", "Rapport de diagnostic", QStringLiteral("page 1 / %1").arg(info->pages), "VIN VF1RFB00X12345678", "Renault Clio IV",
         "Constructeur (WMI) VF1", "Descripteur (VDS) RFB00X", "Identifiant (VIS) 12345678",
-        "Début 7 déc. 2026 11:58:16", "Moteur", "7E0", "03L906018", "S1234", "Module de porte", "744",
+        "Début 7 déc. 2026 11:58:16", "Moteur", "7E0", "03L906018", "S1234", "Module de porte", "744", "non lus",
         "Sonde 01", "Sonde 05", "Échantillons"};
     for (const QString& piece : expected) EXPECT_TRUE(text.contains(piece)) << piece.toStdString() << "\n" << text.toStdString();
     for (const ReportCode& row : content.codes) {

@@ -51,7 +51,10 @@ ECUCard::ECUCard(const DiscoveredECU& ecu, const Look& look, QWidget* parent)
 
     stack->addWidget(new ElidedLabel(ECUMap::statusLine(ecu), VEQ::numeric(11, QFont::DemiBold), VEQ::textSecondary(),
                                      QStringLiteral("ecuStatus")));
-    if (look.codeCount >= 1) {
+    if (look.codesUnread) {
+        stack->addWidget(makeLabel(QStringLiteral("Codes non lus"), VEQ::label(10, QFont::DemiBold), VEQ::warning(),
+                                   QStringLiteral("ecuCodesUnread")));
+    } else if (look.codeCount >= 1) {
         stack->addWidget(makeLabel(QString::fromStdString(fmt::format("{} d\u00E9faut(s)", look.codeCount)),
                                    VEQ::label(10, QFont::DemiBold), VEQ::critical(), QStringLiteral("ecuCodeCount")));
     }

@@ -10,7 +10,8 @@ namespace veq {
 
 // One probed ECU on the map: a dot in its colour, its name and request header, its status line
 // and, when it holds trouble codes, their count. A flat button: clicking it toggles the
-// selection; the selected card is outlined in the accent. A silent ECU's card is dimmed.
+// selection; the selected card is outlined in the accent. A silent ECU's card is dimmed; one
+// whose codes could not be read says so.
 class ECUCard : public QAbstractButton {
 public:
     struct Look {
@@ -18,6 +19,7 @@ public:
         int codeCount = 0;  // UDS trouble codes held for it
         bool selected = false;
         QColor accent;      // the selected outline
+        bool codesUnread = false; // its codes could not be read
     };
 
     static constexpr double silentOpacity = 0.55;

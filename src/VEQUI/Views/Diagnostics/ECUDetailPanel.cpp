@@ -55,7 +55,8 @@ QLayout* codeRow(const UDSDTC& code) {
 
 } // namespace
 
-ECUDetailPanel::ECUDetailPanel(const DiscoveredECU& ecu, const std::vector<UDSDTC>& codes, QWidget* parent)
+ECUDetailPanel::ECUDetailPanel(const DiscoveredECU& ecu, const std::optional<std::vector<UDSDTC>>& codes,
+                               QWidget* parent)
     : RoundedPanel(12, VEQ::surface2(), parent) {
     setObjectName(QStringLiteral("ecuDetail"));
     auto* stack = new QVBoxLayout(this);
@@ -76,11 +77,16 @@ ECUDetailPanel::ECUDetailPanel(const DiscoveredECU& ecu, const std::vector<UDSDT
     stack->addWidget(new Divider(Qt::Horizontal));
     stack->addWidget(makeLabel(QStringLiteral("Codes d\u00E9faut UDS (service 0x19)"), VEQ::label(12, QFont::DemiBold),
                                VEQ::textPrimary(), QStringLiteral("udsHeading")));
-    if (codes.empty()) {
+    if (!codes) {
+        stack->addWidget(makeLabel(QStringLiteral("Codes non lus"), VEQ::label(12, QFont::Medium), VEQ::warning(),
+                                   QStringLiteral("udsUnread")));
+        return;
+    }
+    if (codes->empty()) {
         stack->addWidget(
             makeLabel(QStringLiteral("Aucun code"), VEQ::label(12, QFont::Medium), VEQ::confirm(), QStringLiteral("udsEmpty")));
     }
-    for (const UDSDTC& code : codes) stack->addLayout(codeRow(code));
+    for (const UDSDTC& code : *codes) stack->addLayout(codeRow(code));
 }
 
 } // namespace veq

@@ -9,11 +9,17 @@ namespace veq::ECUMap {
 const std::vector<UDSDTC>& codesOf(const DiscoveredECU& ecu, const CodesByHeader& codes) {
     static const std::vector<UDSDTC> none;
     const auto it = codes.find(ecu.txHeader);
-    return it == codes.end() ? none : it->second;
+    return it == codes.end() || !it->second ? none : *it->second;
+}
+
+bool codesUnread(const DiscoveredECU& ecu, const CodesByHeader& codes) {
+    const auto it = codes.find(ecu.txHeader);
+    return it != codes.end() && !it->second;
 }
 
 QColor color(const DiscoveredECU& ecu, const CodesByHeader& codes) {
     if (!ecu.responded) return VEQ::stroke();
+    if (codesUnread(ecu, codes)) return VEQ::warning();
     return codesOf(ecu, codes).empty() ? VEQ::confirm() : VEQ::critical();
 }
 

@@ -14,14 +14,19 @@
 // What the ECU map shows of each probed ECU, from the model's ECUs and UDS trouble codes.
 namespace veq::ECUMap {
 
-using CodesByHeader = std::map<std::string, std::vector<UDSDTC>>;
+// The codes read from each ECU, by request header; nothing for an ECU whose codes could not be read.
+using CodesByHeader = std::map<std::string, std::optional<std::vector<UDSDTC>>>;
 
-// Grey for an ECU that did not answer; otherwise the fault colour when codes are held under its
-// request header, the success colour when none are.
+// Grey for an ECU that did not answer; otherwise the warning colour when its codes could not be
+// read, the fault colour when codes are held under its request header, the success colour when
+// none are.
 QColor color(const DiscoveredECU& ecu, const CodesByHeader& codes);
 
-// The codes held under the ECU's request header (none without an entry).
+// The codes held under the ECU's request header (none without an entry or when unread).
 const std::vector<UDSDTC>& codesOf(const DiscoveredECU& ecu, const CodesByHeader& codes);
+
+// Whether the ECU has an entry whose codes could not be read.
+bool codesUnread(const DiscoveredECU& ecu, const CodesByHeader& codes);
 
 int respondingCount(const std::vector<DiscoveredECU>& ecus);
 

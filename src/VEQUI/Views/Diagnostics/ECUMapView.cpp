@@ -89,7 +89,7 @@ void ECUMapView::rebuildCards() {
     for (const DiscoveredECU& ecu : model_.ecus()) {
         const ECUCard::Look look{ECUMap::color(ecu, model_.udsDTCs()),
                                  static_cast<int>(ECUMap::codesOf(ecu, model_.udsDTCs()).size()),
-                                 selected_ == ecu.txHeader, accent};
+                                 selected_ == ecu.txHeader, accent, ECUMap::codesUnread(ecu, model_.udsDTCs())};
         auto* card = new ECUCard(ecu, look);
         connect(card, &QAbstractButton::clicked, this, [this, header = ecu.txHeader] { toggle(header); });
         grid_->addWidget(card);
@@ -102,7 +102,9 @@ void ECUMapView::rebuildDetail() {
     detail_ = nullptr;
     const DiscoveredECU* ecu = ECUMap::selectedECU(model_.ecus(), selected_);
     if (ecu == nullptr) return;
-    detail_ = new ECUDetailPanel(*ecu, ECUMap::codesOf(*ecu, model_.udsDTCs()));
+    std::optional<std::vector<UDSDTC>> codes;
+    if (!ECUMap::codesUnread(*ecu, model_.udsDTCs())) codes = ECUMap::codesOf(*ecu, model_.udsDTCs());
+    detail_ = new ECUDetailPanel(*ecu, codes);
     // After the diagram and the grid, before the closing stretch.
     stack_->insertWidget(2, detail_);
 }

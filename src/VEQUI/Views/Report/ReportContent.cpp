@@ -42,16 +42,22 @@ std::vector<ReportCode> codesOf(const std::vector<DTC>& dtcs) {
 }
 
 std::vector<ReportECU> ecusOf(const std::vector<DiscoveredECU>& ecus,
-                              const std::map<std::string, std::vector<UDSDTC>>& codes) {
+                              const std::map<std::string, std::optional<std::vector<UDSDTC>>>& codes) {
     std::vector<ReportECU> rows;
     for (const DiscoveredECU& ecu : ecus) {
         if (!ecu.responded) continue;
         const auto held = codes.find(ecu.txHeader);
         rows.push_back({qs(ecu.txHeader), qs(ecu.name), ecu.partNumber ? qs(*ecu.partNumber) : unknown,
                         ecu.softwareVersion ? qs(*ecu.softwareVersion) : unknown,
-                        held == codes.end() ? 0 : static_cast<int>(held->second.size())});
+                        held == codes.end() ? std::optional(0)
+                        : held->second      ? std::optional(static_cast<int>(held->second->size()))
+                                            : std::nullopt});
     }
     return rows;
+}
+
+QString codeCountText(const ReportECU& ecu) {
+    return ecu.codeCount ? QString::number(*ecu.codeCount) : QStringLiteral("non lus");
 }
 
 std::array<QString, 3> vinSectionsOf(const std::optional<std::string>& vin) {

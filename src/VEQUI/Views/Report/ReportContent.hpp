@@ -40,7 +40,7 @@ struct ReportECU {
     QString name;
     QString partNumber;      // "—" when it gave none
     QString softwareVersion; // "—" when it gave none
-    int codeCount = 0;       // the UDS trouble codes held for it
+    std::optional<int> codeCount = 0; // the UDS trouble codes held for it; nothing when unread
 
     bool operator==(const ReportECU&) const = default;
 };
@@ -83,7 +83,10 @@ QStringList causeLines(const QStringList& causes);
 std::vector<ReportCode> codesOf(const std::vector<DTC>& dtcs);
 // The ECUs that answered, in scan order, each with the UDS codes held under its request header.
 std::vector<ReportECU> ecusOf(const std::vector<DiscoveredECU>& ecus,
-                              const std::map<std::string, std::vector<UDSDTC>>& codes);
+                              const std::map<std::string, std::optional<std::vector<UDSDTC>>>& codes);
+
+// The count of an ECU's codes as the report prints it: "non lus" when they could not be read.
+QString codeCountText(const ReportECU& ecu);
 // The sections of a 17-character VIN; dashes for anything else.
 std::array<QString, 3> vinSectionsOf(const std::optional<std::string>& vin);
 

@@ -196,7 +196,7 @@ void addECUs(QTextCursor& cursor, const ReportContent& content) {
     if (content.ecus.empty()) return addNote(cursor, QString::fromUtf8(Report::noECUsNote(content.ecusScanned)));
     std::vector<std::vector<Cell>> rows;
     for (const ReportECU& ecu : content.ecus) {
-        rows.push_back({ecu.address, ecu.name, ecu.partNumber, ecu.softwareVersion, QString::number(ecu.codeCount)});
+        rows.push_back({ecu.address, ecu.name, ecu.partNumber, ecu.softwareVersion, Report::codeCountText(ecu)});
     }
     addTable(cursor,
              {{"Adresse", 11}, {"Calculateur", 33}, {"Référence", 22}, {"Logiciel", 20},

@@ -28,8 +28,10 @@ void ReportECUTable::paintRow(QPainter& painter, const ReportECU& ecu, const std
     TableCells::draw(painter, TableCells::figureFont(), VEQ::textSecondary(), ecu.partNumber, cells[2], Qt::AlignRight);
     TableCells::draw(painter, TableCells::figureFont(), VEQ::textSecondary(), ecu.softwareVersion, cells[3],
                      Qt::AlignRight);
-    TableCells::draw(painter, TableCells::figureFont(), ecu.codeCount > 0 ? VEQ::critical() : VEQ::textSecondary(),
-                     QString::number(ecu.codeCount), cells[4], Qt::AlignRight);
+    const QColor countColour = !ecu.codeCount    ? VEQ::warning()
+                               : *ecu.codeCount > 0 ? VEQ::critical()
+                                                    : VEQ::textSecondary();
+    TableCells::draw(painter, TableCells::figureFont(), countColour, Report::codeCountText(ecu), cells[4], Qt::AlignRight);
 }
 
 } // namespace veq
