@@ -498,6 +498,9 @@ Q_SIGNALS:
     void auditEntriesChanged();
     void backupProgressChanged();
     void lastExecutionMessageChanged();
+    // A save of the marked stretch was refused or failed; `reason` says why, in French. The
+    // stretch stays marked.
+    void logSaveFailed(const QString& reason);
     void loadedProvidersChanged();
     void discoveredDIDsChanged();
     void didScanningChanged();
@@ -550,7 +553,8 @@ private:
 
     // Recorder commands, one queue per recorder so that they run in call order.
     void enqueueRecorderCommand(std::function<void(EventRecorder&, std::stop_token)> command);
-    std::optional<std::string> refusedSaveDestination(const std::filesystem::path& url) const;
+    // Tells a failed save of the marked stretch: the last execution message and logSaveFailed().
+    void tellLogSaveFailure(const std::string& reason);
     void runSave(const std::filesystem::path& url, Date start, Date end);
     void finishSave(const std::shared_ptr<EventRecorder>& recorder, const EventRecorder::SavedLog& saved, Date start,
                     Date end);

@@ -179,8 +179,8 @@ void AppModel::saveLog() {
     // The panel is modal, but queued work ran meanwhile: the stretch must still be there.
     if (!recorder_ || !(logPhase_ == LogPhase::ended(start, end))) return;
 
-    if (auto refusal = refusedSaveDestination(*url)) {
-        setLastExecutionMessage(std::move(refusal));
+    if (auto refusal = keptFileRefusal(*url)) {
+        tellLogSaveFailure(*refusal);
         return;
     }
     setLogPhase(LogPhase::saving());
@@ -210,9 +210,9 @@ std::optional<std::string> AppModel::keptFileRefusal(const fs::path& url) const 
     return std::nullopt;
 }
 
-std::optional<std::string> AppModel::refusedSaveDestination(const fs::path& url) const {
-    if (auto refusal = keptFileRefusal(url)) return std::string(saveFailurePrefix) + *refusal;
-    return std::nullopt;
+void AppModel::tellLogSaveFailure(const std::string& reason) {
+    setLastExecutionMessage(std::string(saveFailurePrefix) + reason);
+    Q_EMIT logSaveFailed(QString::fromStdString(reason));
 }
 
 void AppModel::runSave(const fs::path& url, Date start, Date end) {
@@ -228,13 +228,13 @@ void AppModel::runSave(const fs::path& url, Date start, Date end) {
                 this, [this, recorder, saved, start, end] { finishSave(recorder, saved, start, end); },
                 Qt::QueuedConnection);
         } catch (...) {
-            const std::string text = std::string(saveFailurePrefix) + ConnectionDiagnosis::errorText(std::current_exception());
+            const std::string reason = ConnectionDiagnosis::errorText(std::current_exception());
             QMetaObject::invokeMethod(
                 this,
-                [this, recorder, text, start, end] {
+                [this, recorder, reason, start, end] {
                     // The marks stay on the recorder: the user may try again or discard.
                     if (recorder == recorder_) setLogPhase(LogPhase::ended(start, end));
-                    setLastExecutionMessage(text);
+                    tellLogSaveFailure(reason);
                 },
                 Qt::QueuedConnection);
         }

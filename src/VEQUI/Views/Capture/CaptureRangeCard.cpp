@@ -3,6 +3,7 @@
 #include "VEQUI/Model/AppModel.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/DateTexts.hpp"
+#include "VEQUI/Views/Kit/FileExporter.hpp"
 #include "VEQUI/Views/Kit/Labels.hpp"
 #include "VEQUI/Views/Kit/ProminentButton.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
@@ -65,6 +66,9 @@ CaptureRangeCard::CaptureRangeCard(AppModel& model, QWidget* parent)
 
     timeline_->onChange = [this](double, double) { refreshButton(); };
     connect(saveButton_, &QAbstractButton::clicked, this, [this] { saveRange(); });
+    // Where the user saved, as every other save of the application tells its failure.
+    connect(&model_, &AppModel::logSaveFailed, this,
+            [this](const QString& reason) { FileExporter::tellFailure(model_.dialogs(), reason.toStdString()); });
     connect(&model_, &AppModel::captureOldestEventChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::recorderOriginChanged, this, [this] { refresh(); });
     connect(&model_, &AppModel::logPhaseChanged, this, [this] { refreshButton(); });

@@ -20,7 +20,7 @@ class RangeTimeline;
 // recorder holds (from its oldest event to now), and the button that saves that range through the
 // model's save panel as a marked stretch is saved. The range is the whole held span at first; an
 // end left at now follows now, one moved back stays where the user put it. The handles stop on
-// whole seconds of the clock, or at now.
+// whole seconds of the clock, or at now. A save that is refused or fails is told in a message.
 class CaptureRangeCard : public QWidget {
 public:
     using Date = std::chrono::system_clock::time_point;
