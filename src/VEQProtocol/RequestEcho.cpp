@@ -58,12 +58,6 @@ bool RequestEcho::namesAnotherRequest(const ECUResponse& answer) const {
     return !std::equal(parameter.begin(), parameter.end(), p.begin() + 1);
 }
 
-bool RequestEcho::namesAnotherRequest(const ELM327Response& reply) const {
-    if (reply.error || reply.ecus.empty()) return false;
-    return std::all_of(reply.ecus.begin(), reply.ecus.end(),
-                       [&](const ECUResponse& answer) { return namesAnotherRequest(answer); });
-}
-
 bool RequestEcho::namedExactlyBy(const ELM327Response& reply) const {
     if (reply.error || reply.ecus.empty()) return false;
     const std::vector<std::uint8_t>& p = reply.ecus.front().payload;

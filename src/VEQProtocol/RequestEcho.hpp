@@ -13,9 +13,8 @@
 namespace veq {
 
 // What the answer to one request names: the service (or OBD mode) it answers and the bytes it
-// echoes after the response identifier (a mode 01 parameter, a data identifier). It tells a
-// reply meant for another request: an adapter that went quiet answers every request it had
-// received once it wakes, and those late answers must not be taken for the one now awaited.
+// echoes after the response identifier (a mode 01 parameter, a data identifier). It tells an
+// answer that can only be this request's, and one that is plainly another request's.
 struct RequestEcho {
     std::uint8_t service = 0;
     std::vector<std::uint8_t> parameter;
@@ -29,11 +28,9 @@ struct RequestEcho {
     // is not whole bytes of hexadecimal digits.
     static std::optional<RequestEcho> ofRequestText(std::string_view text);
 
-    // True when the reply holds ECU answers and every one is a positive answer naming another
-    // service or parameter, or a negative answer (7F) naming another service. An adapter error,
-    // no answer at all, a negative answer to this service or anything that names nothing clearly
-    // is this request's reply.
-    bool namesAnotherRequest(const ELM327Response& reply) const;
+    // True when the answer is a positive answer naming another service or parameter, or a
+    // negative answer (7F) naming another service. Nothing, a negative answer to this service or
+    // anything that names nothing clearly is not.
     bool namesAnotherRequest(const ECUResponse& answer) const;
     // True when the reply's first ECU gives a positive answer echoing this service and its whole
     // parameter, with no adapter error: an answer that can only be this request's.

@@ -35,7 +35,7 @@ TEST(ECUScanner, PresenceAndIdentification) {
         {"another service's answer", "50 03", {}, false, std::nullopt, std::nullopt},
         {"adapter error", "CAN ERROR", {}, false, std::nullopt, std::nullopt},
         {"filler dropped, blanks kept", "7E 00", {{"22F187", "62 F1 87 00 41 FF 20 20"}}, true, "A  ", std::nullopt},
-        {"late answer of another identifier", "7E 00", {{"22F187", "62 F1 95 56 31"}, {"22F195", "62 F1 95 56 32"}},
+        {"answer of another identifier", "7E 00", {{"22F187", "62 F1 95 56 31"}, {"22F195", "62 F1 95 56 32"}},
          true, std::nullopt, "V2"},
     };
     const ECUCandidate engine{"ME/CDI moteur", "7E0", "7E8"};

@@ -53,7 +53,7 @@ TEST(WWHRecovery, AnswersToOneParameter) {
         {0x5C, "62 F4 5C 5C 82", 90.0},                // echoed number dropped
         {0x5C, "62 F4 5C 5C", 52.0},                   // a value byte equal to the number
         {0x5C, "62 F4 5C", std::nullopt},
-        {0x5C, "62 F4 46 3C", std::nullopt},           // late answer of another parameter
+        {0x5C, "62 F4 46 3C", std::nullopt},           // another parameter's answer
         {0x5E, "62 F4 5E 5E 10", 0x5E10 / 20.0},       // two value bytes, the first equal to the number
         {0x5E, "62 F4 5E 5E 5E 10", 0x5E10 / 20.0},
         {0x5E, "62 F4 5E 10", std::nullopt},
