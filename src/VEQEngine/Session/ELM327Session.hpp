@@ -57,7 +57,8 @@ namespace veq {
 // The session keeps the requests still owed a reply and pairs each reply with the oldest of them
 // (ReplyPairing); in step, the waiting command takes its reply whatever it says, so a wrong
 // answer fails at once instead of being waited past. A late reply never changes the session's
-// state (header in force, protocol, format).
+// state (header in force, protocol, format). A command left without its reply while the adapter
+// answered others is followed by "ATI", whose banner names it, to find the step again.
 class ELM327Session {
 public:
     struct Timing {

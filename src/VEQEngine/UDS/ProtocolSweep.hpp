@@ -84,7 +84,8 @@ struct ProtocolSweep {
                                            std::stop_token stop = {});
 
     // The identifier of one monitor line split on blanks: one 3-digit token is an 11-bit
-    // identifier; one 8-digit token, or four 2-digit tokens, a 29-bit one. Data must follow it.
+    // identifier (up to 7FF); one 8-digit token, or four 2-digit tokens, a 29-bit one (up to
+    // 1FFFFFFF). One to eight data bytes must follow it (a ninth token: the length, when printed).
     static std::optional<std::string> frameIdentifier(std::string_view line);
 };
 
