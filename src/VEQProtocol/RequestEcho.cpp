@@ -12,6 +12,16 @@ constexpr std::uint8_t kNegativeResponse = 0x7F;
 constexpr std::uint8_t kPositiveBit = 0x40;
 constexpr std::uint8_t kResponsePending = 0x78;
 
+// The last message the first ECU put in the reply: its answer, after any "response pending".
+const ECUResponse* finalMessage(const ELM327Response& reply) {
+    if (reply.ecus.empty()) return nullptr;
+    const ECUResponse* last = &reply.ecus.front();
+    for (const ECUResponse& message : reply.followUps) {
+        if (message.header == reply.ecus.front().header) last = &message;
+    }
+    return last;
+}
+
 } // namespace
 
 RequestEcho RequestEcho::of(const OBDCommand& command) {
@@ -33,6 +43,8 @@ std::optional<RequestEcho> RequestEcho::ofRequestText(std::string_view text) {
     for (char c : text) {
         if (c != ' ' && c != '\t') digits += c;
     }
+    // A last lone digit is the count of answers the adapter is to wait for ("010C1").
+    if (digits.size() % 2 == 1) digits.pop_back();
     std::vector<std::uint8_t> bytes;
     if (!text::parseHexBytes(digits, bytes) || bytes.empty()) return std::nullopt;
     const std::uint8_t service = bytes.front();
@@ -59,19 +71,17 @@ bool RequestEcho::namesAnotherRequest(const ECUResponse& answer) const {
 }
 
 bool RequestEcho::namedExactlyBy(const ELM327Response& reply) const {
-    if (reply.error || reply.ecus.empty()) return false;
-    const std::vector<std::uint8_t>& p = reply.ecus.front().payload;
+    const ECUResponse* answer = finalMessage(reply);
+    if (reply.error || answer == nullptr) return false;
+    const std::vector<std::uint8_t>& p = answer->payload;
     if (p.empty() || p[0] != static_cast<std::uint8_t>(service | kPositiveBit)) return false;
     return p.size() >= 1 + parameter.size() && std::equal(parameter.begin(), parameter.end(), p.begin() + 1);
 }
 
 bool RequestEcho::stillPending(const ELM327Response& reply) {
-    if (reply.ecus.empty()) return false;
-    const ECUResponse* last = &reply.ecus.front();
-    for (const ECUResponse& message : reply.followUps) {
-        if (message.header == last->header) last = &message;
-    }
-    const std::vector<std::uint8_t>& p = last->payload;
+    const ECUResponse* answer = finalMessage(reply);
+    if (answer == nullptr) return false;
+    const std::vector<std::uint8_t>& p = answer->payload;
     return p.size() >= 3 && p[0] == kNegativeResponse && p[2] == kResponsePending;
 }
 

@@ -356,7 +356,9 @@ ELM327Response ELM327Session::queryHeader(const TransmitHeader& header, const OB
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
     ReplyPairing::Request owed{command.requestString(), format(), RequestEcho::of(command)};
     owed.repeat = again;
-    return exchangeHeld(command.requestBytes(), std::move(owed), stop);
+    ELM327Response parsed = exchangeHeld(command.requestBytes(), std::move(owed), stop);
+    if (parsed.isSilence()) findStepHeld(stop);
+    return parsed;
 }
 
 ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
@@ -405,11 +407,31 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     // A request typed as text (the terminal's) is named by its answer as much as any other.
     if (!adapterCommand) owed.echo = echo != nullptr ? std::optional(*echo) : RequestEcho::ofRequestText(command);
 
+    // Until its reply says otherwise, a header or reset command leaves the header in force unknown:
+    // an exchange that ends without one (a stop, a lost link) must not leave the old one believed.
+    const bool setsHeader = compact.starts_with("ATSH") && compact.size() > 4;
+    const bool resets = TransmitHeader::clearedBy(compact);
+    std::optional<std::string> headerBefore;
+    bool defaultBefore = false;
+    std::optional<std::string> protocolBefore;
+    if (setsHeader || resets) {
+        std::lock_guard lock(mutex_);
+        headerBefore = std::exchange(headerInForce_, std::nullopt);
+        defaultBefore = std::exchange(defaultAddressing_, false);
+        protocolBefore = resets ? std::exchange(protocolNumber_, std::nullopt) : protocolNumber_;
+    }
+    const bool findsStep = !owed.printsBanner() && !owed.resets();
+
     ELM327Response parsed = exchangeHeld(commandBytes(command), std::move(owed), stop);
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
         const bool refused = parsed.error == ELM327Error::unknownCommand;
+        if (refused && (setsHeader || resets)) {
+            headerInForce_ = headerBefore;
+            defaultAddressing_ = defaultBefore;
+            protocolNumber_ = protocolBefore;
+        }
         if (compact.starts_with("ATH1") && !refused) {
             format_ = FrameFormat::can11;
         } else if (compact.starts_with("ATH0") && !refused) {
@@ -437,6 +459,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             }
         }
     }
+    if (parsed.isSilence() && findsStep) findStepHeld(stop);
     return parsed;
 }
 
@@ -444,11 +467,8 @@ ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request
                                            std::stop_token stop) {
     const FrameFormat parseFormat = owed.format;
     const std::string command = owed.command;
-    const bool findsStep = !owed.printsBanner() && !owed.resets();
     const SentCommand sent = sendHeld(request, std::move(owed), stop);
-    ELM327Response parsed = receive(sent, parseFormat, command, stop);
-    if (parsed.isSilence() && findsStep) findStepHeld(stop);
-    return parsed;
+    return receive(sent, parseFormat, command, stop);
 }
 
 // A command got no reply while the adapter answered older requests: its reply may have gone to a

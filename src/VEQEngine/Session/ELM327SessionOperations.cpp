@@ -241,6 +241,7 @@ void ELM327Session::finishRestoreHeld(std::stop_token stop) {
     }
     std::lock_guard lock(mutex_);
     restoreSettingsPending_ = false;
+    pairing_.restoreEnded();
 }
 
 // "ATH1" made a 29-bit car's format 11-bit; headers stay on, so only a headerless format stays

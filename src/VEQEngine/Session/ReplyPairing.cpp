@@ -28,6 +28,10 @@ bool bannerCommand(std::string_view command) {
     return std::find(kBannerCommands.begin(), kBannerCommands.end(), compact) != kBannerCommands.end();
 }
 
+bool saysStopped(const ELM327Response& reply) {
+    return std::find(reply.lines.begin(), reply.lines.end(), std::string(rawValue(ELM327Error::stopped))) != reply.lines.end();
+}
+
 bool holdsBanner(const ELM327Response& reply) {
     return std::any_of(reply.text.begin(), reply.text.end(), [](const std::string& line) {
         return text::toUpperASCII(line).find(kBannerMark) != std::string::npos;
@@ -38,7 +42,7 @@ bool holdsBanner(const ELM327Response& reply) {
 
 bool ReplyPairing::Request::namedBy(const ELM327Response& reply) const {
     if (echo) return echo->namedExactlyBy(reply);
-    if (monitor) return reply.error == ELM327Error::stopped;
+    if (monitor) return saysStopped(reply); // after any half line the monitor left
     return printsBanner() && holdsBanner(reply);
 }
 
@@ -69,13 +73,20 @@ void ReplyPairing::unsent() {
 }
 
 void ReplyPairing::exchangeEnded() {
-    if (current_ && current_->resets()) resynchronise(current_);
+    // A reset ends what the adapter was doing, but replies to older requests may still be on
+    // their way: while one is owed, the reset's banner (which names it) settles them in order.
+    if (current_ && current_->resets() && (!currentIsOwed() || owed_.size() == 1)) resynchronise(current_);
 }
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
+        if (stoppedExpected_ && saysStopped(parsed) && !current_->namedBy(parsed)) {
+            stoppedExpected_ = false;
+            ++elsewhereSinceSent_;
+            return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+        }
         if (lastCompleted_ && !current_->namedBy(parsed)) {
             // Read as the request before would read it: its frame format may differ.
             const bool sameReading =
@@ -88,12 +99,18 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         return toCurrent(std::move(parsed), 0);
     }
 
-    // Out of step. Only what names the current request may pass the older ones.
+    // Out of step. A request asked again behind nothing but itself takes whatever comes: an answer
+    // to either says the same. The older one stays owed for the reply it may still get.
+    const auto older = owed_.end() - 1;
+    if (currentIsOwed() && current_->repeat &&
+        std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); })) {
+        return toCurrent(read(*current_), 0);
+    }
+    // Only what names the current request may pass the older ones.
     ++elsewhereSinceSent_;
     if (currentIsOwed() && current_->canBeNamed()) {
         ELM327Response parsed = read(*current_);
         if (current_->namedBy(parsed)) {
-            const auto older = owed_.end() - 1;
             const auto same =
                 std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
             // A request asked again takes the answer to the same request before: it says the same.
@@ -123,6 +140,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
 void ReplyPairing::resynchronise(std::optional<Request> completed) {
     owed_.clear();
     current_.reset();
+    stoppedExpected_ = completed && completed->monitor;
     lastCompleted_ = std::move(completed);
 }
 

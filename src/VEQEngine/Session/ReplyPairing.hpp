@@ -80,8 +80,10 @@ public:
     void exchangeEnded();
     // Where a reply goes.
     Placement place(const Reader& read);
-    // Nothing is owed any more; `completed` becomes the request a reply too many may name.
+    // Nothing is owed any more; `completed` becomes the request a reply too many may name. After
+    // the bus monitor, its "STOPPED" is taken for one too many until restoreEnded().
     void resynchronise(std::optional<Request> completed = std::nullopt);
+    void restoreEnded() { stoppedExpected_ = false; }
 
     bool inStep() const;
     std::size_t owedCount() const { return owed_.size(); }
@@ -108,6 +110,7 @@ private:
     std::uint64_t nextID_ = 1;
     std::optional<Request> lastCompleted_;
     std::size_t elsewhereSinceSent_ = 0;
+    bool stoppedExpected_ = false; // the monitor's interruption may still print "STOPPED"
 };
 
 } // namespace veq

@@ -163,33 +163,28 @@ ProtocolSweep::Outcome ProtocolSweep::run(ELM327Session& session, bool deep, con
     return outcome;
 }
 
+bool ProtocolSweep::identifierInRange(std::string_view identifier) {
+    // 11 bits reach 7FF, 29 bits 1FFFFFFF: a garbled adapter's hex is no identifier.
+    if (identifier.size() == 3) return identifier[0] >= '0' && identifier[0] <= '7';
+    if (identifier.size() == 8) return identifier[0] == '0' || identifier[0] == '1';
+    return false;
+}
+
 std::optional<std::string> ProtocolSweep::frameIdentifier(std::string_view line) {
     const std::vector<std::string_view> tokens = blankSeparated(line);
     if (tokens.size() < 2) return std::nullopt;
-    // A frame carries at most eight data bytes (one token more where the adapter prints the
-    // length); a longer line of hex is no frame but a garbled adapter's output.
-    const auto dataFollows = [&](std::size_t from) {
-        const std::size_t count = tokens.size() - from;
-        return count >= 1 && count <= 9 && std::all_of(tokens.begin() + static_cast<std::ptrdiff_t>(from), tokens.end(),
-                                                        [](std::string_view t) { return t.size() <= 2 && allHex(t); });
-    };
-    // 11-bit identifiers go up to 7FF, 29-bit ones up to 1FFFFFFF.
     const std::string_view first = tokens.front();
-    if (first.size() == 3 && allHex(first)) {
-        if (first[0] > '7' || !dataFollows(1)) return std::nullopt;
+    if ((first.size() == 3 || first.size() == 8) && allHex(first)) {
+        if (!identifierInRange(first)) return std::nullopt;
         return std::string(first);
     }
-    if (first.size() == 8 && allHex(first)) {
-        if (first[0] > '1' || !dataFollows(1)) return std::nullopt;
-        return std::string(first);
-    }
-    if (tokens.size() < 5 || !dataFollows(4)) return std::nullopt;
+    if (tokens.size() < 5) return std::nullopt;
     std::string identifier;
     for (std::size_t i = 0; i < 4; ++i) {
         if (tokens[i].size() != 2 || !allHex(tokens[i])) return std::nullopt;
         identifier += tokens[i];
     }
-    if (identifier[0] > '1') return std::nullopt;
+    if (!identifierInRange(identifier)) return std::nullopt;
     return identifier;
 }
 

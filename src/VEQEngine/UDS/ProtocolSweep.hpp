@@ -84,9 +84,11 @@ struct ProtocolSweep {
                                            std::stop_token stop = {});
 
     // The identifier of one monitor line split on blanks: one 3-digit token is an 11-bit
-    // identifier (up to 7FF); one 8-digit token, or four 2-digit tokens, a 29-bit one (up to
-    // 1FFFFFFF). One to eight data bytes must follow it (a ninth token: the length, when printed).
+    // identifier; one 8-digit token, or four 2-digit tokens, a 29-bit one; each within its range
+    // (identifierInRange). Data must follow it.
     static std::optional<std::string> frameIdentifier(std::string_view line);
+    // Whether hexadecimal digits are a CAN identifier: three up to 7FF, eight up to 1FFFFFFF.
+    static bool identifierInRange(std::string_view identifier);
 };
 
 } // namespace veq

@@ -1,5 +1,6 @@
 #include "VEQUI/Model/MonitorLine.hpp"
 
+#include "VEQEngine/UDS/ProtocolSweep.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <algorithm>
@@ -79,7 +80,7 @@ std::optional<MonitorFrame> MonitorFrame::parse(std::string_view line, Date at) 
     for (; piece && frame.size < maxDataBytes; piece = pieces.next()) {
         if (const std::optional<std::uint8_t> byte = byteValue(*piece)) frame.bytes[frame.size++] = *byte;
     }
-    if (frame.size == 0) return std::nullopt;
+    if (frame.size == 0 || !ProtocolSweep::identifierInRange(frame.id)) return std::nullopt;
     return frame;
 }
 

@@ -146,6 +146,19 @@ TEST(SessionMonitorTest, LinesAreCutAtCarriageReturnsAndStopRestoresTheAdapter) 
     EXPECT_EQ(rig.session->format(), FrameFormat::can11);
 }
 
+// The adapter's "STOPPED" to the interruption may come late, after a restore command's own reply:
+// it is no command's reply, and none is shifted by it.
+TEST(SessionMonitorTest, ALateStoppedAfterTheMonitorIsNoCommandsReply) {
+    SessionRig rig([](const std::string& line) -> Lines {
+        if (line == "ATS0") return {"STOPPED\r\r>", "OK\r\r>"};
+        return monitoringAdapter()(line);
+    });
+    rig.session->startMonitoring();
+    rig.session->stopMonitoring();
+    EXPECT_EQ(rig.session->queuedReplyCount() + rig.session->owedReplyCount(), 0u);
+    EXPECT_EQ(rig.session->raw("ATI").text, Lines{"ELM327 v1.5"});
+}
+
 TEST(SessionMonitorTest, FailedStartRestoresTheAdapterAndFreesTheLock) {
     SessionRig rig(monitoringAdapter());
     rig.transport->failSendsContaining("ATMA");

@@ -141,13 +141,19 @@ TEST(ELM327SessionTest, TheEchoOfTheCommandIsNoPartOfTheReply) {
     EXPECT_TRUE(rig.session->read(0x0C).has_value());
 }
 
-// The adapter stays silent past the time-out, then gives its reply late: a late reply changes
-// nothing the session knows.
-void answerLate(SessionRig& rig, const std::optional<std::string>& late) {
-    if (!late) return;
-    rig.transport->push(*late + "\r\r>");
-    ASSERT_TRUE(eventually([&] { return rig.session->owedReplyCount() == 0; }));
-}
+// A step the adapter leaves silent past the time-out is answered `late`, just before the next
+// step's reply: that reply is the next step's, and the late one changes nothing the session knows.
+struct LateAdapter {
+    std::optional<std::string> reply, late;
+    ScriptedTransport::Responder responder() {
+        return [this](const std::string&) {
+            Lines chunks;
+            if (late) chunks.push_back(*std::exchange(late, std::nullopt) + "\r\r>");
+            if (reply) chunks.push_back(*reply + "\r\r>");
+            return chunks;
+        };
+    }
+};
 
 TEST(ELM327SessionTest, TransmitHeaderIsKnownOnlyOnceTheAdapterTookIt) {
     const struct {
@@ -158,12 +164,12 @@ TEST(ELM327SessionTest, TransmitHeaderIsKnownOnlyOnceTheAdapterTookIt) {
     } steps[] = {{"ATI", "ELM327 v1.5", std::nullopt}, {"at sh 7e1", "OK", "7E1"},        {"ATSH7E2", "?", "7E1"},
                  {"ATSH18DA10F1", "OK", "18DA10F1"},   {"ATSH7E4", std::nullopt, std::nullopt, "OK"}, // it may have taken it
                  {"ATSH7E5", "?", std::nullopt},       {"ATSH7E6", "OK", "7E6"},          {"ATZ", "ELM327 v1.5", std::nullopt}};
-    std::optional<std::string> reply;
-    SessionRig rig([&](const std::string&) { return reply ? Lines{*reply + "\r\r>"} : Lines{}; });
+    LateAdapter adapter;
+    SessionRig rig(adapter.responder());
     for (const auto& step : steps) {
-        reply = step.reply;
+        adapter.reply = step.reply;
         rig.session->raw(step.command);
-        answerLate(rig, step.late);
+        adapter.late = step.late;
         EXPECT_EQ(rig.session->transmitHeader(), step.header) << step.command;
     }
 }
@@ -174,18 +180,19 @@ TEST(ELM327SessionTest, ProtocolNumberFollowsWhatTheAdapterSaysAndWhatIsForced) 
         std::optional<std::string> reply; // nothing: the adapter stays silent, then answers `late`
         std::optional<std::string> protocol;
         std::optional<std::string> late = std::nullopt;
-    } steps[] = {{"ATDPN", "A6", "6"},      {"ATDPN", std::nullopt, "6", "A7"}, {"ATSP0", "OK", std::nullopt},
+    } steps[] = {{"ATDPN", "A6", "6"},      {"ATDPN", std::nullopt, "6", "A9"}, {"ATDPN", "A8", "8"},
+                 {"ATSP0", "OK", std::nullopt},
                  {"ATDPN", "ATDPN\r7", "7"}, {"ATSPA8", "OK", std::nullopt}, {"ATDPN", "A", "A"},
                  {"AT SP 3", "OK", "3"},    {"ATSP9", "?", "3"},          {"ATTP5", "OK", "5"},
                  {"ATDPN", "NO DATA", "5"}, {"ATDPN", "0", std::nullopt}, {"ATSPC", "OK", "C"},
                  {"ATZ", "ELM327 v1.5", std::nullopt}};
-    std::optional<std::string> reply;
-    SessionRig rig([&](const std::string&) { return reply ? Lines{*reply + "\r\r>"} : Lines{}; });
+    LateAdapter adapter;
+    SessionRig rig(adapter.responder());
     EXPECT_EQ(rig.session->protocolNumber(), std::nullopt);
     for (const auto& step : steps) {
-        reply = step.reply;
+        adapter.reply = step.reply;
         rig.session->raw(step.command);
-        answerLate(rig, step.late);
+        adapter.late = step.late;
         EXPECT_EQ(rig.session->protocolNumber(), step.protocol) << step.command;
     }
 }
@@ -478,9 +485,6 @@ using Exchange = std::function<ELM327Response(ELM327Session&)>;
 Exchange queryOf(std::uint8_t pid) {
     return [pid](ELM327Session& session) { return session.query(OBDCommand(pid)); };
 }
-Exchange againOf(std::uint8_t pid) {
-    return [pid](ELM327Session& session) { return session.queryAgain(OBDCommand(pid)); };
-}
 Exchange rawOf(std::string command) {
     return [command](ELM327Session& session) { return session.raw(command); };
 }
@@ -512,10 +516,9 @@ TEST(ELM327SessionLateRepliesTest, AReplyTooManyIsDropped) {
 }
 
 // An adapter that never received a request (a lost write) answers the next one, whose reply then
-// settles the lost one. Another vehicle request's own answer names it and is taken at once; the
-// same request asked again takes the answer too. Any other loses its reply and, the adapter being
-// heard meanwhile, the session asks for its banner ("ATI"), which names its request: from then on
-// every exchange gets its own reply.
+// settles the lost one. Another vehicle request's own answer names it and is taken at once. Any
+// other loses its reply and, the adapter being heard meanwhile, the session asks for its banner
+// ("ATI"), which names its request: from then on every exchange gets its own reply.
 TEST(ELM327SessionLateRepliesTest, ALostRequestCostsAtMostTheNextExchange) {
     const struct {
         Exchange lost;
@@ -524,7 +527,6 @@ TEST(ELM327SessionLateRepliesTest, ALostRequestCostsAtMostTheNextExchange) {
         Lines sent;      // the lines from the lost request on
     } cases[] = {
         {queryOf(0x0C), queryOf(0x0D), {"41 0D 20"}, {"010C", "010D"}},
-        {queryOf(0x0C), againOf(0x0C), {"41 0C 20"}, {"010C", "010C"}},
         {queryOf(0x0C), queryOf(0x0C), {}, {"010C", "010C", "ATI"}}, // a lone parameter polled
         {queryOf(0x0C), rawOf("ATRV"), {}, {"010C", "ATRV", "ATI"}},
         {rawOf("ATSH7E0"), rawOf("ATRV"), {}, {"ATSH7E0", "ATRV", "ATI"}},
@@ -545,6 +547,30 @@ TEST(ELM327SessionLateRepliesTest, ALostRequestCostsAtMostTheNextExchange) {
         EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{"13.2V"});
         EXPECT_EQ(firstPayload(rig.session->query(OBDCommand(0x05))), (Bytes{0x41, 0x05, 0x20}));
     }
+}
+
+// The same request asked again after silence takes whatever comes first, a "NO DATA" as well as a
+// value: the adapter may never have received the first one. The first stays owed for its reply.
+TEST(ELM327SessionLateRepliesTest, ARequestAskedAgainTakesTheFirstReplyThatComes) {
+    bool first = true; // the command lock serialises the script
+    SessionRig rig([&](const std::string&) { return std::exchange(first, false) ? Lines{} : Lines{"NO DATA\r\r>"}; });
+    const OBDCommand vin(OBDMode::vehicleInfo, std::uint8_t{0x02});
+    EXPECT_TRUE(rig.session->query(vin).isSilence());
+    EXPECT_EQ(rig.session->queryAgain(vin).error, ELM327Error::noData);
+    EXPECT_EQ(rig.session->owedReplyCount(), 1u);
+}
+
+// A reset that got no reply while older requests are still owed does not forget them: their late
+// replies, then its banner, come before the next command's own reply.
+TEST(ELM327SessionLateRepliesTest, AResetLeavesTheRepliesStillOwedBeforeItToTheirRequests) {
+    SessionRig rig([](const std::string& line) -> Lines {
+        if (line != "ATE0") return {};
+        return {"UNABLE TO CONNECT\r\r>", "ELM327 v1.5\r\r>", "OK\r\r>"};
+    });
+    EXPECT_TRUE(rig.session->probeVehicle().isSilence());
+    EXPECT_TRUE(rig.session->raw("ATZ").isSilence());
+    EXPECT_EQ(rig.session->raw("ATE0").lines, Lines{"OK"});
+    EXPECT_EQ(rig.session->owedReplyCount(), 0u);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 #include <map>
 
 namespace veq {
@@ -135,6 +136,21 @@ TEST(TransmitHeaderTest, ARequestWhoseHeaderTheAdapterDidNotTakeIsNotSent) {
     const ELM327Response silent = h.rig.session->query(TransmitHeader::of("7E6"), OBDCommand(0x0C));
     EXPECT_FALSE(silent.promptTerminated || silent.error);
     EXPECT_EQ(h.rig.session->transmitHeader(), std::nullopt);
+}
+
+// A header command whose wait is given up (a stop) may still have been taken: the header it
+// replaced is no longer believed in force, so the next request for it selects it again.
+TEST(TransmitHeaderTest, AHeaderCommandGivenUpLeavesNoHeaderBelievedInForce) {
+    HeaderRig h;
+    h.headerAnswers = {{"ATSH7E1", std::nullopt}};
+    h.rig.session->raw(TransmitHeader::of("7E0"), "22F190");
+    std::stop_source stop;
+    auto giving = std::async(std::launch::async, [&] { h.rig.session->raw(TransmitHeader::of("7E1"), "22F190", stop.get_token()); });
+    ASSERT_TRUE(h.rig.transport->waitForLines(3));
+    stop.request_stop();
+    EXPECT_ANY_THROW(giving.get());
+    EXPECT_EQ(h.rig.session->transmitHeader(), std::nullopt);
+    h.play({{"selected again", to("7E0", "22F191"), {"ATSH7E0", "22F191"}}});
 }
 
 // A section for one ECU sends its header even when the session believes it in force: the adapter

@@ -39,6 +39,8 @@ const std::vector<LineCase> lineCases{
     {"18 DA F1 10 ZZ", std::nullopt, {}},
     {"7E 03 41", std::nullopt, {}},
     {"12345 01", std::nullopt, {}},
+    {"800 02 01 0D", std::nullopt, {}},               // beyond 11 bits
+    {"41 41 41 41 41 41", std::nullopt, {}},          // beyond 29 bits: a garbled adapter's hex
     {"BUFFER FULL", std::nullopt, {}},
     {"SEARCHING...", std::nullopt, {}},
     {"CAN ERROR", std::nullopt, {}},
