@@ -96,7 +96,7 @@ TEST(ECUBackupStoreTests, CreateBackupKeepsFirstReadsAndVerifiesOnlyIdenticalSec
         {"only the echo", "22F187", -1, {0x62, 0xF1, 0x87}, true, {"0xF188"}, true},
         {"second read differs", "22F187", 1, {0x62, 0xF1, 0x87, 0x42}, true, {"0xF187", "0xF188"}, false},
         {"second read refused", "22F188", 1, {0x7F, 0x22, 0x31}, true, {"0xF187", "0xF188"}, false},
-        // Another identifier's answer is a late one, never this identifier's: left out as unanswered.
+        // Another identifier's answer is a wrong one, never this identifier's: left out as unanswered.
         {"only another identifier's answer", "22F187", -1, {0x62, 0xF1, 0x88, 0x41}, true, {"0xF188"}, true},
         {"not aimed at the ECU", "", 0, {}, false, {"0xF187", "0xF188"}, false},
     };
