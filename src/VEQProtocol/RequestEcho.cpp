@@ -39,10 +39,7 @@ RequestEcho RequestEcho::of(UDSService service, std::span<const std::uint8_t> da
 }
 
 std::optional<RequestEcho> RequestEcho::ofRequestText(std::string_view text) {
-    std::string digits;
-    for (char c : text) {
-        if (c != ' ' && c != '\t') digits += c;
-    }
+    std::string digits = text::withoutBlanks(text);
     // A last lone digit is the count of answers the adapter is to wait for ("010C1").
     if (digits.size() % 2 == 1) digits.pop_back();
     std::vector<std::uint8_t> bytes;

@@ -3,7 +3,10 @@
 #include "VEQProtocol/DTC.hpp"
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace veq {
 
@@ -24,5 +27,9 @@ struct UDSDTC {
 
     bool operator==(const UDSDTC&) const = default;
 };
+
+// The codes read from each ECU, by its request header; nothing for an ECU whose codes could not
+// be read (an empty list says it holds none).
+using UDSCodesByECU = std::map<std::string, std::optional<std::vector<UDSDTC>>>;
 
 } // namespace veq

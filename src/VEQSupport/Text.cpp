@@ -155,6 +155,15 @@ std::string toUpperASCII(std::string_view s) {
     return out;
 }
 
+std::string withoutBlanks(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c != ' ' && c != '\t') out += c;
+    }
+    return out;
+}
+
 bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }

@@ -23,6 +23,8 @@ std::string_view trimSpacesAndTabs(std::string_view s);
 
 // ASCII-only case mapping: protocol words are ASCII, so the locale must never interfere.
 std::string toUpperASCII(std::string_view s);
+// The text without its spaces and tabs, as an adapter reads a command ("AT SH 7E0").
+std::string withoutBlanks(std::string_view s);
 bool isHexDigit(char c);
 
 // "%02X" for one byte, and for a run of bytes joined by `separator` (none by default).

@@ -25,15 +25,6 @@ std::vector<std::uint8_t> commandBytes(std::string_view command) {
     return bytes;
 }
 
-std::string withoutSpaces(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        if (c != ' ') out += c;
-    }
-    return out;
-}
-
 // One protocol number from 1 to C, with or without the "A" of an automatic search ("A6").
 std::optional<std::string> fixedProtocol(std::string_view text, bool automaticPrefix) {
     if (automaticPrefix && text.size() == 2 && text[0] == 'A') text.remove_prefix(1);
@@ -399,7 +390,7 @@ void ELM327Session::keepFollowUps(const ELM327Response& response) {
 
 ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo) {
     const std::string upper = text::toUpperASCII(command);
-    const std::string compact = withoutSpaces(upper);
+    const std::string compact = text::withoutBlanks(upper);
     const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
     FrameFormat parseFormat = FrameFormat::headersOff;
     if (!adapterCommand) parseFormat = format();
@@ -407,36 +398,33 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     // A request typed as text (the terminal's) is named by its answer as much as any other.
     if (!adapterCommand) owed.echo = echo != nullptr ? std::optional(*echo) : RequestEcho::ofRequestText(command);
 
-    // Until its reply says otherwise, a header or reset command leaves the header in force unknown:
-    // an exchange that ends without one (a stop, a lost link) must not leave the old one believed.
     const bool setsHeader = compact.starts_with("ATSH") && compact.size() > 4;
     const bool resets = TransmitHeader::clearedBy(compact);
-    std::optional<std::string> headerBefore;
-    bool defaultBefore = false;
-    std::optional<std::string> protocolBefore;
-    if (setsHeader || resets) {
-        std::lock_guard lock(mutex_);
-        headerBefore = std::exchange(headerInForce_, std::nullopt);
-        defaultBefore = std::exchange(defaultAddressing_, false);
-        protocolBefore = resets ? std::exchange(protocolNumber_, std::nullopt) : protocolNumber_;
-    }
-    const bool findsStep = !owed.printsBanner() && !owed.resets();
+    const bool findsStep = !owed.printsBanner() && !resets;
 
-    ELM327Response parsed = exchangeHeld(commandBytes(command), std::move(owed), stop);
+    ELM327Response parsed;
+    try {
+        parsed = exchangeHeld(commandBytes(command), std::move(owed), stop);
+    } catch (...) {
+        // Ended without its reply (a stop, a lost link), a header or reset command may still have
+        // been taken: the header it replaced must no longer be believed in force.
+        if (setsHeader || resets) {
+            std::lock_guard lock(mutex_);
+            headerInForce_.reset();
+            defaultAddressing_ = false;
+            if (resets) protocolNumber_.reset();
+        }
+        throw;
+    }
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
         const bool refused = parsed.error == ELM327Error::unknownCommand;
-        if (refused && (setsHeader || resets)) {
-            headerInForce_ = headerBefore;
-            defaultAddressing_ = defaultBefore;
-            protocolNumber_ = protocolBefore;
-        }
         if (compact.starts_with("ATH1") && !refused) {
             format_ = FrameFormat::can11;
         } else if (compact.starts_with("ATH0") && !refused) {
             format_ = FrameFormat::headersOff;
-        } else if (TransmitHeader::clearedBy(compact) && !refused) {
+        } else if (resets && !refused) {
             // The adapter is back to its defaults: no headers, its own addressing, no monitor
             // settings left to restore.
             format_ = FrameFormat::headersOff;
@@ -446,11 +434,11 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             restoreInterruptPending_ = false;
             restoreSettingsPending_ = false;
         } else if (compact == "ATDPN" && !parsed.error && !parsed.lines.empty()) {
-            protocolNumber_ = fixedProtocol(text::toUpperASCII(withoutSpaces(parsed.lines.back())), true);
+            protocolNumber_ = fixedProtocol(text::toUpperASCII(text::withoutBlanks(parsed.lines.back())), true);
         } else if ((compact.starts_with("ATSP") || compact.starts_with("ATTP")) && !refused) {
             // "ATSP0" and "ATSPA6" leave the choice to the adapter's search: unknown until asked.
             protocolNumber_ = fixedProtocol(std::string_view(compact).substr(4), false);
-        } else if (compact.starts_with("ATSH") && compact.size() > 4 && !refused) {
+        } else if (setsHeader && !refused) {
             defaultAddressing_ = false;
             if (TransmitHeader::taken(parsed)) {
                 headerInForce_ = compact.substr(4);

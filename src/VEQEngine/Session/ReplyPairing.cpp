@@ -15,16 +15,8 @@ namespace {
 constexpr std::array<std::string_view, 3> kBannerCommands{"ATZ", "ATWS", "ATI"};
 constexpr std::string_view kBannerMark = "ELM327";
 
-std::string compactUpper(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c != ' ' && c != '\t') out += c;
-    }
-    return text::toUpperASCII(out);
-}
-
 bool bannerCommand(std::string_view command) {
-    const std::string compact = compactUpper(command);
+    const std::string compact = text::toUpperASCII(text::withoutBlanks(command));
     return std::find(kBannerCommands.begin(), kBannerCommands.end(), compact) != kBannerCommands.end();
 }
 
@@ -82,19 +74,9 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
-        if (stoppedExpected_ && saysStopped(parsed) && !current_->namedBy(parsed)) {
-            stoppedExpected_ = false;
+        if (!current_->namedBy(parsed) && isReplyTooMany(parsed, read)) {
             ++elsewhereSinceSent_;
             return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
-        }
-        if (lastCompleted_ && !current_->namedBy(parsed)) {
-            // Read as the request before would read it: its frame format may differ.
-            const bool sameReading =
-                lastCompleted_->format == current_->format && lastCompleted_->command == current_->command;
-            if (lastCompleted_->namedBy(sameReading ? parsed : read(*lastCompleted_))) {
-                ++elsewhereSinceSent_;
-                return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
-            }
         }
         return toCurrent(std::move(parsed), 0);
     }
@@ -123,7 +105,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             // An older request asked the same: the answer is that one's, come late.
             Placement placement{Destination::late, same->request, static_cast<std::size_t>(same - owed_.begin()),
                                 std::nullopt};
-            complete(same->request);
+            lastCompleted_ = same->request;
             owed_.erase(owed_.begin(), same + 1);
             return placement;
         }
@@ -131,10 +113,21 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     const Request oldest = owed_.front().request;
     // "Response pending" and the answer after it settle one request together.
     if (!RequestEcho::stillPending(read(oldest))) {
-        complete(oldest);
+        lastCompleted_ = oldest;
         owed_.pop_front();
     }
     return Placement{Destination::late, oldest, 0, std::nullopt};
+}
+
+bool ReplyPairing::isReplyTooMany(const ELM327Response& parsed, const Reader& read) {
+    if (stoppedExpected_ && saysStopped(parsed)) {
+        stoppedExpected_ = false;
+        return true;
+    }
+    if (!lastCompleted_ || !lastCompleted_->canBeNamed()) return false;
+    // Read as the request before would read it: its frame format may differ.
+    const bool sameReading = lastCompleted_->format == current_->format && lastCompleted_->command == current_->command;
+    return lastCompleted_->namedBy(sameReading ? parsed : read(*lastCompleted_));
 }
 
 void ReplyPairing::resynchronise(std::optional<Request> completed) {
@@ -148,12 +141,10 @@ bool ReplyPairing::inStep() const { return owed_.empty() || (owed_.size() == 1 &
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
     if (!RequestEcho::stillPending(parsed)) {
-        complete(*current_);
+        lastCompleted_ = current_;
         owed_.pop_back();
     }
     return Placement{Destination::current, std::nullopt, lost, std::move(parsed)};
 }
-
-void ReplyPairing::complete(const Request& request) { lastCompleted_ = request; }
 
 } // namespace veq

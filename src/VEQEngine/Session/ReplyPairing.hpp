@@ -100,9 +100,11 @@ private:
     };
 
     bool currentIsOwed() const { return !owed_.empty() && owed_.back().id == currentID_; }
+    // In step, a reply that is not the current request's: the monitor's late "STOPPED", or one that
+    // names the request completed just before.
+    bool isReplyTooMany(const ELM327Response& parsed, const Reader& read);
     // The current request takes the reply; it stays owed while its answer is pending.
     Placement toCurrent(ELM327Response parsed, std::size_t lost);
-    void complete(const Request& request);
 
     std::deque<Owed> owed_; // oldest first; the current request last while owed
     std::optional<Request> current_;

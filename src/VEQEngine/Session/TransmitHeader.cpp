@@ -6,14 +6,7 @@ namespace veq {
 
 namespace {
 
-std::string compactUpper(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c != ' ' && c != '\t') out += c;
-    }
-    return text::toUpperASCII(out);
-}
+std::string compactUpper(std::string_view text) { return text::toUpperASCII(text::withoutBlanks(text)); }
 
 } // namespace
 

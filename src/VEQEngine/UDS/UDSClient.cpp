@@ -70,7 +70,7 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
         const std::vector<std::uint8_t>* payload = reply.firstPayload();
         if (payload == nullptr || payload->empty()) throw UDSError::none();
         const std::vector<std::uint8_t>& p = *payload;
-        // A first ECU naming another request beside one answering this request: not its answer.
+        // The reply is this request's (the session pairs them): one naming another is a wrong answer.
         if (echo.namesAnotherRequest(reply.ecus.front())) throw UDSError::unexpected(p);
         if (p[0] == kNegativeResponse) {
             const std::uint8_t nrc = p.size() >= 3 ? p[2] : kGeneralReject;

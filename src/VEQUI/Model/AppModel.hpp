@@ -200,10 +200,8 @@ public:
     const std::vector<DTC>& dtcs() const { return dtcs_; }
     const std::optional<MonitorStatus>& monitorStatus() const { return monitorStatus_; }
     const std::vector<DiscoveredECU>& ecus() const { return ecus_; }
-    // UDS trouble codes per ECU, keyed by the ECU's request header.
-    // Each scanned ECU's UDS trouble codes under its request header; nothing for an ECU whose codes
-    // could not be read (an empty list would say it holds none).
-    using UDSCodes = std::map<std::string, std::optional<std::vector<UDSDTC>>>;
+    // Each scanned ECU's UDS trouble codes under its request header; nothing where unread.
+    using UDSCodes = UDSCodesByECU;
     const UDSCodes& udsDTCs() const { return udsDTCs_; }
 
     bool nightMode() const { return nightMode_; }

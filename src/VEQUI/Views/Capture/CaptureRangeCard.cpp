@@ -53,7 +53,6 @@ CaptureRangeCard::CaptureRangeCard(AppModel& model, QWidget* parent)
     // Without a held event there is no time of day to name. An end at now reads as a clock shows
     // it, to the second before, as the saved log's record will.
     timeline_->setTimeText([this](double seconds) { return held_ ? DateTexts::clockTime(dateAt(seconds)) : unknown; });
-    timeline_->setReading([](double seconds) { return std::floor(seconds); });
     column->addWidget(timeline_);
 
     auto* row = new QHBoxLayout;

@@ -14,8 +14,7 @@
 // What the ECU map shows of each probed ECU, from the model's ECUs and UDS trouble codes.
 namespace veq::ECUMap {
 
-// The codes read from each ECU, by request header; nothing for an ECU whose codes could not be read.
-using CodesByHeader = std::map<std::string, std::optional<std::vector<UDSDTC>>>;
+using CodesByHeader = UDSCodesByECU;
 
 // Grey for an ECU that did not answer; otherwise the warning colour when its codes could not be
 // read, the fault colour when codes are held under its request header, the success colour when

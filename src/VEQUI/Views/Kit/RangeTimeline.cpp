@@ -238,7 +238,7 @@ RangeTimeline::RangeTimeline(QWidget* parent)
       startLabel_(makeLabel({}, VEQ::numeric(11, QFont::Medium), VEQ::textSecondary(), QStringLiteral("rangeStart"))),
       endLabel_(makeLabel({}, VEQ::numeric(11, QFont::Medium), VEQ::textSecondary(), QStringLiteral("rangeEnd"))),
       lengthLabel_(makeLabel({}, VEQ::numeric(11, QFont::DemiBold), VEQ::textPrimary(), QStringLiteral("rangeLength"))),
-      timeText_(DateTexts::clockDuration), read_([](double time) { return std::floor(time); }) {
+      timeText_(DateTexts::clockDuration) {
     setObjectName(QStringLiteral("rangeTimeline"));
     endLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lengthLabel_->setAlignment(Qt::AlignCenter);
@@ -270,11 +270,6 @@ void RangeTimeline::setRange(double start, double end) {
 
 void RangeTimeline::setTimeText(std::function<QString(double)> text) {
     timeText_ = std::move(text);
-    refreshTexts();
-}
-
-void RangeTimeline::setReading(std::function<double(double)> read) {
-    read_ = std::move(read);
     refreshTexts();
 }
 
@@ -327,8 +322,9 @@ void RangeTimeline::moveHandle(Handle handle, double to) {
 }
 
 void RangeTimeline::refreshTexts() {
-    const double start = read_(start_);
-    const double end = read_(end_);
+    // A handle at an end of the axis that is not a whole second reads as the second it falls in.
+    const double start = std::floor(start_);
+    const double end = std::floor(end_);
     startLabel_->setText(QStringLiteral("Début ") + timeText_(start));
     endLabel_->setText(QStringLiteral("Fin ") + timeText_(end));
     lengthLabel_->setText(QStringLiteral("Durée ") + DateTexts::clockDuration(end - start));

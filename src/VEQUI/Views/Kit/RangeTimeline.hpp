@@ -42,11 +42,10 @@ public:
     void selectWhole() { setRange(lower_, upper_); }
 
     // How a time on the axis reads under the strip; the length always reads as a clock duration.
+    // A handle at an end of the axis that is not a whole second reads as the second it falls in,
+    // as a clock and a duration tile read it (304.97 s reads 5:04); the length reads as the end
+    // less the start as they read, so the three agree.
     void setTimeText(std::function<QString(double)> text);
-    // The whole second a handle at an end of the axis that is not one reads as: by default the
-    // second it falls in, as a clock and a duration tile read it (304.97 s reads 5:04). The
-    // length reads as the end less the start as they read, so the three agree.
-    void setReading(std::function<double(double)> read);
 
     // A trend drawn across the strip, left to right over the whole axis; empty draws none.
     void setBackdrop(std::vector<double> values);
@@ -88,7 +87,6 @@ private:
     QLabel* endLabel_;
     QLabel* lengthLabel_;
     std::function<QString(double)> timeText_;
-    std::function<double(double)> read_;
     double lower_ = 0;
     double upper_ = 0;
     double start_ = 0;

@@ -42,7 +42,7 @@ std::vector<ReportCode> codesOf(const std::vector<DTC>& dtcs) {
 }
 
 std::vector<ReportECU> ecusOf(const std::vector<DiscoveredECU>& ecus,
-                              const std::map<std::string, std::optional<std::vector<UDSDTC>>>& codes) {
+                              const UDSCodesByECU& codes) {
     std::vector<ReportECU> rows;
     for (const DiscoveredECU& ecu : ecus) {
         if (!ecu.responded) continue;

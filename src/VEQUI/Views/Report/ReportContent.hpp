@@ -83,7 +83,7 @@ QStringList causeLines(const QStringList& causes);
 std::vector<ReportCode> codesOf(const std::vector<DTC>& dtcs);
 // The ECUs that answered, in scan order, each with the UDS codes held under its request header.
 std::vector<ReportECU> ecusOf(const std::vector<DiscoveredECU>& ecus,
-                              const std::map<std::string, std::optional<std::vector<UDSDTC>>>& codes);
+                              const UDSCodesByECU& codes);
 
 // The count of an ECU's codes as the report prints it: "non lus" when they could not be read.
 QString codeCountText(const ReportECU& ecu);
