@@ -16,9 +16,6 @@ namespace {
 
 constexpr std::uint8_t kPrompt = '>';
 constexpr std::uint8_t kCarriageReturn = '\r';
-// Answered with the adapter's banner, which names it.
-constexpr std::string_view kStepFinder = "ATI";
-
 std::vector<std::uint8_t> commandBytes(std::string_view command) {
     std::vector<std::uint8_t> bytes(command.begin(), command.end());
     bytes.push_back(kCarriageReturn);
@@ -347,9 +344,7 @@ ELM327Response ELM327Session::queryHeader(const TransmitHeader& header, const OB
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
     ReplyPairing::Request owed{command.requestString(), format(), RequestEcho::of(command)};
     owed.repeat = again;
-    ELM327Response parsed = exchangeHeld(command.requestBytes(), std::move(owed), stop);
-    if (parsed.isSilence()) findStepHeld(stop);
-    return parsed;
+    return exchangeHeld(command.requestBytes(), std::move(owed), stop);
 }
 
 ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
@@ -400,7 +395,6 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
 
     const bool setsHeader = compact.starts_with("ATSH") && compact.size() > 4;
     const bool resets = TransmitHeader::clearedBy(compact);
-    const bool findsStep = !owed.printsBanner() && !resets;
 
     ELM327Response parsed;
     try {
@@ -447,29 +441,35 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             }
         }
     }
-    if (parsed.isSilence() && findsStep) findStepHeld(stop);
     return parsed;
 }
 
 ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed,
                                            std::stop_token stop) {
+    findStepHeld(owed, stop);
     const FrameFormat parseFormat = owed.format;
     const std::string command = owed.command;
     const SentCommand sent = sendHeld(request, std::move(owed), stop);
     return receive(sent, parseFormat, command, stop);
 }
 
-// A command got no reply while the adapter answered older requests: its reply may have gone to a
-// request the adapter never received, and so would every later command's. Only an answer that
-// names its request can tell: the session asks for one ("ATI", answered with the adapter's
-// banner) and is in step again once it comes.
-void ELM327Session::findStepHeld(std::stop_token stop) {
+// A request still owed its reply may get it late or never: only an answer that names its request
+// tells which, so the session asks for one before the next request goes out, and every reply
+// before it settles the older requests. An adapter still busy with the older request drops the
+// probe with "STOPPED": it goes once more. A probe left unanswered is not probed for again, so a
+// silent adapter costs one probe per request.
+void ELM327Session::findStepHeld(const ReplyPairing::Request& next, std::stop_token stop) {
+    std::optional<ReplyPairing::Request> probe;
     {
         std::lock_guard lock(mutex_);
-        if (pairing_.elsewhereSinceSent() == 0) return;
+        probe = pairing_.probeBefore(next);
     }
-    if (traceEnabled_) trace(SessionTrace::noteLine("réponses décalées : l'adaptateur est interrogé pour les réaligner"));
-    rawHeld(kStepFinder, stop);
+    if (!probe) return;
+    if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));
+    const std::vector<std::uint8_t> bytes = commandBytes(probe->command);
+    if (exchangeHeld(bytes, *probe, stop).error != ELM327Error::stopped) return;
+    probe->repeat = true;
+    exchangeHeld(bytes, std::move(*probe), stop);
 }
 
 std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& header, std::stop_token stop) {
@@ -724,6 +724,11 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
         if (traceEnabled_) notes.push_back(SessionTrace::noteLine("réponse en trop ignorée : " + text::hexUpper(reply, " ")));
         return;
     case ReplyPairing::Destination::current:
+        if (traceEnabled_ && placement.settled) {
+            notes.push_back(SessionTrace::noteLine("« " + placement.settled->command +
+                                                   " » interrompue par la sonde, que l'adaptateur a ignorée"));
+        }
+        break;
     case ReplyPairing::Destination::unowed: break;
     }
     Delivered delivered{std::move(reply), std::move(placement.parsed)};

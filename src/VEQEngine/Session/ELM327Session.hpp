@@ -57,8 +57,9 @@ namespace veq {
 // The session keeps the requests still owed a reply and pairs each reply with the oldest of them
 // (ReplyPairing); in step, the waiting command takes its reply whatever it says, so a wrong
 // answer fails at once instead of being waited past. A late reply never changes the session's
-// state (header in force, protocol, format). A command left without its reply while the adapter
-// answered others is followed by "ATI", whose banner names it, to find the step again.
+// state (header in force, protocol, format). While a request is still owed its reply, the next
+// one goes out only after a probe ("ATI", or "ATRV" when a banner is owed) whose answer names it
+// has been answered: a reply the adapter never sends costs one wait, never a later one's answer.
 class ELM327Session {
 public:
     struct Timing {
@@ -272,9 +273,9 @@ private:
                                std::stop_token stop);
     // Sends the request, owed its reply from then, and waits for that reply.
     ELM327Response exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
-    // After a command that got no reply while the adapter answered older ones, a command whose
-    // answer names it puts the session back in step.
-    void findStepHeld(std::stop_token stop);
+    // Before `next` goes out while an older request is owed its reply: a probe whose answer names
+    // it puts the session back in step.
+    void findStepHeld(const ReplyPairing::Request& next, std::stop_token stop);
     // The header to send for `header`: none when it is in force (unless `always`), for
     // TransmitHeader::any(), or for a default addressing the session cannot name.
     std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;

@@ -14,6 +14,9 @@ namespace {
 // The commands an adapter answers with its banner ("ELM327 v1.5").
 constexpr std::array<std::string_view, 3> kBannerCommands{"ATZ", "ATWS", "ATI"};
 constexpr std::string_view kBannerMark = "ELM327";
+constexpr std::string_view kVoltageCommand = "ATRV";
+// The probes, in the order they are tried: the first whose answer no owed request awaits.
+constexpr std::array<std::string_view, 2> kProbes{"ATI", kVoltageCommand};
 
 bool bannerCommand(std::string_view command) {
     const std::string compact = text::toUpperASCII(text::withoutBlanks(command));
@@ -22,6 +25,22 @@ bool bannerCommand(std::string_view command) {
 
 bool saysStopped(const ELM327Response& reply) {
     return std::find(reply.lines.begin(), reply.lines.end(), std::string(rawValue(ELM327Error::stopped))) != reply.lines.end();
+}
+
+// One line such as "12.6V" or "9 V": what "ATRV" alone prints.
+bool holdsVoltage(const ELM327Response& reply) {
+    if (reply.error || reply.text.size() != 1) return false;
+    std::string_view line = reply.text.front();
+    if (line.empty() || (line.back() != 'V' && line.back() != 'v')) return false;
+    line = text::trimHorizontal(line.substr(0, line.size() - 1));
+    const std::size_t point = line.find('.');
+    const std::string_view whole = line.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : line.substr(point + 1);
+    const auto digits = [](std::string_view part) {
+        return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return !whole.empty() && whole.size() <= 2 && digits(whole) && digits(fraction) &&
+           (point == std::string_view::npos || !fraction.empty());
 }
 
 bool holdsBanner(const ELM327Response& reply) {
@@ -35,23 +54,27 @@ bool holdsBanner(const ELM327Response& reply) {
 bool ReplyPairing::Request::namedBy(const ELM327Response& reply) const {
     if (echo) return echo->namedExactlyBy(reply);
     if (monitor) return saysStopped(reply); // after any half line the monitor left
+    if (readsVoltage()) return holdsVoltage(reply);
     return printsBanner() && holdsBanner(reply);
 }
 
-bool ReplyPairing::Request::canBeNamed() const { return echo || monitor || printsBanner(); }
+bool ReplyPairing::Request::canBeNamed() const { return echo || monitor || printsBanner() || readsVoltage(); }
 
 bool ReplyPairing::Request::printsBanner() const { return bannerCommand(command); }
 
+bool ReplyPairing::Request::readsVoltage() const {
+    return !echo && text::toUpperASCII(text::withoutBlanks(command)) == kVoltageCommand;
+}
+
 bool ReplyPairing::Request::answeredAlike(const Request& other) const {
     if (echo || other.echo) return echo == other.echo;
-    return printsBanner() && other.printsBanner();
+    return (printsBanner() && other.printsBanner()) || (readsVoltage() && other.readsVoltage());
 }
 
 bool ReplyPairing::Request::resets() const { return !monitor && TransmitHeader::clearedBy(command); }
 
 bool ReplyPairing::sending(Request request) {
     currentID_ = nextID_++;
-    elsewhereSinceSent_ = 0;
     owed_.push_back(Owed{currentID_, request});
     current_ = std::move(request);
     if (owed_.size() <= maxOwed) return false;
@@ -75,7 +98,6 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     if (inStep()) {
         ELM327Response parsed = read(*current_);
         if (!current_->namedBy(parsed) && isReplyTooMany(parsed, read)) {
-            ++elsewhereSinceSent_;
             return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
         }
         return toCurrent(std::move(parsed), 0);
@@ -89,7 +111,6 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         return toCurrent(read(*current_), 0);
     }
     // Only what names the current request may pass the older ones.
-    ++elsewhereSinceSent_;
     if (currentIsOwed() && current_->canBeNamed()) {
         ELM327Response parsed = read(*current_);
         if (current_->namedBy(parsed)) {
@@ -97,7 +118,6 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
                 std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
             // A request asked again takes the answer to the same request before: it says the same.
             if (same == older || current_->repeat) {
-                --elsewhereSinceSent_;
                 const std::size_t lost = owed_.size() - 1;
                 owed_.erase(owed_.begin(), older);
                 return toCurrent(std::move(parsed), lost);
@@ -111,12 +131,41 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         }
     }
     const Request oldest = owed_.front().request;
+    const ELM327Response asOldest = read(oldest);
+    // An adapter still at work on the older request when the probe came stopped there and dropped
+    // the probe: the probe is owed nothing, and its sender is told so to send it once more.
+    if (currentIsOwed() && current_->probe && !current_->repeat && saysStopped(asOldest)) {
+        owed_.pop_front();
+        owed_.pop_back();
+        lastCompleted_ = oldest;
+        return Placement{Destination::current, oldest, 0, read(*current_)};
+    }
     // "Response pending" and the answer after it settle one request together.
-    if (!RequestEcho::stillPending(read(oldest))) {
+    if (!RequestEcho::stillPending(asOldest)) {
         lastCompleted_ = oldest;
         owed_.pop_front();
     }
     return Placement{Destination::late, oldest, 0, std::nullopt};
+}
+
+std::optional<ReplyPairing::Request> ReplyPairing::probeBefore(const Request& next) const {
+    if (owed_.empty() || next.probe) return std::nullopt;
+    const auto alike = [&](const Request& request) {
+        return std::any_of(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.request.answeredAlike(request); });
+    };
+    const auto allAlike = [&](const Request& request) {
+        return std::all_of(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.request.answeredAlike(request); });
+    };
+    if (next.repeat && allAlike(next)) return std::nullopt;
+    Request probe{std::string(kProbes.front()), FrameFormat::headersOff, std::nullopt};
+    probe.probe = true;
+    for (std::string_view command : kProbes) {
+        probe.command = command;
+        if (!alike(probe)) return probe;
+    }
+    // Every probe is owed already: the first one's answer settles the oldest of its kind first.
+    probe.command = kProbes.front();
+    return probe;
 }
 
 bool ReplyPairing::isReplyTooMany(const ELM327Response& parsed, const Reader& read) {

@@ -16,12 +16,16 @@ namespace veq {
 
 // Which request each adapter reply answers. An ELM327 answers every command line with one reply
 // ended by its prompt, in the order it received them; a request whose wait ended without its
-// reply (a time-out, a caller that gave up) may still get it later. Until those late replies are
-// in, the session is out of step: each reply settles the oldest request still owed one, whatever
+// reply (a time-out, a caller that gave up) may still get it later, or never. Until the session
+// knows which, it is out of step: each reply settles the oldest request still owed one, whatever
 // it says, so that no reply ever reaches a request it does not answer. Only an answer that can be
 // nothing but the current request's (a vehicle request's positive answer echoing its service and
-// parameter, the banner to "ATI") skips the queue: requests older than it that got nothing are
-// then taken as lost.
+// parameter, the banner to "ATI", the voltage to "ATRV") skips the queue: requests older than it
+// that got nothing are then taken as lost.
+//
+// Late and lost look alike, so before a request goes out while another is still owed, the session
+// asks for such an answer first (probeBefore): once the probe is answered, every older request has
+// its reply or never will, and the request goes out in step. A probe gets no probe of its own.
 //
 // In step, the reply is the current request's whatever it names, so a wrong answer fails at once;
 // only a reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
@@ -38,6 +42,7 @@ public:
         std::optional<RequestEcho> echo; // set for a vehicle request (OBD-II or UDS)
         bool monitor = false;            // the bus monitor's "ATMA"
         bool repeat = false;             // asked again: an answer to the same request before is its too
+        bool probe = false;              // sent by the session only to find its step again
 
         // Whether the reply can only be this request's: its exact positive answer, the adapter's
         // banner after a reset or an identification, "STOPPED" after the monitor.
@@ -45,6 +50,8 @@ public:
         bool canBeNamed() const;
         // "ATZ", "ATWS", "ATI": answered with the adapter's banner.
         bool printsBanner() const;
+        // "ATRV": answered with the supply voltage ("12.6V").
+        bool readsVoltage() const;
         // Whether both are answered alike, so that a reply naming one may be the other's.
         bool answeredAlike(const Request& other) const;
         // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
@@ -78,8 +85,13 @@ public:
     void unsent();
     // The current request's exchange is over; a reset that got no reply is not waited for.
     void exchangeEnded();
-    // Where a reply goes.
+    // Where a reply goes. A probe the adapter dropped (its "STOPPED" to the older request it
+    // interrupted) is owed nothing more and takes that "STOPPED" as its reply, to be sent again.
     Placement place(const Reader& read);
+    // The probe to send and see answered before `next` goes out: none while nothing is owed, before
+    // a probe, or before a request asked again behind nothing but itself (an answer to either is
+    // its). Its answer is never one an owed request could be waiting for.
+    std::optional<Request> probeBefore(const Request& next) const;
     // Nothing is owed any more; `completed` becomes the request a reply too many may name. After
     // the bus monitor, its "STOPPED" is taken for one too many until restoreEnded().
     void resynchronise(std::optional<Request> completed = std::nullopt);
@@ -87,10 +99,6 @@ public:
 
     bool inStep() const;
     std::size_t owedCount() const { return owed_.size(); }
-    // Replies that went elsewhere (settled an older request, or were dropped as one too many)
-    // since the current request was sent: the adapter is answering, so a current request still
-    // unanswered may have had its reply taken by a request the adapter never received.
-    std::size_t elsewhereSinceSent() const { return elsewhereSinceSent_; }
     const std::optional<Request>& current() const { return current_; }
 
 private:
@@ -111,7 +119,6 @@ private:
     std::uint64_t currentID_ = 0;
     std::uint64_t nextID_ = 1;
     std::optional<Request> lastCompleted_;
-    std::size_t elsewhereSinceSent_ = 0;
     bool stoppedExpected_ = false; // the monitor's interruption may still print "STOPPED"
 };
 

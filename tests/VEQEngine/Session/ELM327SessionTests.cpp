@@ -3,6 +3,7 @@
 #include "VEQEngine/Session/TerminalLine.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
 #include "VEQProtocol/ELM327Parser.hpp"
+#include "VEQSupport/Text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -425,6 +426,7 @@ private:
         if (command == "22F18B") return {"7E8 03 7F 22 78", "7E8 07 62 F1 8B 20 24 01 15"};
         if (command == "ATSH7E3") return {"OK"};
         if (command == "ATRV") return {"13.2V"};
+        if (command == "ATI") return {"ELM327 v1.5"};
         if (command == "0105") return {"NO DATA"};
         return {"7E8 04 41 " + command.substr(2) + " 1A F8"};
     }
@@ -436,9 +438,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes firstPayload(const ELM327Response& reply) { return reply.ecus.empty() ? Bytes{} : reply.ecus.front().payload; }
 
-// Requests of every kind give up while the adapter is silent; it then answers them all, in order,
-// with a value, a "response pending" and the value after it, an "OK", a voltage and "NO DATA".
-// Every later request gets its own reply, and the late "OK" sets no header.
+// Requests of every kind give up while the adapter is silent, each after the probe sent before it;
+// it then answers them all, in order, with a value, a "response pending" and the value after it,
+// an "OK", a voltage, banners and "NO DATA". Every later request gets its own reply, and the late
+// "OK" sets no header.
 TEST(ELM327SessionLateRepliesTest, EveryRequestGetsItsOwnReplyAfterASilence) {
     StallingAdapter adapter;
     SessionRig rig(adapter.responder(), {.responseTimeout = 40ms, .monitorStopPause = 1ms});
@@ -452,7 +455,10 @@ TEST(ELM327SessionLateRepliesTest, EveryRequestGetsItsOwnReplyAfterASilence) {
     EXPECT_TRUE(rig.session->raw("ATSH7E3").isSilence());
     EXPECT_TRUE(terminal.send("ATRV").isSilence());
     EXPECT_TRUE(rig.session->query(OBDCommand(0x05)).isSilence());
-    EXPECT_EQ(rig.session->owedReplyCount(), 5u);
+    EXPECT_EQ(rig.session->owedReplyCount(), 9u);
+    // The last query's header went unanswered: "0105" stayed unsent.
+    EXPECT_EQ(rig.transport->lines(),
+              (Lines{"010C", "ATI", "22F18B", "ATRV", "ATSH7E3", "ATI", "ATRV", "ATI", "ATSH7DF"}));
 
     adapter.holding = false;
     EXPECT_EQ(terminal.send("ATRV").text, Lines{"13.2V"});
@@ -515,38 +521,125 @@ TEST(ELM327SessionLateRepliesTest, AReplyTooManyIsDropped) {
     }
 }
 
-// An adapter that never received a request (a lost write) answers the next one, whose reply then
-// settles the lost one. Another vehicle request's own answer names it and is taken at once. Any
-// other loses its reply and, the adapter being heard meanwhile, the session asks for its banner
-// ("ATI"), which names its request: from then on every exchange gets its own reply.
-TEST(ELM327SessionLateRepliesTest, ALostRequestCostsAtMostTheNextExchange) {
-    const struct {
-        Exchange lost;
-        Exchange next;
-        Lines nextLines; // what the next exchange reads
-        Lines sent;      // the lines from the lost request on
-    } cases[] = {
-        {queryOf(0x0C), queryOf(0x0D), {"41 0D 20"}, {"010C", "010D"}},
-        {queryOf(0x0C), queryOf(0x0C), {}, {"010C", "010C", "ATI"}}, // a lone parameter polled
-        {queryOf(0x0C), rawOf("ATRV"), {}, {"010C", "ATRV", "ATI"}},
-        {rawOf("ATSH7E0"), rawOf("ATRV"), {}, {"ATSH7E0", "ATRV", "ATI"}},
-    };
-    for (const auto& c : cases) {
-        bool lose = true; // the command lock serialises the script
-        SessionRig rig([&](const std::string& line) -> Lines {
-            if (std::exchange(lose, false)) return {};
-            if (line == "ATI") return {"ELM327 v1.5\r\r>"};
-            if (line == "ATRV") return {"13.2V\r\r>"};
-            if (line.starts_with("AT")) return {"OK\r\r>"};
-            return {"41 " + line.substr(2) + " 20\r\r>"};
-        });
-        EXPECT_TRUE(c.lost(*rig.session).isSilence());
-        EXPECT_EQ(c.next(*rig.session).lines, c.nextLines);
-        EXPECT_EQ(rig.transport->lines(), c.sent);
-        EXPECT_EQ(rig.session->owedReplyCount(), 0u);
-        EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{"13.2V"});
-        EXPECT_EQ(firstPayload(rig.session->query(OBDCommand(0x05))), (Bytes{0x41, 0x05, 0x20}));
+// An adapter that answers every line as an ELM327 does, but for one reply of one line (its last
+// when it has several: the answer after a "response pending"): that reply is lost, or late (sent
+// just before the next line's), or still being worked on when the next line comes, which the
+// adapter then drops, answering "STOPPED".
+class OneReplyAdapter {
+public:
+    enum class Fate { lost, late, busy };
+
+    OneReplyAdapter(std::string victim, Fate fate) : victim_(std::move(victim)), fate_(fate) {}
+
+    ScriptedTransport::Responder responder() {
+        return [this](const std::string& line) { // the command lock serialises the script
+            Lines out = std::exchange(held_, {});
+            if (std::exchange(dropNext_, false)) return Lines{"STOPPED\r\r>"};
+            Lines own = answer(line);
+            if (line == victim_ && !struck_) {
+                struck_ = true;
+                const std::string last = own.back();
+                own.pop_back();
+                if (fate_ == Fate::late) held_.push_back(last + "\r\r>");
+                dropNext_ = fate_ == Fate::busy;
+            }
+            for (const std::string& r : own) out.push_back(r + "\r\r>");
+            return out;
+        };
     }
+
+    static Lines answer(const std::string& line) {
+        if (line == "ATI") return {"ELM327 v1.5"};
+        if (line == "ATRV") return {"13.2V"};
+        if (line.starts_with("AT")) return {"OK"};
+        if (line == "22F190") return {"7F 22 78", "62 F1 90 41"};
+        if (line.starts_with("01")) return {"41 " + line.substr(2) + " 20"};
+        return {"NO DATA"};
+    }
+
+private:
+    std::string victim_;
+    Fate fate_;
+    bool struck_ = false, dropNext_ = false;
+    Lines held_;
+};
+
+// A reply lost, late, or still awaited when the next line goes, for each kind of request: the loss
+// costs the wait of the request that lost it and one probe (two when the adapter dropped the
+// first); every later exchange gets its own answer.
+TEST(ELM327SessionLateRepliesTest, AReplyNeverSentCostsOneWaitAndNoLaterAnswer) {
+    using Fate = OneReplyAdapter::Fate;
+    const auto terminalLine = [](std::string command) {
+        return [command](ELM327Session& session) { return TerminalLine(session).send(command); };
+    };
+    const auto udsRead = [](ELM327Session& session) {
+        UDSClient client(session);
+        client.target("7E0");
+        EXPECT_THROW(client.readDataByIdentifier(0xF190), UDSError);
+        return ELM327Response{};
+    };
+    const struct {
+        const char* what;
+        Exchange lost;
+        std::string victim;
+        Lines sent; // from the first line of the lost exchange to the probe that finds the step
+    } kinds[] = {
+        {"an adapter command", rawOf("ATE0"), "ATE0", {"ATE0", "ATI"}},
+        {"a header", [](ELM327Session& s) { return s.raw(TransmitHeader::of("7E3"), "3E00"); }, "ATSH7E3",
+         {"ATSH7E3", "ATI"}},
+        {"a mode 01 read", queryOf(0x0C), "010C", {"010C", "ATI"}},
+        {"a UDS read whose answer never follows its pending", udsRead, "22F190", {"ATSH7E0", "22F190", "ATI"}},
+        {"a terminal line", terminalLine("0105"), "0105", {"0105", "ATI"}},
+        {"the probe's own command", rawOf("ATI"), "ATI", {"ATI", "ATRV"}},
+    };
+    for (const auto& kind : kinds) {
+        for (const Fate fate : {Fate::lost, Fate::late, Fate::busy}) {
+            SCOPED_TRACE(std::string(kind.what) + (fate == Fate::lost ? ", lost" : fate == Fate::late ? ", late" : ", busy"));
+            OneReplyAdapter adapter(kind.victim, fate);
+            SessionRig rig(adapter.responder());
+            EXPECT_FALSE(kind.lost(*rig.session).promptTerminated);
+
+            EXPECT_EQ(rig.session->raw("ATRV").text, Lines{"13.2V"});
+            UDSClient client(*rig.session);
+            client.target("7E1");
+            EXPECT_EQ(client.readDataByIdentifier(0xF190), (Bytes{0x41}));
+            EXPECT_EQ(firstPayload(rig.session->query(OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x20}));
+            EXPECT_EQ(TerminalLine(*rig.session).send("010C").lines, Lines{"41 0C 20"});
+            EXPECT_EQ(rig.session->owedReplyCount(), 0u);
+
+            Lines sent = kind.sent;
+            if (fate == Fate::busy) sent.push_back(sent.back()); // the dropped probe, once more
+            sent.push_back("ATRV");
+            const Lines all = rig.transport->lines();
+            EXPECT_EQ(Lines(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(sent.size(), all.size()))), sent);
+        }
+    }
+}
+
+// An adapter that answers nothing: each request after the first goes out behind one probe, never
+// more, the probes taking turns so that none is mistaken for another still owed.
+TEST(ELM327SessionLateRepliesTest, AMuteAdapterGetsOneProbePerRequest) {
+    SessionRig rig([](const std::string&) { return Lines{}; });
+    for (const std::uint8_t pid : {0x0C, 0x0D, 0x05, 0x0F}) EXPECT_TRUE(rig.session->query(OBDCommand(pid)).isSilence());
+    EXPECT_EQ(rig.transport->lines(), (Lines{"010C", "ATI", "010D", "ATRV", "0105", "ATI", "010F"}));
+}
+
+// The owed requests are bounded: past the bound the oldest is forgotten, and the next reply
+// settles the oldest one still owed.
+TEST(ELM327SessionLateRepliesTest, TheOwedRequestsAreBoundedOldestForgottenFirst) {
+    ReplyPairing pairing;
+    for (std::size_t i = 0; i <= ReplyPairing::maxOwed; ++i) {
+        EXPECT_EQ(pairing.sending({"22F1" + text::hexByte(static_cast<std::uint8_t>(i)), FrameFormat::headersOff, std::nullopt}),
+                  i == ReplyPairing::maxOwed);
+        pairing.exchangeEnded();
+    }
+    EXPECT_EQ(pairing.owedCount(), 32u);
+    const std::vector<std::uint8_t> noData{'N', 'O', ' ', 'D', 'A', 'T', 'A', '\r', '>'};
+    const ReplyPairing::Placement placement = pairing.place(
+        [&](const ReplyPairing::Request& r) { return ELM327Parser::parse(noData, r.format, r.command); });
+    ASSERT_TRUE(placement.settled);
+    EXPECT_EQ(placement.settled->command, "22F101");
+    EXPECT_EQ(pairing.owedCount(), 31u);
 }
 
 // The same request asked again after silence takes whatever comes first, a "NO DATA" as well as a
@@ -558,19 +651,29 @@ TEST(ELM327SessionLateRepliesTest, ARequestAskedAgainTakesTheFirstReplyThatComes
     EXPECT_TRUE(rig.session->query(vin).isSilence());
     EXPECT_EQ(rig.session->queryAgain(vin).error, ELM327Error::noData);
     EXPECT_EQ(rig.session->owedReplyCount(), 1u);
+    EXPECT_EQ(rig.transport->lines(), (Lines{"0902", "0902"})); // no probe: either answer is its
 }
 
-// A reset that got no reply while older requests are still owed does not forget them: their late
-// replies, then its banner, come before the next command's own reply.
-TEST(ELM327SessionLateRepliesTest, AResetLeavesTheRepliesStillOwedBeforeItToTheirRequests) {
-    SessionRig rig([](const std::string& line) -> Lines {
-        if (line != "ATE0") return {};
-        return {"UNABLE TO CONNECT\r\r>", "ELM327 v1.5\r\r>", "OK\r\r>"};
-    });
-    EXPECT_TRUE(rig.session->probeVehicle().isSilence());
-    EXPECT_TRUE(rig.session->raw("ATZ").isSilence());
-    EXPECT_EQ(rig.session->raw("ATE0").lines, Lines{"OK"});
-    EXPECT_EQ(rig.session->owedReplyCount(), 0u);
+// A reset that got no reply while older requests are still owed does not forget them. Its banner
+// may come late or never: the probe is then one whose answer no banner can be taken for, and
+// every reply before it settles the requests owed, in order.
+TEST(ELM327SessionLateRepliesTest, AResetOwedItsBannerIsProbedForWithAnotherAnswer) {
+    for (const bool bannerLost : {false, true}) {
+        SCOPED_TRACE(bannerLost ? "banner lost" : "banner late");
+        SessionRig rig([&](const std::string& line) -> Lines {
+            if (line == "ATE0") return {"OK\r\r>"};
+            if (line != "ATRV") return {}; // held until then
+            Lines replies{"UNABLE TO CONNECT\r\r>", "ELM327 v1.5\r\r>"};
+            if (!bannerLost) replies.push_back("ELM327 v1.5\r\r>");
+            replies.push_back("12.1V\r\r>");
+            return replies;
+        });
+        EXPECT_TRUE(rig.session->probeVehicle().isSilence());
+        EXPECT_TRUE(rig.session->raw("ATZ").isSilence());
+        EXPECT_EQ(rig.session->raw("ATE0").lines, Lines{"OK"});
+        EXPECT_EQ(rig.session->owedReplyCount(), 0u);
+        EXPECT_EQ(rig.transport->lines(), (Lines{"0100", "ATI", "ATZ", "ATRV", "ATE0"}));
+    }
 }
 
 } // namespace

@@ -127,10 +127,10 @@ TEST(TransmitHeaderTest, ARequestWhoseHeaderTheAdapterDidNotTakeIsNotSent) {
         {"refused", to("7E5", "22F190"), {"ATSH7E5"}},
         {"refused, the one in force stays known", to("7E1", "22F191"), {"22F191"}},
         {"unanswered", to("7E6", "22F190"), {"ATSH7E6"}},
-        // The first one's late "OK" came meanwhile: the session asks for the adapter's banner to
-        // tell whether this one's reply went astray.
-        {"asked again", to("7E6", "22F190"), {"ATSH7E6", "ATI"}},
-        {"after silence nothing is known in force", to("7E1", "22F192"), {"ATSH7E1", "22F192"}},
+        // Its reply still owed, the session asks for one that names its request before the next;
+        // the late "OK" comes first and settles it.
+        {"asked again", to("7E6", "22F190"), {"ATI", "ATSH7E6"}},
+        {"after silence nothing is known in force", to("7E1", "22F192"), {"ATI", "ATSH7E1", "22F192"}},
     });
     EXPECT_EQ(h.rig.session->raw(TransmitHeader::of("7E5"), "22F190").error, ELM327Error::unknownCommand);
     const ELM327Response silent = h.rig.session->query(TransmitHeader::of("7E6"), OBDCommand(0x0C));
@@ -150,7 +150,7 @@ TEST(TransmitHeaderTest, AHeaderCommandGivenUpLeavesNoHeaderBelievedInForce) {
     stop.request_stop();
     EXPECT_ANY_THROW(giving.get());
     EXPECT_EQ(h.rig.session->transmitHeader(), std::nullopt);
-    h.play({{"selected again", to("7E0", "22F191"), {"ATSH7E0", "22F191"}}});
+    h.play({{"selected again", to("7E0", "22F191"), {"ATI", "ATSH7E0", "22F191"}}});
 }
 
 // A section for one ECU sends its header even when the session believes it in force: the adapter

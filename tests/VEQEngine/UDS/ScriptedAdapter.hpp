@@ -14,7 +14,8 @@ struct AdapterState {
 };
 
 // A session on a scripted adapter. The script sees each command line and the adapter state after
-// it and returns the reply chunks, or nothing for the default: "OK" to AT commands, else "NO DATA".
+// it and returns the reply chunks, or nothing for the default: the banner to "ATI", a voltage to
+// "ATRV", "OK" to other AT commands, else "NO DATA".
 class ScriptedAdapter {
 public:
     using Script = std::function<std::optional<std::vector<std::string>>(const std::string&, const AdapterState&)>;
@@ -48,6 +49,8 @@ private:
         }
         if (script_)
             if (auto chunks = script_(line, state)) return *chunks;
+        if (line == "ATI") return {reply("ELM327 v1.5")};
+        if (line == "ATRV") return {reply("12.6V")};
         return {reply(line.starts_with("AT") ? "OK" : "NO DATA")};
     }
 

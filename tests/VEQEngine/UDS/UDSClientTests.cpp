@@ -162,38 +162,52 @@ TEST(UDSClient, APendingExchangeKeepsOtherCommandsOutUntilItsAnswer) {
 }
 
 TEST(UDSClient, LateAnswersOfEarlierRequestsNeverReachAWrite) {
-    // Earlier requests gave up unanswered; their answers come after the write was sent, before its
-    // own and between its "response pending" and its answer. The write gets its own answer, however
-    // many come first, and is never repeated on another request's "busy".
-    Lines nineLate(9, reply("7F 22 31"));
-    nineLate.push_back(reply("62 F1 90 41"));
-    nineLate.push_back(reply("6E F1 90"));
+    // Earlier requests gave up unanswered; their answers come late, with the next line the adapter
+    // receives (the session's probe) and before that line's own. The write gets its own answer,
+    // however many come first, and is never repeated on another request's "busy".
+    using Late = std::pair<std::string, Lines>; // a request that gave up, and its late answers
+    std::vector<Late> tenReads(10, Late{"22F190", {"7F 22 31"}});
+    tenReads.back().second = {"62 F1 90 41"};
     const struct {
-        Lines before; // requests that gave up first
-        Lines answers;
+        std::vector<Late> before;
+        Lines answers; // the write's own
         Result expected;
     } cases[] = {
-        {{"22F190"}, {reply("7F 22 31"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
-        {{"22F190"}, {reply("7F 22 31"), reply("7F 2E 33")}, UDSError::negative(0x2E, 0x33)},
-        {{"22F190"}, {reply("7F 22 21"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
-        {{"2EF18901"}, {reply("7F 2E 21"), reply("6E F1 90")}, Bytes{0xF1, 0x90}},
-        {{"2EF18901", "22F190"},
-         {reply("7F 2E 78"), reply("6E F1 89"), reply("7F 22 78"), reply("62 F1 90 41"), reply("7F 2E 78"), reply("6E F1 90")},
+        {{{"22F190", {"7F 22 31"}}}, {"6E F1 90"}, Bytes{0xF1, 0x90}},
+        {{{"22F190", {"7F 22 31"}}}, {"7F 2E 33"}, UDSError::negative(0x2E, 0x33)},
+        {{{"22F190", {"7F 22 21"}}}, {"6E F1 90"}, Bytes{0xF1, 0x90}},
+        {{{"2EF18901", {"7F 2E 21"}}}, {"6E F1 90"}, Bytes{0xF1, 0x90}},
+        {{{"2EF18901", {"7F 2E 78", "6E F1 89"}}, {"22F190", {"7F 22 78", "62 F1 90 41"}}},
+         {"7F 2E 78", "6E F1 90"},
          Bytes{0xF1, 0x90}},
-        {Lines(10, "22F190"), nineLate, Bytes{0xF1, 0x90}},
+        {tenReads, {"6E F1 90"}, Bytes{0xF1, 0x90}},
     };
     for (const auto& c : cases) {
+        std::size_t gaveUp = 0; // the command lock serialises the script
+        Lines held;
         ScriptedAdapter adapter(
             [&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
-                return line == "2EF19001" ? c.answers : Lines{};
+                Lines out = std::exchange(held, {});
+                if (gaveUp < c.before.size() && line == c.before[gaveUp].first) {
+                    for (const std::string& answer : c.before[gaveUp++].second) held.push_back(reply(answer));
+                    return out;
+                }
+                const Lines own = line == "ATI" ? Lines{"ELM327 v1.5"} : line == "2EF19001" ? c.answers : Lines{};
+                for (const std::string& answer : own) out.push_back(reply(answer));
+                return out;
             },
             {.responseTimeout = 30ms});
-        for (const std::string& request : c.before) adapter.session().raw(request);
+        Lines sent;
+        for (const Late& request : c.before) {
+            adapter.session().raw(request.first);
+            if (!sent.empty()) sent.push_back("ATI");
+            sent.push_back(request.first);
+        }
         UDSClient client(adapter.session());
         const Bytes write{0xF1, 0x90, 0x01};
         EXPECT_EQ(attempt([&] { return client.request(UDSService::writeDataByIdentifier, write, 2); }), c.expected)
             << c.answers.front();
-        Lines sent = c.before;
+        sent.push_back("ATI");
         sent.push_back("2EF19001");
         EXPECT_EQ(adapter.lines(), sent);
     }
