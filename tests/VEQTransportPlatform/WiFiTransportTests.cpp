@@ -177,7 +177,8 @@ TEST(WiFiTransportTests, AnAdapterThatClosesMidReplyIsReported) {
 }
 
 // A caller waiting for a reply reads it on its own thread, taking the reading over from the
-// transport's watcher; bytes that come while nobody pulls still arrive.
+// transport's watcher, which then stays away a while; bytes that come while nobody pulls still
+// arrive.
 TEST(WiFiTransportTests, APullReadsTheLinkOnTheCallersThread) {
     Connected c;
     std::mutex mutex;
@@ -196,6 +197,9 @@ TEST(WiFiTransportTests, APullReadsTheLinkOnTheCallersThread) {
     std::string sent;
     for (int round = 0; round < 20; ++round) {
         const std::string reply = fmt::format("41 0C {:02X} F8\r\r>", round);
+        // The caller pulls before the adapter answers, as a session does after its send: the
+        // reply is then the caller's to read, whoever read the round before.
+        ASSERT_TRUE(c.transport.pull(50ms, {}));
         c.adapter.sendAll(reply);
         sent += reply;
         for (auto bound = std::chrono::steady_clock::now() + safetyTimeout;

@@ -45,7 +45,8 @@ public:
         bool probe = false;              // sent by the session only to find its step again
 
         // Whether the reply can only be this request's: its exact positive answer, the adapter's
-        // banner after a reset or an identification, "STOPPED" after the monitor.
+        // banner after a reset or an identification, the voltage after "ATRV", "STOPPED" after the
+        // monitor.
         bool namedBy(const ELM327Response& reply) const;
         bool canBeNamed() const;
         // "ATZ", "ATWS", "ATI": answered with the adapter's banner.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <thread>
 
 using namespace veq;
@@ -430,6 +431,103 @@ TEST(ConnectionTests, OnlyAnAdapterThatAnswersAndACarThatGivesItsBitmapGoLive) {
             EXPECT_EQ(rig->diagnostics(), (Lines{"Le simulateur n'a pas répondu — anomalie interne.", silentAdapter}));
             EXPECT_EQ(car.transport()->state(), TransportState::disconnected());
         }
+        rig->disconnect();
+    }
+}
+
+namespace {
+
+// The ECUs that answered the scan.
+std::set<std::string> answeringECUs(const AppModel& model) {
+    std::set<std::string> answering;
+    for (const auto& ecu : model.ecus()) {
+        if (ecu.responded) answering.insert(ecu.txHeader);
+    }
+    return answering;
+}
+
+} // namespace
+
+// One reply the adapter never sends, during the ECU scan (the header's "OK", or the tester-present
+// answer, of one ECU): that ECU alone reads as silent, every other one as it did.
+TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
+    std::set<std::string> all;
+    {
+        ScriptedCar car;
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        all = answeringECUs(*rig);
+        rig->disconnect();
+    }
+    ASSERT_TRUE(all.contains("7E0") && all.contains("7E1")) << all.size();
+    for (const std::string victim : {"ATSH7E0", "3E00"}) {
+        SCOPED_TRACE(victim);
+        std::string header = "7DF";
+        bool lost = false; // the command lock serialises the script
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line.starts_with("ATSH")) header = line.substr(4);
+            if (line == victim && header == "7E0" && !std::exchange(lost, true)) return silence();
+            return std::nullopt;
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        std::set<std::string> expected = all;
+        expected.erase("7E0");
+        EXPECT_EQ(answeringECUs(*rig), expected);
+        EXPECT_TRUE(rig->udsDTCs().at("7E1").has_value());
+        rig->disconnect();
+    }
+}
+
+// An ECU that answers its code read "response pending" and then nothing: its codes stay unread,
+// and the next ECU's are asked and read.
+TEST(ConnectionTests, ACodeReadLeftPendingCostsOnlyItsOwnECU) {
+    std::string header = "7DF";
+    ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+        if (line.starts_with("ATSH")) header = line.substr(4);
+        if (line == "1902FF" && header == "7E0") return says("7E8037F1978");
+        return std::nullopt;
+    });
+    ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    ASSERT_TRUE(rig->udsDTCs().contains("7E0") && rig->udsDTCs().contains("7E1"));
+    EXPECT_EQ(rig->udsDTCs().at("7E0"), std::nullopt);
+    EXPECT_TRUE(rig->udsDTCs().at("7E1").has_value());
+    EXPECT_EQ(car.count("1902FF"), answeringECUs(*rig).size());
+    rig->disconnect();
+}
+
+// The VIN's reply comes late, while its request is asked once more: it is read, whether the
+// second request gets an answer of its own after it or not. Either answer is the request's, so
+// nothing goes out between the two.
+TEST(ConnectionTests, AnIdentificationReplyThatComesWithinTheSecondAskIsRead) {
+    std::optional<std::string> vin;
+    {
+        ScriptedCar car;
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        vin = rig->vin();
+        rig->disconnect();
+    }
+    ASSERT_TRUE(vin);
+    for (const bool secondAnswered : {false, true}) {
+        SCOPED_TRACE(secondAnswered ? "both answered" : "only the first");
+        int asked = 0; // the command lock serialises the script
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line != "0902") return std::nullopt;
+            if (++asked == 1) return silence();
+            Lines replies = car.carAnswer(line);
+            if (secondAnswered) replies.push_back(car.carAnswer(line).front());
+            return replies;
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        EXPECT_EQ(rig->vin(), vin);
+        const Lines lines = car.lines();
+        const std::size_t first = indexOf(lines, "0902");
+        ASSERT_LT(first + 1, lines.size());
+        EXPECT_EQ(lines[first + 1], "0902"); // asked again at once, with nothing before it
+        EXPECT_EQ(car.count("0902"), 2u);
         rig->disconnect();
     }
 }
