@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint8_t kPrompt = '>';
 constexpr std::uint8_t kCarriageReturn = '\r';
+
 std::vector<std::uint8_t> commandBytes(std::string_view command) {
     std::vector<std::uint8_t> bytes(command.begin(), command.end());
     bytes.push_back(kCarriageReturn);

@@ -91,7 +91,7 @@ public:
     Placement place(const Reader& read);
     // The probe to send and see answered before `next` goes out: none while nothing is owed, before
     // a probe, or before a request asked again behind nothing but itself (an answer to either is
-    // its). Its answer is never one an owed request could be waiting for.
+    // its). Its answer is one no owed request awaits, while one of the probes has such an answer.
     std::optional<Request> probeBefore(const Request& next) const;
     // Nothing is owed any more; `completed` becomes the request a reply too many may name. After
     // the bus monitor, its "STOPPED" is taken for one too many until restoreEnded().
