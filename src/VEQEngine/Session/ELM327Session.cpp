@@ -421,10 +421,11 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             format_ = FrameFormat::headersOff;
         } else if (resets && !refused) {
             // The adapter is back to its defaults: no headers, its own addressing, no monitor
-            // settings left to restore.
+            // settings left to restore. Unanswered, it may never have been received: the header
+            // in force is then unknown, so that the next request names its own.
             format_ = FrameFormat::headersOff;
             headerInForce_.reset();
-            defaultAddressing_ = true;
+            defaultAddressing_ = !parsed.isSilence();
             protocolNumber_.reset();
             restoreInterruptPending_ = false;
             restoreSettingsPending_ = false;
@@ -469,7 +470,6 @@ void ELM327Session::findStepHeld(const ReplyPairing::Request& next, std::stop_to
     if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));
     const std::vector<std::uint8_t> bytes = commandBytes(probe->command);
     if (exchangeHeld(bytes, *probe, stop).error != ELM327Error::stopped) return;
-    probe->repeat = true;
     exchangeHeld(bytes, std::move(*probe), stop);
 }
 

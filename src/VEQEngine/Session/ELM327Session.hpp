@@ -59,7 +59,8 @@ namespace veq {
 // answer fails at once instead of being waited past. A late reply never changes the session's
 // state (header in force, protocol, format). While a request is still owed its reply, the next
 // one goes out only after a probe ("ATI", or "ATRV" when a banner is owed) whose answer names it
-// has been answered: a reply the adapter never sends costs one wait, never a later one's answer.
+// has been answered: a reply the adapter never sends costs its request's wait and one exchange,
+// never a later request's answer.
 class ELM327Session {
 public:
     struct Timing {

@@ -132,9 +132,10 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     }
     const Request oldest = owed_.front().request;
     const ELM327Response asOldest = read(oldest);
-    // An adapter still at work on the older request when the probe came stopped there and dropped
-    // the probe: the probe is owed nothing, and its sender is told so to send it once more.
-    if (currentIsOwed() && current_->probe && !current_->repeat && saysStopped(asOldest)) {
+    // An adapter still at work on the older request when the probe came right after it stopped
+    // there and dropped the probe: the probe is owed nothing, and its sender is told so to send it
+    // once more.
+    if (currentIsOwed() && current_->probe && owed_.size() == 2 && saysStopped(asOldest)) {
         owed_.pop_front();
         owed_.pop_back();
         lastCompleted_ = oldest;

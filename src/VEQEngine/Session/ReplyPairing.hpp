@@ -26,6 +26,8 @@ namespace veq {
 // Late and lost look alike, so before a request goes out while another is still owed, the session
 // asks for such an answer first (probeBefore): once the probe is answered, every older request has
 // its reply or never will, and the request goes out in step. A probe gets no probe of its own.
+// After several losses in a row both probes may be owed; an answer naming an older probe is then
+// taken for that one's, which may cost a wait but never hands a reply to the wrong request.
 //
 // In step, the reply is the current request's whatever it names, so a wrong answer fails at once;
 // only a reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
@@ -86,7 +88,7 @@ public:
     void unsent();
     // The current request's exchange is over; a reset that got no reply is not waited for.
     void exchangeEnded();
-    // Where a reply goes. A probe the adapter dropped (its "STOPPED" to the older request it
+    // Where a reply goes. A probe the adapter dropped (its "STOPPED" to the one older request it
     // interrupted) is owed nothing more and takes that "STOPPED" as its reply, to be sent again.
     Placement place(const Reader& read);
     // The probe to send and see answered before `next` goes out: none while nothing is owed, before

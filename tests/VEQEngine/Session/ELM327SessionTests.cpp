@@ -627,8 +627,41 @@ TEST(ELM327SessionLateRepliesTest, AReplyNeverSentCostsOneWaitAndNoLaterAnswer) 
     }
 }
 
+// The request behind a probe goes out only once the probe's answer is in, however long it takes.
+TEST(ELM327SessionLateRepliesTest, TheRequestBehindAProbeWaitsForItsAnswer) {
+    auto transport = std::make_shared<ScriptedTransport>();
+    std::stop_source giveUp;
+    std::future<void> banner;
+    std::atomic<bool> bannerSent{false};
+    bool sentAfterBanner = false; // the command lock serialises the script
+    transport->setResponder([&](const std::string& line) -> Lines {
+        if (line == "010C") {
+            giveUp.request_stop(); // the caller gives up: the request stays owed
+            return {};
+        }
+        if (line == "ATI") {
+            banner = std::async(std::launch::async, [&] {
+                std::this_thread::sleep_for(50ms);
+                bannerSent = true;
+                transport->push("ELM327 v1.5\r\r>");
+            });
+            return {};
+        }
+        sentAfterBanner = bannerSent;
+        return {"41 0D 20\r\r>"};
+    });
+    ELM327Session session(transport, {.responseTimeout = 20s, .monitorStopPause = 1ms});
+    session.connect();
+    EXPECT_THROW(session.query(OBDCommand(0x0C), giveUp.get_token()), ExchangeCancelled);
+    EXPECT_EQ(firstPayload(session.query(OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x20}));
+    EXPECT_TRUE(sentAfterBanner);
+    EXPECT_EQ(transport->lines(), (Lines{"010C", "ATI", "010D"}));
+    ASSERT_TRUE(banner.valid());
+    banner.wait();
+}
+
 // An adapter that answers nothing: each request after the first goes out behind one probe, never
-// more, the probes taking turns so that none is mistaken for another still owed.
+// more; the second probe is the other one, whose answer the first's owed banner cannot take.
 TEST(ELM327SessionLateRepliesTest, AMuteAdapterGetsOneProbePerRequest) {
     SessionRig rig([](const std::string&) { return Lines{}; });
     for (const std::uint8_t pid : {0x0C, 0x0D, 0x05, 0x0F}) EXPECT_TRUE(rig.session->query(OBDCommand(pid)).isSilence());

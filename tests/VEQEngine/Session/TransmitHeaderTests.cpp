@@ -153,6 +153,18 @@ TEST(TransmitHeaderTest, AHeaderCommandGivenUpLeavesNoHeaderBelievedInForce) {
     h.play({{"selected again", to("7E0", "22F191"), {"ATI", "ATSH7E0", "22F191"}}});
 }
 
+// A reset left unanswered may never have reached the adapter: the header in force before it is
+// not believed gone, and the next OBD request names its own.
+TEST(TransmitHeaderTest, AnUnansweredResetLeavesNoAddressingBelievedInForce) {
+    SessionRig rig([](const std::string& line) { return line == "ATZ" ? Lines{} : Lines{"OK\r\r>"}; });
+    rig.session->raw(TransmitHeader::of("7E0"), "22F190");
+    EXPECT_TRUE(rig.session->raw("ATZ").isSilence());
+    const std::size_t before = rig.transport->lines().size();
+    rig.session->query(OBDCommand(0x04));
+    const Lines all = rig.transport->lines();
+    EXPECT_EQ(Lines(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()), (Lines{"ATSH7DF", "0104"}));
+}
+
 // A section for one ECU sends its header even when the session believes it in force: the adapter
 // may have been reset without the session seeing it.
 TEST(TransmitHeaderTest, ASectionForOneECUSelectsItWhenItOpens) {

@@ -162,8 +162,8 @@ TEST(UDSClient, APendingExchangeKeepsOtherCommandsOutUntilItsAnswer) {
 }
 
 TEST(UDSClient, LateAnswersOfEarlierRequestsNeverReachAWrite) {
-    // Earlier requests gave up unanswered; their answers come late, with the next line the adapter
-    // receives (the session's probe) and before that line's own. The write gets its own answer,
+    // Earlier requests gave up unanswered; the adapter holds every reply, the probes' too, until the
+    // probe sent before the write, then answers them all in order. The write gets its own answer,
     // however many come first, and is never repeated on another request's "busy".
     using Late = std::pair<std::string, Lines>; // a request that gave up, and its late answers
     std::vector<Late> tenReads(10, Late{"22F190", {"7F 22 31"}});
@@ -187,27 +187,34 @@ TEST(UDSClient, LateAnswersOfEarlierRequestsNeverReachAWrite) {
         Lines held;
         ScriptedAdapter adapter(
             [&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
-                Lines out = std::exchange(held, {});
-                if (gaveUp < c.before.size() && line == c.before[gaveUp].first) {
-                    for (const std::string& answer : c.before[gaveUp++].second) held.push_back(reply(answer));
-                    return out;
+                const auto hold = [&](const Lines& answers) {
+                    for (const std::string& answer : answers) held.push_back(reply(answer));
+                };
+                if (gaveUp < c.before.size()) {
+                    if (line == c.before[gaveUp].first) hold(c.before[gaveUp++].second);
+                    if (line == "ATI" || line == "ATRV") hold({line == "ATI" ? "ELM327 v1.5" : "12.6V"});
+                    return Lines{};
                 }
-                const Lines own = line == "ATI" ? Lines{"ELM327 v1.5"} : line == "2EF19001" ? c.answers : Lines{};
-                for (const std::string& answer : own) out.push_back(reply(answer));
-                return out;
+                if (line == "ATI" || line == "ATRV") hold({line == "ATI" ? "ELM327 v1.5" : "12.6V"});
+                if (line == "2EF19001") hold(c.answers);
+                return std::exchange(held, {});
             },
             {.responseTimeout = 30ms});
+        // Each request after the first goes behind a probe: "ATI", then "ATRV" while the first is
+        // owed, then "ATI" again once both are.
+        std::size_t probes = 0;
+        const auto probe = [&] { return probes++ == 1 ? "ATRV" : "ATI"; };
         Lines sent;
         for (const Late& request : c.before) {
             adapter.session().raw(request.first);
-            if (!sent.empty()) sent.push_back("ATI");
+            if (!sent.empty()) sent.push_back(probe());
             sent.push_back(request.first);
         }
         UDSClient client(adapter.session());
         const Bytes write{0xF1, 0x90, 0x01};
         EXPECT_EQ(attempt([&] { return client.request(UDSService::writeDataByIdentifier, write, 2); }), c.expected)
             << c.answers.front();
-        sent.push_back("ATI");
+        sent.push_back(probe());
         sent.push_back("2EF19001");
         EXPECT_EQ(adapter.lines(), sent);
     }
