@@ -155,6 +155,8 @@ std::string toUpperASCII(std::string_view s) {
     return out;
 }
 
+std::string compactUpper(std::string_view s) { return toUpperASCII(withoutBlanks(s)); }
+
 std::string withoutBlanks(std::string_view s) {
     std::string out;
     out.reserve(s.size());

@@ -25,6 +25,8 @@ std::string_view trimSpacesAndTabs(std::string_view s);
 std::string toUpperASCII(std::string_view s);
 // The text without its spaces and tabs, as an adapter reads a command ("AT SH 7E0").
 std::string withoutBlanks(std::string_view s);
+// A command as the adapter reads it: without blanks, in capitals ("at sh 7e0" is "ATSH7E0").
+std::string compactUpper(std::string_view s);
 bool isHexDigit(char c);
 
 // "%02X" for one byte, and for a run of bytes joined by `separator` (none by default).

@@ -430,7 +430,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             restoreInterruptPending_ = false;
             restoreSettingsPending_ = false;
         } else if (compact == "ATDPN" && !parsed.error && !parsed.lines.empty()) {
-            protocolNumber_ = fixedProtocol(text::toUpperASCII(text::withoutBlanks(parsed.lines.back())), true);
+            protocolNumber_ = fixedProtocol(text::compactUpper(parsed.lines.back()), true);
         } else if ((compact.starts_with("ATSP") || compact.starts_with("ATTP")) && !refused) {
             // "ATSP0" and "ATSPA6" leave the choice to the adapter's search: unknown until asked.
             protocolNumber_ = fixedProtocol(std::string_view(compact).substr(4), false);

@@ -19,7 +19,7 @@ constexpr std::string_view kVoltageCommand = "ATRV";
 constexpr std::array<std::string_view, 2> kProbes{"ATI", kVoltageCommand};
 
 bool bannerCommand(std::string_view command) {
-    const std::string compact = text::toUpperASCII(text::withoutBlanks(command));
+    const std::string compact = text::compactUpper(command);
     return std::find(kBannerCommands.begin(), kBannerCommands.end(), compact) != kBannerCommands.end();
 }
 
@@ -63,7 +63,7 @@ bool ReplyPairing::Request::canBeNamed() const { return echo || monitor || print
 bool ReplyPairing::Request::printsBanner() const { return bannerCommand(command); }
 
 bool ReplyPairing::Request::readsVoltage() const {
-    return !echo && text::toUpperASCII(text::withoutBlanks(command)) == kVoltageCommand;
+    return !echo && text::compactUpper(command) == kVoltageCommand;
 }
 
 bool ReplyPairing::Request::answeredAlike(const Request& other) const {
@@ -158,15 +158,16 @@ std::optional<ReplyPairing::Request> ReplyPairing::probeBefore(const Request& ne
         return std::all_of(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.request.answeredAlike(request); });
     };
     if (next.repeat && allAlike(next)) return std::nullopt;
-    Request probe{std::string(kProbes.front()), FrameFormat::headersOff, std::nullopt};
-    probe.probe = true;
+    const auto probeOf = [](std::string_view command) {
+        Request probe{std::string(command), FrameFormat::headersOff, std::nullopt};
+        probe.probe = true;
+        return probe;
+    };
     for (std::string_view command : kProbes) {
-        probe.command = command;
-        if (!alike(probe)) return probe;
+        if (Request probe = probeOf(command); !alike(probe)) return probe;
     }
     // Every probe is owed already: the first one's answer settles the oldest of its kind first.
-    probe.command = kProbes.front();
-    return probe;
+    return probeOf(kProbes.front());
 }
 
 bool ReplyPairing::isReplyTooMany(const ELM327Response& parsed, const Reader& read) {

@@ -4,11 +4,7 @@
 
 namespace veq {
 
-namespace {
-
-std::string compactUpper(std::string_view text) { return text::toUpperASCII(text::withoutBlanks(text)); }
-
-} // namespace
+using text::compactUpper;
 
 TransmitHeader TransmitHeader::of(std::string_view header) { return TransmitHeader(Kind::exact, compactUpper(header)); }
 

@@ -190,13 +190,11 @@ TEST(UDSClient, LateAnswersOfEarlierRequestsNeverReachAWrite) {
                 const auto hold = [&](const Lines& answers) {
                     for (const std::string& answer : answers) held.push_back(reply(answer));
                 };
-                if (gaveUp < c.before.size()) {
-                    if (line == c.before[gaveUp].first) hold(c.before[gaveUp++].second);
-                    if (line == "ATI" || line == "ATRV") hold({line == "ATI" ? "ELM327 v1.5" : "12.6V"});
-                    return Lines{};
-                }
+                const bool holding = gaveUp < c.before.size();
+                if (holding && line == c.before[gaveUp].first) hold(c.before[gaveUp++].second);
                 if (line == "ATI" || line == "ATRV") hold({line == "ATI" ? "ELM327 v1.5" : "12.6V"});
                 if (line == "2EF19001") hold(c.answers);
+                if (holding) return Lines{};
                 return std::exchange(held, {});
             },
             {.responseTimeout = 30ms});
