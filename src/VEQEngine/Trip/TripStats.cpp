@@ -32,12 +32,20 @@ void TripStats::recordSpeed(double v, Date now) {
 
     if (v >= maxSpeedKmh) maxSpeedKmh = v;
 
+    // Readings that follow one another are less than 5 s apart and in order. Across a gap (a pause
+    // of polling, a silence) neither the distance nor a timer may run: a 0-100 would include the
+    // pause, and an 80-120 would start at a speed already past 80.
+    bool follows = false;
     if (lastSpeedTime) {
         const double dt = seconds(*lastSpeedTime, now);
-        if (dt > 0 && dt < integrationGapSec) {
+        follows = dt > 0 && dt < integrationGapSec;
+        if (follows) {
             const double step = dt / 3600 * (v + lastSpeed) * 0.5;
             distanceKm += step;
             launchDistanceKm += step;
+        } else {
+            launchStart.reset();
+            eightyStart.reset();
         }
     }
 
@@ -67,8 +75,9 @@ void TripStats::recordSpeed(double v, Date now) {
         eightyStart.reset();
         reached120 = false;
     } else {
-        if (!eightyStart) eightyStart = now;
-        if (v >= 120 && !reached120) {
+        // A run starts only on the way up through 80; a car first seen at 120 or more has no run.
+        if (!eightyStart && follows && lastSpeed < 80 && v < 120) eightyStart = now;
+        if (v >= 120 && eightyStart && !reached120) {
             const double t = seconds(*eightyStart, now);
             if (t > 0.5) {
                 keepBest(eightyToOneTwentySec, t);

@@ -22,11 +22,11 @@ struct TripStats {
     double lastSpeed = 0;
     std::optional<Date> lastFuelTime;           // previous fuel reading of either kind
     bool hasDirectFuelRate = false;             // from then on air-flow readings are ignored
-    std::optional<Date> launchStart;            // last reading below 3 km/h
+    std::optional<Date> launchStart;            // last reading below 3 km/h, none after a gap
     bool reached100 = false;
     bool reached400 = false;
     double launchDistanceKm = 0;
-    std::optional<Date> eightyStart;            // when the speed last rose to 80 km/h or more
+    std::optional<Date> eightyStart;            // when the speed last rose from below 80 km/h
     bool reached120 = false;
 
     // Vehicle speed in km/h.

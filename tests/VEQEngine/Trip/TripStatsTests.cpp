@@ -43,14 +43,24 @@ TEST(TripStats, TimersRecordTheBestTimesAtTheirThresholds) {
         {"no launch without a stop", {{0, 50}, {5, 100}}, none, none, none},
         {"a faster second run replaces", {{0, 0}, {4, 100}, {10, 0}, {13, 100}}, 3, none, none},
         {"a slower second run does not", {{0, 0}, {4, 100}, {10, 0}, {16, 100}}, 4, none, none},
-        {"80-120", {{0, 80}, {3, 120}}, none, 3, none},
-        {"80-120 half a second is too quick", {{0, 80}, {0.5, 120}}, none, none, none},
+        {"80-120", {{0, 79}, {1, 80}, {4, 120}}, none, 3, none},
+        {"80-120 half a second is too quick", {{0, 79}, {0.5, 80}, {1, 120}}, none, none, none},
         {"below 80 clears the timer", {{0, 90}, {1, 79}, {2, 80}, {4, 120}}, none, 2, none},
         {"79.9 does not start", {{0, 79.9}, {3, 120}}, none, none, none},
         // 0.02 km in the first second, then 0.04 a second: 0.38 km at 10 s, 0.42 at 11 s.
-        {"400 m", cruise({{0, 0}}, 1, 12), 2, 1, 11},
-        {"400 m needs a stop", cruise({}, 0, 20), none, 1, none},
-        {"a stop restarts the launch distance", cruise(stopThenOn, 12, 15), 2, 1, none},
+        {"400 m", cruise({{0, 0}}, 1, 12), 2, none, 11},
+        {"400 m needs a stop", cruise({}, 0, 20), none, none, none},
+        {"a stop restarts the launch distance", cruise(stopThenOn, 12, 15), 2, none, none},
+        // Timers run only over readings that follow one another (less than 5 s apart, in order).
+        {"a launch across a gap", {{0, 0}, {3, 61}, {43, 125}, {44, 130}}, none, none, none},
+        {"a stop read right after a gap starts a launch", {{0, 0}, {10, 0}, {12, 100}}, 2, none, none},
+        {"the next stop after a gap", {{0, 0}, {10, 50}, {11, 0}, {14, 100}}, 3, none, none},
+        {"first seen past 120", {{0, 125}, {0.25, 126}, {0.5, 127}, {0.75, 130}, {1, 128}}, none, none, none},
+        {"79 then 125 in one reading", {{0, 79}, {1, 125}, {2, 126}}, none, none, none},
+        {"an 80-120 run cut by a gap", {{0, 79}, {1, 85}, {7, 100}, {8, 121}}, none, none, none},
+        {"a gap before the rise through 80", {{0, 70}, {6, 79}, {7, 80}, {9, 120}}, none, 2, none},
+        {"a clock going back clears the run", {{0, 79}, {1, 85}, {0.5, 100}, {2, 121}}, none, none, none},
+        {"a run after coming back below 80", {{0, 125}, {1, 79}, {2, 90}, {5, 120}}, none, 3, none},
     };
     for (const auto& c : cases) {
         const TripStats stats = drive(c.readings);
