@@ -41,6 +41,11 @@ std::vector<DTC> legacyCodes(std::span<const std::uint8_t> payload, std::uint8_t
     return out;
 }
 
+// Three or eight hexadecimal digits: an 11-bit or 29-bit CAN identifier as the adapter prints it.
+bool isCANIdentifier(std::string_view header) {
+    return (header.size() == 3 || header.size() == 8) && std::all_of(header.begin(), header.end(), text::isHexDigit);
+}
+
 } // namespace
 
 bool isCANProtocol(std::string_view protocolNumber) {
@@ -53,11 +58,14 @@ bool isCANProtocol(std::string_view protocolNumber) {
 
 std::vector<DTC> codes(const ELM327Response& response, OBDMode mode, std::string_view protocolNumber) {
     const bool can = isCANProtocol(protocolNumber);
+    // A protocol never learnt (its question lost): an answer under a CAN identifier is CAN.
+    const bool unknown = text::trimSpacesAndTabs(protocolNumber).empty();
     std::vector<DTC> out;
     for (const ECUResponse& ecu : response.ecus) {
         if (ecu.responseMode() != responseByte(mode)) continue;
-        const std::vector<DTC> found = can ? canCodes(ecu.payload, responseByte(mode))
-                                           : legacyCodes(ecu.payload, responseByte(mode));
+        const bool canAnswer = can || (unknown && ecu.header && isCANIdentifier(*ecu.header));
+        const std::vector<DTC> found = canAnswer ? canCodes(ecu.payload, responseByte(mode))
+                                                 : legacyCodes(ecu.payload, responseByte(mode));
         for (const DTC& dtc : found) {
             if (std::find(out.begin(), out.end(), dtc) == out.end()) out.push_back(dtc);
         }

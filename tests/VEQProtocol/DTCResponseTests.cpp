@@ -49,7 +49,11 @@ TEST(DTCResponseTests, CodesOfAReplyByProtocol) {
         {"43 01 33 03 00 01 71\r\r>",                  F::headersOff, stored, "3",  {"P0133", "P0300", "P0171"}},
         {"43 01 71 00 00 00 00\r\r>",                  F::headersOff, stored, "A5", {"P0171"}},
         {"43 01 33 03 00 01 71\r43 04 20 00 00 00 00\r\r>", F::headersOff, stored, "1", {"P0133", "P0300", "P0171", "P0420"}},
-        {"43 01 33 03 00 01 71\r\r>",                  F::headersOff, stored, "",   {"P0133", "P0300", "P0171"}}, // unknown
+        // an unknown protocol: CAN under a CAN identifier, the older protocols without one
+        {"43 01 33 03 00 01 71\r\r>",                  F::headersOff, stored, "",   {"P0133", "P0300", "P0171"}},
+        {"7E8 06 43 02 07 00 01 33\r7E9 06 43 02 03 00 C1 00\r7EA 04 43 01 41 23\r\r>", F::can11, stored, "",
+         {"P0700", "P0133", "P0300", "U0100", "C0123"}},
+        {"18DAF110 04 43 01 01 71\r\r>",               F::can29,      stored, "",   {"P0171"}},
     };
     for (const Case& c : cases) EXPECT_EQ(codes(c.reply, c.format, c.mode, c.protocol), c.expected) << c.reply << " on " << c.protocol;
 }

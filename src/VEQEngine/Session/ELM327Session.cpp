@@ -1,5 +1,6 @@
 #include "VEQEngine/Session/ELM327Session.hpp"
 
+#include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQEngine/Session/SessionTrace.hpp"
@@ -83,6 +84,48 @@ void ELM327Session::ExclusiveSection::release() {
     if (session_ != nullptr) std::exchange(session_, nullptr)->endSection();
 }
 
+// --- Silence watch ---
+
+ELM327Session::SilenceWatch::SilenceWatch(SilenceWatch&& other) noexcept
+    : session_(std::exchange(other.session_, nullptr)), id_(other.id_) {}
+
+ELM327Session::SilenceWatch::~SilenceWatch() {
+    if (session_ != nullptr) session_->endWatch(id_);
+}
+
+bool ELM327Session::SilenceWatch::tripped() const {
+    if (session_ == nullptr) return false;
+    std::lock_guard lock(session_->mutex_);
+    const auto watch = std::find_if(session_->watches_.begin(), session_->watches_.end(),
+                                    [&](const Watch& w) { return w.id == id_; });
+    return watch != session_->watches_.end() && watch->tripped;
+}
+
+ELM327Session::SilenceWatch ELM327Session::watchSilence(std::chrono::nanoseconds limit) {
+    std::lock_guard lock(mutex_);
+    const std::uint64_t id = nextWatch_++;
+    watches_.push_back(Watch{id, std::this_thread::get_id(), limit, std::chrono::steady_clock::now(), false});
+    return SilenceWatch(this, id);
+}
+
+void ELM327Session::endWatch(std::uint64_t id) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(watches_, [&](const Watch& w) { return w.id == id; });
+}
+
+void ELM327Session::checkSilence(bool ended) {
+    std::lock_guard lock(mutex_);
+    const auto self = std::this_thread::get_id();
+    for (Watch& watch : watches_) {
+        if (watch.thread != self) continue;
+        if (!watch.tripped && ended) {
+            const Deadline since = lastAnswer_ ? std::max(*lastAnswer_, watch.since) : watch.since;
+            watch.tripped = std::chrono::steady_clock::now() - since >= watch.limit;
+        }
+        if (watch.tripped) throw AdapterSilent();
+    }
+}
+
 // --- Life ---
 
 ELM327Session::ELM327Session(std::shared_ptr<OBDTransport> transport) : ELM327Session(std::move(transport), Timing{}) {}
@@ -114,6 +157,7 @@ void ELM327Session::connect(std::stop_token stop) {
         std::lock_guard lock(mutex_);
         ++links_;
         linkLost_ = false;
+        lastAnswer_.reset();
         restoreInterruptPending_ = false;
         restoreSettingsPending_ = false;
         pairing_.resynchronise(); // the connection starts by resetting the adapter
@@ -251,7 +295,7 @@ ELM327Session::ExclusiveSection ELM327Session::exclusive(const TransmitHeader& h
         std::lock_guard lock(mutex_);
         selected = headerToSendLocked(header, true);
     }
-    if (selected) section.selection_ = rawHeld("ATSH" + *selected, stop);
+    if (selected) section.selection_ = settingHeld("ATSH" + *selected, stop);
     return section;
 }
 
@@ -324,6 +368,13 @@ ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
     return rawHeld(command, stop);
+}
+
+ELM327Response ELM327Session::setting(std::string_view command, std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    prepareHeld(TransmitHeader::any(), stop);
+    return settingHeld(command, stop);
 }
 
 ELM327Response ELM327Session::query(const OBDCommand& command, std::stop_token stop) {
@@ -446,31 +497,53 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     return parsed;
 }
 
+ELM327Response ELM327Session::settingHeld(std::string_view command, std::stop_token stop) {
+    ELM327Response reply = rawHeld(command, stop);
+    bool answeredBefore = false;
+    {
+        std::lock_guard lock(mutex_);
+        answeredBefore = lastAnswer_.has_value();
+    }
+    if (!reply.isSilence() || !answeredBefore) return reply;
+    if (traceEnabled_) trace(SessionTrace::noteLine("réponse à « " + std::string(command) + " » perdue : envoyée à nouveau"));
+    return rawHeld(command, stop);
+}
+
 ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed,
                                            std::stop_token stop) {
-    findStepHeld(owed, stop);
-    const FrameFormat parseFormat = owed.format;
-    const std::string command = owed.command;
-    const SentCommand sent = sendHeld(request, std::move(owed), stop);
-    return receive(sent, parseFormat, command, stop);
+    checkSilence(false);
+    if (!findStepHeld(owed, stop)) {
+        if (traceEnabled_) trace(SessionTrace::noteLine("« " + owed.command + " » non envoyée : l'adaptateur ne répond plus"));
+        return {}; // as after a time-out: nothing more is sent into an adapter out of step
+    }
+    for (bool again = false;; again = true) {
+        const SentCommand sent = sendHeld(request, owed, stop);
+        bool dropped = false;
+        ELM327Response reply = receive(sent, owed.format, owed.command, stop, &dropped);
+        if (!dropped || again) return reply;
+        if (traceEnabled_) trace(SessionTrace::noteLine("« " + owed.command + " » ignorée par l'adaptateur occupé : envoyée à nouveau"));
+    }
 }
 
 // A request still owed its reply may get it late or never: only an answer that names its request
 // tells which, so the session asks for one before the next request goes out, and every reply
-// before it settles the older requests. An adapter still busy with the older request drops the
-// probe with "STOPPED": it goes once more. A probe left unanswered is not probed for again, so a
-// silent adapter costs one probe per request.
-void ELM327Session::findStepHeld(const ReplyPairing::Request& next, std::stop_token stop) {
-    std::optional<ReplyPairing::Request> probe;
-    {
-        std::lock_guard lock(mutex_);
-        probe = pairing_.probeBefore(next);
+// before it settles the older requests. A probe left unanswered is followed by the other kind,
+// whose answer the first one's cannot be taken for; when neither is answered, nothing more goes
+// out for this request, so an adapter out of step is never sent a request whose answer could be
+// taken for another's.
+bool ELM327Session::findStepHeld(const ReplyPairing::Request& next, std::stop_token stop) {
+    for (int tries = 0;; ++tries) {
+        std::optional<ReplyPairing::Request> probe;
+        {
+            std::lock_guard lock(mutex_);
+            probe = pairing_.probeBefore(next);
+        }
+        if (!probe) return true;
+        if (tries == 2) return false;
+        if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));
+        const std::vector<std::uint8_t> bytes = commandBytes(probe->command);
+        exchangeHeld(bytes, std::move(*probe), stop);
     }
-    if (!probe) return;
-    if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));
-    const std::vector<std::uint8_t> bytes = commandBytes(probe->command);
-    if (exchangeHeld(bytes, *probe, stop).error != ELM327Error::stopped) return;
-    exchangeHeld(bytes, std::move(*probe), stop);
 }
 
 std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& header, std::stop_token stop) {
@@ -483,7 +556,7 @@ std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& h
     }
     if (restore) finishRestoreHeld(stop);
     if (!selected) return std::nullopt;
-    ELM327Response reply = rawHeld("ATSH" + *selected, stop);
+    ELM327Response reply = settingHeld("ATSH" + *selected, stop);
     if (TransmitHeader::taken(reply)) return std::nullopt;
     return reply;
 }
@@ -560,7 +633,7 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
 }
 
 ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat format, std::string_view command,
-                                      std::stop_token stop) {
+                                      std::stop_token stop, bool* dropped) {
     // A reset the adapter may have done silently puts the pairing back in step however this ends.
     struct ExchangeEnd {
         ELM327Session& session;
@@ -573,6 +646,8 @@ ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat forma
     ELM327Response parsed = reply.parsed ? std::move(*reply.parsed) : ELM327Parser::parse(reply.bytes, format, command);
     keepFollowUps(parsed);
     if (traceEnabled_ && !command.empty()) trace(SessionTrace::exchangeBlock(command, reply.bytes, parsed));
+    if (dropped != nullptr) *dropped = reply.dropped;
+    if (reply.bytes.empty()) checkSilence(true);
     return parsed;
 }
 
@@ -620,11 +695,6 @@ ELM327Session::Delivered ELM327Session::nextResponse(std::stop_token stop, std::
     if (linkLost_) throw TransportError::notConnected();
     if (stop.stop_requested()) throw ExchangeCancelled();
     return {}; // silence: the caller receives the parse of an empty reply
-}
-
-void ELM327Session::pause(std::chrono::nanoseconds duration, std::stop_token stop) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, stop, duration, [&] { return closing_; });
 }
 
 // --- Reader ---
@@ -696,6 +766,8 @@ void ELM327Session::cutReplies(std::vector<std::string>& notes) {
     for (auto prompt = std::find(from, readBuffer_.end(), kPrompt); prompt != readBuffer_.end();
          prompt = std::find(prompt + 1, readBuffer_.end(), kPrompt)) {
         const auto end = prompt + 1;
+        ++prompts_;
+        lastAnswer_ = std::chrono::steady_clock::now();
         deliverLocked(std::vector<std::uint8_t>(readBuffer_.begin() + static_cast<std::ptrdiff_t>(start), end), notes);
         start = static_cast<std::size_t>(end - readBuffer_.begin());
     }
@@ -732,7 +804,7 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
         break;
     case ReplyPairing::Destination::unowed: break;
     }
-    Delivered delivered{std::move(reply), std::move(placement.parsed)};
+    Delivered delivered{std::move(reply), std::move(placement.parsed), placement.dropped};
     if (replyWaiter_ && !handedReply_) {
         handedReply_ = std::move(delivered);
         // Read by another thread while the waiter reads the link: its read would sleep on.

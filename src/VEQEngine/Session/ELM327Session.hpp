@@ -60,14 +60,23 @@ namespace veq {
 // state (header in force, protocol, format). While a request is still owed its reply, the next
 // one goes out only after a probe ("ATI", or "ATRV" when a banner is owed) whose answer names it
 // has been answered: a reply the adapter never sends costs its request's wait and one exchange,
-// never a later request's answer.
+// never a later request's answer. A probe left unanswered is followed by the other one; when
+// neither is answered the request is not sent, and its caller receives an empty response.
+//
+// A busy adapter drops what it receives ("STOPPED"): a probe or a request asked again that it
+// dropped so is sent once more. The session's own settings (setting(): the header chosen for a
+// request, the initialisation, the monitor's restore, "ATDPN") are sent once more, after the
+// probe, when their reply was lost; never a reset, a vehicle request or a typed line.
 class ELM327Session {
 public:
     struct Timing {
         // How long a command waits for its reply before it receives an empty response.
         std::chrono::nanoseconds responseTimeout = std::chrono::seconds(8);
-        // The pause after the character that ends bus monitor mode, for the adapter's answer.
+        // The least pause after the character that ends bus monitor mode, for the adapter's answer.
         std::chrono::nanoseconds monitorStopPause = std::chrono::milliseconds(60);
+        // How long the restore after the bus monitor waits at most for the adapter's prompt: an
+        // adapter drops what it receives before it.
+        std::chrono::nanoseconds monitorStopPromptWait = std::chrono::milliseconds(1500);
     };
 
     // Bytes kept without a prompt before they are taken for garbage and discarded.
@@ -104,6 +113,29 @@ public:
         std::optional<ELM327Response> selection_;
     };
 
+    // A watch on the adapter's silence, for the thread that opened it. While it lives, an exchange
+    // of that thread that ends without a reply when the adapter has answered nothing for the limit
+    // (counted from the end of its last complete reply, or from the watch's start when that is
+    // later) throws AdapterSilent, and so does every later exchange of that thread, at once: a
+    // caller that swallows one failure cannot go on waiting. It must end before the session does.
+    class SilenceWatch {
+    public:
+        SilenceWatch(SilenceWatch&& other) noexcept;
+        SilenceWatch& operator=(SilenceWatch&&) = delete;
+        SilenceWatch(const SilenceWatch&) = delete;
+        SilenceWatch& operator=(const SilenceWatch&) = delete;
+        ~SilenceWatch();
+
+        // The adapter was found silent for the limit.
+        bool tripped() const;
+
+    private:
+        friend class ELM327Session;
+        SilenceWatch(ELM327Session* session, std::uint64_t id) : session_(session), id_(id) {}
+        ELM327Session* session_;
+        std::uint64_t id_;
+    };
+
     explicit ELM327Session(std::shared_ptr<OBDTransport> transport);
     ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing);
     // Wakes every waiting caller (they throw ExchangeCancelled), waits until they have left,
@@ -131,6 +163,10 @@ public:
     // answer comes, older requests that never got theirs stop holding it up.
     ELM327Response raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
                        std::stop_token stop = {});
+    // One of the session's own adapter settings ("ATE0", "ATDPN", ...): the same as raw(), and sent
+    // once more, after the step is found again, when its reply was lost (never before the adapter
+    // has answered anything: an absent adapter costs one wait a command). Never for a reset.
+    ELM327Response setting(std::string_view command, std::stop_token stop = {});
     // One OBD-II request with the connection's OBD header, its reply parsed in format().
     ELM327Response query(const OBDCommand& command, std::stop_token stop = {});
     // The same with another header (TransmitHeader::any(): on the header in force).
@@ -143,6 +179,9 @@ public:
     // returned, each as a response of its own; then a reply queued meanwhile if there is one.
     // Meant for a caller that already holds the lock (an exclusive section).
     ELM327Response awaitNext(std::stop_token stop = {});
+
+    // Starts a silence watch for the calling thread.
+    SilenceWatch watchSilence(std::chrono::nanoseconds limit);
 
     // Waits for the command lock (first come, first served) and holds it until the section ends.
     ExclusiveSection exclusive(std::stop_token stop = {});
@@ -184,13 +223,14 @@ public:
 
     // --- Adapter operations ---
 
-    // Sends every row of InitStep::standardSequence; a step succeeds when its reply carries no
-    // adapter error (a silent adapter counts as success).
+    // Sends every row of InitStep::standardSequence, the rows after the reset as settings; a step
+    // succeeds when its reply carries no adapter error (a silent adapter counts as success).
     std::vector<InitStep> runInitialization(std::stop_token stop = {});
     // Mode 01, parameter 00, the response unchanged.
     ELM327Response probeVehicle(std::stop_token stop = {});
-    // Reads the protocol number with "ATDPN" and sets 29-bit (7, 9) or 11-bit (6, 8) headers;
-    // any other answer leaves the format as it was. Returns the format in force.
+    // Reads the protocol number with "ATDPN" (a setting: asked again when its reply was lost) and
+    // sets 29-bit (7, 9) or 11-bit (6, 8) headers; any other answer leaves the format as it was.
+    // Returns the format in force.
     FrameFormat detectAndApplyProtocolFormat(std::stop_token stop = {});
     // The union of every ECU's support bitmaps, following the chain from 00 while it announces
     // the next base (at most seven requests).
@@ -210,8 +250,10 @@ public:
     // fails, the adapter is restored, monitor mode left and the error rethrown; a stopMonitoring()
     // or disconnect() while it starts ends it the same way with ExchangeCancelled.
     std::shared_ptr<MonitorStream> startMonitoring(std::stop_token stop = {});
-    // Ends monitor mode from any thread: finishes the stream, interrupts the adapter, discards
-    // what it printed, restores CAN formatting and spaces off, and gives the lock back. Headers
+    // Ends monitor mode from any thread: finishes the stream, interrupts the adapter, waits for its
+    // prompt (monitorStopPause at least, monitorStopPromptWait at most), discards what it printed,
+    // restores CAN formatting and spaces off (each a setting, pending until answered: the next
+    // exchange sends what is left), and gives the lock back. Headers
     // stay on; a car read with 29-bit headers before is read with them again. Never fails; does
     // nothing when not monitoring. A stop request ends the restore at once: the lock goes back
     // and the next exchange restores the adapter before its own command.
@@ -263,20 +305,32 @@ private:
     struct Delivered {
         std::vector<std::uint8_t> bytes;
         std::optional<ELM327Response> parsed;
+        bool dropped = false; // the adapter, busy, dropped the request: ReplyPairing::Placement
+    };
+
+    struct Watch {
+        std::uint64_t id = 0;
+        std::thread::id thread;
+        std::chrono::nanoseconds limit{};
+        Deadline since;
+        bool tripped = false;
     };
 
     ELM327Response rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo = nullptr);
+    // rawHeld, once more when the reply was lost.
+    ELM327Response settingHeld(std::string_view command, std::stop_token stop);
     // Under the command lock, before an exchange that needs `header`: a monitor restore left
     // pending, then "ATSH" when the header in force differs. The reply to a header command the
     // adapter did not take, which then stands for the exchange's.
     std::optional<ELM327Response> prepareHeld(const TransmitHeader& header, std::stop_token stop);
     ELM327Response queryHeader(const TransmitHeader& header, const OBDCommand& command, bool again,
                                std::stop_token stop);
-    // Sends the request, owed its reply from then, and waits for that reply.
+    // Sends the request, owed its reply from then, and waits for that reply; once more when the
+    // adapter dropped it. Not sent, an empty response, when the step could not be found.
     ELM327Response exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
     // Before `next` goes out while an older request is owed its reply: a probe whose answer names
-    // it puts the session back in step.
-    void findStepHeld(const ReplyPairing::Request& next, std::stop_token stop);
+    // it puts the session back in step; unanswered, the other probe. False when neither was.
+    bool findStepHeld(const ReplyPairing::Request& next, std::stop_token stop);
     // The header to send for `header`: none when it is in force (unless `always`), for
     // TransmitHeader::any(), or for a default addressing the session cannot name.
     std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;
@@ -285,11 +339,18 @@ private:
     void keepFollowUps(const ELM327Response& response);
     // Discards what is left of unowed replies, then sends the request, owed its reply from then.
     SentCommand sendHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
-    // The reply parsed in `format`, or an empty response once the deadline passed.
-    ELM327Response receive(const SentCommand& sent, FrameFormat format, std::string_view command, std::stop_token stop);
+    // The reply parsed in `format`, or an empty response once the deadline passed. `dropped`, when
+    // given, tells whether the adapter dropped the request.
+    ELM327Response receive(const SentCommand& sent, FrameFormat format, std::string_view command, std::stop_token stop,
+                           bool* dropped = nullptr);
+    // Throws AdapterSilent when the calling thread's watch has tripped, or trips it now when the
+    // adapter has been silent for its limit (`ended`: an exchange just ended without a reply).
+    void checkSilence(bool ended);
+    void endWatch(std::uint64_t id);
+    // After the character that ends the monitor: the adapter's prompt, within the bounds.
+    void awaitPromptAfterMonitor(std::uint64_t promptsBefore, std::stop_token stop);
     // A disconnect since `connection` ends the wait; the deadline passed, an empty reply.
     Delivered nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline);
-    void pause(std::chrono::nanoseconds duration, std::stop_token stop);
 
     void readerLoop(std::stop_token stop);
     // Notes a link the transport reports down, and wakes every waiter.
@@ -329,6 +390,10 @@ private:
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter
     FrameFormat format_ = FrameFormat::headersOff;
     std::optional<std::string> protocolNumber_;
+    std::uint64_t prompts_ = 0;                // replies completed since the session began
+    std::optional<Deadline> lastAnswer_;       // the end of the last complete reply on this link
+    std::vector<Watch> watches_;
+    std::uint64_t nextWatch_ = 1;
 
     // Transmit header: the one in force when known; else the adapter's default addressing
     // (`defaultAddressing_`, as after a reset), else unknown.
@@ -346,6 +411,7 @@ private:
     // never went out, then the settings.
     bool restoreInterruptPending_ = false;
     bool restoreSettingsPending_ = false;
+    std::size_t restoreStep_ = 0; // the first restore setting not answered yet
 
     // Life.
     std::uint64_t disconnects_ = 0; // a reply wait ends when this moves

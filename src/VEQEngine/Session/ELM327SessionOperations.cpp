@@ -1,6 +1,7 @@
 // The adapter operations of ELM327Session, built on its command exchange.
 #include "VEQEngine/Session/ELM327Session.hpp"
 
+#include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQProtocol/DTCResponse.hpp"
@@ -34,7 +35,9 @@ std::vector<InitStep> ELM327Session::runInitialization(std::stop_token stop) {
     std::vector<InitStep> steps;
     steps.reserve(InitStep::standardSequence.size());
     for (const InitStep::Row& row : InitStep::standardSequence) {
-        const ELM327Response response = raw(row.command, stop);
+        // The reset is never sent twice: a second one would undo what the first's reply told.
+        const bool reset = steps.empty();
+        const ELM327Response response = reset ? raw(row.command, stop) : setting(row.command, stop);
         steps.push_back(InitStep{std::string(row.command), std::string(row.label), !response.isError()});
     }
     return steps;
@@ -45,7 +48,7 @@ ELM327Response ELM327Session::probeVehicle(std::stop_token stop) {
 }
 
 FrameFormat ELM327Session::detectAndApplyProtocolFormat(std::stop_token stop) {
-    const ELM327Response response = raw("ATDPN", stop);
+    const ELM327Response response = setting("ATDPN", stop);
     std::string joined;
     for (const std::string& line : response.lines) joined += line;
     if (!joined.empty()) {
@@ -195,6 +198,7 @@ void ELM327Session::restoreAfterMonitor(bool interrupt, std::stop_token stop) {
         restoreFormatAfterMonitorLocked();
         restoreInterruptPending_ = interrupt;
         restoreSettingsPending_ = true;
+        restoreStep_ = 0;
         // The adapter's "STOPPED" may come after the pause: a reply too many, not the next one's.
         pairing_.resynchronise(ReplyPairing::Request{"ATMA", FrameFormat::headersOff, std::nullopt, true});
     }
@@ -209,6 +213,11 @@ void ELM327Session::finishRestoreHeld(std::stop_token stop) {
     }
     if (interrupt) {
         if (stop.stop_requested()) return;
+        std::uint64_t promptsBefore = 0;
+        {
+            std::lock_guard lock(mutex_);
+            promptsBefore = prompts_;
+        }
         try {
             // Any character ends the adapter's monitor mode. Sent once only: to an adapter out
             // of monitor mode a lone carriage return repeats the last command.
@@ -222,7 +231,7 @@ void ELM327Session::finishRestoreHeld(std::stop_token stop) {
             std::lock_guard lock(mutex_);
             restoreInterruptPending_ = false;
         }
-        pause(timing_.monitorStopPause, stop);
+        awaitPromptAfterMonitor(promptsBefore, stop);
     }
     {
         // The adapter's answer to the interruption and any half line go.
@@ -231,17 +240,41 @@ void ELM327Session::finishRestoreHeld(std::stop_token stop) {
         scanned_ = 0;
         readyResponses_.clear();
     }
-    for (std::string_view command : kMonitorRestore) {
-        try {
-            rawHeld(command, stop);
-        } catch (const ExchangeCancelled&) {
-            return; // both go again with the next exchange
-        } catch (const std::exception&) {
+    // Each setting stays pending until the adapter answers it: the next exchange sends what is
+    // left, so that CAN formatting is never left off for good by one lost reply.
+    for (;;) {
+        std::size_t step = 0;
+        {
+            std::lock_guard lock(mutex_);
+            step = restoreStep_;
         }
+        if (step >= kMonitorRestore.size()) break;
+        try {
+            if (settingHeld(kMonitorRestore[step], stop).isSilence()) return;
+        } catch (const ExchangeCancelled&) {
+            return;
+        } catch (const AdapterSilent&) {
+            throw;
+        } catch (const std::exception&) {
+            return; // a failing link: the next exchange reports it
+        }
+        std::lock_guard lock(mutex_);
+        ++restoreStep_;
     }
     std::lock_guard lock(mutex_);
     restoreSettingsPending_ = false;
     pairing_.restoreEnded();
+}
+
+// An adapter interrupted while it prints drops whatever comes before its prompt: the restore goes
+// once the prompt has come, or at the bound, as it did before.
+void ELM327Session::awaitPromptAfterMonitor(std::uint64_t promptsBefore, std::stop_token stop) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto least = now + timing_.monitorStopPause;
+    const auto most = now + std::max(timing_.monitorStopPause, timing_.monitorStopPromptWait);
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, stop, least, [&] { return closing_; });
+    changed_.wait_until(lock, stop, most, [&] { return closing_ || linkLost_ || prompts_ != promptsBefore; });
 }
 
 // "ATH1" made a 29-bit car's format 11-bit; headers stay on, so only a headerless format stays

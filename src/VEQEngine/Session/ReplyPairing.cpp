@@ -43,19 +43,33 @@ bool holdsVoltage(const ELM327Response& reply) {
            (point == std::string_view::npos || !fraction.empty());
 }
 
-bool holdsBanner(const ELM327Response& reply) {
-    return std::any_of(reply.text.begin(), reply.text.end(), [](const std::string& line) {
-        return text::toUpperASCII(line).find(kBannerMark) != std::string::npos;
+// A line that names the adapter: "ELM327" in it, or the whole banner its last reset printed.
+bool holdsBanner(const ELM327Response& reply, std::string_view ownBanner) {
+    const std::string own = text::compactUpper(ownBanner);
+    return std::any_of(reply.text.begin(), reply.text.end(), [&](const std::string& line) {
+        return text::toUpperASCII(line).find(kBannerMark) != std::string::npos ||
+               (!own.empty() && text::compactUpper(line) == own);
     });
+}
+
+// What an adapter busy with another line says of the one it received meanwhile.
+bool refusedWhileBusy(const ELM327Response& reply) {
+    return saysStopped(reply) || reply.error == ELM327Error::unknownCommand;
+}
+
+ReplyPairing::Request probeOf(std::string_view command) {
+    ReplyPairing::Request probe{std::string(command), FrameFormat::headersOff, std::nullopt};
+    probe.probe = true;
+    return probe;
 }
 
 } // namespace
 
-bool ReplyPairing::Request::namedBy(const ELM327Response& reply) const {
-    if (echo) return echo->namedExactlyBy(reply);
-    if (monitor) return saysStopped(reply); // after any half line the monitor left
-    if (readsVoltage()) return holdsVoltage(reply);
-    return printsBanner() && holdsBanner(reply);
+bool ReplyPairing::names(const Request& request, const ELM327Response& reply) const {
+    if (request.echo) return request.echo->namedExactlyBy(reply);
+    if (request.monitor) return saysStopped(reply); // after any half line the monitor left
+    if (request.readsVoltage()) return holdsVoltage(reply);
+    return request.printsBanner() && holdsBanner(reply, bannerMark_);
 }
 
 bool ReplyPairing::Request::canBeNamed() const { return echo || monitor || printsBanner() || readsVoltage(); }
@@ -78,6 +92,7 @@ bool ReplyPairing::sending(Request request) {
     owed_.push_back(Owed{currentID_, request});
     current_ = std::move(request);
     if (owed_.size() <= maxOwed) return false;
+    givenUp(owed_.front().request);
     owed_.pop_front();
     return true;
 }
@@ -95,25 +110,36 @@ void ReplyPairing::exchangeEnded() {
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     if (owed_.empty()) return {};
+    if (isStaleProbeAnswer(read)) return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
-        if (!current_->namedBy(parsed) && isReplyTooMany(parsed, read)) {
+        if (!names(*current_, parsed) && isReplyTooMany(parsed, read)) {
             return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
         }
         return toCurrent(std::move(parsed), 0);
     }
 
     // Out of step. A request asked again behind nothing but itself takes whatever comes: an answer
-    // to either says the same. The older one stays owed for the reply it may still get.
+    // to either says the same. The older one stays owed for the reply it may still get. What a
+    // busy adapter says of the line that interrupted it is no answer, though: it is judged below.
     const auto older = owed_.end() - 1;
     if (currentIsOwed() && current_->repeat &&
         std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); })) {
-        return toCurrent(read(*current_), 0);
+        ELM327Response parsed = read(*current_);
+        if (!refusedWhileBusy(parsed)) return toCurrent(std::move(parsed), 0);
     }
     // Only what names the current request may pass the older ones.
     if (currentIsOwed() && current_->canBeNamed()) {
         ELM327Response parsed = read(*current_);
-        if (current_->namedBy(parsed)) {
+        if (names(*current_, parsed)) {
+            if (current_->probe) {
+                // The probes alternate in kind, so this is the current one's answer, or an older
+                // probe's whose own may still follow: either way, every older request is given up.
+                for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
+                const std::size_t lost = owed_.size() - 1;
+                owed_.erase(owed_.begin(), older);
+                return toCurrent(std::move(parsed), lost);
+            }
             const auto same =
                 std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
             // A request asked again takes the answer to the same request before: it says the same.
@@ -132,14 +158,16 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     }
     const Request oldest = owed_.front().request;
     const ELM327Response asOldest = read(oldest);
-    // An adapter still at work on the older request when the probe came right after it stopped
-    // there and dropped the probe: the probe is owed nothing, and its sender is told so to send it
-    // once more.
-    if (currentIsOwed() && current_->probe && owed_.size() == 2 && saysStopped(asOldest)) {
+    // An adapter still at work on the older request when the probe, or the same request asked
+    // again, came right after it stopped there and dropped the new line: that line is owed
+    // nothing, and its sender is told so to send it once more.
+    if (currentIsOwed() && (current_->probe || current_->repeat) && owed_.size() == 2 && saysStopped(asOldest)) {
         owed_.pop_front();
         owed_.pop_back();
         lastCompleted_ = oldest;
-        return Placement{Destination::current, oldest, 0, read(*current_)};
+        Placement placement{Destination::current, oldest, 0, read(*current_)};
+        placement.dropped = true;
+        return placement;
     }
     // "Response pending" and the answer after it settle one request together.
     if (!RequestEcho::stillPending(asOldest)) {
@@ -158,11 +186,11 @@ std::optional<ReplyPairing::Request> ReplyPairing::probeBefore(const Request& ne
         return std::all_of(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.request.answeredAlike(request); });
     };
     if (next.repeat && allAlike(next)) return std::nullopt;
-    const auto probeOf = [](std::string_view command) {
-        Request probe{std::string(command), FrameFormat::headersOff, std::nullopt};
-        probe.probe = true;
-        return probe;
-    };
+    // After a probe, the other kind: an answer of the current probe's kind is then its own or an
+    // older probe's of that kind, never the one just before.
+    for (auto o = owed_.rbegin(); o != owed_.rend(); ++o) {
+        if (o->request.probe) return probeOf(o->request.readsVoltage() ? kProbes[0] : kProbes[1]);
+    }
     for (std::string_view command : kProbes) {
         if (Request probe = probeOf(command); !alike(probe)) return probe;
     }
@@ -178,7 +206,35 @@ bool ReplyPairing::isReplyTooMany(const ELM327Response& parsed, const Reader& re
     if (!lastCompleted_ || !lastCompleted_->canBeNamed()) return false;
     // Read as the request before would read it: its frame format may differ.
     const bool sameReading = lastCompleted_->format == current_->format && lastCompleted_->command == current_->command;
-    return lastCompleted_->namedBy(sameReading ? parsed : read(*lastCompleted_));
+    return names(*lastCompleted_, sameReading ? parsed : read(*lastCompleted_));
+}
+
+bool ReplyPairing::isStaleProbeAnswer(const Reader& read) {
+    if (staleBanners_ == 0 && staleVoltages_ == 0) return false;
+    if (current_ && names(*current_, read(*current_))) return false;
+    const ELM327Response asText = read(probeOf(kProbes[0]));
+    if (staleBanners_ > 0 && holdsBanner(asText, bannerMark_)) {
+        --staleBanners_;
+        return true;
+    }
+    if (staleVoltages_ > 0 && holdsVoltage(asText)) {
+        --staleVoltages_;
+        return true;
+    }
+    return false;
+}
+
+void ReplyPairing::givenUp(const Request& request) {
+    if (request.echo) return;
+    if (request.printsBanner()) ++staleBanners_;
+    if (request.readsVoltage()) ++staleVoltages_;
+}
+
+void ReplyPairing::learnBanner(const ELM327Response& reply) {
+    if (reply.text.empty()) return;
+    const std::string_view line = text::trimHorizontal(reply.text.back());
+    if (line.empty() || text::compactUpper(line) == "OK") return;
+    bannerMark_ = std::string(line);
 }
 
 void ReplyPairing::resynchronise(std::optional<Request> completed) {
@@ -186,11 +242,20 @@ void ReplyPairing::resynchronise(std::optional<Request> completed) {
     current_.reset();
     stoppedExpected_ = completed && completed->monitor;
     lastCompleted_ = std::move(completed);
+    // A new link or the monitor's start: no probe's answer is to come any more. A reset may have
+    // gone unanswered, so the answers of probes before it may still come.
+    if (!lastCompleted_) {
+        staleBanners_ = 0;
+        staleVoltages_ = 0;
+    }
 }
 
 bool ReplyPairing::inStep() const { return owed_.empty() || (owed_.size() == 1 && currentIsOwed()); }
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
+    // A reset's reply names the adapter: its probes are recognised by that banner.
+    const std::string command = text::compactUpper(current_->command);
+    if (!current_->echo && (command == "ATZ" || command == "ATWS")) learnBanner(parsed);
     if (!RequestEcho::stillPending(parsed)) {
         lastCompleted_ = current_;
         owed_.pop_back();

@@ -20,19 +20,27 @@ namespace veq {
 // knows which, it is out of step: each reply settles the oldest request still owed one, whatever
 // it says, so that no reply ever reaches a request it does not answer. Only an answer that can be
 // nothing but the current request's (a vehicle request's positive answer echoing its service and
-// parameter, the banner to "ATI", the voltage to "ATRV") skips the queue: requests older than it
-// that got nothing are then taken as lost.
+// parameter, the adapter's banner to "ATI", the voltage to "ATRV") skips the queue: requests older
+// than it that got nothing are then taken as lost.
 //
 // Late and lost look alike, so before a request goes out while another is still owed, the session
 // asks for such an answer first (probeBefore): once the probe is answered, every older request has
-// its reply or never will, and the request goes out in step. A probe gets no probe of its own.
-// After several losses in a row both probes may be owed; an answer naming an older probe is then
-// taken for that one's, which may cost a wait but never hands a reply to the wrong request.
+// its reply or never will, and the request goes out in step. A probe gets no probe of its own; one
+// left unanswered is followed by the other kind, "ATI" and "ATRV" in turn, so that an answer of
+// the current probe's kind completes it. Every probe given up that way may still answer later: its
+// banner or voltage is then a reply too many, never another request's.
+//
+// A busy adapter interrupted by a new line prints "STOPPED" and drops the line: a probe or a
+// request asked again that came right behind the one request it interrupted is told so
+// (Placement::dropped), to be sent once more.
 //
 // In step, the reply is the current request's whatever it names, so a wrong answer fails at once;
 // only a reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
 // after the bus monitor) is dropped. A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the
 // session back in step: a reset may print nothing, and monitor lines are no replies.
+//
+// The banner that names the adapter is the last line of its last answered reset, "ELM327" until
+// one is seen (clones print "OBDII v1.5", "V-LINK"...).
 //
 // A plain value used under the session's lock; it sends nothing and never waits.
 class ReplyPairing {
@@ -46,10 +54,6 @@ public:
         bool repeat = false;             // asked again: an answer to the same request before is its too
         bool probe = false;              // sent by the session only to find its step again
 
-        // Whether the reply can only be this request's: its exact positive answer, the adapter's
-        // banner after a reset or an identification, the voltage after "ATRV", "STOPPED" after the
-        // monitor.
-        bool namedBy(const ELM327Response& reply) const;
         bool canBeNamed() const;
         // "ATZ", "ATWS", "ATI": answered with the adapter's banner.
         bool printsBanner() const;
@@ -74,6 +78,9 @@ public:
         std::size_t lost = 0;           // older requests given up as never answered
         // The reply read in the current request's format, when it was read for the decision.
         std::optional<ELM327Response> parsed;
+        // The current request, a probe or a request asked again, was dropped by an adapter still
+        // busy with the older one: its reply is that "STOPPED", and it is owed nothing.
+        bool dropped = false;
     };
 
     // Reads a reply in the format of a request (its command's echo dropped).
@@ -88,17 +95,22 @@ public:
     void unsent();
     // The current request's exchange is over; a reset that got no reply is not waited for.
     void exchangeEnded();
-    // Where a reply goes. A probe the adapter dropped (its "STOPPED" to the one older request it
-    // interrupted) is owed nothing more and takes that "STOPPED" as its reply, to be sent again.
+    // Where a reply goes.
     Placement place(const Reader& read);
     // The probe to send and see answered before `next` goes out: none while nothing is owed, before
     // a probe, or before a request asked again behind nothing but itself (an answer to either is
-    // its). Its answer is one no owed request awaits, while one of the probes has such an answer.
+    // its). After an owed probe, the other kind; else one whose answer no owed request awaits.
     std::optional<Request> probeBefore(const Request& next) const;
+    // Whether the reply can only be this request's: its exact positive answer, the adapter's
+    // banner after a reset or an identification, the voltage after "ATRV", "STOPPED" after the
+    // monitor.
+    bool names(const Request& request, const ELM327Response& reply) const;
     // Nothing is owed any more; `completed` becomes the request a reply too many may name. After
-    // the bus monitor, its "STOPPED" is taken for one too many until restoreEnded().
+    // the bus monitor, its "STOPPED" is taken for one too many until restoreEnded(). Without
+    // `completed` (a new link, the monitor's start), no answer of a probe given up is awaited.
     void resynchronise(std::optional<Request> completed = std::nullopt);
     void restoreEnded() { stoppedExpected_ = false; }
+    const std::string& bannerMark() const { return bannerMark_; }
 
     bool inStep() const;
     std::size_t owedCount() const { return owed_.size(); }
@@ -116,6 +128,11 @@ private:
     bool isReplyTooMany(const ELM327Response& parsed, const Reader& read);
     // The current request takes the reply; it stays owed while its answer is pending.
     Placement toCurrent(ELM327Response parsed, std::size_t lost);
+    // A banner or voltage that names no current request, of a probe given up earlier: counted off.
+    bool isStaleProbeAnswer(const Reader& read);
+    // A request given up before its answer: a banner or voltage it may still get is one too many.
+    void givenUp(const Request& request);
+    void learnBanner(const ELM327Response& reply);
 
     std::deque<Owed> owed_; // oldest first; the current request last while owed
     std::optional<Request> current_;
@@ -123,6 +140,10 @@ private:
     std::uint64_t nextID_ = 1;
     std::optional<Request> lastCompleted_;
     bool stoppedExpected_ = false; // the monitor's interruption may still print "STOPPED"
+    std::string bannerMark_;       // empty: "ELM327"
+    // Answers still to come, at most, from probes given up.
+    std::size_t staleBanners_ = 0;
+    std::size_t staleVoltages_ = 0;
 };
 
 } // namespace veq

@@ -1,5 +1,6 @@
 #include "VEQEngine/UDS/DIDScanner.hpp"
 
+#include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQProtocol/UDSService.hpp"
 
 #include <algorithm>
@@ -62,6 +63,8 @@ void DIDScanner::RunScope::finish() {
 void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
     try {
         client.openDiagnosticSession(UDSSessionType::extended, stop);
+    } catch (const AdapterSilent&) {
+        throw;
     } catch (const std::exception&) {
         // Many identifiers can be read in the default session too.
     }
@@ -70,6 +73,8 @@ void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
 void DIDScanner::keepAlive(UDSClient& client, std::stop_token stop) {
     try {
         client.testerPresent(stop);
+    } catch (const AdapterSilent&) {
+        throw;
     } catch (const std::exception&) {
         // The next reads show whether the session is still open.
     }
@@ -81,45 +86,52 @@ std::optional<std::vector<std::uint8_t>> DIDScanner::readValue(UDSClient& client
         std::vector<std::uint8_t> value = client.readDataByIdentifier(identifier, stop);
         if (value.empty()) return std::nullopt;
         return value;
+    } catch (const AdapterSilent&) {
+        throw;
     } catch (const std::exception&) {
         return std::nullopt;
     }
 }
 
-void DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
-                      const ProgressHandler& onProgress, std::stop_token stop) {
+DIDScanner::ScanEnd DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
+                                     const ProgressHandler& onProgress, std::stop_token stop) {
     const auto report = [&](std::int32_t done, std::int32_t total, std::uint32_t identifier) {
         if (onProgress) shielded([&] { onProgress(done, total, static_cast<std::uint16_t>(identifier)); });
     };
     RunScope run(*this, scanning_);
-    UDSClient client(session_);
-    client.target(ecu);
-    prepare(client, stop);
     const std::int32_t total = range.count();
-
-    if (range.start > range.end || !scanningGoesOn(stop)) {
-        run.finish();
-        report(0, total, std::min(range.start, range.end));
-        return;
-    }
-
-    // 32-bit arithmetic: the last identifier of a full range is 0xFFFF.
     std::int32_t done = 0;
-    for (std::uint32_t identifier = range.start;; ++identifier) {
-        const auto did = static_cast<std::uint16_t>(identifier);
-        if (std::optional<std::vector<std::uint8_t>> value = readValue(client, did, stop)) {
-            if (onFound) shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(*value))); });
+    ScanEnd end = ScanEnd::stopped;
+    {
+        // A mute adapter costs every identifier its full reply waits: the watch ends the run instead.
+        const ELM327Session::SilenceWatch silence = session_.watchSilence(timing_.adapterSilence);
+        try {
+            UDSClient client(session_);
+            client.target(ecu);
+            prepare(client, stop);
+            // 32-bit arithmetic: the last identifier of a full range is 0xFFFF.
+            for (std::uint32_t identifier = range.start; done < total && scanningGoesOn(stop); ++identifier) {
+                if (silence.tripped()) throw AdapterSilent();
+                const auto did = static_cast<std::uint16_t>(identifier);
+                if (std::optional<std::vector<std::uint8_t>> value = readValue(client, did, stop)) {
+                    if (onFound) shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(*value))); });
+                }
+                ++done;
+                if (done % progressInterval == 0 || done == total) {
+                    report(done, total, identifier);
+                    if (done % keepAliveInterval == 0) keepAlive(client, stop);
+                }
+            }
+            if (done == total) end = ScanEnd::complete;
+        } catch (const AdapterSilent&) {
+            // The identifier whose read gave up stays counted as not done: it is the next one.
+            end = ScanEnd::adapterSilent;
         }
-        ++done;
-        if (done % progressInterval == 0 || identifier == range.end) {
-            report(done, total, identifier);
-            if (done % keepAliveInterval == 0) keepAlive(client, stop);
-        }
-        if (done == total || !scanningGoesOn(stop)) break;
     }
     run.finish();
     const std::uint32_t next = std::min<std::uint32_t>(range.start + static_cast<std::uint32_t>(done), range.end);
     report(done, total, next);
+    return end;
 }
 
 void DIDScanner::pauseBetweenPasses(std::stop_token stop) {
@@ -133,15 +145,19 @@ void DIDScanner::watch(std::string_view ecu, const std::vector<std::uint16_t>& i
     RunScope run(*this, watching_);
     UDSClient client(session_);
     client.target(ecu);
-    prepare(client, stop);
-    while (watchingGoesOn(stop)) {
-        for (std::size_t k = 0; k < identifiers.size(); ++k) {
-            if (k > 0 && !watchingGoesOn(stop)) break;
-            if (std::optional<std::vector<std::uint8_t>> value = readValue(client, identifiers[k], stop)) {
-                if (onUpdate) shielded([&] { onUpdate(identifiers[k], *value); });
+    try {
+        prepare(client, stop);
+        while (watchingGoesOn(stop)) {
+            for (std::size_t k = 0; k < identifiers.size(); ++k) {
+                if (k > 0 && !watchingGoesOn(stop)) break;
+                if (std::optional<std::vector<std::uint8_t>> value = readValue(client, identifiers[k], stop)) {
+                    if (onUpdate) shielded([&] { onUpdate(identifiers[k], *value); });
+                }
             }
+            pauseBetweenPasses(stop);
         }
-        pauseBetweenPasses(stop);
+    } catch (const AdapterSilent&) {
+        // Only under a silence watch of the caller's own thread: every later read would fail at once.
     }
 }
 

@@ -26,12 +26,23 @@ namespace veq {
 // Thread-safe: stop() may be called from any thread, a callback included; a scan and a watch may
 // run at the same time on different threads (each with its own flag). Callbacks run on the
 // run's thread, one at a time, outside the command lock. No error leaves the scanner: a failed
-// read skips its identifier, a callback that throws is passed over.
+// read skips its identifier, a callback that throws is passed over; an adapter that has answered
+// nothing for the silence limit ends a scan, which says so.
 class DIDScanner {
 public:
     struct Timing {
         // The pause between two passes of a watch.
         std::chrono::nanoseconds watchPause = std::chrono::milliseconds(120);
+        // The adapter answering nothing this long ends a scan: each identifier would otherwise
+        // cost its full reply waits, for nothing.
+        std::chrono::nanoseconds adapterSilence = std::chrono::seconds(30);
+    };
+
+    // How a scan ended.
+    enum class ScanEnd {
+        complete,      // every identifier of the range was read (an empty range included)
+        stopped,       // by stop() or the stop token
+        adapterSilent, // the adapter answered nothing for Timing::adapterSilence: the rest is unread
     };
 
     using FoundHandler = std::function<void(const DiscoveredDID&)>;
@@ -57,9 +68,11 @@ public:
     // Reads every identifier of the range in ascending order; `onFound` receives each one that
     // holds a value, `onProgress` the count every 8 identifiers, after the last one, and once
     // more at the end with the next identifier that was not read. Returns when the range is done,
-    // after stop(), or when `stop` is requested.
-    void scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
-              const ProgressHandler& onProgress, std::stop_token stop = {});
+    // after stop(), when `stop` is requested, or as soon as the adapter has answered nothing for
+    // Timing::adapterSilence (counted from the scan's start at the earliest); no identifier is
+    // read after that.
+    ScanEnd scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
+                 const ProgressHandler& onProgress, std::stop_token stop = {});
 
     // Reads the identifiers in passes, handing every value read to `onUpdate`, with a pause
     // between passes, until stop() or until `stop` is requested. An empty list returns at once.
@@ -84,6 +97,7 @@ private:
         bool finished_ = false;
     };
 
+    // These three swallow every failure but AdapterSilent, which ends the run.
     static void prepare(UDSClient& client, std::stop_token stop);
     static void keepAlive(UDSClient& client, std::stop_token stop);
     static std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::uint16_t identifier,

@@ -156,6 +156,8 @@ public:
         std::chrono::nanoseconds linkWatchPeriod = std::chrono::milliseconds(250);
         // Polling this long without a value tells the user that nothing answers any more.
         std::chrono::nanoseconds valueSilence = std::chrono::seconds(20);
+        // The adapter answering nothing this long fails the connection, and ends an identifier scan.
+        std::chrono::nanoseconds adapterSilence = std::chrono::seconds(30);
         ELM327Session::Timing session{};
     };
 
@@ -281,6 +283,9 @@ public:
     bool didScanning() const { return didScanning_; }
     bool didWatching() const { return didWatching_; }
     const std::optional<DIDScanProgress>& didScanProgress() const { return didScanProgress_; }
+    // The last scan ended because the adapter stopped answering: its result is incomplete. Cleared
+    // when a scan starts, by stopDIDScan() and at disconnection.
+    bool didScanInterrupted() const { return didScanInterrupted_; }
     const std::string& didScanECU() const { return didScanECU_; }
     void setDidScanECU(std::string ecu);
 
@@ -504,6 +509,7 @@ Q_SIGNALS:
     void didScanningChanged();
     void didWatchingChanged();
     void didScanProgressChanged();
+    void didScanInterruptedChanged();
     void didScanECUChanged();
     void snifferRowsChanged();
     void sniffingChanged();
@@ -610,6 +616,7 @@ private:
     void setDidScanning(bool scanning);
     void setDidWatching(bool watching);
     void setDidScanProgress(std::optional<DIDScanProgress> progress);
+    void setDidScanInterrupted(bool interrupted);
     void setSnifferRows(CANFrameTable rows);
     void setSniffing(bool sniffing);
     void setSnifferRecording(bool recording);
@@ -689,6 +696,7 @@ private:
     bool didScanning_ = false;
     bool didWatching_ = false;
     std::optional<DIDScanProgress> didScanProgress_;
+    bool didScanInterrupted_ = false;
     std::string didScanECU_ = "7E0";
     std::shared_ptr<DIDScannerOverSession> didScanner_;
     Workers::Handle didTask_;

@@ -7,6 +7,7 @@
 // disconnect() or a new connect() has moved it on, the calls of the older sequence are dropped.
 #include "VEQUI/Model/AppModel.hpp"
 
+#include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
@@ -78,12 +79,27 @@ void throwIfStopped(const std::stop_token& stop) {
     if (stop.stop_requested()) throw ExchangeCancelled();
 }
 
-// A command whose reply does not matter and whose failure changes nothing.
+// A setting whose reply does not matter and whose failure changes nothing; an adapter found
+// silent meanwhile still ends the connection.
 void sendIgnoringFailure(ELM327Session& session, std::string_view command, std::stop_token stop) {
     try {
-        session.raw(command, stop);
+        session.setting(command, stop);
+    } catch (const AdapterSilent&) {
+        throw;
     } catch (const std::exception&) {
     }
+}
+
+// A silent adapter fails the connection with the message of the step it went silent in. The
+// watch also catches a silence a step swallowed (each of its later exchanges failed at once).
+template <class Step>
+void failingOnSilence(const ELM327Session::SilenceWatch& watch, std::string_view message, Step step) {
+    try {
+        step();
+    } catch (const AdapterSilent&) {
+        throw Error(std::string(message));
+    }
+    if (watch.tripped()) throw Error(std::string(message));
 }
 
 // The answer a worker waits for from the GUI thread. It is settled when the queued call has run
@@ -185,11 +201,23 @@ private:
 void AppModel::Connection::run(std::stop_token stop) {
     try {
         session_->connect(stop);
-        initialise(stop);
-        if (!reachVehicle(stop)) return;
-        readVehicle(stop);
-        // 29-bit identifiers: the scan's physical 11-bit headers cannot reach the ECUs.
-        if (session_->format() != FrameFormat::can29) scanECUs(stop);
+        // Until live, an adapter that answers nothing for a while ends the connection, instead
+        // of every step waiting out its time-outs in turn.
+        bool reached = false;
+        {
+            const ELM327Session::SilenceWatch watch = session_->watchSilence(timing_.adapterSilence);
+            const std::string_view identifying = ConnectionDiagnosis::identificationSilenceMessage;
+            failingOnSilence(watch, identifying, [&] {
+                initialise(stop);
+                reached = reachVehicle(stop);
+            });
+            if (!reached) return;
+            failingOnSilence(watch, identifying, [&] { readVehicle(stop); });
+            // 29-bit identifiers: the scan's physical 11-bit headers cannot reach the ECUs.
+            if (session_->format() != FrameFormat::can29) {
+                failingOnSilence(watch, ConnectionDiagnosis::ecuScanSilenceMessage, [&] { scanECUs(stop); });
+            }
+        }
         post([session = session_](AppModel& model) { model.goLive(session); });
     } catch (...) {
         session_->disconnect();
@@ -206,7 +234,8 @@ void AppModel::Connection::initialise(std::stop_token stop) {
     post([steps](AppModel& model) { model.setInitSteps(steps); });
     bool adapterAnswered = false; // some reply ended with the prompt
     for (std::size_t i = 0; i < steps.size(); ++i) {
-        const ELM327Response reply = session_->raw(steps[i].command, stop);
+        // A setting goes once more when its reply was lost; the reset never does.
+        const ELM327Response reply = i == 0 ? session_->raw(steps[i].command, stop) : session_->setting(steps[i].command, stop);
         adapterAnswered = adapterAnswered || reply.promptTerminated;
         // An adapter error (a command the adapter lacks) clears the step's flag and goes on.
         steps[i].succeeded = !reply.isError();
@@ -222,10 +251,14 @@ void AppModel::Connection::initialise(std::stop_token stop) {
 bool AppModel::Connection::reachVehicle(std::stop_token stop) {
     try {
         session_->probeVehicle(stop);
+    } catch (const AdapterSilent&) {
+        throw;
     } catch (const std::exception&) {
     }
     try {
         session_->detectAndApplyProtocolFormat(stop);
+    } catch (const AdapterSilent&) {
+        throw;
     } catch (const std::exception&) {
     }
     if (vehicleAnswered(session_->probeVehicle(stop))) return true;
@@ -310,6 +343,8 @@ void AppModel::Connection::scanECUs(std::stop_token stop) {
         std::optional<std::vector<UDSDTC>> codes;
         try {
             codes = uds.readDTCsByStatusMask(udsStatusMask, stop);
+        } catch (const AdapterSilent&) {
+            throw;
         } catch (const std::exception&) {
             // The ECU answered the scan but not this: its codes stay unread, not none.
         }

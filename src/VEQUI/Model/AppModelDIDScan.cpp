@@ -7,6 +7,7 @@
 // scanner and one stop, as stopping the scanner ends both.
 #include "VEQUI/Model/AppModel.hpp"
 
+#include "VEQUI/Model/Observable.hpp"
 #include "VEQUI/Model/StopEither.hpp"
 
 #include <QMetaObject>
@@ -19,18 +20,25 @@ struct AppModel::DIDScannerOverSession {
     const std::shared_ptr<ELM327Session> session;
     DIDScanner scanner;
 
-    explicit DIDScannerOverSession(std::shared_ptr<ELM327Session> s) : session(std::move(s)), scanner(*session) {}
+    DIDScannerOverSession(std::shared_ptr<ELM327Session> s, std::chrono::nanoseconds adapterSilence)
+        : session(std::move(s)), scanner(*session, DIDScanner::Timing{.adapterSilence = adapterSilence}) {}
 };
 
 std::shared_ptr<AppModel::DIDScannerOverSession> AppModel::scannerForSession() {
     // A scanner made over an earlier connection would read through a closed session.
-    if (!didScanner_ || didScanner_->session != session_) didScanner_ = std::make_shared<DIDScannerOverSession>(session_);
+    if (!didScanner_ || didScanner_->session != session_)
+        didScanner_ = std::make_shared<DIDScannerOverSession>(session_, environment_.connectionTiming.adapterSilence);
     return didScanner_;
+}
+
+void AppModel::setDidScanInterrupted(bool interrupted) {
+    assignObservable(this, didScanInterrupted_, interrupted, &AppModel::didScanInterruptedChanged);
 }
 
 void AppModel::startDIDScan(const DIDRange& range) {
     if (phase_.kind != Phase::Kind::live || !session_ || didScanning_) return;
     auto scanner = scannerForSession();
+    setDidScanInterrupted(false);
     setDidScanning(true);
     setDidScanProgress(DIDScanProgress{0, range.count(), range.start});
 
@@ -50,16 +58,19 @@ void AppModel::startDIDScan(const DIDRange& range) {
                     },
                     Qt::QueuedConnection);
             };
+            DIDScanner::ScanEnd end = DIDScanner::ScanEnd::stopped;
             {
                 PollingPause::Lease lease = PollingPause::hold(pause);
-                scanner->scanner.scan(ecu, range, onFound, onProgress, either.token());
+                end = scanner->scanner.scan(ecu, range, onFound, onProgress, either.token());
             } // polling resumes here, once the scan has returned
             QMetaObject::invokeMethod(
                 this,
-                [this, run] {
+                [this, run, end, connection] {
                     if (didScanRun_ != run) return; // stopped meanwhile, or a newer scan runs
                     setDidScanning(false);
                     setDidScanProgress(std::nullopt);
+                    // After a disconnection the result belongs to no connection shown any more.
+                    if (!connection.stop_requested()) setDidScanInterrupted(end == DIDScanner::ScanEnd::adapterSilent);
                 },
                 Qt::QueuedConnection);
         },
@@ -74,6 +85,7 @@ void AppModel::stopDIDScan() {
     ++didScanRun_;
     setDidScanning(false);
     setDidScanProgress(std::nullopt);
+    setDidScanInterrupted(false);
 }
 
 void AppModel::toggleDIDWatch() {
@@ -118,6 +130,7 @@ void AppModel::stopScannerAtDisconnect() {
     didStop_ = std::stop_source();
     if (didScanner_) didScanner_->scanner.stop();
     didScanner_.reset();
+    setDidScanInterrupted(false);
 }
 
 void AppModel::labelDID(std::uint16_t did, const std::string& ecu, const std::string& label) {

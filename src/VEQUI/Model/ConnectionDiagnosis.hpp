@@ -22,6 +22,11 @@ inline constexpr std::string_view silentAdapterMessage = "L'adaptateur ne répon
 inline constexpr std::string_view identificationSilenceMessage =
     "L'adaptateur a cessé de répondre pendant l'identification du véhicule.";
 
+// The failed phase when the adapter answers nothing for a while during the ECU scan or its code
+// reads (the identification's message before it).
+inline constexpr std::string_view ecuScanSilenceMessage =
+    "L'adaptateur a cessé de répondre pendant la recherche des calculateurs.";
+
 // How a thrown error reads in a failed phase and on the last advice line: its own description.
 std::string errorText(const std::exception_ptr& error);
 

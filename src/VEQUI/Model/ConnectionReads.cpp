@@ -14,12 +14,18 @@ constexpr std::uint8_t vinPID = 0x02;
 constexpr std::uint8_t fuelTypePID = 0x51;
 constexpr std::uint8_t monitorStatusPID = 0x01;
 
+// Nothing read: the adapter said nothing, or said only that it could not ("STOPPED", "?", "BUFFER
+// FULL", "CAN ERROR", ...). "NO DATA" is the car's answer that it has nothing.
+bool unanswered(const ELM327Response& response) {
+    return response.isSilence() || (response.isError() && response.error != ELM327Error::noData);
+}
+
 } // namespace
 
 ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop) {
     ELM327Response response = session.query(command, stop);
-    if (response.isSilence()) response = session.queryAgain(command, stop);
-    if (response.isSilence()) throw Error(std::string(ConnectionDiagnosis::identificationSilenceMessage));
+    if (unanswered(response)) response = session.queryAgain(command, stop);
+    if (unanswered(response)) throw Error(std::string(ConnectionDiagnosis::identificationSilenceMessage));
     return response;
 }
 

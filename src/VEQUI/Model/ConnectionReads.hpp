@@ -12,12 +12,13 @@
 
 // The vehicle facts the connection reads once the car answers. Each blocks on the session; the
 // session's errors pass through unless said otherwise. A request the adapter does not answer at
-// all is sent once more; a second silence fails the read (askAnswered): codes, a VIN or monitors
-// never read must not read as none. "NO DATA" and malformed replies are answers.
+// all, or answers only with an error of its own ("STOPPED", "?", "BUFFER FULL", ...), is sent once
+// more; a second such reply fails the read (askAnswered): codes, a VIN or monitors never read must
+// not read as none. "NO DATA" and malformed replies are answers.
 namespace veq::ConnectionReads {
 
-// The reply to `command`, sent again after a silence; a second silence throws veq::Error with
-// ConnectionDiagnosis::identificationSilenceMessage.
+// The reply to `command`, sent again after a silence or an adapter error other than "NO DATA"; a
+// second one throws veq::Error with ConnectionDiagnosis::identificationSilenceMessage.
 ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop = {});
 
 // Mode 09 PID 02 of the first ECU that answered; nothing when the reply holds no VIN.
@@ -28,7 +29,8 @@ std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop 
 std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token stop = {});
 
 // Mode 03: the stored codes of every ECU that answered, each once, read as the protocol in force
-// prints them (the count byte of CAN).
+// prints them (the count byte of CAN); while it is unknown, an answer under a CAN identifier is
+// read as CAN.
 std::vector<DTC> readDTCs(ELM327Session& session, std::stop_token stop = {});
 
 // Mode 01 PID 01 of the first ECU that answered; the fuel type read decides the ignition type.

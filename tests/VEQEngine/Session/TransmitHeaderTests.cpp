@@ -126,10 +126,10 @@ TEST(TransmitHeaderTest, ARequestWhoseHeaderTheAdapterDidNotTakeIsNotSent) {
         {"a header of its own", to("7E1", "22F190"), {"ATSH7E1", "22F190"}},
         {"refused", to("7E5", "22F190"), {"ATSH7E5"}},
         {"refused, the one in force stays known", to("7E1", "22F191"), {"22F191"}},
-        {"unanswered", to("7E6", "22F190"), {"ATSH7E6"}},
-        // Its reply still owed, the session asks for one that names its request before the next;
-        // the late "OK" comes first and settles it.
-        {"asked again", to("7E6", "22F190"), {"ATI", "ATSH7E6"}},
+        // Its reply still owed, the session asks for one that names its request before sending the
+        // header once more; the late "OK" comes first and settles it.
+        {"unanswered, sent once more", to("7E6", "22F190"), {"ATSH7E6", "ATI", "ATSH7E6"}},
+        {"asked again", to("7E6", "22F190"), {"ATI", "ATSH7E6", "ATI", "ATSH7E6"}},
         {"after silence nothing is known in force", to("7E1", "22F192"), {"ATI", "ATSH7E1", "22F192"}},
     });
     EXPECT_EQ(h.rig.session->raw(TransmitHeader::of("7E5"), "22F190").error, ELM327Error::unknownCommand);

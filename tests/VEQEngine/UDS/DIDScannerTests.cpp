@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fmt/format.h>
 #include <functional>
 #include <mutex>
@@ -97,12 +98,56 @@ TEST(DIDScanner, StopEndsTheScanAfterTheReadUnderWay) {
         DIDScanner scanner(adapter.session());
         std::stop_source source;
         std::vector<Progress> progress;
-        scanner.scan("7E0", range(0x0000, 0x00FF), {}, [&](std::int32_t done, std::int32_t total, std::uint16_t did) {
+        const auto end = scanner.scan("7E0", range(0x0000, 0x00FF), {}, [&](std::int32_t done, std::int32_t total, std::uint16_t did) {
             progress.emplace_back(done, total, did);
             if (done == 16) byToken ? (void)source.request_stop() : scanner.stop();
         }, source.get_token());
+        EXPECT_EQ(end, DIDScanner::ScanEnd::stopped);
         EXPECT_EQ(progress.back(), (Progress{16, 256, 0x0010}));
         EXPECT_EQ(adapter.lines().back(), "22000F");
+    }
+}
+
+// The adapter answers the extended session and the identifiers up to 0x0103, then nothing at all
+// from `muteFrom` on, probes included. Each unanswered identifier costs 30 ms at least against a
+// 200 ms limit: the scan gives up within a few of them, not after its 256.
+TEST(DIDScanner, AnAdapterSilentForTheLimitEndsTheScanWhichSaysItIsIncomplete) {
+    const struct {
+        const char* muteFrom; // nullptr: it always answers
+        DIDScanner::ScanEnd end;
+        std::vector<std::uint16_t> found;
+    } cases[] = {
+        {nullptr, DIDScanner::ScanEnd::complete, {0x0100, 0x0101, 0x0102, 0x0103}},
+        {"220104", DIDScanner::ScanEnd::adapterSilent, {0x0100, 0x0101, 0x0102, 0x0103}},
+        {"1003", DIDScanner::ScanEnd::adapterSilent, {}}, // mute from the start: its waits count too
+    };
+    for (const auto& c : cases) {
+        std::atomic<bool> mute = false;
+        const auto ecu = ecuWith({{0x0100, "62 01 00 01"}, {0x0101, "62 01 01 02"}, {0x0102, "62 01 02 03"}, {0x0103, "62 01 03 04"}});
+        ScriptedAdapter adapter([&](const std::string& line, const AdapterState& state) -> std::optional<Lines> {
+            if (c.muteFrom && line == c.muteFrom) mute = true;
+            if (mute) return Lines{};
+            return ecu(line, state);
+        }, ELM327Session::Timing{.responseTimeout = 30ms});
+        DIDScanner scanner(adapter.session(), DIDScanner::Timing{.adapterSilence = 200ms});
+        std::vector<std::uint16_t> found;
+        std::vector<Progress> progress;
+        const DIDScanner::ScanEnd end = scanner.scan(
+            "7E0", range(0x0100, 0x01FF), [&](const DiscoveredDID& d) { found.push_back(d.did); },
+            [&](std::int32_t done, std::int32_t total, std::uint16_t did) { progress.emplace_back(done, total, did); });
+        const char* const which = c.muteFrom ? c.muteFrom : "-";
+        EXPECT_EQ(end, c.end) << which;
+        EXPECT_EQ(found, c.found) << which;
+        ASSERT_FALSE(progress.empty());
+        const auto [done, total, next] = progress.back();
+        if (c.end == DIDScanner::ScanEnd::complete) {
+            EXPECT_EQ(progress.back(), (Progress{256, 256, 0x01FF}));
+            continue;
+        }
+        // The last report names the first identifier left unread.
+        EXPECT_LE(done, static_cast<std::int32_t>(c.found.size()) + 8) << which;
+        EXPECT_EQ(std::tuple(total, next), std::tuple(256, 0x0100 + done)) << which;
+        EXPECT_FALSE(scanner.isScanning());
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -314,19 +315,39 @@ std::vector<DiscoveredDID> foundDIDs(int count) {
     return dids;
 }
 
+// A scan cut short by a mute adapter warns over its results until a stop or the next scan.
 TEST(DIDScanner, TheControlBarShowsEveryEntryWholeAndFitsTheScreenAtTheSizesUsersSee) {
-    ExpertRig rig;
+    std::atomic<bool> mute = false;
+    ScriptedCar car([&](const std::string&) { return mute ? silence() : std::nullopt; });
+    ExpertRig rig({.car = &car});
+    { // replies given up after 100 ms; a scan ends once the adapter has been silent for 1 s
+        AppModel::Environment environment = testEnvironment(rig.rig.folder.path(), rig.rig.dialogs, &car);
+        environment.connectionTiming.session.responseTimeout = std::chrono::milliseconds(100);
+        environment.connectionTiming.adapterSilence = std::chrono::seconds(1);
+        rig.rig.model = std::make_unique<AppModel>(std::move(environment));
+    }
     ASSERT_TRUE(rig.connect());
     DIDScannerView view(rig.model());
-    for (const bool watching : {false, true}) {
-        if (watching) {
+    const auto warned = [&] { return only<QWidget>(view, QStringLiteral("scanInterrupted"))->isVisibleTo(&view); };
+    enum class State { empty, watching, interrupted };
+    for (const State state : {State::empty, State::watching, State::interrupted}) {
+        if (state == State::watching) {
             Access::setDiscoveredDIDs(rig.model(), foundDIDs(3));
             Access::setDidWatching(rig.model(), true); // the longest label of the watch button
         }
+        if (state == State::interrupted) {
+            Access::setDidWatching(rig.model(), false);
+            mute = true;
+            rig.model().startDIDScan(DIDRange::priority().front());
+            ASSERT_TRUE(settleUntil([&] { return !rig.model().didScanning(); }, std::chrono::seconds(30)));
+        }
+        const QString picture = state == State::empty      ? QStringLiteral("expert-dids-empty")
+                                : state == State::watching ? QStringLiteral("expert-dids-watching")
+                                                           : QStringLiteral("expert-dids-interrupted");
         for (const QSize size : userScreenSizes) {
             present(view, size);
             settleAll();
-            const std::string where = std::to_string(size.width()) + (watching ? " wide, watching" : " wide");
+            const std::string where = sized(picture, size).toStdString();
             auto* ecus = only<QComboBox>(view, QStringLiteral("ecuPicker"));
             EXPECT_EQ(entriesNotShownWhole(*ecus), std::vector<std::string>{}) << where;
             EXPECT_EQ(entriesNotShownWhole(*only<QComboBox>(view, QStringLiteral("rangePicker"))), std::vector<std::string>{})
@@ -340,9 +361,14 @@ TEST(DIDScanner, TheControlBarShowsEveryEntryWholeAndFitsTheScreenAtTheSizesUser
             ecus->setCurrentIndex(ecus->findData(QStringLiteral("7E0")));
             // Its controls, the watch button's longest label among them, never hold the screen wider.
             EXPECT_EQ(view.width(), size.width()) << where;
-            shoot(view, sized(watching ? QStringLiteral("expert-dids-watching") : QStringLiteral("expert-dids-empty"), size));
+            EXPECT_EQ(warned(), state == State::interrupted) << where;
+            shoot(view, sized(picture, size));
         }
     }
+    EXPECT_EQ(textOf(view, "scanInterruptedText"),
+              "Balayage interrompu : l'adaptateur ne r\u00E9pond plus \u2014 r\u00E9sultat incomplet");
+    rig.model().stopDIDScan();
+    EXPECT_FALSE(warned());
 }
 
 TEST(ExpertLists, ShowTheirScrollBarOnlyWhileTheyScroll) {

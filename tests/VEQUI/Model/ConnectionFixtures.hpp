@@ -119,6 +119,7 @@ struct ConnectionRigOptions {
     std::chrono::milliseconds responseTimeout = std::chrono::seconds(2);
     std::chrono::milliseconds monitorStartPause = std::chrono::milliseconds(160);
     std::chrono::milliseconds valueSilence = std::chrono::seconds(20);
+    std::chrono::milliseconds adapterSilence = std::chrono::seconds(30);
 };
 
 // The model's surroundings in a test: files in `folder`, no position source, dialogs recorded,
@@ -153,6 +154,7 @@ struct ConnectionRig {
         environment.connectionTiming.session.responseTimeout = options.responseTimeout;
         environment.connectionTiming.monitorStartPause = options.monitorStartPause;
         environment.connectionTiming.valueSilence = options.valueSilence;
+        environment.connectionTiming.adapterSilence = options.adapterSilence;
         model = std::make_unique<AppModel>(std::move(environment));
     }
 

@@ -296,28 +296,32 @@ TEST(ConnectionTests, AReadThatThrowsFailsTheConnectionAndKeepsWhatWasRead) {
     }
 }
 
-// A read of the identification that gets no reply at all is asked once more; a second silence
-// fails the connection, since codes, a VIN or monitors never read must not read as none. The
-// fuel type alone goes without.
-TEST(ConnectionTests, AnIdentificationReadAnsweredBySilenceIsAskedOnceMoreThenFailsTheConnection) {
+// A read of the identification that gets no reply at all, or only an adapter error other than
+// "NO DATA", is asked once more; a second such reply fails the connection, since codes, a VIN or
+// monitors never read must not read as none. The fuel type alone goes without.
+TEST(ConnectionTests, AnIdentificationReadLeftUnansweredIsAskedOnceMoreThenFailsTheConnection) {
     const std::string stopped(ConnectionDiagnosis::identificationSilenceMessage);
     const struct {
         std::string request;
-        int silences;
+        std::optional<std::string> word; // the adapter's, or nothing at all
+        int times;
         bool live;
-    } cases[] = {{"03", 1, true},   {"03", 2, false},  {"0902", 2, false},
-                 {"0101", 2, false}, {"0120", 2, false}, {"0151", 2, true}};
+    } cases[] = {{"03", {}, 1, true},          {"03", {}, 2, false},         {"0902", {}, 2, false},
+                 {"0101", {}, 2, false},       {"0120", {}, 2, false},       {"0151", {}, 2, true},
+                 {"03", "STOPPED", 2, false},  {"03", "?", 1, true},         {"0902", "BUFFER FULL", 2, false},
+                 {"03", "NO DATA", 1, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.request + " silent " + std::to_string(c.silences));
-        std::atomic<int> silent{c.silences};
+        SCOPED_TRACE(c.request + " " + c.word.value_or("silent") + " " + std::to_string(c.times));
+        std::atomic<int> left{c.times};
         ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
-            if (line == c.request && silent-- > 0) return silence();
-            return std::nullopt;
+            if (line != c.request || left-- <= 0) return std::nullopt;
+            return c.word ? says(*c.word) : silence();
         });
         ConnectionRig rig({.car = &car, .responseTimeout = 200ms});
         EXPECT_EQ(rig.connect(), c.live) << rig->phase().message;
         if (c.live) {
-            EXPECT_EQ(rig->dtcs().size(), 2u); // the car's two codes, read
+            // The car's two codes, read once asked again; "NO DATA" is an answer: none.
+            EXPECT_EQ(rig->dtcs().size(), c.word == "NO DATA" ? 0u : 2u);
         } else {
             EXPECT_EQ(car.count(c.request), 2u);
             EXPECT_EQ(rig->phase(), Phase::failed(stopped));
@@ -330,6 +334,24 @@ TEST(ConnectionTests, AnIdentificationReadAnsweredBySilenceIsAskedOnceMoreThenFa
         }
         rig->disconnect();
     }
+}
+
+// An adapter that goes mute during the ECU scan fails the connection once it has answered nothing
+// for the limit, with the scan's message, instead of going live with what it has.
+TEST(ConnectionTests, AnAdapterMuteDuringTheECUScanFailsTheConnection) {
+    std::atomic<int> testersPresent{0};
+    ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+        if (testersPresent >= 2) return silence();
+        if (line == "3E00") ++testersPresent;
+        return std::nullopt;
+    });
+    ConnectionRig rig({.car = &car, .responseTimeout = 100ms, .adapterSilence = 1s});
+    EXPECT_FALSE(rig.connect());
+    const std::string message(ConnectionDiagnosis::ecuScanSilenceMessage);
+    EXPECT_EQ(rig->phase(), Phase::failed(message));
+    EXPECT_EQ(rig->diagnostics().back(), message);
+    EXPECT_EQ(car.transport()->state(), TransportState::disconnected());
+    expectNoDrive(*rig);
 }
 
 // An adapter that answers every command at once with a long line of hex fails the connection
@@ -448,8 +470,9 @@ std::set<std::string> answeringECUs(const AppModel& model) {
 
 } // namespace
 
-// One reply the adapter never sends, during the ECU scan (the header's "OK", or the tester-present
-// answer, of one ECU): that ECU alone reads as silent, every other one as it did.
+// One reply the adapter never sends, during the ECU scan: the header's "OK", after which the header
+// goes once more and every ECU answers, or the tester-present answer of one ECU, which alone then
+// reads as silent.
 TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
     std::set<std::string> all;
     {
@@ -471,8 +494,9 @@ TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
         });
         ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
         ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        // A lost header is sent once more; a vehicle request never is.
         std::set<std::string> expected = all;
-        expected.erase("7E0");
+        if (victim == "3E00") expected.erase("7E0");
         EXPECT_EQ(answeringECUs(*rig), expected);
         EXPECT_TRUE(rig->udsDTCs().at("7E1").has_value());
         rig->disconnect();

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 using namespace veq;
 using namespace veq::testing;
 using Access = AppModelToolsAccess;
@@ -30,6 +32,14 @@ const DiscoveredDID* entry(const AppModel& model, std::uint16_t did, const std::
 }
 
 bool scanEnds(const AppModel& model) { return waitUntil([&] { return !model.didScanning(); }, 30s); }
+
+// The rig's model made again with replies given up after 100 ms and a 1 s silence limit.
+void shortenAdapterSilence(ConnectionRig& rig, ScriptedCar& car) {
+    AppModel::Environment environment = testEnvironment(rig.folder.path(), rig.dialogs, &car);
+    environment.connectionTiming.session.responseTimeout = 100ms;
+    environment.connectionTiming.adapterSilence = 1s;
+    rig.model = std::make_unique<AppModel>(std::move(environment));
+}
 
 } // namespace
 
@@ -106,6 +116,37 @@ TEST(DIDScanTests, AStoppedScanResumesPollingOnlyOnceTheScanHasReturned) {
     EXPECT_FALSE(rig->didScanning());
     EXPECT_EQ(rig->didScanProgress(), std::nullopt); // no late report of the stopped scan
     EXPECT_FALSE(car.sent("22207F")) << "the scan went on after its stop";
+}
+
+TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOrTheDisconnection) {
+    std::atomic<bool> mute = false, muteAt2003 = true;
+    ScriptedCar car([&](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "222003" && muteAt2003.exchange(false)) mute = true;
+        return mute ? silence() : std::nullopt;
+    });
+    ConnectionRig rig({.car = &car});
+    shortenAdapterSilence(rig, car);
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_TRUE(rig->didScanInterrupted());
+    EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0x2001, 0x2002}));
+
+    // The adapter answers again: the next scan starts unmarked and ends whole.
+    mute = false;
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
+    EXPECT_FALSE(rig->didScanInterrupted());
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_FALSE(rig->didScanInterrupted());
+    EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0x2001, 0x2002, 0x2003, 0x2004}));
+
+    mute = true;
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    ASSERT_TRUE(rig->didScanInterrupted());
+    rig->disconnect();
+    EXPECT_FALSE(rig->didScanInterrupted());
 }
 
 // An identifier the adapter refuses or whose send fails is skipped; the scan goes on.

@@ -154,10 +154,11 @@ TEST(TripsScreen, TheCurrentTripsTilesKeepThePanelInPlaceAsTheRunsCome) {
     rig.settle();
     const QWidget& refresh = trips.timeline().refreshButton();
     const QPoint place = refresh.mapTo(rig.window.get(), QPoint());
-    // 0-100 km/h in 6 s, then 80-120 km/h in 2 s, dated a minute back so that no reading of the
-    // simulated car comes between them.
+    // 0-100 km/h in 6 s, then 80-120 km/h in 2 s, over readings less than 5 s apart, dated a
+    // minute back so that no reading of the simulated car comes between them.
     const auto start = std::chrono::system_clock::now() - std::chrono::minutes(1);
-    for (const auto& [speed, second] : {std::pair{0.0, 0}, std::pair{100.0, 6}, std::pair{120.0, 8}}) {
+    for (const auto& [speed, second] :
+         {std::pair{0.0, 0}, std::pair{50.0, 3}, std::pair{100.0, 6}, std::pair{120.0, 8}}) {
         rig.model().store().ingest(measured(0x0D, speed, start + std::chrono::seconds(second)));
     }
     const auto& tiles = trips.view().tripTiles().tiles();

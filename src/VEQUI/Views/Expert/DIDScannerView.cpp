@@ -232,6 +232,26 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
     layout_->addWidget(explanation);
     layout_->addWidget(new Divider(Qt::Horizontal));
 
+    // Right over the results it qualifies: what they lack is not absent from the ECU.
+    interruption_ = new QWidget;
+    interruption_->setObjectName(QStringLiteral("scanInterrupted"));
+    auto* interruption = new QVBoxLayout(interruption_);
+    interruption->setContentsMargins(0, 0, 0, 0);
+    interruption->setSpacing(0);
+    auto* warning = ExpertLists::makeFilled(QStringLiteral("scanInterruptedBar"), withOpacity(VEQ::warning(), 0.14));
+    auto* warningRow = new QHBoxLayout(warning);
+    warningRow->setContentsMargins(20, 9, 20, 9);
+    warningRow->setSpacing(10);
+    warningRow->addWidget(new SymbolView("exclamationmark.triangle.fill", 12, VEQ::warning()), 0, Qt::AlignTop);
+    warningRow->addWidget(makeFlowingLabel(QStringLiteral("Balayage interrompu : l'adaptateur ne r\u00E9pond plus "
+                                                          "\u2014 r\u00E9sultat incomplet"),
+                                           VEQ::label(11, QFont::DemiBold), VEQ::warning(),
+                                           QStringLiteral("scanInterruptedText")),
+                          1);
+    interruption->addWidget(warning);
+    interruption->addWidget(new Divider(Qt::Horizontal));
+    layout_->addWidget(interruption_);
+
     connect(&model_, &AppModel::ecusChanged, this, [this] { renderECUs(); });
     connect(&model_, &AppModel::didScanECUChanged, this, [this] { renderECUs(); });
     connect(&model_, &AppModel::didScanningChanged, this, [this] { renderControls(); });
@@ -240,6 +260,7 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
         renderExplanation();
     });
     connect(&model_, &AppModel::didScanProgressChanged, this, [this] { renderProgress(); });
+    connect(&model_, &AppModel::didScanInterruptedChanged, this, [this] { renderInterruption(); });
     connect(&model_, &AppModel::discoveredDIDsChanged, this, [this] {
         renderControls();
         renderProgress();
@@ -256,6 +277,7 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
     renderControls();
     renderProgress();
     renderExplanation();
+    renderInterruption();
     renderResults();
 }
 
@@ -370,6 +392,8 @@ void DIDScannerView::renderExplanation() {
             "\u00AB Identification \u00BB, la plus rentable, puis passez aux plages constructeur."));
     }
 }
+
+void DIDScannerView::renderInterruption() { interruption_->setVisible(model_.didScanInterrupted()); }
 
 void DIDScannerView::renderResults() {
     const auto& dids = model_.discoveredDIDs();

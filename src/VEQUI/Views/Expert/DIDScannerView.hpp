@@ -53,6 +53,7 @@ private:
     void renderECUs();
     void renderProgress();
     void renderExplanation();
+    void renderInterruption();
     void renderResults();
 
     AppModel& model_;
@@ -70,6 +71,7 @@ private:
     QLabel* foundText_ = nullptr;
     SymbolView* explanationSymbol_ = nullptr;
     QLabel* explanationText_ = nullptr;
+    QWidget* interruption_ = nullptr; // over the results while the last scan is incomplete
     QWidget* results_ = nullptr;
     std::vector<std::string> rowIDs_; // in shown order
     std::map<std::string, Row*> rows_;

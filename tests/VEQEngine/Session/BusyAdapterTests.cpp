@@ -1,0 +1,234 @@
+#include "VEQEngine/Session/AdapterSilent.hpp"
+#include "VEQEngine/Session/ScriptedTransport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <map>
+
+namespace veq {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScriptedTransport;
+using testing::SessionRig;
+using Lines = std::vector<std::string>;
+using Bytes = std::vector<std::uint8_t>;
+
+// An adapter that behaves as the ELM327 datasheet says. A line received while it is still at work
+// on another interrupts it: it prints "STOPPED" and drops both (some clones refuse the new line
+// with "?" and answer the older one after it). Once out of bus monitor mode it drops every line
+// that comes before its prompt. Each occurrence of a line may be given a fate: its reply lost,
+// or slow (still at work when the next line comes).
+class DatasheetAdapter {
+public:
+    enum class Fate { answered, lost, slow, slowRefusing };
+
+    std::string banner = "ELM327 v1.5";
+    std::chrono::milliseconds promptDelay{80}; // from the character that ends the monitor
+
+    void set(const std::string& line, int occurrence, Fate fate) { fates_[{line, occurrence}] = fate; }
+
+    ScriptedTransport::Responder responder(ScriptedTransport*& transport) {
+        return [this, &transport](const std::string& line) -> Lines {
+            std::lock_guard lock(mutex_);
+            if (monitoring_) {
+                monitoring_ = false;
+                dropping_ = true;
+                prompt_ = std::async(std::launch::async, [this, &transport] {
+                    std::this_thread::sleep_for(promptDelay);
+                    {
+                        std::lock_guard promptLock(mutex_);
+                        dropping_ = false;
+                    }
+                    transport->push("STOPPED\r\r>");
+                });
+                return {};
+            }
+            if (dropping_) return {};
+            if (busy_) {
+                const std::string older = *std::exchange(busy_, std::nullopt);
+                if (busyFate_ == Fate::slow) return {"STOPPED\r\r>"};
+                return {"?\r\r>", answer(older) + "\r\r>"};
+            }
+            const Fate fate = fateOf(line);
+            if (fate == Fate::lost) return {};
+            if (fate != Fate::answered) {
+                busy_ = line;
+                busyFate_ = fate;
+                return {};
+            }
+            if (line == "ATMA") {
+                monitoring_ = true;
+                return {"7E8 03 41 0D 20\r"};
+            }
+            return {answer(line) + "\r\r>"};
+        };
+    }
+
+    // Waits for the prompt still to come, so that it is not pushed into a transport gone.
+    void settle() {
+        if (prompt_.valid()) prompt_.wait();
+    }
+
+private:
+    Fate fateOf(const std::string& line) {
+        const auto found = fates_.find({line, ++seen_[line]});
+        return found == fates_.end() ? Fate::answered : found->second;
+    }
+
+    std::string answer(const std::string& line) {
+        if (line == "ATZ" || line == "ATI") return banner;
+        if (line == "ATRV") return "12.6V";
+        if (line == "ATDPN") return "A6";
+        if (line.starts_with("ATSH")) header_ = line.substr(4);
+        if (line.starts_with("AT")) return "OK";
+        // Physical requests are answered by the ECU 8 above; functional ones by the engine.
+        const int ecu = header_.empty() || header_ == "7DF" ? 0x7E8 : std::stoi(header_, nullptr, 16) + 8;
+        char reply[4];
+        std::snprintf(reply, sizeof reply, "%03X", ecu);
+        if (line == "03") return std::string(reply) + " 06 43 02 07 00 01 33";
+        if (line == "3E00") return std::string(reply) + " 02 7E 00";
+        if (line.starts_with("01")) return std::string(reply) + " 03 41 " + line.substr(2) + " 20";
+        return "NO DATA";
+    }
+
+    std::mutex mutex_;
+    std::map<std::pair<std::string, int>, Fate> fates_;
+    std::map<std::string, int> seen_;
+    std::optional<std::string> busy_;
+    Fate busyFate_ = Fate::answered;
+    std::string header_;
+    bool monitoring_ = false, dropping_ = false;
+    std::future<void> prompt_;
+};
+
+Bytes firstPayload(const ELM327Response& reply) { return reply.ecus.empty() ? Bytes{} : reply.ecus.front().payload; }
+
+// What the adapter dropped while busy is sent again, what it lost is asked again from the session's
+// own settings, a lost probe is followed by the other, and a clone is known by its own banner. Each
+// case checks the lines sent and its exchanges' own answers; the exchanges after it get theirs.
+TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndEveryAnswerIsItsOwn) {
+    using Fate = DatasheetAdapter::Fate;
+    using Act = std::function<void(ELM327Session&)>;
+    const OBDCommand codes(OBDMode::storedDTCs, std::nullopt);
+    const Bytes storedCodes{0x43, 0x02, 0x07, 0x00, 0x01, 0x33};
+    const auto present = [](std::string_view ecu) {
+        return [ecu](ELM327Session& s) { return s.raw(TransmitHeader::of(ecu), "3E00"); };
+    };
+    const struct {
+        const char* what;
+        std::vector<std::tuple<std::string, int, Fate>> fates;
+        Act act;
+        Lines sent;
+    } cases[] = {
+        {"a slow read asked again, dropped with STOPPED",
+         {{"03", 1, Fate::slow}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(s.query(codes).isSilence());
+             EXPECT_EQ(firstPayload(s.queryAgain(codes)), storedCodes);
+         },
+         {"03", "03", "03"}},
+        {"a slow read asked again, refused with ?",
+         {{"03", 1, Fate::slowRefusing}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(s.query(codes).isSilence());
+             EXPECT_EQ(firstPayload(s.queryAgain(codes)), storedCodes);
+         },
+         {"03", "03"}},
+        {"a lost header",
+         {{"ATSH7E3", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_EQ(firstPayload(present("7E3")(s)), (Bytes{0x7E, 0x00}));
+             EXPECT_EQ(s.transmitHeader(), "7E3");
+         },
+         {"ATSH7E3", "ATI", "ATSH7E3", "3E00"}},
+        {"a lost ATDPN",
+         {{"ATDPN", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_EQ(s.detectAndApplyProtocolFormat(), FrameFormat::can11);
+             EXPECT_EQ(s.protocolNumber(), "6");
+         },
+         {"ATDPN", "ATI", "ATDPN"}},
+        {"two losses in a row",
+         {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E3")(s).isSilence());
+             EXPECT_EQ(present("7E4")(s).ecus.at(0).header, "7EC");
+         },
+         {"ATSH7E3", "3E00", "ATI", "ATRV", "ATSH7E4", "3E00"}},
+        {"three losses, then a healthy adapter",
+         {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}, {"ATRV", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E3")(s).isSilence());
+             EXPECT_EQ(present("7E4")(s).ecus.at(0).header, "7EC"); // its header unsent at first
+         },
+         {"ATSH7E3", "3E00", "ATI", "ATRV", "ATI", "ATSH7E4", "3E00"}},
+        {"a probe answered with a clone's banner",
+         {{"010C", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_EQ(s.raw("ATZ").text, Lines{"OBDII v1.5"});
+             s.setFormat(FrameFormat::can11);
+             EXPECT_TRUE(s.query(OBDCommand(0x0C)).isSilence());
+         },
+         {"ATZ", "010C", "ATI"}},
+        {"the monitor's stop answered late",
+         {},
+         [&](ELM327Session& s) {
+             s.startMonitoring();
+             s.stopMonitoring();
+         },
+         {"ATH1", "ATS1", "ATCAF0", "ATMA", "", "ATCAF1", "ATS0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DatasheetAdapter adapter;
+        if (std::string_view(c.what).find("clone") != std::string_view::npos) adapter.banner = "OBDII v1.5";
+        for (const auto& [line, occurrence, fate] : c.fates) adapter.set(line, occurrence, fate);
+        ScriptedTransport* transport = nullptr;
+        // A monitor's prompt may come late on a loaded machine: the bound is never reached here.
+        SessionRig rig(adapter.responder(transport),
+                       {.responseTimeout = 40ms, .monitorStopPause = 1ms, .monitorStopPromptWait = 20s});
+        transport = rig.transport.get();
+        rig.session->setFormat(FrameFormat::can11);
+        EXPECT_EQ(rig.session->raw("ATE0").text, Lines{"OK"}); // the adapter is there
+        c.act(*rig.session);
+
+        EXPECT_EQ(firstPayload(rig.session->query(TransmitHeader::any(), OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x20}));
+        EXPECT_EQ(rig.session->raw("ATRV").text, Lines{"12.6V"});
+        EXPECT_EQ(rig.session->owedReplyCount(), 0u);
+        Lines sent{"ATE0"};
+        sent.insert(sent.end(), c.sent.begin(), c.sent.end());
+        sent.insert(sent.end(), {"010D", "ATRV"});
+        EXPECT_EQ(rig.transport->lines(), sent);
+        adapter.settle();
+    }
+}
+
+// With a silence watch, the exchange that ends the adapter's silence past the limit throws, and so
+// does every later one of that thread, at once; other threads and an ended watch are unaffected.
+TEST(ELM327SessionBusyAdapterTest, ASilenceWatchFailsItsThreadsExchangesOnceTheAdapterIsSilentTooLong) {
+    std::atomic<bool> mute{false};
+    SessionRig rig([&](const std::string&) { return mute ? Lines{} : Lines{"OK\r\r>"}; },
+                   {.responseTimeout = 30ms, .monitorStopPause = 1ms});
+    {
+        const ELM327Session::SilenceWatch watch = rig.session->watchSilence(2s);
+        EXPECT_EQ(rig.session->raw("ATE0").text, Lines{"OK"});
+        mute = true;
+        int silences = 0;
+        try {
+            for (;; ++silences) EXPECT_TRUE(rig.session->raw("ATE0").isSilence());
+        } catch (const AdapterSilent&) {
+        }
+        EXPECT_GT(silences, 0); // not before the limit
+        EXPECT_TRUE(watch.tripped());
+        const std::size_t before = rig.transport->lines().size();
+        EXPECT_THROW(rig.session->raw("ATE0"), AdapterSilent);
+        EXPECT_EQ(rig.transport->lines().size(), before); // nothing more went out
+        std::async(std::launch::async, [&] { EXPECT_TRUE(rig.session->raw("ATS0").isSilence()); }).wait();
+    }
+    EXPECT_TRUE(rig.session->raw("ATS0").isSilence());
+}
+
+} // namespace
+} // namespace veq
