@@ -799,7 +799,7 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
     case ReplyPairing::Destination::current:
         if (traceEnabled_ && placement.settled) {
             notes.push_back(SessionTrace::noteLine("« " + placement.settled->command +
-                                                   " » interrompue par la sonde, que l'adaptateur a ignorée"));
+                                                   " » interrompue par la ligne suivante, que l'adaptateur occupé a ignorée"));
         }
         break;
     case ReplyPairing::Destination::unowed: break;

@@ -92,8 +92,12 @@ bool ReplyPairing::sending(Request request) {
     owed_.push_back(Owed{currentID_, request});
     current_ = std::move(request);
     if (owed_.size() <= maxOwed) return false;
-    givenUp(owed_.front().request);
-    owed_.pop_front();
+    // A probe goes first: its answer, when it comes, is told apart as one too many, whereas a
+    // request's forgotten answer would settle the next one owed.
+    auto forgotten = std::find_if(owed_.begin(), owed_.end() - 1, [](const Owed& o) { return o.request.probe; });
+    if (forgotten == owed_.end() - 1) forgotten = owed_.begin();
+    givenUp(forgotten->request);
+    owed_.erase(forgotten);
     return true;
 }
 

@@ -88,8 +88,8 @@ public:
 
     static constexpr std::size_t maxOwed = 32;
 
-    // A request about to go out: it becomes current and owed its reply. The oldest owed request
-    // is forgotten beyond the bound; true when one was.
+    // A request about to go out: it becomes current and owed its reply. Beyond the bound the oldest
+    // owed probe is forgotten, or the oldest request when no probe is owed; true when one was.
     bool sending(Request request);
     // The current request's send failed: nothing is owed for it.
     void unsent();
