@@ -76,7 +76,7 @@ public:
         std::chrono::nanoseconds monitorStopPause = std::chrono::milliseconds(60);
         // How long the restore after the bus monitor waits at most for the adapter's prompt: an
         // adapter drops what it receives before it.
-        std::chrono::nanoseconds monitorStopPromptWait = std::chrono::milliseconds(1500);
+        std::chrono::nanoseconds monitorStopPromptWait = std::chrono::seconds(2);
     };
 
     // Bytes kept without a prompt before they are taken for garbage and discarded.

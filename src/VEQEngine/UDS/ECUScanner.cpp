@@ -1,5 +1,6 @@
 #include "VEQEngine/UDS/ECUScanner.hpp"
 
+#include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQProtocol/UDSService.hpp"
 
 namespace veq {
@@ -52,6 +53,8 @@ DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token s
     } catch (const UDSError& e) {
         // An ECU that refuses the request still exists.
         ecu.responded = e.kind() == UDSError::Kind::negativeResponse;
+    } catch (const AdapterSilent&) {
+        throw; // the adapter, not this ECU, is silent: the ECUs left were never asked
     } catch (const std::exception&) {
         ecu.responded = false;
     }
@@ -65,6 +68,8 @@ std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_
     std::vector<std::uint8_t> bytes;
     try {
         bytes = client.readDataByIdentifier(identifier, stop);
+    } catch (const AdapterSilent&) {
+        throw;
     } catch (const std::exception&) {
         return std::nullopt;
     }

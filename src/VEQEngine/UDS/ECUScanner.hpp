@@ -38,7 +38,8 @@ struct DiscoveredECU {
 // number and software version. Each probe runs in one exclusive section of the session, every
 // request with the candidate's header, so other users' exchanges wait for the probe's end and
 // no answer is taken for another ECU's; nobody has to put a header back after a scan.
-// Thread-safe; never fails.
+// Thread-safe; fails only with AdapterSilent, when the caller's silence watch finds the adapter
+// silent: the candidates left were never asked, and no list could tell them apart.
 class ECUScanner {
 public:
     using Progress = std::function<void(const DiscoveredECU&)>;
@@ -51,7 +52,7 @@ public:
 
     // One record per candidate, in order, answering or not; `onProgress` receives each record as
     // soon as it is known. Every candidate is probed (a stop request makes the remaining probes
-    // fail at once, so they are listed as not answering).
+    // fail at once, so they are listed as not answering). AdapterSilent passes through.
     std::vector<DiscoveredECU> scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress = {},
                                     std::stop_token stop = {});
 

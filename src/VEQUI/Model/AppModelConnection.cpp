@@ -369,6 +369,9 @@ void AppModel::connect() {
     connectionStop_ = std::stop_source();
     setPhase(Phase::connecting());
     setDiagnostics({});
+    // A connection that does not scan (a 29-bit car) must not show an earlier attempt's ECUs.
+    setEcus({});
+    setUdsDTCs({});
 
     std::shared_ptr<OBDTransport> transport;
     try {

@@ -351,6 +351,9 @@ TEST(ConnectionTests, AnAdapterMuteDuringTheECUScanFailsTheConnection) {
     EXPECT_EQ(rig->phase(), Phase::failed(message));
     EXPECT_EQ(rig->diagnostics().back(), message);
     EXPECT_EQ(car.transport()->state(), TransportState::disconnected());
+    for (const DiscoveredECU& ecu : rig->ecus()) {
+        EXPECT_TRUE(ecu.responded || car.sent("ATSH" + ecu.txHeader)) << ecu.txHeader << " shown silent, never asked";
+    }
     expectNoDrive(*rig);
 }
 
