@@ -319,13 +319,8 @@ std::vector<DiscoveredDID> foundDIDs(int count) {
 TEST(DIDScanner, TheControlBarShowsEveryEntryWholeAndFitsTheScreenAtTheSizesUsersSee) {
     std::atomic<bool> mute = false;
     ScriptedCar car([&](const std::string&) { return mute ? silence() : std::nullopt; });
-    ExpertRig rig({.car = &car});
-    { // replies given up after 100 ms; a scan ends once the adapter has been silent for 1 s
-        AppModel::Environment environment = testEnvironment(rig.rig.folder.path(), rig.rig.dialogs, &car);
-        environment.connectionTiming.session.responseTimeout = std::chrono::milliseconds(100);
-        environment.connectionTiming.adapterSilence = std::chrono::seconds(1);
-        rig.rig.model = std::make_unique<AppModel>(std::move(environment));
-    }
+    // Replies given up after 100 ms; a scan ends once the adapter has been silent for 1 s.
+    ExpertRig rig({.car = &car, .responseTimeout = std::chrono::milliseconds(100), .adapterSilence = std::chrono::seconds(1)});
     ASSERT_TRUE(rig.connect());
     DIDScannerView view(rig.model());
     const auto warned = [&] { return only<QWidget>(view, QStringLiteral("scanInterrupted"))->isVisibleTo(&view); };

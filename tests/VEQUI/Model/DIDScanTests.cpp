@@ -33,14 +33,6 @@ const DiscoveredDID* entry(const AppModel& model, std::uint16_t did, const std::
 
 bool scanEnds(const AppModel& model) { return waitUntil([&] { return !model.didScanning(); }, 30s); }
 
-// The rig's model made again with replies given up after 100 ms and a 1 s silence limit.
-void shortenAdapterSilence(ConnectionRig& rig, ScriptedCar& car) {
-    AppModel::Environment environment = testEnvironment(rig.folder.path(), rig.dialogs, &car);
-    environment.connectionTiming.session.responseTimeout = 100ms;
-    environment.connectionTiming.adapterSilence = 1s;
-    rig.model = std::make_unique<AppModel>(std::move(environment));
-}
-
 } // namespace
 
 TEST(DIDScanTests, AWatchMarksChangingBytesHoldsPollingPausedOverAScanAndEndsWithTheConnection) {
@@ -124,8 +116,7 @@ TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOr
         if (line == "222003" && muteAt2003.exchange(false)) mute = true;
         return mute ? silence() : std::nullopt;
     });
-    ConnectionRig rig({.car = &car});
-    shortenAdapterSilence(rig, car);
+    ConnectionRig rig({.car = &car, .responseTimeout = 100ms, .adapterSilence = 1s});
     ASSERT_TRUE(rig.connect()) << rig->phase().message;
 
     rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
