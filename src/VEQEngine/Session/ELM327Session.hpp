@@ -326,8 +326,10 @@ private:
     ELM327Response queryHeader(const TransmitHeader& header, const OBDCommand& command, bool again,
                                std::stop_token stop);
     // Sends the request, owed its reply from then, and waits for that reply; once more when the
-    // adapter dropped it. Not sent, an empty response, when the step could not be found.
-    ELM327Response exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
+    // adapter dropped it. Not sent, an empty response, when the step could not be found (`unsent`,
+    // when given, tells so).
+    ELM327Response exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop,
+                                bool* unsent = nullptr);
     // Before `next` goes out while an older request is owed its reply: a probe whose answer names
     // it puts the session back in step; unanswered, the other probe. False when neither was.
     bool findStepHeld(const ReplyPairing::Request& next, std::stop_token stop);

@@ -119,6 +119,8 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
                 rawHeld(command, stop);
             } catch (const ExchangeCancelled&) {
                 throw;
+            } catch (const AdapterSilent&) {
+                throw;
             } catch (const std::exception&) {
                 // The adapter may monitor without this setting; carry on.
             }
@@ -151,7 +153,11 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             monitorStream_.reset();
         }
         stream->finish();
-        restoreAfterMonitor(monitorCommandSent, stop);
+        try {
+            restoreAfterMonitor(monitorCommandSent, stop);
+        } catch (const std::exception&) {
+            // A silent adapter: what is left of the restore stays pending; the hold still goes.
+        }
         {
             std::lock_guard lock(mutex_);
             monitorStarting_ = false;
@@ -189,7 +195,12 @@ void ELM327Session::stopMonitoring(std::stop_token stop) {
     } finish{*this};
 
     if (stream) stream->finish();
-    restoreAfterMonitor(true, stop);
+    try {
+        restoreAfterMonitor(true, stop);
+    } catch (const std::exception&) {
+        // A silence watch of this thread found the adapter silent: the rest stays pending, for
+        // the next exchange, which tells the caller.
+    }
 }
 
 void ELM327Session::restoreAfterMonitor(bool interrupt, std::stop_token stop) {
@@ -273,8 +284,10 @@ void ELM327Session::awaitPromptAfterMonitor(std::uint64_t promptsBefore, std::st
     const auto least = now + timing_.monitorStopPause;
     const auto most = now + std::max(timing_.monitorStopPause, timing_.monitorStopPromptWait);
     std::unique_lock lock(mutex_);
-    changed_.wait_until(lock, stop, least, [&] { return closing_; });
-    changed_.wait_until(lock, stop, most, [&] { return closing_ || linkLost_ || prompts_ != promptsBefore; });
+    const std::uint64_t connection = disconnects_;
+    const auto ended = [&] { return closing_ || disconnects_ != connection; };
+    changed_.wait_until(lock, stop, least, ended);
+    changed_.wait_until(lock, stop, most, [&] { return ended() || linkLost_ || prompts_ != promptsBefore; });
 }
 
 // "ATH1" made a 29-bit car's format 11-bit; headers stay on, so only a headerless format stays

@@ -109,12 +109,17 @@ void ReplyPairing::unsent() {
 void ReplyPairing::exchangeEnded() {
     // A reset ends what the adapter was doing, but replies to older requests may still be on
     // their way: while one is owed, the reset's banner (which names it) settles them in order.
-    if (current_ && current_->resets() && (!currentIsOwed() || owed_.size() == 1)) resynchronise(current_);
+    if (current_ && current_->resets() && (!currentIsOwed() || owed_.size() == 1)) {
+        const bool unanswered = currentIsOwed();
+        resynchronise(current_);
+        // Its banner may still come: one too many, never the next request's or probe's.
+        if (unanswered) ++staleBanners_;
+    }
 }
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
-    if (owed_.empty()) return {};
     if (isStaleProbeAnswer(read)) return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+    if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
         if (!names(*current_, parsed) && isReplyTooMany(parsed, read)) {
@@ -215,7 +220,9 @@ bool ReplyPairing::isReplyTooMany(const ELM327Response& parsed, const Reader& re
 
 bool ReplyPairing::isStaleProbeAnswer(const Reader& read) {
     if (staleBanners_ == 0 && staleVoltages_ == 0) return false;
-    if (current_ && names(*current_, read(*current_))) return false;
+    // A request that asks for it takes a banner or voltage; a probe does not, as it would give up
+    // the requests sent after the probe that earlier answer belongs to.
+    if (current_ && !current_->probe && names(*current_, read(*current_))) return false;
     const ELM327Response asText = read(probeOf(kProbes[0]));
     if (staleBanners_ > 0 && holdsBanner(asText, bannerMark_)) {
         --staleBanners_;

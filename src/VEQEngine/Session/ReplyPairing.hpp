@@ -27,8 +27,9 @@ namespace veq {
 // asks for such an answer first (probeBefore): once the probe is answered, every older request has
 // its reply or never will, and the request goes out in step. A probe gets no probe of its own; one
 // left unanswered is followed by the other kind, "ATI" and "ATRV" in turn, so that an answer of
-// the current probe's kind completes it. Every probe given up that way may still answer later: its
-// banner or voltage is then a reply too many, never another request's.
+// the current probe's kind completes it. Every probe given up that way, and a reset left
+// unanswered, may still answer later: its banner or voltage is then a reply too many, taken by no
+// probe and never by another request.
 //
 // A busy adapter interrupted by a new line prints "STOPPED" and drops the line: a probe or a
 // request asked again that came right behind the one request it interrupted is told so
@@ -128,7 +129,8 @@ private:
     bool isReplyTooMany(const ELM327Response& parsed, const Reader& read);
     // The current request takes the reply; it stays owed while its answer is pending.
     Placement toCurrent(ELM327Response parsed, std::size_t lost);
-    // A banner or voltage that names no current request, of a probe given up earlier: counted off.
+    // A banner or voltage of a probe or reset given up earlier, unless a request that is no probe
+    // asks for it: counted off.
     bool isStaleProbeAnswer(const Reader& read);
     // A request given up before its answer: a banner or voltage it may still get is one too many.
     void givenUp(const Request& request);

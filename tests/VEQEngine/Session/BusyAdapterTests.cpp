@@ -1,5 +1,6 @@
 #include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQEngine/Session/ScriptedTransport.hpp"
+#include "VEQProtocol/ELM327Parser.hpp"
 
 #include <gtest/gtest.h>
 
@@ -228,6 +229,90 @@ TEST(ELM327SessionBusyAdapterTest, ASilenceWatchFailsItsThreadsExchangesOnceTheA
         std::async(std::launch::async, [&] { EXPECT_TRUE(rig.session->raw("ATS0").isSilence()); }).wait();
     }
     EXPECT_TRUE(rig.session->raw("ATS0").isSilence());
+}
+
+} // namespace
+} // namespace veq
+
+namespace veq {
+namespace {
+
+using Destination = ReplyPairing::Destination;
+
+ReplyPairing::Request request(std::string command, bool probe = false) {
+    ReplyPairing::Request r{std::move(command), FrameFormat::can11, std::nullopt};
+    if (r.command.starts_with("01")) r.echo = RequestEcho::ofRequestText(r.command);
+    r.probe = probe;
+    return r;
+}
+
+Destination place(ReplyPairing& pairing, std::string_view text) {
+    const std::string bytes = std::string(text) + "\r\r>";
+    const std::vector<std::uint8_t> reply(bytes.begin(), bytes.end());
+    return pairing
+        .place([&](const ReplyPairing::Request& r) { return ELM327Parser::parse(reply, r.format, r.command); })
+        .destination;
+}
+
+// An adapter that answers everything in order over a link that stalls: the answers of probes and
+// of a reset given up come late, whatever is current then, and are replies too many; the request
+// sent after them still gets its own answer, and no probe takes theirs.
+TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnotherRequests) {
+    ReplyPairing pairing;
+    const auto sent = [&](std::string command, bool probe = false) { pairing.sending(request(std::move(command), probe)); };
+    for (const auto& [command, probe] : {std::pair{"010C", false}, {"ATI", true}, {"ATRV", true}}) {
+        sent(command, probe);
+        pairing.exchangeEnded(); // each gave up unanswered
+    }
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current); // gives up the two probes before
+    pairing.exchangeEnded();
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::tooMany); // nothing owed: still counted off
+    sent("0105");
+    pairing.exchangeEnded(); // its answer still on the way
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany); // an older probe's, not this one's
+    EXPECT_EQ(place(pairing, "7E8 03 41 05 20"), Destination::late);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+    sent("ATZ");
+    pairing.exchangeEnded(); // a reset left unanswered
+    sent("010D");
+    pairing.exchangeEnded();
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany); // the reset's
+    EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::late);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+}
+
+// A command the session did not send, the step not found, changes nothing it believes of the
+// adapter; and a monitor start that fails under a tripped silence watch still gives the lock back.
+TEST(ELM327SessionBusyAdapterTest, WhatIsNotSentChangesNothingAndAFailedStartFreesTheLock) {
+    std::atomic<bool> mute{false};
+    SessionRig rig([&](const std::string& line) -> Lines {
+        if (mute || line == "010C") return {};
+        return {(line == "ATI" ? "ELM327 v1.5" : "OK") + std::string("\r\r>")};
+    });
+    rig.session->raw("ATH1");
+    rig.session->raw("ATSP6");
+    EXPECT_TRUE(rig.session->query(TransmitHeader::any(), OBDCommand(0x0C)).isSilence());
+    mute = true;
+    for (const std::string_view unsent : {"ATSP9", "ATZ"}) EXPECT_TRUE(rig.session->raw(unsent).isSilence());
+    EXPECT_EQ(rig.session->protocolNumber(), "6");
+    EXPECT_EQ(rig.session->format(), FrameFormat::can11);
+    {
+        const ELM327Session::SilenceWatch watch = rig.session->watchSilence(1ms);
+        EXPECT_THROW(rig.session->raw("ATE0"), AdapterSilent);
+        EXPECT_THROW(rig.session->startMonitoring(), AdapterSilent);
+    }
+    const Lines lines = rig.transport->lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "ATSP9") + std::count(lines.begin(), lines.end(), "ATZ"), 0);
+    mute = false;
+    auto other = std::async(std::launch::async, [&] { return rig.session->raw("ATI").text; });
+    ASSERT_EQ(other.wait_for(20s), std::future_status::ready) << "the lock was kept";
+    EXPECT_EQ(other.get(), Lines{"ELM327 v1.5"});
+    EXPECT_NO_THROW(rig.session->startMonitoring());
+    rig.session->stopMonitoring();
 }
 
 } // namespace
