@@ -159,7 +159,7 @@ void ELM327Session::connect(std::stop_token stop) {
         linkLost_ = false;
         lastAnswer_.reset();
         restoreInterruptPending_ = false;
-        restoreSettingsPending_ = false;
+        restoreSettingsLeft_ = 0;
         pairing_.resynchronise(); // the connection starts by resetting the adapter
     }
     std::lock_guard readerLock(readerMutex_);
@@ -189,7 +189,7 @@ void ELM327Session::disconnect() {
         pairing_.resynchronise();
         // No adapter to restore: the next connection initialises it again.
         restoreInterruptPending_ = false;
-        restoreSettingsPending_ = false;
+        restoreSettingsLeft_ = 0;
         if (monitorStarting_) {
             monitorStopPending_ = true; // the start gives up and releases its hold itself
         } else if (monitoring_) {
@@ -481,7 +481,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             defaultAddressing_ = !parsed.isSilence();
             protocolNumber_.reset();
             restoreInterruptPending_ = false;
-            restoreSettingsPending_ = false;
+            restoreSettingsLeft_ = 0;
         } else if (compact == "ATDPN" && !parsed.error && !parsed.lines.empty()) {
             protocolNumber_ = fixedProtocol(text::compactUpper(parsed.lines.back()), true);
         } else if ((compact.starts_with("ATSP") || compact.starts_with("ATTP")) && !refused) {
@@ -554,7 +554,7 @@ std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& h
     std::optional<std::string> selected;
     {
         std::lock_guard lock(mutex_);
-        restore = restoreInterruptPending_ || restoreSettingsPending_;
+        restore = restoreInterruptPending_ || restoreSettingsLeft_ > 0;
         selected = headerToSendLocked(header, false);
     }
     if (restore) finishRestoreHeld(stop);

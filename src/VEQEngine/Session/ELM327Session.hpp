@@ -362,9 +362,11 @@ private:
     void deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes);
     void cutMonitorLines();
     // Brings the adapter back from monitor mode (`interrupt`: it was sent "ATMA") while the
-    // caller holds the command lock. Stopped, it leaves what is left of it to the next exchange.
+    // caller holds the command lock. Stopped, or found silent by a watch of this thread, it leaves
+    // what is left of it to the next exchange. Never throws.
     void restoreAfterMonitor(bool interrupt, std::stop_token stop);
-    // Carries out what is pending of a restore; a stop leaves the rest pending again.
+    // Carries out what is pending of a restore; a stop leaves the rest pending again. Throws
+    // AdapterSilent only.
     void finishRestoreHeld(std::stop_token stop);
     void restoreFormatAfterMonitorLocked();
     void trace(const std::string& text) const;
@@ -412,8 +414,7 @@ private:
     // A restore a stop cut short, finished by the next exchange: the interruption of "ATMA" if it
     // never went out, then the settings.
     bool restoreInterruptPending_ = false;
-    bool restoreSettingsPending_ = false;
-    std::size_t restoreStep_ = 0; // the first restore setting not answered yet
+    std::size_t restoreSettingsLeft_ = 0; // the last ones of the restore's settings, unanswered yet
 
     // Life.
     std::uint64_t disconnects_ = 0; // a reply wait ends when this moves

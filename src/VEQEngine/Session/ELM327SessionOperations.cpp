@@ -153,11 +153,7 @@ std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token st
             monitorStream_.reset();
         }
         stream->finish();
-        try {
-            restoreAfterMonitor(monitorCommandSent, stop);
-        } catch (const std::exception&) {
-            // A silent adapter: what is left of the restore stays pending; the hold still goes.
-        }
+        restoreAfterMonitor(monitorCommandSent, stop);
         {
             std::lock_guard lock(mutex_);
             monitorStarting_ = false;
@@ -195,12 +191,7 @@ void ELM327Session::stopMonitoring(std::stop_token stop) {
     } finish{*this};
 
     if (stream) stream->finish();
-    try {
-        restoreAfterMonitor(true, stop);
-    } catch (const std::exception&) {
-        // A silence watch of this thread found the adapter silent: the rest stays pending, for
-        // the next exchange, which tells the caller.
-    }
+    restoreAfterMonitor(true, stop);
 }
 
 void ELM327Session::restoreAfterMonitor(bool interrupt, std::stop_token stop) {
@@ -208,12 +199,15 @@ void ELM327Session::restoreAfterMonitor(bool interrupt, std::stop_token stop) {
         std::lock_guard lock(mutex_);
         restoreFormatAfterMonitorLocked();
         restoreInterruptPending_ = interrupt;
-        restoreSettingsPending_ = true;
-        restoreStep_ = 0;
+        restoreSettingsLeft_ = kMonitorRestore.size();
         // The adapter's "STOPPED" may come after the pause: a reply too many, not the next one's.
         pairing_.resynchronise(ReplyPairing::Request{"ATMA", FrameFormat::headersOff, std::nullopt, true});
     }
-    finishRestoreHeld(stop);
+    try {
+        finishRestoreHeld(stop);
+    } catch (const AdapterSilent&) {
+        // The rest stays pending: the next exchange of this thread tells its caller.
+    }
 }
 
 void ELM327Session::finishRestoreHeld(std::stop_token stop) {
@@ -254,14 +248,14 @@ void ELM327Session::finishRestoreHeld(std::stop_token stop) {
     // Each setting stays pending until the adapter answers it: the next exchange sends what is
     // left, so that CAN formatting is never left off for good by one lost reply.
     for (;;) {
-        std::size_t step = 0;
+        std::size_t left = 0;
         {
             std::lock_guard lock(mutex_);
-            step = restoreStep_;
+            left = restoreSettingsLeft_;
         }
-        if (step >= kMonitorRestore.size()) break;
+        if (left == 0) break;
         try {
-            if (settingHeld(kMonitorRestore[step], stop).isSilence()) return;
+            if (settingHeld(kMonitorRestore[kMonitorRestore.size() - left], stop).isSilence()) return;
         } catch (const ExchangeCancelled&) {
             return;
         } catch (const AdapterSilent&) {
@@ -270,10 +264,9 @@ void ELM327Session::finishRestoreHeld(std::stop_token stop) {
             return; // a failing link: the next exchange reports it
         }
         std::lock_guard lock(mutex_);
-        ++restoreStep_;
+        --restoreSettingsLeft_;
     }
     std::lock_guard lock(mutex_);
-    restoreSettingsPending_ = false;
     pairing_.restoreEnded();
 }
 

@@ -111,9 +111,10 @@ void ReplyPairing::exchangeEnded() {
     // their way: while one is owed, the reset's banner (which names it) settles them in order.
     if (current_ && current_->resets() && (!currentIsOwed() || owed_.size() == 1)) {
         const bool unanswered = currentIsOwed();
-        resynchronise(current_);
+        const Request reset = *current_;
+        resynchronise(reset);
         // Its banner may still come: one too many, never the next request's or probe's.
-        if (unanswered) ++staleBanners_;
+        if (unanswered) givenUp(reset);
     }
 }
 
@@ -265,8 +266,7 @@ bool ReplyPairing::inStep() const { return owed_.empty() || (owed_.size() == 1 &
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
     // A reset's reply names the adapter: its probes are recognised by that banner.
-    const std::string command = text::compactUpper(current_->command);
-    if (!current_->echo && (command == "ATZ" || command == "ATWS")) learnBanner(parsed);
+    if (current_->resets() && current_->printsBanner()) learnBanner(parsed);
     if (!RequestEcho::stillPending(parsed)) {
         lastCompleted_ = current_;
         owed_.pop_back();

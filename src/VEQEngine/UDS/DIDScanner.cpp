@@ -61,36 +61,22 @@ void DIDScanner::RunScope::finish() {
 }
 
 void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
-    try {
-        client.openDiagnosticSession(UDSSessionType::extended, stop);
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const std::exception&) {
-        // Many identifiers can be read in the default session too.
-    }
+    // Many identifiers can be read in the default session too.
+    toleratingFailure([&] { client.openDiagnosticSession(UDSSessionType::extended, stop); });
 }
 
 void DIDScanner::keepAlive(UDSClient& client, std::stop_token stop) {
-    try {
-        client.testerPresent(stop);
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const std::exception&) {
-        // The next reads show whether the session is still open.
-    }
+    // The next reads show whether the session is still open.
+    toleratingFailure([&] { client.testerPresent(stop); });
 }
 
 std::optional<std::vector<std::uint8_t>> DIDScanner::readValue(UDSClient& client, std::uint16_t identifier,
                                                               std::stop_token stop) {
-    try {
-        std::vector<std::uint8_t> value = client.readDataByIdentifier(identifier, stop);
-        if (value.empty()) return std::nullopt;
-        return value;
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const std::exception&) {
+    std::vector<std::uint8_t> value;
+    if (!toleratingFailure([&] { value = client.readDataByIdentifier(identifier, stop); }) || value.empty()) {
         return std::nullopt;
     }
+    return value;
 }
 
 DIDScanner::ScanEnd DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
@@ -111,7 +97,6 @@ DIDScanner::ScanEnd DIDScanner::scan(std::string_view ecu, const DIDRange& range
             prepare(client, stop);
             // 32-bit arithmetic: the last identifier of a full range is 0xFFFF.
             for (std::uint32_t identifier = range.start; done < total && scanningGoesOn(stop); ++identifier) {
-                if (silence.tripped()) throw AdapterSilent();
                 const auto did = static_cast<std::uint16_t>(identifier);
                 if (std::optional<std::vector<std::uint8_t>> value = readValue(client, did, stop)) {
                     if (onFound) shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(*value))); });

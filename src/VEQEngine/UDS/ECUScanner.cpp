@@ -66,13 +66,7 @@ DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token s
 
 std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_t identifier, std::stop_token stop) {
     std::vector<std::uint8_t> bytes;
-    try {
-        bytes = client.readDataByIdentifier(identifier, stop);
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    if (!toleratingFailure([&] { bytes = client.readDataByIdentifier(identifier, stop); })) return std::nullopt;
     std::string text;
     for (std::uint8_t b : bytes) {
         if (b >= 0x20 && b <= 0x7E) text += static_cast<char>(b);

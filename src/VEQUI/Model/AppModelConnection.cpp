@@ -82,12 +82,7 @@ void throwIfStopped(const std::stop_token& stop) {
 // A setting whose reply does not matter and whose failure changes nothing; an adapter found
 // silent meanwhile still ends the connection.
 void sendIgnoringFailure(ELM327Session& session, std::string_view command, std::stop_token stop) {
-    try {
-        session.setting(command, stop);
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const std::exception&) {
-    }
+    toleratingFailure([&] { session.setting(command, stop); });
 }
 
 // A silent adapter fails the connection with the message of the step it went silent in. The
@@ -249,18 +244,8 @@ void AppModel::Connection::initialise(std::stop_token stop) {
 }
 
 bool AppModel::Connection::reachVehicle(std::stop_token stop) {
-    try {
-        session_->probeVehicle(stop);
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const std::exception&) {
-    }
-    try {
-        session_->detectAndApplyProtocolFormat(stop);
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const std::exception&) {
-    }
+    toleratingFailure([&] { session_->probeVehicle(stop); });
+    toleratingFailure([&] { session_->detectAndApplyProtocolFormat(stop); });
     if (vehicleAnswered(session_->probeVehicle(stop))) return true;
     for (int attempt = 0; attempt < probeOnlyAttempts; ++attempt) {
         pause(timing_.probePause, stop);
@@ -340,14 +325,9 @@ void AppModel::Connection::scanECUs(std::stop_token stop) {
     for (const DiscoveredECU& ecu : ecus) {
         if (!ecu.responded) continue;
         uds.target(ecu.txHeader);
+        // An ECU that answered the scan but not this: its codes stay unread, not none.
         std::optional<std::vector<UDSDTC>> codes;
-        try {
-            codes = uds.readDTCsByStatusMask(udsStatusMask, stop);
-        } catch (const AdapterSilent&) {
-            throw;
-        } catch (const std::exception&) {
-            // The ECU answered the scan but not this: its codes stay unread, not none.
-        }
+        toleratingFailure([&] { codes = uds.readDTCsByStatusMask(udsStatusMask, stop); });
         throwIfStopped(stop);
         post([header = ecu.txHeader, codes](AppModel& model) {
             auto all = model.udsDTCs_;

@@ -231,12 +231,6 @@ TEST(ELM327SessionBusyAdapterTest, ASilenceWatchFailsItsThreadsExchangesOnceTheA
     EXPECT_TRUE(rig.session->raw("ATS0").isSilence());
 }
 
-} // namespace
-} // namespace veq
-
-namespace veq {
-namespace {
-
 using Destination = ReplyPairing::Destination;
 
 ReplyPairing::Request request(std::string command, bool probe = false) {
