@@ -419,7 +419,9 @@ ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
         }
         waiting.connection = disconnects_;
     }
-    waiting.deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
+    const Deadline now = std::chrono::steady_clock::now();
+    waiting.deadline = now + timing_.responseTimeout;
+    waiting.latest = now + std::max(timing_.responseTimeout, timing_.progressLimit);
     return receive(waiting, format(), {}, stop);
 }
 
@@ -533,20 +535,50 @@ ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request
 // before it settles the older requests. A probe left unanswered is followed by the other kind,
 // whose answer the first one's cannot be taken for; when neither is answered, nothing more goes
 // out for this request, so an adapter out of step is never sent a request whose answer could be
-// taken for another's.
+// taken for another's. A clone that refuses both probes answers, though: once the older request
+// has had a reply time-out more to come, a vehicle request finds the step itself, as only its
+// own exact answer can pass the older ones.
 bool ELM327Session::findStepHeld(const ReplyPairing::Request& next, std::stop_token stop) {
+    std::optional<ReplyPairing::Request> refused; // the last probe, when the adapter refused it
+    int refusals = 0;
+    const auto nextProbe = [&] {
+        std::lock_guard lock(mutex_);
+        return pairing_.probeBefore(next, refused ? &*refused : nullptr);
+    };
     for (int tries = 0;; ++tries) {
-        std::optional<ReplyPairing::Request> probe;
-        {
-            std::lock_guard lock(mutex_);
-            probe = pairing_.probeBefore(next);
-        }
+        std::optional<ReplyPairing::Request> probe = nextProbe();
         if (!probe) return true;
-        if (tries == 2) return false;
+        if (tries == 2) {
+            if (refusals < 2) return false;
+            // Refused, not lost: the older request may still be under way. Its answer, if it comes
+            // in the wait, puts the session back in step.
+            awaitAnyReplyHeld(stop);
+            refused.reset();
+            return !nextProbe() || next.echo.has_value();
+        }
         if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));
         const std::vector<std::uint8_t> bytes = commandBytes(probe->command);
-        exchangeHeld(bytes, std::move(*probe), stop);
+        const ELM327Response reply = exchangeHeld(bytes, *probe, stop);
+        if (reply.error == ELM327Error::unknownCommand) {
+            ++refusals;
+            refused = std::move(probe);
+        } else {
+            refused.reset();
+        }
     }
+}
+
+void ELM327Session::awaitAnyReplyHeld(std::stop_token stop) {
+    if (traceEnabled_) trace(SessionTrace::noteLine("sondes refusées : attente d'une réponse encore due"));
+    std::unique_lock lock(mutex_);
+    const std::uint64_t before = prompts_;
+    const std::uint64_t connection = disconnects_;
+    const Deadline deadline = std::chrono::steady_clock::now() + timing_.responseTimeout;
+    changed_.wait_until(lock, stop, deadline,
+                        [&] { return prompts_ != before || closing_ || disconnects_ != connection || linkLost_; });
+    if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
+    if (linkLost_) throw TransportError::notConnected();
+    if (stop.stop_requested()) throw ExchangeCancelled();
 }
 
 std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& header, std::stop_token stop) {
@@ -632,7 +664,9 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
         }
         throw;
     }
-    return SentCommand{connection, std::chrono::steady_clock::now() + timing_.responseTimeout};
+    const Deadline sentAt = std::chrono::steady_clock::now();
+    return SentCommand{connection, sentAt + timing_.responseTimeout,
+                       sentAt + std::max(timing_.responseTimeout, timing_.progressLimit)};
 }
 
 ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat format, std::string_view command,
@@ -645,7 +679,7 @@ ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat forma
             session.pairing_.exchangeEnded();
         }
     } end{*this};
-    Delivered reply = nextResponse(stop, sent.connection, sent.deadline);
+    Delivered reply = nextResponse(stop, sent);
     ELM327Response parsed = reply.parsed ? std::move(*reply.parsed) : ELM327Parser::parse(reply.bytes, format, command);
     keepFollowUps(parsed);
     if (traceEnabled_ && !command.empty()) trace(SessionTrace::exchangeBlock(command, reply.bytes, parsed));
@@ -654,7 +688,16 @@ ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat forma
     return parsed;
 }
 
-ELM327Session::Delivered ELM327Session::nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline) {
+bool ELM327Session::replyInProgressLocked() const {
+    // Bytes before a prompt are never cut as a reply: the buffer holds only the reply begun.
+    const std::string begun =
+        text::toUpperASCII(std::string_view(reinterpret_cast<const char*>(readBuffer_.data()), readBuffer_.size()));
+    return begun.find("SEARCHING") != std::string::npos || begun.find("BUS INIT") != std::string::npos;
+}
+
+ELM327Session::Delivered ELM327Session::nextResponse(std::stop_token stop, const SentCommand& sent) {
+    const std::uint64_t connection = sent.connection;
+    Deadline deadline = sent.deadline;
     std::unique_lock lock(mutex_);
     if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
     if (!readyResponses_.empty()) {
@@ -674,16 +717,28 @@ ELM327Session::Delivered ELM327Session::nextResponse(std::stop_token stop, std::
     std::optional<std::stop_callback<std::function<void()>>> forwardStop;
     if (stop.stop_possible()) forwardStop.emplace(stop, [&wake] { wake.request_stop(); });
     const std::stop_token readStop = wake.get_token();
+    // Past the reply time-out, a reply begun with a progress notice is still coming.
+    const auto expired = [&](Deadline now) {
+        if (now < deadline) return false;
+        if (deadline < sent.latest && replyInProgressLocked()) {
+            deadline = sent.latest;
+            return now >= deadline;
+        }
+        return true;
+    };
     while (!answered() && !stop.stop_requested()) {
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) break;
+        if (expired(now)) break;
         pullingThread_ = std::this_thread::get_id();
         lock.unlock();
         const bool pulled = transport_->pull(std::min<std::chrono::nanoseconds>(deadline - now, linkCheckPeriod), readStop);
         lock.lock();
         pullingThread_ = {};
         if (!pulled) {
-            changed_.wait_until(lock, stop, deadline, answered);
+            // The transport delivers on its own thread: wait, looking again at the deadline.
+            if (!changed_.wait_until(lock, stop, deadline, answered) && !expired(std::chrono::steady_clock::now())) {
+                continue;
+            }
             break;
         }
         if (answered()) break;
@@ -803,6 +858,10 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
         if (traceEnabled_ && placement.settled) {
             notes.push_back(SessionTrace::noteLine("« " + placement.settled->command +
                                                    " » interrompue par la ligne suivante, que l'adaptateur occupé a ignorée"));
+        }
+        if (traceEnabled_ && placement.refused) {
+            notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » refusée par l'adaptateur : " +
+                                                   "les demandes plus anciennes restent dues"));
         }
         break;
     case ReplyPairing::Destination::unowed: break;

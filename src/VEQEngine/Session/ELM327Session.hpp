@@ -61,7 +61,14 @@ namespace veq {
 // one goes out only after a probe ("ATI", or "ATRV" when a banner is owed) whose answer names it
 // has been answered: a reply the adapter never sends costs its request's wait and one exchange,
 // never a later request's answer. A probe left unanswered is followed by the other one; when
-// neither is answered the request is not sent, and its caller receives an empty response.
+// neither is answered the request is not sent, and its caller receives an empty response. An
+// adapter that refuses both probes ("?") may still be at work on the older request: nothing is
+// sent until a reply comes or a reply time-out has passed; still out of step, a vehicle request
+// then goes out as its own probe (only its exact answer passes the older requests), while a line
+// whose answer cannot name it is not sent.
+//
+// A reply that has begun with a progress notice ("SEARCHING...") is waited for past the reply
+// time-out, up to Timing::progressLimit from the send: the adapter is searching for the bus.
 //
 // A busy adapter drops what it receives ("STOPPED"): a probe or a request asked again that it
 // dropped so is sent once more. The session's own settings (setting(): the header chosen for a
@@ -77,6 +84,10 @@ public:
         // How long the restore after the bus monitor waits at most for the adapter's prompt: an
         // adapter drops what it receives before it.
         std::chrono::nanoseconds monitorStopPromptWait = std::chrono::seconds(2);
+        // How long a reply that has begun with a progress notice ("SEARCHING...", "BUS INIT: ...")
+        // is waited for at most, from the request's send: the adapter is still looking for the
+        // bus, and any character sent would interrupt it.
+        std::chrono::nanoseconds progressLimit = std::chrono::seconds(30);
     };
 
     // Bytes kept without a prompt before they are taken for garbage and discarded.
@@ -299,6 +310,7 @@ private:
     struct SentCommand {
         std::uint64_t connection = 0; // the disconnect count when it was sent
         Deadline deadline;
+        Deadline latest; // the deadline while the reply has begun with a progress notice
     };
 
     // A reply as handed to its request: the bytes, and their reading when pairing read them.
@@ -333,6 +345,10 @@ private:
     // Before `next` goes out while an older request is owed its reply: a probe whose answer names
     // it puts the session back in step; unanswered, the other probe. False when neither was.
     bool findStepHeld(const ReplyPairing::Request& next, std::stop_token stop);
+    // After both probes were refused: waits, sending nothing, for a reply or one reply time-out.
+    void awaitAnyReplyHeld(std::stop_token stop);
+    // The bytes received since the request hold a progress notice and no prompt.
+    bool replyInProgressLocked() const;
     // The header to send for `header`: none when it is in force (unless `always`), for
     // TransmitHeader::any(), or for a default addressing the session cannot name.
     std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;
@@ -352,7 +368,7 @@ private:
     // After the character that ends the monitor: the adapter's prompt, within the bounds.
     void awaitPromptAfterMonitor(std::uint64_t promptsBefore, std::stop_token stop);
     // A disconnect since `connection` ends the wait; the deadline passed, an empty reply.
-    Delivered nextResponse(std::stop_token stop, std::uint64_t connection, Deadline deadline);
+    Delivered nextResponse(std::stop_token stop, const SentCommand& sent);
 
     void readerLoop(std::stop_token stop);
     // Notes a link the transport reports down, and wakes every waiter.

@@ -133,19 +133,39 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     // to either says the same. The older one stays owed for the reply it may still get. What a
     // busy adapter says of the line that interrupted it is no answer, though: it is judged below.
     const auto older = owed_.end() - 1;
-    if (currentIsOwed() && current_->repeat &&
-        std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); })) {
+    const bool behindOwnFirstAsk =
+        currentIsOwed() && current_->repeat &&
+        std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
+    if (behindOwnFirstAsk) {
         ELM327Response parsed = read(*current_);
         if (!refusedWhileBusy(parsed)) return toCurrent(std::move(parsed), 0);
+    }
+    // A "?" answers the line just sent: the session's own requests are well formed, so it is never
+    // an older one's late answer, and those stay owed (a busy clone refuses what comes meanwhile,
+    // then sends the older answer).
+    if (currentIsOwed() && !behindOwnFirstAsk) {
+        ELM327Response parsed = read(*current_);
+        if (parsed.error == ELM327Error::unknownCommand) {
+            owed_.pop_back();
+            Placement placement{Destination::current, std::nullopt, 0, std::move(parsed)};
+            placement.refused = true;
+            return placement;
+        }
     }
     // Only what names the current request may pass the older ones.
     if (currentIsOwed() && current_->canBeNamed()) {
         ELM327Response parsed = read(*current_);
         if (names(*current_, parsed)) {
             if (current_->probe) {
-                // The probes alternate in kind, so this is the current one's answer, or an older
-                // probe's whose own may still follow: either way, every older request is given up.
-                for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
+                // The current probe's answer, or an older one's of its kind whose own may still
+                // follow: either way, every older request is given up. With no older line of its
+                // kind owed, it can only be the probe's own, and the adapter answers in order: what
+                // the older ones were to get has come or never will.
+                const bool earlierAlike = std::any_of(
+                    owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
+                if (earlierAlike) {
+                    for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
+                }
                 const std::size_t lost = owed_.size() - 1;
                 owed_.erase(owed_.begin(), older);
                 return toCurrent(std::move(parsed), lost);
@@ -187,7 +207,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     return Placement{Destination::late, oldest, 0, std::nullopt};
 }
 
-std::optional<ReplyPairing::Request> ReplyPairing::probeBefore(const Request& next) const {
+std::optional<ReplyPairing::Request> ReplyPairing::probeBefore(const Request& next, const Request* refused) const {
     if (owed_.empty() || next.probe) return std::nullopt;
     const auto alike = [&](const Request& request) {
         return std::any_of(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.request.answeredAlike(request); });
@@ -196,6 +216,7 @@ std::optional<ReplyPairing::Request> ReplyPairing::probeBefore(const Request& ne
         return std::all_of(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.request.answeredAlike(request); });
     };
     if (next.repeat && allAlike(next)) return std::nullopt;
+    if (refused != nullptr) return probeOf(refused->readsVoltage() ? kProbes[0] : kProbes[1]);
     // After a probe, the other kind: an answer of the current probe's kind is then its own or an
     // older probe's of that kind, never the one just before.
     for (auto o = owed_.rbegin(); o != owed_.rend(); ++o) {
@@ -242,6 +263,13 @@ void ReplyPairing::givenUp(const Request& request) {
     if (request.readsVoltage()) ++staleVoltages_;
 }
 
+bool ReplyPairing::kindStillAwaited(const Request& request) const {
+    if (request.echo) return false;
+    if ((request.printsBanner() && staleBanners_ > 0) || (request.readsVoltage() && staleVoltages_ > 0)) return true;
+    return std::any_of(owed_.begin(), owed_.end(),
+                       [&](const Owed& o) { return o.id != currentID_ && o.request.answeredAlike(request); });
+}
+
 void ReplyPairing::learnBanner(const ELM327Response& reply) {
     if (reply.text.empty()) return;
     const std::string_view line = text::trimHorizontal(reply.text.back());
@@ -265,6 +293,12 @@ void ReplyPairing::resynchronise(std::optional<Request> completed) {
 bool ReplyPairing::inStep() const { return owed_.empty() || (owed_.size() == 1 && currentIsOwed()); }
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
+    // An answer only this line can have given: the banners and voltages given up before it are
+    // lost for good, and a later probe's answer is its own.
+    if (names(*current_, parsed) && !kindStillAwaited(*current_)) {
+        staleBanners_ = 0;
+        staleVoltages_ = 0;
+    }
     // A reset's reply names the adapter: its probes are recognised by that banner.
     if (current_->resets() && current_->printsBanner()) learnBanner(parsed);
     if (!RequestEcho::stillPending(parsed)) {

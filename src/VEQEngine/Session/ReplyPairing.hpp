@@ -29,7 +29,14 @@ namespace veq {
 // left unanswered is followed by the other kind, "ATI" and "ATRV" in turn, so that an answer of
 // the current probe's kind completes it. Every probe given up that way, and a reset left
 // unanswered, may still answer later: its banner or voltage is then a reply too many, taken by no
-// probe and never by another request.
+// probe and never by another request. It is awaited only while it can still come: the adapter
+// answers in order, so once an answer comes that only a later line can have given (a vehicle
+// request's own positive answer, or a banner or voltage while no earlier line of that kind is
+// awaited), what was given up before it is lost for good, and no later answer is taken for it.
+//
+// A "?" is never the late answer of a well-formed request: out of step it refuses the line just
+// sent (Placement::refused), which is then owed nothing, and the older requests stay owed. Only a
+// request asked again behind nothing but its own first ask reads it as the first ask's refusal.
 //
 // A busy adapter interrupted by a new line prints "STOPPED" and drops the line: a probe or a
 // request asked again that came right behind the one request it interrupted is told so
@@ -82,6 +89,9 @@ public:
         // The current request, a probe or a request asked again, was dropped by an adapter still
         // busy with the older one: its reply is that "STOPPED", and it is owed nothing.
         bool dropped = false;
+        // Out of step, the adapter refused the current request with "?": it is owed nothing, and
+        // the older requests stay owed.
+        bool refused = false;
     };
 
     // Reads a reply in the format of a request (its command's echo dropped).
@@ -100,8 +110,9 @@ public:
     Placement place(const Reader& read);
     // The probe to send and see answered before `next` goes out: none while nothing is owed, before
     // a probe, or before a request asked again behind nothing but itself (an answer to either is
-    // its). After an owed probe, the other kind; else one whose answer no owed request awaits.
-    std::optional<Request> probeBefore(const Request& next) const;
+    // its). After an owed probe, or after `refused` (a probe the adapter just refused), the other
+    // kind; else one whose answer no owed request awaits.
+    std::optional<Request> probeBefore(const Request& next, const Request* refused = nullptr) const;
     // Whether the reply can only be this request's: its exact positive answer, the adapter's
     // banner after a reset or an identification, the voltage after "ATRV", "STOPPED" after the
     // monitor.
@@ -134,6 +145,9 @@ private:
     bool isStaleProbeAnswer(const Reader& read);
     // A request given up before its answer: a banner or voltage it may still get is one too many.
     void givenUp(const Request& request);
+    // Whether an answer of the request's kind may still come for an earlier line: a probe or reset
+    // given up, or an older request owed. Never for a vehicle request's own positive answer.
+    bool kindStillAwaited(const Request& request) const;
     void learnBanner(const ELM327Response& reply);
 
     std::deque<Owed> owed_; // oldest first; the current request last while owed

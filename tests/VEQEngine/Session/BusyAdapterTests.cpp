@@ -20,13 +20,16 @@ using Bytes = std::vector<std::uint8_t>;
 // on another interrupts it: it prints "STOPPED" and drops both (some clones refuse the new line
 // with "?" and answer the older one after it). Once out of bus monitor mode it drops every line
 // that comes before its prompt. Each occurrence of a line may be given a fate: its reply lost,
-// or slow (still at work when the next line comes).
+// slow (still at work when the next line comes), or searching (it prints "SEARCHING..." at once
+// and its answer after searchTime, stopped by any line meanwhile).
 class DatasheetAdapter {
 public:
-    enum class Fate { answered, lost, slow, slowRefusing };
+    enum class Fate { answered, lost, slow, slowRefusing, searching };
 
     std::string banner = "ELM327 v1.5";
+    bool refusesProbes = false; // a clone that answers "?" to "ATI" and "ATRV"
     std::chrono::milliseconds promptDelay{80}; // from the character that ends the monitor
+    std::chrono::milliseconds searchTime{400};
 
     void set(const std::string& line, int occurrence, Fate fate) { fates_[{line, occurrence}] = fate; }
 
@@ -54,6 +57,16 @@ public:
             }
             const Fate fate = fateOf(line);
             if (fate == Fate::lost) return {};
+            if (fate == Fate::searching) {
+                busy_ = line;
+                busyFate_ = Fate::slow;
+                prompt_ = std::async(std::launch::async, [this, &transport, line] {
+                    std::this_thread::sleep_for(searchTime);
+                    std::lock_guard searchLock(mutex_);
+                    if (busy_ == line) transport->push(answer(*std::exchange(busy_, std::nullopt)) + "\r\r>");
+                });
+                return {"SEARCHING...\r"};
+            }
             if (fate != Fate::answered) {
                 busy_ = line;
                 busyFate_ = fate;
@@ -79,6 +92,7 @@ private:
     }
 
     std::string answer(const std::string& line) {
+        if (refusesProbes && (line == "ATI" || line == "ATRV")) return "?";
         if (line == "ATZ" || line == "ATI") return banner;
         if (line == "ATRV") return "12.6V";
         if (line == "ATDPN") return "A6";
@@ -117,11 +131,23 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
     const auto present = [](std::string_view ecu) {
         return [ecu](ELM327Session& s) { return s.raw(TransmitHeader::of(ecu), "3E00"); };
     };
+    const auto read = [](ELM327Session& s, std::uint8_t pid) {
+        return firstPayload(s.query(TransmitHeader::any(), OBDCommand(pid)));
+    };
+    const Bytes speed{0x41, 0x0D, 0x20};
+    // A reply lost, then the next request's value; twice.
+    const auto twoSingleLosses = [&](ELM327Session& s) {
+        for (int loss = 0; loss < 2; ++loss) {
+            EXPECT_TRUE(read(s, 0x0C).empty());
+            EXPECT_EQ(read(s, 0x0D), speed);
+        }
+    };
     const struct {
         const char* what;
         std::vector<std::tuple<std::string, int, Fate>> fates;
         Act act;
         Lines sent;
+        bool refusesProbes = false;
     } cases[] = {
         {"a slow read asked again, dropped with STOPPED",
          {{"03", 1, Fate::slow}},
@@ -173,6 +199,32 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_TRUE(s.query(OBDCommand(0x0C)).isSilence());
          },
          {"ATZ", "010C", "ATI"}},
+        {"a probe answer of each kind lost, then single losses cost one probe each",
+         {{"010C", 1, Fate::lost}, {"ATI", 1, Fate::lost}, {"ATRV", 1, Fate::lost}, {"010C", 2, Fate::lost},
+          {"010C", 3, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(read(s, 0x0C).empty());
+             EXPECT_TRUE(read(s, 0x0D).empty()); // both probes lost: not sent
+             EXPECT_EQ(read(s, 0x0D), speed);
+             twoSingleLosses(s);
+         },
+         {"010C", "ATI", "ATRV", "ATI", "010D", "010C", "ATI", "010D", "010C", "ATI", "010D"}},
+        {"a clone that refuses both probes",
+         {{"010C", 1, Fate::lost}, {"010C", 2, Fate::lost}},
+         twoSingleLosses,
+         {"010C", "ATI", "ATRV", "010D", "010C", "ATI", "ATRV", "010D"},
+         true},
+        {"a busy clone refuses the probe, then sends the older answer",
+         {{"010C", 1, Fate::slowRefusing}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(read(s, 0x0C).empty());
+             EXPECT_EQ(read(s, 0x0D), speed);
+         },
+         {"010C", "ATI", "010D"}},
+        {"an automatic search longer than the reply time-out",
+         {{"0100", 1, Fate::searching}},
+         [&](ELM327Session& s) { EXPECT_EQ(read(s, 0x00), (Bytes{0x41, 0x00, 0x20})); },
+         {"0100"}},
         {"the monitor's stop answered late",
          {},
          [&](ELM327Session& s) {
@@ -184,7 +236,8 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         DatasheetAdapter adapter;
-        if (std::string_view(c.what).find("clone") != std::string_view::npos) adapter.banner = "OBDII v1.5";
+        if (std::string_view(c.what).find("clone's banner") != std::string_view::npos) adapter.banner = "OBDII v1.5";
+        adapter.refusesProbes = c.refusesProbes;
         for (const auto& [line, occurrence, fate] : c.fates) adapter.set(line, occurrence, fate);
         ScriptedTransport* transport = nullptr;
         // A monitor's prompt may come late on a loaded machine: the bound is never reached here.
@@ -196,7 +249,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         c.act(*rig.session);
 
         EXPECT_EQ(firstPayload(rig.session->query(TransmitHeader::any(), OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x20}));
-        EXPECT_EQ(rig.session->raw("ATRV").text, Lines{"12.6V"});
+        EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{c.refusesProbes ? "?" : "12.6V"});
         EXPECT_EQ(rig.session->owedReplyCount(), 0u);
         Lines sent{"ATE0"};
         sent.insert(sent.end(), c.sent.begin(), c.sent.end());

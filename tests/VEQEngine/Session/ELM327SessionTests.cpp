@@ -40,6 +40,20 @@ TEST(ELM327SessionTest, CommandGoesOutUnchangedWithOneCarriageReturnAndAnEightSe
     EXPECT_EQ(rig.transport->sends(), (Lines{"010C\r", "at sh 7e0\r"}));
 }
 
+// A reply begun with a progress notice is still coming past the reply time-out (the adapter is
+// searching for the bus), up to its own limit; one begun with anything else is not waited for.
+TEST(ELM327SessionTest, AReplyBegunWithAProgressNoticeIsWaitedForUpToItsLimit) {
+    EXPECT_EQ(ELM327Session::Timing{}.progressLimit, std::chrono::nanoseconds(30s));
+    for (const auto& [begun, limit] :
+         {std::pair{"SEARCHING...\r", 400ms}, {"BUS INIT: ...", 400ms}, {"7E8 03 41", 20000ms}}) {
+        SCOPED_TRACE(begun);
+        SessionRig rig(always(begun), {.responseTimeout = 30ms, .monitorStopPause = 1ms, .progressLimit = limit});
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(rig.session->raw("0100").isSilence());
+        EXPECT_EQ(std::chrono::steady_clock::now() - start >= limit, limit < 1s);
+    }
+}
+
 TEST(ELM327SessionTest, TwoRepliesInOneChunkGiveOneAnswerAndOneQueuedReply) {
     SessionRig rig([](const std::string& line) {
         return Lines{line == "FIRST" ? "41 0C 1A F8\r\r>41 0D 20\r\r>" : "41 05 7B\r\r>"};
