@@ -118,13 +118,13 @@ void TelemetryEngine::stop() {
 
 void TelemetryEngine::pause() {
     std::lock_guard lock(mutex_);
-    paused_ = true;
+    if (!std::exchange(paused_, true)) ++pauseEpoch_;
 }
 
 void TelemetryEngine::resume() {
     {
         std::lock_guard lock(mutex_);
-        paused_ = false;
+        if (std::exchange(paused_, false)) ++pauseEpoch_;
     }
     changed_.notify_all();
 }
@@ -190,7 +190,6 @@ void TelemetryEngine::poll(std::uint8_t pid, std::stop_token token) {
     } catch (const std::exception&) {
         // A transport error counts as a failure of this parameter, nothing more.
     }
-    const auto completed = std::chrono::system_clock::now();
 
     if (!reading) {
         std::lock_guard lock(mutex_);
@@ -202,14 +201,18 @@ void TelemetryEngine::poll(std::uint8_t pid, std::stop_token token) {
         record.successesSeen = successes_;
         return;
     }
+    TelemetrySample sample{pid, std::move(*reading), {}};
     {
         std::lock_guard lock(mutex_);
         reads_[pid] = ReadRecord{0, ++successes_};
         const Clock::time_point now = timing_.now();
         requestTimestamps_.push_back(now);
         pruneRequestsLocked(now);
+        // The time and the epoch under one lock: a pause comes wholly before or after the read's end.
+        sample.timestamp = std::chrono::system_clock::now();
+        sample.pauseEpoch = pauseEpoch_;
     }
-    deliver(session_, [&] { sink_.ingest(TelemetrySample{pid, std::move(*reading), completed}); });
+    deliver(session_, [&] { sink_.ingest(sample); });
 }
 
 void TelemetryEngine::dropLocked(std::uint8_t pid) {

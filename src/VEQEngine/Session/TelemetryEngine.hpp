@@ -67,7 +67,9 @@ public:
     void run(std::stop_token stop = {});
     // Ends the loop; called while no loop runs, it ends the next run() at once.
     void stop();
-    // Takes effect at the start of the next cycle; a cycle under way is completed.
+    // Takes effect at the start of the next cycle; a cycle under way is completed. Pausing while
+    // not paused, and resuming while paused, moves the samples' pause epoch at once, so values
+    // still read in that cycle count as read while paused.
     void pause();
     void resume();
 
@@ -100,6 +102,7 @@ private:
     bool looping_ = false;     // inside run()
     bool stopPending_ = false; // stop() came while no loop ran
     bool paused_ = false;
+    std::uint64_t pauseEpoch_ = 0; // see TelemetrySample::pauseEpoch
     struct ReadRecord {
         int failures = 0;               // counted failures in a row
         std::uint64_t successesSeen = 0; // successes_ after the parameter's last read

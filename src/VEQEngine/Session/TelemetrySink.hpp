@@ -7,11 +7,16 @@
 
 namespace veq {
 
-// One polled value: the mode 01 parameter, its decoded reading and when the read completed.
+// One polled value: the mode 01 parameter, its decoded reading, when the read completed and the
+// polling's pause epoch at that moment.
 struct TelemetrySample {
     std::uint8_t pid = 0;
     PIDReading reading;
     std::chrono::system_clock::time_point timestamp;
+    // 0 when polling begins, one more at every pause and every resumption: odd while paused. Two
+    // values of one even epoch were read with no pause of the polling between them, whenever they
+    // reach the sink.
+    std::uint64_t pauseEpoch = 0;
 
     bool operator==(const TelemetrySample&) const = default;
 };

@@ -22,7 +22,7 @@ void keepBest(std::optional<double>& best, double candidate) {
 
 } // namespace
 
-void TripStats::recordSpeed(double v, Date now) {
+void TripStats::recordSpeed(double v, Date now, std::uint64_t pauseEpoch) {
     // A non-finite reading would poison the distance and every figure derived from it for the rest
     // of the drive; it is dropped like any undecodable value.
     if (!std::isfinite(v)) return;
@@ -32,18 +32,22 @@ void TripStats::recordSpeed(double v, Date now) {
 
     if (v >= maxSpeedKmh) maxSpeedKmh = v;
 
-    // Readings that follow one another are less than 5 s apart and in order. Across a gap (a pause
-    // of polling, a silence) neither the distance nor a timer may run: a 0-100 would include the
-    // pause, and an 80-120 would start at a speed already past 80.
+    // Readings that follow one another are less than 5 s apart, in order, and read with no pause
+    // of the polling between them (one epoch, not a paused one). Across a gap (a silence, a long
+    // pause) neither the distance nor a timer may run: a 0-100 would include the pause, and an
+    // 80-120 would start at a speed already past 80. A shorter pause breaks the timers alike,
+    // while the distance bridges it as it bridges a short silence.
     bool follows = false;
     if (lastSpeedTime) {
         const double dt = seconds(*lastSpeedTime, now);
-        follows = dt > 0 && dt < integrationGapSec;
-        if (follows) {
+        const bool near = dt > 0 && dt < integrationGapSec;
+        if (near) {
             const double step = dt / 3600 * (v + lastSpeed) * 0.5;
             distanceKm += step;
             launchDistanceKm += step;
-        } else {
+        }
+        follows = near && pauseEpoch == lastSpeedPauseEpoch && pauseEpoch % 2 == 0;
+        if (!follows) {
             launchStart.reset();
             eightyStart.reset();
         }
@@ -88,6 +92,7 @@ void TripStats::recordSpeed(double v, Date now) {
 
     lastSpeedTime = now;
     lastSpeed = v;
+    lastSpeedPauseEpoch = pauseEpoch;
 }
 
 void TripStats::recordFuelRate(double litersPerHour, Date now) {

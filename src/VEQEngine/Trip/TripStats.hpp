@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 
 namespace veq {
@@ -20,17 +21,20 @@ struct TripStats {
     std::optional<double> standing400mSec;
     std::optional<Date> lastSpeedTime;
     double lastSpeed = 0;
+    std::uint64_t lastSpeedPauseEpoch = 0;      // the polling's pause epoch at the previous speed reading
     std::optional<Date> lastFuelTime;           // previous fuel reading of either kind
     bool hasDirectFuelRate = false;             // from then on air-flow readings are ignored
-    std::optional<Date> launchStart;            // last reading below 3 km/h, none after a gap
+    std::optional<Date> launchStart;            // last reading below 3 km/h, none after a gap or a pause
     bool reached100 = false;
     bool reached400 = false;
     double launchDistanceKm = 0;
     std::optional<Date> eightyStart;            // when the speed last rose from below 80 km/h
     bool reached120 = false;
 
-    // Vehicle speed in km/h.
-    void recordSpeed(double speedKmh, Date at);
+    // Vehicle speed in km/h. `pauseEpoch` counts the pauses and resumptions of the polling up to
+    // the reading, odd while paused (TelemetrySample::pauseEpoch); readings of a drive never paused
+    // all have 0.
+    void recordSpeed(double speedKmh, Date at, std::uint64_t pauseEpoch = 0);
     // Engine fuel rate in L/h.
     void recordFuelRate(double litersPerHour, Date at);
     // Mass air flow in g/s, turned into fuel at the stoichiometric ratio while no fuel rate is known.

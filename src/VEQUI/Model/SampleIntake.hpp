@@ -31,6 +31,8 @@ public:
         std::uint8_t pid = 0;  // measurement only
         double value = 0;      // the measured value, or the request rate
         Date timestamp{};      // measurement only
+        // Measurement only: the polling's pause epoch at the read (TelemetrySample::pauseEpoch).
+        std::uint64_t pauseEpoch = 0;
     };
 
     // How often a waiting producer looks again even without a wake-up.

@@ -73,7 +73,7 @@ public:
         const auto* measurement = sample.reading.as<PIDReading::Measurement>();
         if (measurement == nullptr) return;
         intake_->push({generation_, SampleIntake::Item::Kind::measurement, sample.pid, measurement->value,
-                       sample.timestamp},
+                       sample.timestamp, sample.pauseEpoch},
                       stop_);
     }
 
@@ -129,7 +129,7 @@ void TelemetryStore::ingest(const TelemetrySample& sample) {
     if (measurement == nullptr) return;
     Changes changes;
     lastValueAt_ = std::chrono::steady_clock::now();
-    apply(sample.pid, measurement->value, sample.timestamp, changes);
+    apply(sample.pid, measurement->value, sample.timestamp, sample.pauseEpoch, changes);
     announce(changes);
 }
 
@@ -139,7 +139,8 @@ void TelemetryStore::updateThroughput(double requestsPerSecond) {
     announce(changes);
 }
 
-void TelemetryStore::apply(std::uint8_t pid, double value, Date timestamp, Changes& changes) {
+void TelemetryStore::apply(std::uint8_t pid, double value, Date timestamp, std::uint64_t pauseEpoch,
+                           Changes& changes) {
     if (eventSink_) eventSink_(pid, static_cast<float>(value), timestamp);
 
     if (auto it = stats_.find(pid); it != stats_.end()) {
@@ -152,7 +153,8 @@ void TelemetryStore::apply(std::uint8_t pid, double value, Date timestamp, Chang
     switch (pid) {
     case fuelRatePID: trip_.recordFuelRate(value, timestamp); changes.trip = true; break;
     case airFlowPID: trip_.recordMAF(value, timestamp); changes.trip = true; break;
-    case speedPID: trip_.recordSpeed(value, timestamp); changes.trip = true; break;
+    // The epoch travels with the value: one queued across a pause still tells it was read before.
+    case speedPID: trip_.recordSpeed(value, timestamp, pauseEpoch); changes.trip = true; break;
     default: break;
     }
 
@@ -361,7 +363,7 @@ void TelemetryStore::drainIntake() {
     for (const auto& item : drained_) {
         if (item.kind == SampleIntake::Item::Kind::measurement) {
             lastValueAt_ = now;
-            apply(item.pid, item.value, item.timestamp, changes);
+            apply(item.pid, item.value, item.timestamp, item.pauseEpoch, changes);
         } else {
             applyThroughput(item.value, changes);
         }

@@ -150,7 +150,7 @@ private:
         bool requestsPerSecond = false;
     };
 
-    void apply(std::uint8_t pid, double value, Date timestamp, Changes& changes);
+    void apply(std::uint8_t pid, double value, Date timestamp, std::uint64_t pauseEpoch, Changes& changes);
     void applyThroughput(double requestsPerSecond, Changes& changes);
     void announce(const Changes& changes);
     void takeSnapshot(Date timestamp);

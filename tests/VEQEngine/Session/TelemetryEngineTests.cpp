@@ -217,6 +217,15 @@ TEST(TelemetryEngineTest, PauseLetsTheCycleFinishAndStopWhilePausedEndsTheLoop) 
     rig.engine->stop();
     ASSERT_EQ(loop.wait_for(20s), std::future_status::ready);
     EXPECT_EQ(rig.lines(), oneCycle);
+
+    // The values read after the pause began carry its epoch; a repeated call moves nothing.
+    rig.engine->pause();
+    rig.engine->resume();
+    rig.engine->resume();
+    rig.runCycles(2);
+    std::vector<std::uint64_t> epochs;
+    for (const auto& sample : rig.sink.samples()) epochs.push_back(sample.pauseEpoch);
+    EXPECT_EQ(epochs, (std::vector<std::uint64_t>{0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2}));
 }
 
 TEST(TelemetryEngineTest, StopOrCancellationEndsAReadUnderWayWithoutCountingAFailure) {

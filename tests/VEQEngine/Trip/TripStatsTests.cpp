@@ -13,11 +13,15 @@ TripStats::Date at(double seconds) {
            std::chrono::duration_cast<TripStats::Date::duration>(std::chrono::duration<double>(seconds));
 }
 
-using Speeds = std::vector<std::pair<double, double>>; // seconds, km/h
+struct Reading {
+    double seconds, kmh;
+    std::uint64_t pauseEpoch = 0; // two for a reading after one pause of polling, one while paused
+};
+using Speeds = std::vector<Reading>;
 
 TripStats drive(const Speeds& readings) {
     TripStats stats;
-    for (const auto& [seconds, kmh] : readings) stats.recordSpeed(kmh, at(seconds));
+    for (const auto& [seconds, kmh, epoch] : readings) stats.recordSpeed(kmh, at(seconds), epoch);
     return stats;
 }
 
@@ -61,6 +65,10 @@ TEST(TripStats, TimersRecordTheBestTimesAtTheirThresholds) {
         {"a gap before the rise through 80", {{0, 70}, {6, 79}, {7, 80}, {9, 120}}, none, 2, none},
         {"a clock going back clears the run", {{0, 79}, {1, 85}, {0.5, 100}, {2, 121}}, none, none, none},
         {"a run after coming back below 80", {{0, 125}, {1, 79}, {2, 90}, {5, 120}}, none, 3, none},
+        // A pause of polling breaks the runs however short it was.
+        {"a pause between 0 and 114, and between 67 and 90",
+         {{0, 0}, {3, 114, 2}, {4, 67, 2}, {8.4, 90, 4}, {9.4, 110, 4}, {10.4, 125, 4}}, none, none, none},
+        {"readings taken while paused follow nothing", {{0, 0, 1}, {2, 79, 1}, {3, 100, 1}, {4, 121, 1}}, none, none, none},
     };
     for (const auto& c : cases) {
         const TripStats stats = drive(c.readings);
@@ -75,6 +83,7 @@ TEST(TripStats, DistanceIntegratesTheTrapezoidOfReadingsLessThanFiveSecondsApart
         {{{0, 0}, {2, 50}, {4, 100}}, 2.0 / 3600 * 25 + 2.0 / 3600 * 75},
         {{{0, 36}, {4.9, 36}}, 0.049},
         {{{0, 36}, {5, 36}, {6, 72}}, 1.0 / 3600 * 108 * 0.5}, // the reading after a gap is the next reference
+        {{{0, 36}, {1, 36, 1}, {4.4, 36, 2}}, 0.044},             // a pause shorter than a gap is bridged
         {{{2, 36}, {1, 36}}, 0},                               // clock going backwards
     };
     for (const auto& [readings, km] : cases) EXPECT_DOUBLE_EQ(drive(readings).distanceKm, km);

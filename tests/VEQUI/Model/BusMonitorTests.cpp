@@ -1,10 +1,14 @@
 // The bus monitor of the model: rows from the simulated car's frames, the recording and its ASC
-// trace, stops at every stage, a failing adapter, and the bound of the recording.
+// trace, stops at every stage, a failing adapter, the trip's runs broken by a monitor run, and
+// the bound of the recording.
 #include "ToolFixtures.hpp"
 
 #include "VEQUI/Model/ASCTrace.hpp"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using namespace veq;
 using namespace veq::testing;
@@ -151,6 +155,37 @@ TEST(BusMonitorTests, MonitorModeThatCannotStartEndsTheMonitorAndPollingResumes)
     EXPECT_TRUE(waitUntil([&] { return !rig->sniffing(); }, 20s));
     EXPECT_TRUE(rig->snifferRows().empty());
     expectPollingBack(*rig);
+}
+
+TEST(BusMonitorTests, AMonitorRunBreaksTheTripsLaunchAlsoFromAReadEndedAfterThePauseBegan) {
+    std::atomic<int> kmh{0};
+    std::atomic<bool> holdSpeedRead{false};
+    ScriptGate gate;
+    ScriptedCar car([&](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (line == "ATMA") return std::vector<std::string>{"7E8 03 41 0D 00\r"};
+        if (line != "010D") return std::nullopt;
+        if (holdSpeedRead.exchange(false)) gate.wait();
+        return says(fmt::format("7E803410D{:02X}", kmh.load()));
+    });
+    ConnectionRig rig({.car = &car});
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    const auto trip = [&] { return rig->store().trip(); };
+    ASSERT_TRUE(waitUntil([&] { return trip().launchStart.has_value(); }, 15s)); // standing still
+
+    // A speed read under way when the monitor pauses polling: its value comes after the pause began.
+    holdSpeedRead = true;
+    ASSERT_TRUE(waitUntil([&] { return gate.reached(); }));
+    rig->startSniffer();
+    ASSERT_TRUE(waitUntil([&] { return Access::pollingPaused(*rig); }));
+    gate.open();
+    ASSERT_TRUE(waitUntil([&] { return rig->snifferRows().contains("7E8"); }, 20s));
+    settleFor(1500ms); // long enough for a 0-100, were the pause bridged
+    kmh = 114;
+    rig->stopSniffer();
+    expectPollingBack(*rig);
+    ASSERT_TRUE(waitUntil([&] { return trip().lastSpeed == 114; }));
+    EXPECT_FALSE(trip().zeroToHundredSec);
+    EXPECT_FALSE(trip().launchStart); // timed again from the next stop only
 }
 
 TEST(BusMonitorTests, TheRecordingIsBoundedAndRestartsFresh) {
