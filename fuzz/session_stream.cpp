@@ -65,7 +65,7 @@ void checkLine(const std::string& line) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     auto adapter = std::make_shared<FuzzedAdapter>(input);
-    veq::ELM327Session session(adapter, veq::ELM327Session::Timing{2ms, 1ms});
+    veq::ELM327Session session(adapter, {.responseTimeout = 2ms, .monitorStopPause = 1ms, .progressLimit = 4ms});
     session.connect();
     const char* commands[] = {"ATI", "0100", "22F190", "ATDPN"};
     const int count = input.ConsumeIntegralInRange(0, 4);
