@@ -66,6 +66,12 @@ UDSError UDSError::unexpected(std::vector<std::uint8_t> payload) {
 
 UDSError UDSError::none() { return UDSError(Kind::noResponse, "Aucune réponse de l'ECU"); }
 
+UDSError UDSError::unanswered(std::optional<ELM327Error> refusal) {
+    UDSError e(Kind::unanswered, refusal ? adapter(*refusal).what() : none().what());
+    e.adapterError_ = refusal;
+    return e;
+}
+
 std::optional<UDSNegativeResponse> UDSError::negativeResponseCode() const {
     if (kind_ != Kind::negativeResponse) return std::nullopt;
     return fromRaw<UDSNegativeResponse>(nrc_);

@@ -97,12 +97,19 @@ constexpr bool shouldRetry(UDSNegativeResponse r) { return r == UDSNegativeRespo
 // A failed UDS exchange.
 class UDSError : public Error {
 public:
-    enum class Kind { adapterError, negativeResponse, unexpectedResponse, noResponse };
+    // `noResponse` is an answer holding no ECU's ("NO DATA"): the ECU has nothing to say.
+    // `unanswered` is no answer at all: nothing came within the reply time-out, the request was not
+    // sent while the session found its step again, or a busy adapter refused it ("STOPPED", "?").
+    // Only the latter may be worth asking again.
+    enum class Kind { adapterError, negativeResponse, unexpectedResponse, noResponse, unanswered };
 
     static UDSError adapter(ELM327Error error);
     static UDSError negative(std::uint8_t service, std::uint8_t nrc);
     static UDSError unexpected(std::vector<std::uint8_t> payload);
     static UDSError none();
+    // `refusal`: the busy adapter's word, kept in adapterError(). Worded as the error it stood for
+    // before it was told apart (an adapter error, or no response), so what users read is unchanged.
+    static UDSError unanswered(std::optional<ELM327Error> refusal = std::nullopt);
 
     Kind kind() const { return kind_; }
     std::optional<ELM327Error> adapterError() const { return adapterError_; }

@@ -1,7 +1,9 @@
 #include "VEQEngine/UDS/DIDScanner.hpp"
 
 #include "VEQEngine/Session/AdapterSilent.hpp"
+#include "VEQEngine/UDS/AskOnceMore.hpp"
 #include "VEQProtocol/UDSService.hpp"
+#include "VEQTransport/TransportError.hpp"
 
 #include <algorithm>
 #include <utility>
@@ -16,6 +18,23 @@ void shielded(const Call& call) noexcept {
     try {
         call();
     } catch (...) {
+    }
+}
+
+// Runs a step whose failure the run survives: every failure but a silent adapter's and a lost
+// link's, after which nothing more could be read. True when the step succeeded.
+template <class Step>
+bool survivingFailure(Step&& step) {
+    try {
+        step();
+        return true;
+    } catch (const AdapterSilent&) {
+        throw;
+    } catch (const TransportError& e) {
+        if (e.kind() == TransportError::Kind::notConnected) throw;
+        return false;
+    } catch (const std::exception&) {
+        return false;
     }
 }
 
@@ -60,34 +79,48 @@ void DIDScanner::RunScope::finish() {
     flag_ = false;
 }
 
-void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
-    // Many identifiers can be read in the default session too.
-    toleratingFailure([&] { client.openDiagnosticSession(UDSSessionType::extended, stop); });
+void DIDScanner::throwIfLinkLost() const {
+    // Every exchange would fail at once: the run ends instead of going through the rest for nothing.
+    if (session_.isLinkLost()) throw TransportError::notConnected();
 }
 
-void DIDScanner::keepAlive(UDSClient& client, std::stop_token stop) {
+void DIDScanner::prepare(UDSClient& client, std::stop_token stop) const {
+    // Many identifiers can be read in the default session too. A session change is never sent twice.
+    throwIfLinkLost();
+    survivingFailure([&] { client.openDiagnosticSession(UDSSessionType::extended, stop); });
+}
+
+void DIDScanner::keepAlive(UDSClient& client, std::stop_token stop) const {
     // The next reads show whether the session is still open.
-    toleratingFailure([&] { client.testerPresent(stop); });
+    throwIfLinkLost();
+    survivingFailure([&] { client.testerPresent(stop); });
 }
 
-std::optional<std::vector<std::uint8_t>> DIDScanner::readValue(UDSClient& client, std::uint16_t identifier,
-                                                              std::stop_token stop) {
-    std::vector<std::uint8_t> value;
-    if (!toleratingFailure([&] { value = client.readDataByIdentifier(identifier, stop); }) || value.empty()) {
-        return std::nullopt;
-    }
-    return value;
+DIDScanner::Reading DIDScanner::read(UDSClient& client, std::uint16_t identifier, bool askTwice,
+                                     std::stop_token stop) const {
+    throwIfLinkLost();
+    const auto once = [&] { return client.readDataByIdentifier(identifier, stop); };
+    Reading reading;
+    survivingFailure([&] {
+        try {
+            std::vector<std::uint8_t> value = askTwice ? askOnceMore(once) : once();
+            if (!value.empty()) reading.value = std::move(value);
+        } catch (const UDSError& e) {
+            reading.unanswered = e.kind() == UDSError::Kind::unanswered;
+        }
+    });
+    return reading;
 }
 
-DIDScanner::ScanEnd DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
-                                     const ProgressHandler& onProgress, std::stop_token stop) {
+DIDScanner::ScanOutcome DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
+                                         const ProgressHandler& onProgress, std::stop_token stop) {
     const auto report = [&](std::int32_t done, std::int32_t total, std::uint32_t identifier) {
         if (onProgress) shielded([&] { onProgress(done, total, static_cast<std::uint16_t>(identifier)); });
     };
     RunScope run(*this, scanning_);
     const std::int32_t total = range.count();
     std::int32_t done = 0;
-    ScanEnd end = ScanEnd::stopped;
+    ScanOutcome outcome;
     {
         // A mute adapter costs every identifier its full reply waits: the watch ends the run instead.
         const ELM327Session::SilenceWatch silence = session_.watchSilence(timing_.adapterSilence);
@@ -98,25 +131,30 @@ DIDScanner::ScanEnd DIDScanner::scan(std::string_view ecu, const DIDRange& range
             // 32-bit arithmetic: the last identifier of a full range is 0xFFFF.
             for (std::uint32_t identifier = range.start; done < total && scanningGoesOn(stop); ++identifier) {
                 const auto did = static_cast<std::uint16_t>(identifier);
-                if (std::optional<std::vector<std::uint8_t>> value = readValue(client, did, stop)) {
-                    if (onFound) shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(*value))); });
+                Reading reading = read(client, did, true, stop);
+                if (reading.value && onFound) {
+                    shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(*reading.value))); });
                 }
+                if (reading.unanswered) ++outcome.unanswered;
                 ++done;
                 if (done % progressInterval == 0 || done == total) {
                     report(done, total, identifier);
                     if (done % keepAliveInterval == 0) keepAlive(client, stop);
                 }
             }
-            if (done == total) end = ScanEnd::complete;
+            if (done == total) outcome.end = outcome.unanswered > 0 ? ScanEnd::incomplete : ScanEnd::complete;
         } catch (const AdapterSilent&) {
             // The identifier whose read gave up stays counted as not done: it is the next one.
-            end = ScanEnd::adapterSilent;
+            outcome.end = ScanEnd::adapterSilent;
+        } catch (const TransportError&) {
+            // Only a lost link gets here; the identifier under way stays not done, as above.
+            outcome.end = ScanEnd::linkLost;
         }
     }
     run.finish();
     const std::uint32_t next = std::min<std::uint32_t>(range.start + static_cast<std::uint32_t>(done), range.end);
     report(done, total, next);
-    return end;
+    return outcome;
 }
 
 void DIDScanner::pauseBetweenPasses(std::stop_token stop) {
@@ -124,9 +162,9 @@ void DIDScanner::pauseBetweenPasses(std::stop_token stop) {
     changed_.wait_for(lock, stop, timing_.watchPause, [&] { return !watching_; });
 }
 
-void DIDScanner::watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers,
-                       const UpdateHandler& onUpdate, std::stop_token stop) {
-    if (identifiers.empty()) return;
+DIDScanner::WatchEnd DIDScanner::watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers,
+                                       const UpdateHandler& onUpdate, std::stop_token stop) {
+    if (identifiers.empty()) return WatchEnd::stopped;
     RunScope run(*this, watching_);
     UDSClient client(session_);
     client.target(ecu);
@@ -135,15 +173,20 @@ void DIDScanner::watch(std::string_view ecu, const std::vector<std::uint16_t>& i
         while (watchingGoesOn(stop)) {
             for (std::size_t k = 0; k < identifiers.size(); ++k) {
                 if (k > 0 && !watchingGoesOn(stop)) break;
-                if (std::optional<std::vector<std::uint8_t>> value = readValue(client, identifiers[k], stop)) {
-                    if (onUpdate) shielded([&] { onUpdate(identifiers[k], *value); });
+                // The next pass reads it again: a lost reply is not worth a second ask here.
+                if (Reading reading = read(client, identifiers[k], false, stop); reading.value) {
+                    if (onUpdate) shielded([&] { onUpdate(identifiers[k], *reading.value); });
                 }
             }
             pauseBetweenPasses(stop);
         }
     } catch (const AdapterSilent&) {
         // Only under a silence watch of the caller's own thread: every later read would fail at once.
+        return WatchEnd::adapterSilent;
+    } catch (const TransportError&) {
+        return WatchEnd::linkLost; // only a lost link gets here
     }
+    return WatchEnd::stopped;
 }
 
 } // namespace veq

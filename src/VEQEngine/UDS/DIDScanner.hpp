@@ -26,8 +26,10 @@ namespace veq {
 // Thread-safe: stop() may be called from any thread, a callback included; a scan and a watch may
 // run at the same time on different threads (each with its own flag). Callbacks run on the
 // run's thread, one at a time, outside the command lock. No error leaves the scanner: a failed
-// read skips its identifier, a callback that throws is passed over; an adapter that has answered
-// nothing for the silence limit ends a scan, which says so.
+// read skips its identifier, a callback that throws is passed over. A scan asks an identifier
+// once more when its read got no reply at all, and counts those still unanswered after that;
+// an adapter that has answered nothing for the silence limit, or a lost link, ends a run at once,
+// which says so: what a scan could not read is never passed off as absent from the ECU.
 class DIDScanner {
 public:
     struct Timing {
@@ -41,8 +43,25 @@ public:
     // How a scan ended.
     enum class ScanEnd {
         complete,      // every identifier of the range was read (an empty range included)
+        incomplete,    // every identifier was asked, some twice without any reply: ScanOutcome::unanswered
         stopped,       // by stop() or the stop token
         adapterSilent, // the adapter answered nothing for Timing::adapterSilence: the rest is unread
+        linkLost,      // the link to the adapter is gone: the rest is unread
+    };
+
+    struct ScanOutcome {
+        ScanEnd end = ScanEnd::stopped;
+        // Identifiers skipped because the adapter never answered them, asked twice.
+        std::int32_t unanswered = 0;
+
+        bool operator==(const ScanOutcome&) const = default;
+    };
+
+    // How a watch ended.
+    enum class WatchEnd {
+        stopped,       // by stop() or the stop token, or at once for an empty list
+        adapterSilent, // under a silence watch of the caller's thread, the adapter found silent
+        linkLost,      // the link to the adapter is gone
     };
 
     using FoundHandler = std::function<void(const DiscoveredDID&)>;
@@ -67,17 +86,19 @@ public:
 
     // Reads every identifier of the range in ascending order; `onFound` receives each one that
     // holds a value, `onProgress` the count every 8 identifiers, after the last one, and once
-    // more at the end with the next identifier that was not read. Returns when the range is done,
-    // after stop(), when `stop` is requested, or as soon as the adapter has answered nothing for
-    // Timing::adapterSilence (counted from the scan's start at the earliest); no identifier is
-    // read after that.
-    ScanEnd scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
-                 const ProgressHandler& onProgress, std::stop_token stop = {});
+    // more at the end with the next identifier that was not read. An identifier whose read got no
+    // reply at all is asked once more, then skipped and counted. Returns when the range is done,
+    // after stop(), when `stop` is requested, as soon as the adapter has answered nothing for
+    // Timing::adapterSilence (counted from the scan's start at the earliest), or as soon as the
+    // link is lost; no identifier is read after that.
+    ScanOutcome scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
+                     const ProgressHandler& onProgress, std::stop_token stop = {});
 
     // Reads the identifiers in passes, handing every value read to `onUpdate`, with a pause
-    // between passes, until stop() or until `stop` is requested. An empty list returns at once.
-    void watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers, const UpdateHandler& onUpdate,
-               std::stop_token stop = {});
+    // between passes, until stop(), until `stop` is requested, or until the link is lost. An
+    // empty list returns at once.
+    WatchEnd watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers, const UpdateHandler& onUpdate,
+                   std::stop_token stop = {});
 
 private:
     // One run's life: raises its flag; finish() (or the destructor, whatever ended the run)
@@ -97,11 +118,20 @@ private:
         bool finished_ = false;
     };
 
-    // These three swallow every failure but AdapterSilent, which ends the run.
-    static void prepare(UDSClient& client, std::stop_token stop);
-    static void keepAlive(UDSClient& client, std::stop_token stop);
-    static std::optional<std::vector<std::uint8_t>> readValue(UDSClient& client, std::uint16_t identifier,
-                                                              std::stop_token stop);
+    // One identifier's read: its value, if it holds one, and whether no reply came at all.
+    struct Reading {
+        std::optional<std::vector<std::uint8_t>> value;
+        bool unanswered = false;
+    };
+
+    // These swallow every failure but AdapterSilent and a lost link (TransportError::
+    // notConnected, also thrown before an exchange once the session knows the link lost), which
+    // end the run.
+    void prepare(UDSClient& client, std::stop_token stop) const;
+    void keepAlive(UDSClient& client, std::stop_token stop) const;
+    // `askTwice`: a read that got no reply at all is asked once more.
+    Reading read(UDSClient& client, std::uint16_t identifier, bool askTwice, std::stop_token stop) const;
+    void throwIfLinkLost() const;
     bool scanningGoesOn(std::stop_token stop) const;
     bool watchingGoesOn(std::stop_token stop) const;
     void pauseBetweenPasses(std::stop_token stop);

@@ -1,6 +1,7 @@
 #include "VEQEngine/UDS/ECUScanner.hpp"
 
 #include "VEQEngine/Session/AdapterSilent.hpp"
+#include "VEQEngine/UDS/AskOnceMore.hpp"
 #include "VEQProtocol/UDSService.hpp"
 
 namespace veq {
@@ -48,7 +49,7 @@ DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token s
     std::optional<ELM327Session::ExclusiveSection> section;
     try {
         section.emplace(session_.exclusive(stop));
-        client.testerPresent(stop);
+        askOnceMore([&] { client.testerPresent(stop); });
         ecu.responded = true;
     } catch (const UDSError& e) {
         // An ECU that refuses the request still exists.
@@ -66,7 +67,8 @@ DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token s
 
 std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_t identifier, std::stop_token stop) {
     std::vector<std::uint8_t> bytes;
-    if (!toleratingFailure([&] { bytes = client.readDataByIdentifier(identifier, stop); })) return std::nullopt;
+    const auto read = [&] { return client.readDataByIdentifier(identifier, stop); };
+    if (!toleratingFailure([&] { bytes = askOnceMore(read); })) return std::nullopt;
     std::string text;
     for (std::uint8_t b : bytes) {
         if (b >= 0x20 && b <= 0x7E) text += static_cast<char>(b);

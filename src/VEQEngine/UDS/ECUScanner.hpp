@@ -37,7 +37,9 @@ struct DiscoveredECU {
 // Finds which candidate addresses answer UDS TesterPresent and reads each answering ECU's part
 // number and software version. Each probe runs in one exclusive section of the session, every
 // request with the candidate's header, so other users' exchanges wait for the probe's end and
-// no answer is taken for another ECU's; nobody has to put a header back after a scan.
+// no answer is taken for another ECU's; nobody has to put a header back after a scan. A request
+// that got no reply at all is asked once more (askOnceMore()): a reply lost on the way must not
+// show a present ECU absent, nor leave its identification unread.
 // Thread-safe; fails only with AdapterSilent, when the caller's silence watch finds the adapter
 // silent: the candidates left were never asked, and no list could tell them apart.
 class ECUScanner {

@@ -19,6 +19,11 @@ bool announcesPending(const ELM327Response& reply) {
            (*p)[2] == rawValue(UDSNegativeResponse::responsePending);
 }
 
+// What a busy adapter prints in place of a request's answer: the ECU never saw the request.
+bool refusedWhileBusy(ELM327Error error) {
+    return error == ELM327Error::stopped || error == ELM327Error::unknownCommand;
+}
+
 } // namespace
 
 UDSClient::UDSClient(ELM327Session& session) : session_(session) {}
@@ -45,7 +50,7 @@ std::string UDSClient::requestText(UDSService service, std::span<const std::uint
 }
 
 ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint8_t> data, const RequestEcho& echo,
-                                   std::stop_token stop) {
+                                   bool& pendingAnnounced, std::stop_token stop) {
     // Held until the last wait: a command of another user sent meanwhile would discard or take
     // the ECU's real answer.
     const TransmitHeader ecu = header();
@@ -53,6 +58,7 @@ ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint
     // The session pairs each reply with its request: late answers of earlier requests never come here.
     ELM327Response reply = session_.raw(ecu, requestText(service, data), echo, stop);
     int waits = 0;
+    pendingAnnounced = announcesPending(reply);
     while (waits < maxPendingWaits && announcesPending(reply)) {
         reply = session_.awaitNext(stop);
         if (!reply.ecus.empty()) ++waits;
@@ -64,9 +70,14 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
                                              std::stop_token stop) {
     const RequestEcho echo = RequestEcho::of(service, data);
     for (;;) {
-        const ELM327Response reply = exchange(service, data, echo, stop);
+        bool pendingAnnounced = false;
+        const ELM327Response reply = exchange(service, data, echo, pendingAnnounced, stop);
         if (reply.error == ELM327Error::noData) throw UDSError::none();
+        if (reply.error && refusedWhileBusy(*reply.error)) throw UDSError::unanswered(*reply.error);
         if (reply.error) throw UDSError::adapter(*reply.error);
+        // An ECU that announced its answer and then went quiet did answer: only a request that got
+        // nothing at all was perhaps never heard.
+        if (reply.isSilence() && !pendingAnnounced) throw UDSError::unanswered();
         const std::vector<std::uint8_t>* payload = reply.firstPayload();
         if (payload == nullptr || payload->empty()) throw UDSError::none();
         const std::vector<std::uint8_t>& p = *payload;

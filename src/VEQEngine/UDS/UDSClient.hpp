@@ -30,7 +30,10 @@ namespace veq {
 // caller may run a whole sequence of requests inside one section.
 //
 // Failures: UDSError for what the ECU or the adapter answered; the session's errors (transport,
-// ExchangeCancelled) unchanged. A silent adapter ends in UDSError::none().
+// ExchangeCancelled) unchanged. A request that got no reply at all (the reply time-out with
+// nothing, not sent while the session found its step again, a busy adapter's "STOPPED" or "?")
+// ends in UDSError::unanswered(), told apart from an answer holding no ECU's ("NO DATA"), so
+// that a reader may ask it once more (askOnceMore()); nothing here sends a request twice.
 class UDSClient {
 public:
     // Replies waited for after the first "response pending" answer.
@@ -73,8 +76,9 @@ public:
 
 private:
     // One send with its waits for the answer to `service`, under the command lock.
+    // `pendingAnnounced`: the ECU's first answer said "response pending".
     ELM327Response exchange(UDSService service, std::span<const std::uint8_t> data, const RequestEcho& echo,
-                            std::stop_token stop);
+                            bool& pendingAnnounced, std::stop_token stop);
     TransmitHeader header() const;
 
     ELM327Session& session_;

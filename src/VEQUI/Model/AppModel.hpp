@@ -142,6 +142,22 @@ public:
         bool operator==(const DIDScanProgress&) const = default;
     };
 
+    // What the last scan could not read: its result is incomplete, and what it lacks is not
+    // absent from the ECU.
+    struct DIDScanShortfall {
+        enum class Kind {
+            adapterSilent, // ended early: the adapter stopped answering
+            linkLost,      // ended early: the link to the adapter was lost
+            unanswered,    // went through its range, `unanswered` identifiers never answered, asked twice
+        };
+        Kind kind = Kind::unanswered;
+        std::int32_t unanswered = 0;
+
+        // The scan ended before the end of its range.
+        bool interrupted() const { return kind != Kind::unanswered; }
+        bool operator==(const DIDScanShortfall&) const = default;
+    };
+
     // The pauses of the connection sequence and of the tools, and the session's reply time-outs.
     struct ConnectionTiming {
         // After each adapter initialisation step.
@@ -283,9 +299,11 @@ public:
     bool didScanning() const { return didScanning_; }
     bool didWatching() const { return didWatching_; }
     const std::optional<DIDScanProgress>& didScanProgress() const { return didScanProgress_; }
-    // The last scan ended because the adapter stopped answering: its result is incomplete. Cleared
-    // when a scan starts, by stopDIDScan() and at disconnection.
-    bool didScanInterrupted() const { return didScanInterrupted_; }
+    // What the last scan could not read; nothing when it read its whole range. Cleared when a scan
+    // starts, by stopDIDScan() and at disconnection.
+    const std::optional<DIDScanShortfall>& didScanShortfall() const { return didScanShortfall_; }
+    // The last scan ended early: the adapter stopped answering, or the link was lost.
+    bool didScanInterrupted() const { return didScanShortfall_ && didScanShortfall_->interrupted(); }
     const std::string& didScanECU() const { return didScanECU_; }
     void setDidScanECU(std::string ecu);
 
@@ -377,7 +395,8 @@ public:
     void startDIDScan(const DIDRange& range);
     void stopDIDScan();
     // Stops a watch, or starts reading the discovered identifiers of didScanECU() again and
-    // again, marking the bytes that change.
+    // again, marking the bytes that change. A watch that ends by itself because the link to the
+    // adapter was lost shows as ended (didWatching false).
     void toggleDIDWatch();
     // Names one identifier; an empty label removes the name.
     void labelDID(std::uint16_t did, const std::string& ecu, const std::string& label);
@@ -509,7 +528,7 @@ Q_SIGNALS:
     void didScanningChanged();
     void didWatchingChanged();
     void didScanProgressChanged();
-    void didScanInterruptedChanged();
+    void didScanShortfallChanged();
     void didScanECUChanged();
     void snifferRowsChanged();
     void sniffingChanged();
@@ -616,7 +635,7 @@ private:
     void setDidScanning(bool scanning);
     void setDidWatching(bool watching);
     void setDidScanProgress(std::optional<DIDScanProgress> progress);
-    void setDidScanInterrupted(bool interrupted);
+    void setDidScanShortfall(std::optional<DIDScanShortfall> shortfall);
     void setSnifferRows(CANFrameTable rows);
     void setSniffing(bool sniffing);
     void setSnifferRecording(bool recording);
@@ -696,7 +715,7 @@ private:
     bool didScanning_ = false;
     bool didWatching_ = false;
     std::optional<DIDScanProgress> didScanProgress_;
-    bool didScanInterrupted_ = false;
+    std::optional<DIDScanShortfall> didScanShortfall_;
     std::string didScanECU_ = "7E0";
     std::shared_ptr<DIDScannerOverSession> didScanner_;
     Workers::Handle didTask_;
@@ -725,6 +744,7 @@ private:
     std::shared_ptr<PollingPause> pollingPause_; // of the current polling engine
     const std::shared_ptr<LiveGuardValues> liveGuardValues_ = std::make_shared<LiveGuardValues>();
     std::uint64_t didScanRun_ = 0;
+    std::uint64_t didWatchRun_ = 0;
     std::stop_source didStop_; // stops every scan and watch started since the last stop
     std::uint64_t monitorRun_ = 0;
     std::shared_ptr<MonitorTurn> monitorTurn_;

@@ -9,6 +9,7 @@
 
 #include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
+#include "VEQEngine/UDS/AskOnceMore.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQSupport/Error.hpp"
@@ -325,9 +326,11 @@ void AppModel::Connection::scanECUs(std::stop_token stop) {
     for (const DiscoveredECU& ecu : ecus) {
         if (!ecu.responded) continue;
         uds.target(ecu.txHeader);
-        // An ECU that answered the scan but not this: its codes stay unread, not none.
+        // An ECU that answered the scan but not this, asked twice when no reply came at all: its
+        // codes stay unread, not none.
         std::optional<std::vector<UDSDTC>> codes;
-        toleratingFailure([&] { codes = uds.readDTCsByStatusMask(udsStatusMask, stop); });
+        const auto read = [&] { return uds.readDTCsByStatusMask(udsStatusMask, stop); };
+        toleratingFailure([&] { codes = askOnceMore(read); });
         throwIfStopped(stop);
         post([header = ecu.txHeader, codes](AppModel& model) {
             auto all = model.udsDTCs_;

@@ -31,14 +31,31 @@ std::shared_ptr<AppModel::DIDScannerOverSession> AppModel::scannerForSession() {
     return didScanner_;
 }
 
-void AppModel::setDidScanInterrupted(bool interrupted) {
-    assignObservable(this, didScanInterrupted_, interrupted, &AppModel::didScanInterruptedChanged);
+void AppModel::setDidScanShortfall(std::optional<DIDScanShortfall> shortfall) {
+    assignObservable(this, didScanShortfall_, shortfall, &AppModel::didScanShortfallChanged);
 }
+
+namespace {
+
+// What a scan's end says of its result; nothing for a whole result, or for a scan the user stopped.
+std::optional<AppModel::DIDScanShortfall> shortfallOf(const DIDScanner::ScanOutcome& outcome) {
+    using Kind = AppModel::DIDScanShortfall::Kind;
+    switch (outcome.end) {
+    case DIDScanner::ScanEnd::complete:
+    case DIDScanner::ScanEnd::stopped: return std::nullopt;
+    case DIDScanner::ScanEnd::incomplete: return AppModel::DIDScanShortfall{Kind::unanswered, outcome.unanswered};
+    case DIDScanner::ScanEnd::adapterSilent: return AppModel::DIDScanShortfall{Kind::adapterSilent, outcome.unanswered};
+    case DIDScanner::ScanEnd::linkLost: return AppModel::DIDScanShortfall{Kind::linkLost, outcome.unanswered};
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 void AppModel::startDIDScan(const DIDRange& range) {
     if (phase_.kind != Phase::Kind::live || !session_ || didScanning_) return;
     auto scanner = scannerForSession();
-    setDidScanInterrupted(false);
+    setDidScanShortfall(std::nullopt);
     setDidScanning(true);
     setDidScanProgress(DIDScanProgress{0, range.count(), range.start});
 
@@ -58,19 +75,19 @@ void AppModel::startDIDScan(const DIDRange& range) {
                     },
                     Qt::QueuedConnection);
             };
-            DIDScanner::ScanEnd end = DIDScanner::ScanEnd::stopped;
+            DIDScanner::ScanOutcome outcome;
             {
                 PollingPause::Lease lease = PollingPause::hold(pause);
-                end = scanner->scanner.scan(ecu, range, onFound, onProgress, either.token());
+                outcome = scanner->scanner.scan(ecu, range, onFound, onProgress, either.token());
             } // polling resumes here, once the scan has returned
             QMetaObject::invokeMethod(
                 this,
-                [this, run, end, connection] {
+                [this, run, outcome, connection] {
                     if (didScanRun_ != run) return; // stopped meanwhile, or a newer scan runs
                     setDidScanning(false);
                     setDidScanProgress(std::nullopt);
                     // After a disconnection the result belongs to no connection shown any more.
-                    if (!connection.stop_requested()) setDidScanInterrupted(end == DIDScanner::ScanEnd::adapterSilent);
+                    if (!connection.stop_requested()) setDidScanShortfall(shortfallOf(outcome));
                 },
                 Qt::QueuedConnection);
         },
@@ -85,10 +102,11 @@ void AppModel::stopDIDScan() {
     ++didScanRun_;
     setDidScanning(false);
     setDidScanProgress(std::nullopt);
-    setDidScanInterrupted(false);
+    setDidScanShortfall(std::nullopt);
 }
 
 void AppModel::toggleDIDWatch() {
+    ++didWatchRun_;
     if (didWatching_) {
         setDidWatching(false);
         didStop_.request_stop();
@@ -105,8 +123,10 @@ void AppModel::toggleDIDWatch() {
     for (const DiscoveredDID& entry : discoveredDIDs_) {
         if (entry.ecu == ecu) watched.push_back(entry.did);
     }
+    const std::uint64_t run = didWatchRun_;
     didTask_ = workers_.start(
-        [this, scanner, pause = pollingPause_, ecu, watched, connection = connectionStop_.get_token()](std::stop_token stop) {
+        [this, scanner, pause = pollingPause_, ecu, watched, run,
+         connection = connectionStop_.get_token()](std::stop_token stop) {
             const StopEither either(stop, connection);
             // Readings still on their way when the watch is stopped (by the user, a scan's stop or
             // the disconnection) are dropped: the list changes no more once it has ended.
@@ -118,9 +138,21 @@ void AppModel::toggleDIDWatch() {
                     },
                     Qt::QueuedConnection);
             };
-            PollingPause::Lease lease = PollingPause::hold(pause);
-            scanner->scanner.watch(ecu, watched, onUpdate, either.token());
-            // The lease ends here: polling resumes once the watch has returned.
+            DIDScanner::WatchEnd end = DIDScanner::WatchEnd::stopped;
+            {
+                PollingPause::Lease lease = PollingPause::hold(pause);
+                end = scanner->scanner.watch(ecu, watched, onUpdate, either.token());
+            } // polling resumes here, once the watch has returned
+            // Stopped (by the user, a scan's stop, the disconnection) or given nothing to read:
+            // didWatching stays what the user asked for.
+            if (end == DIDScanner::WatchEnd::stopped) return;
+            // Ended by itself, the link lost: it shows as ended, unless the user has moved on.
+            QMetaObject::invokeMethod(
+                this,
+                [this, run, connection] {
+                    if (didWatchRun_ == run && !connection.stop_requested()) setDidWatching(false);
+                },
+                Qt::QueuedConnection);
         },
         didStop_);
 }
@@ -130,7 +162,7 @@ void AppModel::stopScannerAtDisconnect() {
     didStop_ = std::stop_source();
     if (didScanner_) didScanner_->scanner.stop();
     didScanner_.reset();
-    setDidScanInterrupted(false);
+    setDidScanShortfall(std::nullopt);
 }
 
 void AppModel::labelDID(std::uint16_t did, const std::string& ecu, const std::string& label) {

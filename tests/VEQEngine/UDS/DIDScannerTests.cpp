@@ -102,7 +102,7 @@ TEST(DIDScanner, StopEndsTheScanAfterTheReadUnderWay) {
             progress.emplace_back(done, total, did);
             if (done == 16) byToken ? (void)source.request_stop() : scanner.stop();
         }, source.get_token());
-        EXPECT_EQ(end, DIDScanner::ScanEnd::stopped);
+        EXPECT_EQ(end, (DIDScanner::ScanOutcome{DIDScanner::ScanEnd::stopped, 0}));
         EXPECT_EQ(progress.back(), (Progress{16, 256, 0x0010}));
         EXPECT_EQ(adapter.lines().back(), "22000F");
     }
@@ -132,9 +132,11 @@ TEST(DIDScanner, AnAdapterSilentForTheLimitEndsTheScanWhichSaysItIsIncomplete) {
         DIDScanner scanner(adapter.session(), DIDScanner::Timing{.adapterSilence = 200ms});
         std::vector<std::uint16_t> found;
         std::vector<Progress> progress;
-        const DIDScanner::ScanEnd end = scanner.scan(
-            "7E0", range(0x0100, 0x01FF), [&](const DiscoveredDID& d) { found.push_back(d.did); },
-            [&](std::int32_t done, std::int32_t total, std::uint16_t did) { progress.emplace_back(done, total, did); });
+        const auto onFound = [&](const DiscoveredDID& d) { found.push_back(d.did); };
+        const auto onProgress = [&](std::int32_t done, std::int32_t total, std::uint16_t did) {
+            progress.emplace_back(done, total, did);
+        };
+        const DIDScanner::ScanEnd end = scanner.scan("7E0", range(0x0100, 0x01FF), onFound, onProgress).end;
         const char* const which = c.muteFrom ? c.muteFrom : "-";
         EXPECT_EQ(end, c.end) << which;
         EXPECT_EQ(found, c.found) << which;
@@ -148,6 +150,56 @@ TEST(DIDScanner, AnAdapterSilentForTheLimitEndsTheScanWhichSaysItIsIncomplete) {
         EXPECT_LE(done, static_cast<std::int32_t>(c.found.size()) + 8) << which;
         EXPECT_EQ(std::tuple(total, next), std::tuple(256, 0x0100 + done)) << which;
         EXPECT_FALSE(scanner.isScanning());
+    }
+}
+
+// Only a request that got no reply at all is asked again, once, and after a silence only once a
+// probe was answered; a session change never is. An identifier still unanswered is skipped and
+// counted; a lost link ends the scan at once.
+TEST(DIDScanner, AnIdentifierWithoutAnyReplyIsAskedOnceMoreAndALostLinkEndsTheScan) {
+    using End = DIDScanner::ScanEnd;
+    const std::vector<std::uint16_t> all{0xF190, 0xF191, 0xF192};
+    const Lines once{"1003", "22F190", "22F191", "22F192", "22F193"};
+    const Lines twice{"1003", "22F190", "22F191", "22F191", "22F192", "22F193"};
+    const struct {
+        const char* name;
+        Asks asks;
+        DIDScanner::ScanOutcome outcome;
+        std::vector<std::uint16_t> found;
+        Lines requests;
+    } cases[] = {
+        {"answered", {}, {End::complete, 0}, all, once},
+        {"lost", {{"22F191", {""}}}, {End::complete, 0}, all, twice},
+        {"late", {{"22F191", {"late:62 F1 91 42"}}}, {End::complete, 0}, all, twice},
+        // Frozen at 22F191, its first probe too: everything comes with the second probe's answer.
+        {"frozen", {{"22F191", {"late:62 F1 91 42"}}, {"ATI", {"late:ELM327 v1.5"}}}, {End::complete, 0}, all, twice},
+        {"refused", {{"22F191", {"?"}}}, {End::complete, 0}, all,
+         {"1003", "22F190", "22F191", "22F191!", "22F192", "22F193"}},
+        {"no data", {{"22F191", {"NO DATA"}}}, {End::complete, 0}, {0xF190, 0xF192}, once},
+        {"lost twice", {{"22F191", {"", ""}}, {"22F192", {"", "?"}}}, {End::incomplete, 2}, {0xF190},
+         {"1003", "22F190", "22F191", "22F191", "22F192", "22F192", "22F193"}},
+        // Neither probe answered: the second ask is not sent.
+        {"not sent", {{"22F191", {""}}, {"ATI", {""}}, {"ATRV", {""}}}, {End::incomplete, 1}, {0xF190, 0xF192}, once},
+        {"session opening lost", {{"1003", {""}}}, {End::complete, 0}, all, once},
+        // "link": the link goes at that ask.
+        {"link lost", {{"22F191", {"link"}}}, {End::linkLost, 0}, {0xF190}, {"1003", "22F190", "22F191"}},
+    };
+    for (const auto& c : cases) {
+        const auto ecu =
+            askByAsk(c.asks, ecuWith({{0xF190, "62 F1 90 41"}, {0xF191, "62 F1 91 42"}, {0xF192, "62 F1 92 43"}}));
+        ScriptedAdapter rig([&](const std::string& line, const AdapterState& state) -> std::optional<Lines> {
+            const auto answer = ecu(line, state);
+            if (answer != Lines{reply("link")}) return answer;
+            rig.transport().failSendsContaining(""); // the link is gone: no send goes through
+            rig.transport().loseLink();
+            return Lines{};
+        }, {.responseTimeout = 100ms});
+        std::vector<std::uint16_t> found;
+        const auto onFound = [&](const DiscoveredDID& d) { found.push_back(d.did); };
+        const auto outcome = DIDScanner(rig.session()).scan("7E0", range(0xF190, 0xF193), onFound, {});
+        EXPECT_EQ(outcome, c.outcome) << c.name;
+        EXPECT_EQ(found, c.found) << c.name;
+        EXPECT_EQ(requestsIn(rig.lines()), c.requests) << c.name;
     }
 }
 

@@ -22,6 +22,8 @@ ScriptedAdapter::Script ecus(Answers answers) {
     };
 }
 
+// A request that got no reply at all is asked once more, and only such a one; after a silence, only
+// once a probe was answered.
 TEST(ECUScanner, PresenceAndIdentification) {
     const struct {
         const char* name;
@@ -29,24 +31,43 @@ TEST(ECUScanner, PresenceAndIdentification) {
         std::map<std::string, std::string> reads; // request to answer
         bool responded;
         std::optional<std::string> partNumber, softwareVersion;
+        Asks asks = {};      // the first asks' answers, before `testerPresent` and `reads`
+        Lines requests = {}; // when not 3E00, 22F187, 22F195 (answered) or 3E00 alone
     } cases[] = {
         {"answers", "7E 00", {{"22F187", "62 F1 87 41 32 35 36"}, {"22F195", "62 F1 95 30 30"}}, true, "A256", "00"},
         {"refuses tester present", "7F 3E 11", {{"22F187", "62 F1 87 41 42 43"}}, true, "ABC", std::nullopt},
         {"another service's answer", "50 03", {}, false, std::nullopt, std::nullopt},
         {"adapter error", "CAN ERROR", {}, false, std::nullopt, std::nullopt},
+        {"no data", "NO DATA", {}, false, std::nullopt, std::nullopt},
         {"filler dropped, blanks kept", "7E 00", {{"22F187", "62 F1 87 00 41 FF 20 20"}}, true, "A  ", std::nullopt},
         {"answer of another identifier", "7E 00", {{"22F187", "62 F1 95 56 31"}, {"22F195", "62 F1 95 56 32"}},
          true, std::nullopt, "V2"},
+        {"presence lost", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {""}}},
+         {"3E00", "3E00", "22F187", "22F195"}},
+        {"presence lost twice", "7E 00", {}, false, std::nullopt, std::nullopt, {{"3E00", {"", ""}}}, {"3E00", "3E00"}},
+        {"presence dropped by a busy adapter", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {"STOPPED"}}},
+         {"3E00", "3E00!", "22F187", "22F195"}},
+        {"presence refused by a busy adapter", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {"?"}}},
+         {"3E00", "3E00!", "22F187", "22F195"}},
+        {"part number late", "7E 00", {{"22F187", "62 F1 87 41"}}, true, "A", std::nullopt,
+         {{"22F187", {"late:62 F1 87 41"}}}, {"3E00", "22F187", "22F187", "22F195"}},
+        {"software version lost twice", "7E 00", {{"22F195", "62 F1 95 30"}}, true, std::nullopt, std::nullopt,
+         {{"22F195", {"", ""}}}, {"3E00", "22F187", "22F195", "22F195"}},
     };
     const ECUCandidate engine{"ME/CDI moteur", "7E0", "7E8"};
     for (const auto& c : cases) {
         Answers answers{{{"7E0", "3E00"}, c.testerPresent}};
         for (const auto& [request, answer] : c.reads) answers[{"7E0", request}] = answer;
-        ScriptedAdapter adapter(ecus(answers));
+        ScriptedAdapter adapter(askByAsk(c.asks, ecus(answers)), {.responseTimeout = 100ms});
         ECUScanner scanner(adapter.session());
         EXPECT_EQ(scanner.scan({engine}), (std::vector<DiscoveredECU>{{"ME/CDI moteur", "7E0", "7E8", c.responded,
                                                                        c.partNumber, c.softwareVersion}})) << c.name;
-        EXPECT_EQ(adapter.lines().size(), c.responded ? 4u : 2u) << c.name;
+        const Lines answered{"3E00", "22F187", "22F195"};
+        const Lines expected = !c.requests.empty() ? c.requests : c.responded ? answered : Lines{"3E00"};
+        EXPECT_EQ(requestsIn(adapter.lines()), expected) << c.name;
+        if (c.asks.empty()) {
+            EXPECT_EQ(adapter.lines().size(), expected.size() + 1) << c.name; // and one header
+        }
     }
 }
 

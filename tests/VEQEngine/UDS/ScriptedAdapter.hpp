@@ -27,6 +27,13 @@ public:
         session_->connect();
     }
 
+    // What the adapter prints for a line no script answers.
+    static std::vector<std::string> defaultAnswer(const std::string& line) {
+        if (line == "ATI") return {reply("ELM327 v1.5")};
+        if (line == "ATRV") return {reply("12.6V")};
+        return {reply(line.starts_with("AT") ? "OK" : "NO DATA")};
+    }
+
     ScriptedTransport& transport() { return *transport_; }
     ELM327Session& session() { return *session_; }
     std::vector<std::string> lines() const { return transport_->lines(); }
@@ -49,9 +56,7 @@ private:
         }
         if (script_)
             if (auto chunks = script_(line, state)) return *chunks;
-        if (line == "ATI") return {reply("ELM327 v1.5")};
-        if (line == "ATRV") return {reply("12.6V")};
-        return {reply(line.starts_with("AT") ? "OK" : "NO DATA")};
+        return defaultAnswer(line);
     }
 
     std::shared_ptr<ScriptedTransport> transport_;
@@ -67,6 +72,43 @@ inline ScriptedAdapter::Script answering(std::map<std::string, std::string> answ
         const auto it = answers.find(line);
         if (it == answers.end()) return std::nullopt;
         return std::vector<std::string>{reply(it->second)};
+    };
+}
+
+// The vehicle requests among the lines sent, adapter commands left out; one sent again right after
+// itself, with no probe between, is marked with a trailing "!".
+inline std::vector<std::string> requestsIn(const std::vector<std::string>& lines) {
+    std::vector<std::string> requests;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (!lines[k].starts_with("AT")) requests.push_back(lines[k] + (k > 0 && lines[k - 1] == lines[k] ? "!" : ""));
+    }
+    return requests;
+}
+
+// Each ask of a listed line takes the next answer of its list; once the list is used up, the line
+// is answered by `others`, else by default. An answer "" is lost: nothing comes at all; "late:X"
+// comes with the next line's reply, before it.
+using Asks = std::map<std::string, std::vector<std::string>>;
+inline ScriptedAdapter::Script askByAsk(Asks asks, ScriptedAdapter::Script others = {}) {
+    // The command lock serialises the script.
+    return [asks = std::move(asks), others = std::move(others), late = std::vector<std::string>{}](
+               const std::string& line, const AdapterState& state) mutable -> std::optional<std::vector<std::string>> {
+        std::vector<std::string> chunks = std::exchange(late, {});
+        const auto listed = asks.find(line);
+        if (listed != asks.end() && !listed->second.empty()) {
+            const std::string answer = listed->second.front();
+            listed->second.erase(listed->second.begin());
+            if (answer.starts_with("late:")) {
+                chunks.push_back(reply(answer.substr(5)));
+                late = std::exchange(chunks, {});
+            } else if (!answer.empty()) {
+                chunks.push_back(reply(answer));
+            }
+            return chunks;
+        }
+        const auto own = others ? others(line, state) : std::nullopt;
+        for (const std::string& chunk : own ? *own : ScriptedAdapter::defaultAnswer(line)) chunks.push_back(chunk);
+        return chunks;
     };
 }
 

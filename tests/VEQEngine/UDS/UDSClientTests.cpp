@@ -34,7 +34,7 @@ template <typename Call> Result attempt(Call call) {
 TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
     const struct {
         FrameFormat format;
-        std::string answer;
+        std::optional<std::string> answer; // nothing: no reply at all
         Result expected;
     } cases[] = {
         {FrameFormat::headersOff, "62 F1 90 57 44", Bytes{0x57, 0x44}},
@@ -43,7 +43,12 @@ TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
         {FrameFormat::headersOff, "7F 22 31", UDSError::negative(0x22, 0x31)},
         {FrameFormat::headersOff, "7F 22", UDSError::negative(0x22, 0x10)},
         {FrameFormat::headersOff, "NO DATA", UDSError::none()},
+        {FrameFormat::headersOff, "", UDSError::none()}, // a bare prompt is an answer
         {FrameFormat::headersOff, "CAN ERROR", UDSError::adapter(ELM327Error::canError)},
+        // No reply at all, or a busy adapter's refusal: told apart, as the request may be asked again.
+        {FrameFormat::headersOff, std::nullopt, UDSError::unanswered()},
+        {FrameFormat::headersOff, "STOPPED", UDSError::unanswered(ELM327Error::stopped)},
+        {FrameFormat::headersOff, "?", UDSError::unanswered(ELM327Error::unknownCommand)},
         // With no earlier request owed an answer, another identifier's or service's is a wrong one.
         {FrameFormat::headersOff, "62 F1 91 41", UDSError::unexpected({0x62, 0xF1, 0x91, 0x41})},
         {FrameFormat::headersOff, "62 F1 91 41\r\r>62 F1 90 42", UDSError::unexpected({0x62, 0xF1, 0x91, 0x41})},
@@ -52,11 +57,15 @@ TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
         {FrameFormat::can11, "7E8 03 7F 10 11\r7E9 04 62 F1 90 42", UDSError::unexpected({0x7F, 0x10, 0x11})},
     };
     for (const auto& c : cases) {
-        ScriptedAdapter adapter(chunksFor22F190({reply(c.answer)}), {.responseTimeout = 30ms});
+        const Lines chunks = c.answer ? Lines{reply(*c.answer)} : Lines{};
+        ScriptedAdapter adapter(chunksFor22F190(chunks), {.responseTimeout = 30ms});
         adapter.session().setFormat(c.format);
         UDSClient client(adapter.session());
-        EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), c.expected) << c.answer;
+        EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), c.expected) << c.answer.value_or("-");
     }
+    // Worded as before it was told apart: what a user reads of a failed write is unchanged.
+    EXPECT_STREQ(UDSError::unanswered().what(), UDSError::none().what());
+    EXPECT_STREQ(UDSError::unanswered(ELM327Error::stopped).what(), UDSError::adapter(ELM327Error::stopped).what());
 }
 
 TEST(UDSClient, TroubleCodeRecordsAreFourBytesAfterTheTwoLeadingOnes) {

@@ -315,30 +315,56 @@ std::vector<DiscoveredDID> foundDIDs(int count) {
     return dids;
 }
 
-// A scan cut short by a mute adapter warns over its results until a stop or the next scan.
+// A scan that could not read everything warns over its results until a stop or the next scan: cut
+// short by a mute adapter or a lost link, or gone through with identifiers the adapter never answered.
 TEST(DIDScanner, TheControlBarShowsEveryEntryWholeAndFitsTheScreenAtTheSizesUsersSee) {
-    std::atomic<bool> mute = false;
-    ScriptedCar car([&](const std::string&) { return mute ? silence() : std::nullopt; });
+    std::atomic<bool> mute = false, vinLost = false, linkLost = false;
+    ScriptedCar car([&](const std::string& line) -> std::optional<std::vector<std::string>> {
+        if (linkLost && line == "22F190") {
+            car.transport()->failSendsContaining("");
+            car.transport()->loseLink();
+            return silence();
+        }
+        if (mute || (vinLost && line == "22F190")) return silence();
+        return std::nullopt;
+    });
     // Replies given up after 100 ms; a scan ends once the adapter has been silent for 1 s.
     ExpertRig rig({.car = &car, .responseTimeout = std::chrono::milliseconds(100), .adapterSilence = std::chrono::seconds(1)});
     ASSERT_TRUE(rig.connect());
     DIDScannerView view(rig.model());
-    const auto warned = [&] { return only<QWidget>(view, QStringLiteral("scanInterrupted"))->isVisibleTo(&view); };
-    enum class State { empty, watching, interrupted };
-    for (const State state : {State::empty, State::watching, State::interrupted}) {
+    const auto warning = [&]() -> std::optional<std::string> {
+        if (!only<QWidget>(view, QStringLiteral("scanShortfall"))->isVisibleTo(&view)) return std::nullopt;
+        return textOf(view, "scanShortfallText");
+    };
+    enum class State { empty, watching, interrupted, incomplete, linkLost };
+    const struct {
+        State state;
+        QString picture;
+        std::optional<std::string> warning;
+    } states[] = {
+        {State::empty, QStringLiteral("expert-dids-empty"), std::nullopt},
+        {State::watching, QStringLiteral("expert-dids-watching"), std::nullopt},
+        {State::interrupted, QStringLiteral("expert-dids-interrupted"),
+         "Balayage interrompu : l'adaptateur ne r\u00E9pond plus \u2014 r\u00E9sultat incomplet"},
+        {State::incomplete, QStringLiteral("expert-dids-incomplete"),
+         "Balayage incomplet : 1 identifiant(s) sans r\u00E9ponse de l'adaptateur"},
+        // Last: the connection is gone after it.
+        {State::linkLost, QStringLiteral("expert-dids-link-lost"),
+         "Balayage interrompu : liaison avec l'adaptateur perdue \u2014 r\u00E9sultat incomplet"},
+    };
+    for (const auto& [state, picture, warned] : states) {
         if (state == State::watching) {
             Access::setDiscoveredDIDs(rig.model(), foundDIDs(3));
             Access::setDidWatching(rig.model(), true); // the longest label of the watch button
         }
-        if (state == State::interrupted) {
+        if (state != State::empty && state != State::watching) {
             Access::setDidWatching(rig.model(), false);
-            mute = true;
+            mute = state == State::interrupted;
+            vinLost = state == State::incomplete;
+            linkLost = state == State::linkLost;
             rig.model().startDIDScan(DIDRange::priority().front());
             ASSERT_TRUE(settleUntil([&] { return !rig.model().didScanning(); }, std::chrono::seconds(30)));
         }
-        const QString picture = state == State::empty      ? QStringLiteral("expert-dids-empty")
-                                : state == State::watching ? QStringLiteral("expert-dids-watching")
-                                                           : QStringLiteral("expert-dids-interrupted");
         for (const QSize size : userScreenSizes) {
             present(view, size);
             settleAll();
@@ -356,14 +382,14 @@ TEST(DIDScanner, TheControlBarShowsEveryEntryWholeAndFitsTheScreenAtTheSizesUser
             ecus->setCurrentIndex(ecus->findData(QStringLiteral("7E0")));
             // Its controls, the watch button's longest label among them, never hold the screen wider.
             EXPECT_EQ(view.width(), size.width()) << where;
-            EXPECT_EQ(warned(), state == State::interrupted) << where;
+            EXPECT_EQ(warning(), warned) << where;
             shoot(view, sized(picture, size));
         }
     }
-    EXPECT_EQ(textOf(view, "scanInterruptedText"),
-              "Balayage interrompu : l'adaptateur ne r\u00E9pond plus \u2014 r\u00E9sultat incomplet");
     rig.model().stopDIDScan();
-    EXPECT_FALSE(warned());
+    EXPECT_EQ(warning(), std::nullopt);
+    EXPECT_EQ(DIDScannerView::shortfallText({AppModel::DIDScanShortfall::Kind::unanswered, 12}).toStdString(),
+              "Balayage incomplet : 12 identifiant(s) sans r\u00E9ponse de l'adaptateur");
 }
 
 TEST(ExpertLists, ShowTheirScrollBarOnlyWhileTheyScroll) {

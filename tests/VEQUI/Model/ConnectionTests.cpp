@@ -473,35 +473,49 @@ std::set<std::string> answeringECUs(const AppModel& model) {
 
 } // namespace
 
-// One reply the adapter never sends, during the ECU scan: the header's "OK", after which the header
-// goes once more and every ECU answers, or the tester-present answer of one ECU, which alone then
-// reads as silent.
+// Replies the adapter never sends, during the ECU scan: the engine's header "OK", which the session
+// sends once more, or its presence or code request, which the scan asks once more after a probe.
+// One loss costs nothing; a request lost twice costs only its own ECU's answer.
 TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
     std::set<std::string> all;
+    AppModel::UDSCodes codes;
     {
         ScriptedCar car;
         ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
         ASSERT_TRUE(rig.connect()) << rig->phase().message;
         all = answeringECUs(*rig);
+        codes = rig->udsDTCs();
         rig->disconnect();
     }
-    ASSERT_TRUE(all.contains("7E0") && all.contains("7E1")) << all.size();
-    for (const std::string victim : {"ATSH7E0", "3E00"}) {
-        SCOPED_TRACE(victim);
+    ASSERT_TRUE(all.contains("7E0") && all.contains("7E1") && codes.at("7E0") && !codes.at("7E0")->empty());
+    const struct {
+        std::string victim; // a line to the engine
+        int losses;
+        bool engineAnswers, codesRead;
+    } cases[] = {{"ATSH7E0", 1, true, true}, {"3E00", 1, true, true}, {"1902FF", 1, true, true},
+                 {"3E00", 2, false, false}, {"1902FF", 2, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.victim + " lost " + std::to_string(c.losses) + "x");
         std::string header = "7DF";
-        bool lost = false; // the command lock serialises the script
+        int lost = 0; // the command lock serialises the script
         ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
             if (line.starts_with("ATSH")) header = line.substr(4);
-            if (line == victim && header == "7E0" && !std::exchange(lost, true)) return silence();
-            return std::nullopt;
+            if (line != c.victim || header != "7E0" || lost == c.losses) return std::nullopt;
+            ++lost;
+            return silence();
         });
         ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
         ASSERT_TRUE(rig.connect()) << rig->phase().message;
-        // A lost header is sent once more; a vehicle request never is.
         std::set<std::string> expected = all;
-        if (victim == "3E00") expected.erase("7E0");
+        if (!c.engineAnswers) expected.erase("7E0");
         EXPECT_EQ(answeringECUs(*rig), expected);
-        EXPECT_TRUE(rig->udsDTCs().at("7E1").has_value());
+        const auto engineCodes = rig->udsDTCs().find("7E0");
+        EXPECT_EQ(engineCodes != rig->udsDTCs().end() && engineCodes->second == codes.at("7E0"), c.codesRead);
+        EXPECT_EQ(rig->udsDTCs().at("7E1"), codes.at("7E1"));
+        const Lines lines = car.lines();
+        const std::size_t again = indexOf(lines, c.victim, indexOf(lines, c.victim) + 1);
+        ASSERT_LT(again, lines.size());
+        EXPECT_TRUE(lines[again - 1] == "ATI" || lines[again - 1] == "ATRV") << "asked again before a probe";
         rig->disconnect();
     }
 }

@@ -110,11 +110,19 @@ TEST(DIDScanTests, AStoppedScanResumesPollingOnlyOnceTheScanHasReturned) {
     EXPECT_FALSE(car.sent("22207F")) << "the scan went on after its stop";
 }
 
+// A scan that could not read everything says so until the next scan or the disconnection: cut
+// short by a mute adapter or a lost link, or gone through with an identifier never answered.
+// A lost link ends a watch too.
 TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOrTheDisconnection) {
-    std::atomic<bool> mute = false, muteAt2003 = true;
+    using Shortfall = AppModel::DIDScanShortfall;
+    std::atomic<bool> mute = false, muteAt2003 = true, lose2003 = false, linkGoesAt2002 = false;
     ScriptedCar car([&](const std::string& line) -> std::optional<std::vector<std::string>> {
         if (line == "222003" && muteAt2003.exchange(false)) mute = true;
-        return mute ? silence() : std::nullopt;
+        if (line == "222002" && linkGoesAt2002) {
+            car.transport()->failSendsContaining("");
+            car.transport()->loseLink();
+        }
+        return mute || (line == "222003" && lose2003) ? silence() : std::nullopt;
     });
     ConnectionRig rig({.car = &car, .responseTimeout = 100ms, .adapterSilence = 1s});
     ASSERT_TRUE(rig.connect()) << rig->phase().message;
@@ -122,6 +130,7 @@ TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOr
     rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
     ASSERT_TRUE(scanEnds(*rig));
     EXPECT_TRUE(rig->didScanInterrupted());
+    EXPECT_EQ(rig->didScanShortfall().value_or(Shortfall{}).kind, Shortfall::Kind::adapterSilent);
     EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0x2001, 0x2002}));
 
     // The adapter answers again: the next scan starts unmarked and ends whole.
@@ -129,8 +138,17 @@ TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOr
     rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
     EXPECT_FALSE(rig->didScanInterrupted());
     ASSERT_TRUE(scanEnds(*rig));
-    EXPECT_FALSE(rig->didScanInterrupted());
+    EXPECT_EQ(rig->didScanShortfall(), std::nullopt);
     EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0x2001, 0x2002, 0x2003, 0x2004}));
+
+    // An identifier never answered, asked twice, leaves the scan whole but incomplete.
+    lose2003 = true;
+    const std::size_t asked = car.count("222003");
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_EQ(rig->didScanShortfall(), (Shortfall{Shortfall::Kind::unanswered, 1}));
+    EXPECT_FALSE(rig->didScanInterrupted());
+    EXPECT_EQ(car.count("222003"), asked + 2);
 
     mute = true;
     rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
@@ -138,15 +156,29 @@ TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOr
     ASSERT_TRUE(rig->didScanInterrupted());
     rig->disconnect();
     EXPECT_FALSE(rig->didScanInterrupted());
+
+    // The link lost, a watch ends and shows as ended, and a scan ends at once, interrupted,
+    // instead of failing through the rest.
+    mute = false;
+    lose2003 = false;
+    linkGoesAt2002 = true;
+    ASSERT_TRUE(rig.connect()) << rig->phase().message;
+    rig->toggleDIDWatch();
+    EXPECT_TRUE(waitUntil([&] { return !rig->didWatching(); }, 20s));
+    rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_EQ(rig->didScanShortfall().value_or(Shortfall{}).kind, Shortfall::Kind::linkLost);
+    EXPECT_TRUE(rig->didScanInterrupted());
+    EXPECT_TRUE(waitUntil([&] { return rig->linkNotice() == LinkNotice::linkLost; }));
+    rig->disconnect();
 }
 
-// An identifier the adapter refuses or whose send fails is skipped; the scan goes on.
+// An identifier the adapter answers with an error word is skipped, not asked again; the scan goes on.
 TEST(DIDScanTests, TheIdentificationRangeReportsProgressSkipsWhatFailsAndPollingAnswersAfter) {
     ScriptedCar car([](const std::string& line) -> std::optional<std::vector<std::string>> {
         if (line == "22F18C") return says("CAN ERROR");
         return std::nullopt;
     });
-    car.failSendsContaining("22F195");
     ConnectionRig rig({.car = &car});
     ASSERT_TRUE(rig.connect()) << rig->phase().message;
     std::vector<std::optional<Progress>> progress;
@@ -159,7 +191,9 @@ TEST(DIDScanTests, TheIdentificationRangeReportsProgressSkipsWhatFailsAndPolling
     rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}}); // a second scan while one runs: nothing
     EXPECT_EQ(rig->didScanProgress(), (Progress{0, 128, 0xF180}));
     ASSERT_TRUE(scanEnds(*rig));
-    EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0xF187, 0xF188, 0xF190, 0xF197}));
+    EXPECT_EQ(didsOn(*rig, "7E0"), (std::vector<std::uint16_t>{0xF187, 0xF188, 0xF190, 0xF195, 0xF197}));
+    EXPECT_EQ(car.count("22F18C"), 1u);
+    EXPECT_EQ(rig->didScanShortfall(), std::nullopt);
     const DiscoveredDID* const vin = entry(*rig, 0xF190);
     ASSERT_NE(vin, nullptr);
     EXPECT_EQ(vin->bytes, text::bytesOf("WDD2571231A123456"));

@@ -233,24 +233,22 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
     layout_->addWidget(new Divider(Qt::Horizontal));
 
     // Right over the results it qualifies: what they lack is not absent from the ECU.
-    interruption_ = new QWidget;
-    interruption_->setObjectName(QStringLiteral("scanInterrupted"));
-    auto* interruption = new QVBoxLayout(interruption_);
-    interruption->setContentsMargins(0, 0, 0, 0);
-    interruption->setSpacing(0);
-    auto* warning = ExpertLists::makeFilled(QStringLiteral("scanInterruptedBar"), withOpacity(VEQ::warning(), 0.14));
+    shortfall_ = new QWidget;
+    shortfall_->setObjectName(QStringLiteral("scanShortfall"));
+    auto* shortfall = new QVBoxLayout(shortfall_);
+    shortfall->setContentsMargins(0, 0, 0, 0);
+    shortfall->setSpacing(0);
+    auto* warning = ExpertLists::makeFilled(QStringLiteral("scanShortfallBar"), withOpacity(VEQ::warning(), 0.14));
     auto* warningRow = new QHBoxLayout(warning);
     warningRow->setContentsMargins(20, 9, 20, 9);
     warningRow->setSpacing(10);
     warningRow->addWidget(new SymbolView("exclamationmark.triangle.fill", 12, VEQ::warning()), 0, Qt::AlignTop);
-    warningRow->addWidget(makeFlowingLabel(QStringLiteral("Balayage interrompu : l'adaptateur ne r\u00E9pond plus "
-                                                          "\u2014 r\u00E9sultat incomplet"),
-                                           VEQ::label(11, QFont::DemiBold), VEQ::warning(),
-                                           QStringLiteral("scanInterruptedText")),
-                          1);
-    interruption->addWidget(warning);
-    interruption->addWidget(new Divider(Qt::Horizontal));
-    layout_->addWidget(interruption_);
+    shortfallText_ = makeFlowingLabel(QString(), VEQ::label(11, QFont::DemiBold), VEQ::warning(),
+                                      QStringLiteral("scanShortfallText"));
+    warningRow->addWidget(shortfallText_, 1);
+    shortfall->addWidget(warning);
+    shortfall->addWidget(new Divider(Qt::Horizontal));
+    layout_->addWidget(shortfall_);
 
     connect(&model_, &AppModel::ecusChanged, this, [this] { renderECUs(); });
     connect(&model_, &AppModel::didScanECUChanged, this, [this] { renderECUs(); });
@@ -260,7 +258,7 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
         renderExplanation();
     });
     connect(&model_, &AppModel::didScanProgressChanged, this, [this] { renderProgress(); });
-    connect(&model_, &AppModel::didScanInterruptedChanged, this, [this] { renderInterruption(); });
+    connect(&model_, &AppModel::didScanShortfallChanged, this, [this] { renderShortfall(); });
     connect(&model_, &AppModel::discoveredDIDsChanged, this, [this] {
         renderControls();
         renderProgress();
@@ -277,7 +275,7 @@ DIDScannerView::DIDScannerView(AppModel& model, QWidget* parent)
     renderControls();
     renderProgress();
     renderExplanation();
-    renderInterruption();
+    renderShortfall();
     renderResults();
 }
 
@@ -393,7 +391,25 @@ void DIDScannerView::renderExplanation() {
     }
 }
 
-void DIDScannerView::renderInterruption() { interruption_->setVisible(model_.didScanInterrupted()); }
+QString DIDScannerView::shortfallText(const AppModel::DIDScanShortfall& shortfall) {
+    using Kind = AppModel::DIDScanShortfall::Kind;
+    switch (shortfall.kind) {
+    case Kind::adapterSilent:
+        return QStringLiteral("Balayage interrompu : l'adaptateur ne r\u00E9pond plus \u2014 r\u00E9sultat incomplet");
+    case Kind::linkLost:
+        return QStringLiteral("Balayage interrompu : liaison avec l'adaptateur perdue \u2014 r\u00E9sultat incomplet");
+    case Kind::unanswered:
+        return qs(fmt::format("Balayage incomplet : {} identifiant(s) sans r\u00E9ponse de l'adaptateur",
+                              shortfall.unanswered));
+    }
+    return {};
+}
+
+void DIDScannerView::renderShortfall() {
+    const auto& shortfall = model_.didScanShortfall();
+    shortfall_->setVisible(shortfall.has_value());
+    if (shortfall) shortfallText_->setText(shortfallText(*shortfall));
+}
 
 void DIDScannerView::renderResults() {
     const auto& dids = model_.discoveredDIDs();

@@ -3,6 +3,7 @@
 #include "VEQEngine/UDS/DIDRange.hpp"
 #include "VEQEngine/UDS/DiscoveredDID.hpp"
 #include "VEQEngine/UDS/ECUScanner.hpp"
+#include "VEQUI/Model/AppModel.hpp"
 
 #include <QString>
 #include <QStringList>
@@ -21,7 +22,6 @@ class QVBoxLayout;
 
 namespace veq {
 
-class AppModel;
 class PlainButton;
 class ProminentButton;
 class SymbolView;
@@ -39,6 +39,8 @@ public:
     static QString ecuName(const std::vector<DiscoveredECU>& ecus, const std::string& header);
     // "Identification (ISO) (128)".
     static QString rangeTitle(const DIDRange& range);
+    // The bar over the results of a scan that could not read everything.
+    static QString shortfallText(const AppModel::DIDScanShortfall& shortfall);
 
     const DIDRange& selectedRange() const { return selectedRange_; }
     void selectRange(const DIDRange& range);
@@ -53,7 +55,7 @@ private:
     void renderECUs();
     void renderProgress();
     void renderExplanation();
-    void renderInterruption();
+    void renderShortfall();
     void renderResults();
 
     AppModel& model_;
@@ -71,7 +73,8 @@ private:
     QLabel* foundText_ = nullptr;
     SymbolView* explanationSymbol_ = nullptr;
     QLabel* explanationText_ = nullptr;
-    QWidget* interruption_ = nullptr; // over the results while the last scan is incomplete
+    QWidget* shortfall_ = nullptr; // over the results while the last scan's are incomplete
+    QLabel* shortfallText_ = nullptr;
     QWidget* results_ = nullptr;
     std::vector<std::string> rowIDs_; // in shown order
     std::map<std::string, Row*> rows_;
