@@ -417,11 +417,8 @@ ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
             followUps_.pop_front();
             return next;
         }
-        waiting.connection = disconnects_;
+        waiting = awaitedFromNow(disconnects_);
     }
-    const Deadline now = std::chrono::steady_clock::now();
-    waiting.deadline = now + timing_.responseTimeout;
-    waiting.latest = now + std::max(timing_.responseTimeout, timing_.progressLimit);
     return receive(waiting, format(), {}, stop);
 }
 
@@ -664,9 +661,12 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
         }
         throw;
     }
-    const Deadline sentAt = std::chrono::steady_clock::now();
-    return SentCommand{connection, sentAt + timing_.responseTimeout,
-                       sentAt + std::max(timing_.responseTimeout, timing_.progressLimit)};
+    return awaitedFromNow(connection);
+}
+
+ELM327Session::SentCommand ELM327Session::awaitedFromNow(std::uint64_t connection) const {
+    const Deadline now = std::chrono::steady_clock::now();
+    return SentCommand{connection, now + timing_.responseTimeout, now + std::max(timing_.responseTimeout, timing_.progressLimit)};
 }
 
 ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat format, std::string_view command,

@@ -357,6 +357,8 @@ private:
     void keepFollowUps(const ELM327Response& response);
     // Discards what is left of unowed replies, then sends the request, owed its reply from then.
     SentCommand sendHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
+    // A reply awaited from now, on the connection numbered `connection`.
+    SentCommand awaitedFromNow(std::uint64_t connection) const;
     // The reply parsed in `format`, or an empty response once the deadline passed. `dropped`, when
     // given, tells whether the adapter dropped the request.
     ELM327Response receive(const SentCommand& sent, FrameFormat format, std::string_view command, std::stop_token stop,

@@ -129,49 +129,43 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         return toCurrent(std::move(parsed), 0);
     }
 
-    // Out of step. A request asked again behind nothing but itself takes whatever comes: an answer
-    // to either says the same. The older one stays owed for the reply it may still get. What a
-    // busy adapter says of the line that interrupted it is no answer, though: it is judged below.
+    // Out of step: the reply is read as the current request's once, for every rule below.
     const auto older = owed_.end() - 1;
-    const bool behindOwnFirstAsk =
-        currentIsOwed() && current_->repeat &&
-        std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
-    if (behindOwnFirstAsk) {
-        ELM327Response parsed = read(*current_);
-        if (!refusedWhileBusy(parsed)) return toCurrent(std::move(parsed), 0);
-    }
-    // A "?" answers the line just sent: the session's own requests are well formed, so it is never
-    // an older one's late answer, and those stay owed (a busy clone refuses what comes meanwhile,
-    // then sends the older answer).
-    if (currentIsOwed() && !behindOwnFirstAsk) {
-        ELM327Response parsed = read(*current_);
-        if (parsed.error == ELM327Error::unknownCommand) {
+    std::optional<ELM327Response> asCurrent;
+    if (currentIsOwed()) {
+        ELM327Response& parsed = asCurrent.emplace(read(*current_));
+        const auto same =
+            std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
+        // A request asked again behind nothing but itself takes whatever comes: an answer to either
+        // says the same. The older one stays owed for the reply it may still get. What a busy
+        // adapter says of the line that interrupted it is no answer, though: it is judged below.
+        const bool behindOwnFirstAsk =
+            current_->repeat &&
+            std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
+        if (behindOwnFirstAsk && !refusedWhileBusy(parsed)) return toCurrent(std::move(parsed), 0);
+        // A "?" answers the line just sent: the session's own requests are well formed, so it is
+        // never an older one's late answer, and those stay owed (a busy clone refuses what comes
+        // meanwhile, then sends the older answer).
+        if (!behindOwnFirstAsk && parsed.error == ELM327Error::unknownCommand) {
             owed_.pop_back();
             Placement placement{Destination::current, std::nullopt, 0, std::move(parsed)};
             placement.refused = true;
             return placement;
         }
-    }
-    // Only what names the current request may pass the older ones.
-    if (currentIsOwed() && current_->canBeNamed()) {
-        ELM327Response parsed = read(*current_);
+        // Only what names the current request may pass the older ones.
         if (names(*current_, parsed)) {
             if (current_->probe) {
                 // The current probe's answer, or an older one's of its kind whose own may still
                 // follow: either way, every older request is given up. With no older line of its
                 // kind owed, it can only be the probe's own, and the adapter answers in order: what
                 // the older ones were to get has come or never will.
-                const bool earlierAlike = std::any_of(
-                    owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
-                if (earlierAlike) {
+                if (same != older) {
                     for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
                 }
                 const std::size_t lost = owed_.size() - 1;
                 owed_.erase(owed_.begin(), older);
                 return toCurrent(std::move(parsed), lost);
             }
-            const auto same =
-                std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
             // A request asked again takes the answer to the same request before: it says the same.
             if (same == older || current_->repeat) {
                 const std::size_t lost = owed_.size() - 1;
@@ -195,7 +189,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         owed_.pop_front();
         owed_.pop_back();
         lastCompleted_ = oldest;
-        Placement placement{Destination::current, oldest, 0, read(*current_)};
+        Placement placement{Destination::current, oldest, 0, std::move(asCurrent)};
         placement.dropped = true;
         return placement;
     }

@@ -21,22 +21,9 @@ void shielded(const Call& call) noexcept {
     }
 }
 
-// Runs a step whose failure the run survives: every failure but a silent adapter's and a lost
-// link's, after which nothing more could be read. True when the step succeeded.
-template <class Step>
-bool survivingFailure(Step&& step) {
-    try {
-        step();
-        return true;
-    } catch (const AdapterSilent&) {
-        throw;
-    } catch (const TransportError& e) {
-        if (e.kind() == TransportError::Kind::notConnected) throw;
-        return false;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
+// A run survives every failure of a step but a silent adapter's and a lost link's, after which
+// nothing more could be read.
+constexpr bool lostLinkEnds = true;
 
 } // namespace
 
@@ -79,36 +66,30 @@ void DIDScanner::RunScope::finish() {
     flag_ = false;
 }
 
-void DIDScanner::throwIfLinkLost() const {
-    // Every exchange would fail at once: the run ends instead of going through the rest for nothing.
-    if (session_.isLinkLost()) throw TransportError::notConnected();
-}
-
-void DIDScanner::prepare(UDSClient& client, std::stop_token stop) const {
+void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
     // Many identifiers can be read in the default session too. A session change is never sent twice.
-    throwIfLinkLost();
-    survivingFailure([&] { client.openDiagnosticSession(UDSSessionType::extended, stop); });
+    toleratingFailure([&] { client.openDiagnosticSession(UDSSessionType::extended, stop); }, lostLinkEnds);
 }
 
-void DIDScanner::keepAlive(UDSClient& client, std::stop_token stop) const {
+void DIDScanner::keepAlive(UDSClient& client, std::stop_token stop) {
     // The next reads show whether the session is still open.
-    throwIfLinkLost();
-    survivingFailure([&] { client.testerPresent(stop); });
+    toleratingFailure([&] { client.testerPresent(stop); }, lostLinkEnds);
 }
 
 DIDScanner::Reading DIDScanner::read(UDSClient& client, std::uint16_t identifier, bool askTwice,
-                                     std::stop_token stop) const {
-    throwIfLinkLost();
+                                     std::stop_token stop) {
     const auto once = [&] { return client.readDataByIdentifier(identifier, stop); };
     Reading reading;
-    survivingFailure([&] {
-        try {
-            std::vector<std::uint8_t> value = askTwice ? askOnceMore(once) : once();
-            if (!value.empty()) reading.value = std::move(value);
-        } catch (const UDSError& e) {
-            reading.unanswered = e.kind() == UDSError::Kind::unanswered;
-        }
-    });
+    toleratingFailure(
+        [&] {
+            try {
+                std::vector<std::uint8_t> value = askTwice ? askOnceMore(once) : once();
+                if (!value.empty()) reading.value = std::move(value);
+            } catch (const UDSError& e) {
+                reading.unanswered = e.kind() == UDSError::Kind::unanswered;
+            }
+        },
+        lostLinkEnds);
     return reading;
 }
 

@@ -125,13 +125,12 @@ private:
     };
 
     // These swallow every failure but AdapterSilent and a lost link (TransportError::
-    // notConnected, also thrown before an exchange once the session knows the link lost), which
-    // end the run.
-    void prepare(UDSClient& client, std::stop_token stop) const;
-    void keepAlive(UDSClient& client, std::stop_token stop) const;
+    // notConnected, which the session throws at every exchange once it knows the link lost),
+    // which end the run.
+    static void prepare(UDSClient& client, std::stop_token stop);
+    static void keepAlive(UDSClient& client, std::stop_token stop);
     // `askTwice`: a read that got no reply at all is asked once more.
-    Reading read(UDSClient& client, std::uint16_t identifier, bool askTwice, std::stop_token stop) const;
-    void throwIfLinkLost() const;
+    static Reading read(UDSClient& client, std::uint16_t identifier, bool askTwice, std::stop_token stop);
     bool scanningGoesOn(std::stop_token stop) const;
     bool watchingGoesOn(std::stop_token stop) const;
     void pauseBetweenPasses(std::stop_token stop);
