@@ -535,7 +535,7 @@ ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request
 // taken for another's. A clone that refuses both probes answers, though: once the older request
 // has had a reply time-out more to come, a vehicle request finds the step itself, as only its
 // own exact answer can pass the older ones.
-bool ELM327Session::findStepHeld(const ReplyPairing::Request& next, std::stop_token stop) {
+bool ELM327Session::findStepHeld(ReplyPairing::Request& next, std::stop_token stop) {
     std::optional<ReplyPairing::Request> refused; // the last probe, when the adapter refused it
     int refusals = 0;
     const auto nextProbe = [&] {
@@ -551,7 +551,9 @@ bool ELM327Session::findStepHeld(const ReplyPairing::Request& next, std::stop_to
             // in the wait, puts the session back in step.
             awaitAnyReplyHeld(stop);
             refused.reset();
-            return !nextProbe() || next.echo.has_value();
+            if (!nextProbe()) return true;
+            next.findsStep = next.echo.has_value();
+            return next.findsStep;
         }
         if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));
         const std::vector<std::uint8_t> bytes = commandBytes(probe->command);

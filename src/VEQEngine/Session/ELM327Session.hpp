@@ -64,8 +64,9 @@ namespace veq {
 // neither is answered the request is not sent, and its caller receives an empty response. An
 // adapter that refuses both probes ("?") may still be at work on the older request: nothing is
 // sent until a reply comes or a reply time-out has passed; still out of step, a vehicle request
-// then goes out as its own probe (only its exact answer passes the older requests), while a line
-// whose answer cannot name it is not sent.
+// then goes out as its own probe (only its exact answer passes the older requests, and it is its
+// own even when an older one was asked alike), while a line whose answer cannot name it is not
+// sent.
 //
 // A reply that has begun with a progress notice ("SEARCHING...") is waited for past the reply
 // time-out, up to Timing::progressLimit from the send: the adapter is searching for the bus.
@@ -344,7 +345,8 @@ private:
                                 bool* unsent = nullptr);
     // Before `next` goes out while an older request is owed its reply: a probe whose answer names
     // it puts the session back in step; unanswered, the other probe. False when neither was.
-    bool findStepHeld(const ReplyPairing::Request& next, std::stop_token stop);
+    // After both were refused, a vehicle request goes out as its own probe (`next` marked so).
+    bool findStepHeld(ReplyPairing::Request& next, std::stop_token stop);
     // After both probes were refused: waits, sending nothing, for a reply or one reply time-out.
     void awaitAnyReplyHeld(std::stop_token stop);
     // The bytes received since the request hold a progress notice and no prompt.

@@ -137,12 +137,20 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         const auto same =
             std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
         // A request asked again behind nothing but itself takes whatever comes: an answer to either
-        // says the same. The older one stays owed for the reply it may still get. What a busy
-        // adapter says of the line that interrupted it is no answer, though: it is judged below.
+        // says the same. The older one stays owed for the reply it may still get, unless this one
+        // is an exact answer. What a busy adapter says of the line that interrupted it is no
+        // answer, though: it is judged below.
         const bool behindOwnFirstAsk =
             current_->repeat &&
             std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
-        if (behindOwnFirstAsk && !refusedWhileBusy(parsed)) return toCurrent(std::move(parsed), 0);
+        if (behindOwnFirstAsk && !refusedWhileBusy(parsed)) {
+            std::size_t lost = 0;
+            if (names(*current_, parsed)) {
+                lost = owed_.size() - 1;
+                owed_.erase(owed_.begin(), older);
+            }
+            return toCurrent(std::move(parsed), lost);
+        }
         // A "?" answers the line just sent: the session's own requests are well formed, so it is
         // never an older one's late answer, and those stay owed (a busy clone refuses what comes
         // meanwhile, then sends the older answer).
@@ -166,8 +174,9 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
                 owed_.erase(owed_.begin(), older);
                 return toCurrent(std::move(parsed), lost);
             }
-            // A request asked again takes the answer to the same request before: it says the same.
-            if (same == older || current_->repeat) {
+            // A request asked again, or sent to find the step, takes the answer to the same request
+            // before: it says the same.
+            if (same == older || current_->repeat || current_->findsStep) {
                 const std::size_t lost = owed_.size() - 1;
                 owed_.erase(owed_.begin(), older);
                 return toCurrent(std::move(parsed), lost);

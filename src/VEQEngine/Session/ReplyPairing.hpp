@@ -38,6 +38,12 @@ namespace veq {
 // sent (Placement::refused), which is then owed nothing, and the older requests stay owed. Only a
 // request asked again behind nothing but its own first ask reads it as the first ask's refusal.
 //
+// An adapter that refuses both probes answered them after every older request, in order: what
+// those were to get has come or never will. The vehicle request then sent to find the step
+// (findsStep) takes its exact answer even when an older one was asked alike, and the older ones
+// are lost. So does a request asked again behind nothing but its own first ask. A second answer
+// of that form, should one follow, is a reply too many, never another request's.
+//
 // A busy adapter interrupted by a new line prints "STOPPED" and drops the line: a probe or a
 // request asked again that came right behind the one request it interrupted is told so
 // (Placement::dropped), to be sent once more.
@@ -61,6 +67,9 @@ public:
         bool monitor = false;            // the bus monitor's "ATMA"
         bool repeat = false;             // asked again: an answer to the same request before is its too
         bool probe = false;              // sent by the session only to find its step again
+        // A vehicle request sent as its own probe once the adapter refused both: its exact answer
+        // is its own, whatever older request was asked alike.
+        bool findsStep = false;
 
         bool canBeNamed() const;
         // "ATZ", "ATWS", "ATI": answered with the adapter's banner.

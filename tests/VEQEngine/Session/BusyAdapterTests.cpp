@@ -119,6 +119,9 @@ private:
 };
 
 Bytes firstPayload(const ELM327Response& reply) { return reply.ecus.empty() ? Bytes{} : reply.ecus.front().payload; }
+std::string firstHeader(const ELM327Response& reply) {
+    return reply.ecus.empty() ? std::string() : reply.ecus.front().header.value_or("");
+}
 
 // What the adapter dropped while busy is sent again, what it lost is asked again from the session's
 // own settings, a lost probe is followed by the other, and a clone is known by its own banner. Each
@@ -181,14 +184,14 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
          {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}},
          [&](ELM327Session& s) {
              EXPECT_TRUE(present("7E3")(s).isSilence());
-             EXPECT_EQ(present("7E4")(s).ecus.at(0).header, "7EC");
+             EXPECT_EQ(firstHeader(present("7E4")(s)), "7EC");
          },
          {"ATSH7E3", "3E00", "ATI", "ATRV", "ATSH7E4", "3E00"}},
         {"three losses, then a healthy adapter",
          {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}, {"ATRV", 1, Fate::lost}},
          [&](ELM327Session& s) {
              EXPECT_TRUE(present("7E3")(s).isSilence());
-             EXPECT_EQ(present("7E4")(s).ecus.at(0).header, "7EC"); // its header unsent at first
+             EXPECT_EQ(firstHeader(present("7E4")(s)), "7EC"); // its header unsent at first
          },
          {"ATSH7E3", "3E00", "ATI", "ATRV", "ATI", "ATSH7E4", "3E00"}},
         {"a probe answered with a clone's banner",
@@ -213,6 +216,42 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
          {{"010C", 1, Fate::lost}, {"010C", 2, Fate::lost}},
          twoSingleLosses,
          {"010C", "ATI", "ATRV", "010D", "010C", "ATI", "ATRV", "010D"},
+         true},
+        {"a clone: a lost probe attempt, asked again alike",
+         {{"0100", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(read(s, 0x00).empty());
+             EXPECT_EQ(read(s, 0x00), (Bytes{0x41, 0x00, 0x20}));
+         },
+         {"0100", "ATI", "ATRV", "0100"},
+         true},
+        {"a clone: a lost presence read, asked again alike, then the next ECU's header",
+         {{"3E00", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_EQ(firstPayload(present("7E0")(s)), (Bytes{0x7E, 0x00}));
+             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+         },
+         {"ATSH7E0", "3E00", "ATI", "ATRV", "3E00", "ATSH7E1", "3E00"},
+         true},
+        {"a clone: a lost first ask of a request asked again, then a header",
+         {{"0101", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(s.query(OBDCommand(0x01)).isSilence());
+             EXPECT_EQ(firstPayload(s.queryAgain(OBDCommand(0x01))), (Bytes{0x41, 0x01, 0x20}));
+             EXPECT_EQ(firstHeader(present("7E0")(s)), "7E8");
+         },
+         {"0101", "0101", "ATSH7E0", "3E00"},
+         true},
+        {"a clone: a lost reply, then a header not sent until a request finds the step",
+         {{"010C", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(read(s, 0x0C).empty());
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_EQ(read(s, 0x0D), speed);
+             EXPECT_EQ(firstHeader(present("7E0")(s)), "7E8");
+         },
+         {"010C", "ATI", "ATRV", "ATI", "ATRV", "ATI", "ATRV", "010D", "ATSH7E0", "3E00"},
          true},
         {"a busy clone refuses the probe, then sends the older answer",
          {{"010C", 1, Fate::slowRefusing}},
@@ -330,6 +369,29 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany); // the reset's
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::late);
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+}
+
+// Once a clone refused both probes, the request sent to find the step takes its own answer though
+// an older one was asked alike; that one's answer, should it follow, is a reply too many.
+TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAnOlderAlikeOneIsTooMany) {
+    ReplyPairing pairing;
+    const std::string supported = "7E8 06 41 00 BE 3F A8 13";
+    pairing.sending(request("0100"));
+    pairing.exchangeEnded(); // lost
+    for (const char* probe : {"ATI", "ATRV"}) {
+        pairing.sending(request(probe, true));
+        EXPECT_EQ(place(pairing, "?"), Destination::current);
+        pairing.exchangeEnded();
+    }
+    ReplyPairing::Request finder = request("0100");
+    finder.findsStep = true;
+    pairing.sending(finder);
+    EXPECT_EQ(place(pairing, supported), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_TRUE(pairing.inStep());
+    pairing.sending(request("010D"));
+    EXPECT_EQ(place(pairing, supported), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
 }
 
 // A command the session did not send, the step not found, changes nothing it believes of the

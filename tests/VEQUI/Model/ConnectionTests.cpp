@@ -520,6 +520,48 @@ TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
     }
 }
 
+// The same losses through a clone that refuses both probes ("?" to "ATI" and "ATRV"): a request
+// asked again alike after its lost reply takes its own answer, and the connection goes on as if
+// nothing had been lost, the engine identified and its codes read.
+TEST(ConnectionTests, AReplyLostThroughACloneRefusingBothProbesCostsNothing) {
+    const auto clone = [](const std::string& line) -> std::optional<Lines> {
+        if (line == "ATI" || line == "ATRV") return says("?");
+        return std::nullopt;
+    };
+    std::vector<DiscoveredECU> ecus;
+    AppModel::UDSCodes codes;
+    {
+        ScriptedCar car(clone);
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        ecus = rig->ecus();
+        codes = rig->udsDTCs();
+        rig->disconnect();
+    }
+    ASSERT_TRUE(!ecus.empty() && ecus.front().partNumber && codes.at("7E0") && !codes.at("7E0")->empty());
+    const struct {
+        std::string victim;
+        int occurrence; // of the line to the engine, or of a functional one for an OBD request
+    } cases[] = {{"0100", 2}, {"0101", 1}, {"3E00", 1}, {"1902FF", 1}, {"22F187", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.victim + " #" + std::to_string(c.occurrence) + " lost");
+        std::string header = "7DF";
+        int seen = 0; // the command lock serialises the script
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line.starts_with("ATSH")) header = line.substr(4);
+            const bool toVictim = line == c.victim && (header == "7E0" || line.starts_with("01"));
+            if (toVictim && ++seen == c.occurrence) return silence();
+            return clone(line);
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        EXPECT_EQ(rig->ecus(), ecus);
+        EXPECT_EQ(rig->udsDTCs(), codes);
+        EXPECT_TRUE(waitUntil([&] { return rig->store().value(0x0C).has_value(); }));
+        rig->disconnect();
+    }
+}
+
 // An ECU that answers its code read "response pending" and then nothing: its codes stay unread,
 // and the next ECU's are asked and read.
 TEST(ConnectionTests, ACodeReadLeftPendingCostsOnlyItsOwnECU) {
