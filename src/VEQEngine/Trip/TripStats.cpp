@@ -116,6 +116,15 @@ void TripStats::recordMAF(double gramsPerSecond, Date now) {
     lastFuelTime = now;
 }
 
+bool TripStats::record(std::uint8_t pid, double value, Date at, std::uint64_t pauseEpoch) {
+    switch (pid) {
+    case speedPID: recordSpeed(value, at, pauseEpoch); return true;
+    case fuelRatePID: recordFuelRate(value, at); return true;
+    case airFlowPID: recordMAF(value, at); return true;
+    default: return false;
+    }
+}
+
 double TripStats::durationSec() const {
     if (!startTime || !lastUpdate) return 0;
     return seconds(*startTime, *lastUpdate);

@@ -11,6 +11,11 @@ namespace veq {
 struct TripStats {
     using Date = std::chrono::system_clock::time_point;
 
+    // The mode 01 parameters whose readings the figures follow.
+    static constexpr std::uint8_t speedPID = 0x0D;    // km/h
+    static constexpr std::uint8_t fuelRatePID = 0x5E; // L/h
+    static constexpr std::uint8_t airFlowPID = 0x10;  // g/s
+
     std::optional<Date> startTime;   // first speed reading
     std::optional<Date> lastUpdate;  // latest speed reading
     double distanceKm = 0;
@@ -39,6 +44,9 @@ struct TripStats {
     void recordFuelRate(double litersPerHour, Date at);
     // Mass air flow in g/s, turned into fuel at the stoichiometric ratio while no fuel rate is known.
     void recordMAF(double gramsPerSecond, Date at);
+    // One reading of any parameter, handed to the record above that follows it; false, and
+    // nothing changed, for a parameter the figures do not follow.
+    bool record(std::uint8_t pid, double value, Date at, std::uint64_t pauseEpoch = 0);
 
     double durationSec() const;
     double avgSpeedKmh() const;

@@ -21,10 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint8_t fuelRatePID = 0x5E;
-constexpr std::uint8_t airFlowPID = 0x10;
-constexpr std::uint8_t speedPID = 0x0D;
-
 // Attempts at a free file name before recording is given up for this connection.
 constexpr int maxNameAttempts = 1000;
 
@@ -150,13 +146,8 @@ void TelemetryStore::apply(std::uint8_t pid, double value, Date timestamp, std::
     }
     changes.stats = true;
 
-    switch (pid) {
-    case fuelRatePID: trip_.recordFuelRate(value, timestamp); changes.trip = true; break;
-    case airFlowPID: trip_.recordMAF(value, timestamp); changes.trip = true; break;
     // The epoch travels with the value: one queued across a pause still tells it was read before.
-    case speedPID: trip_.recordSpeed(value, timestamp, pauseEpoch); changes.trip = true; break;
-    default: break;
-    }
+    if (trip_.record(pid, value, timestamp, pauseEpoch)) changes.trip = true;
 
     if (!recordStart_) recordStart_ = timestamp;
 
