@@ -49,12 +49,15 @@ const std::set<std::uint8_t> AppModel::baselinePIDs{0x04, 0x05, 0x0B, 0x0C, 0x0D
 
 AppModel::Environment AppModel::Environment::standard() { return {applicationDataFolder(), {}, {}, {}, {}}; }
 
+std::filesystem::path AppModel::Environment::sessionsFolder() const {
+    return dataFolder / SessionCatalog::defaultDirectory().filename();
+}
+
 AppModel::AppModel(Environment environment, QObject* parent)
     : QObject(parent),
       environment_(std::move(environment)),
       gearEstimator_(defaultGearEstimator()),
-      sessionCatalog_(std::make_unique<SessionCatalog>(environment_.dataFolder /
-                                                       SessionCatalog::defaultDirectory().filename())),
+      sessionCatalog_(std::make_unique<SessionCatalog>(environment_.sessionsFolder())),
       profiles_(VehicleProfileCatalog::bundled()),
       selectedProfile_(VehicleProfileCatalog::generic()),
       wifiHost_(OBDAdapterRegistry::wifiEndpoints.front().host),

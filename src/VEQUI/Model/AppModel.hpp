@@ -191,6 +191,9 @@ public:
         std::shared_ptr<Dialogs> dialogs;
         ConnectionTiming connectionTiming;
 
+        // The catalogue of drives and the drives' own files, in the data folder.
+        std::filesystem::path sessionsFolder() const;
+
         // The user's data folder, the platform's position source, the built-in transports.
         static Environment standard();
     };
