@@ -1,9 +1,13 @@
 #include "OskavelCarApp/Startup.hpp"
 
+#include "OskavelCarApp/InterruptedDrives.hpp"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <QtGlobal>
+
+#include <exception>
 
 namespace veq::Startup {
 
@@ -35,6 +39,17 @@ std::unique_ptr<DataFolderLock> claimDataFolder(const std::filesystem::path& fol
     std::error_code ignored; // an unusable folder gives a lock that holds nothing
     std::filesystem::create_directories(folder, ignored);
     return DataFolderLock::take(folder / instanceLockName);
+}
+
+void completeInterruptedDrives(const DataFolderLock& lock, const std::filesystem::path& sessionsFolder) {
+    if (!lock.isLocked()) return;
+    try {
+        // Closed again before the window's catalogue opens the same store.
+        SessionCatalog catalog(sessionsFolder);
+        InterruptedDrives::completeAll(catalog);
+    } catch (const std::exception&) {
+        // Nothing here throws short of running out of memory: the drives then stay as they were.
+    }
 }
 
 bool installQtTranslations(QCoreApplication& application) {

@@ -11,7 +11,8 @@
 
 class QCoreApplication;
 
-// What the executable does before its window: the display check, Qt's French texts, silence.
+// What the executable does before its window: the display check, the data folder and the drives
+// a crash left in it, Qt's French texts, silence.
 namespace veq::Startup {
 
 // Said, on one line, when there is no display to open the window on.
@@ -29,6 +30,12 @@ inline constexpr std::string_view kAlreadyOpenMessage =
 // catalogue would each checkpoint and remove the other's journal files. The lock goes with the
 // returned object, and with the process when it ends in any way.
 std::unique_ptr<DataFolderLock> claimDataFolder(const std::filesystem::path& folder);
+
+// Ends, from their own files, the drives a crash left without an end in the catalogue of
+// `sessionsFolder`, before the window opens its own catalogue there. Only where `lock` holds the
+// data folder: a lock that holds nothing cannot tell a crashed drive from another instance's
+// drive under way. A damaged file or store never keeps the window from opening.
+void completeInterruptedDrives(const DataFolderLock& lock, const std::filesystem::path& sessionsFolder);
 
 // The three environment variables that tell where a window can go; empty ones count as unset.
 struct DisplayEnvironment {

@@ -50,6 +50,7 @@ int runApplication(int argc, char** argv) {
         refuseSecondInstance();
         return 1;
     }
+    veq::Startup::completeInterruptedDrives(*instance, environment.sessionsFolder());
     environment.dialogs = std::make_shared<veq::WidgetDialogs>();
     veq::MainWindow window(std::move(environment));
     window.show();
