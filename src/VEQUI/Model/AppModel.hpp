@@ -298,6 +298,8 @@ public:
     AuditLog& auditLog() const { return *auditLog_; }
     const std::vector<std::string>& loadedProviders() const { return loadedProviders_; }
 
+    // What the scans found on the car of the last connection gone live. A disconnection keeps it;
+    // a connection going live keeps it only when its VIN is known and that car's.
     const std::vector<DiscoveredDID>& discoveredDIDs() const { return discoveredDIDs_; }
     bool didScanning() const { return didScanning_; }
     bool didWatching() const { return didWatching_; }
@@ -399,7 +401,8 @@ public:
     void stopDIDScan();
     // Stops a watch, or starts reading the discovered identifiers of didScanECU() again and
     // again, marking the bytes that change. A watch that ends by itself because the link to the
-    // adapter was lost shows as ended (didWatching false).
+    // adapter was lost shows as ended (didWatching false), and so does one left on at a
+    // disconnection once the next connection is live.
     void toggleDIDWatch();
     // Names one identifier; an empty label removes the name.
     void labelDID(std::uint16_t did, const std::string& ecu, const std::string& label);
@@ -594,6 +597,8 @@ private:
     std::shared_ptr<DIDScannerOverSession> scannerForSession();
     // Ends the scan and the watch, and lets the next connection make its own scanner.
     void stopScannerAtDisconnect();
+    // At going live: the identifier list stays only for the car it was read from.
+    void takeDIDListForConnection();
     void mergeDID(DiscoveredDID found);
     void updateWatched(std::uint16_t did, const std::string& ecu, std::vector<std::uint8_t> bytes);
     // One monitor line, as the monitor's frames are applied.
@@ -721,6 +726,12 @@ private:
     std::optional<DIDScanShortfall> didScanShortfall_;
     std::string didScanECU_ = "7E0";
     std::shared_ptr<DIDScannerOverSession> didScanner_;
+    // The connection the identifier list belongs to, the last one gone live, and the VIN it read.
+    struct DIDListOwner {
+        std::uint64_t connection = 0;
+        std::optional<std::string> vin;
+    };
+    DIDListOwner didListOwner_;
     Workers::Handle didTask_;
     CANFrameTable snifferRows_;
     bool sniffing_ = false;

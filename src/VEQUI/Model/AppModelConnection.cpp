@@ -429,6 +429,7 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
         refreshSessions();
     }
 
+    takeDIDListForConnection();
     setPhase(Phase::live());
     startLinkWatch();
     engineTask_ = workers_.start(

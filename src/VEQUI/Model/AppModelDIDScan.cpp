@@ -5,6 +5,9 @@
 // Every task shares ownership of the scanner and of the session under it, and stops with the
 // connection it works for as well as with the user's stop. The scan and the watch share one
 // scanner and one stop, as stopping the scanner ends both.
+//
+// The list belongs to the car it was read from: a disconnection keeps it, and the next
+// connection to go live keeps it only when it reads the same VIN.
 #include "VEQUI/Model/AppModel.hpp"
 
 #include "VEQUI/Model/Observable.hpp"
@@ -163,6 +166,16 @@ void AppModel::stopScannerAtDisconnect() {
     if (didScanner_) didScanner_->scanner.stop();
     didScanner_.reset();
     setDidScanShortfall(std::nullopt);
+}
+
+void AppModel::takeDIDListForConnection() {
+    // An identifier's value is only the car's it was read from: another car, or one whose VIN
+    // is unknown on either side, starts with an empty list rather than with the last car's.
+    const bool sameCar = vin_.has_value() && didListOwner_.vin == vin_;
+    if (!sameCar) setDiscoveredDIDs({});
+    // A watch left on ended with its connection's session; nothing reads now.
+    setDidWatching(false);
+    didListOwner_ = {connectionGeneration_, vin_};
 }
 
 void AppModel::labelDID(std::uint16_t did, const std::string& ecu, const std::string& label) {

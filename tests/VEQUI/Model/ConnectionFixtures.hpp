@@ -42,9 +42,17 @@ public:
             std::lock_guard lock(mutex_);
             transport->failSendsContaining(failOn_);
             emulator_ = ELM327Emulator{};
+            emulator_.vin = vin_;
             transport_ = transport;
             return std::shared_ptr<OBDTransport>(transport);
         };
+    }
+
+    // The VIN the car gives (mode 09 and identifier F190), from the next connection on; empty:
+    // none at all.
+    void setVIN(std::string vin) {
+        std::lock_guard lock(mutex_);
+        vin_ = std::move(vin);
     }
 
     // Sends holding `marker` throw a transport error, from the next connection on.
@@ -93,6 +101,7 @@ private:
     VehicleSimulation simulation_;
     std::vector<std::string> lines_;
     std::optional<std::string> failOn_;
+    std::string vin_ = ELM327Emulator{}.vin;
     std::shared_ptr<ScriptedTransport> transport_;
 };
 

@@ -258,3 +258,50 @@ TEST(DIDScanTests, FoundIdentifiersMergeByIdentityAndWatchReadingsMarkTheirBytes
     m.labelDID(0xF191, "7E0", "absent"); // no such entry
     for (const auto& e : m.discoveredDIDs()) EXPECT_EQ(e.label, std::nullopt);
 }
+
+// The list holds what the car of the last connection gone live answered: a reconnection to the
+// same VIN keeps it, labels included; another car, or a VIN unknown on either side, starts
+// empty. A disconnection alone, or a connection that never goes live, changes nothing. A watch
+// left on is off once a connection is live.
+TEST(DIDScanTests, TheListIsKeptOnlyForAConnectionToTheCarItWasReadFrom) {
+    const std::string first = "WDD2571231A123456", other = "WP0ZZZ99ZTS390000";
+    struct Later { std::string vin; bool live; };
+    struct Row { const char* name; std::string vin; std::vector<Later> later; bool kept; };
+    const std::vector<Row> rows{
+        {"the same VIN", first, {{first, true}}, true},
+        {"another VIN", first, {{other, true}}, false},
+        {"no VIN on the list's connection", "", {{first, true}}, false},
+        {"no VIN on the new connection", first, {{"", true}}, false},
+        {"no VIN on either", "", {{"", true}}, false},
+        {"a disconnection alone", first, {}, true},
+        {"another car never live, then the same", first, {{other, false}, {first, true}}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedCar car;
+        car.setVIN(row.vin);
+        ConnectionRig rig({.car = &car});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        rig->startDIDScan(DIDRange{0x2001, 0x2002, {}, {}});
+        ASSERT_TRUE(scanEnds(*rig));
+        rig->labelDID(0x2001, "7E0", "Régime");
+        rig->toggleDIDWatch();
+        ASSERT_TRUE(waitUntil([&] { return entry(*rig, 0x2001)->reads > 1; }, 20s));
+        rig->disconnect();
+        const std::vector<DiscoveredDID> atDisconnection = rig->discoveredDIDs();
+        ASSERT_EQ(atDisconnection.size(), 2u);
+
+        bool wentLive = false;
+        for (const Later& later : row.later) {
+            car.setVIN(later.vin);
+            // The connection reads the VIN, then fails on the stored codes.
+            car.failSendsContaining(later.live ? std::nullopt : std::optional<std::string>("03\r"));
+            EXPECT_EQ(rig.connect(), later.live) << rig->phase().message;
+            EXPECT_EQ(rig->vin(), later.vin.empty() ? std::nullopt : std::optional(later.vin));
+            wentLive = wentLive || later.live;
+            rig->disconnect();
+        }
+        EXPECT_EQ(rig->discoveredDIDs(), row.kept ? atDisconnection : std::vector<DiscoveredDID>{});
+        EXPECT_EQ(rig->didWatching(), !wentLive);
+    }
+}
