@@ -599,6 +599,8 @@ private:
     void stopScannerAtDisconnect();
     // At going live: the identifier list stays only for the car it was read from.
     void takeDIDListForConnection();
+    // Hands a scan's found identifiers to the list, as long as the list is its connection's.
+    DIDScanner::FoundHandler didFoundHandler();
     void mergeDID(DiscoveredDID found);
     void updateWatched(std::uint16_t did, const std::string& ecu, std::vector<std::uint8_t> bytes);
     // One monitor line, as the monitor's frames are applied.

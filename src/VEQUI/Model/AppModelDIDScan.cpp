@@ -64,12 +64,9 @@ void AppModel::startDIDScan(const DIDRange& range) {
 
     const std::uint64_t run = ++didScanRun_;
     didTask_ = workers_.start(
-        [this, scanner, pause = pollingPause_, ecu = didScanECU_, range, run,
+        [this, scanner, pause = pollingPause_, ecu = didScanECU_, range, run, onFound = didFoundHandler(),
          connection = connectionStop_.get_token()](std::stop_token stop) {
             const StopEither either(stop, connection);
-            const auto onFound = [this](const DiscoveredDID& found) {
-                QMetaObject::invokeMethod(this, [this, found] { mergeDID(found); }, Qt::QueuedConnection);
-            };
             const auto onProgress = [this, run](std::int32_t done, std::int32_t total, std::uint16_t current) {
                 QMetaObject::invokeMethod(
                     this,
@@ -166,6 +163,18 @@ void AppModel::stopScannerAtDisconnect() {
     if (didScanner_) didScanner_->scanner.stop();
     didScanner_.reset();
     setDidScanShortfall(std::nullopt);
+}
+
+DIDScanner::FoundHandler AppModel::didFoundHandler() {
+    return [this, connection = connectionGeneration_](const DiscoveredDID& found) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, connection, found] {
+                // Read on an earlier connection than the list's: perhaps another car's.
+                if (didListOwner_.connection == connection) mergeDID(found);
+            },
+            Qt::QueuedConnection);
+    };
 }
 
 void AppModel::takeDIDListForConnection() {

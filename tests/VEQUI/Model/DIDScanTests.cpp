@@ -262,7 +262,8 @@ TEST(DIDScanTests, FoundIdentifiersMergeByIdentityAndWatchReadingsMarkTheirBytes
 // The list holds what the car of the last connection gone live answered: a reconnection to the
 // same VIN keeps it, labels included; another car, or a VIN unknown on either side, starts
 // empty. A disconnection alone, or a connection that never goes live, changes nothing. A watch
-// left on is off once a connection is live.
+// left on is off once a connection is live. A value the list's scan hands over only once
+// another connection has gone live, even to the same car, is not added.
 TEST(DIDScanTests, TheListIsKeptOnlyForAConnectionToTheCarItWasReadFrom) {
     const std::string first = "WDD2571231A123456", other = "WP0ZZZ99ZTS390000";
     struct Later { std::string vin; bool live; };
@@ -287,6 +288,7 @@ TEST(DIDScanTests, TheListIsKeptOnlyForAConnectionToTheCarItWasReadFrom) {
         rig->labelDID(0x2001, "7E0", "Régime");
         rig->toggleDIDWatch();
         ASSERT_TRUE(waitUntil([&] { return entry(*rig, 0x2001)->reads > 1; }, 20s));
+        const DIDScanner::FoundHandler late = Access::didFoundHandler(*rig);
         rig->disconnect();
         const std::vector<DiscoveredDID> atDisconnection = rig->discoveredDIDs();
         ASSERT_EQ(atDisconnection.size(), 2u);
@@ -303,5 +305,11 @@ TEST(DIDScanTests, TheListIsKeptOnlyForAConnectionToTheCarItWasReadFrom) {
         }
         EXPECT_EQ(rig->discoveredDIDs(), row.kept ? atDisconnection : std::vector<DiscoveredDID>{});
         EXPECT_EQ(rig->didWatching(), !wentLive);
+
+        late(DiscoveredDID::make(0xF18C, "7E0", {1}));
+        bool handled = false; // queued behind the late value
+        QMetaObject::invokeMethod(rig.model.get(), [&] { handled = true; }, Qt::QueuedConnection);
+        ASSERT_TRUE(waitUntil([&] { return handled; }));
+        EXPECT_EQ(entry(*rig, 0xF18C) != nullptr, !wentLive);
     }
 }

@@ -19,6 +19,8 @@ struct AppModelToolsAccess {
         m.applyMonitorFrames(frames);
     }
     static void mergeDID(AppModel& m, DiscoveredDID found) { m.mergeDID(std::move(found)); }
+    // What a scan started now would hand its found identifiers to, from its worker thread.
+    static DIDScanner::FoundHandler didFoundHandler(AppModel& m) { return m.didFoundHandler(); }
     static void updateWatched(AppModel& m, std::uint16_t did, const std::string& ecu, std::vector<std::uint8_t> bytes) {
         m.updateWatched(did, ecu, std::move(bytes));
     }
