@@ -137,19 +137,14 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         const auto same =
             std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
         // A request asked again behind nothing but itself takes whatever comes: an answer to either
-        // says the same. The older one stays owed for the reply it may still get, unless this one
-        // is an exact answer. What a busy adapter says of the line that interrupted it is no
-        // answer, though: it is judged below.
+        // says the same. The older one stays owed for the reply it may still get. An exact answer
+        // passes it, though, and what a busy adapter says of the line that interrupted it is no
+        // answer: both are judged below.
         const bool behindOwnFirstAsk =
             current_->repeat &&
             std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
-        if (behindOwnFirstAsk && !refusedWhileBusy(parsed)) {
-            std::size_t lost = 0;
-            if (names(*current_, parsed)) {
-                lost = owed_.size() - 1;
-                owed_.erase(owed_.begin(), older);
-            }
-            return toCurrent(std::move(parsed), lost);
+        if (behindOwnFirstAsk && !refusedWhileBusy(parsed) && !names(*current_, parsed)) {
+            return toCurrent(std::move(parsed), 0);
         }
         // A "?" answers the line just sent: the session's own requests are well formed, so it is
         // never an older one's late answer, and those stay owed (a busy clone refuses what comes
@@ -160,23 +155,16 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             placement.refused = true;
             return placement;
         }
-        // Only what names the current request may pass the older ones.
+        // Only what names the current request may pass the older ones. It is the current one's
+        // when no older one was asked alike, or when it is a probe, a request asked again or one
+        // sent to find the step: an answer to either says the same. Every older request is then
+        // lost: the adapter answers in order, so what they were to get has come or never will.
         if (names(*current_, parsed)) {
-            if (current_->probe) {
-                // The current probe's answer, or an older one's of its kind whose own may still
-                // follow: either way, every older request is given up. With no older line of its
-                // kind owed, it can only be the probe's own, and the adapter answers in order: what
-                // the older ones were to get has come or never will.
-                if (same != older) {
+            if (same == older || current_->probe || current_->repeat || current_->findsStep) {
+                // A probe's answer may be an older probe's of its kind, whose own may still follow.
+                if (current_->probe && same != older) {
                     for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
                 }
-                const std::size_t lost = owed_.size() - 1;
-                owed_.erase(owed_.begin(), older);
-                return toCurrent(std::move(parsed), lost);
-            }
-            // A request asked again, or sent to find the step, takes the answer to the same request
-            // before: it says the same.
-            if (same == older || current_->repeat || current_->findsStep) {
                 const std::size_t lost = owed_.size() - 1;
                 owed_.erase(owed_.begin(), older);
                 return toCurrent(std::move(parsed), lost);
