@@ -407,6 +407,21 @@ ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view
     return rawHeld(command, stop, &echo);
 }
 
+bool ELM327Session::answersProbe(std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    ReplyPairing::Request probe;
+    std::uint64_t before = 0;
+    {
+        std::lock_guard lock(mutex_);
+        probe = pairing_.probe();
+        before = prompts_;
+    }
+    exchangeHeld(commandBytes(probe.command), probe, stop);
+    std::lock_guard lock(mutex_);
+    return prompts_ != before;
+}
+
 ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
     CallScope call(*this);
     SentCommand waiting;
@@ -532,9 +547,10 @@ ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request
 // before it settles the older requests. A probe left unanswered is followed by the other kind,
 // whose answer the first one's cannot be taken for; when neither is answered, nothing more goes
 // out for this request, so an adapter out of step is never sent a request whose answer could be
-// taken for another's. A clone that refuses both probes answers, though: once the older request
-// has had a reply time-out more to come, a vehicle request finds the step itself, as only its
-// own exact answer can pass the older ones.
+// taken for another's. A clone that refuses the probes answers, though (a refusal with the other
+// probe's answer lost counts as both refused): once the older requests have had a reply time-out
+// more to come, their answers are given up and the line goes out to find the step itself, taking
+// any answer but "?" as its own.
 bool ELM327Session::findStepHeld(ReplyPairing::Request& next, std::stop_token stop) {
     std::optional<ReplyPairing::Request> refused; // the last probe, when the adapter refused it
     int refusals = 0;
@@ -546,14 +562,14 @@ bool ELM327Session::findStepHeld(ReplyPairing::Request& next, std::stop_token st
         std::optional<ReplyPairing::Request> probe = nextProbe();
         if (!probe) return true;
         if (tries == 2) {
-            if (refusals < 2) return false;
+            if (refusals == 0) return false;
             // Refused, not lost: the older request may still be under way. Its answer, if it comes
             // in the wait, puts the session back in step.
             awaitAnyReplyHeld(stop);
             refused.reset();
             if (!nextProbe()) return true;
-            next.findsStep = next.echo.has_value();
-            return next.findsStep;
+            next.findsStep = true;
+            return true;
         }
         if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));
         const std::vector<std::uint8_t> bytes = commandBytes(probe->command);

@@ -62,11 +62,11 @@ namespace veq {
 // has been answered: a reply the adapter never sends costs its request's wait and one exchange,
 // never a later request's answer. A probe left unanswered is followed by the other one; when
 // neither is answered the request is not sent, and its caller receives an empty response. An
-// adapter that refuses both probes ("?") may still be at work on the older request: nothing is
-// sent until a reply comes or a reply time-out has passed; still out of step, a vehicle request
-// then goes out as its own probe (only its exact answer passes the older requests, and it is its
-// own even when an older one was asked alike), while a line whose answer cannot name it is not
-// sent.
+// adapter that refuses the probes ("?", or one refused and the other's answer lost) may still be
+// at work on the older request: nothing is sent until a reply comes or a reply time-out has
+// passed; still out of step, the older answers are given up and the line goes out, a setting as
+// well as a request: any answer but "?" is its own, and the older requests are then lost. A "?"
+// refuses it alone.
 //
 // A reply that has begun with a progress notice ("SEARCHING...") is waited for past the reply
 // time-out, up to Timing::progressLimit from the send: the adapter is searching for the bus.
@@ -191,6 +191,10 @@ public:
     // returned, each as a response of its own; then a reply queued meanwhile if there is one.
     // Meant for a caller that already holds the lock (an exclusive section).
     ELM327Response awaitNext(std::stop_token stop = {});
+
+    // Sends a probe and tells whether the adapter answered anything meanwhile ("?" included): a
+    // lost reply, not a dead adapter. Throws as any exchange does.
+    bool answersProbe(std::stop_token stop = {});
 
     // Starts a silence watch for the calling thread.
     SilenceWatch watchSilence(std::chrono::nanoseconds limit);
@@ -345,7 +349,7 @@ private:
                                 bool* unsent = nullptr);
     // Before `next` goes out while an older request is owed its reply: a probe whose answer names
     // it puts the session back in step; unanswered, the other probe. False when neither was.
-    // After both were refused, a vehicle request goes out as its own probe (`next` marked so).
+    // After both were refused and the wait, `next` goes out to find the step itself (marked so).
     bool findStepHeld(ReplyPairing::Request& next, std::stop_token stop);
     // After both probes were refused: waits, sending nothing, for a reply or one reply time-out.
     void awaitAnyReplyHeld(std::stop_token stop);

@@ -155,20 +155,15 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             placement.refused = true;
             return placement;
         }
+        // Past the refused probes' wait, the older answers were given up: whatever comes now but
+        // a refusal is this line's own. "STOPPED" ends what the adapter was busy with, never it.
+        if (current_->findsStep && !saysStopped(parsed)) return passingOlder(std::move(parsed));
         // Only what names the current request may pass the older ones. It is the current one's
-        // when no older one was asked alike, or when it is a probe, a request asked again or one
-        // sent to find the step: an answer to either says the same. Every older request is then
-        // lost: the adapter answers in order, so what they were to get has come or never will.
+        // when no older one was asked alike, or when it is a probe or a request asked again: an
+        // answer to either says the same. Every older request is then lost: the adapter answers in
+        // order, so what they were to get has come or never will.
         if (names(*current_, parsed)) {
-            if (same == older || current_->probe || current_->repeat || current_->findsStep) {
-                // A probe's answer may be an older probe's of its kind, whose own may still follow.
-                if (current_->probe && same != older) {
-                    for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
-                }
-                const std::size_t lost = owed_.size() - 1;
-                owed_.erase(owed_.begin(), older);
-                return toCurrent(std::move(parsed), lost);
-            }
+            if (same == older || current_->probe || current_->repeat) return passingOlder(std::move(parsed));
             // An older request asked the same: the answer is that one's, come late.
             Placement placement{Destination::late, same->request, static_cast<std::size_t>(same - owed_.begin()),
                                 std::nullopt};
@@ -197,6 +192,8 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     }
     return Placement{Destination::late, oldest, 0, std::nullopt};
 }
+
+ReplyPairing::Request ReplyPairing::probe() const { return probeBefore(Request{}).value_or(probeOf(kProbes.front())); }
 
 std::optional<ReplyPairing::Request> ReplyPairing::probeBefore(const Request& next, const Request* refused) const {
     if (owed_.empty() || next.probe) return std::nullopt;
@@ -282,6 +279,16 @@ void ReplyPairing::resynchronise(std::optional<Request> completed) {
 }
 
 bool ReplyPairing::inStep() const { return owed_.empty() || (owed_.size() == 1 && currentIsOwed()); }
+
+ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
+    // A banner or voltage an older line may still get (a probe's, given up: its answer may be the
+    // one just come, and its own follow) is one too many; a vehicle request's is never taken.
+    const auto older = owed_.end() - 1;
+    for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
+    const std::size_t lost = owed_.size() - 1;
+    owed_.erase(owed_.begin(), older);
+    return toCurrent(std::move(parsed), lost);
+}
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
     // An answer only this line can have given: the banners and voltages given up before it are

@@ -38,11 +38,14 @@ namespace veq {
 // sent (Placement::refused), which is then owed nothing, and the older requests stay owed. Only a
 // request asked again behind nothing but its own first ask reads it as the first ask's refusal.
 //
-// An adapter that refuses both probes answered them after every older request, in order: what
-// those were to get has come or never will. The vehicle request then sent to find the step
-// (findsStep) takes its exact answer even when an older one was asked alike, and the older ones
-// are lost. So does a request asked again behind nothing but its own first ask. A second answer
-// of that form, should one follow, is a reply too many, never another request's.
+// An adapter that refuses both probes (or refuses one and loses the other's answer) answered
+// them after every older request, in order: once a reply time-out more has passed, what those
+// were to get has come or never will. The line then sent to find the step (findsStep), a setting
+// as well as a request, takes any answer but "?" as its own ("NO DATA" and "OK" included), and
+// the older ones are lost; a banner or voltage of a probe or reset among them is then one too
+// many. A "?" refuses that line alone: a busy clone may still hold the older answers. A request
+// asked again behind nothing but its own first ask takes its exact answer the same way. A second
+// answer of that form, should one follow, is a reply too many, never another request's.
 //
 // A busy adapter interrupted by a new line prints "STOPPED" and drops the line: a probe or a
 // request asked again that came right behind the one request it interrupted is told so
@@ -67,8 +70,8 @@ public:
         bool monitor = false;            // the bus monitor's "ATMA"
         bool repeat = false;             // asked again: an answer to the same request before is its too
         bool probe = false;              // sent by the session only to find its step again
-        // A vehicle request sent as its own probe once the adapter refused both: its exact answer
-        // is its own, whatever older request was asked alike.
+        // Sent once the adapter refused both probes and a reply time-out more passed: any answer
+        // but "?" is its own, whatever older request is still owed.
         bool findsStep = false;
 
         bool canBeNamed() const;
@@ -122,6 +125,9 @@ public:
     // its). After an owed probe, or after `refused` (a probe the adapter just refused), the other
     // kind; else one whose answer no owed request awaits.
     std::optional<Request> probeBefore(const Request& next, const Request* refused = nullptr) const;
+    // The probe that tells whether the adapter answers at all: the one probeBefore would send
+    // before a request, "ATI" while nothing is owed.
+    Request probe() const;
     // Whether the reply can only be this request's: its exact positive answer, the adapter's
     // banner after a reset or an identification, the voltage after "ATRV", "STOPPED" after the
     // monitor.
@@ -154,6 +160,8 @@ private:
     bool isStaleProbeAnswer(const Reader& read);
     // A request given up before its answer: a banner or voltage it may still get is one too many.
     void givenUp(const Request& request);
+    // The current request takes the reply and every older one is lost.
+    Placement passingOlder(ELM327Response parsed);
     // Whether an answer of the request's kind may still come for an earlier line: a probe or reset
     // given up, or an older request owed. Never for a vehicle request's own positive answer.
     bool kindStillAwaited(const Request& request) const;

@@ -24,7 +24,12 @@ bool unanswered(const ELM327Response& response) {
 
 ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop) {
     ELM327Response response = session.query(command, stop);
-    if (unanswered(response)) response = session.queryAgain(command, stop);
+    if (unanswered(response)) {
+        const bool silentOnce = response.isSilence();
+        response = session.queryAgain(command, stop);
+        // Nothing at all twice: replies lost on the way, unless the adapter no longer answers.
+        if (silentOnce && response.isSilence() && session.answersProbe(stop)) response = session.queryAgain(command, stop);
+    }
     if (unanswered(response)) throw Error(std::string(ConnectionDiagnosis::identificationSilenceMessage));
     return response;
 }

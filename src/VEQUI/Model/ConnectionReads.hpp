@@ -14,11 +14,14 @@
 // session's errors pass through unless said otherwise. A request the adapter does not answer at
 // all, or answers only with an error of its own ("STOPPED", "?", "BUFFER FULL", ...), is sent once
 // more; a second such reply fails the read (askAnswered): codes, a VIN or monitors never read must
-// not read as none. "NO DATA" and malformed replies are answers.
+// not read as none. Twice no reply at all fails it only when a probe goes unanswered too; an
+// adapter that answers the probe is asked a third time. "NO DATA" and malformed replies are
+// answers.
 namespace veq::ConnectionReads {
 
 // The reply to `command`, sent again after a silence or an adapter error other than "NO DATA"; a
-// second one throws veq::Error with ConnectionDiagnosis::identificationSilenceMessage.
+// second one throws veq::Error with ConnectionDiagnosis::identificationSilenceMessage (after two
+// silences, once a probe goes unanswered or a third ask gets nothing).
 ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop = {});
 
 // Mode 09 PID 02 of the first ECU that answered; nothing when the reply holds no VIN.

@@ -243,16 +243,37 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
          },
          {"0101", "0101", "ATSH7E0", "3E00"},
          true},
-        {"a clone: a lost reply, then a header not sent until a request finds the step",
+        {"a clone: a lost reply, then a header sent once the probes' wait passed",
          {{"010C", 1, Fate::lost}},
          [&](ELM327Session& s) {
              EXPECT_TRUE(read(s, 0x0C).empty());
-             EXPECT_TRUE(present("7E0")(s).isSilence());
-             EXPECT_EQ(read(s, 0x0D), speed);
              EXPECT_EQ(firstHeader(present("7E0")(s)), "7E8");
+             EXPECT_EQ(read(s, 0x0D), speed);
          },
-         {"010C", "ATI", "ATRV", "ATI", "ATRV", "ATI", "ATRV", "010D", "ATSH7E0", "3E00"},
+         {"010C", "ATI", "ATRV", "ATSH7E0", "3E00", "010D"},
          true},
+        {"a clone: a lost header",
+         {{"ATSH7E3", 1, Fate::lost}},
+         [&](ELM327Session& s) { EXPECT_EQ(firstHeader(present("7E3")(s)), "7EB"); },
+         {"ATSH7E3", "ATI", "ATRV", "ATSH7E3", "3E00"},
+         true},
+        {"a clone: a lost reply and the first probe's, then a header",
+         {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E3")(s).isSilence());
+             EXPECT_EQ(firstHeader(present("7E4")(s)), "7EC");
+         },
+         {"ATSH7E3", "3E00", "ATI", "ATRV", "ATSH7E4", "3E00"},
+         true},
+        {"a clone: a lost ATDPN",
+         {{"ATDPN", 1, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_EQ(s.detectAndApplyProtocolFormat(), FrameFormat::can11);
+             EXPECT_EQ(s.protocolNumber(), "6");
+         },
+         {"ATDPN", "ATI", "ATRV", "ATDPN"},
+         true},
+
         {"a busy clone refuses the probe, then sends the older answer",
          {{"010C", 1, Fate::slowRefusing}},
          [&](ELM327Session& s) {
@@ -371,8 +392,9 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
 }
 
-// Once a clone refused both probes, the request sent to find the step takes its own answer though
-// an older one was asked alike; that one's answer, should it follow, is a reply too many.
+// Once a clone refused both probes, the line sent to find the step takes its own answer though an
+// older one was asked alike; that one's answer, should it follow, is a reply too many. A setting
+// takes any answer but "?", which refuses it alone; a probe given up before it stays one too many.
 TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAnOlderAlikeOneIsTooMany) {
     ReplyPairing pairing;
     const std::string supported = "7E8 06 41 00 BE 3F A8 13";
@@ -392,6 +414,25 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
     pairing.sending(request("010D"));
     EXPECT_EQ(place(pairing, supported), Destination::tooMany);
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
+    pairing.exchangeEnded();
+
+    for (const auto& [command, probe] : {std::pair{"010C", false}, {"ATI", true}}) {
+        pairing.sending(request(command, probe));
+        pairing.exchangeEnded(); // lost
+    }
+    ReplyPairing::Request header = request("ATSH7E0");
+    header.findsStep = true;
+    pairing.sending(header);
+    EXPECT_EQ(place(pairing, "?"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_EQ(pairing.owedCount(), 2u);
+    pairing.sending(header);
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_TRUE(pairing.inStep());
+    pairing.sending(request("0100"));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "NO DATA"), Destination::current);
 }
 
 // A command the session did not send, the step not found, changes nothing it believes of the

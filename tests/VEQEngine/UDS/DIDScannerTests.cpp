@@ -178,6 +178,11 @@ TEST(DIDScanner, AnIdentifierWithoutAnyReplyIsAskedOnceMoreAndALostLinkEndsTheSc
         {"no data", {{"22F191", {"NO DATA"}}}, {End::complete, 0}, {0xF190, 0xF192}, once},
         {"lost twice", {{"22F191", {"", ""}}, {"22F192", {"", "?"}}}, {End::incomplete, 2}, {0xF190},
          {"1003", "22F190", "22F191", "22F191", "22F192", "22F192", "22F193"}},
+        // A clone refusing the probes ("?"), the first one's answer lost: the second ask goes out
+        // once the probes' wait passed, and the reads after it take their own "NO DATA".
+        {"lost through a clone",
+         {{"22F191", {""}}, {"ATI", {"", "?"}}, {"ATRV", {"?", "?"}}, {"22F192", {"NO DATA"}}, {"22F193", {"NO DATA"}}},
+         {End::complete, 0}, {0xF190, 0xF191}, twice},
         // Neither probe answered: the second ask is not sent.
         {"not sent", {{"22F191", {""}}, {"ATI", {""}}, {"ATRV", {""}}}, {End::incomplete, 1}, {0xF190, 0xF192}, once},
         {"session opening lost", {{"1003", {""}}}, {End::complete, 0}, all, once},

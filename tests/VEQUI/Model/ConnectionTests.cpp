@@ -298,7 +298,8 @@ TEST(ConnectionTests, AReadThatThrowsFailsTheConnectionAndKeepsWhatWasRead) {
 
 // A read of the identification that gets no reply at all, or only an adapter error other than
 // "NO DATA", is asked once more; a second such reply fails the connection, since codes, a VIN or
-// monitors never read must not read as none. The fuel type alone goes without.
+// monitors never read must not read as none. Twice nothing at all is asked a third time when the
+// adapter answers a probe. The fuel type alone goes without.
 TEST(ConnectionTests, AnIdentificationReadLeftUnansweredIsAskedOnceMoreThenFailsTheConnection) {
     const std::string stopped(ConnectionDiagnosis::identificationSilenceMessage);
     const struct {
@@ -306,15 +307,20 @@ TEST(ConnectionTests, AnIdentificationReadLeftUnansweredIsAskedOnceMoreThenFails
         std::optional<std::string> word; // the adapter's, or nothing at all
         int times;
         bool live;
-    } cases[] = {{"03", {}, 1, true},          {"03", {}, 2, false},         {"0902", {}, 2, false},
-                 {"0101", {}, 2, false},       {"0120", {}, 2, false},       {"0151", {}, 2, true},
-                 {"03", "STOPPED", 2, false},  {"03", "?", 1, true},         {"0902", "BUFFER FULL", 2, false},
-                 {"03", "NO DATA", 1, true}};
+        bool probeLost = false;
+    } cases[] = {{"03", {}, 1, true},          {"03", {}, 2, true},          {"0902", {}, 2, true},
+                 {"0101", {}, 2, true},        {"0120", {}, 2, true},        {"0151", {}, 2, true},
+                 {"03", {}, 3, false},         {"0101", {}, 2, false, true}, {"03", "STOPPED", 2, false},
+                 {"03", "?", 1, true},         {"0902", "BUFFER FULL", 2, false}, {"03", "NO DATA", 1, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.request + " " + c.word.value_or("silent") + " " + std::to_string(c.times));
+        SCOPED_TRACE(c.request + " " + c.word.value_or("silent") + " " + std::to_string(c.times) +
+                     (c.probeLost ? " probe lost" : ""));
         std::atomic<int> left{c.times};
+        std::atomic<bool> asked{false};
         ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (c.probeLost && asked && (line == "ATI" || line == "ATRV")) return silence();
             if (line != c.request || left-- <= 0) return std::nullopt;
+            asked = true;
             return c.word ? says(*c.word) : silence();
         });
         ConnectionRig rig({.car = &car, .responseTimeout = 200ms});
@@ -322,8 +328,15 @@ TEST(ConnectionTests, AnIdentificationReadLeftUnansweredIsAskedOnceMoreThenFails
         if (c.live) {
             // The car's two codes, read once asked again; "NO DATA" is an answer: none.
             EXPECT_EQ(rig->dtcs().size(), c.word == "NO DATA" ? 0u : 2u);
+            if (!c.word && c.times == 2 && c.request != "0151") {
+                const Lines lines = car.lines();
+                const std::size_t second = indexOf(lines, c.request, indexOf(lines, c.request) + 1);
+                const std::size_t third = indexOf(lines, c.request, second + 1);
+                ASSERT_LT(third, lines.size());
+                EXPECT_EQ(lines[third - 1], "ATI"); // the third ask only once a probe was answered
+            }
         } else {
-            EXPECT_EQ(car.count(c.request), 2u);
+            EXPECT_EQ(car.count(c.request), c.times == 3 ? 3u : 2u);
             EXPECT_EQ(rig->phase(), Phase::failed(stopped));
             ASSERT_FALSE(rig->diagnostics().empty());
             EXPECT_EQ(rig->diagnostics().back(), stopped);
@@ -542,15 +555,24 @@ TEST(ConnectionTests, AReplyLostThroughACloneRefusingBothProbesCostsNothing) {
     const struct {
         std::string victim;
         int occurrence; // of the line to the engine, or of a functional one for an OBD request
-    } cases[] = {{"0100", 2}, {"0101", 1}, {"3E00", 1}, {"1902FF", 1}, {"22F187", 1}};
+        bool nextLost = false; // the reply to the line after it too
+    } cases[] = {{"0100", 2}, {"0101", 1}, {"3E00", 1}, {"1902FF", 1}, {"22F187", 1},
+                 {"ATSH7E0", 1}, {"ATSH7E1", 1}, {"3E00", 1, true}, {"ATDPN", 1}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.victim + " #" + std::to_string(c.occurrence) + " lost");
+        SCOPED_TRACE(c.victim + " #" + std::to_string(c.occurrence) + " lost" + (c.nextLost ? " with the next" : ""));
         std::string header = "7DF";
         int seen = 0; // the command lock serialises the script
+        bool loseNext = false;
         ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
             if (line.starts_with("ATSH")) header = line.substr(4);
-            const bool toVictim = line == c.victim && (header == "7E0" || line.starts_with("01"));
-            if (toVictim && ++seen == c.occurrence) return silence();
+            if (std::exchange(loseNext, false)) return silence();
+            // A UDS request counts only to the engine; an OBD request or an adapter line wherever it goes.
+            const bool anywhere = line.starts_with("01") || line.starts_with("AT");
+            const bool toVictim = line == c.victim && (anywhere || header == "7E0");
+            if (toVictim && ++seen == c.occurrence) {
+                loseNext = c.nextLost;
+                return silence();
+            }
             return clone(line);
         });
         ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
