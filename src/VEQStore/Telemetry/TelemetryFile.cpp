@@ -225,6 +225,10 @@ void Writer::append(std::uint32_t milliseconds, std::span<const std::optional<fl
     if (buffer_.size() >= flushThreshold || at - oldestBuffered_ >= maxBufferAge) flush();
 }
 
+void Writer::flushIfDue() {
+    if (!buffer_.empty() && now_() - oldestBuffered_ >= maxBufferAge) flush();
+}
+
 void Writer::flush() {
     if (buffer_.empty()) return;
     const std::size_t recordSize = 4 + 4 * channels_.size();

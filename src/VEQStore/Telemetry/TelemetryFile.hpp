@@ -108,7 +108,9 @@ std::vector<std::uint8_t> encodeHeader(std::span<const Channel> channels, Date s
 
 // Streams records into a new file through a 65,536-byte buffer, written out when it is full or
 // when its oldest record is `maxBufferAge` old, so that a crash loses seconds of a slow drive,
-// not minutes. One owner at a time, no lock.
+// not minutes. The age is looked at as a record is added and at flushIfDue(), which the owner
+// calls on a timer so that the last records reach the file when none follows them (polling
+// paused, a car gone silent). One owner at a time, no lock.
 // Write failures after creation are not thrown: the file is cut back to its last whole record,
 // `failed()` becomes true, and the writer goes on (the records of that flush are lost).
 class Writer final {
@@ -131,6 +133,8 @@ public:
     // the channel count so that no later record is misaligned.
     void append(std::uint32_t milliseconds, std::span<const std::optional<float>> values);
     void flush();
+    // Flushes once the oldest buffered record is `maxBufferAge` old; otherwise does nothing.
+    void flushIfDue();
     // Flushes and closes; calling it again does nothing.
     void close();
 

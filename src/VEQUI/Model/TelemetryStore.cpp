@@ -94,8 +94,8 @@ std::optional<double> TelemetryStore::Snapshot::value(std::uint8_t pid) const {
 
 std::map<std::uint8_t, double> TelemetryStore::Snapshot::dictionary() const { return {values.begin(), values.end()}; }
 
-TelemetryStore::TelemetryStore(QObject* parent)
-    : QObject(parent), intake_(std::make_shared<SampleIntake>(intakeCapacity)) {
+TelemetryStore::TelemetryStore(QObject* parent, TelemetryFile::Writer::Now fileClock)
+    : QObject(parent), fileClock_(std::move(fileClock)), intake_(std::make_shared<SampleIntake>(intakeCapacity)) {
     drainTimer_.setInterval(drainInterval);
     connect(&drainTimer_, &QTimer::timeout, this, &TelemetryStore::drainIntake);
 }
@@ -305,7 +305,8 @@ void TelemetryStore::startRecording(const std::vector<std::uint8_t>& pids,
 
     std::unique_ptr<TelemetryFile::Writer> writer;
     try {
-        writer = std::make_unique<TelemetryFile::Writer>(*url, std::move(channels), std::chrono::system_clock::now());
+        writer = std::make_unique<TelemetryFile::Writer>(*url, std::move(channels), std::chrono::system_clock::now(),
+                                                         fileClock_);
     } catch (const std::exception&) {
         // No file for this drive: live values, statistics and snapshots go on without one.
         std::error_code ec;
@@ -362,6 +363,7 @@ void TelemetryStore::drainIntake() {
     drained_.clear();
     if (!lastValueAt_ || now - *lastValueAt_ >= rateWindow) applyThroughput(0, changes);
     announce(changes);
+    if (writer_) writer_->flushIfDue();
 }
 
 } // namespace veq

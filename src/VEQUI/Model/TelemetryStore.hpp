@@ -63,7 +63,8 @@ public:
     // adapter stretches to a minute, and keeps its last count while every read fails).
     static constexpr std::chrono::seconds rateWindow{1};
 
-    explicit TelemetryStore(QObject* parent = nullptr);
+    // `fileClock` tells the age of the file's buffered records (the steady clock when none is given).
+    explicit TelemetryStore(QObject* parent = nullptr, TelemetryFile::Writer::Now fileClock = {});
     ~TelemetryStore() override;
 
     const std::map<std::uint8_t, PIDStatistics>& stats() const { return stats_; }
@@ -127,7 +128,9 @@ public:
     // no longer open.
     std::shared_ptr<TelemetrySink> makeSink(std::uint64_t generation, std::stop_token stop = {});
     // Applies everything queued now (the timer's work; tests and benchmarks call it directly), then
-    // drops the rate to 0 when no value has come within rateWindow.
+    // drops the rate to 0 when no value has come within rateWindow, and writes the file's buffer
+    // out once its oldest record is the writer's maxBufferAge old, so that the last records reach
+    // the file while no value comes (polling paused, a silent car).
     void drainIntake();
 
 Q_SIGNALS:
@@ -166,6 +169,7 @@ private:
     std::optional<Date> recordStart_;
     std::optional<Date> lastSnapshotAt_;
     std::unique_ptr<TelemetryFile::Writer> writer_;
+    const TelemetryFile::Writer::Now fileClock_;
     std::vector<std::uint8_t> writerChannels_;
     std::optional<std::filesystem::path> recordingURL_;
     std::optional<LocationProvider::Fix> locationFix_;

@@ -142,7 +142,8 @@ TEST(TelemetryFileTests, BufferReachesTheFileAtItsThresholdOrOnFlush) {
 }
 
 // A slow drive fills the buffer in minutes: records also reach the file once the oldest
-// buffered one is five seconds old, so that a crash loses seconds.
+// buffered one is five seconds old, so that a crash loses seconds; with no record after them
+// (polling paused), the owner's timer brings them there.
 TEST(TelemetryFileTests, BufferedRecordsReachTheFileOnceTheOldestIsFiveSecondsOld) {
     using namespace std::chrono_literals;
     TemporaryFolder folder;
@@ -150,17 +151,18 @@ TEST(TelemetryFileTests, BufferedRecordsReachTheFileOnceTheOldestIsFiveSecondsOl
     tf::Writer::Clock::time_point now{};
     tf::Writer writer(path, {{0x0D, "Vitesse"}}, dateAt(0), [&] { return now; });
     const auto header = std::filesystem::file_size(path);
-    const std::tuple<std::chrono::milliseconds, std::size_t> steps[] = {
-        // time of the append, records on disk after it
-        {0ms, 0}, {250ms, 0}, {4999ms, 0}, {5000ms, 4}, {5250ms, 4}, {10'249ms, 4}, {10'250ms, 7},
+    const std::tuple<std::chrono::milliseconds, bool, std::size_t> steps[] = {
+        // time, a record appended (else the owner's timer), records on disk after it
+        {0ms, true, 0}, {250ms, true, 0}, {4999ms, true, 0}, {5000ms, true, 4}, {5250ms, true, 4}, {10'249ms, true, 4},
+        {10'250ms, true, 7}, {11'000ms, true, 7}, {15'999ms, false, 7}, {16'000ms, false, 8}, {30'000ms, false, 8},
     };
     std::uint32_t ms = 0;
-    for (const auto& [at, onDisk] : steps) {
+    for (const auto& [at, appends, onDisk] : steps) {
         now = tf::Writer::Clock::time_point{} + at;
-        writer.append(ms++, Values{1.0F});
+        appends ? writer.append(ms++, Values{1.0F}) : writer.flushIfDue();
         EXPECT_EQ(std::filesystem::file_size(path), header + onDisk * 8) << at.count() << " ms";
     }
-    EXPECT_EQ(tf::read(path).records.size(), 7U);
+    EXPECT_EQ(tf::read(path).records.size(), 8U);
     EXPECT_FALSE(writer.failed());
 }
 

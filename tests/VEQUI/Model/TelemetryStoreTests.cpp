@@ -181,7 +181,8 @@ TEST(TelemetryStoreTests, ResetClearsValuesAndClosesTheFileButKeepsItsChannels) 
 
 TEST(TelemetryStoreTests, RecordedFileReadsBackWithEveryChannelInOrder) {
     TemporaryFolder folder;
-    TelemetryStore store;
+    TelemetryFile::Writer::Clock::time_point now{};
+    TelemetryStore store(nullptr, [&] { return now; });
     store.startRecording({speed, coolant, rpm}, folder.path(), true);
     ASSERT_TRUE(store.recordingURL());
     EXPECT_EQ(store.recordingURL()->parent_path(), folder.path());
@@ -193,7 +194,8 @@ TEST(TelemetryStoreTests, RecordedFileReadsBackWithEveryChannelInOrder) {
     store.ingest(measured(coolant, 85, at(0.4)));  // no snapshot: no record
     store.ingest(measured(rpm, 1500, at(0.6)));
     EXPECT_EQ(store.recordedSampleCount(), 3u);
-    store.flushRecording();
+    now += TelemetryFile::Writer::maxBufferAge;
+    store.drainIntake(); // no value follows: the drain timer brings the records to the file
 
     const auto contents = TelemetryFile::read(*store.recordingURL());
     std::vector<std::uint8_t> channels;
