@@ -443,8 +443,8 @@ public:
     // Deletes the drive's record and file, then lists the drives again. The drive being recorded
     // is refused (its file is still being written), and so is a drive being exported: nothing changes.
     void deleteSession(const SessionRecord& record);
-    // Whether the record is the drive being recorded, whose figures are filled in only at
-    // disconnection.
+    // Whether the record is the drive being recorded, whose end and figures are filled in only at
+    // disconnection (its trouble codes and 0-100 as soon as known).
     bool isCurrentSession(const SessionRecord& record) const;
     // Whether the record is the drive of this connection that the lost link ended: its figures
     // are those of the moment of the loss, and final.
@@ -578,6 +578,9 @@ private:
     void watchLink();
     // The link went down: the drive ends here, its record final. Once per connection.
     void endDriveAtLoss();
+    // Writes the trouble-code count and the best 0-100 into the record of the drive under way
+    // when they differ from what it holds, with no end date nor record count.
+    void recordDriveFigures();
     void setLinkNotice(LinkNotice notice);
 
     // Recorder commands, one queue per recorder so that they run in call order.

@@ -22,6 +22,23 @@ void AppModel::syncCurrentSession() {
     refreshSessions();
 }
 
+// The file gives back a crashed drive's end, records, distance and fuel, but not what was read
+// beside it: the codes and the 0-100 reach the record as soon as they are known. No end date,
+// so that the completion at the next start still ends the drive from its file.
+void AppModel::recordDriveFigures() {
+    if (!currentSession_) return;
+    SessionCatalog::Update changes;
+    if (const auto codes = static_cast<std::int64_t>(dtcs_.size()); codes != currentSession_->dtcCount) {
+        changes.dtcCount = codes;
+    }
+    if (const auto& best = store_->trip().zeroToHundredSec; best && best != currentSession_->zeroToHundredSec) {
+        changes.zeroToHundredSec = best;
+    }
+    if (!changes.dtcCount && !changes.zeroToHundredSec) return;
+    sessionCatalog_->update(*currentSession_, changes);
+    refreshSessions();
+}
+
 void AppModel::deleteSession(const SessionRecord& record) {
     // Removing the live drive's file would lose the drive while the store still writes to it.
     if (isCurrentSession(record) || isExporting(record)) return;

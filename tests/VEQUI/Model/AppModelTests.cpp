@@ -373,16 +373,27 @@ TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {
     ASSERT_EQ(m.pastSessions().size(), 1u);
     EXPECT_EQ(past.count(), 1);
 
+    // Under way, the stored record follows the codes (a 0 too) and the best 0-100 at once, with
+    // neither an end nor a record count.
     Access::setCurrentSession(m, record);
-    Access::setDtcs(m, {*DTC::decode(0x03, 0x01), *DTC::decode(0x01, 0x71)});
-    for (int i = 0; i <= 8; ++i) m.store().ingest(measured(0x0D, 10.0 * i, at(i)));
+    const std::vector<DTC> two{*DTC::decode(0x03, 0x01), *DTC::decode(0x01, 0x71)};
+    const struct { double t, kmh; std::vector<DTC> codes; std::optional<double> best; } steps[] = {
+        {0, 0, two, none}, {4, 100, two, 4.0}, {5, 0, {}, 4.0}, {8, 100, two, 3.0}};
+    for (const auto& step : steps) {
+        m.store().ingest(measured(0x0D, step.kmh, at(step.t)));
+        Access::setDtcs(m, step.codes);
+        const SessionRecord stored = m.pastSessions().at(0);
+        EXPECT_TRUE(stored.dtcCount == std::ssize(step.codes) && stored.zeroToHundredSec == step.best) << step.t;
+        EXPECT_TRUE(!stored.endDate && stored.sampleCount == 0) << step.t;
+    }
+    const int written = past.count();
     m.syncCurrentSession();
-    EXPECT_EQ(past.count(), 2); // the same record with new figures
+    EXPECT_EQ(past.count(), written + 1); // the same record with new figures
     ASSERT_EQ(m.pastSessions().size(), 1u);
     const auto& synced = m.pastSessions()[0];
-    EXPECT_EQ(synced.sampleCount, 9);
+    EXPECT_EQ(synced.sampleCount, 4);
     EXPECT_EQ(synced.dtcCount, 2);
-    EXPECT_DOUBLE_EQ(synced.maxSpeedKmh, 80.0);
+    EXPECT_DOUBLE_EQ(synced.maxSpeedKmh, 100.0);
     EXPECT_GT(synced.distanceKm, 0.0);
     EXPECT_DOUBLE_EQ(synced.distanceKm, m.store().trip().distanceKm);
     EXPECT_TRUE(synced.endDate);

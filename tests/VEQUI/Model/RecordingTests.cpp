@@ -249,9 +249,15 @@ TEST(RecordingTests, TheLiveDrivesFileCataloguedDrivesAndTheFilesKeptBesideThemA
     EXPECT_EQ(fs::file_size(stretch), before);
 }
 
-// The syncs of the drive under way leave its channel count alone: it is set when the file opens.
-TEST(RecordingTests, TheLiveDrivesRecordCountsTheChannelsOfItsFile) {
-    LiveRig rig;
+// The syncs of the drive under way leave its channel count alone: it is set when the file opens,
+// as the codes read while connecting reach the record, before any end.
+TEST(RecordingTests, TheLiveDrivesRecordCountsTheChannelsOfItsFileAndTheCodesRead) {
+    ConnectionRig rig;
+    std::vector<SessionRecord> atLive; // as going live leaves them, before any value
+    QObject::connect(rig.model.get(), &AppModel::phaseChanged, [&] { atLive = rig->sessionCatalog().allSessions(); });
+    ASSERT_TRUE(rig.connect());
+    ASSERT_EQ(atLive.size(), 1u);
+    EXPECT_TRUE(atLive[0].dtcCount == 2 && !atLive[0].endDate);
     const fs::path live = *rig->store().recordingURL();
     const auto countOf = [&] {
         for (const SessionRecord& record : rig->pastSessions()) {
