@@ -423,9 +423,11 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
         }
         currentSession_ = sessionCatalog_->createSession(url->filename().string(), vin_, profileID, profileName);
         // The channels are fixed when the file opens; the syncs leave the count as it is set here.
-        SessionCatalog::Update channels;
-        channels.channelCount = static_cast<std::int64_t>(store_->recordedChannelCount());
-        sessionCatalog_->update(*currentSession_, channels);
+        // The codes were read before: in the record from the start, a crash keeps them.
+        SessionCatalog::Update opening;
+        opening.channelCount = static_cast<std::int64_t>(store_->recordedChannelCount());
+        opening.dtcCount = static_cast<std::int64_t>(dtcs_.size());
+        sessionCatalog_->update(*currentSession_, opening);
         refreshSessions();
     }
 
