@@ -567,8 +567,7 @@ bool ELM327Session::findStepHeld(ReplyPairing::Request& next, std::stop_token st
             // in the wait, puts the session back in step.
             awaitAnyReplyHeld(stop);
             refused.reset();
-            if (!nextProbe()) return true;
-            next.findsStep = true;
+            next.findsStep = nextProbe().has_value();
             return true;
         }
         if (traceEnabled_) trace(SessionTrace::noteLine("réponse attendue encore due : l'adaptateur est interrogé pour les réaligner"));

@@ -222,11 +222,11 @@ void Writer::append(std::uint32_t milliseconds, std::span<const std::optional<fl
         putU32(out + 4 + 4 * c, present ? std::bit_cast<std::uint32_t>(*values[c]) : missingValueBits);
     }
     ++recordCount_;
-    if (buffer_.size() >= flushThreshold || at - oldestBuffered_ >= maxBufferAge) flush();
+    if (buffer_.size() >= flushThreshold || dueAt(at)) flush();
 }
 
 void Writer::flushIfDue() {
-    if (!buffer_.empty() && now_() - oldestBuffered_ >= maxBufferAge) flush();
+    if (dueAt(now_())) flush();
 }
 
 void Writer::flush() {

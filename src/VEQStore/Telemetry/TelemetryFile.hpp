@@ -147,6 +147,9 @@ public:
     bool failed() const { return failed_; }
 
 private:
+    // Whether the buffer's oldest record is maxBufferAge old at `now`.
+    bool dueAt(Clock::time_point now) const { return !buffer_.empty() && now - oldestBuffered_ >= maxBufferAge; }
+
     std::filesystem::path url_;
     std::vector<Channel> channels_;
     Date startDate_;
