@@ -65,8 +65,9 @@ namespace veq {
 // adapter that refuses the probes ("?", or one refused and the other's answer lost) may still be
 // at work on the older request: nothing is sent until a reply comes or a reply time-out has
 // passed; still out of step, the older answers are given up and the line goes out, a setting as
-// well as a request: any answer but "?" is its own, and the older requests are then lost. A "?"
-// refuses it alone.
+// well as a request: any answer but "?" is its own, and the older requests are then lost, save
+// one it cannot give (a probe's banner or voltage, an older request's exact answer), which is an
+// older line's, come late. A "?" refuses it alone; a "STOPPED" drops it, and it is sent again.
 //
 // A reply that has begun with a progress notice ("SEARCHING...") is waited for past the reply
 // time-out, up to Timing::progressLimit from the send: the adapter is searching for the bus.

@@ -156,8 +156,22 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             return placement;
         }
         // Past the refused probes' wait, the older answers were given up: whatever comes now but
-        // a refusal is this line's own. "STOPPED" ends what the adapter was busy with, never it.
-        if (current_->findsStep && !saysStopped(parsed)) return passingOlder(std::move(parsed));
+        // a refusal is this line's own, save what only an older line can have given (a banner, a
+        // voltage, a request's exact answer, come late). "STOPPED" ends what the adapter was busy
+        // with, never this line, which it dropped: it is sent once more.
+        if (current_->findsStep) {
+            if (saysStopped(parsed)) {
+                if (!std::exchange(stoppedExpected_, false)) return droppedBehind(std::move(asCurrent));
+                return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt}; // the monitor's, late
+            }
+            if (!names(*current_, parsed)) {
+                const auto late = std::find_if(owed_.begin(), older, [&](const Owed& o) {
+                    return o.request.canBeNamed() && names(o.request, read(o.request));
+                });
+                if (late != older) return settledLate(late);
+            }
+            return passingOlder(std::move(parsed));
+        }
         // Only what names the current request may pass the older ones. It is the current one's
         // when no older one was asked alike, or when it is a probe or a request asked again: an
         // answer to either says the same. Every older request is then lost: the adapter answers in
@@ -165,11 +179,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         if (names(*current_, parsed)) {
             if (same == older || current_->probe || current_->repeat) return passingOlder(std::move(parsed));
             // An older request asked the same: the answer is that one's, come late.
-            Placement placement{Destination::late, same->request, static_cast<std::size_t>(same - owed_.begin()),
-                                std::nullopt};
-            lastCompleted_ = same->request;
-            owed_.erase(owed_.begin(), same + 1);
-            return placement;
+            return settledLate(same);
         }
     }
     const Request oldest = owed_.front().request;
@@ -178,12 +188,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     // again, came right after it stopped there and dropped the new line: that line is owed
     // nothing, and its sender is told so to send it once more.
     if (currentIsOwed() && (current_->probe || current_->repeat) && owed_.size() == 2 && saysStopped(asOldest)) {
-        owed_.pop_front();
-        owed_.pop_back();
-        lastCompleted_ = oldest;
-        Placement placement{Destination::current, oldest, 0, std::move(asCurrent)};
-        placement.dropped = true;
-        return placement;
+        return droppedBehind(std::move(asCurrent));
     }
     // "Response pending" and the answer after it settle one request together.
     if (!RequestEcho::stillPending(asOldest)) {
@@ -288,6 +293,29 @@ ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
     const std::size_t lost = owed_.size() - 1;
     owed_.erase(owed_.begin(), older);
     return toCurrent(std::move(parsed), lost);
+}
+
+ReplyPairing::Placement ReplyPairing::settledLate(std::deque<Owed>::iterator settled) {
+    // The adapter answers in order: the lines before it got nothing and never will, but a banner
+    // or voltage a probe or reset among them may still give is one too many.
+    for (auto o = owed_.begin(); o != settled; ++o) givenUp(o->request);
+    Placement placement{Destination::late, settled->request, static_cast<std::size_t>(settled - owed_.begin()),
+                        std::nullopt};
+    lastCompleted_ = settled->request;
+    owed_.erase(owed_.begin(), settled + 1);
+    return placement;
+}
+
+ReplyPairing::Placement ReplyPairing::droppedBehind(std::optional<ELM327Response> parsed) {
+    // The "STOPPED" ends the oldest line's work, and the current line, dropped, is owed nothing.
+    // The lines between got nothing, as when an answer passes them.
+    const Request stopped = owed_.front().request;
+    for (auto o = owed_.begin() + 1; o != owed_.end() - 1; ++o) givenUp(o->request);
+    Placement placement{Destination::current, stopped, owed_.size() - 2, std::move(parsed)};
+    placement.dropped = true;
+    lastCompleted_ = stopped;
+    owed_.clear();
+    return placement;
 }
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {

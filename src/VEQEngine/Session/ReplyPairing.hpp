@@ -40,12 +40,17 @@ namespace veq {
 //
 // An adapter that refuses both probes (or refuses one and loses the other's answer) answered
 // them after every older request, in order: once a reply time-out more has passed, what those
-// were to get has come or never will. The line then sent to find the step (findsStep), a setting
-// as well as a request, takes any answer but "?" as its own ("NO DATA" and "OK" included), and
-// the older ones are lost; a banner or voltage of a probe or reset among them is then one too
-// many. A "?" refuses that line alone: a busy clone may still hold the older answers. A request
-// asked again behind nothing but its own first ask takes its exact answer the same way. A second
-// answer of that form, should one follow, is a reply too many, never another request's.
+// were to get has most likely come or never will. The line then sent to find the step
+// (findsStep), a setting as well as a request, takes any answer but "?" as its own ("NO DATA" and
+// "OK" included), and the older ones are lost; a banner or voltage of a probe or reset among them
+// is then one too many. Only what that line cannot give and an older line still owed can (a
+// banner while an "ATZ", "ATWS" or "ATI" is owed, a voltage while an "ATRV" is, an older
+// request's exact answer) is the oldest such line's, come late: the lines before it are lost, and
+// the line stays owed. A "STOPPED" ends an older line's work and drops that line, to be sent once
+// more (Placement::dropped). A "?" refuses that line alone: a busy clone may still hold the older
+// answers. A request asked again behind nothing but its own first ask takes its exact answer the
+// same way. A second answer of that form, should one follow, is a reply too many, never another
+// request's.
 //
 // A busy adapter interrupted by a new line prints "STOPPED" and drops the line: a probe or a
 // request asked again that came right behind the one request it interrupted is told so
@@ -162,6 +167,11 @@ private:
     void givenUp(const Request& request);
     // The current request takes the reply and every older one is lost.
     Placement passingOlder(ELM327Response parsed);
+    // The reply is an older request's, come late; the ones before it are lost.
+    Placement settledLate(std::deque<Owed>::iterator settled);
+    // "STOPPED": the oldest request's work ended, and the current one, which the adapter dropped,
+    // is owed nothing; the ones between are lost.
+    Placement droppedBehind(std::optional<ELM327Response> parsed);
     // Whether an answer of the request's kind may still come for an earlier line: a probe or reset
     // given up, or an older request owed. Never for a vehicle request's own positive answer.
     bool kindStillAwaited(const Request& request) const;

@@ -21,13 +21,16 @@ using Bytes = std::vector<std::uint8_t>;
 // with "?" and answer the older one after it). Once out of bus monitor mode it drops every line
 // that comes before its prompt. Each occurrence of a line may be given a fate: its reply lost,
 // slow (still at work when the next line comes), or searching (it prints "SEARCHING..." at once
-// and its answer after searchTime, stopped by any line meanwhile).
+// and its answer after searchTime, stopped by any line meanwhile), or held (a link that holds it
+// back until the next line that is no probe comes, and sends it just before that line's answer).
+// A clone refusing probes refuses them while busy too, and goes on with its work.
 class DatasheetAdapter {
 public:
-    enum class Fate { answered, lost, slow, slowRefusing, searching };
+    enum class Fate { answered, lost, slow, slowRefusing, searching, held };
+    enum class Refuses { nothing, probes, identification }; // "?" to "ATI" and "ATRV", or to "ATI"
 
     std::string banner = "ELM327 v1.5";
-    bool refusesProbes = false; // a clone that answers "?" to "ATI" and "ATRV"
+    Refuses refuses = Refuses::nothing;
     std::chrono::milliseconds promptDelay{80}; // from the character that ends the monitor
     std::chrono::milliseconds searchTime{400};
 
@@ -36,47 +39,11 @@ public:
     ScriptedTransport::Responder responder(ScriptedTransport*& transport) {
         return [this, &transport](const std::string& line) -> Lines {
             std::lock_guard lock(mutex_);
-            if (monitoring_) {
-                monitoring_ = false;
-                dropping_ = true;
-                prompt_ = std::async(std::launch::async, [this, &transport] {
-                    std::this_thread::sleep_for(promptDelay);
-                    {
-                        std::lock_guard promptLock(mutex_);
-                        dropping_ = false;
-                    }
-                    transport->push("STOPPED\r\r>");
-                });
-                return {};
-            }
-            if (dropping_) return {};
-            if (busy_) {
-                const std::string older = *std::exchange(busy_, std::nullopt);
-                if (busyFate_ == Fate::slow) return {"STOPPED\r\r>"};
-                return {"?\r\r>", answer(older) + "\r\r>"};
-            }
-            const Fate fate = fateOf(line);
-            if (fate == Fate::lost) return {};
-            if (fate == Fate::searching) {
-                busy_ = line;
-                busyFate_ = Fate::slow;
-                prompt_ = std::async(std::launch::async, [this, &transport, line] {
-                    std::this_thread::sleep_for(searchTime);
-                    std::lock_guard searchLock(mutex_);
-                    if (busy_ == line) transport->push(answer(*std::exchange(busy_, std::nullopt)) + "\r\r>");
-                });
-                return {"SEARCHING...\r"};
-            }
-            if (fate != Fate::answered) {
-                busy_ = line;
-                busyFate_ = fate;
-                return {};
-            }
-            if (line == "ATMA") {
-                monitoring_ = true;
-                return {"7E8 03 41 0D 20\r"};
-            }
-            return {answer(line) + "\r\r>"};
+            std::optional<std::string> released;
+            if (line != "ATI" && line != "ATRV") released = std::exchange(held_, std::nullopt);
+            Lines replies = replyTo(line, transport);
+            if (released) replies.insert(replies.begin(), *released);
+            return replies;
         };
     }
 
@@ -86,13 +53,66 @@ public:
     }
 
 private:
+    Lines replyTo(const std::string& line, ScriptedTransport*& transport) {
+        if (monitoring_) {
+            monitoring_ = false;
+            dropping_ = true;
+            prompt_ = std::async(std::launch::async, [this, &transport] {
+                std::this_thread::sleep_for(promptDelay);
+                {
+                    std::lock_guard promptLock(mutex_);
+                    dropping_ = false;
+                }
+                transport->push("STOPPED\r\r>");
+            });
+            return {};
+        }
+        if (dropping_) return {};
+        if (busy_) {
+            if (refused(line)) return {"?\r\r>"};
+            const std::string older = *std::exchange(busy_, std::nullopt);
+            if (busyFate_ == Fate::slow) return {"STOPPED\r\r>"};
+            return {"?\r\r>", answer(older) + "\r\r>"};
+        }
+        const Fate fate = fateOf(line);
+        if (fate == Fate::lost) return {};
+        if (fate == Fate::held) {
+            held_ = answer(line) + "\r\r>";
+            return {};
+        }
+        if (fate == Fate::searching) {
+            busy_ = line;
+            busyFate_ = Fate::slow;
+            prompt_ = std::async(std::launch::async, [this, &transport, line] {
+                std::this_thread::sleep_for(searchTime);
+                std::lock_guard searchLock(mutex_);
+                if (busy_ == line) transport->push(answer(*std::exchange(busy_, std::nullopt)) + "\r\r>");
+            });
+            return {"SEARCHING...\r"};
+        }
+        if (fate != Fate::answered) {
+            busy_ = line;
+            busyFate_ = fate;
+            return {};
+        }
+        if (line == "ATMA") {
+            monitoring_ = true;
+            return {"7E8 03 41 0D 20\r"};
+        }
+        return {answer(line) + "\r\r>"};
+    }
+
+    bool refused(const std::string& line) const {
+        return (refuses != Refuses::nothing && line == "ATI") || (refuses == Refuses::probes && line == "ATRV");
+    }
+
     Fate fateOf(const std::string& line) {
         const auto found = fates_.find({line, ++seen_[line]});
         return found == fates_.end() ? Fate::answered : found->second;
     }
 
     std::string answer(const std::string& line) {
-        if (refusesProbes && (line == "ATI" || line == "ATRV")) return "?";
+        if (refused(line)) return "?";
         if (line == "ATZ" || line == "ATI") return banner;
         if (line == "ATRV") return "12.6V";
         if (line == "ATDPN") return "A6";
@@ -104,6 +124,7 @@ private:
         std::snprintf(reply, sizeof reply, "%03X", ecu);
         if (line == "03") return std::string(reply) + " 06 43 02 07 00 01 33";
         if (line == "3E00") return std::string(reply) + " 02 7E 00";
+        if (line == "22F18C") return std::string(reply) + " 06 62 F1 8C 41 42 43";
         if (line.starts_with("01")) return std::string(reply) + " 03 41 " + line.substr(2) + " 20";
         return "NO DATA";
     }
@@ -112,6 +133,7 @@ private:
     std::map<std::pair<std::string, int>, Fate> fates_;
     std::map<std::string, int> seen_;
     std::optional<std::string> busy_;
+    std::optional<std::string> held_; // a reply and its prompt
     Fate busyFate_ = Fate::answered;
     std::string header_;
     bool monitoring_ = false, dropping_ = false;
@@ -128,6 +150,7 @@ std::string firstHeader(const ELM327Response& reply) {
 // case checks the lines sent and its exchanges' own answers; the exchanges after it get theirs.
 TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndEveryAnswerIsItsOwn) {
     using Fate = DatasheetAdapter::Fate;
+    using Refuses = DatasheetAdapter::Refuses;
     using Act = std::function<void(ELM327Session&)>;
     const OBDCommand codes(OBDMode::storedDTCs, std::nullopt);
     const Bytes storedCodes{0x43, 0x02, 0x07, 0x00, 0x01, 0x33};
@@ -150,7 +173,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         std::vector<std::tuple<std::string, int, Fate>> fates;
         Act act;
         Lines sent;
-        bool refusesProbes = false;
+        Refuses refuses = Refuses::nothing;
     } cases[] = {
         {"a slow read asked again, dropped with STOPPED",
          {{"03", 1, Fate::slow}},
@@ -216,7 +239,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
          {{"010C", 1, Fate::lost}, {"010C", 2, Fate::lost}},
          twoSingleLosses,
          {"010C", "ATI", "ATRV", "010D", "010C", "ATI", "ATRV", "010D"},
-         true},
+         Refuses::probes},
         {"a clone: a lost probe attempt, asked again alike",
          {{"0100", 1, Fate::lost}},
          [&](ELM327Session& s) {
@@ -224,7 +247,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(read(s, 0x00), (Bytes{0x41, 0x00, 0x20}));
          },
          {"0100", "ATI", "ATRV", "0100"},
-         true},
+         Refuses::probes},
         {"a clone: a lost presence read, asked again alike, then the next ECU's header",
          {{"3E00", 1, Fate::lost}},
          [&](ELM327Session& s) {
@@ -233,7 +256,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
          },
          {"ATSH7E0", "3E00", "ATI", "ATRV", "3E00", "ATSH7E1", "3E00"},
-         true},
+         Refuses::probes},
         {"a clone: a lost first ask of a request asked again, then a header",
          {{"0101", 1, Fate::lost}},
          [&](ELM327Session& s) {
@@ -242,7 +265,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(firstHeader(present("7E0")(s)), "7E8");
          },
          {"0101", "0101", "ATSH7E0", "3E00"},
-         true},
+         Refuses::probes},
         {"a clone: a lost reply, then a header sent once the probes' wait passed",
          {{"010C", 1, Fate::lost}},
          [&](ELM327Session& s) {
@@ -251,12 +274,12 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(read(s, 0x0D), speed);
          },
          {"010C", "ATI", "ATRV", "ATSH7E0", "3E00", "010D"},
-         true},
+         Refuses::probes},
         {"a clone: a lost header",
          {{"ATSH7E3", 1, Fate::lost}},
          [&](ELM327Session& s) { EXPECT_EQ(firstHeader(present("7E3")(s)), "7EB"); },
          {"ATSH7E3", "ATI", "ATRV", "ATSH7E3", "3E00"},
-         true},
+         Refuses::probes},
         {"a clone: a lost reply and the first probe's, then a header",
          {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}},
          [&](ELM327Session& s) {
@@ -264,7 +287,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(firstHeader(present("7E4")(s)), "7EC");
          },
          {"ATSH7E3", "3E00", "ATI", "ATRV", "ATSH7E4", "3E00"},
-         true},
+         Refuses::probes},
         {"a clone: a lost ATDPN",
          {{"ATDPN", 1, Fate::lost}},
          [&](ELM327Session& s) {
@@ -272,8 +295,43 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(s.protocolNumber(), "6");
          },
          {"ATDPN", "ATI", "ATRV", "ATDPN"},
-         true},
+         Refuses::probes},
 
+        {"a clone refusing ATI: a lost header, then the probe's voltage held past the wait",
+         {{"ATSH7E3", 1, Fate::lost}, {"ATRV", 1, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_EQ(s.setting("ATSH7E3").text, Lines{"OK"}); // sent again past the wait
+             EXPECT_EQ(firstHeader(present("7E3")(s)), "7EB");
+         },
+         {"ATSH7E3", "ATI", "ATRV", "ATSH7E3", "3E00"},
+         Refuses::identification},
+        {"a clone refusing ATI: a lost identifier read, then the probe's voltage before its answer",
+         {{"22F18C", 1, Fate::lost}, {"ATRV", 1, Fate::held}},
+         [&](ELM327Session& s) {
+             const RequestEcho echo = *RequestEcho::ofRequestText("22F18C");
+             EXPECT_TRUE(s.raw(TransmitHeader::of("7E0"), "22F18C", echo).isSilence());
+             EXPECT_EQ(firstPayload(s.raw(TransmitHeader::of("7E0"), "22F18C", echo)),
+                       (Bytes{0x62, 0xF1, 0x8C, 0x41, 0x42, 0x43}));
+         },
+         {"ATSH7E0", "22F18C", "ATI", "ATRV", "22F18C"},
+         Refuses::identification},
+        {"a clone: a presence read answered past the wait, before the next ECU's header",
+         {{"3E00", 1, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_EQ(s.setting("ATSH7E1").text, Lines{"OK"});
+             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+         },
+         {"ATSH7E0", "3E00", "ATI", "ATRV", "ATSH7E1", "3E00"},
+         Refuses::probes},
+        {"a busy clone: the line sent past the wait dropped with STOPPED, then sent again",
+         {{"010C", 1, Fate::slow}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(read(s, 0x0C).empty());
+             EXPECT_EQ(read(s, 0x0D), speed);
+         },
+         {"010C", "ATI", "ATRV", "010D", "010D"},
+         Refuses::probes},
         {"a busy clone refuses the probe, then sends the older answer",
          {{"010C", 1, Fate::slowRefusing}},
          [&](ELM327Session& s) {
@@ -297,7 +355,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         SCOPED_TRACE(c.what);
         DatasheetAdapter adapter;
         if (std::string_view(c.what).find("clone's banner") != std::string_view::npos) adapter.banner = "OBDII v1.5";
-        adapter.refusesProbes = c.refusesProbes;
+        adapter.refuses = c.refuses;
         for (const auto& [line, occurrence, fate] : c.fates) adapter.set(line, occurrence, fate);
         ScriptedTransport* transport = nullptr;
         // A monitor's prompt may come late on a loaded machine: the bound is never reached here.
@@ -309,7 +367,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         c.act(*rig.session);
 
         EXPECT_EQ(firstPayload(rig.session->query(TransmitHeader::any(), OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x20}));
-        EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{c.refusesProbes ? "?" : "12.6V"});
+        EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{c.refuses == Refuses::probes ? "?" : "12.6V"});
         EXPECT_EQ(rig.session->owedReplyCount(), 0u);
         Lines sent{"ATE0"};
         sent.insert(sent.end(), c.sent.begin(), c.sent.end());
