@@ -73,10 +73,10 @@ AppModel::AppModel(Environment environment, QObject* parent)
     QObject::connect(store_, &TelemetryStore::statsChanged, this, [this] {
         liveGuardValues_->set({store_->value(0x42), store_->value(0x0C), store_->value(0x0D)});
     });
-    // The drive's record follows its codes and its 0-100 while it is under way. A disconnection
-    // lets the record go before it empties the codes.
+    // The drive's record follows its codes and its 0-100 (once its file holds the run) while it is
+    // under way. A disconnection lets the record go before it empties the codes.
     QObject::connect(this, &AppModel::dtcsChanged, this, &AppModel::recordDriveFigures);
-    QObject::connect(store_, &TelemetryStore::tripChanged, this, &AppModel::recordDriveFigures);
+    QObject::connect(store_, &TelemetryStore::writtenZeroToHundredChanged, this, &AppModel::recordDriveFigures);
 }
 
 AppModel::~AppModel() {

@@ -444,7 +444,7 @@ public:
     // is refused (its file is still being written), and so is a drive being exported: nothing changes.
     void deleteSession(const SessionRecord& record);
     // Whether the record is the drive being recorded, whose end and figures are filled in only at
-    // disconnection (its trouble codes and 0-100 as soon as known).
+    // disconnection (its trouble codes as soon as known, its 0-100 once its file holds the run).
     bool isCurrentSession(const SessionRecord& record) const;
     // Whether the record is the drive of this connection that the lost link ended: its figures
     // are those of the moment of the loss, and final.
@@ -578,8 +578,8 @@ private:
     void watchLink();
     // The link went down: the drive ends here, its record final. Once per connection.
     void endDriveAtLoss();
-    // Writes the trouble-code count and the best 0-100 into the record of the drive under way
-    // when they differ from what it holds, with no end date nor record count.
+    // Writes the trouble-code count and the best 0-100 whose run is on disk into the record of the
+    // drive under way when they differ from what it holds, with no end date nor record count.
     void recordDriveFigures();
     void setLinkNotice(LinkNotice notice);
 

@@ -23,15 +23,16 @@ void AppModel::syncCurrentSession() {
 }
 
 // The file gives back a crashed drive's end, records, distance and fuel, but not what was read
-// beside it: the codes and the 0-100 reach the record as soon as they are known. No end date,
-// so that the completion at the next start still ends the drive from its file.
+// beside it: the codes reach the record as soon as they are known, the 0-100 once the file holds
+// its run (a crash must not leave a time beside a top speed below 100). No end date, so that the
+// completion at the next start still ends the drive from its file.
 void AppModel::recordDriveFigures() {
     if (!currentSession_) return;
     SessionCatalog::Update changes;
     if (const auto codes = static_cast<std::int64_t>(dtcs_.size()); codes != currentSession_->dtcCount) {
         changes.dtcCount = codes;
     }
-    if (const auto& best = store_->trip().zeroToHundredSec; best && best != currentSession_->zeroToHundredSec) {
+    if (const auto& best = store_->writtenZeroToHundredSec(); best && best != currentSession_->zeroToHundredSec) {
         changes.zeroToHundredSec = best;
     }
     if (!changes.dtcCount && !changes.zeroToHundredSec) return;

@@ -147,7 +147,9 @@ void TelemetryStore::apply(std::uint8_t pid, double value, Date timestamp, std::
     changes.stats = true;
 
     // The epoch travels with the value: one queued across a pause still tells it was read before.
+    const std::optional<double> best = trip_.zeroToHundredSec;
     if (trip_.record(pid, value, timestamp, pauseEpoch)) changes.trip = true;
+    if (trip_.zeroToHundredSec != best) zeroToHundredToWrite_ = trip_.zeroToHundredSec;
 
     if (!recordStart_) recordStart_ = timestamp;
 
@@ -156,7 +158,7 @@ void TelemetryStore::apply(std::uint8_t pid, double value, Date timestamp, std::
     const bool due = !lastSnapshotAt_ || timestamp - *lastSnapshotAt_ >= snapshotInterval ||
                      timestamp < *lastSnapshotAt_;
     if (!due) return;
-    takeSnapshot(timestamp);
+    takeSnapshot(timestamp, changes);
     changes.snapshots = true;
 }
 
@@ -169,11 +171,12 @@ void TelemetryStore::applyThroughput(double requestsPerSecond, Changes& changes)
 void TelemetryStore::announce(const Changes& changes) {
     if (changes.stats) Q_EMIT statsChanged();
     if (changes.trip) Q_EMIT tripChanged();
+    if (changes.writtenZeroToHundred) Q_EMIT writtenZeroToHundredChanged();
     if (changes.snapshots) Q_EMIT snapshotsChanged();
     if (changes.requestsPerSecond) Q_EMIT requestsPerSecondChanged();
 }
 
-void TelemetryStore::takeSnapshot(Date timestamp) {
+void TelemetryStore::takeSnapshot(Date timestamp, Changes& changes) {
     lastSnapshotAt_ = timestamp;
     const double t = std::chrono::duration<double>(timestamp - *recordStart_).count();
 
@@ -189,10 +192,10 @@ void TelemetryStore::takeSnapshot(Date timestamp) {
     for (const auto& [pid, statistics] : stats_) snapshot.values.emplace_back(pid, statistics.current);
     snapshots_.push_back(std::move(snapshot));
 
-    if (writer_) writeRecord(t);
+    if (writer_) writeRecord(t, changes);
 }
 
-void TelemetryStore::writeRecord(double t) {
+void TelemetryStore::writeRecord(double t, Changes& changes) {
     recordValues_.clear();
     for (std::uint8_t channel : writerChannels_) {
         if (GPSChannel::isGPS(channel)) {
@@ -204,6 +207,23 @@ void TelemetryStore::writeRecord(double t) {
         }
     }
     writer_->append(recordMilliseconds(t), recordValues_);
+    if (!zeroToHundredToWrite_) return;
+    // A crash must not leave a 0-100 whose run the file lacks: the first record at or after the
+    // reading that timed it goes to disk now rather than within the writer's age limit.
+    const double timed = *std::exchange(zeroToHundredToWrite_, std::nullopt);
+    writer_->flush();
+    if (writer_->failed() || !recordReaches100()) return;
+    writtenZeroToHundredSec_ = timed;
+    changes.writtenZeroToHundred = true;
+}
+
+// A speed dropped below 100 km/h again before the record (a lift-off at 100) leaves a file
+// whose top speed would contradict the time.
+bool TelemetryStore::recordReaches100() const {
+    const auto speed = std::find(writerChannels_.begin(), writerChannels_.end(), TripStats::speedPID);
+    if (speed == writerChannels_.end()) return false;
+    const auto& kmh = recordValues_[static_cast<std::size_t>(speed - writerChannels_.begin())];
+    return kmh && *kmh >= 100;
 }
 
 std::optional<float> TelemetryStore::gpsValue(std::uint8_t channel) const {
@@ -276,6 +296,9 @@ void TelemetryStore::reset() {
     applyThroughput(0, changes);
     changes.trip = !(trip_ == TripStats{});
     trip_ = TripStats{};
+    changes.writtenZeroToHundred = writtenZeroToHundredSec_.has_value();
+    writtenZeroToHundredSec_.reset();
+    zeroToHundredToWrite_.reset();
     changes.snapshots = !snapshots_.empty();
     snapshots_.clear();
     recordStart_.reset();

@@ -73,6 +73,10 @@ public:
     // again after reset().
     const std::optional<SteadyTime>& lastValueAt() const { return lastValueAt_; }
     const TripStats& trip() const { return trip_; }
+    // The best 0-100 whose run the file on disk holds: the first file record taken at or after the
+    // reading that timed it goes to disk at once, and it counts when that record holds 100 km/h.
+    // A failed writer gives none, so that a crash never leaves a time the file contradicts.
+    const std::optional<double>& writtenZeroToHundredSec() const { return writtenZeroToHundredSec_; }
     const std::deque<Snapshot>& snapshots() const { return snapshots_; }
     // The open (or last opened) telemetry file.
     const std::optional<std::filesystem::path>& recordingURL() const { return recordingURL_; }
@@ -137,6 +141,7 @@ Q_SIGNALS:
     void statsChanged();
     void requestsPerSecondChanged();
     void tripChanged();
+    void writtenZeroToHundredChanged();
     void snapshotsChanged();
     void recordingURLChanged();
     void locationFixChanged();
@@ -149,6 +154,7 @@ private:
     struct Changes {
         bool stats = false;
         bool trip = false;
+        bool writtenZeroToHundred = false;
         bool snapshots = false;
         bool requestsPerSecond = false;
     };
@@ -156,8 +162,10 @@ private:
     void apply(std::uint8_t pid, double value, Date timestamp, std::uint64_t pauseEpoch, Changes& changes);
     void applyThroughput(double requestsPerSecond, Changes& changes);
     void announce(const Changes& changes);
-    void takeSnapshot(Date timestamp);
-    void writeRecord(double t);
+    void takeSnapshot(Date timestamp, Changes& changes);
+    void writeRecord(double t, Changes& changes);
+    // Whether the record just built holds a speed of 100 km/h or more.
+    bool recordReaches100() const;
     std::optional<float> gpsValue(std::uint8_t channel) const;
     void closeWriter();
 
@@ -165,6 +173,8 @@ private:
     double requestsPerSecond_ = 0;
     std::optional<SteadyTime> lastValueAt_;
     TripStats trip_;
+    std::optional<double> zeroToHundredToWrite_; // timed, its run not yet in a file record
+    std::optional<double> writtenZeroToHundredSec_;
     std::deque<Snapshot> snapshots_;
     std::optional<Date> recordStart_;
     std::optional<Date> lastSnapshotAt_;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -373,27 +374,34 @@ TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {
     ASSERT_EQ(m.pastSessions().size(), 1u);
     EXPECT_EQ(past.count(), 1);
 
-    // Under way, the stored record follows the codes (a 0 too) and the best 0-100 at once, with
-    // neither an end nor a record count.
+    // Under way, the stored record follows the codes (a 0 too) at once, and the best 0-100 once
+    // the file on disk holds its run (the file records come at most every 0.25 s), with neither
+    // an end nor a record count.
     Access::setCurrentSession(m, record);
     const std::vector<DTC> two{*DTC::decode(0x03, 0x01), *DTC::decode(0x01, 0x71)};
     const struct { double t, kmh; std::vector<DTC> codes; std::optional<double> best; } steps[] = {
-        {0, 0, two, none}, {4, 100, two, 4.0}, {5, 0, {}, 4.0}, {8, 100, two, 3.0}};
+        {0, 0, two, none}, {3.9, 90, two, none}, {4, 100, two, none}, {4.2, 101, two, 4.0}, {5, 0, two, 4.0},
+        // 3.0 timed, but the speed is down again at the next file record
+        {7.9, 95, two, 4.0}, {8, 100, two, 4.0}, {8.1, 99, {}, 4.0}, {8.2, 98, two, 4.0},
+        {9, 0, two, 4.0}, {11.5, 100, two, 2.5}}; // timed by a reading that is a file record
     for (const auto& step : steps) {
         m.store().ingest(measured(0x0D, step.kmh, at(step.t)));
         Access::setDtcs(m, step.codes);
         const SessionRecord stored = m.pastSessions().at(0);
         EXPECT_TRUE(stored.dtcCount == std::ssize(step.codes) && stored.zeroToHundredSec == step.best) << step.t;
         EXPECT_TRUE(!stored.endDate && stored.sampleCount == 0) << step.t;
+        const auto onDisk = TelemetryFile::read(*m.store().recordingURL()).series(0x0D);
+        const bool ranTo100 = std::ranges::any_of(onDisk, [](auto point) { return point.second >= 100; });
+        EXPECT_TRUE(!stored.zeroToHundredSec || ranTo100) << step.t;
     }
     const int written = past.count();
     m.syncCurrentSession();
     EXPECT_EQ(past.count(), written + 1); // the same record with new figures
     ASSERT_EQ(m.pastSessions().size(), 1u);
     const auto& synced = m.pastSessions()[0];
-    EXPECT_EQ(synced.sampleCount, 4);
+    EXPECT_EQ(synced.sampleCount, 8);
     EXPECT_EQ(synced.dtcCount, 2);
-    EXPECT_DOUBLE_EQ(synced.maxSpeedKmh, 100.0);
+    EXPECT_DOUBLE_EQ(synced.maxSpeedKmh, 101.0);
     EXPECT_GT(synced.distanceKm, 0.0);
     EXPECT_DOUBLE_EQ(synced.distanceKm, m.store().trip().distanceKm);
     EXPECT_TRUE(synced.endDate);

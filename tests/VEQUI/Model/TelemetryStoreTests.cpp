@@ -7,6 +7,8 @@
 #include "VEQProtocol/GPSChannel.hpp"
 #include "VEQStore/Telemetry/TelemetryFile.hpp"
 
+#include "TestSupport/FileSizeLimit.hpp"
+
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -218,6 +220,18 @@ TEST(TelemetryStoreTests, RecordedFileReadsBackWithEveryChannelInOrder) {
     other.stopRecording();
     EXPECT_EQ(TelemetryFile::read(*other.recordingURL()).channels,
               (std::vector<TelemetryFile::Channel>{{0xE7, "PID 0xE7"}}));
+}
+
+// A file that could not take the run gives no 0-100 to the drive's record; the trip keeps it.
+TEST(TelemetryStoreTests, AFailedFileHoldsNoZeroToHundred) {
+    TemporaryFolder folder;
+    TelemetryStore store;
+    store.startRecording({speed}, folder.path(), false);
+    store.ingest(measured(speed, 0, at(0)));
+    const FileSizeLimit full(std::filesystem::file_size(*store.recordingURL()) + 4);
+    ASSERT_TRUE(full.active());
+    store.ingest(measured(speed, 100, at(4)));
+    EXPECT_TRUE(store.trip().zeroToHundredSec && !store.writtenZeroToHundredSec());
 }
 
 TEST(TelemetryStoreTests, RecordTimesSaturateAtTheEndsOfTheirRange) {
