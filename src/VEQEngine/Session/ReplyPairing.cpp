@@ -160,10 +160,10 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         // voltage, a request's exact answer, come late). "STOPPED" ends what the adapter was busy
         // with, never this line, which it dropped: it is sent once more.
         if (current_->findsStep) {
-            if (saysStopped(parsed)) {
-                if (!std::exchange(stoppedExpected_, false)) return droppedBehind(std::move(asCurrent));
+            if (saysStopped(parsed) && std::exchange(stoppedExpected_, false)) {
                 return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt}; // the monitor's, late
             }
+            if (saysStopped(parsed)) return droppedBehind(std::move(asCurrent));
             if (!names(*current_, parsed)) {
                 const auto late = std::find_if(owed_.begin(), older, [&](const Owed& o) {
                     return o.request.canBeNamed() && names(o.request, read(o.request));
