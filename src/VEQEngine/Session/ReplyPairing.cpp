@@ -17,6 +17,12 @@ constexpr std::string_view kBannerMark = "ELM327";
 constexpr std::string_view kVoltageCommand = "ATRV";
 // The probes, in the order they are tried: the first whose answer no owed request awaits.
 constexpr std::array<std::string_view, 2> kProbes{"ATI", kVoltageCommand};
+// The AT commands answered with text of their own rather than "OK", and the monitors, whose
+// "ATMR xx" and "ATMT xx" take an argument.
+constexpr std::array<std::string_view, 15> kOwnAnswerCommands{"ATZ",  "ATWS", "ATI",   "ATRV",  "ATDP",
+                                                             "ATDPN", "ATMA", "ATCS", "ATBD", "ATIGN",
+                                                             "ATPPS", "ATRD", "ATKW", "AT@1", "AT@2"};
+constexpr std::array<std::string_view, 2> kMonitorPrefixes{"ATMR", "ATMT"};
 
 bool bannerCommand(std::string_view command) {
     const std::string compact = text::compactUpper(command);
@@ -52,6 +58,12 @@ bool holdsBanner(const ELM327Response& reply, std::string_view ownBanner) {
     });
 }
 
+// A bare "OK": what a setting alone is answered.
+bool saysOK(const ELM327Response& reply) {
+    return !reply.error && reply.ecus.empty() && reply.text.size() == 1 &&
+           text::compactUpper(reply.text.front()) == "OK";
+}
+
 // What an adapter busy with another line says of the one it received meanwhile.
 bool refusedWhileBusy(const ELM327Response& reply) {
     return saysStopped(reply) || reply.error == ELM327Error::unknownCommand;
@@ -80,6 +92,15 @@ bool ReplyPairing::Request::readsVoltage() const {
     return !echo && text::compactUpper(command) == kVoltageCommand;
 }
 
+bool ReplyPairing::Request::isSetting() const {
+    if (echo || monitor) return false;
+    const std::string compact = text::compactUpper(command);
+    if (!compact.starts_with("AT")) return false;
+    const auto prefixes = [&](std::string_view prefix) { return compact.starts_with(prefix); };
+    return std::find(kOwnAnswerCommands.begin(), kOwnAnswerCommands.end(), compact) == kOwnAnswerCommands.end() &&
+           std::none_of(kMonitorPrefixes.begin(), kMonitorPrefixes.end(), prefixes);
+}
+
 bool ReplyPairing::Request::answeredAlike(const Request& other) const {
     if (echo || other.echo) return echo == other.echo;
     return (printsBanner() && other.printsBanner()) || (readsVoltage() && other.readsVoltage());
@@ -97,6 +118,7 @@ bool ReplyPairing::sending(Request request) {
     auto forgotten = std::find_if(owed_.begin(), owed_.end() - 1, [](const Owed& o) { return o.request.probe; });
     if (forgotten == owed_.end() - 1) forgotten = owed_.begin();
     givenUp(forgotten->request);
+    countLost(forgotten->request);
     owed_.erase(forgotten);
     return true;
 }
@@ -119,7 +141,9 @@ void ReplyPairing::exchangeEnded() {
 }
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
-    if (isStaleProbeAnswer(read)) return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+    if (isStaleProbeAnswer(read) || isLostLinesAnswer(read)) {
+        return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+    }
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
@@ -157,17 +181,15 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         }
         // Past the refused probes' wait, the older answers were given up: whatever comes now but
         // a refusal is this line's own, save what only an older line can have given (a banner, a
-        // voltage, a request's exact answer, come late). "STOPPED" ends what the adapter was busy
-        // with, never this line, which it dropped: it is sent once more.
+        // voltage, an "OK", a request's exact answer, come late). "STOPPED" ends what the adapter
+        // was busy with, never this line, which it dropped: it is sent once more.
         if (current_->findsStep) {
             if (saysStopped(parsed) && std::exchange(stoppedExpected_, false)) {
                 return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt}; // the monitor's, late
             }
             if (saysStopped(parsed)) return droppedBehind(std::move(asCurrent));
-            if (!names(*current_, parsed)) {
-                const auto late = std::find_if(owed_.begin(), older, [&](const Owed& o) {
-                    return o.request.canBeNamed() && names(o.request, read(o.request));
-                });
+            if (!mayHaveGiven(*current_, parsed)) {
+                const auto late = firstThatMayHaveGiven(owed_.begin(), older, read);
                 if (late != older) return settledLate(late);
             }
             return passingOlder(std::move(parsed));
@@ -189,6 +211,13 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     // nothing, and its sender is told so to send it once more.
     if (currentIsOwed() && (current_->probe || current_->repeat) && owed_.size() == 2 && saysStopped(asOldest)) {
         return droppedBehind(std::move(asCurrent));
+    }
+    // A reply the oldest line cannot have given but a later one can (its banner, its voltage, an
+    // "OK" to a setting, its exact answer) is that one's, come late: the adapter answered in order.
+    if (!mayHaveGiven(oldest, asOldest)) {
+        const auto last = currentIsOwed() ? owed_.end() - 1 : owed_.end();
+        const auto later = firstThatMayHaveGiven(owed_.begin() + 1, last, read);
+        if (later != last) return settledLate(later);
     }
     // "Response pending" and the answer after it settle one request together.
     if (!RequestEcho::stillPending(asOldest)) {
@@ -256,6 +285,38 @@ void ReplyPairing::givenUp(const Request& request) {
     if (request.readsVoltage()) ++staleVoltages_;
 }
 
+bool ReplyPairing::isLostLinesAnswer(const Reader& read) {
+    if (lostSettings_ == 0 && lostRequests_.empty()) return false;
+    if (firstThatMayHaveGiven(owed_.begin(), owed_.end(), read) != owed_.end()) return false;
+    if (lostSettings_ > 0 && saysOK(read(probeOf(kProbes[0])))) {
+        --lostSettings_;
+        return true;
+    }
+    const auto lost =
+        std::find_if(lostRequests_.begin(), lostRequests_.end(), [&](const Request& r) { return names(r, read(r)); });
+    if (lost == lostRequests_.end()) return false;
+    lostRequests_.erase(lost);
+    return true;
+}
+
+void ReplyPairing::countLost(const Request& request) {
+    if (request.isSetting()) lostSettings_ = std::min(lostSettings_ + 1, maxOwed);
+    if (!request.echo) return;
+    lostRequests_.push_back(request);
+    if (lostRequests_.size() > maxOwed) lostRequests_.pop_front();
+}
+
+bool ReplyPairing::mayHaveGiven(const Request& request, const ELM327Response& reply) const {
+    if (request.isSetting()) return saysOK(reply);
+    return !request.monitor && request.canBeNamed() && names(request, reply);
+}
+
+std::deque<ReplyPairing::Owed>::iterator ReplyPairing::firstThatMayHaveGiven(std::deque<Owed>::iterator first,
+                                                                            std::deque<Owed>::iterator last,
+                                                                            const Reader& read) {
+    return std::find_if(first, last, [&](const Owed& o) { return mayHaveGiven(o.request, read(o.request)); });
+}
+
 bool ReplyPairing::kindStillAwaited(const Request& request) const {
     if (request.echo) return false;
     if ((request.printsBanner() && staleBanners_ > 0) || (request.readsVoltage() && staleVoltages_ > 0)) return true;
@@ -280,6 +341,8 @@ void ReplyPairing::resynchronise(std::optional<Request> completed) {
     if (!lastCompleted_) {
         staleBanners_ = 0;
         staleVoltages_ = 0;
+        lostSettings_ = 0;
+        lostRequests_.clear();
     }
 }
 
@@ -290,15 +353,21 @@ ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
     // one just come, and its own follow) is one too many; a vehicle request's is never taken.
     const auto older = owed_.end() - 1;
     for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
-    const std::size_t lost = owed_.size() - 1;
+    const std::vector<Owed> passed(owed_.begin(), older);
     owed_.erase(owed_.begin(), older);
-    return toCurrent(std::move(parsed), lost);
+    Placement placement = toCurrent(std::move(parsed), passed.size());
+    // Counted only now: the answer that passed them must not forget them.
+    for (const Owed& o : passed) countLost(o.request);
+    return placement;
 }
 
 ReplyPairing::Placement ReplyPairing::settledLate(std::deque<Owed>::iterator settled) {
     // The adapter answers in order: the lines before it got nothing and never will, but a banner
     // or voltage a probe or reset among them may still give is one too many.
-    for (auto o = owed_.begin(); o != settled; ++o) givenUp(o->request);
+    for (auto o = owed_.begin(); o != settled; ++o) {
+        givenUp(o->request);
+        countLost(o->request);
+    }
     Placement placement{Destination::late, settled->request, static_cast<std::size_t>(settled - owed_.begin()),
                         std::nullopt};
     lastCompleted_ = settled->request;
@@ -310,7 +379,10 @@ ReplyPairing::Placement ReplyPairing::droppedBehind(std::optional<ELM327Response
     // The "STOPPED" ends the oldest line's work, and the current line, dropped, is owed nothing.
     // The lines between got nothing, as when an answer passes them.
     const Request stopped = owed_.front().request;
-    for (auto o = owed_.begin() + 1; o != owed_.end() - 1; ++o) givenUp(o->request);
+    for (auto o = owed_.begin() + 1; o != owed_.end() - 1; ++o) {
+        givenUp(o->request);
+        countLost(o->request);
+    }
     Placement placement{Destination::current, stopped, owed_.size() - 2, std::move(parsed)};
     placement.dropped = true;
     lastCompleted_ = stopped;
@@ -319,11 +391,13 @@ ReplyPairing::Placement ReplyPairing::droppedBehind(std::optional<ELM327Response
 }
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
-    // An answer only this line can have given: the banners and voltages given up before it are
-    // lost for good, and a later probe's answer is its own.
+    // An answer only this line can have given: the banners, voltages, "OK"s and exact answers of
+    // the lines given up before it are lost for good, and a later probe's answer is its own.
     if (names(*current_, parsed) && !kindStillAwaited(*current_)) {
         staleBanners_ = 0;
         staleVoltages_ = 0;
+        lostSettings_ = 0;
+        lostRequests_.clear();
     }
     // A reset's reply names the adapter: its probes are recognised by that banner.
     if (current_->resets() && current_->printsBanner()) learnBanner(parsed);

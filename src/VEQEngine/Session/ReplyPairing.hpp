@@ -44,10 +44,10 @@ namespace veq {
 // (findsStep), a setting as well as a request, takes any answer but "?" as its own ("NO DATA" and
 // "OK" included), and the older ones are lost; a banner or voltage of a probe or reset among them
 // is then one too many. Only what that line cannot give and an older line still owed can (a
-// banner while an "ATZ", "ATWS" or "ATI" is owed, a voltage while an "ATRV" is, an older
-// request's exact answer) is the oldest such line's, come late: the lines before it are lost, and
-// the line stays owed. A "STOPPED" ends an older line's work and drops that line, to be sent once
-// more (Placement::dropped). A "?" refuses that line alone: a busy clone may still hold the older
+// banner while an "ATZ", "ATWS" or "ATI" is owed, a voltage while an "ATRV" is, an "OK" while a
+// setting is, an older request's exact answer) is the oldest such line's, come late: the lines
+// before it are lost, and the line stays owed. A "STOPPED" ends an older line's work and drops
+// that line, to be sent once more (Placement::dropped). A "?" refuses that line alone: a busy clone may still hold the older
 // answers. A request asked again behind nothing but its own first ask takes its exact answer the
 // same way. A second answer of that form, should one follow, is a reply too many, never another
 // request's.
@@ -60,6 +60,15 @@ namespace veq {
 // only a reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
 // after the bus monitor) is dropped. A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the
 // session back in step: a reset may print nothing, and monitor lines are no replies.
+//
+// A reply that only a line counted lost can have given (an "OK" while a setting counted lost may
+// still answer, an exact answer naming a request counted lost) is a reply too many, in step or not,
+// unless a line still owed can have given it: a held reply that came after a later one must never
+// become the next line's answer. Those lines are forgotten once a line sent after them takes an
+// answer only it can give, though never by the answer that counted them lost. Out of step, a reply
+// the current line does not take, that the oldest owed line cannot have given but a later one can
+// (a banner, a voltage, an "OK", an exact answer), settles the oldest such line, late: the ones
+// before it are lost. Any other reply ("NO DATA", an error, a negative answer) settles the oldest.
 //
 // The banner that names the adapter is the last line of its last answered reset, "ELM327" until
 // one is seen (clones print "OBDII v1.5", "V-LINK"...).
@@ -84,6 +93,8 @@ public:
         bool printsBanner() const;
         // "ATRV": answered with the supply voltage ("12.6V").
         bool readsVoltage() const;
+        // An AT line answered "OK": none whose answer is its own (a banner, a voltage, a protocol).
+        bool isSetting() const;
         // Whether both are answered alike, so that a reply naming one may be the other's.
         bool answeredAlike(const Request& other) const;
         // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
@@ -165,6 +176,16 @@ private:
     bool isStaleProbeAnswer(const Reader& read);
     // A request given up before its answer: a banner or voltage it may still get is one too many.
     void givenUp(const Request& request);
+    // An "OK" or an exact answer that only lines counted lost can have given: counted off.
+    bool isLostLinesAnswer(const Reader& read);
+    // A line counted lost: a setting's "OK" or a request's exact answer still to come is one too many.
+    void countLost(const Request& request);
+    // Whether the reply is one that only lines of the request's kind give and the request can have
+    // given: its banner, its voltage, its exact answer, an "OK" to a setting.
+    bool mayHaveGiven(const Request& request, const ELM327Response& reply) const;
+    // The first owed line in [first, last) that may have given the reply, or `last`.
+    std::deque<Owed>::iterator firstThatMayHaveGiven(std::deque<Owed>::iterator first,
+                                                     std::deque<Owed>::iterator last, const Reader& read);
     // The current request takes the reply and every older one is lost.
     Placement passingOlder(ELM327Response parsed);
     // The reply is an older request's, come late; the ones before it are lost.
@@ -187,6 +208,9 @@ private:
     // Answers still to come, at most, from probes given up.
     std::size_t staleBanners_ = 0;
     std::size_t staleVoltages_ = 0;
+    // Lines counted lost whose "OK" or exact answer may still come.
+    std::size_t lostSettings_ = 0;
+    std::deque<Request> lostRequests_; // at most maxOwed, oldest first
 };
 
 } // namespace veq

@@ -72,7 +72,8 @@ private:
             if (refused(line)) return {"?\r\r>"};
             const std::string older = *std::exchange(busy_, std::nullopt);
             if (busyFate_ == Fate::slow) return {"STOPPED\r\r>"};
-            return {"?\r\r>", answer(older) + "\r\r>"};
+            // One chunk: the refusal and the older answer are placed before the session goes on.
+            return {"?\r\r>" + answer(older) + "\r\r>"};
         }
         const Fate fate = fateOf(line);
         if (fate == Fate::lost) return {};
@@ -125,6 +126,7 @@ private:
         if (line == "03") return std::string(reply) + " 06 43 02 07 00 01 33";
         if (line == "3E00") return std::string(reply) + " 02 7E 00";
         if (line == "22F18C") return std::string(reply) + " 06 62 F1 8C 41 42 43";
+        if (line == "22F195") return std::string(reply) + " 05 62 F1 95 31 30";
         if (line.starts_with("01")) return std::string(reply) + " 03 41 " + line.substr(2) + " 20";
         return "NO DATA";
     }
@@ -324,6 +326,31 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
          },
          {"ATSH7E0", "3E00", "ATI", "ATRV", "ATSH7E1", "3E00"},
          Refuses::probes},
+        {"a clone: a setting's held OK taken by it sent again, whose own OK is one too many for the next read",
+         {{"ATSH7E1", 1, Fate::held}, {"ATSH7E1", 2, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_EQ(s.setting("ATSH7E1").text, Lines{"OK"});
+             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+         },
+         {"ATSH7E1", "ATI", "ATRV", "ATSH7E1", "3E00"},
+         Refuses::probes},
+        {"a read counted lost by a probe while its answer is held, then another read",
+         {{"22F18C", 1, Fate::held}},
+         [&](ELM327Session& s) {
+             const auto identifier = [&](const char* line) {
+                 return firstPayload(s.raw(TransmitHeader::of("7E0"), line, *RequestEcho::ofRequestText(line)));
+             };
+             EXPECT_TRUE(identifier("22F18C").empty());
+             EXPECT_EQ(identifier("22F195"), (Bytes{0x62, 0xF1, 0x95, 0x31, 0x30}));
+         },
+         {"ATSH7E0", "22F18C", "ATI", "22F195"}},
+        {"a setting's OK held, then a busy clone refusing a probe and sending a voltage owed after it",
+         {{"ATSH7E1", 1, Fate::held}, {"ATI", 1, Fate::lost}, {"ATRV", 1, Fate::slowRefusing}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(s.setting("ATSH7E1").isSilence()); // sent again: the probes got nothing
+             EXPECT_EQ(read(s, 0x0D), speed);                 // the voltage settled ATRV, the OK too many
+         },
+         {"ATSH7E1", "ATI", "ATRV", "ATI", "010D"}},
         {"a busy clone: the line sent past the wait dropped with STOPPED, then sent again",
          {{"010C", 1, Fate::slow}},
          [&](ELM327Session& s) {
@@ -491,6 +518,36 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
     pairing.sending(request("0100"));
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "NO DATA"), Destination::current);
+    pairing.exchangeEnded();
+
+    // Past the wait: an "OK" is an older setting's, never the read's; the monitor's late
+    // "STOPPED" is one too many; a "STOPPED" ending an older line's work gives up the probe
+    // between, whose banner is then one too many.
+    const auto lostThenFinder = [&](std::vector<std::pair<const char*, bool>> lost, const char* line) {
+        for (const auto& [command, probe] : lost) {
+            pairing.sending(request(command, probe));
+            pairing.exchangeEnded();
+        }
+        ReplyPairing::Request finder = request(line);
+        finder.findsStep = true;
+        pairing.sending(finder);
+    };
+    lostThenFinder({{"ATSH7E0", false}}, "0100");
+    EXPECT_EQ(place(pairing, "OK"), Destination::late);
+    EXPECT_EQ(place(pairing, supported), Destination::current);
+    pairing.exchangeEnded();
+    pairing.resynchronise(ReplyPairing::Request{"ATMA", FrameFormat::headersOff, std::nullopt, true});
+    lostThenFinder({{"ATCAF1", false}}, "ATS0");
+    EXPECT_EQ(place(pairing, "STOPPED"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    lostThenFinder({{"010C", false}, {"ATI", true}}, "010D");
+    EXPECT_EQ(place(pairing, "STOPPED"), Destination::current); // dropped: sent once more
+    pairing.exchangeEnded();
+    pairing.sending(request("010D"));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
+    EXPECT_TRUE(pairing.inStep());
 }
 
 // A command the session did not send, the step not found, changes nothing it believes of the
