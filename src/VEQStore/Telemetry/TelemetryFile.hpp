@@ -112,7 +112,9 @@ std::vector<std::uint8_t> encodeHeader(std::span<const Channel> channels, Date s
 // calls on a timer so that the last records reach the file when none follows them (polling
 // paused, a car gone silent). One owner at a time, no lock.
 // Write failures after creation are not thrown: the file is cut back to its last whole record,
-// `failed()` becomes true, and the writer goes on (the records of that flush are lost).
+// `failed()` becomes true, and the writer goes on. The records of that flush that did not reach
+// the file are lost, and they are always the last ones of the buffer: once the buffer is empty,
+// the last record appended is in the file exactly when recordCount() still counts it.
 class Writer final {
 public:
     using Clock = std::chrono::steady_clock;

@@ -206,13 +206,17 @@ void TelemetryStore::writeRecord(double t, Changes& changes) {
             recordValues_.push_back(std::nullopt);
         }
     }
+    const std::size_t recordsBefore = writer_->recordCount();
     writer_->append(recordMilliseconds(t), recordValues_);
     if (!zeroToHundredToWrite_) return;
     // A crash must not leave a 0-100 whose run the file lacks: the first record at or after the
     // reading that timed it goes to disk now rather than within the writer's age limit.
     const double timed = *std::exchange(zeroToHundredToWrite_, std::nullopt);
     writer_->flush();
-    if (writer_->failed() || !recordReaches100()) return;
+    // The buffer is empty now: the record is in the file unless a write lost it, which takes the
+    // count back below it (a failed write loses the last records of its buffer). A write that
+    // failed earlier in the drive lost other records and changes nothing here.
+    if (writer_->recordCount() <= recordsBefore || !recordReaches100()) return;
     writtenZeroToHundredSec_ = timed;
     changes.writtenZeroToHundred = true;
 }

@@ -74,8 +74,9 @@ public:
     const std::optional<SteadyTime>& lastValueAt() const { return lastValueAt_; }
     const TripStats& trip() const { return trip_; }
     // The best 0-100 whose run the file on disk holds: the first file record taken at or after the
-    // reading that timed it goes to disk at once, and it counts when that record holds 100 km/h.
-    // A failed writer gives none, so that a crash never leaves a time the file contradicts.
+    // reading that timed it goes to disk at once, and it counts when that record holds 100 km/h
+    // and reached the file, whatever writes failed before it. A write that loses that record gives
+    // none, so that a crash never leaves a time the file contradicts.
     const std::optional<double>& writtenZeroToHundredSec() const { return writtenZeroToHundredSec_; }
     const std::deque<Snapshot>& snapshots() const { return snapshots_; }
     // The open (or last opened) telemetry file.

@@ -381,8 +381,8 @@ TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {
     const std::vector<DTC> two{*DTC::decode(0x03, 0x01), *DTC::decode(0x01, 0x71)};
     const struct { double t, kmh; std::vector<DTC> codes; std::optional<double> best; } steps[] = {
         {0, 0, two, none}, {3.9, 90, two, none}, {4, 100, two, none}, {4.2, 101, two, 4.0}, {5, 0, two, 4.0},
-        // 3.0 timed, but the speed is down again at the next file record
-        {7.9, 95, two, 4.0}, {8, 100, two, 4.0}, {8.1, 99, {}, 4.0}, {8.2, 98, two, 4.0},
+        // 3.0 timed, but the speed is down to 99 again at the next file record
+        {7.9, 95, two, 4.0}, {8, 100, two, 4.0}, {8.1, 98, {}, 4.0}, {8.2, 99, two, 4.0},
         {9, 0, two, 4.0}, {11.5, 100, two, 2.5}}; // timed by a reading that is a file record
     for (const auto& step : steps) {
         m.store().ingest(measured(0x0D, step.kmh, at(step.t)));
@@ -426,4 +426,12 @@ TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {
     m.deleteSession(m.pastSessions()[0]);
     EXPECT_TRUE(m.pastSessions().empty());
     EXPECT_FALSE(std::filesystem::exists(file));
+
+    // The next drive, the store reset at the disconnection, takes no 0-100 of the one before.
+    m.store().startRecording({0x0D}, catalog.sessionsDirectory(), false);
+    const auto next = m.store().recordingURL().value().filename().string();
+    Access::setCurrentSession(m, catalog.createSession(next, w205VIN, none, none));
+    Access::setDtcs(m, {});
+    Access::setDtcs(m, two);
+    EXPECT_TRUE(m.pastSessions().at(0).dtcCount == 2 && !m.pastSessions().at(0).zeroToHundredSec);
 }

@@ -223,15 +223,29 @@ TEST(TelemetryStoreTests, RecordedFileReadsBackWithEveryChannelInOrder) {
 }
 
 // A file that could not take the run gives no 0-100 to the drive's record; the trip keeps it.
+// A later run counts once its record is in the file, whatever failed before and whichever write
+// took the record there.
 TEST(TelemetryStoreTests, AFailedFileHoldsNoZeroToHundred) {
     TemporaryFolder folder;
-    TelemetryStore store;
+    std::chrono::steady_clock::time_point fileClock{};
+    TelemetryStore store(nullptr, [&] { return fileClock; });
     store.startRecording({speed}, folder.path(), false);
-    store.ingest(measured(speed, 0, at(0)));
-    const FileSizeLimit full(std::filesystem::file_size(*store.recordingURL()) + 4);
-    ASSERT_TRUE(full.active());
-    store.ingest(measured(speed, 100, at(4)));
-    EXPECT_TRUE(store.trip().zeroToHundredSec && !store.writtenZeroToHundredSec());
+    const auto header = std::filesystem::file_size(*store.recordingURL());
+    const std::optional<double> none;
+    const struct { double t; int clock; double kmh; bool diskFull; std::optional<double> timed, written; } steps[] = {
+        {0, 0, 0, false, none, none}, {4, 4, 100, true, 4.0, none}, // the run's record lost
+        {5, 5, 0, false, 4.0, none}, {8, 8, 100, false, 3.0, 3.0},   // written by the extra write
+        {9, 9, 0, false, 3.0, 3.0}, {11, 14, 100, false, 2.0, 2.0}}; // by the age rule as it is added
+    for (const auto& step : steps) {
+        fileClock = std::chrono::steady_clock::time_point(std::chrono::seconds(step.clock));
+        std::optional<FileSizeLimit> full;
+        if (step.diskFull) {
+            ASSERT_TRUE(full.emplace(header + 12).active()); // the record before the run fits
+        }
+        store.ingest(measured(speed, step.kmh, at(step.t)));
+        EXPECT_TRUE(store.trip().zeroToHundredSec == step.timed && store.writtenZeroToHundredSec() == step.written)
+            << step.t;
+    }
 }
 
 TEST(TelemetryStoreTests, RecordTimesSaturateAtTheEndsOfTheirRange) {
