@@ -37,6 +37,9 @@ struct ELM327Response {
     // The complete messages an ECU sent after its first one in this reply (a "response pending"
     // answer, then the answer itself), per header in the order of `ecus`, each in arrival order.
     std::vector<ECUResponse> followUps;
+    // The request never went out: the session held it back, out of step with an adapter that
+    // answered no probe. Empty as a silence is, but no ECU was asked.
+    bool unsent = false;
 
     bool isError() const { return error.has_value(); }
     bool isEmpty() const { return ecus.empty() && text.empty() && !error; }

@@ -72,6 +72,12 @@ UDSError UDSError::unanswered(std::optional<ELM327Error> refusal) {
     return e;
 }
 
+UDSError UDSError::unsent() {
+    UDSError e = unanswered();
+    e.sent_ = false;
+    return e;
+}
+
 std::optional<UDSNegativeResponse> UDSError::negativeResponseCode() const {
     if (kind_ != Kind::negativeResponse) return std::nullopt;
     return fromRaw<UDSNegativeResponse>(nrc_);

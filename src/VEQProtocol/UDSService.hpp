@@ -110,9 +110,14 @@ public:
     // `refusal`: the busy adapter's word, kept in adapterError(). Worded as the error it stood for
     // before it was told apart (an adapter error, or no response), so what users read is unchanged.
     static UDSError unanswered(std::optional<ELM327Error> refusal = std::nullopt);
+    // Unanswered because the request never went out: the session, out of step with an adapter that
+    // answered no probe, held it back. No ECU was asked, so none is known absent.
+    static UDSError unsent();
 
     Kind kind() const { return kind_; }
     std::optional<ELM327Error> adapterError() const { return adapterError_; }
+    // False only for unsent().
+    bool sent() const { return sent_; }
     std::uint8_t service() const { return service_; }
     std::uint8_t nrc() const { return nrc_; }
     const std::vector<std::uint8_t>& payload() const { return payload_; }
@@ -122,7 +127,7 @@ public:
 
     bool operator==(const UDSError& o) const {
         return kind_ == o.kind_ && adapterError_ == o.adapterError_ && service_ == o.service_ && nrc_ == o.nrc_ &&
-               payload_ == o.payload_;
+               payload_ == o.payload_ && sent_ == o.sent_;
     }
 
 private:
@@ -133,6 +138,7 @@ private:
     std::uint8_t service_ = 0;
     std::uint8_t nrc_ = 0;
     std::vector<std::uint8_t> payload_;
+    bool sent_ = true;
 };
 
 } // namespace veq

@@ -463,9 +463,8 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     const bool resets = TransmitHeader::clearedBy(compact);
 
     ELM327Response parsed;
-    bool unsent = false;
     try {
-        parsed = exchangeHeld(commandBytes(command), std::move(owed), stop, &unsent);
+        parsed = exchangeHeld(commandBytes(command), std::move(owed), stop);
     } catch (...) {
         // Ended without its reply (a stop, a lost link), a header or reset command may still have
         // been taken: the header it replaced must no longer be believed in force.
@@ -477,7 +476,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
         }
         throw;
     }
-    if (unsent) return parsed; // the adapter never saw it: nothing changed there
+    if (parsed.unsent) return parsed; // the adapter never saw it: nothing changed there
     {
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
@@ -526,12 +525,14 @@ ELM327Response ELM327Session::settingHeld(std::string_view command, std::stop_to
 }
 
 ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed,
-                                           std::stop_token stop, bool* unsent) {
+                                           std::stop_token stop) {
     checkSilence(false);
     if (!findStepHeld(owed, stop)) {
         if (traceEnabled_) trace(SessionTrace::noteLine("« " + owed.command + " » non envoyée : l'adaptateur ne répond plus"));
-        if (unsent != nullptr) *unsent = true;
-        return {}; // as after a time-out: nothing more is sent into an adapter out of step
+        // As after a time-out, but told apart: nothing more is sent into an adapter out of step.
+        ELM327Response held;
+        held.unsent = true;
+        return held;
     }
     for (bool again = false;; again = true) {
         const SentCommand sent = sendHeld(request, owed, stop);

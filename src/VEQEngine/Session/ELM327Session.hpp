@@ -61,7 +61,7 @@ namespace veq {
 // one goes out only after a probe ("ATI", or "ATRV" when a banner is owed) whose answer names it
 // has been answered: a reply the adapter never sends costs its request's wait and one exchange,
 // never a later request's answer. A probe left unanswered is followed by the other one; when
-// neither is answered the request is not sent, and its caller receives an empty response. An
+// neither is answered the request is not sent: its caller receives an empty response, unsent. An
 // adapter that refuses the probes ("?", or one refused and the other's answer lost) may still be
 // at work on the older request: nothing is sent until a reply comes or a reply time-out has
 // passed; still out of step, the older answers are given up and the line goes out, a setting as
@@ -344,10 +344,8 @@ private:
     ELM327Response queryHeader(const TransmitHeader& header, const OBDCommand& command, bool again,
                                std::stop_token stop);
     // Sends the request, owed its reply from then, and waits for that reply; once more when the
-    // adapter dropped it. Not sent, an empty response, when the step could not be found (`unsent`,
-    // when given, tells so).
-    ELM327Response exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop,
-                                bool* unsent = nullptr);
+    // adapter dropped it. Not sent, an empty response marked unsent, when the step could not be found.
+    ELM327Response exchangeHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
     // Before `next` goes out while an older request is owed its reply: a probe whose answer names
     // it puts the session back in step; unanswered, the other probe. False when neither was.
     // After both were refused and the wait, `next` goes out to find the step itself (marked so).

@@ -35,23 +35,45 @@ std::vector<DiscoveredECU> ECUScanner::scan(const std::vector<ECUCandidate>& can
                                             std::stop_token stop) {
     std::vector<DiscoveredECU> found;
     found.reserve(candidates.size());
+    std::vector<std::size_t> undecided;
     for (const ECUCandidate& candidate : candidates) {
-        found.push_back(probe(candidate, stop));
-        if (onProgress) onProgress(found.back());
+        std::optional<DiscoveredECU> ecu = probe(candidate, Ask::twice, stop);
+        found.push_back(ecu ? std::move(*ecu) : absent(candidate));
+        if (!ecu) {
+            undecided.push_back(found.size() - 1);
+        } else if (onProgress) {
+            onProgress(found.back());
+        }
+    }
+    // Asked after every other candidate, the adapter has had their time to come back: this ask decides.
+    for (std::size_t k : undecided) {
+        found[k] = probe(candidates[k], Ask::once, stop).value_or(absent(candidates[k]));
+        if (onProgress) onProgress(found[k]);
     }
     return found;
 }
 
-DiscoveredECU ECUScanner::probe(const ECUCandidate& candidate, std::stop_token stop) {
-    DiscoveredECU ecu{candidate.name, candidate.txHeader, candidate.rxHeader, false, std::nullopt, std::nullopt};
+DiscoveredECU ECUScanner::absent(const ECUCandidate& candidate) {
+    return DiscoveredECU{candidate.name, candidate.txHeader, candidate.rxHeader, false, std::nullopt, std::nullopt};
+}
+
+std::optional<DiscoveredECU> ECUScanner::probe(const ECUCandidate& candidate, Ask ask, std::stop_token stop) {
+    DiscoveredECU ecu = absent(candidate);
     UDSClient client(session_);
     client.target(candidate.txHeader);
+    const auto testerPresent = [&] { client.testerPresent(stop); };
     std::optional<ELM327Session::ExclusiveSection> section;
     try {
         section.emplace(session_.exclusive(stop));
-        askOnceMore([&] { client.testerPresent(stop); });
+        if (ask == Ask::twice) {
+            askOnceMore(testerPresent);
+        } else {
+            testerPresent();
+        }
         ecu.responded = true;
     } catch (const UDSError& e) {
+        // Held back by the session, the last ask reached no ECU: not this one's word.
+        if (ask == Ask::twice && !e.sent()) return std::nullopt;
         // An ECU that refuses the request still exists.
         ecu.responded = e.kind() == UDSError::Kind::negativeResponse;
     } catch (const AdapterSilent&) {

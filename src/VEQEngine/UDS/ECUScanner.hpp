@@ -39,7 +39,10 @@ struct DiscoveredECU {
 // request with the candidate's header, so other users' exchanges wait for the probe's end and
 // no answer is taken for another ECU's; nobody has to put a header back after a scan. A request
 // that got no reply at all is asked once more (askOnceMore()): a reply lost on the way must not
-// show a present ECU absent, nor leave its identification unread.
+// show a present ECU absent, nor leave its identification unread. A presence whose second ask the
+// session held back (the adapter answered no probe) is undecided: no ECU was asked. It is asked
+// once more after every other candidate, the adapter having had their time to come back, and
+// that ask decides, whatever it gets.
 // Thread-safe; fails only with AdapterSilent, when the caller's silence watch finds the adapter
 // silent: the candidates left were never asked, and no list could tell them apart.
 class ECUScanner {
@@ -53,13 +56,18 @@ public:
     static const std::vector<ECUCandidate>& standardCandidates();
 
     // One record per candidate, in order, answering or not; `onProgress` receives each record as
-    // soon as it is known. Every candidate is probed (a stop request makes the remaining probes
-    // fail at once, so they are listed as not answering). AdapterSilent passes through.
+    // soon as it is known (an undecided candidate's at the end). Every candidate is probed (a stop
+    // request makes the remaining probes fail at once, so they are listed as not answering).
+    // AdapterSilent passes through.
     std::vector<DiscoveredECU> scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress = {},
                                     std::stop_token stop = {});
 
 private:
-    DiscoveredECU probe(const ECUCandidate& candidate, std::stop_token stop);
+    // How often a presence is asked when no reply comes at all.
+    enum class Ask { once, twice };
+    // Nothing while undecided: asked twice, the last ask was not sent.
+    std::optional<DiscoveredECU> probe(const ECUCandidate& candidate, Ask ask, std::stop_token stop);
+    static DiscoveredECU absent(const ECUCandidate& candidate);
     static std::optional<std::string> readASCII(UDSClient& client, std::uint16_t identifier, std::stop_token stop);
 
     ELM327Session& session_;

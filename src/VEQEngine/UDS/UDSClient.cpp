@@ -75,6 +75,7 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
         if (reply.error == ELM327Error::noData) throw UDSError::none();
         if (reply.error && refusedWhileBusy(*reply.error)) throw UDSError::unanswered(*reply.error);
         if (reply.error) throw UDSError::adapter(*reply.error);
+        if (reply.unsent) throw UDSError::unsent();
         // An ECU that announced its answer and then went quiet did answer: only a request that got
         // nothing at all was perhaps never heard.
         if (reply.isSilence() && !pendingAnnounced) throw UDSError::unanswered();

@@ -33,7 +33,8 @@ namespace veq {
 // ExchangeCancelled) unchanged. A request that got no reply at all (the reply time-out with
 // nothing, not sent while the session found its step again, a busy adapter's "STOPPED" or "?")
 // ends in UDSError::unanswered(), told apart from an answer holding no ECU's ("NO DATA"), so
-// that a reader may ask it once more (askOnceMore()); nothing here sends a request twice.
+// that a reader may ask it once more (askOnceMore()); nothing here sends a request twice. One
+// not sent says so (UDSError::unsent()): no ECU was asked.
 class UDSClient {
 public:
     // Replies waited for after the first "response pending" answer.

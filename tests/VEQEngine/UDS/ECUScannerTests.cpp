@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 using namespace veq;
 using namespace veq::testing;
 
@@ -22,8 +25,12 @@ ScriptedAdapter::Script ecus(Answers answers) {
     };
 }
 
+// The presence asks' answers, each probe after the first ask left unanswered too.
+Asks heldBack(Lines presence) { return {{"3E00", std::move(presence)}, {"ATI", {""}}, {"ATRV", {""}}}; }
+
 // A request that got no reply at all is asked once more, and only such a one; after a silence, only
-// once a probe was answered.
+// once a probe was answered. A presence whose second ask was held back, no probe answered, is asked
+// a last time at the end, once.
 TEST(ECUScanner, PresenceAndIdentification) {
     const struct {
         const char* name;
@@ -45,6 +52,12 @@ TEST(ECUScanner, PresenceAndIdentification) {
         {"presence lost", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {""}}},
          {"3E00", "3E00", "22F187", "22F195"}},
         {"presence lost twice", "7E 00", {}, false, std::nullopt, std::nullopt, {{"3E00", {"", ""}}}, {"3E00", "3E00"}},
+        {"presence held back, lost again", "7E 00", {}, false, std::nullopt, std::nullopt, heldBack({"", ""}),
+         {"3E00", "3E00"}},
+        {"presence held back, then no data", "7E 00", {}, false, std::nullopt, std::nullopt, heldBack({"", "NO DATA"}),
+         {"3E00", "3E00"}},
+        {"presence held back, then refused", "7E 00", {}, false, std::nullopt, std::nullopt, heldBack({"", "?"}),
+         {"3E00", "3E00"}},
         {"presence dropped by a busy adapter", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {"STOPPED"}}},
          {"3E00", "3E00!", "22F187", "22F195"}},
         {"presence refused by a busy adapter", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {"?"}}},
@@ -81,6 +94,21 @@ TEST(ECUScanner, StandardScanProbesEveryAddressInOrderAndReportsEach) {
     for (const auto& ecu : found) responded.push_back(ecu.responded);
     EXPECT_EQ(responded, (std::vector<bool>{true, false, false, true, false, false, false, false}));
     EXPECT_EQ(adapter.lines().size(), 8u * 2 + 2 * 2);
+
+    // The engine's second ask held back: asked once more after the gearbox, and reported then.
+    ScriptedAdapter held(askByAsk(heldBack({""}), ecus({{{"7E0", "3E00"}, "7E 00"},
+                                                          {{"7E0", "22F187"}, "62 F1 87 41"},
+                                                          {{"7E1", "3E00"}, "7E 00"}})),
+                         {.responseTimeout = 100ms});
+    const std::vector<ECUCandidate> two(ECUScanner::standardCandidates().begin(), ECUScanner::standardCandidates().begin() + 2);
+    reported.clear();
+    const auto both = ECUScanner(held.session()).scan(two, [&](const DiscoveredECU& ecu) { reported.push_back(ecu.id()); });
+    EXPECT_EQ(reported, (Lines{"7E1", "7E0"}));
+    EXPECT_EQ(both[0], (DiscoveredECU{"ME/CDI moteur", "7E0", "7E8", true, "A", std::nullopt}));
+    EXPECT_TRUE(both[1].responded);
+    Lines probesLeftOut;
+    std::ranges::copy_if(held.lines(), std::back_inserter(probesLeftOut), [](const auto& l) { return l != "ATI" && l != "ATRV"; });
+    EXPECT_EQ(probesLeftOut, (Lines{"ATSH7E0", "3E00", "ATSH7E1", "3E00", "22F187", "22F195", "ATSH7E0", "3E00", "22F187", "22F195"}));
 
     // A header the adapter cannot take is no answer.
     ScriptedAdapter dead(nullptr);
