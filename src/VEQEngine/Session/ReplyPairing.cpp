@@ -117,8 +117,7 @@ bool ReplyPairing::sending(Request request) {
     // request's forgotten answer would settle the next one owed.
     auto forgotten = std::find_if(owed_.begin(), owed_.end() - 1, [](const Owed& o) { return o.request.probe; });
     if (forgotten == owed_.end() - 1) forgotten = owed_.begin();
-    givenUp(forgotten->request);
-    countLost(forgotten->request);
+    lose(forgotten->request);
     owed_.erase(forgotten);
     return true;
 }
@@ -306,6 +305,11 @@ void ReplyPairing::countLost(const Request& request) {
     if (lostRequests_.size() > maxOwed) lostRequests_.pop_front();
 }
 
+void ReplyPairing::lose(const Request& request) {
+    givenUp(request);
+    countLost(request);
+}
+
 bool ReplyPairing::mayHaveGiven(const Request& request, const ELM327Response& reply) const {
     if (request.isSetting()) return saysOK(reply);
     return !request.monitor && request.canBeNamed() && names(request, reply);
@@ -364,10 +368,7 @@ ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
 ReplyPairing::Placement ReplyPairing::settledLate(std::deque<Owed>::iterator settled) {
     // The adapter answers in order: the lines before it got nothing and never will, but a banner
     // or voltage a probe or reset among them may still give is one too many.
-    for (auto o = owed_.begin(); o != settled; ++o) {
-        givenUp(o->request);
-        countLost(o->request);
-    }
+    for (auto o = owed_.begin(); o != settled; ++o) lose(o->request);
     Placement placement{Destination::late, settled->request, static_cast<std::size_t>(settled - owed_.begin()),
                         std::nullopt};
     lastCompleted_ = settled->request;
@@ -379,10 +380,7 @@ ReplyPairing::Placement ReplyPairing::droppedBehind(std::optional<ELM327Response
     // The "STOPPED" ends the oldest line's work, and the current line, dropped, is owed nothing.
     // The lines between got nothing, as when an answer passes them.
     const Request stopped = owed_.front().request;
-    for (auto o = owed_.begin() + 1; o != owed_.end() - 1; ++o) {
-        givenUp(o->request);
-        countLost(o->request);
-    }
+    for (auto o = owed_.begin() + 1; o != owed_.end() - 1; ++o) lose(o->request);
     Placement placement{Destination::current, stopped, owed_.size() - 2, std::move(parsed)};
     placement.dropped = true;
     lastCompleted_ = stopped;

@@ -47,10 +47,10 @@ namespace veq {
 // banner while an "ATZ", "ATWS" or "ATI" is owed, a voltage while an "ATRV" is, an "OK" while a
 // setting is, an older request's exact answer) is the oldest such line's, come late: the lines
 // before it are lost, and the line stays owed. A "STOPPED" ends an older line's work and drops
-// that line, to be sent once more (Placement::dropped). A "?" refuses that line alone: a busy clone may still hold the older
-// answers. A request asked again behind nothing but its own first ask takes its exact answer the
-// same way. A second answer of that form, should one follow, is a reply too many, never another
-// request's.
+// that line, to be sent once more (Placement::dropped). A "?" refuses that line alone: a busy
+// clone may still hold the older answers. A request asked again behind nothing but its own first
+// ask takes its exact answer the same way. A second answer of that form, should one follow, is a
+// reply too many, never another request's.
 //
 // A busy adapter interrupted by a new line prints "STOPPED" and drops the line: a probe or a
 // request asked again that came right behind the one request it interrupted is told so
@@ -180,6 +180,8 @@ private:
     bool isLostLinesAnswer(const Reader& read);
     // A line counted lost: a setting's "OK" or a request's exact answer still to come is one too many.
     void countLost(const Request& request);
+    // A line given up and counted lost at once.
+    void lose(const Request& request);
     // Whether the reply is one that only lines of the request's kind give and the request can have
     // given: its banner, its voltage, its exact answer, an "OK" to a setting.
     bool mayHaveGiven(const Request& request, const ELM327Response& reply) const;
