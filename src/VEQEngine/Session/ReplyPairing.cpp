@@ -69,6 +69,12 @@ bool refusedWhileBusy(const ELM327Response& reply) {
     return saysStopped(reply) || reply.error == ELM327Error::unknownCommand;
 }
 
+ReplyPairing::Placement replyTooMany() {
+    ReplyPairing::Placement placement;
+    placement.destination = ReplyPairing::Destination::tooMany;
+    return placement;
+}
+
 ReplyPairing::Request probeOf(std::string_view command) {
     ReplyPairing::Request probe{std::string(command), FrameFormat::headersOff, std::nullopt};
     probe.probe = true;
@@ -141,13 +147,13 @@ void ReplyPairing::exchangeEnded() {
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     if (isStaleProbeAnswer(read) || isLostLinesAnswer(read)) {
-        return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+        return replyTooMany();
     }
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
-        if (!names(*current_, parsed) && isReplyTooMany(parsed, read)) {
-            return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt};
+        if (!names(*current_, parsed) && (isReplyTooMany(parsed, read) || neverAnswers(*current_, read))) {
+            return replyTooMany();
         }
         return toCurrent(std::move(parsed), 0);
     }
@@ -166,7 +172,8 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         const bool behindOwnFirstAsk =
             current_->repeat &&
             std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
-        if (behindOwnFirstAsk && !refusedWhileBusy(parsed) && !names(*current_, parsed)) {
+        if (behindOwnFirstAsk && !refusedWhileBusy(parsed) && !names(*current_, parsed) &&
+            !neverAnswers(*current_, read)) {
             return toCurrent(std::move(parsed), 0);
         }
         // A "?" answers the line just sent: the session's own requests are well formed, so it is
@@ -184,12 +191,13 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         // was busy with, never this line, which it dropped: it is sent once more.
         if (current_->findsStep) {
             if (saysStopped(parsed) && std::exchange(stoppedExpected_, false)) {
-                return Placement{Destination::tooMany, std::nullopt, 0, std::nullopt}; // the monitor's, late
+                return replyTooMany(); // the monitor's, late
             }
             if (saysStopped(parsed)) return droppedBehind(std::move(asCurrent));
             if (!mayHaveGiven(*current_, parsed)) {
                 const auto late = firstThatMayHaveGiven(owed_.begin(), older, read);
                 if (late != older) return settledLate(late);
+                if (neverAnswers(*current_, read)) return replyTooMany();
             }
             return passingOlder(std::move(parsed));
         }
@@ -218,6 +226,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         const auto later = firstThatMayHaveGiven(owed_.begin() + 1, last, read);
         if (later != last) return settledLate(later);
     }
+    if (neverAnswers(oldest, read)) return replyTooMany();
     // "Response pending" and the answer after it settle one request together.
     if (!RequestEcho::stillPending(asOldest)) {
         lastCompleted_ = oldest;
@@ -282,6 +291,12 @@ void ReplyPairing::givenUp(const Request& request) {
     if (request.echo) return;
     if (request.printsBanner()) ++staleBanners_;
     if (request.readsVoltage()) ++staleVoltages_;
+}
+
+bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) const {
+    if (!request.echo) return false;
+    const ELM327Response asText = read(probeOf(kProbes[0]));
+    return holdsVoltage(asText) || holdsBanner(asText, bannerMark_);
 }
 
 bool ReplyPairing::isLostLinesAnswer(const Reader& read) {
@@ -358,8 +373,12 @@ ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
     const auto older = owed_.end() - 1;
     for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
     const std::vector<Owed> passed(owed_.begin(), older);
+    // An older line asked alike may have given this very answer: it then proves nothing of the
+    // lines given up with it, whose answers may still come.
+    const bool alikePassed = std::any_of(passed.begin(), passed.end(),
+                                         [&](const Owed& o) { return o.request.answeredAlike(*current_); });
     owed_.erase(owed_.begin(), older);
-    Placement placement = toCurrent(std::move(parsed), passed.size());
+    Placement placement = toCurrent(std::move(parsed), passed.size(), !alikePassed);
     // Counted only now: the answer that passed them must not forget them.
     for (const Owed& o : passed) countLost(o.request);
     return placement;
@@ -388,10 +407,10 @@ ReplyPairing::Placement ReplyPairing::droppedBehind(std::optional<ELM327Response
     return placement;
 }
 
-ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost) {
+ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost, bool onlyItsOwn) {
     // An answer only this line can have given: the banners, voltages, "OK"s and exact answers of
     // the lines given up before it are lost for good, and a later probe's answer is its own.
-    if (names(*current_, parsed) && !kindStillAwaited(*current_)) {
+    if (onlyItsOwn && names(*current_, parsed) && !kindStillAwaited(*current_)) {
         staleBanners_ = 0;
         staleVoltages_ = 0;
         lostSettings_ = 0;

@@ -32,7 +32,9 @@ namespace veq {
 // probe and never by another request. It is awaited only while it can still come: the adapter
 // answers in order, so once an answer comes that only a later line can have given (a vehicle
 // request's own positive answer, or a banner or voltage while no earlier line of that kind is
-// awaited), what was given up before it is lost for good, and no later answer is taken for it.
+// awaited), what was given up before it is lost for good, and no later answer is taken for it. An
+// answer that an older line asked alike, passed by it, can have given proves nothing of the kind:
+// what was given up with that line is still awaited.
 //
 // A "?" is never the late answer of a well-formed request: out of step it refuses the line just
 // sent (Placement::refused), which is then owed nothing, and the older requests stay owed. Only a
@@ -58,7 +60,9 @@ namespace veq {
 //
 // In step, the reply is the current request's whatever it names, so a wrong answer fails at once;
 // only a reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
-// after the bus monitor) is dropped. A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the
+// after the bus monitor) is dropped. A voltage, or a banner the session knows, never answers or
+// settles a vehicle request, in step or not: it is a probe's or a reset's, come late, and one too
+// many unless a line still owed can have given it. A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the
 // session back in step: a reset may print nothing, and monitor lines are no replies.
 //
 // A reply that only a line counted lost can have given (an "OK" while a setting counted lost may
@@ -169,13 +173,18 @@ private:
     // In step, a reply that is not the current request's: the monitor's late "STOPPED", or one that
     // names the request completed just before.
     bool isReplyTooMany(const ELM327Response& parsed, const Reader& read);
-    // The current request takes the reply; it stays owed while its answer is pending.
-    Placement toCurrent(ELM327Response parsed, std::size_t lost);
+    // The current request takes the reply; it stays owed while its answer is pending. Unless
+    // `onlyItsOwn` is false (an older line asked alike was passed), an answer that names it proves
+    // the lines given up before it will never answer.
+    Placement toCurrent(ELM327Response parsed, std::size_t lost, bool onlyItsOwn = true);
     // A banner or voltage of a probe or reset given up earlier, unless a request that is no probe
     // asks for it: counted off.
     bool isStaleProbeAnswer(const Reader& read);
     // A request given up before its answer: a banner or voltage it may still get is one too many.
     void givenUp(const Request& request);
+    // A vehicle request is never answered with the adapter's voltage or banner: such a reply is a
+    // probe's or a reset's, come late.
+    bool neverAnswers(const Request& request, const Reader& read) const;
     // An "OK" or an exact answer that only lines counted lost can have given: counted off.
     bool isLostLinesAnswer(const Reader& read);
     // A line counted lost: a setting's "OK" or a request's exact answer still to come is one too many.

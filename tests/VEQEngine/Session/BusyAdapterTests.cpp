@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <future>
 #include <map>
 
@@ -22,12 +23,14 @@ using Bytes = std::vector<std::uint8_t>;
 // that comes before its prompt. Each occurrence of a line may be given a fate: its reply lost,
 // slow (still at work when the next line comes), or searching (it prints "SEARCHING..." at once
 // and its answer after searchTime, stopped by any line meanwhile), or held (a link that holds it
-// back until the next line that is no probe comes, and sends it just before that line's answer).
-// A clone refusing probes refuses them while busy too, and goes on with its work.
+// back until the next line that is no probe comes, and sends it just before that line's answer,
+// or until the second such line when held longer). A clone refusing probes refuses them while busy
+// too, and goes on with its work.
 class DatasheetAdapter {
 public:
-    enum class Fate { answered, lost, slow, slowRefusing, searching, held };
-    enum class Refuses { nothing, probes, identification }; // "?" to "ATI" and "ATRV", or to "ATI"
+    enum class Fate { answered, lost, slow, slowRefusing, searching, held, heldLonger };
+    // "?" to "ATI" and "ATRV", to "ATI" alone, or to "ATRV" alone.
+    enum class Refuses { nothing, probes, identification, voltage };
 
     std::string banner = "ELM327 v1.5";
     Refuses refuses = Refuses::nothing;
@@ -39,10 +42,17 @@ public:
     ScriptedTransport::Responder responder(ScriptedTransport*& transport) {
         return [this, &transport](const std::string& line) -> Lines {
             std::lock_guard lock(mutex_);
-            std::optional<std::string> released;
-            if (line != "ATI" && line != "ATRV") released = std::exchange(held_, std::nullopt);
+            // The link lets the held replies out in order, each once its lines have passed.
+            std::string released;
+            if (line != "ATI" && line != "ATRV") {
+                for (auto& [reply, lines] : held_) --lines;
+                for (; !held_.empty() && held_.front().second == 0; held_.pop_front()) released += held_.front().first;
+            }
             Lines replies = replyTo(line, transport);
-            if (released) replies.insert(replies.begin(), *released);
+            if (released.empty()) return replies;
+            // One chunk: the session places them all before it goes on.
+            if (replies.empty()) return {released};
+            replies.front().insert(0, released);
             return replies;
         };
     }
@@ -77,8 +87,8 @@ private:
         }
         const Fate fate = fateOf(line);
         if (fate == Fate::lost) return {};
-        if (fate == Fate::held) {
-            held_ = answer(line) + "\r\r>";
+        if (fate == Fate::held || fate == Fate::heldLonger) {
+            held_.emplace_back(answer(line) + "\r\r>", fate == Fate::held ? 1 : 2);
             return {};
         }
         if (fate == Fate::searching) {
@@ -104,7 +114,8 @@ private:
     }
 
     bool refused(const std::string& line) const {
-        return (refuses != Refuses::nothing && line == "ATI") || (refuses == Refuses::probes && line == "ATRV");
+        return (line == "ATI" && (refuses == Refuses::probes || refuses == Refuses::identification)) ||
+               (line == "ATRV" && (refuses == Refuses::probes || refuses == Refuses::voltage));
     }
 
     Fate fateOf(const std::string& line) {
@@ -135,7 +146,7 @@ private:
     std::map<std::pair<std::string, int>, Fate> fates_;
     std::map<std::string, int> seen_;
     std::optional<std::string> busy_;
-    std::optional<std::string> held_; // a reply and its prompt
+    std::deque<std::pair<std::string, int>> held_; // a reply and its prompt, the lines it waits for
     Fate busyFate_ = Fate::answered;
     std::string header_;
     bool monitoring_ = false, dropping_ = false;
@@ -162,6 +173,10 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
     const auto read = [](ELM327Session& s, std::uint8_t pid) {
         return firstPayload(s.query(TransmitHeader::any(), OBDCommand(pid)));
     };
+    const auto identifier = [](ELM327Session& s, std::string_view ecu, const char* line) {
+        return firstPayload(s.raw(TransmitHeader::of(ecu), line, *RequestEcho::ofRequestText(line)));
+    };
+    const Bytes partNumber{0x62, 0xF1, 0x8C, 0x41, 0x42, 0x43};
     const Bytes speed{0x41, 0x0D, 0x20};
     // A reply lost, then the next request's value; twice.
     const auto twoSingleLosses = [&](ELM327Session& s) {
@@ -337,13 +352,40 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         {"a read counted lost by a probe while its answer is held, then another read",
          {{"22F18C", 1, Fate::held}},
          [&](ELM327Session& s) {
-             const auto identifier = [&](const char* line) {
-                 return firstPayload(s.raw(TransmitHeader::of("7E0"), line, *RequestEcho::ofRequestText(line)));
-             };
-             EXPECT_TRUE(identifier("22F18C").empty());
-             EXPECT_EQ(identifier("22F195"), (Bytes{0x62, 0xF1, 0x95, 0x31, 0x30}));
+             EXPECT_TRUE(identifier(s, "7E0", "22F18C").empty());
+             EXPECT_EQ(identifier(s, "7E0", "22F195"), (Bytes{0x62, 0xF1, 0x95, 0x31, 0x30}));
          },
          {"ATSH7E0", "22F18C", "ATI", "22F195"}},
+        // The first ask's answer, the probe's held reply and the second ask's answer come in that
+        // order, the last two once the next line is out: both are one too many for it.
+        {"a clone refusing ATI: a presence read held past the wait with the probe's voltage, then a read",
+         {{"3E00", 1, Fate::held}, {"ATRV", 1, Fate::heldLonger}, {"3E00", 2, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E1")(s).isSilence());
+             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+             EXPECT_EQ(identifier(s, "7E1", "22F18C"), partNumber);
+         },
+         {"ATSH7E1", "3E00", "ATI", "ATRV", "3E00", "22F18C"},
+         Refuses::identification},
+        {"a clone refusing ATI: a read held past the wait with the probe's voltage, then ATDPN",
+         {{"22F18C", 1, Fate::held}, {"ATRV", 1, Fate::heldLonger}, {"22F18C", 2, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(identifier(s, "7E0", "22F18C").empty());
+             EXPECT_EQ(identifier(s, "7E0", "22F18C"), partNumber);
+             EXPECT_EQ(s.detectAndApplyProtocolFormat(), FrameFormat::can11);
+             EXPECT_EQ(s.protocolNumber(), "6");
+         },
+         {"ATSH7E0", "22F18C", "ATI", "ATRV", "22F18C", "ATDPN"},
+         Refuses::identification},
+        {"a clone refusing ATRV: a read held past the wait with the probe's banner, then another read",
+         {{"22F18C", 1, Fate::held}, {"ATI", 1, Fate::heldLonger}, {"22F18C", 2, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(identifier(s, "7E0", "22F18C").empty());
+             EXPECT_EQ(identifier(s, "7E0", "22F18C"), partNumber);
+             EXPECT_EQ(identifier(s, "7E0", "22F195"), (Bytes{0x62, 0xF1, 0x95, 0x31, 0x30}));
+         },
+         {"ATSH7E0", "22F18C", "ATI", "ATRV", "22F18C", "22F195"},
+         Refuses::voltage},
         {"a setting's OK held, then a busy clone refusing a probe and sending a voltage owed after it",
          {{"ATSH7E1", 1, Fate::held}, {"ATI", 1, Fate::lost}, {"ATRV", 1, Fate::slowRefusing}},
          [&](ELM327Session& s) {
@@ -394,7 +436,8 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         c.act(*rig.session);
 
         EXPECT_EQ(firstPayload(rig.session->query(TransmitHeader::any(), OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x20}));
-        EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{c.refuses == Refuses::probes ? "?" : "12.6V"});
+        const bool refusesVoltage = c.refuses == Refuses::probes || c.refuses == Refuses::voltage;
+        EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{refusesVoltage ? "?" : "12.6V"});
         EXPECT_EQ(rig.session->owedReplyCount(), 0u);
         Lines sent{"ATE0"};
         sent.insert(sent.end(), c.sent.begin(), c.sent.end());
@@ -475,6 +518,25 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany); // the reset's
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::late);
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+    // In step, with nothing counted: a voltage, or a banner the session knows (a clone's, learnt
+    // from its reset), is no vehicle request's answer.
+    sent("ATZ");
+    EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::current);
+    pairing.exchangeEnded();
+    sent("010D");
+    for (const char* adapterText : {"13.1V", "OBDII v1.5", "ELM327 v2.1"}) {
+        EXPECT_EQ(place(pairing, adapterText), Destination::tooMany) << adapterText;
+    }
+    EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
+    pairing.exchangeEnded();
+    // Out of step, neither does it settle one.
+    sent("010C");
+    pairing.exchangeEnded();
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "13.1V"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 03 41 0C 20"), Destination::late);
+    EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::current);
 }
 
 // Once a clone refused both probes, the line sent to find the step takes its own answer though an
