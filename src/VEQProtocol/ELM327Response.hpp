@@ -38,7 +38,8 @@ struct ELM327Response {
     // answer, then the answer itself), per header in the order of `ecus`, each in arrival order.
     std::vector<ECUResponse> followUps;
     // The request never went out: the session held it back, out of step with an adapter that
-    // answered no probe. Empty as a silence is, but no ECU was asked.
+    // answered no probe (empty, as a silence is), or the adapter did not take the header it needed
+    // (the header's reply). Either way no ECU was asked.
     bool unsent = false;
 
     bool isError() const { return error.has_value(); }

@@ -72,8 +72,8 @@ UDSError UDSError::unanswered(std::optional<ELM327Error> refusal) {
     return e;
 }
 
-UDSError UDSError::unsent() {
-    UDSError e = unanswered();
+UDSError UDSError::unsent(std::optional<ELM327Error> refusal) {
+    UDSError e = unanswered(refusal);
     e.sent_ = false;
     return e;
 }

@@ -111,8 +111,10 @@ public:
     // before it was told apart (an adapter error, or no response), so what users read is unchanged.
     static UDSError unanswered(std::optional<ELM327Error> refusal = std::nullopt);
     // Unanswered because the request never went out: the session, out of step with an adapter that
-    // answered no probe, held it back. No ECU was asked, so none is known absent.
-    static UDSError unsent();
+    // answered no probe, held it back, or the adapter did not take its header (`refusal`: the
+    // header's adapter error, worded as unanswered() words it). No ECU was asked, so none is known
+    // absent.
+    static UDSError unsent(std::optional<ELM327Error> refusal = std::nullopt);
 
     Kind kind() const { return kind_; }
     std::optional<ELM327Error> adapterError() const { return adapterError_; }

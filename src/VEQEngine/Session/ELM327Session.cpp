@@ -158,6 +158,7 @@ void ELM327Session::connect(std::stop_token stop) {
         ++links_;
         linkLost_ = false;
         lastAnswer_.reset();
+        answeredNoData_ = false;
         restoreInterruptPending_ = false;
         restoreSettingsLeft_ = 0;
         pairing_.resynchronise(); // the connection starts by resetting the adapter
@@ -345,6 +346,11 @@ std::size_t ELM327Session::queuedReplyCount() const {
 std::size_t ELM327Session::owedReplyCount() const {
     std::lock_guard lock(mutex_);
     return pairing_.owedCount();
+}
+
+bool ELM327Session::hasAnsweredNoData() const {
+    std::lock_guard lock(mutex_);
+    return answeredNoData_;
 }
 
 bool ELM327Session::isLinkLost() const {
@@ -606,8 +612,15 @@ std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& h
     }
     if (restore) finishRestoreHeld(stop);
     if (!selected) return std::nullopt;
-    ELM327Response reply = settingHeld("ATSH" + *selected, stop);
+    const std::string command = "ATSH" + *selected;
+    ELM327Response reply = settingHeld(command, stop);
+    if (reply.error == ELM327Error::stopped) {
+        // Dropped by a busy adapter: once more at once, as after a silence.
+        if (traceEnabled_) trace(SessionTrace::noteLine("« " + command + " » ignorée par l'adaptateur occupé : envoyée à nouveau"));
+        reply = rawHeld(command, stop);
+    }
     if (TransmitHeader::taken(reply)) return std::nullopt;
+    reply.unsent = true; // the exchange's own command never went out
     return reply;
 }
 
@@ -702,6 +715,10 @@ ELM327Response ELM327Session::receive(const SentCommand& sent, FrameFormat forma
     keepFollowUps(parsed);
     if (traceEnabled_ && !command.empty()) trace(SessionTrace::exchangeBlock(command, reply.bytes, parsed));
     if (dropped != nullptr) *dropped = reply.dropped;
+    if (parsed.error == ELM327Error::noData) {
+        std::lock_guard lock(mutex_);
+        answeredNoData_ = true;
+    }
     if (reply.bytes.empty()) checkSilence(true);
     return parsed;
 }

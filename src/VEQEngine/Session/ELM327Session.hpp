@@ -50,7 +50,8 @@ namespace veq {
 // states the one it needs (TransmitHeader): OBD requests the connection's OBD header, a UDS
 // request its ECU's, adapter commands none. Under the command lock, just before the command, the
 // session sends "ATSH" when the header in force differs. When the adapter does not take it, the
-// command is not sent and the reply to "ATSH" is the exchange's: nothing goes to the wrong ECU.
+// command is not sent and the reply to "ATSH" is the exchange's, marked unsent: nothing goes to
+// the wrong ECU. A header a busy adapter dropped ("STOPPED") is sent once more at once.
 //
 // Replies and requests: the adapter answers every command line with one reply, in order, so a
 // reply that comes after its command gave up belongs to that command, not to the one waiting now.
@@ -230,6 +231,9 @@ public:
     bool traceEnabled() const { return traceEnabled_; }
     // The transport reported its link down since the last connect().
     bool isLinkLost() const;
+    // The adapter has answered "NO DATA" to a request since the last connect(): it speaks for an
+    // ECU that does not answer, so its silence is its own, not an ECU's.
+    bool hasAnsweredNoData() const;
     bool isMonitoring() const;
     // Callers waiting for the command lock.
     std::size_t lockQueueLength() const;
@@ -338,8 +342,9 @@ private:
     // rawHeld, once more when the reply was lost.
     ELM327Response settingHeld(std::string_view command, std::stop_token stop);
     // Under the command lock, before an exchange that needs `header`: a monitor restore left
-    // pending, then "ATSH" when the header in force differs. The reply to a header command the
-    // adapter did not take, which then stands for the exchange's.
+    // pending, then "ATSH" when the header in force differs (once more at once when dropped with
+    // "STOPPED"). The reply to a header command the adapter did not take, marked unsent: the
+    // exchange's command was not sent.
     std::optional<ELM327Response> prepareHeld(const TransmitHeader& header, std::stop_token stop);
     ELM327Response queryHeader(const TransmitHeader& header, const OBDCommand& command, bool again,
                                std::stop_token stop);
@@ -419,6 +424,7 @@ private:
     std::optional<std::string> protocolNumber_;
     std::uint64_t prompts_ = 0;                // replies completed since the session began
     std::optional<Deadline> lastAnswer_;       // the end of the last complete reply on this link
+    bool answeredNoData_ = false;              // a request got "NO DATA" on this link
     std::vector<Watch> watches_;
     std::uint64_t nextWatch_ = 1;
 

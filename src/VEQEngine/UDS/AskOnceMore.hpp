@@ -2,6 +2,8 @@
 
 #include "VEQProtocol/UDSService.hpp"
 
+#include <optional>
+
 namespace veq {
 
 // Runs a read request once more when its first ask got no reply at all (UDSError::unanswered):
@@ -19,6 +21,34 @@ auto askOnceMore(Read&& read) -> decltype(read()) {
         if (e.kind() != UDSError::Kind::unanswered) throw;
     }
     return read();
+}
+
+// How a read's asks ended with no reply at all: the last one held back (never sent, its header
+// not taken included: no ECU was asked), or sent and left without a reply (a silence, "STOPPED",
+// "?").
+enum class NoReply { heldBack, afterSend };
+
+// The read asked as askOnceMore() asks it: its value, or nothing with `noReply` telling how it was
+// left with no reply at all. Any answer and every other failure pass through.
+template <class Read>
+auto askOnceMoreNoting(Read&& read, std::optional<NoReply>& noReply) -> std::optional<decltype(read())> {
+    noReply.reset();
+    try {
+        return askOnceMore(read);
+    } catch (const UDSError& e) {
+        if (e.kind() != UDSError::Kind::unanswered) throw;
+        noReply = e.sent() ? NoReply::afterSend : NoReply::heldBack;
+    }
+    return std::nullopt;
+}
+
+// Whether a read left with no reply is asked once more (one send, whose outcome decides) after
+// every other read of its run: always when its last ask was held back; after a send, only on an
+// adapter that has answered "NO DATA" on this connection (ELM327Session::hasAnsweredNoData()). Such
+// an adapter speaks for an absent ECU, so its silence is no ECU's word; on another, a silence
+// decides, so that an absent ECU costs no more than its two asks.
+constexpr bool askedAtEnd(NoReply noReply, bool adapterAnsweredNoData) {
+    return noReply == NoReply::heldBack || adapterAnsweredNoData;
 }
 
 } // namespace veq

@@ -4,12 +4,43 @@
 #include "VEQEngine/UDS/AskOnceMore.hpp"
 #include "VEQProtocol/UDSService.hpp"
 
+#include <utility>
+
 namespace veq {
 
 namespace {
 
 constexpr std::uint16_t kPartNumber = 0xF187;
 constexpr std::uint16_t kSoftwareVersion = 0xF195;
+
+DiscoveredECU absent(const ECUCandidate& candidate) {
+    return DiscoveredECU{candidate.name, candidate.txHeader, candidate.rxHeader, false, std::nullopt, std::nullopt};
+}
+
+// Whether the ECU answers the test request `ask` sends: true when it does, or when it refuses
+// (an ECU that refuses the request still exists).
+template <class Ask>
+bool answers(Ask&& ask) {
+    try {
+        return ask();
+    } catch (const UDSError& e) {
+        return e.kind() == UDSError::Kind::negativeResponse;
+    } catch (const AdapterSilent&) {
+        throw; // the adapter, not this ECU, is silent: the ECUs left were never asked
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The bytes from 0x20 to 0x7E, in order, as text; nothing when none is.
+std::optional<std::string> printable(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        if (b >= 0x20 && b <= 0x7E) text += static_cast<char>(b);
+    }
+    if (text.empty()) return std::nullopt;
+    return text;
+}
 
 } // namespace
 
@@ -33,70 +64,86 @@ const std::vector<ECUCandidate>& ECUScanner::standardCandidates() {
 
 std::vector<DiscoveredECU> ECUScanner::scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress,
                                             std::stop_token stop) {
-    std::vector<DiscoveredECU> found;
-    found.reserve(candidates.size());
-    std::vector<std::size_t> undecided;
+    std::vector<Probe> probes;
+    probes.reserve(candidates.size());
     for (const ECUCandidate& candidate : candidates) {
-        std::optional<DiscoveredECU> ecu = probe(candidate, Ask::twice, stop);
-        found.push_back(ecu ? std::move(*ecu) : absent(candidate));
-        if (!ecu) {
-            undecided.push_back(found.size() - 1);
-        } else if (onProgress) {
-            onProgress(found.back());
-        }
+        probes.push_back(probe(candidate, stop));
+        if (!probes.back().undecided() && onProgress) onProgress(probes.back().ecu);
     }
-    // Asked after every other candidate, the adapter has had their time to come back: this ask decides.
-    for (std::size_t k : undecided) {
-        found[k] = probe(candidates[k], Ask::once, stop).value_or(absent(candidates[k]));
-        if (onProgress) onProgress(found[k]);
+    // Asked after every other candidate, the adapter has had their time to come back: these asks decide.
+    const bool adapterAnsweredNoData = session_.hasAnsweredNoData();
+    for (Probe& left : probes) {
+        if (!left.undecided()) continue;
+        finish(left, adapterAnsweredNoData, stop);
+        if (onProgress) onProgress(left.ecu);
     }
+    std::vector<DiscoveredECU> found;
+    found.reserve(probes.size());
+    for (Probe& p : probes) found.push_back(std::move(p.ecu));
     return found;
 }
 
-DiscoveredECU ECUScanner::absent(const ECUCandidate& candidate) {
-    return DiscoveredECU{candidate.name, candidate.txHeader, candidate.rxHeader, false, std::nullopt, std::nullopt};
-}
-
-std::optional<DiscoveredECU> ECUScanner::probe(const ECUCandidate& candidate, Ask ask, std::stop_token stop) {
-    DiscoveredECU ecu = absent(candidate);
+ECUScanner::Probe ECUScanner::probe(const ECUCandidate& candidate, std::stop_token stop) {
+    Probe probe{absent(candidate), std::nullopt, std::nullopt, std::nullopt};
     UDSClient client(session_);
     client.target(candidate.txHeader);
-    const auto testerPresent = [&] { client.testerPresent(stop); };
     std::optional<ELM327Session::ExclusiveSection> section;
-    try {
+    probe.ecu.responded = answers([&] {
         section.emplace(session_.exclusive(stop));
-        if (ask == Ask::twice) {
-            askOnceMore(testerPresent);
-        } else {
-            testerPresent();
-        }
-        ecu.responded = true;
-    } catch (const UDSError& e) {
-        // Held back by the session, the last ask reached no ECU: not this one's word.
-        if (ask == Ask::twice && !e.sent()) return std::nullopt;
-        // An ECU that refuses the request still exists.
-        ecu.responded = e.kind() == UDSError::Kind::negativeResponse;
-    } catch (const AdapterSilent&) {
-        throw; // the adapter, not this ECU, is silent: the ECUs left were never asked
-    } catch (const std::exception&) {
-        ecu.responded = false;
-    }
-    if (!ecu.responded) return ecu;
-    ecu.partNumber = readASCII(client, kPartNumber, stop);
-    ecu.softwareVersion = readASCII(client, kSoftwareVersion, stop);
-    return ecu;
+        return askOnceMoreNoting([&] { client.testerPresent(stop); return true; }, probe.presence).has_value();
+    });
+    if (probe.ecu.responded) identify(client, probe, stop);
+    return probe;
 }
 
-std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_t identifier, std::stop_token stop) {
-    std::vector<std::uint8_t> bytes;
-    const auto read = [&] { return client.readDataByIdentifier(identifier, stop); };
-    if (!toleratingFailure([&] { bytes = askOnceMore(read); })) return std::nullopt;
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        if (b >= 0x20 && b <= 0x7E) text += static_cast<char>(b);
+void ECUScanner::finish(Probe& probe, bool adapterAnsweredNoData, std::stop_token stop) {
+    // A read not asked again keeps what its first asks left: not answering, or nothing read.
+    const auto askAgain = [adapterAnsweredNoData](std::optional<NoReply>& noReply) {
+        const std::optional<NoReply> left = std::exchange(noReply, std::nullopt);
+        return left && askedAtEnd(*left, adapterAnsweredNoData);
+    };
+    const bool presence = askAgain(probe.presence);
+    const bool partNumber = askAgain(probe.partNumber);
+    const bool softwareVersion = askAgain(probe.softwareVersion);
+    UDSClient client(session_);
+    client.target(probe.ecu.txHeader);
+    std::optional<ELM327Session::ExclusiveSection> section;
+    const auto open = [&] { section.emplace(session_.exclusive(stop)); };
+    if (presence) {
+        probe.ecu.responded = answers([&] {
+            open();
+            client.testerPresent(stop);
+            return true;
+        });
+        if (!probe.ecu.responded) return;
+        identify(client, probe, stop);
+        // Nothing is left for later twice: what these reads leave unanswered stays unread.
+        probe.partNumber.reset();
+        probe.softwareVersion.reset();
+        return;
     }
-    if (text.empty()) return std::nullopt;
-    return text;
+    if (!(partNumber || softwareVersion) || !toleratingFailure(open)) return;
+    if (partNumber) probe.ecu.partNumber = readASCIIOnce(client, kPartNumber, stop);
+    if (softwareVersion) probe.ecu.softwareVersion = readASCIIOnce(client, kSoftwareVersion, stop);
+}
+
+void ECUScanner::identify(UDSClient& client, Probe& probe, std::stop_token stop) {
+    probe.ecu.partNumber = readASCII(client, kPartNumber, probe.partNumber, stop);
+    probe.ecu.softwareVersion = readASCII(client, kSoftwareVersion, probe.softwareVersion, stop);
+}
+
+std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_t identifier,
+                                                 std::optional<NoReply>& noReply, std::stop_token stop) {
+    std::optional<std::vector<std::uint8_t>> bytes;
+    const auto read = [&] { return client.readDataByIdentifier(identifier, stop); };
+    toleratingFailure([&] { bytes = askOnceMoreNoting(read, noReply); });
+    return bytes ? printable(*bytes) : std::nullopt;
+}
+
+std::optional<std::string> ECUScanner::readASCIIOnce(UDSClient& client, std::uint16_t identifier, std::stop_token stop) {
+    std::vector<std::uint8_t> bytes;
+    if (!toleratingFailure([&] { bytes = client.readDataByIdentifier(identifier, stop); })) return std::nullopt;
+    return printable(bytes);
 }
 
 } // namespace veq

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQEngine/UDS/AskOnceMore.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
 
 #include <cstdint>
@@ -39,10 +40,11 @@ struct DiscoveredECU {
 // request with the candidate's header, so other users' exchanges wait for the probe's end and
 // no answer is taken for another ECU's; nobody has to put a header back after a scan. A request
 // that got no reply at all is asked once more (askOnceMore()): a reply lost on the way must not
-// show a present ECU absent, nor leave its identification unread. A presence whose second ask the
-// session held back (the adapter answered no probe) is undecided: no ECU was asked. It is asked
-// once more after every other candidate, the adapter having had their time to come back, and
-// that ask decides, whatever it gets.
+// show a present ECU absent, nor leave its identification unread. A read still left with no reply
+// (presence, part number or software version) is undecided: once every other candidate has been
+// asked, the adapter having had their time to come back, it is asked once more when askedAtEnd()
+// says so, and that ask decides, whatever it gets. An ECU found answering then has its
+// identification read as usual; nothing is left for later twice.
 // Thread-safe; fails only with AdapterSilent, when the caller's silence watch finds the adapter
 // silent: the candidates left were never asked, and no list could tell them apart.
 class ECUScanner {
@@ -55,20 +57,32 @@ public:
     // The engine and the other units of the car, probed in this order.
     static const std::vector<ECUCandidate>& standardCandidates();
 
-    // One record per candidate, in order, answering or not; `onProgress` receives each record as
-    // soon as it is known (an undecided candidate's at the end). Every candidate is probed (a stop
-    // request makes the remaining probes fail at once, so they are listed as not answering).
-    // AdapterSilent passes through.
+    // One record per candidate, in order, answering or not; `onProgress` receives each record once,
+    // as soon as it is decided (an undecided candidate's at the end). Every candidate is probed (a
+    // stop request makes the remaining asks fail at once, the final ones included, so they are
+    // listed as not answering). AdapterSilent passes through.
     std::vector<DiscoveredECU> scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress = {},
                                     std::stop_token stop = {});
 
 private:
-    // How often a presence is asked when no reply comes at all.
-    enum class Ask { once, twice };
-    // Nothing while undecided: asked twice, the last ask was not sent.
-    std::optional<DiscoveredECU> probe(const ECUCandidate& candidate, Ask ask, std::stop_token stop);
-    static DiscoveredECU absent(const ECUCandidate& candidate);
-    static std::optional<std::string> readASCII(UDSClient& client, std::uint16_t identifier, std::stop_token stop);
+    // One candidate as its first asks left it: the record, and each read left with no reply.
+    struct Probe {
+        DiscoveredECU ecu;
+        std::optional<NoReply> presence, partNumber, softwareVersion;
+
+        bool undecided() const { return presence || partNumber || softwareVersion; }
+    };
+
+    Probe probe(const ECUCandidate& candidate, std::stop_token stop);
+    // Decides the reads the probe left with no reply, at the end of the scan.
+    void finish(Probe& probe, bool adapterAnsweredNoData, std::stop_token stop);
+    // The part number and software version of an ECU found answering, each asked as askOnceMore()
+    // asks it; a read left with no reply is noted in the probe.
+    static void identify(UDSClient& client, Probe& probe, std::stop_token stop);
+    static std::optional<std::string> readASCII(UDSClient& client, std::uint16_t identifier,
+                                                std::optional<NoReply>& noReply, std::stop_token stop);
+    // Asked once: the final ask, whose outcome decides.
+    static std::optional<std::string> readASCIIOnce(UDSClient& client, std::uint16_t identifier, std::stop_token stop);
 
     ELM327Session& session_;
 };

@@ -72,10 +72,11 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
     for (;;) {
         bool pendingAnnounced = false;
         const ELM327Response reply = exchange(service, data, echo, pendingAnnounced, stop);
+        // Whatever the adapter said of a header it did not take, it is no answer to this request.
+        if (reply.unsent) throw UDSError::unsent(reply.error);
         if (reply.error == ELM327Error::noData) throw UDSError::none();
         if (reply.error && refusedWhileBusy(*reply.error)) throw UDSError::unanswered(*reply.error);
         if (reply.error) throw UDSError::adapter(*reply.error);
-        if (reply.unsent) throw UDSError::unsent();
         // An ECU that announced its answer and then went quiet did answer: only a request that got
         // nothing at all was perhaps never heard.
         if (reply.isSilence() && !pendingAnnounced) throw UDSError::unanswered();

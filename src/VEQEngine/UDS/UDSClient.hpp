@@ -34,7 +34,7 @@ namespace veq {
 // nothing, not sent while the session found its step again, a busy adapter's "STOPPED" or "?")
 // ends in UDSError::unanswered(), told apart from an answer holding no ECU's ("NO DATA"), so
 // that a reader may ask it once more (askOnceMore()); nothing here sends a request twice. One
-// not sent says so (UDSError::unsent()): no ECU was asked.
+// not sent, held back or its header not taken, says so (UDSError::unsent()): no ECU was asked.
 class UDSClient {
 public:
     // Replies waited for after the first "response pending" answer.

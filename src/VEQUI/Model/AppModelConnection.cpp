@@ -323,20 +323,39 @@ void AppModel::Connection::scanECUs(std::stop_token stop) {
     post([ecus](AppModel& model) { model.setEcus(ecus); });
 
     UDSClient uds(*session_);
-    for (const DiscoveredECU& ecu : ecus) {
-        if (!ecu.responded) continue;
-        uds.target(ecu.txHeader);
-        // An ECU that answered the scan but not this, asked twice when no reply came at all: its
-        // codes stay unread, not none.
-        std::optional<std::vector<UDSDTC>> codes;
-        const auto read = [&] { return uds.readDTCsByStatusMask(udsStatusMask, stop); };
-        toleratingFailure([&] { codes = askOnceMore(read); });
-        throwIfStopped(stop);
-        post([header = ecu.txHeader, codes](AppModel& model) {
+    const auto read = [&] { return uds.readDTCsByStatusMask(udsStatusMask, stop); };
+    // An ECU that answered the scan but not this: its codes stay unread, not none.
+    const auto show = [this](const std::string& header, std::optional<std::vector<UDSDTC>> codes) {
+        post([header, codes = std::move(codes)](AppModel& model) {
             auto all = model.udsDTCs_;
             all[header] = codes;
             model.setUdsDTCs(std::move(all));
         });
+    };
+    // Reads left with no reply at all after their two asks, decided once every other ECU's was asked.
+    std::vector<std::pair<std::string, NoReply>> left;
+    for (const DiscoveredECU& ecu : ecus) {
+        if (!ecu.responded) continue;
+        uds.target(ecu.txHeader);
+        std::optional<std::vector<UDSDTC>> codes;
+        std::optional<NoReply> noReply;
+        toleratingFailure([&] { codes = askOnceMoreNoting(read, noReply); });
+        throwIfStopped(stop);
+        if (noReply) {
+            left.emplace_back(ecu.txHeader, *noReply);
+        } else {
+            show(ecu.txHeader, std::move(codes));
+        }
+    }
+    const bool adapterAnsweredNoData = session_->hasAnsweredNoData();
+    for (const auto& [header, noReply] : left) {
+        std::optional<std::vector<UDSDTC>> codes;
+        if (askedAtEnd(noReply, adapterAnsweredNoData)) {
+            uds.target(header);
+            toleratingFailure([&] { codes = read(); }); // the final ask: it decides
+            throwIfStopped(stop);
+        }
+        show(header, std::move(codes));
     }
     post([](AppModel& model) { model.refineEngineIdentification(); });
     sendIgnoringFailure(*session_, functionalHeader, stop);

@@ -132,7 +132,9 @@ TEST(TransmitHeaderTest, ARequestWhoseHeaderTheAdapterDidNotTakeIsNotSent) {
         {"asked again", to("7E6", "22F190"), {"ATI", "ATSH7E6", "ATI", "ATSH7E6"}},
         {"after silence nothing is known in force", to("7E1", "22F192"), {"ATI", "ATSH7E1", "22F192"}},
     });
-    EXPECT_EQ(h.rig.session->raw(TransmitHeader::of("7E5"), "22F190").error, ELM327Error::unknownCommand);
+    const ELM327Response refused = h.rig.session->raw(TransmitHeader::of("7E5"), "22F190");
+    EXPECT_EQ(refused.error, ELM327Error::unknownCommand);
+    EXPECT_TRUE(refused.unsent); // the header's reply, never the request's
     const ELM327Response silent = h.rig.session->query(TransmitHeader::of("7E6"), OBDCommand(0x0C));
     EXPECT_FALSE(silent.promptTerminated || silent.error);
     EXPECT_EQ(h.rig.session->transmitHeader(), std::nullopt);

@@ -29,8 +29,9 @@ ScriptedAdapter::Script ecus(Answers answers) {
 Asks heldBack(Lines presence) { return {{"3E00", std::move(presence)}, {"ATI", {""}}, {"ATRV", {""}}}; }
 
 // A request that got no reply at all is asked once more, and only such a one; after a silence, only
-// once a probe was answered. A presence whose second ask was held back, no probe answered, is asked
-// a last time at the end, once.
+// once a probe was answered. A read whose second ask was held back, no probe answered, is asked a
+// last time at the end, once; so is one whose second ask got no reply, on an adapter that has said
+// "NO DATA".
 TEST(ECUScanner, PresenceAndIdentification) {
     const struct {
         const char* name;
@@ -40,6 +41,7 @@ TEST(ECUScanner, PresenceAndIdentification) {
         std::optional<std::string> partNumber, softwareVersion;
         Asks asks = {};      // the first asks' answers, before `testerPresent` and `reads`
         Lines requests = {}; // when not 3E00, 22F187, 22F195 (answered) or 3E00 alone
+        bool noData = false; // the adapter said "NO DATA" to a request before the scan
     } cases[] = {
         {"answers", "7E 00", {{"22F187", "62 F1 87 41 32 35 36"}, {"22F195", "62 F1 95 30 30"}}, true, "A256", "00"},
         {"refuses tester present", "7F 3E 11", {{"22F187", "62 F1 87 41 42 43"}}, true, "ABC", std::nullopt},
@@ -64,22 +66,36 @@ TEST(ECUScanner, PresenceAndIdentification) {
          {"3E00", "3E00!", "22F187", "22F195"}},
         {"part number late", "7E 00", {{"22F187", "62 F1 87 41"}}, true, "A", std::nullopt,
          {{"22F187", {"late:62 F1 87 41"}}}, {"3E00", "22F187", "22F187", "22F195"}},
-        {"software version lost twice", "7E 00", {{"22F195", "62 F1 95 30"}}, true, std::nullopt, std::nullopt,
-         {{"22F195", {"", ""}}}, {"3E00", "22F187", "22F195", "22F195"}},
+        {"software version lost three times", "7E 00", {{"22F195", "62 F1 95 30"}}, true, std::nullopt, std::nullopt,
+         {{"22F195", {"", "", ""}}}, {"3E00", "22F187", "22F195", "22F195", "22F195"}},
+        {"software version lost twice, no NO DATA", "7E 00", {{"22F187", "62 F1 87 41"}, {"22F195", "62 F1 95 30"}},
+         true, "A", std::nullopt, {{"22F195", {"", ""}}}, {"3E00", "22F187", "22F195", "22F195"}},
+        {"presence lost twice, answered at the end", "7E 00", {}, true, std::nullopt, std::nullopt,
+         {{"3E00", {"", ""}}}, {"3E00", "3E00", "3E00", "22F187", "22F195"}, true},
+        {"presence lost three times", "7E 00", {}, false, std::nullopt, std::nullopt, {{"3E00", {"", "", ""}}},
+         {"3E00", "3E00", "3E00"}, true},
+        {"header dropped, presence lost twice", "7E 00", {}, true, std::nullopt, std::nullopt,
+         {{"ATSH7E0", {"STOPPED"}}, {"3E00", {"", ""}}}, {"3E00", "3E00", "3E00", "22F187", "22F195"}, true},
+        {"header dropped on both asks", "7E 00", {}, true, std::nullopt, std::nullopt,
+         {{"ATSH7E0", Lines(4, "STOPPED")}}, {"3E00", "22F187", "22F195"}},
+        {"part number held back, answered at the end", "7E 00", {{"22F187", "62 F1 87 41"}, {"22F195", "62 F1 95 30"}},
+         true, "A", "0", {{"22F187", {""}}, {"ATI", {""}}, {"ATRV", {""}}}, {"3E00", "22F187", "22F195", "22F187"}},
     };
     const ECUCandidate engine{"ME/CDI moteur", "7E0", "7E8"};
     for (const auto& c : cases) {
         Answers answers{{{"7E0", "3E00"}, c.testerPresent}};
         for (const auto& [request, answer] : c.reads) answers[{"7E0", request}] = answer;
         ScriptedAdapter adapter(askByAsk(c.asks, ecus(answers)), {.responseTimeout = 100ms});
+        if (c.noData) adapter.session().query(OBDCommand(0x00));
+        const std::size_t start = adapter.lines().size();
         ECUScanner scanner(adapter.session());
         EXPECT_EQ(scanner.scan({engine}), (std::vector<DiscoveredECU>{{"ME/CDI moteur", "7E0", "7E8", c.responded,
                                                                        c.partNumber, c.softwareVersion}})) << c.name;
         const Lines answered{"3E00", "22F187", "22F195"};
         const Lines expected = !c.requests.empty() ? c.requests : c.responded ? answered : Lines{"3E00"};
-        EXPECT_EQ(requestsIn(adapter.lines()), expected) << c.name;
+        EXPECT_EQ(requestsIn(adapter.linesFrom(start)), expected) << c.name;
         if (c.asks.empty()) {
-            EXPECT_EQ(adapter.lines().size(), expected.size() + 1) << c.name; // and one header
+            EXPECT_EQ(adapter.linesFrom(start).size(), expected.size() + 1) << c.name; // and one header
         }
     }
 }
@@ -95,20 +111,39 @@ TEST(ECUScanner, StandardScanProbesEveryAddressInOrderAndReportsEach) {
     EXPECT_EQ(responded, (std::vector<bool>{true, false, false, true, false, false, false, false}));
     EXPECT_EQ(adapter.lines().size(), 8u * 2 + 2 * 2);
 
-    // The engine's second ask held back: asked once more after the gearbox, and reported then.
-    ScriptedAdapter held(askByAsk(heldBack({""}), ecus({{{"7E0", "3E00"}, "7E 00"},
-                                                          {{"7E0", "22F187"}, "62 F1 87 41"},
-                                                          {{"7E1", "3E00"}, "7E 00"}})),
-                         {.responseTimeout = 100ms});
+    // The engine's second presence or part-number ask held back: asked once more after the gearbox,
+    // and reported then, in its place in the list. A stop meanwhile ends that ask too.
+    const Answers twoECUs{{{"7E0", "3E00"}, "7E 00"}, {{"7E0", "22F187"}, "62 F1 87 41"}, {{"7E1", "3E00"}, "7E 00"}};
     const std::vector<ECUCandidate> two(ECUScanner::standardCandidates().begin(), ECUScanner::standardCandidates().begin() + 2);
-    reported.clear();
-    const auto both = ECUScanner(held.session()).scan(two, [&](const DiscoveredECU& ecu) { reported.push_back(ecu.id()); });
-    EXPECT_EQ(reported, (Lines{"7E1", "7E0"}));
-    EXPECT_EQ(both[0], (DiscoveredECU{"ME/CDI moteur", "7E0", "7E8", true, "A", std::nullopt}));
-    EXPECT_TRUE(both[1].responded);
-    Lines probesLeftOut;
-    std::ranges::copy_if(held.lines(), std::back_inserter(probesLeftOut), [](const auto& l) { return l != "ATI" && l != "ATRV"; });
-    EXPECT_EQ(probesLeftOut, (Lines{"ATSH7E0", "3E00", "ATSH7E1", "3E00", "22F187", "22F195", "ATSH7E0", "3E00", "22F187", "22F195"}));
+    const struct {
+        Asks asks;
+        bool stopped;
+        Lines lines; // probes left out
+    } held[] = {
+        {heldBack({""}), false,
+         {"ATSH7E0", "3E00", "ATSH7E1", "3E00", "22F187", "22F195", "ATSH7E0", "3E00", "22F187", "22F195"}},
+        {{{"22F187", {""}}, {"ATI", {""}}, {"ATRV", {""}}}, false,
+         {"ATSH7E0", "3E00", "22F187", "22F195", "ATSH7E1", "3E00", "22F187", "22F195", "ATSH7E0", "22F187"}},
+        {heldBack({""}), true, {"ATSH7E0", "3E00", "ATSH7E1", "3E00"}},
+    };
+    for (const auto& h : held) {
+        std::stop_source stop;
+        const auto stopAtTheGearbox = [&](const std::string& line, const AdapterState& state) {
+            if (h.stopped && state.header == "7E1" && line == "3E00") stop.request_stop();
+            return ecus(twoECUs)(line, state);
+        };
+        ScriptedAdapter adapter(askByAsk(h.asks, stopAtTheGearbox), {.responseTimeout = 100ms});
+        reported.clear();
+        const auto both = ECUScanner(adapter.session()).scan(two, [&](const DiscoveredECU& ecu) { reported.push_back(ecu.id()); },
+                                                             stop.get_token());
+        EXPECT_EQ(reported, (Lines{"7E1", "7E0"}));
+        EXPECT_EQ(both[0], (DiscoveredECU{"ME/CDI moteur", "7E0", "7E8", !h.stopped,
+                                          h.stopped ? std::nullopt : std::optional<std::string>("A"), std::nullopt}));
+        EXPECT_EQ(both[1].id(), "7E1");
+        Lines probesLeftOut;
+        std::ranges::copy_if(adapter.lines(), std::back_inserter(probesLeftOut), [](const auto& l) { return l != "ATI" && l != "ATRV"; });
+        EXPECT_EQ(probesLeftOut, h.lines);
+    }
 
     // A header the adapter cannot take is no answer.
     ScriptedAdapter dead(nullptr);

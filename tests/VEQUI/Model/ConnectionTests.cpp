@@ -488,7 +488,9 @@ std::set<std::string> answeringECUs(const AppModel& model) {
 
 // Replies the adapter never sends, during the ECU scan: the engine's header "OK", which the session
 // sends once more, or its presence or code request, which the scan asks once more after a probe.
-// One loss costs nothing; a request lost twice costs only its own ECU's answer.
+// One loss costs nothing; a request lost twice costs only its own ECU's answer, unless the adapter
+// has said "NO DATA" (here to the first probe, which is not tested): then it is asked a last time
+// after every other ECU's, and only a third loss costs the answer.
 TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
     std::set<std::string> all;
     AppModel::UDSCodes codes;
@@ -505,14 +507,18 @@ TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
         std::string victim; // a line to the engine
         int losses;
         bool engineAnswers, codesRead;
-    } cases[] = {{"ATSH7E0", 1, true, true}, {"3E00", 1, true, true}, {"1902FF", 1, true, true},
-                 {"3E00", 2, false, false}, {"1902FF", 2, true, false}};
+        bool noData = false;
+    } cases[] = {{"ATSH7E0", 1, true, true},       {"3E00", 1, true, true},         {"1902FF", 1, true, true},
+                 {"3E00", 2, false, false},        {"1902FF", 2, true, false},      {"3E00", 2, true, true, true},
+                 {"1902FF", 2, true, true, true}, {"3E00", 3, false, false, true}, {"1902FF", 3, true, false, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.victim + " lost " + std::to_string(c.losses) + "x");
+        SCOPED_TRACE(c.victim + " lost " + std::to_string(c.losses) + "x" + (c.noData ? " after NO DATA" : ""));
         std::string header = "7DF";
         int lost = 0; // the command lock serialises the script
+        bool probed = false;
         ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
             if (line.starts_with("ATSH")) header = line.substr(4);
+            if (c.noData && line == "0100" && !std::exchange(probed, true)) return says("NO DATA");
             if (line != c.victim || header != "7E0" || lost == c.losses) return std::nullopt;
             ++lost;
             return silence();
@@ -529,6 +535,11 @@ TEST(ConnectionTests, AReplyLostInTheECUScanCostsOnlyItsOwnECU) {
         const std::size_t again = indexOf(lines, c.victim, indexOf(lines, c.victim) + 1);
         ASSERT_LT(again, lines.size());
         EXPECT_TRUE(lines[again - 1] == "ATI" || lines[again - 1] == "ATRV") << "asked again before a probe";
+        // The last ask, to the engine, comes after every other ECU's (the header before it).
+        const auto last = std::find(lines.rbegin(), lines.rend(), c.victim);
+        const auto headerThen = std::find_if(std::next(last), lines.rend(), [](const auto& l) { return l.starts_with("ATSH"); });
+        ASSERT_NE(headerThen, lines.rend());
+        EXPECT_EQ(*headerThen == "ATSH7E0", c.noData && c.losses >= 2);
         rig->disconnect();
     }
 }
