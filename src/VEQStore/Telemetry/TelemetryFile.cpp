@@ -178,9 +178,11 @@ std::vector<std::pair<double, float>> Contents::series(std::uint8_t pid) const {
     return points;
 }
 
-Writer::Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate, Now now)
+Writer::Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate, Now now, FileCalls calls)
     : url_(std::move(url)), channels_(std::move(channels)), startDate_(startDate),
-      now_(now ? std::move(now) : Now([] { return Clock::now(); })) {
+      now_(now ? std::move(now) : Now([] { return Clock::now(); })), calls_(std::move(calls)) {
+    if (!calls_.write) calls_.write = ::pwrite;
+    if (!calls_.cutBack) calls_.cutBack = ::ftruncate;
     if (channels_.size() > maxChannels) {
         throw Error(writeFailure(url_, fmt::format("{} canaux, le fichier en accepte {} au plus", channels_.size(),
                                                    maxChannels)));
@@ -204,67 +206,99 @@ Writer::Writer(std::filesystem::path url, std::vector<Channel> channels, Date st
         throw Error(writeFailure(url_, systemMessage(err)));
     }
     committedSize_ = static_cast<std::uint64_t>(end);
-    buffer_.reserve(flushThreshold + 4 + 4 * channels_.size());
+    buffer_.reserve(flushThreshold + recordSize());
 }
 
 Writer::~Writer() { close(); }
 
-void Writer::append(std::uint32_t milliseconds, std::span<const std::optional<float>> values) {
+std::uint64_t Writer::append(std::uint32_t milliseconds, std::span<const std::optional<float>> values) {
+    const std::uint64_t number = nextNumber_++;
+    if (handle_ < 0) {
+        // Closed: nothing can take the record any more.
+        dropOldest(1);
+        return number;
+    }
     const std::size_t count = channels_.size();
     const std::size_t start = buffer_.size();
     const Clock::time_point at = now_();
     if (start == 0) oldestBuffered_ = at;
-    buffer_.resize(start + 4 + 4 * count);
+    buffer_.resize(start + recordSize());
     auto* out = buffer_.data() + start;
     putU32(out, milliseconds);
     for (std::size_t c = 0; c < count; ++c) {
         const bool present = c < values.size() && values[c].has_value();
         putU32(out + 4 + 4 * c, present ? std::bit_cast<std::uint32_t>(*values[c]) : missingValueBits);
     }
-    ++recordCount_;
-    if (buffer_.size() >= flushThreshold || dueAt(at)) flush();
+    if (retryAt_) keepWithinBound();
+    if ((buffer_.size() >= flushThreshold || dueAt(at)) && mayWriteAt(at)) write(at);
+    return number;
 }
 
 void Writer::flushIfDue() {
-    if (dueAt(now_())) flush();
+    const Clock::time_point now = now_();
+    if (dueAt(now) && mayWriteAt(now)) write(now);
 }
 
 void Writer::flush() {
     if (buffer_.empty()) return;
-    const std::size_t recordSize = 4 + 4 * channels_.size();
-    if (handle_ < 0 || !writable_) {
-        // Closed, or the file could not be cut back after an earlier failure: writing more
-        // would misalign every later record, so these records are lost.
-        failed_ = true;
-        recordCount_ -= buffer_.size() / recordSize;
-        buffer_.clear();
-        return;
-    }
+    write(now_());
+}
+
+void Writer::write(Clock::time_point now) {
+    if (buffer_.empty() || handle_ < 0) return;
     std::size_t written = 0;
     while (written < buffer_.size()) {
-        const ssize_t n = ::pwrite(handle_, buffer_.data() + written, buffer_.size() - written,
-                                   static_cast<off_t>(committedSize_ + written));
+        const ssize_t n = calls_.write(handle_, buffer_.data() + written, buffer_.size() - written,
+                                       static_cast<off_t>(committedSize_ + written));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         written += static_cast<std::size_t>(n);
     }
-    if (written == buffer_.size()) {
-        committedSize_ += written;
-    } else {
-        // Keep the whole records that made it and cut off the partial one, so the file stays
-        // aligned for the records still to come.
-        const std::size_t kept = written - written % recordSize;
-        committedSize_ += kept;
-        recordCount_ -= (buffer_.size() - kept) / recordSize;
-        failed_ = true;
-        if (::ftruncate(handle_, static_cast<off_t>(committedSize_)) != 0) writable_ = false;
+    const std::size_t whole = written / recordSize();
+    committedSize_ += whole * recordSize();
+    recordsInFile_ += whole;
+    keptFrom_ += whole;
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(whole * recordSize()));
+    if (buffer_.empty()) {
+        retryAt_.reset();
+        return;
     }
-    buffer_.clear();
+    failed_ = true;
+    retryAt_ = now + retryInterval;
+    keepWithinBound();
+    // The partial record goes; should the cut fail, the next write starts over it all the same
+    // and the reader ignores it meanwhile.
+    if (written % recordSize() != 0) calls_.cutBack(handle_, static_cast<off_t>(committedSize_));
+}
+
+void Writer::keepWithinBound() {
+    if (keptRecords() > maxKeptRecords) dropOldest(keptRecords() - maxKeptRecords);
+}
+
+void Writer::dropOldest(std::size_t count) {
+    const std::uint64_t first = keptFrom_;
+    if (!dropped_.empty() && dropped_.back().second == first) {
+        dropped_.back().second += count;
+    } else {
+        dropped_.emplace_back(first, first + count);
+    }
+    keptFrom_ += count;
+    const std::size_t bytes = std::min(buffer_.size(), count * recordSize());
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(bytes));
+}
+
+Writer::Place Writer::place(std::uint64_t number) const {
+    if (number >= keptFrom_) return Place::kept;
+    const auto after = std::upper_bound(dropped_.begin(), dropped_.end(), number,
+                                        [](std::uint64_t n, const auto& range) { return n < range.first; });
+    if (after != dropped_.begin() && number < std::prev(after)->second) return Place::dropped;
+    return Place::inFile;
 }
 
 void Writer::close() {
     if (handle_ < 0) return;
     flush();
+    if (keptRecords() > 0) dropOldest(keptRecords());
     if (::close(handle_) != 0) failed_ = true;
     handle_ = -1;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <sys/types.h>
 #include <utility>
 #include <vector>
 
@@ -111,58 +112,89 @@ std::vector<std::uint8_t> encodeHeader(std::span<const Channel> channels, Date s
 // not minutes. The age is looked at as a record is added and at flushIfDue(), which the owner
 // calls on a timer so that the last records reach the file when none follows them (polling
 // paused, a car gone silent). One owner at a time, no lock.
-// Write failures after creation are not thrown: the file is cut back to its last whole record,
-// `failed()` becomes true, and the writer goes on. The records of that flush that did not reach
-// the file are lost, and they are always the last ones of the buffer: once the buffer is empty,
-// the last record appended is in the file exactly when recordCount() still counts it.
+// Write failures after creation are not thrown: `failed()` becomes true and the writer goes on.
+// What a write could not put in the file stays kept for the next one; while writes fail, the
+// oldest go past `maxKeptRecords`, and the buffer's own writes are tried at most once per
+// `retryInterval` (an explicit flush() at once). Every write starts at the end of the file's last
+// whole record, so a partial record left by a failed write, cut back or not, is covered by the
+// next one and never read.
 class Writer final {
 public:
     using Clock = std::chrono::steady_clock;
     using Now = std::function<Clock::time_point()>;
+    // The two calls that change the file once it is open: pwrite and ftruncate by default. A test
+    // makes them fail as a full or read-only disk would.
+    struct FileCalls {
+        std::function<ssize_t(int handle, const void* bytes, std::size_t size, off_t offset)> write;
+        std::function<int(int handle, off_t size)> cutBack;
+    };
+    // Where one record is.
+    enum class Place { kept, inFile, dropped };
 
     static constexpr std::size_t flushThreshold = 65'536;
     static constexpr std::chrono::seconds maxBufferAge{5};
+    static constexpr std::size_t maxKeptRecords = 2'400; // 10 minutes of a drive's records
+    static constexpr std::chrono::seconds retryInterval{1};
 
     // Creates the folder, writes the header (replacing any file there) and opens the file for
     // appending. Throws veq::Error when any of that fails, or for more than 65,535 channels.
     // `now` tells the age of buffered records (the steady clock when none is given).
-    Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate, Now now = {});
+    Writer(std::filesystem::path url, std::vector<Channel> channels, Date startDate, Now now = {},
+           FileCalls calls = {});
     ~Writer();
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
-    // Buffers one record; a list of the wrong length is padded with missing values or cut to
-    // the channel count so that no later record is misaligned.
-    void append(std::uint32_t milliseconds, std::span<const std::optional<float>> values);
+    // Buffers one record and returns its number (the first appended is 0); a list of the wrong
+    // length is padded with missing values or cut to the channel count so that no later record
+    // is misaligned.
+    std::uint64_t append(std::uint32_t milliseconds, std::span<const std::optional<float>> values);
+    // Writes every kept record now, whatever failed before.
     void flush();
     // Flushes once the oldest buffered record is `maxBufferAge` old; otherwise does nothing.
     void flushIfDue();
-    // Flushes and closes; calling it again does nothing.
+    // Flushes and closes; records it could not write are dropped. Calling it again does nothing.
     void close();
 
     const std::filesystem::path& url() const { return url_; }
     const std::vector<Channel>& channels() const { return channels_; }
     Date startDate() const { return startDate_; }
-    // Records appended less those lost in failed writes; records still buffered count.
-    std::size_t recordCount() const { return recordCount_; }
+    // Records in the file and those kept for it; records dropped are not counted.
+    std::size_t recordCount() const { return recordsInFile_ + keptRecords(); }
+    // Whole records in the file, those kept apart.
+    std::size_t recordsInFile() const { return recordsInFile_; }
+    // Where the record of that number is; a number not yet given counts as kept.
+    Place place(std::uint64_t number) const;
     // True once any write or close has failed.
     bool failed() const { return failed_; }
 
 private:
+    std::size_t recordSize() const { return 4 + 4 * channels_.size(); }
+    std::size_t keptRecords() const { return static_cast<std::size_t>(nextNumber_ - keptFrom_); }
     // Whether the buffer's oldest record is maxBufferAge old at `now`.
     bool dueAt(Clock::time_point now) const { return !buffer_.empty() && now - oldestBuffered_ >= maxBufferAge; }
+    // The buffer's own write: none while a failed write's retry interval runs.
+    bool mayWriteAt(Clock::time_point now) const { return !retryAt_ || now >= *retryAt_; }
+    void write(Clock::time_point now);
+    // Past maxKeptRecords, while writes fail, the oldest records go.
+    void keepWithinBound();
+    void dropOldest(std::size_t count);
 
     std::filesystem::path url_;
     std::vector<Channel> channels_;
     Date startDate_;
     int handle_ = -1;
     Now now_;
-    std::vector<std::uint8_t> buffer_;
+    FileCalls calls_;
+    std::vector<std::uint8_t> buffer_; // the kept records, oldest first
     Clock::time_point oldestBuffered_{}; // when the first record now in the buffer was appended
-    std::size_t recordCount_ = 0;
-    std::uint64_t committedSize_ = 0; // bytes of the file known to end on a whole record
+    std::optional<Clock::time_point> retryAt_; // after a failed write, when the buffer may try again
+    std::uint64_t nextNumber_ = 0;
+    std::uint64_t keptFrom_ = 0; // number of the buffer's first record
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> dropped_; // numbers [first, end) dropped, in order
+    std::size_t recordsInFile_ = 0;
+    std::uint64_t committedSize_ = 0; // bytes of the file up to the end of its last whole record
     bool failed_ = false;
-    bool writable_ = true; // false once the file could not be cut back after a failed write
 };
 
 } // namespace veq::TelemetryFile

@@ -206,19 +206,29 @@ void TelemetryStore::writeRecord(double t, Changes& changes) {
             recordValues_.push_back(std::nullopt);
         }
     }
-    const std::size_t recordsBefore = writer_->recordCount();
-    writer_->append(recordMilliseconds(t), recordValues_);
-    if (!zeroToHundredToWrite_) return;
-    // A crash must not leave a 0-100 whose run the file lacks: the first record at or after the
-    // reading that timed it goes to disk now rather than within the writer's age limit.
-    const double timed = *std::exchange(zeroToHundredToWrite_, std::nullopt);
-    writer_->flush();
-    // The buffer is empty now: the record is in the file unless a write lost it, which takes the
-    // count back below it (a failed write loses the last records of its buffer). A write that
-    // failed earlier in the drive lost other records and changes nothing here.
-    if (writer_->recordCount() <= recordsBefore || !recordReaches100()) return;
-    writtenZeroToHundredSec_ = timed;
-    changes.writtenZeroToHundred = true;
+    const std::uint64_t record = writer_->append(recordMilliseconds(t), recordValues_);
+    if (zeroToHundredToWrite_) {
+        // A crash must not leave a 0-100 whose run the file lacks: the first record at or after the
+        // reading that timed it goes to disk now rather than within the writer's age limit, and
+        // the time counts once that record is in the file, by this write or a later one.
+        const double timed = *std::exchange(zeroToHundredToWrite_, std::nullopt);
+        if (recordReaches100()) runsToWrite_.push_back({record, timed});
+        writer_->flush();
+    }
+    takeWrittenRuns(changes);
+}
+
+void TelemetryStore::takeWrittenRuns(Changes& changes) {
+    while (!runsToWrite_.empty()) {
+        const auto place = writer_->place(runsToWrite_.front().record);
+        if (place == TelemetryFile::Writer::Place::kept) return;
+        // Each run timed is better than the ones before it.
+        if (place == TelemetryFile::Writer::Place::inFile) {
+            writtenZeroToHundredSec_ = runsToWrite_.front().seconds;
+            changes.writtenZeroToHundred = true;
+        }
+        runsToWrite_.pop_front();
+    }
 }
 
 // A speed dropped below 100 km/h again before the record (a lift-off at 100) leaves a file
@@ -284,15 +294,20 @@ std::map<std::uint8_t, double> TelemetryStore::replayValues(double seconds) cons
     return snapshots_[static_cast<std::size_t>(best)].dictionary();
 }
 
-void TelemetryStore::closeWriter() {
-    if (!writer_) return;
+std::optional<TelemetryStore::ClosedFile> TelemetryStore::stopRecording() {
+    if (!writer_) return std::nullopt;
     writer_->close();
+    Changes changes;
+    takeWrittenRuns(changes); // the closing write may have put a run's record in the file
+    const ClosedFile closed{writer_->recordsInFile(), writer_->failed()};
     writer_.reset();
     Q_EMIT writerChanged();
+    announce(changes);
+    return closed;
 }
 
 void TelemetryStore::reset() {
-    closeWriter();
+    stopRecording();
     assignObservable(this, recordingURL_, std::nullopt, &TelemetryStore::recordingURLChanged);
     Changes changes;
     changes.stats = !stats_.empty();
@@ -303,6 +318,7 @@ void TelemetryStore::reset() {
     changes.writtenZeroToHundred = writtenZeroToHundredSec_.has_value();
     writtenZeroToHundredSec_.reset();
     zeroToHundredToWrite_.reset();
+    runsToWrite_.clear();
     changes.snapshots = !snapshots_.empty();
     snapshots_.clear();
     recordStart_.reset();
@@ -342,16 +358,19 @@ void TelemetryStore::startRecording(const std::vector<std::uint8_t>& pids,
     }
 
     writer_ = std::move(writer); // the previous writer, if any, closes its file as it goes
+    runsToWrite_.clear();        // their numbers were the previous writer's
     Q_EMIT writerChanged();
     writerChannels_ = std::move(identifiers);
     assignObservable(this, recordsGPS_, includeGPS, &TelemetryStore::recordsGPSChanged);
     assignObservable(this, recordingURL_, std::optional<fs::path>(*url), &TelemetryStore::recordingURLChanged);
 }
 
-void TelemetryStore::stopRecording() { closeWriter(); }
-
 void TelemetryStore::flushRecording() {
-    if (writer_) writer_->flush();
+    if (!writer_) return;
+    writer_->flush();
+    Changes changes;
+    takeWrittenRuns(changes);
+    announce(changes);
 }
 
 std::filesystem::path TelemetryStore::defaultSessionDirectory() {
@@ -389,8 +408,11 @@ void TelemetryStore::drainIntake() {
     }
     drained_.clear();
     if (!lastValueAt_ || now - *lastValueAt_ >= rateWindow) applyThroughput(0, changes);
+    if (writer_) {
+        writer_->flushIfDue();
+        takeWrittenRuns(changes);
+    }
     announce(changes);
-    if (writer_) writer_->flushIfDue();
 }
 
 } // namespace veq

@@ -74,9 +74,10 @@ public:
     const std::optional<SteadyTime>& lastValueAt() const { return lastValueAt_; }
     const TripStats& trip() const { return trip_; }
     // The best 0-100 whose run the file on disk holds: the first file record taken at or after the
-    // reading that timed it goes to disk at once, and it counts when that record holds 100 km/h
-    // and reached the file, whatever writes failed before it. A write that loses that record gives
-    // none, so that a crash never leaves a time the file contradicts.
+    // reading that timed it goes to disk at once, and the time counts once a write (that one, or a
+    // later one when it failed) has put that record in the file, provided the record holds
+    // 100 km/h. A record the writer drops gives none, so that a crash never leaves a time the
+    // file contradicts.
     const std::optional<double>& writtenZeroToHundredSec() const { return writtenZeroToHundredSec_; }
     const std::deque<Snapshot>& snapshots() const { return snapshots_; }
     // The open (or last opened) telemetry file.
@@ -87,7 +88,7 @@ public:
     const EventSink& eventSink() const { return eventSink_; }
     void setEventSink(EventSink sink);
 
-    // Records written to the open file; 0 when none is open.
+    // Records taken into the open file, those still kept for a write included; 0 when none is open.
     std::size_t recordedSampleCount() const;
     // Channels of the open file; 0 when none is open.
     std::size_t recordedChannelCount() const { return writer_ ? writer_->channels().size() : 0; }
@@ -118,7 +119,14 @@ public:
     // parameter ascending, then the six GPS channels when asked. A failure changes nothing.
     void startRecording(const std::vector<std::uint8_t>& pids, const std::optional<std::filesystem::path>& directory,
                         bool includeGPS);
-    void stopRecording();
+    // What a closed drive file holds: its whole records, and whether any of its writes failed.
+    struct ClosedFile {
+        std::size_t records = 0;
+        bool failed = false;
+    };
+    // Closes the open file and tells what it holds; nothing when none was open. The recording's
+    // location, channels and figures stay.
+    std::optional<ClosedFile> stopRecording();
     void flushRecording();
     // "Sessions" in the application's data folder, created when missing.
     static std::filesystem::path defaultSessionDirectory();
@@ -165,16 +173,22 @@ private:
     void announce(const Changes& changes);
     void takeSnapshot(Date timestamp, Changes& changes);
     void writeRecord(double t, Changes& changes);
+    // Takes the time of every timed run whose record a write has put in the file, in record order.
+    void takeWrittenRuns(Changes& changes);
     // Whether the record just built holds a speed of 100 km/h or more.
     bool recordReaches100() const;
     std::optional<float> gpsValue(std::uint8_t channel) const;
-    void closeWriter();
 
     std::map<std::uint8_t, PIDStatistics> stats_;
     double requestsPerSecond_ = 0;
     std::optional<SteadyTime> lastValueAt_;
     TripStats trip_;
     std::optional<double> zeroToHundredToWrite_; // timed, its run not yet in a file record
+    struct TimedRun {
+        std::uint64_t record; // the writer's number of the first record at or after the timing
+        double seconds;
+    };
+    std::deque<TimedRun> runsToWrite_; // records holding 100 km/h still kept by the writer
     std::optional<double> writtenZeroToHundredSec_;
     std::deque<Snapshot> snapshots_;
     std::optional<Date> recordStart_;

@@ -2,8 +2,11 @@
 
 #include "TestSupport/FileSizeLimit.hpp"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <unistd.h>
 
 namespace tf = veq::TelemetryFile;
 using namespace veq::testing;
@@ -159,7 +162,7 @@ TEST(TelemetryFileTests, BufferedRecordsReachTheFileOnceTheOldestIsFiveSecondsOl
     std::uint32_t ms = 0;
     for (const auto& [at, appends, onDisk] : steps) {
         now = tf::Writer::Clock::time_point{} + at;
-        appends ? writer.append(ms++, Values{1.0F}) : writer.flushIfDue();
+        appends ? void(writer.append(ms++, Values{1.0F})) : writer.flushIfDue();
         EXPECT_EQ(std::filesystem::file_size(path), header + onDisk * 8) << at.count() << " ms";
     }
     EXPECT_EQ(tf::read(path).records.size(), 8U);
@@ -199,10 +202,10 @@ TEST(TelemetryFileTests, WriterReplacesCreatesFoldersOrFailsWithAFileError) {
     }
 }
 
-TEST(TelemetryFileTests, ShortAndFailedWritesCutBackToTheLastWholeRecord) {
+TEST(TelemetryFileTests, WhatAFailedWriteLeftOutReachesTheFileAtTheNextOne) {
     TemporaryFolder folder;
     const auto path = folder / "full.veqt";
-    tf::Writer writer(path, {{1, "a"}, {2, "b"}}, dateAt(0));
+    tf::Writer writer(path, {{1, "a"}, {2, "b"}}, dateAt(0), [] { return tf::Writer::Clock::time_point{}; });
     const auto header = std::filesystem::file_size(path);
     auto valuesOf = [](std::uint32_t i) { return Values{float(i), float(i) + 0.5F}; };
     std::uint32_t next = 0;
@@ -212,19 +215,83 @@ TEST(TelemetryFileTests, ShortAndFailedWritesCutBackToTheLastWholeRecord) {
         for (; next < 200; ++next) writer.append(next, valuesOf(next));
         writer.flush();
         EXPECT_TRUE(writer.failed());
-        EXPECT_EQ(std::filesystem::file_size(path), header + 83 * 12);
-        EXPECT_EQ(writer.recordCount(), 83U) << "records lost in the failed write are not counted";
+        EXPECT_EQ(std::filesystem::file_size(path), header + 83 * 12) << "the partial record is cut back";
+        EXPECT_EQ(writer.recordsInFile(), 83U);
+        EXPECT_EQ(writer.recordCount(), 200U) << "records a failed write left out are kept";
     }
-    // Space again: what the writer goes on writing lines up with what came before.
+    // Space again: the kept records go first, lined up with what came before.
     for (; next < 203; ++next) writer.append(next, valuesOf(next));
-    EXPECT_EQ(writer.recordCount(), 86U) << "buffered records count";
     writer.close();
-    EXPECT_TRUE(writer.failed());
-    EXPECT_EQ(writer.recordCount(), 86U);
     const auto records = tf::read(path).records;
-    ASSERT_EQ(records.size(), 86U);
-    EXPECT_EQ(records[82], (tf::Record{82, valuesOf(82)}));
-    EXPECT_EQ(records[83], (tf::Record{200, valuesOf(200)}));
+    ASSERT_EQ(records.size(), 203U);
+    for (std::uint32_t i = 0; i < 203; ++i) EXPECT_EQ(records[i], (tf::Record{i, valuesOf(i)})) << i;
+}
+
+// Takes `room` bytes more, then fails as a full disk does; its cut-back fails while `readOnly`.
+struct FailingDisk {
+    std::size_t room = std::numeric_limits<std::size_t>::max();
+    bool readOnly = false;
+    int writes = 0;
+
+    tf::Writer::FileCalls calls() {
+        return {[this](int handle, const void* bytes, std::size_t size, off_t offset) -> ssize_t {
+                    ++writes;
+                    const ssize_t n = room == 0 ? (errno = ENOSPC, -1) : ::pwrite(handle, bytes, std::min(size, room), offset);
+                    if (n > 0 && room != std::numeric_limits<std::size_t>::max()) room -= static_cast<std::size_t>(n);
+                    return n;
+                },
+                [this](int handle, off_t size) { return readOnly ? (errno = EROFS, -1) : ::ftruncate(handle, size); }};
+    }
+};
+
+TEST(TelemetryFileTests, AFailedCutBackLeavesATailThatTheNextWriteCovers) {
+    TemporaryFolder folder;
+    const auto path = folder / "ro.veqt";
+    FailingDisk disk{.readOnly = true};
+    tf::Writer writer(path, {{1, "a"}, {2, "b"}}, dateAt(0), [] { return tf::Writer::Clock::time_point{}; }, disk.calls());
+    const auto header = std::filesystem::file_size(path);
+    for (std::uint32_t i = 0; i < 10; ++i) writer.append(i * 250, Values{float(i), 1.0F});
+    // 2 records of 12 bytes and 6 bytes of the third; nothing; 3 bytes, shorter than the tail.
+    for (const std::size_t room : {30, 0, 3}) {
+        disk.room = room;
+        writer.flush();
+        EXPECT_EQ(std::filesystem::file_size(path), header + 30) << "the tail stays, room " << room;
+        EXPECT_EQ(tf::read(path).records.size(), 2U) << "and is no record, room " << room;
+    }
+    disk = {};
+    writer.append(2500, Values{10.0F, 1.0F});
+    writer.close();
+    const auto records = tf::read(path).records;
+    ASSERT_EQ(records.size(), 11U);
+    for (std::uint32_t i = 0; i < 11; ++i) EXPECT_EQ(records[i], (tf::Record{i * 250, Values{float(i), 1.0F}})) << i;
+}
+
+// Ten minutes of records on a full disk: the age rule's writes come once a second at most, an
+// explicit flush at once, and past the bound the oldest records go.
+TEST(TelemetryFileTests, KeptRecordsAreBoundedAndAFailingDiskIsTriedOnceASecond) {
+    using namespace std::chrono_literals;
+    TemporaryFolder folder;
+    FailingDisk disk{.room = 0};
+    tf::Writer::Clock::time_point now{};
+    tf::Writer writer(folder / "b.veqt", {{0x0D, "V"}}, dateAt(0), [&] { return now; }, disk.calls());
+    constexpr std::uint32_t bound = tf::Writer::maxKeptRecords;
+    for (std::uint32_t i = 0; i < bound + 5; ++i) {
+        now += 250ms;
+        writer.append(i, Values{1.0F});
+    }
+    EXPECT_EQ(disk.writes, (bound + 4 - 20) / 4 + 1) << "from the 21st record, 5 s after the first, one in four";
+    writer.flush();
+    EXPECT_EQ(disk.writes, (bound + 4 - 20) / 4 + 2);
+    EXPECT_EQ(std::pair(writer.place(4), writer.place(5)), std::pair(tf::Writer::Place::dropped, tf::Writer::Place::kept));
+    disk.room = std::numeric_limits<std::size_t>::max();
+    writer.flush();
+    EXPECT_EQ(std::pair(writer.place(0), writer.place(5)), std::pair(tf::Writer::Place::dropped, tf::Writer::Place::inFile));
+    disk.room = 0; // a close that cannot write drops what it kept: the count is the file's
+    writer.append(bound + 5, Values{1.0F});
+    writer.close();
+    EXPECT_EQ(std::pair(writer.recordCount(), writer.place(bound + 5)), std::pair(std::size_t{bound}, tf::Writer::Place::dropped));
+    const auto records = tf::read(folder / "b.veqt").records;
+    EXPECT_EQ(std::pair(records.front().milliseconds, records.back().milliseconds), std::pair(5U, bound + 4));
 }
 
 TEST(TelemetryFileContentsTests, HeldFillsHolesUpToTheGapAfterTheLastRealValue) {

@@ -222,30 +222,48 @@ TEST(TelemetryStoreTests, RecordedFileReadsBackWithEveryChannelInOrder) {
               (std::vector<TelemetryFile::Channel>{{0xE7, "PID 0xE7"}}));
 }
 
-// A file that could not take the run gives no 0-100 to the drive's record; the trip keeps it.
-// A later run counts once its record is in the file, whatever failed before and whichever write
-// took the record there.
-TEST(TelemetryStoreTests, AFailedFileHoldsNoZeroToHundred) {
+// The drive's record takes a 0-100 once a write has put its run's record in the file: the extra
+// write, a retry after it failed, or the age rule. One the writer drops gives none; the trip keeps it.
+TEST(TelemetryStoreTests, TheZeroToHundredCountsOnceAWritePutsItsRunInTheFile) {
     TemporaryFolder folder;
     std::chrono::steady_clock::time_point fileClock{};
     TelemetryStore store(nullptr, [&] { return fileClock; });
     store.startRecording({speed}, folder.path(), false);
-    const auto header = std::filesystem::file_size(*store.recordingURL());
     const std::optional<double> none;
-    const struct { double t; int clock; double kmh; bool diskFull; std::optional<double> timed, written; } steps[] = {
-        {0, 0, 0, false, none, none}, {4, 4, 100, true, 4.0, none}, // the run's record lost
-        {5, 5, 0, false, 4.0, none}, {8, 8, 100, false, 3.0, 3.0},   // written by the extra write
-        {9, 9, 0, false, 3.0, 3.0}, {11, 14, 100, false, 2.0, 2.0}}; // by the age rule as it is added
+    const auto setClock = [&](double seconds) {
+        fileClock = std::chrono::steady_clock::time_point(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(seconds)));
+    };
+    // A step with no speed is the drain timer's: no value comes.
+    const struct { double t, clock; std::optional<double> kmh; bool diskFull; std::optional<double> timed, written; } steps[] = {
+        {0, 0, 0, false, none, none}, {4, 4, 100, true, 4.0, none}, // the extra write fails
+        {4.5, 4.5, 0, false, 4.0, none},                             // no write is due yet
+        {0, 5, none, false, 4.0, 4.0},                               // the timer's retry writes the run's record
+        {5, 5, 0, false, 4.0, 4.0}, {8, 8, 100, false, 3.0, 3.0},   // written by the extra write
+        {9, 9, 0, false, 3.0, 3.0}, {11, 14, 100, true, 2.0, 3.0},   // the age rule and the extra write fail
+        {11.25, 15, 0, false, 2.0, 2.0}};                            // a record added writes it
     for (const auto& step : steps) {
-        fileClock = std::chrono::steady_clock::time_point(std::chrono::seconds(step.clock));
         std::optional<FileSizeLimit> full;
         if (step.diskFull) {
-            ASSERT_TRUE(full.emplace(header + 12).active()); // the record before the run fits
+            ASSERT_TRUE(full.emplace(std::filesystem::file_size(*store.recordingURL()) + 4).active()); // not a record more
         }
-        store.ingest(measured(speed, step.kmh, at(step.t)));
+        setClock(step.clock);
+        step.kmh ? store.ingest(measured(speed, *step.kmh, at(step.t))) : store.drainIntake();
         EXPECT_TRUE(store.trip().zeroToHundredSec == step.timed && store.writtenZeroToHundredSec() == step.written)
-            << step.t;
+            << step.clock;
     }
+    // A better run whose record the bound on kept records drops while the disk is full.
+    const auto ingestAt = [&](double t, double kmh) {
+        setClock(t);
+        store.ingest(measured(speed, kmh, at(t)));
+    };
+    ingestAt(20, 0);
+    std::optional<FileSizeLimit> full(std::in_place, std::filesystem::file_size(*store.recordingURL()));
+    for (std::size_t i = 0; i <= TelemetryFile::Writer::maxKeptRecords; ++i) ingestAt(21.5 + i * 0.25, 100);
+    full.reset();
+    ingestAt(1000, 0);
+    EXPECT_TRUE(store.trip().zeroToHundredSec == 1.5 && store.writtenZeroToHundredSec() == 2.0);
+    EXPECT_EQ(TelemetryFile::read(*store.recordingURL()).records.back().milliseconds, 1'000'000U) << "writing resumed";
 }
 
 TEST(TelemetryStoreTests, RecordTimesSaturateAtTheEndsOfTheirRange) {
