@@ -1,9 +1,6 @@
 #pragma once
 
 #include "VEQStore/Catalog/SessionCatalog.hpp"
-#include "VEQStore/Telemetry/TelemetryFile.hpp"
-
-#include <optional>
 
 // Drives that a crash cut short. A drive gets its end and figures when it is synchronised (a
 // disconnection, a lost link, the window closing); a killed process reaches none of these, and
@@ -11,15 +8,9 @@
 // recorded up to the last flush.
 namespace veq::InterruptedDrives {
 
-// What a record that started at `recordStart` gets from its drive file (nothing when the file is
-// missing or unreadable): the end of the file's last whole record, never before the record's
-// start; the file's record count; distance, top speed and fuel from the file's speed, fuel-rate
-// and air-flow values, fed in record order. The trouble-code count and the 0-100 time are left
-// out: the file neither holds the codes nor tells where polling was paused.
-SessionCatalog::Update completion(SessionRecord::Date recordStart, const std::optional<TelemetryFile::Contents>& drive);
-
-// Completes and saves every record of `catalog` that has no end date. Only for the one instance
-// that holds the data folder: there, no such record is a drive under way.
+// Completes and saves every record of `catalog` that has no end date, from its own file
+// (DriveFigures::fromFile); trouble codes and the 0-100 time stay as they were. Only for the one
+// instance that holds the data folder: there, no such record is a drive under way.
 void completeAll(SessionCatalog& catalog);
 
 } // namespace veq::InterruptedDrives

@@ -47,6 +47,12 @@ constexpr std::string_view insertRecord =
     "sampleCount, channelCount, distanceKm, maxSpeedKmh, fuelLiters, dtcCount, zeroToHundredSec, note) "
     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
+// The same fields in the same order, the row named by its storeID last.
+constexpr std::string_view rewriteRecord =
+    "UPDATE SessionRecord SET identifier = ?, startDate = ?, endDate = ?, vin = ?, profileID = ?, profileName = ?, "
+    "fileName = ?, sampleCount = ?, channelCount = ?, distanceKm = ?, maxSpeedKmh = ?, fuelLiters = ?, dtcCount = ?, "
+    "zeroToHundredSec = ?, note = ? WHERE storeID = ?";
+
 using Date = SessionRecord::Date;
 
 std::int64_t storedDate(Date date) {
@@ -60,6 +66,25 @@ Date dateFromStore(std::int64_t nanoseconds) {
 std::optional<std::int64_t> storedDate(const std::optional<Date>& date) {
     if (!date) return std::nullopt;
     return storedDate(*date);
+}
+
+// Binds every field of `record` as parameters 1 to 15, in the order of insertRecord and rewriteRecord.
+void bindFields(sqlite::Statement& statement, const SessionRecord& record) {
+    statement.bind(1, record.identifier.uuidString());
+    statement.bind(2, storedDate(record.startDate));
+    statement.bind(3, storedDate(record.endDate));
+    statement.bind(4, record.vin);
+    statement.bind(5, record.profileID);
+    statement.bind(6, record.profileName);
+    statement.bind(7, record.fileName);
+    statement.bind(8, record.sampleCount);
+    statement.bind(9, record.channelCount);
+    statement.bind(10, record.distanceKm);
+    statement.bind(11, record.maxSpeedKmh);
+    statement.bind(12, record.fuelLiters);
+    statement.bind(13, record.dtcCount);
+    statement.bind(14, record.zeroToHundredSec);
+    statement.bind(15, record.note);
 }
 
 SessionRecord recordFromRow(const sqlite::Statement& row) {
@@ -242,28 +267,38 @@ SessionRecord SessionCatalog::createSession(std::string fileName, std::optional<
                                             std::optional<std::string> profileName, std::optional<Date> startDate) {
     SessionRecord record(startDate.value_or(std::chrono::system_clock::now()), std::move(vin), std::move(profileID),
                          std::move(profileName), std::move(fileName));
-    auto insert = store_->db.prepare(insertRecord);
-    insert.bind(1, record.identifier.uuidString());
-    insert.bind(2, storedDate(record.startDate));
-    insert.bind(3, storedDate(record.endDate));
-    insert.bind(4, record.vin);
-    insert.bind(5, record.profileID);
-    insert.bind(6, record.profileName);
-    insert.bind(7, record.fileName);
-    insert.bind(8, record.sampleCount);
-    insert.bind(9, record.channelCount);
-    insert.bind(10, record.distanceKm);
-    insert.bind(11, record.maxSpeedKmh);
-    insert.bind(12, record.fuelLiters);
-    insert.bind(13, record.dtcCount);
-    insert.bind(14, record.zeroToHundredSec);
-    insert.bind(15, record.note);
-    insert.step();
-    if (insert.done()) record.storeID = sqlite3_last_insert_rowid(store_->db.handle());
+    save(record);
     return record;
 }
 
-void SessionCatalog::update(SessionRecord& record, const Update& changes) {
+bool SessionCatalog::save(SessionRecord& record) {
+    if (record.storeID == 0) {
+        auto insert = store_->db.prepare(insertRecord);
+        bindFields(insert, record);
+        insert.step();
+        if (!insert.done()) return false;
+        record.storeID = sqlite3_last_insert_rowid(store_->db.handle());
+        return true;
+    }
+    auto rewrite = store_->db.prepare(rewriteRecord);
+    bindFields(rewrite, record);
+    rewrite.bind(16, record.storeID);
+    rewrite.step();
+    return rewrite.done();
+}
+
+void SessionCatalog::Update::applyTo(SessionRecord& record) const {
+    if (endDate) record.endDate = endDate;
+    if (sampleCount) record.sampleCount = *sampleCount;
+    if (channelCount) record.channelCount = *channelCount;
+    if (distanceKm) record.distanceKm = *distanceKm;
+    if (maxSpeedKmh) record.maxSpeedKmh = *maxSpeedKmh;
+    if (fuelLiters) record.fuelLiters = *fuelLiters;
+    if (dtcCount) record.dtcCount = *dtcCount;
+    if (zeroToHundredSec) record.zeroToHundredSec = zeroToHundredSec;
+}
+
+bool SessionCatalog::update(SessionRecord& record, const Update& changes) {
     std::string assignments;
     const auto assign = [&](bool present, std::string_view column) {
         if (!present) return;
@@ -279,16 +314,9 @@ void SessionCatalog::update(SessionRecord& record, const Update& changes) {
     assign(changes.dtcCount.has_value(), "dtcCount");
     assign(changes.zeroToHundredSec.has_value(), "zeroToHundredSec");
 
-    if (changes.endDate) record.endDate = changes.endDate;
-    if (changes.sampleCount) record.sampleCount = *changes.sampleCount;
-    if (changes.channelCount) record.channelCount = *changes.channelCount;
-    if (changes.distanceKm) record.distanceKm = *changes.distanceKm;
-    if (changes.maxSpeedKmh) record.maxSpeedKmh = *changes.maxSpeedKmh;
-    if (changes.fuelLiters) record.fuelLiters = *changes.fuelLiters;
-    if (changes.dtcCount) record.dtcCount = *changes.dtcCount;
-    if (changes.zeroToHundredSec) record.zeroToHundredSec = changes.zeroToHundredSec;
-
-    if (assignments.empty() || record.storeID == 0) return;
+    changes.applyTo(record);
+    if (record.storeID == 0) return false;
+    if (assignments.empty()) return true;
     auto statement = store_->db.prepare(fmt::format("UPDATE SessionRecord SET {} WHERE storeID = ?", assignments));
     int index = 1;
     if (changes.endDate) statement.bind(index++, storedDate(*changes.endDate));
@@ -300,7 +328,8 @@ void SessionCatalog::update(SessionRecord& record, const Update& changes) {
     if (changes.dtcCount) statement.bind(index++, *changes.dtcCount);
     if (changes.zeroToHundredSec) statement.bind(index++, *changes.zeroToHundredSec);
     statement.bind(index, record.storeID);
-    statement.step(); // a failed save is not reported
+    statement.step();
+    return statement.done();
 }
 
 void SessionCatalog::remove(const SessionRecord& record) {

@@ -16,7 +16,8 @@ namespace veq {
 // folder, beside the drives' own telemetry files. When that file cannot be used (damaged, from
 // an unknown version, not ours) the catalogue keeps this run's drives in memory, leaves the file
 // exactly as it was, and says so once on standard error.
-// Used by one thread at a time (the interface's); no operation throws or reports a failure.
+// Used by one thread at a time (the interface's); no operation throws. Creating, updating and
+// saving a record tell whether the store took the row, so that the caller can save it again.
 class SessionCatalog {
 public:
     using Date = SessionRecord::Date;
@@ -33,6 +34,9 @@ public:
         std::optional<double> fuelLiters{};
         std::optional<std::int64_t> dtcCount{};
         std::optional<double> zeroToHundredSec{};
+
+        // Sets the present figures on a record in memory.
+        void applyTo(SessionRecord& record) const;
     };
 
     // Opens the catalogue in `directory` (defaultDirectory() when none), creating the folder;
@@ -53,13 +57,17 @@ public:
     std::vector<SessionRecord> allSessions() const;
 
     // A new record, stored and returned. It starts at `startDate` (a saved range passes its own
-    // start), or now.
+    // start), or now. Its storeID stays 0 when the store did not take it.
     SessionRecord createSession(std::string fileName, std::optional<std::string> vin,
                                 std::optional<std::string> profileID, std::optional<std::string> profileName,
                                 std::optional<Date> startDate = std::nullopt);
 
-    // Sets the present figures on `record` and in the store.
-    void update(SessionRecord& record, const Update& changes);
+    // Sets the present figures on `record` and in the store; false when the store did not take
+    // them (a record never stored included), the record in memory changed all the same.
+    bool update(SessionRecord& record, const Update& changes);
+    // Writes every field of `record` to the store, inserting it when it was never stored (its
+    // storeID is then set); false when the store did not take it.
+    bool save(SessionRecord& record);
 
     // Removes the drive's file and its record.
     void remove(const SessionRecord& record);

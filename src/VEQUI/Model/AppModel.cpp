@@ -77,6 +77,12 @@ AppModel::AppModel(Environment environment, QObject* parent)
     // under way. A disconnection lets the record go before it empties the codes.
     QObject::connect(this, &AppModel::dtcsChanged, this, &AppModel::recordDriveFigures);
     QObject::connect(store_, &TelemetryStore::writtenZeroToHundredChanged, this, &AppModel::recordDriveFigures);
+    pendingSessionsTimer_ = new QTimer(this);
+    QObject::connect(pendingSessionsTimer_, &QTimer::timeout, this, [this] {
+        const std::size_t before = pendingSessions_.size();
+        savePendingSessions();
+        if (pendingSessions_.size() < before) refreshSessions();
+    });
 }
 
 AppModel::~AppModel() {
@@ -88,6 +94,7 @@ AppModel::~AppModel() {
         const QSignalBlocker quietStore(store_);
         store_->drainIntake();
         syncCurrentSession();
+        savePendingSessions(); // a last try for a record the store did not take
     }
     // A polling thread waiting on a full hand-over queue is released before the tasks are joined.
     store_->closeIntake();

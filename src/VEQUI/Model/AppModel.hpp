@@ -438,7 +438,10 @@ public:
     // --- Session catalogue ---------------------------------------------------------------------
 
     void refreshSessions();
-    // Writes the current drive's figures into its catalogue record, when there is one.
+    // Ends the current drive, when there is one: closes its file first, then writes the end and
+    // figures into its catalogue record. The record states no more than the file holds: its count
+    // is the closed file's, and after any failed write its end, distance, top speed, fuel and
+    // 0-100 are the file's own.
     void syncCurrentSession();
     // Deletes the drive's record and file, then lists the drives again. The drive being recorded
     // is refused (its file is still being written), and so is a drive being exported: nothing changes.
@@ -581,6 +584,14 @@ private:
     // Writes the trouble-code count and the best 0-100 whose run is on disk into the record of the
     // drive under way when they differ from what it holds, with no end date nor record count.
     void recordDriveFigures();
+    // Catalogue writes (AppModelSessions.cpp). Each first saves, whole, the records the store did
+    // not take earlier; a record it does not take now stays pending, whole, and is saved again
+    // before the next write and on a timer meanwhile, so that a full disk costs the catalogue
+    // nothing once it frees.
+    SessionRecord createSessionRecord(const std::filesystem::path& file, std::optional<Date> start = std::nullopt);
+    void saveSession(SessionRecord& record, const SessionCatalog::Update& changes);
+    void savePendingSessions();
+    void keepPending(const SessionRecord& record);
     void setLinkNotice(LinkNotice notice);
 
     // Recorder commands, one queue per recorder so that they run in call order.
@@ -678,6 +689,8 @@ private:
     std::optional<SessionRecord> currentSession_;
     std::optional<SessionRecord> lostDrive_; // the drive the lost link ended, until disconnection
     std::unordered_set<SessionRecord> exportingDrives_;
+    std::vector<SessionRecord> pendingSessions_; // whole, as the store has still to take them
+    QTimer* pendingSessionsTimer_ = nullptr;     // running while any record is pending
     const std::vector<VehicleProfile> profiles_;
     std::optional<VehicleProfile> selectedProfile_;
     bool profileMatchedFromVIN_ = false;

@@ -434,19 +434,13 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
     store_->setEventSink([recorder](std::uint8_t channel, float value, Date at) { recorder->record(channel, value, at); });
 
     if (const auto& url = store_->recordingURL()) {
-        std::optional<std::string> profileID;
-        std::optional<std::string> profileName;
-        if (selectedProfile_) {
-            profileID = selectedProfile_->id;
-            profileName = selectedProfile_->displayName();
-        }
-        currentSession_ = sessionCatalog_->createSession(url->filename().string(), vin_, profileID, profileName);
+        currentSession_ = createSessionRecord(*url);
         // The channels are fixed when the file opens; the syncs leave the count as it is set here.
         // The codes were read before: in the record from the start, a crash keeps them.
         SessionCatalog::Update opening;
         opening.channelCount = static_cast<std::int64_t>(store_->recordedChannelCount());
         opening.dtcCount = static_cast<std::int64_t>(dtcs_.size());
-        sessionCatalog_->update(*currentSession_, opening);
+        saveSession(*currentSession_, opening);
         refreshSessions();
     }
 

@@ -44,8 +44,8 @@ void AppModel::endDriveAtLoss() {
     if (linkNotice_ == LinkNotice::linkLost) return;
     // What was measured before the loss still reaches the file and the catalogue, now and not at
     // a disconnection that may never come (the application killed, the machine put to sleep).
-    // The file is closed and the record no longer current: a later disconnection or the window
-    // closing must not move the drive's end to their own moment.
+    // The file is closed (by the sync, or here without a record) and the record no longer current:
+    // a later disconnection or the window closing must not move the drive's end to their own moment.
     store_->drainIntake();
     syncCurrentSession();
     store_->stopRecording();

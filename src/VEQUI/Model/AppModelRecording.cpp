@@ -246,20 +246,13 @@ void AppModel::finishSave(const std::shared_ptr<EventRecorder>& recorder, const 
     setLastSavedLog(saved);
     const fs::path& folder = sessionCatalog_->sessionsDirectory();
     if (TelemetryFile::isOwnFileName(saved.url) && standardised(saved.url.parent_path()) == standardised(folder)) {
-        std::optional<std::string> profileID;
-        std::optional<std::string> profileName;
-        if (selectedProfile_) {
-            profileID = selectedProfile_->id;
-            profileName = selectedProfile_->displayName();
-        }
         // The record starts where the stretch starts, not when it was saved.
-        SessionRecord record =
-            sessionCatalog_->createSession(saved.url.filename().string(), vin_, profileID, profileName, start);
+        SessionRecord record = createSessionRecord(saved.url, start);
         SessionCatalog::Update changes;
         changes.endDate = end;
         changes.sampleCount = static_cast<std::int64_t>(saved.records);
         changes.channelCount = static_cast<std::int64_t>(saved.channels);
-        sessionCatalog_->update(record, changes);
+        saveSession(record, changes);
         refreshSessions();
     }
     if (recorder == recorder_) setLogPhase(LogPhase::idle());

@@ -1,24 +1,42 @@
-// The session catalogue as the model keeps it: the list of past drives and the current drive's record.
+// The session catalogue as the model keeps it: the list of past drives, the current drive's
+// record, and the records the store has still to take.
 #include "VEQUI/Model/AppModel.hpp"
+
+#include "VEQUI/Model/DriveFigures.hpp"
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace veq {
+
+namespace {
+
+constexpr std::chrono::seconds pendingSaveInterval{5};
+
+} // namespace
 
 void AppModel::refreshSessions() { setPastSessions(sessionCatalog_->allSessions()); }
 
 void AppModel::syncCurrentSession() {
     if (!currentSession_) return;
-    const TripStats& trip = store_->trip();
+    const std::optional<TelemetryStore::ClosedFile> closed = store_->stopRecording();
     SessionCatalog::Update changes;
-    changes.endDate = std::chrono::system_clock::now();
-    changes.sampleCount = static_cast<std::int64_t>(store_->recordedSampleCount());
-    changes.distanceKm = trip.distanceKm;
-    changes.maxSpeedKmh = trip.maxSpeedKmh;
-    changes.fuelLiters = trip.fuelLiters;
+    if (closed && closed->failed) {
+        // Records were lost: the trip counted readings the file does not hold.
+        changes = DriveFigures::fromFile(currentSession_->startDate, sessionCatalog_->contents(*currentSession_));
+        changes.zeroToHundredSec = store_->writtenZeroToHundredSec();
+    } else {
+        const TripStats& trip = store_->trip();
+        changes.endDate = std::chrono::system_clock::now();
+        changes.sampleCount = static_cast<std::int64_t>(closed ? closed->records : 0);
+        changes.distanceKm = trip.distanceKm;
+        changes.maxSpeedKmh = trip.maxSpeedKmh;
+        changes.fuelLiters = trip.fuelLiters;
+        changes.zeroToHundredSec = trip.zeroToHundredSec;
+    }
     changes.dtcCount = static_cast<std::int64_t>(dtcs_.size());
-    changes.zeroToHundredSec = trip.zeroToHundredSec;
-    sessionCatalog_->update(*currentSession_, changes);
+    saveSession(*currentSession_, changes);
     refreshSessions();
 }
 
@@ -36,13 +54,65 @@ void AppModel::recordDriveFigures() {
         changes.zeroToHundredSec = best;
     }
     if (!changes.dtcCount && !changes.zeroToHundredSec) return;
-    sessionCatalog_->update(*currentSession_, changes);
+    saveSession(*currentSession_, changes);
     refreshSessions();
+}
+
+SessionRecord AppModel::createSessionRecord(const std::filesystem::path& file, std::optional<Date> start) {
+    savePendingSessions();
+    std::optional<std::string> profileID;
+    std::optional<std::string> profileName;
+    if (selectedProfile_) {
+        profileID = selectedProfile_->id;
+        profileName = selectedProfile_->displayName();
+    }
+    SessionRecord record = sessionCatalog_->createSession(file.filename().string(), vin_, profileID, profileName, start);
+    if (record.storeID == 0) keepPending(record);
+    return record;
+}
+
+void AppModel::saveSession(SessionRecord& record, const SessionCatalog::Update& changes) {
+    const auto pending = std::ranges::find(pendingSessions_, record.identifier, &SessionRecord::identifier);
+    if (pending != pendingSessions_.end()) {
+        // The store lacks earlier figures of this record as well: it goes whole.
+        changes.applyTo(record);
+        *pending = record;
+        savePendingSessions();
+        return;
+    }
+    savePendingSessions();
+    if (!sessionCatalog_->update(record, changes)) keepPending(record);
+}
+
+void AppModel::keepPending(const SessionRecord& record) {
+    const auto pending = std::ranges::find(pendingSessions_, record.identifier, &SessionRecord::identifier);
+    if (pending != pendingSessions_.end()) {
+        *pending = record;
+    } else {
+        pendingSessions_.push_back(record);
+    }
+    if (!pendingSessionsTimer_->isActive()) pendingSessionsTimer_->start(pendingSaveInterval);
+}
+
+void AppModel::savePendingSessions() {
+    if (pendingSessions_.empty()) return;
+    std::erase_if(pendingSessions_, [this](SessionRecord& record) {
+        if (!sessionCatalog_->save(record)) return false;
+        // A record inserted only now takes its identity in the model's hands too.
+        for (auto* held : {&currentSession_, &lostDrive_}) {
+            if (*held && (*held)->identifier == record.identifier) (*held)->storeID = record.storeID;
+        }
+        return true;
+    });
+    if (pendingSessions_.empty()) pendingSessionsTimer_->stop();
 }
 
 void AppModel::deleteSession(const SessionRecord& record) {
     // Removing the live drive's file would lose the drive while the store still writes to it.
     if (isCurrentSession(record) || isExporting(record)) return;
+    savePendingSessions();
+    // A record deleted is no longer to be saved.
+    std::erase(pendingSessions_, record);
     sessionCatalog_->remove(record);
     refreshSessions();
 }

@@ -2,6 +2,7 @@
 
 #include "VEQStore/StoreFixtures.hpp"
 #include "TestSupport/EndedProcess.hpp"
+#include "TestSupport/FileSizeLimit.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -108,6 +109,25 @@ TEST(SessionCatalog, UpdateSetsOnlyThePresentFigures) {
               std::tuple(20, 6, 90.0, 8.5, std::string("VIN")));
     EXPECT_TRUE(std::isnan(stored.fuelLiters));
     EXPECT_FALSE(stored.endDate.has_value());
+}
+
+// A full disk: creation and updates say the store did not take the row, the records in memory
+// hold their figures all the same, and a whole save once there is room stores them as they are.
+TEST(SessionCatalog, ARowTheStoreDidNotTakeIsSavedWholeOnceThereIsRoom) {
+    testing::TemporaryFolder folder;
+    SessionCatalog catalog(folder.path());
+    SessionRecord stored = catalog.createSession("stored.veqt", {}, {}, {}, day1);
+    std::optional<testing::FileSizeLimit> full(std::in_place, 1);
+    SessionRecord fresh = catalog.createSession("fresh.veqt", "VIN", {}, {}, day1 + hours{1});
+    EXPECT_TRUE(full->active() && fresh.storeID == 0);
+    EXPECT_FALSE(catalog.update(fresh, {.sampleCount = 5}) || catalog.update(stored, {.dtcCount = 2}));
+    full.reset();
+    EXPECT_EQ(catalog.allSessions().at(0).dtcCount, 0);
+    EXPECT_TRUE(catalog.save(fresh) && catalog.save(stored) && catalog.update(fresh, {.endDate = day1 + hours{2}}));
+    const auto listed = SessionCatalog(folder.path()).allSessions();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(fields(listed[0]), fields(fresh));
+    EXPECT_EQ(fields(listed[1]), fields(stored));
 }
 
 // A stored name that is not one plain file name never reaches a file, neither outside the

@@ -5,8 +5,11 @@
 #include "ModelFixtures.hpp"
 
 #include "VEQEngine/Coding/RecipeCatalog.hpp"
+#include "VEQUI/Model/DriveFigures.hpp"
 #include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQVehicle/VehicleProfileCatalog.hpp"
+
+#include "TestSupport/FileSizeLimit.hpp"
 
 #include <QSignalSpy>
 
@@ -434,4 +437,54 @@ TEST(AppModelTests, CatalogueOperationsOnTheCurrentDrive) {
     Access::setDtcs(m, {});
     Access::setDtcs(m, two);
     EXPECT_TRUE(m.pastSessions().at(0).dtcCount == 2 && !m.pastSessions().at(0).zeroToHundredSec);
+}
+
+// The catalogue's journal cannot grow while the drive's small file still can: the saves the store
+// did not take are made again, whole, by the timer or before the next save.
+TEST(AppModelTests, ARecordTheCatalogueDidNotTakeIsSavedWholeLater) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    auto& catalog = m.sessionCatalog();
+    m.store().startRecording({0x0D}, catalog.sessionsDirectory(), false);
+    Access::setCurrentSession(m, catalog.createSession(m.store().recordingURL()->filename().string(), w205VIN, none, none));
+    const auto stored = [&] { return SessionCatalog(catalog.sessionsDirectory()).allSessions().at(0); };
+    QTimer& retry = Access::pendingSessionsTimer(m);
+    m.store().ingest(measured(0x0D, 0, at(0)));
+    std::optional<FileSizeLimit> full(std::in_place, 4096);
+    m.store().ingest(measured(0x0D, 100, at(4))); // the run is in the file, the record's save fails
+    full.reset();
+    EXPECT_TRUE(m.store().writtenZeroToHundredSec() == 4.0 && !stored().zeroToHundredSec);
+    EXPECT_TRUE(retry.isActive() && retry.interval() == 5000);
+    QMetaObject::invokeMethod(&retry, "timeout");
+    EXPECT_TRUE(stored().zeroToHundredSec == 4.0 && m.pastSessions().at(0).zeroToHundredSec == 4.0 && !retry.isActive());
+
+    full.emplace(4096);
+    Access::setDtcs(m, {*DTC::decode(0x03, 0x01)});
+    full.reset();
+    m.store().ingest(measured(0x0D, 0, at(5)));
+    m.store().ingest(measured(0x0D, 100, at(7))); // the next save brings the code along
+    EXPECT_TRUE(stored().dtcCount == 1 && stored().zeroToHundredSec == 2.0 && !retry.isActive());
+}
+
+// The file's closing write fails: the ended record states what the file holds, not what the
+// trip saw, and its save, failed on the same full disk, is made once there is room.
+TEST(AppModelTests, ADriveWhoseClosingWriteFailsEndsAsItsFileHoldsIt) {
+    ModelRig rig;
+    AppModel& m = *rig.model;
+    auto& catalog = m.sessionCatalog();
+    m.store().startRecording({0x0D}, catalog.sessionsDirectory(), false);
+    const auto file = *m.store().recordingURL();
+    Access::setCurrentSession(m, catalog.createSession(file.filename().string(), w205VIN, none, none));
+    for (int i = 0; i < 20; ++i) m.store().ingest(measured(0x0D, i * 5, at(i * 0.25))); // up to 95 km/h
+    m.store().flushRecording();
+    std::optional<FileSizeLimit> full(std::in_place, std::filesystem::file_size(file));
+    for (int i = 20; i < 30; ++i) m.store().ingest(measured(0x0D, i * 5, at(i * 0.25))); // on to 145 km/h
+    m.syncCurrentSession();
+    full.reset();
+    EXPECT_TRUE(m.store().trip().zeroToHundredSec && !m.pastSessions().at(0).endDate) << "the save failed as well";
+    QMetaObject::invokeMethod(&Access::pendingSessionsTimer(m), "timeout");
+    const SessionRecord ended = SessionCatalog(catalog.sessionsDirectory()).allSessions().at(0);
+    const auto fromFile = DriveFigures::fromFile(ended.startDate, TelemetryFile::read(file));
+    EXPECT_EQ(std::tuple(ended.endDate, ended.sampleCount, ended.maxSpeedKmh, ended.distanceKm, ended.zeroToHundredSec),
+              std::tuple(fromFile.endDate, std::int64_t{20}, 95.0, *fromFile.distanceKm, std::optional<double>()));
 }

@@ -113,5 +113,6 @@ struct AppModelTestAccess {
     static bool captureRefreshing(const AppModel& m) { return m.captureRefreshTask_ != nullptr; }
     static void setRecorder(AppModel& m, std::shared_ptr<EventRecorder> recorder) { m.setRecorder(std::move(recorder)); }
     static void setCaptureOldestEvent(AppModel& m, std::optional<AppModel::Date> date) { m.setCaptureOldestEvent(date); }
+    static QTimer& pendingSessionsTimer(AppModel& m) { return *m.pendingSessionsTimer_; }
 };
 } // namespace veq
