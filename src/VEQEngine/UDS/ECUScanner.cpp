@@ -32,6 +32,14 @@ bool answers(Ask&& ask) {
     }
 }
 
+// A read's first asks, as askOnceMore() asks them, noting in `noReply` a read left with no reply at
+// all; without `noReply`, the one final ask, whose outcome decides.
+template <class Read>
+auto ask(Read&& read, std::optional<NoReply>* noReply) -> std::optional<decltype(read())> {
+    if (noReply == nullptr) return read();
+    return askOnceMoreNoting(read, *noReply);
+}
+
 // The bytes from 0x20 to 0x7E, in order, as text; nothing when none is.
 std::optional<std::string> printable(const std::vector<std::uint8_t>& bytes) {
     std::string text;
@@ -88,10 +96,7 @@ ECUScanner::Probe ECUScanner::probe(const ECUCandidate& candidate, std::stop_tok
     UDSClient client(session_);
     client.target(candidate.txHeader);
     std::optional<ELM327Session::ExclusiveSection> section;
-    probe.ecu.responded = answers([&] {
-        section.emplace(session_.exclusive(stop));
-        return askOnceMoreNoting([&] { client.testerPresent(stop); return true; }, probe.presence).has_value();
-    });
+    probe.ecu.responded = present(client, section, &probe.presence, stop);
     if (probe.ecu.responded) identify(client, probe, stop);
     return probe;
 }
@@ -108,13 +113,8 @@ void ECUScanner::finish(Probe& probe, bool adapterAnsweredNoData, std::stop_toke
     UDSClient client(session_);
     client.target(probe.ecu.txHeader);
     std::optional<ELM327Session::ExclusiveSection> section;
-    const auto open = [&] { section.emplace(session_.exclusive(stop)); };
     if (presence) {
-        probe.ecu.responded = answers([&] {
-            open();
-            client.testerPresent(stop);
-            return true;
-        });
+        probe.ecu.responded = present(client, section, nullptr, stop);
         if (!probe.ecu.responded) return;
         identify(client, probe, stop);
         // Nothing is left for later twice: what these reads leave unanswered stays unread.
@@ -122,28 +122,31 @@ void ECUScanner::finish(Probe& probe, bool adapterAnsweredNoData, std::stop_toke
         probe.softwareVersion.reset();
         return;
     }
-    if (!(partNumber || softwareVersion) || !toleratingFailure(open)) return;
-    if (partNumber) probe.ecu.partNumber = readASCIIOnce(client, kPartNumber, stop);
-    if (softwareVersion) probe.ecu.softwareVersion = readASCIIOnce(client, kSoftwareVersion, stop);
+    if (!(partNumber || softwareVersion) || !toleratingFailure([&] { section.emplace(session_.exclusive(stop)); })) {
+        return;
+    }
+    if (partNumber) probe.ecu.partNumber = readASCII(client, kPartNumber, nullptr, stop);
+    if (softwareVersion) probe.ecu.softwareVersion = readASCII(client, kSoftwareVersion, nullptr, stop);
+}
+
+bool ECUScanner::present(UDSClient& client, std::optional<ELM327Session::ExclusiveSection>& section,
+                         std::optional<NoReply>* noReply, std::stop_token stop) {
+    return answers([&] {
+        section.emplace(session_.exclusive(stop));
+        return ask([&] { client.testerPresent(stop); return true; }, noReply).has_value();
+    });
 }
 
 void ECUScanner::identify(UDSClient& client, Probe& probe, std::stop_token stop) {
-    probe.ecu.partNumber = readASCII(client, kPartNumber, probe.partNumber, stop);
-    probe.ecu.softwareVersion = readASCII(client, kSoftwareVersion, probe.softwareVersion, stop);
+    probe.ecu.partNumber = readASCII(client, kPartNumber, &probe.partNumber, stop);
+    probe.ecu.softwareVersion = readASCII(client, kSoftwareVersion, &probe.softwareVersion, stop);
 }
 
 std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_t identifier,
-                                                 std::optional<NoReply>& noReply, std::stop_token stop) {
+                                                 std::optional<NoReply>* noReply, std::stop_token stop) {
     std::optional<std::vector<std::uint8_t>> bytes;
-    const auto read = [&] { return client.readDataByIdentifier(identifier, stop); };
-    toleratingFailure([&] { bytes = askOnceMoreNoting(read, noReply); });
+    toleratingFailure([&] { bytes = ask([&] { return client.readDataByIdentifier(identifier, stop); }, noReply); });
     return bytes ? printable(*bytes) : std::nullopt;
-}
-
-std::optional<std::string> ECUScanner::readASCIIOnce(UDSClient& client, std::uint16_t identifier, std::stop_token stop) {
-    std::vector<std::uint8_t> bytes;
-    if (!toleratingFailure([&] { bytes = client.readDataByIdentifier(identifier, stop); })) return std::nullopt;
-    return printable(bytes);
 }
 
 } // namespace veq

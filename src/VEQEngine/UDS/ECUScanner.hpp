@@ -76,13 +76,17 @@ private:
     Probe probe(const ECUCandidate& candidate, std::stop_token stop);
     // Decides the reads the probe left with no reply, at the end of the scan.
     void finish(Probe& probe, bool adapterAnsweredNoData, std::stop_token stop);
+    // Whether the ECU answers its test request, the probe's exclusive section held from then on. With
+    // `noReply`, the first asks (askOnceMore()), one left with no reply noted there; without, the
+    // final ask.
+    bool present(UDSClient& client, std::optional<ELM327Session::ExclusiveSection>& section,
+                 std::optional<NoReply>* noReply, std::stop_token stop);
     // The part number and software version of an ECU found answering, each asked as askOnceMore()
     // asks it; a read left with no reply is noted in the probe.
     static void identify(UDSClient& client, Probe& probe, std::stop_token stop);
+    // As present() asks: the first asks with `noReply`, the final one without.
     static std::optional<std::string> readASCII(UDSClient& client, std::uint16_t identifier,
-                                                std::optional<NoReply>& noReply, std::stop_token stop);
-    // Asked once: the final ask, whose outcome decides.
-    static std::optional<std::string> readASCIIOnce(UDSClient& client, std::uint16_t identifier, std::stop_token stop);
+                                                std::optional<NoReply>* noReply, std::stop_token stop);
 
     ELM327Session& session_;
 };
