@@ -211,7 +211,7 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
         std::optional<std::string> header;
         if (g.keyLength != 0) header = std::string(g.keyText());
         for (std::vector<std::uint8_t>& later : messages.later) response.followUps.push_back({header, std::move(later)});
-        response.ecus.push_back({std::move(header), std::move(messages.first)});
+        response.ecus.push_back({std::move(header), std::move(messages.first), messages.firstCutShort});
     }
     return response;
 }

@@ -14,6 +14,7 @@ namespace veq {
 struct ECUResponse {
     std::optional<std::string> header; // upper-case hexadecimal as it stood in the reply
     std::vector<std::uint8_t> payload; // service/mode byte first
+    bool cutShort = false;             // its first frame announced more bytes than came
 
     std::optional<std::uint8_t> responseMode() const {
         if (payload.empty()) return std::nullopt;
@@ -41,6 +42,9 @@ struct ELM327Response {
     // answered no probe (empty, as a silence is), or the adapter did not take the header it needed
     // (the header's reply). Either way no ECU was asked.
     bool unsent = false;
+    // Unsent because the adapter did not take the header (any reply to it but "OK", a silence
+    // included), not held back by the session.
+    bool headerNotTaken = false;
 
     bool isError() const { return error.has_value(); }
     bool isEmpty() const { return ecus.empty() && text.empty() && !error; }

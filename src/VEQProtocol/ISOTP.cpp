@@ -95,7 +95,8 @@ std::vector<std::uint8_t> Reassembler::take() { return takeAll().first; }
 Reassembler::Messages Reassembler::takeAll() {
     if (kind_ == Kind::multi && message_.size() > announced_) message_.resize(announced_);
     if (laterOpen_) later_.pop_back(); // only complete messages count
-    Messages messages{std::move(message_), std::move(later_)};
+    const bool cutShort = kind_ == Kind::multi && message_.size() < announced_;
+    Messages messages{std::move(message_), std::move(later_), cutShort};
     message_.clear();
     later_.clear();
     laterOpen_ = false;

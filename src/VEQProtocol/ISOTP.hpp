@@ -20,6 +20,7 @@ public:
     struct Messages {
         std::vector<std::uint8_t> first;               // cut to its announced length
         std::vector<std::vector<std::uint8_t>> later;  // complete messages after it, in order
+        bool firstCutShort = false;                    // its first frame announced more than came
     };
 
     void add(std::span<const std::uint8_t> frame);

@@ -69,12 +69,14 @@ UDSError UDSError::none() { return UDSError(Kind::noResponse, "Aucune réponse d
 UDSError UDSError::unanswered(std::optional<ELM327Error> refusal) {
     UDSError e(Kind::unanswered, refusal ? adapter(*refusal).what() : none().what());
     e.adapterError_ = refusal;
+    e.refusedByAdapter_ = refusal.has_value();
     return e;
 }
 
-UDSError UDSError::unsent(std::optional<ELM327Error> refusal) {
+UDSError UDSError::unsent(std::optional<ELM327Error> refusal, bool headerNotTaken) {
     UDSError e = unanswered(refusal);
     e.sent_ = false;
+    e.refusedByAdapter_ = headerNotTaken;
     return e;
 }
 

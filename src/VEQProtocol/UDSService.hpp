@@ -111,15 +111,18 @@ public:
     // before it was told apart (an adapter error, or no response), so what users read is unchanged.
     static UDSError unanswered(std::optional<ELM327Error> refusal = std::nullopt);
     // Unanswered because the request never went out: the session, out of step with an adapter that
-    // answered no probe, held it back, or the adapter did not take its header (`refusal`: the
-    // header's adapter error, worded as unanswered() words it). No ECU was asked, so none is known
-    // absent.
-    static UDSError unsent(std::optional<ELM327Error> refusal = std::nullopt);
+    // answered no probe, held it back, or the adapter did not take its header (`headerNotTaken`;
+    // `refusal`: the header's adapter error, worded as unanswered() words it). No ECU was asked, so
+    // none is known absent.
+    static UDSError unsent(std::optional<ELM327Error> refusal = std::nullopt, bool headerNotTaken = false);
 
     Kind kind() const { return kind_; }
     std::optional<ELM327Error> adapterError() const { return adapterError_; }
     // False only for unsent().
     bool sent() const { return sent_; }
+    // Unanswered because the adapter refused it: "STOPPED" or "?" to the request, or its header
+    // not taken. Not for a silence, nor for a request the session held back.
+    bool refusedByAdapter() const { return refusedByAdapter_; }
     std::uint8_t service() const { return service_; }
     std::uint8_t nrc() const { return nrc_; }
     const std::vector<std::uint8_t>& payload() const { return payload_; }
@@ -129,7 +132,7 @@ public:
 
     bool operator==(const UDSError& o) const {
         return kind_ == o.kind_ && adapterError_ == o.adapterError_ && service_ == o.service_ && nrc_ == o.nrc_ &&
-               payload_ == o.payload_ && sent_ == o.sent_;
+               payload_ == o.payload_ && sent_ == o.sent_ && refusedByAdapter_ == o.refusedByAdapter_;
     }
 
 private:
@@ -141,6 +144,7 @@ private:
     std::uint8_t nrc_ = 0;
     std::vector<std::uint8_t> payload_;
     bool sent_ = true;
+    bool refusedByAdapter_ = false;
 };
 
 } // namespace veq

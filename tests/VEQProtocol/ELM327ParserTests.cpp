@@ -83,7 +83,7 @@ TEST(ELM327ParserTests, RealAdapterQuirks) {
     struct Case { std::string_view input; FrameFormat format; std::string_view command; std::vector<ECUResponse> ecus; Strings lines; std::optional<ELM327Error> error = {}; };
     const Case cases[] = {
         {std::string_view("\0" "41 00 BE 3F\0 A8 13\r\r>\0", 23), F::headersOff, "", {supported}, {"41 00 BE 3F A8 13"}},
-        {"7E8 10 14 49 02 01 31 47 31\r<RX ERROR\r\r>", F::can11, "0902", {{"7E8", {0x49, 0x02, 0x01, 0x31, 0x47, 0x31}}},
+        {"7E8 10 14 49 02 01 31 47 31\r<RX ERROR\r\r>", F::can11, "0902", {{"7E8", {0x49, 0x02, 0x01, 0x31, 0x47, 0x31}, true}}, // cut short
          {"7E8 10 14 49 02 01 31 47 31", "<RX ERROR"}, ELM327Error::dataError},
         {"0100\r41 00 BE 3F A8 13\r\r>", F::headersOff, "0100", {supported}, {"41 00 BE 3F A8 13"}},
         {"01 00\r41 00 BE 3F A8 13\r\r>", F::headersOff, "0100", {supported}, {"41 00 BE 3F A8 13"}},

@@ -126,6 +126,35 @@ void ELM327Session::checkSilence(bool ended) {
     }
 }
 
+// --- Kept answers ---
+
+ELM327Session::AnswerKeeping::AnswerKeeping(AnswerKeeping&& other) noexcept
+    : session_(std::exchange(other.session_, nullptr)), headers_(std::move(other.headers_)) {}
+
+ELM327Session::AnswerKeeping::~AnswerKeeping() {
+    if (session_ == nullptr) return;
+    std::lock_guard lock(session_->mutex_);
+    session_->kept_.unwatch(headers_);
+}
+
+ELM327Session::AnswerKeeping ELM327Session::keepAnswers(std::vector<std::string> responseHeaders) {
+    std::lock_guard lock(mutex_);
+    kept_.watch(responseHeaders);
+    return AnswerKeeping(this, std::move(responseHeaders));
+}
+
+std::optional<std::vector<std::uint8_t>> ELM327Session::takeKeptAnswer(std::string_view responseHeader,
+                                                                       std::string_view request) {
+    std::lock_guard lock(mutex_);
+    return kept_.take(responseHeader, request);
+}
+
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> ELM327Session::takeKeptAnswers(
+    std::string_view responseHeader) {
+    std::lock_guard lock(mutex_);
+    return kept_.takeAll(responseHeader);
+}
+
 // --- Life ---
 
 ELM327Session::ELM327Session(std::shared_ptr<OBDTransport> transport) : ELM327Session(std::move(transport), Timing{}) {}
@@ -162,6 +191,7 @@ void ELM327Session::connect(std::stop_token stop) {
         restoreInterruptPending_ = false;
         restoreSettingsLeft_ = 0;
         pairing_.resynchronise(); // the connection starts by resetting the adapter
+        kept_.clear();
     }
     std::lock_guard readerLock(readerMutex_);
     if (!reader_.joinable()) {
@@ -188,6 +218,7 @@ void ELM327Session::disconnect() {
         ++disconnects_;
         followUps_.clear();
         pairing_.resynchronise();
+        kept_.clear();
         // No adapter to restore: the next connection initialises it again.
         restoreInterruptPending_ = false;
         restoreSettingsLeft_ = 0;
@@ -621,6 +652,7 @@ std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& h
     }
     if (TransmitHeader::taken(reply)) return std::nullopt;
     reply.unsent = true; // the exchange's own command never went out
+    reply.headerNotTaken = true;
     return reply;
 }
 
@@ -873,6 +905,8 @@ void ELM327Session::cutReplies(std::vector<std::string>& notes) {
 // owes (for a wait without a command; the next send discards it), the oldest dropped beyond the
 // bound.
 void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<std::string>& notes) {
+    // Whichever line takes it, an ECU's answer naming its read is kept for a scan that watches it.
+    if (kept_.watching() && format_.headerWidth() != 0) kept_.offer(ELM327Parser::parse(reply, format_, {}));
     ReplyPairing::Placement placement = pairing_.place(
         [&reply](const ReplyPairing::Request& request) { return ELM327Parser::parse(reply, request.format, request.command); });
     if (traceEnabled_ && placement.lost > 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQEngine/Session/InitStep.hpp"
+#include "VEQEngine/Session/KeptAnswers.hpp"
 #include "VEQEngine/Session/MonitorStream.hpp"
 #include "VEQEngine/Session/ReplyPairing.hpp"
 #include "VEQEngine/Session/TransmitHeader.hpp"
@@ -25,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace veq {
@@ -150,6 +152,25 @@ public:
         std::uint64_t id_;
     };
 
+    // Keeps, while it lives, the ECUs' answers to the scans' reads from its response headers,
+    // whatever line the session gave each reply to (KeptAnswers); what it kept is forgotten when it
+    // ends. It must end before the session does.
+    class AnswerKeeping {
+    public:
+        AnswerKeeping(AnswerKeeping&& other) noexcept;
+        AnswerKeeping& operator=(AnswerKeeping&&) = delete;
+        AnswerKeeping(const AnswerKeeping&) = delete;
+        AnswerKeeping& operator=(const AnswerKeeping&) = delete;
+        ~AnswerKeeping();
+
+    private:
+        friend class ELM327Session;
+        AnswerKeeping(ELM327Session* session, std::vector<std::string> headers)
+            : session_(session), headers_(std::move(headers)) {}
+        ELM327Session* session_;
+        std::vector<std::string> headers_;
+    };
+
     explicit ELM327Session(std::shared_ptr<OBDTransport> transport);
     ELM327Session(std::shared_ptr<OBDTransport> transport, Timing timing);
     // Wakes every waiting caller (they throw ExchangeCancelled), waits until they have left,
@@ -200,6 +221,17 @@ public:
 
     // Starts a silence watch for the calling thread.
     SilenceWatch watchSilence(std::chrono::nanoseconds limit);
+
+    // Starts keeping the answers from these response headers ("7E8"). Only replies read with
+    // headers name their ECU: nothing is kept while headers are off. Forgotten at connect and
+    // disconnect too.
+    AnswerKeeping keepAnswers(std::vector<std::string> responseHeaders);
+    // The latest answer kept from `responseHeader` to `request` ("3E00", "22F187", "1902FF"), its
+    // payload from the response identifier on, taken out; nothing when none was kept.
+    std::optional<std::vector<std::uint8_t>> takeKeptAnswer(std::string_view responseHeader, std::string_view request);
+    // Every answer kept from `responseHeader`, as (read, payload) oldest first (KeptAnswers::readOf()
+    // names the reads), taken out.
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> takeKeptAnswers(std::string_view responseHeader);
 
     // Waits for the command lock (first come, first served) and holds it until the section ends.
     ExclusiveSection exclusive(std::stop_token stop = {});
@@ -417,6 +449,7 @@ private:
     std::optional<Delivered> handedReply_; // the reply given to that waiter
     std::deque<Delivered> readyResponses_;  // replies for the last request, or owed to none
     ReplyPairing pairing_;
+    KeptAnswers kept_;
     std::deque<ELM327Response> followUps_; // messages of returned replies not handed out yet
     std::vector<std::uint8_t> readBuffer_;
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter

@@ -28,18 +28,41 @@ auto askOnceMore(Read&& read) -> decltype(read()) {
 // "?").
 enum class NoReply { heldBack, afterSend };
 
-// The read asked as askOnceMore() asks it: its value, or nothing with `noReply` telling how it was
-// left with no reply at all. Any answer and every other failure pass through.
+// A read asked until two asks of its own went out: one whose header the adapter did not take
+// asked no ECU and does not count, up to two of them. One the session held back, the adapter
+// answering no probe, is the last: asking again at once would only be held back again. Its value,
+// or nothing with `noReply` telling how the last ask was left with no reply at all. Any answer and
+// every other failure pass through. As askOnceMore(), only for reads.
 template <class Read>
-auto askOnceMoreNoting(Read&& read, std::optional<NoReply>& noReply) -> std::optional<decltype(read())> {
+auto askTwiceNoting(Read&& read, std::optional<NoReply>& noReply) -> std::optional<decltype(read())> {
     noReply.reset();
-    try {
-        return askOnceMore(read);
-    } catch (const UDSError& e) {
-        if (e.kind() != UDSError::Kind::unanswered) throw;
-        noReply = e.sent() ? NoReply::afterSend : NoReply::heldBack;
+    int sends = 0;
+    int headersNotTaken = 0;
+    for (;;) {
+        try {
+            return read();
+        } catch (const UDSError& e) {
+            if (e.kind() != UDSError::Kind::unanswered) throw;
+            const bool heldBySession = !e.sent() && !e.refusedByAdapter();
+            ++(e.sent() ? sends : headersNotTaken);
+            if (!heldBySession && sends < 2 && headersNotTaken < 2) continue;
+            noReply = e.sent() ? NoReply::afterSend : NoReply::heldBack;
+        }
+        return std::nullopt;
     }
-    return std::nullopt;
+}
+
+// A read's final ask: one send, whose outcome decides. One the adapter refused ("STOPPED", "?",
+// its header not taken) is sent once more at once, and that send decides, a second refusal
+// included; one the session held back decides as it is.
+template <class Read>
+auto askFinally(Read&& read) -> decltype(read()) {
+    try {
+        return read();
+    } catch (const UDSError& e) {
+        if (e.kind() != UDSError::Kind::unanswered || !e.refusedByAdapter()) throw;
+    }
+    return read();
 }
 
 // Whether a read left with no reply is asked once more (one send, whose outcome decides) after

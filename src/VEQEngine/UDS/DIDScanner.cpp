@@ -6,6 +6,8 @@
 #include "VEQTransport/TransportError.hpp"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <utility>
 
 namespace veq {
@@ -94,14 +96,24 @@ DIDScanner::Reading DIDScanner::read(UDSClient& client, std::uint16_t identifier
 }
 
 DIDScanner::ScanOutcome DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
-                                         const ProgressHandler& onProgress, std::stop_token stop) {
+                                         const ProgressHandler& onProgress, std::stop_token stop,
+                                         std::optional<std::string> answersFrom) {
     const auto report = [&](std::int32_t done, std::int32_t total, std::uint32_t identifier) {
         if (onProgress) shielded([&] { onProgress(done, total, static_cast<std::uint16_t>(identifier)); });
+    };
+    const auto found = [&](std::uint16_t did, std::vector<std::uint8_t> value) {
+        if (onFound) shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(value))); });
     };
     RunScope run(*this, scanning_);
     const std::int32_t total = range.count();
     std::int32_t done = 0;
     ScanOutcome outcome;
+    bool ended = false; // by a silent adapter or a lost link
+    // What each identifier read got, for the answers kept past their read.
+    enum class Mark : std::uint8_t { noValue, found, unanswered };
+    std::vector<Mark> marks;
+    std::optional<ELM327Session::AnswerKeeping> keeping;
+    if (answersFrom) keeping.emplace(session_.keepAnswers({*answersFrom}));
     {
         // A mute adapter costs every identifier its full reply waits: the watch ends the run instead.
         const ELM327Session::SilenceWatch silence = session_.watchSilence(timing_.adapterSilence);
@@ -113,29 +125,72 @@ DIDScanner::ScanOutcome DIDScanner::scan(std::string_view ecu, const DIDRange& r
             for (std::uint32_t identifier = range.start; done < total && scanningGoesOn(stop); ++identifier) {
                 const auto did = static_cast<std::uint16_t>(identifier);
                 Reading reading = read(client, did, true, stop);
-                if (reading.value && onFound) {
-                    shielded([&] { onFound(DiscoveredDID::make(did, std::string(ecu), std::move(*reading.value))); });
-                }
+                // Taken either way: one answered in time leaves no answer to wait for.
+                if (std::optional<Reading> kept = keptReading(answersFrom, did); kept && !reading.value) reading = *kept;
+                if (reading.value) found(did, *reading.value);
                 if (reading.unanswered) ++outcome.unanswered;
+                if (answersFrom) {
+                    marks.push_back(reading.value ? Mark::found : reading.unanswered ? Mark::unanswered : Mark::noValue);
+                }
                 ++done;
                 if (done % progressInterval == 0 || done == total) {
                     report(done, total, identifier);
                     if (done % keepAliveInterval == 0) keepAlive(client, stop);
                 }
             }
-            if (done == total) outcome.end = outcome.unanswered > 0 ? ScanEnd::incomplete : ScanEnd::complete;
         } catch (const AdapterSilent&) {
             // The identifier whose read gave up stays counted as not done: it is the next one.
             outcome.end = ScanEnd::adapterSilent;
+            ended = true;
         } catch (const TransportError&) {
             // Only a lost link gets here; the identifier under way stays not done, as above.
             outcome.end = ScanEnd::linkLost;
+            ended = true;
         }
     }
+    // The answers that came after their read was done.
+    if (answersFrom) {
+        for (auto& [request, payload] : session_.takeKeptAnswers(*answersFrom)) {
+            const std::optional<std::uint16_t> did = identifierRead(request);
+            if (!did || *did < range.start || *did - range.start >= done) continue;
+            Mark& mark = marks[*did - range.start];
+            if (mark == Mark::found) continue;
+            if (mark == Mark::unanswered) --outcome.unanswered;
+            mark = Mark::noValue;
+            if (payload.size() > 3) {
+                mark = Mark::found;
+                found(*did, Bytes(payload.begin() + 3, payload.end()));
+            }
+        }
+    }
+    keeping.reset();
+    if (!ended && done == total) outcome.end = outcome.unanswered > 0 ? ScanEnd::incomplete : ScanEnd::complete;
     run.finish();
     const std::uint32_t next = std::min<std::uint32_t>(range.start + static_cast<std::uint32_t>(done), range.end);
     report(done, total, next);
     return outcome;
+}
+
+std::optional<DIDScanner::Reading> DIDScanner::keptReading(const std::optional<std::string>& answersFrom,
+                                                           std::uint16_t identifier) const {
+    if (!answersFrom) return std::nullopt;
+    const std::array<std::uint8_t, 2> echo{static_cast<std::uint8_t>(identifier >> 8),
+                                           static_cast<std::uint8_t>(identifier & 0xFF)};
+    const std::optional<Bytes> kept =
+        session_.takeKeptAnswer(*answersFrom, UDSClient::requestText(UDSService::readDataByIdentifier, echo));
+    if (!kept) return std::nullopt;
+    Reading reading;
+    if (kept->size() > 3) reading.value = Bytes(kept->begin() + 3, kept->end());
+    return reading;
+}
+
+std::optional<std::uint16_t> DIDScanner::identifierRead(std::string_view request) {
+    // "22F187": a read by identifier, as the session names the read a kept answer answers.
+    if (request.size() != 6 || !request.starts_with("22")) return std::nullopt;
+    std::uint16_t did = 0;
+    const auto [end, error] = std::from_chars(request.data() + 2, request.data() + 6, did, 16);
+    if (error != std::errc() || end != request.data() + 6) return std::nullopt;
+    return did;
 }
 
 void DIDScanner::pauseBetweenPasses(std::stop_token stop) {

@@ -91,8 +91,13 @@ public:
     // after stop(), when `stop` is requested, as soon as the adapter has answered nothing for
     // Timing::adapterSilence (counted from the scan's start at the earliest), or as soon as the
     // link is lost; no identifier is read after that.
+    // `answersFrom`, the ECU's response header when one names it alone (KeptAnswers::ownHeaders()):
+    // from the first read to the last, the session keeps the ECU's answers to the reads whatever
+    // line they went to, and an identifier read without a value takes its own kept answer, then
+    // or once the last read is done: it is found, and never counted unanswered.
     ScanOutcome scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
-                     const ProgressHandler& onProgress, std::stop_token stop = {});
+                     const ProgressHandler& onProgress, std::stop_token stop = {},
+                     std::optional<std::string> answersFrom = std::nullopt);
 
     // Reads the identifiers in passes, handing every value read to `onUpdate`, with a pause
     // between passes, until stop(), until `stop` is requested, or until the link is lost. An
@@ -119,8 +124,9 @@ private:
     };
 
     // One identifier's read: its value, if it holds one, and whether no reply came at all.
+    using Bytes = std::vector<std::uint8_t>;
     struct Reading {
-        std::optional<std::vector<std::uint8_t>> value;
+        std::optional<Bytes> value;
         bool unanswered = false;
     };
 
@@ -131,6 +137,10 @@ private:
     static void keepAlive(UDSClient& client, std::stop_token stop);
     // `askTwice`: a read that got no reply at all is asked once more.
     static Reading read(UDSClient& client, std::uint16_t identifier, bool askTwice, std::stop_token stop);
+    // The ECU's answer to the read kept by the session, taken out: nothing when none was kept.
+    std::optional<Reading> keptReading(const std::optional<std::string>& answersFrom, std::uint16_t identifier) const;
+    // The identifier a kept answer's read names ("22F187"); nothing for another read.
+    static std::optional<std::uint16_t> identifierRead(std::string_view request);
     bool scanningGoesOn(std::stop_token stop) const;
     bool watchingGoesOn(std::stop_token stop) const;
     void pauseBetweenPasses(std::stop_token stop);

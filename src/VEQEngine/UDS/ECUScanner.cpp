@@ -4,6 +4,7 @@
 #include "VEQEngine/UDS/AskOnceMore.hpp"
 #include "VEQProtocol/UDSService.hpp"
 
+#include <span>
 #include <utility>
 
 namespace veq {
@@ -12,9 +13,21 @@ namespace {
 
 constexpr std::uint16_t kPartNumber = 0xF187;
 constexpr std::uint16_t kSoftwareVersion = 0xF195;
+// The reads as the session keeps their answers (KeptAnswers::readOf()).
+constexpr std::string_view kPresenceRead = "3E00";
+constexpr std::string_view kPartNumberRead = "22F187";
+constexpr std::string_view kSoftwareVersionRead = "22F195";
+constexpr std::string_view kCodesRead = "1902";
 
 DiscoveredECU absent(const ECUCandidate& candidate) {
     return DiscoveredECU{candidate.name, candidate.txHeader, candidate.rxHeader, false, std::nullopt, std::nullopt};
+}
+
+// The response headers that name one candidate alone.
+std::vector<std::string> ownResponseHeaders(const std::vector<ECUCandidate>& candidates) {
+    std::vector<std::string> headers;
+    for (const ECUCandidate& c : candidates) headers.push_back(c.rxHeader);
+    return KeptAnswers::ownHeaders(headers);
 }
 
 // Whether the ECU answers the test request `ask` sends: true when it does, or when it refuses
@@ -32,22 +45,27 @@ bool answers(Ask&& ask) {
     }
 }
 
-// A read's first asks, as askOnceMore() asks them, noting in `noReply` a read left with no reply at
-// all; without `noReply`, the one final ask, whose outcome decides.
+// A read's first asks, as askTwiceNoting() asks them, noting in `noReply` a read left with no reply
+// at all; without `noReply`, the final ask, whose outcome decides.
 template <class Read>
 auto ask(Read&& read, std::optional<NoReply>* noReply) -> std::optional<decltype(read())> {
-    if (noReply == nullptr) return read();
-    return askOnceMoreNoting(read, *noReply);
+    if (noReply == nullptr) return askFinally(read);
+    return askTwiceNoting(read, *noReply);
 }
 
 // The bytes from 0x20 to 0x7E, in order, as text; nothing when none is.
-std::optional<std::string> printable(const std::vector<std::uint8_t>& bytes) {
+std::optional<std::string> printable(std::span<const std::uint8_t> bytes) {
     std::string text;
     for (std::uint8_t b : bytes) {
         if (b >= 0x20 && b <= 0x7E) text += static_cast<char>(b);
     }
     if (text.empty()) return std::nullopt;
     return text;
+}
+
+// An identifier's value in a kept positive answer: after 62 and the two echoed bytes.
+std::span<const std::uint8_t> identifierValue(const std::vector<std::uint8_t>& answer) {
+    return std::span(answer).subspan(std::min<std::size_t>(answer.size(), 3));
 }
 
 } // namespace
@@ -72,31 +90,39 @@ const std::vector<ECUCandidate>& ECUScanner::standardCandidates() {
 
 std::vector<DiscoveredECU> ECUScanner::scan(const std::vector<ECUCandidate>& candidates, const Progress& onProgress,
                                             std::stop_token stop) {
-    std::vector<Probe> probes;
-    probes.reserve(candidates.size());
+    keeping_.reset(); // an earlier scan's answers are forgotten first
+    keeping_.emplace(session_.keepAnswers(ownResponseHeaders(candidates)));
+    probes_.clear();
+    probes_.reserve(candidates.size());
     for (const ECUCandidate& candidate : candidates) {
-        probes.push_back(probe(candidate, stop));
-        if (!probes.back().undecided() && onProgress) onProgress(probes.back().ecu);
+        probes_.push_back(probe(candidate, stop));
+        if (!probes_.back().undecided() && onProgress) onProgress(probes_.back().ecu);
     }
     // Asked after every other candidate, the adapter has had their time to come back: these asks decide.
     const bool adapterAnsweredNoData = session_.hasAnsweredNoData();
-    for (Probe& left : probes) {
-        if (!left.undecided()) continue;
-        finish(left, adapterAnsweredNoData, stop);
-        if (onProgress) onProgress(left.ecu);
+    for (Probe& p : probes_) {
+        const bool undecided = p.undecided();
+        const DiscoveredECU before = p.ecu;
+        finish(p, adapterAnsweredNoData, stop);
+        if (onProgress && (undecided || p.ecu != before)) onProgress(p.ecu);
     }
+    return records();
+}
+
+std::vector<DiscoveredECU> ECUScanner::records() const {
     std::vector<DiscoveredECU> found;
-    found.reserve(probes.size());
-    for (Probe& p : probes) found.push_back(std::move(p.ecu));
+    found.reserve(probes_.size());
+    for (const Probe& p : probes_) found.push_back(p.ecu);
     return found;
 }
 
 ECUScanner::Probe ECUScanner::probe(const ECUCandidate& candidate, std::stop_token stop) {
-    Probe probe{absent(candidate), std::nullopt, std::nullopt, std::nullopt};
+    Probe probe;
+    probe.ecu = absent(candidate);
     UDSClient client(session_);
     client.target(candidate.txHeader);
     std::optional<ELM327Session::ExclusiveSection> section;
-    probe.ecu.responded = present(client, section, &probe.presence, stop);
+    probe.ecu.responded = present(client, section, &probe.presence, stop) || takeKept(probe, Read::presence);
     if (probe.ecu.responded) identify(client, probe, stop);
     return probe;
 }
@@ -113,33 +139,42 @@ void ECUScanner::finish(Probe& probe, bool adapterAnsweredNoData, std::stop_toke
     UDSClient client(session_);
     client.target(probe.ecu.txHeader);
     std::optional<ELM327Session::ExclusiveSection> section;
-    if (presence) {
-        probe.ecu.responded = present(client, section, nullptr, stop);
-        if (!probe.ecu.responded) return;
+    if (!probe.ecu.responded) {
+        // The ECU's own answer, come meanwhile, makes the final ask needless.
+        if (!takeKept(probe, Read::presence)) {
+            if (!presence) return;
+            probe.ecu.responded = present(client, section, nullptr, stop) || takeKept(probe, Read::presence);
+            if (!probe.ecu.responded) return;
+        }
         identify(client, probe, stop);
         // Nothing is left for later twice: what these reads leave unanswered stays unread.
         probe.partNumber.reset();
         probe.softwareVersion.reset();
         return;
     }
-    if (!(partNumber || softwareVersion) || !toleratingFailure([&] { section.emplace(session_.exclusive(stop)); })) {
-        return;
-    }
-    if (partNumber) probe.ecu.partNumber = readASCII(client, kPartNumber, nullptr, stop);
-    if (softwareVersion) probe.ecu.softwareVersion = readASCII(client, kSoftwareVersion, nullptr, stop);
+    const auto decide = [&](bool askedAgain, std::uint16_t identifier, Read read, std::optional<std::string>& value) {
+        if (takeKept(probe, read) || !askedAgain) return;
+        if (!section && !toleratingFailure([&] { section.emplace(session_.exclusive(stop)); })) return;
+        value = readASCII(client, identifier, nullptr, stop);
+        takeKept(probe, read);
+    };
+    decide(partNumber, kPartNumber, Read::partNumber, probe.ecu.partNumber);
+    decide(softwareVersion, kSoftwareVersion, Read::softwareVersion, probe.ecu.softwareVersion);
 }
 
 bool ECUScanner::present(UDSClient& client, std::optional<ELM327Session::ExclusiveSection>& section,
                          std::optional<NoReply>* noReply, std::stop_token stop) {
     return answers([&] {
-        section.emplace(session_.exclusive(stop));
+        if (!section) section.emplace(session_.exclusive(stop));
         return ask([&] { client.testerPresent(stop); return true; }, noReply).has_value();
     });
 }
 
 void ECUScanner::identify(UDSClient& client, Probe& probe, std::stop_token stop) {
     probe.ecu.partNumber = readASCII(client, kPartNumber, &probe.partNumber, stop);
+    takeKept(probe, Read::partNumber);
     probe.ecu.softwareVersion = readASCII(client, kSoftwareVersion, &probe.softwareVersion, stop);
+    takeKept(probe, Read::softwareVersion);
 }
 
 std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_t identifier,
@@ -147,6 +182,111 @@ std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_
     std::optional<std::vector<std::uint8_t>> bytes;
     toleratingFailure([&] { bytes = ask([&] { return client.readDataByIdentifier(identifier, stop); }, noReply); });
     return bytes ? printable(*bytes) : std::nullopt;
+}
+
+bool ECUScanner::takeKept(Probe& probe, Read read) {
+    const std::string& header = probe.ecu.rxHeader;
+    const auto take = [&](std::string_view request) { return session_.takeKeptAnswer(header, request); };
+    std::optional<std::vector<std::uint8_t>> kept;
+    switch (read) {
+    case Read::presence:
+        if (probe.ecu.responded || !(kept = take(kPresenceRead))) return false;
+        probe.ecu.responded = true;
+        probe.presence.reset();
+        return true;
+    case Read::partNumber:
+        if (probe.ecu.partNumber || !(kept = take(kPartNumberRead))) return false;
+        probe.ecu.partNumber = printable(identifierValue(*kept));
+        probe.partNumber.reset();
+        return true;
+    case Read::softwareVersion:
+        if (probe.ecu.softwareVersion || !(kept = take(kSoftwareVersionRead))) return false;
+        probe.ecu.softwareVersion = printable(identifierValue(*kept));
+        probe.softwareVersion.reset();
+        return true;
+    case Read::codes:
+        if (probe.dtcs || !(kept = take(kCodesRead))) return false;
+        probe.dtcs = UDSClient::parseDTCRecords(std::span(*kept).subspan(1));
+        probe.codes.reset();
+        return true;
+    }
+    return false;
+}
+
+void ECUScanner::askCodes(UDSClient& client, Probe& probe, std::uint8_t statusMask, std::optional<NoReply>* noReply,
+                          std::stop_token stop) {
+    client.target(probe.ecu.txHeader);
+    probe.codesAsked = true;
+    toleratingFailure([&] { probe.dtcs = ask([&] { return client.readDTCsByStatusMask(statusMask, stop); }, noReply); });
+    takeKept(probe, Read::codes);
+}
+
+void ECUScanner::readCodes(std::uint8_t statusMask, const ListChanged& onList, const CodesRead& onCodes,
+                           std::stop_token stop) {
+    const auto report = [&](const Probe& p) {
+        if (onCodes) onCodes(p.ecu.txHeader, p.dtcs);
+    };
+    UDSClient client(session_);
+    // Reads left with no reply at all after their two asks, decided once every other ECU's was asked.
+    std::vector<Probe*> left;
+    for (Probe& p : probes_) {
+        if (!p.ecu.responded) continue;
+        askCodes(client, p, statusMask, &p.codes, stop);
+        if (stop.stop_requested()) return;
+        if (p.codes) {
+            left.push_back(&p);
+        } else {
+            report(p);
+        }
+    }
+    const bool adapterAnsweredNoData = session_.hasAnsweredNoData();
+    for (Probe* p : left) {
+        const NoReply noReply = *std::exchange(p->codes, std::nullopt);
+        if (!takeKept(*p, Read::codes) && askedAtEnd(noReply, adapterAnsweredNoData)) {
+            askCodes(client, *p, statusMask, nullptr, stop); // the final ask: it decides
+            if (stop.stop_requested()) return;
+        }
+        report(*p);
+    }
+    creditKept(client, statusMask, onList, onCodes, stop);
+    keeping_.reset();
+}
+
+void ECUScanner::creditKept(UDSClient& client, std::uint8_t statusMask, const ListChanged& onList,
+                            const CodesRead& onCodes, std::stop_token stop) {
+    // Each pass credits what was kept meanwhile; an ECU found answering is read, which may bring
+    // more, until a pass finds no ECU. Each ECU is found once, as it answers from then on.
+    for (bool listChanged = false; !stop.stop_requested();) {
+        Probe* found = nullptr;
+        for (Probe& p : probes_) {
+            if (!p.ecu.responded) {
+                if (takeKept(p, Read::presence)) {
+                    found = &p;
+                    break;
+                }
+                continue;
+            }
+            const bool partNumber = takeKept(p, Read::partNumber);
+            const bool softwareVersion = takeKept(p, Read::softwareVersion);
+            listChanged = listChanged || partNumber || softwareVersion;
+            if (p.codesAsked && takeKept(p, Read::codes) && onCodes) onCodes(p.ecu.txHeader, p.dtcs);
+        }
+        if (found == nullptr) {
+            if (listChanged && onList) onList(records());
+            return;
+        }
+        // Its reads with their first asks; nothing is left for later twice.
+        client.target(found->ecu.txHeader);
+        identify(client, *found, stop);
+        found->partNumber.reset();
+        found->softwareVersion.reset();
+        if (onList) onList(records());
+        listChanged = false;
+        std::optional<NoReply> noReply;
+        askCodes(client, *found, statusMask, &noReply, stop);
+        if (stop.stop_requested()) return;
+        if (onCodes) onCodes(found->ecu.txHeader, found->dtcs);
+    }
 }
 
 } // namespace veq

@@ -73,7 +73,7 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
         bool pendingAnnounced = false;
         const ELM327Response reply = exchange(service, data, echo, pendingAnnounced, stop);
         // Whatever the adapter said of a header it did not take, it is no answer to this request.
-        if (reply.unsent) throw UDSError::unsent(reply.error);
+        if (reply.unsent) throw UDSError::unsent(reply.error, reply.headerNotTaken);
         if (reply.error == ELM327Error::noData) throw UDSError::none();
         if (reply.error && refusedWhileBusy(*reply.error)) throw UDSError::unanswered(*reply.error);
         if (reply.error) throw UDSError::adapter(*reply.error);

@@ -9,8 +9,6 @@
 
 #include "VEQEngine/Session/AdapterSilent.hpp"
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
-#include "VEQEngine/UDS/AskOnceMore.hpp"
-#include "VEQEngine/UDS/UDSClient.hpp"
 #include "VEQProtocol/PIDCatalog.hpp"
 #include "VEQSupport/Error.hpp"
 #include "VEQUI/Model/BuiltInTransports.hpp"
@@ -322,41 +320,21 @@ void AppModel::Connection::scanECUs(std::stop_token stop) {
     throwIfStopped(stop);
     post([ecus](AppModel& model) { model.setEcus(ecus); });
 
-    UDSClient uds(*session_);
-    const auto read = [&] { return uds.readDTCsByStatusMask(udsStatusMask, stop); };
+    // An ECU whose own answer came after its read was decided is shown answering again, with
+    // what was read of it then.
+    const auto showList = [this](const std::vector<DiscoveredECU>& list) {
+        post([list](AppModel& model) { model.setEcus(list); });
+    };
     // An ECU that answered the scan but not this: its codes stay unread, not none.
-    const auto show = [this](const std::string& header, std::optional<std::vector<UDSDTC>> codes) {
-        post([header, codes = std::move(codes)](AppModel& model) {
+    const auto showCodes = [this](const std::string& header, const ECUScanner::Codes& codes) {
+        post([header, codes](AppModel& model) {
             auto all = model.udsDTCs_;
             all[header] = codes;
             model.setUdsDTCs(std::move(all));
         });
     };
-    // Reads left with no reply at all after their two asks, decided once every other ECU's was asked.
-    std::vector<std::pair<std::string, NoReply>> left;
-    for (const DiscoveredECU& ecu : ecus) {
-        if (!ecu.responded) continue;
-        uds.target(ecu.txHeader);
-        std::optional<std::vector<UDSDTC>> codes;
-        std::optional<NoReply> noReply;
-        toleratingFailure([&] { codes = askOnceMoreNoting(read, noReply); });
-        throwIfStopped(stop);
-        if (noReply) {
-            left.emplace_back(ecu.txHeader, *noReply);
-        } else {
-            show(ecu.txHeader, std::move(codes));
-        }
-    }
-    const bool adapterAnsweredNoData = session_->hasAnsweredNoData();
-    for (const auto& [header, noReply] : left) {
-        std::optional<std::vector<UDSDTC>> codes;
-        if (askedAtEnd(noReply, adapterAnsweredNoData)) {
-            uds.target(header);
-            toleratingFailure([&] { codes = read(); }); // the final ask: it decides
-            throwIfStopped(stop);
-        }
-        show(header, std::move(codes));
-    }
+    scanner.readCodes(udsStatusMask, showList, showCodes, stop);
+    throwIfStopped(stop);
     post([](AppModel& model) { model.refineEngineIdentification(); });
     sendIgnoringFailure(*session_, functionalHeader, stop);
 }

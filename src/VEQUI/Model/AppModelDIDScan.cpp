@@ -12,6 +12,7 @@
 
 #include "VEQUI/Model/Observable.hpp"
 #include "VEQUI/Model/StopEither.hpp"
+#include "VEQSupport/Text.hpp"
 
 #include <QMetaObject>
 
@@ -53,6 +54,20 @@ std::optional<AppModel::DIDScanShortfall> shortfallOf(const DIDScanner::ScanOutc
     return std::nullopt;
 }
 
+// The response header of the ECU map's unit at `txHeader`, when it names that unit alone: its
+// answers can then be told by it whatever line they came to.
+std::optional<std::string> responseHeaderOf(const std::vector<DiscoveredECU>& ecus, const std::string& txHeader) {
+    std::vector<std::string> headers;
+    for (const DiscoveredECU& ecu : ecus) headers.push_back(ecu.rxHeader);
+    const std::vector<std::string> own = KeptAnswers::ownHeaders(headers);
+    for (const DiscoveredECU& ecu : ecus) {
+        if (text::compactUpper(ecu.txHeader) != text::compactUpper(txHeader)) continue;
+        const std::string rx = text::compactUpper(ecu.rxHeader);
+        if (std::find(own.begin(), own.end(), rx) != own.end()) return rx;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void AppModel::startDIDScan(const DIDRange& range) {
@@ -64,8 +79,8 @@ void AppModel::startDIDScan(const DIDRange& range) {
 
     const std::uint64_t run = ++didScanRun_;
     didTask_ = workers_.start(
-        [this, scanner, pause = pollingPause_, ecu = didScanECU_, range, run, onFound = didFoundHandler(),
-         connection = connectionStop_.get_token()](std::stop_token stop) {
+        [this, scanner, pause = pollingPause_, ecu = didScanECU_, answersFrom = responseHeaderOf(ecus_, didScanECU_),
+         range, run, onFound = didFoundHandler(), connection = connectionStop_.get_token()](std::stop_token stop) {
             const StopEither either(stop, connection);
             const auto onProgress = [this, run](std::int32_t done, std::int32_t total, std::uint16_t current) {
                 QMetaObject::invokeMethod(
@@ -78,7 +93,7 @@ void AppModel::startDIDScan(const DIDRange& range) {
             DIDScanner::ScanOutcome outcome;
             {
                 PollingPause::Lease lease = PollingPause::hold(pause);
-                outcome = scanner->scanner.scan(ecu, range, onFound, onProgress, either.token());
+                outcome = scanner->scanner.scan(ecu, range, onFound, onProgress, either.token(), answersFrom);
             } // polling resumes here, once the scan has returned
             QMetaObject::invokeMethod(
                 this,

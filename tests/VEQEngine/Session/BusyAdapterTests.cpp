@@ -191,6 +191,8 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         Act act;
         Lines sent;
         Refuses refuses = Refuses::nothing;
+        // (response header, read) whose ECU answer the session keeps, whatever line it went to.
+        std::vector<std::pair<std::string, std::string>> kept = {};
     } cases[] = {
         {"a slow read asked again, dropped with STOPPED",
          {{"03", 1, Fate::slow}},
@@ -393,6 +395,28 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(read(s, 0x0D), speed);                 // the voltage settled ATRV, the OK too many
          },
          {"ATSH7E1", "ATI", "ATRV", "ATI", "010D"}},
+        // An ECU's answer that went to no line of its own is kept for the scan that watches it.
+        {"a presence read's held answer, one too many once the probe counted it lost",
+         {{"3E00", 1, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_EQ(s.setting("ATSH7E1").text, Lines{"OK"});
+         },
+         {"ATSH7E0", "3E00", "ATI", "ATSH7E1"}, Refuses::nothing, {{"7E8", "3E00"}}},
+        {"a clone: a presence read's held answer, late past the wait",
+         {{"3E00", 1, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_EQ(s.setting("ATSH7E1").text, Lines{"OK"});
+         },
+         {"ATSH7E0", "3E00", "ATI", "ATRV", "ATSH7E1"}, Refuses::probes, {{"7E8", "3E00"}}},
+        {"a busy clone: a read's answer after the probe's refusal",
+         {{"22F18C", 1, Fate::slowRefusing}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(identifier(s, "7E0", "22F18C").empty());
+             EXPECT_EQ(s.setting("ATSH7E1").text, Lines{"OK"});
+         },
+         {"ATSH7E0", "22F18C", "ATI", "ATSH7E1"}, Refuses::nothing, {{"7E8", "22F18C"}}},
         {"a busy clone: the line sent past the wait dropped with STOPPED, then sent again",
          {{"010C", 1, Fate::slow}},
          [&](ELM327Session& s) {
@@ -433,7 +457,13 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         transport = rig.transport.get();
         rig.session->setFormat(FrameFormat::can11);
         EXPECT_EQ(rig.session->raw("ATE0").text, Lines{"OK"}); // the adapter is there
-        c.act(*rig.session);
+        std::vector<std::string> headers;
+        for (const auto& [header, read] : c.kept) headers.push_back(header);
+        {
+            const ELM327Session::AnswerKeeping keeping = rig.session->keepAnswers(headers);
+            c.act(*rig.session);
+            for (const auto& [header, read] : c.kept) EXPECT_TRUE(rig.session->takeKeptAnswer(header, read)) << read;
+        }
 
         EXPECT_EQ(firstPayload(rig.session->query(TransmitHeader::any(), OBDCommand(0x0D))), (Bytes{0x41, 0x0D, 0x20}));
         const bool refusesVoltage = c.refuses == Refuses::probes || c.refuses == Refuses::voltage;

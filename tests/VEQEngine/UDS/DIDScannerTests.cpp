@@ -208,6 +208,59 @@ TEST(DIDScanner, AnIdentifierWithoutAnyReplyIsAskedOnceMoreAndALostLinkEndsTheSc
     }
 }
 
+// With the ECU's response header given, an identifier's own answer counts whatever line took it,
+// up to the scan's last read: found, and never counted unanswered. An answer that names another
+// ECU, a refusal (it names no identifier), a pending answer or one cut short is no value.
+TEST(DIDScanner, AnIdentifiersOwnAnswerCountsWhateverLineTookIt) {
+    using End = DIDScanner::ScanEnd;
+    const std::string own = "7E8 04 62 F1 91 42";
+    const std::string next = "7E8 04 62 F1 92 43\r\r>"; // 22F192's own answer, before a reply too many
+    const struct {
+        const char* name;
+        Asks asks;
+        DIDScanner::ScanOutcome outcome;
+        std::vector<std::uint16_t> found;
+    } cases[] = {
+        // Its second ask held back, the probes unanswered: the answer comes with the next read's.
+        {"held back, then late", {{"22F191", {""}}, {"ATI", {""}}, {"ATRV", {""}}, {"22F192", {own + "\r\r>" + next}}},
+         {End::complete, 0}, {0xF190, 0xF192, 0xF191}},
+        {"lost twice, then one too many", {{"22F191", {"", ""}}, {"22F192", {next + own}}}, {End::complete, 0},
+         {0xF190, 0xF192, 0xF191}},
+        {"late, its second ask lost", {{"22F191", {"late:" + own, ""}}}, {End::complete, 0}, {0xF190, 0xF191, 0xF192}},
+        {"NO DATA, then one too many", {{"22F191", {"NO DATA\r\r>" + own}}}, {End::complete, 0},
+         {0xF190, 0xF191, 0xF192}},
+        {"another ECU's", {{"22F191", {"", ""}}, {"22F192", {next + "7E9 04 62 F1 91 42"}}}, {End::incomplete, 1},
+         {0xF190, 0xF192}},
+        {"refused", {{"22F191", {"", ""}}, {"22F192", {next + "7E8 03 7F 22 31"}}}, {End::incomplete, 1},
+         {0xF190, 0xF192}},
+        {"pending", {{"22F191", {"", ""}}, {"22F192", {next + "7E8 03 7F 22 78"}}}, {End::incomplete, 1},
+         {0xF190, 0xF192}},
+        {"cut short", {{"22F191", {"", ""}}, {"22F192", {next + "7E8 10 0A 62 F1 91 42"}}}, {End::incomplete, 1},
+         {0xF190, 0xF192}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedAdapter rig(askByAsk(c.asks, [](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+            if (line == "1003") return Lines{reply("7E8 06 50 03 00 32 01 F4")};
+            if (line.size() != 6 || !line.starts_with("22")) return std::nullopt;
+            const int last = std::stoi(line.substr(5), nullptr, 16);
+            return Lines{reply(fmt::format("7E8 04 62 {} {} {:02X}", line.substr(2, 2), line.substr(4), 0x41 + last))};
+        }), {.responseTimeout = 100ms});
+        rig.session().setFormat(FrameFormat::can11);
+        std::vector<std::uint16_t> found;
+        std::vector<Bytes> values;
+        const auto onFound = [&](const DiscoveredDID& d) {
+            found.push_back(d.did);
+            values.push_back(d.bytes);
+        };
+        const auto outcome = DIDScanner(rig.session()).scan("7E0", range(0xF190, 0xF192), onFound, {}, {}, "7E8");
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(found, c.found);
+        EXPECT_TRUE(std::all_of(values.begin(), values.end(), [](const Bytes& v) { return v.size() == 1; }));
+        EXPECT_EQ(rig.session().takeKeptAnswers("7E8"), (std::vector<std::pair<std::string, Bytes>>{})); // forgotten
+    }
+}
+
 // A run selects its ECU only when another header is in force, and leaves it: the next OBD request
 // selects the functional header of the bus itself.
 TEST(DIDScanner, ARunSendsItsECUsHeaderAndLeavesNothingToPutBack) {

@@ -42,6 +42,7 @@ TEST(ECUScanner, PresenceAndIdentification) {
         Asks asks = {};      // the first asks' answers, before `testerPresent` and `reads`
         Lines requests = {}; // when not 3E00, 22F187, 22F195 (answered) or 3E00 alone
         bool noData = false; // the adapter said "NO DATA" to a request before the scan
+        bool headers = false; // replies name their ECU (11-bit CAN)
     } cases[] = {
         {"answers", "7E 00", {{"22F187", "62 F1 87 41 32 35 36"}, {"22F195", "62 F1 95 30 30"}}, true, "A256", "00"},
         {"refuses tester present", "7F 3E 11", {{"22F187", "62 F1 87 41 42 43"}}, true, "ABC", std::nullopt},
@@ -58,8 +59,10 @@ TEST(ECUScanner, PresenceAndIdentification) {
          {"3E00", "3E00"}},
         {"presence held back, then no data", "7E 00", {}, false, std::nullopt, std::nullopt, heldBack({"", "NO DATA"}),
          {"3E00", "3E00"}},
-        {"presence held back, then refused", "7E 00", {}, false, std::nullopt, std::nullopt, heldBack({"", "?"}),
-         {"3E00", "3E00"}},
+        {"presence held back, its final ask refused then answered", "7E 00", {}, true, std::nullopt, std::nullopt,
+         heldBack({"", "?"}), {"3E00", "3E00", "3E00!", "22F187", "22F195"}},
+        {"presence held back, its final ask refused twice", "7E 00", {}, false, std::nullopt, std::nullopt,
+         heldBack({"", "?", "?"}), {"3E00", "3E00", "3E00!"}},
         {"presence dropped by a busy adapter", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {"STOPPED"}}},
          {"3E00", "3E00!", "22F187", "22F195"}},
         {"presence refused by a busy adapter", "7E 00", {}, true, std::nullopt, std::nullopt, {{"3E00", {"?"}}},
@@ -80,12 +83,39 @@ TEST(ECUScanner, PresenceAndIdentification) {
          {{"ATSH7E0", Lines(4, "STOPPED")}}, {"3E00", "22F187", "22F195"}},
         {"part number held back, answered at the end", "7E 00", {{"22F187", "62 F1 87 41"}, {"22F195", "62 F1 95 30"}},
          true, "A", "0", {{"22F187", {""}}, {"ATI", {""}}, {"ATRV", {""}}}, {"3E00", "22F187", "22F195", "22F187"}},
+        {"presence lost twice, its final ask dropped then answered", "7E 00", {}, true, std::nullopt, std::nullopt,
+         {{"3E00", {"", "", "STOPPED"}}}, {"3E00", "3E00", "3E00", "3E00!", "22F187", "22F195"}, true},
+        {"presence lost twice, its final ask refused twice", "7E 00", {}, false, std::nullopt, std::nullopt,
+         {{"3E00", {"", "", "STOPPED", "?"}}}, {"3E00", "3E00", "3E00", "3E00!"}, true},
+        // A header not taken asked no ECU: two asks of its own follow, with no "NO DATA" ever said.
+        {"header refused twice, then one lost reply", "7E 00", {}, true, std::nullopt, std::nullopt,
+         {{"ATSH7E0", {"STOPPED", "STOPPED"}}, {"3E00", {""}}}, {"3E00", "3E00", "22F187", "22F195"}},
+        // The ECU's own answer counts whatever line took it; replies with headers name the ECU.
+        {"presence answered late, its second ask lost", "7E8 02 7E 00", {{"22F187", "7E8 05 62 F1 87 41 42"}}, true,
+         "AB", std::nullopt, {{"3E00", {"late:7E8 02 7E 00", ""}}}, {"3E00", "3E00", "22F187", "22F195"}, false, true},
+        {"a header's OK taken by the presence read, its own answer one too many", "OK\r\r>7E8 02 7E 00", {}, true,
+         std::nullopt, std::nullopt, {}, {}, false, true},
+        {"presence answered to the header line, then NO DATA", "NO DATA", {}, true, std::nullopt, std::nullopt,
+         {{"ATSH7E0", {"7E8 02 7E 00"}}}, {"3E00", "22F187", "22F195"}, false, true},
+        {"another ECU's answer one too many", "NO DATA\r\r>7E9 02 7E 00", {}, false, std::nullopt, std::nullopt, {}, {},
+         false, true},
+        {"a pending answer one too many", "NO DATA\r\r>7E8 03 7F 3E 78", {}, false, std::nullopt, std::nullopt, {}, {},
+         false, true},
+        {"part number one too many", "7E8 02 7E 00", {{"22F187", "NO DATA\r\r>7E8 05 62 F1 87 41 42"}}, true, "AB",
+         std::nullopt, {}, {}, false, true},
+        {"part number refused, one too many", "7E8 02 7E 00", {{"22F187", "NO DATA\r\r>7E8 03 7F 22 31"}}, true,
+         std::nullopt, std::nullopt, {}, {}, false, true},
+        {"part number pending, one too many", "7E8 02 7E 00", {{"22F187", "NO DATA\r\r>7E8 03 7F 22 78"}}, true,
+         std::nullopt, std::nullopt, {}, {}, false, true},
+        {"part number cut short, one too many", "7E8 02 7E 00", {{"22F187", "NO DATA\r\r>7E8 10 0B 62 F1 87 41 42 43"}},
+         true, std::nullopt, std::nullopt, {}, {}, false, true},
     };
     const ECUCandidate engine{"ME/CDI moteur", "7E0", "7E8"};
     for (const auto& c : cases) {
         Answers answers{{{"7E0", "3E00"}, c.testerPresent}};
         for (const auto& [request, answer] : c.reads) answers[{"7E0", request}] = answer;
         ScriptedAdapter adapter(askByAsk(c.asks, ecus(answers)), {.responseTimeout = 100ms});
+        if (c.headers) adapter.session().setFormat(FrameFormat::can11);
         if (c.noData) adapter.session().query(OBDCommand(0x00));
         const std::size_t start = adapter.lines().size();
         ECUScanner scanner(adapter.session());
@@ -149,6 +179,65 @@ TEST(ECUScanner, StandardScanProbesEveryAddressInOrderAndReportsEach) {
     ScriptedAdapter dead(nullptr);
     dead.transport().failSendsContaining("ATSH");
     EXPECT_FALSE(ECUScanner(dead.session()).scan({ECUScanner::standardCandidates()[0]})[0].responded);
+}
+
+// The code read asks every ECU found answering, a read left with no reply once more after the
+// others. Up to its end an ECU's own answer, whatever line took it, counts: a code read's answer is
+// taken instead of the final ask, and an ECU shown absent whose test request's answer came meanwhile
+// is found answering, identified and its codes read.
+TEST(ECUScanner, TheCodeReadTakesWhatTheECUsAnsweredMeanwhile) {
+    const std::vector<ECUCandidate> two(ECUScanner::standardCandidates().begin(), ECUScanner::standardCandidates().begin() + 2);
+    const std::string engineCodes = "7E8 07 59 02 FF 01 71 00 08";
+    const struct {
+        const char* name;
+        Answers answers;
+        Asks asks; // whatever the header
+        bool engineFound; // by the scan
+        std::vector<std::string> codes; // the engine's, read by the end; "-" for none read
+        Lines lines;                    // of the code read
+    } cases[] = {
+        {"the engine's test request answered while the gearbox's codes are read",
+         {{{"7E0", "3E00"}, "NO DATA"}, {{"7E1", "1902FF"}, "7E9 03 59 02 FF\r\r>7E8 02 7E 00"}},
+         {}, false, {"P0171-00"}, {"1902FF", "ATSH7E0", "22F187", "22F195", "1902FF"}},
+        // The adapter said "NO DATA" (to the engine's 22F195): a code read lost twice is asked at the
+        // end, unless its answer came meanwhile.
+        {"the engine's codes lost twice, their answer one too many for the gearbox's",
+         {{{"7E1", "1902FF"}, "7E9 03 59 02 FF\r\r>" + engineCodes}},
+         {{"1902FF", {"", ""}}}, true, {"P0171-00"}, {"ATSH7E0", "1902FF", "1902FF", "ATSH7E1", "1902FF"}},
+        {"another ECU's codes are not the engine's", {},
+         {{"1902FF", {"", "", "7E9 03 59 02 FF\r\r>7EA 07 59 02 FF 01 71 00 08", ""}}}, true, {"-"}, {"ATSH7E0", "1902FF", "1902FF", "ATSH7E1", "1902FF", "ATSH7E0", "1902FF"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Answers answers{{{"7E0", "3E00"}, "7E8 02 7E 00"}, {{"7E0", "22F187"}, "7E8 05 62 F1 87 41 42"},
+                        {{"7E0", "1902FF"}, engineCodes}, {{"7E1", "3E00"}, "7E9 02 7E 00"}};
+        for (const auto& [key, answer] : c.answers) answers[key] = answer;
+        ScriptedAdapter adapter(askByAsk(c.asks, ecus(answers)), {.responseTimeout = 100ms});
+        adapter.session().setFormat(FrameFormat::can11);
+        ECUScanner scanner(adapter.session());
+        EXPECT_EQ(scanner.scan(two)[0].responded, c.engineFound);
+        const std::size_t start = adapter.lines().size();
+        std::vector<std::vector<DiscoveredECU>> lists;
+        std::map<std::string, ECUScanner::Codes> codes;
+        scanner.readCodes(0xFF, [&](const std::vector<DiscoveredECU>& list) { lists.push_back(list); },
+                          [&](const std::string& header, const ECUScanner::Codes& read) { codes[header] = read; });
+        using List = std::vector<DiscoveredECU>;
+        const List found{{"ME/CDI moteur", "7E0", "7E8", true, "AB", std::nullopt},
+                         {"VGS boîte 9G", "7E1", "7E9", true, std::nullopt, std::nullopt}};
+        EXPECT_EQ(lists, c.engineFound ? std::vector<List>{} : std::vector<List>{found}); // posted again once found
+        ASSERT_TRUE(codes.contains("7E0") && codes.contains("7E1"));
+        Lines read{"-"};
+        if (codes["7E0"]) {
+            read.clear();
+            for (const UDSDTC& code : *codes["7E0"]) read.push_back(code.id());
+        }
+        EXPECT_EQ(read, c.codes);
+        EXPECT_EQ(codes["7E1"], std::optional(std::vector<UDSDTC>{}));
+        std::vector<std::string> probesLeftOut;
+        std::ranges::copy_if(adapter.linesFrom(start), std::back_inserter(probesLeftOut),
+                             [](const auto& l) { return l != "ATI" && l != "ATRV"; });
+        EXPECT_EQ(probesLeftOut, c.lines);
+    }
 }
 
 TEST(ECUScanner, TheSimulatedCarGivesEveryUnitAndTheEngineAndTransmissionCodes) {

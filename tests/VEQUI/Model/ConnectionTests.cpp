@@ -595,6 +595,61 @@ TEST(ConnectionTests, AReplyLostThroughACloneRefusingBothProbesCostsNothing) {
     }
 }
 
+// An ECU's own answer that came once its read was decided, whatever line took it, counts up to the
+// end of the code read: the connection goes live with every ECU, identification and code as on a
+// clean run, and no final ask goes out for an answer already come.
+TEST(ConnectionTests, AnECUsOwnAnswerCountsWhicheverLineTookIt) {
+    std::vector<DiscoveredECU> ecus;
+    AppModel::UDSCodes codes;
+    {
+        ScriptedCar car;
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        ecus = rig->ecus();
+        codes = rig->udsDTCs();
+        rig->disconnect();
+    }
+    ASSERT_TRUE(!ecus.empty() && ecus.front().responded && ecus.front().partNumber && codes.at("7E0"));
+    const struct {
+        const char* name;
+        std::string victim; // a request to the engine
+        int asks;           // its sends, all lost but for the answer that comes later
+        bool noData;        // the adapter said "NO DATA" before: the last loss is a final ask
+        bool afterOK;       // the answer comes right after an "OK", which the read takes
+    } cases[] = {
+        {"the presence's final ask answered during the code read", "3E00", 3, true, false},
+        {"the codes lost twice, answered before the next ECU's header", "1902FF", 2, false, false},
+        {"a header's OK taken by the presence read, its own answer next", "3E00", 1, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string header = "7DF";
+        int sent = 0; // the command lock serialises the script
+        bool probed = false;
+        std::string held;
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line.starts_with("ATSH")) header = line.substr(4);
+            if (c.noData && line == "0100" && !std::exchange(probed, true)) return says("NO DATA");
+            if (line == c.victim && header == "7E0" && ++sent <= c.asks) {
+                if (c.afterOK) return Lines{reply("OK"), car.carAnswer(line).front()};
+                if (sent == c.asks) held = car.carAnswer(line).front();
+                return silence();
+            }
+            // The held answer comes just before the header of the next ECU is answered.
+            if (held.empty() || header == "7E0" || !line.starts_with("ATSH")) return std::nullopt;
+            Lines own = car.carAnswer(line);
+            own.front().insert(0, std::exchange(held, {}));
+            return own;
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        EXPECT_EQ(rig->ecus(), ecus);
+        EXPECT_EQ(rig->udsDTCs(), codes);
+        EXPECT_EQ(sent, c.asks); // none asked again once its answer came
+        rig->disconnect();
+    }
+}
+
 // An ECU that answers its code read "response pending" and then nothing: its codes stay unread,
 // and the next ECU's are asked and read.
 TEST(ConnectionTests, ACodeReadLeftPendingCostsOnlyItsOwnECU) {
