@@ -72,6 +72,10 @@ namespace veq {
 // one it cannot give (a probe's banner or voltage, an older request's exact answer), which is an
 // older line's, come late. A "?" refuses it alone; a "STOPPED" drops it, and it is sent again.
 //
+// Whatever line a reply goes to, a scan that keeps answers (keepAnswers()) is given what of it an
+// ECU answered to one of its reads, named by the response header and the answer's first bytes: a
+// reply held past its wait is still that ECU's word.
+//
 // A reply that has begun with a progress notice ("SEARCHING...") is waited for past the reply
 // time-out, up to Timing::progressLimit from the send: the adapter is searching for the bus.
 //

@@ -115,9 +115,19 @@ TEST(DIDScanTests, AStoppedScanResumesPollingOnlyOnceTheScanHasReturned) {
 // A lost link ends a watch too.
 TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOrTheDisconnection) {
     using Shortfall = AppModel::DIDScanShortfall;
-    std::atomic<bool> mute = false, muteAt2003 = true, lose2003 = false, linkGoesAt2002 = false;
+    std::atomic<bool> mute = false, muteAt2003 = true, lose2003 = false, linkGoesAt2002 = false, hold2003 = false;
+    std::string held; // the command lock serialises the script
     ScriptedCar car([&](const std::string& line) -> std::optional<std::vector<std::string>> {
         if (line == "222003" && muteAt2003.exchange(false)) mute = true;
+        if (line == "222003" && hold2003) {
+            held = car.carAnswer(line).front();
+            return silence();
+        }
+        if (line == "222004" && !held.empty()) {
+            std::vector<std::string> own = car.carAnswer(line);
+            own.front().insert(0, std::exchange(held, {}));
+            return own;
+        }
         if (line == "222002" && linkGoesAt2002) {
             car.transport()->failSendsContaining("");
             car.transport()->loseLink();
@@ -149,6 +159,18 @@ TEST(DIDScanTests, AScanEndedByAMuteAdapterIsMarkedInterruptedUntilTheNextScanOr
     EXPECT_EQ(rig->didScanShortfall(), (Shortfall{Shortfall::Kind::unanswered, 1}));
     EXPECT_FALSE(rig->didScanInterrupted());
     EXPECT_EQ(car.count("222003"), asked + 2);
+
+    // Its answer come with the next identifier's is the ECU's own: found, and not counted.
+    lose2003 = false;
+    hold2003 = true;
+    ASSERT_NE(entry(*rig, 0x2003), nullptr);
+    const auto seenBefore = entry(*rig, 0x2003)->lastSeen;
+    rig->startDIDScan(DIDRange{0x2003, 0x2004, {}, {}});
+    ASSERT_TRUE(scanEnds(*rig));
+    EXPECT_EQ(rig->didScanShortfall(), std::nullopt);
+    EXPECT_EQ(car.count("222003"), asked + 4);
+    EXPECT_GT(entry(*rig, 0x2003)->lastSeen, seenBefore); // found again
+    hold2003 = false;
 
     mute = true;
     rig->startDIDScan(DIDRange{0x2000, 0x20FF, {}, {}});
