@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <utility>
 
 namespace veq {
@@ -150,16 +149,19 @@ DIDScanner::ScanOutcome DIDScanner::scan(std::string_view ecu, const DIDRange& r
     }
     // The answers that came after their read was done.
     if (answersFrom) {
-        for (auto& [request, payload] : session_.takeKeptAnswers(*answersFrom)) {
-            const std::optional<std::uint16_t> did = identifierRead(request);
-            if (!did || *did < range.start || *did - range.start >= done) continue;
-            Mark& mark = marks[*did - range.start];
+        for (const auto& kept : session_.takeKeptAnswers(*answersFrom)) {
+            // Kept answers to a read by identifier echo it: 62, then the identifier.
+            const Bytes& answer = kept.second;
+            if (answer.size() < 3 || answer[0] != positiveResponse(UDSService::readDataByIdentifier)) continue;
+            const int did = (answer[1] << 8) | answer[2];
+            if (did < range.start || did - range.start >= done) continue;
+            Mark& mark = marks[static_cast<std::size_t>(did - range.start)];
             if (mark == Mark::found) continue;
             if (mark == Mark::unanswered) --outcome.unanswered;
             mark = Mark::noValue;
-            if (payload.size() > 3) {
+            if (Bytes value = UDSClient::identifierValue(answer); !value.empty()) {
                 mark = Mark::found;
-                found(*did, Bytes(payload.begin() + 3, payload.end()));
+                found(static_cast<std::uint16_t>(did), std::move(value));
             }
         }
     }
@@ -180,17 +182,8 @@ std::optional<DIDScanner::Reading> DIDScanner::keptReading(const std::optional<s
         session_.takeKeptAnswer(*answersFrom, UDSClient::requestText(UDSService::readDataByIdentifier, echo));
     if (!kept) return std::nullopt;
     Reading reading;
-    if (kept->size() > 3) reading.value = Bytes(kept->begin() + 3, kept->end());
+    if (Bytes value = UDSClient::identifierValue(*kept); !value.empty()) reading.value = std::move(value);
     return reading;
-}
-
-std::optional<std::uint16_t> DIDScanner::identifierRead(std::string_view request) {
-    // "22F187": a read by identifier, as the session names the read a kept answer answers.
-    if (request.size() != 6 || !request.starts_with("22")) return std::nullopt;
-    std::uint16_t did = 0;
-    const auto [end, error] = std::from_chars(request.data() + 2, request.data() + 6, did, 16);
-    if (error != std::errc() || end != request.data() + 6) return std::nullopt;
-    return did;
 }
 
 void DIDScanner::pauseBetweenPasses(std::stop_token stop) {

@@ -139,8 +139,6 @@ private:
     static Reading read(UDSClient& client, std::uint16_t identifier, bool askTwice, std::stop_token stop);
     // The ECU's answer to the read kept by the session, taken out: nothing when none was kept.
     std::optional<Reading> keptReading(const std::optional<std::string>& answersFrom, std::uint16_t identifier) const;
-    // The identifier a kept answer's read names ("22F187"); nothing for another read.
-    static std::optional<std::uint16_t> identifierRead(std::string_view request);
     bool scanningGoesOn(std::stop_token stop) const;
     bool watchingGoesOn(std::stop_token stop) const;
     void pauseBetweenPasses(std::stop_token stop);

@@ -63,11 +63,6 @@ std::optional<std::string> printable(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-// An identifier's value in a kept positive answer: after 62 and the two echoed bytes.
-std::span<const std::uint8_t> identifierValue(const std::vector<std::uint8_t>& answer) {
-    return std::span(answer).subspan(std::min<std::size_t>(answer.size(), 3));
-}
-
 } // namespace
 
 ECUScanner::ECUScanner(ELM327Session& session) : session_(session) {}
@@ -185,29 +180,30 @@ std::optional<std::string> ECUScanner::readASCII(UDSClient& client, std::uint16_
 }
 
 bool ECUScanner::takeKept(Probe& probe, Read read) {
-    const std::string& header = probe.ecu.rxHeader;
-    const auto take = [&](std::string_view request) { return session_.takeKeptAnswer(header, request); };
+    // The kept answer to a read that has none yet; the read is then decided.
+    const auto take = [&](bool answered, std::string_view request, std::optional<NoReply>& noReply) {
+        std::optional<std::vector<std::uint8_t>> kept;
+        if (!answered) kept = session_.takeKeptAnswer(probe.ecu.rxHeader, request);
+        if (kept) noReply.reset();
+        return kept;
+    };
     std::optional<std::vector<std::uint8_t>> kept;
     switch (read) {
     case Read::presence:
-        if (probe.ecu.responded || !(kept = take(kPresenceRead))) return false;
+        if (!take(probe.ecu.responded, kPresenceRead, probe.presence)) return false;
         probe.ecu.responded = true;
-        probe.presence.reset();
         return true;
     case Read::partNumber:
-        if (probe.ecu.partNumber || !(kept = take(kPartNumberRead))) return false;
-        probe.ecu.partNumber = printable(identifierValue(*kept));
-        probe.partNumber.reset();
+        if (!(kept = take(probe.ecu.partNumber.has_value(), kPartNumberRead, probe.partNumber))) return false;
+        probe.ecu.partNumber = printable(UDSClient::identifierValue(*kept));
         return true;
     case Read::softwareVersion:
-        if (probe.ecu.softwareVersion || !(kept = take(kSoftwareVersionRead))) return false;
-        probe.ecu.softwareVersion = printable(identifierValue(*kept));
-        probe.softwareVersion.reset();
+        if (!(kept = take(probe.ecu.softwareVersion.has_value(), kSoftwareVersionRead, probe.softwareVersion))) return false;
+        probe.ecu.softwareVersion = printable(UDSClient::identifierValue(*kept));
         return true;
     case Read::codes:
-        if (probe.dtcs || !(kept = take(kCodesRead))) return false;
+        if (!(kept = take(probe.dtcs.has_value(), kCodesRead, probe.codes))) return false;
         probe.dtcs = UDSClient::parseDTCRecords(std::span(*kept).subspan(1));
-        probe.codes.reset();
         return true;
     }
     return false;

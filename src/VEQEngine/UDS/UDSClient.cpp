@@ -118,6 +118,11 @@ std::vector<std::uint8_t> UDSClient::readDataByIdentifier(std::uint16_t identifi
     return p;
 }
 
+std::vector<std::uint8_t> UDSClient::identifierValue(std::span<const std::uint8_t> answer) {
+    if (answer.size() <= 3) return {};
+    return {answer.begin() + 3, answer.end()};
+}
+
 std::vector<UDSDTC> UDSClient::parseDTCRecords(std::span<const std::uint8_t> p) {
     std::vector<UDSDTC> records;
     if (p.size() < 6) return records;

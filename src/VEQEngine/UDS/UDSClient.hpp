@@ -74,6 +74,9 @@ public:
     // The records of a positive ReadDTCInformation payload (after 0x59): sub-function and
     // availability mask, then 4-byte records read as a 2-byte code, failure type and status.
     static std::vector<UDSDTC> parseDTCRecords(std::span<const std::uint8_t> payload);
+    // The value in a positive answer to a read by identifier, the response identifier first
+    // (62, the two echoed bytes, then the value); none in an answer too short to hold the echo.
+    static std::vector<std::uint8_t> identifierValue(std::span<const std::uint8_t> answer);
 
 private:
     // One send with its waits for the answer to `service`, under the command lock.

@@ -73,15 +73,14 @@ SessionRecord AppModel::createSessionRecord(const std::filesystem::path& file, s
 
 void AppModel::saveSession(SessionRecord& record, const SessionCatalog::Update& changes) {
     const auto pending = std::ranges::find(pendingSessions_, record.identifier, &SessionRecord::identifier);
-    if (pending != pendingSessions_.end()) {
-        // The store lacks earlier figures of this record as well: it goes whole.
+    const bool wasPending = pending != pendingSessions_.end();
+    if (wasPending) {
+        // The store lacks earlier figures of this record as well: it goes whole, with the others.
         changes.applyTo(record);
         *pending = record;
-        savePendingSessions();
-        return;
     }
     savePendingSessions();
-    if (!sessionCatalog_->update(record, changes)) keepPending(record);
+    if (!wasPending && !sessionCatalog_->update(record, changes)) keepPending(record);
 }
 
 void AppModel::keepPending(const SessionRecord& record) {
