@@ -444,6 +444,14 @@ ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view
     return rawHeld(command, stop, &echo);
 }
 
+ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
+                                  const ECUResponder& responder, std::stop_token stop) {
+    CallScope call(*this);
+    LockScope hold(*this, stop);
+    if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
+    return rawHeld(command, stop, &echo, &responder);
+}
+
 bool ELM327Session::answersProbe(std::stop_token stop) {
     CallScope call(*this);
     LockScope hold(*this, stop);
@@ -459,7 +467,7 @@ bool ELM327Session::answersProbe(std::stop_token stop) {
     return prompts_ != before;
 }
 
-ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
+ELM327Response ELM327Session::awaitNext(std::stop_token stop, std::optional<std::chrono::steady_clock::time_point> since) {
     CallScope call(*this);
     SentCommand waiting;
     {
@@ -469,7 +477,7 @@ ELM327Response ELM327Session::awaitNext(std::stop_token stop) {
             followUps_.pop_front();
             return next;
         }
-        waiting = awaitedFromNow(disconnects_);
+        waiting = awaitedFromNow(disconnects_, since);
     }
     return receive(waiting, format(), {}, stop);
 }
@@ -486,7 +494,8 @@ void ELM327Session::keepFollowUps(const ELM327Response& response) {
     }
 }
 
-ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo) {
+ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo,
+                                      const ECUResponder* responder) {
     const std::string upper = text::toUpperASCII(command);
     const std::string compact = text::withoutBlanks(upper);
     const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
@@ -495,6 +504,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     ReplyPairing::Request owed{std::string(command), parseFormat, std::nullopt};
     // A request typed as text (the terminal's) is named by its answer as much as any other.
     if (!adapterCommand) owed.echo = echo != nullptr ? std::optional(*echo) : RequestEcho::ofRequestText(command);
+    if (!adapterCommand && responder != nullptr) owed.responder = *responder;
 
     const bool setsHeader = compact.starts_with("ATSH") && compact.size() > 4;
     const bool resets = TransmitHeader::clearedBy(compact);
@@ -727,8 +737,9 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
     return awaitedFromNow(connection);
 }
 
-ELM327Session::SentCommand ELM327Session::awaitedFromNow(std::uint64_t connection) const {
-    const Deadline now = std::chrono::steady_clock::now();
+ELM327Session::SentCommand ELM327Session::awaitedFromNow(std::uint64_t connection,
+                                                         std::optional<std::chrono::steady_clock::time_point> since) const {
+    const Deadline now = since.value_or(std::chrono::steady_clock::now());
     return SentCommand{connection, now + timing_.responseTimeout, now + std::max(timing_.responseTimeout, timing_.progressLimit)};
 }
 
@@ -931,6 +942,16 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
         if (traceEnabled_ && placement.refused) {
             notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » refusée par l'adaptateur : " +
                                                    "les demandes plus anciennes restent dues"));
+        }
+        if (traceEnabled_ && placement.parsed && pairing_.current() && pairing_.current()->responder) {
+            const ECUResponder& ecu = *pairing_.current()->responder;
+            if (ecu.onlyOthers(*placement.parsed)) {
+                notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » : seuls d'autres calculateurs que " +
+                                                       ecu.own() + " ont répondu, toujours attendu"));
+            } else if (ecu.takesUnclaimed(*placement.parsed)) {
+                notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » : réponse d'un en-tête " +
+                                                       "qu'aucun calculateur connu n'utilise, prise comme celle de " + ecu.own()));
+            }
         }
         break;
     case ReplyPairing::Destination::unowed: break;

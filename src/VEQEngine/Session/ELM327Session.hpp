@@ -202,6 +202,12 @@ public:
     // answer comes, older requests that never got theirs stop holding it up.
     ELM327Response raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
                        std::stop_token stop = {});
+    // The same to one ECU, known by the header it answers from: read with headers, the reply is
+    // paired by that ECU's messages alone (ReplyPairing). A reply holding only other ECUs'
+    // messages may be this request's, its ECU having said nothing: it is returned, and the
+    // request stays owed, as its ECU's reply may still come.
+    ELM327Response raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
+                       const ECUResponder& responder, std::stop_token stop = {});
     // One of the session's own adapter settings ("ATE0", "ATDPN", ...): the same as raw(), and sent
     // once more, after the step is found again, when its reply was lost (never before the adapter
     // has answered anything: an absent adapter costs one wait a command). Never for a reset.
@@ -216,8 +222,11 @@ public:
     // The next reply to the last request sent, sending nothing and taking no lock: its answer
     // after a "response pending". First come the further messages an ECU put in a reply already
     // returned, each as a response of its own; then a reply queued meanwhile if there is one.
-    // Meant for a caller that already holds the lock (an exclusive section).
-    ELM327Response awaitNext(std::stop_token stop = {});
+    // Meant for a caller that already holds the lock (an exclusive section). `since`: the wait is
+    // one begun then, so that it ends a reply time-out after it (a wait resumed after a reply that
+    // was not the one awaited); from now without it.
+    ELM327Response awaitNext(std::stop_token stop = {},
+                             std::optional<std::chrono::steady_clock::time_point> since = std::nullopt);
 
     // Sends a probe and tells whether the adapter answered anything meanwhile ("?" included): a
     // lost reply, not a dead adapter. Throws as any exchange does.
@@ -374,7 +383,8 @@ private:
         bool tripped = false;
     };
 
-    ELM327Response rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo = nullptr);
+    ELM327Response rawHeld(std::string_view command, std::stop_token stop, const RequestEcho* echo = nullptr,
+                           const ECUResponder* responder = nullptr);
     // rawHeld, once more when the reply was lost.
     ELM327Response settingHeld(std::string_view command, std::stop_token stop);
     // Under the command lock, before an exchange that needs `header`: a monitor restore left
@@ -403,8 +413,9 @@ private:
     void keepFollowUps(const ELM327Response& response);
     // Discards what is left of unowed replies, then sends the request, owed its reply from then.
     SentCommand sendHeld(std::span<const std::uint8_t> request, ReplyPairing::Request owed, std::stop_token stop);
-    // A reply awaited from now, on the connection numbered `connection`.
-    SentCommand awaitedFromNow(std::uint64_t connection) const;
+    // A reply awaited from now (or from `since`), on the connection numbered `connection`.
+    SentCommand awaitedFromNow(std::uint64_t connection,
+                               std::optional<std::chrono::steady_clock::time_point> since = std::nullopt) const;
     // The reply parsed in `format`, or an empty response once the deadline passed. `dropped`, when
     // given, tells whether the adapter dropped the request.
     ELM327Response receive(const SentCommand& sent, FrameFormat format, std::string_view command, std::stop_token stop,

@@ -75,6 +75,19 @@ ReplyPairing::Placement replyTooMany() {
     return placement;
 }
 
+// Calls `f` on the reply as the request's ECU gave it: its own messages alone when it has an ECU.
+template <class F>
+auto onItsOwn(const ReplyPairing::Request& request, const ELM327Response& reply, F&& f) {
+    if (!request.responder) return f(reply);
+    return f(request.responder->view(reply));
+}
+
+// Both go to one ECU, or their replies cannot tell ECUs apart.
+bool sameECU(const ReplyPairing::Request& a, const ReplyPairing::Request& b) {
+    const bool withHeaders = a.format.headerWidth() != 0 && b.format.headerWidth() != 0;
+    return !withHeaders || !a.responder || !b.responder || a.responder->own() == b.responder->own();
+}
+
 ReplyPairing::Request probeOf(std::string_view command) {
     ReplyPairing::Request probe{std::string(command), FrameFormat::headersOff, std::nullopt};
     probe.probe = true;
@@ -84,7 +97,9 @@ ReplyPairing::Request probeOf(std::string_view command) {
 } // namespace
 
 bool ReplyPairing::names(const Request& request, const ELM327Response& reply) const {
-    if (request.echo) return request.echo->namedExactlyBy(reply);
+    if (request.echo) {
+        return onItsOwn(request, reply, [&](const ELM327Response& own) { return request.echo->namedExactlyBy(own); });
+    }
     if (request.monitor) return saysStopped(reply); // after any half line the monitor left
     if (request.readsVoltage()) return holdsVoltage(reply);
     return request.printsBanner() && holdsBanner(reply, bannerMark_);
@@ -108,8 +123,16 @@ bool ReplyPairing::Request::isSetting() const {
 }
 
 bool ReplyPairing::Request::answeredAlike(const Request& other) const {
-    if (echo || other.echo) return echo == other.echo;
+    if (echo || other.echo) return echo == other.echo && sameECU(*this, other);
     return (printsBanner() && other.printsBanner()) || (readsVoltage() && other.readsVoltage());
+}
+
+bool ReplyPairing::Request::foreign(const ELM327Response& reply) const {
+    return responder && responder->onlyOthers(reply);
+}
+
+bool ReplyPairing::Request::answeredByItsECU(const ELM327Response& reply) const {
+    return responder && responder->holdsOwn(reply);
 }
 
 bool ReplyPairing::Request::resets() const { return !monitor && TransmitHeader::clearedBy(command); }
@@ -146,7 +169,7 @@ void ReplyPairing::exchangeEnded() {
 }
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
-    if (isStaleProbeAnswer(read) || isLostLinesAnswer(read)) {
+    if (isStaleProbeAnswer(read) || isLostLinesAnswer(read) || isLostECUsMessage(read)) {
         return replyTooMany();
     }
     if (owed_.empty()) return {};
@@ -172,7 +195,8 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         const bool behindOwnFirstAsk =
             current_->repeat &&
             std::all_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredAlike(*current_); });
-        if (behindOwnFirstAsk && !refusedWhileBusy(parsed) && !names(*current_, parsed) &&
+        const bool foreign = current_->foreign(parsed);
+        if (behindOwnFirstAsk && !foreign && !refusedWhileBusy(parsed) && !names(*current_, parsed) &&
             !neverAnswers(*current_, read)) {
             return toCurrent(std::move(parsed), 0);
         }
@@ -198,6 +222,14 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
                 const auto late = firstThatMayHaveGiven(owed_.begin(), older, read);
                 if (late != older) return settledLate(late);
                 if (neverAnswers(*current_, read)) return replyTooMany();
+            }
+            // Only other ECUs' messages: an older line's to the ECU that sent them, come late; else
+            // this line's own reply, with no answer from its ECU.
+            if (foreign) {
+                const auto owner = std::find_if(owed_.begin(), older, [&](const Owed& o) {
+                    return o.request.answeredByItsECU(read(o.request));
+                });
+                if (owner != older) return settledLate(owner);
             }
             return passingOlder(std::move(parsed));
         }
@@ -227,8 +259,17 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         if (later != last) return settledLate(later);
     }
     if (neverAnswers(oldest, read)) return replyTooMany();
+    // Another ECU's messages settle only a line to that ECU, the ones before it then lost; none
+    // owed, they settle nothing.
+    if (oldest.foreign(asOldest)) {
+        const auto last = currentIsOwed() ? owed_.end() - 1 : owed_.end();
+        const auto owner = std::find_if(owed_.begin() + 1, last,
+                                        [&](const Owed& o) { return o.request.answeredByItsECU(read(o.request)); });
+        if (owner != last) return settledLate(owner);
+        return replyTooMany();
+    }
     // "Response pending" and the answer after it settle one request together.
-    if (!RequestEcho::stillPending(asOldest)) {
+    if (!onItsOwn(oldest, asOldest, RequestEcho::stillPending)) {
         lastCompleted_ = oldest;
         owed_.pop_front();
     }
@@ -297,6 +338,25 @@ bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) cons
     if (!request.echo) return false;
     const ELM327Response asText = read(probeOf(kProbes[0]));
     return holdsVoltage(asText) || holdsBanner(asText, bannerMark_);
+}
+
+bool ReplyPairing::isLostECUsMessage(const Reader& read) {
+    if (lostRequests_.empty() || !currentIsOwed() || !current_->foreign(read(*current_))) return false;
+    const auto older = owed_.end() - 1;
+    if (std::any_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredByItsECU(read(o.request)); })) {
+        return false; // settled as that line's
+    }
+    const auto lost = std::find_if(lostRequests_.begin(), lostRequests_.end(),
+                                   [&](const Request& r) { return r.answeredByItsECU(read(r)); });
+    if (lost == lostRequests_.end()) return false;
+    if (!onItsOwn(*lost, read(*lost), RequestEcho::stillPending)) lostRequests_.erase(lost);
+    return true;
+}
+
+bool ReplyPairing::settingAnswerAwaited() const {
+    return lostSettings_ > 0 || std::any_of(owed_.begin(), owed_.end(), [&](const Owed& o) {
+               return o.id != currentID_ && o.request.isSetting();
+           });
 }
 
 bool ReplyPairing::isLostLinesAnswer(const Reader& read) {
@@ -373,10 +433,11 @@ ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
     const auto older = owed_.end() - 1;
     for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
     const std::vector<Owed> passed(owed_.begin(), older);
-    // An older line asked alike may have given this very answer: it then proves nothing of the
-    // lines given up with it, whose answers may still come.
-    const bool alikePassed = std::any_of(passed.begin(), passed.end(),
-                                         [&](const Owed& o) { return o.request.answeredAlike(*current_); });
+    // An older line asked alike (a setting, for a setting's "OK") may have given this very
+    // answer: it then proves nothing of the lines given up with it, whose answers may still come.
+    const bool alikePassed = std::any_of(passed.begin(), passed.end(), [&](const Owed& o) {
+        return o.request.answeredAlike(*current_) || (o.request.isSetting() && current_->isSetting());
+    });
     owed_.erase(owed_.begin(), older);
     Placement placement = toCurrent(std::move(parsed), passed.size(), !alikePassed);
     // Counted only now: the answer that passed them must not forget them.
@@ -408,9 +469,13 @@ ReplyPairing::Placement ReplyPairing::droppedBehind(std::optional<ELM327Response
 }
 
 ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size_t lost, bool onlyItsOwn) {
-    // An answer only this line can have given: the banners, voltages, "OK"s and exact answers of
-    // the lines given up before it are lost for good, and a later probe's answer is its own.
-    if (onlyItsOwn && names(*current_, parsed) && !kindStillAwaited(*current_)) {
+    // An answer only this line can have given (its exact answer, from its own ECU where known, or
+    // a setting's "OK" while no other setting's is awaited): the banners, voltages, "OK"s and
+    // exact answers of the lines given up before it are lost for good, and a later probe's answer
+    // is its own. A reset's banner is no such answer while a given-up banner may still come.
+    const bool itsOwnAnswer = names(*current_, parsed) && !kindStillAwaited(*current_);
+    const bool settingsOwnOK = current_->isSetting() && saysOK(parsed) && !settingAnswerAwaited();
+    if (onlyItsOwn && (itsOwnAnswer || settingsOwnOK)) {
         staleBanners_ = 0;
         staleVoltages_ = 0;
         lostSettings_ = 0;
@@ -418,7 +483,9 @@ ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size
     }
     // A reset's reply names the adapter: its probes are recognised by that banner.
     if (current_->resets() && current_->printsBanner()) learnBanner(parsed);
-    if (!RequestEcho::stillPending(parsed)) {
+    // Still owed while its answer is pending, and while its ECU has said nothing: the messages
+    // were another ECU's, and its own reply may still come.
+    if (!onItsOwn(*current_, parsed, RequestEcho::stillPending) && !current_->foreign(parsed)) {
         lastCompleted_ = current_;
         owed_.pop_back();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "VEQProtocol/ECUResponder.hpp"
 #include "VEQProtocol/ELM327Response.hpp"
 #include "VEQProtocol/FrameFormat.hpp"
 #include "VEQProtocol/RequestEcho.hpp"
@@ -31,10 +32,11 @@ namespace veq {
 // unanswered, may still answer later: its banner or voltage is then a reply too many, taken by no
 // probe and never by another request. It is awaited only while it can still come: the adapter
 // answers in order, so once an answer comes that only a later line can have given (a vehicle
-// request's own positive answer, or a banner or voltage while no earlier line of that kind is
-// awaited), what was given up before it is lost for good, and no later answer is taken for it. An
-// answer that an older line asked alike, passed by it, can have given proves nothing of the kind:
-// what was given up with that line is still awaited.
+// request's own positive answer, a banner or voltage while no earlier line of that kind is
+// awaited, or a setting's "OK" while no other setting's is), what was given up before it is lost
+// for good, and no later answer is taken for it. An answer that an older line asked alike (for an
+// "OK", an older setting), passed by it, can have given proves nothing of the kind: what was given
+// up with that line is still awaited.
 //
 // A "?" is never the late answer of a well-formed request: out of step it refuses the line just
 // sent (Placement::refused), which is then owed nothing, and the older requests stay owed. Only a
@@ -74,6 +76,14 @@ namespace veq {
 // (a banner, a voltage, an "OK", an exact answer), settles the oldest such line, late: the ones
 // before it are lost. Any other reply ("NO DATA", an error, a negative answer) settles the oldest.
 //
+// Read with headers, a request to one ECU (Request::responder) is answered by that ECU's messages
+// alone: its exact answer and a "response pending" are read from them, and a reply with ECU
+// messages settles, passes or counts off only a line whose ECU's message is among them. A reply
+// holding only other ECUs' messages is the late answer of an owed line to the ECU that sent them,
+// or one too many when a line to it was counted lost; else it is the current line's own reply,
+// with no answer from its ECU: the line takes it and stays owed, as its ECU's reply may still
+// come. Replies with no ECU message ("NO DATA", "OK", "?", a banner) are paired as they come.
+//
 // The banner that names the adapter is the last line of its last answered reset, "ELM327" until
 // one is seen (clones print "OBDII v1.5", "V-LINK"...).
 //
@@ -91,6 +101,9 @@ public:
         // Sent once the adapter refused both probes and a reply time-out more passed: any answer
         // but "?" is its own, whatever older request is still owed.
         bool findsStep = false;
+        // The ECU a request to one unit goes to: read with headers, its answer is its ECU's
+        // messages alone, and a reply holding only other ECUs' messages is no answer of its.
+        std::optional<ECUResponder> responder = std::nullopt;
 
         bool canBeNamed() const;
         // "ATZ", "ATWS", "ATI": answered with the adapter's banner.
@@ -99,8 +112,13 @@ public:
         bool readsVoltage() const;
         // An AT line answered "OK": none whose answer is its own (a banner, a voltage, a protocol).
         bool isSetting() const;
-        // Whether both are answered alike, so that a reply naming one may be the other's.
+        // Whether both are answered alike, so that a reply naming one may be the other's: the same
+        // exact answer, unless their replies are read with headers and name two ECUs.
         bool answeredAlike(const Request& other) const;
+        // The reply holds ECU messages, all other ECUs' than this request's.
+        bool foreign(const ELM327Response& reply) const;
+        // The reply holds a message from the header this request's ECU answers from.
+        bool answeredByItsECU(const ELM327Response& reply) const;
         // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
         bool resets() const;
     };
@@ -187,6 +205,12 @@ private:
     bool neverAnswers(const Request& request, const Reader& read) const;
     // An "OK" or an exact answer that only lines counted lost can have given: counted off.
     bool isLostLinesAnswer(const Reader& read);
+    // Only other ECUs' messages for the current line, from the ECU of a line counted lost and of
+    // no line still owed: that line's, come late (counted off once it is no "response pending").
+    bool isLostECUsMessage(const Reader& read);
+    // A setting's "OK" may still come for a line other than the current one: owed before it, or
+    // counted lost.
+    bool settingAnswerAwaited() const;
     // A line counted lost: a setting's "OK" or a request's exact answer still to come is one too many.
     void countLost(const Request& request);
     // A line given up and counted lost at once.

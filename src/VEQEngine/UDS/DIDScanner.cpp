@@ -67,6 +67,14 @@ void DIDScanner::RunScope::finish() {
     flag_ = false;
 }
 
+void DIDScanner::aim(UDSClient& client, std::string_view ecu, const std::optional<ECUResponder>& responder) {
+    if (responder) {
+        client.target(ecu, *responder);
+    } else {
+        client.target(ecu);
+    }
+}
+
 void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
     // Many identifiers can be read in the default session too. A session change is never sent twice.
     toleratingFailure([&] { client.openDiagnosticSession(UDSSessionType::extended, stop); }, lostLinkEnds);
@@ -96,7 +104,7 @@ DIDScanner::Reading DIDScanner::read(UDSClient& client, std::uint16_t identifier
 
 DIDScanner::ScanOutcome DIDScanner::scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
                                          const ProgressHandler& onProgress, std::stop_token stop,
-                                         std::optional<std::string> answersFrom) {
+                                         std::optional<ECUResponder> responder) {
     const auto report = [&](std::int32_t done, std::int32_t total, std::uint32_t identifier) {
         if (onProgress) shielded([&] { onProgress(done, total, static_cast<std::uint16_t>(identifier)); });
     };
@@ -112,13 +120,15 @@ DIDScanner::ScanOutcome DIDScanner::scan(std::string_view ecu, const DIDRange& r
     enum class Mark : std::uint8_t { noValue, found, unanswered };
     std::vector<Mark> marks;
     std::optional<ELM327Session::AnswerKeeping> keeping;
+    std::optional<std::string> answersFrom;
+    if (responder && responder->namesItAlone()) answersFrom = responder->own();
     if (answersFrom) keeping.emplace(session_.keepAnswers({*answersFrom}));
     {
         // A mute adapter costs every identifier its full reply waits: the watch ends the run instead.
         const ELM327Session::SilenceWatch silence = session_.watchSilence(timing_.adapterSilence);
         try {
             UDSClient client(session_);
-            client.target(ecu);
+            aim(client, ecu, responder);
             prepare(client, stop);
             // 32-bit arithmetic: the last identifier of a full range is 0xFFFF.
             for (std::uint32_t identifier = range.start; done < total && scanningGoesOn(stop); ++identifier) {
@@ -192,11 +202,12 @@ void DIDScanner::pauseBetweenPasses(std::stop_token stop) {
 }
 
 DIDScanner::WatchEnd DIDScanner::watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers,
-                                       const UpdateHandler& onUpdate, std::stop_token stop) {
+                                       const UpdateHandler& onUpdate, std::stop_token stop,
+                                       std::optional<ECUResponder> responder) {
     if (identifiers.empty()) return WatchEnd::stopped;
     RunScope run(*this, watching_);
     UDSClient client(session_);
-    client.target(ecu);
+    aim(client, ecu, responder);
     try {
         prepare(client, stop);
         while (watchingGoesOn(stop)) {

@@ -91,19 +91,22 @@ public:
     // after stop(), when `stop` is requested, as soon as the adapter has answered nothing for
     // Timing::adapterSilence (counted from the scan's start at the earliest), or as soon as the
     // link is lost; no identifier is read after that.
-    // `answersFrom`, the ECU's response header when one names it alone (KeptAnswers::ownHeaders()):
-    // from the first read to the last, the session keeps the ECU's answers to the reads whatever
-    // line they went to, and an identifier read without a value takes its own kept answer, then
-    // or once the last read is done: it is found, and never counted unanswered.
+    // `responder`, the ECU known by the header it answers from (the ECU map's): its reads take its
+    // own messages alone; without one, those of the header's ISO 15765-4 pair. When its header
+    // names it alone (ECUResponder::namesItAlone()), from the first read to the last the session
+    // keeps the ECU's answers to the reads whatever line they went to, and an identifier read
+    // without a value takes its own kept answer, then or once the last read is done: it is found,
+    // and never counted unanswered.
     ScanOutcome scan(std::string_view ecu, const DIDRange& range, const FoundHandler& onFound,
                      const ProgressHandler& onProgress, std::stop_token stop = {},
-                     std::optional<std::string> answersFrom = std::nullopt);
+                     std::optional<ECUResponder> responder = std::nullopt);
 
     // Reads the identifiers in passes, handing every value read to `onUpdate`, with a pause
     // between passes, until stop(), until `stop` is requested, or until the link is lost. An
     // empty list returns at once.
+    // `responder` as for scan().
     WatchEnd watch(std::string_view ecu, const std::vector<std::uint16_t>& identifiers, const UpdateHandler& onUpdate,
-                   std::stop_token stop = {});
+                   std::stop_token stop = {}, std::optional<ECUResponder> responder = std::nullopt);
 
 private:
     // One run's life: raises its flag; finish() (or the destructor, whatever ended the run)
@@ -133,6 +136,7 @@ private:
     // These swallow every failure but AdapterSilent and a lost link (TransportError::
     // notConnected, which the session throws at every exchange once it knows the link lost),
     // which end the run.
+    static void aim(UDSClient& client, std::string_view ecu, const std::optional<ECUResponder>& responder);
     static void prepare(UDSClient& client, std::stop_token stop);
     static void keepAlive(UDSClient& client, std::stop_token stop);
     // `askTwice`: a read that got no reply at all is asked once more.

@@ -4,6 +4,7 @@
 #include "VEQEngine/UDS/AskOnceMore.hpp"
 #include "VEQProtocol/UDSService.hpp"
 
+#include <algorithm>
 #include <span>
 #include <utility>
 
@@ -87,6 +88,8 @@ std::vector<DiscoveredECU> ECUScanner::scan(const std::vector<ECUCandidate>& can
                                             std::stop_token stop) {
     keeping_.reset(); // an earlier scan's answers are forgotten first
     keeping_.emplace(session_.keepAnswers(ownResponseHeaders(candidates)));
+    responseHeaders_.clear();
+    for (const ECUCandidate& c : candidates) responseHeaders_.push_back(c.rxHeader);
     probes_.clear();
     probes_.reserve(candidates.size());
     for (const ECUCandidate& candidate : candidates) {
@@ -104,6 +107,13 @@ std::vector<DiscoveredECU> ECUScanner::scan(const std::vector<ECUCandidate>& can
     return records();
 }
 
+void ECUScanner::aim(UDSClient& client, const DiscoveredECU& ecu) const {
+    // Every other candidate's response header names another ECU; one shared with this one stays its own.
+    std::vector<std::string> others = responseHeaders_;
+    if (const auto self = std::find(others.begin(), others.end(), ecu.rxHeader); self != others.end()) others.erase(self);
+    client.target(ecu.txHeader, ECUResponder(ecu.rxHeader, others));
+}
+
 std::vector<DiscoveredECU> ECUScanner::records() const {
     std::vector<DiscoveredECU> found;
     found.reserve(probes_.size());
@@ -115,7 +125,7 @@ ECUScanner::Probe ECUScanner::probe(const ECUCandidate& candidate, std::stop_tok
     Probe probe;
     probe.ecu = absent(candidate);
     UDSClient client(session_);
-    client.target(candidate.txHeader);
+    aim(client, probe.ecu);
     std::optional<ELM327Session::ExclusiveSection> section;
     probe.ecu.responded = present(client, section, &probe.presence, stop) || takeKept(probe, Read::presence);
     if (probe.ecu.responded) identify(client, probe, stop);
@@ -132,7 +142,7 @@ void ECUScanner::finish(Probe& probe, bool adapterAnsweredNoData, std::stop_toke
     const bool partNumber = askAgain(probe.partNumber);
     const bool softwareVersion = askAgain(probe.softwareVersion);
     UDSClient client(session_);
-    client.target(probe.ecu.txHeader);
+    aim(client, probe.ecu);
     std::optional<ELM327Session::ExclusiveSection> section;
     if (!probe.ecu.responded) {
         // The ECU's own answer, come meanwhile, makes the final ask needless.
@@ -211,7 +221,7 @@ bool ECUScanner::takeKept(Probe& probe, Read read) {
 
 void ECUScanner::askCodes(UDSClient& client, Probe& probe, std::uint8_t statusMask, std::optional<NoReply>* noReply,
                           std::stop_token stop) {
-    client.target(probe.ecu.txHeader);
+    aim(client, probe.ecu);
     probe.codesAsked = true;
     toleratingFailure([&] { probe.dtcs = ask([&] { return client.readDTCsByStatusMask(statusMask, stop); }, noReply); });
     takeKept(probe, Read::codes);
@@ -272,7 +282,7 @@ void ECUScanner::creditKept(UDSClient& client, std::uint8_t statusMask, const Li
             return;
         }
         // Its reads with their first asks; nothing is left for later twice.
-        client.target(found->ecu.txHeader);
+        aim(client, found->ecu);
         identify(client, *found, stop);
         found->partNumber.reset();
         found->softwareVersion.reset();

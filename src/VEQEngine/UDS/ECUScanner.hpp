@@ -39,8 +39,10 @@ struct DiscoveredECU {
 // Finds which candidate addresses answer UDS TesterPresent and reads each answering ECU's part
 // number and software version, then (readCodes()) the trouble codes of every ECU found answering.
 // Each probe runs in one exclusive section of the session, every request with the candidate's
-// header, so other users' exchanges wait for the probe's end and no answer is taken for another
-// ECU's; nobody has to put a header back after a scan.
+// header, so other users' exchanges wait for the probe's end; nobody has to put a header back
+// after a scan. Read with headers, a request takes only its ECU's own message, told by the
+// candidate's response header among the candidates' (ECUResponder): another ECU's answer never
+// shows a candidate present, nor gives it a part number, a version or codes.
 //
 // A read's first asks are two sends of its own (askTwiceNoting()): a reply lost on the way must not
 // show a present ECU absent, nor leave its identification unread. A read still left with no reply
@@ -128,9 +130,12 @@ private:
     // one was. The read is then decided.
     bool takeKept(Probe& probe, Read read);
     std::vector<DiscoveredECU> records() const;
+    // Aims the client at the ECU, its answers told by its candidate's response header.
+    void aim(UDSClient& client, const DiscoveredECU& ecu) const;
 
     ELM327Session& session_;
     std::vector<Probe> probes_;
+    std::vector<std::string> responseHeaders_; // the candidates', in order
     std::optional<ELM327Session::AnswerKeeping> keeping_;
 };
 

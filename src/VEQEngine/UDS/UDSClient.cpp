@@ -4,6 +4,7 @@
 #include "VEQSupport/Text.hpp"
 
 #include <array>
+#include <chrono>
 
 namespace veq {
 
@@ -11,6 +12,9 @@ namespace {
 
 constexpr std::uint8_t kNegativeResponse = 0x7F;
 constexpr std::uint8_t kGeneralReject = rawValue(UDSNegativeResponse::generalReject);
+// Replies holding only other ECUs' messages passed over in one wait for a "response pending"
+// ECU's answer: a bound on what a busy bus can make a request read.
+constexpr int kOtherECUsRepliesPerWait = 32;
 
 // The first ECU's answer is 7F xx 78: the ECU will answer later.
 bool announcesPending(const ELM327Response& reply) {
@@ -36,6 +40,18 @@ std::optional<std::string> UDSClient::targetHeader() const {
 void UDSClient::target(std::string_view txHeader) {
     std::lock_guard lock(mutex_);
     targetHeader_ = TransmitHeader::of(txHeader).header();
+    responder_ = ECUResponder::ofISO(txHeader);
+}
+
+void UDSClient::target(std::string_view txHeader, ECUResponder responder) {
+    std::lock_guard lock(mutex_);
+    targetHeader_ = TransmitHeader::of(txHeader).header();
+    responder_ = std::move(responder);
+}
+
+std::optional<ECUResponder> UDSClient::responder() const {
+    std::lock_guard lock(mutex_);
+    return responder_;
 }
 
 TransmitHeader UDSClient::header() const {
@@ -50,17 +66,27 @@ std::string UDSClient::requestText(UDSService service, std::span<const std::uint
 }
 
 ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint8_t> data, const RequestEcho& echo,
-                                   bool& pendingAnnounced, std::stop_token stop) {
+                                   bool& pendingAnnounced, bool& foreign, std::stop_token stop) {
     // Held until the last wait: a command of another user sent meanwhile would discard or take
     // the ECU's real answer.
     const TransmitHeader ecu = header();
+    const std::optional<ECUResponder> responder = this->responder();
+    const auto others = [&](const ELM327Response& reply) { return responder && responder->onlyOthers(reply); };
+    const auto own = [&](ELM327Response reply) { return responder ? responder->view(reply) : reply; };
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
     // The session pairs each reply with its request: late answers of earlier requests never come here.
-    ELM327Response reply = session_.raw(ecu, requestText(service, data), echo, stop);
+    const std::string text = requestText(service, data);
+    ELM327Response reply = responder ? session_.raw(ecu, text, echo, *responder, stop) : session_.raw(ecu, text, echo, stop);
+    foreign = others(reply);
+    reply = own(std::move(reply));
     int waits = 0;
     pendingAnnounced = announcesPending(reply);
     while (waits < maxPendingWaits && announcesPending(reply)) {
-        reply = session_.awaitNext(stop);
+        // Another ECU's message neither answers nor counts: the wait it came in goes on to its end.
+        const auto since = std::chrono::steady_clock::now();
+        ELM327Response next = session_.awaitNext(stop);
+        for (int passed = 0; others(next) && passed < kOtherECUsRepliesPerWait; ++passed) next = session_.awaitNext(stop, since);
+        reply = own(std::move(next));
         if (!reply.ecus.empty()) ++waits;
     }
     return reply;
@@ -71,7 +97,8 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
     const RequestEcho echo = RequestEcho::of(service, data);
     for (;;) {
         bool pendingAnnounced = false;
-        const ELM327Response reply = exchange(service, data, echo, pendingAnnounced, stop);
+        bool foreign = false;
+        const ELM327Response reply = exchange(service, data, echo, pendingAnnounced, foreign, stop);
         // Whatever the adapter said of a header it did not take, it is no answer to this request.
         if (reply.unsent) throw UDSError::unsent(reply.error, reply.headerNotTaken);
         if (reply.error == ELM327Error::noData) throw UDSError::none();
@@ -80,8 +107,12 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
         // An ECU that announced its answer and then went quiet did answer: only a request that got
         // nothing at all was perhaps never heard.
         if (reply.isSilence() && !pendingAnnounced) throw UDSError::unanswered();
+        // Only other ECUs answered: this one said nothing yet, or its reply was lost.
+        if (foreign) throw UDSError::unanswered();
         const std::vector<std::uint8_t>* payload = reply.firstPayload();
         if (payload == nullptr || payload->empty()) throw UDSError::none();
+        // A message shorter than its first frame announced is no answer, and never shown.
+        if (reply.ecus.front().cutShort) throw UDSError::unanswered();
         const std::vector<std::uint8_t>& p = *payload;
         // The reply is this request's (the session pairs them): one naming another is a wrong answer.
         if (echo.namesAnotherRequest(reply.ecus.front())) throw UDSError::unexpected(p);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQEngine/Session/ELM327Session.hpp"
+#include "VEQProtocol/ECUResponder.hpp"
 #include "VEQProtocol/ELM327Response.hpp"
 #include "VEQProtocol/UDSDTC.hpp"
 #include "VEQProtocol/UDSService.hpp"
@@ -29,6 +30,13 @@ namespace veq {
 // take the ECU's late answer; it nests inside an exclusive section its thread already holds, so a
 // caller may run a whole sequence of requests inside one section.
 //
+// Read with headers, a request to an ECU takes only that ECU's message, and only a whole one: in a
+// reply several ECUs answered, the answer is the one from the header the ECU answers from (its
+// ECUResponder), wherever it stands; another ECU's message never makes a request wait, repeat or
+// succeed. A reply holding only other ECUs' messages, or a message shorter than its first frame
+// announced, is no answer: the request ends unanswered, so that a read may be asked again, and a
+// write, a key or a session change fails.
+//
 // Failures: UDSError for what the ECU or the adapter answered; the session's errors (transport,
 // ExchangeCancelled) unchanged. A request that got no reply at all (the reply time-out with
 // nothing, not sent while the session found its step again, a busy adapter's "STOPPED" or "?")
@@ -53,8 +61,13 @@ public:
     // header in force, whatever it is.
     std::optional<std::string> targetHeader() const;
 
-    // Aims the later requests at one ECU ("7E0"); sends nothing.
+    // Aims the later requests at one ECU ("7E0"); sends nothing. Its answers are told by the ISO
+    // 15765-4 pair of the header (7E8 for 7E0); by none for a header without one.
     void target(std::string_view txHeader);
+    // The same, its answers told by the header `responder` names (an ECU map's, a candidate's).
+    void target(std::string_view txHeader, ECUResponder responder);
+    // The ECU the requests' answers are told by; nothing when none is known.
+    std::optional<ECUResponder> responder() const;
 
     // The positive response payload without its response identifier.
     std::vector<std::uint8_t> request(UDSService service, std::span<const std::uint8_t> data, int retriesLeft,
@@ -81,13 +94,16 @@ public:
 private:
     // One send with its waits for the answer to `service`, under the command lock.
     // `pendingAnnounced`: the ECU's first answer said "response pending".
+    // The reply returned is the ECU's own part of the last one (ECUResponder::view()); `foreign`:
+    // that last reply held only other ECUs' messages.
     ELM327Response exchange(UDSService service, std::span<const std::uint8_t> data, const RequestEcho& echo,
-                            bool& pendingAnnounced, std::stop_token stop);
+                            bool& pendingAnnounced, bool& foreign, std::stop_token stop);
     TransmitHeader header() const;
 
     ELM327Session& session_;
     mutable std::mutex mutex_;
     std::optional<std::string> targetHeader_;
+    std::optional<ECUResponder> responder_;
 };
 
 } // namespace veq

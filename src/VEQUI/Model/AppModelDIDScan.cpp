@@ -54,18 +54,18 @@ std::optional<AppModel::DIDScanShortfall> shortfallOf(const DIDScanner::ScanOutc
     return std::nullopt;
 }
 
-// The response header of the ECU map's unit at `txHeader`, when it names that unit alone: its
-// answers can then be told by it whatever line they came to.
-std::optional<std::string> responseHeaderOf(const std::vector<DiscoveredECU>& ecus, const std::string& txHeader) {
-    std::vector<std::string> headers;
-    for (const DiscoveredECU& ecu : ecus) headers.push_back(ecu.rxHeader);
-    const std::vector<std::string> own = KeptAnswers::ownHeaders(headers);
-    for (const DiscoveredECU& ecu : ecus) {
-        if (text::compactUpper(ecu.txHeader) != text::compactUpper(txHeader)) continue;
-        const std::string rx = text::compactUpper(ecu.rxHeader);
-        if (std::find(own.begin(), own.end(), rx) != own.end()) return rx;
+// The ECU map's unit at `txHeader`, known by its response header among the other units': its
+// reads take its own answers alone. Nothing for a header the map does not hold.
+std::optional<ECUResponder> responderOf(const std::vector<DiscoveredECU>& ecus, const std::string& txHeader) {
+    const auto unit = std::find_if(ecus.begin(), ecus.end(), [&](const DiscoveredECU& ecu) {
+        return text::compactUpper(ecu.txHeader) == text::compactUpper(txHeader);
+    });
+    if (unit == ecus.end()) return std::nullopt;
+    std::vector<std::string> others;
+    for (auto ecu = ecus.begin(); ecu != ecus.end(); ++ecu) {
+        if (ecu != unit) others.push_back(ecu->rxHeader);
     }
-    return std::nullopt;
+    return ECUResponder(unit->rxHeader, others);
 }
 
 } // namespace
@@ -79,7 +79,7 @@ void AppModel::startDIDScan(const DIDRange& range) {
 
     const std::uint64_t run = ++didScanRun_;
     didTask_ = workers_.start(
-        [this, scanner, pause = pollingPause_, ecu = didScanECU_, answersFrom = responseHeaderOf(ecus_, didScanECU_),
+        [this, scanner, pause = pollingPause_, ecu = didScanECU_, responder = responderOf(ecus_, didScanECU_),
          range, run, onFound = didFoundHandler(), connection = connectionStop_.get_token()](std::stop_token stop) {
             const StopEither either(stop, connection);
             const auto onProgress = [this, run](std::int32_t done, std::int32_t total, std::uint16_t current) {
@@ -93,7 +93,7 @@ void AppModel::startDIDScan(const DIDRange& range) {
             DIDScanner::ScanOutcome outcome;
             {
                 PollingPause::Lease lease = PollingPause::hold(pause);
-                outcome = scanner->scanner.scan(ecu, range, onFound, onProgress, either.token(), answersFrom);
+                outcome = scanner->scanner.scan(ecu, range, onFound, onProgress, either.token(), responder);
             } // polling resumes here, once the scan has returned
             QMetaObject::invokeMethod(
                 this,
@@ -140,7 +140,7 @@ void AppModel::toggleDIDWatch() {
     }
     const std::uint64_t run = didWatchRun_;
     didTask_ = workers_.start(
-        [this, scanner, pause = pollingPause_, ecu, watched, run,
+        [this, scanner, pause = pollingPause_, ecu, watched, run, responder = responderOf(ecus_, ecu),
          connection = connectionStop_.get_token()](std::stop_token stop) {
             const StopEither either(stop, connection);
             // Readings still on their way when the watch is stopped (by the user, a scan's stop or
@@ -156,7 +156,7 @@ void AppModel::toggleDIDWatch() {
             DIDScanner::WatchEnd end = DIDScanner::WatchEnd::stopped;
             {
                 PollingPause::Lease lease = PollingPause::hold(pause);
-                end = scanner->scanner.watch(ecu, watched, onUpdate, either.token());
+                end = scanner->scanner.watch(ecu, watched, onUpdate, either.token(), responder);
             } // polling resumes here, once the watch has returned
             // Stopped (by the user, a scan's stop, the disconnection) or given nothing to read:
             // didWatching stays what the user asked for.

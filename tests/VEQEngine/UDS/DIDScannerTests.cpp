@@ -253,7 +253,7 @@ TEST(DIDScanner, AnIdentifiersOwnAnswerCountsWhateverLineTookIt) {
             found.push_back(d.did);
             values.push_back(d.bytes);
         };
-        const auto outcome = DIDScanner(rig.session()).scan("7E0", range(0xF190, 0xF192), onFound, {}, {}, "7E8");
+        const auto outcome = DIDScanner(rig.session()).scan("7E0", range(0xF190, 0xF192), onFound, {}, {}, ECUResponder("7E8"));
         EXPECT_EQ(outcome, c.outcome);
         EXPECT_EQ(found, c.found);
         EXPECT_TRUE(std::all_of(values.begin(), values.end(), [](const Bytes& v) { return v.size() == 1; }));

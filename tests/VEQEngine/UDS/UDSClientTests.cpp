@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <future>
+#include <iterator>
 #include <variant>
 
 using namespace veq;
@@ -66,6 +69,83 @@ TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
     // Worded as before it was told apart: what a user reads of a failed write is unchanged.
     EXPECT_STREQ(UDSError::unanswered().what(), UDSError::none().what());
     EXPECT_STREQ(UDSError::unanswered(ELM327Error::stopped).what(), UDSError::adapter(ELM327Error::stopped).what());
+}
+
+// Read with headers, a request aimed at the engine takes only the engine's own whole message
+// (7E8, the ISO 15765-4 pair of 7E0), wherever it stands in the reply; another ECU's message
+// (7E9) never makes it succeed, wait or repeat, and a reply of other ECUs' messages alone, or a
+// message cut short, leaves it unanswered at once (the reply time-out is an hour), its own answer
+// taken when it is asked again. A header no unit claims is taken as it comes; without headers,
+// and on the functional header, the first message is taken, as it comes.
+TEST(UDSClient, ARequestToAnECUTakesOnlyItsOwnWholeMessage) {
+    const Bytes write{0xF1, 0x90, 0x01};
+    const struct {
+        const char* what;
+        bool isWrite; // else a read of 0xF190
+        Lines answers; // to each send of the request, in order; replies past the first after ">"
+        int asks;      // requests made, the last one's outcome checked
+        Result expected;
+        Lines sent; // header lines left out
+        std::string target = "7E0";
+        FrameFormat format = FrameFormat::can11;
+    } cases[] = {
+        {"another ECU's message alone", false, {"7E9 04 62 F1 90 42"}, 1, UDSError::unanswered(), {"22F190"}},
+        {"another ECU's message alone, then its own", false, {"7E9 04 62 F1 90 42", "7E8 04 62 F1 90 41"}, 2,
+         Bytes{0x41}, {"22F190", "ATI", "22F190"}},
+        {"another ECU's before its own", false, {"7E9 04 62 F1 90 42\r7E8 04 62 F1 90 41"}, 1, Bytes{0x41}, {"22F190"}},
+        {"another ECU's after its own", false, {"7E8 04 62 F1 90 41\r7E9 04 62 F1 90 42"}, 1, Bytes{0x41}, {"22F190"}},
+        {"another ECU's response pending alone", false, {"7E9 03 7F 22 78"}, 1, UDSError::unanswered(), {"22F190"}},
+        {"another ECU's response pending, its own answer", false, {"7E9 03 7F 22 78\r7E8 04 62 F1 90 41"}, 1,
+         Bytes{0x41}, {"22F190"}},
+        {"its own response pending, then another ECU's answer, then its own", false,
+         {"7E8 03 7F 22 78\r\r>7E9 04 62 F1 90 42\r\r>7E8 04 62 F1 90 41"}, 1, Bytes{0x41}, {"22F190"}},
+        {"another ECU's busy answer to a write", true, {"7E9 03 7F 2E 21"}, 1, UDSError::unanswered(), {"2EF19001"}},
+        {"another ECU's positive answer to a write", true, {"7E9 03 6E F1 90"}, 1, UDSError::unanswered(), {"2EF19001"}},
+        {"its own busy answer to a write, repeated", true, {"7E8 03 7F 2E 21\r7E9 03 6E F1 90", "7E8 03 6E F1 90"}, 1,
+         Bytes{0xF1, 0x90}, {"2EF19001", "2EF19001"}},
+        {"a message cut short, then whole", false, {"7E8 10 0B 62 F1 90 41 42 43", "7E8 04 62 F1 90 41"}, 2, Bytes{0x41},
+         {"22F190", "22F190"}},
+        {"a write's answer cut short", true, {"7E8 10 09 7F 2E 22 00 00 00"}, 1, UDSError::unanswered(), {"2EF19001"}},
+        {"a header no unit claims", false, {"7A8 04 62 F1 90 43"}, 1, Bytes{0x43}, {"22F190"}},
+        {"another ECU's, then a header no unit claims", false, {"7E9 04 62 F1 90 42\r7A8 04 62 F1 90 43"}, 1,
+         Bytes{0x43}, {"22F190"}},
+        {"without headers", false, {"62 F1 90 41"}, 1, Bytes{0x41}, {"22F190"}, "7E0", FrameFormat::headersOff},
+        {"on the functional header", false, {"7E9 04 62 F1 90 42\r7E8 04 62 F1 90 41"}, 1, Bytes{0x42}, {"22F190"}, "7DF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string request = c.isWrite ? "2EF19001" : "22F190";
+        std::size_t asked = 0; // the command lock serialises the script
+        ScriptedAdapter adapter(
+            [&](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+                if (line != request) return std::nullopt;
+                const std::size_t k = asked++;
+                return Lines{reply(k < c.answers.size() ? c.answers[k] : "NO DATA")};
+            },
+            {.responseTimeout = 1h});
+        adapter.session().setFormat(c.format);
+        UDSClient client(adapter.session());
+        client.target(c.target);
+        auto outcome = std::async(std::launch::async, [&] {
+            Result result;
+            for (int ask = 0; ask < c.asks; ++ask) {
+                result = attempt([&] {
+                    return c.isWrite ? client.request(UDSService::writeDataByIdentifier, write, 2)
+                                     : client.readDataByIdentifier(0xF190);
+                });
+            }
+            return result;
+        });
+        if (outcome.wait_for(20s) != std::future_status::ready) {
+            ADD_FAILURE() << "still waiting";
+            adapter.session().disconnect();
+            continue;
+        }
+        EXPECT_EQ(outcome.get(), c.expected);
+        Lines sent;
+        std::ranges::copy_if(adapter.lines(), std::back_inserter(sent), [](const auto& l) { return !l.starts_with("ATSH"); });
+        EXPECT_EQ(sent, c.sent);
+    }
 }
 
 TEST(UDSClient, TroubleCodeRecordsAreFourBytesAfterTheTwoLeadingOnes) {
