@@ -14,10 +14,6 @@ constexpr std::string_view kPhysical29Bit = "18DA";
 
 bool allHex(std::string_view s) { return std::all_of(s.begin(), s.end(), text::isHexDigit); }
 
-bool hasHeaders(const ELM327Response& reply) {
-    return std::any_of(reply.ecus.begin(), reply.ecus.end(), [](const ECUResponse& m) { return m.header.has_value(); });
-}
-
 } // namespace
 
 ECUResponder::ECUResponder(std::string_view own, const std::vector<std::string>& others) : own_(text::compactUpper(own)) {
@@ -44,6 +40,10 @@ bool ECUResponder::isISOResponseHeader(std::string_view header) {
     return h.size() == 8 && h.starts_with(kPhysical29Bit) && allHex(h);
 }
 
+bool ECUResponder::withHeaders(const ELM327Response& reply) {
+    return std::any_of(reply.ecus.begin(), reply.ecus.end(), [](const ECUResponse& m) { return m.header.has_value(); });
+}
+
 bool ECUResponder::namesItAlone() const {
     return own_ != kFunctionalHeader && std::find(others_.begin(), others_.end(), own_) == others_.end();
 }
@@ -65,7 +65,7 @@ std::optional<std::string> ECUResponder::chosen(const ELM327Response& reply) con
 }
 
 ELM327Response ECUResponder::view(const ELM327Response& reply) const {
-    if (!hasHeaders(reply)) return reply;
+    if (!withHeaders(reply)) return reply;
     ELM327Response mine = reply;
     mine.ecus.clear();
     mine.followUps.clear();
@@ -77,7 +77,7 @@ ELM327Response ECUResponder::view(const ELM327Response& reply) const {
     return mine;
 }
 
-bool ECUResponder::onlyOthers(const ELM327Response& reply) const { return hasHeaders(reply) && !chosen(reply); }
+bool ECUResponder::onlyOthers(const ELM327Response& reply) const { return withHeaders(reply) && !chosen(reply); }
 
 bool ECUResponder::holdsOwn(const ELM327Response& reply) const {
     return std::any_of(reply.ecus.begin(), reply.ecus.end(),
@@ -85,7 +85,7 @@ bool ECUResponder::holdsOwn(const ELM327Response& reply) const {
 }
 
 bool ECUResponder::takesUnclaimed(const ELM327Response& reply) const {
-    return hasHeaders(reply) && !holdsOwn(reply) && chosen(reply).has_value();
+    return withHeaders(reply) && !holdsOwn(reply) && chosen(reply).has_value();
 }
 
 } // namespace veq

@@ -31,6 +31,8 @@ public:
     static std::optional<ECUResponder> ofISO(std::string_view requestHeader);
     // Whether a header is an ISO 15765-4 physical response header.
     static bool isISOResponseHeader(std::string_view header);
+    // The reply holds ECU messages that name their ECU by a header (read with headers).
+    static bool withHeaders(const ELM327Response& reply);
 
     const std::string& own() const { return own_; }
     // No other unit known answers from its header, and it is not the functional 7DF: an answer

@@ -135,6 +135,8 @@ bool ReplyPairing::Request::answeredByItsECU(const ELM327Response& reply) const 
     return responder && responder->holdsOwn(reply);
 }
 
+bool ReplyPairing::Request::claims(const ELM327Response& reply) const { return echo && !foreign(reply); }
+
 bool ReplyPairing::Request::resets() const { return !monitor && TransmitHeader::clearedBy(command); }
 
 bool ReplyPairing::sending(Request request) {
@@ -226,9 +228,8 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             // Only other ECUs' messages: an older line's to the ECU that sent them, come late; else
             // this line's own reply, with no answer from its ECU.
             if (foreign) {
-                const auto owner = std::find_if(owed_.begin(), older, [&](const Owed& o) {
-                    return o.request.answeredByItsECU(read(o.request));
-                });
+                const auto owner =
+                    std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.claims(read(o.request)); });
                 if (owner != older) return settledLate(owner);
             }
             return passingOlder(std::move(parsed));
@@ -259,12 +260,12 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         if (later != last) return settledLate(later);
     }
     if (neverAnswers(oldest, read)) return replyTooMany();
-    // Another ECU's messages settle only a line to that ECU, the ones before it then lost; none
-    // owed, they settle nothing.
-    if (oldest.foreign(asOldest)) {
+    // ECU messages settle only a vehicle request to their ECU, the lines before it then lost;
+    // with none owed, they settle nothing.
+    if (ECUResponder::withHeaders(asOldest) && !oldest.claims(asOldest)) {
         const auto last = currentIsOwed() ? owed_.end() - 1 : owed_.end();
-        const auto owner = std::find_if(owed_.begin() + 1, last,
-                                        [&](const Owed& o) { return o.request.answeredByItsECU(read(o.request)); });
+        const auto owner =
+            std::find_if(owed_.begin() + 1, last, [&](const Owed& o) { return o.request.claims(read(o.request)); });
         if (owner != last) return settledLate(owner);
         return replyTooMany();
     }
@@ -343,7 +344,7 @@ bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) cons
 bool ReplyPairing::isLostECUsMessage(const Reader& read) {
     if (lostRequests_.empty() || !currentIsOwed() || !current_->foreign(read(*current_))) return false;
     const auto older = owed_.end() - 1;
-    if (std::any_of(owed_.begin(), older, [&](const Owed& o) { return o.request.answeredByItsECU(read(o.request)); })) {
+    if (std::any_of(owed_.begin(), older, [&](const Owed& o) { return o.request.claims(read(o.request)); })) {
         return false; // settled as that line's
     }
     const auto lost = std::find_if(lostRequests_.begin(), lostRequests_.end(),

@@ -119,6 +119,9 @@ public:
         bool foreign(const ELM327Response& reply) const;
         // The reply holds a message from the header this request's ECU answers from.
         bool answeredByItsECU(const ELM327Response& reply) const;
+        // Whether a reply holding ECU messages can be this line's: a vehicle request's, from its
+        // ECU where it is known (not foreign()). An adapter command's never is.
+        bool claims(const ELM327Response& reply) const;
         // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
         bool resets() const;
     };

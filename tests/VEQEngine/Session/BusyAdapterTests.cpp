@@ -642,6 +642,77 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
     EXPECT_TRUE(pairing.inStep());
 }
 
+// A read to one ECU, its replies read with 11-bit headers.
+ReplyPairing::Request readFrom(std::string command, std::string_view ecu) {
+    ReplyPairing::Request r = request(std::move(command));
+    r.echo = RequestEcho::ofRequestText(r.command);
+    r.responder = ECUResponder::ofISO(ecu);
+    return r;
+}
+
+// Read with headers, a reply with ECU messages goes only to a line whose ECU's message is among
+// them: another ECU's message is the late answer of a line to that ECU, one too many once that
+// line was counted lost, else the current line's own reply with no answer from its ECU, which
+// stays owed for the reply its ECU may still give. Another ECU's exact answer ends no count.
+TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
+    ReplyPairing pairing;
+    const auto lost = [&](ReplyPairing::Request r) {
+        pairing.sending(std::move(r));
+        pairing.exchangeEnded();
+    };
+    // In step: the engine's message is the gearbox read's reply with no answer; its own settles it.
+    pairing.sending(readFrom("22F18C", "7E1"));
+    EXPECT_EQ(place(pairing, "7E8 06 62 F1 8C 41 42 43"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    EXPECT_EQ(place(pairing, "7E9 06 62 F1 8C 41 42 43"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
+
+    // The engine's read counted lost by the probe's banner: the engine's late refusal is one too
+    // many for the gearbox's read, once; a second one is the read's reply with no answer.
+    lost(readFrom("22F187", "7E0"));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+    pairing.sending(readFrom("22F187", "7E1"));
+    EXPECT_EQ(place(pairing, "7E8 03 7F 22 31"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 03 7F 22 31"), Destination::current);
+    EXPECT_EQ(place(pairing, "7E9 03 7F 22 31"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
+
+    // Out of step: another ECU's message settles the owed line to that ECU, late, the ones before
+    // it lost; with none owed to it, nothing, and the probe still takes its banner.
+    lost(readFrom("1902FF", "7E0"));
+    lost(readFrom("1902FF", "7E1"));
+    lost(readFrom("1902FF", "7E2"));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "7E9 03 7F 19 31"), Destination::late);
+    EXPECT_EQ(pairing.owedCount(), 2u);
+    EXPECT_EQ(place(pairing, "7EB 03 7F 19 31"), Destination::tooMany);
+    EXPECT_EQ(pairing.owedCount(), 2u);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+
+    // Another ECU's exact answer ends no count: the banner of the probe given up before it is
+    // still one too many, and the read takes its own answer after it.
+    lost(readFrom("3E00", "7E0"));
+    lost(request("ATI", true));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current); // passed one asked alike: its banner may come
+    pairing.exchangeEnded();
+    pairing.sending(readFrom("3E00", "7E3"));
+    EXPECT_EQ(place(pairing, "7E8 02 7E 00"), Destination::tooMany); // the engine's, counted lost
+    EXPECT_EQ(place(pairing, "7E9 02 7E 00"), Destination::current); // the gearbox's: no answer of 7E3's
+    EXPECT_EQ(place(pairing, "NO DATA"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
+}
+
 // A command the session did not send, the step not found, changes nothing it believes of the
 // adapter; and a monitor start that fails under a tripped silence watch still gives the lock back.
 TEST(ELM327SessionBusyAdapterTest, WhatIsNotSentChangesNothingAndAFailedStartFreesTheLock) {
