@@ -379,6 +379,11 @@ std::size_t ELM327Session::owedReplyCount() const {
     return pairing_.owedCount();
 }
 
+std::uint64_t ELM327Session::fruitlessWaits() const {
+    std::lock_guard lock(mutex_);
+    return fruitlessWaits_;
+}
+
 bool ELM327Session::hasAnsweredNoData() const {
     std::lock_guard lock(mutex_);
     return answeredNoData_;
@@ -641,6 +646,7 @@ void ELM327Session::awaitAnyReplyHeld(std::stop_token stop) {
     if (closing_ || disconnects_ != connection) throw ExchangeCancelled();
     if (linkLost_) throw TransportError::notConnected();
     if (stop.stop_requested()) throw ExchangeCancelled();
+    if (prompts_ == before) ++fruitlessWaits_;
 }
 
 std::optional<ELM327Response> ELM327Session::prepareHeld(const TransmitHeader& header, std::stop_token stop) {
@@ -830,6 +836,7 @@ ELM327Session::Delivered ELM327Session::nextResponse(std::stop_token stop, const
     if (reply) return std::move(*reply);
     if (linkLost_) throw TransportError::notConnected();
     if (stop.stop_requested()) throw ExchangeCancelled();
+    ++fruitlessWaits_;
     return {}; // silence: the caller receives the parse of an empty reply
 }
 

@@ -279,6 +279,9 @@ public:
     // The adapter has answered "NO DATA" to a request since the last connect(): it speaks for an
     // ECU that does not answer, so its silence is its own, not an ECU's.
     bool hasAnsweredNoData() const;
+    // The waits that ran to their end with no reply, since the session began: reply waits (a
+    // lost reply costs one) and the waits after refused probes. What a connection's losses cost.
+    std::uint64_t fruitlessWaits() const;
     bool isMonitoring() const;
     // Callers waiting for the command lock.
     std::size_t lockQueueLength() const;
@@ -473,6 +476,7 @@ private:
     std::uint64_t prompts_ = 0;                // replies completed since the session began
     std::optional<Deadline> lastAnswer_;       // the end of the last complete reply on this link
     bool answeredNoData_ = false;              // a request got "NO DATA" on this link
+    std::uint64_t fruitlessWaits_ = 0;
     std::vector<Watch> watches_;
     std::uint64_t nextWatch_ = 1;
 

@@ -193,6 +193,7 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         Refuses refuses = Refuses::nothing;
         // (response header, read) whose ECU answer the session keeps, whatever line it went to.
         std::vector<std::pair<std::string, std::string>> kept = {};
+        int waits = -1; // reply waits, and waits after refused probes, that ran out; -1: not counted
     } cases[] = {
         {"a slow read asked again, dropped with STOPPED",
          {{"03", 1, Fate::slow}},
@@ -417,6 +418,37 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(s.setting("ATSH7E1").text, Lines{"OK"});
          },
          {"ATSH7E0", "22F18C", "ATI", "ATSH7E1"}, Refuses::nothing, {{"7E8", "22F18C"}}},
+        // A setting's "OK" in order shows the given-up probe's answer can no longer come: the next
+        // probe takes its own, and each lost reply costs one wait.
+        {"a clone refusing ATRV: four replies lost, the first probe's among them",
+         {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}, {"3E00", 2, Fate::lost}, {"3E00", 3, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_TRUE(present("7E1")(s).isSilence());
+             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+         },
+         {"ATSH7E0", "3E00", "ATI", "ATRV", "3E00", "ATRV", "ATI", "ATSH7E1", "3E00", "ATI", "3E00"}, Refuses::voltage,
+         {}, 5},
+        {"a clone refusing ATI: four replies lost, the first probe's among them",
+         {{"3E00", 1, Fate::lost}, {"ATRV", 1, Fate::lost}, {"3E00", 2, Fate::lost}, {"3E00", 3, Fate::lost}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_TRUE(present("7E0")(s).isSilence());
+             EXPECT_TRUE(present("7E1")(s).isSilence());
+             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+         },
+         {"ATSH7E0", "3E00", "ATI", "ATRV", "3E00", "ATI", "ATRV", "ATSH7E1", "3E00", "ATI", "ATRV", "3E00"},
+         Refuses::identification, {}, 5},
+        // Given up, a probe's banner that comes before the next line's answer is still no answer of it.
+        {"a clone refusing ATRV: a lost probe's banner late, before a header's OK",
+         {{"010C", 1, Fate::lost}, {"ATI", 1, Fate::held}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(read(s, 0x0C).empty());
+             EXPECT_EQ(s.setting("ATSH7E1").text, Lines{"OK"});
+             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+         },
+         {"010C", "ATI", "ATRV", "ATSH7E1", "3E00"}, Refuses::voltage, {}, 3},
         {"a busy clone: the line sent past the wait dropped with STOPPED, then sent again",
          {{"010C", 1, Fate::slow}},
          [&](ELM327Session& s) {
@@ -469,6 +501,9 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         const bool refusesVoltage = c.refuses == Refuses::probes || c.refuses == Refuses::voltage;
         EXPECT_EQ(rig.session->raw("ATRV").lines, Lines{refusesVoltage ? "?" : "12.6V"});
         EXPECT_EQ(rig.session->owedReplyCount(), 0u);
+        if (c.waits >= 0) {
+            EXPECT_EQ(rig.session->fruitlessWaits(), static_cast<std::uint64_t>(c.waits));
+        }
         Lines sent{"ATE0"};
         sent.insert(sent.end(), c.sent.begin(), c.sent.end());
         sent.insert(sent.end(), {"010D", "ATRV"});
@@ -640,6 +675,66 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
     EXPECT_TRUE(pairing.inStep());
+}
+
+// A setting's "OK" that comes in order, no other setting's being awaited, shows every line before
+// it answered: a given-up probe's banner is no longer awaited, and the next probe takes its own.
+// An "OK" passing an older owed setting may be that one's and proves nothing; once a lost
+// setting's "OK" is counted off (one too many), a later setting's own ends the wait.
+TEST(ELM327SessionBusyAdapterTest, ASettingsOwnOKEndsTheWaitForAGivenUpProbesAnswer) {
+    ReplyPairing pairing;
+    const auto lost = [&](ReplyPairing::Request r) {
+        pairing.sending(std::move(r));
+        pairing.exchangeEnded();
+    };
+    const auto bannerAwaited = [&] { // a read lost and a probe given up, its banner still to come
+        lost(request("010C"));
+        lost(request("ATI", true));
+        pairing.sending(request("ATI", true));
+        EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+        pairing.exchangeEnded();
+    };
+    const auto nextProbesBanner = [&] {
+        lost(request("010D"));
+        pairing.sending(request("ATI", true));
+        const Destination first = place(pairing, "ELM327 v1.5");
+        if (first == Destination::tooMany) {
+            EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+        }
+        pairing.exchangeEnded();
+        return first;
+    };
+    bannerAwaited();
+    pairing.sending(request("ATSH7E1"));
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_EQ(nextProbesBanner(), Destination::current);
+
+    bannerAwaited();
+    lost(request("ATSH7E0"));
+    ReplyPairing::Request finder = request("ATSH7E1");
+    finder.findsStep = true;
+    pairing.sending(finder);
+    EXPECT_EQ(place(pairing, "OK"), Destination::current); // perhaps ATSH7E0's
+    pairing.exchangeEnded();
+    pairing.sending(request("ATSH7E2"));
+    EXPECT_EQ(place(pairing, "OK"), Destination::current); // perhaps ATSH7E1's, ATSH7E0's counted lost
+    pairing.exchangeEnded();
+    EXPECT_EQ(nextProbesBanner(), Destination::tooMany);
+
+    lost(request("ATSH7E0"));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current); // counts ATSH7E0 lost
+    pairing.exchangeEnded();
+    bannerAwaited();
+    pairing.sending(request("ATSH7E2"));
+    EXPECT_EQ(place(pairing, "OK"), Destination::current); // ATSH7E0's, late
+    EXPECT_EQ(place(pairing, "OK"), Destination::tooMany); // its own: the lost one's count ends
+    pairing.exchangeEnded();
+    pairing.sending(request("ATSH7E3"));
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_EQ(nextProbesBanner(), Destination::current);
 }
 
 // A read to one ECU, its replies read with 11-bit headers.
