@@ -1,6 +1,8 @@
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/Session/ScriptedTransport.hpp"
 #include "VEQEngine/Session/TerminalLine.hpp"
+#include "VEQEngine/UDS/AskOnceMore.hpp"
+#include "VEQEngine/UDS/ScriptedAdapter.hpp"
 #include "VEQEngine/UDS/UDSClient.hpp"
 #include "VEQProtocol/ELM327Parser.hpp"
 #include "VEQSupport/Text.hpp"
@@ -709,6 +711,49 @@ TEST(ELM327SessionLateRepliesTest, ARequestAskedAgainTakesTheFirstReplyThatComes
     EXPECT_EQ(rig.session->queryAgain(vin).error, ELM327Error::noData);
     EXPECT_EQ(rig.session->owedReplyCount(), 1u);
     EXPECT_EQ(rig.transport->lines(), (Lines{"0902", "0902"})); // no probe: either answer is its
+}
+
+// Read with headers, the engine's late answer is never the gearbox's: printed alone in the
+// gearbox read's reply (one prompt a line), the read is asked again at once, its line found first;
+// let out just before the gearbox's own reply, the line takes that reply, and the read asked again
+// its own answer. The next ECU's lines take theirs.
+TEST(ELM327SessionLateRepliesTest, AnotherECUsLateAnswerIsNeverAReadsOwn) {
+    const std::string engineCodes = "7E8 07 59 02 FF 01 33 00 08";
+    const std::string gearboxCodes = "7E9 03 59 02 FF";
+    const struct {
+        const char* what;
+        Lines codeAnswers; // to each "1902FF", the engine's first
+        Lines lines;
+    } cases[] = {
+        {"printed alone in the gearbox's reply", {"NO DATA", engineCodes, gearboxCodes},
+         {"ATSH7E0", "1902FF", "ATSH7E1", "1902FF", "ATI", "1902FF", "ATSH7E2", "3E00"}},
+        {"let out just before the gearbox's own", {"", "NO DATA", engineCodes + "\r\r>" + gearboxCodes, gearboxCodes},
+         {"ATSH7E0", "1902FF", "ATI", "1902FF", "ATSH7E1", "1902FF", "1902FF", "ATSH7E2", "3E00"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::ScriptedAdapter adapter(
+            testing::askByAsk({{"1902FF", c.codeAnswers}},
+                              [](const std::string& line, const testing::AdapterState& state) -> std::optional<Lines> {
+                                  if (line != "3E00") return std::nullopt;
+                                  char ecu[4];
+                                  std::snprintf(ecu, sizeof ecu, "%03X", std::stoi(state.header, nullptr, 16) + 8);
+                                  return Lines{testing::reply(std::string(ecu) + " 02 7E 00")};
+                              }),
+            {.responseTimeout = 100ms});
+        adapter.session().setFormat(FrameFormat::can11);
+        UDSClient client(adapter.session());
+        const auto codes = [&](const char* ecu) {
+            client.target(ecu);
+            return askOnceMore([&] { return client.readDTCsByStatusMask(0xFF); });
+        };
+        EXPECT_THROW(codes("7E0"), UDSError); // "NO DATA"
+        EXPECT_EQ(codes("7E1"), std::vector<UDSDTC>{});
+        client.target("7E2");
+        EXPECT_NO_THROW(client.testerPresent());
+        EXPECT_EQ(adapter.lines(), c.lines);
+        EXPECT_EQ(adapter.session().owedReplyCount(), 0u);
+    }
 }
 
 // A reset goes out only once the requests owed before it are settled: the first probe left

@@ -210,7 +210,8 @@ TEST(DIDScanner, AnIdentifierWithoutAnyReplyIsAskedOnceMoreAndALostLinkEndsTheSc
 
 // With the ECU's response header given, an identifier's own answer counts whatever line took it,
 // up to the scan's last read: found, and never counted unanswered. An answer that names another
-// ECU, a refusal (it names no identifier), a pending answer or one cut short is no value.
+// ECU, a refusal (it names no identifier), a pending answer or one cut short is no value. A read
+// answered only by another ECU, or cut short, is asked again.
 TEST(DIDScanner, AnIdentifiersOwnAnswerCountsWhateverLineTookIt) {
     using End = DIDScanner::ScanEnd;
     const std::string own = "7E8 04 62 F1 91 42";
@@ -237,6 +238,12 @@ TEST(DIDScanner, AnIdentifiersOwnAnswerCountsWhateverLineTookIt) {
          {0xF190, 0xF192}},
         {"cut short", {{"22F191", {"", ""}}, {"22F192", {next + "7E8 10 0A 62 F1 91 42"}}}, {End::incomplete, 1},
          {0xF190, 0xF192}},
+        // Another ECU's answer to the read is no value of this one's: the read is asked again.
+        {"another ECU's, then its own", {{"22F191", {"7E9 04 62 F1 91 4A"}}}, {End::complete, 0},
+         {0xF190, 0xF191, 0xF192}},
+        {"another ECU's, then its own refusal", {{"22F191", {"7EA 04 62 F1 91 4A", "7E8 03 7F 22 31"}}},
+         {End::complete, 0}, {0xF190, 0xF192}},
+        {"cut short, then whole", {{"22F191", {"7E8 10 0A 62 F1 91 42"}}}, {End::complete, 0}, {0xF190, 0xF191, 0xF192}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -256,7 +263,7 @@ TEST(DIDScanner, AnIdentifiersOwnAnswerCountsWhateverLineTookIt) {
         const auto outcome = DIDScanner(rig.session()).scan("7E0", range(0xF190, 0xF192), onFound, {}, {}, ECUResponder("7E8"));
         EXPECT_EQ(outcome, c.outcome);
         EXPECT_EQ(found, c.found);
-        EXPECT_TRUE(std::all_of(values.begin(), values.end(), [](const Bytes& v) { return v.size() == 1; }));
+        EXPECT_TRUE(std::all_of(values.begin(), values.end(), [](const Bytes& v) { return v.size() == 1 && v[0] != 0x4A; }));
         EXPECT_EQ(rig.session().takeKeptAnswers("7E8"), (std::vector<std::pair<std::string, Bytes>>{})); // forgotten
     }
 }

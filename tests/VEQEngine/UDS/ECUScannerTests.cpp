@@ -109,6 +109,16 @@ TEST(ECUScanner, PresenceAndIdentification) {
          std::nullopt, std::nullopt, {}, {}, false, true},
         {"part number cut short, one too many", "7E8 02 7E 00", {{"22F187", "NO DATA\r\r>7E8 10 0B 62 F1 87 41 42 43"}},
          true, std::nullopt, std::nullopt, {}, {}, false, true},
+        // Another ECU's message is no answer of this one's, nor a message cut short: asked again.
+        {"presence answered by another ECU's message", "NO DATA", {}, false, std::nullopt, std::nullopt,
+         {{"3E00", {"7E9 02 7E 00"}}}, {"3E00", "3E00"}, false, true},
+        {"software version answered by another ECU's message", "7E8 02 7E 00",
+         {{"22F187", "7E8 05 62 F1 87 41 42"}, {"22F195", "7E8 05 62 F1 95 30 31"}}, true, "AB", "01",
+         {{"22F195", {"7E9 05 62 F1 95 39 39"}}}, {"3E00", "22F187", "22F195", "22F195"}, false, true},
+        {"part number cut short, then whole", "7E8 02 7E 00",
+         {{"22F187", "7E8 10 0E 62 F1 87 45 53 50\r7E8 21 30 30 34 32 50 4E 37\r7E8 22 37"}}, true, "ESP0042PN77",
+         std::nullopt, {{"22F187", {"7E8 10 14 62 F1 87 45 53 50\r7E8 21 30 30 34 32 50 37 00"}}},
+         {"3E00", "22F187", "22F187!", "22F195"}, false, true},
     };
     const ECUCandidate engine{"ME/CDI moteur", "7E0", "7E8"};
     for (const auto& c : cases) {
@@ -238,6 +248,37 @@ TEST(ECUScanner, TheCodeReadTakesWhatTheECUsAnsweredMeanwhile) {
                              [](const auto& l) { return l != "ATI" && l != "ATRV"; });
         EXPECT_EQ(probesLeftOut, c.lines);
     }
+}
+
+// The engine's test request lost twice on an adapter that has said "NO DATA": its own answer, let
+// out just before the gearbox's, is kept, and no final ask goes out for it. The gearbox's read,
+// its reply holding only the engine's message, is asked again and takes its own.
+TEST(ECUScanner, AnAnswerKeptBeforeTheFinalAskSparesIt) {
+    const std::vector<ECUCandidate> two(ECUScanner::standardCandidates().begin(), ECUScanner::standardCandidates().begin() + 2);
+    int engineAsks = 0, gearboxAsks = 0; // the command lock serialises the script
+    ScriptedAdapter adapter(
+        [&](const std::string& line, const AdapterState& state) -> std::optional<Lines> {
+            if (line == "3E00" && state.header == "7E0") return ++engineAsks <= 2 ? Lines{} : Lines{reply("7E8 02 7E 00")};
+            if (line == "3E00" && state.header == "7E1" && ++gearboxAsks == 1) {
+                return Lines{reply("7E8 02 7E 00"), reply("7E9 02 7E 00")};
+            }
+            if (line == "3E00") return Lines{reply("7E9 02 7E 00")};
+            if (line == "22F187") return Lines{reply(state.header == "7E0" ? "7E8 04 62 F1 87 41" : "7E9 04 62 F1 87 42")};
+            return std::nullopt;
+        },
+        {.responseTimeout = 100ms});
+    adapter.session().setFormat(FrameFormat::can11);
+    adapter.session().query(OBDCommand(0x00)); // "NO DATA"
+    const std::size_t start = adapter.lines().size();
+    const auto found = ECUScanner(adapter.session()).scan(two);
+    EXPECT_EQ(found, (std::vector<DiscoveredECU>{{"ME/CDI moteur", "7E0", "7E8", true, "A", std::nullopt},
+                                                 {"VGS boîte 9G", "7E1", "7E9", true, "B", std::nullopt}}));
+    EXPECT_EQ(engineAsks, 2);
+    std::vector<std::string> probesLeftOut;
+    std::ranges::copy_if(adapter.linesFrom(start), std::back_inserter(probesLeftOut),
+                         [](const auto& l) { return l != "ATI" && l != "ATRV"; });
+    EXPECT_EQ(probesLeftOut, (Lines{"ATSH7E0", "3E00", "3E00", "ATSH7E1", "3E00", "3E00", "22F187", "22F195", "ATSH7E0",
+                                    "22F187", "22F195"}));
 }
 
 TEST(ECUScanner, TheSimulatedCarGivesEveryUnitAndTheEngineAndTransmissionCodes) {
