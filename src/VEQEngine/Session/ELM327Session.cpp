@@ -950,6 +950,13 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
             notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » refusée par l'adaptateur : " +
                                                    "les demandes plus anciennes restent dues"));
         }
+        if (traceEnabled_ && placement.parsed) {
+            for (const ECUResponse& message : placement.parsed->ecus) {
+                if (!message.cutShort) continue;
+                notes.push_back(SessionTrace::noteLine("message de " + message.header.value_or("l'ECU") +
+                                                       " plus court que sa première trame ne l'annonçait : ce n'est pas une réponse"));
+            }
+        }
         if (traceEnabled_ && placement.parsed && pairing_.current() && pairing_.current()->responder) {
             const ECUResponder& ecu = *pairing_.current()->responder;
             if (ecu.onlyOthers(*placement.parsed)) {

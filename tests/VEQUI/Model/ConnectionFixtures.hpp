@@ -225,5 +225,7 @@ struct AppModelConnectionAccess {
     static bool hasCodingEngine(const AppModel& m) { return m.codingEngine_ != nullptr; }
     static std::shared_ptr<EventRecorder> recorder(const AppModel& m) { return m.recorder_; }
     static std::optional<SessionRecord> currentSession(const AppModel& m) { return m.currentSession_; }
+    // The session's waits that ran out with no reply (ELM327Session::fruitlessWaits()).
+    static std::uint64_t fruitlessWaits(const AppModel& m) { return m.session_ ? m.session_->fruitlessWaits() : 0; }
 };
 } // namespace veq

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -699,6 +700,115 @@ TEST(ConnectionTests, AnIdentificationReplyThatComesWithinTheSecondAskIsRead) {
         ASSERT_LT(first + 1, lines.size());
         EXPECT_EQ(lines[first + 1], "0902"); // asked again at once, with nothing before it
         EXPECT_EQ(car.count("0902"), 2u);
+        rig->disconnect();
+    }
+}
+
+// Read with headers, an ECU is never shown with what another ECU sent, nor with a message cut
+// short: a reply to one ECU holding only another's message, or its own cut short, is asked again,
+// and the connection goes live with the ECU map and codes of a clean run. The engine's codes,
+// printed in the gearbox's reply after the engine's read got "NO DATA", are the engine's, posted
+// once the code read ends. The gateway (7E3) is absent.
+TEST(ConnectionTests, AnECUIsNeverShownWithAnotherECUsAnswerNorOneCutShort) {
+    std::vector<DiscoveredECU> ecus;
+    AppModel::UDSCodes codes;
+    std::string header = "7DF";
+    const auto gatewayAbsent = [&](const std::string& line) -> std::optional<Lines> {
+        if (line.starts_with("ATSH")) header = line.substr(4);
+        if (header == "7E3" && !line.starts_with("AT")) return says("NO DATA");
+        return std::nullopt;
+    };
+    {
+        ScriptedCar car(gatewayAbsent);
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        ecus = rig->ecus();
+        codes = rig->udsDTCs();
+        rig->disconnect();
+    }
+    ASSERT_TRUE(ecus.size() > 3 && !ecus[3].responded && ecus[1].softwareVersion && ecus[1].partNumber && codes.at("7E0") &&
+                !codes.at("7E0")->empty());
+    const struct {
+        const char* name;
+        std::string victim, line; // the first ask of `line` to `victim`...
+        std::string source;       // ...answered by this ECU's answer to it, or its own cut short when empty
+        bool engineSaysNoData = false;
+    } cases[] = {
+        {"the gearbox's software version answered by the engine's", "7E1", "22F195", "7E0"},
+        {"the gateway's test request answered by the engine's", "7E3", "3E00", "7E0"},
+        {"the engine's codes in the gearbox's reply", "7E1", "1902FF", "7E0", true},
+        {"the gearbox's part number cut short", "7E1", "22F187", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        header = "7DF";
+        std::map<std::pair<std::string, std::string>, std::string> answered; // the car's, by header and line
+        bool struck = false; // the command lock serialises the script
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            const std::optional<Lines> base = gatewayAbsent(line);
+            if (line.starts_with("AT")) return std::nullopt;
+            const Lines own = base ? *base : car.carAnswer(line);
+            answered[{header, line}] = own.front();
+            if (c.engineSaysNoData && header == "7E0" && line == c.line) return says("NO DATA");
+            if (header != c.victim || line != c.line || std::exchange(struck, true)) return own;
+            if (!c.source.empty()) return Lines{answered.at({c.source, line})};
+            std::string cut = own.front().substr(0, own.front().rfind("\r\r>"));
+            cut.erase(cut.rfind('\r')); // the last frame never comes
+            return says(cut);
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        EXPECT_TRUE(struck);
+        EXPECT_EQ(rig->ecus(), ecus);
+        EXPECT_TRUE(waitUntil([&] { return rig->udsDTCs() == codes; }));
+        rig->disconnect();
+    }
+}
+
+// A clone refusing one probe loses four replies while connecting: the engine's test request, the
+// other probe sent after it, the engine's request asked again and the gearbox's first. Once a
+// header's "OK" has come in order, the given-up probe's answer can no longer come, so the next
+// probe takes its own: the connection goes live as a clean one, each loss costing one wait and
+// the refused probes' wait one more (five in all, not seven).
+TEST(ConnectionTests, AGivenUpProbesAnswerIsNoLongerAwaitedOnceASettingsOKCame) {
+    for (const std::string refused : {"ATRV", "ATI"}) {
+        SCOPED_TRACE("a clone refusing " + refused);
+        const std::string other = refused == "ATRV" ? "ATI" : "ATRV";
+        std::vector<DiscoveredECU> ecus;
+        std::uint64_t cleanWaits = 0;
+        std::string header = "7DF";
+        // The gateway is absent: the adapter's "NO DATA" makes the engine's test request, lost
+        // twice, asked a last time at the end of the scan.
+        const auto clone = [&](const std::string& line) -> std::optional<Lines> {
+            if (line.starts_with("ATSH")) header = line.substr(4);
+            if (line == refused) return says("?");
+            if (header == "7E3" && !line.starts_with("AT")) return says("NO DATA");
+            return std::nullopt;
+        };
+        {
+            ScriptedCar car(clone);
+            ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+            ASSERT_TRUE(rig.connect()) << rig->phase().message;
+            ecus = rig->ecus();
+            cleanWaits = Access::fruitlessWaits(*rig);
+            rig->disconnect();
+        }
+        header = "7DF";
+        int engineAsks = 0, gearboxAsks = 0; // the command lock serialises the script
+        bool probeLost = false;
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            const std::optional<Lines> cloned = clone(line);
+            if (line == other && engineAsks == 1 && !std::exchange(probeLost, true)) return silence();
+            if (line != "3E00") return cloned;
+            if (header == "7E0" && ++engineAsks <= 2) return silence();
+            if (header == "7E1" && ++gearboxAsks == 1) return silence();
+            return cloned;
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        EXPECT_TRUE(probeLost);
+        EXPECT_EQ(rig->ecus(), ecus);
+        EXPECT_EQ(Access::fruitlessWaits(*rig), cleanWaits + 5);
         rig->disconnect();
     }
 }
