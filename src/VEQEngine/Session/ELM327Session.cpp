@@ -712,11 +712,15 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
         connection = disconnects_;
         // Replies nobody owes (a reply too many, the rest of the last exchange) and the start of
         // one must never be taken for this command's answer.
+        if (traceEnabled_ && !readyResponses_.empty()) {
+            note = SessionTrace::noteLine(std::to_string(readyResponses_.size()) +
+                                          " réponse(s) reçue(s) sans demande qui l'attende, ignorée(s) avant l'envoi");
+        }
         readyResponses_.clear();
         followUps_.clear();
         if (!readBuffer_.empty()) {
             if (traceEnabled_) {
-                note = SessionTrace::noteLine("octets d'une réponse inachevée ignorés avant l'envoi : " +
+                note += SessionTrace::noteLine("octets d'une réponse inachevée ignorés avant l'envoi : " +
                                               text::hexUpper(readBuffer_, " "));
             }
             readBuffer_.clear();

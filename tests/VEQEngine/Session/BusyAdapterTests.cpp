@@ -185,6 +185,13 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
             EXPECT_EQ(read(s, 0x0D), speed);
         }
     };
+    // The engine's test request lost twice, then the gearbox's once.
+    const auto engineLostTwiceThenTheGearboxOnce = [&](ELM327Session& s) {
+        EXPECT_TRUE(present("7E0")(s).isSilence());
+        EXPECT_TRUE(present("7E0")(s).isSilence());
+        EXPECT_TRUE(present("7E1")(s).isSilence());
+        EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+    };
     const struct {
         const char* what;
         std::vector<std::tuple<std::string, int, Fate>> fates;
@@ -422,22 +429,12 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         // probe takes its own, and each lost reply costs one wait.
         {"a clone refusing ATRV: four replies lost, the first probe's among them",
          {{"3E00", 1, Fate::lost}, {"ATI", 1, Fate::lost}, {"3E00", 2, Fate::lost}, {"3E00", 3, Fate::lost}},
-         [&](ELM327Session& s) {
-             EXPECT_TRUE(present("7E0")(s).isSilence());
-             EXPECT_TRUE(present("7E0")(s).isSilence());
-             EXPECT_TRUE(present("7E1")(s).isSilence());
-             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
-         },
+         engineLostTwiceThenTheGearboxOnce,
          {"ATSH7E0", "3E00", "ATI", "ATRV", "3E00", "ATRV", "ATI", "ATSH7E1", "3E00", "ATI", "3E00"}, Refuses::voltage,
          {}, 5},
         {"a clone refusing ATI: four replies lost, the first probe's among them",
          {{"3E00", 1, Fate::lost}, {"ATRV", 1, Fate::lost}, {"3E00", 2, Fate::lost}, {"3E00", 3, Fate::lost}},
-         [&](ELM327Session& s) {
-             EXPECT_TRUE(present("7E0")(s).isSilence());
-             EXPECT_TRUE(present("7E0")(s).isSilence());
-             EXPECT_TRUE(present("7E1")(s).isSilence());
-             EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
-         },
+         engineLostTwiceThenTheGearboxOnce,
          {"ATSH7E0", "3E00", "ATI", "ATRV", "3E00", "ATI", "ATRV", "ATSH7E1", "3E00", "ATI", "ATRV", "3E00"},
          Refuses::identification, {}, 5},
         // Given up, a probe's banner that comes before the next line's answer is still no answer of it.
