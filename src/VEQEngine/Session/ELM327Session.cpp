@@ -443,18 +443,15 @@ ELM327Response ELM327Session::queryHeader(const TransmitHeader& header, const OB
 
 ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
                                   std::stop_token stop) {
-    CallScope call(*this);
-    LockScope hold(*this, stop);
-    if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    return rawHeld(command, stop, &echo);
+    return raw(header, command, echo, std::nullopt, stop);
 }
 
 ELM327Response ELM327Session::raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
-                                  const ECUResponder& responder, std::stop_token stop) {
+                                  const std::optional<ECUResponder>& responder, std::stop_token stop) {
     CallScope call(*this);
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    return rawHeld(command, stop, &echo, &responder);
+    return rawHeld(command, stop, &echo, responder ? &*responder : nullptr);
 }
 
 bool ELM327Session::answersProbe(std::stop_token stop) {

@@ -205,9 +205,9 @@ public:
     // The same to one ECU, known by the header it answers from: read with headers, the reply is
     // paired by that ECU's messages alone (ReplyPairing). A reply holding only other ECUs'
     // messages may be this request's, its ECU having said nothing: it is returned, and the
-    // request stays owed, as its ECU's reply may still come.
+    // request stays owed, as its ECU's reply may still come. Without one, as the overload above.
     ELM327Response raw(const TransmitHeader& header, std::string_view command, const RequestEcho& echo,
-                       const ECUResponder& responder, std::stop_token stop = {});
+                       const std::optional<ECUResponder>& responder, std::stop_token stop = {});
     // One of the session's own adapter settings ("ATE0", "ATDPN", ...): the same as raw(), and sent
     // once more, after the step is found again, when its reply was lost (never before the adapter
     // has answered anything: an absent adapter costs one wait a command). Never for a reset.

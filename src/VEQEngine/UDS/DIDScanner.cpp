@@ -67,14 +67,6 @@ void DIDScanner::RunScope::finish() {
     flag_ = false;
 }
 
-void DIDScanner::aim(UDSClient& client, std::string_view ecu, const std::optional<ECUResponder>& responder) {
-    if (responder) {
-        client.target(ecu, *responder);
-    } else {
-        client.target(ecu);
-    }
-}
-
 void DIDScanner::prepare(UDSClient& client, std::stop_token stop) {
     // Many identifiers can be read in the default session too. A session change is never sent twice.
     toleratingFailure([&] { client.openDiagnosticSession(UDSSessionType::extended, stop); }, lostLinkEnds);
@@ -128,7 +120,7 @@ DIDScanner::ScanOutcome DIDScanner::scan(std::string_view ecu, const DIDRange& r
         const ELM327Session::SilenceWatch silence = session_.watchSilence(timing_.adapterSilence);
         try {
             UDSClient client(session_);
-            aim(client, ecu, responder);
+            client.target(ecu, responder);
             prepare(client, stop);
             // 32-bit arithmetic: the last identifier of a full range is 0xFFFF.
             for (std::uint32_t identifier = range.start; done < total && scanningGoesOn(stop); ++identifier) {
@@ -207,7 +199,7 @@ DIDScanner::WatchEnd DIDScanner::watch(std::string_view ecu, const std::vector<s
     if (identifiers.empty()) return WatchEnd::stopped;
     RunScope run(*this, watching_);
     UDSClient client(session_);
-    aim(client, ecu, responder);
+    client.target(ecu, responder);
     try {
         prepare(client, stop);
         while (watchingGoesOn(stop)) {

@@ -136,7 +136,6 @@ private:
     // These swallow every failure but AdapterSilent and a lost link (TransportError::
     // notConnected, which the session throws at every exchange once it knows the link lost),
     // which end the run.
-    static void aim(UDSClient& client, std::string_view ecu, const std::optional<ECUResponder>& responder);
     static void prepare(UDSClient& client, std::stop_token stop);
     static void keepAlive(UDSClient& client, std::stop_token stop);
     // `askTwice`: a read that got no reply at all is asked once more.

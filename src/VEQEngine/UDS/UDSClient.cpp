@@ -37,13 +37,10 @@ std::optional<std::string> UDSClient::targetHeader() const {
     return targetHeader_;
 }
 
-void UDSClient::target(std::string_view txHeader) {
-    std::lock_guard lock(mutex_);
-    targetHeader_ = TransmitHeader::of(txHeader).header();
-    responder_ = ECUResponder::ofISO(txHeader);
-}
+void UDSClient::target(std::string_view txHeader) { target(txHeader, std::nullopt); }
 
-void UDSClient::target(std::string_view txHeader, ECUResponder responder) {
+void UDSClient::target(std::string_view txHeader, std::optional<ECUResponder> responder) {
+    if (!responder) responder = ECUResponder::ofISO(txHeader);
     std::lock_guard lock(mutex_);
     targetHeader_ = TransmitHeader::of(txHeader).header();
     responder_ = std::move(responder);
@@ -76,7 +73,7 @@ ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
     // The session pairs each reply with its request: late answers of earlier requests never come here.
     const std::string text = requestText(service, data);
-    ELM327Response reply = responder ? session_.raw(ecu, text, echo, *responder, stop) : session_.raw(ecu, text, echo, stop);
+    ELM327Response reply = session_.raw(ecu, text, echo, responder, stop);
     foreign = others(reply);
     reply = own(std::move(reply));
     int waits = 0;

@@ -64,8 +64,9 @@ public:
     // Aims the later requests at one ECU ("7E0"); sends nothing. Its answers are told by the ISO
     // 15765-4 pair of the header (7E8 for 7E0); by none for a header without one.
     void target(std::string_view txHeader);
-    // The same, its answers told by the header `responder` names (an ECU map's, a candidate's).
-    void target(std::string_view txHeader, ECUResponder responder);
+    // The same, its answers told by the header `responder` names (an ECU map's, a candidate's);
+    // without one, as target(txHeader).
+    void target(std::string_view txHeader, std::optional<ECUResponder> responder);
     // The ECU the requests' answers are told by; nothing when none is known.
     std::optional<ECUResponder> responder() const;
 

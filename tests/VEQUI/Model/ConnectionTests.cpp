@@ -485,6 +485,27 @@ std::set<std::string> answeringECUs(const AppModel& model) {
     return answering;
 }
 
+// What a connection through a scripted adapter shows once live, and the waits it cost.
+struct CleanRun {
+    bool live = false;
+    std::vector<DiscoveredECU> ecus;
+    AppModel::UDSCodes codes;
+    std::uint64_t waits = 0;
+};
+
+CleanRun cleanRun(ScriptedCar::Script script) {
+    ScriptedCar car(std::move(script));
+    ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+    CleanRun run;
+    run.live = rig.connect();
+    EXPECT_TRUE(run.live) << rig->phase().message;
+    run.ecus = rig->ecus();
+    run.codes = rig->udsDTCs();
+    run.waits = AppModelConnectionAccess::fruitlessWaits(*rig);
+    rig->disconnect();
+    return run;
+}
+
 } // namespace
 
 // Replies the adapter never sends, during the ECU scan: the engine's header "OK", which the session
@@ -710,23 +731,16 @@ TEST(ConnectionTests, AnIdentificationReplyThatComesWithinTheSecondAskIsRead) {
 // printed in the gearbox's reply after the engine's read got "NO DATA", are the engine's, posted
 // once the code read ends. The gateway (7E3) is absent.
 TEST(ConnectionTests, AnECUIsNeverShownWithAnotherECUsAnswerNorOneCutShort) {
-    std::vector<DiscoveredECU> ecus;
-    AppModel::UDSCodes codes;
     std::string header = "7DF";
     const auto gatewayAbsent = [&](const std::string& line) -> std::optional<Lines> {
         if (line.starts_with("ATSH")) header = line.substr(4);
         if (header == "7E3" && !line.starts_with("AT")) return says("NO DATA");
         return std::nullopt;
     };
-    {
-        ScriptedCar car(gatewayAbsent);
-        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
-        ASSERT_TRUE(rig.connect()) << rig->phase().message;
-        ecus = rig->ecus();
-        codes = rig->udsDTCs();
-        rig->disconnect();
-    }
-    ASSERT_TRUE(ecus.size() > 3 && !ecus[3].responded && ecus[1].softwareVersion && ecus[1].partNumber && codes.at("7E0") &&
+    const CleanRun clean = cleanRun(gatewayAbsent);
+    const std::vector<DiscoveredECU>& ecus = clean.ecus;
+    const AppModel::UDSCodes& codes = clean.codes;
+    ASSERT_TRUE(clean.live && ecus.size() > 3 && !ecus[3].responded && ecus[1].softwareVersion && ecus[1].partNumber && codes.at("7E0") &&
                 !codes.at("7E0")->empty());
     const struct {
         const char* name;
@@ -774,8 +788,6 @@ TEST(ConnectionTests, AGivenUpProbesAnswerIsNoLongerAwaitedOnceASettingsOKCame) 
     for (const std::string refused : {"ATRV", "ATI"}) {
         SCOPED_TRACE("a clone refusing " + refused);
         const std::string other = refused == "ATRV" ? "ATI" : "ATRV";
-        std::vector<DiscoveredECU> ecus;
-        std::uint64_t cleanWaits = 0;
         std::string header = "7DF";
         // The gateway is absent: the adapter's "NO DATA" makes the engine's test request, lost
         // twice, asked a last time at the end of the scan.
@@ -785,14 +797,8 @@ TEST(ConnectionTests, AGivenUpProbesAnswerIsNoLongerAwaitedOnceASettingsOKCame) 
             if (header == "7E3" && !line.starts_with("AT")) return says("NO DATA");
             return std::nullopt;
         };
-        {
-            ScriptedCar car(clone);
-            ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
-            ASSERT_TRUE(rig.connect()) << rig->phase().message;
-            ecus = rig->ecus();
-            cleanWaits = Access::fruitlessWaits(*rig);
-            rig->disconnect();
-        }
+        const CleanRun clean = cleanRun(clone);
+        ASSERT_TRUE(clean.live);
         header = "7DF";
         int engineAsks = 0, gearboxAsks = 0; // the command lock serialises the script
         bool probeLost = false;
@@ -807,8 +813,8 @@ TEST(ConnectionTests, AGivenUpProbesAnswerIsNoLongerAwaitedOnceASettingsOKCame) 
         ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
         ASSERT_TRUE(rig.connect()) << rig->phase().message;
         EXPECT_TRUE(probeLost);
-        EXPECT_EQ(rig->ecus(), ecus);
-        EXPECT_EQ(Access::fruitlessWaits(*rig), cleanWaits + 5);
+        EXPECT_EQ(rig->ecus(), clean.ecus);
+        EXPECT_EQ(Access::fruitlessWaits(*rig), clean.waits + 5);
         rig->disconnect();
     }
 }
