@@ -79,6 +79,12 @@ ELM327Response ECUResponder::view(const ELM327Response& reply) const {
 
 bool ECUResponder::onlyOthers(const ELM327Response& reply) const { return withHeaders(reply) && !chosen(reply); }
 
+bool ECUResponder::answersAnotherRequest(const ELM327Response& reply, const RequestEcho& echo) const {
+    if (!withHeaders(reply)) return false;
+    const ELM327Response mine = view(reply);
+    return withHeaders(mine) && echo.readIn(mine).anotherRequest;
+}
+
 bool ECUResponder::holdsOwn(const ELM327Response& reply) const {
     return std::any_of(reply.ecus.begin(), reply.ecus.end(),
                        [&](const ECUResponse& m) { return m.header && text::compactUpper(*m.header) == own_; });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQProtocol/ELM327Response.hpp"
+#include "VEQProtocol/RequestEcho.hpp"
 
 #include <optional>
 #include <string>
@@ -19,7 +20,8 @@ namespace veq {
 // own, or when the same reply also holds this ECU's own message. A message from a header no unit
 // claims is taken as the ECU's, so that a unit answering from an unusual header loses nothing; a
 // header two units share is each one's own. Messages without a header (headers off) name no ECU:
-// every one of them is the ECU's, as the reply came.
+// every one of them is the ECU's, as the reply came. Of its own messages, one naming another
+// request of the ECU is no answer to this one either.
 class ECUResponder {
 public:
     // The ECU answering from `own`; `others`: the response headers of the other units known (a
@@ -47,6 +49,10 @@ public:
     ELM327Response view(const ELM327Response& reply) const;
     // The reply holds messages with headers, every one another ECU's: no answer of this one.
     bool onlyOthers(const ELM327Response& reply) const;
+    // Read with headers, this ECU's whole messages in the reply all name another request than the
+    // one `echo` names (RequestEcho::readIn()): its answer to another of its requests, held or
+    // late, is no answer of this one.
+    bool answersAnotherRequest(const ELM327Response& reply, const RequestEcho& echo) const;
     // The reply holds a message from this ECU's own header.
     bool holdsOwn(const ELM327Response& reply) const;
     // The reply holds no message of this ECU's own header and the one taken for its answer is from

@@ -207,11 +207,11 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
     for (std::size_t i = 0; i < groups.size(); ++i) {
         Group& g = groups.at(i);
         ISOTP::Reassembler::Messages messages = g.reassembler.takeAll();
-        if (messages.first.empty()) continue;
+        if (messages.first.bytes.empty()) continue;
         std::optional<std::string> header;
         if (g.keyLength != 0) header = std::string(g.keyText());
-        for (std::vector<std::uint8_t>& later : messages.later) response.followUps.push_back({header, std::move(later)});
-        response.ecus.push_back({std::move(header), std::move(messages.first), messages.firstCutShort});
+        for (ISOTP::Message& later : messages.later) response.followUps.push_back({header, std::move(later.bytes), later.cut});
+        response.ecus.push_back({std::move(header), std::move(messages.first.bytes), messages.first.cut});
     }
     return response;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VEQProtocol/ELM327Error.hpp"
+#include "VEQProtocol/ISOTP.hpp"
 #include "VEQProtocol/OBDMode.hpp"
 
 #include <cstdint>
@@ -10,11 +11,14 @@
 
 namespace veq {
 
-// One ECU's reassembled reply.
+// One message of an ECU, reassembled.
 struct ECUResponse {
     std::optional<std::string> header; // upper-case hexadecimal as it stood in the reply
     std::vector<std::uint8_t> payload; // service/mode byte first
-    bool cutShort = false;             // its first frame announced more bytes than came
+    ISOTP::Cut cut = ISOTP::Cut::none; // why it holds less than its first frame announced
+
+    // Less came than its first frame announced: it answers nothing.
+    bool cutShort() const { return cut != ISOTP::Cut::none; }
 
     std::optional<std::uint8_t> responseMode() const {
         if (payload.empty()) return std::nullopt;
@@ -31,12 +35,13 @@ struct ECUResponse {
 // One parsed adapter reply.
 struct ELM327Response {
     std::vector<std::string> lines;   // every non-empty cleaned line, errors and text included
-    std::vector<ECUResponse> ecus;    // one per header, in first-seen order
+    std::vector<ECUResponse> ecus;    // each header's first message, in first-seen order
     std::optional<ELM327Error> error; // the first adapter error word
     std::vector<std::string> text;    // lines that are neither errors nor data
     bool promptTerminated = false;    // a ">" ended the reply
-    // The complete messages an ECU sent after its first one in this reply (a "response pending"
-    // answer, then the answer itself), per header in the order of `ecus`, each in arrival order.
+    // The messages an ECU sent after its first one in this reply (a "response pending" answer,
+    // then the answer itself; a message cut short, then the whole one), per header in the order
+    // of `ecus`, each in arrival order.
     std::vector<ECUResponse> followUps;
     // The request never went out: the session held it back, out of step with an adapter that
     // answered no probe (empty, as a silence is), or the adapter did not take the header it needed

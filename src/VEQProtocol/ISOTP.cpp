@@ -1,6 +1,7 @@
 #include "VEQProtocol/ISOTP.hpp"
 
 #include <algorithm>
+#include <utility>
 
 namespace veq::ISOTP {
 
@@ -17,90 +18,81 @@ std::size_t announcedLength(std::span<const std::uint8_t> frame) {
 } // namespace
 
 void Reassembler::add(std::span<const std::uint8_t> frame) {
-    switch (kind_) {
-    case Kind::none:
+    switch (mode_) {
+    case Mode::none:
         if (frame.empty() || (nibble(frame) == kFirst && frame.size() < 2)) {
-            kind_ = Kind::empty; // nothing can be read from what follows
-        } else if (nibble(frame) == kFirst) {
-            kind_ = Kind::multi;
-            announced_ = announcedLength(frame);
-            message_.reserve(announced_);
-            message_.insert(message_.end(), frame.begin() + 2, frame.end());
-        } else if (nibble(frame) == kSingle) {
-            kind_ = Kind::single;
-            const std::size_t length = std::min<std::size_t>(frame[0] & 0x0F, frame.size() - 1);
-            message_.assign(frame.begin() + 1, frame.begin() + 1 + static_cast<std::ptrdiff_t>(length));
+            mode_ = Mode::unreadable; // nothing can be read from what follows
+        } else if (nibble(frame) == kFirst || nibble(frame) == kSingle) {
+            mode_ = Mode::isotp;
+            begin(frame);
         } else {
-            kind_ = Kind::raw;
-            message_.assign(frame.begin(), frame.end());
+            mode_ = Mode::raw;
+            messages_.push_back(Message{{frame.begin(), frame.end()}});
         }
         break;
-    case Kind::multi:
-        if (firstIsComplete()) {
-            follow(frame);
-        } else if (!frame.empty() && nibble(frame) == kConsecutive) {
-            message_.insert(message_.end(), frame.begin() + 1, frame.end());
-        }
-        break;
-    case Kind::single:
-        follow(frame);
-        break;
-    case Kind::raw:
-        message_.insert(message_.end(), frame.begin(), frame.end());
-        break;
-    case Kind::empty:
-        break;
+    case Mode::isotp: follow(frame); break;
+    case Mode::raw: messages_.back().bytes.insert(messages_.back().bytes.end(), frame.begin(), frame.end()); break;
+    case Mode::unreadable: break;
     }
 }
 
-bool Reassembler::firstIsComplete() const {
-    return kind_ == Kind::single || (kind_ == Kind::multi && message_.size() >= announced_);
-}
-
-// A frame after a complete first message: a single frame is a message of its own, a first frame
-// starts one that its consecutive frames complete; anything else belongs to no message.
 void Reassembler::follow(std::span<const std::uint8_t> frame) {
     if (frame.empty()) return;
     const std::uint8_t kind = nibble(frame);
-    if (kind == kConsecutive) {
-        if (!laterOpen_) return;
-        later_.back().insert(later_.back().end(), frame.begin() + 1, frame.end());
-        if (later_.back().size() >= laterAnnounced_) closeLater();
+    if (kind == kSingle || kind == kFirst) {
+        begin(frame);
         return;
     }
-    if (kind != kSingle && kind != kFirst) return;
-    if (laterOpen_) later_.pop_back(); // given up for a new message: never completed
-    laterOpen_ = false;
-    if (kind == kSingle) {
-        laterAnnounced_ = std::min<std::size_t>(frame[0] & 0x0F, frame.size() - 1);
-        later_.emplace_back(frame.begin() + 1, frame.end());
-        closeLater();
-    } else if (frame.size() >= 2) {
-        laterAnnounced_ = announcedLength(frame);
-        later_.emplace_back(frame.begin() + 2, frame.end());
-        laterOpen_ = true;
-        if (later_.back().size() >= laterAnnounced_) closeLater();
+    if (kind != kConsecutive || !open_) return;
+    if ((frame[0] & 0x0F) != nextSequence_) {
+        close(Cut::outOfSequence);
+        return;
+    }
+    nextSequence_ = (nextSequence_ + 1) & 0x0F;
+    std::vector<std::uint8_t>& bytes = messages_.back().bytes;
+    bytes.insert(bytes.end(), frame.begin() + 1, frame.end());
+    if (bytes.size() >= announced_) close(Cut::none);
+}
+
+void Reassembler::begin(std::span<const std::uint8_t> frame) {
+    if (open_) close(Cut::interrupted);
+    if (nibble(frame) == kSingle) {
+        const std::size_t length = std::min<std::size_t>(frame[0] & 0x0F, frame.size() - 1);
+        messages_.push_back(Message{{frame.begin() + 1, frame.begin() + 1 + static_cast<std::ptrdiff_t>(length)}});
+        return;
+    }
+    if (frame.size() < 2) return; // a first frame without its length begins nothing readable
+    announced_ = announcedLength(frame);
+    messages_.push_back(Message{{frame.begin() + 2, frame.end()}});
+    open_ = true;
+    nextSequence_ = 1;
+    if (messages_.back().bytes.size() >= announced_) close(Cut::none);
+}
+
+void Reassembler::close(Cut cut) {
+    open_ = false;
+    Message& message = messages_.back();
+    if (message.bytes.size() >= announced_) {
+        message.bytes.resize(announced_);
+    } else {
+        message.cut = cut;
     }
 }
 
-void Reassembler::closeLater() {
-    laterOpen_ = false;
-    std::vector<std::uint8_t>& message = later_.back();
-    if (message.size() > laterAnnounced_) message.resize(laterAnnounced_);
-    if (message.empty()) later_.pop_back();
-}
-
-std::vector<std::uint8_t> Reassembler::take() { return takeAll().first; }
+std::vector<std::uint8_t> Reassembler::take() { return std::move(takeAll().first.bytes); }
 
 Reassembler::Messages Reassembler::takeAll() {
-    if (kind_ == Kind::multi && message_.size() > announced_) message_.resize(announced_);
-    if (laterOpen_) later_.pop_back(); // only complete messages count
-    const bool cutShort = kind_ == Kind::multi && message_.size() < announced_;
-    Messages messages{std::move(message_), std::move(later_), cutShort};
-    message_.clear();
-    later_.clear();
-    laterOpen_ = false;
-    kind_ = Kind::none;
+    if (open_) close(Cut::ended);
+    Messages messages;
+    for (Message& message : messages_) {
+        if (&message == &messages_.front()) {
+            messages.first = std::move(message);
+        } else if (!message.bytes.empty()) {
+            messages.later.push_back(std::move(message));
+        }
+    }
+    messages_.clear();
+    mode_ = Mode::none;
     announced_ = 0;
     return messages;
 }

@@ -6,43 +6,60 @@
 
 namespace veq::ISOTP {
 
-// Builds one ECU's message frame by frame, in arrival order, on the protocol control nibble of
-// the first frame: 1 = first frame (12-bit length, then consecutive frames 2x whose sequence
-// numbers are not checked), 0 = single frame, anything else = the adapter already removed the
-// control byte, so frames are joined whole. Never fails: malformed input gives what can be read
-// of it.
+// How a message ended short of the length its first frame announced.
+enum class Cut : std::uint8_t {
+    none,          // whole
+    ended,         // the frames stopped coming
+    interrupted,   // a new first or single frame of its ECU began another message
+    outOfSequence, // a consecutive frame carried the wrong sequence number
+};
+
+// One message as its ECU sent it, cut to its announced length.
+struct Message {
+    std::vector<std::uint8_t> bytes;
+    Cut cut = Cut::none;
+
+    bool cutShort() const { return cut != Cut::none; }
+    bool operator==(const Message&) const = default;
+};
+
+// Builds one ECU's messages frame by frame, in arrival order, on the protocol control nibble of
+// the first frame: 1 = first frame (12-bit length, then consecutive frames 2x), 0 = single frame,
+// anything else = the adapter already removed the control byte, so frames are joined whole.
+// Never fails: malformed input gives what can be read of it.
 //
-// Once an ISO-TP message is complete, later frames begin further messages of the same ECU (one
-// reply may hold a "response pending" answer and then the answer itself); those are kept apart
-// and never change the first message. Only complete ones are kept.
+// As an ISO 15765-2 receiver does, every first or single frame begins a new message, cutting short
+// the one under way, and each consecutive frame must carry the next sequence number (1 after the
+// first frame, wrapping from F to 0): one that does not ends its message cut short, and no later
+// consecutive frame joins it. A frame printed twice or a frame lost is thus never taken into a
+// message. Frames of other kinds (flow control) belong to no message.
 class Reassembler {
 public:
     struct Messages {
-        std::vector<std::uint8_t> first;               // cut to its announced length
-        std::vector<std::vector<std::uint8_t>> later;  // complete messages after it, in order
-        bool firstCutShort = false;                    // its first frame announced more than came
+        Message first;              // the first one; empty when none came
+        std::vector<Message> later; // the ones after it, in order, none of them empty
     };
 
     void add(std::span<const std::uint8_t> frame);
-    // The first message so far, cut to the announced length; leaves the reassembler empty.
+    // The first message so far; leaves the reassembler empty.
     std::vector<std::uint8_t> take();
     // Every message; leaves the reassembler empty.
     Messages takeAll();
 
 private:
-    enum class Kind { none, empty, multi, single, raw };
-
-    bool firstIsComplete() const;
+    // Starts the message of a first or single frame, the one under way cut short.
+    void begin(std::span<const std::uint8_t> frame);
     void follow(std::span<const std::uint8_t> frame);
-    // Ends the message under way at the back of later_: cut to its length, or dropped if empty.
-    void closeLater();
+    // Ends the message under way: whole once its length came, else cut short for `cut`.
+    void close(Cut cut);
 
-    Kind kind_ = Kind::none;
+    enum class Mode { none, isotp, raw, unreadable };
+
+    Mode mode_ = Mode::none;
+    std::vector<Message> messages_;
+    bool open_ = false; // the last message awaits consecutive frames
     std::size_t announced_ = 0;
-    std::vector<std::uint8_t> message_;
-    std::vector<std::vector<std::uint8_t>> later_;
-    std::size_t laterAnnounced_ = 0;
-    bool laterOpen_ = false; // the back of later_ awaits consecutive frames
+    std::uint8_t nextSequence_ = 0;
 };
 
 // One ECU's frames, in arrival order, to one message (the first).

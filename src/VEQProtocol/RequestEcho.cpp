@@ -12,14 +12,9 @@ constexpr std::uint8_t kNegativeResponse = 0x7F;
 constexpr std::uint8_t kPositiveBit = 0x40;
 constexpr std::uint8_t kResponsePending = 0x78;
 
-// The last message the first ECU put in the reply: its answer, after any "response pending".
-const ECUResponse* finalMessage(const ELM327Response& reply) {
-    if (reply.ecus.empty()) return nullptr;
-    const ECUResponse* last = &reply.ecus.front();
-    for (const ECUResponse& message : reply.followUps) {
-        if (message.header == reply.ecus.front().header) last = &message;
-    }
-    return last;
+bool saysPending(const ECUResponse& message, std::uint8_t service) {
+    const std::vector<std::uint8_t>& p = message.payload;
+    return p.size() >= 3 && p[0] == kNegativeResponse && p[1] == service && p[2] == kResponsePending;
 }
 
 } // namespace
@@ -67,19 +62,39 @@ bool RequestEcho::namesAnotherRequest(const ECUResponse& answer) const {
     return !std::equal(parameter.begin(), parameter.end(), p.begin() + 1);
 }
 
+RequestEcho::Reading RequestEcho::readIn(const ELM327Response& reply) const {
+    Reading reading;
+    if (reply.ecus.empty()) return reading;
+    const std::optional<std::string>& ecu = reply.ecus.front().header;
+    bool whole = false;
+    const auto read = [&](const ECUResponse& message) {
+        if (message.cutShort()) return false;
+        whole = true;
+        if (namesAnotherRequest(message)) return false;
+        if (saysPending(message, service)) {
+            reading.pending = true;
+            return false;
+        }
+        reading.answer = &message;
+        return true;
+    };
+    if (read(reply.ecus.front())) return reading;
+    for (const ECUResponse& message : reply.followUps) {
+        if (message.header == ecu && read(message)) break;
+    }
+    if (reading.answer) reading.pending = false;
+    reading.anotherRequest = whole && !reading.answer && !reading.pending;
+    return reading;
+}
+
 bool RequestEcho::namedExactlyBy(const ELM327Response& reply) const {
-    const ECUResponse* answer = finalMessage(reply);
+    const ECUResponse* answer = readIn(reply).answer;
     if (reply.error || answer == nullptr) return false;
     const std::vector<std::uint8_t>& p = answer->payload;
     if (p.empty() || p[0] != static_cast<std::uint8_t>(service | kPositiveBit)) return false;
     return p.size() >= 1 + parameter.size() && std::equal(parameter.begin(), parameter.end(), p.begin() + 1);
 }
 
-bool RequestEcho::stillPending(const ELM327Response& reply) {
-    const ECUResponse* answer = finalMessage(reply);
-    if (answer == nullptr) return false;
-    const std::vector<std::uint8_t>& p = answer->payload;
-    return p.size() >= 3 && p[0] == kNegativeResponse && p[2] == kResponsePending;
-}
+bool RequestEcho::stillPending(const ELM327Response& reply) const { return readIn(reply).pending; }
 
 } // namespace veq

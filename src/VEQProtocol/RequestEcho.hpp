@@ -32,14 +32,24 @@ struct RequestEcho {
     // negative answer (7F) naming another service. Nothing, a negative answer to this service or
     // anything that names nothing clearly is not.
     bool namesAnotherRequest(const ECUResponse& answer) const;
-    // True when the reply's first ECU gives (after any "response pending") a positive answer
-    // echoing this service and its whole parameter, with no adapter error: an answer that can only
+
+    // What the reply's first ECU says to this request, its messages read on their own in the
+    // order they came. Its answer is the first whole message that does not name another request,
+    // past any "response pending" to this service; a message cut short answers nothing.
+    struct Reading {
+        const ECUResponse* answer = nullptr; // into the reply read
+        bool pending = false;        // no answer yet, but a "response pending" to this service came
+        bool anotherRequest = false; // no answer nor "response pending": every whole message names another request
+    };
+    Reading readIn(const ELM327Response& reply) const;
+
+    // True when the reply, with no adapter error, holds this request's answer (readIn()) and it
+    // is a positive answer echoing this service and its whole parameter: an answer that can only
     // be this request's.
     bool namedExactlyBy(const ELM327Response& reply) const;
-
-    // True when the last message the first ECU put in the reply is a "response pending" (7F xx 78):
-    // the request's answer is still to come.
-    static bool stillPending(const ELM327Response& reply);
+    // True when the reply's first ECU said "response pending" (7F xx 78) to this request and has
+    // not answered it yet: its answer is still to come.
+    bool stillPending(const ELM327Response& reply) const;
 
     bool operator==(const RequestEcho&) const = default;
 };

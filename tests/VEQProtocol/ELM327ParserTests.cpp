@@ -83,7 +83,7 @@ TEST(ELM327ParserTests, RealAdapterQuirks) {
     struct Case { std::string_view input; FrameFormat format; std::string_view command; std::vector<ECUResponse> ecus; Strings lines; std::optional<ELM327Error> error = {}; };
     const Case cases[] = {
         {std::string_view("\0" "41 00 BE 3F\0 A8 13\r\r>\0", 23), F::headersOff, "", {supported}, {"41 00 BE 3F A8 13"}},
-        {"7E8 10 14 49 02 01 31 47 31\r<RX ERROR\r\r>", F::can11, "0902", {{"7E8", {0x49, 0x02, 0x01, 0x31, 0x47, 0x31}, true}}, // cut short
+        {"7E8 10 14 49 02 01 31 47 31\r<RX ERROR\r\r>", F::can11, "0902", {{"7E8", {0x49, 0x02, 0x01, 0x31, 0x47, 0x31}, ISOTP::Cut::ended}}, // cut short
          {"7E8 10 14 49 02 01 31 47 31", "<RX ERROR"}, ELM327Error::dataError},
         {"0100\r41 00 BE 3F A8 13\r\r>", F::headersOff, "0100", {supported}, {"41 00 BE 3F A8 13"}},
         {"01 00\r41 00 BE 3F A8 13\r\r>", F::headersOff, "0100", {supported}, {"41 00 BE 3F A8 13"}},
@@ -103,12 +103,25 @@ TEST(ELM327ParserTests, RealAdapterQuirks) {
     }
 }
 
-// A "response pending" and the answer before one prompt: the first stays the ECU's response.
+// An ECU's later messages are follow-ups, each read on its own: a "response pending" then the
+// answer, a message cut short (by its own message sent again) then the whole one.
 TEST(ELM327ParserTests, AnECUsLaterMessagesAreFollowUps) {
-    const auto r = ELM327Parser::parse(std::string_view("7E8037F227800000000\r7E9037E0000000000\r7E80462F19041000000\r\r>"),
-                                       FrameFormat::can11);
-    EXPECT_EQ(r.ecus, (std::vector<ECUResponse>{{"7E8", {0x7F, 0x22, 0x78}}, {"7E9", {0x7E, 0x00, 0x00}}}));
-    EXPECT_EQ(r.followUps, (std::vector<ECUResponse>{{"7E8", {0x62, 0xF1, 0x90, 0x41}}}));
+    using ISOTP::Cut;
+    const Bytes partNumber{0x62, 0xF1, 0x87, 0x30, 0x43, 0x4B, 0x39, 0x32, 0x37, 0x31, 0x35, 0x38}; // "0CK927158"
+    struct Case { std::string_view input; std::vector<ECUResponse> ecus, followUps; };
+    const Case cases[] = {
+        {"7E8037F227800000000\r7E9037E0000000000\r7E80462F19041000000\r\r>",
+         {{"7E8", {0x7F, 0x22, 0x78}}, {"7E9", {0x7E, 0x00, 0x00}}}, {{"7E8", {0x62, 0xF1, 0x90, 0x41}}}},
+        {"7E9101262F18730434B\r7E921393237313538\r7E9100C62F18730434B\r7E921393237313538\r\r>",
+         {{"7E9", partNumber, Cut::interrupted}}, {{"7E9", partNumber}}},
+        {"7E9100E62F18730434B\r7E921393237313538\r7E921393237313538\r7E9223030\r\r>",
+         {{"7E9", partNumber, Cut::outOfSequence}}, {}},
+    };
+    for (const Case& c : cases) {
+        const auto r = ELM327Parser::parse(c.input, FrameFormat::can11);
+        EXPECT_EQ(r.ecus, c.ecus) << c.input;
+        EXPECT_EQ(r.followUps, c.followUps) << c.input;
+    }
 }
 
 TEST(ELM327ParserTests, EchoCheckOfResponseData) {

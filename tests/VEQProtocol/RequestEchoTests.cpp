@@ -25,23 +25,33 @@ TEST(RequestEcho, ATypedRequestIsNamedByItsAnswer) {
     for (const auto& c : cases) EXPECT_EQ(RequestEcho::ofRequestText(c.typed), c.echo) << c.typed;
 }
 
+// The answer is the ECU's first whole message that names the request, past a "response pending";
+// a message cut short or naming another request answers nothing.
 TEST(RequestEcho, OnlyAnExactPositiveAnswerNamesARequestAndAPendingOneIsNotAnAnswerYet) {
     const RequestEcho read{0x22, {0xF1, 0x90}};
     const struct {
         const char* reply;
-        bool named, pending;
+        bool named, pending, another;
     } cases[] = {
-        {"7E8 05 62 F1 90 41 42", true, false},
-        {"7E8 04 62 F1 91 41", false, false},
-        {"7E8 03 7F 22 31", false, false},
-        {"7E8 03 7F 22 78", false, true},
-        {"7E8 03 7F 22 78\r7E8 05 62 F1 90 41 42", true, false}, // the answer came in the same reply
-        {"NO DATA", false, false},
+        {"7E8 05 62 F1 90 41 42", true, false, false},
+        {"7E8 04 62 F1 91 41", false, false, true},
+        {"7E8 03 7F 22 31", false, false, false},
+        {"7E8 03 7F 19 31", false, false, true},
+        {"7E8 03 7F 22 78", false, true, false},
+        {"7E8 03 7F 22 78\r7E8 05 62 F1 90 41 42", true, false, false}, // the answer came in the same reply
+        {"7E8 03 7F 22 78\r7E8 04 62 F1 91 41", false, true, false},    // another identifier's answer: still pending
+        {"7E8 04 62 F1 91 41\r7E8 05 62 F1 90 41 42", true, false, false},
+        {"7E8 05 62 F1 90 41 42\r7E8 03 7F 22 31", true, false, false}, // the first that names it
+        {"7E8 10 09 62 F1 90 41\r7E8 05 62 F1 90 41 42", true, false, false}, // cut short, then whole
+        {"7E8 10 09 62 F1 90 41\r7E8 04 62 F1 91 41", false, false, true},
+        {"7E8 10 09 62 F1 90 41", false, false, false},
+        {"NO DATA", false, false, false},
     };
     for (const auto& c : cases) {
         const ELM327Response reply = ELM327Parser::parse(std::string_view(c.reply), FrameFormat::can11);
         EXPECT_EQ(read.namedExactlyBy(reply), c.named) << c.reply;
-        EXPECT_EQ(RequestEcho::stillPending(reply), c.pending) << c.reply;
+        EXPECT_EQ(read.stillPending(reply), c.pending) << c.reply;
+        EXPECT_EQ(read.readIn(reply).anotherRequest, c.another) << c.reply;
     }
 }
 

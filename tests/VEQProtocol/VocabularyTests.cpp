@@ -111,7 +111,7 @@ TEST(ISOTPTests, ReassemblyByControlNibble) {
         {{{0x10}}, {}},                                                      // first frame too short
         {{{0x10, 0x0A, 0x49, 0x02, 0x01}}, {0x49, 0x02, 0x01}},              // no consecutive frame came
         {{{0x10, 0x05, 1, 2, 3}, {0x21, 4, 5, 6, 7}}, {1, 2, 3, 4, 5}},     // cut to the announced length
-        {{{0x10, 0x06, 1, 2}, {0x30, 9, 9}, {0x22, 3, 4}, {}, {0x21, 5, 6}}, {1, 2, 3, 4, 5, 6}},
+        {{{0x10, 0x06, 1, 2}, {0x30, 9, 9}, {0x21, 3, 4}, {}, {0x22, 5, 6}}, {1, 2, 3, 4, 5, 6}}, // flow control skipped
         {{{0x04, 0x41, 0x0C, 0x1A, 0xF8, 0x55}}, {0x41, 0x0C, 0x1A, 0xF8}}, // single frame, padding cut
         {{{0x07, 0x41, 0x0C}}, {0x41, 0x0C}},                               // shorter than announced
         {{{0x02, 0x41, 0x0D}, {0x02, 0x41, 0x0C}}, {0x41, 0x0D}},            // later frames ignored
@@ -121,24 +121,52 @@ TEST(ISOTPTests, ReassemblyByControlNibble) {
     for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(ISOTP::reassemble(cases[i].frames), cases[i].expected) << i;
 }
 
-// Frames after a complete first message begin further messages of the same ECU; only whole ones
-// are kept, and the first message is never changed by them.
-TEST(ISOTPTests, LaterMessagesOfOneECU) {
-    using Messages = std::vector<Bytes>;
+// Every first or single frame begins a message of its own, cutting short the one under way, and a
+// consecutive frame out of sequence ends its message cut short: no frame printed twice, lost or
+// left over from a message given up is ever taken into another.
+TEST(ISOTPTests, EachMessageOfOneECUAsItWasSent) {
+    using ISOTP::Cut;
+    using M = ISOTP::Message;
     const Bytes pending{0x7F, 0x22, 0x78};
     const Bytes pendingFrame{0x03, 0x7F, 0x22, 0x78, 0, 0, 0, 0};
-    struct Case { std::vector<Bytes> frames; Bytes first; Messages later; };
+    // A message of 6 + 17 x 7 bytes: its sequence numbers run 1 to F, then 0 and 1.
+    std::vector<Bytes> long17{{0x10, 125, 0, 1, 2, 3, 4, 5}};
+    Bytes long17Bytes{0, 1, 2, 3, 4, 5};
+    for (int n = 1; n <= 17; ++n) {
+        Bytes frame{static_cast<std::uint8_t>(0x20 | (n & 0x0F))};
+        for (int b = 0; b < 7; ++b) frame.push_back(static_cast<std::uint8_t>(long17Bytes.size() + b));
+        long17Bytes.insert(long17Bytes.end(), frame.begin() + 1, frame.end());
+        long17.push_back(frame);
+    }
+    std::vector<Bytes> long17Skipping = long17;
+    long17Skipping.erase(long17Skipping.begin() + 16); // the frame numbered 0 lost: 1 comes after F
+    struct Case { std::vector<Bytes> frames; M first; std::vector<M> later; };
     const Case cases[] = {
-        {{pendingFrame, {0x04, 0x62, 0xF1, 0x90, 0x41, 0, 0, 0}}, pending, {{0x62, 0xF1, 0x90, 0x41}}},
-        {{pendingFrame, pendingFrame, {0x02, 0x50, 0x03, 0, 0}}, pending, {pending, {0x50, 0x03}}},
-        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1, 0x90, 1, 2, 3}, {0x21, 4, 5, 6, 0, 0, 0, 0}}, pending,
-         {{0x62, 0xF1, 0x90, 1, 2, 3, 4, 5, 6}}},
-        {{{0x10, 0x07, 1, 2, 3, 4, 5, 6}, {0x21, 7, 0, 0}, {0x21, 9}, {0x01, 0x44}}, {1, 2, 3, 4, 5, 6, 7}, {{0x44}}},
-        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1, 0x90, 1, 2, 3}}, pending, {}},               // never completed
-        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1}, {0x03, 0x7E, 0x00, 0x00}}, pending, {{0x7E, 0x00, 0x00}}}, // given up
-        {{pendingFrame, {0x21, 1, 2}, {0x41, 0x0C}, {}, {0x00, 0x41}}, pending, {}},         // no message's frames
-        {{{0x10, 0x0A, 1, 2, 3, 4, 5, 6}, {0x02, 0x50, 0x03}, {0x21, 7, 8, 9, 10}}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {}},
-        {{{0x41, 0x0C}, {0x02, 0x41, 0x0D}}, {0x41, 0x0C, 0x02, 0x41, 0x0D}, {}},           // no control bytes: joined
+        {{pendingFrame, {0x04, 0x62, 0xF1, 0x90, 0x41, 0, 0, 0}}, {pending}, {{{0x62, 0xF1, 0x90, 0x41}}}},
+        {{pendingFrame, pendingFrame, {0x02, 0x50, 0x03, 0, 0}}, {pending}, {{pending}, {{0x50, 0x03}}}},
+        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1, 0x90, 1, 2, 3}, {0x21, 4, 5, 6, 0, 0, 0, 0}}, {pending},
+         {{{0x62, 0xF1, 0x90, 1, 2, 3, 4, 5, 6}}}},
+        // a second multi-frame message after a complete one
+        {{{0x10, 0x07, 1, 2, 3, 4, 5, 6}, {0x21, 7, 0, 0}, {0x10, 0x08, 9, 8, 7, 6, 5, 4}, {0x21, 3, 2}},
+         {{1, 2, 3, 4, 5, 6, 7}}, {{{9, 8, 7, 6, 5, 4, 3, 2}}}},
+        {{{0x10, 0x07, 1, 2, 3, 4, 5, 6}, {0x21, 7, 0, 0}, {0x21, 9}, {0x01, 0x44}}, {{1, 2, 3, 4, 5, 6, 7}}, {{{0x44}}}},
+        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1, 0x90, 1, 2, 3}}, {pending}, {{{0x62, 0xF1, 0x90, 1, 2, 3}, Cut::ended}}},
+        {{pendingFrame, {0x10, 0x09, 0x62, 0xF1}, {0x03, 0x7E, 0x00, 0x00}}, {pending},
+         {{{0x62, 0xF1}, Cut::interrupted}, {{0x7E, 0x00, 0x00}}}},
+        {{pendingFrame, {0x21, 1, 2}, {0x41, 0x0C}, {}, {0x00, 0x41}}, {pending}, {}},         // no message's frames
+        {{{0x10, 0x0A, 1, 2, 3, 4, 5, 6}, {0x02, 0x50, 0x03}, {0x21, 7, 8, 9, 10}}, {{1, 2, 3, 4, 5, 6}, Cut::interrupted},
+         {{{0x50, 0x03}}}},
+        // interrupted by its own message sent again, whole
+        {{{0x10, 0x0C, 1, 2, 3, 4, 5, 6}, {0x21, 7, 8}, {0x10, 0x08, 1, 2, 3, 4, 5, 6}, {0x21, 7, 8}},
+         {{1, 2, 3, 4, 5, 6, 7, 8}, Cut::interrupted}, {{{1, 2, 3, 4, 5, 6, 7, 8}}}},
+        // a consecutive frame printed twice, then the next
+        {{{0x10, 0x0E, 1, 2, 3, 4, 5, 6}, {0x21, 7, 8, 9, 10, 11, 12, 13}, {0x21, 7, 8, 9, 10, 11, 12, 13}, {0x22, 14}},
+         {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, Cut::outOfSequence}, {}},
+        // a consecutive frame lost, then one that would fill the length
+        {{{0x10, 0x0D, 1, 2, 3, 4, 5, 6}, {0x22, 7, 8, 9, 10, 11, 12, 13}}, {{1, 2, 3, 4, 5, 6}, Cut::outOfSequence}, {}},
+        {long17, {long17Bytes}, {}},
+        {long17Skipping, {Bytes(long17Bytes.begin(), long17Bytes.begin() + 6 + 15 * 7), Cut::outOfSequence}, {}},
+        {{{0x41, 0x0C}, {0x02, 0x41, 0x0D}}, {{0x41, 0x0C, 0x02, 0x41, 0x0D}}, {}},           // no control bytes: joined
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         ISOTP::Reassembler reassembler;
@@ -146,6 +174,6 @@ TEST(ISOTPTests, LaterMessagesOfOneECU) {
         const ISOTP::Reassembler::Messages messages = reassembler.takeAll();
         EXPECT_EQ(messages.first, cases[i].first) << i;
         EXPECT_EQ(messages.later, cases[i].later) << i;
-        EXPECT_EQ(ISOTP::reassemble(cases[i].frames), cases[i].first) << i;
+        EXPECT_EQ(ISOTP::reassemble(cases[i].frames), cases[i].first.bytes) << i;
     }
 }

@@ -33,6 +33,18 @@ std::optional<std::string> fixedProtocol(std::string_view text, bool automaticPr
     return std::nullopt;
 }
 
+// Why a message is no answer: what cut it short.
+std::string cutShortNote(const ECUResponse& message) {
+    std::string note = "message de " + message.header.value_or("l'ECU");
+    switch (message.cut) {
+    case ISOTP::Cut::interrupted: note += " interrompu par une nouvelle première trame"; break;
+    case ISOTP::Cut::outOfSequence: note += " rompu par une trame consécutive hors séquence"; break;
+    case ISOTP::Cut::ended:
+    case ISOTP::Cut::none: note += " plus court que sa première trame ne l'annonçait"; break;
+    }
+    return note + " : ce n'est pas une réponse";
+}
+
 struct FunctionalRow {
     std::string_view protocol;
     std::string_view header;
@@ -488,6 +500,7 @@ void ELM327Session::keepFollowUps(const ELM327Response& response) {
     if (response.followUps.empty()) return;
     std::lock_guard lock(mutex_);
     for (const ECUResponse& message : response.followUps) {
+        if (message.cutShort()) continue; // no answer to wait for
         ELM327Response alone;
         alone.ecus.push_back(message);
         alone.promptTerminated = response.promptTerminated;
@@ -952,10 +965,10 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
                                                    "les demandes plus anciennes restent dues"));
         }
         if (traceEnabled_ && placement.parsed) {
-            for (const ECUResponse& message : placement.parsed->ecus) {
-                if (!message.cutShort) continue;
-                notes.push_back(SessionTrace::noteLine("message de " + message.header.value_or("l'ECU") +
-                                                       " plus court que sa première trame ne l'annonçait : ce n'est pas une réponse"));
+            for (const auto* messages : {&placement.parsed->ecus, &placement.parsed->followUps}) {
+                for (const ECUResponse& message : *messages) {
+                    if (message.cutShort()) notes.push_back(SessionTrace::noteLine(cutShortNote(message)));
+                }
             }
         }
         if (traceEnabled_ && placement.parsed && pairing_.current() && pairing_.current()->responder) {
@@ -963,6 +976,9 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
             if (ecu.onlyOthers(*placement.parsed)) {
                 notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » : seuls d'autres calculateurs que " +
                                                        ecu.own() + " ont répondu, toujours attendu"));
+            } else if (pairing_.current()->answersAnotherRequest(*placement.parsed)) {
+                notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » : " + ecu.own() +
+                                                       " n'a répondu qu'à une autre demande, toujours attendu"));
             } else if (ecu.takesUnclaimed(*placement.parsed)) {
                 notes.push_back(SessionTrace::noteLine("« " + pairing_.current()->command + " » : réponse d'un en-tête " +
                                                        "qu'aucun calculateur connu n'utilise, prise comme celle de " + ecu.own()));

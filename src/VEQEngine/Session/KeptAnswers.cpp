@@ -62,14 +62,17 @@ void KeptAnswers::unwatch(const std::vector<std::string>& headers) {
 
 void KeptAnswers::offer(const ELM327Response& reply) {
     if (reply.error) return; // an adapter's word in the reply: what it holds may be cut
-    for (const ECUResponse& message : reply.ecus) keep(message);
-    for (const ECUResponse& message : reply.followUps) keep(message);
+    // Each header's first message, then its later ones in order: the first whole answer to a read
+    // is the ECU's answer, a later one alike in the same reply is not.
+    std::set<std::pair<std::string, std::string>> answered;
+    for (const ECUResponse& message : reply.ecus) keep(message, answered);
+    for (const ECUResponse& message : reply.followUps) keep(message, answered);
 }
 
-void KeptAnswers::keep(const ECUResponse& message) {
-    if (!message.header || message.cutShort || !watched_.contains(*message.header)) return;
+void KeptAnswers::keep(const ECUResponse& message, std::set<std::pair<std::string, std::string>>& answered) {
+    if (!message.header || message.cutShort() || !watched_.contains(*message.header)) return;
     std::optional<std::string> read = readAnsweredBy(message.payload);
-    if (!read) return;
+    if (!read || !answered.emplace(*message.header, *read).second) return;
     std::erase_if(kept_, [&](const Kept& k) { return k.header == *message.header && k.read == *read; });
     kept_.push_back(Kept{*message.header, std::move(*read), message.payload});
     if (kept_.size() > maxKept) kept_.pop_front();

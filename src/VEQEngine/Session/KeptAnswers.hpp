@@ -24,7 +24,8 @@ namespace veq {
 //   - a negative answer to "3E00" ("7F 3E"): the ECU is there; but never "response pending" (78)
 //     or "busy" (21), which are not its answer yet.
 // A negative answer to a read by identifier names no identifier, an adapter's error word no ECU,
-// and a message shorter than its first frame announced is not the answer: none is kept. The
+// and a message shorter than its first frame announced is not the answer: none is kept. Of one
+// reply, an ECU's first whole answer to a read is kept, as a request takes it; across replies the
 // latest answer per read is kept, at most maxKept in all, the oldest going first.
 //
 // A plain value used under the session's lock; it sends nothing and never waits.
@@ -65,7 +66,8 @@ private:
         std::vector<std::uint8_t> payload;
     };
 
-    void keep(const ECUResponse& message);
+    // Keeps the message unless `answered` holds its header and read already; adds them.
+    void keep(const ECUResponse& message, std::set<std::pair<std::string, std::string>>& answered);
 
     std::multiset<std::string> watched_;
     std::deque<Kept> kept_; // oldest first

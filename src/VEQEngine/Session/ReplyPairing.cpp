@@ -82,6 +82,11 @@ auto onItsOwn(const ReplyPairing::Request& request, const ELM327Response& reply,
     return f(request.responder->view(reply));
 }
 
+// The request's ECU said "response pending" to it and has not answered it yet.
+bool stillPending(const ReplyPairing::Request& request, const ELM327Response& reply) {
+    return request.echo && onItsOwn(request, reply, [&](const ELM327Response& own) { return request.echo->stillPending(own); });
+}
+
 // Both go to one ECU, or their replies cannot tell ECUs apart.
 bool sameECU(const ReplyPairing::Request& a, const ReplyPairing::Request& b) {
     const bool withHeaders = a.format.headerWidth() != 0 && b.format.headerWidth() != 0;
@@ -135,7 +140,13 @@ bool ReplyPairing::Request::answeredByItsECU(const ELM327Response& reply) const 
     return responder && responder->holdsOwn(reply);
 }
 
-bool ReplyPairing::Request::claims(const ELM327Response& reply) const { return echo && !foreign(reply); }
+bool ReplyPairing::Request::answersAnotherRequest(const ELM327Response& reply) const {
+    return echo && responder && responder->answersAnotherRequest(reply, *echo);
+}
+
+bool ReplyPairing::Request::claims(const ELM327Response& reply) const {
+    return echo && !foreign(reply) && !answersAnotherRequest(reply);
+}
 
 bool ReplyPairing::Request::resets() const { return !monitor && TransmitHeader::clearedBy(command); }
 
@@ -177,7 +188,8 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
-        if (!names(*current_, parsed) && (isReplyTooMany(parsed, read) || neverAnswers(*current_, read))) {
+        if (!names(*current_, parsed) && !current_->answersAnotherRequest(parsed) &&
+            (isReplyTooMany(parsed, read) || neverAnswers(*current_, read))) {
             return replyTooMany();
         }
         return toCurrent(std::move(parsed), 0);
@@ -234,6 +246,14 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             }
             return passingOlder(std::move(parsed));
         }
+        // Its ECU's messages all name another request: an older line's to that request, come late;
+        // else this line's own reply, with no answer, and it stays owed.
+        if (current_->answersAnotherRequest(parsed)) {
+            const auto owner =
+                std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.claims(read(o.request)); });
+            if (owner != older) return settledLate(owner);
+            return toCurrent(std::move(parsed), 0);
+        }
         // Only what names the current request may pass the older ones. It is the current one's
         // when no older one was asked alike, or when it is a probe or a request asked again: an
         // answer to either says the same. Every older request is then lost: the adapter answers in
@@ -270,7 +290,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         return replyTooMany();
     }
     // "Response pending" and the answer after it settle one request together.
-    if (!onItsOwn(oldest, asOldest, RequestEcho::stillPending)) {
+    if (!stillPending(oldest, asOldest)) {
         lastCompleted_ = oldest;
         owed_.pop_front();
     }
@@ -350,7 +370,7 @@ bool ReplyPairing::isLostECUsMessage(const Reader& read) {
     const auto lost = std::find_if(lostRequests_.begin(), lostRequests_.end(),
                                    [&](const Request& r) { return r.answeredByItsECU(read(r)); });
     if (lost == lostRequests_.end()) return false;
-    if (!onItsOwn(*lost, read(*lost), RequestEcho::stillPending)) lostRequests_.erase(lost);
+    if (!stillPending(*lost, read(*lost))) lostRequests_.erase(lost);
     return true;
 }
 
@@ -371,7 +391,8 @@ bool ReplyPairing::isLostLinesAnswer(const Reader& read) {
         std::find_if(lostRequests_.begin(), lostRequests_.end(), [&](const Request& r) { return names(r, read(r)); });
     if (lost == lostRequests_.end()) return false;
     lostRequests_.erase(lost);
-    return true;
+    // The current line's ECU answering another of its requests: still the current line's reply.
+    return !(currentIsOwed() && current_->answersAnotherRequest(read(*current_)));
 }
 
 void ReplyPairing::countLost(const Request& request) {
@@ -484,9 +505,10 @@ ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size
     }
     // A reset's reply names the adapter: its probes are recognised by that banner.
     if (current_->resets() && current_->printsBanner()) learnBanner(parsed);
-    // Still owed while its answer is pending, and while its ECU has said nothing: the messages
-    // were another ECU's, and its own reply may still come.
-    if (!onItsOwn(*current_, parsed, RequestEcho::stillPending) && !current_->foreign(parsed)) {
+    // Still owed while its answer is pending, and while its ECU has not answered it: the messages
+    // were another ECU's, or its ECU's answers to other requests, and its own reply may still come.
+    if (!stillPending(*current_, parsed) && !current_->foreign(parsed) &&
+        !current_->answersAnotherRequest(parsed)) {
         lastCompleted_ = current_;
         owed_.pop_back();
     }

@@ -60,8 +60,9 @@ namespace veq {
 // request asked again that came right behind the one request it interrupted is told so
 // (Placement::dropped), to be sent once more.
 //
-// In step, the reply is the current request's whatever it names, so a wrong answer fails at once;
-// only a reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
+// In step, the reply is the current request's whatever it names, so a wrong answer fails at once
+// (read with headers, another request's answer from its own ECU is no answer, as below); only a
+// reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
 // after the bus monitor) is dropped. A voltage, or a banner the session knows, never answers or
 // settles a vehicle request, in step or not: it is a probe's or a reset's, come late, and one too
 // many unless a line still owed can have given it. A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the
@@ -83,6 +84,14 @@ namespace veq {
 // or one too many when a line to it was counted lost; else it is the current line's own reply,
 // with no answer from its ECU: the line takes it and stays owed, as its ECU's reply may still
 // come. Replies with no ECU message ("NO DATA", "OK", "?", a banner) are paired as they come.
+//
+// Each message of an ECU is read on its own: a request's answer is the first whole message of its
+// ECU that names it (its positive answer, or a negative answer to its service), past any "response
+// pending"; a message cut short answers nothing. A reply whose whole messages from the line's ECU
+// all name another request of that ECU is no answer either, in step or not: it is the late answer
+// of an owed line to the request it names, else the current line's own reply with no answer, and
+// the line stays owed; a line of that ECU counted lost to the request it names is counted off.
+// Such a reply is never one too many for naming the line answered just before.
 //
 // The banner that names the adapter is the last line of its last answered reset, "ELM327" until
 // one is seen (clones print "OBDII v1.5", "V-LINK"...).
@@ -117,10 +126,14 @@ public:
         bool answeredAlike(const Request& other) const;
         // The reply holds ECU messages, all other ECUs' than this request's.
         bool foreign(const ELM327Response& reply) const;
+        // Read with headers, the whole messages of its ECU all name another request (of that ECU):
+        // no answer of this one.
+        bool answersAnotherRequest(const ELM327Response& reply) const;
         // The reply holds a message from the header this request's ECU answers from.
         bool answeredByItsECU(const ELM327Response& reply) const;
         // Whether a reply holding ECU messages can be this line's: a vehicle request's, from its
-        // ECU where it is known (not foreign()). An adapter command's never is.
+        // ECU where it is known (not foreign()), not naming only its ECU's other requests
+        // (answersAnotherRequest()). An adapter command's never is.
         bool claims(const ELM327Response& reply) const;
         // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
         bool resets() const;

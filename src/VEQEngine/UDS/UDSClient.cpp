@@ -16,13 +16,6 @@ constexpr std::uint8_t kGeneralReject = rawValue(UDSNegativeResponse::generalRej
 // ECU's answer: a bound on what a busy bus can make a request read.
 constexpr int kOtherECUsRepliesPerWait = 32;
 
-// The first ECU's answer is 7F xx 78: the ECU will answer later.
-bool announcesPending(const ELM327Response& reply) {
-    const std::vector<std::uint8_t>* p = reply.firstPayload();
-    return p != nullptr && p->size() >= 3 && (*p)[0] == kNegativeResponse &&
-           (*p)[2] == rawValue(UDSNegativeResponse::responsePending);
-}
-
 // What a busy adapter prints in place of a request's answer: the ECU never saw the request.
 bool refusedWhileBusy(ELM327Error error) {
     return error == ELM327Error::stopped || error == ELM327Error::unknownCommand;
@@ -70,6 +63,10 @@ ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint
     const std::optional<ECUResponder> responder = this->responder();
     const auto others = [&](const ELM327Response& reply) { return responder && responder->onlyOthers(reply); };
     const auto own = [&](ELM327Response reply) { return responder ? responder->view(reply) : reply; };
+    // Another ECU's message, or one of this ECU naming another request: nothing of this request.
+    const auto passedOver = [&](const ELM327Response& reply) {
+        return others(reply) || (responder && responder->answersAnotherRequest(reply, echo));
+    };
     ELM327Session::ExclusiveSection section = session_.exclusive(stop);
     // The session pairs each reply with its request: late answers of earlier requests never come here.
     const std::string text = requestText(service, data);
@@ -77,12 +74,15 @@ ELM327Response UDSClient::exchange(UDSService service, std::span<const std::uint
     foreign = others(reply);
     reply = own(std::move(reply));
     int waits = 0;
-    pendingAnnounced = announcesPending(reply);
-    while (waits < maxPendingWaits && announcesPending(reply)) {
-        // Another ECU's message neither answers nor counts: the wait it came in goes on to its end.
+    pendingAnnounced = echo.stillPending(reply);
+    while (waits < maxPendingWaits && echo.stillPending(reply)) {
+        // Another ECU's message, or this ECU's answer to another request, neither answers nor
+        // counts: the wait it came in goes on to its end.
         const auto since = std::chrono::steady_clock::now();
         ELM327Response next = session_.awaitNext(stop);
-        for (int passed = 0; others(next) && passed < kOtherECUsRepliesPerWait; ++passed) next = session_.awaitNext(stop, since);
+        for (int passed = 0; passedOver(next) && passed < kOtherECUsRepliesPerWait; ++passed) {
+            next = session_.awaitNext(stop, since);
+        }
         reply = own(std::move(next));
         if (!reply.ecus.empty()) ++waits;
     }
@@ -106,13 +106,19 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
         if (reply.isSilence() && !pendingAnnounced) throw UDSError::unanswered();
         // Only other ECUs answered: this one said nothing yet, or its reply was lost.
         if (foreign) throw UDSError::unanswered();
-        const std::vector<std::uint8_t>* payload = reply.firstPayload();
-        if (payload == nullptr || payload->empty()) throw UDSError::none();
-        // A message shorter than its first frame announced is no answer, and never shown.
-        if (reply.ecus.front().cutShort) throw UDSError::unanswered();
-        const std::vector<std::uint8_t>& p = *payload;
+        const std::vector<std::uint8_t>* first = reply.firstPayload();
+        if (first == nullptr || first->empty()) throw UDSError::none();
+        const RequestEcho::Reading reading = echo.readIn(reply);
+        // Read with headers, this ECU's answer to another of its requests, held or late, is no
+        // answer to this one: its own reply may have been lost.
+        const std::optional<ECUResponder> ecu = responder();
+        if (ecu && ecu->answersAnotherRequest(reply, echo)) throw UDSError::unanswered();
         // The reply is this request's (the session pairs them): one naming another is a wrong answer.
-        if (echo.namesAnotherRequest(reply.ecus.front())) throw UDSError::unexpected(p);
+        if (reading.anotherRequest) throw UDSError::unexpected(*first);
+        if (reading.pending) throw UDSError::negative(rawValue(service), rawValue(UDSNegativeResponse::responsePending));
+        // Messages shorter than their first frame announced are no answer, and never shown.
+        if (reading.answer == nullptr) throw UDSError::unanswered();
+        const std::vector<std::uint8_t>& p = reading.answer->payload;
         if (p[0] == kNegativeResponse) {
             const std::uint8_t nrc = p.size() >= 3 ? p[2] : kGeneralReject;
             if (nrc == rawValue(UDSNegativeResponse::busyRepeatRequest) && retriesLeft >= 1) {

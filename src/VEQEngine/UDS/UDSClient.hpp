@@ -20,7 +20,8 @@ namespace veq {
 // ISO 14229 (UDS) requests through the adapter session. One request is sent as hexadecimal text
 // ("22F190"); the ECU's "response pending" answers are waited out (at most eight more replies),
 // a "busy, repeat request" answer is repeated a bounded number of times, and every other outcome
-// becomes the payload or a UDSError (an answer naming another request is an unexpected response).
+// becomes the payload or a UDSError (an answer naming another request is an unexpected response,
+// save from a known ECU read with headers, below).
 //
 // Each user keeps its own client over the one session. Every request goes out with the header
 // the client targets (the session sends "ATSH" first when another is in force; a header the
@@ -33,9 +34,13 @@ namespace veq {
 // Read with headers, a request to an ECU takes only that ECU's message, and only a whole one: in a
 // reply several ECUs answered, the answer is the one from the header the ECU answers from (its
 // ECUResponder), wherever it stands; another ECU's message never makes a request wait, repeat or
-// succeed. A reply holding only other ECUs' messages, or a message shorter than its first frame
-// announced, is no answer: the request ends unanswered, so that a read may be asked again, and a
-// write, a key or a session change fails.
+// succeed. Each message of the ECU is read on its own: the answer is the first whole one that
+// names the request (its positive answer, or a negative answer to its service), first message or
+// later one (RequestEcho::readIn()). A reply holding only other ECUs' messages, only messages
+// shorter than their first frame announced, or only the ECU's answers to other requests (held or
+// late) is no answer: the request ends unanswered, so that a read may be asked again, and a write,
+// a key or a session change fails. In a "response pending" wait, such messages are passed over.
+// Without headers, or with no ECU known, a reply naming another request is a wrong answer.
 //
 // Failures: UDSError for what the ECU or the adapter answered; the session's errors (transport,
 // ExchangeCancelled) unchanged. A request that got no reply at all (the reply time-out with

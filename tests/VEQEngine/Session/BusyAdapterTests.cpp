@@ -805,6 +805,77 @@ TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
     EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
 }
 
+// Read with headers, an ECU's messages that all name another of its requests answer no later
+// line: the current line takes them with no answer and stays owed, never dropping them as one too
+// many, and a line of that ECU counted lost to the request they name is counted off. Another ECU's
+// messages still answer nothing of a line, and two reads alike to two ECUs are not answered alike.
+TEST(ELM327SessionBusyAdapterTest, AnECUsAnswerToAnotherRequestIsNoLaterLinesAnswer) {
+    ReplyPairing pairing;
+    const auto lost = [&](ReplyPairing::Request r) {
+        pairing.sending(std::move(r));
+        pairing.exchangeEnded();
+    };
+    const auto probed = [&] {
+        pairing.sending(request("ATI", true));
+        EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+        pairing.exchangeEnded();
+    };
+    const std::string partNumber = "7E9 06 62 F1 87 41 42 43";
+    // After the line answered just before: its answer again, then another service's refusal, are
+    // the version read's replies with no answer; its own settles it.
+    pairing.sending(readFrom("22F187", "7E1"));
+    EXPECT_EQ(place(pairing, partNumber), Destination::current);
+    pairing.exchangeEnded();
+    pairing.sending(readFrom("22F195", "7E1"));
+    EXPECT_EQ(place(pairing, partNumber), Destination::current);
+    EXPECT_EQ(place(pairing, "7E9 03 7F 19 31"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    EXPECT_EQ(place(pairing, "7E9 03 7F 22 31"), Destination::current); // its own service's refusal
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
+
+    // After a lost line to the request it names: the version read takes it, and the lost line is
+    // counted off, so the same answer is no longer one too many for the engine's read.
+    lost(readFrom("22F187", "7E1"));
+    probed();
+    pairing.sending(readFrom("22F195", "7E1"));
+    EXPECT_EQ(place(pairing, partNumber), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    pairing.resynchronise(readFrom("22F195", "7E1")); // asked again: in step once more
+    pairing.sending(readFrom("22F187", "7E0"));
+    EXPECT_EQ(place(pairing, partNumber), Destination::current);
+    pairing.resynchronise(readFrom("22F187", "7E0"));
+
+    // Another ECU's "response pending" keeps no line owed; a lost line's own is no count off.
+    pairing.sending(readFrom("22F187", "7E1"));
+    EXPECT_EQ(place(pairing, "7E9 03 7F 22 31\r7E8 03 7F 22 78"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
+    lost(readFrom("22F187", "7E0"));
+    probed();
+    pairing.sending(readFrom("22F190", "7E1"));
+    EXPECT_EQ(place(pairing, "7E8 03 7F 22 78"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 06 62 F1 87 41 42 43"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 06 62 F1 87 41 42 43"), Destination::current);
+    // Another ECU's follow-up message is no answer of the line.
+    EXPECT_EQ(place(pairing, "7E8 03 7F 22 78\r7E8 06 62 F1 90 41 42 43"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    pairing.resynchronise();
+
+    // Out of step, only another ECU's messages settle the older line to that ECU; two reads alike
+    // to two ECUs: the later one's answer passes the earlier, never settling it.
+    lost(readFrom("22F187", "7E0"));
+    lost(readFrom("22F187", "7E1"));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, partNumber), Destination::late);
+    EXPECT_EQ(pairing.owedCount(), 1u); // the probe; the engine's read lost
+    pairing.resynchronise();
+    lost(readFrom("22F187", "7E0"));
+    pairing.sending(readFrom("22F187", "7E1"));
+    EXPECT_EQ(place(pairing, partNumber), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+}
+
 // A command the session did not send, the step not found, changes nothing it believes of the
 // adapter; and a monitor start that fails under a tripped silence watch still gives the lock back.
 TEST(ELM327SessionBusyAdapterTest, WhatIsNotSentChangesNothingAndAFailedStartFreesTheLock) {

@@ -58,13 +58,15 @@ TEST(KeptAnswers, KeepsTheLatestCompleteAnswerOfEachReadFromTheHeadersWatched) {
     EXPECT_EQ(kept.size(), 0u); // without headers nothing names the ECU
     kept.offer(parsed("7E8 05 62 F1 87 41 42"));
     kept.offer(parsed("7E8 05 62 F1 87 41 43"));
+    // Of one reply, the first whole answer: not a message cut short, nor a later one alike.
+    kept.offer(parsed("7E8 10 0A 62 F1 87 41 42 43\r7E8 05 62 F1 87 41 44\r7E8 05 62 F1 87 41 45"));
     // A pending answer and the answer itself in one reply: the answer is kept.
     kept.offer(parsed("7E9 03 7F 19 78\r7E9 03 59 02 FF"));
     EXPECT_EQ(kept.size(), 2u);
     EXPECT_EQ(kept.take("7E9", "1902FF"), (Bytes{0x59, 0x02, 0xFF}));
     EXPECT_EQ(kept.take("7E9", "1902FF"), std::nullopt);
     EXPECT_EQ(kept.take("7E8", "22F195"), std::nullopt);
-    EXPECT_EQ(kept.take("7e8", "22F187"), (Bytes{0x62, 0xF1, 0x87, 0x41, 0x43}));
+    EXPECT_EQ(kept.take("7e8", "22F187"), (Bytes{0x62, 0xF1, 0x87, 0x41, 0x44}));
 
     kept.offer(parsed("7E8 02 7E 00"));
     kept.offer(parsed("7E9 02 7E 00"));

@@ -22,9 +22,10 @@ using Lines = std::vector<std::string>;
 using Progress = std::tuple<std::int32_t, std::int32_t, std::uint16_t>;
 
 // An ECU whose identifiers in `values` answer with their text; every other one is out of range.
-ScriptedAdapter::Script ecuWith(std::map<std::uint16_t, std::string> values) {
-    return [values = std::move(values)](const std::string& line, const AdapterState&) -> std::optional<Lines> {
-        if (line == "1003") return Lines{reply("50 03 00 32 01 F4")};
+// `session`: its answer to the extended session.
+ScriptedAdapter::Script ecuWith(std::map<std::uint16_t, std::string> values, std::string session = "50 03 00 32 01 F4") {
+    return [values = std::move(values), session](const std::string& line, const AdapterState&) -> std::optional<Lines> {
+        if (line == "1003") return Lines{reply(session)};
         if (line == "3E00") return Lines{reply("7E 00")};
         if (line.size() != 6 || !line.starts_with("22")) return std::nullopt;
         const auto it = values.find(static_cast<std::uint16_t>(std::stoul(line.substr(2), nullptr, 16)));
@@ -244,6 +245,14 @@ TEST(DIDScanner, AnIdentifiersOwnAnswerCountsWhateverLineTookIt) {
         {"another ECU's, then its own refusal", {{"22F191", {"7EA 04 62 F1 91 4A", "7E8 03 7F 22 31"}}},
          {End::complete, 0}, {0xF190, 0xF192}},
         {"cut short, then whole", {{"22F191", {"7E8 10 0A 62 F1 91 42"}}}, {End::complete, 0}, {0xF190, 0xF191, 0xF192}},
+        // Its ECU's answer to another identifier is no answer of the read's: asked again, and
+        // counted when both asks get nothing else.
+        {"its ECU's answer to another identifier, then its own", {{"22F191", {"7E8 04 62 F1 8C 4A"}}}, {End::complete, 0},
+         {0xF190, 0xF191, 0xF192}},
+        {"its ECU's answer to another identifier twice", {{"22F191", {"7E8 04 62 F1 8C 4A", "7E8 04 62 F1 8C 4A"}}},
+         {End::incomplete, 1}, {0xF190, 0xF192}},
+        {"a message cut short by its own sent whole", {{"22F191", {"7E8 10 0A 62 F1 91 4A\r" + own}}}, {End::complete, 0},
+         {0xF190, 0xF191, 0xF192}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -285,7 +294,7 @@ TEST(DIDScanner, ARunSendsItsECUsHeaderAndLeavesNothingToPutBack) {
     for (const auto& c : cases) {
         const std::string ecuHeader = c.format == FrameFormat::can29 ? "18DAF110" : "7E8";
         for (const bool watch : {false, true}) {
-            ScriptedAdapter adapter(ecuWith({{0x2001, ecuHeader + " 05 62 20 01 0B B8"}}));
+            ScriptedAdapter adapter(ecuWith({{0x2001, ecuHeader + " 05 62 20 01 0B B8"}}, ecuHeader + " 06 50 03 00 32 01 F4"));
             if (c.before) adapter.session().raw("ATSH" + *c.before);
             adapter.session().setFormat(c.format);
             const std::size_t start = adapter.lines().size();

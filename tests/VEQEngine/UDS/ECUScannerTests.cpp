@@ -43,6 +43,7 @@ TEST(ECUScanner, PresenceAndIdentification) {
         Lines requests = {}; // when not 3E00, 22F187, 22F195 (answered) or 3E00 alone
         bool noData = false; // the adapter said "NO DATA" to a request before the scan
         bool headers = false; // replies name their ECU (11-bit CAN)
+        std::string tx = "7E0", rx = "7E8"; // the candidate's request and response headers
     } cases[] = {
         {"answers", "7E 00", {{"22F187", "62 F1 87 41 32 35 36"}, {"22F195", "62 F1 95 30 30"}}, true, "A256", "00"},
         {"refuses tester present", "7F 3E 11", {{"22F187", "62 F1 87 41 42 43"}}, true, "ABC", std::nullopt},
@@ -119,17 +120,40 @@ TEST(ECUScanner, PresenceAndIdentification) {
          {{"22F187", "7E8 10 0E 62 F1 87 45 53 50\r7E8 21 30 30 34 32 50 4E 37\r7E8 22 37"}}, true, "ESP0042PN77",
          std::nullopt, {{"22F187", {"7E8 10 14 62 F1 87 45 53 50\r7E8 21 30 30 34 32 50 37 00"}}},
          {"3E00", "22F187", "22F187!", "22F195"}, false, true},
+        // Each message of the ECU read on its own: one cut short by the whole one, or broken by a
+        // frame printed twice, answers nothing.
+        {"part number cut short by its own sent whole", "7E8 02 7E 00",
+         {{"22F187", "7E8 10 12 62 F1 87 30 43 4B\r7E8 21 39 32 37 31 35 38\r7E8 10 0C 62 F1 87 30 43 4B\r"
+                     "7E8 21 39 32 37 31 35 38"}},
+         true, "0CK927158", std::nullopt, {}, {}, false, true},
+        {"part number's consecutive frame printed twice", "7E8 02 7E 00",
+         {{"22F187", "7E8 10 0E 62 F1 87 41 32 37\r7E8 21 36 39 30 30 30 35 30\r7E8 22 30"}}, true, "A2769000500",
+         std::nullopt, {{"22F187", {"7E8 10 0E 62 F1 87 41 32 37\r7E8 21 36 39 30 30 30 35 30\r7E8 21 36 39 30 30 30 35 30\r7E8 22 30"}}},
+         {"3E00", "22F187", "22F187!", "22F195"}, false, true},
+        // Its own answer to another of its reads is no answer either: asked again, after a probe.
+        {"part number answered by its own software version", "7E8 02 7E 00",
+         {{"22F187", "7E8 05 62 F1 87 41 42"}, {"22F195", "7E8 05 62 F1 95 30 31"}}, true, "AB", "01",
+         {{"22F187", {"7E8 05 62 F1 95 30 31"}}}, {"3E00", "22F187", "22F187", "22F195"}, false, true},
+        {"part number cut short, then its software version", "7E8 02 7E 00",
+         {{"22F187", "7E8 05 62 F1 87 41 42"}, {"22F195", "7E8 05 62 F1 95 30 31"}}, true, "AB", "01",
+         {{"22F187", {"7E8 10 0E 62 F1 87 41 32 37\r7E8 21 36 39 30 30 30 35 30\r7E8 05 62 F1 95 30 31"}}},
+         {"3E00", "22F187", "22F187", "22F195"}, false, true},
+        // A candidate outside the ISO 15765-4 pairs takes no other ECU's answer.
+        {"a candidate on 740 answered by the engine", "748 02 7E 00",
+         {{"22F187", "748 05 62 F1 87 41 42"}, {"22F195", "748 05 62 F1 95 30 31"}}, true, "AB", "01",
+         {{"3E00", {"7E8 02 7E 00"}}, {"22F195", {"7E8 05 62 F1 95 39 39"}}},
+         {"3E00", "3E00", "22F187", "22F195", "22F195"}, false, true, "740", "748"},
     };
-    const ECUCandidate engine{"ME/CDI moteur", "7E0", "7E8"};
     for (const auto& c : cases) {
-        Answers answers{{{"7E0", "3E00"}, c.testerPresent}};
-        for (const auto& [request, answer] : c.reads) answers[{"7E0", request}] = answer;
+        const ECUCandidate engine{"ME/CDI moteur", c.tx, c.rx};
+        Answers answers{{{c.tx, "3E00"}, c.testerPresent}};
+        for (const auto& [request, answer] : c.reads) answers[{c.tx, request}] = answer;
         ScriptedAdapter adapter(askByAsk(c.asks, ecus(answers)), {.responseTimeout = 100ms});
         if (c.headers) adapter.session().setFormat(FrameFormat::can11);
         if (c.noData) adapter.session().query(OBDCommand(0x00));
         const std::size_t start = adapter.lines().size();
         ECUScanner scanner(adapter.session());
-        EXPECT_EQ(scanner.scan({engine}), (std::vector<DiscoveredECU>{{"ME/CDI moteur", "7E0", "7E8", c.responded,
+        EXPECT_EQ(scanner.scan({engine}), (std::vector<DiscoveredECU>{{"ME/CDI moteur", c.tx, c.rx, c.responded,
                                                                        c.partNumber, c.softwareVersion}})) << c.name;
         const Lines answered{"3E00", "22F187", "22F195"};
         const Lines expected = !c.requests.empty() ? c.requests : c.responded ? answered : Lines{"3E00"};

@@ -106,11 +106,28 @@ TEST(UDSClient, ARequestToAnECUTakesOnlyItsOwnWholeMessage) {
         {"a message cut short, then whole", false, {"7E8 10 0B 62 F1 90 41 42 43", "7E8 04 62 F1 90 41"}, 2, Bytes{0x41},
          {"22F190", "22F190"}},
         {"a write's answer cut short", true, {"7E8 10 09 7F 2E 22 00 00 00"}, 1, UDSError::unanswered(), {"2EF19001"}},
+        {"another ECU's follow-up message", false, {"7E9 03 7F 22 78\r7E9 04 62 F1 90 42"}, 1, UDSError::unanswered(),
+         {"22F190"}},
+        {"a message cut short by its own sent again", false, {"7E8 10 0B 62 F1 90 41 42 43\r7E8 04 62 F1 90 41"}, 1,
+         Bytes{0x41}, {"22F190"}},
+        // its own ECU's answer to another request is no answer: a read is asked again, a write never
+        {"its own answer to another identifier alone", false, {"7E8 04 62 F1 91 42"}, 1, UDSError::unanswered(), {"22F190"}},
+        {"its own answer to another identifier, then its own", false, {"7E8 04 62 F1 91 42", "7E8 04 62 F1 90 41"}, 2,
+         Bytes{0x41}, {"22F190", "ATI", "22F190"}},
+        {"its own refusal of another service", false, {"7E8 03 7F 19 31"}, 1, UDSError::unanswered(), {"22F190"}},
+        {"its own refusal of its service", false, {"7E8 03 7F 22 31"}, 1, UDSError::negative(0x22, 0x31), {"22F190"}},
+        {"a write answered by a read's answer", true, {"7E8 04 62 F1 90 41"}, 1, UDSError::unanswered(), {"2EF19001"}},
+        {"its own answer to another identifier before its own", false, {"7E8 04 62 F1 91 42\r7E8 04 62 F1 90 41"}, 1,
+         Bytes{0x41}, {"22F190"}},
+        {"its own response pending, its answer to another identifier, then its own", false,
+         {"7E8 03 7F 22 78\r\r>7E8 04 62 F1 91 42\r\r>7E8 04 62 F1 90 41"}, 1, Bytes{0x41}, {"22F190"}},
         {"a header no unit claims", false, {"7A8 04 62 F1 90 43"}, 1, Bytes{0x43}, {"22F190"}},
         {"another ECU's, then a header no unit claims", false, {"7E9 04 62 F1 90 42\r7A8 04 62 F1 90 43"}, 1,
          Bytes{0x43}, {"22F190"}},
         {"without headers", false, {"62 F1 90 41"}, 1, Bytes{0x41}, {"22F190"}, "7E0", FrameFormat::headersOff},
         {"on the functional header", false, {"7E9 04 62 F1 90 42\r7E8 04 62 F1 90 41"}, 1, Bytes{0x42}, {"22F190"}, "7DF"},
+        {"on the functional header, another identifier's", false, {"7E8 04 62 F1 91 42"}, 1,
+         UDSError::unexpected({0x62, 0xF1, 0x91, 0x42}), {"22F190"}, "7DF"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -726,8 +726,9 @@ TEST(ConnectionTests, AnIdentificationReplyThatComesWithinTheSecondAskIsRead) {
 }
 
 // Read with headers, an ECU is never shown with what another ECU sent, nor with a message cut
-// short: a reply to one ECU holding only another's message, or its own cut short, is asked again,
-// and the connection goes live with the ECU map and codes of a clean run. The engine's codes,
+// short: a reply to one ECU holding only another's message, its own answer to another of its
+// reads, or its own cut short, is asked again, and the connection goes live with the ECU map and
+// codes of a clean run; its own cut short and then whole in one reply is read whole. The engine's codes,
 // printed in the gearbox's reply after the engine's read got "NO DATA", are the engine's, posted
 // once the code read ends. The gateway (7E3) is absent.
 TEST(ConnectionTests, AnECUIsNeverShownWithAnotherECUsAnswerNorOneCutShort) {
@@ -747,11 +748,16 @@ TEST(ConnectionTests, AnECUIsNeverShownWithAnotherECUsAnswerNorOneCutShort) {
         std::string victim, line; // the first ask of `line` to `victim`...
         std::string source;       // ...answered by this ECU's answer to it, or its own cut short when empty
         bool engineSaysNoData = false;
+        std::string sourceLine = {}; // the source's answer to this line instead
+        bool thenWhole = false;      // its own cut short followed by its own whole
     } cases[] = {
         {"the gearbox's software version answered by the engine's", "7E1", "22F195", "7E0"},
         {"the gateway's test request answered by the engine's", "7E3", "3E00", "7E0"},
         {"the engine's codes in the gearbox's reply", "7E1", "1902FF", "7E0", true},
         {"the gearbox's part number cut short", "7E1", "22F187", ""},
+        {"the engine's codes answered by its software version", "7E0", "1902FF", "7E0", false, "22F195"},
+        {"the gearbox's software version answered by its part number", "7E1", "22F195", "7E1", false, "22F187"},
+        {"the gearbox's part number cut short, then whole", "7E1", "22F187", "", false, {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -765,9 +771,10 @@ TEST(ConnectionTests, AnECUIsNeverShownWithAnotherECUsAnswerNorOneCutShort) {
             answered[{header, line}] = own.front();
             if (c.engineSaysNoData && header == "7E0" && line == c.line) return says("NO DATA");
             if (header != c.victim || line != c.line || std::exchange(struck, true)) return own;
-            if (!c.source.empty()) return Lines{answered.at({c.source, line})};
+            if (!c.source.empty()) return Lines{answered.at({c.source, c.sourceLine.empty() ? line : c.sourceLine})};
             std::string cut = own.front().substr(0, own.front().rfind("\r\r>"));
             cut.erase(cut.rfind('\r')); // the last frame never comes
+            if (c.thenWhole) return Lines{cut + "\r" + own.front()};
             return says(cut);
         });
         ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
@@ -775,6 +782,7 @@ TEST(ConnectionTests, AnECUIsNeverShownWithAnotherECUsAnswerNorOneCutShort) {
         EXPECT_TRUE(struck);
         EXPECT_EQ(rig->ecus(), ecus);
         EXPECT_TRUE(waitUntil([&] { return rig->udsDTCs() == codes; }));
+        EXPECT_EQ(AppModelConnectionAccess::fruitlessWaits(*rig), clean.waits); // asked again at once
         rig->disconnect();
     }
 }
