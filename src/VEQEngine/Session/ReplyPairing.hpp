@@ -70,7 +70,7 @@ namespace veq {
 //
 // A reply that only a line counted lost can have given (an "OK" while a setting counted lost may
 // still answer, an exact answer naming a request counted lost) is a reply too many, in step or not,
-// unless a line still owed can have given it: a held reply that came after a later one must never
+// unless a line still owed can have given it (or it is the current line's ECU's, below): a held reply that came after a later one must never
 // become the next line's answer. Those lines are forgotten once a line sent after them takes an
 // answer only it can give, though never by the answer that counted them lost. Out of step, a reply
 // the current line does not take, that the oldest owed line cannot have given but a later one can
