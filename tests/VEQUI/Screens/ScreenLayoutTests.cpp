@@ -251,8 +251,9 @@ TEST_P(ScreenLayout, TheGearStripInEachGear) {
         ASSERT_GT(strip->content().gearCount, 1) << view;
         for (int box = 0; box <= strip->content().gearCount; ++box) {
             const int gear = box == 0 ? -1 : box;
-            const double rpm = VehicleSimulation{}.state(momentIn(gear)).rpm;
-            car.holdMoment(momentIn(gear));
+            const double moment = momentIn(gear);
+            const double rpm = VehicleSimulation{}.state(moment).rpm;
+            car.holdMoment(moment);
             car.holdGear(gear);
             ASSERT_TRUE(waitUntil([&] {
                 const auto shown = rig.model().store().value(0x0C);
