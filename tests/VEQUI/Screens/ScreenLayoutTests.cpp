@@ -298,6 +298,30 @@ TEST_P(ScreenLayout, TheGearStripHalfwayThroughAGearChange) {
     }
 }
 
+// The messages and live data with the engine cold, then warm an hour into the drive: the cards,
+// their texts and their order follow the temperatures, whatever moment a run gets to.
+TEST_P(ScreenLayout, TheMessagesColdAndWarm) {
+    const QSize size = GetParam().window;
+    ScriptedCar car;
+    ScreenRig rig({.car = &car});
+    fit(rig, size);
+    ASSERT_TRUE(rig.connect());
+    const Tour tour{rig, size};
+    const TelemetryStore& store = rig.model().store();
+    for (const auto& [moment, engine] : {std::pair{0.0, "cold"}, std::pair{3645.0, "warm"}}) {
+        car.holdMoment(moment);
+        const VehicleState state = VehicleSimulation{}.state(moment);
+        const auto near = [&](std::uint8_t pid, double value) {
+            return store.value(pid) && std::abs(*store.value(pid) - value) < 1;
+        };
+        ASSERT_TRUE(waitUntil([&] { return near(0x05, state.coolantC) && near(0x5C, state.oilC); }, 20s)) << engine;
+        for (const auto& [row, name] : {std::pair{"Messages", "messages"}, std::pair{"Live Data", "live-data"}}) {
+            ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(row))) << row;
+            tour.visit(fmt::format("{}-engine-{}", name, engine).c_str());
+        }
+    }
+}
+
 // The bus monitor once a busy bus fills and scrolls its table.
 TEST_P(ScreenLayout, TheBusMonitorWithTraffic) {
     std::vector<std::string> frames;
