@@ -55,6 +55,18 @@ public:
         vin_ = std::move(vin);
     }
 
+    // The moment of the drive the car answers at, from now on.
+    void holdMoment(double seconds) {
+        std::lock_guard lock(mutex_);
+        moment_ = seconds;
+    }
+
+    // The gear the car reports engaged (0 neutral, -1 reverse) from now on; none: the drive's own.
+    void holdGear(std::optional<int> gear) {
+        std::lock_guard lock(mutex_);
+        gear_ = gear;
+    }
+
     // Sends holding `marker` throw a transport error, from the next connection on.
     void failSendsContaining(std::optional<std::string> marker) {
         std::lock_guard lock(mutex_);
@@ -77,7 +89,9 @@ public:
     // What the car's own adapter prints for `line`, without recording it.
     std::vector<std::string> carAnswer(const std::string& line) {
         std::lock_guard lock(mutex_);
-        const auto bytes = emulator_.respond(line, simulation_.state(30.0));
+        VehicleState state = simulation_.state(moment_);
+        if (gear_) state.gear = *gear_;
+        const auto bytes = emulator_.respond(line, state);
         return {std::string(bytes.begin(), bytes.end())};
     }
 
@@ -101,6 +115,8 @@ private:
     VehicleSimulation simulation_;
     std::vector<std::string> lines_;
     std::optional<std::string> failOn_;
+    double moment_ = 30.0;
+    std::optional<int> gear_;
     std::string vin_ = ELM327Emulator{}.vin;
     std::shared_ptr<ScriptedTransport> transport_;
 };

@@ -184,6 +184,17 @@ TEST(LayoutCheck, TheTextsComponentsKeepInImagesAreReadWhereTheyShow) {
              strip->setContent({6, std::nullopt, InstrumentReadings::GearSource::none, QColor(Qt::cyan)});
              return strip;
          }, {qs("RAPPORT"), qs("R"), qs("6")}},
+        {"gear strip halfway from third to fourth", [&] {
+             auto* strip = new GearStripView(GearStripView::cockpit);
+             strip->setFrameClock([] {}); // frames stepped here only
+             GearStripView::Content content{6, TransmissionGear::forward(3), InstrumentReadings::GearSource::read,
+                                            QColor(Qt::cyan)};
+             strip->setContent(content);
+             content.gear = TransmissionGear::forward(4);
+             strip->setContent(content);
+             for (int frame = 0; frame < 4; ++frame) strip->advanceFrame();
+             return strip;
+         }, {qs("R"), qs("6")}, {qs("3"), qs("4")}}, // the boxes over the unlit row hide its labels
     };
     for (const Component& c : components) {
         std::unique_ptr<QWidget> widget(c.make());

@@ -9,6 +9,8 @@
 #include "VEQUI/Views/Diagnostics/TerminalView.hpp"
 #include "VEQUI/Views/Expert/ExpertView.hpp"
 #include "VEQUI/Views/Expert/RecipeDetailView.hpp"
+#include "VEQUI/Views/Gauges/CircularGaugeView.hpp"
+#include "VEQUI/Views/Instruments/GearStripView.hpp"
 #include "VEQUI/Views/Kit/RangeTimeline.hpp"
 #include "VEQUI/Views/Capture/CaptureChannelList.hpp"
 #include "VEQUI/Views/Trips/DrivePanel.hpp"
@@ -44,6 +46,11 @@ struct Tour {
     void visit(const char* screen, QWidget* root = nullptr, const LayoutCheckOptions& options = {}) const {
         rig.settle();
         settle(); // layouts asked for by the last changes
+        look(screen, root, options);
+    }
+
+    // The same, the screen taken as it stands: no event runs before the picture and the check.
+    void look(const char* screen, QWidget* root = nullptr, const LayoutCheckOptions& options = {}) const {
         QWidget& shown = root ? *root : *rig.window;
         const QString name =
             QStringLiteral("layout-%1x%2-%3").arg(size.width()).arg(size.height()).arg(QString::fromUtf8(screen));
@@ -52,6 +59,13 @@ struct Tour {
         EXPECT_TRUE(faults.empty()) << layoutReport(name, shown, faults);
     }
 };
+
+struct GearView {
+    bool focus;
+    const char* name;
+    const char* strip;
+};
+const GearView gearViews[] = {{false, "cockpit", "gearStrip"}, {true, "focus", "focusGearStrip"}};
 
 class ScreenLayout : public ::testing::TestWithParam<UserSize> {
 protected:
@@ -207,6 +221,105 @@ TEST_P(ScreenLayout, EverySectionOnceLive) {
     model.setSidebarHidden(false);
     model.setFocusMode(true);
     tour.visit("focus-gauge");
+}
+
+// The first moment of the drive with `gear` engaged; for a gear it never reaches, its top speed's.
+double momentIn(int gear) {
+    const VehicleSimulation drive;
+    double fastest = 0;
+    for (double t = 0; t < 120; t += 0.5) {
+        if (drive.state(t).gear == gear) return t;
+        if (drive.state(t).speedKmh > drive.state(fastest).speedKmh) fastest = t;
+    }
+    return fastest;
+}
+
+// The gear strip lit in each gear, reverse included, on the cockpit and the focus view: the car
+// holds the gear, so no visit depends on how far a drive has got; and a moment of the drive in
+// that gear, so that the views show the drive's figures from a crawl to its top speed.
+TEST_P(ScreenLayout, TheGearStripInEachGear) {
+    const QSize size = GetParam().window;
+    ScriptedCar car;
+    ScreenRig rig({.car = &car});
+    fit(rig, size);
+    ASSERT_TRUE(rig.connect());
+    const Tour tour{rig, size};
+    for (const auto& [focus, view, stripName] : gearViews) {
+        rig.model().setFocusMode(focus);
+        auto* strip = rig.find<GearStripView>(QString::fromUtf8(stripName));
+        ASSERT_NE(strip, nullptr) << view;
+        ASSERT_GT(strip->content().gearCount, 1) << view;
+        for (int box = 0; box <= strip->content().gearCount; ++box) {
+            const int gear = box == 0 ? -1 : box;
+            const double moment = momentIn(gear);
+            const double rpm = VehicleSimulation{}.state(moment).rpm;
+            car.holdMoment(moment);
+            car.holdGear(gear);
+            ASSERT_TRUE(waitUntil([&] {
+                const auto shown = rig.model().store().value(0x0C);
+                return strip->isActive(box) && shown && std::abs(*shown - rpm) < 1;
+            }, 20s)) << view << " " << box;
+            tour.visit(fmt::format("{}-gear-{}", view, box == 0 ? "R" : std::to_string(box)).c_str());
+        }
+    }
+}
+
+// A gear change caught halfway, animations on: the box left springing back to its size, the
+// engaged one growing, both over the unlit row. The frames are stepped here, not by the clock.
+TEST_P(ScreenLayout, TheGearStripHalfwayThroughAGearChange) {
+    const QSize size = GetParam().window;
+    ScriptedCar car;
+    car.holdGear(3);
+    ScreenRig rig({.car = &car, .animations = true});
+    fit(rig, size);
+    ASSERT_TRUE(rig.connect());
+    const Tour tour{rig, size};
+    for (const auto& [focus, view, stripName] : gearViews) {
+        rig.model().setFocusMode(focus);
+        auto* strip = rig.find<GearStripView>(QString::fromUtf8(stripName));
+        ASSERT_NE(strip, nullptr) << view;
+        // The third lit and the view at rest (a view just shown brings its needles up from zero).
+        const auto views = strip->parentWidget()->findChildren<QWidget*>(); // gauges have no meta-object
+        const auto still = [&] {
+            return !strip->isMoving() && std::none_of(views.begin(), views.end(), [](const QWidget* w) {
+                const auto* gauge = dynamic_cast<const CircularGaugeView*>(w);
+                return gauge && gauge->isMoving();
+            });
+        };
+        ASSERT_TRUE(waitUntil([&] { return strip->isActive(3) && still(); }, 20s)) << view;
+        rig.settle();
+        GearStripView::Content fourth = strip->content();
+        fourth.gear = TransmissionGear::forward(4);
+        strip->setContent(fourth);
+        for (int frame = 0; frame < 4; ++frame) strip->advanceFrame();
+        ASSERT_GT(strip->boxScale(3), 1.0) << view;
+        ASSERT_GT(strip->boxScale(4), 1.0) << view;
+        tour.look(fmt::format("{}-gear-change", view).c_str());
+    }
+}
+
+// The messages and live data with the engine cold, then warm an hour into the drive: the cards,
+// their texts and their order follow the temperatures, whatever moment a run gets to.
+TEST_P(ScreenLayout, TheMessagesColdAndWarm) {
+    const QSize size = GetParam().window;
+    ScriptedCar car;
+    ScreenRig rig({.car = &car});
+    fit(rig, size);
+    ASSERT_TRUE(rig.connect());
+    const Tour tour{rig, size};
+    const TelemetryStore& store = rig.model().store();
+    for (const auto& [moment, engine] : {std::pair{0.0, "cold"}, std::pair{3645.0, "warm"}}) {
+        car.holdMoment(moment);
+        const VehicleState state = VehicleSimulation{}.state(moment);
+        const auto near = [&](std::uint8_t pid, double value) {
+            return store.value(pid) && std::abs(*store.value(pid) - value) < 1;
+        };
+        ASSERT_TRUE(waitUntil([&] { return near(0x05, state.coolantC) && near(0x5C, state.oilC); }, 20s)) << engine;
+        for (const auto& [row, name] : {std::pair{"Messages", "messages"}, std::pair{"Live Data", "live-data"}}) {
+            ASSERT_TRUE(rig.click(QStringLiteral("sidebarRow.") + QString::fromUtf8(row))) << row;
+            tour.visit(fmt::format("{}-engine-{}", name, engine).c_str());
+        }
+    }
 }
 
 // The bus monitor once a busy bus fills and scrolls its table.

@@ -48,6 +48,8 @@ bool GearStripView::isActive(int box) const {
 
 double GearStripView::targetScale(int box) const { return isActive(box) ? style_.activeScale : 1.0; }
 
+bool GearStripView::paintedOver(int box) const { return isActive(box) || boxScale(box) != 1.0; }
+
 double GearStripView::boxScale(int box) const {
     if (box < 0 || box >= static_cast<int>(springs_.size())) return 1.0;
     return springs_[static_cast<std::size_t>(box)].position();
@@ -157,6 +159,8 @@ void GearStripView::paintBox(QPainter& painter, const QRectF& frame, const QStri
     painter.restore();
 }
 
+QString GearStripView::label(int box) { return box == 0 ? QStringLiteral("R") : QString::number(box); }
+
 QRectF GearStripView::boxFrame(int box) const {
     const int forward = std::max(0, content_.gearCount);
     const double rowWidth = (forward + 1) * style_.box + (forward + 1) * style_.spacing + 1 + 2 * separatorInset;
@@ -174,13 +178,13 @@ void GearStripView::paintUnlit(QPainter& painter) {
         unlit_.setDevicePixelRatio(ratio);
         unlit_.fill(Qt::transparent);
         QPainter layer(&unlit_);
-        paintUnlitLayer(layer);
+        paintUnlitLayer(layer, false);
         unlitGears_ = content_.gearCount;
     }
     painter.drawImage(QPointF(0, 0), unlit_);
 }
 
-void GearStripView::paintUnlitLayer(QPainter& layer) const {
+void GearStripView::paintUnlitLayer(QPainter& layer, bool shownOnly) const {
     layer.setRenderHint(QPainter::Antialiasing);
     layer.setRenderHint(QPainter::TextAntialiasing);
     const QRectF area(contentsRect()); // the row, between the glow's margins
@@ -201,11 +205,12 @@ void GearStripView::paintUnlitLayer(QPainter& layer) const {
                           style_.separatorHeight),
                    VEQ::stroke());
     for (int k = 0; k <= std::max(0, content_.gearCount); ++k) {
-        paintBox(layer, boxFrame(k), k == 0 ? QStringLiteral("R") : QString::number(k), false, {}, 1.0);
+        const bool hidden = shownOnly && paintedOver(k);
+        paintBox(layer, boxFrame(k), hidden ? QString() : label(k), false, {}, 1.0);
     }
 }
 
-void GearStripView::paintCachedTexts(QPainter& painter) const { paintUnlitLayer(painter); }
+void GearStripView::paintCachedTexts(QPainter& painter) const { paintUnlitLayer(painter, true); }
 
 void GearStripView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -215,11 +220,8 @@ void GearStripView::paintEvent(QPaintEvent*) {
 
     // Over the unlit strip: the lit box, and any box still springing back to its size.
     for (int k = 0; k <= std::max(0, content_.gearCount); ++k) {
-        const bool active = isActive(k);
-        const double scale = boxScale(k);
-        if (!active && scale == 1.0) continue;
-        paintBox(painter, boxFrame(k), k == 0 ? QStringLiteral("R") : QString::number(k), active,
-                 k == 0 ? VEQ::warning() : content_.accent, scale);
+        if (!paintedOver(k)) continue;
+        paintBox(painter, boxFrame(k), label(k), isActive(k), k == 0 ? VEQ::warning() : content_.accent, boxScale(k));
     }
 
     if (!style_.band) return;

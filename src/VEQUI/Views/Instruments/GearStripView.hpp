@@ -76,6 +76,9 @@ protected:
 
 private:
     double targetScale(int box) const;
+    // Whether a frame paints the box again over the unlit row: lit, or springing back to its size.
+    bool paintedOver(int box) const;
+    static QString label(int box);
     void paintBox(QPainter& painter, const QRectF& frame, const QString& label, bool active, const QColor& color,
                   double scale) const;
     // The two glows of a lit box in `color`, made once per colour and pixel ratio.
@@ -84,7 +87,8 @@ private:
     // the size and the number of gears it was made for: a frame draws it, then only the lit box
     // and badge.
     void paintUnlit(QPainter& painter);
-    void paintUnlitLayer(QPainter& layer) const;
+    // `shownOnly`: without the labels of the boxes painted over.
+    void paintUnlitLayer(QPainter& layer, bool shownOnly) const;
     QRectF boxFrame(int box) const;
 
     Style style_;
