@@ -600,8 +600,20 @@ ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request
         const SentCommand sent = sendHeld(request, owed, stop);
         bool dropped = false;
         ELM327Response reply = receive(sent, owed.format, owed.command, stop, &dropped);
-        if (!dropped || again) return reply;
-        if (traceEnabled_) trace(SessionTrace::noteLine("« " + owed.command + " » ignorée par l'adaptateur occupé : envoyée à nouveau"));
+        // A vehicle request left silent after a "?" taken as a given-up probe's may have been
+        // refused by a busy adapter: asked again at once, either reply is its own.
+        bool refusedMaybe = false;
+        if (owed.echo && reply.isSilence()) {
+            std::lock_guard lock(mutex_);
+            refusedMaybe = probesRefusalMeanwhile_;
+        }
+        if ((!dropped && !refusedMaybe) || again) return reply;
+        if (traceEnabled_) {
+            trace(SessionTrace::noteLine("« " + owed.command + " » " +
+                                         (dropped ? "ignorée par l'adaptateur occupé" : "sans réponse après un « ? » pris pour celui d'une sonde abandonnée") +
+                                         " : envoyée à nouveau"));
+        }
+        owed.repeat = owed.repeat || refusedMaybe;
     }
 }
 
@@ -728,6 +740,7 @@ ELM327Session::SentCommand ELM327Session::sendHeld(std::span<const std::uint8_t>
         }
         readyResponses_.clear();
         followUps_.clear();
+        probesRefusalMeanwhile_ = false;
         if (!readBuffer_.empty()) {
             if (traceEnabled_) {
                 note += SessionTrace::noteLine("octets d'une réponse inachevée ignorés avant l'envoi : " +
@@ -953,6 +966,7 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
         }
         return;
     case ReplyPairing::Destination::tooMany:
+        probesRefusalMeanwhile_ = probesRefusalMeanwhile_ || placement.probesRefusal;
         if (traceEnabled_) notes.push_back(SessionTrace::noteLine("réponse en trop ignorée : " + text::hexUpper(reply, " ")));
         return;
     case ReplyPairing::Destination::current:

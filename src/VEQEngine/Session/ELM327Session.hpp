@@ -476,6 +476,9 @@ private:
     std::uint64_t prompts_ = 0;                // replies completed since the session began
     std::optional<Deadline> lastAnswer_;       // the end of the last complete reply on this link
     bool answeredNoData_ = false;              // a request got "NO DATA" on this link
+    // A "?" taken as a given-up probe's came while the current line waited: it may have been the
+    // line's own refusal by a busy adapter.
+    bool probesRefusalMeanwhile_ = false;
     std::uint64_t fruitlessWaits_ = 0;
     std::vector<Watch> watches_;
     std::uint64_t nextWatch_ = 1;

@@ -99,6 +99,14 @@ ReplyPairing::Request probeOf(std::string_view command) {
     return probe;
 }
 
+// What the line asks for as a probe does ("ATI", "ATRV"), which the adapter may refuse.
+std::optional<GivenUpProbes::Kind> probesFor(const ReplyPairing::Request& request) {
+    if (request.echo) return std::nullopt;
+    if (text::compactUpper(request.command) == kProbes[0]) return GivenUpProbes::Kind::banner;
+    if (request.readsVoltage()) return GivenUpProbes::Kind::voltage;
+    return std::nullopt;
+}
+
 } // namespace
 
 bool ReplyPairing::names(const Request& request, const ELM327Response& reply) const {
@@ -159,7 +167,7 @@ bool ReplyPairing::sending(Request request) {
     // request's forgotten answer would settle the next one owed.
     auto forgotten = std::find_if(owed_.begin(), owed_.end() - 1, [](const Owed& o) { return o.request.probe; });
     if (forgotten == owed_.end() - 1) forgotten = owed_.begin();
-    lose(forgotten->request);
+    lose(*forgotten);
     owed_.erase(forgotten);
     return true;
 }
@@ -177,14 +185,18 @@ void ReplyPairing::exchangeEnded() {
         const Request reset = *current_;
         resynchronise(reset);
         // Its banner may still come: one too many, never the next request's or probe's.
-        if (unanswered) givenUp(reset);
+        if (unanswered) givenUp(currentID_, reset);
     }
 }
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
-    if (isStaleProbeAnswer(read) || isLostLinesAnswer(read) || isLostECUsMessage(read)) {
-        return replyTooMany();
+    if (isGivenUpProbesAnswer(read)) {
+        Placement placement = replyTooMany();
+        placement.probesRefusal = asProbeAnswer(read) == GivenUpProbes::Answer::refusal;
+        return placement;
     }
+    if (isLostLinesAnswer(read) || isLostECUsMessage(read)) return replyTooMany();
+    givenUpProbesPassed(read);
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
@@ -218,6 +230,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         // never an older one's late answer, and those stay owed (a busy clone refuses what comes
         // meanwhile, then sends the older answer).
         if (!behindOwnFirstAsk && parsed.error == ELM327Error::unknownCommand) {
+            noteRefusal(parsed);
             owed_.pop_back();
             Placement placement{Destination::current, std::nullopt, 0, std::move(parsed)};
             placement.refused = true;
@@ -290,6 +303,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         return replyTooMany();
     }
     // "Response pending" and the answer after it settle one request together.
+    answeredThrough_ = std::max(answeredThrough_, owed_.front().id);
     if (!stillPending(oldest, asOldest)) {
         lastCompleted_ = oldest;
         owed_.pop_front();
@@ -332,27 +346,55 @@ bool ReplyPairing::isReplyTooMany(const ELM327Response& parsed, const Reader& re
     return names(*lastCompleted_, sameReading ? parsed : read(*lastCompleted_));
 }
 
-bool ReplyPairing::isStaleProbeAnswer(const Reader& read) {
-    if (staleBanners_ == 0 && staleVoltages_ == 0) return false;
-    // A request that asks for it takes a banner or voltage; a probe does not, as it would give up
-    // the requests sent after the probe that earlier answer belongs to.
-    if (current_ && !current_->probe && names(*current_, read(*current_))) return false;
+GivenUpProbes::Answer ReplyPairing::asProbeAnswer(const Reader& read) const {
     const ELM327Response asText = read(probeOf(kProbes[0]));
-    if (staleBanners_ > 0 && holdsBanner(asText, bannerMark_)) {
-        --staleBanners_;
-        return true;
-    }
-    if (staleVoltages_ > 0 && holdsVoltage(asText)) {
-        --staleVoltages_;
-        return true;
-    }
-    return false;
+    if (asText.error == ELM327Error::unknownCommand) return GivenUpProbes::Answer::refusal;
+    if (holdsBanner(asText, bannerMark_)) return GivenUpProbes::Answer::banner;
+    if (holdsVoltage(asText)) return GivenUpProbes::Answer::voltage;
+    return GivenUpProbes::Answer::other;
 }
 
-void ReplyPairing::givenUp(const Request& request) {
-    if (request.echo) return;
-    if (request.printsBanner()) ++staleBanners_;
-    if (request.readsVoltage()) ++staleVoltages_;
+bool ReplyPairing::isGivenUpProbesAnswer(const Reader& read) {
+    const GivenUpProbes::Answer answer = asProbeAnswer(read);
+    if (answer == GivenUpProbes::Answer::other) return false;
+    // A request that asks for it takes a banner or voltage; a probe does not, as it would give up
+    // the requests sent after the probe that earlier answer belongs to. A "?" a given-up probe can
+    // have given is that probe's, in step or not: the current line waits on for its own reply.
+    if (answer != GivenUpProbes::Answer::refusal && current_ && !current_->probe && names(*current_, read(*current_))) {
+        return false;
+    }
+    return givenUp_.takes(answer, [this](std::uint64_t id) { return unansweredBefore(id); });
+}
+
+void ReplyPairing::givenUpProbesPassed(const Reader& read) {
+    // A reply comes after the answers of the lines before it: a given-up probe whose earlier lines
+    // all had their reply would have answered by now. A banner or voltage the current line asks
+    // for (a reset's banner) ends no wait, though.
+    if (asProbeAnswer(read) != GivenUpProbes::Answer::other && current_ && !current_->probe &&
+        names(*current_, read(*current_))) {
+        return;
+    }
+    givenUp_.passedBy([this](std::uint64_t id) { return unansweredBefore(id); });
+}
+
+bool ReplyPairing::unansweredBefore(std::uint64_t id) const {
+    return std::any_of(owed_.begin(), owed_.end(), [&](const Owed& o) { return o.id < id && o.id > answeredThrough_; });
+}
+
+void ReplyPairing::givenUp(std::uint64_t id, const Request& request, bool passedAfterAlike) {
+    if (request.echo || !(request.printsBanner() || request.readsVoltage())) return;
+    GivenUpProbes::Probe probe{id, request.printsBanner() ? GivenUpProbes::Kind::banner : GivenUpProbes::Kind::voltage};
+    probe.refusable = probesFor(request).has_value();
+    probe.passedAfterAlike = passedAfterAlike;
+    if (passedAfterAlike && current_) {
+        if (const auto taker = probesFor(*current_)) probe.taker = GivenUpProbes::Taker{currentID_, *taker};
+    }
+    givenUp_.add(probe);
+}
+
+void ReplyPairing::noteRefusal(const ELM327Response& parsed) {
+    if (parsed.error != ELM327Error::unknownCommand || !current_) return;
+    if (const auto kind = probesFor(*current_)) givenUp_.refused(*kind);
 }
 
 bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) const {
@@ -402,9 +444,9 @@ void ReplyPairing::countLost(const Request& request) {
     if (lostRequests_.size() > maxOwed) lostRequests_.pop_front();
 }
 
-void ReplyPairing::lose(const Request& request) {
-    givenUp(request);
-    countLost(request);
+void ReplyPairing::lose(const Owed& owed) {
+    givenUp(owed.id, owed.request);
+    countLost(owed.request);
 }
 
 bool ReplyPairing::mayHaveGiven(const Request& request, const ELM327Response& reply) const {
@@ -420,7 +462,10 @@ std::deque<ReplyPairing::Owed>::iterator ReplyPairing::firstThatMayHaveGiven(std
 
 bool ReplyPairing::kindStillAwaited(const Request& request) const {
     if (request.echo) return false;
-    if ((request.printsBanner() && staleBanners_ > 0) || (request.readsVoltage() && staleVoltages_ > 0)) return true;
+    if ((request.printsBanner() && givenUp_.awaits(GivenUpProbes::Kind::banner)) ||
+        (request.readsVoltage() && givenUp_.awaits(GivenUpProbes::Kind::voltage))) {
+        return true;
+    }
     return std::any_of(owed_.begin(), owed_.end(),
                        [&](const Owed& o) { return o.id != currentID_ && o.request.answeredAlike(request); });
 }
@@ -440,8 +485,7 @@ void ReplyPairing::resynchronise(std::optional<Request> completed) {
     // A new link or the monitor's start: no probe's answer is to come any more. A reset may have
     // gone unanswered, so the answers of probes before it may still come.
     if (!lastCompleted_) {
-        staleBanners_ = 0;
-        staleVoltages_ = 0;
+        givenUp_.newLink();
         lostSettings_ = 0;
         lostRequests_.clear();
     }
@@ -453,13 +497,15 @@ ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
     // A banner or voltage an older line may still get (a probe's, given up: its answer may be the
     // one just come, and its own follow) is one too many; a vehicle request's is never taken.
     const auto older = owed_.end() - 1;
-    for (auto o = owed_.begin(); o != older; ++o) givenUp(o->request);
-    const std::vector<Owed> passed(owed_.begin(), older);
     // An older line asked alike (a setting, for a setting's "OK") may have given this very
-    // answer: it then proves nothing of the lines given up with it, whose answers may still come.
-    const bool alikePassed = std::any_of(passed.begin(), passed.end(), [&](const Owed& o) {
+    // answer: it then proves nothing of the lines given up with it, whose answers may still come,
+    // a probe's "?" too when it was sent after that line.
+    const auto alike = std::find_if(owed_.begin(), older, [&](const Owed& o) {
         return o.request.answeredAlike(*current_) || (o.request.isSetting() && current_->isSetting());
     });
+    for (auto o = owed_.begin(); o != older; ++o) givenUp(o->id, o->request, alike < o);
+    const std::vector<Owed> passed(owed_.begin(), older);
+    const bool alikePassed = alike != older;
     owed_.erase(owed_.begin(), older);
     Placement placement = toCurrent(std::move(parsed), passed.size(), !alikePassed);
     // Counted only now: the answer that passed them must not forget them.
@@ -470,7 +516,8 @@ ReplyPairing::Placement ReplyPairing::passingOlder(ELM327Response parsed) {
 ReplyPairing::Placement ReplyPairing::settledLate(std::deque<Owed>::iterator settled) {
     // The adapter answers in order: the lines before it got nothing and never will, but a banner
     // or voltage a probe or reset among them may still give is one too many.
-    for (auto o = owed_.begin(); o != settled; ++o) lose(o->request);
+    for (auto o = owed_.begin(); o != settled; ++o) lose(*o);
+    answeredThrough_ = std::max(answeredThrough_, settled->id);
     Placement placement{Destination::late, settled->request, static_cast<std::size_t>(settled - owed_.begin()),
                         std::nullopt};
     lastCompleted_ = settled->request;
@@ -482,7 +529,8 @@ ReplyPairing::Placement ReplyPairing::droppedBehind(std::optional<ELM327Response
     // The "STOPPED" ends the oldest line's work, and the current line, dropped, is owed nothing.
     // The lines between got nothing, as when an answer passes them.
     const Request stopped = owed_.front().request;
-    for (auto o = owed_.begin() + 1; o != owed_.end() - 1; ++o) lose(o->request);
+    for (auto o = owed_.begin() + 1; o != owed_.end() - 1; ++o) lose(*o);
+    answeredThrough_ = std::max(answeredThrough_, currentID_);
     Placement placement{Destination::current, stopped, owed_.size() - 2, std::move(parsed)};
     placement.dropped = true;
     lastCompleted_ = stopped;
@@ -498,11 +546,12 @@ ReplyPairing::Placement ReplyPairing::toCurrent(ELM327Response parsed, std::size
     const bool itsOwnAnswer = names(*current_, parsed) && !kindStillAwaited(*current_);
     const bool settingsOwnOK = current_->isSetting() && saysOK(parsed) && !settingAnswerAwaited();
     if (onlyItsOwn && (itsOwnAnswer || settingsOwnOK)) {
-        staleBanners_ = 0;
-        staleVoltages_ = 0;
+        givenUp_.clear();
         lostSettings_ = 0;
         lostRequests_.clear();
     }
+    answeredThrough_ = std::max(answeredThrough_, currentID_);
+    noteRefusal(parsed);
     // A reset's reply names the adapter: its probes are recognised by that banner.
     if (current_->resets() && current_->printsBanner()) learnBanner(parsed);
     // Still owed while its answer is pending, and while its ECU has not answered it: the messages

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "VEQEngine/Session/GivenUpProbes.hpp"
 #include "VEQProtocol/ECUResponder.hpp"
 #include "VEQProtocol/ELM327Response.hpp"
 #include "VEQProtocol/FrameFormat.hpp"
@@ -29,18 +30,23 @@ namespace veq {
 // its reply or never will, and the request goes out in step. A probe gets no probe of its own; one
 // left unanswered is followed by the other kind, "ATI" and "ATRV" in turn, so that an answer of
 // the current probe's kind completes it. Every probe given up that way, and a reset left
-// unanswered, may still answer later: its banner or voltage is then a reply too many, taken by no
-// probe and never by another request. It is awaited only while it can still come: the adapter
-// answers in order, so once an answer comes that only a later line can have given (a vehicle
-// request's own positive answer, a banner or voltage while no earlier line of that kind is
-// awaited, or a setting's "OK" while no other setting's is), what was given up before it is lost
-// for good, and no later answer is taken for it. An answer that an older line asked alike (for an
-// "OK", an older setting), passed by it, can have given proves nothing of the kind: what was given
-// up with that line is still awaited.
+// unanswered, may still answer later: its banner, voltage or "?" is then a reply too many, taken
+// by no probe and never by another request (GivenUpProbes). It is awaited only while it can still
+// come: the adapter answers in order, so once every line sent before it has had a reply (placed
+// to it, or passed by a later line's), the next reply is its answer if of its kind, and else it
+// never comes. An answer that only a later line can have given (a vehicle request's own positive
+// answer, a banner or voltage while no earlier line of that kind is awaited, or a setting's "OK"
+// while no other setting's is) ends every such wait at once. An answer that an older line asked
+// alike (for an "OK", an older setting), passed by it, can have given proves nothing of the kind:
+// what was given up with that line is still awaited, and once the answer of a probe sent after
+// that line comes, the passing line's own is still to come too.
 //
-// A "?" is never the late answer of a well-formed request: out of step it refuses the line just
-// sent (Placement::refused), which is then owed nothing, and the older requests stay owed. Only a
-// request asked again behind nothing but its own first ask reads it as the first ask's refusal.
+// A "?" is never the late answer of a well-formed request. It is a given-up probe's when that
+// probe can still have given it (an "ATI" or "ATRV" passed after an older line asked alike, or one
+// this adapter refused on this link), in step or not, and the current line waits on for its own.
+// Else out of step it refuses the line just sent (Placement::refused), which is then owed
+// nothing, and the older requests stay owed. Only a request asked again behind nothing but its
+// own first ask reads it as the first ask's refusal.
 //
 // An adapter that refuses both probes (or refuses one and loses the other's answer) answered
 // them after every older request, in order: once a reply time-out more has passed, what those
@@ -158,6 +164,9 @@ public:
         // Out of step, the adapter refused the current request with "?": it is owed nothing, and
         // the older requests stay owed.
         bool refused = false;
+        // A reply too many that is a given-up probe's "?": a busy adapter's refusal of the current
+        // request would read the same.
+        bool probesRefusal = false;
     };
 
     // Reads a reply in the format of a request (its command's echo dropped).
@@ -211,11 +220,20 @@ private:
     // `onlyItsOwn` is false (an older line asked alike was passed), an answer that names it proves
     // the lines given up before it will never answer.
     Placement toCurrent(ELM327Response parsed, std::size_t lost, bool onlyItsOwn = true);
-    // A banner or voltage of a probe or reset given up earlier, unless a request that is no probe
-    // asks for it: counted off.
-    bool isStaleProbeAnswer(const Reader& read);
-    // A request given up before its answer: a banner or voltage it may still get is one too many.
-    void givenUp(const Request& request);
+    // A banner, voltage or "?" of a probe or reset given up earlier, unless a request that is no
+    // probe asks for it (a "?" never): that probe's, which is no longer awaited.
+    bool isGivenUpProbesAnswer(const Reader& read);
+    // Any other reply ends the wait for the given-up probes whose earlier lines all had theirs.
+    void givenUpProbesPassed(const Reader& read);
+    // Whether a line sent before `id` is still owed and has had no reply.
+    bool unansweredBefore(std::uint64_t id) const;
+    // A request given up before its answer: a banner, voltage or "?" it may still get is one too
+    // many. `passedAfterAlike`: the current line passed it after an older line asked alike.
+    void givenUp(std::uint64_t id, const Request& request, bool passedAfterAlike = false);
+    // The answer a given-up probe may have given that the reply is, if any.
+    GivenUpProbes::Answer asProbeAnswer(const Reader& read) const;
+    // The adapter refused the current line with "?": a probe it refuses on this link.
+    void noteRefusal(const ELM327Response& parsed);
     // A vehicle request is never answered with the adapter's voltage or banner: such a reply is a
     // probe's or a reset's, come late.
     bool neverAnswers(const Request& request, const Reader& read) const;
@@ -230,7 +248,7 @@ private:
     // A line counted lost: a setting's "OK" or a request's exact answer still to come is one too many.
     void countLost(const Request& request);
     // A line given up and counted lost at once.
-    void lose(const Request& request);
+    void lose(const Owed& owed);
     // Whether the reply is one that only lines of the request's kind give and the request can have
     // given: its banner, its voltage, its exact answer, an "OK" to a setting.
     bool mayHaveGiven(const Request& request, const ELM327Response& reply) const;
@@ -256,9 +274,8 @@ private:
     std::optional<Request> lastCompleted_;
     bool stoppedExpected_ = false; // the monitor's interruption may still print "STOPPED"
     std::string bannerMark_;       // empty: "ELM327"
-    // Answers still to come, at most, from probes given up.
-    std::size_t staleBanners_ = 0;
-    std::size_t staleVoltages_ = 0;
+    GivenUpProbes givenUp_; // their answers still to come
+    std::uint64_t answeredThrough_ = 0; // every line up to this one has had a reply or was passed
     // Lines counted lost whose "OK" or exact answer may still come.
     std::size_t lostSettings_ = 0;
     std::deque<Request> lostRequests_; // at most maxOwed, oldest first

@@ -24,11 +24,13 @@ using Bytes = std::vector<std::uint8_t>;
 // slow (still at work when the next line comes), or searching (it prints "SEARCHING..." at once
 // and its answer after searchTime, stopped by any line meanwhile), or held (a link that holds it
 // back until the next line that is no probe comes, and sends it just before that line's answer,
-// or until the second such line when held longer). A clone refusing probes refuses them while busy
-// too, and goes on with its work.
+// or until the second such line when held longer), or stalled (a link that holds it and every
+// later reply, lets the oldest out as each probe from the second line after it comes, and the
+// rest, with its own, as the first line that is no probe comes). A clone refusing probes refuses
+// them while busy too, and goes on with its work.
 class DatasheetAdapter {
 public:
-    enum class Fate { answered, lost, slow, slowRefusing, searching, held, heldLonger };
+    enum class Fate { answered, lost, slow, slowRefusing, searching, held, heldLonger, stalled };
     // "?" to "ATI" and "ATRV", to "ATI" alone, or to "ATRV" alone.
     enum class Refuses { nothing, probes, identification, voltage };
 
@@ -44,10 +46,12 @@ public:
             std::lock_guard lock(mutex_);
             // The link lets the held replies out in order, each once its lines have passed.
             std::string released;
-            if (line != "ATI" && line != "ATRV") {
+            const bool probe = line == "ATI" || line == "ATRV";
+            if (!probe) {
                 for (auto& [reply, lines] : held_) --lines;
                 for (; !held_.empty() && held_.front().second == 0; held_.pop_front()) released += held_.front().first;
             }
+            if (!stalled_.empty()) return stalledReplies(line, transport);
             Lines replies = replyTo(line, transport);
             if (released.empty()) return replies;
             // One chunk: the session places them all before it goes on.
@@ -55,6 +59,24 @@ public:
             replies.front().insert(0, released);
             return replies;
         };
+    }
+
+    // The stalled link lets the oldest reply out as a probe comes, the second line after the stall
+    // on, or all of them as a line that is no probe comes; the line's own joins them.
+    Lines stalledReplies(const std::string& line, ScriptedTransport*& transport) {
+        ++linesSinceStall_;
+        std::string released;
+        if (line != "ATI" && line != "ATRV") {
+            for (; !stalled_.empty(); stalled_.pop_front()) released += stalled_.front();
+            for (const std::string& own : replyTo(line, transport)) released += own;
+            return {released};
+        }
+        if (linesSinceStall_ >= 2) {
+            released = stalled_.front();
+            stalled_.pop_front();
+        }
+        for (const std::string& own : replyTo(line, transport)) stalled_.push_back(own);
+        return released.empty() ? Lines{} : Lines{released};
     }
 
     // Waits for the prompt still to come, so that it is not pushed into a transport gone.
@@ -87,6 +109,11 @@ private:
         }
         const Fate fate = fateOf(line);
         if (fate == Fate::lost) return {};
+        if (fate == Fate::stalled) {
+            stalled_.push_back(answer(line) + "\r\r>");
+            linesSinceStall_ = 0;
+            return {};
+        }
         if (fate == Fate::held || fate == Fate::heldLonger) {
             held_.emplace_back(answer(line) + "\r\r>", fate == Fate::held ? 1 : 2);
             return {};
@@ -138,6 +165,7 @@ private:
         if (line == "3E00") return std::string(reply) + " 02 7E 00";
         if (line == "22F18C") return std::string(reply) + " 06 62 F1 8C 41 42 43";
         if (line == "22F195") return std::string(reply) + " 05 62 F1 95 31 30";
+        if (line == "22F1C2") return std::string(reply) + " 03 7F 22 31";
         if (line.starts_with("01")) return std::string(reply) + " 03 41 " + line.substr(2) + " 20";
         return "NO DATA";
     }
@@ -147,6 +175,8 @@ private:
     std::map<std::string, int> seen_;
     std::optional<std::string> busy_;
     std::deque<std::pair<std::string, int>> held_; // a reply and its prompt, the lines it waits for
+    std::deque<std::string> stalled_;              // the replies a stalled link holds, oldest first
+    int linesSinceStall_ = 0;
     Fate busyFate_ = Fate::answered;
     std::string header_;
     bool monitoring_ = false, dropping_ = false;
@@ -191,6 +221,24 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
         EXPECT_TRUE(present("7E0")(s).isSilence());
         EXPECT_TRUE(present("7E1")(s).isSilence());
         EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
+    };
+    // A read answered only as the line after the probes' wait goes (it is asked again), the probe
+    // sent after it lost; then another read lost, which costs its own wait alone: the probe after
+    // it takes its own answer, not the given-up one's.
+    const auto lateThenLost = [&](const char* line, Bytes answer) {
+        return [&, line, answer](ELM327Session& s) {
+            EXPECT_TRUE(identifier(s, "7E0", line).empty());
+            EXPECT_EQ(identifier(s, "7E0", line), answer);
+            EXPECT_TRUE(identifier(s, "7E0", "22F1C5").empty());
+            EXPECT_EQ(identifier(s, "7E0", "22F18C"), partNumber);
+        };
+    };
+    // A read lost, then a link that stalls from the probe after it: the next read's header is not
+    // sent at first, as no probe is answered; the first probe's answer comes as the second one of
+    // its kind goes, the rest with the header sent again, which gets its own answer after them.
+    const auto lostThenStalled = [&](ELM327Session& s) {
+        EXPECT_TRUE(identifier(s, "7E0", "22F18C").empty());
+        EXPECT_EQ(identifier(s, "7E1", "22F18C"), partNumber);
     };
     const struct {
         const char* what;
@@ -446,6 +494,38 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
              EXPECT_EQ(firstHeader(present("7E1")(s)), "7E9");
          },
          {"010C", "ATI", "ATRV", "ATSH7E1", "3E00"}, Refuses::voltage, {}, 3},
+        // Once the lines before a given-up probe have had their reply, the next reply is its answer
+        // or tells it never comes.
+        {"a clone refusing ATRV: a read's NO DATA late, the probe after it lost",
+         {{"22F1C3", 1, Fate::held}, {"ATI", 1, Fate::lost}, {"22F1C5", 1, Fate::lost}},
+         lateThenLost("22F1C3", {}),
+         {"ATSH7E0", "22F1C3", "ATI", "ATRV", "22F1C3", "22F1C5", "ATI", "22F18C"}, Refuses::voltage, {}, 4},
+        {"a clone refusing ATRV: a read's negative answer late, the probe after it lost",
+         {{"22F1C2", 1, Fate::held}, {"ATI", 1, Fate::lost}, {"22F1C5", 1, Fate::lost}},
+         lateThenLost("22F1C2", {0x7F, 0x22, 0x31}),
+         {"ATSH7E0", "22F1C2", "ATI", "ATRV", "22F1C2", "22F1C5", "ATI", "22F18C"}, Refuses::voltage, {}, 4},
+        {"a clone refusing ATI: a read's NO DATA late, the probe after it lost",
+         {{"22F1C3", 1, Fate::held}, {"ATRV", 1, Fate::lost}, {"22F1C5", 1, Fate::lost}},
+         lateThenLost("22F1C3", {}),
+         {"ATSH7E0", "22F1C3", "ATI", "ATRV", "22F1C3", "22F1C5", "ATI", "ATRV", "22F18C"}, Refuses::identification, {}, 4},
+        // The stalled replies in order: the first probe's answer, the second's "?", a banner or
+        // voltage of the probes sent again; the "?" and the last are given-up probes', one too many.
+        {"a clone refusing ATRV: a link stalled from the probe after a lost read, then a header",
+         {{"22F18C", 1, Fate::lost}, {"ATI", 1, Fate::stalled}},
+         lostThenStalled,
+         {"ATSH7E0", "22F18C", "ATI", "ATRV", "ATI", "ATSH7E1", "22F18C"}, Refuses::voltage, {}, 3},
+        {"a clone refusing ATRV: a link stalled from the probe after a lost read, then a code read",
+         {{"010C", 1, Fate::lost}, {"ATI", 1, Fate::stalled}},
+         [&](ELM327Session& s) {
+             EXPECT_TRUE(read(s, 0x0C).empty());
+             EXPECT_TRUE(s.query(codes).isSilence()); // not sent
+             EXPECT_EQ(firstPayload(s.query(codes)), storedCodes);
+         },
+         {"010C", "ATI", "ATRV", "ATI", "03"}, Refuses::voltage, {}, 3},
+        {"a clone refusing ATI: a link stalled from the probe after a lost read, then a header",
+         {{"22F18C", 1, Fate::lost}, {"ATI", 1, Fate::stalled}},
+         lostThenStalled,
+         {"ATSH7E0", "22F18C", "ATI", "ATRV", "ATI", "ATRV", "ATSH7E1", "22F18C"}, Refuses::identification, {}, 3},
         {"a busy clone: the line sent past the wait dropped with STOPPED, then sent again",
          {{"010C", 1, Fate::slow}},
          [&](ELM327Session& s) {
@@ -599,6 +679,19 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     EXPECT_EQ(place(pairing, "13.1V"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "7E8 03 41 0C 20"), Destination::late);
     EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::current);
+    pairing.exchangeEnded();
+    // A probe forgotten past the bound while a line sent before it still awaits its reply: its
+    // banner is awaited past that line's late answer, never an owed setting's reply.
+    sent("010C");
+    pairing.exchangeEnded();
+    sent("ATI", true);
+    pairing.exchangeEnded();
+    for (std::size_t i = 1; i < ReplyPairing::maxOwed; ++i) {
+        sent("ATSH7E0");
+        pairing.exchangeEnded();
+    }
+    EXPECT_EQ(place(pairing, "7E8 03 41 0C 20"), Destination::late);
+    EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::tooMany);
 }
 
 // Once a clone refused both probes, the line sent to find the step takes its own answer though an
@@ -676,8 +769,9 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
 
 // A setting's "OK" that comes in order, no other setting's being awaited, shows every line before
 // it answered: a given-up probe's banner is no longer awaited, and the next probe takes its own.
-// An "OK" passing an older owed setting may be that one's and proves nothing; once a lost
-// setting's "OK" is counted off (one too many), a later setting's own ends the wait.
+// An "OK" passing an older owed setting may be that one's, yet it is no banner: as the first reply
+// once the lines before the probe had theirs, it ends the wait too, as does one counted the late
+// answer of a lost setting.
 TEST(ELM327SessionBusyAdapterTest, ASettingsOwnOKEndsTheWaitForAGivenUpProbesAnswer) {
     ReplyPairing pairing;
     const auto lost = [&](ReplyPairing::Request r) {
@@ -717,7 +811,7 @@ TEST(ELM327SessionBusyAdapterTest, ASettingsOwnOKEndsTheWaitForAGivenUpProbesAns
     pairing.sending(request("ATSH7E2"));
     EXPECT_EQ(place(pairing, "OK"), Destination::current); // perhaps ATSH7E1's, ATSH7E0's counted lost
     pairing.exchangeEnded();
-    EXPECT_EQ(nextProbesBanner(), Destination::tooMany);
+    EXPECT_EQ(nextProbesBanner(), Destination::current);
 
     lost(request("ATSH7E0"));
     pairing.sending(request("ATI", true));
@@ -786,8 +880,8 @@ TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
     pairing.exchangeEnded();
 
-    // Another ECU's exact answer ends no count: the banner of the probe given up before it is
-    // still one too many, and the read takes its own answer after it.
+    // Another ECU's exact answer from a line counted lost, come late, is no reply in order; the
+    // read's reply after it is, and ends the wait for the banner of the probe given up before.
     lost(readFrom("3E00", "7E0"));
     lost(request("ATI", true));
     pairing.sending(request("ATI", true));
@@ -800,9 +894,23 @@ TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
     pairing.exchangeEnded();
     EXPECT_EQ(pairing.owedCount(), 0u);
     pairing.sending(request("ATI", true));
-    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
     EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
+    pairing.exchangeEnded();
+
+    // A line kept owed after only another ECU's message has had its reply: the probe lost after
+    // it, passed with it, is awaited only until the next reply.
+    pairing.sending(readFrom("22F18C", "7E1"));
+    EXPECT_EQ(place(pairing, "7E8 06 62 F1 8C 41 42 43"), Destination::current);
+    pairing.exchangeEnded();
+    lost(request("ATI", true));
+    pairing.sending(request("ATRV", true));
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::current);
+    pairing.exchangeEnded();
+    lost(request("010D"));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "NO DATA"), Destination::late);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
 }
 
 // Read with headers, an ECU's messages that all name another of its requests answer no later

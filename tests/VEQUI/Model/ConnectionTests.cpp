@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <deque>
 #include <map>
 #include <set>
 #include <thread>
@@ -823,6 +824,61 @@ TEST(ConnectionTests, AGivenUpProbesAnswerIsNoLongerAwaitedOnceASettingsOKCame) 
         EXPECT_TRUE(probeLost);
         EXPECT_EQ(rig->ecus(), clean.ecus);
         EXPECT_EQ(Access::fruitlessWaits(*rig), clean.waits + 5);
+        rig->disconnect();
+    }
+}
+
+// A clone refusing ATRV loses the reply to a read, and the link then stalls from the probe sent
+// after it: the later replies come in order in a burst, the first probe's banner as the second
+// "ATI" goes, then the given-up "ATRV"'s "?" and the second "ATI"'s banner just before the next
+// line's own reply. Those are given-up probes' answers, never that line's: the engine's codes are
+// read though their first read was lost, and a lost fuel type read still lets the connection go
+// live, with what a clean run shows.
+TEST(ConnectionTests, AGivenUpProbesLateRefusalIsNeverALaterLinesReply) {
+    const auto clone = [](const std::string& line) -> std::optional<Lines> {
+        if (line == "ATRV") return says("?");
+        return std::nullopt;
+    };
+    const CleanRun clean = cleanRun(clone);
+    ASSERT_TRUE(clean.live && clean.codes.at("7E0") && !clean.codes.at("7E0")->empty());
+    for (const std::string victim : {"1902FF", "0151"}) {
+        SCOPED_TRACE(victim + " lost, the link stalled from the probe after it");
+        std::string header = "7DF";
+        enum class Stall { notYet, on, over } stall = Stall::notYet; // the command lock serialises the script
+        bool lost = false;
+        int linesSinceStall = 0;
+        std::deque<std::string> stalled;
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line.starts_with("ATSH")) header = line.substr(4);
+            const bool toVictim = line == victim && (line == "0151" || header == "7E0");
+            if (stall == Stall::notYet && !lost && toVictim) {
+                lost = true;
+                return silence();
+            }
+            if (stall == Stall::over || !lost || (stall == Stall::notYet && line != "ATI")) return clone(line);
+            const std::string own = clone(line).value_or(car.carAnswer(line)).front();
+            const bool probe = line == "ATI" || line == "ATRV";
+            if (stall == Stall::notYet || (probe && ++linesSinceStall < 2)) {
+                stall = Stall::on;
+                stalled.push_back(own);
+                return silence();
+            }
+            if (probe) {
+                stalled.push_back(own);
+                const std::string oldest = stalled.front();
+                stalled.pop_front();
+                return Lines{oldest};
+            }
+            stall = Stall::over;
+            std::string burst;
+            for (const std::string& reply : stalled) burst += reply;
+            return Lines{burst, own};
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        EXPECT_EQ(stall, Stall::over);
+        EXPECT_EQ(rig->ecus(), clean.ecus);
+        EXPECT_TRUE(waitUntil([&] { return rig->udsDTCs() == clean.codes; }));
         rig->disconnect();
     }
 }
