@@ -190,13 +190,14 @@ void ReplyPairing::exchangeEnded() {
 }
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
-    if (isGivenUpProbesAnswer(read)) {
+    const GivenUpProbes::Answer asProbes = asProbeAnswer(read);
+    if (isGivenUpProbesAnswer(asProbes, read)) {
         Placement placement = replyTooMany();
-        placement.probesRefusal = asProbeAnswer(read) == GivenUpProbes::Answer::refusal;
+        placement.probesRefusal = asProbes == GivenUpProbes::Answer::refusal;
         return placement;
     }
     if (isLostLinesAnswer(read) || isLostECUsMessage(read)) return replyTooMany();
-    givenUpProbesPassed(read);
+    givenUpProbesPassed(asProbes, read);
     if (owed_.empty()) return {};
     if (inStep()) {
         ELM327Response parsed = read(*current_);
@@ -354,8 +355,7 @@ GivenUpProbes::Answer ReplyPairing::asProbeAnswer(const Reader& read) const {
     return GivenUpProbes::Answer::other;
 }
 
-bool ReplyPairing::isGivenUpProbesAnswer(const Reader& read) {
-    const GivenUpProbes::Answer answer = asProbeAnswer(read);
+bool ReplyPairing::isGivenUpProbesAnswer(GivenUpProbes::Answer answer, const Reader& read) {
     if (answer == GivenUpProbes::Answer::other) return false;
     // A request that asks for it takes a banner or voltage; a probe does not, as it would give up
     // the requests sent after the probe that earlier answer belongs to. A "?" a given-up probe can
@@ -366,12 +366,11 @@ bool ReplyPairing::isGivenUpProbesAnswer(const Reader& read) {
     return givenUp_.takes(answer, [this](std::uint64_t id) { return unansweredBefore(id); });
 }
 
-void ReplyPairing::givenUpProbesPassed(const Reader& read) {
+void ReplyPairing::givenUpProbesPassed(GivenUpProbes::Answer answer, const Reader& read) {
     // A reply comes after the answers of the lines before it: a given-up probe whose earlier lines
     // all had their reply would have answered by now. A banner or voltage the current line asks
     // for (a reset's banner) ends no wait, though.
-    if (asProbeAnswer(read) != GivenUpProbes::Answer::other && current_ && !current_->probe &&
-        names(*current_, read(*current_))) {
+    if (answer != GivenUpProbes::Answer::other && current_ && !current_->probe && names(*current_, read(*current_))) {
         return;
     }
     givenUp_.passedBy([this](std::uint64_t id) { return unansweredBefore(id); });

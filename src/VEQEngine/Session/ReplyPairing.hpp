@@ -222,9 +222,9 @@ private:
     Placement toCurrent(ELM327Response parsed, std::size_t lost, bool onlyItsOwn = true);
     // A banner, voltage or "?" of a probe or reset given up earlier, unless a request that is no
     // probe asks for it (a "?" never): that probe's, which is no longer awaited.
-    bool isGivenUpProbesAnswer(const Reader& read);
+    bool isGivenUpProbesAnswer(GivenUpProbes::Answer answer, const Reader& read);
     // Any other reply ends the wait for the given-up probes whose earlier lines all had theirs.
-    void givenUpProbesPassed(const Reader& read);
+    void givenUpProbesPassed(GivenUpProbes::Answer answer, const Reader& read);
     // Whether a line sent before `id` is still owed and has had no reply.
     bool unansweredBefore(std::uint64_t id) const;
     // A request given up before its answer: a banner, voltage or "?" it may still get is one too
