@@ -51,7 +51,7 @@ public:
                 for (auto& [reply, lines] : held_) --lines;
                 for (; !held_.empty() && held_.front().second == 0; held_.pop_front()) released += held_.front().first;
             }
-            if (!stalled_.empty()) return stalledReplies(line, transport);
+            if (!stalled_.empty()) return stalledReplies(line, probe, transport);
             Lines replies = replyTo(line, transport);
             if (released.empty()) return replies;
             // One chunk: the session places them all before it goes on.
@@ -63,10 +63,10 @@ public:
 
     // The stalled link lets the oldest reply out as a probe comes, the second line after the stall
     // on, or all of them as a line that is no probe comes; the line's own joins them.
-    Lines stalledReplies(const std::string& line, ScriptedTransport*& transport) {
+    Lines stalledReplies(const std::string& line, bool probe, ScriptedTransport*& transport) {
         ++linesSinceStall_;
         std::string released;
-        if (line != "ATI" && line != "ATRV") {
+        if (!probe) {
             for (; !stalled_.empty(); stalled_.pop_front()) released += stalled_.front();
             for (const std::string& own : replyTo(line, transport)) released += own;
             return {released};
@@ -508,8 +508,9 @@ TEST(ELM327SessionBusyAdapterTest, WhatABusyOrLossyAdapterDroppedIsSentAgainAndE
          {{"22F1C3", 1, Fate::held}, {"ATRV", 1, Fate::lost}, {"22F1C5", 1, Fate::lost}},
          lateThenLost("22F1C3", {}),
          {"ATSH7E0", "22F1C3", "ATI", "ATRV", "22F1C3", "22F1C5", "ATI", "ATRV", "22F18C"}, Refuses::identification, {}, 4},
-        // The stalled replies in order: the first probe's answer, the second's "?", a banner or
-        // voltage of the probes sent again; the "?" and the last are given-up probes', one too many.
+        // The stalled replies come in order: the given-up probes' answers, taken by the probes
+        // sent again or one too many, then those probes' own, one too many too, never the answer
+        // of the line that ends the stall, "?" included.
         {"a clone refusing ATRV: a link stalled from the probe after a lost read, then a header",
          {{"22F18C", 1, Fate::lost}, {"ATI", 1, Fate::stalled}},
          lostThenStalled,
