@@ -97,4 +97,21 @@ bool RequestEcho::namedExactlyBy(const ELM327Response& reply) const {
 
 bool RequestEcho::stillPending(const ELM327Response& reply) const { return readIn(reply).pending; }
 
+bool RequestEcho::onlyReads() const {
+    switch (service) {
+    case static_cast<std::uint8_t>(OBDMode::currentData):
+    case static_cast<std::uint8_t>(OBDMode::freezeFrame):
+    case static_cast<std::uint8_t>(OBDMode::storedDTCs):
+    case static_cast<std::uint8_t>(OBDMode::oxygenSensorTest):
+    case static_cast<std::uint8_t>(OBDMode::onBoardMonitorTest):
+    case static_cast<std::uint8_t>(OBDMode::pendingDTCs):
+    case static_cast<std::uint8_t>(OBDMode::vehicleInfo):
+    case static_cast<std::uint8_t>(OBDMode::permanentDTCs):
+    case static_cast<std::uint8_t>(UDSService::readDTCInformation):
+    case static_cast<std::uint8_t>(UDSService::readDataByIdentifier):
+    case static_cast<std::uint8_t>(UDSService::testerPresent): return true;
+    default: return false;
+    }
+}
+
 } // namespace veq

@@ -28,6 +28,10 @@ struct RequestEcho {
     // write by identifier. Nothing for text that is not hexadecimal digits.
     static std::optional<RequestEcho> ofRequestText(std::string_view text);
 
+    // Whether the request only reads, so that asking it twice changes nothing in the car: an OBD-II
+    // mode other than clearing codes or controlling a system, a UDS read or TesterPresent.
+    bool onlyReads() const;
+
     // True when the answer is a positive answer naming another service or parameter, or a
     // negative answer (7F) naming another service. Nothing, a negative answer to this service or
     // anything that names nothing clearly is not.

@@ -25,6 +25,20 @@ TEST(RequestEcho, ATypedRequestIsNamedByItsAnswer) {
     for (const auto& c : cases) EXPECT_EQ(RequestEcho::ofRequestText(c.typed), c.echo) << c.typed;
 }
 
+// Only a request that changes nothing in the car may be sent twice without the caller knowing.
+TEST(RequestEcho, OnlyReadsMaySafelyBeAskedTwice) {
+    const struct {
+        const char* typed;
+        bool onlyReads;
+    } cases[] = {
+        {"010C", true},   {"020C00", true}, {"03", true},     {"0902", true},    {"0A", true},
+        {"22F190", true}, {"1902FF", true}, {"3E00", true},   {"04", false},     {"0801", false},
+        {"1003", false},  {"1101", false},  {"14FFFFFF", false}, {"2701", false}, {"2EF19001", false},
+        {"31010203", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RequestEcho::ofRequestText(c.typed)->onlyReads(), c.onlyReads) << c.typed;
+}
+
 // The answer is the ECU's first whole message that names the request, past a "response pending";
 // a message cut short or naming another request answers nothing.
 TEST(RequestEcho, OnlyAnExactPositiveAnswerNamesARequestAndAPendingOneIsNotAnAnswerYet) {

@@ -601,9 +601,10 @@ ELM327Response ELM327Session::exchangeHeld(std::span<const std::uint8_t> request
         bool dropped = false;
         ELM327Response reply = receive(sent, owed.format, owed.command, stop, &dropped);
         // A vehicle request left silent after a "?" taken as a given-up probe's may have been
-        // refused by a busy adapter: asked again at once, either reply is its own.
+        // refused by a busy adapter: a read is asked again at once, either reply being its own.
+        // Anything else may have reached its ECU and is never sent twice.
         bool refusedMaybe = false;
-        if (owed.echo && reply.isSilence()) {
+        if (owed.echo && owed.echo->onlyReads() && reply.isSilence()) {
             std::lock_guard lock(mutex_);
             refusedMaybe = probesRefusalMeanwhile_;
         }

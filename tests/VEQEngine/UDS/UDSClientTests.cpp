@@ -323,3 +323,33 @@ TEST(UDSClient, LateAnswersOfEarlierRequestsNeverReachAWrite) {
 }
 
 } // namespace
+
+// A request refused "?" while a given-up probe's "?" may still come cannot tell whose that "?" is:
+// a read is asked again at once, but a write may have reached its ECU and is never sent twice.
+TEST(UDSClient, OnlyAReadLeftSilentAfterAProbesRefusalIsAskedAgain) {
+    const struct {
+        const char* line;
+        UDSService service;
+        Bytes data;
+        Lines sent; // the requests, "!" for one sent again at once
+        Result expected;
+    } cases[] = {
+        {"22F190", UDSService::readDataByIdentifier, {0xF1, 0x90}, {"3E00", "22F190", "22F190!"}, Bytes{0xF1, 0x90, 0x41}},
+        {"2EF19001", UDSService::writeDataByIdentifier, {0xF1, 0x90, 0x01}, {"3E00", "2EF19001"}, UDSError::unanswered()},
+    };
+    for (const auto& c : cases) {
+        const std::string answer = c.service == UDSService::readDataByIdentifier ? "62 F1 90 41" : "6E F1 90";
+        ScriptedAdapter adapter(askByAsk({{"3E00", {""}}, {"ATI", {""}}, {"ATRV", {""}}, {c.line, {"?", answer}}}),
+                                {.responseTimeout = 30ms});
+        UDSClient client(adapter.session());
+        client.target("7E0");
+        // Lost, then held back behind the two probes lost too.
+        for (int ask = 0; ask < 2; ++ask) {
+            const Result present = attempt([&] { return client.request(UDSService::testerPresent, Bytes{0x00}, 0); });
+            ASSERT_TRUE(std::holds_alternative<UDSError>(present));
+            EXPECT_EQ(std::get<UDSError>(present).kind(), UDSError::Kind::unanswered);
+        }
+        EXPECT_EQ(attempt([&] { return client.request(c.service, c.data, 0); }), c.expected) << c.line;
+        EXPECT_EQ(requestsIn(adapter.lines()), c.sent) << c.line;
+    }
+}
