@@ -57,6 +57,7 @@ public:
     // A new link: nothing is awaited, and no refusal is known.
     void newLink();
     bool awaits(Kind kind) const;
+    bool empty() const { return probes_.empty(); }
 
     // Whether the reply is a given-up probe's answer, one too many: the oldest that can have given
     // it takes it, and the older ones whose earlier lines all had their reply are no longer awaited.

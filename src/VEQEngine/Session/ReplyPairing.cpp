@@ -348,6 +348,8 @@ bool ReplyPairing::isReplyTooMany(const ELM327Response& parsed, const Reader& re
 }
 
 GivenUpProbes::Answer ReplyPairing::asProbeAnswer(const Reader& read) const {
+    // Nothing awaited: no reply is read once more on the polling's path.
+    if (givenUp_.empty()) return GivenUpProbes::Answer::other;
     const ELM327Response asText = read(probeOf(kProbes[0]));
     if (asText.error == ELM327Error::unknownCommand) return GivenUpProbes::Answer::refusal;
     if (holdsBanner(asText, bannerMark_)) return GivenUpProbes::Answer::banner;
