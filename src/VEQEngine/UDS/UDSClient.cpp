@@ -112,8 +112,10 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
         // Read with headers, this ECU's answer to another of its requests, held or late, is no
         // answer to this one: its own reply may have been lost. One that said "response pending"
         // heard the request, which is not asked again.
-        const std::optional<ECUResponder> ecu = responder();
-        if (ecu && ecu->answersAnotherRequest(reply, echo)) throw pendingAnnounced ? UDSError::none() : UDSError::unanswered();
+        // The reply is already the ECU's own part: its reading tells.
+        if (responder() && ECUResponder::withHeaders(reply) && reading.anotherRequest) {
+            throw pendingAnnounced ? UDSError::none() : UDSError::unanswered();
+        }
         // The reply is this request's (the session pairs them): one naming another is a wrong answer.
         if (reading.anotherRequest) throw UDSError::unexpected(*first);
         if (reading.pending) throw UDSError::negative(rawValue(service), rawValue(UDSNegativeResponse::responsePending));
