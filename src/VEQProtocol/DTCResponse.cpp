@@ -1,5 +1,6 @@
 #include "VEQProtocol/DTCResponse.hpp"
 
+#include "VEQProtocol/RequestEcho.hpp"
 #include "VEQSupport/Text.hpp"
 
 #include <algorithm>
@@ -56,16 +57,34 @@ bool isCANProtocol(std::string_view protocolNumber) {
     return (last >= '6' && last <= '9') || (last >= 'A' && last <= 'C');
 }
 
+std::vector<const ECUResponse*> answers(const ELM327Response& response, OBDMode mode) {
+    std::vector<const ECUResponse*> out = RequestEcho{rawValue(mode), {}}.answersIn(response);
+    // Without headers several ECUs' answers come under no header, each counted message its own:
+    // every whole one is an ECU's answer.
+    for (const ECUResponse& message : response.followUps) {
+        if (!message.header && !message.cutShort() &&
+            std::find(out.begin(), out.end(), &message) == out.end()) out.push_back(&message);
+    }
+    return out;
+}
+
+bool broken(const ELM327Response& response, OBDMode mode) {
+    const auto headerlessCut = [](const ECUResponse& m) { return !m.header && m.cutShort(); };
+    return RequestEcho{rawValue(mode), {}}.brokenIn(response) ||
+           std::any_of(response.ecus.begin(), response.ecus.end(), headerlessCut) ||
+           std::any_of(response.followUps.begin(), response.followUps.end(), headerlessCut);
+}
+
 std::vector<DTC> codes(const ELM327Response& response, OBDMode mode, std::string_view protocolNumber) {
     const bool can = isCANProtocol(protocolNumber);
     // A protocol never learnt (its question lost): an answer under a CAN identifier is CAN.
     const bool unknown = text::trimSpacesAndTabs(protocolNumber).empty();
     std::vector<DTC> out;
-    for (const ECUResponse& ecu : response.ecus) {
-        if (ecu.responseMode() != responseByte(mode)) continue;
-        const bool canAnswer = can || (unknown && ecu.header && isCANIdentifier(*ecu.header));
-        const std::vector<DTC> found = canAnswer ? canCodes(ecu.payload, responseByte(mode))
-                                                 : legacyCodes(ecu.payload, responseByte(mode));
+    for (const ECUResponse* ecu : answers(response, mode)) {
+        if (ecu->responseMode() != responseByte(mode)) continue;
+        const bool canAnswer = can || (unknown && ecu->header && isCANIdentifier(*ecu->header));
+        const std::vector<DTC> found = canAnswer ? canCodes(ecu->payload, responseByte(mode))
+                                                 : legacyCodes(ecu->payload, responseByte(mode));
         for (const DTC& dtc : found) {
             if (std::find(out.begin(), out.end(), dtc) == out.end()) out.push_back(dtc);
         }

@@ -14,8 +14,16 @@ namespace veq::DTCResponse {
 // automatically) or as sent after "ATSP" ("6"); anything else, empty text included, is not CAN.
 bool isCANProtocol(std::string_view protocolNumber);
 
-// The trouble codes of a reply to mode 03, 07 or 0A (`mode`), from every ECU that answered that
-// mode, in reply order, each code once. On CAN the byte after the service byte counts the codes
+// Each ECU's answer to mode 03, 07 or 0A (`mode`): its first whole message that answers it
+// (RequestEcho::readIn()); without headers, every whole message, as several ECUs' come under no
+// header. A message cut short answers nothing.
+std::vector<const ECUResponse*> answers(const ELM327Response& response, OBDMode mode);
+// Some ECU's codes were lost on the way: an ECU gave no whole answer but a message cut short, or,
+// without headers, any message was cut short (it may have been another ECU's than the whole ones).
+bool broken(const ELM327Response& response, OBDMode mode);
+
+// The trouble codes of a reply to mode 03, 07 or 0A (`mode`), from every ECU's answer (answers()),
+// in reply order, each code once. On CAN the byte after the service byte counts the codes
 // that follow, and at most that many are taken; on the older protocols the codes are paired from
 // the first byte, each 7-byte message of an ECU (service byte and three codes) apart. Empty slots
 // (00 00) are no codes. The protocol decides, not the frame format: without headers a CAN reply

@@ -90,12 +90,15 @@ struct Group {
 // The responding ECUs of one reply: a handful at most, kept on the stack.
 class Groups {
 public:
+    explicit Groups(ISOTP::Framing framing) : framing_(framing) {}
+
     Group& find(std::string_view key) {
         for (std::size_t i = 0; i < count_; ++i) {
             if (at(i).keyText() == key) return at(i);
         }
         if (count_ >= inline_.size()) overflow_.emplace_back();
         Group& g = at(count_++);
+        g.reassembler = ISOTP::Reassembler(framing_);
         std::copy(key.begin(), key.end(), g.key.begin());
         g.keyLength = key.size();
         return g;
@@ -104,6 +107,7 @@ public:
     Group& at(std::size_t i) { return i < inline_.size() ? inline_[i] : overflow_[i - inline_.size()]; }
 
 private:
+    ISOTP::Framing framing_;
     std::array<Group, 4> inline_{};
     std::vector<Group> overflow_;
     std::size_t count_ = 0;
@@ -136,15 +140,13 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
     response.promptTerminated = prompt != std::string_view::npos;
     if (response.promptTerminated) text = text.substr(0, prompt);
 
-    Groups groups;
+    // With headers on CAN every frame carries its control byte; without them the adapter removes
+    // it, and prints a multi-frame message as its byte count ("014") and then numbered lines
+    // ("0: ...") whose numbers are the sequence numbers.
+    const std::size_t width = format.headerWidth();
+    Groups groups(width != 0 ? ISOTP::Framing::controlBytes : ISOTP::Framing::firstFrameDecides);
     Candidate candidate;
     Scratch<std::uint8_t, 128> frame;
-    const std::size_t width = format.headerWidth();
-
-    // Without headers the adapter prints a multi-frame message as its byte count ("014") and then
-    // numbered lines ("0: ...") whose last one carries the frame's padding: the count cuts it off,
-    // and only its own message's lines, so that a later message of the reply is kept whole.
-    std::optional<std::size_t> numberedLeft;
 
     bool firstLine = true;
     std::size_t pos = 0;
@@ -167,9 +169,13 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
 
         // Numbered lines ("0: 49 02 01 ...") carry their data after the colon.
         bool isHex = false;
-        bool numbered = false;
+        std::optional<std::uint8_t> lineNumber;
         if (const std::size_t colon = line.find(':'); colon != std::string_view::npos) {
-            isHex = numbered = compactHex(line.substr(colon + 1), candidate);
+            isHex = compactHex(line.substr(colon + 1), candidate);
+            // The adapter numbers lines 0 to F; any other label follows no line.
+            const std::string_view label = text::trimHorizontal(line.substr(0, colon));
+            const bool oneDigit = label.size() == 1 && text::isHexDigit(upper(label[0]));
+            if (isHex) lineNumber = static_cast<std::uint8_t>(oneDigit ? hexValue(upper(label[0])) : 0xFF);
         }
         if (!isHex) isHex = compactHex(line, candidate);
         if (!isHex) {
@@ -184,8 +190,9 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
             data.remove_prefix(width);
         }
         if (data.size() % 2 != 0) { // never empty here: the candidate is longer than its header
-            if (width == 0 && !numbered && data.size() == 3) {
-                numberedLeft = static_cast<std::size_t>(hexValue(data[0]) * 256 + hexValue(data[1]) * 16 + hexValue(data[2]));
+            if (width == 0 && !lineNumber && data.size() == 3) {
+                groups.find(header).reassembler.announce(
+                    static_cast<std::size_t>(hexValue(data[0]) * 256 + hexValue(data[1]) * 16 + hexValue(data[2])));
             }
             response.text.emplace_back(line);
             continue;
@@ -194,22 +201,23 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
         for (std::size_t i = 0; i < data.size(); i += 2) {
             frame.push_back(static_cast<std::uint8_t>(hexValue(data[i]) * 16 + hexValue(data[i + 1])));
         }
-        std::size_t keep = frame.size();
-        if (numbered && numberedLeft) {
-            keep = std::min(keep, *numberedLeft);
-            *numberedLeft -= keep;
-            // An empty frame would tell the reassembler that nothing readable follows.
-            if (keep == 0) continue;
+        ISOTP::Reassembler& reassembler = groups.find(header).reassembler;
+        if (width == 0 && lineNumber) {
+            reassembler.addNumbered(*lineNumber, {frame.data(), frame.size()});
+        } else {
+            reassembler.add({frame.data(), frame.size()});
         }
-        groups.find(header).reassembler.add({frame.data(), keep});
     }
 
     for (std::size_t i = 0; i < groups.size(); ++i) {
         Group& g = groups.at(i);
         ISOTP::Reassembler::Messages messages = g.reassembler.takeAll();
-        if (messages.first.bytes.empty()) continue;
+        const std::string key(g.keyText());
+        response.strayFrames.insert(response.strayFrames.end(), messages.strays, key);
+        // A header whose frames formed no whole message still answered: it stays, cut short.
+        if (messages.first.bytes.empty() && !messages.first.cutShort()) continue;
         std::optional<std::string> header;
-        if (g.keyLength != 0) header = std::string(g.keyText());
+        if (g.keyLength != 0) header = key;
         for (ISOTP::Message& later : messages.later) response.followUps.push_back({header, std::move(later.bytes), later.cut});
         response.ecus.push_back({std::move(header), std::move(messages.first.bytes), messages.first.cut});
     }

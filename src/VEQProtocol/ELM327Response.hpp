@@ -35,7 +35,9 @@ struct ECUResponse {
 // One parsed adapter reply.
 struct ELM327Response {
     std::vector<std::string> lines;   // every non-empty cleaned line, errors and text included
-    std::vector<ECUResponse> ecus;    // each header's first message, in first-seen order
+    // Each header's first message, in first-seen order. A header whose frames formed no whole
+    // message is there all the same, cut short (empty when none began): its ECU answered, broken.
+    std::vector<ECUResponse> ecus;
     std::optional<ELM327Error> error; // the first adapter error word
     std::vector<std::string> text;    // lines that are neither errors nor data
     bool promptTerminated = false;    // a ">" ended the reply
@@ -43,6 +45,10 @@ struct ELM327Response {
     // then the answer itself; a message cut short, then the whole one), per header in the order
     // of `ecus`, each in arrival order.
     std::vector<ECUResponse> followUps;
+    // The header of each frame dropped as belonging to no message (a consecutive frame with none
+    // under way, a flow-control frame, a numbered line after its message ended), in header order;
+    // empty text without headers.
+    std::vector<std::string> strayFrames;
     // The request never went out: the session held it back, out of step with an adapter that
     // answered no probe (empty, as a silence is), or the adapter did not take the header it needed
     // (the header's reply). Either way no ECU was asked.

@@ -11,7 +11,8 @@ enum class Cut : std::uint8_t {
     none,          // whole
     ended,         // the frames stopped coming
     interrupted,   // a new first or single frame of its ECU began another message
-    outOfSequence, // a consecutive frame carried the wrong sequence number
+    outOfSequence, // a consecutive frame (a numbered line) carried the wrong sequence number
+    stray,         // only frames that belong to no message came: none began
 };
 
 // One message as its ECU sent it, cut to its announced length.
@@ -23,24 +24,48 @@ struct Message {
     bool operator==(const Message&) const = default;
 };
 
-// Builds one ECU's messages frame by frame, in arrival order, on the protocol control nibble of
-// the first frame: 1 = first frame (12-bit length, then consecutive frames 2x), 0 = single frame,
-// anything else = the adapter already removed the control byte, so frames are joined whole.
-// Never fails: malformed input gives what can be read of it.
+// How one ECU's frames come printed.
+enum class Framing : std::uint8_t {
+    // Without headers: the first frame's control nibble tells whether the adapter printed control
+    // bytes (1 = first frame, 0 = single frame); anything else means it removed them, and frames
+    // are joined whole.
+    firstFrameDecides,
+    // CAN read with headers: every frame begins with its control byte, so a frame that belongs to
+    // no message (a consecutive frame with none under way, a flow-control frame) is dropped, as an
+    // ISO 15765-2 receiver drops it. A first frame with no control nibble is still joined whole.
+    controlBytes,
+};
+
+// Builds one ECU's messages frame by frame, in arrival order. Never fails: malformed input gives
+// what can be read of it.
 //
 // As an ISO 15765-2 receiver does, every first or single frame begins a new message, cutting short
 // the one under way, and each consecutive frame must carry the next sequence number (1 after the
 // first frame, wrapping from F to 0): one that does not ends its message cut short, and no later
 // consecutive frame joins it. A frame printed twice or a frame lost is thus never taken into a
-// message. Frames of other kinds (flow control) belong to no message.
+// message. Frames of other kinds (flow control) belong to no message. A single frame shorter than
+// its length nibble is cut short.
+//
+// Without headers the adapter prints a multi-frame message as its byte count and then numbered
+// lines (announce(), addNumbered()): the line numbers are the sequence numbers, line 0 holding
+// the first frame's bytes.
 class Reassembler {
 public:
     struct Messages {
-        Message first;              // the first one; empty when none came
+        Message first;              // the first one; empty and whole when none came
         std::vector<Message> later; // the ones after it, in order, none of them empty
+        std::size_t strays = 0;     // frames dropped as belonging to no message
     };
 
+    Reassembler() = default;
+    explicit Reassembler(Framing framing) : framing_(framing) {}
+
     void add(std::span<const std::uint8_t> frame);
+    // A count line ("014"): a message of that many bytes begins, its numbered lines to follow.
+    void announce(std::size_t length);
+    // A numbered line ("1: ..."): `number` is its line number (anything above F never follows).
+    // Before any count line the adapter's numbering is unknown: the line is joined as add() would.
+    void addNumbered(std::uint8_t number, std::span<const std::uint8_t> bytes);
     // The first message so far; leaves the reassembler empty.
     std::vector<std::uint8_t> take();
     // Every message; leaves the reassembler empty.
@@ -52,14 +77,20 @@ private:
     void follow(std::span<const std::uint8_t> frame);
     // Ends the message under way: whole once its length came, else cut short for `cut`.
     void close(Cut cut);
+    // Appends bytes to the message under way, up to its length, and ends it once whole.
+    void append(std::span<const std::uint8_t> bytes);
 
     enum class Mode { none, isotp, raw, unreadable };
 
+    Framing framing_ = Framing::firstFrameDecides;
     Mode mode_ = Mode::none;
     std::vector<Message> messages_;
-    bool open_ = false; // the last message awaits consecutive frames
+    bool open_ = false; // the last message awaits consecutive frames (numbered lines)
+    bool joining_ = false; // the last message is joined whole from frames without control bytes
+    bool counted_ = false; // a count line came: numbered lines carry the sequence
     std::size_t announced_ = 0;
     std::uint8_t nextSequence_ = 0;
+    std::size_t strays_ = 0;
 };
 
 // One ECU's frames, in arrival order, to one message (the first).

@@ -62,13 +62,16 @@ bool RequestEcho::namesAnotherRequest(const ECUResponse& answer) const {
     return !std::equal(parameter.begin(), parameter.end(), p.begin() + 1);
 }
 
-RequestEcho::Reading RequestEcho::readIn(const ELM327Response& reply) const {
+RequestEcho::Reading RequestEcho::readOf(const ELM327Response& reply, std::size_t ecu) const {
     Reading reading;
-    if (reply.ecus.empty()) return reading;
-    const std::optional<std::string>& ecu = reply.ecus.front().header;
+    const std::optional<std::string>& header = reply.ecus[ecu].header;
     bool whole = false;
+    bool cut = false;
     const auto read = [&](const ECUResponse& message) {
-        if (message.cutShort()) return false;
+        if (message.cutShort()) {
+            cut = true;
+            return false;
+        }
         whole = true;
         if (namesAnotherRequest(message)) return false;
         if (saysPending(message, service)) {
@@ -78,13 +81,38 @@ RequestEcho::Reading RequestEcho::readIn(const ELM327Response& reply) const {
         reading.answer = &message;
         return true;
     };
-    if (read(reply.ecus.front())) return reading;
+    if (read(reply.ecus[ecu])) return reading;
     for (const ECUResponse& message : reply.followUps) {
-        if (message.header == ecu && read(message)) break;
+        if (message.header == header && read(message)) break;
     }
     if (reading.answer) reading.pending = false;
     reading.anotherRequest = whole && !reading.answer && !reading.pending;
+    reading.cutShort = cut && !reading.answer;
     return reading;
+}
+
+RequestEcho::Reading RequestEcho::readIn(const ELM327Response& reply) const {
+    return reply.ecus.empty() ? Reading{} : readOf(reply, 0);
+}
+
+std::vector<RequestEcho::Reading> RequestEcho::readEach(const ELM327Response& reply) const {
+    std::vector<Reading> readings;
+    readings.reserve(reply.ecus.size());
+    for (std::size_t i = 0; i < reply.ecus.size(); ++i) readings.push_back(readOf(reply, i));
+    return readings;
+}
+
+std::vector<const ECUResponse*> RequestEcho::answersIn(const ELM327Response& reply) const {
+    std::vector<const ECUResponse*> answers;
+    for (const Reading& reading : readEach(reply)) {
+        if (reading.answer != nullptr) answers.push_back(reading.answer);
+    }
+    return answers;
+}
+
+bool RequestEcho::brokenIn(const ELM327Response& reply) const {
+    const std::vector<Reading> readings = readEach(reply);
+    return std::any_of(readings.begin(), readings.end(), [](const Reading& r) { return r.cutShort; });
 }
 
 bool RequestEcho::namedExactlyBy(const ELM327Response& reply) const {

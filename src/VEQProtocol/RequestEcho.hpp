@@ -37,15 +37,24 @@ struct RequestEcho {
     // anything that names nothing clearly is not.
     bool namesAnotherRequest(const ECUResponse& answer) const;
 
-    // What the reply's first ECU says to this request, its messages read on their own in the
-    // order they came. Its answer is the first whole message that does not name another request,
-    // past any "response pending" to this service; a message cut short answers nothing.
+    // What one ECU of the reply says to this request, its messages read on their own in the order
+    // they came. Its answer is the first whole message that does not name another request, past
+    // any "response pending" to this service; a message cut short answers nothing.
     struct Reading {
         const ECUResponse* answer = nullptr; // into the reply read
         bool pending = false;        // no answer yet, but a "response pending" to this service came
         bool anotherRequest = false; // no answer nor "response pending": every whole message names another request
+        bool cutShort = false;       // no answer, and a message of it was cut short: it answered, broken
     };
+    // The reply's first ECU.
     Reading readIn(const ELM327Response& reply) const;
+    // Each ECU of the reply, one per header of `ecus` in their order (without headers, one).
+    std::vector<Reading> readEach(const ELM327Response& reply) const;
+    // The answer of each ECU that gave one, in the order of `ecus`.
+    std::vector<const ECUResponse*> answersIn(const ELM327Response& reply) const;
+    // Some ECU of the reply gave no answer but a message cut short: what it said was lost on the
+    // way, and the request is worth asking again.
+    bool brokenIn(const ELM327Response& reply) const;
 
     // True when the reply, with no adapter error, holds this request's answer (readIn()) and it
     // is a positive answer echoing this service and its whole parameter: an answer that can only
@@ -56,6 +65,10 @@ struct RequestEcho {
     bool stillPending(const ELM327Response& reply) const;
 
     bool operator==(const RequestEcho&) const = default;
+
+private:
+    // The ECU of `ecus[ecu]`: its first message and its follow-ups.
+    Reading readOf(const ELM327Response& reply, std::size_t ecu) const;
 };
 
 } // namespace veq

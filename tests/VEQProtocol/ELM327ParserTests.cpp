@@ -30,17 +30,11 @@ TEST(ELM327ParserTests, Replies) {
         {"7E9 04 41 0C 1A F0\r7E8 04 41 0C 1A F8\r7E9 04 41 0D 00 00\r>", F::can11, {{"7E9", {0x41, 0x0C, 0x1A, 0xF0}}, {"7E8", rpm}}},
         {"7E8 10 14 49 02 01 31 47 31\r7E8 21 4A 43 35 34 34 34 52\r7E8 22 37 32 35 32 33 36 37\r\r>", F::can11, {{"7E8", vin20}}},
         {"18DAF110 03 41 0D 32\r18DAF118 03 41 0D 30\r>", F::can29, {{"18DAF110", {0x41, 0x0D, 0x32}}, {"18DAF118", {0x41, 0x0D, 0x30}}}},
-        {"014\r0: 49 02 01 31 47 31\r1: 4A 43 35 34 34 34 52\r>", F::headersOff, {{no, vin13}}, {"014"}},
+        // 20 bytes announced, 13 came: cut short
+        {"014\r0: 49 02 01 31 47 31\r1: 4A 43 35 34 34 34 52\r>", F::headersOff, {{no, vin13, ISOTP::Cut::ended}}, {"014"}},
         // the last numbered line is a whole frame: its padding is no data
         {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r\r>", F::headersOff,
          {{no, {0x43, 0x04, 0x01, 0x43, 0x01, 0x96, 0x02, 0x34, 0x02, 0xCD}}}, {"00A"}},
-        // each count cuts only its own message: what follows it is kept
-        {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r43 01 01 33\r\r>", F::headersOff,
-         {{no, {0x43, 0x04, 0x01, 0x43, 0x01, 0x96, 0x02, 0x34, 0x02, 0xCD, 0x43, 0x01, 0x01, 0x33}}}, {"00A"}},
-        {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r00A\r0: 43 04 01 33 03 00\r1: 01 71 04 20 00 00 00\r\r>",
-         F::headersOff,
-         {{no, {0x43, 0x04, 0x01, 0x43, 0x01, 0x96, 0x02, 0x34, 0x02, 0xCD,
-                0x43, 0x04, 0x01, 0x33, 0x03, 0x00, 0x01, 0x71, 0x04, 0x20}}}, {"00A", "00A"}},
         {"00E\r0:62F187413235\r1:36393030363230\r2:30AAAAAAAAAAAA\r\r>", F::headersOff,
          {{no, {0x62, 0xF1, 0x87, 0x41, 0x32, 0x35, 0x36, 0x39, 0x30, 0x30, 0x36, 0x32, 0x30, 0x30}}}, {"00E"}},
         {"SEARCHING... 41 00 BE 3F A8 13\r>", F::headersOff, {{no, {0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13}}}},
@@ -104,23 +98,72 @@ TEST(ELM327ParserTests, RealAdapterQuirks) {
 }
 
 // An ECU's later messages are follow-ups, each read on its own: a "response pending" then the
-// answer, a message cut short (by its own message sent again) then the whole one.
+// answer, a message cut short (by its own message sent again) then the whole one. A frame that
+// belongs to no message is dropped and named; without headers the line numbers are the sequence.
 TEST(ELM327ParserTests, AnECUsLaterMessagesAreFollowUps) {
     using ISOTP::Cut;
+    using F = FrameFormat;
+    constexpr std::nullopt_t no = std::nullopt;
     const Bytes partNumber{0x62, 0xF1, 0x87, 0x30, 0x43, 0x4B, 0x39, 0x32, 0x37, 0x31, 0x35, 0x38}; // "0CK927158"
-    struct Case { std::string_view input; std::vector<ECUResponse> ecus, followUps; };
+    const Bytes part14{0x62, 0xF1, 0x87, 0x41, 0x32, 0x35, 0x36, 0x39, 0x30, 0x30, 0x36, 0x32, 0x30, 0x30};
+    const Bytes codes1{0x43, 0x04, 0x01, 0x43, 0x01, 0x96, 0x02, 0x34, 0x02, 0xCD};
+    // 7E2's 40 codes: 3 + 160 bytes in numbered lines 0 to F, then 0 to 7 again.
+    constexpr std::size_t udsLength = 0xA3;
+    std::string udsCodes = "0A3\r";
+    Bytes udsBytes;
+    for (std::size_t line = 0, at = 0; at < udsLength; ++line) {
+        udsCodes += std::string(1, "0123456789ABCDEF"[line % 16]) + ":";
+        for (int b = 0; b < (line == 0 ? 6 : 7); ++b, ++at) {
+            const std::uint8_t value = at == 0 ? 0x59 : at < udsLength ? static_cast<std::uint8_t>(at) : 0xAA;
+            udsCodes += {' ', "0123456789ABCDEF"[value >> 4], "0123456789ABCDEF"[value & 0x0F]};
+            if (at < udsLength) udsBytes.push_back(value);
+        }
+        udsCodes += "\r";
+    }
+    std::string udsMissing = udsCodes;
+    const std::size_t lineF = udsMissing.find("\rF:"), line0 = udsMissing.find("\r0:", lineF);
+    udsMissing.erase(line0, udsMissing.find('\r', line0 + 1) - line0); // the line numbered 0 after F lost
+    struct Case {
+        std::string input;
+        std::vector<ECUResponse> ecus, followUps;
+        FrameFormat format = F::can11;
+        Strings strays = {};
+    };
     const Case cases[] = {
         {"7E8037F227800000000\r7E9037E0000000000\r7E80462F19041000000\r\r>",
          {{"7E8", {0x7F, 0x22, 0x78}}, {"7E9", {0x7E, 0x00, 0x00}}}, {{"7E8", {0x62, 0xF1, 0x90, 0x41}}}},
         {"7E9101262F18730434B\r7E921393237313538\r7E9100C62F18730434B\r7E921393237313538\r\r>",
          {{"7E9", partNumber, Cut::interrupted}}, {{"7E9", partNumber}}},
         {"7E9100E62F18730434B\r7E921393237313538\r7E921393237313538\r7E9223030\r\r>",
-         {{"7E9", partNumber, Cut::outOfSequence}}, {}},
+         {{"7E9", partNumber, Cut::outOfSequence}}, {}, F::can11, {"7E9"}},
+        // a stray consecutive frame, then a flow-control frame, before the whole message
+        {"7E92230\r7E9300000\r7E9100C62F18730434B\r7E921393237313538\r\r>", {{"7E9", partNumber}}, {}, F::can11,
+         {"7E9", "7E9"}},
+        // only frames of no message: the ECU answered, broken
+        {"7E92230\r7E80341 0D 20\r\r>", {{"7E9", {}, Cut::stray}, {"7E8", {0x41, 0x0D, 0x20}}}, {}, F::can11, {"7E9"}},
+        {"18DAF1102230\r>", {{"18DAF110", {}, Cut::stray}}, {}, F::can29, {"18DAF110"}},
+        // a single frame one byte short of its length
+        {"7E80762F1953031 32\r\r>", {{"7E8", {0x62, 0xF1, 0x95, 0x30, 0x31, 0x32}, Cut::ended}}, {}},
+        // without headers each count begins a message; what follows a whole one is a message too
+        {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r43 01 01 33\r\r>",
+         {{no, codes1}}, {{no, {0x43, 0x01, 0x01, 0x33}}}, F::headersOff},
+        {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r00A\r0: 43 04 01 33 03 00\r1: 01 71 04 20 00 00 00\r\r>",
+         {{no, codes1}}, {{no, {0x43, 0x04, 0x01, 0x33, 0x03, 0x00, 0x01, 0x71, 0x04, 0x20}}}, F::headersOff},
+        // a numbered line printed twice breaks its message; no later line joins it
+        {"00E\r0:62F187413235\r1:36393030363230\r1:36393030363230\r2:30AAAAAAAAAAAA\r\r>",
+         {{no, Bytes(part14.begin(), part14.begin() + 13), Cut::outOfSequence}}, {}, F::headersOff, {""}},
+        // cut short, then whole: a new count line begins the next message
+        {"00E\r0:62F187413235\r00E\r0:62F187413235\r1:36393030363230\r2:30AAAAAAAAAAAA\r\r>",
+         {{no, Bytes(part14.begin(), part14.begin() + 6), Cut::interrupted}}, {{no, part14}}, F::headersOff},
+        {udsCodes + "\r>", {{no, udsBytes}}, {}, F::headersOff},
+        {udsMissing + "\r>", {{no, Bytes(udsBytes.begin(), udsBytes.begin() + 6 + 15 * 7), Cut::outOfSequence}}, {},
+         F::headersOff, Strings(6, "")},
     };
     for (const Case& c : cases) {
-        const auto r = ELM327Parser::parse(c.input, FrameFormat::can11);
+        const auto r = ELM327Parser::parse(c.input, c.format);
         EXPECT_EQ(r.ecus, c.ecus) << c.input;
         EXPECT_EQ(r.followUps, c.followUps) << c.input;
+        EXPECT_EQ(r.strayFrames, c.strays) << c.input;
     }
 }
 
@@ -169,8 +212,9 @@ TEST(ELM327ParserTests, RobustOnRandomAndMutatedReplies) {
         const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
         const auto r = ELM327Parser::parse(bytes, formats[i % 3]);
         ASSERT_EQ(r.promptTerminated, input.find('>') != std::string::npos);
-        ASSERT_LE(r.text.size() + r.ecus.size(), r.lines.size());
-        for (const auto& ecu : r.ecus) ASSERT_FALSE(ecu.payload.empty());
+        ASSERT_LE(r.text.size(), r.lines.size());
+        ASSERT_LE(r.ecus.size(), r.lines.size());
+        for (const auto& ecu : r.ecus) ASSERT_TRUE(!ecu.payload.empty() || ecu.cutShort());
         ASSERT_TRUE(!r.error || !r.lines.empty());
     }
 }

@@ -38,11 +38,21 @@ std::string cutShortNote(const ECUResponse& message) {
     std::string note = "message de " + message.header.value_or("l'ECU");
     switch (message.cut) {
     case ISOTP::Cut::interrupted: note += " interrompu par une nouvelle première trame"; break;
-    case ISOTP::Cut::outOfSequence: note += " rompu par une trame consécutive hors séquence"; break;
+    case ISOTP::Cut::outOfSequence:
+        // Without headers the adapter's line numbers are the sequence numbers.
+        note += message.header ? " rompu par une trame consécutive hors séquence" : " rompu par une ligne numérotée hors séquence";
+        break;
+    case ISOTP::Cut::stray: note += " fait seulement de trames hors de tout message"; break;
     case ISOTP::Cut::ended:
     case ISOTP::Cut::none: note += " plus court que sa première trame ne l'annonçait"; break;
     }
     return note + " : ce n'est pas une réponse";
+}
+
+// A frame dropped as belonging to no message.
+std::string strayFrameNote(const std::string& header) {
+    if (header.empty()) return "ligne numérotée hors de tout message ignorée";
+    return "trame de " + header + " hors de tout message ignorée";
 }
 
 struct FunctionalRow {
@@ -984,6 +994,9 @@ void ELM327Session::deliverLocked(std::vector<std::uint8_t> reply, std::vector<s
                 for (const ECUResponse& message : *messages) {
                     if (message.cutShort()) notes.push_back(SessionTrace::noteLine(cutShortNote(message)));
                 }
+            }
+            for (const std::string& header : placement.parsed->strayFrames) {
+                notes.push_back(SessionTrace::noteLine(strayFrameNote(header)));
             }
         }
         if (traceEnabled_ && placement.parsed && pairing_.current() && pairing_.current()->responder) {

@@ -306,10 +306,12 @@ public:
     // `ask`, when given, sends each request in place of query().
     using Ask = std::function<ELM327Response(const OBDCommand&)>;
     std::set<std::uint8_t> discoverSupportedPIDs(std::stop_token stop = {}, const Ask& ask = {});
-    // One mode 01 parameter decoded from the first ECU that answered; nothing when no ECU
-    // answered, its echo does not match, the catalogue lacks the parameter or the value is
-    // implausible.
+    // One mode 01 parameter decoded from the first ECU that answered (readingIn()).
     std::optional<PIDReading> read(std::uint8_t pid, std::stop_token stop = {});
+    // The parameter in a reply to it, from its first ECU's answer (RequestEcho::readIn()); nothing
+    // when no ECU answered, its messages were cut short, its echo does not match, the catalogue
+    // lacks the parameter or the value is implausible.
+    static std::optional<PIDReading> readingIn(const ELM327Response& response, std::uint8_t pid);
 
     // Bus monitor mode: prepares the adapter (headers and spaces on, CAN formatting off), then
     // "ATMA". The session keeps the command lock until stopMonitoring(), so no other command can

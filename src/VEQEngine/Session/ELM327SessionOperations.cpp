@@ -76,8 +76,8 @@ std::set<std::uint8_t> ELM327Session::discoverSupportedPIDs(std::stop_token stop
         const OBDCommand request(OBDMode::currentData, base);
         const ELM327Response response = ask ? ask(request) : query(request, stop);
         bool gaveBitmap = false;
-        for (const ECUResponse& ecu : response.ecus) {
-            const std::optional<PIDReading> reading = decode(ecu, base);
+        for (const ECUResponse* ecu : RequestEcho::of(request).answersIn(response)) {
+            const std::optional<PIDReading> reading = decode(*ecu, base);
             if (!reading) continue;
             if (const auto* bitmap = reading->as<PIDReading::SupportBitmap>()) {
                 supported.insert(bitmap->supported.begin(), bitmap->supported.end());
@@ -90,11 +90,15 @@ std::set<std::uint8_t> ELM327Session::discoverSupportedPIDs(std::stop_token stop
     return supported;
 }
 
-std::optional<PIDReading> ELM327Session::read(std::uint8_t pid, std::stop_token stop) {
-    const ELM327Response response = query(OBDCommand(OBDMode::currentData, pid), stop);
+std::optional<PIDReading> ELM327Session::readingIn(const ELM327Response& response, std::uint8_t pid) {
     // Only the first ECU counts: a later one answering correctly does not make up for it.
-    if (response.ecus.empty()) return std::nullopt;
-    return decode(response.ecus.front(), pid);
+    const ECUResponse* answer = RequestEcho::of(OBDCommand(OBDMode::currentData, pid)).readIn(response).answer;
+    if (answer == nullptr) return std::nullopt;
+    return decode(*answer, pid);
+}
+
+std::optional<PIDReading> ELM327Session::read(std::uint8_t pid, std::stop_token stop) {
+    return readingIn(query(OBDCommand(OBDMode::currentData, pid), stop), pid);
 }
 
 std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token stop) {

@@ -137,10 +137,16 @@ ProtocolSweep::Outcome ProtocolSweep::run(ELM327Session& session, bool deep, con
             Attempt attempt{UUID::random(), protocol.number, protocol.name, choice.header, choice.label, false, {}};
             std::set<std::string> responding;
             try {
-                const ELM327Response reply = session.query(addressing, OBDCommand(supportedPIDsRequest), stop);
+                const OBDCommand request(supportedPIDsRequest);
+                ELM327Response reply = session.query(addressing, request, stop);
+                // An answer broken on the way proves nothing either way: asked once more.
+                const RequestEcho echo = RequestEcho::of(request);
+                if (echo.brokenIn(reply)) reply = session.query(addressing, request, stop);
                 attempt.detail = joined(reply.lines);
+                for (const ECUResponse* ecu : echo.answersIn(reply)) {
+                    if (ecu->data(OBDMode::currentData, supportedPIDsRequest)) attempt.succeeded = true;
+                }
                 for (const ECUResponse& ecu : reply.ecus) {
-                    if (ecu.data(OBDMode::currentData, supportedPIDsRequest)) attempt.succeeded = true;
                     if (ecu.header) responding.insert(*ecu.header);
                 }
             } catch (const std::exception&) {

@@ -107,7 +107,8 @@ std::vector<std::uint8_t> UDSClient::request(UDSService service, std::span<const
         // Only other ECUs answered: this one said nothing yet, or its reply was lost.
         if (foreign) throw UDSError::unanswered();
         const std::vector<std::uint8_t>* first = reply.firstPayload();
-        if (first == nullptr || first->empty()) throw UDSError::none();
+        // An ECU whose frames formed no whole message did answer: read below as unanswered.
+        if (first == nullptr || (first->empty() && !reply.ecus.front().cutShort())) throw UDSError::none();
         const RequestEcho::Reading reading = echo.readIn(reply);
         // Read with headers, this ECU's answer to another of its requests, held or late, is no
         // answer to this one: its own reply may have been lost. One that said "response pending"

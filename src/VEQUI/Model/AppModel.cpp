@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 namespace veq {
 
@@ -111,7 +112,20 @@ void AppModel::setSupportedPIDs(std::set<std::uint8_t> pids) {
     assignObservable(this, supportedPIDs_, std::move(pids), &AppModel::supportedPIDsChanged);
 }
 void AppModel::setVin(std::optional<std::string> vin) { assignObservable(this, vin_, std::move(vin), &AppModel::vinChanged); }
-void AppModel::setDtcs(std::vector<DTC> dtcs) { assignObservable(this, dtcs_, std::move(dtcs), &AppModel::dtcsChanged); }
+void AppModel::setDtcs(std::vector<DTC> dtcs) {
+    if (std::exchange(dtcsUnread_, false)) {
+        dtcs_ = std::move(dtcs);
+        Q_EMIT dtcsChanged();
+        return;
+    }
+    assignObservable(this, dtcs_, std::move(dtcs), &AppModel::dtcsChanged);
+}
+void AppModel::setDtcsUnread() {
+    if (dtcsUnread_) return;
+    dtcsUnread_ = true;
+    dtcs_.clear();
+    Q_EMIT dtcsChanged();
+}
 void AppModel::setMonitorStatus(std::optional<MonitorStatus> status) {
     assignObservable(this, monitorStatus_, std::move(status), &AppModel::monitorStatusChanged);
 }

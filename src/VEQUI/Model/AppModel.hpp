@@ -219,6 +219,8 @@ public:
     const std::set<std::uint8_t>& supportedPIDs() const { return supportedPIDs_; }
     const std::optional<std::string>& vin() const { return vin_; }
     const std::vector<DTC>& dtcs() const { return dtcs_; }
+    // The OBD codes could not be read whole: none is shown, and none may be claimed absent.
+    bool dtcsUnread() const { return dtcsUnread_; }
     const std::optional<MonitorStatus>& monitorStatus() const { return monitorStatus_; }
     const std::vector<DiscoveredECU>& ecus() const { return ecus_; }
     // Each scanned ECU's UDS trouble codes under its request header; nothing where unread.
@@ -628,6 +630,7 @@ private:
     void setSupportedPIDs(std::set<std::uint8_t> pids);
     void setVin(std::optional<std::string> vin);
     void setDtcs(std::vector<DTC> dtcs);
+    void setDtcsUnread();
     void setMonitorStatus(std::optional<MonitorStatus> status);
     void setEcus(std::vector<DiscoveredECU> ecus);
     void setUdsDTCs(UDSCodes codes);
@@ -675,6 +678,7 @@ private:
     std::set<std::uint8_t> supportedPIDs_;
     std::optional<std::string> vin_;
     std::vector<DTC> dtcs_;
+    bool dtcsUnread_ = false;
     std::optional<MonitorStatus> monitorStatus_;
     std::vector<DiscoveredECU> ecus_;
     UDSCodes udsDTCs_;

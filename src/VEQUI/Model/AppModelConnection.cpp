@@ -39,15 +39,26 @@ constexpr std::size_t presenceSteps = 2;
 // The silent adapter's message names these two commands.
 static_assert(InitStep::standardSequence[0].command == "ATZ" && InitStep::standardSequence[1].command == "ATE0");
 
+const OBDCommand vehicleProbe(OBDMode::currentData, std::uint8_t{0x00});
+
 // A probe the car passed: no adapter error and at least one ECU that gives its support bitmap.
 // Any other data (a clone's garbled line of hex) is no car answering.
 bool vehicleAnswered(const ELM327Response& reply) {
     if (reply.isError()) return false;
     const PIDDefinition* supportBitmap = PIDCatalog::definition(0x00);
-    return std::any_of(reply.ecus.begin(), reply.ecus.end(), [supportBitmap](const ECUResponse& ecu) {
-        const auto data = ecu.data(OBDMode::currentData, std::uint8_t{0x00});
+    const std::vector<const ECUResponse*> answers = RequestEcho::of(vehicleProbe).answersIn(reply);
+    return std::any_of(answers.begin(), answers.end(), [supportBitmap](const ECUResponse* ecu) {
+        const auto data = ecu->data(OBDMode::currentData, std::uint8_t{0x00});
         return data && supportBitmap->decode(*data).has_value();
     });
+}
+
+// The vehicle probe, asked once more at once when an ECU's answer was broken on the way: such a
+// reply says the car is there, not what it answered.
+ELM327Response probeVehicle(ELM327Session& session, std::stop_token stop) {
+    ELM327Response reply = session.probeVehicle(stop);
+    if (RequestEcho::of(vehicleProbe).brokenIn(reply)) reply = session.probeVehicle(stop);
+    return reply;
 }
 
 // The steps as shown: before the adapter has completed any reply, a silent step proves nothing
@@ -245,10 +256,10 @@ void AppModel::Connection::initialise(std::stop_token stop) {
 bool AppModel::Connection::reachVehicle(std::stop_token stop) {
     toleratingFailure([&] { session_->probeVehicle(stop); });
     toleratingFailure([&] { session_->detectAndApplyProtocolFormat(stop); });
-    if (vehicleAnswered(session_->probeVehicle(stop))) return true;
+    if (vehicleAnswered(probeVehicle(*session_, stop))) return true;
     for (int attempt = 0; attempt < probeOnlyAttempts; ++attempt) {
         pause(timing_.probePause, stop);
-        if (vehicleAnswered(session_->probeVehicle(stop))) return true;
+        if (vehicleAnswered(probeVehicle(*session_, stop))) return true;
     }
     return sweepProtocols(stop);
 }
@@ -267,7 +278,7 @@ bool AppModel::Connection::sweepProtocols(std::stop_token stop) {
     post([outcome](AppModel& model) { model.setLastSweep(outcome); });
 
     if (outcome.succeeded()) {
-        const ELM327Response reply = session_->probeVehicle(stop);
+        const ELM327Response reply = probeVehicle(*session_, stop);
         if (vehicleAnswered(reply)) return true;
         session_->disconnect();
         post([error = reply.error](AppModel& model) {
@@ -303,8 +314,14 @@ void AppModel::Connection::readVehicle(std::stop_token stop) {
         model.identifyVehicle();
     });
 
-    const std::vector<DTC> dtcs = ConnectionReads::readDTCs(*session_, stop);
-    post([dtcs](AppModel& model) { model.setDtcs(dtcs); });
+    const std::optional<std::vector<DTC>> dtcs = ConnectionReads::readDTCs(*session_, stop);
+    post([dtcs](AppModel& model) {
+        if (dtcs) {
+            model.setDtcs(*dtcs);
+        } else {
+            model.setDtcsUnread();
+        }
+    });
 
     const std::optional<MonitorStatus> monitors = ConnectionReads::readMonitors(*session_, fuel, stop);
     post([monitors](AppModel& model) { model.setMonitorStatus(monitors); });

@@ -31,13 +31,26 @@ ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, st
         if (silentOnce && response.isSilence() && session.answersProbe(stop)) response = session.queryAgain(command, stop);
     }
     if (unanswered(response)) throw Error(std::string(ConnectionDiagnosis::identificationSilenceMessage));
+    // An ECU's answer broken on the way is worth one more ask; broken twice, the caller tells it
+    // unread, and a silence then keeps the broken reply: it never fails the connection.
+    if (lostOnTheWay(response, command)) {
+        ELM327Response again = session.queryAgain(command, stop);
+        if (!unanswered(again)) response = std::move(again);
+    }
     return response;
 }
 
+bool lostOnTheWay(const ELM327Response& response, const OBDCommand& command) {
+    if (command.mode == OBDMode::storedDTCs) return DTCResponse::broken(response, command.mode);
+    return RequestEcho::of(command).brokenIn(response);
+}
+
 std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop) {
-    const ELM327Response response = askAnswered(session, OBDCommand(OBDMode::vehicleInfo, vinPID), stop);
-    if (response.ecus.empty()) return std::nullopt;
-    const auto data = response.ecus.front().data(OBDMode::vehicleInfo, vinPID);
+    const OBDCommand command(OBDMode::vehicleInfo, vinPID);
+    const ELM327Response response = askAnswered(session, command, stop);
+    const ECUResponse* answer = RequestEcho::of(command).readIn(response).answer;
+    if (answer == nullptr) return std::nullopt;
+    const auto data = answer->data(OBDMode::vehicleInfo, vinPID);
     if (!data) return std::nullopt;
     return VIN::decode(*data);
 }
@@ -45,7 +58,10 @@ std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop)
 std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token stop) {
     std::optional<PIDReading> reading;
     try {
-        reading = session.read(fuelTypePID, stop);
+        const OBDCommand command(OBDMode::currentData, fuelTypePID);
+        ELM327Response response = session.query(command, stop);
+        if (lostOnTheWay(response, command)) response = session.queryAgain(command, stop);
+        reading = ELM327Session::readingIn(response, fuelTypePID);
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -57,16 +73,21 @@ std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token st
     return std::nullopt;
 }
 
-std::vector<DTC> readDTCs(ELM327Session& session, std::stop_token stop) {
-    const ELM327Response response = askAnswered(session, OBDCommand(OBDMode::storedDTCs, std::nullopt), stop);
+std::optional<std::vector<DTC>> readDTCs(ELM327Session& session, std::stop_token stop) {
+    const OBDCommand command(OBDMode::storedDTCs, std::nullopt);
+    const ELM327Response response = askAnswered(session, command, stop);
+    // A partial list would read as the car's whole: broken twice, the codes are unread.
+    if (lostOnTheWay(response, command)) return std::nullopt;
     return DTCResponse::codes(response, OBDMode::storedDTCs, session.protocolNumber().value_or(""));
 }
 
 std::optional<MonitorStatus> readMonitors(ELM327Session& session, std::optional<FuelType> fuelType,
                                           std::stop_token stop) {
-    const ELM327Response response = askAnswered(session, OBDCommand(OBDMode::currentData, monitorStatusPID), stop);
-    if (response.ecus.empty()) return std::nullopt;
-    const auto data = response.ecus.front().data(OBDMode::currentData, monitorStatusPID);
+    const OBDCommand command(OBDMode::currentData, monitorStatusPID);
+    const ELM327Response response = askAnswered(session, command, stop);
+    const ECUResponse* answer = RequestEcho::of(command).readIn(response).answer;
+    if (answer == nullptr) return std::nullopt;
+    const auto data = answer->data(OBDMode::currentData, monitorStatusPID);
     if (!data) return std::nullopt;
     return MonitorStatus::decode(*data, fuelType);
 }

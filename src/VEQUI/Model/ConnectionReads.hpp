@@ -21,20 +21,28 @@ namespace veq::ConnectionReads {
 
 // The reply to `command`, sent again after a silence or an adapter error other than "NO DATA"; a
 // second one throws veq::Error with ConnectionDiagnosis::identificationSilenceMessage (after two
-// silences, once a probe goes unanswered or a third ask gets nothing).
+// silences, once a probe goes unanswered or a third ask gets nothing). A reply in which an ECU's
+// answer was lost on the way (lostOnTheWay()) is asked once more at once, and the broken reply
+// kept when that ask gets no answer.
 ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop = {});
 
-// Mode 09 PID 02 of the first ECU that answered; nothing when the reply holds no VIN.
+// An ECU answered `command` with messages cut short and no whole answer (for the codes, without
+// headers, any message cut short): what it said is not known.
+bool lostOnTheWay(const ELM327Response& response, const OBDCommand& command);
+
+// Mode 09 PID 02 of the first ECU that answered; nothing when the reply holds no VIN or that ECU's
+// answer was lost on the way.
 std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop = {});
 
-// Mode 01 PID 0x51 through the session's parameter read: the fuel type whose French label is the
-// text read. Never throws: an error, silence or an unknown text give nothing.
+// Mode 01 PID 0x51 of the first ECU that answered (asked once more when its answer was lost on the
+// way): the fuel type whose French label is the text read. Never throws: an error, silence or an
+// unknown text give nothing.
 std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token stop = {});
 
 // Mode 03: the stored codes of every ECU that answered, each once, read as the protocol in force
 // prints them (the count byte of CAN); while it is unknown, an answer under a CAN identifier is
-// read as CAN.
-std::vector<DTC> readDTCs(ELM327Session& session, std::stop_token stop = {});
+// read as CAN. Nothing when an ECU's answer was lost on the way twice: the codes are unread.
+std::optional<std::vector<DTC>> readDTCs(ELM327Session& session, std::stop_token stop = {});
 
 // Mode 01 PID 01 of the first ECU that answered; the fuel type read decides the ignition type.
 std::optional<MonitorStatus> readMonitors(ELM327Session& session, std::optional<FuelType> fuelType,

@@ -86,6 +86,11 @@ TEST(SessionOperationsTest, SupportedParameterDiscovery) {
          {0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0}, 7},
         {"wrong echo", FrameFormat::headersOff, {{"0100", "41 20 FF FF FF FF\r>"}}, {}, 1},
         {"short bitmap", FrameFormat::headersOff, {{"0100", "41 00 FF FF\r>"}}, {}, 1},
+        // a broken ECU gives nothing; the other's whole bitmap counts
+        {"a single frame short of its length beside a whole one", FrameFormat::can11,
+         {{"0100", "7E8 06 41 00 FF FF \r7E9 06 41 00 00 00 00 02 \r\r>"}}, {0x1F}, 1},
+        {"a stray frame before the whole bitmap", FrameFormat::can11,
+         {{"0100", "7E8 21 00 00 \r7E8 06 41 00 80 00 00 00 \r\r>"}}, {0x01}, 1},
     };
     for (const auto& c : cases) {
         SessionRig rig(table(c.replies));
@@ -107,6 +112,10 @@ TEST(SessionOperationsTest, ReadingOneParameter) {
         {0x02, FrameFormat::headersOff, "41 02 01 00\r\r>", std::nullopt},                       // no catalogue row
         {0x0D, FrameFormat::headersOff, "41 0C 1A F8\r\r>", std::nullopt},                       // another echo
         {0x0C, FrameFormat::headersOff, "41 0C 1A\r\r>", std::nullopt},                          // too short
+        {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r\r>", std::nullopt},                    // cut short
+        {0x0C, FrameFormat::can11, "7E8 30 00 00 \r7E8 04 41 0C 1A F8 \r\r>", 1726.0},          // flow control dropped
+        {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r7E8 04 41 0C 1A F8 \r\r>", 1726.0},   // then whole
+        {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r7E9 04 41 0C 1A F8 \r\r>", std::nullopt}, // first ECU only
     };
     for (const auto& c : cases) {
         SessionRig rig(table({{fmt::format("01{:02X}", c.pid), c.reply}}));

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <memory>
 
 using namespace veq;
 using namespace veq::testing;
@@ -13,21 +15,34 @@ using namespace veq::ConnectionReads;
 
 namespace {
 
-// A session on CAN with headers whose adapter answers each listed request with its lines
-// ("NO DATA" otherwise) after the AT commands listed in `setUp`.
+using Turns = std::map<std::string, std::vector<std::string>>;
+
+// A session on CAN with headers whose adapter answers each listed request with its replies in
+// turn, the last one again once they are used up ("NO DATA" for any other), after the AT commands
+// listed in `setUp`.
 struct Adapter {
     SessionRig rig;
 
-    explicit Adapter(std::map<std::string, std::string> answers = {}, std::vector<std::string> setUp = {"ATH1", "ATSP6"})
-        : rig([answers](const std::string& line) {
-              const auto it = answers.find(line);
-              if (it != answers.end()) return std::vector<std::string>{reply(it->second)};
-              return std::vector<std::string>{reply(line.starts_with("AT") ? "OK" : "NO DATA")};
+    explicit Adapter(const std::map<std::string, std::string>& answers = {}, std::vector<std::string> setUp = {"ATH1", "ATSP6"})
+        : Adapter(turnsOf(answers), std::move(setUp)) {}
+    Adapter(Turns turns, std::vector<std::string> setUp)
+        : rig([turns = std::make_shared<Turns>(std::move(turns))](const std::string& line) {
+              const auto it = turns->find(line);
+              if (it == turns->end()) return std::vector<std::string>{reply(line.starts_with("AT") ? "OK" : "NO DATA")};
+              const std::string answer = it->second.front();
+              if (it->second.size() > 1) it->second.erase(it->second.begin());
+              return std::vector<std::string>{reply(answer)};
           }) {
         for (const auto& command : setUp) rig.session->raw(command);
         rig.session->setFormat(FrameFormat::can11);
     }
     ELM327Session& session() { return *rig.session; }
+
+    static Turns turnsOf(const std::map<std::string, std::string>& answers) {
+        Turns turns;
+        for (const auto& [line, answer] : answers) turns[line] = {answer};
+        return turns;
+    }
 };
 
 std::vector<std::string> codesOf(const std::vector<DTC>& dtcs) {
@@ -81,7 +96,7 @@ TEST(ConnectionReadsTests, StoredCodesOfEveryECUReadWithTheCANCountByte) {
         {"7E806430103000171", {"P0300"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(codesOf(readDTCs(Adapter({{"ATDPN", "A6"}, {"03", c.reply}}, {"ATH1", "ATDPN"}).session())), c.codes)
+        EXPECT_EQ(codesOf(readDTCs(Adapter({{"ATDPN", "A6"}, {"03", c.reply}}, {"ATH1", "ATDPN"}).session()).value()), c.codes)
             << c.reply;
     }
 
@@ -100,4 +115,59 @@ TEST(ConnectionReadsTests, MonitorsOfTheFirstResponderWithTheFuelTypeRead) {
     EXPECT_TRUE(status->isCompressionIgnition); // the diesel read decides, not bit 3
 
     EXPECT_EQ(readMonitors(Adapter().session(), std::nullopt), std::nullopt);
+}
+
+// A read whose ECU answer came broken (a frame printed twice or lost, cut short, a single frame
+// short of its length) is asked once more at once and takes the whole answer; broken twice, it is
+// unread, never a partial or wrong value, and never a failure.
+TEST(ConnectionReadsTests, AReadBrokenOnTheWayIsAskedOnceMoreAndNeverReadFromTheBrokenMessage) {
+    // The engine's ten codes in four frames; the first consecutive frame printed twice.
+    const std::string ff = "7E81016430A01410142", cf1 = "7E82101430144014501", cf2 = "7E82246014701480149",
+                      cf3 = "7E823014A";
+    const std::string tenCodes = ff + "\r" + cf1 + "\r" + cf2 + "\r" + cf3;
+    const std::string repeated = ff + "\r" + cf1 + "\r" + cf1 + "\r" + cf2 + "\r" + cf3;
+    const std::string vin = "7E8101449020157444432\r7E82130353030383146\r7E8223132333435360000";
+    const std::string vinCut = "7E8101449020157444432\r7E82130353030383146";
+    const std::string allTen = "P0141 P0142 P0143 P0144 P0145 P0146 P0147 P0148 P0149 P014A";
+    const struct {
+        const char* name;
+        std::string request;
+        std::vector<std::string> replies;
+        std::optional<std::string> read; // what is read, codes joined by spaces; nothing when unread
+        long asks;
+    } cases[] = {
+        {"codes with a frame printed twice", "03", {repeated, tenCodes}, allTen, 2},
+        {"codes missing a frame", "03", {ff + "\r" + cf1 + "\r" + cf3, tenCodes}, allTen, 2},
+        {"codes cut short, then whole in the same reply", "03", {ff + "\r" + cf1 + "\r" + tenCodes}, allTen, 1},
+        {"another ECU's whole codes beside a broken message", "03", {"7E90443010700\r" + repeated}, std::nullopt, 2},
+        {"codes broken twice", "03", {repeated}, std::nullopt, 2},
+        {"the VIN cut short, then whole in the same reply", "0902", {vinCut + "\r" + vin}, "WDD2050081F123456", 1},
+        {"the VIN after a stray consecutive frame", "0902", {"7E8223132\r" + vin}, "WDD2050081F123456", 1},
+        {"the VIN cut short, then whole when asked again", "0902", {vinCut, vin}, "WDD2050081F123456", 2},
+        {"the VIN broken twice", "0902", {vinCut}, std::nullopt, 2},
+        {"the fuel type in a single frame short of its length", "0151", {"7E8044151", "7E8034151 04"}, "Diesel", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Adapter adapter(Turns{{"ATDPN", {"A6"}}, {c.request, c.replies}}, {"ATH1", "ATDPN"});
+        std::optional<std::string> read;
+        if (c.request == "03") {
+            if (const auto codes = readDTCs(adapter.session())) {
+                std::string joined;
+                for (const std::string& code : codesOf(*codes)) joined += (joined.empty() ? "" : " ") + code;
+                read = joined;
+            }
+        } else if (c.request == "0902") {
+            read = readVIN(adapter.session());
+        } else if (const auto fuel = fetchFuelType(adapter.session())) {
+            read = std::string(label(*fuel));
+        }
+        EXPECT_EQ(read, c.read);
+        EXPECT_EQ(std::ranges::count(adapter.rig.transport->lines(), c.request), c.asks);
+    }
+
+    // Monitors: a broken status is no status.
+    Adapter broken(Turns{{"0101", {"7E8074101 82 07 E5"}}}, {"ATH1", "ATSP6"});
+    EXPECT_EQ(readMonitors(broken.session(), FuelType::diesel), std::nullopt);
+    EXPECT_EQ(std::ranges::count(broken.rig.transport->lines(), "0101"), 2);
 }

@@ -26,21 +26,28 @@ DiagnosticView::DiagnosticView(AppModel& model, QWidget* parent)
 
 void DiagnosticView::refresh() {
     const auto count = model_.dtcs().size();
-    if (count == 0) {
+    if (model_.dtcsUnread()) {
+        // Broken on the way: a partial list or "no code" would both be claims the car never made.
+        header_->setSummary(QStringLiteral("Codes non lus"), VEQ::warning());
+        showNote(true);
+    } else if (count == 0) {
         header_->setSummary(QStringLiteral("Aucun code"), VEQ::confirm());
-        showEmptyState();
+        showNote(false);
     } else {
         header_->setSummary(QString::fromStdString(fmt::format("{} code(s)", count)), VEQ::critical());
         showCards();
     }
 }
 
-void DiagnosticView::showEmptyState() {
-    if (content_ && cards_ == nullptr) return;
+void DiagnosticView::showNote(bool unread) {
+    if (content_ && cards_ == nullptr && noteUnread_ == unread) return;
     delete content_;
     cards_ = nullptr;
-    content_ = ListScreen::makeEmptyState("checkmark.seal.fill", 34, VEQ::confirm(),
-                                          QStringLiteral("Aucun code d\u00E9faut confirm\u00E9"));
+    noteUnread_ = unread;
+    content_ = unread ? ListScreen::makeEmptyState("exclamationmark.triangle.fill", 34, VEQ::warning(),
+                                                   QStringLiteral("Codes non lus"))
+                      : ListScreen::makeEmptyState("checkmark.seal.fill", 34, VEQ::confirm(),
+                                                   QStringLiteral("Aucun code d\u00E9faut confirm\u00E9"));
     layout_->addWidget(content_, 1);
 }
 

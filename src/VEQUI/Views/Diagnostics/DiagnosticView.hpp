@@ -10,8 +10,9 @@ class AppModel;
 class HeaderBar;
 
 // The "Diagnostic" section: the trouble codes the model holds, one explained card each, in the
-// model's order (the same code twice gives two cards). Shows only what the model holds: it asks
-// nothing of the car and follows every change of the model's codes.
+// model's order (the same code twice gives two cards), or "Codes non lus" when the codes could not
+// be read whole. Shows only what the model holds: it asks nothing of the car and follows every
+// change of the model's codes.
 class DiagnosticView : public QWidget {
 public:
     explicit DiagnosticView(AppModel& model, QWidget* parent = nullptr);
@@ -21,14 +22,16 @@ protected:
 
 private:
     void refresh();
-    void showEmptyState();
+    // The state shown in place of cards: no code, or codes unread.
+    void showNote(bool unread);
     void showCards();
 
     AppModel& model_;
     HeaderBar* header_;
     QVBoxLayout* layout_;
-    QWidget* content_ = nullptr; // the empty state or the scrolling list
+    QWidget* content_ = nullptr; // the note or the scrolling list
     QVBoxLayout* cards_ = nullptr; // while the list is shown
+    bool noteUnread_ = false;      // while a note is shown: the one of codes unread
 };
 
 } // namespace veq

@@ -82,6 +82,7 @@ ReportContent contentOf(const AppModel& model) {
     content.start = start ? DateTexts::listDate(*start, true) : unknown;
     content.trip = TripFigures::ofCurrentDrive(model.store().trip());
     content.codes = codesOf(model.dtcs());
+    content.codesUnread = model.dtcsUnread();
     content.ecusScanned = !model.ecus().empty();
     content.ecus = ecusOf(model.ecus(), model.udsDTCs());
     content.parameters = ParameterRow::of(model.store(), model.unitSystem());

@@ -55,6 +55,7 @@ struct ReportContent {
     QString start;                      // as "Début" shows it
     std::vector<TripFigures::Figure> trip;
     std::vector<ReportCode> codes;
+    bool codesUnread = false; // the codes could not be read whole: none is listed
     bool ecusScanned = false; // whether a scan ran at all
     std::vector<ReportECU> ecus;
     std::vector<ParameterRow> parameters;
@@ -73,6 +74,8 @@ inline constexpr std::array<const char*, 7> parameterColumnTitles{"Paramètre", 
                                                                   "Moyenne",   "Max",   "Échantillons"};
 // What a section says when it has nothing to list.
 inline constexpr const char* noCodesNote = "Aucun code défaut";
+// In place of the codes when they could not be read whole, in the warning colour.
+inline constexpr const char* codesUnreadNote = "Codes non lus";
 inline constexpr const char* noParametersNote = "Aucun paramètre reçu pour l'instant.";
 // Before any scan, and after one that no ECU answered.
 const char* noECUsNote(bool scanned);

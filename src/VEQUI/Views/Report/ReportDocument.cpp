@@ -31,6 +31,7 @@ const QString documentTitle = QStringLiteral("Rapport de diagnostic");
 
 const QColor ink{0x1d, 0x1d, 0x1f};
 const QColor faint{0x6e, 0x6e, 0x73};
+const QColor caution{0xb2, 0x5f, 0x00}; // the warning colour, dark enough to read on paper
 const QColor rule{0xc7, 0xc7, 0xcc};
 const QColor headerFill{0xee, 0xee, 0xf0};
 
@@ -128,10 +129,10 @@ void addHeading(QTextCursor& cursor, const QString& title) {
     cursor.insertText(title);
 }
 
-void addNote(QTextCursor& cursor, const QString& text) {
+void addNote(QTextCursor& cursor, const QString& text, const QColor& colour = faint) {
     QTextBlockFormat block;
     block.setBottomMargin(pt(6));
-    cursor.insertBlock(block, textFormat(9, faint));
+    cursor.insertBlock(block, textFormat(9, colour));
     cursor.insertText(text);
 }
 
@@ -179,6 +180,7 @@ void addConnection(QTextCursor& cursor, const ReportContent& content) {
 
 void addCodes(QTextCursor& cursor, const ReportContent& content) {
     addHeading(cursor, QStringLiteral("Codes défaut"));
+    if (content.codesUnread) return addNote(cursor, QString::fromUtf8(Report::codesUnreadNote), caution);
     if (content.codes.empty()) return addNote(cursor, QString::fromUtf8(Report::noCodesNote));
     std::vector<std::vector<Cell>> rows;
     for (const ReportCode& code : content.codes) {

@@ -152,6 +152,8 @@ void ReportView::refresh() {
     }
     tiles_->show(content.trip, model_.accent());
 
+    noCodes_->setText(QString::fromUtf8(content.codesUnread ? Report::codesUnreadNote : Report::noCodesNote));
+    setTextColour(noCodes_, content.codesUnread ? VEQ::warning() : VEQ::textSecondary());
     noCodes_->setVisible(content.codes.empty());
     codes_->setVisible(!content.codes.empty());
     codes_->setRows(std::move(content.codes));
