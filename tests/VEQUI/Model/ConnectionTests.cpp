@@ -301,19 +301,25 @@ TEST(ConnectionTests, AReadThatThrowsFailsTheConnectionAndKeepsWhatWasRead) {
 // A read of the identification that gets no reply at all, or only an adapter error other than
 // "NO DATA", is asked once more; a second such reply fails the connection, since codes, a VIN or
 // monitors never read must not read as none. Twice nothing at all is asked a third time when the
-// adapter answers a probe. The fuel type alone goes without.
+// adapter answers a probe. The fuel type alone goes without. An answer broken on the way is asked
+// once more too; broken twice, the codes are unread and the connection goes on.
 TEST(ConnectionTests, AnIdentificationReadLeftUnansweredIsAskedOnceMoreThenFailsTheConnection) {
     const std::string stopped(ConnectionDiagnosis::identificationSilenceMessage);
+    // Ten codes with their first consecutive frame printed twice.
+    const std::string brokenCodes = "7E81016430A01410142\r7E82101430144014501\r7E82101430144014501\r"
+                                    "7E82246014701480149\r7E823014A";
     const struct {
         std::string request;
         std::optional<std::string> word; // the adapter's, or nothing at all
         int times;
         bool live;
         bool probeLost = false;
+        bool unread = false;
     } cases[] = {{"03", {}, 1, true},          {"03", {}, 2, true},          {"0902", {}, 2, true},
                  {"0101", {}, 2, true},        {"0120", {}, 2, true},        {"0151", {}, 2, true},
                  {"03", {}, 3, false},         {"0101", {}, 2, false, true}, {"03", "STOPPED", 2, false},
-                 {"03", "?", 1, true},         {"0902", "BUFFER FULL", 2, false}, {"03", "NO DATA", 1, true}};
+                 {"03", "?", 1, true},         {"0902", "BUFFER FULL", 2, false}, {"03", "NO DATA", 1, true},
+                 {"03", brokenCodes, 1, true}, {"03", brokenCodes, 2, true, false, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.request + " " + c.word.value_or("silent") + " " + std::to_string(c.times) +
                      (c.probeLost ? " probe lost" : ""));
@@ -329,7 +335,8 @@ TEST(ConnectionTests, AnIdentificationReadLeftUnansweredIsAskedOnceMoreThenFails
         EXPECT_EQ(rig.connect(), c.live) << rig->phase().message;
         if (c.live) {
             // The car's two codes, read once asked again; "NO DATA" is an answer: none.
-            EXPECT_EQ(rig->dtcs().size(), c.word == "NO DATA" ? 0u : 2u);
+            EXPECT_EQ(rig->dtcs().size(), c.word == "NO DATA" || c.unread ? 0u : 2u);
+            EXPECT_EQ(rig->dtcsUnread(), c.unread);
             if (!c.word && c.times == 2 && c.request != "0151") {
                 const Lines lines = car.lines();
                 const std::size_t second = indexOf(lines, c.request, indexOf(lines, c.request) + 1);

@@ -77,6 +77,7 @@ struct AppModelTestAccess {
     static void setReadFuelType(AppModel& m, std::optional<FuelType> fuel) { m.setReadFuelType(fuel); }
     static void setEcus(AppModel& m, std::vector<DiscoveredECU> ecus) { m.setEcus(std::move(ecus)); }
     static void setDtcs(AppModel& m, std::vector<DTC> dtcs) { m.setDtcs(std::move(dtcs)); }
+    static void setDtcsUnread(AppModel& m) { m.setDtcsUnread(); }
     // Every ECU listed had its codes read.
     static void setUdsDTCs(AppModel& m, const std::map<std::string, std::vector<UDSDTC>>& codes) {
         AppModel::UDSCodes read;

@@ -157,6 +157,18 @@ TEST(DiagnosticView, CardsFollowTheModelsListItsOrderAndItsEmptying) {
     EXPECT_TRUE(screen.cards().isEmpty());
     EXPECT_TRUE(screen.view.findChildren<QScrollArea*>().isEmpty());
     EXPECT_EQ(textOf(screen.view, "codeCount"), "Aucun code");
+    // Codes unread: no list and no "no code", the ECU map's words in its warning colour.
+    Access::setDtcsUnread(screen.model());
+    settle();
+    shoot(screen.view, QStringLiteral("diagnostic-unread"));
+    EXPECT_TRUE(screen.cards().isEmpty());
+    EXPECT_EQ(textOf(screen.view, "codeCount"), "Codes non lus");
+    EXPECT_EQ(textColor(only<QLabel>(screen.view, QStringLiteral("codeCount"))), VEQ::warning());
+    EXPECT_EQ(textOf(screen.view, "emptyText"), "Codes non lus");
+    Access::setDtcs(screen.model(), {});
+    settle();
+    EXPECT_EQ(textOf(screen.view, "codeCount"), "Aucun code");
+    EXPECT_EQ(textOf(screen.view, "emptyText"), "Aucun code d\u00E9faut confirm\u00E9");
     Access::setDtcs(screen.model(), codes({"P0420"}));
     settle();
     EXPECT_EQ(order(), (std::vector<std::string>{"P0420"}));

@@ -1,5 +1,7 @@
 #include "ScreenFixtures.hpp"
 
+#include "VEQUI/Model/ModelFixtures.hpp"
+#include "VEQUI/Model/VEQTheme.hpp"
 #include "VEQUI/Views/Kit/DateTexts.hpp"
 #include "VEQUI/Views/Capture/CaptureChannelList.hpp"
 #include "VEQUI/Views/Recording/BackgroundWrite.hpp"
@@ -116,6 +118,11 @@ TEST(ReportView, ARowPerParameterInTheUnitsShownAndTheDriveFacts) {
     EXPECT_TRUE(report.table().rows().empty());
     EXPECT_TRUE(only<QLabel>(report, QStringLiteral("noParameters"))->isVisible());
     EXPECT_EQ(report.facts()[1]->component().value.toStdString(), "—"); // no VIN read
+    EXPECT_EQ(only<QLabel>(report, QStringLiteral("noCodes"))->text().toStdString(), "Aucun code défaut");
+    AppModelTestAccess::setDtcsUnread(screen.model());
+    report.refresh();
+    EXPECT_EQ(only<QLabel>(report, QStringLiteral("noCodes"))->text().toStdString(), "Codes non lus");
+    EXPECT_EQ(textColor(only<QLabel>(report, QStringLiteral("noCodes"))), VEQ::warning());
     EXPECT_EQ(report.table().columnTitles(), (QStringList{"Paramètre", "Unité", "Actuelle", "Min", "Moyenne", "Max",
                                                          "Échantillons"}));
 

@@ -125,6 +125,11 @@ TEST(ReportDocument, WhatIsMissingIsSaid) {
     for (const char* note : {"Aucun code défaut", "Aucun calculateur interrogé", "Aucun paramètre reçu pour l'instant."}) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(note))) << note << "\n" << text.toStdString();
     }
+    // Codes that could not be read are never "none".
+    content.codesUnread = true;
+    const QString unread = flatText(ReportDocument::pdf(content));
+    EXPECT_TRUE(unread.contains(QStringLiteral("Codes non lus"))) << unread.toStdString();
+    EXPECT_FALSE(unread.contains(QStringLiteral("Aucun code défaut")));
 }
 
 // A parameter table too long for one page goes on with its header row atop the next, and every
