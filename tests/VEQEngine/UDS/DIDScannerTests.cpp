@@ -253,6 +253,11 @@ TEST(DIDScanner, AnIdentifiersOwnAnswerCountsWhateverLineTookIt) {
          {End::incomplete, 1}, {0xF190, 0xF192}},
         {"a message cut short by its own sent whole", {{"22F191", {"7E8 10 0A 62 F1 91 4A\r" + own}}}, {End::complete, 0},
          {0xF190, 0xF191, 0xF192}},
+        // frames of no message are dropped: the whole answer after them is found; alone they are
+        // a broken answer, asked again and then counted
+        {"a stray consecutive frame before its own", {{"22F191", {"7E8 22 30\r" + own}}}, {End::complete, 0},
+         {0xF190, 0xF191, 0xF192}},
+        {"a stray consecutive frame twice", {{"22F191", {"7E8 22 30", "7E8 22 30"}}}, {End::incomplete, 1}, {0xF190, 0xF192}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

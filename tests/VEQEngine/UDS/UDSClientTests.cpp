@@ -110,6 +110,15 @@ TEST(UDSClient, ARequestToAnECUTakesOnlyItsOwnWholeMessage) {
          {"22F190"}},
         {"a message cut short by its own sent again", false, {"7E8 10 0B 62 F1 90 41 42 43\r7E8 04 62 F1 90 41"}, 1,
          Bytes{0x41}, {"22F190"}},
+        // frames of no message are dropped: the whole one after them is the answer
+        {"a stray consecutive frame, then its own", false, {"7E8 22 30\r7E8 04 62 F1 90 41"}, 1, Bytes{0x41}, {"22F190"}},
+        {"a flow-control frame, then its own", false, {"7E8 30 00 00\r7E8 04 62 F1 90 41"}, 1, Bytes{0x41}, {"22F190"}},
+        {"only frames of no message, then its own", false, {"7E8 22 30", "7E8 04 62 F1 90 41"}, 2, Bytes{0x41},
+         {"22F190", "22F190"}},
+        {"a single frame short of its length", false, {"7E8 05 62 F1 90 41"}, 1, UDSError::unanswered(), {"22F190"}},
+        {"without headers, a numbered line printed twice", false,
+         {"008\r0: 62 F1 90 41 42 43\r0: 62 F1 90 41 42 43\r1: 44 45 AA AA AA AA AA"}, 1, UDSError::unanswered(), {"22F190"},
+         "7E0", FrameFormat::headersOff},
         // its own ECU's answer to another request is no answer: a read is asked again, a write never
         {"its own answer to another identifier alone", false, {"7E8 04 62 F1 91 42"}, 1, UDSError::unanswered(), {"22F190"}},
         {"its own answer to another identifier, then its own", false, {"7E8 04 62 F1 91 42", "7E8 04 62 F1 90 41"}, 2,
