@@ -673,6 +673,18 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     }
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
     pairing.exchangeEnded();
+    // Nor a setting's, which waits on for its "OK": neither is an ECU's message, with or without
+    // a header; the line after it takes its own reply.
+    sent("ATSH7E1");
+    for (const char* notItsOwn : {"7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33", "41 0D 20", "13.1V", "OBDII v1.5"}) {
+        EXPECT_EQ(place(pairing, notItsOwn), Destination::tooMany) << notItsOwn;
+    }
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    sent("ATSP5");
+    EXPECT_EQ(place(pairing, "BUS INIT: ...OK"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
     // Out of step, neither does it settle one.
     sent("010C");
     pairing.exchangeEnded();
@@ -697,7 +709,8 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
 
 // Once a clone refused both probes, the line sent to find the step takes its own answer though an
 // older one was asked alike; that one's answer, should it follow, is a reply too many. A setting
-// takes any answer but "?", which refuses it alone; a probe given up before it stays one too many.
+// takes any answer but "?" it can have given ("?" refuses it alone); a probe given up before it
+// stays one too many.
 TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAnOlderAlikeOneIsTooMany) {
     ReplyPairing pairing;
     const std::string supported = "7E8 06 41 00 BE 3F A8 13";
@@ -766,6 +779,16 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
     EXPECT_TRUE(pairing.inStep());
+    pairing.exchangeEnded();
+
+    // A setting sent past the wait takes no banner or voltage, which no line owed can have given,
+    // nor an ECU's message, an older read's come late: it waits on for its "OK".
+    lostThenFinder({{"0105", false}}, "ATSH7E0");
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "13.1V"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 03 7F 01 12"), Destination::late);
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
 }
 
 // A setting's "OK" that comes in order, no other setting's being awaited, shows every line before
@@ -912,6 +935,21 @@ TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
     pairing.sending(request("ATI", true));
     EXPECT_EQ(place(pairing, "NO DATA"), Destination::late);
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+
+    // A setting after a read to the engine counted lost: the engine's answer to another request is
+    // no reply of the setting's, whose "OK" comes after it; the gearbox's read takes its own.
+    lost(readFrom("1902FF", "7E0"));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+    pairing.sending(request("ATSH7E1"));
+    EXPECT_EQ(place(pairing, "7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    pairing.sending(readFrom("1902FF", "7E1"));
+    EXPECT_EQ(place(pairing, "7E9 03 59 02 FF"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
 }
 
 // Read with headers, an ECU's messages that all name another of its requests answer no later
