@@ -685,6 +685,16 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     EXPECT_EQ(place(pairing, "BUS INIT: ...OK"), Destination::current);
     pairing.exchangeEnded();
     EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
+    // Out of step, a setting owed first settles on no ECU's message: the read after it does.
+    for (const char* command : {"ATSH7E0", "0105"}) {
+        sent(command);
+        pairing.exchangeEnded();
+    }
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "7F 01 12"), Destination::late);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
     // Out of step, neither does it settle one.
     sent("010C");
     pairing.exchangeEnded();
@@ -705,6 +715,21 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     }
     EXPECT_EQ(place(pairing, "7E8 03 41 0C 20"), Destination::late);
     EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::tooMany);
+    pairing.resynchronise();
+
+    // A given-up probe taking its answer ends the wait for the older ones whose earlier lines all
+    // had theirs: once the banner comes, the voltage probe given up before it is no longer
+    // awaited, while the one that took a voltage perhaps the older one's waits for its own.
+    for (const auto& [command, probe] : {std::pair{"010C", false}, {"ATRV", true}, {"ATI", true}}) {
+        sent(command, probe);
+        pairing.exchangeEnded();
+    }
+    sent("ATRV", true);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::current); // perhaps the first ATRV's
+    pairing.exchangeEnded();
+    EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::unowed);
 }
 
 // Once a clone refused both probes, the line sent to find the step takes its own answer though an
@@ -1008,6 +1033,19 @@ TEST(ELM327SessionBusyAdapterTest, AnECUsAnswerToAnotherRequestIsNoLaterLinesAns
     EXPECT_EQ(place(pairing, "7E8 03 7F 22 78\r7E8 06 62 F1 90 41 42 43"), Destination::current);
     EXPECT_EQ(pairing.owedCount(), 1u);
     pairing.resynchronise();
+
+    // "Response pending" is a read's own only when it names the read's service; and only the first
+    // ECU's later messages answer a read to no ECU in particular.
+    pairing.sending(request("0105"));
+    EXPECT_EQ(place(pairing, "7E8 03 7F 19 78"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
+    pairing.sending(request("0105"));
+    EXPECT_EQ(place(pairing, "7E8 03 7F 01 78\r7E9 03 7F 01 78\r7E9 03 41 05 20"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    EXPECT_EQ(place(pairing, "7E8 03 41 05 20"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
 
     // Two reads alike to two ECUs: the later one's answer passes the earlier, never settling it.
     lost(readFrom("22F187", "7E0"));
