@@ -1034,6 +1034,14 @@ TEST(ELM327SessionBusyAdapterTest, AnECUsAnswerToAnotherRequestIsNoLaterLinesAns
     EXPECT_EQ(pairing.owedCount(), 1u);
     pairing.resynchronise();
 
+    // Out of step, the owed line to the request an ECU's message names takes it, late.
+    lost(readFrom("22F187", "7E1"));
+    pairing.sending(readFrom("22F195", "7E1"));
+    EXPECT_EQ(place(pairing, partNumber), Destination::late);
+    EXPECT_EQ(place(pairing, "7E9 05 62 F1 95 31 30"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
+
     // "Response pending" is a read's own only when it names the read's service; and only the first
     // ECU's later messages answer a read to no ECU in particular.
     pairing.sending(request("0105"));
