@@ -730,6 +730,33 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "12.6V"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "12.6V"), Destination::unowed);
+
+    // A late "?" is a given-up "ATI"'s only once the adapter refused it on this link, and never a
+    // given-up reset's: else the line waiting takes it.
+    const auto refusalAfterAGivenUp = [&](const char* givenUp) {
+        sent("010C");
+        pairing.exchangeEnded();
+        sent(givenUp, std::string_view(givenUp) == "ATI");
+        pairing.exchangeEnded();
+        ReplyPairing::Request finder = request("010D");
+        finder.findsStep = true;
+        pairing.sending(finder);
+        EXPECT_EQ(place(pairing, "NO DATA"), Destination::current);
+        pairing.exchangeEnded();
+        sent("010E");
+        const Destination refusal = place(pairing, "?");
+        pairing.exchangeEnded();
+        return refusal;
+    };
+    pairing.resynchronise();
+    EXPECT_EQ(refusalAfterAGivenUp("ATI"), Destination::current);
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "?"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_EQ(refusalAfterAGivenUp("ATI"), Destination::tooMany);
+    EXPECT_EQ(refusalAfterAGivenUp("ATZ"), Destination::current);
+    pairing.resynchronise(); // a new link
+    EXPECT_EQ(refusalAfterAGivenUp("ATI"), Destination::current);
 }
 
 // Once a clone refused both probes, the line sent to find the step takes its own answer though an
