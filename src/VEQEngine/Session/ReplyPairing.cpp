@@ -249,6 +249,12 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             if (!mayHaveGiven(*current_, parsed)) {
                 const auto late = firstThatMayHaveGiven(owed_.begin(), older, read);
                 if (late != older) return settledLate(late);
+                // An ECU's message, never a setting's: an older request's to that ECU, come late.
+                if (current_->isSetting() && holdsECUMessage(*current_, read)) {
+                    const auto owner =
+                        std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.claims(read(o.request)); });
+                    if (owner != older) return settledLate(owner);
+                }
                 if (neverAnswers(*current_, read)) return replyTooMany();
             }
             // Only other ECUs' messages: an older line's to the ECU that sent them, come late; else
@@ -293,10 +299,11 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
         const auto later = firstThatMayHaveGiven(owed_.begin() + 1, last, read);
         if (later != last) return settledLate(later);
     }
-    if (neverAnswers(oldest, read)) return replyTooMany();
     // ECU messages settle only a vehicle request to their ECU, the lines before it then lost;
-    // with none owed, they settle nothing.
-    if (ECUResponder::withHeaders(asOldest) && !oldest.claims(asOldest)) {
+    // with none owed, they settle nothing. A setting takes none, with headers or without.
+    const bool settingGivenECUMessage = oldest.isSetting() && holdsECUMessage(oldest, read);
+    if (neverAnswers(oldest, read) && !settingGivenECUMessage) return replyTooMany();
+    if ((ECUResponder::withHeaders(asOldest) || settingGivenECUMessage) && !oldest.claims(asOldest)) {
         const auto last = currentIsOwed() ? owed_.end() - 1 : owed_.end();
         const auto owner =
             std::find_if(owed_.begin() + 1, last, [&](const Owed& o) { return o.request.claims(read(o.request)); });
@@ -399,9 +406,18 @@ void ReplyPairing::noteRefusal(const ELM327Response& parsed) {
 }
 
 bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) const {
-    if (!request.echo) return false;
+    if (!request.echo && !request.isSetting()) return false;
     const ELM327Response asText = read(probeOf(kProbes[0]));
-    return holdsVoltage(asText) || holdsBanner(asText, bannerMark_);
+    return holdsVoltage(asText) || holdsBanner(asText, bannerMark_) ||
+           (request.isSetting() && holdsECUMessage(request, read));
+}
+
+bool ReplyPairing::holdsECUMessage(const Request& request, const Reader& read) {
+    // Read in the line's format alone, a message without a header may be taken for text, and one
+    // with a header is when read without headers.
+    Request headerless = request;
+    headerless.format = FrameFormat::headersOff;
+    return !read(request).ecus.empty() || !read(headerless).ecus.empty();
 }
 
 bool ReplyPairing::isLostECUsMessage(const Reader& read) {

@@ -51,9 +51,9 @@ namespace veq {
 // An adapter that refuses both probes (or refuses one and loses the other's answer) answered
 // them after every older request, in order: once a reply time-out more has passed, what those
 // were to get has most likely come or never will. The line then sent to find the step
-// (findsStep), a setting as well as a request, takes any answer but "?" as its own ("NO DATA" and
-// "OK" included), and the older ones are lost; a banner or voltage of a probe or reset among them
-// is then one too many. Only what that line cannot give and an older line still owed can (a
+// (findsStep), a setting as well as a request, takes any answer but "?" it can have given as its
+// own ("NO DATA" and "OK" included), and the older ones are lost; a banner or voltage of a probe
+// or reset among them is then one too many. Only what that line cannot give and an older line still owed can (a
 // banner while an "ATZ", "ATWS" or "ATI" is owed, a voltage while an "ATRV" is, an "OK" while a
 // setting is, an older request's exact answer) is the oldest such line's, come late: the lines
 // before it are lost, and the line stays owed. A "STOPPED" ends an older line's work and drops
@@ -70,9 +70,12 @@ namespace veq {
 // (read with headers, another request's answer from its own ECU is no answer, as below); only a
 // reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
 // after the bus monitor) is dropped. A voltage, or a banner the session knows, never answers or
-// settles a vehicle request, in step or not: it is a probe's or a reset's, come late, and one too
-// many unless a line still owed can have given it. A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the
-// session back in step: a reset may print nothing, and monitor lines are no replies.
+// settles a vehicle request or a setting, in step or not: it is a probe's or a reset's, come late,
+// and one too many unless a line still owed can have given it. Nor does an ECU's message, with a
+// header or without, answer or settle a setting, which says only "OK" or the adapter's own words:
+// it is an older request's, come late, or one too many, and the setting stays owed for its "OK".
+// A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the session back in step: a reset may
+// print nothing, and monitor lines are no replies.
 //
 // A reply that only a line counted lost can have given (an "OK" while a setting counted lost may
 // still answer, an exact answer naming a request counted lost) is a reply too many, in step or not,
@@ -234,9 +237,11 @@ private:
     GivenUpProbes::Answer asProbeAnswer(const Reader& read) const;
     // The adapter refused the current line with "?": a probe it refuses on this link.
     void noteRefusal(const ELM327Response& parsed);
-    // A vehicle request is never answered with the adapter's voltage or banner: such a reply is a
-    // probe's or a reset's, come late.
+    // A vehicle request or a setting is never answered with the adapter's voltage or banner: such a
+    // reply is a probe's or a reset's, come late. Nor is a setting with an ECU's message.
     bool neverAnswers(const Request& request, const Reader& read) const;
+    // The reply holds an ECU's message, read with headers or without.
+    static bool holdsECUMessage(const Request& request, const Reader& read);
     // An "OK" or an exact answer that only lines counted lost can have given: counted off.
     bool isLostLinesAnswer(const Reader& read);
     // Only other ECUs' messages for the current line, from the ECU of a line counted lost and of

@@ -673,6 +673,28 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     }
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
     pairing.exchangeEnded();
+    // Nor a setting's, which waits on for its "OK": neither is an ECU's message, with or without
+    // a header; the line after it takes its own reply.
+    sent("ATSH7E1");
+    for (const char* notItsOwn : {"7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33", "41 0D 20", "13.1V", "OBDII v1.5"}) {
+        EXPECT_EQ(place(pairing, notItsOwn), Destination::tooMany) << notItsOwn;
+    }
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    sent("ATSP5");
+    EXPECT_EQ(place(pairing, "BUS INIT: ...OK"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
+    // Out of step, a setting owed first settles on no ECU's message: the read after it does.
+    for (const char* command : {"ATSH7E0", "0105"}) {
+        sent(command);
+        pairing.exchangeEnded();
+    }
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "7F 01 12"), Destination::late);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
     // Out of step, neither does it settle one.
     sent("010C");
     pairing.exchangeEnded();
@@ -693,11 +715,54 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     }
     EXPECT_EQ(place(pairing, "7E8 03 41 0C 20"), Destination::late);
     EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::tooMany);
+    pairing.resynchronise();
+
+    // A given-up probe taking its answer ends the wait for the older ones whose earlier lines all
+    // had theirs: once the banner comes, the voltage probe given up before it is no longer
+    // awaited, while the one that took a voltage perhaps the older one's waits for its own.
+    for (const auto& [command, probe] : {std::pair{"010C", false}, {"ATRV", true}, {"ATI", true}}) {
+        sent(command, probe);
+        pairing.exchangeEnded();
+    }
+    sent("ATRV", true);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::current); // perhaps the first ATRV's
+    pairing.exchangeEnded();
+    EXPECT_EQ(place(pairing, "OBDII v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::unowed);
+
+    // A late "?" is a given-up "ATI"'s only once the adapter refused it on this link, and never a
+    // given-up reset's: else the line waiting takes it.
+    const auto refusalAfterAGivenUp = [&](const char* givenUp) {
+        sent("010C");
+        pairing.exchangeEnded();
+        sent(givenUp, std::string_view(givenUp) == "ATI");
+        pairing.exchangeEnded();
+        ReplyPairing::Request finder = request("010D");
+        finder.findsStep = true;
+        pairing.sending(finder);
+        EXPECT_EQ(place(pairing, "NO DATA"), Destination::current);
+        pairing.exchangeEnded();
+        sent("010E");
+        const Destination refusal = place(pairing, "?");
+        pairing.exchangeEnded();
+        return refusal;
+    };
+    pairing.resynchronise();
+    EXPECT_EQ(refusalAfterAGivenUp("ATI"), Destination::current);
+    sent("ATI", true);
+    EXPECT_EQ(place(pairing, "?"), Destination::current);
+    pairing.exchangeEnded();
+    EXPECT_EQ(refusalAfterAGivenUp("ATI"), Destination::tooMany);
+    EXPECT_EQ(refusalAfterAGivenUp("ATZ"), Destination::current);
+    pairing.resynchronise(); // a new link
+    EXPECT_EQ(refusalAfterAGivenUp("ATI"), Destination::current);
 }
 
 // Once a clone refused both probes, the line sent to find the step takes its own answer though an
 // older one was asked alike; that one's answer, should it follow, is a reply too many. A setting
-// takes any answer but "?", which refuses it alone; a probe given up before it stays one too many.
+// takes any answer but "?" it can have given ("?" refuses it alone); a probe given up before it
+// stays one too many.
 TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAnOlderAlikeOneIsTooMany) {
     ReplyPairing pairing;
     const std::string supported = "7E8 06 41 00 BE 3F A8 13";
@@ -766,6 +831,16 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
     EXPECT_TRUE(pairing.inStep());
+    pairing.exchangeEnded();
+
+    // A setting sent past the wait takes no banner or voltage, which no line owed can have given,
+    // nor an ECU's message, an older read's come late: it waits on for its "OK".
+    lostThenFinder({{"0105", false}}, "ATSH7E0");
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "13.1V"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "7E8 03 7F 01 12"), Destination::late);
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
 }
 
 // A setting's "OK" that comes in order, no other setting's being awaited, shows every line before
@@ -912,6 +987,21 @@ TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
     pairing.sending(request("ATI", true));
     EXPECT_EQ(place(pairing, "NO DATA"), Destination::late);
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+
+    // A setting after a read to the engine counted lost: the engine's answer to another request is
+    // no reply of the setting's, whose "OK" comes after it; the gearbox's read takes its own.
+    lost(readFrom("1902FF", "7E0"));
+    pairing.sending(request("ATI", true));
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
+    pairing.exchangeEnded();
+    pairing.sending(request("ATSH7E1"));
+    EXPECT_EQ(place(pairing, "7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    pairing.sending(readFrom("1902FF", "7E1"));
+    EXPECT_EQ(place(pairing, "7E9 03 59 02 FF"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
 }
 
 // Read with headers, an ECU's messages that all name another of its requests answer no later
@@ -970,6 +1060,27 @@ TEST(ELM327SessionBusyAdapterTest, AnECUsAnswerToAnotherRequestIsNoLaterLinesAns
     EXPECT_EQ(place(pairing, "7E8 03 7F 22 78\r7E8 06 62 F1 90 41 42 43"), Destination::current);
     EXPECT_EQ(pairing.owedCount(), 1u);
     pairing.resynchronise();
+
+    // Out of step, the owed line to the request an ECU's message names takes it, late.
+    lost(readFrom("22F187", "7E1"));
+    pairing.sending(readFrom("22F195", "7E1"));
+    EXPECT_EQ(place(pairing, partNumber), Destination::late);
+    EXPECT_EQ(place(pairing, "7E9 05 62 F1 95 31 30"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
+
+    // "Response pending" is a read's own only when it names the read's service; and only the first
+    // ECU's later messages answer a read to no ECU in particular.
+    pairing.sending(request("0105"));
+    EXPECT_EQ(place(pairing, "7E8 03 7F 19 78"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
+    pairing.sending(request("0105"));
+    EXPECT_EQ(place(pairing, "7E8 03 7F 01 78\r7E9 03 7F 01 78\r7E9 03 41 05 20"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 1u);
+    EXPECT_EQ(place(pairing, "7E8 03 41 05 20"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 0u);
+    pairing.exchangeEnded();
 
     // Two reads alike to two ECUs: the later one's answer passes the earlier, never settling it.
     lost(readFrom("22F187", "7E0"));
