@@ -841,6 +841,26 @@ TEST(ELM327SessionBusyAdapterTest, TheRequestThatFindsTheStepTakesItsAnswerAndAn
     EXPECT_EQ(place(pairing, "7E8 03 7F 01 12"), Destination::late);
     EXPECT_EQ(place(pairing, "OK"), Destination::current);
     EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
+
+    // A clone refusing both probes after a header held, the header sent again to find the step:
+    // a late banner is no line's, the "?" after it refuses the header sent again, the "OK" is the
+    // held header's, and the read after them takes its own answer.
+    pairing.resynchronise();
+    pairing.sending(request("ATSH7DF"));
+    pairing.exchangeEnded(); // held
+    for (const char* probe : {"ATI", "ATRV"}) {
+        pairing.sending(request(probe, true));
+        EXPECT_EQ(place(pairing, "?"), Destination::current) << probe;
+        pairing.exchangeEnded();
+    }
+    lostThenFinder({}, "ATSH7DF");
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "?"), Destination::current);
+    EXPECT_EQ(place(pairing, "OK"), Destination::late);
+    pairing.exchangeEnded();
+    pairing.sending(request("010C"));
+    EXPECT_EQ(place(pairing, "7E8 03 41 0C 20"), Destination::current);
+    EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0);
 }
 
 // A setting's "OK" that comes in order, no other setting's being awaited, shows every line before

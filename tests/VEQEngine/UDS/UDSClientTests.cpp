@@ -199,6 +199,19 @@ TEST(UDSClient, PendingAnswersAreWaitedOutEightTimesAtMost) {
     ScriptedAdapter silent(chunksFor22F190({reply("7F 22 78")}), {.responseTimeout = 20ms});
     UDSClient client(silent.session());
     EXPECT_EQ(attempt([&] { return client.readDataByIdentifier(0xF190); }), Result(UDSError::none()));
+
+    // Its ECU then answers only other requests for the whole wait: no answer, and the request,
+    // heard, is not asked again.
+    Lines others{reply("7E8 03 7F 22 78")};
+    for (int i = 0; i < 15; ++i) others.push_back(reply(i % 2 ? "7E8 04 62 F1 91 42" : "7E8 03 7F 19 31"));
+    ScriptedAdapter busy(chunksFor22F190(others), {.responseTimeout = 20ms});
+    busy.session().setFormat(FrameFormat::can11);
+    UDSClient engine(busy.session());
+    engine.target("7E0");
+    EXPECT_EQ(attempt([&] { return engine.readDataByIdentifier(0xF190); }), Result(UDSError::none()));
+    Lines sent;
+    std::ranges::copy_if(busy.lines(), std::back_inserter(sent), [](const auto& l) { return !l.starts_with("ATSH"); });
+    EXPECT_EQ(sent, Lines{"22F190"});
 }
 
 // An ECU's "response pending" and its answer printed before one prompt, as a fast ECU does:
