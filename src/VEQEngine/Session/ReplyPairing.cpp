@@ -190,6 +190,8 @@ void ReplyPairing::exchangeEnded() {
 }
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
+    // Heard once, an "OK" shows the adapter answers its settings so (a garbled one never does).
+    if (!speaksOK_) speaksOK_ = saysOK(read(probeOf(kProbes[0])));
     const GivenUpProbes::Answer asProbes = asProbeAnswer(read);
     if (isGivenUpProbesAnswer(asProbes, read)) {
         Placement placement = replyTooMany();
@@ -250,7 +252,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
                 const auto late = firstThatMayHaveGiven(owed_.begin(), older, read);
                 if (late != older) return settledLate(late);
                 // An ECU's message, never a setting's: an older request's to that ECU, come late.
-                if (current_->isSetting() && holdsECUMessage(*current_, read)) {
+                if (takesNoECUMessage(*current_) && holdsECUMessage(*current_, read)) {
                     const auto owner =
                         std::find_if(owed_.begin(), older, [&](const Owed& o) { return o.request.claims(read(o.request)); });
                     if (owner != older) return settledLate(owner);
@@ -301,7 +303,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     }
     // ECU messages settle only a vehicle request to their ECU, the lines before it then lost;
     // with none owed, they settle nothing. A setting takes none, with headers or without.
-    const bool settingGivenECUMessage = oldest.isSetting() && holdsECUMessage(oldest, read);
+    const bool settingGivenECUMessage = takesNoECUMessage(oldest) && holdsECUMessage(oldest, read);
     if (neverAnswers(oldest, read) && !settingGivenECUMessage) return replyTooMany();
     if ((ECUResponder::withHeaders(asOldest) || settingGivenECUMessage) && !oldest.claims(asOldest)) {
         const auto last = currentIsOwed() ? owed_.end() - 1 : owed_.end();
@@ -409,7 +411,7 @@ bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) cons
     if (!request.echo && !request.isSetting()) return false;
     const ELM327Response asText = read(probeOf(kProbes[0]));
     return holdsVoltage(asText) || holdsBanner(asText, bannerMark_) ||
-           (request.isSetting() && holdsECUMessage(request, read));
+           (takesNoECUMessage(request) && holdsECUMessage(request, read));
 }
 
 bool ReplyPairing::holdsECUMessage(const Request& request, const Reader& read) {
@@ -502,6 +504,7 @@ void ReplyPairing::resynchronise(std::optional<Request> completed) {
     // A new link or the monitor's start: no probe's answer is to come any more. A reset may have
     // gone unanswered, so the answers of probes before it may still come.
     if (!lastCompleted_) {
+        speaksOK_ = false;
         givenUp_.newLink();
         lostSettings_ = 0;
         lostRequests_.clear();

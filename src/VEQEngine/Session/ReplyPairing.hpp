@@ -74,6 +74,8 @@ namespace veq {
 // and one too many unless a line still owed can have given it. Nor does an ECU's message, with a
 // header or without, answer or settle a setting, which says only "OK" or the adapter's own words:
 // it is an older request's, come late, or one too many, and the setting stays owed for its "OK".
+// That holds once the adapter was heard saying "OK" on the link: one printing hex to everything
+// would otherwise cost every setting a whole wait.
 // A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the session back in step: a reset may
 // print nothing, and monitor lines are no replies.
 //
@@ -242,6 +244,10 @@ private:
     bool neverAnswers(const Request& request, const Reader& read) const;
     // The reply holds an ECU's message, read with headers or without.
     static bool holdsECUMessage(const Request& request, const Reader& read);
+    // A setting of an adapter heard saying "OK" on this link: an ECU's message is never its
+    // reply. One that never said it (a garbled adapter printing hex to everything) gets its wrong
+    // answer at once rather than a wait for an "OK" that never comes.
+    bool takesNoECUMessage(const Request& request) const { return speaksOK_ && request.isSetting(); }
     // An "OK" or an exact answer that only lines counted lost can have given: counted off.
     bool isLostLinesAnswer(const Reader& read);
     // Only other ECUs' messages for the current line, from the ECU of a line counted lost and of
@@ -279,6 +285,7 @@ private:
     std::optional<Request> lastCompleted_;
     bool stoppedExpected_ = false; // the monitor's interruption may still print "STOPPED"
     std::string bannerMark_;       // empty: "ELM327"
+    bool speaksOK_ = false;        // an "OK" came on this link
     GivenUpProbes givenUp_; // their answers still to come
     std::uint64_t answeredThrough_ = 0; // every line up to this one has had a reply or was passed
     // Lines counted lost whose "OK" or exact answer may still come.

@@ -674,7 +674,14 @@ TEST(ELM327SessionBusyAdapterTest, AnswersOfProbesAndResetsGivenUpAreNeverAnothe
     EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::current);
     pairing.exchangeEnded();
     // Nor a setting's, which waits on for its "OK": neither is an ECU's message, with or without
-    // a header; the line after it takes its own reply.
+    // a header; the line after it takes its own reply. Until the adapter was heard saying "OK",
+    // hex is a setting's own wrong answer, as a garbled adapter prints it to everything.
+    sent("ATSH7E1");
+    EXPECT_EQ(place(pairing, "41 0D 20"), Destination::current);
+    pairing.exchangeEnded();
+    sent("ATE0");
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
     sent("ATSH7E1");
     for (const char* notItsOwn : {"7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33", "41 0D 20", "13.1V", "OBDII v1.5"}) {
         EXPECT_EQ(place(pairing, notItsOwn), Destination::tooMany) << notItsOwn;
@@ -1011,6 +1018,9 @@ TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
 
     // A setting after a read to the engine counted lost: the engine's answer to another request is
     // no reply of the setting's, whose "OK" comes after it; the gearbox's read takes its own.
+    pairing.sending(request("ATE0"));
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
     lost(readFrom("1902FF", "7E0"));
     pairing.sending(request("ATI", true));
     EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::current);
