@@ -98,7 +98,8 @@ public:
         }
         if (count_ >= inline_.size()) overflow_.emplace_back();
         Group& g = at(count_++);
-        g.reassembler = ISOTP::Reassembler(framing_);
+        // A line too short to carry a header is no CAN frame as printed with headers.
+        g.reassembler = ISOTP::Reassembler(key.empty() ? ISOTP::Framing::firstFrameDecides : framing_);
         std::copy(key.begin(), key.end(), g.key.begin());
         g.keyLength = key.size();
         return g;
