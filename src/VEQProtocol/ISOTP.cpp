@@ -25,9 +25,8 @@ bool beginsMessage(std::span<const std::uint8_t> frame) {
 void Reassembler::add(std::span<const std::uint8_t> frame) {
     switch (mode_) {
     case Mode::none:
-        if (framing_ == Framing::controlBytes && !frame.empty() && !beginsMessage(frame) &&
-            (nibble(frame) == kFirst || nibble(frame) == kConsecutive || nibble(frame) == kFlowControl)) {
-            ++strays_; // no message is under way for it
+        if (framing_ == Framing::controlBytes && !frame.empty() && !beginsMessage(frame) && nibble(frame) <= kFlowControl) {
+            ++strays_; // a control byte, but no message under way for it
         } else if (frame.empty() || (nibble(frame) == kFirst && frame.size() < 2)) {
             mode_ = Mode::unreadable; // nothing can be read from what follows
         } else if (beginsMessage(frame)) {
@@ -35,7 +34,6 @@ void Reassembler::add(std::span<const std::uint8_t> frame) {
             begin(frame);
         } else {
             mode_ = Mode::raw;
-            if (open_) close(Cut::interrupted);
             messages_.push_back(Message{{frame.begin(), frame.end()}});
             joining_ = true;
         }
