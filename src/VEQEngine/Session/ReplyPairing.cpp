@@ -304,7 +304,7 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     // ECU messages settle only a vehicle request to their ECU, the lines before it then lost;
     // with none owed, they settle nothing. A setting takes none, with headers or without.
     const bool settingGivenECUMessage = takesNoECUMessage(oldest) && holdsECUMessage(oldest, read);
-    if (neverAnswers(oldest, read) && !settingGivenECUMessage) return replyTooMany();
+    if (!settingGivenECUMessage && neverAnswers(oldest, read)) return replyTooMany();
     if ((ECUResponder::withHeaders(asOldest) || settingGivenECUMessage) && !oldest.claims(asOldest)) {
         const auto last = currentIsOwed() ? owed_.end() - 1 : owed_.end();
         const auto owner =

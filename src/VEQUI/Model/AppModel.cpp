@@ -10,7 +10,6 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
-#include <utility>
 
 namespace veq {
 
@@ -112,19 +111,15 @@ void AppModel::setSupportedPIDs(std::set<std::uint8_t> pids) {
     assignObservable(this, supportedPIDs_, std::move(pids), &AppModel::supportedPIDsChanged);
 }
 void AppModel::setVin(std::optional<std::string> vin) { assignObservable(this, vin_, std::move(vin), &AppModel::vinChanged); }
+const std::vector<DTC>& AppModel::dtcs() const {
+    static const std::vector<DTC> none;
+    return dtcs_ ? *dtcs_ : none;
+}
 void AppModel::setDtcs(std::vector<DTC> dtcs) {
-    if (std::exchange(dtcsUnread_, false)) {
-        dtcs_ = std::move(dtcs);
-        Q_EMIT dtcsChanged();
-        return;
-    }
-    assignObservable(this, dtcs_, std::move(dtcs), &AppModel::dtcsChanged);
+    assignObservable(this, dtcs_, std::optional(std::move(dtcs)), &AppModel::dtcsChanged);
 }
 void AppModel::setDtcsUnread() {
-    if (dtcsUnread_) return;
-    dtcsUnread_ = true;
-    dtcs_.clear();
-    Q_EMIT dtcsChanged();
+    assignObservable(this, dtcs_, std::optional<std::vector<DTC>>(), &AppModel::dtcsChanged);
 }
 void AppModel::setMonitorStatus(std::optional<MonitorStatus> status) {
     assignObservable(this, monitorStatus_, std::move(status), &AppModel::monitorStatusChanged);

@@ -218,9 +218,9 @@ public:
     const std::vector<InitStep>& initSteps() const { return initSteps_; }
     const std::set<std::uint8_t>& supportedPIDs() const { return supportedPIDs_; }
     const std::optional<std::string>& vin() const { return vin_; }
-    const std::vector<DTC>& dtcs() const { return dtcs_; }
+    const std::vector<DTC>& dtcs() const; // none while unread
     // The OBD codes could not be read whole: none is shown, and none may be claimed absent.
-    bool dtcsUnread() const { return dtcsUnread_; }
+    bool dtcsUnread() const { return !dtcs_; }
     const std::optional<MonitorStatus>& monitorStatus() const { return monitorStatus_; }
     const std::vector<DiscoveredECU>& ecus() const { return ecus_; }
     // Each scanned ECU's UDS trouble codes under its request header; nothing where unread.
@@ -677,8 +677,7 @@ private:
     std::vector<InitStep> initSteps_;
     std::set<std::uint8_t> supportedPIDs_;
     std::optional<std::string> vin_;
-    std::vector<DTC> dtcs_;
-    bool dtcsUnread_ = false;
+    std::optional<std::vector<DTC>> dtcs_ = std::vector<DTC>{}; // nothing: unread
     std::optional<MonitorStatus> monitorStatus_;
     std::vector<DiscoveredECU> ecus_;
     UDSCodes udsDTCs_;

@@ -434,7 +434,7 @@ void AppModel::goLive(const std::shared_ptr<ELM327Session>& session) {
         // The codes were read before: in the record from the start, a crash keeps them.
         SessionCatalog::Update opening;
         opening.channelCount = static_cast<std::int64_t>(store_->recordedChannelCount());
-        opening.dtcCount = static_cast<std::int64_t>(dtcs_.size());
+        opening.dtcCount = static_cast<std::int64_t>(dtcs().size());
         saveSession(*currentSession_, opening);
         refreshSessions();
     }

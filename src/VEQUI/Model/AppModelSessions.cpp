@@ -35,7 +35,7 @@ void AppModel::syncCurrentSession() {
         changes.fuelLiters = trip.fuelLiters;
         changes.zeroToHundredSec = trip.zeroToHundredSec;
     }
-    changes.dtcCount = static_cast<std::int64_t>(dtcs_.size());
+    changes.dtcCount = static_cast<std::int64_t>(dtcs().size());
     saveSession(*currentSession_, changes);
     refreshSessions();
 }
@@ -47,7 +47,7 @@ void AppModel::syncCurrentSession() {
 void AppModel::recordDriveFigures() {
     if (!currentSession_) return;
     SessionCatalog::Update changes;
-    if (const auto codes = static_cast<std::int64_t>(dtcs_.size()); codes != currentSession_->dtcCount) {
+    if (const auto codes = static_cast<std::int64_t>(dtcs().size()); codes != currentSession_->dtcCount) {
         changes.dtcCount = codes;
     }
     if (const auto& best = store_->writtenZeroToHundredSec(); best && best != currentSession_->zeroToHundredSec) {

@@ -14,6 +14,13 @@
 
 namespace veq {
 
+namespace {
+
+// The ECU map's words for codes that could not be read.
+const QString codesUnread = QStringLiteral("Codes non lus");
+
+} // namespace
+
 DiagnosticView::DiagnosticView(AppModel& model, QWidget* parent)
     : QWidget(parent), model_(model),
       header_(new HeaderBar(QStringLiteral("Diagnostic"), QStringLiteral("codeCount"))),
@@ -28,7 +35,7 @@ void DiagnosticView::refresh() {
     const auto count = model_.dtcs().size();
     if (model_.dtcsUnread()) {
         // Broken on the way: a partial list or "no code" would both be claims the car never made.
-        header_->setSummary(QStringLiteral("Codes non lus"), VEQ::warning());
+        header_->setSummary(codesUnread, VEQ::warning());
         showNote(true);
     } else if (count == 0) {
         header_->setSummary(QStringLiteral("Aucun code"), VEQ::confirm());
@@ -44,8 +51,7 @@ void DiagnosticView::showNote(bool unread) {
     delete content_;
     cards_ = nullptr;
     noteUnread_ = unread;
-    content_ = unread ? ListScreen::makeEmptyState("exclamationmark.triangle.fill", 34, VEQ::warning(),
-                                                   QStringLiteral("Codes non lus"))
+    content_ = unread ? ListScreen::makeEmptyState("exclamationmark.triangle.fill", 34, VEQ::warning(), codesUnread)
                       : ListScreen::makeEmptyState("checkmark.seal.fill", 34, VEQ::confirm(),
                                                    QStringLiteral("Aucun code d\u00E9faut confirm\u00E9"));
     layout_->addWidget(content_, 1);
