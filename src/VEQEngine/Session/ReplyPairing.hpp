@@ -45,7 +45,8 @@ namespace veq {
 // A "?" is never the late answer of a well-formed request. It is a given-up probe's when that
 // probe can still have given it (an "ATI" or "ATRV" passed after an older line asked alike, or one
 // this adapter refused on this link), in step or not, and the current line waits on for its own.
-// Else out of step it refuses the line just sent (Placement::refused), which is then owed
+// Out of step it is the oldest owed line's when that line is a probe this adapter refused on this
+// link, as the adapter answers in order. Else it refuses the line just sent (Placement::refused), which is then owed
 // nothing, and the older requests stay owed. Only a request asked again behind nothing but its
 // own first ask reads it as the first ask's refusal.
 //
@@ -72,11 +73,13 @@ namespace veq {
 // reply too many (a second answer to the request before, a banner after a reset, "STOPPED"
 // after the bus monitor) is dropped. A voltage, or a banner the session knows, never answers or
 // settles a vehicle request or a setting, in step or not: it is a probe's or a reset's, come late,
-// and one too many unless a line still owed can have given it. Nor does an ECU's message, with a
-// header or without, answer or settle a setting, which says only "OK" or the adapter's own words:
-// it is an older request's, come late, or one too many, and the setting stays owed for its "OK".
-// That holds once the adapter was heard saying "OK" on the link: one printing hex to everything
-// would otherwise cost every setting a whole wait.
+// and one too many unless a line still owed can have given it. Nor does an ECU's message, however
+// it is printed, answer or settle a setting, which says only "OK" or the adapter's own words, or a
+// probe, which says only its banner, its voltage or "?": it is an older request's, come late, or
+// one too many, and the line stays owed for its own reply. That holds once the adapter was heard
+// saying "OK" on the link (behind an echo too): one printing hex to everything would otherwise cost
+// every such line a whole wait. A probe never takes an "OK" either: a setting's, late, or one too
+// many.
 // A reset ("ATZ", "ATWS", "ATD") and the bus monitor put the session back in step: a reset may
 // print nothing, and monitor lines are no replies.
 //
