@@ -89,7 +89,7 @@ TEST(RequestEcho, TheFirstECUThatAnsweredTheRequestDecides) {
         // a negative answer, or a broken one, is the first ECU's word: the next one's is not read
         {"010C", "7E8 03 7F 01 12\r7E9 04 41 0C 1A F8", FrameFormat::can11, "7F 01 12", false},
         {"010C", "7E8 04 41 0C FF\r7E9 04 41 0C 1A F8", FrameFormat::can11, "", true},
-        {"010C", "7E8 04 41 0D FF\r7E8 04 41 0D 20\r7E9 04 41 0C 1A F8", FrameFormat::can11, "", true},
+        {"010C", "7E8 04 41 0D FF\r7E8 03 41 0D 20\r7E9 04 41 0C 1A F8", FrameFormat::can11, "", true},
     };
     for (const auto& c : cases) {
         const ELM327Response reply = ELM327Parser::parse(std::string_view(c.reply), c.format);

@@ -156,6 +156,8 @@ TEST(ConnectionReadsTests, AReadBrokenOnTheWayIsAskedOnceMoreAndNeverReadFromThe
         {"codes of an ECU whole in the first reply only", "03",
          {tenCodes + "\r7E9064302070001\r7EA0443010200", tenCodes + "\r7E906430207000171"},
          allTen + " P0700 P0171 P0200", 2},
+        {"codes of an ECU whole in both replies: the later ones", "03",
+         {"7E80443010300\r7E9064302070001", "7E80443010171\r7E906430207000171"}, "P0171 P0700", 2},
         {"codes of an ECU broken, then absent", "03", {tenCodes + "\r7E9064302070001", tenCodes}, std::nullopt, 2},
         {"the VIN broken, then no reply at all", "0902", {vinCut, ""}, std::nullopt, 2},
         {"the VIN cut short, then whole in the same reply", "0902", {vinCut + "\r" + vin}, "WDD2050081F123456", 1},
