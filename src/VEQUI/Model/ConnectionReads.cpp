@@ -47,7 +47,8 @@ std::optional<std::vector<DTC>> codesOfEither(const ELM327Response& first, const
     std::vector<std::string> headers;
     for (const ELM327Response* reply : {&first, &later}) {
         for (const ECUResponse& m : reply->ecus) {
-            if (m.header && std::find(headers.begin(), headers.end(), *m.header) == headers.end()) headers.push_back(*m.header);
+            if (!m.header || std::find(headers.begin(), headers.end(), *m.header) != headers.end()) continue;
+            headers.push_back(*m.header);
         }
     }
     std::vector<DTC> out;

@@ -76,7 +76,8 @@ struct Rig {
         ++reads;
         if (const auto it = scripts.find(pid); it != scripts.end() && answer == value)
             answer = it->second[std::min(turns[pid]++, it->second.size() - 1)];
-        if (answer == broken) return {"00A\r0: 41 " + line.substr(2) + " 40 40 40 40\r\r>"}; // 10 bytes announced, 6 came
+        // Ten bytes announced, six came.
+        if (answer == broken) return {"00A\r0: 41 " + line.substr(2) + " 40 40 40 40\r\r>"};
         return {answer == value ? "41 " + line.substr(2) + " 40 40 40 40\r\r>" : "NO DATA\r\r>"};
     }, {.responseTimeout = 1h}};
     RecordingSink sink;
