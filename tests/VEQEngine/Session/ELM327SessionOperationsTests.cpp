@@ -9,8 +9,12 @@
 #include <fmt/format.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <map>
+
+#include <unistd.h>
 
 namespace veq {
 namespace {
@@ -28,6 +32,37 @@ ScriptedTransport::Responder table(std::map<std::string, std::string> replies) {
         return it == replies.end() ? Lines{} : Lines{it->second};
     };
 }
+
+// The session's trace turned on and standard error sent to a file while it lives.
+class TraceCapture {
+public:
+    TraceCapture() : file_(std::tmpfile()), saved_(::dup(2)) {
+        ::setenv("VEQ_TRACE", "", 1);
+        std::fflush(stderr);
+        ::dup2(::fileno(file_), 2);
+    }
+    ~TraceCapture() {
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+        std::fclose(file_);
+        ::unsetenv("VEQ_TRACE");
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    std::string text() const {
+        std::string out;
+        char buffer[4096];
+        for (ssize_t n; (n = ::pread(::fileno(file_), buffer, sizeof buffer, static_cast<off_t>(out.size()))) > 0;)
+            out.append(buffer, static_cast<std::size_t>(n));
+        return out;
+    }
+
+private:
+    std::FILE* file_;
+    int saved_;
+};
 
 TEST(SessionOperationsTest, InitialisationRunsTheStandardSequence) {
     SessionRig rig(table({{"ATZ", "ATZ\rELM327 v1.5\r\r>"}, {"ATE0", "?\r\r>"}, {"ATL0", "OK\r\r>"},
@@ -147,6 +182,24 @@ TEST(SessionOperationsTest, ReadingOneParameter) {
     EXPECT_EQ(speed ? speed->scalar() : std::nullopt, 42.0);
     EXPECT_EQ(slow.transport->lines(), (Lines{"010C", "010D"}));
     EXPECT_EQ(slow.session->owedReplyCount(), 0u);
+}
+
+// A message cut short is noted with what cut it: a single frame short of its length as such.
+TEST(SessionOperationsTest, ABrokenAnswerIsNotedWithWhatBrokeIt) {
+    const struct {
+        const char* reply;
+        const char* note;
+    } cases[] = {
+        {"7E8 05 41 0C 1A F8 \r\r>", "message de 7E8 en une trame unique plus courte que la longueur qu'elle annonce"},
+        {"7E8 10 14 41 0C 1A F8 00 00 \r\r>", "message de 7E8 plus court que sa première trame ne l'annonçait"},
+    };
+    for (const auto& c : cases) {
+        TraceCapture trace;
+        SessionRig rig(table({{"010C", c.reply}}));
+        rig.session->setFormat(FrameFormat::can11);
+        rig.session->read(0x0C);
+        EXPECT_TRUE(eventually([&] { return trace.text().find(c.note) != std::string::npos; })) << trace.text();
+    }
 }
 
 // Answers AT commands "OK" (ATI with its name), stays silent on "ATMA" and answers the
