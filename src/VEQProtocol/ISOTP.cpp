@@ -111,7 +111,7 @@ void Reassembler::begin(std::span<const std::uint8_t> frame) {
         const std::size_t length = frame[0] & 0x0F;
         const std::size_t carried = std::min<std::size_t>(length, frame.size() - 1);
         messages_.push_back(Message{{frame.begin() + 1, frame.begin() + 1 + static_cast<std::ptrdiff_t>(carried)}});
-        if (carried < length) messages_.back().cut = Cut::ended;
+        if (carried < length) messages_.back().cut = Cut::shortFrame;
         return;
     }
     if (frame.size() < 2) return; // a first frame without its length begins nothing readable

@@ -10,6 +10,7 @@ namespace veq::ISOTP {
 enum class Cut : std::uint8_t {
     none,          // whole
     ended,         // the frames stopped coming
+    shortFrame,    // a single frame held fewer bytes than its length nibble announced
     interrupted,   // a new first or single frame of its ECU began another message
     outOfSequence, // a consecutive frame (a numbered line) carried the wrong sequence number
     stray,         // only frames that belong to no message came: none began

@@ -67,13 +67,17 @@ RequestEcho::Reading RequestEcho::readOf(const ELM327Response& reply, std::size_
     const std::optional<std::string>& header = reply.ecus[ecu].header;
     bool whole = false;
     bool cut = false;
+    bool ownWord = false; // a whole message named this request: pending or its answer
     const auto read = [&](const ECUResponse& message) {
         if (message.cutShort()) {
             cut = true;
+            // After a "response pending", the answer came, broken: nothing is left to wait for.
+            reading.pending = false;
             return false;
         }
         whole = true;
         if (namesAnotherRequest(message)) return false;
+        ownWord = true;
         if (saysPending(message, service)) {
             reading.pending = true;
             return false;
@@ -86,13 +90,21 @@ RequestEcho::Reading RequestEcho::readOf(const ELM327Response& reply, std::size_
         if (message.header == header && read(message)) break;
     }
     if (reading.answer) reading.pending = false;
-    reading.anotherRequest = whole && !reading.answer && !reading.pending;
+    reading.anotherRequest = whole && !ownWord;
     reading.cutShort = cut && !reading.answer;
     return reading;
 }
 
 RequestEcho::Reading RequestEcho::readIn(const ELM327Response& reply) const {
-    return reply.ecus.empty() ? Reading{} : readOf(reply, 0);
+    // An ECU whose whole messages all answer other requests (a slow ECU's late answer, printed
+    // first) said nothing to this one: the next ECU's answer counts. Any other first ECU decides.
+    Reading first;
+    for (std::size_t i = 0; i < reply.ecus.size(); ++i) {
+        const Reading reading = readOf(reply, i);
+        if (i == 0) first = reading;
+        if (!reading.anotherRequest || reading.cutShort) return reading;
+    }
+    return first;
 }
 
 std::vector<RequestEcho::Reading> RequestEcho::readEach(const ELM327Response& reply) const {

@@ -39,14 +39,16 @@ struct RequestEcho {
 
     // What one ECU of the reply says to this request, its messages read on their own in the order
     // they came. Its answer is the first whole message that does not name another request, past
-    // any "response pending" to this service; a message cut short answers nothing.
+    // any "response pending" to this service; a message cut short answers nothing, and one after
+    // a "response pending" ends the wait: the answer came, broken.
     struct Reading {
         const ECUResponse* answer = nullptr; // into the reply read
         bool pending = false;        // no answer yet, but a "response pending" to this service came
-        bool anotherRequest = false; // no answer nor "response pending": every whole message names another request
+        bool anotherRequest = false; // every whole message names another request
         bool cutShort = false;       // no answer, and a message of it was cut short: it answered, broken
     };
-    // The reply's first ECU.
+    // The reply's first ECU that answered this request: one whose whole messages all name another
+    // request (and none was cut short) is passed over. When every ECU is, the first one.
     Reading readIn(const ELM327Response& reply) const;
     // Each ECU of the reply, one per header of `ecus` in their order (without headers, one).
     std::vector<Reading> readEach(const ELM327Response& reply) const;
@@ -60,8 +62,8 @@ struct RequestEcho {
     // is a positive answer echoing this service and its whole parameter: an answer that can only
     // be this request's.
     bool namedExactlyBy(const ELM327Response& reply) const;
-    // True when the reply's first ECU said "response pending" (7F xx 78) to this request and has
-    // not answered it yet: its answer is still to come.
+    // True when the reply's ECU read by readIn() said "response pending" (7F xx 78) to this
+    // request and has not answered it yet: its answer is still to come.
     bool stillPending(const ELM327Response& reply) const;
 
     bool operator==(const RequestEcho&) const = default;

@@ -143,7 +143,7 @@ TEST(ELM327ParserTests, AnECUsLaterMessagesAreFollowUps) {
         {"7E92230\r7E80341 0D 20\r\r>", {{"7E9", {}, Cut::stray}, {"7E8", {0x41, 0x0D, 0x20}}}, {}, F::can11, {"7E9"}},
         {"18DAF1102230\r>", {{"18DAF110", {}, Cut::stray}}, {}, F::can29, {"18DAF110"}},
         // a single frame one byte short of its length
-        {"7E80762F1953031 32\r\r>", {{"7E8", {0x62, 0xF1, 0x95, 0x30, 0x31, 0x32}, Cut::ended}}, {}},
+        {"7E80762F1953031 32\r\r>", {{"7E8", {0x62, 0xF1, 0x95, 0x30, 0x31, 0x32}, Cut::shortFrame}}, {}},
         // without headers each count begins a message; what follows a whole one is a message too
         {"00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r43 01 01 33\r\r>",
          {{no, codes1}}, {{no, {0x43, 0x01, 0x01, 0x33}}}, F::headersOff},

@@ -1,5 +1,6 @@
 #include "VEQProtocol/ELM327Parser.hpp"
 #include "VEQProtocol/RequestEcho.hpp"
+#include "VEQSupport/Text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,8 @@ TEST(RequestEcho, OnlyAnExactPositiveAnswerNamesARequestAndAPendingOneIsNotAnAns
         {"7E8 10 09 62 F1 90 41\r7E8 05 62 F1 90 41 42", true, false, false}, // cut short, then whole
         {"7E8 10 09 62 F1 90 41\r7E8 04 62 F1 91 41", false, false, true},
         {"7E8 10 09 62 F1 90 41", false, false, false},
+        // "response pending", then the answer broken: nothing is left to wait for
+        {"7E8 03 7F 22 78\r7E8 10 09 62 F1 90 41\r7E8 22 30", false, false, false},
         {"NO DATA", false, false, false},
     };
     for (const auto& c : cases) {
@@ -66,6 +69,33 @@ TEST(RequestEcho, OnlyAnExactPositiveAnswerNamesARequestAndAPendingOneIsNotAnAns
         EXPECT_EQ(read.namedExactlyBy(reply), c.named) << c.reply;
         EXPECT_EQ(read.stillPending(reply), c.pending) << c.reply;
         EXPECT_EQ(read.readIn(reply).anotherRequest, c.another) << c.reply;
+    }
+}
+
+// Of several ECUs, the first that answered the request decides: one whose whole messages all
+// answer other requests (a slow ECU's late answer printed first) is passed over, any other is not.
+TEST(RequestEcho, TheFirstECUThatAnsweredTheRequestDecides) {
+    const struct {
+        const char* request;
+        const char* reply;
+        FrameFormat format;
+        const char* answer; // the answer's payload, empty for none
+        bool cutShort;
+    } cases[] = {
+        {"010D", "7E9 04 41 0C 10 00\r7E8 03 41 0D 2A", FrameFormat::can11, "41 0D 2A", false},
+        {"010D", "7E9 04 41 0C 10 00\r7EA 03 41 0C 10\r7E8 03 41 0D 2A", FrameFormat::can11, "41 0D 2A", false},
+        {"010D", "18DAF119 04 41 0C 10 00\r18DAF110 03 41 0D 2A", FrameFormat::can29, "41 0D 2A", false},
+        {"010D", "7E9 04 41 0C 10 00", FrameFormat::can11, "", false},
+        // a negative answer, or a broken one, is the first ECU's word: the next one's is not read
+        {"010C", "7E8 03 7F 01 12\r7E9 04 41 0C 1A F8", FrameFormat::can11, "7F 01 12", false},
+        {"010C", "7E8 04 41 0C FF\r7E9 04 41 0C 1A F8", FrameFormat::can11, "", true},
+        {"010C", "7E8 04 41 0D FF\r7E8 03 41 0D 20\r7E9 04 41 0C 1A F8", FrameFormat::can11, "", true},
+    };
+    for (const auto& c : cases) {
+        const ELM327Response reply = ELM327Parser::parse(std::string_view(c.reply), c.format);
+        const RequestEcho::Reading reading = RequestEcho::ofRequestText(c.request)->readIn(reply);
+        EXPECT_EQ(reading.answer ? text::hexUpper(reading.answer->payload, " ") : "", c.answer) << c.reply;
+        EXPECT_EQ(reading.cutShort, c.cutShort) << c.reply;
     }
 }
 

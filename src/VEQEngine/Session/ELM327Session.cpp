@@ -43,6 +43,7 @@ std::string cutShortNote(const ECUResponse& message) {
         note += message.header ? " rompu par une trame consécutive hors séquence" : " rompu par une ligne numérotée hors séquence";
         break;
     case ISOTP::Cut::stray: note += " fait seulement de trames hors de tout message"; break;
+    case ISOTP::Cut::shortFrame: note += " en une trame unique plus courte que la longueur qu'elle annonce"; break;
     case ISOTP::Cut::ended:
     case ISOTP::Cut::none: note += " plus court que sa première trame ne l'annonçait"; break;
     }

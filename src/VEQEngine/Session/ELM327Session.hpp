@@ -308,10 +308,19 @@ public:
     std::set<std::uint8_t> discoverSupportedPIDs(std::stop_token stop = {}, const Ask& ask = {});
     // One mode 01 parameter decoded from the first ECU that answered (readingIn()).
     std::optional<PIDReading> read(std::uint8_t pid, std::stop_token stop = {});
-    // The parameter in a reply to it, from its first ECU's answer (RequestEcho::readIn()); nothing
-    // when no ECU answered, its messages were cut short, its echo does not match, the catalogue
-    // lacks the parameter or the value is implausible.
+    // The parameter in a reply to it, from the answer of its first ECU that answered it
+    // (RequestEcho::readIn()); nothing when no ECU answered, its messages were cut short, its
+    // echo does not match, the catalogue lacks the parameter or the value is implausible.
     static std::optional<PIDReading> readingIn(const ELM327Response& response, std::uint8_t pid);
+    // A read as the polling weighs it: its value, or, with none, whether the ECU that decides
+    // answered but its message broke on the way (cut short, out of sequence, interrupted, stray
+    // frames only): no word of the car on the parameter.
+    struct PolledRead {
+        std::optional<PIDReading> reading;
+        bool broken = false;
+    };
+    static PolledRead polledIn(const ELM327Response& response, std::uint8_t pid);
+    PolledRead readPolled(std::uint8_t pid, std::stop_token stop = {});
 
     // Bus monitor mode: prepares the adapter (headers and spaces on, CAN formatting off), then
     // "ATMA". The session keeps the command lock until stopMonitoring(), so no other command can

@@ -91,14 +91,22 @@ std::set<std::uint8_t> ELM327Session::discoverSupportedPIDs(std::stop_token stop
 }
 
 std::optional<PIDReading> ELM327Session::readingIn(const ELM327Response& response, std::uint8_t pid) {
-    // Only the first ECU counts: a later one answering correctly does not make up for it.
-    const ECUResponse* answer = RequestEcho::of(OBDCommand(OBDMode::currentData, pid)).readIn(response).answer;
-    if (answer == nullptr) return std::nullopt;
-    return decode(*answer, pid);
+    return polledIn(response, pid).reading;
+}
+
+ELM327Session::PolledRead ELM327Session::polledIn(const ELM327Response& response, std::uint8_t pid) {
+    // The first ECU that answered decides: a later one answering correctly does not make up for it.
+    const RequestEcho::Reading reading = RequestEcho::of(OBDCommand(OBDMode::currentData, pid)).readIn(response);
+    if (reading.answer == nullptr) return PolledRead{std::nullopt, reading.cutShort && !response.isError()};
+    return PolledRead{decode(*reading.answer, pid), false};
 }
 
 std::optional<PIDReading> ELM327Session::read(std::uint8_t pid, std::stop_token stop) {
-    return readingIn(query(OBDCommand(OBDMode::currentData, pid), stop), pid);
+    return readPolled(pid, stop).reading;
+}
+
+ELM327Session::PolledRead ELM327Session::readPolled(std::uint8_t pid, std::stop_token stop) {
+    return polledIn(query(OBDCommand(OBDMode::currentData, pid), stop), pid);
 }
 
 std::shared_ptr<MonitorStream> ELM327Session::startMonitoring(std::stop_token stop) {

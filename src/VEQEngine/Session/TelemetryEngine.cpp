@@ -180,8 +180,11 @@ void TelemetryEngine::pollInTurn(const std::vector<std::uint8_t>& list, std::siz
 
 void TelemetryEngine::poll(std::uint8_t pid, std::stop_token token) {
     std::optional<PIDReading> reading;
+    bool broken = false;
     try {
-        reading = session_.read(pid, token);
+        ELM327Session::PolledRead read = session_.readPolled(pid, token);
+        reading = std::move(read.reading);
+        broken = read.broken;
     } catch (const ExchangeCancelled&) {
         if (token.stop_requested()) return; // the loop is ending; not the parameter's fault
     } catch (const TransportError& e) {
@@ -197,14 +200,17 @@ void TelemetryEngine::poll(std::uint8_t pid, std::stop_token token) {
         // parameter's: it counts only if another read succeeded since this one's previous read,
         // so a silence adds at most one counted failure and drops nothing.
         ReadRecord& record = reads_[pid];
-        if (successes_ > record.successesSeen && ++record.failures >= failureThreshold) dropLocked(pid);
+        // A broken reply says nothing of the parameter, unless it always breaks.
+        record.broken = broken ? record.broken + 1 : 0;
+        const bool forgiven = record.broken > 0 && record.broken <= brokenInARowForgiven;
+        if (!forgiven && successes_ > record.successesSeen && ++record.failures >= failureThreshold) dropLocked(pid);
         record.successesSeen = successes_;
         return;
     }
     TelemetrySample sample{pid, std::move(*reading), {}};
     {
         std::lock_guard lock(mutex_);
-        reads_[pid] = ReadRecord{0, ++successes_};
+        reads_[pid] = ReadRecord{0, 0, ++successes_};
         const Clock::time_point now = timing_.now();
         requestTimestamps_.push_back(now);
         pruneRequestsLocked(now);

@@ -23,7 +23,9 @@ namespace veq {
 // cycle; one secondary and one other parameter are read per cycle in turn. A parameter that
 // fails four times in a row while the others answer leaves every list; while every read fails
 // (a silent adapter, a car that answers "NO DATA" for a moment) nothing is dropped, so values
-// flow again as soon as the car answers.
+// flow again as soon as the car answers. A reply whose ECU answered but whose message broke on the
+// way is no failure, the next poll asks again, until `brokenInARowForgiven` such replies came in a
+// row: each later one counts, so that a parameter whose answer always breaks is dropped all the same.
 //
 // run() blocks the thread that calls it; stop(), pause(), resume() and configure() may be called
 // from any thread (the sink's calls included) and take effect between the loop's steps.
@@ -48,6 +50,7 @@ public:
     static constexpr std::array<std::uint8_t, 14> nonPolledPIDs{0x00, 0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0,
                                                                 0x01, 0x41, 0x03, 0x12, 0x13, 0x1C, 0x51};
     static constexpr int failureThreshold = 4;
+    static constexpr int brokenInARowForgiven = 15;
 
     // Both must outlive the engine.
     TelemetryEngine(ELM327Session& session, TelemetrySink& sink);
@@ -105,6 +108,7 @@ private:
     std::uint64_t pauseEpoch_ = 0; // see TelemetrySample::pauseEpoch
     struct ReadRecord {
         int failures = 0;               // counted failures in a row
+        int broken = 0;                 // broken replies in a row
         std::uint64_t successesSeen = 0; // successes_ after the parameter's last read
     };
     std::map<std::uint8_t, ReadRecord> reads_;

@@ -39,7 +39,9 @@ namespace veq {
 // later one (RequestEcho::readIn()). A reply holding only other ECUs' messages, only messages
 // shorter than their first frame announced, or only the ECU's answers to other requests (held or
 // late) is no answer: the request ends unanswered, so that a read may be asked again, and a write,
-// a key or a session change fails. In a "response pending" wait, such messages are passed over.
+// a key or a session change fails. In a "response pending" wait, such messages are passed over;
+// a message of the ECU cut short after its "response pending" is its answer, broken on the way: no
+// further reply is waited for, and the request ends unanswered.
 // Without headers, or with no ECU known, a reply naming another request is a wrong answer.
 //
 // Failures: UDSError for what the ECU or the adapter answered; the session's errors (transport,

@@ -41,7 +41,10 @@ std::optional<FuelType> fetchFuelType(ELM327Session& session, std::stop_token st
 
 // Mode 03: the stored codes of every ECU that answered, each once, read as the protocol in force
 // prints them (the count byte of CAN); while it is unknown, an answer under a CAN identifier is
-// read as CAN. Nothing when an ECU's answer was lost on the way twice: the codes are unread.
+// read as CAN. Asked once more after an answer lost on the way: with headers, each ECU's whole
+// answer from either reply counts (the later one when both are whole), and the codes are unread
+// when an ECU's answer never came whole; without headers, they are unread when the second reply
+// is broken too.
 std::optional<std::vector<DTC>> readDTCs(ELM327Session& session, std::stop_token stop = {});
 
 // Mode 01 PID 01 of the first ECU that answered; the fuel type read decides the ignition type.

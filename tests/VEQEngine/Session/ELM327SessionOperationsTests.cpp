@@ -9,8 +9,12 @@
 #include <fmt/format.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <map>
+
+#include <unistd.h>
 
 namespace veq {
 namespace {
@@ -28,6 +32,37 @@ ScriptedTransport::Responder table(std::map<std::string, std::string> replies) {
         return it == replies.end() ? Lines{} : Lines{it->second};
     };
 }
+
+// The session's trace turned on and standard error sent to a file while it lives.
+class TraceCapture {
+public:
+    TraceCapture() : file_(std::tmpfile()), saved_(::dup(2)) {
+        ::setenv("VEQ_TRACE", "", 1);
+        std::fflush(stderr);
+        ::dup2(::fileno(file_), 2);
+    }
+    ~TraceCapture() {
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+        std::fclose(file_);
+        ::unsetenv("VEQ_TRACE");
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    std::string text() const {
+        std::string out;
+        char buffer[4096];
+        for (ssize_t n; (n = ::pread(::fileno(file_), buffer, sizeof buffer, static_cast<off_t>(out.size()))) > 0;)
+            out.append(buffer, static_cast<std::size_t>(n));
+        return out;
+    }
+
+private:
+    std::FILE* file_;
+    int saved_;
+};
 
 TEST(SessionOperationsTest, InitialisationRunsTheStandardSequence) {
     SessionRig rig(table({{"ATZ", "ATZ\rELM327 v1.5\r\r>"}, {"ATE0", "?\r\r>"}, {"ATL0", "OK\r\r>"},
@@ -86,6 +121,8 @@ TEST(SessionOperationsTest, SupportedParameterDiscovery) {
          {0x20, 0x40, 0x60, 0x80, 0xA0, 0xC0}, 7},
         {"wrong echo", FrameFormat::headersOff, {{"0100", "41 20 FF FF FF FF\r>"}}, {}, 1},
         {"short bitmap", FrameFormat::headersOff, {{"0100", "41 00 FF FF\r>"}}, {}, 1},
+        {"a single frame one byte short, its bitmap whole", FrameFormat::can11,
+         {{"0100", "7E8 07 41 00 FF FF FF FE \r7E9 06 41 00 00 00 00 02 \r\r>"}}, {0x1F}, 1},
         // a broken ECU gives nothing; the other's whole bitmap counts
         {"a single frame short of its length beside a whole one", FrameFormat::can11,
          {{"0100", "7E8 06 41 00 FF FF \r7E9 06 41 00 00 00 00 02 \r\r>"}}, {0x1F}, 1},
@@ -100,28 +137,68 @@ TEST(SessionOperationsTest, SupportedParameterDiscovery) {
     }
 }
 
+// The first ECU that answered the read decides; one that only answered another request is passed
+// over. A reply whose deciding ECU answered broken is told apart, to be asked again.
 TEST(SessionOperationsTest, ReadingOneParameter) {
     const struct {
         std::uint8_t pid;
         FrameFormat format;
         std::string reply;
         std::optional<double> value;
+        bool broken = false;
     } cases[] = {
         {0x0C, FrameFormat::can11, "7E8 04 41 0C 1A F8 \r\r>", 1726.0},
         {0x0C, FrameFormat::can11, "7E8 03 7F 01 12 \r7E9 04 41 0C 1A F8 \r\r>", std::nullopt}, // first ECU only
         {0x02, FrameFormat::headersOff, "41 02 01 00\r\r>", std::nullopt},                       // no catalogue row
         {0x0D, FrameFormat::headersOff, "41 0C 1A F8\r\r>", std::nullopt},                       // another echo
         {0x0C, FrameFormat::headersOff, "41 0C 1A\r\r>", std::nullopt},                          // too short
-        {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r\r>", std::nullopt},                    // cut short
+        {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r\r>", std::nullopt, true},              // cut short
         {0x0C, FrameFormat::can11, "7E8 30 00 00 \r7E8 04 41 0C 1A F8 \r\r>", 1726.0},          // flow control dropped
         {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r7E8 04 41 0C 1A F8 \r\r>", 1726.0},   // then whole
-        {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r7E9 04 41 0C 1A F8 \r\r>", std::nullopt}, // first ECU only
+        // the first ECU answered, broken: the second one's answer is not read
+        {0x0C, FrameFormat::can11, "7E8 05 41 0C 1A F8 \r7E9 04 41 0C 1A F8 \r\r>", std::nullopt, true},
+        {0x0C, FrameFormat::can11, "7E8 21 00 00 \r\r>", std::nullopt, true},                    // stray frames only
+        {0x0C, FrameFormat::can11, "NO DATA\r\r>", std::nullopt},
+        // another ECU's late answer to another read, printed first
+        {0x0D, FrameFormat::can11, "7E9 04 41 0C 10 00 \r7E8 03 41 0D 2A \r\r>", 42.0},
+        {0x0D, FrameFormat::can11, "7E9 04 41 0C 10 00 \r7EA 03 41 0C 10 \r7E8 03 41 0D 2A \r\r>", 42.0},
     };
     for (const auto& c : cases) {
         SessionRig rig(table({{fmt::format("01{:02X}", c.pid), c.reply}}));
         rig.session->setFormat(c.format);
-        const auto reading = rig.session->read(c.pid);
-        EXPECT_EQ(reading ? reading->scalar() : std::nullopt, c.value) << c.reply;
+        const auto read = rig.session->readPolled(c.pid);
+        EXPECT_EQ(read.reading ? read.reading->scalar() : std::nullopt, c.value) << c.reply;
+        EXPECT_EQ(read.broken, c.broken) << c.reply;
+    }
+
+    // In step, a reply holding the read's own answer is its own, though the ECU printed first
+    // answers the read before: taken at once, no probe and no wait.
+    SessionRig slow(table({{"010C", "7E8 04 41 0C 1A F8 \r\r>"},
+                           {"010D", "7E9 04 41 0C 10 00 \r7E8 03 41 0D 2A \r\r>"}}),
+                    {.responseTimeout = 5s});
+    slow.session->setFormat(FrameFormat::can11);
+    EXPECT_EQ(slow.session->read(0x0C)->scalar(), 1726.0);
+    const auto speed = slow.session->read(0x0D);
+    EXPECT_EQ(speed ? speed->scalar() : std::nullopt, 42.0);
+    EXPECT_EQ(slow.transport->lines(), (Lines{"010C", "010D"}));
+    EXPECT_EQ(slow.session->owedReplyCount(), 0u);
+}
+
+// A message cut short is noted with what cut it: a single frame short of its length as such.
+TEST(SessionOperationsTest, ABrokenAnswerIsNotedWithWhatBrokeIt) {
+    const struct {
+        const char* reply;
+        const char* note;
+    } cases[] = {
+        {"7E8 05 41 0C 1A F8 \r\r>", "message de 7E8 en une trame unique plus courte que la longueur qu'elle annonce"},
+        {"7E8 10 14 41 0C 1A F8 00 00 \r\r>", "message de 7E8 plus court que sa première trame ne l'annonçait"},
+    };
+    for (const auto& c : cases) {
+        TraceCapture trace;
+        SessionRig rig(table({{"010C", c.reply}}));
+        rig.session->setFormat(FrameFormat::can11);
+        rig.session->read(0x0C);
+        EXPECT_TRUE(eventually([&] { return trace.text().find(c.note) != std::string::npos; })) << trace.text();
     }
 }
 

@@ -58,11 +58,13 @@ private:
 // Which reads the car answers, a read named by its place among all reads (from 0).
 using Answers = std::function<bool(std::uint8_t pid, std::size_t read)>;
 
-// A car answering mode 01 without headers. A scripted parameter takes its answers in turn
-// (true: a value, false: NO DATA) and then keeps the last; the others always answer, unless
-// `answers` says otherwise.
+// What a scripted parameter is answered: a value, "NO DATA", or its message cut short on the way.
+enum Reply { noData, value, broken };
+
+// A car answering mode 01 without headers. A scripted parameter takes its answers in turn and
+// then keeps the last; the others always answer, unless `answers` says otherwise.
 struct Rig {
-    std::map<std::uint8_t, std::vector<bool>> scripts;
+    std::map<std::uint8_t, std::vector<Reply>> scripts;
     std::map<std::uint8_t, std::size_t> turns;
     Answers answered;
     std::size_t reads = 0;
@@ -70,11 +72,13 @@ struct Rig {
     SessionRig adapter{[this](const std::string& line) -> Lines {
         if (silent) return {};
         const auto pid = static_cast<std::uint8_t>(std::stoi(line.substr(2), nullptr, 16));
-        bool answers = !everyReadFails && (!answered || answered(pid, reads));
+        Reply answer = !everyReadFails && (!answered || answered(pid, reads)) ? value : noData;
         ++reads;
-        if (const auto it = scripts.find(pid); it != scripts.end() && answers)
-            answers = it->second[std::min(turns[pid]++, it->second.size() - 1)];
-        return {answers ? "41 " + line.substr(2) + " 40 40 40 40\r\r>" : "NO DATA\r\r>"};
+        if (const auto it = scripts.find(pid); it != scripts.end() && answer == value)
+            answer = it->second[std::min(turns[pid]++, it->second.size() - 1)];
+        // Ten bytes announced, six came.
+        if (answer == broken) return {"00A\r0: 41 " + line.substr(2) + " 40 40 40 40\r\r>"};
+        return {answer == value ? "41 " + line.substr(2) + " 40 40 40 40\r\r>" : "NO DATA\r\r>"};
     }, {.responseTimeout = 1h}};
     RecordingSink sink;
     std::unique_ptr<TelemetryEngine> engine;
@@ -163,14 +167,14 @@ TEST(TelemetryEngineTest, FourCountedFailuresDropAParameterAndASilenceDropsNone)
     }
     // A lone parameter has no other read to tell its failures from a silence: it is kept.
     Rig lone({0x0C});
-    lone.scripts[0x0C] = {false, false, false, false, false, true};
+    lone.scripts[0x0C] = {noData, noData, noData, noData, noData, value};
     lone.runCycles(4);
     EXPECT_EQ(lone.engine->heroes(), PIDs{0x0C});
     EXPECT_EQ(lone.sink.samples().size(), 3u);
     // From a rotating list: the cursor goes on with the rest (04 fails on cycles 0, 3, ... 12;
     // its first failure, before any success, does not count).
     Rig rotating({0x04, 0x05, 0x0B});
-    rotating.scripts[0x04] = {false};
+    rotating.scripts[0x04] = {noData};
     rotating.runCycles(15);
     Lines expected;
     for (int i = 0; i < 4; ++i) {
@@ -181,6 +185,34 @@ TEST(TelemetryEngineTest, FourCountedFailuresDropAParameterAndASilenceDropsNone)
     expected.insert(expected.end(), after.begin(), after.end());
     EXPECT_EQ(rotating.lines(), expected);
     EXPECT_EQ(rotating.engine->secondary(), (PIDs{0x05, 0x0B}));
+}
+
+// A reply broken on the way is no failure: the next poll asks again. From the sixteenth in a row
+// each counts, so that a parameter whose answer always breaks is dropped all the same.
+TEST(TelemetryEngineTest, ABrokenReplyIsAskedAgainAndCountsOnlyWhenItAlwaysBreaks) {
+    const auto times = [](std::size_t n, Reply reply) { return std::vector<Reply>(n, reply); };
+    const auto then = [](std::vector<Reply> a, const std::vector<Reply>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const struct {
+        const char* name;
+        std::vector<Reply> speed; // 0D's replies, two reads per cycle
+        std::size_t cycles;
+        std::vector<std::uint8_t> heroes;
+    } cases[] = {
+        {"four broken", then(times(4, broken), {value}), 3, {0x0C, 0x0D}},
+        {"fifteen broken, three NO DATA", then(times(15, broken), then(times(3, noData), {value})), 10, {0x0C, 0x0D}},
+        {"sixteen broken, three NO DATA", then(times(16, broken), then(times(3, noData), {value})), 10, {0x0C}},
+        {"always broken", {broken}, 10, {0x0C}},
+        {"four NO DATA", then(times(4, noData), {value}), 3, {0x0C}},
+    };
+    for (const auto& c : cases) {
+        Rig rig({0x0C, 0x0D});
+        rig.scripts[0x0D] = c.speed;
+        rig.runCycles(c.cycles);
+        EXPECT_EQ(rig.engine->heroes(), c.heroes) << c.name;
+    }
 }
 
 TEST(TelemetryEngineTest, ALostLinkEndsTheLoopWithItsErrorAndFailsNoParameter) {

@@ -104,6 +104,36 @@ TEST(ProtocolSweep, NonCANProtocolsAreTriedWithHeadersOffAndCANOnesWithHeadersOn
     EXPECT_EQ(after(truck.lines(), "ATSPA", 4), (Lines{"ATSPA", "ATCAF1", "ATH1", "ATSH18DB33F1"}));
 }
 
+// An answer broken on the way proves nothing: the attempt asks once more, and succeeds only on a
+// whole support map.
+TEST(ProtocolSweep, ABrokenAnswerIsAskedOnceMoreAndOnlyAWholeMapSucceeds) {
+    const std::string whole = "7E8 06 41 00 BE 3F A8 13", broken = "7E8 07 41 00 BE 3F A8 13";
+    const struct {
+        const char* name;
+        Lines answers; // to the first attempt's asks
+        bool succeeded;
+        long asks;
+    } cases[] = {
+        {"broken, then whole", {broken, whole}, true, 2},
+        {"broken twice", {broken, broken}, false, 2},
+        {"another ECU's late answer first, then the map", {"7E9 04 41 0C 10 00\r" + whole}, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedAdapter adapter(askByAsk({{"0100", c.answers}}));
+        std::stop_source source;
+        long asks = 0;
+        const auto outcome = ProtocolSweep::run(adapter.session(), true, [&](const auto&) {
+            const Lines sent = adapter.lines();
+            asks = std::count(sent.begin(), sent.end(), "0100");
+            source.request_stop();
+        }, source.get_token());
+        ASSERT_EQ(outcome.attempts.size(), 1u);
+        EXPECT_EQ(outcome.attempts.front().succeeded, c.succeeded);
+        EXPECT_EQ(asks, c.asks);
+    }
+}
+
 TEST(ProtocolSweep, StopEndsTheSweepEarly) {
     ScriptedAdapter adapter(nullptr);
     std::stop_source source;

@@ -57,7 +57,9 @@ TEST(UDSClient, ReadDataByIdentifierMapsEveryAnswer) {
         {FrameFormat::headersOff, "62 F1 91 41\r\r>62 F1 90 42", UDSError::unexpected({0x62, 0xF1, 0x91, 0x41})},
         {FrameFormat::headersOff, "50 03", UDSError::unexpected({0x50, 0x03})},
         {FrameFormat::can11, "7E9 04 62 F1 90 42\r7E8 04 62 F1 90 41", Bytes{0x42}},
-        {FrameFormat::can11, "7E8 03 7F 10 11\r7E9 04 62 F1 90 42", UDSError::unexpected({0x7F, 0x10, 0x11})},
+        // an ECU that only refused another service said nothing to this request: the next one's answer counts
+        {FrameFormat::can11, "7E8 03 7F 10 11\r7E9 04 62 F1 90 42", Bytes{0x42}},
+        {FrameFormat::can11, "7E8 03 7F 10 11", UDSError::unexpected({0x7F, 0x10, 0x11})},
     };
     for (const auto& c : cases) {
         const Lines chunks = c.answer ? Lines{reply(*c.answer)} : Lines{};
@@ -116,6 +118,15 @@ TEST(UDSClient, ARequestToAnECUTakesOnlyItsOwnWholeMessage) {
         {"only frames of no message, then its own", false, {"7E8 22 30", "7E8 04 62 F1 90 41"}, 2, Bytes{0x41},
          {"22F190", "22F190"}},
         {"a single frame short of its length", false, {"7E8 05 62 F1 90 41"}, 1, UDSError::unanswered(), {"22F190"}},
+        // after a "response pending", an answer broken on the way: no wait for it, a read asked again
+        {"its own response pending, then its answer broken, in one reply", false,
+         {"7E8 03 7F 22 78\r7E8 10 0E 62 F1 90 41 32 37\r7E8 22 30", "7E8 04 62 F1 90 41"}, 2, Bytes{0x41},
+         {"22F190", "22F190"}},
+        {"without headers, its own response pending, then its answer broken", false,
+         {"7F 22 78\r00E\r0: 62 F1 90 41 32 37\r2: 30 30 30 30 30 30 30", "62 F1 90 41"}, 2, Bytes{0x41},
+         {"22F190", "22F190"}, "7E0", FrameFormat::headersOff},
+        {"a write's response pending, then its answer broken", true,
+         {"7E8 03 7F 2E 78\r7E8 10 0E 6E F1 90 41 32 37"}, 1, UDSError::unanswered(), {"2EF19001"}},
         {"without headers, a numbered line printed twice", false,
          {"008\r0: 62 F1 90 41 42 43\r0: 62 F1 90 41 42 43\r1: 44 45 AA AA AA AA AA"}, 1, UDSError::unanswered(), {"22F190"},
          "7E0", FrameFormat::headersOff},

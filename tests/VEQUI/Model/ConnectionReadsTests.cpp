@@ -18,8 +18,8 @@ namespace {
 using Turns = std::map<std::string, std::vector<std::string>>;
 
 // A session on CAN with headers whose adapter answers each listed request with its replies in
-// turn, the last one again once they are used up ("NO DATA" for any other), after the AT commands
-// listed in `setUp`.
+// turn, the last one again once they are used up ("NO DATA" for any other; nothing at all for an
+// empty one), after the AT commands listed in `setUp`.
 struct Adapter {
     SessionRig rig;
 
@@ -31,6 +31,7 @@ struct Adapter {
               if (it == turns->end()) return std::vector<std::string>{reply(line.starts_with("AT") ? "OK" : "NO DATA")};
               const std::string answer = it->second.front();
               if (it->second.size() > 1) it->second.erase(it->second.begin());
+              if (answer.empty()) return std::vector<std::string>{};
               return std::vector<std::string>{reply(answer)};
           }) {
         for (const auto& command : setUp) rig.session->raw(command);
@@ -59,6 +60,8 @@ TEST(ConnectionReadsTests, TheVINIsTheFirstRespondersAndNeedsItsEcho) {
         {"7E8101449020157444432\r7E82130353030383146\r7E8223132333435360000", "WDD2050081F123456"},
         // Two ECUs: only the first is read, even when the second holds a VIN.
         {"7E8037F0912\r7E9101449020157444432\r7E92130353030383146\r7E9223132333435360000", std::nullopt},
+        // ... unless the first only answered another request: a slow ECU's late answer.
+        {"7E904410C1000\r7E8101449020157444432\r7E82130353030383146\r7E8223132333435360000", "WDD2050081F123456"},
         // Another PID echoed.
         {"7E8101449030157444432\r7E82130353030383146\r7E8223132333435360000", std::nullopt},
         {"NO DATA", std::nullopt},
@@ -76,6 +79,7 @@ TEST(ConnectionReadsTests, TheFuelTypeIsTheLabelReadOrNothingWhateverGoesWrong) 
         {"7E8034151 7F", std::nullopt}, // a byte that names no fuel type
         {"NO DATA", std::nullopt},
         {"7E8037F0112", std::nullopt},
+        {"7E904410C1000\r7E8034151 04", FuelType::diesel}, // after a late answer to another request
     };
     for (const auto& c : cases) {
         EXPECT_EQ(fetchFuelType(Adapter({{"0151", c.reply}}).session()), c.fuel) << c.reply;
@@ -115,6 +119,12 @@ TEST(ConnectionReadsTests, MonitorsOfTheFirstResponderWithTheFuelTypeRead) {
     EXPECT_TRUE(status->isCompressionIgnition); // the diesel read decides, not bit 3
 
     EXPECT_EQ(readMonitors(Adapter().session(), std::nullopt), std::nullopt);
+
+    // Another ECU's late answer to another request, printed first, is passed over.
+    Adapter late(std::map<std::string, std::string>{{"0101", "7E904410C1000\r7E8064101 82 07 E5 00"}});
+    const auto afterLate = readMonitors(late.session(), FuelType::diesel);
+    ASSERT_TRUE(afterLate.has_value());
+    EXPECT_EQ(afterLate->dtcCount, 2);
 }
 
 // A read whose ECU answer came broken (a frame printed twice or lost, cut short, a single frame
@@ -141,6 +151,15 @@ TEST(ConnectionReadsTests, AReadBrokenOnTheWayIsAskedOnceMoreAndNeverReadFromThe
         {"codes cut short, then whole in the same reply", "03", {ff + "\r" + cf1 + "\r" + tenCodes}, allTen, 1},
         {"another ECU's whole codes beside a broken message", "03", {"7E90443010700\r" + repeated}, std::nullopt, 2},
         {"codes broken twice", "03", {repeated}, std::nullopt, 2},
+        {"codes broken, then no reply at all", "03", {repeated, ""}, std::nullopt, 2},
+        // each ECU's whole answer from either reply: 7EA answered whole only the first time
+        {"codes of an ECU whole in the first reply only", "03",
+         {tenCodes + "\r7E9064302070001\r7EA0443010200", tenCodes + "\r7E906430207000171"},
+         allTen + " P0700 P0171 P0200", 2},
+        {"codes of an ECU whole in both replies: the later ones", "03",
+         {"7E80443010300\r7E9064302070001", "7E80443010171\r7E906430207000171"}, "P0171 P0700", 2},
+        {"codes of an ECU broken, then absent", "03", {tenCodes + "\r7E9064302070001", tenCodes}, std::nullopt, 2},
+        {"the VIN broken, then no reply at all", "0902", {vinCut, ""}, std::nullopt, 2},
         {"the VIN cut short, then whole in the same reply", "0902", {vinCut + "\r" + vin}, "WDD2050081F123456", 1},
         {"the VIN after a stray consecutive frame", "0902", {"7E8223132\r" + vin}, "WDD2050081F123456", 1},
         {"the VIN cut short, then whole when asked again", "0902", {vinCut, vin}, "WDD2050081F123456", 2},
@@ -166,8 +185,10 @@ TEST(ConnectionReadsTests, AReadBrokenOnTheWayIsAskedOnceMoreAndNeverReadFromThe
         EXPECT_EQ(std::ranges::count(adapter.rig.transport->lines(), c.request), c.asks);
     }
 
-    // Monitors: a broken status is no status.
-    Adapter broken(Turns{{"0101", {"7E8074101 82 07 E5"}}}, {"ATH1", "ATSP6"});
-    EXPECT_EQ(readMonitors(broken.session(), FuelType::diesel), std::nullopt);
-    EXPECT_EQ(std::ranges::count(broken.rig.transport->lines(), "0101"), 2);
+    // Monitors: a broken status is no status, even one whose bytes all came.
+    for (const char* status : {"7E8074101 82 07 E5", "7E8074101 82 07 E5 00"}) {
+        Adapter broken(Turns{{"0101", {status}}}, {"ATH1", "ATSP6"});
+        EXPECT_EQ(readMonitors(broken.session(), FuelType::diesel), std::nullopt) << status;
+        EXPECT_EQ(std::ranges::count(broken.rig.transport->lines(), "0101"), 2) << status;
+    }
 }

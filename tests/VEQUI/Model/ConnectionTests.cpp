@@ -298,6 +298,33 @@ TEST(ConnectionTests, AReadThatThrowsFailsTheConnectionAndKeepsWhatWasRead) {
     }
 }
 
+// The vehicle probe asks once more after an answer broken on the way (here the one after the
+// sweep, which no further probe follows); only a whole support map says the car answered.
+TEST(ConnectionTests, ABrokenVehicleProbeIsAskedOnceMoreAndOnlyAWholeMapAnswers) {
+    const std::string whole = "7E8 06 41 00 BE 3F A8 13", broken = "7E8 07 41 00 BE 3F A8 13";
+    const struct {
+        const char* name;
+        Lines probes; // each "0100" takes the next, the last one again once they are used up
+        bool live;
+    } cases[] = {
+        // five probes before the sweep, the sweep's first attempt, then the probe after it
+        {"broken once after the sweep",
+         {"NO DATA", "NO DATA", "NO DATA", "NO DATA", "NO DATA", whole, broken, whole}, true},
+        {"always broken", {broken}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::size_t asked = 0; // the command lock serialises the script
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line != "0100") return std::nullopt;
+            return says(c.probes[std::min(asked++, c.probes.size() - 1)]);
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 200ms});
+        EXPECT_EQ(rig.connect(std::chrono::seconds(60)), c.live) << rig->phase().message;
+        rig->disconnect();
+    }
+}
+
 // A read of the identification that gets no reply at all, or only an adapter error other than
 // "NO DATA", is asked once more; a second such reply fails the connection, since codes, a VIN or
 // monitors never read must not read as none. Twice nothing at all is asked a third time when the
