@@ -4,6 +4,7 @@
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQEngine/Session/SessionTrace.hpp"
+#include "VEQProtocol/DTCResponse.hpp"
 #include "VEQProtocol/ELM327Parser.hpp"
 #include "VEQSupport/Text.hpp"
 
@@ -367,7 +368,18 @@ FrameFormat ELM327Session::format() const {
 
 void ELM327Session::setFormat(FrameFormat format) {
     std::lock_guard lock(mutex_);
+    if (headersRefused_ && format.headerWidth() != 0) return;
     format_ = format;
+}
+
+FrameFormat ELM327Session::readFormat() const {
+    std::lock_guard lock(mutex_);
+    return readFormatLocked();
+}
+
+FrameFormat ELM327Session::readFormatLocked() const {
+    const bool can = protocolNumber_ && DTCResponse::isCANProtocol(*protocolNumber_);
+    return format_ == FrameFormat::headersOff && can ? FrameFormat::canHeadersOff : format_;
 }
 
 std::optional<std::string> ELM327Session::obdHeader() const {
@@ -458,7 +470,7 @@ ELM327Response ELM327Session::queryHeader(const TransmitHeader& header, const OB
     CallScope call(*this);
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    ReplyPairing::Request owed{command.requestString(), format(), RequestEcho::of(command)};
+    ReplyPairing::Request owed{command.requestString(), readFormat(), RequestEcho::of(command)};
     owed.repeat = again;
     return exchangeHeld(command.requestBytes(), std::move(owed), stop);
 }
@@ -503,7 +515,7 @@ ELM327Response ELM327Session::awaitNext(std::stop_token stop, std::optional<std:
         }
         waiting = awaitedFromNow(disconnects_, since);
     }
-    return receive(waiting, format(), {}, stop);
+    return receive(waiting, readFormat(), {}, stop);
 }
 
 void ELM327Session::keepFollowUps(const ELM327Response& response) {
@@ -525,7 +537,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     const std::string compact = text::withoutBlanks(upper);
     const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
     FrameFormat parseFormat = FrameFormat::headersOff;
-    if (!adapterCommand) parseFormat = format();
+    if (!adapterCommand) parseFormat = readFormat();
     ReplyPairing::Request owed{std::string(command), parseFormat, std::nullopt};
     // A request typed as text (the terminal's) is named by its answer as much as any other.
     if (!adapterCommand) owed.echo = echo != nullptr ? std::optional(*echo) : RequestEcho::ofRequestText(command);
@@ -553,8 +565,9 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
         const bool refused = parsed.error == ELM327Error::unknownCommand;
-        if (compact.starts_with("ATH1") && !refused) {
-            format_ = FrameFormat::can11;
+        if (compact.starts_with("ATH1")) {
+            if (!refused) format_ = FrameFormat::can11;
+            headersRefused_ = refused;
         } else if (compact.starts_with("ATH0") && !refused) {
             format_ = FrameFormat::headersOff;
         } else if (resets && !refused) {
@@ -562,6 +575,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             // settings left to restore. Unanswered, it may never have been received: the header
             // in force is then unknown, so that the next request names its own.
             format_ = FrameFormat::headersOff;
+            headersRefused_ = false;
             headerInForce_.reset();
             defaultAddressing_ = !parsed.isSilence();
             protocolNumber_.reset();
