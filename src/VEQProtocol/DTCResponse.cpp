@@ -27,9 +27,6 @@ std::vector<DTC> canCodes(std::span<const std::uint8_t> payload, std::uint8_t se
     return out;
 }
 
-// The codes of one older-protocol answer (the whole payload, service byte first). The adapter
-// prints one line per 7-byte message and joins an ECU's lines into one payload, so a payload
-// made of whole messages that each begin with the service byte is read message by message.
 // Whole 7-byte messages of the older protocols, each beginning with the service byte.
 bool legacyMessages(std::span<const std::uint8_t> payload, std::uint8_t service) {
     bool messages = payload.size() >= kLegacyMessageBytes && payload.size() % kLegacyMessageBytes == 0;
@@ -37,6 +34,9 @@ bool legacyMessages(std::span<const std::uint8_t> payload, std::uint8_t service)
     return messages;
 }
 
+// The codes of one older-protocol answer (the whole payload, service byte first). The adapter
+// prints one line per 7-byte message and joins an ECU's lines into one payload, so a payload
+// made of whole messages that each begin with the service byte is read message by message.
 std::vector<DTC> legacyCodes(std::span<const std::uint8_t> payload, std::uint8_t service) {
     if (!legacyMessages(payload, service)) return DTC::list(payload.subspan(1));
     std::vector<DTC> out;

@@ -59,7 +59,7 @@ class Reassembler {
 public:
     struct Messages {
         Message first;              // the first one; empty and whole when none came
-        std::vector<Message> later; // the ones after it, in order, none of them empty and whole
+        std::vector<Message> later; // the ones after it, in order; empty only when cut short
         std::size_t strays = 0;     // frames dropped as belonging to no message
     };
 
