@@ -470,7 +470,7 @@ ELM327Response ELM327Session::queryHeader(const TransmitHeader& header, const OB
     CallScope call(*this);
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    ReplyPairing::Request owed{command.requestString(), readFormat(), RequestEcho::of(command)};
+    ReplyPairing::Request owed = ReplyPairing::Request::line(command.requestString(), readFormat(), RequestEcho::of(command));
     owed.repeat = again;
     return exchangeHeld(command.requestBytes(), std::move(owed), stop);
 }
@@ -535,13 +535,9 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
                                       const ECUResponder* responder) {
     const std::string upper = text::toUpperASCII(command);
     const std::string compact = text::withoutBlanks(upper);
-    const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
-    FrameFormat parseFormat = FrameFormat::headersOff;
-    if (!adapterCommand) parseFormat = readFormat();
-    ReplyPairing::Request owed{std::string(command), parseFormat, std::nullopt};
-    // A request typed as text (the terminal's) is named by its answer as much as any other.
-    if (!adapterCommand) owed.echo = echo != nullptr ? std::optional(*echo) : RequestEcho::ofRequestText(command);
-    if (!adapterCommand && responder != nullptr) owed.responder = *responder;
+    ReplyPairing::Request owed = ReplyPairing::Request::line(
+        command, readFormat(), echo != nullptr ? std::optional(*echo) : std::nullopt,
+        responder != nullptr ? std::optional(*responder) : std::nullopt);
 
     const bool setsHeader = compact.starts_with("ATSH") && compact.size() > 4;
     const bool resets = TransmitHeader::clearedBy(compact);

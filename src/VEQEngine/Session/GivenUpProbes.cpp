@@ -28,7 +28,7 @@ bool GivenUpProbes::canGive(const Probe& probe, Answer answer) const {
     case Answer::banner: return probe.kind == Kind::banner;
     case Answer::voltage: return probe.kind == Kind::voltage;
     case Answer::refusal:
-        return probe.refusable && (probe.passedAfterAlike || (probe.kind == Kind::banner ? bannerRefused_ : voltageRefused_));
+        return probe.refusable && (probe.passedAfterAlike || refuses(probe.kind));
     case Answer::other: return false;
     }
     return false;

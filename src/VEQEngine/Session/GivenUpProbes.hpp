@@ -52,6 +52,8 @@ public:
     void add(const Probe& probe);
     // The adapter refused a probe of this kind with "?" on this link.
     void refused(Kind kind);
+    // Whether this adapter refused a probe of this kind with "?" on this link.
+    bool refuses(Kind kind) const { return kind == Kind::banner ? bannerRefused_ : voltageRefused_; }
     // No given-up probe's answer is awaited any more.
     void clear() { probes_.clear(); }
     // A new link: nothing is awaited, and no refusal is known.

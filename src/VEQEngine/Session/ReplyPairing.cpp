@@ -64,6 +64,14 @@ bool saysOK(const ELM327Response& reply) {
            text::compactUpper(reply.text.front()) == "OK";
 }
 
+// An "OK", bare or behind the echo of an adapter command: an adapter that echoes every line
+// prints its settings' answers so, whichever line the reply is read for.
+bool saysOKBehindAnyEcho(const ELM327Response& reply) {
+    if (saysOK(reply)) return true;
+    return !reply.error && reply.ecus.empty() && reply.text.size() == 2 &&
+           text::compactUpper(reply.text.front()).starts_with("AT") && text::compactUpper(reply.text.back()) == "OK";
+}
+
 // What an adapter busy with another line says of the one it received meanwhile.
 bool refusedWhileBusy(const ELM327Response& reply) {
     return saysStopped(reply) || reply.error == ELM327Error::unknownCommand;
@@ -158,6 +166,21 @@ bool ReplyPairing::Request::claims(const ELM327Response& reply) const {
 
 bool ReplyPairing::Request::resets() const { return !monitor && TransmitHeader::clearedBy(command); }
 
+bool ReplyPairing::Request::isProbe() const { return probesFor(*this).has_value(); }
+
+ReplyPairing::Request ReplyPairing::Request::line(std::string_view command, FrameFormat sessionFormat,
+                                                  std::optional<RequestEcho> echo,
+                                                  std::optional<ECUResponder> responder) {
+    const std::string upper = text::toUpperASCII(text::trimHorizontal(command));
+    const bool adapterCommand = upper.starts_with("AT") || upper.starts_with("ST");
+    Request request{std::string(command), adapterCommand ? FrameFormat::headersOff : sessionFormat, std::nullopt};
+    if (adapterCommand) return request;
+    // A request typed as text (the terminal's) is named by its answer as much as any other.
+    request.echo = echo ? std::move(echo) : RequestEcho::ofRequestText(command);
+    request.responder = std::move(responder);
+    return request;
+}
+
 bool ReplyPairing::sending(Request request) {
     currentID_ = nextID_++;
     owed_.push_back(Owed{currentID_, request});
@@ -191,7 +214,7 @@ void ReplyPairing::exchangeEnded() {
 
 ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
     // Heard once, an "OK" shows the adapter answers its settings so (a garbled one never does).
-    if (!speaksOK_) speaksOK_ = saysOK(read(probeOf(kProbes[0])));
+    if (!speaksOK_) speaksOK_ = saysOKBehindAnyEcho(read(probeOf(kProbes[0])));
     const GivenUpProbes::Answer asProbes = asProbeAnswer(read);
     if (isGivenUpProbesAnswer(asProbes, read)) {
         Placement placement = replyTooMany();
@@ -229,9 +252,12 @@ ReplyPairing::Placement ReplyPairing::place(const Reader& read) {
             !neverAnswers(*current_, read)) {
             return toCurrent(std::move(parsed), 0);
         }
-        // A "?" answers the line just sent: the session's own requests are well formed, so it is
-        // never an older one's late answer, and those stay owed (a busy clone refuses what comes
-        // meanwhile, then sends the older answer).
+        // The oldest owed line, a probe this adapter refuses, got its "?" first: the adapter
+        // answers in order, and the line just sent awaits its own reply.
+        if (isOldestProbesRefusal(parsed)) return settledLate(owed_.begin());
+        // Else a "?" answers the line just sent: the session's own requests are well formed, so
+        // it is never an older one's late answer, and those stay owed (a busy clone refuses what
+        // comes meanwhile, then sends the older answer).
         if (!behindOwnFirstAsk && parsed.error == ELM327Error::unknownCommand) {
             noteRefusal(parsed);
             owed_.pop_back();
@@ -408,6 +434,10 @@ void ReplyPairing::noteRefusal(const ELM327Response& parsed) {
 }
 
 bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) const {
+    if (request.isProbe()) {
+        // A setting's "OK", come late or one too many; an ECU's message, an older request's.
+        return saysOKBehindAnyEcho(read(request)) || (takesNoECUMessage(request) && holdsECUMessage(request, read));
+    }
     if (!request.echo && !request.isSetting()) return false;
     const ELM327Response asText = read(probeOf(kProbes[0]));
     return holdsVoltage(asText) || holdsBanner(asText, bannerMark_) ||
@@ -415,11 +445,21 @@ bool ReplyPairing::neverAnswers(const Request& request, const Reader& read) cons
 }
 
 bool ReplyPairing::holdsECUMessage(const Request& request, const Reader& read) {
-    // Read in the line's format alone, a message without a header may be taken for text, and one
-    // with a header is when read without headers.
-    Request headerless = request;
-    headerless.format = FrameFormat::headersOff;
-    return !read(request).ecus.empty() || !read(headerless).ecus.empty();
+    // However the line is read, a message in another format may be taken for text: without
+    // headers an 11-bit line ("7E8027E00") has an odd count of digits, and with them a line
+    // without a header is too short or odd.
+    for (const FrameFormat format : {FrameFormat::headersOff, FrameFormat::can11, FrameFormat::can29}) {
+        Request as = request;
+        as.format = format;
+        if (!read(as).ecus.empty()) return true;
+    }
+    return false;
+}
+
+bool ReplyPairing::isOldestProbesRefusal(const ELM327Response& parsed) const {
+    if (parsed.error != ELM327Error::unknownCommand || owed_.size() < 2 || !currentIsOwed()) return false;
+    const std::optional<GivenUpProbes::Kind> kind = probesFor(owed_.front().request);
+    return kind && givenUp_.refuses(*kind);
 }
 
 bool ReplyPairing::isLostECUsMessage(const Reader& read) {

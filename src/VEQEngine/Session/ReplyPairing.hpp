@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veq {
@@ -148,6 +149,16 @@ public:
         bool claims(const ELM327Response& reply) const;
         // "ATZ", "ATWS", "ATD": the adapter forgets what it was doing.
         bool resets() const;
+        // "ATI" or "ATRV": answered only with the banner, the voltage or "?".
+        bool isProbe() const;
+
+        // A line as the session sends it: an adapter command ("AT...", "ST...") is read without
+        // headers, whatever the session's format; any other line is a vehicle request, read in
+        // `sessionFormat`, named by its answer (`echo`, else read from the typed text) and, when
+        // sent to one unit, answered by `responder`.
+        static Request line(std::string_view command, FrameFormat sessionFormat,
+                            std::optional<RequestEcho> echo = std::nullopt,
+                            std::optional<ECUResponder> responder = std::nullopt);
     };
 
     enum class Destination {
@@ -240,14 +251,21 @@ private:
     // The adapter refused the current line with "?": a probe it refuses on this link.
     void noteRefusal(const ELM327Response& parsed);
     // A vehicle request or a setting is never answered with the adapter's voltage or banner: such a
-    // reply is a probe's or a reset's, come late. Nor is a setting with an ECU's message.
+    // reply is a probe's or a reset's, come late. Nor is a setting or a probe with an ECU's
+    // message, nor a probe with "OK".
     bool neverAnswers(const Request& request, const Reader& read) const;
-    // The reply holds an ECU's message, read with headers or without.
+    // The reply holds an ECU's message in any format the session reads replies in: with 11-bit or
+    // 29-bit headers or without. The adapter's own words are none in any of them.
     static bool holdsECUMessage(const Request& request, const Reader& read);
-    // A setting of an adapter heard saying "OK" on this link: an ECU's message is never its
-    // reply. One that never said it (a garbled adapter printing hex to everything) gets its wrong
-    // answer at once rather than a wait for an "OK" that never comes.
-    bool takesNoECUMessage(const Request& request) const { return speaksOK_ && request.isSetting(); }
+    // A setting or a probe of an adapter heard saying "OK" on this link: an ECU's message is never
+    // its reply. One that never said it (a garbled adapter printing hex to everything) gets its
+    // wrong answer at once rather than a wait for an answer that never comes.
+    bool takesNoECUMessage(const Request& request) const {
+        return speaksOK_ && (request.isSetting() || request.isProbe());
+    }
+    // Out of step, a "?" while the oldest owed line is a probe this adapter refused on this link:
+    // that probe's, as the adapter answers in order.
+    bool isOldestProbesRefusal(const ELM327Response& parsed) const;
     // An "OK" or an exact answer that only lines counted lost can have given: counted off.
     bool isLostLinesAnswer(const Reader& read);
     // Only other ECUs' messages for the current line, from the ECU of a line counted lost and of

@@ -617,9 +617,9 @@ TEST(ELM327SessionBusyAdapterTest, ASilenceWatchFailsItsThreadsExchangesOnceTheA
 
 using Destination = ReplyPairing::Destination;
 
+// A line as the session sends it with 11-bit headers on.
 ReplyPairing::Request request(std::string command, bool probe = false) {
-    ReplyPairing::Request r{std::move(command), FrameFormat::can11, std::nullopt};
-    if (r.command.starts_with("01")) r.echo = RequestEcho::ofRequestText(r.command);
+    ReplyPairing::Request r = ReplyPairing::Request::line(command, FrameFormat::can11);
     r.probe = probe;
     return r;
 }
@@ -1032,6 +1032,93 @@ TEST(ELM327SessionBusyAdapterTest, AnotherECUsMessagesGoOnlyToALineToThatECU) {
     pairing.sending(readFrom("1902FF", "7E1"));
     EXPECT_EQ(place(pairing, "7E9 03 59 02 FF"), Destination::current);
     EXPECT_EQ(pairing.owedCount(), 0u);
+}
+
+// A setting or a probe never takes an ECU's message, however the message is printed (11-bit or
+// 29-bit headers, none, spaces or not), nor a probe an "OK": each waits on for its own reply. The
+// adapter's own words are never an ECU's message. An "OK" behind its echo shows the adapter says
+// "OK", and a new link forgets it. Out of step, a "?" goes to the oldest owed line when that line is
+// a probe this adapter refused on this link.
+TEST(ELM327SessionBusyAdapterTest, ASettingOrAProbeTakesNoECUsMessageAndAProbeNoOK) {
+    ReplyPairing pairing;
+    const auto lost = [&](ReplyPairing::Request r) {
+        pairing.sending(std::move(r));
+        pairing.exchangeEnded();
+    };
+    // Echo on, as after a reset: the "OK" behind it counts.
+    pairing.sending(request("ATE0"));
+    EXPECT_EQ(place(pairing, "ATE0\rOK"), Destination::current);
+    pairing.exchangeEnded();
+    const char* ecuMessages[] = {"7E8027E00", "7E8 02 7E 00", "18DAF110027E00", "18 DA F1 10 02 7E 00", "7E 00", "7E00",
+                                 "7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33"};
+    for (const char* command : {"ATSH7E1", "ATH1", "ATCAF0", "ATI", "ATRV"}) {
+        const bool probe = std::string_view(command) == "ATI" || std::string_view(command) == "ATRV";
+        pairing.sending(request(command, probe));
+        for (const char* message : ecuMessages) EXPECT_EQ(place(pairing, message), Destination::tooMany) << command << " " << message;
+        if (probe) {
+            EXPECT_EQ(place(pairing, "OK"), Destination::tooMany) << command;
+        }
+        // An adapter that keeps echoing: the line's own reply behind its echo.
+        const std::string own = std::string(command) + "\r" + (std::string_view(command) == "ATI" ? "ELM327 v1.5" : std::string_view(command) == "ATRV" ? "12.6V" : "OK");
+        EXPECT_EQ(place(pairing, own), Destination::current) << command;
+        pairing.exchangeEnded();
+        EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0) << command;
+    }
+    // The adapter's own words, read in every format, are the line's reply.
+    for (const auto& [command, word] : {std::pair{"ATSP6", "OK"}, {"ATSP5", "BUS INIT: ...OK"}, {"ATSP6", "NO DATA"},
+                                        {"ATCAF1", "STOPPED"}, {"ATMA0", "?"}, {"ATI", "OBDII v1.5"}, {"ATRV", "9 V"}, {"ATRV", "?"}}) {
+        pairing.sending(request(command, std::string_view(command) == "ATI" || std::string_view(command) == "ATRV"));
+        EXPECT_EQ(place(pairing, word), Destination::current) << command << " " << word;
+        pairing.exchangeEnded();
+    }
+    // As the oldest owed line, a probe takes no ECU message and no "OK": an owed setting's "OK",
+    // late, or one too many.
+    lost(request("ATI", true));
+    pairing.sending(request("ATRV", true));
+    EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "OK"), Destination::tooMany);
+    EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::late);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::current);
+    pairing.exchangeEnded();
+    lost(request("ATI", true));
+    lost(request("ATSH7E0"));
+    pairing.sending(request("ATRV", true));
+    EXPECT_EQ(place(pairing, "OK"), Destination::late);
+    EXPECT_EQ(place(pairing, "12.6V"), Destination::current);
+    pairing.exchangeEnded();
+    // A new link: the adapter has not said "OK" on it yet, and hex is a setting's own wrong answer.
+    pairing.resynchronise();
+    pairing.sending(request("ATSH7E1"));
+    EXPECT_EQ(place(pairing, "7E8 02 7E 00"), Destination::current);
+    pairing.exchangeEnded();
+
+    // This adapter refuses "ATRV": the "?" after the older lines' answers is the owed probe's, and
+    // the line sent after it (a read, a header sent again) takes its own reply.
+    pairing.sending(request("ATE0"));
+    EXPECT_EQ(place(pairing, "OK"), Destination::current);
+    pairing.exchangeEnded();
+    pairing.sending(request("ATRV", true));
+    EXPECT_EQ(place(pairing, "?"), Destination::current);
+    pairing.exchangeEnded();
+    for (const auto& [line, answer] : {std::pair{"010C", "7E8 04 41 0C 3B 2E"}, {"ATSH7DF", "OK"}}) {
+        lost(request("010D"));
+        lost(request("ATI", true));
+        lost(request("ATRV", true));
+        pairing.sending(request(line));
+        EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::late) << line;
+        EXPECT_EQ(place(pairing, "ELM327 v1.5"), Destination::late) << line;
+        EXPECT_EQ(place(pairing, "?"), Destination::late) << line;
+        EXPECT_EQ(place(pairing, answer), Destination::current) << line;
+        pairing.exchangeEnded();
+        EXPECT_TRUE(pairing.inStep() && pairing.owedCount() == 0) << line;
+    }
+    // One it never refused: the "?" refuses the line just sent.
+    lost(request("010D"));
+    lost(request("ATI", true));
+    pairing.sending(request("010C"));
+    EXPECT_EQ(place(pairing, "7E8 03 41 0D 20"), Destination::late);
+    EXPECT_EQ(place(pairing, "?"), Destination::current);
+    EXPECT_EQ(pairing.owedCount(), 1u);
 }
 
 // Read with headers, an ECU's messages that all name another of its requests answer no later

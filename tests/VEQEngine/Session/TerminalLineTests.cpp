@@ -15,7 +15,11 @@ using Lines = std::vector<std::string>;
 // The terminal's requests keep the header it typed, while the polling (another user of the
 // session) goes on with its own between them.
 TEST(TerminalLineTest, RequestsKeepTheHeaderTheTerminalSet) {
-    SessionRig rig([](const std::string& line) { return Lines{line == "ATSH7E9" ? "?\r\r>" : "OK\r\r>"}; });
+    SessionRig rig([](const std::string& line) {
+        if (line == "ATI") return Lines{"ELM327 v1.5\r\r>"};
+        if (line == "ATSH7E2") return Lines{"7E8 02 7E 00\r\r>", "OK\r\r>"}; // an ECU's message before its "OK"
+        return Lines{line == "ATSH7E9" ? "?\r\r>" : "OK\r\r>"};
+    });
     ELM327Session& session = *rig.session;
     TerminalLine terminal(session);
     const auto poll = [&] { session.query(OBDCommand(0x0C)); };
@@ -43,6 +47,9 @@ TEST(TerminalLineTest, RequestsKeepTheHeaderTheTerminalSet) {
         EXPECT_EQ(Lines(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()), step.sent) << step.what;
         EXPECT_EQ(terminal.header(), step.header) << step.what;
     }
+    // A setting typed there takes its own "OK", never an ECU's message come before it.
+    EXPECT_EQ(terminal.send("ATSH7E2").text, Lines{"OK"});
+    EXPECT_EQ(terminal.header(), "7E2");
 }
 
 } // namespace

@@ -42,7 +42,7 @@ Action obdHeader(std::optional<std::string> header) {
 
 // An adapter that takes every header but those listed: "?" refuses one; nothing leaves it
 // unanswered past the time-out, its "OK" coming late, just before the next command's reply. It
-// answers every other command "OK".
+// answers "ATI" with its banner and every other command "OK".
 struct HeaderRig {
     std::map<std::string, std::optional<std::string>> headerAnswers;
     std::size_t held = 0; // headers answered late; the command lock serialises the script
@@ -53,7 +53,7 @@ struct HeaderRig {
             else ++held;
             return replies;
         }
-        replies.push_back(line == "ATDPN" ? "A6\r\r>" : "OK\r\r>");
+        replies.push_back(line == "ATDPN" ? "A6\r\r>" : line == "ATI" ? "ELM327 v1.5\r\r>" : "OK\r\r>");
         return replies;
     }};
 

@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <iterator>
+#include <mutex>
+#include <thread>
 
 using namespace veq;
 using namespace veq::testing;
@@ -303,6 +307,109 @@ TEST(ECUScanner, AnAnswerKeptBeforeTheFinalAskSparesIt) {
                          [](const auto& l) { return l != "ATI" && l != "ATRV"; });
     EXPECT_EQ(probesLeftOut, (Lines{"ATSH7E0", "3E00", "3E00", "ATSH7E1", "3E00", "3E00", "22F187", "22F195", "ATSH7E0",
                                     "22F187", "22F195"}));
+}
+
+// A header setting of the code read given an ECU's message before its "OK" (one reply too many
+// after the engine's code read, or the engine's software version let out late) takes its own "OK":
+// every line after it takes its own reply, and each ECU's codes are read, in every header format.
+TEST(ECUScanner, AHeaderSettingGivenAnECUsMessageWaitsForItsOwnOK) {
+    enum class Format { can11, can29, headersOff };
+    const struct {
+        const char* name;
+        Format format;
+        std::string setting; // of the code read
+        std::string extra;   // what comes before its "OK", as printed with 11-bit headers
+        bool versionHeld;    // the engine's software version went unanswered during the scan
+    } cases[] = {
+        {"one too many after the engine's codes", Format::can11, "ATSH7E1", "7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33", false},
+        {"the engine's version let out late", Format::can11, "ATSH7E1", "7E8 10 0B 62 F1 95 30 31 2E\r7E8 21 30 32 2E 30 33", true},
+        {"the engine's test answer, 11-bit", Format::can11, "ATSH7E2", "7E8 02 7E 00", false},
+        {"the engine's test answer, 29-bit", Format::can29, "ATSH18DA12F1", "7E8 02 7E 00", false},
+        {"the engine's test answer, no headers", Format::headersOff, "ATSH7E2", "7E8 02 7E 00", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The reply as the format prints it: with 29-bit response headers, or with none.
+        const auto printed = [&](std::string text) {
+            if (c.format == Format::can11) return text;
+            for (const auto& [can11, can29] : {std::pair{"7E8 ", "18DAF110 "}, {"7E9 ", "18DAF111 "}, {"7EA ", "18DAF112 "}}) {
+                for (std::size_t at = text.find(can11); at != std::string::npos; at = text.find(can11)) {
+                    text.replace(at, 4, c.format == Format::can29 ? can29 : "");
+                }
+            }
+            return text;
+        };
+        std::vector<ECUCandidate> three(ECUScanner::standardCandidates().begin(), ECUScanner::standardCandidates().begin() + 3);
+        if (c.format == Format::can29) {
+            three = {{"ME/CDI moteur", "18DA10F1", "18DAF110"}, {"VGS boîte 9G", "18DA11F1", "18DAF111"}, {"ESP / SBC", "18DA12F1", "18DAF112"}};
+        }
+        Answers answers;
+        const char* own[] = {"7E8 ", "7E9 ", "7EA "};
+        for (std::size_t k = 0; k < 3; ++k) {
+            answers[{three[k].txHeader, "3E00"}] = printed(std::string(own[k]) + "02 7E 00");
+            answers[{three[k].txHeader, "22F187"}] = printed(std::string(own[k]) + "04 62 F1 87 " + std::string(1, "ABC"[k]) + "0");
+        }
+        if (c.versionHeld) answers[{three[0].txHeader, "22F195"}] = "";
+        answers[{three[0].txHeader, "1902FF"}] = printed("7E8 07 59 02 FF 01 71 00 08");
+        answers[{three[1].txHeader, "1902FF"}] = printed("7E9 07 59 02 FF 07 00 00 08");
+        answers[{three[2].txHeader, "1902FF"}] = printed("7EA 10 0B 59 02 FF 01 33 00\r7EA 21 08 00 C1 00 08");
+        // Once the message came, the link lags: each reply reaches the session a little after its
+        // line went out, in order, as over Wi-Fi, so that a line taking another's reply would shift
+        // every later one. The command lock serialises the script.
+        struct {
+            std::mutex mutex;
+            std::condition_variable_any changed;
+            std::deque<std::string> replies;
+            bool on = false;
+        } lag;
+        bool codesRead = false;
+        const ScriptedAdapter::Script script = [&](const std::string& line, const AdapterState& state) -> std::optional<Lines> {
+            codesRead = codesRead || line == "1902FF";
+            Lines own;
+            if (codesRead && line == c.setting && !lag.on) {
+                own = {reply(printed(c.extra)), reply("OK")};
+            } else if (const auto it = answers.find({state.header, line}); it == answers.end() || !it->second.empty()) {
+                own = ecus(answers)(line, state).value_or(ScriptedAdapter::defaultAnswer(line));
+            }
+            std::lock_guard lock(lag.mutex);
+            if (!lag.on && own.size() == 2) {
+                lag.on = true;
+                lag.replies.push_back(own.back());
+                lag.changed.notify_all();
+                return Lines{own.front()};
+            }
+            if (!lag.on) return own;
+            lag.replies.insert(lag.replies.end(), own.begin(), own.end());
+            lag.changed.notify_all();
+            return Lines{};
+        };
+        ScriptedAdapter adapter(script, {.responseTimeout = 300ms});
+        std::jthread link([&](std::stop_token stop) {
+            std::unique_lock lock(lag.mutex);
+            while (lag.changed.wait(lock, stop, [&] { return !lag.replies.empty(); })) {
+                const std::string next = lag.replies.front();
+                lag.replies.pop_front();
+                lock.unlock();
+                std::this_thread::sleep_for(20ms);
+                adapter.transport().push(next);
+                lock.lock();
+            }
+        });
+        adapter.session().setting("ATE0"); // the adapter was heard saying "OK"
+        adapter.session().setFormat(c.format == Format::can11   ? FrameFormat::can11
+                                    : c.format == Format::can29 ? FrameFormat::can29
+                                                                : FrameFormat::headersOff);
+        ECUScanner scanner(adapter.session());
+        scanner.scan(three);
+        std::map<std::string, std::vector<std::string>> codes;
+        scanner.readCodes(0xFF, {}, [&](const std::string& header, const ECUScanner::Codes& read) {
+            std::vector<std::string>& ids = codes[header];
+            if (!read) ids.push_back("non lus");
+            for (const UDSDTC& code : read.value_or(std::vector<UDSDTC>{})) ids.push_back(code.id());
+        });
+        EXPECT_EQ(codes, (std::map<std::string, std::vector<std::string>>{
+                             {three[0].txHeader, {"P0171-00"}}, {three[1].txHeader, {"P0700-00"}}, {three[2].txHeader, {"P0133-00", "P00C1-00"}}}));
+    }
 }
 
 TEST(ECUScanner, TheSimulatedCarGivesEveryUnitAndTheEngineAndTransmissionCodes) {
