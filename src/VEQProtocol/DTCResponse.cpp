@@ -27,13 +27,18 @@ std::vector<DTC> canCodes(std::span<const std::uint8_t> payload, std::uint8_t se
     return out;
 }
 
+// Whole 7-byte messages of the older protocols, each beginning with the service byte.
+bool legacyMessages(std::span<const std::uint8_t> payload, std::uint8_t service) {
+    bool messages = payload.size() >= kLegacyMessageBytes && payload.size() % kLegacyMessageBytes == 0;
+    for (std::size_t i = 0; messages && i < payload.size(); i += kLegacyMessageBytes) messages = payload[i] == service;
+    return messages;
+}
+
 // The codes of one older-protocol answer (the whole payload, service byte first). The adapter
 // prints one line per 7-byte message and joins an ECU's lines into one payload, so a payload
 // made of whole messages that each begin with the service byte is read message by message.
 std::vector<DTC> legacyCodes(std::span<const std::uint8_t> payload, std::uint8_t service) {
-    bool messages = payload.size() > kLegacyMessageBytes && payload.size() % kLegacyMessageBytes == 0;
-    for (std::size_t i = 0; messages && i < payload.size(); i += kLegacyMessageBytes) messages = payload[i] == service;
-    if (!messages) return DTC::list(payload.subspan(1));
+    if (!legacyMessages(payload, service)) return DTC::list(payload.subspan(1));
     std::vector<DTC> out;
     for (std::size_t i = 0; i < payload.size(); i += kLegacyMessageBytes) {
         const std::vector<DTC> some = DTC::list(payload.subspan(i + 1, kLegacyMessageBytes - 1));
@@ -47,6 +52,29 @@ bool isCANIdentifier(std::string_view header) {
     return (header.size() == 3 || header.size() == 8) && std::all_of(header.begin(), header.end(), text::isHexDigit);
 }
 
+// The payload is CAN answers end to end: each the service byte, a count, and that many codes.
+bool readsAsCANAnswers(std::span<const std::uint8_t> payload, std::uint8_t service) {
+    std::size_t at = 0;
+    while (at + 1 < payload.size() && payload[at] == service) at += 2 + std::size_t{payload[at + 1]} * 2;
+    return at == payload.size() && !payload.empty();
+}
+
+// A count line ("00A"): only a CAN message longer than one frame is printed so without headers.
+bool holdsCountLine(const ELM327Response& response) {
+    return std::any_of(response.text.begin(), response.text.end(), [](const std::string& line) {
+        const std::string digits = text::withoutBlanks(line);
+        return digits.size() == 3 && std::all_of(digits.begin(), digits.end(), text::isHexDigit);
+    });
+}
+
+// An answer with no protocol number, as CAN prints it: under a CAN identifier; without a header, in
+// a reply holding a count line, or as CAN answers end to end where an older protocol's are 7 bytes.
+bool readAsCAN(const ECUResponse& answer, const ELM327Response& response, std::uint8_t service) {
+    if (answer.header) return isCANIdentifier(*answer.header);
+    return holdsCountLine(response) ||
+           (readsAsCANAnswers(answer.payload, service) && !legacyMessages(answer.payload, service));
+}
+
 } // namespace
 
 bool isCANProtocol(std::string_view protocolNumber) {
@@ -58,14 +86,7 @@ bool isCANProtocol(std::string_view protocolNumber) {
 }
 
 std::vector<const ECUResponse*> answers(const ELM327Response& response, OBDMode mode) {
-    std::vector<const ECUResponse*> out = RequestEcho{rawValue(mode), {}}.answersIn(response);
-    // Without headers several ECUs' answers come under no header, each counted message its own:
-    // every whole one is an ECU's answer.
-    for (const ECUResponse& message : response.followUps) {
-        if (!message.header && !message.cutShort() &&
-            std::find(out.begin(), out.end(), &message) == out.end()) out.push_back(&message);
-    }
-    return out;
+    return RequestEcho{rawValue(mode), {}}.everyAnswerIn(response);
 }
 
 bool broken(const ELM327Response& response, OBDMode mode) {
@@ -82,7 +103,7 @@ std::vector<DTC> codes(const ELM327Response& response, OBDMode mode, std::string
     std::vector<DTC> out;
     for (const ECUResponse* ecu : answers(response, mode)) {
         if (ecu->responseMode() != responseByte(mode)) continue;
-        const bool canAnswer = can || (unknown && ecu->header && isCANIdentifier(*ecu->header));
+        const bool canAnswer = can || (unknown && readAsCAN(*ecu, response, responseByte(mode)));
         const std::vector<DTC> found = canAnswer ? canCodes(ecu->payload, responseByte(mode))
                                                  : legacyCodes(ecu->payload, responseByte(mode));
         for (const DTC& dtc : found) {

@@ -27,8 +27,11 @@ bool broken(const ELM327Response& response, OBDMode mode);
 // that follow, and at most that many are taken; on the older protocols the codes are paired from
 // the first byte, each 7-byte message of an ECU (service byte and three codes) apart. Empty slots
 // (00 00) are no codes. The protocol decides, not the frame format: without headers a CAN reply
-// looks like any other. With no protocol number (empty), an answer whose header is a CAN
-// identifier (three or eight hexadecimal digits) is read as CAN, any other as the older protocols.
+// looks like any other. With no protocol number (empty), an answer in CAN's form is read as CAN:
+// under a CAN identifier (three or eight hexadecimal digits); without a header, in a reply with a
+// count line and numbered lines, or made of whole CAN answers (a count byte and that many codes,
+// an even length where an older protocol's message is 7 bytes). Any other is read as the older
+// protocols'.
 std::vector<DTC> codes(const ELM327Response& response, OBDMode mode, std::string_view protocolNumber);
 
 } // namespace veq::DTCResponse

@@ -99,7 +99,8 @@ public:
         if (count_ >= inline_.size()) overflow_.emplace_back();
         Group& g = at(count_++);
         // A line too short to carry a header is no CAN frame as printed with headers.
-        g.reassembler = ISOTP::Reassembler(key.empty() ? ISOTP::Framing::firstFrameDecides : framing_);
+        const bool headerless = key.empty() && framing_ == ISOTP::Framing::controlBytes;
+        g.reassembler = ISOTP::Reassembler(headerless ? ISOTP::Framing::firstFrameDecides : framing_);
         std::copy(key.begin(), key.end(), g.key.begin());
         g.keyLength = key.size();
         return g;
@@ -143,9 +144,12 @@ ELM327Response parse(std::string_view text, FrameFormat format, std::string_view
 
     // With headers on CAN every frame carries its control byte; without them the adapter removes
     // it, and prints a multi-frame message as its byte count ("014") and then numbered lines
-    // ("0: ...") whose numbers are the sequence numbers.
+    // ("0: ...") whose numbers are the sequence numbers; on CAN each other line is a single frame.
     const std::size_t width = format.headerWidth();
-    Groups groups(width != 0 ? ISOTP::Framing::controlBytes : ISOTP::Framing::firstFrameDecides);
+    ISOTP::Framing framing = ISOTP::Framing::firstFrameDecides;
+    if (width != 0) framing = ISOTP::Framing::controlBytes;
+    if (format == FrameFormat::canHeadersOff) framing = ISOTP::Framing::singleFrameLines;
+    Groups groups(framing);
     Candidate candidate;
     Scratch<std::uint8_t, 128> frame;
 

@@ -43,7 +43,8 @@ struct ELM327Response {
     bool promptTerminated = false;    // a ">" ended the reply
     // The messages an ECU sent after its first one in this reply (a "response pending" answer,
     // then the answer itself; a message cut short, then the whole one), per header in the order
-    // of `ecus`, each in arrival order.
+    // of `ecus`, each in arrival order; one broken before its first byte is there, empty and cut
+    // short. Without headers on CAN, each line outside a counted message is one.
     std::vector<ECUResponse> followUps;
     // The header of each frame dropped as belonging to no message (a consecutive frame with none
     // under way, a flow-control frame, a numbered line after its message ended), in header order;

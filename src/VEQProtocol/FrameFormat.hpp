@@ -6,14 +6,17 @@ namespace veq {
 
 // The header layout of reply lines.
 struct FrameFormat {
-    enum class Header { none, elevenBit, twentyNineBit };
+    // `noneOnCAN`: no header either, on a CAN protocol: each line outside a counted message (a
+    // count line and numbered lines) is a single frame, a message of its own.
+    enum class Header { none, elevenBit, twentyNineBit, noneOnCAN };
 
     Header header = Header::none;
 
     // Characters of header text at the start of each data line: 0, 3 or 8.
     constexpr std::size_t headerWidth() const {
         switch (header) {
-        case Header::none: return 0;
+        case Header::none:
+        case Header::noneOnCAN: return 0;
         case Header::elevenBit: return 3;
         case Header::twentyNineBit: return 8;
         }
@@ -25,10 +28,12 @@ struct FrameFormat {
     static const FrameFormat headersOff;
     static const FrameFormat can11;
     static const FrameFormat can29;
+    static const FrameFormat canHeadersOff;
 };
 
 inline const FrameFormat FrameFormat::headersOff{FrameFormat::Header::none};
 inline const FrameFormat FrameFormat::can11{FrameFormat::Header::elevenBit};
 inline const FrameFormat FrameFormat::can29{FrameFormat::Header::twentyNineBit};
+inline const FrameFormat FrameFormat::canHeadersOff{FrameFormat::Header::noneOnCAN};
 
 } // namespace veq

@@ -35,12 +35,15 @@ void Reassembler::add(std::span<const std::uint8_t> frame) {
         } else {
             mode_ = Mode::raw;
             messages_.push_back(Message{{frame.begin(), frame.end()}});
-            joining_ = true;
+            joining_ = framing_ != Framing::singleFrameLines;
         }
         break;
     case Mode::isotp: follow(frame); break;
     case Mode::raw:
-        if (!joining_) {
+        if (framing_ == Framing::singleFrameLines) {
+            if (open_) close(Cut::interrupted);
+            messages_.push_back(Message{});
+        } else if (!joining_) {
             // After a counted message: a line of its own begins the next one.
             if (open_) close(Cut::interrupted);
             messages_.push_back(Message{});
@@ -52,23 +55,10 @@ void Reassembler::add(std::span<const std::uint8_t> frame) {
     }
 }
 
-void Reassembler::announce(std::size_t length) {
-    if (open_) close(Cut::interrupted);
-    if (mode_ == Mode::none) mode_ = Mode::raw;
-    counted_ = true;
-    joining_ = false;
-    messages_.push_back(Message{});
-    announced_ = length;
-    nextSequence_ = 0;
-    open_ = true;
-    if (length == 0) close(Cut::none);
-}
+void Reassembler::announce(std::size_t length) { beginNumbered(length); }
 
 void Reassembler::addNumbered(std::uint8_t number, std::span<const std::uint8_t> bytes) {
-    if (!counted_) {
-        add(bytes);
-        return;
-    }
+    if (!numbered_) beginNumbered(std::nullopt);
     if (!open_ || joining_) {
         ++strays_; // its message ended, whole or broken: no later line joins it
         return;
@@ -79,6 +69,18 @@ void Reassembler::addNumbered(std::uint8_t number, std::span<const std::uint8_t>
     }
     nextSequence_ = (nextSequence_ + 1) & 0x0F;
     append(bytes);
+}
+
+void Reassembler::beginNumbered(std::optional<std::size_t> length) {
+    if (open_) close(Cut::interrupted);
+    if (mode_ == Mode::none) mode_ = Mode::raw;
+    numbered_ = true;
+    joining_ = false;
+    messages_.push_back(Message{});
+    announced_ = length;
+    nextSequence_ = 0;
+    open_ = true;
+    if (length == 0) close(Cut::none);
 }
 
 void Reassembler::follow(std::span<const std::uint8_t> frame) {
@@ -124,15 +126,21 @@ void Reassembler::begin(std::span<const std::uint8_t> frame) {
 
 void Reassembler::append(std::span<const std::uint8_t> bytes) {
     std::vector<std::uint8_t>& message = messages_.back().bytes;
-    const std::size_t room = announced_ > message.size() ? announced_ - message.size() : 0;
+    if (!announced_) {
+        message.insert(message.end(), bytes.begin(), bytes.end());
+        return;
+    }
+    const std::size_t room = *announced_ > message.size() ? *announced_ - message.size() : 0;
     message.insert(message.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
-    if (message.size() >= announced_) close(Cut::none);
+    if (message.size() >= *announced_) close(Cut::none);
 }
 
 void Reassembler::close(Cut cut) {
     open_ = false;
     Message& message = messages_.back();
-    if (message.bytes.size() < announced_) message.cut = cut;
+    // Of a length never told, only a line out of sequence shows a message broken.
+    const bool shortOfLength = announced_ ? message.bytes.size() < *announced_ : cut == Cut::outOfSequence;
+    if (shortOfLength) message.cut = cut;
 }
 
 std::vector<std::uint8_t> Reassembler::take() { return std::move(takeAll().first.bytes); }
@@ -146,7 +154,7 @@ Reassembler::Messages Reassembler::takeAll() {
     for (Message& message : messages_) {
         if (&message == &messages_.front()) {
             messages.first = std::move(message);
-        } else if (!message.bytes.empty()) {
+        } else if (!message.bytes.empty() || message.cutShort()) { // broken before its first byte, it still came
             messages.later.push_back(std::move(message));
         }
     }

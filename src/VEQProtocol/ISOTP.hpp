@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -35,6 +36,10 @@ enum class Framing : std::uint8_t {
     // no message (a consecutive frame with none under way, a flow-control frame) is dropped, as an
     // ISO 15765-2 receiver drops it. A first frame with no control nibble is still joined whole.
     controlBytes,
+    // CAN read without headers: as firstFrameDecides, but where the adapter removed the control
+    // bytes a line outside a counted message is a single frame, a message of its own (a "response
+    // pending", then the answer; two ECUs' answers), never joined to the one before.
+    singleFrameLines,
 };
 
 // Builds one ECU's messages frame by frame, in arrival order. Never fails: malformed input gives
@@ -49,12 +54,13 @@ enum class Framing : std::uint8_t {
 //
 // Without headers the adapter prints a multi-frame message as its byte count and then numbered
 // lines (announce(), addNumbered()): the line numbers are the sequence numbers, line 0 holding
-// the first frame's bytes.
+// the first frame's bytes. Numbered lines with no count line before them carry their sequence
+// all the same; their message, of unknown length, ends whole once other lines or none follow.
 class Reassembler {
 public:
     struct Messages {
         Message first;              // the first one; empty and whole when none came
-        std::vector<Message> later; // the ones after it, in order, none of them empty
+        std::vector<Message> later; // the ones after it, in order; empty only when cut short
         std::size_t strays = 0;     // frames dropped as belonging to no message
     };
 
@@ -65,7 +71,7 @@ public:
     // A count line ("014"): a message of that many bytes begins, its numbered lines to follow.
     void announce(std::size_t length);
     // A numbered line ("1: ..."): `number` is its line number (anything above F never follows).
-    // Before any count line the adapter's numbering is unknown: the line is joined as add() would.
+    // The first one with no count line before it must be line 0.
     void addNumbered(std::uint8_t number, std::span<const std::uint8_t> bytes);
     // The first message so far; leaves the reassembler empty.
     std::vector<std::uint8_t> take();
@@ -75,6 +81,8 @@ public:
 private:
     // Starts the message of a first or single frame, the one under way cut short.
     void begin(std::span<const std::uint8_t> frame);
+    // Starts a message of numbered lines, of `length` bytes when a count line told it.
+    void beginNumbered(std::optional<std::size_t> length);
     void follow(std::span<const std::uint8_t> frame);
     // Ends the message under way: whole once its length came, else cut short for `cut`.
     void close(Cut cut);
@@ -88,8 +96,8 @@ private:
     std::vector<Message> messages_;
     bool open_ = false; // the last message awaits consecutive frames (numbered lines)
     bool joining_ = false; // the last message is joined whole from frames without control bytes
-    bool counted_ = false; // a count line came: numbered lines carry the sequence
-    std::size_t announced_ = 0;
+    bool numbered_ = false; // a count line or a numbered line came: numbered lines carry the sequence
+    std::optional<std::size_t> announced_; // the length of the message under way; none when untold
     std::uint8_t nextSequence_ = 0;
     std::size_t strays_ = 0;
 };

@@ -122,6 +122,16 @@ std::vector<const ECUResponse*> RequestEcho::answersIn(const ELM327Response& rep
     return answers;
 }
 
+std::vector<const ECUResponse*> RequestEcho::everyAnswerIn(const ELM327Response& reply) const {
+    std::vector<const ECUResponse*> answers = answersIn(reply);
+    for (const ECUResponse& message : reply.followUps) {
+        const bool answersThis = !message.header && !message.cutShort() && !namesAnotherRequest(message) &&
+                                 !saysPending(message, service);
+        if (answersThis && std::find(answers.begin(), answers.end(), &message) == answers.end()) answers.push_back(&message);
+    }
+    return answers;
+}
+
 bool RequestEcho::brokenIn(const ELM327Response& reply) const {
     const std::vector<Reading> readings = readEach(reply);
     return std::any_of(readings.begin(), readings.end(), [](const Reading& r) { return r.cutShort; });

@@ -54,6 +54,9 @@ struct RequestEcho {
     std::vector<Reading> readEach(const ELM327Response& reply) const;
     // The answer of each ECU that gave one, in the order of `ecus`.
     std::vector<const ECUResponse*> answersIn(const ELM327Response& reply) const;
+    // answersIn(), then every later whole message without a header that answers this request:
+    // without headers several ECUs' answers come under none, each a message of its own.
+    std::vector<const ECUResponse*> everyAnswerIn(const ELM327Response& reply) const;
     // Some ECU of the reply gave no answer but a message cut short: what it said was lost on the
     // way, and the request is worth asking again.
     bool brokenIn(const ELM327Response& reply) const;

@@ -29,6 +29,12 @@ struct Decoded {
 // filler are told apart by the alphabet alone); nothing with fewer than 17.
 std::optional<std::string> decode(std::span<const std::uint8_t> bytes);
 
+// An older protocol's mode 09 PID 02 answer (`payload`, service byte first) as the adapter joins
+// its lines: seven bytes each, 49 02 and the line's index, then four characters. True when those
+// lines are not 1 to 5 in order (a line printed twice, lost or out of order): the VIN is broken.
+// A CAN answer, one message whose eighth byte is a VIN character and never 49, is not judged.
+bool linesBroken(std::span<const std::uint8_t> payload);
+
 // Cuts a text of exactly 17 characters into its sections; the characters and the check digit are not validated.
 std::optional<Decoded> analyze(std::string_view vin);
 

@@ -54,6 +54,13 @@ TEST(DTCResponseTests, CodesOfAReplyByProtocol) {
         {"7E8 06 43 02 07 00 01 33\r7E9 06 43 02 03 00 C1 00\r7EA 04 43 01 41 23\r\r>", F::can11, stored, "",
          {"P0700", "P0133", "P0300", "U0100", "C0123"}},
         {"18DAF110 04 43 01 01 71\r\r>",               F::can29,      stored, "",   {"P0171"}},
+        // ...and without a header, an answer in CAN's form: a count line, or a count byte and whole codes
+        {"43 01 07 00\r00A\r0: 43 04 01 33 03 00\r1: C1 00 41 23 00 00 00\r\r>", F::headersOff, stored, "",
+         {"P0700", "P0133", "P0300", "U0100", "C0123"}},
+        {"43 02 01 33 03 00\r\r>",                     F::headersOff, stored, "",   {"P0133", "P0300"}},
+        {"43 01 07 00\r43 01 01 33\r\r>",              F::headersOff, stored, "",   {"P0700", "P0133"}},
+        // CAN without headers: each line an ECU's message
+        {"43 01 07 00\r43 02 01 33 03 00\r\r>",        F::canHeadersOff, stored, "A6", {"P0700", "P0133", "P0300"}},
     };
     for (const Case& c : cases) EXPECT_EQ(codes(c.reply, c.format, c.mode, c.protocol), c.expected) << c.reply << " on " << c.protocol;
 }
@@ -63,4 +70,26 @@ TEST(DTCResponseTests, CANProtocolNumbers) {
         EXPECT_TRUE(DTCResponse::isCANProtocol(number)) << number;
     for (std::string_view number : {"", "0", "1", "2", "3", "4", "5", "A0", "A5", "D", "66", "B6", "ISO 15765-4"})
         EXPECT_FALSE(DTCResponse::isCANProtocol(number)) << number;
+}
+
+// Without headers the ECUs' messages cannot be told apart: one cut short, even before its first
+// byte, makes the codes broken, and its codes are never taken.
+TEST(DTCResponseTests, AnyMessageCutShortWithoutHeadersBreaksTheCodes) {
+    using F = FrameFormat;
+    constexpr OBDMode stored = OBDMode::storedDTCs;
+    const std::string whole = "00A\r0: 43 04 01 43 01 96\r1: 02 34 02 CD 00 00 00\r";
+    struct Case { std::string reply; FrameFormat format; bool broken; Codes codes; };
+    const Case cases[] = {
+        {whole + "43 01 01 33\r\r>", F::canHeadersOff, false, {"P0143", "P0196", "P0234", "P02CD", "P0133"}},
+        {whole + "00A\r0: 43 04 01 33 03 00\r\r>", F::headersOff, true, {"P0143", "P0196", "P0234", "P02CD"}},
+        {"00A\r0: 43 04 01 33 03 00\r" + whole + "\r>", F::canHeadersOff, true, {"P0143", "P0196", "P0234", "P02CD"}},
+        {"43 01 07 00\r00A\r1: C1 00 41 23 00 00 00\r\r>", F::canHeadersOff, true, {"P0700"}},
+        {"43 01 07 00\r00A\r1: C1 00 41 23 00 00 00\r\r>", F::headersOff, true, {"P0700"}},
+        {"00A\r\r>", F::headersOff, true, {}},
+    };
+    for (const Case& c : cases) {
+        const ELM327Response response = ELM327Parser::parse(c.reply, c.format);
+        EXPECT_EQ(DTCResponse::broken(response, stored), c.broken) << c.reply;
+        EXPECT_EQ(codes(c.reply, c.format, stored, "6"), c.codes) << c.reply;
+    }
 }

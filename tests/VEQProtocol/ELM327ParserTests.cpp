@@ -122,7 +122,11 @@ TEST(ELM327ParserTests, AnECUsLaterMessagesAreFollowUps) {
     }
     std::string udsMissing = udsCodes;
     const std::size_t lineF = udsMissing.find("\rF:"), line0 = udsMissing.find("\r0:", lineF);
+    std::string udsPastF = udsCodes;
+    udsPastF.replace(line0, 3, "\r10:"); // numbered on past F instead of 0
     udsMissing.erase(line0, udsMissing.find('\r', line0 + 1) - line0); // the line numbered 0 after F lost
+    const Bytes part13(part14.begin(), part14.begin() + 13);
+    const Bytes supported{0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13}, supported2{0x41, 0x00, 0x00, 0x40, 0x00, 0x01};
     struct Case {
         std::string input;
         std::vector<ECUResponse> ecus, followUps;
@@ -158,6 +162,24 @@ TEST(ELM327ParserTests, AnECUsLaterMessagesAreFollowUps) {
         {udsCodes + "\r>", {{no, udsBytes}}, {}, F::headersOff},
         {udsMissing + "\r>", {{no, Bytes(udsBytes.begin(), udsBytes.begin() + 6 + 15 * 7), Cut::outOfSequence}}, {},
          F::headersOff, Strings(6, "")},
+        {udsPastF + "\r>", {{no, Bytes(udsBytes.begin(), udsBytes.begin() + 6 + 15 * 7), Cut::outOfSequence}}, {},
+         F::headersOff, Strings(7, "")},
+        // numbered lines with no count line carry their sequence all the same: 0 first, each the next
+        {"0:62F187413235\r1:36393030363230\r1:36393030363230\r2:30\r\r>", {{no, part13, Cut::outOfSequence}}, {},
+         F::headersOff, {""}},
+        {"0:62F187413235\r1:36393030363230\r2:30\r\r>", {{no, part14}}, {}, F::canHeadersOff},
+        {"1:36393030363230\r2:30\r\r>", {{no, {}, Cut::outOfSequence}}, {}, F::headersOff, {""}},
+        // a count line whose line 0 never came: a message broken before its first byte
+        {"43 01 07 00\r00A\r1: C1 00 41 23 00 00 00\r\r>", {{no, {0x43, 0x01, 0x07, 0x00}}}, {{no, {}, Cut::outOfSequence}},
+         F::canHeadersOff},
+        // on CAN without headers each line outside a counted message is a message of its own
+        {"7F 19 78\r59 02 FF\r\r>", {{no, {0x7F, 0x19, 0x78}}}, {{no, {0x59, 0x02, 0xFF}}}, F::canHeadersOff},
+        {"41 00 BE 3F A8 13\r41 00 00 40 00 01\r\r>", {{no, supported}}, {{no, supported2}}, F::canHeadersOff},
+        {"43 01 07 00\r00A\r0: 43 04 01 33 03 00\r1: C1 00 41 23 00 00 00\r43 00\r\r>", {{no, {0x43, 0x01, 0x07, 0x00}}},
+         {{no, {0x43, 0x04, 0x01, 0x33, 0x03, 0x00, 0xC1, 0x00, 0x41, 0x23}}, {no, {0x43, 0x00}}}, F::canHeadersOff},
+        // an older protocol's lines are still joined
+        {"41 00 BE 3F A8 13\r41 00 00 40 00 01\r\r>", {{no, {0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13, 0x41, 0x00, 0x00, 0x40, 0x00, 0x01}}},
+         {}, F::headersOff},
     };
     for (const Case& c : cases) {
         const auto r = ELM327Parser::parse(c.input, c.format);
@@ -191,7 +213,7 @@ TEST(ELM327ParserTests, RobustOnRandomAndMutatedReplies) {
         "18DAF110 03 41 0D 32\r>", "7E8 03 7F 22 78\r>", "BUS INIT: ...ERROR\r>"};
     const char alphabet[] = "0123456789ABCDEFabcdef :\r\n>.?SEARCHINGNODAT\t\xC2\xA0\xFF\x80";
     std::mt19937 rng(20261206);
-    const FrameFormat formats[] = {FrameFormat::headersOff, FrameFormat::can11, FrameFormat::can29};
+    const FrameFormat formats[] = {FrameFormat::headersOff, FrameFormat::can11, FrameFormat::can29, FrameFormat::canHeadersOff};
     for (int i = 0; i < 100000; ++i) {
         std::string input;
         if (i % 2 == 0) {
@@ -210,7 +232,7 @@ TEST(ELM327ParserTests, RobustOnRandomAndMutatedReplies) {
             for (std::size_t k = 0; k < len; ++k) input.push_back(alphabet[rng() % (sizeof alphabet - 1)]);
         }
         const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
-        const auto r = ELM327Parser::parse(bytes, formats[i % 3]);
+        const auto r = ELM327Parser::parse(bytes, formats[i % std::size(formats)]);
         ASSERT_EQ(r.promptTerminated, input.find('>') != std::string::npos);
         ASSERT_LE(r.text.size(), r.lines.size());
         ASSERT_LE(r.ecus.size(), r.lines.size());

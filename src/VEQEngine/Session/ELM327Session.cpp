@@ -4,6 +4,7 @@
 #include "VEQEngine/Session/ExchangeCancelled.hpp"
 #include "VEQEngine/Session/MonitorAlreadyRunning.hpp"
 #include "VEQEngine/Session/SessionTrace.hpp"
+#include "VEQProtocol/DTCResponse.hpp"
 #include "VEQProtocol/ELM327Parser.hpp"
 #include "VEQSupport/Text.hpp"
 
@@ -368,7 +369,18 @@ FrameFormat ELM327Session::format() const {
 
 void ELM327Session::setFormat(FrameFormat format) {
     std::lock_guard lock(mutex_);
+    if (headersRefused_ && format.headerWidth() != 0) return;
     format_ = format;
+}
+
+FrameFormat ELM327Session::readFormat() const {
+    std::lock_guard lock(mutex_);
+    return readFormatLocked();
+}
+
+FrameFormat ELM327Session::readFormatLocked() const {
+    const bool can = protocolNumber_ && DTCResponse::isCANProtocol(*protocolNumber_);
+    return format_ == FrameFormat::headersOff && can ? FrameFormat::canHeadersOff : format_;
 }
 
 std::optional<std::string> ELM327Session::obdHeader() const {
@@ -459,7 +471,7 @@ ELM327Response ELM327Session::queryHeader(const TransmitHeader& header, const OB
     CallScope call(*this);
     LockScope hold(*this, stop);
     if (std::optional<ELM327Response> refused = prepareHeld(header, stop)) return std::move(*refused);
-    ReplyPairing::Request owed = ReplyPairing::Request::line(command.requestString(), format(), RequestEcho::of(command));
+    ReplyPairing::Request owed = ReplyPairing::Request::line(command.requestString(), readFormat(), RequestEcho::of(command));
     owed.repeat = again;
     return exchangeHeld(command.requestBytes(), std::move(owed), stop);
 }
@@ -504,7 +516,7 @@ ELM327Response ELM327Session::awaitNext(std::stop_token stop, std::optional<std:
         }
         waiting = awaitedFromNow(disconnects_, since);
     }
-    return receive(waiting, format(), {}, stop);
+    return receive(waiting, readFormat(), {}, stop);
 }
 
 void ELM327Session::keepFollowUps(const ELM327Response& response) {
@@ -525,7 +537,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
     const std::string upper = text::toUpperASCII(command);
     const std::string compact = text::withoutBlanks(upper);
     ReplyPairing::Request owed = ReplyPairing::Request::line(
-        command, format(), echo != nullptr ? std::optional(*echo) : std::nullopt,
+        command, readFormat(), echo != nullptr ? std::optional(*echo) : std::nullopt,
         responder != nullptr ? std::optional(*responder) : std::nullopt);
 
     const bool setsHeader = compact.starts_with("ATSH") && compact.size() > 4;
@@ -550,8 +562,9 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
         std::lock_guard lock(mutex_);
         // A refused command ("?") changed nothing in the adapter.
         const bool refused = parsed.error == ELM327Error::unknownCommand;
-        if (compact.starts_with("ATH1") && !refused) {
-            format_ = FrameFormat::can11;
+        if (compact.starts_with("ATH1")) {
+            if (!refused) format_ = FrameFormat::can11;
+            headersRefused_ = refused;
         } else if (compact.starts_with("ATH0") && !refused) {
             format_ = FrameFormat::headersOff;
         } else if (resets && !refused) {
@@ -559,6 +572,7 @@ ELM327Response ELM327Session::rawHeld(std::string_view command, std::stop_token 
             // settings left to restore. Unanswered, it may never have been received: the header
             // in force is then unknown, so that the next request names its own.
             format_ = FrameFormat::headersOff;
+            headersRefused_ = false;
             headerInForce_.reset();
             defaultAddressing_ = !parsed.isSilence();
             protocolNumber_.reset();

@@ -256,7 +256,11 @@ public:
     ExclusiveSection exclusive(const TransmitHeader& header, std::stop_token stop = {});
 
     FrameFormat format() const;
+    // An adapter that refused "ATH1" prints no headers: a header format set since is not taken.
     void setFormat(FrameFormat format);
+    // The format replies to requests other than adapter commands are read in: format(), and
+    // without headers on a CAN protocol (protocolNumber()) CAN's, each line a message of its own.
+    FrameFormat readFormat() const;
 
     // The header OBD requests go out with when one was set (by the protocol sweep that found the
     // car answering there); nothing for the adapter's own functional addressing, which is 7DF on
@@ -423,6 +427,7 @@ private:
     // TransmitHeader::any(), or for a default addressing the session cannot name.
     std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;
     std::optional<std::string> functionalHeaderLocked() const;
+    FrameFormat readFormatLocked() const;
     // Queues the response's follow-up messages for awaitNext().
     void keepFollowUps(const ELM327Response& response);
     // Discards what is left of unowed replies, then sends the request, owed its reply from then.
@@ -483,6 +488,7 @@ private:
     std::vector<std::uint8_t> readBuffer_;
     std::size_t scanned_ = 0; // bytes of readBuffer_ known to hold no delimiter
     FrameFormat format_ = FrameFormat::headersOff;
+    bool headersRefused_ = false; // "ATH1" refused since the last reset
     std::optional<std::string> protocolNumber_;
     std::uint64_t prompts_ = 0;                // replies completed since the session began
     std::optional<Deadline> lastAnswer_;       // the end of the last complete reply on this link

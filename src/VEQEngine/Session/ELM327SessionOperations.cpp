@@ -76,7 +76,7 @@ std::set<std::uint8_t> ELM327Session::discoverSupportedPIDs(std::stop_token stop
         const OBDCommand request(OBDMode::currentData, base);
         const ELM327Response response = ask ? ask(request) : query(request, stop);
         bool gaveBitmap = false;
-        for (const ECUResponse* ecu : RequestEcho::of(request).answersIn(response)) {
+        for (const ECUResponse* ecu : RequestEcho::of(request).everyAnswerIn(response)) {
             const std::optional<PIDReading> reading = decode(*ecu, base);
             if (!reading) continue;
             if (const auto* bitmap = reading->as<PIDReading::SupportBitmap>()) {

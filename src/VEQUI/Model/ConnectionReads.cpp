@@ -96,14 +96,19 @@ ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, st
 
 bool lostOnTheWay(const ELM327Response& response, const OBDCommand& command) {
     if (command.mode == OBDMode::storedDTCs) return DTCResponse::broken(response, command.mode);
-    return RequestEcho::of(command).brokenIn(response);
+    const RequestEcho echo = RequestEcho::of(command);
+    if (command.mode == OBDMode::vehicleInfo && command.pid == vinPID) {
+        const ECUResponse* answer = echo.readIn(response).answer;
+        if (answer != nullptr && VIN::linesBroken(answer->payload)) return true;
+    }
+    return echo.brokenIn(response);
 }
 
 std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop) {
     const OBDCommand command(OBDMode::vehicleInfo, vinPID);
     const ELM327Response response = askAnswered(session, command, stop);
     const ECUResponse* answer = RequestEcho::of(command).readIn(response).answer;
-    if (answer == nullptr) return std::nullopt;
+    if (answer == nullptr || VIN::linesBroken(answer->payload)) return std::nullopt;
     const auto data = answer->data(OBDMode::vehicleInfo, vinPID);
     if (!data) return std::nullopt;
     return VIN::decode(*data);

@@ -27,11 +27,12 @@ namespace veq::ConnectionReads {
 ELM327Response askAnswered(ELM327Session& session, const OBDCommand& command, std::stop_token stop = {});
 
 // An ECU answered `command` with messages cut short and no whole answer (for the codes, without
-// headers, any message cut short): what it said is not known.
+// headers, any message cut short; for the VIN, an older protocol's lines not 1 to 5 in order):
+// what it said is not known.
 bool lostOnTheWay(const ELM327Response& response, const OBDCommand& command);
 
 // Mode 09 PID 02 of the first ECU that answered; nothing when the reply holds no VIN or that ECU's
-// answer was lost on the way.
+// answer was lost on the way (twice).
 std::optional<std::string> readVIN(ELM327Session& session, std::stop_token stop = {});
 
 // Mode 01 PID 0x51 of the first ECU that answered (asked once more when its answer was lost on the

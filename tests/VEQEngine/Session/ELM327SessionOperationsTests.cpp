@@ -100,6 +100,23 @@ TEST(SessionOperationsTest, ProtocolNumberSelectsTheFrameFormat) {
     SessionRig refusing(table({{"ATDPN", "A4\r\r>"}, {"ATH0", "?\r\r>"}}));
     refusing.session->setFormat(FrameFormat::can11);
     EXPECT_EQ(refusing.session->detectAndApplyProtocolFormat(), FrameFormat::can11);
+
+    // One that refused to turn them on prints none whatever the protocol: CAN is read without
+    // headers, until a reset and an "ATH1" taken.
+    bool refuses = true;
+    SessionRig headerless([&](const std::string& line) {
+        if (line == "ATH1") return Lines{refuses ? "?\r\r>" : "OK\r\r>"};
+        return Lines{line == "ATDPN" ? "A6\r\r>" : line == "ATZ" ? "ELM327 v1.5\r\r>" : "OK\r\r>"};
+    });
+    headerless.session->raw("ATH1");
+    EXPECT_EQ(headerless.session->detectAndApplyProtocolFormat(), FrameFormat::headersOff);
+    EXPECT_EQ(headerless.session->readFormat(), FrameFormat::canHeadersOff);
+    headerless.session->setFormat(FrameFormat::can29);
+    EXPECT_EQ(headerless.session->format(), FrameFormat::headersOff);
+    refuses = false;
+    headerless.session->raw("ATZ");
+    headerless.session->raw("ATH1");
+    EXPECT_EQ(headerless.session->detectAndApplyProtocolFormat(), FrameFormat::can11);
 }
 
 TEST(SessionOperationsTest, SupportedParameterDiscovery) {
@@ -128,12 +145,22 @@ TEST(SessionOperationsTest, SupportedParameterDiscovery) {
          {{"0100", "7E8 06 41 00 FF FF \r7E9 06 41 00 00 00 00 02 \r\r>"}}, {0x1F}, 1},
         {"a stray frame before the whole bitmap", FrameFormat::can11,
          {{"0100", "7E8 21 00 00 \r7E8 06 41 00 80 00 00 00 \r\r>"}}, {0x01}, 1},
+        // on CAN without headers (refused), each ECU's single frame is its own answer
+        {"two ECUs without headers give the union", FrameFormat::can11,
+         {{"ATH1", "?\r\r>"}, {"ATDPN", "A6\r\r>"}, {"0100", "41 00 80 00 00 00\r41 00 00 40 00 01\r\r>"},
+          {"0120", "41 20 00 00 00 00\r\r>"}},
+         {0x01, 0x0A, 0x20}, 2},
     };
     for (const auto& c : cases) {
         SessionRig rig(table(c.replies));
+        if (c.replies.contains("ATDPN")) {
+            rig.session->raw("ATH1");
+            rig.session->detectAndApplyProtocolFormat();
+        }
         rig.session->setFormat(c.format);
         EXPECT_EQ(rig.session->discoverSupportedPIDs(), c.supported) << c.name;
-        EXPECT_EQ(rig.transport->lines().size(), c.requests) << c.name;
+        EXPECT_EQ(std::ranges::count_if(rig.transport->lines(), [](const std::string& l) { return !l.starts_with("AT"); }),
+                  static_cast<long>(c.requests)) << c.name;
     }
 }
 

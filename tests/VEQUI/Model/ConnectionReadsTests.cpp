@@ -17,9 +17,9 @@ namespace {
 
 using Turns = std::map<std::string, std::vector<std::string>>;
 
-// A session on CAN with headers whose adapter answers each listed request with its replies in
-// turn, the last one again once they are used up ("NO DATA" for any other; nothing at all for an
-// empty one), after the AT commands listed in `setUp`.
+// A session on CAN with headers (none when the adapter refused "ATH1") whose adapter answers each
+// listed request with its replies in turn, the last one again once they are used up ("NO DATA" for
+// any other; nothing at all for an empty one), after the AT commands listed in `setUp`.
 struct Adapter {
     SessionRig rig;
 
@@ -139,13 +139,35 @@ TEST(ConnectionReadsTests, AReadBrokenOnTheWayIsAskedOnceMoreAndNeverReadFromThe
     const std::string vin = "7E8101449020157444432\r7E82130353030383146\r7E8223132333435360000";
     const std::string vinCut = "7E8101449020157444432\r7E82130353030383146";
     const std::string allTen = "P0141 P0142 P0143 P0144 P0145 P0146 P0147 P0148 P0149 P014A";
+    // Without headers (the adapter refused them): two ECUs' codes, the second's counted, and that
+    // one broken before its first byte; an older protocol's VIN in five lines, then with one printed
+    // twice or lost.
+    const std::string codesLine1 = "43 01 07 00\r00A\r1: C1 00 41 23 00 00 00";
+    const std::string twoECUsCodes = "43 01 07 00\r00A\r0: 43 04 01 33 03 00\r1: C1 00 41 23 00 00 00";
+    const std::string carsCodes = "P0700 P0133 P0300 U0100 C0123";
+    const std::string legacyVIN1 = "49 02 01 00 00 00 57\r49 02 02 44 44 32 30\r",
+                      legacyVIN3 = "49 02 03 35 30 30 38\r49 02 04 31 46 31 32\r49 02 05 33 34 35 36";
+    const std::string legacyVIN = legacyVIN1 + legacyVIN3;
+    const std::string legacyVINTwice = legacyVIN1 + "49 02 02 44 44 32 30\r" + legacyVIN3;
+    const std::string legacyVINLost = "49 02 01 00 00 00 57\r" + legacyVIN3;
     const struct {
         const char* name;
         std::string request;
         std::vector<std::string> replies;
         std::optional<std::string> read; // what is read, codes joined by spaces; nothing when unread
         long asks;
+        std::string protocol = "A6"; // what "ATDPN" answers
+        bool headers = true;         // "ATH1" taken, else refused
     } cases[] = {
+        {"codes without headers broken before their first byte, then whole", "03", {codesLine1, twoECUsCodes}, carsCodes, 2, "A6", false},
+        {"codes without headers broken before their first byte twice", "03", {codesLine1}, std::nullopt, 2, "A6", false},
+        {"codes without headers on a protocol never learnt", "03", {twoECUsCodes}, carsCodes, 1, "?", false},
+        {"the VIN without headers on CAN", "0902", {"014\r0: 49 02 01 57 44 44\r1: 32 30 35 30 30 38 31\r2: 46 31 32 33 34 35 36"},
+         "WDD2050081F123456", 1, "A6", false},
+        {"an older protocol's VIN", "0902", {legacyVIN}, "WDD2050081F123456", 1, "A3", false},
+        {"an older protocol's VIN with a line printed twice", "0902", {legacyVINTwice, legacyVIN}, "WDD2050081F123456", 2, "A3", false},
+        {"an older protocol's VIN missing a line, then whole", "0902", {legacyVINLost, legacyVIN}, "WDD2050081F123456", 2, "A3", false},
+        {"an older protocol's VIN missing a line twice", "0902", {legacyVINLost}, std::nullopt, 2, "A3", false},
         {"codes with a frame printed twice", "03", {repeated, tenCodes}, allTen, 2},
         {"codes missing a frame", "03", {ff + "\r" + cf1 + "\r" + cf3, tenCodes}, allTen, 2},
         {"codes cut short, then whole in the same reply", "03", {ff + "\r" + cf1 + "\r" + tenCodes}, allTen, 1},
@@ -168,7 +190,7 @@ TEST(ConnectionReadsTests, AReadBrokenOnTheWayIsAskedOnceMoreAndNeverReadFromThe
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Adapter adapter(Turns{{"ATDPN", {"A6"}}, {c.request, c.replies}}, {"ATH1", "ATDPN"});
+        Adapter adapter(Turns{{"ATDPN", {c.protocol}}, {"ATH1", {c.headers ? "OK" : "?"}}, {c.request, c.replies}}, {"ATH1", "ATDPN"});
         std::optional<std::string> read;
         if (c.request == "03") {
             if (const auto codes = readDTCs(adapter.session())) {

@@ -4,6 +4,7 @@
 
 #include "VEQStore/Telemetry/TelemetryFile.hpp"
 #include "VEQTransport/TransportError.hpp"
+#include "VEQSupport/Text.hpp"
 #include "VEQUI/Model/ConnectionDiagnosis.hpp"
 
 #include <fmt/format.h>
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -912,6 +914,124 @@ TEST(ConnectionTests, AGivenUpProbesLateRefusalIsNeverALaterLinesReply) {
         EXPECT_EQ(link, Link::clearAgain);
         EXPECT_EQ(rig->ecus(), clean.ecus);
         EXPECT_TRUE(waitUntil([&] { return rig->udsDTCs() == clean.codes; }));
+        rig->disconnect();
+    }
+}
+
+namespace {
+
+// The car's reply (printed by the emulator with control bytes) as a real adapter prints it
+// without headers: a single frame as its data, a longer message as its byte count and then
+// numbered lines.
+std::string printedWithoutHeaders(const std::string& reply) {
+    std::string out;
+    std::size_t from = 0;
+    while (from < reply.size()) {
+        std::size_t end = reply.find('\r', from);
+        if (end == std::string::npos) end = reply.size();
+        const std::string line = reply.substr(from, end - from);
+        from = end + 1;
+        std::vector<std::uint8_t> frame;
+        if (line.empty() || line == ">") continue;
+        if (!text::parseHexBytes(text::withoutBlanks(line), frame) || frame.size() < 2) {
+            out += line + "\r";
+            continue;
+        }
+        const auto rest = [&](std::size_t at, std::size_t count) {
+            return text::hexUpper(std::span(frame).subspan(at, std::min(count, frame.size() - at)), " ");
+        };
+        switch (frame[0] >> 4) {
+        case 0: out += rest(1, frame[0] & 0x0F); break;
+        case 1: out += fmt::format("{:03X}\r0: {}", ((frame[0] & 0x0F) << 8) | frame[1], rest(2, 6)); break;
+        default: out += fmt::format("{:X}: {}", frame[0] & 0x0F, rest(1, 7)); break;
+        }
+        out += "\r";
+    }
+    return out;
+}
+
+} // namespace
+
+// Through a clone that refuses "ATH1" (and often "ATDPN") and prints every reply as a real adapter
+// does without headers, the window shows only what the car sent: its codes read as CAN's when the
+// protocol is unknown, CAN found as CAN, a message broken anyhow asked again (unread when broken
+// twice), each line of CAN a message of its own, and an older protocol's VIN lines in order.
+TEST(ConnectionTests, ThroughACloneWithoutHeadersTheWindowShowsOnlyWhatTheCarSent) {
+    const std::string carsVIN = ELM327Emulator{}.vin;
+    const std::vector<std::string> carsCodes{"P0300", "P0171"};
+    const std::string twoECUsCodes = "43 01 07 00\r00A\r0: 43 04 01 33 03 00\r1: C1 00 41 23 00 00 00";
+    const std::string codesLine1 = "43 01 07 00\r00A\r1: C1 00 41 23 00 00 00";
+    const std::string legacyVIN1 = "49 02 01 00 00 00 57\r49 02 02 44 44 32 30\r",
+                      legacyVIN3 = "49 02 03 35 30 30 38\r49 02 04 31 46 31 32\r49 02 05 33 34 35 36";
+    const std::string partLine0 = "0: 62 F1 87 41 32 35\r", partLine1 = "1: 36 39 30 30 36 32 30\r";
+    struct Case {
+        const char* name;
+        std::string protocol;                              // what "ATDPN" answers
+        std::map<std::string, std::vector<std::string>> turns; // by header and line: the replies in turn
+        std::function<void(const AppModel&, const ScriptedCar&)> check;
+    };
+    const Case cases[] = {
+        {"the protocol never learnt: codes in CAN's form", "?", {{"7DF 03", {twoECUsCodes}}},
+         [](const AppModel& m, const ScriptedCar&) {
+             std::vector<std::string> codes;
+             for (const DTC& dtc : m.dtcs()) codes.push_back(dtc.code);
+             EXPECT_EQ(codes, (std::vector<std::string>{"P0700", "P0133", "P0300", "U0100", "C0123"}));
+         }},
+        {"CAN named by ATDPN is read as CAN without headers", "A6", {},
+         [&](const AppModel& m, const ScriptedCar& car) {
+             EXPECT_EQ(car.count("ATZ"), 1u); // no protocol sweep
+             EXPECT_EQ(m.vin(), carsVIN);
+             std::vector<std::string> codes;
+             for (const DTC& dtc : m.dtcs()) codes.push_back(dtc.code);
+             EXPECT_EQ(codes, carsCodes);
+         }},
+        {"the engine's part number in numbered lines with no count line, line 1 printed twice", "A6",
+         {{"7E0 22F187", {partLine0 + partLine1 + partLine1 + "2: 30", ""}}},
+         [](const AppModel& m, const ScriptedCar&) {
+             const auto engine = std::ranges::find(m.ecus(), std::string("7E0"), &DiscoveredECU::txHeader);
+             ASSERT_NE(engine, m.ecus().end());
+             EXPECT_EQ(engine->partNumber, "A2569006200");
+         }},
+        {"7E1 says response pending, then has no codes, each a line of its own", "A6", {{"7E1 1902FF", {"7F 19 78\r59 02 FF"}}},
+         [](const AppModel& m, const ScriptedCar&) {
+             ASSERT_TRUE(m.udsDTCs().contains("7E1"));
+             EXPECT_EQ(m.udsDTCs().at("7E1"), std::vector<UDSDTC>{});
+         }},
+        {"codes broken before the second ECU's first byte, twice", "A6", {{"7DF 03", {codesLine1}}},
+         [](const AppModel& m, const ScriptedCar& car) {
+             EXPECT_TRUE(m.dtcsUnread());
+             EXPECT_EQ(car.count("03"), 2u);
+         }},
+        {"an older protocol's VIN with line 2 printed twice, then whole", "A3",
+         {{"7DF 0902", {legacyVIN1 + "49 02 02 44 44 32 30\r" + legacyVIN3, legacyVIN1 + legacyVIN3}}},
+         [](const AppModel& m, const ScriptedCar& car) {
+             EXPECT_EQ(m.vin(), "WDD2050081F123456");
+             EXPECT_EQ(car.count("0902"), 2u);
+         }},
+        {"two ECUs' support maps joined", "A6", {{"7DF 0100", {"41 00 BE 3F A8 13\r41 00 00 40 00 00"}}},
+         [](const AppModel& m, const ScriptedCar&) { EXPECT_TRUE(m.supportedPIDs().contains(0x0A)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto turns = c.turns;
+        std::string header = "7DF";
+        ScriptedCar car([&](const std::string& line) -> std::optional<Lines> {
+            if (line.starts_with("ATSH")) header = line.substr(4);
+            if (line == "ATH1") return says("?");
+            if (line == "ATDPN") return says(c.protocol);
+            if (line.starts_with("AT")) return std::nullopt;
+            const auto it = turns.find(header + " " + line);
+            if (it != turns.end() && !it->second.front().empty()) {
+                const std::string answer = it->second.front();
+                if (it->second.size() > 1) it->second.erase(it->second.begin());
+                return says(answer);
+            }
+            if (it != turns.end() && it->second.size() > 1) it->second.erase(it->second.begin());
+            return says(printedWithoutHeaders(car.carAnswer(line).front()));
+        });
+        ConnectionRig rig({.car = &car, .responseTimeout = 300ms});
+        ASSERT_TRUE(rig.connect()) << rig->phase().message;
+        c.check(*rig, car);
         rig->disconnect();
     }
 }
