@@ -20,6 +20,10 @@ bool beginsMessage(std::span<const std::uint8_t> frame) {
     return nibble(frame) == kSingle || (nibble(frame) == kFirst && frame.size() >= 2);
 }
 
+// A negative response ("7F 19 78"), printed without control bytes: a whole message on every
+// protocol, so never joined to the line before or after it (a "response pending", then the answer).
+bool standsAlone(std::span<const std::uint8_t> frame) { return frame.size() == 3 && frame[0] == 0x7F; }
+
 } // namespace
 
 void Reassembler::add(std::span<const std::uint8_t> frame) {
@@ -35,14 +39,15 @@ void Reassembler::add(std::span<const std::uint8_t> frame) {
         } else {
             mode_ = Mode::raw;
             messages_.push_back(Message{{frame.begin(), frame.end()}});
-            joining_ = framing_ != Framing::singleFrameLines;
+            joining_ = framing_ != Framing::singleFrameLines && !standsAlone(frame);
         }
         break;
     case Mode::isotp: follow(frame); break;
     case Mode::raw:
-        if (framing_ == Framing::singleFrameLines) {
+        if (framing_ == Framing::singleFrameLines || standsAlone(frame)) {
             if (open_) close(Cut::interrupted);
             messages_.push_back(Message{});
+            joining_ = false;
         } else if (!joining_) {
             // After a counted message: a line of its own begins the next one.
             if (open_) close(Cut::interrupted);

@@ -30,7 +30,7 @@ struct Message {
 enum class Framing : std::uint8_t {
     // Without headers: the first frame's control nibble tells whether the adapter printed control
     // bytes (1 = first frame, 0 = single frame); anything else means it removed them, and frames
-    // are joined whole.
+    // are joined whole, save a negative response ("7F 19 78"), a message of its own.
     firstFrameDecides,
     // CAN read with headers: every frame begins with its control byte, so a frame that belongs to
     // no message (a consecutive frame with none under way, a flow-control frame) is dropped, as an

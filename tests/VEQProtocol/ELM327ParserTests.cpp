@@ -177,6 +177,10 @@ TEST(ELM327ParserTests, AnECUsLaterMessagesAreFollowUps) {
         {"41 00 BE 3F A8 13\r41 00 00 40 00 01\r\r>", {{no, supported}}, {{no, supported2}}, F::canHeadersOff},
         {"43 01 07 00\r00A\r0: 43 04 01 33 03 00\r1: C1 00 41 23 00 00 00\r43 00\r\r>", {{no, {0x43, 0x01, 0x07, 0x00}}},
          {{no, {0x43, 0x04, 0x01, 0x33, 0x03, 0x00, 0xC1, 0x00, 0x41, 0x23}}, {no, {0x43, 0x00}}}, F::canHeadersOff},
+        // protocol unknown: a negative response is a message of its own, the lines around it joined
+        {"7F 19 78\r59 02 FF\r\r>", {{no, {0x7F, 0x19, 0x78}}}, {{no, {0x59, 0x02, 0xFF}}}, F::headersOff},
+        {"7F 22 78\r62 F1 8B 01\r02 03\r7F 22 78\r\r>", {{no, {0x7F, 0x22, 0x78}}},
+         {{no, {0x62, 0xF1, 0x8B, 0x01, 0x02, 0x03}}, {no, {0x7F, 0x22, 0x78}}}, F::headersOff},
         // an older protocol's lines are still joined
         {"41 00 BE 3F A8 13\r41 00 00 40 00 01\r\r>", {{no, {0x41, 0x00, 0xBE, 0x3F, 0xA8, 0x13, 0x41, 0x00, 0x00, 0x40, 0x00, 0x01}}},
          {}, F::headersOff},

@@ -997,6 +997,11 @@ TEST(ConnectionTests, ThroughACloneWithoutHeadersTheWindowShowsOnlyWhatTheCarSen
              ASSERT_TRUE(m.udsDTCs().contains("7E1"));
              EXPECT_EQ(m.udsDTCs().at("7E1"), std::vector<UDSDTC>{});
          }},
+        {"the same, the protocol never learnt", "?", {{"7E1 1902FF", {"7F 19 78\r59 02 FF"}}},
+         [](const AppModel& m, const ScriptedCar&) {
+             ASSERT_TRUE(m.udsDTCs().contains("7E1"));
+             EXPECT_EQ(m.udsDTCs().at("7E1"), std::vector<UDSDTC>{});
+         }},
         {"codes broken before the second ECU's first byte, twice", "A6", {{"7DF 03", {codesLine1}}},
          [](const AppModel& m, const ScriptedCar& car) {
              EXPECT_TRUE(m.dtcsUnread());
