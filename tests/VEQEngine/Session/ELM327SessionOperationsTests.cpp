@@ -189,6 +189,9 @@ TEST(SessionOperationsTest, ReadingOneParameter) {
         // another ECU's late answer to another read, printed first
         {0x0D, FrameFormat::can11, "7E9 04 41 0C 10 00 \r7E8 03 41 0D 2A \r\r>", 42.0},
         {0x0D, FrameFormat::can11, "7E9 04 41 0C 10 00 \r7EA 03 41 0C 10 \r7E8 03 41 0D 2A \r\r>", 42.0},
+        // without headers on CAN, each line a message: the one naming another read is passed over
+        {0x0D, FrameFormat::canHeadersOff, "41 0C 10 00\r41 0D 2A\r\r>", 42.0},
+        {0x0D, FrameFormat::canHeadersOff, "7F 01 12\r41 0D 2A\r\r>", std::nullopt},
     };
     for (const auto& c : cases) {
         SessionRig rig(table({{fmt::format("01{:02X}", c.pid), c.reply}}));
