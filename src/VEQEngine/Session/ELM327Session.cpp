@@ -375,10 +375,6 @@ void ELM327Session::setFormat(FrameFormat format) {
 
 FrameFormat ELM327Session::readFormat() const {
     std::lock_guard lock(mutex_);
-    return readFormatLocked();
-}
-
-FrameFormat ELM327Session::readFormatLocked() const {
     const bool can = protocolNumber_ && DTCResponse::isCANProtocol(*protocolNumber_);
     return format_ == FrameFormat::headersOff && can ? FrameFormat::canHeadersOff : format_;
 }

@@ -427,7 +427,6 @@ private:
     // TransmitHeader::any(), or for a default addressing the session cannot name.
     std::optional<std::string> headerToSendLocked(const TransmitHeader& header, bool always) const;
     std::optional<std::string> functionalHeaderLocked() const;
-    FrameFormat readFormatLocked() const;
     // Queues the response's follow-up messages for awaitNext().
     void keepFollowUps(const ELM327Response& response);
     // Discards what is left of unowed replies, then sends the request, owed its reply from then.
